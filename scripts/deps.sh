@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Cross-builds the third-party libraries from Debian source packages for both Windows
+# targets (and RNNoise natively). Results are cached outside the checkout, keyed by the
+# hash of this script, and linked to build/deps.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KEY="$(sha256sum "$ROOT/scripts/deps.sh" | cut -c1-16)"
+CACHE="${KIV_DEPS_CACHE:-/var/cache/parleywright-deps}"
+OUT="$CACHE/$KEY"
+mkdir -p "$ROOT/build"
+if [ -f "$OUT/.complete" ]; then
+  ln -sfn "$OUT" "$ROOT/build/deps"
+  echo "deps: cached at $OUT"
+  exit 0
+fi
+rm -rf "$OUT"; mkdir -p "$OUT"
+WORK="$OUT/work"; mkdir -p "$WORK"
+JOBS="$(nproc)"
+
+# Private apt state with deb-src entries derived from the machine's own sources.
+APTD="$WORK/apt"; mkdir -p "$APTD/lists/partial" "$APTD/sources.d" "$APTD/cache/archives/partial"
+if ls /etc/apt/sources.list.d/*.sources >/dev/null 2>&1; then
+  for f in /etc/apt/sources.list.d/*.sources; do
+    sed 's/^Types: deb$/Types: deb-src/' "$f" > "$APTD/sources.d/$(basename "$f")"
+  done
+fi
+if [ -f /etc/apt/sources.list ]; then
+  grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > "$APTD/sources.d/src.list" || true
+fi
+APT=(apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$APTD/sources.d"
+     -o Dir::State::Lists="$APTD/lists" -o Dir::Cache="$APTD/cache")
+"${APT[@]}" -qq update
+SRC="$WORK/src"; mkdir -p "$SRC"
+(cd "$SRC" && "${APT[@]}" -qq source curl tinyxml tinyxml2 libyuv obs-studio >/dev/null 2>&1)
+CURL_SRC="$(ls -d "$SRC"/curl-*/ | head -1)"
+TINYXML_SRC="$(ls -d "$SRC"/tinyxml-*/ | head -1)"
+TINYXML2_SRC="$(ls -d "$SRC"/tinyxml2-*/ | head -1)"
+YUV_SRC="$(ls -d "$SRC"/libyuv-*/ | head -1)"
+RNN_SRC="$(ls -d "$SRC"/obs-studio-*/ | head -1)plugins/obs-filters/rnnoise"
+
+build_curl() { # triple prefix
+  local t="$1" p="$2" b="$WORK/curl-$1"
+  rm -rf "$b"; cp -a "$CURL_SRC" "$b"
+  (cd "$b" && ./configure -q --host="$t" --prefix="$p" --with-schannel --disable-shared --enable-static \
+      --disable-ldap --disable-ldaps --disable-rtsp --disable-dict --disable-telnet --disable-tftp \
+      --disable-pop3 --disable-imap --disable-smtp --disable-gopher --disable-mqtt --disable-smb \
+      --disable-ftp --disable-file --disable-manual --disable-docs \
+      --without-zlib --without-brotli --without-zstd --without-libidn2 --without-libpsl \
+      --without-nghttp2 --without-libssh2 >/dev/null &&
+   make -s -C lib -j"$JOBS" >/dev/null && make -s -C lib install >/dev/null && make -s -C include install >/dev/null)
+}
+
+build_small() { # triple prefix cc cxx extra-flags
+  local t="$1" p="$2" cc="$3" cxx="$4" fl="$5" b="$WORK/small-$1"
+  mkdir -p "$b/tinyxml" "$b/rnnoise" "$p/include/tinyxml" "$p/include/rnnoise" "$p/lib"
+  for f in tinyxml tinystr tinyxmlerror tinyxmlparser; do
+    $cxx $fl -O2 -DTIXML_USE_STL -c "$TINYXML_SRC/$f.cpp" -o "$b/tinyxml/$f.o"
+  done
+  ${t:+$t-}ar rcs "$p/lib/libtinyxml.a" "$b"/tinyxml/*.o
+  cp "$TINYXML_SRC"/tinyxml.h "$TINYXML_SRC"/tinystr.h "$p/include/tinyxml/"
+  for f in "$RNN_SRC"/src/*.c; do
+    $cc $fl -O2 -DCOMPILE_OPUS -I"$RNN_SRC/include" -I"$RNN_SRC/src" -c "$f" -o "$b/rnnoise/$(basename "$f" .c).o"
+  done
+  ${t:+$t-}ar rcs "$p/lib/librnnoise.a" "$b"/rnnoise/*.o
+  cp "$RNN_SRC"/include/rnnoise.h "$p/include/rnnoise/"
+}
+
+build_cmake_lib() { # triple prefix name srcdir target extra...
+  local t="$1" p="$2" n="$3" s="$4" tgt="$5"; shift 5
+  local b="$WORK/$n-$t"
+  cmake -S "$s" -B "$b" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DCMAKE_INSTALL_PREFIX="$p" "$@" >/dev/null
+  cmake --build "$b" --target "$tgt" >/dev/null
+}
+
+build_target() { # triple
+  local t="$1" p="$OUT/$1" fl=""
+  [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
+  mkdir -p "$p/include" "$p/lib"
+  build_small "$t" "$p" "$t-gcc-posix" "$t-g++-posix" "$fl"
+  build_cmake_lib "$t" "$p" tinyxml2 "$TINYXML2_SRC" tinyxml2 -DBUILD_SHARED_LIBS=OFF -Dtinyxml2_BUILD_TESTING=OFF
+  cp "$WORK/tinyxml2-$t/libtinyxml2.a" "$p/lib/"; cp "$TINYXML2_SRC/tinyxml2.h" "$p/include/"
+  build_cmake_lib "$t" "$p" yuv "$YUV_SRC" yuv -DCMAKE_CXX_FLAGS="$fl" -DCMAKE_C_FLAGS="$fl"
+  cp "$WORK/yuv-$t/libyuv.a" "$p/lib/"; cp -r "$YUV_SRC/include/libyuv" "$YUV_SRC/include/libyuv.h" "$p/include/"
+  CFLAGS="-O2 $fl" build_curl "$t" "$p"
+}
+
+echo "deps: building into $OUT (a few minutes, once)"
+build_target x86_64-w64-mingw32 > "$WORK/x86_64.log" 2>&1 &
+P1=$!
+build_target i686-w64-mingw32 > "$WORK/i686.log" 2>&1 &
+P2=$!
+mkdir -p "$OUT/native/include" "$OUT/native/lib"
+{ build_small "" "$OUT/native" gcc g++ "-fPIC" &&
+  g++ -O2 -fPIC -c "$TINYXML2_SRC/tinyxml2.cpp" -o "$WORK/tinyxml2-native.o" &&
+  ar rcs "$OUT/native/lib/libtinyxml2.a" "$WORK/tinyxml2-native.o" &&
+  cp "$TINYXML2_SRC/tinyxml2.h" "$OUT/native/include/"; } > "$WORK/native.log" 2>&1
+ok=1
+wait $P1 || { ok=0; tail -30 "$WORK/x86_64.log"; }
+wait $P2 || { ok=0; tail -30 "$WORK/i686.log"; }
+[ $ok = 1 ] || { echo "deps: build failed (logs in $WORK)"; exit 1; }
+rm -rf "$WORK/src" "$WORK"/curl-* "$WORK"/apt
+touch "$OUT/.complete"
+ln -sfn "$OUT" "$ROOT/build/deps"
+echo "deps: done"

@@ -1,0 +1,55 @@
+# Sourced: starts and stops the run-time session that Windows programs need under Wine:
+# a private prefix, one persistent wineserver, an Xvfb display and a private PulseAudio
+# with a null sink. Every process started here is stopped by session_stop.
+
+KIV_ROOT="${KIV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
+KIV_TAG="${KIV_TAG:-}"
+KIV_RUN="${KIV_RUN:-$KIV_ROOT/build/${KIV_TAG:+$KIV_TAG-}run}"
+WINE64=/usr/lib/wine/wine64
+WINESERVER64=/usr/lib/wine/wineserver64
+
+session_env() {
+  export WINEPREFIX="$KIV_ROOT/build/${KIV_TAG:+$KIV_TAG-}wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export PULSE_RUNTIME_PATH="$KIV_RUN/pulse"
+  export XDG_RUNTIME_DIR="$KIV_RUN/xdg"
+  export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+  export DISPLAY="${KIV_DISPLAY:-:97}"
+  mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR" "$PULSE_RUNTIME_PATH"
+}
+
+session_start() {
+  session_env
+  mkdir -p "$KIV_RUN"
+  local n="${DISPLAY#:}"
+  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$KIV_RUN/xvfb.log" 2>&1 &
+    echo $! > "$KIV_RUN/xvfb.pid"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  if ! pulseaudio --check >/dev/null 2>&1; then
+    pulseaudio -D --system=false --exit-idle-time=-1 --disallow-exit -n \
+      --load=module-native-protocol-unix --load="module-null-sink sink_name=nullsink" \
+      --load=module-always-sink --log-target=file:"$KIV_RUN/pulse.log" >/dev/null 2>&1 || true
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "session: creating Wine prefix"
+    timeout 300 "$WINE64" wineboot -u >/dev/null 2>&1 || true
+    timeout 60 "$WINESERVER64" -w || true
+  fi
+  "$WINESERVER64" -p
+  # Wait until the server answers so that the first program does not race its start.
+  timeout 60 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
+}
+
+session_stop() {
+  session_env
+  "$WINESERVER64" -k >/dev/null 2>&1 || true
+  pulseaudio -k >/dev/null 2>&1 || true
+  if [ -f "$KIV_RUN/xvfb.pid" ]; then
+    kill "$(cat "$KIV_RUN/xvfb.pid")" >/dev/null 2>&1 || true
+    rm -f "$KIV_RUN/xvfb.pid"
+  fi
+}

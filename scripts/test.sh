@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every tree and runs all tests: the native tests, then the
+# Windows tests under wine64 in one session (wineserver, Xvfb, PulseAudio).
+set -uo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export KIV_ROOT="$ROOT"
+"$ROOT/scripts/setup.sh" || exit 1
+"$ROOT/scripts/build.sh" || exit 1
+
+source "$ROOT/scripts/session.sh"
+trap session_stop EXIT
+session_start
+
+JOBS="${KIV_TEST_JOBS:-$(nproc)}"
+status=0; passed=0; failed=0
+run_ctest() { # tree
+  local dir="$ROOT/build/${KIV_TAG:+$KIV_TAG-}$1" log="$ROOT/build/${KIV_TAG:+$KIV_TAG-}$1-ctest.log"
+  echo "== tests: $1"
+  timeout --kill-after=30 1800 ctest --test-dir "$dir" --output-on-failure \
+    --timeout 300 -j"$JOBS" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  [ "$rc" = 0 ] || status=1
+  local line; line="$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -1)"
+  if [ -n "$line" ]; then
+    local total fails
+    total="$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")"
+    fails="$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")"
+    passed=$((passed + total - fails)); failed=$((failed + fails))
+  elif [ "$rc" != 0 ]; then
+    failed=$((failed + 1))
+  fi
+}
+run_ctest native
+run_ctest x64
+echo "$passed passed, $failed failed"
+exit $status
