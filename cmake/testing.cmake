@@ -1,5 +1,6 @@
-# kiv_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...])
+# kiv_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...] [RESOURCE_LOCK ...])
 # A GoogleTest program; on the x86_64 Windows tree its cases run under wine64.
+# RESOURCE_LOCK keeps cases that share a resource (e.g. "audio" devices) from running at once.
 enable_testing()
 include(GoogleTest)
 if(NOT TARGET gtest)
@@ -9,17 +10,24 @@ if(NOT TARGET gtest)
 endif()
 
 function(kiv_gtest name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
   if(KIV_RUNNABLE)
+    set(_props TIMEOUT ${T_TIMEOUT})
+    if(T_LABELS)
+      list(APPEND _props LABELS "${T_LABELS}")
+    endif()
+    if(T_RESOURCE_LOCK)
+      list(APPEND _props RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+    endif()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-      PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+      PROPERTIES ${_props})
   endif()
 endfunction()
