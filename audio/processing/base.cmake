@@ -1,0 +1,16 @@
+# Audio base: lock, scoped lock, ring buffer, log function; the fixed-ratio resampler.
+target_sources(quietwell_processing PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/vorax_mutex.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ring_buffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio_lib_log.cpp)
+
+if(KIV_NATIVE)
+  find_package(Threads REQUIRED)
+  target_link_libraries(quietwell_processing PUBLIC Threads::Threads)
+  kiv_gtest(quietwell_base_test
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/ring_buffer_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/vorax_mutex_test.cpp
+    LIBS quietwell_processing
+    TIMEOUT 60)
+endif()
