@@ -1,0 +1,22 @@
+// Every interface of the media framework.
+#pragma once
+
+#include "avcore/audio_device.h"
+#include "avcore/audio_processing.h"
+#include "avcore/av_net.h"
+#include "avcore/base_core.h"
+#include "avcore/config_center.h"
+#include "avcore/connection.h"
+#include "avcore/dev_manager.h"
+#include "avcore/entry.h"
+#include "avcore/fw_string.h"
+#include "avcore/ids.h"
+#include "avcore/log.h"
+#include "avcore/online.h"
+#include "avcore/platform.h"
+#include "avcore/recording.h"
+#include "avcore/render.h"
+#include "avcore/session_manager.h"
+#include "avcore/tmsg.h"
+#include "avcore/video_device.h"
+#include "avcore/vnc_host.h"
