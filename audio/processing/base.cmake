@@ -2,7 +2,10 @@
 target_sources(quietwell_processing PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/vorax_mutex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ring_buffer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/audio_lib_log.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/audio_lib_log.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resampler_tables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resampler_kernels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resampler.cpp)
 
 if(KIV_NATIVE)
   find_package(Threads REQUIRED)
@@ -13,4 +16,10 @@ if(KIV_NATIVE)
       ${CMAKE_CURRENT_LIST_DIR}/vorax_mutex_test.cpp
     LIBS quietwell_processing
     TIMEOUT 60)
+  kiv_gtest(quietwell_resampler_test
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/resampler_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/resampler_kernels_test.cpp
+    LIBS quietwell_processing
+    TIMEOUT 120)
 endif()
