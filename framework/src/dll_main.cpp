@@ -52,7 +52,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     // Unloaded by FreeLibrary: leave the final count where the process can still read it.
     SetEnvironmentVariableW(tessarine_test::kLiveObjectsAtUnloadVariable,
                             std::to_wstring(tessarine::LiveObjectCount()).c_str());
-    tessarine::FrameworkLogFile().Close();
   }
   return TRUE;
 }

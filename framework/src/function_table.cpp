@@ -18,9 +18,10 @@ namespace {
 std::mutex g_mutex;
 bool g_initialised = false;
 
-// Longest directory list and log directory accepted, in UTF-16 units without terminator.
-constexpr size_t kMaxDirectoryList = 2048;
-constexpr size_t kMaxLogDirectory = 260;
+// Buffers of the directory list and the log directory, in UTF-16 units with the
+// terminator: a text that fills its buffer without a terminator is refused.
+constexpr size_t kDirectoryListUnits = 2048;
+constexpr size_t kLogDirectoryUnits = 260;
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
@@ -38,9 +39,9 @@ HRESULT AVCORE_CALL Init(int flag, const wchar_t* directoryList, const wchar_t* 
                          intptr_t reserved1, intptr_t reserved2) {
   if (FaultRequested("Init")) return E_FAIL;
   if (flag != 1 || reserved1 != 0 || reserved2 != 0) return E_INVALIDARG;
-  const size_t list_length = directoryList ? wcsnlen(directoryList, kMaxDirectoryList + 1) : 0;
-  const size_t log_length = logDirectory ? wcsnlen(logDirectory, kMaxLogDirectory + 1) : 0;
-  if (list_length > kMaxDirectoryList || log_length > kMaxLogDirectory) return E_INVALIDARG;
+  const size_t list_length = directoryList ? wcsnlen(directoryList, kDirectoryListUnits) : 0;
+  const size_t log_length = logDirectory ? wcsnlen(logDirectory, kLogDirectoryUnits) : 0;
+  if (list_length == kDirectoryListUnits || log_length == kLogDirectoryUnits) return E_INVALIDARG;
 
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_initialised) return S_FALSE;

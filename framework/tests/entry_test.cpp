@@ -28,15 +28,18 @@ TEST_F(EntryTest, PMDllFillsOnlyATableOfItsOwnSize) {
   EXPECT_EQ(sizeof(void*) != 4 || offsetof(avcore::PMDllFunctionTable, Init) == 20, true);
 }
 
-// Init takes flag 1 and zero trailing values only; a second Init reports S_FALSE; Uninit
-// without Init reports S_FALSE.
+// Init takes flag 1, zero trailing values and terminated texts only; a second Init
+// reports S_FALSE; Uninit without Init reports S_FALSE.
 TEST_F(EntryTest, InitAndUninitCheckTheirState) {
   ASSERT_EQ(pmdll_(&table_), S_OK);
   EXPECT_EQ(table_.Uninit(), S_FALSE);
   EXPECT_EQ(table_.Init(0, L"", L"", 0, 0), E_INVALIDARG);
   EXPECT_EQ(table_.Init(1, L"", L"", 1, 0), E_INVALIDARG);
-  std::wstring long_log(261, L'a');
+  // Texts that fill their buffers (260 and 2048 units) without a terminator are refused.
+  std::wstring long_log(260, L'a');
   EXPECT_EQ(table_.Init(1, L"", long_log.c_str(), 0, 0), E_INVALIDARG);
+  std::wstring long_list(2048, L'b');
+  EXPECT_EQ(table_.Init(1, long_list.c_str(), L"", 0, 0), E_INVALIDARG);
   ASSERT_EQ(table_.Init(1, nullptr, nullptr, 0, 0), S_OK);
   initialised_ = true;
   EXPECT_EQ(table_.Init(1, L"", L"", 0, 0), S_FALSE);
