@@ -1,0 +1,35 @@
+// Critical-section lock and its scoped guard.
+#pragma once
+
+#include <windows.h>
+
+namespace ZORVANTE {
+
+// Re-entrant for the owning thread.
+class WLock {
+public:
+    WLock();
+    virtual ~WLock();
+    WLock(const WLock&) = delete;
+    WLock& operator=(const WLock&) = delete;
+
+    void Lock();
+    void UnLock();
+
+private:
+    CRITICAL_SECTION m_cs;
+};
+
+// Locks in the constructor and unlocks in the destructor; a null lock is allowed.
+class WAutoLock {
+public:
+    explicit WAutoLock(WLock* lock);
+    virtual ~WAutoLock();
+    WAutoLock(const WAutoLock&) = delete;
+    WAutoLock& operator=(const WAutoLock&) = delete;
+
+private:
+    WLock* m_lock;
+};
+
+}  // namespace ZORVANTE

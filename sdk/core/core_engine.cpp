@@ -1,0 +1,230 @@
+#include "core/core_engine.h"
+
+#include <new>
+
+#include "core/audio_engine.h"
+#include "core/core_env.h"
+#include "core/device_manager.h"
+#include "kiv_error.h"
+
+namespace kiv_core {
+
+namespace {
+
+constexpr size_t kMaxUserIdLength = 128;
+
+bool IsAlphaNumeric(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Work that needs a part of the core that is not bound to the framework yet: 2 while the
+// framework is down, 302 (object missing) once it is up.
+int Unavailable() { return CoreEnv::IsBaseCoreInited() ? ERR_FAILED : ERR_INVALID_STATE; }
+
+}  // namespace
+
+CoreEngine::CoreEngine() {
+    m_env = new (std::nothrow) CoreEnv();
+    m_audioEngine = new (std::nothrow) AudioEngine();
+    m_deviceManager = new (std::nothrow) DeviceManager();
+}
+
+CoreEngine::~CoreEngine() {
+    Destory();
+    delete m_deviceManager;
+    m_deviceManager = nullptr;
+    delete m_audioEngine;
+    m_audioEngine = nullptr;
+    delete m_env;
+    m_env = nullptr;
+}
+
+bool CoreEngine::IsValidId(const std::string& id) {
+    for (char c : id) {
+        if (!IsAlphaNumeric(c) && c != '_' && c != '-') return false;
+    }
+    return true;
+}
+
+int CoreEngine::Init(const EngineConfig& config) {
+    if (!config.httpClient || !config.eventHandler) return ERR_INVALID_PARAM;
+    for (char c : config.appId) {
+        if (!IsAlphaNumeric(c)) return ERR_INVALID_PARAM;
+    }
+    if (!m_env) return ERR_FAILED;
+    m_env->m_config = config;
+    m_env->m_config.pluginConfigPath.clear();
+    if (!m_env->CreateBaseCore(config.frameworkDirs, config.workDir, config.pluginConfigPath)) {
+        return ERR_FAILED;
+    }
+    if (!m_deviceManager || !m_deviceManager->Init()) {
+        m_env->ReleaseBaseCore();
+        return ERR_FAILED;
+    }
+    m_whiteBoardNet.Init(&m_streamManager);
+    return ERR_OK;
+}
+
+void CoreEngine::Destory() {
+    m_whiteBoardNet.Uninit();
+    if (m_audioEngine) m_audioEngine->Uninit();
+    m_streamManager.DestroyStreams();
+    if (m_deviceManager) m_deviceManager->Uninit();
+}
+
+int CoreEngine::Login(const std::string& deviceId, const std::string& token,
+                      const std::string& userId, bool, const std::string&) {
+    if (userId.size() > kMaxUserIdLength) return ERR_INVALID_PARAM;
+    if (userId.empty() || deviceId.empty() || !IsValidId(userId)) return ERR_INVALID_PARAM;
+    if (token.empty()) return ERR_INVALID_PARAM;
+    return Unavailable();
+}
+
+int CoreEngine::Logout() { return Unavailable(); }
+
+int CoreEngine::JoinGroup(const std::string& groupId) {
+    if (!IsValidId(groupId)) return ERR_INVALID_PARAM;
+    if (m_audioEngine) (void)m_audioEngine->Init();
+    if (groupId.empty()) return ERR_INVALID_PARAM;
+    return Unavailable();
+}
+
+int CoreEngine::LeaveGroup() {
+    m_streamManager.DestroyStreams();
+    (void)m_recoder.Stop();
+    if (m_audioEngine) m_audioEngine->Uninit();
+    return Unavailable();
+}
+
+int CoreEngine::LeaveGroupAndLogout() {
+    (void)LeaveGroup();
+    return Logout();
+}
+
+int CoreEngine::StartPublishAudio(const std::string&) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+    return ERR_FAILED;
+}
+
+int CoreEngine::StopPublishAudio(const std::string& audioId) {
+    if (audioId != "appdef_mic" && audioId != "reserved_audioid_systemplay") return ERR_INVALID_PARAM;
+    return Unavailable();
+}
+
+int CoreEngine::StartPublishScreenShare(int, int, int, int, int, int) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+    return ERR_FAILED;
+}
+
+int CoreEngine::StopPublishScreenShare() { return Unavailable(); }
+
+int CoreEngine::StartPublishDeviceVideo(const std::string&, int cameraId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
+    return ERR_FAILED;
+}
+
+int CoreEngine::StopPublishDeviceVideo(const std::string&) { return Unavailable(); }
+
+int CoreEngine::AddLocalPreview(int, HWND, int) { return Unavailable(); }
+
+int CoreEngine::RemoveLocalPreview(int, HWND) {
+    return CoreEnv::IsBaseCoreInited() ? ERR_INVALID_PARAM : ERR_INVALID_STATE;
+}
+
+int CoreEngine::StartLocalRecord(const std::string&, int, bool) { return Unavailable(); }
+
+int CoreEngine::StopLocalRecord(int) {
+    return CoreEnv::IsBaseCoreInited() ? ERR_INVALID_PARAM : ERR_INVALID_STATE;
+}
+
+int CoreEngine::SetDeviceVideoProfile(const std::string& videoId, const CoreVideoProfile& profile) {
+    if (videoId.empty()) return ERR_INVALID_PARAM;
+    // No camera stream publishes it yet: keep it for the video's first publication.
+    m_presetProfiles[videoId] = profile;
+    return ERR_OK;
+}
+
+int CoreEngine::SubscribeRemoteAudio(const std::string&, const std::string&) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+    return ERR_FAILED;
+}
+
+int CoreEngine::UnSubscribeRemoteAudio(const std::string&, const std::string&) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+    return ERR_FAILED;
+}
+
+int CoreEngine::SetRemoteVideoRender(const std::string&, const std::string&, HWND, int) {
+    return Unavailable();
+}
+
+int CoreEngine::RegisterRenderVideoFrameObserver(const std::string&, const std::string&,
+                                                 ICoreVideoFrameObserver* observer) {
+    // No stream takes it: the observer handed over is not kept.
+    delete observer;
+    return Unavailable();
+}
+
+void CoreEngine::RegisterRemoteRawAudioObserver(const std::string&, const std::string&,
+                                                std::shared_ptr<ICoreRemoteRawAudioObserver>) {}
+
+int CoreEngine::GetRemoteAudioInfo(const std::string&, const std::string&) { return 0; }
+
+int CoreEngine::GetVideoStats(const std::string&, const std::string&, int* width, int* height,
+                              int* frameRate, int* bitrate) {
+    *width = 0;
+    *height = 0;
+    *frameRate = 0;
+    *bitrate = 0;
+    return Unavailable();
+}
+
+int CoreEngine::StartPlayAudio() { return m_audioEngine ? m_audioEngine->StartPlay() : ERR_FAILED; }
+
+int CoreEngine::StopPlayAudio() { return m_audioEngine ? m_audioEngine->StopPlay() : ERR_FAILED; }
+
+void CoreEngine::RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer) {
+    if (m_audioEngine) m_audioEngine->SetMixedAudioObserver(observer);
+}
+
+void CoreEngine::RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer) {
+    if (m_audioEngine) m_audioEngine->SetLocalCaptureAudioObserver(observer);
+}
+
+void CoreEngine::RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer) {
+    if (m_audioEngine) m_audioEngine->SetLocalPlayAudioObserver(observer);
+}
+
+int CoreEngine::RegisterCaptureVideoFrameObserver(int, ICoreVideoFrameObserver* observer) {
+    delete observer;
+    return Unavailable();
+}
+
+int CoreEngine::SetAutoSubscribeRemoteAudio(bool autoSubscribe) {
+    if (m_env) m_env->m_config.audioAutoRecv = autoSubscribe;
+    return ERR_OK;
+}
+
+int CoreEngine::ScreenShareRemoteControl(const std::string&, int operation) {
+    switch (operation) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+        return Unavailable();
+    case 4:
+        if (m_env) m_env->m_remoteControl = false;
+        return ERR_OK;
+    default:
+        return ERR_INVALID_PARAM;
+    }
+}
+
+EngineConfig* CoreEngine::GetEngineConfig() { return m_env ? &m_env->m_config : nullptr; }
+
+}  // namespace kiv_core

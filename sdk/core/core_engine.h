@@ -1,0 +1,111 @@
+// The meeting core between the engine facade and the media framework.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/w_lock.h"
+#include "core/core_observers.h"
+#include "core/core_video_profile.h"
+#include "core/engine_config.h"
+#include "core/online_business.h"
+#include "core/recoder.h"
+#include "core/stream_manager.h"
+#include "core/tmsg_business.h"
+#include "core/white_board_netimpl.h"
+
+namespace kiv_core {
+
+class AudioEngine;
+class CoreEnv;
+class DeviceManager;
+
+// Every operation returns an ErrCode unless stated otherwise; strings are UTF-8.
+class CoreEngine {
+public:
+    CoreEngine();
+    ~CoreEngine();
+    CoreEngine(const CoreEngine&) = delete;
+    CoreEngine& operator=(const CoreEngine&) = delete;
+
+    int Init(const EngineConfig& config);
+    // Stops everything Init and later calls started; a second run finds nothing to stop.
+    void Destory();
+
+    int Login(const std::string& deviceId, const std::string& token, const std::string& userId,
+              bool force, const std::string& extra);
+    int Logout();
+    int JoinGroup(const std::string& groupId);
+    int LeaveGroup();
+    int LeaveGroupAndLogout();
+
+    // Letters, digits, '_' and '-' only; the empty string passes.
+    static bool IsValidId(const std::string& id);
+
+    // Publishing and previews.
+    int StartPublishAudio(const std::string& audioId);
+    int StopPublishAudio(const std::string& audioId);
+    int StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag);
+    int StopPublishScreenShare();
+    int StartPublishDeviceVideo(const std::string& videoId, int cameraId);
+    int StopPublishDeviceVideo(const std::string& videoId);
+    int AddLocalPreview(int cameraId, HWND window, int renderMode);
+    int RemoveLocalPreview(int cameraId, HWND window);
+    int StartLocalRecord(const std::string& filePath, int cameraId, bool recordAudio);
+    int StopLocalRecord(int cameraId);
+    int SetDeviceVideoProfile(const std::string& videoId, const CoreVideoProfile& profile);
+
+    // Remote media.
+    int SubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
+    int UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
+    int SetRemoteVideoRender(const std::string& userId, const std::string& videoId, HWND window,
+                             int renderMode);
+    // Takes ownership of the observer (null clears).
+    int RegisterRenderVideoFrameObserver(const std::string& userId, const std::string& videoId,
+                                         ICoreVideoFrameObserver* observer);
+    void RegisterRemoteRawAudioObserver(const std::string& userId, const std::string& audioId,
+                                        std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
+    int GetRemoteAudioInfo(const std::string& userId, const std::string& audioId);
+    int GetVideoStats(const std::string& userId, const std::string& videoId, int* width,
+                      int* height, int* frameRate, int* bitrate);
+
+    // Audio engine and observers.
+    int StartPlayAudio();
+    int StopPlayAudio();
+    void RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer);
+    void RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer);
+    void RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer);
+    // Takes ownership of the observer (null clears).
+    int RegisterCaptureVideoFrameObserver(int cameraId, ICoreVideoFrameObserver* observer);
+    int SetAutoSubscribeRemoteAudio(bool autoSubscribe);
+
+    // 0 request, 1 cancel, 2 accept, 3 refuse, 4 clear the remote-control flag.
+    int ScreenShareRemoteControl(const std::string& userId, int operation);
+
+    // The core environment's configuration copy.
+    EngineConfig* GetEngineConfig();
+    OnlineBusiness* GetOnlineBusiness() { return &m_onlineBusiness; }
+    TMsgBusiness* GetTMsgBusiness() { return &m_tmsgBusiness; }
+    Recoder* GetRecoder() { return &m_recoder; }
+    AudioEngine* GetAudioEngine() { return m_audioEngine; }
+    DeviceManager* GetDeviceManager() { return m_deviceManager; }
+    StreamManager* GetStreamManager() { return &m_streamManager; }
+    WhiteBoardNetImpl* GetWhiteBoardNet() { return &m_whiteBoardNet; }
+
+private:
+    DeviceManager* m_deviceManager = nullptr;
+    AudioEngine* m_audioEngine = nullptr;
+    CoreEnv* m_env = nullptr;
+    StreamManager m_streamManager;
+    Recoder m_recoder;
+    std::map<std::string, CoreVideoProfile> m_presetProfiles;
+    OnlineBusiness m_onlineBusiness;
+    TMsgBusiness m_tmsgBusiness;
+    WhiteBoardNetImpl m_whiteBoardNet;
+    ZORVANTE::WLock m_audioSubscribeLock;
+};
+
+}  // namespace kiv_core

@@ -1,0 +1,77 @@
+// The process-wide holder of what the SDK obtains from the media framework and of the
+// engine's configuration. Written only at start-up and teardown; read from every thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "avcore/audio_device.h"
+#include "avcore/av_net.h"
+#include "avcore/base_core.h"
+#include "avcore/config_center.h"
+#include "avcore/connection.h"
+#include "avcore/dev_manager.h"
+#include "avcore/log.h"
+#include "avcore/recording.h"
+#include "avcore/render.h"
+#include "avcore/session_manager.h"
+#include "core/engine_config.h"
+
+namespace kiv_core {
+
+class KivCpClient;
+
+// A loaded plug-in (its video plug-in id is removed at teardown).
+struct AVPluginInfo {
+    std::string name;
+    int videoPluginId = -1;
+};
+
+class CoreEnv {
+public:
+    // Publishes this object as the process-wide instance.
+    CoreEnv();
+    ~CoreEnv();
+    CoreEnv(const CoreEnv&) = delete;
+    CoreEnv& operator=(const CoreEnv&) = delete;
+
+    // Null before the core engine made one and after it was destroyed.
+    static CoreEnv* Instance();
+    // True only between a complete CreateBaseCore and the next ReleaseBaseCore.
+    static bool IsBaseCoreInited();
+    // A connection is held and its status is CPSTATUS_CONNECTED or later.
+    static bool IsConnected();
+    // A connection is held and its status is exactly CPSTATUS_LOGINED.
+    static bool IsLogined();
+
+    // Loads the framework and brings its components up in a fixed order; on any failure
+    // everything is rolled back and false returned.
+    bool CreateBaseCore(const std::string& frameworkDirs, const std::string& workDir,
+                        const std::string& pluginConfigPath);
+    // Releases everything in a fixed order and unloads the framework; safe to call again.
+    void ReleaseBaseCore();
+    void LoadAvPlugins(const std::string& pluginConfigPath);
+
+    // Every interface member holds one reference and is null when absent.
+    avcore::IBaseCore* m_basecore = nullptr;
+    avcore::IAudioDevice* m_audiodevice = nullptr;
+    avcore::IVideoRenderManager* m_video_rendermanager = nullptr;
+    avcore::IKivConnection* m_connection = nullptr;
+    avcore::IAvNet* m_avnet = nullptr;
+    avcore::IVncRenderManager* m_vnc_rendermanager = nullptr;
+    avcore::IAVDevManager* m_devmanager = nullptr;
+    avcore::ISessionManager* m_sessionmanager = nullptr;
+    // The plug-in configuration path stays empty here.
+    EngineConfig m_config;
+    // Set and used by the core engine.
+    KivCpClient* m_cpclient = nullptr;
+    avcore::IConfigCenter* m_configcenter = nullptr;
+    avcore::IScreenRecorder* m_screenrecorder = nullptr;
+    // Cleared by the engine's remote-control operation 4.
+    bool m_remoteControl = true;
+    bool m_baseCoreInited = false;
+    avcore::ILogCenter* m_logcenter = nullptr;
+    std::vector<AVPluginInfo> m_plugins;
+};
+
+}  // namespace kiv_core

@@ -1,0 +1,12 @@
+#include "core/cp_error.h"
+
+#include <gtest/gtest.h>
+
+// Known control-plane codes pass, 36 becomes 34, anything else (negatives too) becomes 302.
+TEST(CpErrorTest, Mapping) {
+    for (int kept : {0, 1, 2, 30, 31, 32, 33, 34, 35, 70, 301}) EXPECT_EQ(kiv_core::MapCpError(kept), kept);
+    EXPECT_EQ(kiv_core::MapCpError(36), 34);
+    EXPECT_EQ(kiv_core::MapCpError(3), 302);
+    EXPECT_EQ(kiv_core::MapCpError(302), 302);
+    EXPECT_EQ(kiv_core::MapCpError(static_cast<int>(0x80004005)), 302);
+}

@@ -1,0 +1,39 @@
+// The object behind IDeviceManager: device lists and device-change events.
+#pragma once
+
+#include "base/w_lock.h"
+#include "engine/device_list_diff.h"
+#include "engine/wnd_msg_listener.h"
+#include "kiv_device_manager.h"
+
+namespace kiv {
+
+class KivEngineImpl;
+
+class KivDeviceManagerImpl : public IDeviceManager, public IWndMsgListener {
+public:
+    explicit KivDeviceManagerImpl(KivEngineImpl* engine) : m_engine(engine) {}
+    virtual ~KivDeviceManagerImpl() = default;
+    KivDeviceManagerImpl(const KivDeviceManagerImpl&) = delete;
+    KivDeviceManagerImpl& operator=(const KivDeviceManagerImpl&) = delete;
+
+    // Each list fetched here becomes the reference for the next comparison.
+    Vector<DeviceInfo> GetMicrophoneDevices() override;
+    Vector<DeviceInfo> GetSpeakerDevices() override;
+    Vector<DeviceInfo> GetCameraDevices() override;
+    int AddRtspPlugin(const RtspPluginParam* param) override;
+
+    // After a successful engine Init: listens on the message window and takes the first
+    // snapshot of the three lists.
+    void Start();
+    int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
+    // On the message-window thread: lists again, compares, tells the application.
+    void OnDeviceChanged();
+
+private:
+    KivEngineImpl* m_engine;
+    DeviceLists m_lists;
+    ZORVANTE::WLock m_lock;
+};
+
+}  // namespace kiv
