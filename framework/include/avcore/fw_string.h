@@ -92,10 +92,12 @@ class FwString {
     ++HeaderOf(chars)->refs;
     return chars;
   }
+  // An empty representation (this module's or another's: capacity 0) is never freed, even
+  // when unsynchronised counting from several threads has driven its count below 0.
   static void Drop(char* chars) noexcept {
     if (chars == nullptr) return;
     Header* header = HeaderOf(chars);
-    if (--header->refs < 0 && chars != EmptyRep()) FwBlockFree(header);
+    if (--header->refs < 0 && header->capacity != 0 && chars != EmptyRep()) FwBlockFree(header);
   }
   // A new representation of `length` bytes copied from `text` (the empty one for 0).
   static char* Make(const char* text, size_t length) {
