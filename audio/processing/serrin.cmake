@@ -2,16 +2,48 @@
 # processing, the far-end delay line and the RNNoise pass.
 set(_serrin ${CMAKE_CURRENT_LIST_DIR})
 target_sources(quietwell_processing PRIVATE
+  # Transforms and filter banks
   ${_serrin}/serrin_fft.cpp
   ${_serrin}/fixed_fft256.cpp
   ${_serrin}/prototype_window.cpp
-  ${_serrin}/filter_bank.cpp)
+  ${_serrin}/filter_bank.cpp
+  # Core state, settings and switches
+  ${_serrin}/serrin_config.cpp
+  ${_serrin}/serrin_features.cpp
+  ${_serrin}/serrin_aux_block.cpp
+  ${_serrin}/serrin_state.cpp
+  ${_serrin}/serrin_process.cpp
+  # Kernels (placeholders where noted in their headers)
+  ${_serrin}/adaptive_echo_filter.cpp
+  ${_serrin}/min_statistics.cpp
+  ${_serrin}/band_coupling.cpp
+  ${_serrin}/echo_delay_estimator.cpp
+  ${_serrin}/suppression_gain.cpp
+  ${_serrin}/detector_chain.cpp
+  ${_serrin}/residual_crest.cpp
+  # Wrapper
+  ${_serrin}/aec_delay_line.cpp
+  ${_serrin}/rnnoise_pass.cpp
+  ${_serrin}/echo_canceller.cpp
+  ${_serrin}/aec_state_file.cpp)
+if(WIN32)
+  target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_win.cpp)
+  target_link_libraries(quietwell_processing PUBLIC advapi32)
+else()
+  target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_posix.cpp)
+endif()
 target_link_libraries(quietwell_processing PUBLIC dep::rnnoise)
 
 # Unit tests: pure logic, run natively and under wine64.
 foreach(_t
     serrin_fft
     fixed_fft256
-    filter_bank)
-  kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 60)
+    filter_bank
+    serrin_features
+    serrin_state
+    serrin_process
+    aec_delay_line
+    rnnoise_pass
+    echo_canceller)
+  kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()

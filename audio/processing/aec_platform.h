@@ -1,0 +1,35 @@
+// The few platform services of the echo canceller: its settings key, the debug folder and
+// debugger output. Windows uses the registry and OutputDebugString; other platforms get a
+// process-local settings store and no debugger output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Opens HKCU "SOFTWARE\Orvex\SERRIN\Settings" for query into the library-wide handle,
+// closing one that is open. Returns whether the key is open.
+bool aec_settings_open();
+void aec_settings_close();
+bool aec_settings_is_open();
+// Reads a 4-byte value of the open key; false when the key or the value is missing.
+bool aec_settings_read_dword(const char* name, uint32_t* value);
+
+#ifndef _WIN32
+// The settings store of platforms without a registry; the key always opens.
+void aec_settings_fallback_set_dword(const char* name, uint32_t value);
+void aec_settings_fallback_clear();
+#endif
+
+// Folder of the debug marker files and dumps: "c:\<HOMEPATH>\Documents\Larkmoot" on
+// Windows, "$HOME/Documents/Larkmoot" elsewhere; empty when the variable is not set.
+std::string aec_debug_folder();
+// folder + separator + name.
+std::string aec_path_join(const std::string& folder, const char* name);
+bool aec_file_exists(const std::string& path);
+
+// Sends a formatted line to the debugger (nothing where there is none).
+void aec_debugger_output(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

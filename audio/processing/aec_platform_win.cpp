@@ -1,0 +1,71 @@
+#include "aec_platform.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+HKEY g_settings_key = nullptr;  // one per library; used on the capture thread
+}  // namespace
+
+bool aec_settings_open() {
+  aec_settings_close();
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  g_settings_key = key;
+  return true;
+}
+
+void aec_settings_close() {
+  if (g_settings_key != nullptr) {
+    RegCloseKey(g_settings_key);
+    g_settings_key = nullptr;
+  }
+}
+
+bool aec_settings_is_open() { return g_settings_key != nullptr; }
+
+bool aec_settings_read_dword(const char* name, uint32_t* value) {
+  if (g_settings_key == nullptr || name == nullptr || value == nullptr) return false;
+  DWORD data = 0;
+  DWORD size = sizeof(data);
+  DWORD type = 0;
+  if (RegQueryValueExA(g_settings_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                       &size) != ERROR_SUCCESS ||
+      size != sizeof(data)) {
+    return false;
+  }
+  *value = data;
+  return true;
+}
+
+std::string aec_debug_folder() {
+  const char* home = std::getenv("HOMEPATH");
+  if (home == nullptr || home[0] == '\0') return std::string();
+  char folder[MAX_PATH];
+  std::snprintf(folder, sizeof(folder), "c:\\%s\\Documents\\Larkmoot", home);
+  return folder;
+}
+
+std::string aec_path_join(const std::string& folder, const char* name) {
+  return folder + "\\" + name;
+}
+
+bool aec_file_exists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void aec_debugger_output(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof(line), format, args);
+  va_end(args);
+  OutputDebugStringA(line);
+}

@@ -1,0 +1,531 @@
+#include "serrin_process.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "aec_platform.h"
+#include "audio_lib_log.h"
+#include "serrin_config.h"
+
+namespace {
+
+constexpr int kFrame = kSerrinFrame;
+constexpr float kMusicFarLevelReset = 9600000.0f;
+constexpr float kNormalFarLevelReset = 96000000.0f;
+constexpr float kFarLevelFloor = 96000.0f;
+constexpr int32_t kLoudHold = 17;
+constexpr int32_t kHeadphoneMode = 50;
+constexpr float kClipLevel = 25000.0f;
+constexpr float kOutputLimit = 32000.0f;
+constexpr int kGainBlock = 96;
+
+const int16_t kSilence[kFrame] = {};
+
+float Power(const SerrinComplex& c) { return c.re * c.re + c.im * c.im; }
+
+float EnergyOfBins(const SerrinComplex* spectrum, int first, int last) {
+  float e = 0.0f;
+  for (int k = first; k <= last; ++k) e += Power(spectrum[k]);
+  return e;
+}
+
+float MeanAbs(const int16_t* x) {
+  float sum = 0.0f;
+  for (int n = 0; n < kFrame; ++n) sum += static_cast<float>(std::abs(static_cast<int>(x[n])));
+  return sum / kFrame;
+}
+
+const SerrinChannel* FindMicChannel(SerrinChannel* const* channels) {
+  if (channels == nullptr) return nullptr;
+  for (int i = 0; i < kSerrinChannelTableSize && channels[i] != nullptr; ++i) {
+    if (channels[i]->type == 1) return channels[i];
+  }
+  return nullptr;
+}
+
+// Step 2: a change of music mode reloads the far-end trackers and floors.
+void MusicModeChange(SerrinState* s, SerrinConfig* config, int music) {
+  if (music == s->music_mode_seen) return;
+  s->music_mode_seen = music;
+  AudioLibLog(music ? "LIVE MUSIC MODE ENABLED\n" : "LIVE MUSIC MODE DISABLED\n");
+  const float reset = music ? kMusicFarLevelReset : kNormalFarLevelReset;
+  for (MinTracker& t : s->far_level) {
+    min_tracker_setup(&t, reset, kFarLevelFloor, kFarLevelFloor, 50, 100, 0.25f);
+  }
+  s->residual_gain_floor[0] = s->residual_gain_floor[1] = music ? 0.05f : 0.005f;
+  config->reference_level = music ? 16.0f : 64.0f;
+}
+
+// Step 3: energy of the far end after y[n] = x[n] - 0.99 x[n-1] + 0.9 y[n-1].
+void FarEndEnergy(SerrinState* s, const int16_t* reference) {
+  float x1 = s->far_x1;
+  float y1 = s->far_y1;
+  float energy = 0.0f;
+  for (int n = 0; n < kFrame; ++n) {
+    const float x = reference[n];
+    const float y = x - 0.99f * x1 + 0.9f * y1;
+    energy += y * y;
+    x1 = x;
+    y1 = y;
+  }
+  s->far_x1 = x1;
+  s->far_y1 = y1;
+  s->far_energy = energy;
+  min_tracker_update(&s->far_level[0], energy);
+  s->far_loud_hold = serrin_far_end_hold(energy, s->far_level[0].smooth_a, s->far_loud_hold);
+}
+
+// Step 5: running minimum of the microphone level, published every 50 frames.
+void MicNoiseFloor(SerrinState* s, const int16_t* mic, SerrinFrameArgs* args) {
+  const float level = MeanAbs(mic);
+  if (level < s->mic_minimum) s->mic_minimum = level;
+  if (s->frame_counter % 50 == 0) {
+    s->mic_floor = s->mic_minimum;
+    s->mic_minimum = 32000.0f;
+    if (args->mic_floor != nullptr) *args->mic_floor = s->mic_floor;
+    s->mic_floor_history[(s->frame_counter % 250) / 50] = s->mic_floor;
+  }
+  if (s->frame_counter % 250 == 0) {
+    const float* h = s->mic_floor_history;
+    AudioLibLog("Main Mic Noise Floor hist is  %f  %f  %f  %f  %f .\n", h[1], h[2], h[3], h[4],
+                h[0]);
+  }
+}
+
+// Step 7: blocks of the second microphone into the rotating slots; channels 1 and 2.
+void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, SerrinFrameArgs* args) {
+  const int32_t blocks = (mic2 != nullptr && mic2_samples > 0) ? mic2_samples / kFrame : 0;
+  if (blocks > s->mic2_max_blocks) s->mic2_max_blocks = blocks;
+  if (s->frame_counter % 100 == 0) {
+    aec_debugger_output("serrin: Max frames inputted = %d \n", s->mic2_max_blocks);
+    if (s->mic2_blocks == 0 && s->mic2_max_blocks > 0) s->mic2_delay_search = 250;
+    s->mic2_blocks = s->mic2_max_blocks;
+    s->mic2_slot_lag = s->mic2_blocks;
+    s->mic2_max_blocks = 0;
+  }
+  const int32_t usable = blocks < s->mic2_blocks ? blocks : s->mic2_blocks;
+  if (usable <= 0) {
+    std::memset(s->channel_spectra[1], 0, sizeof(s->channel_spectra[1]) * 2);
+    return;
+  }
+  for (int32_t b = 0; b < usable; ++b) {
+    const int16_t* block = mic2 + b * kFrame;
+    const float level = MeanAbs(block);
+    if (level < s->mic2_minimum) s->mic2_minimum = level;
+    bool clipped = false;
+    for (int n = 0; n < kFrame; ++n) {
+      if (std::abs(static_cast<int>(block[n])) > 25000) clipped = true;
+    }
+    if (clipped) {
+      s->mic2_clip_hold = 3;
+    } else if (s->mic2_clip_hold > 0) {
+      --s->mic2_clip_hold;
+    }
+    s->mic2_slot = (s->mic2_slot + 1) % kSecondMicSlots;
+    serrin_analysis(block, s->mic2_ring[s->mic2_slot][0], &s->analysis[1]);
+    serrin_analysis(block, s->mic2_ring[s->mic2_slot][1], &s->analysis[2]);
+  }
+  if (s->frame_counter % 50 == 0) {
+    s->mic2_floor = s->mic2_minimum;
+    s->mic2_minimum = 32000.0f;
+    if (args->mic2_floor != nullptr) *args->mic2_floor = s->mic2_floor;
+  }
+  const int32_t from = ((s->mic2_slot - s->mic2_slot_lag) % kSecondMicSlots + kSecondMicSlots) %
+                       kSecondMicSlots;
+  std::memcpy(s->channel_spectra[1], s->mic2_ring[from][0], sizeof(s->channel_spectra[1]));
+  std::memcpy(s->channel_spectra[2], s->mic2_ring[from][1], sizeof(s->channel_spectra[2]));
+  if (s->mic2_delay_search > 0) {
+    --s->mic2_delay_search;
+    int echo_path = 0;
+    float delay = 0.0f;
+    delay_estimate_bands(s->channel_spectra[1], s->channel_spectra[0], &s->spectral_delay,
+                         &echo_path, &delay);
+    if (echo_path) {
+      s->mic2_delay = delay;
+      int32_t lag = s->mic2_blocks + static_cast<int32_t>(std::lround(delay));
+      s->mic2_slot_lag = lag < 0 ? 0 : (lag > kSecondMicSlots - 1 ? kSecondMicSlots - 1 : lag);
+    }
+  }
+}
+
+// Step 9: the reference through the 8192-sample ring, read back D x 240 samples late.
+void DelayReference(SerrinState* s, int16_t* reference) {
+  int32_t pos = s->reference_ring_pos;
+  for (int n = 0; n < kFrame; ++n) {
+    s->reference_ring[pos] = reference[n];
+    pos = (pos + 1) % kReferenceRingSamples;
+  }
+  s->reference_ring_pos = pos;
+  int32_t d = s->delay_records[0].voter.delay;
+  d = d < 0 ? 0 : (d > 20 ? 20 : d);
+  int32_t start = pos - kFrame - 240 * d;
+  start = ((start % kReferenceRingSamples) + kReferenceRingSamples) % kReferenceRingSamples;
+  for (int n = 0; n < kFrame; ++n) {
+    reference[n] = s->reference_ring[(start + n) % kReferenceRingSamples];
+  }
+}
+
+// Steps 11: channel selection, the adaptive filter and the ERLE bookkeeping.
+void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
+  int32_t selected = 0;
+  int32_t other = -1;
+  if (mic2_active) {
+    if (config->forced_channel_switch != 0 && config->forced_channel >= 0 &&
+        config->forced_channel < kSerrinChannels) {
+      selected = config->forced_channel;
+    } else if (s->features.s4 != 0) {
+      s->channel_vote.channels = kSerrinChannels;
+      const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
+                                              s->spectral_floor[2].floor};
+      selected = dominant_channel_select(s->channel_spectra, floors, &s->channel_vote);
+      if (selected < 0 || selected >= kSerrinChannels) selected = 0;
+    }
+    if (config->channel_lock == 0) other = selected == 0 ? 1 : 0;
+  }
+  s->selected_channel = selected;
+  s->other_channel = other;
+
+  SerrinComplex* spectrum = s->channel_spectra[selected];
+  for (int k = 0; k < kSpectralBins; ++k) s->mic_power[k] = Power(spectrum[k]);
+  if (s->features.s1 == 0) {
+    std::memcpy(s->error_power, s->mic_power, sizeof(s->error_power));
+    s->echo_ratio = 1.0f;
+    return;
+  }
+  const float m = EnergyOfBins(spectrum, 20, 119);
+  s->mic_peak = m > s->mic_peak ? m : 0.95f * s->mic_peak;
+  clock_drift_estimate(spectrum, s->echo_mode, s->hold_counter, &s->filter);
+  echo_filter_step(selected, selected, 1, s->residual_floors[selected], &s->echo_path[selected],
+                   s->echo_mode, kEchoFilterBins, spectrum, s->reference_spectrum, &s->filter);
+  for (int k = 0; k < kSpectralBins; ++k) s->error_power[k] = Power(spectrum[k]);
+  const float e = EnergyOfBins(spectrum, 20, 119);
+  float r = m / (e + 0.001f);
+  if (r < 0.707f) r = 0.707f;
+  s->echo_ratio = r;
+  if (r > config->erle_ratio_max) config->erle_ratio_max = r;
+  if (++s->erle_check_counter > 150) serrin_erle_check(s);
+
+  if (s->far_loud_hold == kLoudHold) {
+    float mic_bands[kCouplingBands] = {};
+    float ref_bands[1][kCouplingBands] = {};
+    float ref_floors[1][kCouplingBands] = {};
+    float ref_energies[1][kCouplingBands] = {};
+    static const int kEdges[kCouplingBands + 1] = {2, 12, 24, 60, 140, 280, 959};
+    for (int b = 0; b < kCouplingBands; ++b) {
+      for (int k = kEdges[b]; k < kEdges[b + 1]; ++k) {
+        mic_bands[b] += s->mic_power[k];
+        ref_bands[0][b] += s->reference_power[k];
+        ref_floors[0][b] += s->spectral_floor[kSerrinChannels].floor[k];
+      }
+      ref_energies[0][b] = ref_bands[0][b];
+    }
+    const int active[1] = {0};
+    coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies,
+                    &s->echo_path[selected].coupling);
+  }
+}
+
+// Step 12: echo mode of the frame and the echo measure.
+void EchoMode(SerrinState* s) {
+  const int32_t sel = s->selected_channel;
+  residual_echo_measure(s->mic_power, s->filter.echo_power[sel], s->error_power,
+                        s->residual_floors[sel], &s->residual);
+  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
+  if (s->far_loud_hold == 0) mode = 1;
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
+  s->echo_mode = mode;
+  if (mode == 2) {
+    s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
+    if (s->echo_measure > 3.0f) s->headphone_counter = 0;
+  }
+}
+
+// Step 13: headphone detection.
+void Headphone(SerrinState* s, SerrinConfig* config) {
+  const int32_t sel = s->selected_channel;
+  s->far_peak = s->far_energy > s->far_peak ? s->far_energy : 0.95f * s->far_peak;
+  if (!s->echo_hint) {
+    if (s->echo_mode == 2 && s->far_peak > 1000000.0f && s->echo_measure < 1.0f &&
+        s->mic_peak - 10.0f * s->echo_path[sel].echo_path_sum < 0.1f * s->far_peak &&
+        s->headphone_counter < kHeadphoneMode) {
+      ++s->headphone_counter;
+    }
+  } else if (s->headphone_counter < kHeadphoneMode) {
+    s->headphone_counter = 0;
+  } else {
+    if (s->headphone_escalation < 10) ++s->headphone_escalation;
+    s->headphone_counter -= 5 * s->headphone_escalation;
+    AudioLibLog("WARNING, detect echo when in headphone mode, count %d! \n",
+                s->headphone_escalation);
+  }
+  if (s->headphone_counter == kHeadphoneMode) {
+    if (s->echo_flag) {
+      config->reference_level = 8.0f;
+    } else {
+      config->reference_level = 0.0f;
+      for (float& f : s->residual_floors[sel]) f = 0.01f;
+    }
+  }
+}
+
+// Step 14 for one channel: residual echo, band clearing and the suppression gain.
+void SuppressChannel(SerrinState* s, SerrinConfig* config, int32_t c, bool music,
+                     int32_t double_talk) {
+  SerrinComplex* spectrum = s->channel_spectra[c];
+  static const float kBandThresholds[6] = {0, 0, 0, 0, 0, 0};
+  static const float kBandFactors[6] = {1, 1, 1, 1, 1, 1};
+  echo_peak_follow(s->filter.echo_power[c], s->echo_peaks[c], s->echo_gated[c], s->echo_mode,
+                   kBandThresholds, kBandFactors, &s->echo_activity[c]);
+  echo_activity_update(s->error_power, s->spectral_floor[c].floor, s->unity_gains, s->echo_mode,
+                       s->residual_out[c], &s->echo_activity[c]);
+  s->suppressor[c].strength = 0.1f * config->strength;
+  s->suppressor[c].frame_constant = 0.01f;
+  if (!music) {
+    int first = 480;
+    if (s->residual_floors[c][4] > 4.0f) {
+      float high = 0.0f;
+      for (int k = 200; k <= 279; ++k) high += s->reference_spectrum[k].re * s->reference_spectrum[k].re;
+      if (2.0f * high > 10000000.0f) first = 200;
+    }
+    for (int k = first; k < kSpectralBins; ++k) spectrum[k] = {0.0f, 0.0f};
+  }
+  if (s->features.s8 != 0) {
+    for (int k = 0; k < kSpectralBins; ++k) {
+      s->ratios[k] = Power(spectrum[k]) / (s->spectral_floor[c].floor[k] + 1.0f);
+    }
+    s->ratios[kSpectralBins] = s->echo_activity[c].echo_active ? 1.0f : 0.0f;
+    const int strength_type = double_talk ? s->echo_mode : 5;
+    apply_suppression_gain(spectrum, s->ratios, s->noise_magnitudes, 1.0f, s->echo_mode,
+                           strength_type, kEchoFilterBins, &s->suppressor[c], s->loud_flag);
+  }
+}
+
+// Step 15: crest and residual level of the selected channel.
+void AutoMute(SerrinState* s) {
+  if (s->frame_counter % 50 == 0 && aec_settings_is_open()) {
+    uint32_t value = 0;
+    if (aec_settings_read_dword("AutoMuteSNR", &value) &&
+        static_cast<float>(value) != s->auto_mute_threshold) {
+      s->auto_mute_threshold = static_cast<float>(value);
+    }
+  }
+  const float* levels = s->echo_path[s->selected_channel].band_levels;
+  float peak = 0.0f;
+  float sum = 0.0f;
+  for (int i = 0; i < 37; ++i) {
+    if (levels[i] > peak) peak = levels[i];
+    sum += levels[i];
+  }
+  const float mean = sum / 37.0f;
+  const float crest = (peak > 0.0f && mean > 0.0f) ? 10.0f * std::log(peak / mean) : 0.0f;
+  s->crest_value = 0.15f * crest + 0.85f * s->crest_value;
+  s->residual_level =
+      0.1f * s->echo_activity[s->selected_channel].frame_level + 0.9f * s->residual_level;
+  s->loud_flag = (s->crest_value > 30.0f || s->residual_level > 8000.0f) ? 1 : 0;
+}
+
+// Step 16: comfort noise through its own synthesis banks and the 8 kHz detector chain,
+// which runs on the comfort-noise frame with the previous unit-level frame beside it.
+void NoiseSuppressionChain(SerrinState* s) {
+  const int32_t sel = s->selected_channel;
+  for (int k = 0; k < kSpectralBins; ++k) {
+    s->noise_magnitudes[k] = std::sqrt(s->spectral_floor[sel].floor[k]);
+  }
+  comfort_noise_fill(s->noise_magnitudes, 1.0f, s->noise_spectrum, &s->suppressor[sel],
+                     s->loud_flag);
+  serrin_synthesis(s->noise_spectrum, s->noise_frame, &s->synthesis[1]);
+  detector8k_process(s->noise_frame, s->unit_noise_frame, s->detector_switch_init,
+                     s->detector_switch_frame, &s->detector);
+  detector8k_process(s->noise_frame + kFrame / 2, s->unit_noise_frame + kFrame / 2,
+                     s->detector_switch_init, s->detector_switch_frame, &s->detector);
+  comfort_noise_fill_unit(s->noise_magnitudes, s->noise_spectrum, &s->suppressor[sel]);
+  serrin_synthesis(s->noise_spectrum, s->unit_noise_frame, &s->synthesis[2]);
+}
+
+}  // namespace
+
+int32_t serrin_far_end_hold(float energy, float level, int32_t hold) {
+  if (energy > 20.0f * level && energy > 96000.0f) return kLoudHold;
+  return hold > 0 ? hold - 1 : 0;
+}
+
+void serrin_erle_check(SerrinState* s) {
+  SerrinConfig* config = serrin_config();
+  s->erle_check_counter = 0;
+  const float ratio = config->erle_ratio_max;
+  const float erle = ratio > 0.0f ? 10.0f * std::log10(ratio) : 0.0f;
+  s->filter.erle_db = erle;
+  if (erle <= 10.0f) {
+    ++s->low_erle_count;
+    if (s->low_erle_count > 60) config->reference_level = 64.0f;
+    if (s->hold_counter > 0) --s->hold_counter;
+  } else {
+    s->low_erle_count = 0;
+    config->reference_level = 32.0f;
+    if (s->hold_counter < 100) ++s->hold_counter;
+  }
+  config->erle_ratio_max = 0.0f;
+}
+
+void serrin_echo_after_canceller(SerrinState* s, int found) {
+  if (found) {
+    AudioLibLog("%d echo after AEC\n", s->frame_counter);
+    ++s->echo_count_short;
+    ++s->echo_count_long;
+  }
+  ++s->mode23_frames;
+  if (s->mode23_frames % 150 == 0) {
+    if (s->echo_count_short >= 3) {
+      s->echo_flag = 1;
+      AudioLibLog("HEADPHONE ECHO!!!");
+    }
+    s->echo_count_short = 0;
+  }
+  if (s->mode23_frames % 1500 == 0) {
+    if (s->echo_count_long == 0) s->echo_flag = 0;
+    s->echo_count_long = 0;
+  }
+}
+
+void serrin_apply_output_gain(SerrinState* s, int16_t* samples, float gain) {
+  float previous = s->applied_gain;
+  for (int start = 0; start < kFrame; start += kGainBlock) {
+    int16_t* block = samples + start;
+    float peak = 0.0f;
+    for (int i = 0; i < kGainBlock; ++i) {
+      const float a = std::fabs(static_cast<float>(block[i]));
+      if (a > peak) peak = a;
+    }
+    if (peak * gain > kClipLevel) {
+      const float reduced = gain * kClipLevel / peak;
+      AudioLibLog("clipped happened , change gain from %f to %f.\n", gain, reduced);
+      gain = reduced;
+      s->agc_gain = gain;
+    }
+    const float step = (gain - previous) / kGainBlock;
+    for (int i = 0; i < kGainBlock; ++i) {
+      float v = block[i] * (previous + i * step);
+      if (v > kOutputLimit) v = kOutputLimit;
+      if (v < -kOutputLimit) v = -kOutputLimit;
+      block[i] = static_cast<int16_t>(v);
+    }
+    previous = gain;
+  }
+  s->applied_gain = gain;
+}
+
+void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameArgs* args) {
+  if (s == nullptr || args == nullptr || args->reference == nullptr) return;
+  SerrinConfig* config = serrin_config();
+
+  // 1, 2
+  ++s->frame_counter;
+  const int music = config->music_mode.load(std::memory_order_relaxed) != 0 ? 1 : 0;
+  MusicModeChange(s, config, music);
+
+  // 3
+  FarEndEnergy(s, args->reference);
+
+  // 4
+  const SerrinChannel* channel = FindMicChannel(channels);
+  const int16_t* mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;
+  const int16_t* mic2 = channel != nullptr ? channel->mic2 : nullptr;
+  const int32_t mic2_samples = channel != nullptr ? channel->mic2_samples : 0;
+  s->core_switch_a = 1;
+  s->core_switch_b = 1;
+  s->detector_switch_frame = (channel != nullptr && !music) ? 1 : 0;
+  s->reference_level = config->reference_level;
+  s->per_frame_constant = config->per_frame_constant;
+
+  // 5, 6
+  MicNoiseFloor(s, mic, args);
+  serrin_analysis(mic, s->channel_spectra[0], &s->analysis[0]);
+
+  // 7
+  SecondMic(s, mic2, mic2_samples, args);
+  const bool mic2_active = s->mic2_blocks > 0 && mic2 != nullptr && mic2_samples >= kFrame;
+
+  // 8
+  if (args->voice) ++s->voice_frames;
+  if (s->frame_counter % 250 == 0) s->voice_frames = 0;
+  const SerrinComplex* delayed_bins = spectral_delay_ring_step(
+      s->channel_spectra[0], s->delay_records[0].voter.delay, &s->delay_records[0].ring);
+
+  // 9
+  DelayReference(s, args->reference);
+  s->echo_hint = delay_estimate_pcm(mic, args->reference, &s->pcm_delay[0]) & 1;
+  serrin_analysis(args->reference, s->reference_spectrum, &s->analysis[3]);
+
+  // 10
+  if (s->echo_path[s->selected_channel].echo_path_sum > 20000000.0f) {
+    for (SerrinComplex& c : s->reference_spectrum) {
+      c.re *= 10.0f;
+      c.im *= 10.0f;
+    }
+  }
+  float far_band = 0.0f;
+  for (int k = 0; k < kSpectralBins; ++k) {
+    s->reference_power[k] = Power(s->reference_spectrum[k]);
+    if (k >= 2) far_band += s->reference_power[k];
+  }
+  band_activity_update(s->reference_power, &s->band_tracker[kSerrinChannels], far_band,
+                       &s->spectral_floor[kSerrinChannels], &s->floor_sweep[kSerrinChannels]);
+  frame_delay_vote(delayed_bins, s->reference_spectrum, &s->delay_records[0].voter);
+
+  // 11, 12, 13
+  AdaptiveFilter(s, config, mic2_active);
+  EchoMode(s);
+  Headphone(s, config);
+
+  // 14
+  low_band_energy_pair(s->channel_spectra[0], s->channel_spectra[1], s->two_mic.low_band,
+                       &s->two_mic);
+  int32_t double_talk = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1],
+                                             s->mic2_delay, args->second_mic_on, &s->two_mic);
+  if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
+  SuppressChannel(s, config, s->selected_channel, music != 0, double_talk);
+  if (s->other_channel >= 0) SuppressChannel(s, config, s->other_channel, music != 0, double_talk);
+  s->mix.target = s->selected_channel;
+  s->mix.source = s->other_channel >= 0 ? s->other_channel : s->selected_channel;
+  const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
+                                          s->spectral_floor[2].floor};
+  second_mic_mix(s->channel_spectra, floors, &s->mix);
+
+  // 15
+  if (!music && s->auto_mute_switch) {
+    AutoMute(s);
+  } else {
+    s->loud_flag = 0;
+  }
+
+  // 16
+  if (args->noise_suppression != 0 && !music) NoiseSuppressionChain(s);
+
+  // 17
+  if (s->echo_mode == 2 || s->echo_mode == 3) {
+    const int found = delay_estimate_pcm(s->last_output, args->reference, &s->pcm_delay[1]) & 1;
+    serrin_echo_after_canceller(s, found);
+  }
+
+  // 18
+  SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
+  const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
+  float gain = agc_gain_update(&s->agc, 0, level, level, 0);
+  if (s->echo_flag && gain > 10.0f) gain = 10.0f;
+  gain *= s->gain_step_factor;
+  s->agc_gain = gain;
+  serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  serrin_apply_output_gain(s, s->output, gain);
+
+  // 19
+  if (args->output != nullptr) std::memcpy(args->output, s->output, sizeof(s->output));
+  std::memcpy(s->last_output, s->output, sizeof(s->output));
+  if (residual_crest_detect(mic, &s->crest) == 1) {
+    s->crest_hold = 50;
+  } else if (s->crest_hold > 0) {
+    --s->crest_hold;
+  }
+  if (args->echo_hold != nullptr) *args->echo_hold = s->crest_hold > 0 ? 1 : 0;
+  if (args->mode3 != nullptr) *args->mode3 = s->echo_mode == 3 ? 1 : 0;
+}

@@ -1,0 +1,291 @@
+#include "serrin_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "aec_platform.h"
+#include "serrin_config.h"
+#include "serrin_test_support.h"
+
+using serrin_test::Energy;
+using serrin_test::LogCapture;
+using serrin_test::SpeechLike;
+using serrin_test::WhiteNoise;
+
+namespace {
+
+class Core : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serrin_config()->music_mode.store(0);
+    state_.reset(new SerrinState());
+    serrin_init(state_.get());
+    channel_.type = 1;
+    table_[0] = &channel_;
+  }
+  void TearDown() override {
+    serrin_release(state_.get());
+    serrin_config()->music_mode.store(0);
+  }
+
+  // Runs one frame; reference is copied because the core replaces it.
+  void Run(const int16_t* mic, const int16_t* ref, int16_t* mic2 = nullptr, int second_mic_on = 0) {
+    std::memcpy(reference_, ref, sizeof(reference_));
+    std::memcpy(mic_, mic, sizeof(mic_));
+    channel_.mic = channel_.mic_copy = mic_;
+    channel_.mic2 = mic2;
+    channel_.mic_samples = channel_.mic_samples_copy = 960;
+    channel_.mic2_samples = mic2 != nullptr ? 960 : 0;
+    SerrinFrameArgs args{};
+    args.reference = reference_;
+    args.output = output_;
+    args.voice = 0;
+    args.second_mic_on = second_mic_on;
+    args.mic_floor = &mic_floor_;
+    args.mic2_floor = &mic2_floor_;
+    args.echo_hold = &echo_hold_;
+    args.mode3 = &mode3_;
+    args.noise_suppression = 1;
+    args.state = state_.get();
+    serrin_process(state_.get(), table_, &args);
+  }
+
+  std::unique_ptr<SerrinState> state_;
+  SerrinChannel channel_{};
+  SerrinChannel* table_[kSerrinChannelTableSize] = {};
+  int16_t mic_[960] = {};
+  int16_t reference_[960] = {};
+  int16_t output_[960] = {};
+  float mic_floor_ = -1.0f;
+  float mic2_floor_ = -1.0f;
+  int32_t echo_hold_ = -1;
+  uint8_t mode3_ = 7;
+};
+
+const int16_t kZeros[960] = {};
+
+}  // namespace
+
+// Verifies that silence, speech and echo frames pass through the core without fault.
+TEST_F(Core, SilenceSpeechAndEchoFrames) {
+  for (int f = 0; f < 50; ++f) {
+    Run(kZeros, kZeros);
+    for (int16_t v : output_) ASSERT_EQ(v, 0) << "silence frame " << f;
+  }
+
+  const int frames = 200;
+  const std::vector<int16_t> near = SpeechLike(960 * frames, 8000.0f, 2);
+  double in_energy = 0.0, out_energy = 0.0;
+  for (int f = 0; f < frames; ++f) {
+    Run(&near[960 * f], kZeros);
+    if (f >= 10) {
+      in_energy += Energy(&near[960 * (f - 3)], 960);
+      out_energy += Energy(output_, 960);
+    }
+  }
+  // Near-end speech keeps its level through the banks (within 1 dB).
+  EXPECT_NEAR(10.0 * std::log10(out_energy / in_energy), 0.0, 1.0);
+
+  // Echo: the far end 40 ms later at half level, plus a little noise.
+  const std::vector<int16_t> far = SpeechLike(960 * frames, 12000.0f, 1);
+  const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 30.0f, 3);
+  std::vector<int16_t> echo(960 * frames);
+  for (size_t n = 0; n < echo.size(); ++n) {
+    echo[n] = static_cast<int16_t>((n >= 1920 ? far[n - 1920] / 2 : 0) + hiss[n]);
+  }
+  for (int f = 0; f < frames; ++f) {
+    Run(&echo[960 * f], &far[960 * f]);
+    for (int16_t v : output_) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
+  }
+  EXPECT_EQ(state_->frame_counter, 50 + 2 * frames);
+  EXPECT_EQ(echo_hold_, 0);
+  EXPECT_EQ(mode3_, 0);
+}
+
+// Verifies the microphone floor: written every 50 frames as the level minimum of the period.
+TEST_F(Core, MicrophoneNoiseFloorEvery50Frames) {
+  LogCapture log;
+  int16_t quiet[960], loud[960];
+  for (int n = 0; n < 960; ++n) {
+    quiet[n] = n % 2 ? 100 : -100;
+    loud[n] = n % 2 ? 3000 : -3000;
+  }
+  for (int f = 1; f <= 49; ++f) Run(f == 20 ? quiet : loud, kZeros);
+  EXPECT_EQ(mic_floor_, -1.0f);  // not written before frame 50
+  Run(loud, kZeros);
+  EXPECT_EQ(mic_floor_, 100.0f);
+  for (int f = 51; f <= 250; ++f) Run(loud, kZeros);
+  EXPECT_EQ(mic_floor_, 3000.0f);
+  // Oldest to newest: the floors of frames 50 (the quiet frame's), 100, 150, 200 and 250.
+  EXPECT_EQ(log.Count("Main Mic Noise Floor hist is  100.000000  3000.000000  3000.000000  "
+                      "3000.000000  3000.000000 .\n"),
+            1);
+}
+
+// Verifies music mode: one log line per change, the reference levels 16 and 64.
+TEST_F(Core, MusicModeChanges) {
+  LogCapture log;
+  serrin_config()->music_mode.store(1);
+  Run(kZeros, kZeros);
+  Run(kZeros, kZeros);
+  EXPECT_EQ(log.Count("LIVE MUSIC MODE ENABLED\n"), 1);
+  EXPECT_EQ(serrin_config()->reference_level, 16.0f);
+  EXPECT_EQ(state_->far_level[0].reset_a, 9600000.0f);
+  EXPECT_EQ(state_->residual_gain_floor[0], 0.05f);
+  serrin_config()->music_mode.store(0);
+  Run(kZeros, kZeros);
+  EXPECT_EQ(log.Count("LIVE MUSIC MODE DISABLED\n"), 1);
+  EXPECT_EQ(serrin_config()->reference_level, 64.0f);
+  EXPECT_EQ(state_->far_level[0].reset_a, 96000000.0f);
+}
+
+// Verifies the far-end hold: an energy of exactly 96000 does not start it.
+TEST(SerrinProcessSteps, FarEndHold) {
+  EXPECT_EQ(serrin_far_end_hold(96000.0f, 0.0f, 0), 0);
+  EXPECT_EQ(serrin_far_end_hold(96001.0f, 0.0f, 0), 17);
+  EXPECT_EQ(serrin_far_end_hold(96001.0f, 4800.05f, 5), 4);  // not above 20 x level
+  EXPECT_EQ(serrin_far_end_hold(10.0f, 0.0f, 1), 0);
+  EXPECT_EQ(serrin_far_end_hold(10.0f, 0.0f, 0), 0);
+}
+
+// Verifies that a loud far end starts the hold and its echo mode, and that silence ends it.
+TEST_F(Core, FarEndHoldAndEchoMode) {
+  const std::vector<int16_t> far = WhiteNoise(960, 3000.0f, 4);
+  Run(kZeros, far.data());
+  EXPECT_EQ(state_->far_loud_hold, 17);
+  EXPECT_EQ(state_->echo_mode, 2);
+  for (int f = 0; f < 17; ++f) Run(kZeros, kZeros);
+  EXPECT_EQ(state_->far_loud_hold, 0);
+  EXPECT_EQ(state_->echo_mode, 1);
+}
+
+// Verifies the ERLE checks: first after 150 frames, low ERLE for more than 60 checks gives
+// reference level 64, one check above 10 dB gives 32.
+TEST_F(Core, ErleChecks) {
+  SerrinConfig* c = serrin_config();
+  for (int f = 0; f < 150; ++f) Run(kZeros, kZeros);
+  c->erle_ratio_max = 100.0f;
+  Run(kZeros, kZeros);  // frame 151: check
+  EXPECT_NEAR(state_->filter.erle_db, 20.0f, 1e-4f);
+  EXPECT_EQ(c->reference_level, 32.0f);
+  EXPECT_EQ(c->erle_ratio_max, 0.0f);
+  EXPECT_EQ(state_->hold_counter, 1);
+
+  for (int i = 0; i < 60; ++i) {
+    c->erle_ratio_max = 2.0f;  // 3 dB
+    serrin_erle_check(state_.get());
+  }
+  EXPECT_EQ(c->reference_level, 32.0f);
+  c->erle_ratio_max = 10.0f;  // exactly 10 dB counts as low
+  serrin_erle_check(state_.get());
+  EXPECT_EQ(state_->low_erle_count, 61);
+  EXPECT_EQ(c->reference_level, 64.0f);
+  c->erle_ratio_max = 11.0f;
+  serrin_erle_check(state_.get());
+  EXPECT_EQ(state_->low_erle_count, 0);
+  EXPECT_EQ(c->reference_level, 32.0f);
+}
+
+// Verifies the clip-safe gain: the reduced gain applies from the block's second sample
+// on, the next block starts from it, and the AGC gain reports it.
+TEST_F(Core, OutputGainClipsPerBlock) {
+  LogCapture log;
+  int16_t x[960];
+  for (int n = 0; n < 960; ++n) x[n] = 1000;
+  x[100] = 30000;  // peak of block 1
+  state_->applied_gain = 1.0f;
+  serrin_apply_output_gain(state_.get(), x, 1.0f);
+  const float reduced = 25000.0f / 30000.0f;
+  EXPECT_EQ(x[0], 1000);
+  EXPECT_EQ(x[95], 1000);
+  EXPECT_EQ(x[96], 1000);  // first sample of block 1: previous gain
+  EXPECT_EQ(x[97], static_cast<int16_t>(1000 * (1.0f + (reduced - 1.0f) / 96)));
+  EXPECT_EQ(x[192], static_cast<int16_t>(1000 * reduced));  // block 2 starts from the new gain
+  EXPECT_EQ(x[959], static_cast<int16_t>(1000 * reduced));
+  EXPECT_FLOAT_EQ(state_->agc_gain, reduced);
+  EXPECT_FLOAT_EQ(state_->applied_gain, reduced);
+  EXPECT_EQ(log.Count("clipped happened , change gain from 1.000000 to 0.833333."), 1);
+
+  // Samples stay within +-32000 even when the gain ramps up.
+  int16_t y[960];
+  for (int n = 0; n < 960; ++n) y[n] = n % 2 ? 20000 : -20000;
+  state_->applied_gain = 1.25f;
+  serrin_apply_output_gain(state_.get(), y, 1.25f);
+  for (int16_t v : y) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
+}
+
+// Verifies the echo-after-canceller flag: three detections in a 150-frame period set it,
+// a 1500-frame period without any clears it.
+TEST_F(Core, EchoAfterCancellerFlag) {
+  LogCapture log;
+  for (int f = 1; f <= 150; ++f) serrin_echo_after_canceller(state_.get(), f <= 2 ? 1 : 0);
+  EXPECT_EQ(state_->echo_flag, 0);
+  for (int f = 151; f <= 300; ++f) serrin_echo_after_canceller(state_.get(), f % 40 == 0 ? 1 : 0);
+  EXPECT_EQ(state_->echo_flag, 1);
+  EXPECT_EQ(log.Count("HEADPHONE ECHO!!!"), 1);
+  EXPECT_EQ(log.Count("echo after AEC\n"), 6);
+  for (int f = 301; f <= 1500; ++f) serrin_echo_after_canceller(state_.get(), 0);
+  EXPECT_EQ(state_->echo_flag, 1);  // this period saw detections
+  for (int f = 1501; f <= 3000; ++f) serrin_echo_after_canceller(state_.get(), 0);
+  EXPECT_EQ(state_->echo_flag, 0);
+}
+
+// Verifies the auto-mute threshold read every 50 frames, and that music mode skips it.
+TEST_F(Core, AutoMuteThresholdFromSettings) {
+  ASSERT_TRUE(aec_settings_open());
+#ifndef _WIN32
+  aec_settings_fallback_set_dword("AutoMuteSNR", 20);
+#endif
+  for (int f = 0; f < 49; ++f) Run(kZeros, kZeros);
+  EXPECT_EQ(state_->auto_mute_threshold, 32.0f);
+  Run(kZeros, kZeros);
+#ifndef _WIN32
+  EXPECT_EQ(state_->auto_mute_threshold, 20.0f);
+  aec_settings_fallback_set_dword("AutoMuteSNR", 25);
+  serrin_config()->music_mode.store(1);
+  for (int f = 0; f < 50; ++f) Run(kZeros, kZeros);
+  EXPECT_EQ(state_->auto_mute_threshold, 20.0f);
+  EXPECT_EQ(state_->loud_flag, 0);
+  aec_settings_fallback_clear();
+#endif
+  aec_settings_close();
+}
+
+// Verifies the second microphone: used from the first 100-frame check on, its floor
+// written every 50 frames, its spectrum one block behind in channel 1.
+TEST_F(Core, SecondMicrophoneBlocks) {
+  LogCapture log;
+  int16_t mic2[960];
+  for (int n = 0; n < 960; ++n) mic2[n] = n % 2 ? 500 : -500;
+  for (int f = 1; f <= 99; ++f) Run(kZeros, kZeros, mic2, 1);
+  EXPECT_EQ(state_->mic2_blocks, 0);
+  EXPECT_EQ(mic2_floor_, -1.0f);
+  Run(kZeros, kZeros, mic2, 1);  // frame 100: the block count becomes 1 and is used
+  EXPECT_EQ(state_->mic2_blocks, 1);
+  EXPECT_EQ(mic2_floor_, 500.0f);
+  for (int f = 101; f <= 110; ++f) Run(kZeros, kZeros, mic2, 1);
+  EXPECT_GT(state_->channel_spectra[1][0].re * state_->channel_spectra[1][0].re, 0.0f);
+  // Without second-microphone data the channel spectra are cleared.
+  Run(kZeros, kZeros, nullptr, 0);
+  EXPECT_EQ(state_->channel_spectra[1][0].re, 0.0f);
+  EXPECT_EQ(state_->channel_spectra[2][100].im, 0.0f);
+}
+
+// Verifies that the reference frame is handed back delayed by the frame delay (0 here).
+TEST_F(Core, ReferenceFrameComesBackAligned) {
+  const std::vector<int16_t> far = SpeechLike(960, 10000.0f, 5);
+  Run(kZeros, far.data());
+  EXPECT_EQ(std::memcmp(reference_, far.data(), sizeof(reference_)), 0);
+}
+
+// Verifies that a missing microphone channel is processed as silence.
+TEST_F(Core, NoMicrophoneChannelIsSilence) {
+  table_[0] = nullptr;
+  const std::vector<int16_t> far = SpeechLike(960 * 8, 10000.0f, 6);
+  for (int f = 0; f < 8; ++f) Run(kZeros, &far[960 * f]);
+  for (int16_t v : output_) ASSERT_EQ(v, 0);
+}

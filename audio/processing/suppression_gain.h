@@ -1,0 +1,78 @@
+// Per-bin suppression gain, comfort noise, echo activity and output gain control.
+//
+// Placeholder kernels: unit gain in every bin, no comfort noise, no echo activity, and
+// an output gain that stays where it is.
+#pragma once
+
+#include <cstdint>
+
+#include "min_statistics.h"
+#include "serrin_fft.h"
+
+// Per-channel residual-echo record: per-bin minima and levels and a mode word.
+struct ResidualEchoRecord {
+  float minima[kSpectralBins];
+  float levels[kSpectralBins];
+  int32_t mode;
+  int32_t reserved[2];
+};
+
+struct SuppressorState {
+  float ratios[kSpectralBins];   // smoothed per-bin ratios
+  float release;
+  int32_t gentle_countdown;
+  int16_t noise_seed;            // comfort-noise generator
+  int32_t comfort_noise;         // comfort noise enabled
+  int32_t suppress;              // suppression flag set by the per-frame processing
+  float frame_constant;          // set to 0.01 every frame
+  float strength;                // per-channel suppression strength
+};
+
+void suppressor_init(SuppressorState* s);
+
+struct EchoActivity {
+  float high_band;
+  int32_t energy_low;
+  int32_t energy_high;
+  int32_t echo_active;
+  int32_t trigger;
+  float frame_level;  // level of the gated residual, sqrt(Q / 460800)
+  int32_t count;
+  int32_t hold;
+  int32_t quiet_frames;
+  int32_t hold2;
+  int32_t frames;
+  int32_t quiet2;
+  float mean_echo;    // weighted mean echo level of the last peak follow
+};
+
+void echo_activity_init(EchoActivity* a);
+
+void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode,
+                      const float* band_thresholds, const float* band_factors, EchoActivity* a);
+void echo_activity_update(const float* residual_power, const float* thresholds,
+                          const float* gains, int mode, float* output, EchoActivity* a);
+
+// Scales every bin of spectrum by its gain and adds comfort noise; ratios[960] is the
+// recent-echo flag.
+void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
+                            const float* noise_magnitudes, float gain, int mode, int strength_type,
+                            int bins, SuppressorState* s, int flag);
+void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out,
+                        SuppressorState* s, int flag);
+void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out,
+                             SuppressorState* s);
+
+struct AgcState {
+  float gain;      // at least 0.5
+  float max_gain;
+  float level;
+  float follower;
+  int32_t frames;  // up to 64
+  int32_t hold;
+  int32_t hold_reload;
+};
+
+void agc_init(AgcState* a);
+// Returns the new output gain for level L and activity c.
+float agc_gain_update(AgcState* a, int halve, float level, float activity, int low_gain);
