@@ -1,0 +1,21 @@
+// How the meeting logic reaches the connected clients; the network layer implements it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kiv_server {
+
+using ClientId = uint64_t;  // 0 is never a client
+
+class IClientOutbox {
+ public:
+  virtual ~IClientOutbox() = default;
+  // Queues one message payload (the frame is added by the network layer).
+  virtual void Send(ClientId client, std::string payload) = 0;
+  // Closes the connection once its queued output is written. The logic is not told
+  // of this disconnection again.
+  virtual void Close(ClientId client) = 0;
+};
+
+}  // namespace kiv_server

@@ -1,0 +1,52 @@
+// The control-plane listener: framed messages over TCP (Asio, one thread). Each
+// connection gets a client id; frames go to the meeting logic as they arrive.
+// A bad frame length, an idle connection or a client that does not read its
+// answers ends the connection.
+#pragma once
+
+#include <asio.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "server/client_outbox.h"
+#include "server/meeting_core.h"
+
+namespace kiv_server {
+
+struct ControlServerOptions {
+  std::chrono::milliseconds idle_timeout{30000};  // no byte received for this long: closed
+  size_t max_queued_bytes = 16u << 20;            // unread answers beyond this: closed
+  size_t max_connections = 1024;
+};
+
+class ControlServer : public IClientOutbox {
+ public:
+  ControlServer(asio::io_context& io, const asio::ip::tcp::endpoint& endpoint, ControlServerOptions options);
+  ~ControlServer() override;
+
+  void Start(MeetingCore& core);
+  void Stop();
+  uint16_t port() const { return port_; }
+
+  void Send(ClientId client, std::string payload) override;
+  void Close(ClientId client) override;
+
+ private:
+  class Connection;
+  void Accept();
+  // Forgets a connection and tells the meeting logic (unless it asked for the close).
+  void Drop(ClientId client, bool tell_core);
+
+  asio::io_context& io_;
+  asio::ip::tcp::acceptor acceptor_;
+  ControlServerOptions options_;
+  uint16_t port_ = 0;
+  MeetingCore* core_ = nullptr;
+  ClientId next_id_ = 1;
+  std::unordered_map<ClientId, std::shared_ptr<Connection>> connections_;
+};
+
+}  // namespace kiv_server

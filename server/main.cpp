@@ -1,0 +1,140 @@
+// meeting_server: the control-plane server of the meeting system.
+//   meeting_server --config apps.json [--bind 127.0.0.1] [--port 0] [--http-port 0]
+//                  [--port-file ports.json] [--idle-timeout-ms 30000]
+// Port 0 binds a free port. Once listening it prints
+//   meeting_server listening tcp=<port> http=<port>
+// and, with --port-file, writes {"tcp":<port>,"http":<port>} to that file
+// (atomically). SIGINT or SIGTERM stop it.
+#include <asio.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "protocol/address_query.h"
+#include "server/address_endpoint.h"
+#include "server/control_server.h"
+#include "server/gs_business.h"
+#include "server/http_server.h"
+#include "server/meeting_core.h"
+#include "server/online_business.h"
+#include "server/server_config.h"
+#include "server/text_message_business.h"
+
+namespace {
+
+struct Options {
+  std::string config;
+  std::string bind = "127.0.0.1";
+  uint16_t port = 0;
+  uint16_t http_port = 0;
+  std::string port_file;
+  long idle_timeout_ms = 30000;
+};
+
+bool ParsePort(const char* text, uint16_t* port) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (*text == '\0' || *end != '\0' || v < 0 || v > 65535) return false;
+  *port = static_cast<uint16_t>(v);
+  return true;
+}
+
+bool ParseArgs(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (v == nullptr) return false;
+    ++i;
+    if (a == "--config") {
+      o->config = v;
+    } else if (a == "--bind") {
+      o->bind = v;
+    } else if (a == "--port") {
+      if (!ParsePort(v, &o->port)) return false;
+    } else if (a == "--http-port") {
+      if (!ParsePort(v, &o->http_port)) return false;
+    } else if (a == "--port-file") {
+      o->port_file = v;
+    } else if (a == "--idle-timeout-ms") {
+      o->idle_timeout_ms = std::strtol(v, nullptr, 10);
+      if (o->idle_timeout_ms <= 0) return false;
+    } else {
+      return false;
+    }
+  }
+  return !o->config.empty();
+}
+
+bool WritePortFile(const std::string& path, uint16_t tcp, uint16_t http) {
+  const std::string tmp = path + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    out << "{\"tcp\":" << tcp << ",\"http\":" << http << "}\n";
+    if (!out) return false;
+  }
+  return std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+uint64_t NowSeconds() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  if (!ParseArgs(argc, argv, &opt)) {
+    std::fprintf(stderr,
+                 "usage: meeting_server --config FILE [--bind ADDR] [--port N] [--http-port N]\n"
+                 "                      [--port-file FILE] [--idle-timeout-ms N]\n");
+    return 2;
+  }
+  kiv_server::ServerConfig config;
+  std::string error;
+  if (!kiv_server::LoadServerConfig(opt.config, &config, &error)) {
+    std::fprintf(stderr, "meeting_server: %s\n", error.c_str());
+    return 2;
+  }
+  try {
+    asio::io_context io(1);
+    const auto address = asio::ip::make_address(opt.bind);
+    kiv_server::ControlServerOptions control_opts;
+    control_opts.idle_timeout = std::chrono::milliseconds(opt.idle_timeout_ms);
+    kiv_server::ControlServer control(io, {address, opt.port}, control_opts);
+    kiv_server::MeetingCore core(config, control, NowSeconds);
+    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core));
+    (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
+    (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
+    control.Start(core);
+
+    kiv_server::HttpRouter router;
+    router.Add(kiv_proto::kAddressPath, kiv_server::MakeAddressHandler(core.config(), control.port()));
+    kiv_server::HttpServer http(io, {address, opt.http_port}, router, {});
+    http.Start();
+
+    asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](const asio::error_code&, int) {
+      control.Stop();
+      http.Stop();
+      io.stop();
+    });
+
+    std::printf("meeting_server listening tcp=%u http=%u\n", control.port(), http.port());
+    std::fflush(stdout);
+    if (!opt.port_file.empty() && !WritePortFile(opt.port_file, control.port(), http.port())) {
+      std::fprintf(stderr, "meeting_server: cannot write %s\n", opt.port_file.c_str());
+      return 1;
+    }
+    io.run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "meeting_server: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
