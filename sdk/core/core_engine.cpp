@@ -5,6 +5,7 @@
 #include "core/audio_engine.h"
 #include "core/core_env.h"
 #include "core/device_manager.h"
+#include "core/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {
@@ -55,17 +56,35 @@ int CoreEngine::Init(const EngineConfig& config) {
     m_env->m_config = config;
     m_env->m_config.pluginConfigPath.clear();
     if (!m_env->CreateBaseCore(config.frameworkDirs, config.workDir, config.pluginConfigPath)) {
+        KIV_LOG("Create base core failed!!!");
         return ERR_FAILED;
     }
     if (!m_deviceManager || !m_deviceManager->Init()) {
+        KIV_LOG("Init device manager failed!!!");
+        m_env->ReleaseBaseCore();
+        return ERR_FAILED;
+    }
+    const HRESULT net = m_env->m_avnet->Initialize(m_env->m_connection, m_env->m_audiodevice,
+                                                   m_env->m_video_rendermanager,
+                                                   m_env->m_vnc_rendermanager, 0);
+    if (net < 0) {
+        KIV_LOG("Initialize avnet failed!!!");
         m_env->ReleaseBaseCore();
         return ERR_FAILED;
     }
     m_whiteBoardNet.Init(&m_streamManager);
+    KIV_LOG("Init sucess, hwenc=%d, hedec=%d, audioAutoPlay=%d, audioAutoRecv=%d",
+            config.hwEncoderCount, config.hwDecoderCount, config.audioAutoPlay ? 1 : 0,
+            config.audioAutoRecv ? 1 : 0);
     return ERR_OK;
 }
 
 void CoreEngine::Destory() {
+    KIV_LOG("CoreEngine::Destory!");
+    if (m_env && m_env->m_audiodevice) {
+        m_env->m_audiodevice->StopPlay();
+        m_env->m_audiodevice->StopCapture();
+    }
     m_whiteBoardNet.Uninit();
     if (m_audioEngine) m_audioEngine->Uninit();
     m_streamManager.DestroyStreams();
@@ -74,15 +93,25 @@ void CoreEngine::Destory() {
 
 int CoreEngine::Login(const std::string& deviceId, const std::string& token,
                       const std::string& userId, bool, const std::string&) {
-    if (userId.size() > kMaxUserIdLength) return ERR_INVALID_PARAM;
-    if (userId.empty() || deviceId.empty() || !IsValidId(userId)) return ERR_INVALID_PARAM;
+    if (userId.size() > kMaxUserIdLength) {
+        KIV_LOG("Login userid too long");
+        return ERR_INVALID_PARAM;
+    }
+    if (userId.empty() || deviceId.empty() || !IsValidId(userId)) {
+        KIV_LOG("Login userid or deviceid invalid");
+        return ERR_INVALID_PARAM;
+    }
     if (token.empty()) return ERR_INVALID_PARAM;
     return Unavailable();
 }
 
-int CoreEngine::Logout() { return Unavailable(); }
+int CoreEngine::Logout() {
+    KIV_LOG("logout");
+    return Unavailable();
+}
 
 int CoreEngine::JoinGroup(const std::string& groupId) {
+    KIV_LOG("Join group %s", groupId.c_str());
     if (!IsValidId(groupId)) return ERR_INVALID_PARAM;
     if (m_audioEngine) (void)m_audioEngine->Init();
     if (groupId.empty()) return ERR_INVALID_PARAM;
@@ -90,6 +119,7 @@ int CoreEngine::JoinGroup(const std::string& groupId) {
 }
 
 int CoreEngine::LeaveGroup() {
+    KIV_LOG("leave group");
     m_streamManager.DestroyStreams();
     (void)m_recoder.Stop();
     if (m_audioEngine) m_audioEngine->Uninit();

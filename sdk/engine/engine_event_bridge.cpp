@@ -1,4 +1,5 @@
 // The core's reports turned into the application's events.
+#include "core/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 
@@ -6,6 +7,7 @@ namespace kiv {
 
 void KivEngineImpl::OnEvent(int eventType, int code) {
     IKivEngineEventHandler* handler = m_context.handler;
+    KIV_LOG("onevent %d, handler:%d", eventType, handler ? 1 : 0);
     if (!handler) return;
     if (eventType != EVENT_CONNECTION_LOST) {
         handler->OnEvent(eventType, code);

@@ -1,12 +1,14 @@
 #include "engine/kiv_audio_engine_impl.h"
 
 #include "core/audio_engine.h"
+#include "core/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/kiv_exports_internal.h"
 
 namespace kiv {
 
 int KivAudioEngineImpl::SetAudioParam(int parameter, int value) {
+    KIV_LOG("SetAudioParam %d, %d", parameter, value);
     int result = kiv_core::ERR_INVALID_PARAM;
     KivEngineImpl* engine = CurrentEngine();
     switch (parameter) {
@@ -30,6 +32,7 @@ int KivAudioEngineImpl::SetAudioParam(int parameter, int value) {
         if (engine) {
             kiv_core::EngineConfig* config = engine->Core()->GetEngineConfig();
             if (config) config->audioAutoRecv = (value == 1);
+            KIV_LOG("SetAudioParam AUDIOPARAM_AUTO_RECV_REMOTEAUDIO %d", value);
         }
         break;
     case AUDIOPARAM_REMOTE_VOICE_MODE:

@@ -6,6 +6,7 @@
 
 #include "core/core_env.h"
 #include "core/device_manager.h"
+#include "core/log_record.h"
 #include "engine/kiv_audio_engine_impl.h"
 #include "engine/kiv_device_manager_impl.h"
 #include "engine/kiv_signaling_impl.h"
@@ -203,6 +204,7 @@ int KivEngineImpl::StartPublishScreenShare(int left, int top, int right, int bot
     const int cy = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     if (right <= cx && bottom <= cy)
         return m_core.StartPublishScreenShare(left, top, right, bottom, bias, 0);
+    KIV_LOG("screenshare invalid arg right:%d, bottom:%d, cx:%d, cy:%d", right, bottom, cx, cy);
     return kiv_core::ERR_INVALID_PARAM;
 }
 

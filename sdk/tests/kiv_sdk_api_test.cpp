@@ -8,7 +8,14 @@
 #include <string>
 
 #include "kiv_sdk.h"
+#include "log_files.h"
+#include "temp_dir.h"
 #include "ui_thread.h"
+
+// 1 when this program runs beside Tessarine32.dll, 0 in a folder without it.
+#ifndef KIV_EXPECT_FRAMEWORK
+#define KIV_EXPECT_FRAMEWORK 0
+#endif
 
 namespace {
 
@@ -225,8 +232,22 @@ TEST_F(ApiTest, EveryOperationBeforeInit) {
     EXPECT_EQ(board->ClearCurrentPage("none"), 302);
 }
 
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[64] = {0};
+    return GetEnvironmentVariableW(name, value, 64) ? value : L"";
+}
+
+HWND FindSdkWindow() {
+    return FindWindowExW(HWND_MESSAGE, nullptr, L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr);
+}
+
+}  // namespace
+
 // Init checks its arguments first; a valid context on a thread with a message loop makes the
-// hidden window there, and without a framework Init fails with 302.
+// hidden window there. Beside the framework Init succeeds and the release gives every
+// framework object back and unloads it; without one Init fails with 302 and loads nothing.
 TEST_F(ApiTest, InitOnMessageLoopThread) {
     Handler handler;
     kiv::EngineContext context;
@@ -239,20 +260,108 @@ TEST_F(ApiTest, InitOnMessageLoopThread) {
     ui.Run([&] { result = engine->Init(&context); });
     EXPECT_EQ(result, 1);
     context.serverAddress = "127.0.0.1:9000";
+    SetEnvironmentVariableW(L"TESSARINE_LIVE_OBJECTS_AT_UNLOAD", nullptr);
     ui.Run([&] { result = engine->Init(&context); });
-    EXPECT_EQ(result, 302);
-    HWND window =
-        FindWindowExW(HWND_MESSAGE, nullptr, L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr);
+    EXPECT_EQ(result, KIV_EXPECT_FRAMEWORK ? 0 : 302);
+    EXPECT_EQ(GetModuleHandleW(L"Tessarine32.dll") != nullptr, KIV_EXPECT_FRAMEWORK == 1);
+    HWND window = FindSdkWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), ui.Id());
     // A device change posted from elsewhere is handled on that thread without harm.
     EXPECT_TRUE(PostMessageW(window, 0x8B0, 0, 0));
     EXPECT_TRUE(ui.Drain());
     ui.Run([] { TheApi().releaseEngine(); });
-    EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}",
-                            nullptr),
-              nullptr);
+    EXPECT_EQ(FindSdkWindow(), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"Tessarine32.dll"), nullptr);
+    if (KIV_EXPECT_FRAMEWORK) {
+        EXPECT_EQ(Environment(L"TESSARINE_LIVE_OBJECTS_AT_UNLOAD"), L"0");
+    }
 }
+
+#if KIV_EXPECT_FRAMEWORK
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+// A failure of the framework's bring-up makes Init answer 302 with everything rolled back;
+// a later Init succeeds.
+TEST_F(ApiTest, FailedBringUpRollsBack) {
+    Handler handler;
+    kiv::EngineContext context;
+    context.handler = &handler;
+    context.appId = "App01";
+    for (const wchar_t* step : {L"IAvNet.Initialize", L"IKivConnection", L"GetObject"}) {
+        SetEnvironmentVariableW(L"TESSARINE_FAIL", step);
+        SetEnvironmentVariableW(L"TESSARINE_LIVE_OBJECTS_AT_UNLOAD", nullptr);
+        int result = -1;
+        ui.Run([&] { result = engine->Init(&context); });
+        EXPECT_EQ(result, 302);
+        EXPECT_EQ(GetModuleHandleW(L"Tessarine32.dll"), nullptr);
+        EXPECT_EQ(Environment(L"TESSARINE_LIVE_OBJECTS_AT_UNLOAD"), L"0");
+    }
+    SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
+    int result = -1;
+    ui.Run([&] { result = engine->Init(&context); });
+    EXPECT_EQ(result, 0);
+}
+
+// The engine copies the context on a successful Init: the application's strings are then
+// shared with the library, which gives them back when it is released.
+TEST_F(ApiTest, ContextSharedAfterInit) {
+    Handler handler;
+    auto* context = new kiv::EngineContext;
+    context->handler = &handler;
+    context->appId = "SharedApp1";
+    const int* header = reinterpret_cast<const int*>(context->appId.c_str()) - 3;
+    int result = -1;
+    ui.Run([&] { result = engine->Init(context); });
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(header[2], 1);  // one further sharer: the engine
+    delete context;           // the engine's copy is now the only owner
+    EXPECT_EQ(header[2], 0);
+}
+
+// Core log lines land in the framework's log file under "kivcore" with file base name and
+// line; a module level above 2 writes nothing.
+TEST_F(ApiTest, LogLines) {
+    kiv_test::TempDir work;
+    const std::wstring logDir = work.Sub(L"log");
+    Handler handler;
+    kiv::EngineContext context;
+    context.handler = &handler;
+    context.appId = "App01";
+    const std::string workDir = Narrow(work.Path());
+    context.workDir = workDir.c_str();
+    int result = -1;
+    ui.Run([&] { result = engine->Init(&context); });
+    ASSERT_EQ(result, 0);
+    const std::string longId(129, 'x');
+    EXPECT_EQ(engine->Login("token", longId.c_str(), true, ""), 1);
+    ui.Run([] { TheApi().releaseEngine(); });
+    std::string log = kiv_test::ReadLogs(logDir);
+    EXPECT_NE(log.find(" kivcore 2 core_engine.cpp:"), std::string::npos) << log;
+    EXPECT_NE(log.find("Login userid too long"), std::string::npos);
+    EXPECT_NE(log.find("Init sucess, hwenc=0, hedec=0, audioAutoPlay=1, audioAutoRecv=1"),
+              std::string::npos);
+
+    kiv_test::TempDir quiet;
+    const std::wstring quietLogs = quiet.Sub(L"log");
+    const std::string quietDir = Narrow(quiet.Path());
+    context.workDir = quietDir.c_str();
+    SetEnvironmentVariableW(L"TESSARINE_LOG_LEVEL", L"kivcore=3");
+    engine = TheApi().getEngine();
+    ui.Run([&] { result = engine->Init(&context); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(engine->Login("token", longId.c_str(), true, ""), 1);
+    ui.Run([] { TheApi().releaseEngine(); });
+    SetEnvironmentVariableW(L"TESSARINE_LOG_LEVEL", nullptr);
+    EXPECT_EQ(kiv_test::ReadLogs(quietLogs).find(" kivcore "), std::string::npos);
+}
+
+#endif  // KIV_EXPECT_FRAMEWORK
 
 namespace {
 
