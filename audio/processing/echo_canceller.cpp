@@ -222,8 +222,9 @@ void CAEC::UpdateDelay(AECFrame* frame) {
       const float erle = s->filter.erle_db;
       const bool allowed = (erle < 10.0f && (!restored_ || frame_count_ >= 1500)) ||
                            (ratio_update_count_ == 0 && frame_count_ > 3000 && max_erle_ < 15.0f);
-      if (allowed && delay_found_frames_ > 5 && far_active_frames_ > 5 &&
-          frame->clock_ratio != 0.0f) {
+      // A ratio that is no sound read step (0, negative, far from 1, not a number) is not taken.
+      const bool sound_ratio = frame->clock_ratio >= 0.5f && frame->clock_ratio <= 2.0f;
+      if (allowed && delay_found_frames_ > 5 && far_active_frames_ > 5 && sound_ratio) {
         AudioLibLog("AEC: Set SampleRateShift to %f \n", frame->clock_ratio);
         s->filter.sample_rate_ratio = frame->clock_ratio;
         ++ratio_update_count_;

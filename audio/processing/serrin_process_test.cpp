@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -78,12 +82,12 @@ TEST_F(Core, SilenceSpeechAndEchoFrames) {
   }
 
   const int frames = 200;
-  const std::vector<int16_t> near = SpeechLike(960 * frames, 8000.0f, 2);
+  const std::vector<int16_t> near_end = SpeechLike(960 * frames, 8000.0f, 2);
   double in_energy = 0.0, out_energy = 0.0;
   for (int f = 0; f < frames; ++f) {
-    Run(&near[960 * f], kZeros);
+    Run(&near_end[960 * f], kZeros);
     if (f >= 10) {
-      in_energy += Energy(&near[960 * (f - 3)], 960);
+      in_energy += Energy(&near_end[960 * (f - 3)], 960);
       out_energy += Energy(output_, 960);
     }
   }
@@ -91,14 +95,14 @@ TEST_F(Core, SilenceSpeechAndEchoFrames) {
   EXPECT_NEAR(10.0 * std::log10(out_energy / in_energy), 0.0, 1.0);
 
   // Echo: the far end 40 ms later at half level, plus a little noise.
-  const std::vector<int16_t> far = SpeechLike(960 * frames, 12000.0f, 1);
+  const std::vector<int16_t> far_end = SpeechLike(960 * frames, 12000.0f, 1);
   const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 30.0f, 3);
   std::vector<int16_t> echo(960 * frames);
   for (size_t n = 0; n < echo.size(); ++n) {
-    echo[n] = static_cast<int16_t>((n >= 1920 ? far[n - 1920] / 2 : 0) + hiss[n]);
+    echo[n] = static_cast<int16_t>((n >= 1920 ? far_end[n - 1920] / 2 : 0) + hiss[n]);
   }
   for (int f = 0; f < frames; ++f) {
-    Run(&echo[960 * f], &far[960 * f]);
+    Run(&echo[960 * f], &far_end[960 * f]);
     for (int16_t v : output_) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
   }
   EXPECT_EQ(state_->frame_counter, 50 + 2 * frames);
@@ -143,7 +147,7 @@ TEST_F(Core, MusicModeChanges) {
   EXPECT_EQ(state_->far_level[0].reset_a, 96000000.0f);
 }
 
-// Verifies the far-end hold: an energy of exactly 96000 does not start it.
+// Verifies the far_end-end hold: an energy of exactly 96000 does not start it.
 TEST(SerrinProcessSteps, FarEndHold) {
   EXPECT_EQ(serrin_far_end_hold(96000.0f, 0.0f, 0), 0);
   EXPECT_EQ(serrin_far_end_hold(96001.0f, 0.0f, 0), 17);
@@ -152,10 +156,10 @@ TEST(SerrinProcessSteps, FarEndHold) {
   EXPECT_EQ(serrin_far_end_hold(10.0f, 0.0f, 0), 0);
 }
 
-// Verifies that a loud far end starts the hold and its echo mode, and that silence ends it.
+// Verifies that a loud far_end end starts the hold and its echo mode, and that silence ends it.
 TEST_F(Core, FarEndHoldAndEchoMode) {
-  const std::vector<int16_t> far = WhiteNoise(960, 3000.0f, 4);
-  Run(kZeros, far.data());
+  const std::vector<int16_t> far_end = WhiteNoise(960, 3000.0f, 4);
+  Run(kZeros, far_end.data());
   EXPECT_EQ(state_->far_loud_hold, 17);
   EXPECT_EQ(state_->echo_mode, 2);
   for (int f = 0; f < 17; ++f) Run(kZeros, kZeros);
@@ -234,25 +238,49 @@ TEST_F(Core, EchoAfterCancellerFlag) {
   EXPECT_EQ(state_->echo_flag, 0);
 }
 
+namespace {
+// Writes the settings value where the platform keeps it.
+void SetAutoMuteSnr(uint32_t value) {
+#ifdef _WIN32
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD v = value;
+  RegSetValueExA(key, "AutoMuteSNR", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v));
+  RegCloseKey(key);
+#else
+  aec_settings_fallback_set_dword("AutoMuteSNR", value);
+#endif
+}
+
+void ClearAutoMuteSnr() {
+#ifdef _WIN32
+  RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings");
+#else
+  aec_settings_fallback_clear();
+#endif
+}
+}  // namespace
+
 // Verifies the auto-mute threshold read every 50 frames, and that music mode skips it.
 TEST_F(Core, AutoMuteThresholdFromSettings) {
+  SetAutoMuteSnr(20);
   ASSERT_TRUE(aec_settings_open());
-#ifndef _WIN32
-  aec_settings_fallback_set_dword("AutoMuteSNR", 20);
-#endif
   for (int f = 0; f < 49; ++f) Run(kZeros, kZeros);
   EXPECT_EQ(state_->auto_mute_threshold, 32.0f);
   Run(kZeros, kZeros);
-#ifndef _WIN32
   EXPECT_EQ(state_->auto_mute_threshold, 20.0f);
-  aec_settings_fallback_set_dword("AutoMuteSNR", 25);
+  SetAutoMuteSnr(25);
   serrin_config()->music_mode.store(1);
   for (int f = 0; f < 50; ++f) Run(kZeros, kZeros);
   EXPECT_EQ(state_->auto_mute_threshold, 20.0f);
   EXPECT_EQ(state_->loud_flag, 0);
-  aec_settings_fallback_clear();
-#endif
+  serrin_config()->music_mode.store(0);
+  for (int f = 0; f < 50; ++f) Run(kZeros, kZeros);
+  EXPECT_EQ(state_->auto_mute_threshold, 25.0f);
   aec_settings_close();
+  ClearAutoMuteSnr();
 }
 
 // Verifies the second microphone: used from the first 100-frame check on, its floor
@@ -277,15 +305,15 @@ TEST_F(Core, SecondMicrophoneBlocks) {
 
 // Verifies that the reference frame is handed back delayed by the frame delay (0 here).
 TEST_F(Core, ReferenceFrameComesBackAligned) {
-  const std::vector<int16_t> far = SpeechLike(960, 10000.0f, 5);
-  Run(kZeros, far.data());
-  EXPECT_EQ(std::memcmp(reference_, far.data(), sizeof(reference_)), 0);
+  const std::vector<int16_t> far_end = SpeechLike(960, 10000.0f, 5);
+  Run(kZeros, far_end.data());
+  EXPECT_EQ(std::memcmp(reference_, far_end.data(), sizeof(reference_)), 0);
 }
 
 // Verifies that a missing microphone channel is processed as silence.
 TEST_F(Core, NoMicrophoneChannelIsSilence) {
   table_[0] = nullptr;
-  const std::vector<int16_t> far = SpeechLike(960 * 8, 10000.0f, 6);
-  for (int f = 0; f < 8; ++f) Run(kZeros, &far[960 * f]);
+  const std::vector<int16_t> far_end = SpeechLike(960 * 8, 10000.0f, 6);
+  for (int f = 0; f < 8; ++f) Run(kZeros, &far_end[960 * f]);
   for (int16_t v : output_) ASSERT_EQ(v, 0);
 }
