@@ -9,16 +9,37 @@ constexpr int kN = kSerrinFftSize;
 constexpr int kRadices[] = {3, 5, 4, 4, 4};  // 960 = 3 * 5 * 64
 constexpr float kInverseScale = 0.00026041668f;  // 1 / 3840
 
-// Precomputed factors: e^(-2 pi i k / 960) for the complex passes and e^(-i pi k / 960)
-// for the real split.
+inline SerrinComplex Add(SerrinComplex a, SerrinComplex b) { return {a.re + b.re, a.im + b.im}; }
+inline SerrinComplex Sub(SerrinComplex a, SerrinComplex b) { return {a.re - b.re, a.im - b.im}; }
+inline SerrinComplex Mul(SerrinComplex a, SerrinComplex b) {
+  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+inline SerrinComplex Scale(SerrinComplex a, float s) { return {a.re * s, a.im * s}; }
+inline SerrinComplex Conj(SerrinComplex a) { return {a.re, -a.im}; }
+inline SerrinComplex MulMinusI(SerrinComplex a) { return {a.im, -a.re}; }  // -i * a
+inline SerrinComplex MulPlusI(SerrinComplex a) { return {-a.im, a.re}; }   // +i * a
+
+constexpr int kStages = sizeof(kRadices) / sizeof(kRadices[0]);
+
+// Precomputed factors: per pass, e^(-2 pi i j p / n) for j = 1..r-1 and p < n / r (n the
+// length that pass splits); and e^(-i pi k / 960) for the real split.
 struct FftTables {
-  SerrinComplex twiddle[kN];
+  SerrinComplex stage[kStages][kN];  // index p * (r - 1) + j - 1
   SerrinComplex split[kN / 2 + 1];
   FftTables() {
     const double pi = 3.14159265358979323846;
-    for (int k = 0; k < kN; ++k) {
-      twiddle[k].re = static_cast<float>(std::cos(2.0 * pi * k / kN));
-      twiddle[k].im = static_cast<float>(-std::sin(2.0 * pi * k / kN));
+    int n = kN;
+    for (int st = 0; st < kStages; ++st) {
+      const int r = kRadices[st];
+      const int m = n / r;
+      for (int p = 0; p < m; ++p) {
+        for (int j = 1; j < r; ++j) {
+          const double a = 2.0 * pi * j * p / n;
+          stage[st][p * (r - 1) + j - 1] = {static_cast<float>(std::cos(a)),
+                                            static_cast<float>(-std::sin(a))};
+        }
+      }
+      n = m;
     }
     for (int k = 0; k <= kN / 2; ++k) {
       split[k].re = static_cast<float>(std::cos(pi * k / kN));
@@ -32,63 +53,73 @@ const FftTables& Tables() {
   return tables;
 }
 
-inline SerrinComplex Add(SerrinComplex a, SerrinComplex b) { return {a.re + b.re, a.im + b.im}; }
-inline SerrinComplex Sub(SerrinComplex a, SerrinComplex b) { return {a.re - b.re, a.im - b.im}; }
-inline SerrinComplex Mul(SerrinComplex a, SerrinComplex b) {
-  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
-}
-inline SerrinComplex Scale(SerrinComplex a, float s) { return {a.re * s, a.im * s}; }
-inline SerrinComplex Conj(SerrinComplex a) { return {a.re, -a.im}; }
-inline SerrinComplex MulMinusI(SerrinComplex a) { return {a.im, -a.re}; }  // -i * a
-inline SerrinComplex MulPlusI(SerrinComplex a) { return {-a.im, a.re}; }   // +i * a
-
-// Forward DFT of the r inputs a[0..r-1] into b[0..r-1] for r = 3, 4 or 5.
-inline void Butterfly(int r, const SerrinComplex* a, SerrinComplex* b) {
-  switch (r) {
-    case 3: {
-      const float s60 = 0.8660254f;
-      SerrinComplex t = Add(a[1], a[2]);
-      SerrinComplex d = Scale(Sub(a[1], a[2]), s60);
-      SerrinComplex m = Sub(a[0], Scale(t, 0.5f));
-      b[0] = Add(a[0], t);
-      b[1] = Add(m, MulMinusI(d));
-      b[2] = Add(m, MulPlusI(d));
-      break;
-    }
-    case 4: {
-      SerrinComplex s02 = Add(a[0], a[2]);
-      SerrinComplex d02 = Sub(a[0], a[2]);
-      SerrinComplex s13 = Add(a[1], a[3]);
-      SerrinComplex d13 = Sub(a[1], a[3]);
-      b[0] = Add(s02, s13);
-      b[1] = Add(d02, MulMinusI(d13));
-      b[2] = Sub(s02, s13);
-      b[3] = Add(d02, MulPlusI(d13));
-      break;
-    }
-    default: {  // 5
-      const float c1 = 0.30901699f, c2 = -0.80901699f;
-      const float s1 = 0.95105652f, s2 = 0.58778524f;
-      SerrinComplex t1 = Add(a[1], a[4]);
-      SerrinComplex t2 = Add(a[2], a[3]);
-      SerrinComplex t3 = Sub(a[1], a[4]);
-      SerrinComplex t4 = Sub(a[2], a[3]);
-      SerrinComplex m1 = Add(a[0], Add(Scale(t1, c1), Scale(t2, c2)));
-      SerrinComplex m2 = Add(a[0], Add(Scale(t1, c2), Scale(t2, c1)));
-      SerrinComplex n1 = Add(Scale(t3, s1), Scale(t4, s2));
-      SerrinComplex n2 = Sub(Scale(t3, s2), Scale(t4, s1));
-      b[0] = Add(a[0], Add(t1, t2));
-      b[1] = Add(m1, MulMinusI(n1));
-      b[4] = Add(m1, MulPlusI(n1));
-      b[2] = Add(m2, MulMinusI(n2));
-      b[3] = Add(m2, MulPlusI(n2));
-      break;
+// One pass of the self-sorting (Stockham) decimation in frequency: the r inputs
+// src[q + s (p + k m)] give the outputs dst[q + s (r p + j)], each times its twiddle.
+void Pass3(const SerrinComplex* src, SerrinComplex* dst, int m, int s, const SerrinComplex* tw) {
+  const float s60 = 0.8660254f;
+  for (int p = 0; p < m; ++p) {
+    const SerrinComplex w1 = tw[2 * p], w2 = tw[2 * p + 1];
+    for (int q = 0; q < s; ++q) {
+      const SerrinComplex a0 = src[q + s * p];
+      const SerrinComplex a1 = src[q + s * (p + m)];
+      const SerrinComplex a2 = src[q + s * (p + 2 * m)];
+      const SerrinComplex t = Add(a1, a2);
+      const SerrinComplex d = Scale(Sub(a1, a2), s60);
+      const SerrinComplex c = Sub(a0, Scale(t, 0.5f));
+      SerrinComplex* o = dst + q + s * 3 * p;
+      o[0] = Add(a0, t);
+      o[s] = Mul(Add(c, MulMinusI(d)), w1);
+      o[2 * s] = Mul(Add(c, MulPlusI(d)), w2);
     }
   }
 }
 
-// Self-sorting (Stockham) decimation in frequency: each pass reads src and writes dst
-// with the twiddles of its stage, so the last pass leaves the bins in natural order.
+void Pass4(const SerrinComplex* src, SerrinComplex* dst, int m, int s, const SerrinComplex* tw) {
+  for (int p = 0; p < m; ++p) {
+    const SerrinComplex w1 = tw[3 * p], w2 = tw[3 * p + 1], w3 = tw[3 * p + 2];
+    for (int q = 0; q < s; ++q) {
+      const SerrinComplex a0 = src[q + s * p];
+      const SerrinComplex a1 = src[q + s * (p + m)];
+      const SerrinComplex a2 = src[q + s * (p + 2 * m)];
+      const SerrinComplex a3 = src[q + s * (p + 3 * m)];
+      const SerrinComplex s02 = Add(a0, a2), d02 = Sub(a0, a2);
+      const SerrinComplex s13 = Add(a1, a3), d13 = Sub(a1, a3);
+      SerrinComplex* o = dst + q + s * 4 * p;
+      o[0] = Add(s02, s13);
+      o[s] = Mul(Add(d02, MulMinusI(d13)), w1);
+      o[2 * s] = Mul(Sub(s02, s13), w2);
+      o[3 * s] = Mul(Add(d02, MulPlusI(d13)), w3);
+    }
+  }
+}
+
+void Pass5(const SerrinComplex* src, SerrinComplex* dst, int m, int s, const SerrinComplex* tw) {
+  const float c1 = 0.30901699f, c2 = -0.80901699f;
+  const float s1 = 0.95105652f, s2 = 0.58778524f;
+  for (int p = 0; p < m; ++p) {
+    const SerrinComplex w1 = tw[4 * p], w2 = tw[4 * p + 1], w3 = tw[4 * p + 2], w4 = tw[4 * p + 3];
+    for (int q = 0; q < s; ++q) {
+      const SerrinComplex a0 = src[q + s * p];
+      const SerrinComplex a1 = src[q + s * (p + m)];
+      const SerrinComplex a2 = src[q + s * (p + 2 * m)];
+      const SerrinComplex a3 = src[q + s * (p + 3 * m)];
+      const SerrinComplex a4 = src[q + s * (p + 4 * m)];
+      const SerrinComplex t1 = Add(a1, a4), t2 = Add(a2, a3);
+      const SerrinComplex t3 = Sub(a1, a4), t4 = Sub(a2, a3);
+      const SerrinComplex m1 = Add(a0, Add(Scale(t1, c1), Scale(t2, c2)));
+      const SerrinComplex m2 = Add(a0, Add(Scale(t1, c2), Scale(t2, c1)));
+      const SerrinComplex n1 = Add(Scale(t3, s1), Scale(t4, s2));
+      const SerrinComplex n2 = Sub(Scale(t3, s2), Scale(t4, s1));
+      SerrinComplex* o = dst + q + s * 5 * p;
+      o[0] = Add(a0, Add(t1, t2));
+      o[s] = Mul(Add(m1, MulMinusI(n1)), w1);
+      o[2 * s] = Mul(Add(m2, MulMinusI(n2)), w2);
+      o[3 * s] = Mul(Add(m2, MulPlusI(n2)), w3);
+      o[4 * s] = Mul(Add(m1, MulPlusI(n1)), w4);
+    }
+  }
+}
+
 void ForwardComplex(SerrinComplex* data) {
   const FftTables& t = Tables();
   SerrinComplex scratch[kN];
@@ -96,19 +127,13 @@ void ForwardComplex(SerrinComplex* data) {
   SerrinComplex* dst = scratch;
   int n = kN;
   int stride = 1;
-  for (int r : kRadices) {
+  for (int st = 0; st < kStages; ++st) {
+    const int r = kRadices[st];
     const int m = n / r;
-    for (int p = 0; p < m; ++p) {
-      for (int q = 0; q < stride; ++q) {
-        SerrinComplex a[5];
-        SerrinComplex b[5];
-        for (int k = 0; k < r; ++k) a[k] = src[q + stride * (p + k * m)];
-        Butterfly(r, a, b);
-        dst[q + stride * (r * p)] = b[0];
-        for (int j = 1; j < r; ++j) {
-          dst[q + stride * (r * p + j)] = Mul(b[j], t.twiddle[(j * p * stride) % kN]);
-        }
-      }
+    switch (r) {
+      case 3: Pass3(src, dst, m, stride, t.stage[st]); break;
+      case 4: Pass4(src, dst, m, stride, t.stage[st]); break;
+      default: Pass5(src, dst, m, stride, t.stage[st]); break;
     }
     n = m;
     stride *= r;
