@@ -10,9 +10,6 @@ void SetAudioLibLogCallback(AudioLibLogCallback callback);
 AudioLibLogCallback GetAudioLibLogCallback();
 
 // Hands the format and its arguments to the callback unchanged: no prefix, no line end.
-// Returns 0 when no callback is set, 1 when the line went to the callback.
-int AudioLibLog(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+// Returns 0 when no callback is set, 1 when the line went to the callback. Formats follow
+// the Windows C library (wide strings are "%ws"), so the compiler does not check them.
+int AudioLibLog(const char* format, ...);
