@@ -82,6 +82,11 @@ class CAEC {
 
   // What the audio core uses besides Process.
   AecDelayLine* DelayLine() { return delay_line_.get(); }  // null without core
+  bool HasDelayLine() const { return delay_line_ != nullptr; }
+  // Render side: one played frame of 960 samples into the delay line (none: nothing).
+  void WriteFarEnd(const int16_t* frame) {
+    if (delay_line_ && frame != nullptr) delay_line_->Write(frame);
+  }
   bool HasCore() const { return state_ != nullptr; }
   float CurrentErle() const;   // core's ERLE in dB (0 without core)
   float AgcGain() const;       // core's output gain (1.0 without core)

@@ -135,8 +135,9 @@ TEST_F(Wrapper, SilenceSpeechAndEcho) {
   // Echo: what was played comes back 60 ms later at 0.4 of its level.
   std::vector<int16_t> echo(960 * frames);
   for (size_t n = 2880; n < echo.size(); ++n) echo[n] = static_cast<int16_t>(far[n - 2880] * 0.4f);
+  ASSERT_TRUE(aec->HasDelayLine());
   for (int i = 0; i < frames; ++i) {
-    aec->DelayLine()->Write(&far[960 * i]);
+    aec->WriteFarEnd(&far[960 * i]);
     ASSERT_EQ(f.Run(aec.get(), &echo[960 * i]), 0);
   }
   EXPECT_EQ(aec->FrameCount(), 50 + 2 * frames);

@@ -17,7 +17,7 @@ class SerrinCanceller : public CancellerUnderTest {
   }
 
   void ProcessFrame(const int16_t* far, const int16_t* mic, int16_t* out) override {
-    if (aec_->DelayLine() != nullptr) aec_->DelayLine()->Write(far);
+    aec_->WriteFarEnd(far);
     std::memcpy(mic_, mic, sizeof(mic_));
     std::memset(mic2_, 0, sizeof(mic2_));
     std::memset(side_, 0, sizeof(side_));
