@@ -1,10 +1,13 @@
 #include "core/core_engine.h"
 
+#include <functional>
 #include <new>
 
 #include "core/audio_engine.h"
 #include "core/core_env.h"
 #include "core/device_manager.h"
+#include "core/engine_event_handler.h"
+#include "core/kiv_cp_client.h"
 #include "core/log_record.h"
 #include "kiv_error.h"
 
@@ -28,10 +31,13 @@ CoreEngine::CoreEngine() {
     m_env = new (std::nothrow) CoreEnv();
     m_audioEngine = new (std::nothrow) AudioEngine();
     m_deviceManager = new (std::nothrow) DeviceManager();
+    m_cpClient = new (std::nothrow) KivCpClient(this);
 }
 
 CoreEngine::~CoreEngine() {
     Destory();
+    delete m_cpClient;
+    m_cpClient = nullptr;
     delete m_deviceManager;
     m_deviceManager = nullptr;
     delete m_audioEngine;
@@ -72,6 +78,8 @@ int CoreEngine::Init(const EngineConfig& config) {
         m_env->ReleaseBaseCore();
         return ERR_FAILED;
     }
+    m_env->m_cpclient = m_cpClient;
+    if (m_cpClient) m_cpClient->Init();
     m_whiteBoardNet.Init(&m_streamManager);
     KIV_LOG("Init sucess, hwenc=%d, hedec=%d, audioAutoPlay=%d, audioAutoRecv=%d",
             config.hwEncoderCount, config.hwDecoderCount, config.audioAutoPlay ? 1 : 0,
@@ -86,36 +94,39 @@ void CoreEngine::Destory() {
         m_env->m_audiodevice->StopCapture();
     }
     m_whiteBoardNet.Uninit();
+    if (m_cpClient) m_cpClient->Uninit();
     if (m_audioEngine) m_audioEngine->Uninit();
     m_streamManager.DestroyStreams();
     if (m_deviceManager) m_deviceManager->Uninit();
 }
 
 int CoreEngine::Login(const std::string& deviceId, const std::string& token,
-                      const std::string& userId, bool, const std::string&) {
+                      const std::string& userId, bool force, const std::string& extra) {
     if (userId.size() > kMaxUserIdLength) {
         KIV_LOG("Login userid too long");
         return ERR_INVALID_PARAM;
     }
+    // The device id is only tested for emptiness: a generated one contains braces.
     if (userId.empty() || deviceId.empty() || !IsValidId(userId)) {
         KIV_LOG("Login userid or deviceid invalid");
         return ERR_INVALID_PARAM;
     }
-    if (token.empty()) return ERR_INVALID_PARAM;
-    return Unavailable();
+    if (!m_cpClient) return ERR_FAILED;
+    return m_cpClient->Login(deviceId, token, userId, force, extra);
 }
 
 int CoreEngine::Logout() {
     KIV_LOG("logout");
-    return Unavailable();
+    if (!m_cpClient) return ERR_FAILED;
+    return m_cpClient->Logout();
 }
 
 int CoreEngine::JoinGroup(const std::string& groupId) {
     KIV_LOG("Join group %s", groupId.c_str());
     if (!IsValidId(groupId)) return ERR_INVALID_PARAM;
     if (m_audioEngine) (void)m_audioEngine->Init();
-    if (groupId.empty()) return ERR_INVALID_PARAM;
-    return Unavailable();
+    if (!m_cpClient) return ERR_FAILED;
+    return m_cpClient->JoinGroup(groupId);
 }
 
 int CoreEngine::LeaveGroup() {
@@ -123,12 +134,44 @@ int CoreEngine::LeaveGroup() {
     m_streamManager.DestroyStreams();
     (void)m_recoder.Stop();
     if (m_audioEngine) m_audioEngine->Uninit();
-    return Unavailable();
+    if (!m_cpClient) return ERR_FAILED;
+    return m_cpClient->LeaveGroup();
 }
 
 int CoreEngine::LeaveGroupAndLogout() {
     (void)LeaveGroup();
     return Logout();
+}
+
+void CoreEngine::OnMediaChanged(const std::vector<MediaRecord>&, bool) {
+    // Media records are not kept yet: announcements and media lists change nothing.
+}
+
+void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) {
+    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+    if (!handler) {
+        KIV_LOG("Invalid event handler!!!");
+        return;
+    }
+    KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
+    handler->OnRemoteControl(userId, eventType);
+}
+
+void CoreEngine::OnRemoteUser(const std::string& userId, bool joined) {
+    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+    if (!handler) return;
+    if (joined) {
+        handler->OnRemoteUserJoined(userId.c_str());
+    } else {
+        handler->OnRemoteUserLeft(userId.c_str());
+    }
+}
+
+void CoreEngine::OnConnectionLost() {
+    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+    if (!handler) return;
+    // Nothing is torn down on the connection's thread.
+    handler->PostTask(std::function<void()>([this] { (void)LeaveGroupAndLogout(); }));
 }
 
 int CoreEngine::StartPublishAudio(const std::string&) {

@@ -6,11 +6,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/w_lock.h"
 #include "core/core_observers.h"
 #include "core/core_video_profile.h"
 #include "core/engine_config.h"
+#include "core/kiv_cp_client_event_handler.h"
 #include "core/online_business.h"
 #include "core/recoder.h"
 #include "core/stream_manager.h"
@@ -22,9 +24,10 @@ namespace kiv_core {
 class AudioEngine;
 class CoreEnv;
 class DeviceManager;
+class KivCpClient;
 
 // Every operation returns an ErrCode unless stated otherwise; strings are UTF-8.
-class CoreEngine {
+class CoreEngine : public KivCpClientEventHandler {
 public:
     CoreEngine();
     ~CoreEngine();
@@ -41,6 +44,13 @@ public:
     int JoinGroup(const std::string& groupId);
     int LeaveGroup();
     int LeaveGroupAndLogout();
+
+    // KivCpClientEventHandler, on the connection's threads.
+    void OnMediaChanged(const std::vector<MediaRecord>& records, bool fullList) override;
+    void OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) override;
+    void OnRemoteUser(const std::string& userId, bool joined) override;
+    // Leaving and logging out are posted to the thread that called Init.
+    void OnConnectionLost() override;
 
     // Letters, digits, '_' and '-' only; the empty string passes.
     static bool IsValidId(const std::string& id);
@@ -94,12 +104,14 @@ public:
     DeviceManager* GetDeviceManager() { return m_deviceManager; }
     StreamManager* GetStreamManager() { return &m_streamManager; }
     WhiteBoardNetImpl* GetWhiteBoardNet() { return &m_whiteBoardNet; }
+    KivCpClient* GetCpClient() { return m_cpClient; }
 
 private:
     DeviceManager* m_deviceManager = nullptr;
     AudioEngine* m_audioEngine = nullptr;
     CoreEnv* m_env = nullptr;
     StreamManager m_streamManager;
+    KivCpClient* m_cpClient = nullptr;
     Recoder m_recoder;
     std::map<std::string, CoreVideoProfile> m_presetProfiles;
     OnlineBusiness m_onlineBusiness;

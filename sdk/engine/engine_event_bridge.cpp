@@ -14,10 +14,7 @@ void KivEngineImpl::OnEvent(int eventType, int code) {
         return;
     }
     // At most one connection-lost event per login.
-    if (m_loginPending) {
-        handler->OnEvent(eventType, code);
-        m_loginPending = false;
-    }
+    if (m_loginPending.exchange(false)) handler->OnEvent(eventType, code);
 }
 
 void KivEngineImpl::OnRemoteVideoEvent(const std::string& userId, const std::string& videoId,

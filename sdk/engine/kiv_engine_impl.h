@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,7 @@ public:
     kiv_core::CoreEngine* Core() { return &m_core; }
     // The application handler of the last successful Init, or null.
     IKivEngineEventHandler* AppHandler() const { return m_context.handler; }
-    bool LoginPending() const { return m_loginPending; }
+    bool LoginPending() const { return m_loginPending.load(); }
 
     // The device id stored per user, "" when there is none.
     static std::string GetDeviceId();
@@ -122,7 +123,9 @@ private:
     WinHttpImpl m_httpClient;
     CoreAudioFrameObserverImpl m_audioObserver;
     EngineContext m_context;
-    volatile bool m_loginPending = false;
+    // Written by the application's thread and the connection's; exchanged so that only one
+    // connection-lost event passes per login.
+    std::atomic<bool> m_loginPending{false};
     // COM was initialised by an Init on the caller's thread; Release balances it once.
     bool m_comInitialised = false;
 };
