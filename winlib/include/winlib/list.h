@@ -1,0 +1,137 @@
+// Lists: a scrolling column of items with one selected item. Items are text labels or
+// containers of other controls. A press on an item sends "itemclick" (from the item),
+// a new selection "itemselect" (from the list; wParam new index, lParam old index).
+#pragma once
+
+#include "winlib/container.h"
+#include "winlib/label.h"
+
+namespace DuiLib {
+
+struct TListInfoUI {
+  int nFont = -1;
+  UINT uTextStyle = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
+  RECT rcTextPadding{8, 0, 8, 0};
+  DWORD dwTextColor = 0xFF333333;
+  DWORD dwBkColor = 0;
+  DWORD dwSelectedTextColor = 0xFF1A1A1A;
+  DWORD dwSelectedBkColor = 0xFFDCEAFE;
+  DWORD dwHotTextColor = 0xFF1A1A1A;
+  DWORD dwHotBkColor = 0xFFF0F4FA;
+  DWORD dwDisabledTextColor = 0xFFA0A0A0;
+  DWORD dwLineColor = 0;
+  int iItemHeight = 0;  // default height of label items
+};
+
+class IListOwnerUI {
+ public:
+  virtual TListInfoUI* GetListInfo() = 0;
+  virtual int GetCurSel() const = 0;
+  virtual bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true) = 0;
+
+ protected:
+  ~IListOwnerUI() = default;
+};
+
+class IListItemUI {
+ public:
+  virtual int GetIndex() const = 0;
+  virtual void SetIndex(int iIndex) = 0;
+  virtual IListOwnerUI* GetOwner() = 0;
+  virtual void SetOwner(CControlUI* pOwner) = 0;
+  virtual bool IsSelected() const = 0;
+  virtual bool Select(bool bSelect = true, bool bTriggerEvent = true) = 0;
+
+ protected:
+  ~IListItemUI() = default;
+};
+
+// Keeps owner and index of the items of a list-like container.
+void ListSyncItems(CContainerUI* owner, IListOwnerUI* list_owner);
+
+class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
+ public:
+  CListUI();
+
+  LPCTSTR GetClass() const override;
+  LPVOID GetInterface(LPCTSTR pstrName) override;
+  UINT GetControlFlags() const override;
+
+  bool AddAt(CControlUI* pControl, int iIndex) override;
+  bool RemoveAt(int iIndex, bool bDoNotDestroy = false) override;
+  void RemoveAll() override;
+
+  TListInfoUI* GetListInfo() override { return &m_ListInfo; }
+  int GetCurSel() const override { return m_iCurSel; }
+  bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true) override;
+  void EnsureVisible(int iIndex);
+
+  void DoEvent(TEventUI& event) override;
+  void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+
+ private:
+  TListInfoUI m_ListInfo;
+  int m_iCurSel = -1;
+};
+
+// Shared by list-like owners (list, combo): applies "item..." attributes.
+bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue);
+
+class CListElementUI : public CControlUI, public IListItemUI {
+ public:
+  LPCTSTR GetClass() const override;
+  LPVOID GetInterface(LPCTSTR pstrName) override;
+  UINT GetControlFlags() const override;
+
+  int GetIndex() const override { return m_iIndex; }
+  void SetIndex(int iIndex) override { m_iIndex = iIndex; }
+  IListOwnerUI* GetOwner() override { return m_pOwner; }
+  void SetOwner(CControlUI* pOwner) override;
+  bool IsSelected() const override { return m_bSelected; }
+  bool Select(bool bSelect = true, bool bTriggerEvent = true) override;
+  void SetVisible(bool bVisible = true) override;
+
+  void DoEvent(TEventUI& event) override;
+  void PaintBkColor(HDC hDC) override;
+
+ protected:
+  int m_iIndex = -1;
+  bool m_bSelected = false;
+  bool m_bHot = false;
+  IListOwnerUI* m_pOwner = nullptr;
+};
+
+class CListLabelElementUI : public CListElementUI {
+ public:
+  LPCTSTR GetClass() const override;
+  LPVOID GetInterface(LPCTSTR pstrName) override;
+  SIZE EstimateSize(SIZE szAvailable) override;
+  void PaintText(HDC hDC) override;
+};
+
+class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
+ public:
+  LPCTSTR GetClass() const override;
+  LPVOID GetInterface(LPCTSTR pstrName) override;
+  UINT GetControlFlags() const override;
+
+  int GetIndex() const override { return m_iIndex; }
+  void SetIndex(int iIndex) override { m_iIndex = iIndex; }
+  IListOwnerUI* GetOwner() override { return m_pOwner; }
+  void SetOwner(CControlUI* pOwner) override;
+  bool IsSelected() const override { return m_bSelected; }
+  bool Select(bool bSelect = true, bool bTriggerEvent = true) override;
+  void SetVisible(bool bVisible = true) override;
+
+  void DoEvent(TEventUI& event) override;
+  void PaintBkColor(HDC hDC) override;
+  void PaintText(HDC hDC) override;
+
+ protected:
+  int m_iIndex = -1;
+  bool m_bSelected = false;
+  bool m_bHot = false;
+  IListOwnerUI* m_pOwner = nullptr;
+};
+
+}  // namespace DuiLib

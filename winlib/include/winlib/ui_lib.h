@@ -1,0 +1,23 @@
+// Everything a skinned window of the client needs from the window library.
+#pragma once
+
+#include "winlib/button.h"
+#include "winlib/combo.h"
+#include "winlib/container.h"
+#include "winlib/control.h"
+#include "winlib/dialog_builder.h"
+#include "winlib/dui_string.h"
+#include "winlib/edit.h"
+#include "winlib/label.h"
+#include "winlib/list.h"
+#include "winlib/notify_pump.h"
+#include "winlib/option.h"
+#include "winlib/paint_manager.h"
+#include "winlib/progress.h"
+#include "winlib/render_engine.h"
+#include "winlib/rich_edit.h"
+#include "winlib/slider.h"
+#include "winlib/ui_defs.h"
+#include "winlib/window_impl_base.h"
+#include "winlib/window_wnd.h"
+#include "winlib/wnd_shadow.h"

@@ -1,0 +1,371 @@
+#include "winlib/list.h"
+
+#include <string>
+
+#include "winlib/paint_manager.h"
+#include "winlib/render_engine.h"
+#include "winlib/skin_values.h"
+
+namespace DuiLib {
+namespace {
+
+IListItemUI* AsItem(CControlUI* c) { return c ? static_cast<IListItemUI*>(c->GetInterface(L"ListItem")) : nullptr; }
+
+// Background of an item in its state; 0 when the item keeps its own background.
+DWORD ItemBkColor(IListOwnerUI* owner, bool selected, bool hot, bool enabled) {
+  if (!owner) return 0;
+  TListInfoUI* info = owner->GetListInfo();
+  if (!enabled) return info->dwBkColor;
+  if (selected && (info->dwSelectedBkColor >> 24)) return info->dwSelectedBkColor;
+  if (hot && (info->dwHotBkColor >> 24)) return info->dwHotBkColor;
+  return info->dwBkColor;
+}
+
+void PaintItemLine(HDC hDC, IListOwnerUI* owner, const RECT& rc) {
+  if (!owner) return;
+  DWORD line = owner->GetListInfo()->dwLineColor;
+  if (line >> 24) CRenderEngine::DrawColor(hDC, RECT{rc.left, rc.bottom - 1, rc.right, rc.bottom}, line);
+}
+
+}  // namespace
+
+void ListSyncItems(CContainerUI* owner, IListOwnerUI* list_owner) {
+  for (int i = 0; i < owner->GetCount(); ++i) {
+    IListItemUI* item = AsItem(owner->GetItemAt(i));
+    if (!item) continue;
+    item->SetIndex(i);
+    item->SetOwner(list_owner ? static_cast<CControlUI*>(owner) : nullptr);
+  }
+}
+
+bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue) {
+  const std::wstring name(pstrName), value(pstrValue);
+  auto is = [&](const wchar_t* n) { return EqualsNoCase(name, n); };
+  SkinRect r;
+  if (is(L"itemfont")) {
+    info->nFont = ParseInt(value, -1);
+  } else if (is(L"itemalign")) {
+    info->uTextStyle &= ~(DT_LEFT | DT_CENTER | DT_RIGHT);
+    if (value.find(L"center") != std::wstring::npos) info->uTextStyle |= DT_CENTER;
+    if (value.find(L"right") != std::wstring::npos) info->uTextStyle |= DT_RIGHT;
+  } else if (is(L"itemtextpadding")) {
+    if (ParseRect(value, &r)) info->rcTextPadding = RECT{r.left, r.top, r.right, r.bottom};
+  } else if (is(L"itemtextcolor")) {
+    info->dwTextColor = ParseColor(value, info->dwTextColor);
+  } else if (is(L"itembkcolor")) {
+    info->dwBkColor = ParseColor(value, info->dwBkColor);
+  } else if (is(L"itemselectedtextcolor")) {
+    info->dwSelectedTextColor = ParseColor(value, info->dwSelectedTextColor);
+  } else if (is(L"itemselectedbkcolor")) {
+    info->dwSelectedBkColor = ParseColor(value, info->dwSelectedBkColor);
+  } else if (is(L"itemhottextcolor")) {
+    info->dwHotTextColor = ParseColor(value, info->dwHotTextColor);
+  } else if (is(L"itemhotbkcolor")) {
+    info->dwHotBkColor = ParseColor(value, info->dwHotBkColor);
+  } else if (is(L"itemdisabledtextcolor")) {
+    info->dwDisabledTextColor = ParseColor(value, info->dwDisabledTextColor);
+  } else if (is(L"itemlinecolor")) {
+    info->dwLineColor = ParseColor(value, info->dwLineColor);
+  } else if (is(L"itemheight")) {
+    info->iItemHeight = ParseInt(value, 0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// ---- list ----
+
+CListUI::CListUI() { m_bScrollEnabled = true; }
+
+LPCTSTR CListUI::GetClass() const { return L"ListUI"; }
+
+LPVOID CListUI::GetInterface(LPCTSTR pstrName) {
+  if (_wcsicmp(pstrName, L"List") == 0) return static_cast<CListUI*>(this);
+  if (_wcsicmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  return CVerticalLayoutUI::GetInterface(pstrName);
+}
+
+UINT CListUI::GetControlFlags() const { return UIFLAG_TABSTOP; }
+
+bool CListUI::AddAt(CControlUI* pControl, int iIndex) {
+  if (!CVerticalLayoutUI::AddAt(pControl, iIndex)) return false;
+  if (m_iCurSel >= iIndex && m_iCurSel >= 0) ++m_iCurSel;
+  ListSyncItems(this, this);
+  return true;
+}
+
+bool CListUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
+  CControlUI* c = GetItemAt(iIndex);
+  if (!c) return false;
+  IListItemUI* item = AsItem(c);
+  if (item) item->SetOwner(nullptr);
+  if (!CVerticalLayoutUI::RemoveAt(iIndex, bDoNotDestroy)) return false;
+  if (iIndex == m_iCurSel) {
+    m_iCurSel = -1;
+  } else if (iIndex < m_iCurSel) {
+    --m_iCurSel;
+  }
+  ListSyncItems(this, this);
+  return true;
+}
+
+void CListUI::RemoveAll() {
+  for (int i = 0; i < GetCount(); ++i) {
+    IListItemUI* item = AsItem(GetItemAt(i));
+    if (item) item->SetOwner(nullptr);
+  }
+  m_iCurSel = -1;
+  CVerticalLayoutUI::RemoveAll();
+}
+
+bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
+  if (iIndex == m_iCurSel) return true;
+  int old = m_iCurSel;
+  if (m_iCurSel >= 0) {
+    IListItemUI* item = AsItem(GetItemAt(m_iCurSel));
+    m_iCurSel = -1;
+    if (item) item->Select(false, bTriggerEvent);
+  }
+  if (iIndex < 0) {
+    if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(-1), old);
+    return false;
+  }
+  CControlUI* control = GetItemAt(iIndex);
+  IListItemUI* item = AsItem(control);
+  if (!item || !control->IsVisible() || !control->IsEnabled()) return false;
+  m_iCurSel = iIndex;
+  if (!item->Select(true, bTriggerEvent)) {
+    m_iCurSel = -1;
+    return false;
+  }
+  EnsureVisible(iIndex);
+  if (bTakeFocus) control->SetFocus();
+  if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
+  return true;
+}
+
+void CListUI::EnsureVisible(int iIndex) {
+  CControlUI* c = GetItemAt(iIndex);
+  if (!c || !m_bScrollVisible) return;
+  RECT inner = InnerRect();
+  RECT rc = c->GetPos();
+  if (rc.top < inner.top) {
+    SetScrollPos(GetScrollPos() - (inner.top - rc.top));
+  } else if (rc.bottom > inner.bottom) {
+    SetScrollPos(GetScrollPos() + (rc.bottom - inner.bottom));
+  }
+}
+
+void CListUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_KEYDOWN) {
+    if (event.chKey == VK_UP && m_iCurSel > 0) {
+      SelectItem(m_iCurSel - 1, true);
+      return;
+    }
+    if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) {
+      SelectItem(m_iCurSel + 1, true);
+      return;
+    }
+  }
+  CVerticalLayoutUI::DoEvent(event);
+}
+
+void CListUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+  if (ApplyListInfoAttribute(&m_ListInfo, pstrName, pstrValue)) {
+    Invalidate();
+    return;
+  }
+  if (_wcsicmp(pstrName, L"header") == 0) return;  // lists here have no header
+  CVerticalLayoutUI::SetAttribute(pstrName, pstrValue);
+}
+
+// ---- label item ----
+
+LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
+
+LPVOID CListElementUI::GetInterface(LPCTSTR pstrName) {
+  if (_wcsicmp(pstrName, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+  if (_wcsicmp(pstrName, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
+  return CControlUI::GetInterface(pstrName);
+}
+
+UINT CListElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
+
+void CListElementUI::SetOwner(CControlUI* pOwner) {
+  m_pOwner = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
+}
+
+bool CListElementUI::Select(bool bSelect, bool bTriggerEvent) {
+  if (!IsEnabled()) return false;
+  if (bSelect == m_bSelected) return true;
+  m_bSelected = bSelect;
+  if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
+  Invalidate();
+  return true;
+}
+
+void CListElementUI::SetVisible(bool bVisible) {
+  CControlUI::SetVisible(bVisible);
+  if (!IsVisible() && m_bSelected) {
+    m_bSelected = false;
+    if (m_pOwner) m_pOwner->SelectItem(-1, false, false);
+  }
+}
+
+void CListElementUI::DoEvent(TEventUI& event) {
+  switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_RBUTTONDOWN:
+      if (IsEnabled()) {
+        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        Select();
+        Invalidate();
+      }
+      return;
+    case UIEVENT_MOUSEENTER:
+      if (IsEnabled()) {
+        m_bHot = true;
+        Invalidate();
+      }
+      return;
+    case UIEVENT_MOUSELEAVE:
+      m_bHot = false;
+      Invalidate();
+      return;
+    case UIEVENT_BUTTONUP:
+    case UIEVENT_MOUSEMOVE:
+      return;
+    default:
+      break;
+  }
+  CControlUI::DoEvent(event);
+}
+
+void CListElementUI::PaintBkColor(HDC hDC) {
+  DWORD color = ItemBkColor(m_pOwner, m_bSelected, m_bHot, IsEnabled());
+  if (color >> 24) CRenderEngine::DrawColor(hDC, m_rcItem, color);
+  CControlUI::PaintBkColor(hDC);
+  PaintItemLine(hDC, m_pOwner, m_rcItem);
+}
+
+LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
+
+LPVOID CListLabelElementUI::GetInterface(LPCTSTR pstrName) {
+  if (_wcsicmp(pstrName, L"ListLabelElement") == 0) return static_cast<CListLabelElementUI*>(this);
+  return CListElementUI::GetInterface(pstrName);
+}
+
+SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
+  if (m_cxyFixed.cy > 0) return m_cxyFixed;
+  if (m_pOwner && m_pOwner->GetListInfo()->iItemHeight > 0) {
+    return SIZE{m_cxyFixed.cx, m_pOwner->GetListInfo()->iItemHeight};
+  }
+  TListInfoUI defaults;
+  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
+  SIZE text = CRenderEngine::GetTextSize(m_pManager, m_sText.IsEmpty() ? L" " : m_sText.GetData(), info->nFont, 0,
+                                         DT_SINGLELINE);
+  (void)szAvailable;
+  return SIZE{m_cxyFixed.cx, text.cy + info->rcTextPadding.top + info->rcTextPadding.bottom + 10};
+}
+
+void CListLabelElementUI::PaintText(HDC hDC) {
+  TListInfoUI defaults;
+  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
+  DWORD color = info->dwTextColor;
+  if (!IsEnabled()) {
+    color = info->dwDisabledTextColor;
+  } else if (m_bSelected) {
+    color = info->dwSelectedTextColor;
+  } else if (m_bHot) {
+    color = info->dwHotTextColor;
+  }
+  RECT rc = m_rcItem;
+  rc.left += info->rcTextPadding.left;
+  rc.right -= info->rcTextPadding.right;
+  rc.top += info->rcTextPadding.top;
+  rc.bottom -= info->rcTextPadding.bottom;
+  CRenderEngine::DrawText(hDC, m_pManager, rc, m_sText, color, info->nFont, info->uTextStyle);
+}
+
+// ---- container item ----
+
+LPCTSTR CListContainerElementUI::GetClass() const { return L"ListContainerElementUI"; }
+
+LPVOID CListContainerElementUI::GetInterface(LPCTSTR pstrName) {
+  if (_wcsicmp(pstrName, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+  if (_wcsicmp(pstrName, L"ListContainerElement") == 0) return static_cast<CListContainerElementUI*>(this);
+  return CHorizontalLayoutUI::GetInterface(pstrName);
+}
+
+UINT CListContainerElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
+
+void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
+  m_pOwner = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
+}
+
+bool CListContainerElementUI::Select(bool bSelect, bool bTriggerEvent) {
+  if (!IsEnabled()) return false;
+  if (bSelect == m_bSelected) return true;
+  m_bSelected = bSelect;
+  if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
+  Invalidate();
+  return true;
+}
+
+void CListContainerElementUI::SetVisible(bool bVisible) {
+  CHorizontalLayoutUI::SetVisible(bVisible);
+  if (!IsVisible() && m_bSelected) {
+    m_bSelected = false;
+    if (m_pOwner) m_pOwner->SelectItem(-1, false, false);
+  }
+}
+
+void CListContainerElementUI::DoEvent(TEventUI& event) {
+  switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_RBUTTONDOWN:
+      if (IsEnabled()) {
+        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        Select();
+        Invalidate();
+      }
+      return;
+    case UIEVENT_MOUSEENTER:
+      if (IsEnabled()) {
+        m_bHot = true;
+        Invalidate();
+      }
+      return;
+    case UIEVENT_MOUSELEAVE:
+      m_bHot = false;
+      Invalidate();
+      return;
+    case UIEVENT_BUTTONUP:
+    case UIEVENT_MOUSEMOVE:
+      return;
+    default:
+      break;
+  }
+  CHorizontalLayoutUI::DoEvent(event);
+}
+
+void CListContainerElementUI::PaintBkColor(HDC hDC) {
+  DWORD color = ItemBkColor(m_pOwner, m_bSelected, m_bHot, IsEnabled());
+  if (color >> 24) CRenderEngine::DrawColor(hDC, m_rcItem, color);
+  CHorizontalLayoutUI::PaintBkColor(hDC);
+  PaintItemLine(hDC, m_pOwner, m_rcItem);
+}
+
+void CListContainerElementUI::PaintText(HDC hDC) {
+  if (m_sText.IsEmpty()) return;
+  TListInfoUI defaults;
+  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
+  RECT rc = m_rcItem;
+  rc.left += info->rcTextPadding.left;
+  rc.right -= info->rcTextPadding.right;
+  CRenderEngine::DrawText(hDC, m_pManager, rc, m_sText, m_bSelected ? info->dwSelectedTextColor : info->dwTextColor,
+                          info->nFont, info->uTextStyle);
+}
+
+}  // namespace DuiLib
