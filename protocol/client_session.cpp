@@ -127,7 +127,9 @@ int ClientSession::Logout() {
     if (was_active) {
       ++gen_;  // nothing of this login is reported from now on
       // The server handles a leave before the logout that follows it.
-      if (leave_pending_) PostLocked([](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk); });
+      if (leave_pending_) {
+        PostLocked([g = leaving_group_](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk, g); });
+      }
       logged_in = status_ == kStatusLogined;
       active_ = false;
       status_ = kStatusUnconnect;
@@ -174,23 +176,25 @@ int ClientSession::LeaveGroup() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!active_ || group_id_.empty()) return kResultWrongState;
+    const std::string group = group_id_;
     group_id_.clear();
     joined_ = join_reported_ = false;
     if (status_ != kStatusLogined) {
       // The link is down: the membership went with it.
-      PostLocked([](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk); });
+      PostLocked([group](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk, group); });
       return kResultOk;
     }
     seq = ++seq_;
     leave_pending_ = true;
     leave_seq_ = seq;
+    leaving_group_ = group;
     payload = EncodeLeave(SeqOnly{seq});
   }
   if (SendPayload(payload) != kResultOk) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (leave_pending_ && leave_seq_ == seq) {
       leave_pending_ = false;
-      PostLocked([](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk); });
+      PostLocked([g = leaving_group_](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk, g); });
     }
   }
   return kResultOk;
@@ -260,7 +264,8 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
   for (;;) {
     std::shared_ptr<IStreamSocket> sock;
     std::string conflict;
-    const int code = Establish(gen, params, http, reconnecting, &sock, &conflict);
+    std::string detail;
+    const int code = Establish(gen, params, http, reconnecting, &sock, &conflict, &detail);
     if (code == kResultOk) {
       std::string rejoin;
       {
@@ -275,7 +280,7 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
             rejoin = EncodeJoin(JoinRequest{rejoin_seq_, group_id_});
           }
         } else {
-          PostLocked([](ISessionListener& l) { l.OnLoginResult(kResultOk); });
+          PostLocked([](ISessionListener& l) { l.OnLoginResult(kResultOk, std::string()); });
         }
       }
       if (!rejoin.empty()) (void)SendPayload(rejoin);
@@ -295,7 +300,7 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
       joined_ = false;
       if (leave_pending_) {
         leave_pending_ = false;
-        PostLocked([](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk); });
+        PostLocked([g = leaving_group_](ISessionListener& l) { l.OnLeaveGroupResult(kResultOk, g); });
       }
       PostLocked([](ISessionListener& l) { l.OnReconnectStart(); });
       reconnecting = true;
@@ -306,7 +311,7 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!Current(gen)) break;
     if (!reconnecting) {
-      PostLocked([code](ISessionListener& l) { l.OnLoginResult(code); });
+      PostLocked([code, detail](ISessionListener& l) { l.OnLoginResult(code, detail); });
       active_ = false;
       status_ = kStatusUnconnect;
       break;
@@ -329,7 +334,7 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
 
 int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGetter* http,
                              bool reconnect, std::shared_ptr<IStreamSocket>* sock_out,
-                             std::string* conflict_device) {
+                             std::string* conflict_device, std::string* detail) {
   SetStatus(gen, kStatusAddrQuerying);
   HostPort server;
   if (!SplitHostPort(params.server, &server)) return kResultInvalidArgument;
@@ -340,8 +345,14 @@ int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGette
   const std::string reply = http->Get(BuildAddressQueryUrl(server, params.app_id, params.user_id));
   int code = 0;
   HostPort address;
-  if (!ParseAddressReply(reply, &code, &address)) return kResultConnectFailed;
-  if (code != kResultOk) return code;
+  if (!ParseAddressReply(reply, &code, &address)) {
+    *detail = reply.empty() ? "address query failed" : "address query answered no address";
+    return kResultConnectFailed;
+  }
+  if (code != kResultOk) {
+    *detail = "address query refused";
+    return code;
+  }
 
   std::shared_ptr<IStreamSocket> sock(sockets_.Create());
   {
@@ -350,6 +361,7 @@ int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGette
     socket_ = sock;  // from here Logout can shut it down
   }
   if (!sock->Connect(address.host, address.port, options_.connect_timeout_ms)) {
+    *detail = "cannot connect to " + address.host + ":" + std::to_string(address.port);
     return kResultConnectFailed;
   }
   SetStatus(gen, kStatusConnected);
@@ -381,16 +393,23 @@ int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGette
       if (ParseMessage(payload, &msg) == ParseError::kNone && DecodeLoginResult(msg, &result) &&
           result.seq == req.seq) {
         *conflict_device = result.device_id;
+        *detail = result.detail;
         if (result.code == kResultOk) *sock_out = sock;
         return result.code;
       }
       continue;  // nothing else is expected before the answer
     }
     const int left = MsUntil(deadline);
-    if (left <= 0) return kResultConnectFailed;
+    if (left <= 0) {
+      *detail = "no answer to the login";
+      return kResultConnectFailed;
+    }
     const int n = sock->Recv(buf, sizeof buf, left);
     if (n == IStreamSocket::kRecvTimeout) continue;
-    if (n <= 0) return kResultConnectFailed;
+    if (n <= 0) {
+      *detail = "connection closed during the login";
+      return kResultConnectFailed;
+    }
     decoder_.Feed(buf, static_cast<size_t>(n));
   }
 }
@@ -452,16 +471,14 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
         group_id_.clear();
         joined_ = join_reported_ = false;
       }
-      const int code = r.code;
-      PostLocked([code](ISessionListener& l) { l.OnJoinGroupResult(code); });
+      PostLocked([code = r.code, g = r.group_id](ISessionListener& l) { l.OnJoinGroupResult(code, g); });
       return;
     }
     case MsgType::kLeaveResult: {
       LeaveResult r;
       if (!DecodeLeaveResult(*msg, &r)) return;
       if (leave_pending_ && r.seq == leave_seq_) leave_pending_ = false;
-      const int code = r.code;
-      PostLocked([code](ISessionListener& l) { l.OnLeaveGroupResult(code); });
+      PostLocked([code = r.code, g = r.group_id](ISessionListener& l) { l.OnLeaveGroupResult(code, g); });
       return;
     }
     case MsgType::kMediaList: {

@@ -93,7 +93,8 @@ class ClientSession {
   void Run(uint64_t gen, LoginParams params, IHttpGetter* http);
   // Address query, connect, login; kResultOk with the link up and *sock set.
   int Establish(uint64_t gen, const LoginParams& params, IHttpGetter* http, bool reconnect,
-                std::shared_ptr<IStreamSocket>* sock, std::string* conflict_device);
+                std::shared_ptr<IStreamSocket>* sock, std::string* conflict_device,
+                std::string* detail);
   // Reads until the link fails or the login ends; true when the server ended it.
   bool ReadLoop(uint64_t gen, IStreamSocket& sock);
   void HandleFrame(uint64_t gen, const std::string& payload, bool* logouted);
@@ -133,6 +134,7 @@ class ClientSession {
   uint32_t rejoin_seq_ = 0;              // the join sent after a reconnection
   bool leave_pending_ = false;
   uint32_t leave_seq_ = 0;
+  std::string leaving_group_;            // the group of the pending leave
   uint32_t seq_ = 0;
 };
 

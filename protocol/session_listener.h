@@ -14,9 +14,10 @@ namespace kiv_proto {
 class ISessionListener {
  public:
   virtual ~ISessionListener() = default;
-  virtual void OnLoginResult(int code) = 0;
-  virtual void OnJoinGroupResult(int code) = 0;
-  virtual void OnLeaveGroupResult(int code) = 0;
+  // detail: the server's reason for a refusal, or empty.
+  virtual void OnLoginResult(int code, const std::string& detail) = 0;
+  virtual void OnJoinGroupResult(int code, const std::string& group_id) = 0;
+  virtual void OnLeaveGroupResult(int code, const std::string& group_id) = 0;
   // The server ended the login; no reconnection follows.
   virtual void OnLogouted(int reason) = 0;
   // The link was lost while logged in; the session reconnects until it succeeds,

@@ -234,6 +234,7 @@ std::string EncodeLoginResult(const LoginResult& m) {
   Key(w, "code");
   w.Int(m.code);
   if (!m.device_id.empty()) Str(w, "device_id", m.device_id);
+  if (!m.detail.empty()) Str(w, "detail", m.detail);
   return b.Finish();
 }
 
@@ -282,6 +283,7 @@ std::string EncodeLeaveResult(const LeaveResult& m) {
   b.w().Uint(m.seq);
   Key(b.w(), "code");
   b.w().Int(m.code);
+  Str(b.w(), "group_id", m.group_id);
   return b.Finish();
 }
 
@@ -361,7 +363,8 @@ bool DecodeLoginResult(const Message& msg, LoginResult* out) {
   if (!IsType(msg, MsgType::kLoginResult)) return false;
   *out = LoginResult{};
   return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code) &&
-         ReadOptString(msg.doc, "device_id", &out->device_id);
+         ReadOptString(msg.doc, "device_id", &out->device_id) &&
+         ReadOptString(msg.doc, "detail", &out->detail);
 }
 
 bool DecodeSeqOnly(const Message& msg, SeqOnly* out) {
@@ -387,7 +390,8 @@ bool DecodeJoinResult(const Message& msg, JoinResult* out) {
 
 bool DecodeLeaveResult(const Message& msg, LeaveResult* out) {
   if (!IsType(msg, MsgType::kLeaveResult)) return false;
-  return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code);
+  return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code) &&
+         ReadOptString(msg.doc, "group_id", &out->group_id);
 }
 
 bool DecodeMediaList(const Message& msg, MediaList* out) {

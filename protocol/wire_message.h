@@ -68,6 +68,7 @@ struct LoginResult {
   uint32_t seq = 0;
   int code = 0;
   std::string device_id;  // the device holding the login when code is 34
+  std::string detail;     // why a login was refused, for logs
 };
 
 struct SeqOnly {  // logout, leave
@@ -88,6 +89,7 @@ struct JoinResult {
 struct LeaveResult {
   uint32_t seq = 0;
   int code = 0;
+  std::string group_id;  // the group left
 };
 
 struct MediaEntry {

@@ -45,10 +45,11 @@ TEST(WireMessage, RoundTripsSessionMessages) {
   EXPECT_EQ(jr_back.code, 34);
   EXPECT_EQ(jr_back.group_id, "g1");
 
-  LoginResult lr{9, 34, "{OTHER}"};
+  LoginResult lr{9, 34, "{OTHER}", "why"};
   LoginResult lr_back;
   ASSERT_TRUE(DecodeLoginResult(Parsed(EncodeLoginResult(lr)), &lr_back));
   EXPECT_EQ(lr_back.device_id, "{OTHER}");
+  EXPECT_EQ(lr_back.detail, "why");
 }
 
 // A business body travels as an object and its name and id are read back.

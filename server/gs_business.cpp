@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/business_messages.h"
 #include "protocol/ids.h"
 #include "protocol/result_codes.h"
 #include "protocol/wire_message.h"
@@ -21,6 +22,8 @@ rapidjson::Value Str(const std::string& s, rapidjson::Document::AllocatorType& a
 
 }  // namespace
 
+std::vector<std::string> GsBusiness::Businesses() const { return {kiv_proto::kBusinessGs}; }
+
 void GsBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, int id,
                             const rapidjson::Value& body) {
   Group* group = server_.State().GroupOf(from);
@@ -28,9 +31,9 @@ void GsBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, i
     server_.SendError(from.id, kiv_proto::kResultWrongState, "GS message outside a group");
     return;
   }
-  if (id == kMediaChange) {
+  if (id == kiv_proto::kGsMediaChange) {
     OnMediaChange(from, *group, body);
-  } else if (id == kRemoteControl) {
+  } else if (id == kiv_proto::kGsRemoteControl) {
     OnRemoteControl(from, *group, body);
   } else {
     server_.SendError(from.id, kiv_proto::kResultInvalidArgument, "unknown GS command " + std::to_string(id));
@@ -85,7 +88,7 @@ void GsBusiness::OnRemoteControl(ClientInfo& from, Group& group, const rapidjson
   rapidjson::Document out(rapidjson::kObjectType);
   auto& a = out.GetAllocator();
   out.AddMember("business", "GS", a);
-  out.AddMember("id", kRemoteControl, a);
+  out.AddMember("id", kiv_proto::kGsRemoteControl, a);
   out.AddMember("operation", operation, a);
   out.AddMember("src_user_id", Str(from.user_id, a), a);
   out.AddMember("dst_user_id", Str(dst, a), a);
@@ -109,7 +112,7 @@ void GsBusiness::Announce(Group& group, const PublishedMedia& media, int operati
   rapidjson::Document out(rapidjson::kObjectType);
   auto& a = out.GetAllocator();
   out.AddMember("business", "GS", a);
-  out.AddMember("id", kMediaChanged, a);
+  out.AddMember("id", kiv_proto::kGsMediaChanged, a);
   out.AddMember("user_id", Str(media.user_id, a), a);
   out.AddMember("media_id", Str(media.media_id, a), a);
   out.AddMember("media_type", media.media_type, a);

@@ -14,13 +14,9 @@ namespace kiv_server {
 
 class GsBusiness : public IBusinessModule {
  public:
-  static constexpr int kMediaChange = 14104;
-  static constexpr int kMediaChanged = 14106;
-  static constexpr int kRemoteControl = 14108;
-
   explicit GsBusiness(IServerContext& server) : server_(server) {}
 
-  std::vector<std::string> Businesses() const override { return {"GS"}; }
+  std::vector<std::string> Businesses() const override;
   void OnBusiness(ClientInfo& from, const std::string& business, int id,
                   const rapidjson::Value& body) override;
   void OnMemberLeaving(ClientInfo& client, Group& group) override;

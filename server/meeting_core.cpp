@@ -41,7 +41,7 @@ void MeetingCore::OnPayload(ClientId id, const std::string& payload) {
     case MsgType::kLogin: {
       LoginRequest req;
       if (!DecodeLogin(msg, &req)) {
-        Send(id, EncodeLoginResult(LoginResult{SeqOf(msg), kResultInvalidArgument, {}}));
+        Send(id, EncodeLoginResult(LoginResult{SeqOf(msg), kResultInvalidArgument, {}, "login malformed"}));
         return;
       }
       OnLogin(*client, req);
@@ -63,7 +63,7 @@ void MeetingCore::OnPayload(ClientId id, const std::string& payload) {
     case MsgType::kLeave: {
       SeqOnly req;
       if (!DecodeSeqOnly(msg, &req)) {
-        Send(id, EncodeLeaveResult(LeaveResult{SeqOf(msg), kResultInvalidArgument}));
+        Send(id, EncodeLeaveResult(LeaveResult{SeqOf(msg), kResultInvalidArgument, {}}));
         return;
       }
       OnLeave(*client, req.seq);
@@ -82,25 +82,28 @@ void MeetingCore::OnPayload(ClientId id, const std::string& payload) {
 }
 
 void MeetingCore::OnLogin(ClientInfo& client, const LoginRequest& req) {
-  auto answer = [&](int code, std::string device = {}) {
-    Send(client.id, EncodeLoginResult(LoginResult{req.seq, code, std::move(device)}));
+  auto answer = [&](int code, const std::string& detail, std::string device = {}) {
+    Send(client.id, EncodeLoginResult(LoginResult{req.seq, code, std::move(device), detail}));
   };
-  if (client.logged_in) return answer(kResultWrongState);
-  if (req.proto != kProtocolVersion || !IsValidUserId(req.user_id) || !IsValidDeviceId(req.device_id)) {
-    return answer(kResultInvalidArgument);
+  if (client.logged_in) return answer(kResultWrongState, "logged in already");
+  if (req.proto != kProtocolVersion) return answer(kResultInvalidArgument, "protocol version not supported");
+  if (!IsValidUserId(req.user_id) || !IsValidDeviceId(req.device_id)) {
+    return answer(kResultInvalidArgument, "user id or device id invalid");
   }
   const std::string* secret = config_.SecretOf(req.app_id);
-  if (secret == nullptr) return answer(kResultAppNotExist);
-  if (CheckAccessToken(req.token, *secret, req.app_id, req.user_id, clock_()) != TokenCheck::kOk) {
-    return answer(kResultAuthFailed);
-  }
+  if (secret == nullptr) return answer(kResultAppNotExist, "application unknown");
+  const TokenCheck check = CheckAccessToken(req.token, *secret, req.app_id, req.user_id, clock_());
+  if (check != TokenCheck::kOk) return answer(kResultAuthFailed, TokenCheckText(check));
   if (const ClientId holder = state_.FindUser(req.app_id, req.user_id)) {
-    ClientInfo* old = state_.Client(holder);
+    const ClientInfo* old = state_.Client(holder);
+    const std::string old_device = old != nullptr ? old->device_id : std::string();
+    const bool same_device = old_device == req.device_id;
     // A session resuming from the same device replaces a link the server still
-    // believes alive; anyone else is refused while the login stands.
-    if (!(req.reconnect && old != nullptr && old->device_id == req.device_id)) {
-      return answer(kResultUserAlreadyLogined, old != nullptr ? old->device_id : std::string());
-    }
+    // believes alive. A fresh login with `force` takes the login over from another
+    // device (that one is logged out); a second login from the same device, or any
+    // other, is refused while the login stands.
+    const bool replace = req.reconnect ? same_device : (req.force && !same_device);
+    if (!replace) return answer(kResultUserAlreadyLogined, "user logged in on another connection", old_device);
     Send(holder, EncodeLogouted(Logouted{kResultUserAlreadyLogined}));
     EndClient(holder);
     outbox_.Close(holder);
@@ -111,7 +114,7 @@ void MeetingCore::OnLogin(ClientInfo& client, const LoginRequest& req) {
   client.device_id = req.device_id;
   client.platform = req.platform;
   state_.IndexUser(client);
-  answer(kResultOk);
+  answer(kResultOk, std::string());
   for (const auto& m : router_.modules()) m->OnLogin(client);
 }
 
@@ -139,6 +142,7 @@ void MeetingCore::OnJoin(ClientInfo& client, const JoinRequest& req) {
 }
 
 void MeetingCore::OnLeave(ClientInfo& client, uint32_t seq) {
+  const std::string group = client.group_id;
   int code = kResultOk;
   if (!client.logged_in) {
     code = kResultNotLoggedIn;
@@ -147,7 +151,7 @@ void MeetingCore::OnLeave(ClientInfo& client, uint32_t seq) {
   } else {
     LeaveGroup(client);
   }
-  Send(client.id, EncodeLeaveResult(LeaveResult{seq, code}));
+  Send(client.id, EncodeLeaveResult(LeaveResult{seq, code, group}));
 }
 
 void MeetingCore::SendMediaList(ClientInfo& client, Group& group) {

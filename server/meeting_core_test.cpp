@@ -85,7 +85,8 @@ class MeetingCoreTest : public ::testing::Test {
   }
 
   int Login(ClientId c, const std::string& user, const std::string& device = "{DEV-1}",
-            const std::string& token = "", bool reconnect = false, const std::string& app = kApp) {
+            const std::string& token = "", bool reconnect = false, const std::string& app = kApp,
+            bool force = false) {
     kiv_proto::LoginRequest req;
     req.seq = 1;
     req.app_id = app;
@@ -94,6 +95,7 @@ class MeetingCoreTest : public ::testing::Test {
     req.user_id = user;
     req.platform = "windows";
     req.reconnect = reconnect;
+    req.force = force;
     core_.OnPayload(c, kiv_proto::EncodeLogin(req));
     auto msgs = Take(c);
     for (const auto& m : msgs) {
@@ -165,8 +167,31 @@ TEST_F(MeetingCoreTest, LoginAnswersWithResultCodes) {
 
   EXPECT_EQ(Login(Connect(), "alice", "{DEV-B}"), 34);
   EXPECT_EQ(last_device_, "{DEV-A}");
-  // Even from the same device a plain second login is refused; only a resuming session replaces.
+  // A second login from the same device is refused, with force too; only a resuming
+  // session replaces the link of its own device.
   EXPECT_EQ(Login(Connect(), "alice", "{DEV-A}"), 34);
+  EXPECT_EQ(Login(Connect(), "alice", "{DEV-A}", "", false, kApp, true), 34);
+}
+
+// A forced login from another device takes the login over: the old link is told,
+// closed and leaves its group.
+TEST_F(MeetingCoreTest, ForcedLoginTakesOverFromAnotherDevice) {
+  const ClientId a = Connect();
+  const ClientId b = Connect();
+  ASSERT_EQ(Login(a, "alice", "{DEV-A}"), 0);
+  ASSERT_EQ(Login(b, "bob"), 0);
+  ASSERT_EQ(Join(a, "room"), 0);
+  ASSERT_EQ(Join(b, "room"), 0);
+  Take(a);
+  Take(b);
+  const ClientId a2 = Connect();
+  EXPECT_EQ(Login(a2, "alice", "{DEV-B}", "", false, kApp, true), 0);
+  EXPECT_THAT(Types(a), ElementsAre("logouted"));
+  EXPECT_THAT(out_.closed, ElementsAre(a));
+  EXPECT_THAT(Types(b), ElementsAre("user_left", "biz:15002", "biz:15002"));
+  // A resuming session of the device that lost the login does not take it back.
+  EXPECT_EQ(Login(Connect(), "alice", "{DEV-A}", "", true, kApp, true), 34);
+  EXPECT_EQ(last_device_, "{DEV-B}");
 }
 
 // A resuming session from the same device replaces the old link (which is told and
@@ -357,6 +382,10 @@ TEST_F(MeetingCoreTest, RoutesTextMessages) {
   EXPECT_THAT(Types(b), ElementsAre("biz:16001"));
   EXPECT_THAT(Types(c), ElementsAre("biz:16001"));
   EXPECT_TRUE(Types(a).empty());
+  Biz(a, R"({"business":"TMSG","id":16004,"to":["carol"],"as_group":true,"text":"as group"})");
+  EXPECT_THAT(Types(c), ElementsAre("biz:16003"));
+  Biz(a, R"({"business":"TMSG","id":16004,"to":"carol","text":"not a list"})");
+  EXPECT_THAT(Types(a), ElementsAre("error"));
 
   Biz(c, R"({"business":"TMSG","id":16002,"text":"nobody hears"})");
   EXPECT_THAT(Types(c), ElementsAre("error"));
@@ -379,8 +408,8 @@ TEST_F(MeetingCoreTest, ReportsOnlineStatus) {
   ASSERT_NE(body, nullptr);
   EXPECT_EQ(kiv_proto::ToJson(*body),
             R"({"business":"ONLINE","id":15001,"req_id":3,"result":0,"users":[)"
-            R"({"user_id":"bob","status":1,"platform":"windows","group_id":""},)"
-            R"({"user_id":"ghost","status":0,"platform":"","group_id":""}]})");
+            R"({"user_id":"bob","status":1,"device_id":"{DEV-1}","platform":"windows","group_id":""},)"
+            R"({"user_id":"ghost","status":0,"device_id":"","platform":"","group_id":""}]})");
 
   Biz(a, R"({"business":"ONLINE","id":15000,"req_id":4})");
   msgs = Take(a);

@@ -2,58 +2,47 @@
 
 #include <set>
 
-#include "protocol/ids.h"
+#include "protocol/business_messages.h"
 #include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
 
 namespace kiv_server {
 
+std::vector<std::string> TextMessageBusiness::Businesses() const { return {kiv_proto::kBusinessText}; }
+
 void TextMessageBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, int id,
                                      const rapidjson::Value& body) {
-  auto refuse = [&](const char* why) {
-    server_.SendError(from.id, kiv_proto::kResultInvalidArgument, std::string("TMSG: ") + why);
-  };
-  std::string text;
-  uint32_t msg_id = 0;
-  if (!kiv_proto::GetString(body, "text", &text) || text.size() > kMaxTextBytes) return refuse("no text");
-  if (body.HasMember("msg_id") && !kiv_proto::GetUint(body, "msg_id", &msg_id)) return refuse("bad msg_id");
-
+  kiv_proto::TextSend msg;
+  if (!kiv_proto::DecodeTextSend(body, id, &msg)) {
+    server_.SendError(from.id, kiv_proto::kResultInvalidArgument, "TMSG request malformed");
+    return;
+  }
   MeetingState& state = server_.State();
+  kiv_proto::TextReceived out;
+  out.from = from.user_id;
+  out.text = msg.text;
+  out.msg_id = msg.msg_id;
   std::vector<ClientId> to;
-  int out_id = kUserMessage;
-  if (id == kToUser) {
-    std::string user;
-    if (!kiv_proto::GetString(body, "to", &user) || !kiv_proto::IsValidUserId(user)) return refuse("bad addressee");
-    to.push_back(state.FindUser(from.app_id, user));
-  } else if (id == kToUsers) {
-    auto list = body.FindMember("to");
-    if (list == body.MemberEnd() || !list->value.IsArray() || list->value.Size() > kMaxAddressees) {
-      return refuse("bad addressee list");
-    }
+  if (msg.id == kiv_proto::kTextToUser) {
+    to.push_back(state.FindUser(from.app_id, msg.to));
+  } else if (msg.id == kiv_proto::kTextToUsers) {
+    out.group = msg.as_group;
     std::set<ClientId> seen;
-    for (const auto& u : list->value.GetArray()) {
-      if (!u.IsString()) continue;
-      const ClientId c = state.FindUser(from.app_id, std::string(u.GetString(), u.GetStringLength()));
+    for (const auto& user : msg.to_list) {
+      const ClientId c = state.FindUser(from.app_id, user);
       if (seen.insert(c).second) to.push_back(c);
     }
-  } else if (id == kToGroup) {
-    Group* group = state.GroupOf(from);
-    if (group == nullptr) return refuse("sender is in no group");
-    to = group->members;
-    out_id = kGroupMessage;
   } else {
-    return refuse("unknown command");
+    Group* group = state.GroupOf(from);
+    if (group == nullptr) {
+      server_.SendError(from.id, kiv_proto::kResultWrongState, "TMSG: sender is in no group");
+      return;
+    }
+    to = group->members;
+    out.group = true;
   }
-
-  rapidjson::Document out(rapidjson::kObjectType);
-  auto& a = out.GetAllocator();
-  out.AddMember("business", "TMSG", a);
-  out.AddMember("id", out_id, a);
-  out.AddMember("from", rapidjson::Value(from.user_id.data(), static_cast<rapidjson::SizeType>(from.user_id.size()), a), a);
-  out.AddMember("text", rapidjson::Value(text.data(), static_cast<rapidjson::SizeType>(text.size()), a), a);
-  out.AddMember("msg_id", msg_id, a);
+  const rapidjson::Document delivered = kiv_proto::EncodeTextReceived(out);
   for (ClientId c : to) {
-    if (c != 0 && c != from.id) server_.SendBusiness(c, out);
+    if (c != 0 && c != from.id) server_.SendBusiness(c, delivered);
   }
 }
 

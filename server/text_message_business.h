@@ -1,9 +1,8 @@
-// Business "TMSG": text messages. Nothing is echoed to its sender.
-//   16000 {"to":user,"text","msg_id"}        -> 16001 {"from","text","msg_id"} to that user
-//   16002 {"text","msg_id"}                  -> 16003 {"from","text","msg_id"} to the
-//                                               sender's group, sender excluded
-//   16004 {"to":[users],"text","msg_id"}     -> 16001 to each listed user
-// Addressees are online users of the sender's application; others are skipped.
+// Business "TMSG" (protocol/business_messages.h): text messages, never echoed to their
+// sender. To a user (16000) and to a list (16004) they arrive as private messages
+// (16001) or, for a list sent "as_group", as group messages (16003); to the group
+// (16002) at every other member as group messages. Addressees are online users of the
+// sender's application; others are skipped.
 #pragma once
 
 #include "server/business_module.h"
@@ -12,17 +11,9 @@ namespace kiv_server {
 
 class TextMessageBusiness : public IBusinessModule {
  public:
-  static constexpr int kToUser = 16000;
-  static constexpr int kUserMessage = 16001;
-  static constexpr int kToGroup = 16002;
-  static constexpr int kGroupMessage = 16003;
-  static constexpr int kToUsers = 16004;
-  static constexpr size_t kMaxTextBytes = 64 * 1024;
-  static constexpr size_t kMaxAddressees = 1000;
-
   explicit TextMessageBusiness(IServerContext& server) : server_(server) {}
 
-  std::vector<std::string> Businesses() const override { return {"TMSG"}; }
+  std::vector<std::string> Businesses() const override;
   void OnBusiness(ClientInfo& from, const std::string& business, int id,
                   const rapidjson::Value& body) override;
 

@@ -11,6 +11,7 @@ set(_fuzz_sources
   ${_fuzz_dir}/fuzz/message_fuzzer.cpp
   ${_fuzz_dir}/address_query.cpp
   ${_fuzz_dir}/base64.cpp
+  ${_fuzz_dir}/business_messages.cpp
   ${_fuzz_dir}/frame_codec.cpp
   ${_fuzz_dir}/ids.cpp
   ${_fuzz_dir}/wire_message.cpp)

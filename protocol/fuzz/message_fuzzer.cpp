@@ -9,6 +9,7 @@
 
 #include "protocol/address_query.h"
 #include "protocol/base64.h"
+#include "protocol/business_messages.h"
 #include "protocol/frame_codec.h"
 #include "protocol/wire_message.h"
 
@@ -24,6 +25,30 @@ Message Reparse(const std::string& text) {
   Message m;
   Check(ParseMessage(text, &m) == ParseError::kNone);
   return m;
+}
+
+// Business bodies the server and the connection read themselves.
+void ExerciseBusiness(const rapidjson::Value& body, int id) {
+  OnlineQuery q;
+  if (DecodeOnlineQuery(body, &q)) {
+    OnlineQuery again;
+    Check(DecodeOnlineQuery(EncodeOnlineQuery(q), &again) && again.users == q.users && again.req_id == q.req_id);
+  }
+  OnlineResult r;
+  if (DecodeOnlineResult(body, &r)) {
+    OnlineResult again;
+    Check(DecodeOnlineResult(EncodeOnlineResult(r), &again) && again.users.size() == r.users.size());
+  }
+  OnlineState s;
+  (void)DecodeOnlineNotify(body, &s);
+  TextSend t;
+  if (DecodeTextSend(body, id, &t)) {
+    TextSend again;
+    Check(DecodeTextSend(EncodeTextSend(t), id, &again) && again.text == t.text && again.to == t.to &&
+          again.to_list == t.to_list);
+  }
+  TextReceived in;
+  (void)DecodeTextReceived(body, id, &in);
 }
 
 void ExerciseMessage(std::string_view payload) {
@@ -72,6 +97,7 @@ void ExerciseMessage(std::string_view payload) {
     const Message again = Reparse(relayed);
     const rapidjson::Value* body2 = BusinessBody(again, &business2, &id2);
     Check(body2 != nullptr && business2 == business && id2 == id);
+    ExerciseBusiness(*body, id);
   }
 }
 

@@ -69,6 +69,7 @@ TEST_F(SessionIntegrationTest, TwoClientsMeetAndPart) {
   ASSERT_EQ(b.session.LeaveGroup(), 0);
   ASSERT_TRUE(b.events.Wait("leave", &e));
   EXPECT_EQ(e.code, 0);
+  EXPECT_EQ(e.text, "room-1");
   ASSERT_TRUE(a.events.Wait("business", &e, 10000, is_gs));
   EXPECT_NE(e.body.find("\"operation\":0"), std::string::npos);  // bob's camera withdrawn
   ASSERT_TRUE(a.events.Wait("user_left", &e));
@@ -100,6 +101,7 @@ TEST_F(SessionIntegrationTest, LoginFailuresCarryTheirCodes) {
   ASSERT_EQ(bad_token.session.Login(p, &bad_token.http), 0);
   ASSERT_TRUE(bad_token.events.Wait("login", &e));
   EXPECT_EQ(e.code, 32);
+  EXPECT_EQ(e.text, "token does not decrypt to its record");
   EXPECT_EQ(bad_token.session.Status(), kiv_proto::kStatusUnconnect);
 
   TestClient no_app;
@@ -112,13 +114,22 @@ TEST_F(SessionIntegrationTest, LoginFailuresCarryTheirCodes) {
   TestClient first, second;
   ASSERT_EQ(first.Login(server_.address(), "alice", "{DEV-A}"), 0);
   ASSERT_TRUE(first.events.Wait("login", &e));
-  ASSERT_EQ(second.Login(server_.address(), "alice", "{DEV-B}"), 0);
+  ASSERT_EQ(second.Login(server_.address(), "alice", "{DEV-A}"), 0);  // same device, force set
   ASSERT_TRUE(second.events.Wait("login", &e));
   EXPECT_EQ(e.code, 34);
-  EXPECT_EQ(second.Login(server_.address(), "alice", "{DEV-B}"), 0);  // a failed login can be retried
+  EXPECT_EQ(second.Login(server_.address(), "alice", "{DEV-A}"), 0);  // a failed login can be retried
   ASSERT_TRUE(second.events.Wait("login", &e));
   EXPECT_EQ(e.code, 34);
   EXPECT_EQ(first.Login(server_.address(), "alice"), 2);  // already logged in
+  // From another device the forced login takes over; the first hears the server end it.
+  TestClient third;
+  ASSERT_EQ(third.Login(server_.address(), "alice", "{DEV-C}"), 0);
+  ASSERT_TRUE(third.events.Wait("login", &e));
+  EXPECT_EQ(e.code, 0);
+  ASSERT_TRUE(first.events.Wait("logouted", &e));
+  EXPECT_EQ(e.code, 34);
+  EXPECT_EQ(first.session.Status(), kiv_proto::kStatusUnconnect);
+  EXPECT_EQ(first.events.Count("reconnect_start"), 0u);
 
   TestClient nobody;
   ASSERT_EQ(nobody.Login("127.0.0.1:" + std::to_string(UnusedPort()), "carol"), 0);

@@ -18,7 +18,7 @@ struct SessionEvent {
   std::string kind;  // "login", "join", "leave", "logouted", "reconnect_start", "reconnect_ok",
                      // "reconnect_fail", "user_joined", "user_left", "media_list", "business"
   int code = 0;
-  std::string text;  // user id, conflicting device, or business name
+  std::string text;  // user id, group id, login detail, conflicting device, or business name
   std::vector<std::string> users;
   std::vector<kiv_proto::MediaEntry> media;
   std::string body;  // business body as JSON text
@@ -33,9 +33,9 @@ class EventRecorder : public kiv_proto::ISessionListener {
   std::vector<std::string> Kinds() const;
   size_t Count(const std::string& kind) const;
 
-  void OnLoginResult(int code) override { Push("login", code); }
-  void OnJoinGroupResult(int code) override { Push("join", code); }
-  void OnLeaveGroupResult(int code) override { Push("leave", code); }
+  void OnLoginResult(int code, const std::string& detail) override { Push("login", code, detail); }
+  void OnJoinGroupResult(int code, const std::string& group) override { Push("join", code, group); }
+  void OnLeaveGroupResult(int code, const std::string& group) override { Push("leave", code, group); }
   void OnLogouted(int reason) override { Push("logouted", reason); }
   void OnReconnectStart() override { Push("reconnect_start"); }
   void OnReconnectSuccess() override { Push("reconnect_ok"); }
