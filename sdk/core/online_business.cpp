@@ -1,22 +1,116 @@
 #include "core/online_business.h"
 
+#include "avcore/ids.h"
+#include "core/core_env.h"
+#include "core/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {
 
-// The online business is reached through the connection, which is not bound yet.
+namespace {
 
-int OnlineBusiness::UserStatusRefresh(const avcore::FwVector<avcore::FwString>&, unsigned*) {
-    return ERR_INVALID_STATE;
+int Result(HRESULT hr, const char* failure) {
+    if (hr < 0) {
+        KIV_LOG(failure, static_cast<unsigned>(hr));
+        return ERR_FAILED;
+    }
+    return ERR_OK;
 }
 
-int OnlineBusiness::Invite(const avcore::FwVector<avcore::FwString>&, const char*, const char*,
-                           unsigned*) {
-    return ERR_INVALID_STATE;
+}  // namespace
+
+void OnlineBusiness::Init() {
+    CoreEnv* env = CoreEnv::Instance();
+    if (!env || !env->m_connection || m_pKivOnline) return;
+    avcore::IKivOnline* online = nullptr;
+    if (FAILED(env->m_connection->QueryBusiness(avcore::IID_IKivOnline,
+                                                reinterpret_cast<void**>(&online))) ||
+        !online) {
+        KIV_LOG("Query online business failed");
+        return;
+    }
+    m_pKivOnline = online;
+    (void)m_pKivOnline->SetListener(this);
 }
 
-int OnlineBusiness::AcceptInvite(const char*, int) { return ERR_INVALID_STATE; }
+void OnlineBusiness::Uninit() {
+    // Once the framework was released its objects are gone with it: nothing to call.
+    if (m_pKivOnline && CoreEnv::IsBaseCoreInited()) {
+        (void)m_pKivOnline->RemoveListener(this);
+        m_pKivOnline->Release();
+    }
+    m_pKivOnline = nullptr;
+}
 
-int OnlineBusiness::RefuseInvite(const char*, int) { return ERR_INVALID_STATE; }
+int OnlineBusiness::UserStatusRefresh(const avcore::FwVector<avcore::FwString>& userIds,
+                                      unsigned* requestId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!m_pKivOnline) {
+        KIV_LOG("m_pKivOnline is null");
+        return ERR_FAILED;
+    }
+    const HRESULT hr = userIds.empty() ? m_pKivOnline->RefreshAllUserStatus(requestId)
+                                       : m_pKivOnline->RefreshUserStatus(&userIds, requestId);
+    return Result(hr, "UserStatusRefresh return fail %x");
+}
+
+int OnlineBusiness::Invite(const avcore::FwVector<avcore::FwString>& userIds, const char* groupId,
+                           const char* message, unsigned* requestId) {
+    if (userIds.empty()) return ERR_INVALID_PARAM;
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!m_pKivOnline) {
+        KIV_LOG("Invite m_pKivOnline is null");
+        return ERR_FAILED;
+    }
+    const avcore::FwVector<avcore::FwStringPair> attributes;
+    const HRESULT hr = m_pKivOnline->InviteUsers(&userIds, &attributes, groupId, message, requestId);
+    return Result(hr, "Invite return fail %x");
+}
+
+int OnlineBusiness::AcceptInvite(const char* inviterId, int inviteId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!m_pKivOnline) {
+        KIV_LOG("Invite m_pKivOnline is null");
+        return ERR_FAILED;
+    }
+    return Result(m_pKivOnline->AcceptInvite(inviterId, inviteId, ""), "InviteUsers return fail %x");
+}
+
+int OnlineBusiness::RefuseInvite(const char* inviterId, int inviteId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    if (!m_pKivOnline) {
+        KIV_LOG("m_pKivOnline is null");
+        return ERR_FAILED;
+    }
+    return Result(m_pKivOnline->RefuseInvite(inviterId, inviteId, ""), "InviteUsers return fail %x");
+}
+
+void OnlineBusiness::OnUserStatusResult(int32_t result, uint32_t requestId,
+                                        const avcore::FwVector<avcore::UserStatusEntry>* entries,
+                                        int32_t total, int32_t reserved) {
+    if (m_listener) m_listener->OnUserStatusResult(result, requestId, entries, total, reserved);
+}
+
+void OnlineBusiness::OnInviteCome(const char* inviterId, int32_t inviteId, const char* groupId,
+                                  const char* message) {
+    if (m_listener) m_listener->OnInviteCome(inviterId, inviteId, groupId, message);
+}
+
+void OnlineBusiness::OnInviteAccepted(const char* userId, int32_t inviteId, const char* extra) {
+    if (m_listener) m_listener->OnInviteAccepted(userId, inviteId, extra);
+}
+
+void OnlineBusiness::OnInviteRefused(const char* userId, int32_t inviteId, const char* extra,
+                                     int32_t reason) {
+    if (m_listener) m_listener->OnInviteRefused(userId, inviteId, extra, reason);
+}
+
+void OnlineBusiness::OnInviteCanceled(const char* inviterId, int32_t inviteId, const char* extra) {
+    if (m_listener) m_listener->OnInviteCanceled(inviterId, inviteId, extra);
+}
+
+void OnlineBusiness::OnOnlineNotify(const char* userId, const avcore::UserStatusItem* item) {
+    if (m_listener) m_listener->OnOnlineNotify(userId, item);
+}
 
 }  // namespace kiv_core

@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "core/device_manager.h"
+#include "core/core_device_info.h"
 
 namespace kiv {
 

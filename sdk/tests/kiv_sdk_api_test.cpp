@@ -217,7 +217,7 @@ TEST_F(ApiTest, EveryOperationBeforeInit) {
     EXPECT_EQ(engine->GetDeviceManager()->AddRtspPlugin(nullptr), 1);
     kiv::RtspPluginParam rtsp;
     rtsp.url = "rtsp://127.0.0.1/x";
-    EXPECT_EQ(engine->GetDeviceManager()->AddRtspPlugin(&rtsp), 302);
+    EXPECT_EQ(engine->GetDeviceManager()->AddRtspPlugin(&rtsp), 0);
 
     kiv::IKivSignaling* signaling = engine->GetSignaling();
     signaling->AddEventHandler(nullptr);
