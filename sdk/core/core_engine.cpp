@@ -75,11 +75,15 @@ int CoreEngine::Init(const EngineConfig& config) {
                                                    m_env->m_vnc_rendermanager, 0);
     if (net < 0) {
         KIV_LOG("Initialize avnet failed!!!");
+        // The device manager holds a framework object too: give it back before the release.
+        m_deviceManager->Uninit();
         m_env->ReleaseBaseCore();
         return ERR_FAILED;
     }
     m_env->m_cpclient = m_cpClient;
     if (m_cpClient) m_cpClient->Init();
+    m_onlineBusiness.Init();
+    m_tmsgBusiness.Init();
     m_whiteBoardNet.Init(&m_streamManager);
     KIV_LOG("Init sucess, hwenc=%d, hedec=%d, audioAutoPlay=%d, audioAutoRecv=%d",
             config.hwEncoderCount, config.hwDecoderCount, config.audioAutoPlay ? 1 : 0,
@@ -93,6 +97,8 @@ void CoreEngine::Destory() {
         m_env->m_audiodevice->StopPlay();
         m_env->m_audiodevice->StopCapture();
     }
+    m_tmsgBusiness.Uninit();
+    m_onlineBusiness.Uninit();
     m_whiteBoardNet.Uninit();
     if (m_cpClient) m_cpClient->Uninit();
     if (m_audioEngine) m_audioEngine->Uninit();

@@ -161,7 +161,8 @@ TEST(CoreEngineInitTest, RefusesBadConfig) {
 }
 
 // With the stand-in framework Init succeeds and registers the control-plane client; when the
-// media network refuses to start, Init gives 302 and the framework is released again.
+// media network refuses to start, Init gives 302 and the framework is released again with
+// nothing of it left alive.
 TEST(CoreEngineInitTest, FrameworkStartAndRollback) {
     Reports reports;
     kiv::WinHttpImpl http;
@@ -180,11 +181,15 @@ TEST(CoreEngineInitTest, FrameworkStartAndRollback) {
     EXPECT_EQ(GetModuleHandleW(L"Tessarine32.dll"), nullptr);
 
     SetEnvironmentVariableW(tessarine_test::kFailVariable, L"IAvNet.Initialize");
+    SetEnvironmentVariableW(tessarine_test::kLiveObjectsAtUnloadVariable, nullptr);
     {
         CoreEngine core;
         EXPECT_EQ(core.Init(config), 302);
         EXPECT_FALSE(CoreEnv::IsBaseCoreInited());
         EXPECT_EQ(GetModuleHandleW(L"Tessarine32.dll"), nullptr);
+        wchar_t live[16] = {0};
+        GetEnvironmentVariableW(tessarine_test::kLiveObjectsAtUnloadVariable, live, 16);
+        EXPECT_STREQ(live, L"0") << "every framework object was given back";
         EXPECT_EQ(CoreEnv::Instance()->m_config.appId, "aB3");
     }
     SetEnvironmentVariableW(tessarine_test::kFailVariable, nullptr);
