@@ -75,6 +75,7 @@ rapidjson::Document EncodeOnlineResult(const OnlineResult& m) {
   auto& a = d.GetAllocator();
   d.AddMember("req_id", m.req_id, a);
   d.AddMember("result", m.result, a);
+  d.AddMember("all", m.all, a);
   rapidjson::Value users(rapidjson::kArrayType);
   for (const auto& s : m.users) users.PushBack(StateValue(s, a), a);
   d.AddMember("users", users, a);
@@ -122,6 +123,7 @@ bool DecodeOnlineResult(const rapidjson::Value& body, OnlineResult* out) {
   if (!body.IsObject() || !GetUint(body, "req_id", &out->req_id) || !GetInt(body, "result", &out->result)) {
     return false;
   }
+  if (body.HasMember("all") && !GetBool(body, "all", &out->all)) return false;
   auto it = body.FindMember("users");
   if (it == body.MemberEnd()) return true;
   if (!it->value.IsArray() || it->value.Size() > kMaxListedUsers) return false;

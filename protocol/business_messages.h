@@ -49,9 +49,11 @@ struct OnlineState {
   std::string group_id;
 };
 
+// "all": the query asked for every online user (else one state per listed user).
 struct OnlineResult {
   uint32_t req_id = 0;
   int result = 0;
+  bool all = false;
   std::vector<OnlineState> users;
 };
 

@@ -22,13 +22,14 @@ TEST(BusinessMessages, RoundTripsOnlineMessages) {
   EXPECT_EQ(q2.users, q.users);
   EXPECT_EQ(ToJson(EncodeOnlineQuery({6, {}})), R"({"business":"ONLINE","id":15000,"req_id":6})");
 
-  OnlineResult r{5, 0, {{"a", 1, "{D}", "windows", "g"}, {"b", 0, "", "", ""}}};
+  OnlineResult r{5, 0, false, {{"a", 1, "{D}", "windows", "g"}, {"b", 0, "", "", ""}}};
   OnlineResult r2;
   ASSERT_TRUE(DecodeOnlineResult(EncodeOnlineResult(r), &r2));
   ASSERT_EQ(r2.users.size(), 2u);
   EXPECT_EQ(r2.users[0].device_id, "{D}");
   EXPECT_EQ(r2.users[0].group_id, "g");
   EXPECT_EQ(r2.users[1].status, 0);
+  EXPECT_FALSE(r2.all);
 
   OnlineState n;
   ASSERT_TRUE(DecodeOnlineNotify(EncodeOnlineNotify({"a", 1, "{D}", "linux", ""}), &n));

@@ -407,7 +407,7 @@ TEST_F(MeetingCoreTest, ReportsOnlineStatus) {
   const rapidjson::Value* body = kiv_proto::BusinessBody(*msgs[0], &name, &id);
   ASSERT_NE(body, nullptr);
   EXPECT_EQ(kiv_proto::ToJson(*body),
-            R"({"business":"ONLINE","id":15001,"req_id":3,"result":0,"users":[)"
+            R"({"business":"ONLINE","id":15001,"req_id":3,"result":0,"all":false,"users":[)"
             R"({"user_id":"bob","status":1,"device_id":"{DEV-1}","platform":"windows","group_id":""},)"
             R"({"user_id":"ghost","status":0,"device_id":"","platform":"","group_id":""}]})");
 

@@ -32,6 +32,7 @@ void OnlineBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*
   MeetingState& state = server_.State();
   kiv_proto::OnlineResult result;
   result.req_id = query.req_id;
+  result.all = query.users.empty();
   if (!query.users.empty()) {
     for (const auto& uid : query.users) {
       result.users.push_back(StateOf(uid, state.Client(state.FindUser(from.app_id, uid))));

@@ -1,0 +1,83 @@
+// What the connection component and its online and text-message businesses share: the
+// client session with its sockets, and the registered listeners. The session's
+// events are turned into the framework's listener calls here. Shared ownership, so
+// that a business outliving the connection object stays safe to call; Shutdown (the
+// connection's last release) ends the session and its threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "avcore/connection.h"
+#include "avcore/online.h"
+#include "avcore/tmsg.h"
+#include "callback_registry.h"
+#include "protocol/client_session.h"
+#include "sdk_http_getter.h"
+#include "winsock_socket.h"
+
+namespace tessarine {
+
+class ConnectionCore : public kiv_proto::ISessionListener {
+ public:
+  ConnectionCore();
+  ~ConnectionCore() override;
+  ConnectionCore(const ConnectionCore&) = delete;
+  ConnectionCore& operator=(const ConnectionCore&) = delete;
+
+  // Logs out and stops the session; later requests are refused. Idempotent.
+  void Shutdown();
+
+  // Session requests; result codes of kiv_proto::ClientSession, or -1 after Shutdown.
+  int Login(kiv_proto::LoginParams params, avcore::IKivHttpClient* http);
+  int Logout();
+  int JoinGroup(const std::string& group_id);
+  int LeaveGroup();
+  int SendBusiness(const rapidjson::Value& body);
+  int Status();
+
+  uint32_t NextRequestId() { return ++request_ids_; }
+  uint32_t NextMessageId() { return ++message_ids_; }
+
+  CallbackRegistry<avcore::IKivConnectionListener>& listeners() { return listeners_; }
+  CallbackRegistry<avcore::IKivBusinessBase>& businesses() { return businesses_; }
+  CallbackRegistry<avcore::IKivOnlineListener>& online_listeners() { return online_listeners_; }
+  CallbackRegistry<avcore::IKivTMsgListener>& tmsg_listeners() { return tmsg_listeners_; }
+
+  // kiv_proto::ISessionListener (the session's callback thread)
+  void OnLoginResult(int code, const std::string& detail) override;
+  void OnJoinGroupResult(int code, const std::string& group_id) override;
+  void OnLeaveGroupResult(int code, const std::string& group_id) override;
+  void OnLogouted(int reason) override;
+  void OnReconnectStart() override;
+  void OnReconnectSuccess() override;
+  void OnReconnectFail(int code, const std::string& conflict_device_id) override;
+  void OnRemoteUserJoined(const std::string& user_id) override;
+  void OnRemoteUserLeft(const std::string& user_id) override;
+  void OnGroupMediaList(const std::vector<std::string>& users,
+                        const std::vector<kiv_proto::MediaEntry>& media) override;
+  void OnBusiness(const std::string& business, int id, const rapidjson::Value& body) override;
+
+ private:
+  void OnOnlineMessage(int id, const rapidjson::Value& body);
+  void OnTextMessage(int id, const rapidjson::Value& body);
+
+  std::mutex mutex_;  // guards session_, http_, user_id_ and group_id_
+  std::unique_ptr<WinsockSocketFactory> sockets_;
+  std::unique_ptr<kiv_proto::ClientSession> session_;
+  std::unique_ptr<SdkHttpGetter> http_;
+  std::string user_id_;
+  std::string group_id_;
+  std::atomic<uint32_t> request_ids_{0};
+  std::atomic<uint32_t> message_ids_{0};
+
+  CallbackRegistry<avcore::IKivConnectionListener> listeners_;
+  CallbackRegistry<avcore::IKivBusinessBase> businesses_;
+  CallbackRegistry<avcore::IKivOnlineListener> online_listeners_;
+  CallbackRegistry<avcore::IKivTMsgListener> tmsg_listeners_;
+};
+
+}  // namespace tessarine

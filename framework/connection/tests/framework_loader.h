@@ -1,0 +1,29 @@
+// Loads the built Tessarine32.dll as the SDK does and makes connection components.
+#pragma once
+
+#include <windows.h>
+
+#include "avcore/avcore.h"
+
+namespace connection_test {
+
+class FrameworkLoader {
+ public:
+  FrameworkLoader();
+  ~FrameworkLoader();
+  FrameworkLoader(const FrameworkLoader&) = delete;
+  FrameworkLoader& operator=(const FrameworkLoader&) = delete;
+
+  bool ok() const { return root_ != nullptr; }
+  // A new connection component (one reference), or null.
+  avcore::IKivConnection* CreateConnection();
+  // Live objects of the library (test hook).
+  long LiveObjects() const;
+
+ private:
+  HMODULE module_ = nullptr;
+  avcore::PMDllFunctionTable table_{};
+  avcore::IBaseCore* root_ = nullptr;
+};
+
+}  // namespace connection_test
