@@ -1,0 +1,68 @@
+// Parleywright: start-up, message loop and teardown.
+#include <windows.h>
+#include <ole2.h>
+
+#include "app_config.h"
+#include "sdk_manager.h"
+#include "winlib/ui_lib.h"
+
+namespace {
+
+bool RegisterVideoRenderClass(HINSTANCE instance) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = ::DefWindowProcW;
+  wc.hInstance = instance;
+  wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = L"VideoRenderWnd";
+  return ::RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int /*nCmdShow*/) {
+  HMODULE richEdit = ::LoadLibraryW(L"Riched20.dll");
+  if (FAILED(::CoInitialize(nullptr))) {
+    if (richEdit) ::FreeLibrary(richEdit);
+    return 0;
+  }
+  ::OleInitialize(nullptr);
+  if (!RegisterVideoRenderClass(hInstance)) {
+    ::OleUninitialize();
+    ::CoUninitialize();
+    if (richEdit) ::FreeLibrary(richEdit);
+    return 0;
+  }
+  DuiLib::CPaintManagerUI::SetInstance(hInstance);
+  DuiLib::CWndShadow::Initialize(hInstance);
+
+  // Failures end the program without a message box; the debugger output says why.
+  if (!AppConfig::Instance().LoadAppInfo()) {
+    ::OutputDebugStringW(L"Parleywright: appinfo.xml is missing, malformed or lacks AppId/AppSecret\n");
+    return -1;
+  }
+  CSdkManager& sdk = CSdkManager::GetInstance();
+  if (!sdk.Init(lpCmdLine)) {
+    ::OutputDebugStringW(L"Parleywright: the SDK engine could not be initialised\n");
+    return -1;
+  }
+  if (!sdk.Start()) {
+    ::OutputDebugStringW(L"Parleywright: the main window could not be created\n");
+    return -1;
+  }
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+
+  sdk.Shutdown();
+  ::OleUninitialize();
+  ::CoUninitialize();
+  if (richEdit) ::FreeLibrary(richEdit);
+  return 0;
+}

@@ -1,0 +1,32 @@
+#include "message_box.h"
+
+using namespace DuiLib;
+
+DUI_BEGIN_MESSAGE_MAP(CMessageBox, WindowImplBase)
+DUI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, OnClick)
+DUI_END_MESSAGE_MAP()
+
+void CMessageBox::OnClick(TNotifyUI& msg) {
+  if (!msg.pSender) return;
+  const CDuiString name = msg.pSender->GetName();
+  if (name == L"btn_ok") {
+    Close(1);
+  } else if (name == L"btn_cancel") {
+    Close(2);
+  }
+}
+
+void CMessageBox::OnFinalMessage(HWND hWnd) {
+  WindowImplBase::OnFinalMessage(hWnd);
+  delete this;
+}
+
+void ShowMessageBox(HWND owner, LPCWSTR text) {
+  auto* box = new CMessageBox;
+  // A box whose window could not be made has already deleted itself.
+  if (!box->Create(owner, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) return;
+  CControlUI* label = box->GetPaintManager().FindControl(L"label_text");
+  if (label) label->SetText(text ? text : L"");
+  box->CenterWindow();
+  box->ShowModal();
+}
