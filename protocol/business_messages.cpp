@@ -91,6 +91,45 @@ rapidjson::Document EncodeOnlineNotify(const OnlineState& m) {
   return d;
 }
 
+rapidjson::Document EncodeInviteRequest(const InviteRequest& m) {
+  rapidjson::Document d = Start(kBusinessOnline, kInvite);
+  auto& a = d.GetAllocator();
+  d.AddMember("req_id", m.req_id, a);
+  d.AddMember("users", StringList(m.users, a), a);
+  d.AddMember("group_id", Str(m.group_id, a), a);
+  d.AddMember("message", Str(m.message, a), a);
+  return d;
+}
+
+rapidjson::Document EncodeInviteNotice(const InviteNotice& m) {
+  rapidjson::Document d = Start(kBusinessOnline, kInviteCome);
+  auto& a = d.GetAllocator();
+  d.AddMember("inviter", Str(m.inviter, a), a);
+  d.AddMember("invite_id", m.invite_id, a);
+  d.AddMember("group_id", Str(m.group_id, a), a);
+  d.AddMember("message", Str(m.message, a), a);
+  return d;
+}
+
+rapidjson::Document EncodeInviteReply(int id, const InviteReply& m) {
+  rapidjson::Document d = Start(kBusinessOnline, id);
+  auto& a = d.GetAllocator();
+  d.AddMember("inviter", Str(m.inviter, a), a);
+  d.AddMember("invite_id", m.invite_id, a);
+  d.AddMember("extra", Str(m.extra, a), a);
+  return d;
+}
+
+rapidjson::Document EncodeInviteOutcome(int id, const InviteOutcome& m) {
+  rapidjson::Document d = Start(kBusinessOnline, id);
+  auto& a = d.GetAllocator();
+  d.AddMember("user_id", Str(m.user_id, a), a);
+  d.AddMember("invite_id", m.invite_id, a);
+  d.AddMember("extra", Str(m.extra, a), a);
+  if (id == kInviteRefused) d.AddMember("reason", m.reason, a);
+  return d;
+}
+
 rapidjson::Document EncodeTextSend(const TextSend& m) {
   rapidjson::Document d = Start(kBusinessText, m.id);
   auto& a = d.GetAllocator();
@@ -138,6 +177,33 @@ bool DecodeOnlineResult(const rapidjson::Value& body, OnlineResult* out) {
 bool DecodeOnlineNotify(const rapidjson::Value& body, OnlineState* out) {
   *out = OnlineState{};
   return ReadState(body, out);
+}
+
+bool DecodeInviteRequest(const rapidjson::Value& body, InviteRequest* out) {
+  *out = InviteRequest{};
+  return body.IsObject() && GetUint(body, "req_id", &out->req_id) && body.HasMember("users") &&
+         ReadStringList(body, "users", &out->users) && ReadText(body, "group_id", kMaxFieldLength, &out->group_id) &&
+         (!body.HasMember("message") || ReadText(body, "message", kMaxTextBytes, &out->message));
+}
+
+bool DecodeInviteNotice(const rapidjson::Value& body, InviteNotice* out) {
+  *out = InviteNotice{};
+  return body.IsObject() && ReadText(body, "inviter", kMaxFieldLength, &out->inviter) &&
+         GetInt(body, "invite_id", &out->invite_id) && ReadText(body, "group_id", kMaxFieldLength, &out->group_id) &&
+         (!body.HasMember("message") || ReadText(body, "message", kMaxTextBytes, &out->message));
+}
+
+bool DecodeInviteReply(const rapidjson::Value& body, InviteReply* out) {
+  *out = InviteReply{};
+  return body.IsObject() && ReadText(body, "inviter", kMaxFieldLength, &out->inviter) &&
+         GetInt(body, "invite_id", &out->invite_id) && ReadOptText(body, "extra", &out->extra);
+}
+
+bool DecodeInviteOutcome(const rapidjson::Value& body, InviteOutcome* out) {
+  *out = InviteOutcome{};
+  return body.IsObject() && ReadText(body, "user_id", kMaxFieldLength, &out->user_id) &&
+         GetInt(body, "invite_id", &out->invite_id) && ReadOptText(body, "extra", &out->extra) &&
+         (!body.HasMember("reason") || GetInt(body, "reason", &out->reason));
 }
 
 bool DecodeTextSend(const rapidjson::Value& body, int id, TextSend* out) {

@@ -2,7 +2,10 @@
 // server and the framework's connection. Each body is a JSON object with "business"
 // and "id" first.
 //   GS     14104 media change (client), 14106 media changed (server), 14108 remote control
-//   ONLINE 15000 status query -> 15001 status result; 15002 status notice
+//   ONLINE 15000 status query -> 15001 status result; 15002 status notice;
+//          15010 invite -> 15011 at each invitee; 15012 accept -> 15013 at the inviter;
+//          15014 refuse -> 15015 at the inviter; 15016 at the invitees when the
+//          inviter's login ends before they answered
 //   TMSG   16000 to a user, 16002 to the group, 16004 to a list; received as 16001
 //          (a private message) or 16003 (a group message)
 #pragma once
@@ -24,6 +27,13 @@ constexpr char kBusinessOnline[] = "ONLINE";
 constexpr int kOnlineQuery = 15000;
 constexpr int kOnlineResult = 15001;
 constexpr int kOnlineNotify = 15002;
+constexpr int kInvite = 15010;
+constexpr int kInviteCome = 15011;
+constexpr int kInviteAccept = 15012;
+constexpr int kInviteAccepted = 15013;
+constexpr int kInviteRefuse = 15014;
+constexpr int kInviteRefused = 15015;
+constexpr int kInviteCanceled = 15016;
 constexpr size_t kMaxListedUsers = 1000;
 
 constexpr char kBusinessText[] = "TMSG";
@@ -57,6 +67,38 @@ struct OnlineResult {
   std::vector<OnlineState> users;
 };
 
+// 15010: invite users into a group with a message.
+struct InviteRequest {
+  uint32_t req_id = 0;
+  std::vector<std::string> users;
+  std::string group_id;
+  std::string message;
+};
+
+// 15011 at an invitee.
+struct InviteNotice {
+  std::string inviter;
+  int32_t invite_id = 0;
+  std::string group_id;
+  std::string message;
+};
+
+// 15012 / 15014 (an invitee's answer) and 15016 (the inviter's invitation withdrawn):
+// the inviter and its invitation.
+struct InviteReply {
+  std::string inviter;
+  int32_t invite_id = 0;
+  std::string extra;
+};
+
+// 15013 / 15015 at the inviter: who answered.
+struct InviteOutcome {
+  std::string user_id;
+  int32_t invite_id = 0;
+  std::string extra;
+  int reason = 0;  // 15015 only
+};
+
 // What a client sends: to one user (16000, `to`), to its group (16002) or to a list
 // (16004, `to_list`, delivered as a group message when `as_group`).
 struct TextSend {
@@ -79,6 +121,10 @@ struct TextReceived {
 rapidjson::Document EncodeOnlineQuery(const OnlineQuery& m);
 rapidjson::Document EncodeOnlineResult(const OnlineResult& m);
 rapidjson::Document EncodeOnlineNotify(const OnlineState& m);
+rapidjson::Document EncodeInviteRequest(const InviteRequest& m);
+rapidjson::Document EncodeInviteNotice(const InviteNotice& m);
+rapidjson::Document EncodeInviteReply(int id, const InviteReply& m);      // 15012, 15014, 15016
+rapidjson::Document EncodeInviteOutcome(int id, const InviteOutcome& m);  // 15013, 15015
 rapidjson::Document EncodeTextSend(const TextSend& m);
 rapidjson::Document EncodeTextReceived(const TextReceived& m);
 
@@ -86,6 +132,10 @@ rapidjson::Document EncodeTextReceived(const TextReceived& m);
 [[nodiscard]] bool DecodeOnlineQuery(const rapidjson::Value& body, OnlineQuery* out);
 [[nodiscard]] bool DecodeOnlineResult(const rapidjson::Value& body, OnlineResult* out);
 [[nodiscard]] bool DecodeOnlineNotify(const rapidjson::Value& body, OnlineState* out);
+[[nodiscard]] bool DecodeInviteRequest(const rapidjson::Value& body, InviteRequest* out);
+[[nodiscard]] bool DecodeInviteNotice(const rapidjson::Value& body, InviteNotice* out);
+[[nodiscard]] bool DecodeInviteReply(const rapidjson::Value& body, InviteReply* out);
+[[nodiscard]] bool DecodeInviteOutcome(const rapidjson::Value& body, InviteOutcome* out);
 [[nodiscard]] bool DecodeTextSend(const rapidjson::Value& body, int id, TextSend* out);
 [[nodiscard]] bool DecodeTextReceived(const rapidjson::Value& body, int id, TextReceived* out);
 

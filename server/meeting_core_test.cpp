@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "protocol/business_messages.h"
 #include "protocol/wire_message.h"
 #include "server/access_token.h"
 #include "server/gs_business.h"
@@ -420,6 +421,50 @@ TEST_F(MeetingCoreTest, ReportsOnlineStatus) {
 
   core_.OnDisconnected(b);
   EXPECT_THAT(Types(a), ElementsAre("biz:15002"));
+}
+
+// An invitation reaches the online invitees; each answer reaches the inviter once;
+// answers to unknown invitations are refused; the inviter leaving cancels the rest.
+TEST_F(MeetingCoreTest, RoutesInvitations) {
+  const ClientId a = Connect();
+  const ClientId b = Connect();
+  const ClientId c = Connect();
+  ASSERT_EQ(Login(a, "alice"), 0);
+  ASSERT_EQ(Login(b, "bob"), 0);
+  ASSERT_EQ(Login(c, "carol"), 0);
+  Take(a);
+  Take(b);
+  Take(c);
+
+  Biz(a, R"({"business":"ONLINE","id":15010,"req_id":1,"users":["bob","carol","ghost","alice"],"group_id":"room","message":"come"})");
+  EXPECT_TRUE(Types(a).empty());
+  auto msgs = Take(b);
+  ASSERT_EQ(msgs.size(), 1u);
+  std::string name;
+  int id = 0;
+  const rapidjson::Value* body = kiv_proto::BusinessBody(*msgs[0], &name, &id);
+  ASSERT_NE(body, nullptr);
+  kiv_proto::InviteNotice notice;
+  ASSERT_TRUE(kiv_proto::DecodeInviteNotice(*body, &notice));
+  EXPECT_EQ(notice.inviter, "alice");
+  EXPECT_EQ(notice.group_id, "room");
+  EXPECT_EQ(notice.message, "come");
+  EXPECT_THAT(Types(c), ElementsAre("biz:15011"));
+
+  const std::string answer = R"(,"inviter":"alice","invite_id":)" + std::to_string(notice.invite_id) + "}";
+  Biz(b, R"({"business":"ONLINE","id":15012)" + answer);
+  EXPECT_THAT(Types(a), ElementsAre("biz:15013"));
+  Biz(b, R"({"business":"ONLINE","id":15014)" + answer);  // answered already
+  EXPECT_THAT(Types(b), ElementsAre("error"));
+  Biz(c, R"({"business":"ONLINE","id":15012,"inviter":"bob","invite_id":)" + std::to_string(notice.invite_id) + "}");
+  EXPECT_THAT(Types(c), ElementsAre("error"));
+  Biz(b, R"({"business":"ONLINE","id":15010,"req_id":2,"users":["carol"],"group_id":"bad group"})");
+  EXPECT_THAT(Types(b), ElementsAre("error"));
+
+  core_.OnDisconnected(a);  // carol has not answered: her invitation is withdrawn
+  EXPECT_THAT(Types(c), ElementsAre("biz:15002", "biz:15016"));
+  Biz(c, R"({"business":"ONLINE","id":15014)" + answer);
+  EXPECT_THAT(Types(c), ElementsAre("error"));
 }
 
 // Unreadable or misplaced messages get an error answer and change nothing.

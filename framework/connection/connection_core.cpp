@@ -177,6 +177,28 @@ void ConnectionCore::OnOnlineMessage(int id, const rapidjson::Value& body) {
                                       avcore::FwString(s.platform.data(), s.platform.size()),
                                       avcore::FwString(s.group_id.data(), s.group_id.size())};
     online_listeners_.ForEach([&](avcore::IKivOnlineListener* l) { l->OnOnlineNotify(s.user_id.c_str(), &item); });
+  } else if (id == kiv_proto::kInviteCome) {
+    kiv_proto::InviteNotice n;
+    if (!kiv_proto::DecodeInviteNotice(body, &n)) return;
+    online_listeners_.ForEach([&](avcore::IKivOnlineListener* l) {
+      l->OnInviteCome(n.inviter.c_str(), n.invite_id, n.group_id.c_str(), n.message.c_str());
+    });
+  } else if (id == kiv_proto::kInviteAccepted || id == kiv_proto::kInviteRefused) {
+    kiv_proto::InviteOutcome o;
+    if (!kiv_proto::DecodeInviteOutcome(body, &o)) return;
+    online_listeners_.ForEach([&](avcore::IKivOnlineListener* l) {
+      if (id == kiv_proto::kInviteAccepted) {
+        l->OnInviteAccepted(o.user_id.c_str(), o.invite_id, o.extra.c_str());
+      } else {
+        l->OnInviteRefused(o.user_id.c_str(), o.invite_id, o.extra.c_str(), o.reason);
+      }
+    });
+  } else if (id == kiv_proto::kInviteCanceled) {
+    kiv_proto::InviteReply c;
+    if (!kiv_proto::DecodeInviteReply(body, &c)) return;
+    online_listeners_.ForEach([&](avcore::IKivOnlineListener* l) {
+      l->OnInviteCanceled(c.inviter.c_str(), c.invite_id, c.extra.c_str());
+    });
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "avcore/ids.h"
 #include "protocol/business_messages.h"
+#include "protocol/result_codes.h"
 
 namespace tessarine {
 namespace {
@@ -43,14 +44,34 @@ HRESULT OnlineService::Query(std::vector<std::string> users, uint32_t* requestId
   return AsResult(core_->SendBusiness(kiv_proto::EncodeOnlineQuery(query)));
 }
 
-HRESULT OnlineService::InviteUsers(const avcore::FwVector<avcore::FwString>*,
-                                   const avcore::FwVector<avcore::FwStringPair>*, const char*, const char*,
-                                   uint32_t*) {
-  return E_NOTIMPL;
+HRESULT OnlineService::InviteUsers(const avcore::FwVector<avcore::FwString>* userIds,
+                                   const avcore::FwVector<avcore::FwStringPair>* /*attributes*/, const char* groupId,
+                                   const char* message, uint32_t* requestId) {
+  if (userIds == nullptr || userIds->empty() || userIds->size() > static_cast<int32_t>(kiv_proto::kMaxListedUsers) ||
+      groupId == nullptr) {
+    return kiv_proto::kResultInvalidArgument;
+  }
+  kiv_proto::InviteRequest req;
+  req.req_id = core_->NextRequestId();
+  for (const auto& u : *userIds) req.users.emplace_back(u.c_str(), static_cast<size_t>(u.length()));
+  req.group_id = groupId;
+  req.message = message != nullptr ? message : "";
+  if (requestId != nullptr) *requestId = req.req_id;
+  return AsResult(core_->SendBusiness(kiv_proto::EncodeInviteRequest(req)));
 }
 
-HRESULT OnlineService::AcceptInvite(const char*, int32_t, const char*) { return E_NOTIMPL; }
+HRESULT OnlineService::AcceptInvite(const char* inviterId, int32_t inviteId, const char* extra) {
+  return Answer(kiv_proto::kInviteAccept, inviterId, inviteId, extra);
+}
 
-HRESULT OnlineService::RefuseInvite(const char*, int32_t, const char*) { return E_NOTIMPL; }
+HRESULT OnlineService::RefuseInvite(const char* inviterId, int32_t inviteId, const char* extra) {
+  return Answer(kiv_proto::kInviteRefuse, inviterId, inviteId, extra);
+}
+
+HRESULT OnlineService::Answer(int id, const char* inviterId, int32_t inviteId, const char* extra) {
+  if (inviterId == nullptr || *inviterId == '\0') return kiv_proto::kResultInvalidArgument;
+  kiv_proto::InviteReply reply{inviterId, inviteId, extra != nullptr ? extra : ""};
+  return AsResult(core_->SendBusiness(kiv_proto::EncodeInviteReply(id, reply)));
+}
 
 }  // namespace tessarine

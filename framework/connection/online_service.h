@@ -1,5 +1,7 @@
-// avcore::IKivOnline of the connection: users' online states through the server's
-// ONLINE business. Invitations are not served yet (E_NOTIMPL).
+// avcore::IKivOnline of the connection: users' online states and invitations through
+// the server's ONLINE business. Requests return 0 once sent, a control-plane code
+// (1 bad arguments, 31 not logged in, 30 the link failed) or E_FAIL once the
+// connection is gone; answers come to the listeners.
 #pragma once
 
 #include <memory>
@@ -16,7 +18,7 @@ class OnlineService final : public ComObject<avcore::IKivOnline> {
 
   HRESULT AVCORE_CALL SetListener(avcore::IKivOnlineListener* listener) override;
   HRESULT AVCORE_CALL RemoveListener(avcore::IKivOnlineListener* listener) override;
-  // 0 sent; 31 not logged in (no answer follows); E_FAIL once the connection is gone.
+  // Not logged in: 31 and no answer follows (the request id is set all the same).
   HRESULT AVCORE_CALL RefreshAllUserStatus(uint32_t* requestId) override;
   HRESULT AVCORE_CALL RefreshUserStatus(const avcore::FwVector<avcore::FwString>* userIds,
                                         uint32_t* requestId) override;
@@ -28,6 +30,7 @@ class OnlineService final : public ComObject<avcore::IKivOnline> {
 
  private:
   HRESULT Query(std::vector<std::string> users, uint32_t* requestId);
+  HRESULT Answer(int id, const char* inviterId, int32_t inviteId, const char* extra);
 
   std::shared_ptr<ConnectionCore> core_;
 };

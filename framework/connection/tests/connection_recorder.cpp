@@ -132,6 +132,23 @@ void ConnectionRecorder::OnUserStatusResult(int32_t result, uint32_t requestId,
   Push(std::move(e));
 }
 
+void ConnectionRecorder::OnInviteCome(const char* inviterId, int32_t inviteId, const char* groupId,
+                                      const char* message) {
+  Push(Event("invite", inviteId, S(groupId) + " " + S(message), S(inviterId)));
+}
+
+void ConnectionRecorder::OnInviteAccepted(const char* userId, int32_t inviteId, const char*) {
+  Push(Event("accepted", inviteId, "", S(userId)));
+}
+
+void ConnectionRecorder::OnInviteRefused(const char* userId, int32_t inviteId, const char*, int32_t) {
+  Push(Event("refused", inviteId, "", S(userId)));
+}
+
+void ConnectionRecorder::OnInviteCanceled(const char* inviterId, int32_t inviteId, const char*) {
+  Push(Event("canceled", inviteId, "", S(inviterId)));
+}
+
 void ConnectionRecorder::OnOnlineNotify(const char* userId, const avcore::UserStatusItem* item) {
   Push(Event("online_notify", item->status, S(userId)));
 }

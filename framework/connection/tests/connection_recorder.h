@@ -66,10 +66,11 @@ class ConnectionRecorder : public avcore::IKivConnectionListener,
   void AVCORE_CALL OnUserStatusResult(int32_t result, uint32_t requestId,
                                       const avcore::FwVector<avcore::UserStatusEntry>* entries, int32_t total,
                                       int32_t reserved) override;
-  void AVCORE_CALL OnInviteCome(const char*, int32_t, const char*, const char*) override {}
-  void AVCORE_CALL OnInviteAccepted(const char*, int32_t, const char*) override {}
-  void AVCORE_CALL OnInviteRefused(const char*, int32_t, const char*, int32_t) override {}
-  void AVCORE_CALL OnInviteCanceled(const char*, int32_t, const char*) override {}
+  void AVCORE_CALL OnInviteCome(const char* inviterId, int32_t inviteId, const char* groupId,
+                                const char* message) override;
+  void AVCORE_CALL OnInviteAccepted(const char* userId, int32_t inviteId, const char* extra) override;
+  void AVCORE_CALL OnInviteRefused(const char* userId, int32_t inviteId, const char* extra, int32_t reason) override;
+  void AVCORE_CALL OnInviteCanceled(const char* inviterId, int32_t inviteId, const char* extra) override;
   void AVCORE_CALL OnOnlineNotify(const char* userId, const avcore::UserStatusItem* item) override;
 
   void AVCORE_CALL OnUserMessage(const char* senderId, uint32_t messageId, const char* text) override;

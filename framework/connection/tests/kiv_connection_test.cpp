@@ -279,6 +279,49 @@ TEST_F(KivConnectionTest, OnlineStatesAndTextMessages) {
   EXPECT_EQ(a.rec.Count("user_msg") + a.rec.Count("group_msg"), 0u);
 }
 
+// An invitation reaches the invitees; accepting and refusing reach the inviter; the
+// inviter logging out withdraws what is still unanswered.
+TEST_F(KivConnectionTest, Invitations) {
+  auto a = std::make_unique<Peer>(fw_);
+  Peer b(fw_), c(fw_);
+  Event e;
+  for (auto [peer, user] : {std::pair<Peer*, const char*>{a.get(), "alice"}, {&b, "bob"}, {&c, "carol"}}) {
+    ASSERT_EQ(peer->Login(server_.address(), user, std::string("{") + user + "}"), S_OK);
+    ASSERT_TRUE(peer->rec.Wait("login", &e));
+    ASSERT_EQ(e.code, 0);
+  }
+  avcore::FwVector<avcore::FwString> users;
+  users.push_back("bob");
+  users.push_back("carol");
+  uint32_t request = 0;
+  ASSERT_EQ(a->online->InviteUsers(&users, nullptr, "room1", "\xe8\xaf\xb7\xe6\x9d\xa5", &request), S_OK);
+  EXPECT_NE(request, 0u);
+  ASSERT_TRUE(b.rec.Wait("invite", &e));
+  EXPECT_EQ(e.from, "alice");
+  EXPECT_EQ(e.text, "room1 \xe8\xaf\xb7\xe6\x9d\xa5");
+  const int id = e.code;
+  ASSERT_TRUE(c.rec.Wait("invite", &e));
+  EXPECT_EQ(e.code, id);
+
+  ASSERT_EQ(b.online->AcceptInvite("alice", id, ""), S_OK);
+  ASSERT_TRUE(a->rec.Wait("accepted", &e));
+  EXPECT_EQ(e.from, "bob");
+  EXPECT_EQ(e.code, id);
+  avcore::FwVector<avcore::FwString> none;
+  EXPECT_EQ(a->online->InviteUsers(&none, nullptr, "room1", "", nullptr), 1);
+
+  ASSERT_EQ(a->online->InviteUsers(&users, nullptr, "room2", "again", &request), S_OK);
+  ASSERT_TRUE(c.rec.Wait("invite", &e, 15000, [](const Event& x) { return x.text == "room2 again"; }));
+  const int second = e.code;
+  ASSERT_EQ(c.online->RefuseInvite("alice", second, ""), S_OK);
+  ASSERT_TRUE(a->rec.Wait("refused", &e));
+  EXPECT_EQ(e.from, "carol");
+  EXPECT_EQ(e.code, second);
+  a.reset();  // alice logs out: bob's second invitation is withdrawn
+  ASSERT_TRUE(b.rec.Wait("canceled", &e));
+  EXPECT_EQ(e.code, second);
+}
+
 // A business held after the connection's release is refused safely; once everything
 // is released the library holds no object.
 TEST_F(KivConnectionTest, BusinessesOutliveTheConnectionSafely) {
