@@ -55,11 +55,19 @@ struct DeviceApiTest : ::testing::Test {
         devices = engine->GetDeviceManager();
         audio = engine->GetAudioEngine();
     }
+    // The library's hidden window on this test's thread (other programs have theirs).
+    HWND SdkWindow() {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(HWND_MESSAGE, window,
+                                       L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr))) {
+            if (GetWindowThreadProcessId(window, nullptr) == ui.Id()) return window;
+        }
+        return nullptr;
+    }
     // Posts a device change to the library's hidden window and returns the codes reported.
     std::string NotifyChange() {
         handler.changes.Clear();
-        HWND window = FindWindowExW(HWND_MESSAGE, nullptr,
-                                    L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr);
+        HWND window = SdkWindow();
         EXPECT_NE(window, nullptr);
         EXPECT_TRUE(PostMessageW(window, 0x8B0, 0, 0));
         EXPECT_TRUE(ui.Drain());
