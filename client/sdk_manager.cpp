@@ -216,6 +216,9 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
     case kiv::EVENT_LOGIN_RESULT: {
       if (code != kiv_core::ERR_OK) {
         m_bLogined = false;
+        // A refused login (wrong secret, unknown application, ...) would otherwise leave
+        // the user with no window and no word.
+        ShowMessageBox(m_pMainWnd ? m_pMainWnd->GetHWND() : nullptr, L"登陆失败");
         return;
       }
       m_bLogined = true;

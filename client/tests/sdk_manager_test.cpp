@@ -156,11 +156,14 @@ TEST_F(SdkManagerTest, LoginResultJoinsAndJoinResultShowsTheWindow) {
   EXPECT_EQ(MainControl(L"label_group_info")->GetText(), CDuiString(L"分组ID：room1"));
 }
 
-// Verifies that failed login and join results change nothing visible.
-TEST_F(SdkManagerTest, FailedResultsShowNothing) {
+// Verifies that a refused login result shows the login failure box and joins nothing,
+// and that a failed join result leaves the main window hidden.
+TEST_F(SdkManagerTest, FailedResults) {
   StartLoggedOut();
+  std::thread closer([] { EXPECT_TRUE(CloseNextMessageBox()); });
   std::thread([] { FakeSdk()->handler->OnEvent(kiv::EVENT_LOGIN_RESULT, 32); }).join();
   PumpFor(200);
+  closer.join();
   EXPECT_FALSE(sdk().IsLogined());
   EXPECT_TRUE(FakeSdk()->joined_groups.empty());
   std::thread([] { FakeSdk()->handler->OnEvent(kiv::EVENT_JOIN_GROUP_RESULT, 35); }).join();
