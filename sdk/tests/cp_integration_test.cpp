@@ -109,7 +109,8 @@ TEST_F(CpIntegrationTest, LoginRefusals) {
     EXPECT_EQ(host->Call("login " + kiv_test::MakeToken("carol") + " " + std::string(129, 'c'), 10s),
               1);
 
-    // The same user a second time, from another host.
+    // The same user a second time, from another host on the same device (the hosts share
+    // the Wine prefix and so the stored device id): refused, force or not.
     ASSERT_NO_FATAL_FAILURE(LogIn(*host, "carol"));
     auto second = StartHost("second", kiv_test::kTestApp, server.address());
     ASSERT_NO_FATAL_FAILURE(LogIn(*second, "carol", 34));

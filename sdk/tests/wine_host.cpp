@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <sstream>
 
 namespace kiv_test {
@@ -49,6 +50,7 @@ WineHost::WineHost(std::string name, const std::string& exePath) : m_name(std::m
 }
 
 WineHost::~WineHost() {
+    if (std::getenv("KIV_DEBUG_TRANSCRIPT")) fprintf(stderr, "%s", Transcript().c_str());
     Finish(std::chrono::seconds(10));
     if (m_reader.joinable()) m_reader.join();
     if (m_out >= 0) close(m_out);

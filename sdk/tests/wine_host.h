@@ -18,7 +18,8 @@ class WineHost {
 public:
     // `name` prefixes the host's lines in Transcript().
     WineHost(std::string name, const std::string& exePath);
-    // Ends the host: "quit", then a kill when it does not end within a few seconds.
+    // Ends the host: "quit", then a kill when it does not end within a few seconds. With
+    // KIV_DEBUG_TRANSCRIPT set in the environment the transcript goes to standard error.
     ~WineHost();
     WineHost(const WineHost&) = delete;
     WineHost& operator=(const WineHost&) = delete;
