@@ -18,6 +18,7 @@ using namespace DuiLib;
 class SdkManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    CWndShadow::Initialize(::GetModuleHandleW(nullptr));  // as the program's start-up does
     CSdkManager::GetInstance().Shutdown();
     PumpFor(20);  // the destroyed windows' quit messages
     FakeSdkReset();
@@ -202,6 +203,10 @@ TEST_F(SdkManagerTest, SdkThreadEventsReachTheMainWindow) {
 // Verifies that a joined meeting shows a complete main window (kept as a screenshot):
 // users with media icons, chat lines of the group, a private line and a system line.
 TEST_F(SdkManagerTest, JoinedMeetingWindowScreenshot) {
+  // A plain desktop behind the window: the virtual display's own is black.
+  HWND desktop = ::CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_GRAYRECT, 0, 0,
+                                   ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                   nullptr, nullptr);
   StartLoggedOut();
   std::thread([] {
     FakeSdk()->handler->OnEvent(kiv::EVENT_LOGIN_RESULT, 0);
@@ -222,6 +227,7 @@ TEST_F(SdkManagerTest, JoinedMeetingWindowScreenshot) {
   EXPECT_EQ(static_cast<CListUI*>(MainControl(L"list_users"))->GetCount(), 3);
   PumpFor(300);
   EXPECT_FALSE(SaveScreenshot(L"meeting_main_window.png").empty());
+  if (desktop) ::DestroyWindow(desktop);
 }
 
 // Verifies the error texts, including one for a code the table does not list.

@@ -142,7 +142,10 @@ void CWndShadow::Update() {
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
   }
-  ::SetWindowPos(m_hWnd, m_hParent, x, y, cx, cy, SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOSIZE);
+  ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOACTIVATE | SWP_NOSIZE | SWP_NOZORDER);
+  if (!::IsWindowVisible(m_hWnd)) ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+  // Just behind the parent (a top-most parent makes the shadow top-most too).
+  ::SetWindowPos(m_hWnd, m_hParent, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
 }
 
 LRESULT CALLBACK CWndShadow::ParentProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
