@@ -2,7 +2,8 @@
 // callback to the default render endpoint and captures it back from the default capture
 // endpoint (in the test session, the PulseAudio null sink and its monitor). Prints the
 // round-trip delay and level, checks the frequency, and that pause and close stop the
-// library's threads. Exit code 0 on success.
+// library's threads. With --processing the frames pass through the echo canceller and noise
+// suppression on the capture thread; its dumps show what it was given. Exit code 0 on success.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +32,7 @@ struct Api {
   decltype(&ResetRealAudioEngine) reset;
   decltype(&PauseRealAudioEngine) pause;
   decltype(&SetRealAudioConfig) config;
+  decltype(&RealAudioSetDumpFile) dump;
   decltype(&RealAudioGetCaptureDevsCount) capture_count;
   decltype(&RealAudioGetPlayoutDevsCount) playout_count;
   decltype(&RealAudioGetCaptureDevsName) capture_name;
@@ -138,6 +141,18 @@ double PowerAt(const std::vector<short>& x, double f) {
   return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
+// Samples of a raw 16-bit dump file (empty when it is missing).
+std::vector<short> ReadDump(const char* path) {
+  std::vector<short> samples;
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return samples;
+  short block[960];
+  size_t n;
+  while ((n = std::fread(block, sizeof(short), 960, f)) > 0) samples.insert(samples.end(), block, block + n);
+  std::fclose(f);
+  return samples;
+}
+
 // The strongest frequency between 200 and 4000 Hz, refined to 0.1 Hz.
 double PeakFrequency(const std::vector<short>& x) {
   double best = 0, best_power = -1;
@@ -179,10 +194,12 @@ DWORD WINAPI Watchdog(LPVOID) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   CloseHandle(CreateThread(nullptr, 0, &Watchdog, nullptr, 0, nullptr));
-  g_log = std::fopen("quietwell_full_duplex.log", "w");
+  const bool processing = argc > 1 && std::strcmp(argv[1], "--processing") == 0;
+  std::printf("processing %s\n", processing ? "on (echo canceller, noise suppression)" : "off");
+  g_log = std::fopen(processing ? "quietwell_full_duplex_processing.log" : "quietwell_full_duplex.log", "w");
 
   HMODULE dll = LoadLibraryW(L"Quietwell.dll");
   Check(dll != nullptr, "Quietwell.dll loads");
@@ -201,6 +218,7 @@ int main() {
   api.reset = reinterpret_cast<decltype(api.reset)>(reinterpret_cast<void*>(GetProcAddress(dll, "ResetRealAudioEngine")));
   api.pause = reinterpret_cast<decltype(api.pause)>(reinterpret_cast<void*>(GetProcAddress(dll, "PauseRealAudioEngine")));
   api.config = reinterpret_cast<decltype(api.config)>(reinterpret_cast<void*>(GetProcAddress(dll, "SetRealAudioConfig")));
+  api.dump = reinterpret_cast<decltype(api.dump)>(reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioSetDumpFile")));
   api.capture_count = reinterpret_cast<decltype(api.capture_count)>(
       reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioGetCaptureDevsCount")));
   api.playout_count = reinterpret_cast<decltype(api.playout_count)>(
@@ -216,7 +234,11 @@ int main() {
   api.set_log(&Log);
   const int threads_before = ThreadCount();
   Check(api.open(&Capture, &Render) == 0, "OpenRealAudioEngine returns 0");
-  api.config(0, 0);  // processing off: the microphone frame is passed through
+  if (processing) {
+    api.config(1, 1);
+  } else {
+    api.config(0, 0);  // the microphone frame is passed through
+  }
 
   const int captures = api.capture_count();
   const int playouts = api.playout_count();
@@ -232,6 +254,9 @@ int main() {
   Check(captures > 0 && playouts > 0, "capture and playout devices are listed");
 
   api.reset();
+  // The echo canceller of this run writes what it is given into the dumps.
+  const char* const kDumps[5] = {"MicData.pcm", "MicData2.pcm", "RefData.pcm", "OutData.pcm", "RNNData.pcm"};
+  if (processing) api.dump(1, ".");
   Check(WaitFor([] { return g_capture_calls > 25 && g_render_calls > 25; }, 15.0),
         "capture frames arrive and the render callback is pulled");
   const int threads_running = ThreadCount();
@@ -287,6 +312,35 @@ int main() {
   Sleep(400);
   Check(g_capture_calls == captured_at_pause && g_render_calls == rendered_at_pause,
         "pause stops the capture and render threads");
+
+  if (processing) {
+    api.dump(0, nullptr);  // closes the five files
+    std::vector<short> dumps[5];
+    for (int i = 0; i < 5; ++i) {
+      dumps[i] = ReadDump(kDumps[i]);
+      std::printf("%s: %zu frames\n", kDumps[i], dumps[i].size() / 960);
+    }
+    const size_t frames = dumps[0].size() / 960;
+    Check(frames > 50 && dumps[0].size() == frames * 960 && dumps[2].size() == dumps[0].size() &&
+              dumps[3].size() == dumps[0].size() && dumps[4].size() == dumps[0].size(),
+          "the echo canceller processed every captured frame (microphone, reference, output, denoised)");
+    Check(dumps[1].empty(), "no second-microphone frames without headset enhance");
+    // The last second: the tone on the microphone, in the delay-aligned far end and in the output.
+    const char* const kWhat[3] = {"microphone", "far-end reference", "denoised output"};
+    const int kWhich[3] = {0, 2, 4};
+    for (int k = 0; k < 3; ++k) {
+      const std::vector<short>& d = dumps[kWhich[k]];
+      if (frames <= 50) break;
+      const std::vector<short> last(d.end() - 50 * 960, d.end());
+      const double rms = Rms(last.data(), static_cast<int>(last.size()));
+      const double frequency = PeakFrequency(last);
+      std::printf("%s in the echo canceller: %.0f rms, %.1f Hz\n", kWhat[k], rms, frequency);
+      char what[128];
+      std::snprintf(what, sizeof what, "the %s carries the 1 kHz tone", kWhat[k]);
+      Check(rms > kToneAmplitude / 10 && std::fabs(frequency - kToneHz) < 5.0, what);
+    }
+    for (const char* name : kDumps) DeleteFileA(name);
+  }
   std::printf("threads: %d before open, %d running, %d paused\n", threads_before, threads_running, paused_threads);
   Check(paused_threads <= threads_running - 2, "the device threads have ended at pause");
 

@@ -4,13 +4,16 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
+#include "caec_echo_canceller_port.h"
 #include "library_state.h"
 #include "mic_capture.h"
 #include "platform/system_access.h"
@@ -97,6 +100,25 @@ void Render(short* buffer, int* bytes, void*) {
   ++g_renders;
   for (int i = 0; i < 960; ++i) buffer[i] = 1000;
   *bytes = 1920;
+}
+
+// Frames kept by the capture callback, and a fixed far-end frame from the render callback.
+std::mutex g_kept_mutex;
+std::vector<std::vector<int16_t>> g_kept;
+void KeepCapture(const short* pcm, int bytes, int rate) {
+  if (bytes != 1920 || rate != 48000) return;
+  std::lock_guard<std::mutex> lock(g_kept_mutex);
+  g_kept.emplace_back(pcm, pcm + 960);
+}
+size_t KeptFrames() {
+  std::lock_guard<std::mutex> lock(g_kept_mutex);
+  return g_kept.size();
+}
+int16_t FarEndSample(int i) { return static_cast<int16_t>((i * 37) % 4001 - 2000); }
+void FarEndRender(short* buffer, int* bytes, void*) {
+  for (int i = 0; i < 960; ++i) buffer[i] = FarEndSample(i);
+  *bytes = 1920;
+  ++g_renders;
 }
 
 const char kCaptureKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\MMDevices\\Audio\\Capture";
@@ -248,6 +270,71 @@ TEST_F(QuietwellApiTest, RunsFullDuplexAndPauses) {
   EXPECT_EQ(layer_.open_streams(), 0);
 }
 
+// Verifies processing on with scripted devices: captured frames pass through the echo
+// canceller on the capture thread (25 silent frames, then the microphone's tone) and the
+// pulled far end is written into its delay line.
+TEST_F(QuietwellApiTest, ProcessingOnRunsTheEchoCanceller) {
+  AddDevices();
+  layer_.Configure(kMic1, [](ScriptedEndpoint& e) {
+    e.source = [](int64_t frame, int) { return 0.3 * std::sin(2 * 3.14159265358979 * 1000.0 * frame / 48000.0); };
+    e.packets_available = 0;
+  });
+  layer_.Configure(kSpeaker, [](ScriptedEndpoint& e) { e.packets_available = 0; });
+  {
+    std::lock_guard<std::mutex> lock(g_kept_mutex);
+    g_kept.clear();
+  }
+  ASSERT_EQ(OpenRealAudioEngine(&KeepCapture, &FarEndRender), 0);
+  SetRealAudioConfig(1, 0);  // processing on, noise suppression off
+  ResetRealAudioEngine();
+  auto* port = dynamic_cast<CaecEchoCancellerPort*>(AudioCore::Instance().echo_canceller());
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(port->HasDelayLine());
+
+  // Capture alone: 60 frames of 20 ms.
+  layer_.Configure(kMic1, [](ScriptedEndpoint& e) { e.packets_available = 120; });
+  ASSERT_TRUE(WaitUntil([] { return KeptFrames() >= 60; }));
+  ASSERT_TRUE(WaitUntil([&] { return port->aec()->FrameCount() >= 60; }));
+  EXPECT_EQ(port->aec()->FrameCount(), 60);
+  double tone = 0.0;
+  {
+    std::lock_guard<std::mutex> lock(g_kept_mutex);
+    ASSERT_EQ(g_kept.size(), 60u);
+    for (size_t f = 0; f < 25; ++f) {
+      for (int16_t v : g_kept[f]) ASSERT_EQ(v, 0) << "frame " << f + 1;
+    }
+    for (size_t f = 25; f < 60; ++f) {
+      double e = 0.0;
+      for (int16_t v : g_kept[f]) e += static_cast<double>(v) * v;
+      EXPECT_GT(e, 0.0) << "frame " << f + 1;
+      if (f >= 30) tone += e;
+    }
+  }
+  const double rms = std::sqrt(tone / (30.0 * 960.0));
+  std::printf("processed tone: %.0f rms (microphone %.0f rms)\n", rms, 0.3 * 32767 / std::sqrt(2.0));
+  EXPECT_GT(rms, 0.3 * 32767 / std::sqrt(2.0) / 4);
+
+  // Render alone: every pulled frame goes into the delay line.
+  const int32_t index = port->aec()->DelayLine()->Snapshot().write_index;
+  const int renders = g_renders;
+  layer_.Configure(kSpeaker, [](ScriptedEndpoint& e) { e.packets_available = 30; });
+  ASSERT_TRUE(WaitUntil([&] {
+    bool done = false;
+    layer_.Inspect(kSpeaker, [&](const ScriptedEndpoint& e) { done = e.packets_available == 0; });
+    return done;
+  }));
+  PauseRealAudioEngine();  // the device threads have ended
+  const int pulled = g_renders - renders;
+  EXPECT_GT(pulled, 0);
+  EXPECT_EQ(port->aec()->DelayLine()->Snapshot().write_index, (index + 960 * pulled) % 48000);
+  int16_t latest[960];
+  port->aec()->DelayLine()->Latest(latest);
+  for (int i = 0; i < 960; ++i) ASSERT_EQ(latest[i], FarEndSample(i)) << i;
+  EXPECT_EQ(KeptFrames(), 60u);
+  CloseRealAudioEngine();
+  EXPECT_EQ(layer_.open_streams(), 0);
+}
+
 // Verifies the playout volume: clamped to 0..100, and 0 with a log line while paused.
 TEST_F(QuietwellApiTest, PlayoutVolumeIsClamped) {
   AddDevices();
@@ -279,7 +366,14 @@ TEST_F(QuietwellApiTest, ConfigSwitchesAndBooleans) {
   EXPECT_TRUE(Library().noise_suppression.load());
   SetRealAudioConfig(0x100, 1);  // only the low byte counts: aec off
   EXPECT_TRUE(core.processing_off());
-  SetRealAudioConfig(1, 0);  // no echo canceller in the library: the switch stays
+  SetRealAudioConfig(1, 0);  // with the echo canceller: noise suppression off
+  EXPECT_FALSE(core.processing_off());
+  EXPECT_FALSE(Library().noise_suppression.load());
+  SetRealAudioConfig(1, 1);
+  EXPECT_TRUE(Library().noise_suppression.load());
+  core.SetEchoCancellerFactory(nullptr);
+  SetRealAudioConfig(1, 0);  // no echo canceller: the switch stays
+  core.SetEchoCancellerFactory(&CreateEchoCanceller);
   EXPECT_FALSE(core.processing_off());
   EXPECT_TRUE(Library().noise_suppression.load());
   EXPECT_EQ(RealAudioSetHeadsetEnhance(0x200), 0);
