@@ -1,7 +1,7 @@
 // Prints what the audio core costs per 20 ms frame on this machine: the capture path
 // (device chunk to capture callback) and the render path (render callback to device
-// buffers) at the device rates, with the frame passed through as the library does
-// without an echo canceller.
+// buffers) at the device rates, with processing off (frame passed through) and on (the
+// echo canceller runs on every frame).
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -56,7 +56,7 @@ int main() {
     Row("capture: chunk to callback, processing off", rate,
         MicrosPerFrame([&] { core.CaptureFrame(mic.data(), chunk * 2, rate, &raise, &energy); }));
     core.set_processing_off(false);
-    Row("capture: chunk to callback, no echo canceller", rate,
+    Row("capture: chunk to callback, echo canceller", rate,
         MicrosPerFrame([&] { core.CaptureFrame(mic.data(), chunk * 2, rate, &raise, &energy); }));
   }
   for (int rate : {48000, 44100, 32000, 16000, 8000}) {
