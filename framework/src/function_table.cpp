@@ -7,6 +7,7 @@
 #include "avcore/ids.h"
 #include "base_core.h"
 #include "config_store.h"
+#include "directory_list.h"
 #include "fault_switch.h"
 #include "framework_log.h"
 #include "live_objects.h"
@@ -17,6 +18,7 @@ namespace {
 
 std::mutex g_mutex;
 bool g_initialised = false;
+std::vector<std::wstring> g_directories;
 
 // Buffers of the directory list and the log directory, in UTF-16 units with the
 // terminator: a text that fills its buffer without a terminator is refused.
@@ -47,6 +49,7 @@ HRESULT AVCORE_CALL Init(int flag, const wchar_t* directoryList, const wchar_t* 
   if (g_initialised) return S_FALSE;
   GlobalConfigStore().Clear();
   const std::wstring log_directory(logDirectory ? logDirectory : L"", log_length);
+  g_directories = SplitDirectoryList(std::wstring(directoryList ? directoryList : L"", list_length));
   const bool logging = FrameworkLogFile().Open(log_directory);
   g_initialised = true;
   FW_LOG("framework initialised; directories \"%s\"; log directory \"%s\"%s",
@@ -84,6 +87,11 @@ HRESULT AVCORE_CALL Reserved() { return E_NOTIMPL; }
 bool FrameworkInitialised() {
   std::lock_guard<std::mutex> lock(g_mutex);
   return g_initialised;
+}
+
+std::vector<std::wstring> FrameworkDirectories() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_directories;
 }
 
 void FillFunctionTable(avcore::PMDllFunctionTable* table) {

@@ -1,6 +1,9 @@
 // The operations of the PMDll function table: Init, Uninit, GetObject.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "avcore/entry.h"
 
 namespace tessarine {
@@ -10,5 +13,9 @@ void FillFunctionTable(avcore::PMDllFunctionTable* table);
 
 // True between a successful Init and Uninit.
 [[nodiscard]] bool FrameworkInitialised();
+
+// The directories of the list the last successful Init received, in order (each ending
+// in a backslash); kept after Uninit.
+[[nodiscard]] std::vector<std::wstring> FrameworkDirectories();
 
 }  // namespace tessarine

@@ -54,12 +54,16 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
   return lines;
 }
 
-void FrameworkTest::SetUp() {
+std::wstring FrameworkTest::BinDirectory() {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring dir(exe);
   dir.resize(dir.find_last_of(L"\\/") + 1);
-  dll_path_ = dir + avcore::kFrameworkFileName;
+  return dir;
+}
+
+void FrameworkTest::SetUp() {
+  dll_path_ = BinDirectory() + avcore::kFrameworkFileName;
   ASSERT_EQ(GetModuleHandleW(avcore::kFrameworkFileName), nullptr) << "library left loaded";
   module_ = LoadLibraryW(dll_path_.c_str());
   ASSERT_NE(module_, nullptr);
@@ -87,15 +91,16 @@ void FrameworkTest::TearDown() {
   EXPECT_EQ(GetModuleHandleW(avcore::kFrameworkFileName), nullptr);
 }
 
-void FrameworkTest::Start(const std::wstring& log_directory) {
+void FrameworkTest::Start(const std::wstring& log_directory, const std::wstring& directories) {
   ASSERT_EQ(pmdll_(&table_), S_OK);
   ASSERT_NE(table_.Init, nullptr);
-  ASSERT_EQ(table_.Init(1, L"C:\\app\\;", log_directory.c_str(), 0, 0), S_OK);
+  ASSERT_EQ(table_.Init(1, directories.c_str(), log_directory.c_str(), 0, 0), S_OK);
   initialised_ = true;
 }
 
-void FrameworkTest::StartWithRoot(const std::wstring& log_directory) {
-  ASSERT_NO_FATAL_FAILURE(Start(log_directory));
+void FrameworkTest::StartWithRoot(const std::wstring& log_directory,
+                                  const std::wstring& directories) {
+  ASSERT_NO_FATAL_FAILURE(Start(log_directory, directories));
   ASSERT_EQ(table_.GetObject(avcore::CLSID_BaseCore, reinterpret_cast<void**>(&root_)), S_OK);
   ASSERT_NE(root_, nullptr);
 }

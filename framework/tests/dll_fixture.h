@@ -53,14 +53,26 @@ struct Held {
 
 // The library loaded from the test program's directory.
 class FrameworkTest : public ::testing::Test {
+ public:
+  // The test program's directory, with a trailing backslash.
+  static std::wstring BinDirectory();
+
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  // PMDll, then Init(1, directory list, log directory): ASSERTs success.
-  void Start(const std::wstring& log_directory);
+  // PMDll, then Init(1, directory list, log directory): ASSERTs success. The default
+  // list names a directory without Quietwell.dll.
+  void Start(const std::wstring& log_directory, const std::wstring& directories = L"C:\\app\\;");
   // Start and GetObject; the root is released by TearDown.
-  void StartWithRoot(const std::wstring& log_directory);
+  void StartWithRoot(const std::wstring& log_directory,
+                     const std::wstring& directories = L"C:\\app\\;");
+  // A new component of the root (ASSERTs success).
+  template <typename T>
+  void Create(const GUID& class_id, const GUID& interface_id, Held<T>* out) {
+    ASSERT_EQ(root_->CreateComponent(class_id, interface_id, nullptr, out->out()), S_OK);
+    ASSERT_NE(out->p, nullptr);
+  }
 
   long LiveObjects() const { return live_objects_(); }
   std::wstring LogFilePath() const;

@@ -1,0 +1,40 @@
+// The audio device's side towards the media network, inside the library: where what it
+// captures for sending goes, and how received audio reaches its playback streams.
+// Reached by QueryInterface(IID_IAudioSourcePort) on a device of this library; not part
+// of the framework's interfaces.
+#pragma once
+
+#include "avcore/platform.h"
+
+namespace tessarine {
+
+// {E001A673-BDFE-459C-A38D-FBDCFF572406}
+inline constexpr GUID IID_IAudioSourcePort = {
+    0xE001A673, 0xBDFE, 0x459C, {0xA3, 0x8D, 0xFB, 0xDC, 0xFF, 0x57, 0x24, 0x06}};
+
+// Receives what a device captures for sending, on the device's audio threads.
+struct IAudioSendSink {
+  // A microphone frame in the device's working format (GetAudioFormat), after the
+  // microphone switch.
+  virtual void OnCapturedPcm(const int16_t* pcm, int32_t samples) = 0;
+  // One output block of the audio plug-in the device captures from, as the plug-in
+  // produced it (its size is given by the plug-in's own format).
+  virtual void OnPluginBlock(const void* block) = 0;
+
+ protected:
+  ~IAudioSendSink() = default;
+};
+
+struct IAudioSourcePort : public IUnknown {
+  // The one receiver of captured audio; null removes it. After it returns the previous
+  // receiver is not called again.
+  virtual HRESULT AVCORE_CALL SetSendSink(IAudioSendSink* sink) = 0;
+  // Queues PCM of the working format on a playback stream (CreateAudioStream).
+  virtual HRESULT AVCORE_CALL WriteStream(int32_t streamId, const void* pcm, int32_t bytes) = 0;
+  // A packet received for a playback stream (and `lost` packets missing before it):
+  // counted for GetStreamInfo and handed to the stream's encoded-data sinks.
+  virtual HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet,
+                                                  int32_t bytes, int32_t lost) = 0;
+};
+
+}  // namespace tessarine
