@@ -50,6 +50,7 @@ std::vector<CoreDeviceInfo> AudioDevices(DeviceCount count, DeviceName name) {
 DeviceManager::~DeviceManager() { Uninit(); }
 
 bool DeviceManager::Init() {
+    if (m_videoDevice) return true;
     CoreEnv* env = CoreEnv::Instance();
     avcore::IBaseCore* root = env ? env->m_basecore : nullptr;
     avcore::IVideoDevice* device = nullptr;

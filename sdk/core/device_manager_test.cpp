@@ -58,6 +58,8 @@ TEST_F(DeviceManagerTest, InitAndUninit) {
     EXPECT_TRUE(fw.root.created[1].second == avcore::IID_IVideoDevice);
     EXPECT_EQ(fw.video.refs, 1);
     EXPECT_EQ(fw.video.reEnumerations, 1);
+    EXPECT_TRUE(manager.Init());  // keeps the device it has
+    EXPECT_EQ(fw.video.refs, 1);
     manager.Uninit();
     EXPECT_EQ(fw.video.refs, 0);
     manager.Uninit();
