@@ -1,5 +1,6 @@
 #include "winlib/wnd_shadow.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -129,6 +130,14 @@ void CWndShadow::Update() {
         RECT src{0, 0, static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())};
         DrawNineGrid(g, image, whole, src,
                      SkinRect{m_rcCorner.left, m_rcCorner.top, m_rcCorner.right, m_rcCorner.bottom}, 255);
+      }
+      // The hole under the parent stays fully transparent: where per-pixel alpha is not
+      // composited (Wine without a compositing manager) only alpha 0 lets the parent through.
+      const int hole_left = std::min<int>(m_rcHoleOffset.left, cx), hole_right = std::max<int>(cx - m_rcHoleOffset.right, hole_left);
+      const int hole_top = std::min<int>(m_rcHoleOffset.top, cy), hole_bottom = std::max<int>(cy - m_rcHoleOffset.bottom, hole_top);
+      for (int y = hole_top; y < hole_bottom; ++y) {
+        BYTE* row = static_cast<BYTE*>(bits) + (static_cast<size_t>(y) * cx + hole_left) * 4;
+        ZeroMemory(row, static_cast<size_t>(hole_right - hole_left) * 4);
       }
       POINT dst{x, y};
       SIZE size{cx, cy};
