@@ -19,9 +19,9 @@ static_assert(sizeof(RenderStats) == 24, "RenderStats is six words");
 
 // Render modes: how a frame fills its window.
 enum RenderMode : int32_t {
-  kRenderFit = 1,      // whole frame, letterboxed
-  kRenderFill = 2,     // window filled, frame cropped
-  kRenderStretch = 3,  // window filled, aspect ignored
+  kRenderScaleFill = 1,   // whole frame over the whole window, aspect ignored
+  kRenderAspectCrop = 2,  // window filled, aspect kept, the frame's overhang cut
+  kRenderAspectFit = 3,   // whole frame, aspect kept, centred between bars
 };
 
 // Video render event codes (second argument of the render's AvEventProc).
