@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   RegisterClassW(&wc);
   const struct {
     int camera, mode, x, y, w, h;
-  } layout[] = {{0, 3, 10, 10, 480, 300}, {1, 1, 500, 10, 400, 300}, {2, 2, 10, 320, 480, 240}};
+  } layout[] = {{0, 3, 10, 10, 480, 300}, {1, 1, 500, 10, 400, 300}, {2, 2, 10, 320, 560, 400}};
   Preview previews[3];
   HWND windows[3] = {};
   for (int i = 0; i < 3; ++i) {
