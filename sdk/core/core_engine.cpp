@@ -101,6 +101,10 @@ void CoreEngine::Destory() {
     m_onlineBusiness.Uninit();
     m_whiteBoardNet.Uninit();
     if (m_cpClient) m_cpClient->Uninit();
+    // A login in effect keeps using what it was lent (this engine's control-plane client as
+    // its HTTP client, and through it the facade's WinHTTP client), which go before the
+    // framework is released: end the login now. The listener is gone, so nothing is reported.
+    if (m_env && m_env->m_connection) (void)m_env->m_connection->Logout();
     if (m_audioEngine) m_audioEngine->Uninit();
     m_streamManager.DestroyStreams();
     if (m_deviceManager) m_deviceManager->Uninit();

@@ -133,9 +133,16 @@ TEST_F(CoreEngineTest, RemoteUsers) {
     EXPECT_EQ(reports.lines, (std::vector<std::string>{"joined peer", "left peer"}));
 }
 
-// Teardown unregisters the control-plane client; a second teardown is harmless.
-TEST_F(CoreEngineTest, DestoryUnregisters) {
+// Teardown unregisters the control-plane client, then ends the login, which would otherwise
+// go on using the client lent to it; a second teardown is harmless.
+TEST_F(CoreEngineTest, DestoryUnregistersAndLogsOut) {
+    ASSERT_EQ(core.Login("{DEV}", "t", "alice", true, ""), 0);
+    connection.ClearCalls();
     core.Destory();
+    std::vector<std::string> calls = connection.Calls();
+    ASSERT_GE(calls.size(), 3u);
+    calls.erase(calls.begin(), calls.end() - 3);  // the whiteboard's business goes first
+    EXPECT_EQ(calls, (std::vector<std::string>{"RemoveListener", "RemoveBusiness", "Logout"}));
     core.Destory();
     EXPECT_EQ(connection.listener, nullptr);
     EXPECT_EQ(connection.business, nullptr);
