@@ -23,7 +23,7 @@ void CMessageBox::OnFinalMessage(HWND hWnd) {
 
 void ShowMessageBox(HWND owner, LPCWSTR text) {
   auto* box = new CMessageBox;
-  // A box whose window could not be made has already deleted itself.
+  // Without a window the box is not touched again: it may have deleted itself already.
   if (!box->Create(owner, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) return;
   CControlUI* label = box->GetPaintManager().FindControl(L"label_text");
   if (label) label->SetText(text ? text : L"");

@@ -27,6 +27,7 @@ void CSdkManager::EnsureMessageWindow() {
   Create(nullptr, L"CSdkManagerMsgWnd", UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
          CW_USEDEFAULT);
   ShowWindow(false);
+  m_hMsgWnd = m_hWnd;
 }
 
 CSdkManager::~CSdkManager() {
@@ -132,6 +133,7 @@ int CSdkManager::StopPublishVideo(const char* videoId) {
 
 void CSdkManager::Shutdown() {
   // The message loop may have ended: close windows directly, not by posted messages.
+  m_hMsgWnd = nullptr;
   if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
   if (m_pMainWnd) {
     m_hMainWnd = nullptr;
@@ -264,7 +266,8 @@ void CSdkManager::OnDeviceChange(int /*changeCode*/) {
 }
 
 void CSdkManager::OnEvent(int eventType, int code) {
-  if (m_hWnd) ::PostMessageW(m_hWnd, WM_SDK_EVENT, static_cast<WPARAM>(eventType), static_cast<LPARAM>(code));
+  HWND hidden = m_hMsgWnd.load();
+  if (hidden) ::PostMessageW(hidden, WM_SDK_EVENT, static_cast<WPARAM>(eventType), static_cast<LPARAM>(code));
 }
 
 void CSdkManager::OnRemoteVideoEvent(const kiv::String& userId, const kiv::String& videoId, int state) {
@@ -297,7 +300,7 @@ void CSdkManager::OnGroupUsersRefreshed(const kiv::Vector<kiv::String>& userIds)
   // The lists are window controls: rebuild them on the user-interface thread.
   auto* record = new GroupUsersRecord;
   for (const kiv::String& id : userIds) record->userIds.emplace_back(id.c_str());
-  PostRecord(m_hWnd, WM_SDK_GROUP_USERS, record);
+  PostRecord(m_hMsgWnd.load(), WM_SDK_GROUP_USERS, record);
 }
 
 void CSdkManager::OnRemoteUserEvent(const char* userId, int state) {
@@ -314,22 +317,23 @@ void CSdkManager::OnRemoteUserEvent(const char* userId, int state) {
 
 void CSdkManager::OnUsersStateRefreshed(int /*result*/, unsigned /*requestId*/, kiv::Vector<kiv::UserStatus> statuses) {
   m_onlineUsers = statuses;
-  if (m_hWnd) ::PostMessageW(m_hWnd, WM_SDK_USERLIST_READY, 0, 0);
+  HWND hidden = m_hMsgWnd.load();
+  if (hidden) ::PostMessageW(hidden, WM_SDK_USERLIST_READY, 0, 0);
 }
 
 void CSdkManager::OnUserStateChanged(const kiv::UserStatus& /*status*/) {}
 
 void CSdkManager::OnInviteReceived(const char* inviterId, int inviteId, const char* groupId, const char* message) {
-  PostRecord(m_hWnd, WM_SDK_INVITE_RECEIVED,
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_RECEIVED,
              new InviteRecord{inviterId ? inviterId : "", groupId ? groupId : "", message ? message : "", inviteId});
 }
 
 void CSdkManager::OnInviteAccepted(const char* userId, int inviteId) {
-  PostRecord(m_hWnd, WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, true});
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, true});
 }
 
 void CSdkManager::OnInviteRefused(const char* userId, int inviteId) {
-  PostRecord(m_hWnd, WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, false});
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, false});
 }
 
 void CSdkManager::OnUserMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {

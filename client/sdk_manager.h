@@ -104,8 +104,9 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   HWND LiveMainWindow() const;
 
   CMeetingMainWnd* m_pMainWnd = nullptr;
-  // The main window's handle for SDK threads, which must not touch the window object.
+  // Window handles for SDK threads, which must not touch the window objects.
   std::atomic<HWND> m_hMainWnd{nullptr};
+  std::atomic<HWND> m_hMsgWnd{nullptr};
   CInfoWnd* m_pInfoWnd = nullptr;
   bool m_bLogined = false;
   kiv::IKivEngine* m_pEngine = nullptr;

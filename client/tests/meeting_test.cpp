@@ -85,29 +85,30 @@ class Client {
   bool running() const { return started_ && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
   // A visible top-level window of this client with the given class.
   HWND VisibleWindow(const wchar_t* window_class) const {
-    struct Search {
-      DWORD pid;
-      const wchar_t* cls;
-      HWND found;
-    } search{pi_.dwProcessId, window_class, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lp);
-          DWORD pid = 0;
-          ::GetWindowThreadProcessId(hwnd, &pid);
-          wchar_t cls[64] = {};
-          ::GetClassNameW(hwnd, cls, 64);
-          if (pid == s->pid && wcscmp(cls, s->cls) == 0 && ::IsWindowVisible(hwnd)) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    Search search{pi_.dwProcessId, window_class, nullptr};
+    ::EnumWindows(&Client::Match, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
 
  private:
+  struct Search {
+    DWORD pid;
+    const wchar_t* cls;
+    HWND found;
+  };
+  static BOOL CALLBACK Match(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hwnd, cls, 64);
+    if (pid == s->pid && wcscmp(cls, s->cls) == 0 && ::IsWindowVisible(hwnd)) {
+      s->found = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
   PROCESS_INFORMATION pi_ = {};
   bool started_ = false;
 };
