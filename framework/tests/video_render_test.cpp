@@ -149,6 +149,12 @@ TEST_F(VideoRenderTest, CallbacksWindowsAndStatistics) {
   EXPECT_EQ(raw.frames, 2);
   EXPECT_EQ(raw.width, 64);
   EXPECT_EQ(manager_->NotifyRender(id, 7), S_OK);
+  avcore::RenderStats stats{};  // read at once: both frames are within the last second
+  ASSERT_EQ(manager_->GetRenderStats(id, &stats), S_OK);
+  EXPECT_EQ(stats.frame_rate, 2);
+  EXPECT_EQ(stats.bitrate, 2 * static_cast<int32_t>(data.size()) * 8);
+  EXPECT_EQ(stats.width, 64);
+  EXPECT_EQ(stats.height, 32);
 
   TestWindow window(520, 20, 64, 32);
   ASSERT_EQ(manager_->SetRenderWindow(id, window.hwnd()), S_OK);
@@ -156,13 +162,6 @@ TEST_F(VideoRenderTest, CallbacksWindowsAndStatistics) {
   ASSERT_EQ(manager_->SetRenderWindow(id, nullptr), S_OK);
   EXPECT_EQ(manager_->SetRenderWindow(id, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5678))),
             E_HANDLE);
-
-  avcore::RenderStats stats{};
-  ASSERT_EQ(manager_->GetRenderStats(id, &stats), S_OK);
-  EXPECT_EQ(stats.frame_rate, 2);
-  EXPECT_EQ(stats.bitrate, 2 * static_cast<int32_t>(data.size()) * 8);
-  EXPECT_EQ(stats.width, 64);
-  EXPECT_EQ(stats.height, 32);
 
   ASSERT_EQ(manager_->SetRawDataCallback(id, nullptr, nullptr, nullptr), S_OK);
   ASSERT_EQ(manager_->PushFrame(id, &frame), S_OK);
