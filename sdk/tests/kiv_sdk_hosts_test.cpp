@@ -240,7 +240,16 @@ struct HostsTest : ::testing::Test {
         if (Env("KIV_HOSTS_SERVER").empty())
             GTEST_SKIP() << "needs a meeting server: run through run_with_meeting_server.sh";
         SetEnvironmentVariableA("KIV_HOSTS_RUN", std::to_string(GetCurrentProcessId()).c_str());
+        // A named event lives only while someone holds it: keep every event of the run, so
+        // that a host's signal is not lost before this side waits for it.
+        for (const char* name : {"bob_ready", "carol_ready", "finish"}) events.push_back(SharedEvent(name));
     }
+    void TearDown() override {
+        for (HANDLE event : events) {
+            if (event) CloseHandle(event);
+        }
+    }
+    std::vector<HANDLE> events;
     // Starts alice; skips the test when the framework has no control-plane connection.
     void StartAlice(const char* group) {
         bool refused = false;
