@@ -180,58 +180,63 @@ void CListUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   CVerticalLayoutUI::SetAttribute(pstrName, pstrValue);
 }
 
-// ---- label item ----
+// ---- items ----
 
-LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
-
-LPVOID CListElementUI::GetInterface(LPCTSTR pstrName) {
+template <class TBase>
+LPVOID CListItemUIBase<TBase>::GetInterface(LPCTSTR pstrName) {
   if (_wcsicmp(pstrName, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
-  if (_wcsicmp(pstrName, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
-  return CControlUI::GetInterface(pstrName);
+  return TBase::GetInterface(pstrName);
 }
 
-UINT CListElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
+template <class TBase>
+UINT CListItemUIBase<TBase>::GetControlFlags() const {
+  return UIFLAG_WANTRETURN;
+}
 
-void CListElementUI::SetOwner(CControlUI* pOwner) {
+template <class TBase>
+void CListItemUIBase<TBase>::SetOwner(CControlUI* pOwner) {
   m_pOwner = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
 }
 
-bool CListElementUI::Select(bool bSelect, bool bTriggerEvent) {
-  if (!IsEnabled()) return false;
+template <class TBase>
+bool CListItemUIBase<TBase>::Select(bool bSelect, bool bTriggerEvent) {
+  if (!this->IsEnabled()) return false;
   if (bSelect == m_bSelected) return true;
   m_bSelected = bSelect;
   if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
-  Invalidate();
+  this->Invalidate();
   return true;
 }
 
-void CListElementUI::SetVisible(bool bVisible) {
-  CControlUI::SetVisible(bVisible);
-  if (!IsVisible() && m_bSelected) {
+template <class TBase>
+void CListItemUIBase<TBase>::SetVisible(bool bVisible) {
+  TBase::SetVisible(bVisible);
+  if (!this->IsVisible() && m_bSelected) {
     m_bSelected = false;
     if (m_pOwner) m_pOwner->SelectItem(-1, false, false);
   }
 }
 
-void CListElementUI::DoEvent(TEventUI& event) {
+template <class TBase>
+void CListItemUIBase<TBase>::DoEvent(TEventUI& event) {
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_RBUTTONDOWN:
-      if (IsEnabled()) {
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+      if (this->IsEnabled()) {
+        if (this->m_pManager) this->m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
         Select();
-        Invalidate();
+        this->Invalidate();
       }
       return;
     case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
+      if (this->IsEnabled()) {
         m_bHot = true;
-        Invalidate();
+        this->Invalidate();
       }
       return;
     case UIEVENT_MOUSELEAVE:
       m_bHot = false;
-      Invalidate();
+      this->Invalidate();
       return;
     case UIEVENT_BUTTONUP:
     case UIEVENT_MOUSEMOVE:
@@ -239,14 +244,27 @@ void CListElementUI::DoEvent(TEventUI& event) {
     default:
       break;
   }
-  CControlUI::DoEvent(event);
+  TBase::DoEvent(event);
 }
 
-void CListElementUI::PaintBkColor(HDC hDC) {
-  DWORD color = ItemBkColor(m_pOwner, m_bSelected, m_bHot, IsEnabled());
-  if (color >> 24) CRenderEngine::DrawColor(hDC, m_rcItem, color);
-  CControlUI::PaintBkColor(hDC);
-  PaintItemLine(hDC, m_pOwner, m_rcItem);
+template <class TBase>
+void CListItemUIBase<TBase>::PaintBkColor(HDC hDC) {
+  DWORD color = ItemBkColor(m_pOwner, m_bSelected, m_bHot, this->IsEnabled());
+  if (color >> 24) CRenderEngine::DrawColor(hDC, this->m_rcItem, color);
+  TBase::PaintBkColor(hDC);
+  PaintItemLine(hDC, m_pOwner, this->m_rcItem);
+}
+
+template class CListItemUIBase<CControlUI>;
+template class CListItemUIBase<CHorizontalLayoutUI>;
+
+// ---- label item ----
+
+LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
+
+LPVOID CListElementUI::GetInterface(LPCTSTR pstrName) {
+  if (_wcsicmp(pstrName, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
+  return CListItemUIBase::GetInterface(pstrName);
 }
 
 LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
@@ -293,68 +311,8 @@ void CListLabelElementUI::PaintText(HDC hDC) {
 LPCTSTR CListContainerElementUI::GetClass() const { return L"ListContainerElementUI"; }
 
 LPVOID CListContainerElementUI::GetInterface(LPCTSTR pstrName) {
-  if (_wcsicmp(pstrName, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
   if (_wcsicmp(pstrName, L"ListContainerElement") == 0) return static_cast<CListContainerElementUI*>(this);
-  return CHorizontalLayoutUI::GetInterface(pstrName);
-}
-
-UINT CListContainerElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
-
-void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
-  m_pOwner = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
-}
-
-bool CListContainerElementUI::Select(bool bSelect, bool bTriggerEvent) {
-  if (!IsEnabled()) return false;
-  if (bSelect == m_bSelected) return true;
-  m_bSelected = bSelect;
-  if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
-  Invalidate();
-  return true;
-}
-
-void CListContainerElementUI::SetVisible(bool bVisible) {
-  CHorizontalLayoutUI::SetVisible(bVisible);
-  if (!IsVisible() && m_bSelected) {
-    m_bSelected = false;
-    if (m_pOwner) m_pOwner->SelectItem(-1, false, false);
-  }
-}
-
-void CListContainerElementUI::DoEvent(TEventUI& event) {
-  switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_RBUTTONDOWN:
-      if (IsEnabled()) {
-        if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-        Select();
-        Invalidate();
-      }
-      return;
-    case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_bHot = true;
-        Invalidate();
-      }
-      return;
-    case UIEVENT_MOUSELEAVE:
-      m_bHot = false;
-      Invalidate();
-      return;
-    case UIEVENT_BUTTONUP:
-    case UIEVENT_MOUSEMOVE:
-      return;
-    default:
-      break;
-  }
-  CHorizontalLayoutUI::DoEvent(event);
-}
-
-void CListContainerElementUI::PaintBkColor(HDC hDC) {
-  DWORD color = ItemBkColor(m_pOwner, m_bSelected, m_bHot, IsEnabled());
-  if (color >> 24) CRenderEngine::DrawColor(hDC, m_rcItem, color);
-  CHorizontalLayoutUI::PaintBkColor(hDC);
-  PaintItemLine(hDC, m_pOwner, m_rcItem);
+  return CListItemUIBase::GetInterface(pstrName);
 }
 
 void CListContainerElementUI::PaintText(HDC hDC) {

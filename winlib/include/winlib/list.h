@@ -77,9 +77,11 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
 // Shared by list-like owners (list, combo): applies "item..." attributes.
 bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue);
 
-class CListElementUI : public CControlUI, public IListItemUI {
+// The item behaviour shared by label and container items, over the control class TBase:
+// owner and index, selection, hot tracking and the state's background.
+template <class TBase>
+class CListItemUIBase : public TBase, public IListItemUI {
  public:
-  LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
   UINT GetControlFlags() const override;
 
@@ -99,6 +101,16 @@ class CListElementUI : public CControlUI, public IListItemUI {
   bool m_bSelected = false;
   bool m_bHot = false;
   IListOwnerUI* m_pOwner = nullptr;
+};
+
+// Defined in list.cpp for these two.
+extern template class CListItemUIBase<CControlUI>;
+extern template class CListItemUIBase<CHorizontalLayoutUI>;
+
+class CListElementUI : public CListItemUIBase<CControlUI> {
+ public:
+  LPCTSTR GetClass() const override;
+  LPVOID GetInterface(LPCTSTR pstrName) override;
 };
 
 class CListLabelElementUI : public CListElementUI {
@@ -109,29 +121,11 @@ class CListLabelElementUI : public CListElementUI {
   void PaintText(HDC hDC) override;
 };
 
-class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
+class CListContainerElementUI : public CListItemUIBase<CHorizontalLayoutUI> {
  public:
   LPCTSTR GetClass() const override;
   LPVOID GetInterface(LPCTSTR pstrName) override;
-  UINT GetControlFlags() const override;
-
-  int GetIndex() const override { return m_iIndex; }
-  void SetIndex(int iIndex) override { m_iIndex = iIndex; }
-  IListOwnerUI* GetOwner() override { return m_pOwner; }
-  void SetOwner(CControlUI* pOwner) override;
-  bool IsSelected() const override { return m_bSelected; }
-  bool Select(bool bSelect = true, bool bTriggerEvent = true) override;
-  void SetVisible(bool bVisible = true) override;
-
-  void DoEvent(TEventUI& event) override;
-  void PaintBkColor(HDC hDC) override;
   void PaintText(HDC hDC) override;
-
- protected:
-  int m_iIndex = -1;
-  bool m_bSelected = false;
-  bool m_bHot = false;
-  IListOwnerUI* m_pOwner = nullptr;
 };
 
 }  // namespace DuiLib
