@@ -8,6 +8,7 @@
 #include "engine/frame_observer_glue.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
+#include "tests/sdk_window.h"
 #include "tests/temp_dir.h"
 #include "tests/ui_thread.h"
 
@@ -132,9 +133,9 @@ TEST_F(EventDeliveryTest, GroupList) {
 TEST_F(EventDeliveryTest, WindowThreadWork) {
     DWORD ranOn = 0;
     engine->PostTask([&] { ranOn = GetCurrentThreadId(); });
-    PostMessageW(FindWindowExW(HWND_MESSAGE, nullptr, L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}",
-                               nullptr),
-                 0x8B0, 0, 0);
+    HWND window = kiv_test::FindOwnSdkWindow(ui.Id());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(PostMessageW(window, 0x8B0, 0, 0));
     ASSERT_TRUE(ui.Drain());
     EXPECT_EQ(ranOn, ui.Id());
     EXPECT_TRUE(recorder.deviceChanges.empty());

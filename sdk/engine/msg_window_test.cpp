@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/sdk_window.h"
 #include "tests/ui_thread.h"
 
 using kiv::MsgWindow;
@@ -55,7 +56,8 @@ TEST_F(MsgWindowTest, CreatedOnceOnCallingThread) {
     ui.Run([] { MsgWindow::Instance()->EnsureCreated(); });
     EXPECT_EQ(MsgWindow::Instance()->Window(), window);
     EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), ui.Id());
-    EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, MsgWindow::kClassName, nullptr), window);
+    EXPECT_STREQ(MsgWindow::kClassName, kiv_test::kSdkWindowClass);
+    EXPECT_EQ(kiv_test::FindOwnSdkWindow(), window);
 }
 
 // A message posted from another thread reaches every listener once, in set order, on the

@@ -9,6 +9,7 @@
 
 #include "kiv_sdk.h"
 #include "log_files.h"
+#include "sdk_window.h"
 #include "temp_dir.h"
 #include "ui_thread.h"
 
@@ -239,9 +240,7 @@ std::wstring Environment(const wchar_t* name) {
     return GetEnvironmentVariableW(name, value, 64) ? value : L"";
 }
 
-HWND FindSdkWindow() {
-    return FindWindowExW(HWND_MESSAGE, nullptr, L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr);
-}
+HWND FindSdkWindow() { return kiv_test::FindOwnSdkWindow(); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 
 #include "event_log.h"
 #include "sdk_library.h"
+#include "sdk_window.h"
 #include "ui_thread.h"
 
 namespace {
@@ -56,14 +57,7 @@ struct DeviceApiTest : ::testing::Test {
         audio = engine->GetAudioEngine();
     }
     // The library's hidden window on this test's thread (other programs have theirs).
-    HWND SdkWindow() {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(HWND_MESSAGE, window,
-                                       L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}", nullptr))) {
-            if (GetWindowThreadProcessId(window, nullptr) == ui.Id()) return window;
-        }
-        return nullptr;
-    }
+    HWND SdkWindow() { return kiv_test::FindOwnSdkWindow(ui.Id()); }
     // Posts a device change to the library's hidden window and returns the codes reported.
     std::string NotifyChange() {
         handler.changes.Clear();
