@@ -42,11 +42,31 @@ session_start() {
   "$WINESERVER64" -p
   # Wait until the server answers so that the first program does not race its start.
   timeout 60 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
+  session_desktop
+}
+
+# Starts the desktop (explorer.exe) from a program that stays on it until session_stop, with
+# its output in a log: otherwise the first test program that needs the desktop starts it and
+# hands it its standard error, and ctest waits for that pipe until the test's time-out.
+session_desktop() {
+  local src="$KIV_ROOT/scripts/desktop_keeper.c" exe="$KIV_RUN/desktop_keeper.exe"
+  local pidfile="$KIV_RUN/desktop_keeper.pid" out="$KIV_RUN/desktop_keeper.out"
+  if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then return 0; fi
+  if [ ! -f "$exe" ] || [ "$src" -nt "$exe" ]; then
+    x86_64-w64-mingw32-gcc -O2 -o "$exe" "$src" || { echo "session: desktop keeper not built" >&2; return 1; }
+  fi
+  rm -f "$out"
+  "$WINE64" "$exe" </dev/null >"$out" 2>"$KIV_RUN/desktop.log" &
+  echo $! > "$pidfile"
+  for _ in $(seq 600); do grep -q ready "$out" 2>/dev/null && return 0; sleep 0.1; done
+  echo "session: the desktop did not start" >&2
+  return 1
 }
 
 session_stop() {
   session_env
   "$WINESERVER64" -k >/dev/null 2>&1 || true
+  rm -f "$KIV_RUN/desktop_keeper.pid"
   pulseaudio -k >/dev/null 2>&1 || true
   if [ -f "$KIV_RUN/xvfb.pid" ]; then
     kill "$(cat "$KIV_RUN/xvfb.pid")" >/dev/null 2>&1 || true
