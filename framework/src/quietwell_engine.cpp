@@ -177,62 +177,38 @@ bool QuietwellEngine::PlayDeviceName(int32_t index, std::wstring* name) {
   return ok;
 }
 
+HRESULT QuietwellEngine::StartOnThread(bool capture, AudioEngineClient* client, int32_t index) {
+  // Without the library there are no devices, so no index is valid.
+  if (!library_) return E_INVALIDARG;
+  const QuietwellExports& api = library_->api();
+  const int count = capture ? api.RealAudioGetCaptureDevsCount() : api.RealAudioGetPlayoutDevsCount();
+  if (index < 0 || index >= count) return E_INVALIDARG;
+  if (!running_) {
+    api.ResetRealAudioEngine();
+    running_ = true;
+  }
+  int32_t& device = capture ? capture_device_ : play_device_;
+  if (index != device) {
+    const int result = capture ? api.RealAudioSetCaptureDevID(index) : api.RealAudioSetPlayoutDevID(index);
+    if (result < 0) {
+      PauseIfIdleOnThread();
+      return E_FAIL;
+    }
+    device = index;
+  }
+  (capture ? Capturers() : Players()).Add(client, nullptr);
+  return S_OK;
+}
+
 HRESULT QuietwellEngine::StartCapture(AudioEngineClient* client, int32_t index) {
   HRESULT hr = S_OK;
-  thread_->Run([&] {
-    // Without the library there are no devices, so no index is valid.
-    if (!library_) {
-      hr = E_INVALIDARG;
-      return;
-    }
-    const QuietwellExports& api = library_->api();
-    if (index < 0 || index >= api.RealAudioGetCaptureDevsCount()) {
-      hr = E_INVALIDARG;
-      return;
-    }
-    if (!running_) {
-      api.ResetRealAudioEngine();
-      running_ = true;
-    }
-    if (index != capture_device_) {
-      if (api.RealAudioSetCaptureDevID(index) < 0) {
-        PauseIfIdleOnThread();
-        hr = E_FAIL;
-        return;
-      }
-      capture_device_ = index;
-    }
-    Capturers().Add(client, nullptr);
-  });
+  thread_->Run([&] { hr = StartOnThread(true, client, index); });
   return hr;
 }
 
 HRESULT QuietwellEngine::StartPlay(AudioEngineClient* client, int32_t index) {
   HRESULT hr = S_OK;
-  thread_->Run([&] {
-    if (!library_) {
-      hr = E_INVALIDARG;
-      return;
-    }
-    const QuietwellExports& api = library_->api();
-    if (index < 0 || index >= api.RealAudioGetPlayoutDevsCount()) {
-      hr = E_INVALIDARG;
-      return;
-    }
-    if (!running_) {
-      api.ResetRealAudioEngine();
-      running_ = true;
-    }
-    if (index != play_device_) {
-      if (api.RealAudioSetPlayoutDevID(index) < 0) {
-        PauseIfIdleOnThread();
-        hr = E_FAIL;
-        return;
-      }
-      play_device_ = index;
-    }
-    Players().Add(client, nullptr);
-  });
+  thread_->Run([&] { hr = StartOnThread(false, client, index); });
   return hr;
 }
 

@@ -80,6 +80,7 @@ class QuietwellEngine {
   void OpenOnThread();
   void PauseIfIdleOnThread();
   bool NameOnThread(bool capture, int32_t index, std::wstring* name);
+  HRESULT StartOnThread(bool capture, AudioEngineClient* client, int32_t index);
 
   std::unique_ptr<QuietwellLibrary> library_;
   std::unique_ptr<SerialExecutor> thread_;
