@@ -115,6 +115,21 @@ void Str(Writer& w, const char* key, const std::string& value) {
   w.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
 }
 
+void Int(Writer& w, const char* key, int value) {
+  w.Key(key);
+  w.Int(value);
+}
+
+void Uint(Writer& w, const char* key, uint32_t value) {
+  w.Key(key);
+  w.Uint(value);
+}
+
+void Bool(Writer& w, const char* key, bool value) {
+  w.Key(key);
+  w.Bool(value);
+}
+
 class Builder {
  public:
   explicit Builder(MsgType type) : w_(buf_) {
@@ -133,6 +148,29 @@ class Builder {
   Writer w_;
 };
 
+// Logout and leave carry only their sequence number.
+std::string EncodeSeq(MsgType type, uint32_t seq) {
+  Builder b(type);
+  Uint(b.w(), "seq", seq);
+  return b.Finish();
+}
+
+// Join and leave results: sequence number, result code and group.
+std::string EncodeGroupResult(MsgType type, uint32_t seq, int code, const std::string& group_id) {
+  Builder b(type);
+  Uint(b.w(), "seq", seq);
+  Int(b.w(), "code", code);
+  Str(b.w(), "group_id", group_id);
+  return b.Finish();
+}
+
+// The member `key` of the object `obj`; null when obj is no object or has no such member.
+const rapidjson::Value* MemberOf(const rapidjson::Value& obj, const char* key) {
+  if (!obj.IsObject()) return nullptr;
+  auto it = obj.FindMember(key);
+  return it == obj.MemberEnd() ? nullptr : &it->value;
+}
+
 bool ReadString(const rapidjson::Value& obj, const char* key, std::string* out) {
   auto it = obj.FindMember(key);
   if (it == obj.MemberEnd() || !it->value.IsString()) return false;
@@ -150,6 +188,10 @@ bool ReadOptString(const rapidjson::Value& obj, const char* key, std::string* ou
 }
 
 bool ReadSeq(const rapidjson::Value& obj, uint32_t* seq) { return GetUint(obj, "seq", seq); }
+
+bool ReadGroupResult(const rapidjson::Value& obj, uint32_t* seq, int* code, std::string* group_id) {
+  return ReadSeq(obj, seq) && GetInt(obj, "code", code) && ReadOptString(obj, "group_id", group_id);
+}
 
 bool IsType(const Message& msg, MsgType type) { return msg.type == type && msg.doc.IsObject(); }
 
@@ -209,82 +251,52 @@ ParseError ParseMessage(std::string_view payload, Message* out) {
 std::string EncodeLogin(const LoginRequest& m) {
   Builder b(MsgType::kLogin);
   Writer& w = b.w();
-  Key(w, "seq");
-  w.Uint(m.seq);
-  Key(w, "proto");
-  w.Int(m.proto);
+  Uint(w, "seq", m.seq);
+  Int(w, "proto", m.proto);
   Str(w, "app_id", m.app_id);
   Str(w, "token", m.token);
   Str(w, "device_id", m.device_id);
   Str(w, "user_id", m.user_id);
   Str(w, "platform", m.platform);
   Str(w, "extra", m.extra);
-  Key(w, "force");
-  w.Bool(m.force);
-  Key(w, "reconnect");
-  w.Bool(m.reconnect);
+  Bool(w, "force", m.force);
+  Bool(w, "reconnect", m.reconnect);
   return b.Finish();
 }
 
 std::string EncodeLoginResult(const LoginResult& m) {
   Builder b(MsgType::kLoginResult);
   Writer& w = b.w();
-  Key(w, "seq");
-  w.Uint(m.seq);
-  Key(w, "code");
-  w.Int(m.code);
+  Uint(w, "seq", m.seq);
+  Int(w, "code", m.code);
   if (!m.device_id.empty()) Str(w, "device_id", m.device_id);
   if (!m.detail.empty()) Str(w, "detail", m.detail);
   return b.Finish();
 }
 
-std::string EncodeLogout(const SeqOnly& m) {
-  Builder b(MsgType::kLogout);
-  Key(b.w(), "seq");
-  b.w().Uint(m.seq);
-  return b.Finish();
-}
+std::string EncodeLogout(const SeqOnly& m) { return EncodeSeq(MsgType::kLogout, m.seq); }
 
 std::string EncodeLogouted(const Logouted& m) {
   Builder b(MsgType::kLogouted);
-  Key(b.w(), "reason");
-  b.w().Int(m.reason);
+  Int(b.w(), "reason", m.reason);
   return b.Finish();
 }
 
 std::string EncodeJoin(const JoinRequest& m) {
   Builder b(MsgType::kJoin);
-  Key(b.w(), "seq");
-  b.w().Uint(m.seq);
+  Uint(b.w(), "seq", m.seq);
   Str(b.w(), "group_id", m.group_id);
   return b.Finish();
 }
 
 std::string EncodeJoinResult(const JoinResult& m) {
-  Builder b(MsgType::kJoinResult);
-  Key(b.w(), "seq");
-  b.w().Uint(m.seq);
-  Key(b.w(), "code");
-  b.w().Int(m.code);
-  Str(b.w(), "group_id", m.group_id);
-  return b.Finish();
+  return EncodeGroupResult(MsgType::kJoinResult, m.seq, m.code, m.group_id);
 }
 
-std::string EncodeLeave(const SeqOnly& m) {
-  Builder b(MsgType::kLeave);
-  Key(b.w(), "seq");
-  b.w().Uint(m.seq);
-  return b.Finish();
-}
+std::string EncodeLeave(const SeqOnly& m) { return EncodeSeq(MsgType::kLeave, m.seq); }
 
 std::string EncodeLeaveResult(const LeaveResult& m) {
-  Builder b(MsgType::kLeaveResult);
-  Key(b.w(), "seq");
-  b.w().Uint(m.seq);
-  Key(b.w(), "code");
-  b.w().Int(m.code);
-  Str(b.w(), "group_id", m.group_id);
-  return b.Finish();
+  return EncodeGroupResult(MsgType::kLeaveResult, m.seq, m.code, m.group_id);
 }
 
 std::string EncodeMediaList(const MediaList& m) {
@@ -300,8 +312,7 @@ std::string EncodeMediaList(const MediaList& m) {
   for (const auto& e : m.media) {
     w.StartObject();
     Str(w, "user_id", e.user_id);
-    Key(w, "media_type");
-    w.Int(e.media_type);
+    Int(w, "media_type", e.media_type);
     Str(w, "media_id", e.media_id);
     Str(w, "media_name", e.media_name);
     Str(w, "media_owner", e.media_owner);
@@ -336,8 +347,7 @@ std::string EncodeBusiness(const rapidjson::Value& body) {
 
 std::string EncodeError(const ErrorReply& m) {
   Builder b(MsgType::kError);
-  Key(b.w(), "code");
-  b.w().Int(m.code);
+  Int(b.w(), "code", m.code);
   Str(b.w(), "detail", m.detail);
   return b.Finish();
 }
@@ -383,15 +393,13 @@ bool DecodeJoin(const Message& msg, JoinRequest* out) {
 }
 
 bool DecodeJoinResult(const Message& msg, JoinResult* out) {
-  if (!IsType(msg, MsgType::kJoinResult)) return false;
-  return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code) &&
-         ReadOptString(msg.doc, "group_id", &out->group_id);
+  return IsType(msg, MsgType::kJoinResult) &&
+         ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
 }
 
 bool DecodeLeaveResult(const Message& msg, LeaveResult* out) {
-  if (!IsType(msg, MsgType::kLeaveResult)) return false;
-  return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code) &&
-         ReadOptString(msg.doc, "group_id", &out->group_id);
+  return IsType(msg, MsgType::kLeaveResult) &&
+         ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
 }
 
 bool DecodeMediaList(const Message& msg, MediaList* out) {
@@ -440,34 +448,30 @@ const rapidjson::Value* BusinessBody(const Message& msg, std::string* business, 
 }
 
 bool GetString(const rapidjson::Value& obj, const char* key, std::string* out) {
-  if (!obj.IsObject()) return false;
-  auto it = obj.FindMember(key);
-  if (it == obj.MemberEnd() || !it->value.IsString()) return false;
-  out->assign(it->value.GetString(), it->value.GetStringLength());
+  const rapidjson::Value* v = MemberOf(obj, key);
+  if (!v || !v->IsString()) return false;
+  out->assign(v->GetString(), v->GetStringLength());
   return true;
 }
 
 bool GetInt(const rapidjson::Value& obj, const char* key, int* out) {
-  if (!obj.IsObject()) return false;
-  auto it = obj.FindMember(key);
-  if (it == obj.MemberEnd() || !it->value.IsInt()) return false;
-  *out = it->value.GetInt();
+  const rapidjson::Value* v = MemberOf(obj, key);
+  if (!v || !v->IsInt()) return false;
+  *out = v->GetInt();
   return true;
 }
 
 bool GetUint(const rapidjson::Value& obj, const char* key, uint32_t* out) {
-  if (!obj.IsObject()) return false;
-  auto it = obj.FindMember(key);
-  if (it == obj.MemberEnd() || !it->value.IsUint()) return false;
-  *out = it->value.GetUint();
+  const rapidjson::Value* v = MemberOf(obj, key);
+  if (!v || !v->IsUint()) return false;
+  *out = v->GetUint();
   return true;
 }
 
 bool GetBool(const rapidjson::Value& obj, const char* key, bool* out) {
-  if (!obj.IsObject()) return false;
-  auto it = obj.FindMember(key);
-  if (it == obj.MemberEnd() || !it->value.IsBool()) return false;
-  *out = it->value.GetBool();
+  const rapidjson::Value* v = MemberOf(obj, key);
+  if (!v || !v->IsBool()) return false;
+  *out = v->GetBool();
   return true;
 }
 
