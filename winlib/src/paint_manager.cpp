@@ -26,6 +26,28 @@ UINT FlushMessage() {
   return msg;
 }
 
+template <class T>
+bool Contains(const std::vector<T*>& v, const T* item) {
+  return std::find(v.begin(), v.end(), item) != v.end();
+}
+
+// Appends `item` unless it is already there; false when it was.
+template <class T>
+bool AddOnce(std::vector<T*>& v, T* item) {
+  if (Contains(v, item)) return false;
+  v.push_back(item);
+  return true;
+}
+
+// Removes `item`; false when it was not there.
+template <class T>
+bool RemoveOne(std::vector<T*>& v, T* item) {
+  auto it = std::find(v.begin(), v.end(), item);
+  if (it == v.end()) return false;
+  v.erase(it);
+  return true;
+}
+
 bool IsInSubtree(CControlUI* control, CControlUI* root) {
   for (CControlUI* p = control; p; p = p->GetParent()) {
     if (p == root) return true;
@@ -242,9 +264,7 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
 }
 
 void CPaintManagerUI::AddDelayedCleanup(CControlUI* pControl) {
-  if (!pControl) return;
-  if (std::find(m_aDelayedCleanup.begin(), m_aDelayedCleanup.end(), pControl) != m_aDelayedCleanup.end()) return;
-  m_aDelayedCleanup.push_back(pControl);
+  if (!pControl || !AddOnce(m_aDelayedCleanup, pControl)) return;
   if (m_nDispatchDepth == 0 && m_hWndPaint && ::IsWindow(m_hWndPaint)) {
     ::PostMessageW(m_hWndPaint, FlushMessage(), 0, 0);
   }
@@ -389,18 +409,9 @@ void CPaintManagerUI::ReleaseCapture() {
   ::ReleaseCapture();
 }
 
-bool CPaintManagerUI::AddNotifier(INotifyUI* pControl) {
-  if (!pControl || std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pControl) != m_aNotifiers.end()) return false;
-  m_aNotifiers.push_back(pControl);
-  return true;
-}
+bool CPaintManagerUI::AddNotifier(INotifyUI* pControl) { return pControl && AddOnce(m_aNotifiers, pControl); }
 
-bool CPaintManagerUI::RemoveNotifier(INotifyUI* pControl) {
-  auto it = std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pControl);
-  if (it == m_aNotifiers.end()) return false;
-  m_aNotifiers.erase(it);
-  return true;
-}
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* pControl) { return RemoveOne(m_aNotifiers, pControl); }
 
 void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam, LPARAM lParam) {
   TNotifyUI msg;
@@ -418,31 +429,20 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg) {
   // A notifier may add or remove notifiers while it runs.
   std::vector<INotifyUI*> notifiers = m_aNotifiers;
   for (INotifyUI* n : notifiers) {
-    if (std::find(m_aNotifiers.begin(), m_aNotifiers.end(), n) == m_aNotifiers.end()) continue;
+    if (!Contains(m_aNotifiers, n)) continue;
     n->Notify(Msg);
   }
   --m_nDispatchDepth;
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
-  if (!pFilter || std::find(m_aMessageFilters.begin(), m_aMessageFilters.end(), pFilter) != m_aMessageFilters.end())
-    return false;
-  m_aMessageFilters.push_back(pFilter);
-  return true;
+  return pFilter && AddOnce(m_aMessageFilters, pFilter);
 }
 
-bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) {
-  auto it = std::find(m_aMessageFilters.begin(), m_aMessageFilters.end(), pFilter);
-  if (it == m_aMessageFilters.end()) return false;
-  m_aMessageFilters.erase(it);
-  return true;
-}
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) { return RemoveOne(m_aMessageFilters, pFilter); }
 
 bool CPaintManagerUI::AddOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl) {
-  auto& v = m_optionGroups[pStrGroupName];
-  if (std::find(v.begin(), v.end(), pControl) != v.end()) return false;
-  v.push_back(pControl);
-  return true;
+  return AddOnce(m_optionGroups[pStrGroupName], pControl);
 }
 
 std::vector<CControlUI*>* CPaintManagerUI::GetOptionGroup(LPCTSTR pStrGroupName) {
