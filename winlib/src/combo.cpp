@@ -149,24 +149,16 @@ bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
 bool CComboUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   CControlUI* c = GetItemAt(iIndex);
   if (!c) return false;
-  auto* item = static_cast<IListItemUI*>(c->GetInterface(L"ListItem"));
-  if (item) item->SetOwner(nullptr);
+  ListDetachItem(c);
   if (!CContainerUI::RemoveAt(iIndex, bDoNotDestroy)) return false;
-  if (iIndex == m_iCurSel) {
-    m_iCurSel = -1;
-  } else if (iIndex < m_iCurSel) {
-    --m_iCurSel;
-  }
+  m_iCurSel = ListSelectionAfterRemove(m_iCurSel, iIndex);
   ListSyncItems(this, this);
   Invalidate();
   return true;
 }
 
 void CComboUI::RemoveAll() {
-  for (int i = 0; i < GetCount(); ++i) {
-    auto* item = static_cast<IListItemUI*>(GetItemAt(i)->GetInterface(L"ListItem"));
-    if (item) item->SetOwner(nullptr);
-  }
+  ListDetachItems(this);
   m_iCurSel = -1;
   CContainerUI::RemoveAll();
   Invalidate();

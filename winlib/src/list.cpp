@@ -38,6 +38,20 @@ void ListSyncItems(CContainerUI* owner, IListOwnerUI* list_owner) {
   }
 }
 
+void ListDetachItem(CControlUI* control) {
+  IListItemUI* item = AsItem(control);
+  if (item) item->SetOwner(nullptr);
+}
+
+void ListDetachItems(CContainerUI* owner) {
+  for (int i = 0; i < owner->GetCount(); ++i) ListDetachItem(owner->GetItemAt(i));
+}
+
+int ListSelectionAfterRemove(int iCurSel, int iRemoved) {
+  if (iRemoved == iCurSel) return -1;
+  return iRemoved < iCurSel ? iCurSel - 1 : iCurSel;
+}
+
 bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue) {
   const std::wstring name(pstrName), value(pstrValue);
   auto is = [&](const wchar_t* n) { return EqualsNoCase(name, n); };
@@ -98,23 +112,15 @@ bool CListUI::AddAt(CControlUI* pControl, int iIndex) {
 bool CListUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   CControlUI* c = GetItemAt(iIndex);
   if (!c) return false;
-  IListItemUI* item = AsItem(c);
-  if (item) item->SetOwner(nullptr);
+  ListDetachItem(c);
   if (!CVerticalLayoutUI::RemoveAt(iIndex, bDoNotDestroy)) return false;
-  if (iIndex == m_iCurSel) {
-    m_iCurSel = -1;
-  } else if (iIndex < m_iCurSel) {
-    --m_iCurSel;
-  }
+  m_iCurSel = ListSelectionAfterRemove(m_iCurSel, iIndex);
   ListSyncItems(this, this);
   return true;
 }
 
 void CListUI::RemoveAll() {
-  for (int i = 0; i < GetCount(); ++i) {
-    IListItemUI* item = AsItem(GetItemAt(i));
-    if (item) item->SetOwner(nullptr);
-  }
+  ListDetachItems(this);
   m_iCurSel = -1;
   CVerticalLayoutUI::RemoveAll();
 }

@@ -48,6 +48,11 @@ class IListItemUI {
 
 // Keeps owner and index of the items of a list-like container.
 void ListSyncItems(CContainerUI* owner, IListOwnerUI* list_owner);
+// Clears the owner of one item / of all items of a list-like container, before removal.
+void ListDetachItem(CControlUI* control);
+void ListDetachItems(CContainerUI* owner);
+// The selected index after the item at iRemoved was removed; -1 when that was the selected one.
+int ListSelectionAfterRemove(int iCurSel, int iRemoved);
 
 class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
  public:
