@@ -315,15 +315,18 @@ TEventUI CPaintManagerUI::MakeEvent(int type, CControlUI* sender, WPARAM wParam,
   return e;
 }
 
+void CPaintManagerUI::DropFocus(CControlUI* pNext) {
+  if (!m_pFocus) return;
+  CControlUI* old = m_pFocus;
+  m_pFocus = nullptr;
+  TEventUI e = MakeEvent(UIEVENT_KILLFOCUS, pNext, 0, 0);
+  old->Event(e);
+  SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
+}
+
 void CPaintManagerUI::SetFocus(CControlUI* pControl) {
   if (pControl == m_pFocus) return;
-  if (m_pFocus) {
-    CControlUI* old = m_pFocus;
-    m_pFocus = nullptr;
-    TEventUI e = MakeEvent(UIEVENT_KILLFOCUS, pControl, 0, 0);
-    old->Event(e);
-    SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
-  }
+  DropFocus(pControl);
   if (!pControl || pControl->GetManager() != this || !pControl->IsVisible() || !pControl->IsEnabled()) return;
   m_pFocus = pControl;
   if (m_hWndPaint && ::GetFocus() != m_hWndPaint && !::IsChild(m_hWndPaint, ::GetFocus())) {
@@ -337,23 +340,14 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
 void CPaintManagerUI::OnNativeFocus(CControlUI* pControl, bool bGot) {
   if (bGot) {
     if (m_pFocus == pControl) return;
-    if (m_pFocus) {
-      CControlUI* old = m_pFocus;
-      m_pFocus = nullptr;
-      TEventUI e = MakeEvent(UIEVENT_KILLFOCUS, pControl, 0, 0);
-      old->Event(e);
-      SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
-    }
+    DropFocus(pControl);
     m_pFocus = pControl;
     TEventUI e = MakeEvent(UIEVENT_SETFOCUS, pControl, 0, 0);
     pControl->Event(e);
     SendNotify(pControl, DUI_MSGTYPE_SETFOCUS);
   } else {
     if (m_pFocus != pControl) return;
-    m_pFocus = nullptr;
-    TEventUI e = MakeEvent(UIEVENT_KILLFOCUS, nullptr, 0, 0);
-    pControl->Event(e);
-    SendNotify(pControl, DUI_MSGTYPE_KILLFOCUS);
+    DropFocus(nullptr);
   }
 }
 

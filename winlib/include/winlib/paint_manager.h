@@ -130,6 +130,8 @@ class CPaintManagerUI {
   void Layout();
   void FlushDelayedCleanup();
   TEventUI MakeEvent(int type, CControlUI* sender, WPARAM wParam, LPARAM lParam) const;
+  // Takes the focus from the focused control, if any; pNext is the control that gets it.
+  void DropFocus(CControlUI* pNext);
 
   HWND m_hWndPaint = nullptr;
   CControlUI* m_pRoot = nullptr;
