@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "render_internal.h"
 #include "winlib/control.h"
 #include "winlib/render_engine.h"
 
@@ -482,16 +483,9 @@ void CPaintManagerUI::Paint() {
         ::DeleteDC(m_hDcOffscreen);
       }
       if (m_hbmpOffscreen) ::DeleteObject(m_hbmpOffscreen);
-      BITMAPINFO bmi = {};
-      bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-      bmi.bmiHeader.biWidth = cx;
-      bmi.bmiHeader.biHeight = -cy;
-      bmi.bmiHeader.biPlanes = 1;
-      bmi.bmiHeader.biBitCount = 32;
-      bmi.bmiHeader.biCompression = BI_RGB;
       void* bits = nullptr;
       m_hDcOffscreen = ::CreateCompatibleDC(hdc);
-      m_hbmpOffscreen = ::CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+      m_hbmpOffscreen = CreateTopDownDib(hdc, cx, cy, &bits);
       m_hbmpOld = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
       m_szOffscreen = SIZE{cx, cy};
     }

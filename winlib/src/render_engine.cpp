@@ -33,6 +33,17 @@ std::wstring ResolvePath(CPaintManagerUI* manager, const std::wstring& file) {
 
 }  // namespace
 
+HBITMAP CreateTopDownDib(HDC hdc, int cx, int cy, void** bits) {
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = cx;
+  bmi.bmiHeader.biHeight = -cy;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  return ::CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 Gdiplus::Bitmap* LoadSkinImage(CPaintManagerUI* manager, const std::wstring& file) {
   if (file.empty()) return nullptr;
   EnsureGdiplus();

@@ -1,5 +1,5 @@
-// Image loading and nine-grid drawing on a GDI+ surface, shared by the render engine and
-// the window shadow.
+// Image loading, nine-grid drawing on a GDI+ surface and drawing bitmaps, shared by the
+// render engine, the paint manager and the window shadow.
 #pragma once
 
 #include <string>
@@ -18,5 +18,8 @@ Gdiplus::Bitmap* LoadSkinImage(CPaintManagerUI* manager, const std::wstring& fil
 // Draws `bitmap` (part `src`) into `dest`, keeping `corner` unscaled (nine-grid).
 void DrawNineGrid(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const RECT& dest, const RECT& src,
                   const SkinRect& corner, int fade);
+
+// A 32-bit top-down DIB section of cx by cy pixels compatible with hdc; *bits gets its pixels.
+HBITMAP CreateTopDownDib(HDC hdc, int cx, int cy, void** bits);
 
 }  // namespace DuiLib

@@ -105,17 +105,10 @@ void CWndShadow::Update() {
   const int cy = (rc.bottom - rc.top) + m_rcHoleOffset.top + m_rcHoleOffset.bottom;
   if (cx <= 0 || cy <= 0) return;
   if (cx != m_szLast.cx || cy != m_szLast.cy) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = cx;
-    bmi.bmiHeader.biHeight = -cy;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP dib = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = CreateTopDownDib(screen, cx, cy, &bits);
     if (dib && bits) {
       HGDIOBJ old = ::SelectObject(mem, dib);
       ZeroMemory(bits, static_cast<size_t>(cx) * static_cast<size_t>(cy) * 4);
