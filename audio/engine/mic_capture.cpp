@@ -36,9 +36,7 @@ MicCapture::MicCapture(AudioDeviceLayer* layer, bool second_mic, AudioCore* core
     : layer_(layer),
       core_(core),
       level_factory_(level_factory ? level_factory : &CreateMicLevelControl),
-      second_mic_(second_mic) {
-  layer_->InitializeThread();
-}
+      second_mic_(second_mic) {}
 
 MicCapture::~MicCapture() {
   closing_ = true;
@@ -56,7 +54,6 @@ MicCapture::~MicCapture() {
     level_control_.reset();
   }
   endpoint_.reset();
-  layer_->UninitializeThread();
 }
 
 AudioCore& MicCapture::Core() { return core_ ? *core_ : AudioCore::Instance(); }
@@ -76,16 +73,12 @@ std::wstring MicCapture::device_id() const { return device_id_; }
 Guid MicCapture::device_guid() const { return device_guid_; }
 
 HResult MicCapture::EnumDevices() {
-  layer_->InitializeThread();
+  ThreadComScope com(layer_);
   std::vector<EndpointInfo> endpoints;
   HResult hr = layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints);
-  if (Failed(hr)) {
-    layer_->UninitializeThread();
-    return hr;
-  }
+  if (Failed(hr)) return hr;
   if (endpoints.empty()) {
     AudioLibLog(" m_uDevCount = 0, No device has been found\n");
-    layer_->UninitializeThread();
     return kS_OK;
   }
   devices_.clear();
@@ -104,18 +97,13 @@ HResult MicCapture::EnumDevices() {
       std::swap(devices_[0], devices_[i]);
     }
   }
-  layer_->UninitializeThread();
   return kS_OK;
 }
 
 HResult MicCapture::Init(const wchar_t* id) {
   VORAX::AutoLock lock(control_);
   AudioLibLog("%s, enter, 2nd mic %s.\n", "MicCapture::Init", TrueFalse(second_mic_));
-  layer_->InitializeThread();
-  struct ThreadScope {
-    AudioDeviceLayer* layer;
-    ~ThreadScope() { layer->UninitializeThread(); }
-  } scope{layer_};
+  ThreadComScope com(layer_);
 
   thread_class_registered_ = false;
   device_index_ = -1;
@@ -353,6 +341,7 @@ bool MicCapture::GetVolume(int* percent, float* boost_db) {
 }
 
 HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
+  ThreadComScope com(layer_);
   std::vector<EndpointInfo> endpoints;
   if (Failed(layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints)) || endpoints.size() < 2) {
     return kE_FAIL;
@@ -381,7 +370,7 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
 }
 
 void MicCapture::CaptureProc() {
-  layer_->InitializeThread();
+  const bool com = layer_->InitializeThread();
   restart_requested_ = false;
   restart_pending_ = false;
   wait_timeouts_ = 0;
@@ -401,7 +390,7 @@ void MicCapture::CaptureProc() {
     client.reset();
     if (task) layer_->RevertProAudioThread(task);
     stop_ = true;
-    layer_->UninitializeThread();
+    if (com) layer_->UninitializeThread();
     if (restart_requested_) StartRestartThread();
   };
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
@@ -268,6 +269,42 @@ TEST_F(QuietwellApiTest, RunsFullDuplexAndPauses) {
   ASSERT_TRUE(WaitUntil([&] { return g_frames > frames + 10 && g_renders > renders + 10; }));
   CloseRealAudioEngine();
   EXPECT_EQ(layer_.open_streams(), 0);
+}
+
+// Verifies that no export leaves COM initialised on its calling thread, with the engine
+// opened, switched and closed from different threads, and that the device threads undo theirs.
+TEST_F(QuietwellApiTest, ExportsLeaveNoComInitialisationOnTheirThreads) {
+  AddDevices();
+  // Each call runs on a thread of its own; what it leaves is read on that thread afterwards
+  // (a thread id may be reused once its thread has ended).
+  auto on_new_thread = [this](const std::function<void()>& call) {
+    int left = -1;
+    std::thread thread([&] {
+      const int before = layer_.thread_com_balance();
+      call();
+      left = layer_.thread_com_balance() - before;
+    });
+    thread.join();
+    return left;
+  };
+  char name[256];
+  EXPECT_EQ(on_new_thread([] { RealAudioSetHeadsetEnhance(1); }), 0);
+  EXPECT_EQ(on_new_thread([] { OpenRealAudioEngine(&Capture, &Render); }), 0);
+  EXPECT_EQ(on_new_thread([&] {
+              RealAudioGetCaptureDevsCount();
+              RealAudioGetPlayoutDevsCount();
+              RealAudioGetCaptureDevsName(1, name);
+              RealAudioGetPlayoutDevsName(0, name);
+            }),
+            0);
+  EXPECT_EQ(on_new_thread([] { ResetRealAudioEngine(); }), 0);  // also opens the second microphone
+  ASSERT_TRUE(WaitUntil([] { return g_frames >= 10 && g_renders >= 10; }));
+  EXPECT_EQ(on_new_thread([] { RealAudioSetCaptureDevID(0); }), 0);
+  EXPECT_EQ(on_new_thread([] { RealAudioSetPlayoutDevID(0); }), 0);
+  EXPECT_EQ(on_new_thread([] { PauseRealAudioEngine(); }), 0);
+  EXPECT_EQ(on_new_thread([] { CloseRealAudioEngine(); }), 0);
+  EXPECT_TRUE(layer_.every_thread_balanced());
+  EXPECT_EQ(layer_.com_balance(), 0);
 }
 
 // Verifies processing on with scripted devices: captured frames pass through the echo

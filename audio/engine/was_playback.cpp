@@ -6,9 +6,7 @@
 #include "audio_core.h"
 #include "audio_lib_log.h"
 
-WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core) : layer_(layer), core_(core) {
-  layer_->InitializeThread();
-}
+WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core) : layer_(layer), core_(core) {}
 
 WASPlayback::~WASPlayback() {
   closing_ = true;
@@ -26,7 +24,6 @@ WASPlayback::~WASPlayback() {
     session_volume_.reset();
   }
   endpoint_.reset();
-  layer_->UninitializeThread();
 }
 
 AudioCore& WASPlayback::Core() { return core_ ? *core_ : AudioCore::Instance(); }
@@ -46,11 +43,7 @@ HResult WASPlayback::EnumPlayoutDevices(bool select_first) {
 void WASPlayback::Init(const wchar_t* id) {
   VORAX::AutoLock lock(control_);
   AudioLibLog("Init WASPlayback with device %ws \n", id ? id : L"(null)");
-  layer_->InitializeThread();
-  struct ThreadScope {
-    AudioDeviceLayer* layer;
-    ~ThreadScope() { layer->UninitializeThread(); }
-  } scope{layer_};
+  ThreadComScope com(layer_);
   endpoint_count_ = 0;
   device_index_ = -1;
   friendly_name_.clear();
@@ -203,7 +196,7 @@ void WASPlayback::FillBuffer(uint8_t* out, int bytes, int rate) {
 
 void WASPlayback::PlayProc() {
   AudioLibLog("WASPlayback::PlayProc: enter\n");
-  layer_->InitializeThread();
+  const bool com = layer_->InitializeThread();
   restart_pending_ = false;
   AudioCore& core = Core();
   bool restart = false;
@@ -218,7 +211,7 @@ void WASPlayback::PlayProc() {
     render.reset();
     client.reset();
     stop_ = true;
-    layer_->UninitializeThread();
+    if (com) layer_->UninitializeThread();
     if (restart) StartRestartThread();
   };
 

@@ -11,7 +11,7 @@ namespace {
 // No endpoints at all: what a machine without sound devices looks like.
 class NoDeviceLayer : public AudioDeviceLayer {
  public:
-  void InitializeThread() override {}
+  bool InitializeThread() override { return false; }
   void UninitializeThread() override {}
   HResult EnumEndpoints(EndpointFlow, std::vector<EndpointInfo>* endpoints) override {
     endpoints->clear();

@@ -85,8 +85,11 @@ class AudioDeviceLayer {
  public:
   virtual ~AudioDeviceLayer() = default;
 
-  // COM for the calling thread (CoInitialize(NULL) / CoUninitialize).
-  virtual void InitializeThread() = 0;
+  // COM for the calling thread (CoInitialize(NULL)); true when it succeeded, and then one
+  // UninitializeThread (CoUninitialize) on the same thread undoes it. The layer keeps no
+  // per-thread state (ThreadComScope pairs the two): a thread_local with a destructor would
+  // pin the DLL to each calling thread and unload it from that thread's exit.
+  virtual bool InitializeThread() = 0;
   virtual void UninitializeThread() = 0;
 
   // Active endpoints in index order.
@@ -107,6 +110,22 @@ class AudioDeviceLayer {
   // thread class could not be set. RevertProAudioThread undoes it.
   virtual bool RegisterProAudioThread(void** task) = 0;
   virtual void RevertProAudioThread(void* task) = 0;
+};
+
+// COM on the calling thread for the life of the scope, undone on the same thread before it
+// ends, so that no thread keeps an initialisation of the library's after an export returns.
+class ThreadComScope {
+ public:
+  explicit ThreadComScope(AudioDeviceLayer* layer) : layer_(layer), initialised_(layer->InitializeThread()) {}
+  ~ThreadComScope() {
+    if (initialised_) layer_->UninitializeThread();
+  }
+  ThreadComScope(const ThreadComScope&) = delete;
+  ThreadComScope& operator=(const ThreadComScope&) = delete;
+
+ private:
+  AudioDeviceLayer* layer_;
+  bool initialised_;
 };
 
 // The layer the library's devices use: the WASAPI layer on Windows, a layer without

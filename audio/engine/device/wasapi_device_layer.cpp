@@ -347,9 +347,6 @@ class WasapiEndpoint : public AudioEndpoint {
   ComRef<AutoGainControl> agc_;
 };
 
-// COM initialisations of this thread that succeeded, innermost last.
-thread_local std::vector<bool> t_com_inits;
-
 BOOL CALLBACK CollectPlayoutDevice(LPGUID guid, LPCWSTR description, LPCWSTR, LPVOID context) {
   if (guid == nullptr || description == nullptr) return TRUE;  // the primary driver
   auto* devices = static_cast<std::vector<DeviceRecord>*>(context);
@@ -393,14 +390,9 @@ WasapiDeviceLayer::~WasapiDeviceLayer() {
   delete avrt_;
 }
 
-void WasapiDeviceLayer::InitializeThread() { t_com_inits.push_back(SUCCEEDED(CoInitialize(nullptr))); }
+bool WasapiDeviceLayer::InitializeThread() { return SUCCEEDED(CoInitialize(nullptr)); }
 
-void WasapiDeviceLayer::UninitializeThread() {
-  if (t_com_inits.empty()) return;
-  const bool initialised = t_com_inits.back();
-  t_com_inits.pop_back();
-  if (initialised) CoUninitialize();
-}
+void WasapiDeviceLayer::UninitializeThread() { CoUninitialize(); }
 
 HResult WasapiDeviceLayer::EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) {
   ComRef<IMMDeviceCollection> collection;

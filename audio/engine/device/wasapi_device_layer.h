@@ -9,7 +9,7 @@ class WasapiDeviceLayer : public AudioDeviceLayer {
   WasapiDeviceLayer();
   ~WasapiDeviceLayer() override;
 
-  void InitializeThread() override;
+  bool InitializeThread() override;
   void UninitializeThread() override;
   HResult EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) override;
   HResult GetDefaultEndpointId(EndpointFlow flow, std::wstring* id) override;

@@ -364,8 +364,32 @@ int ScriptedDeviceLayer::open_streams() {
   return static_cast<int>(streams_.size());
 }
 
-void ScriptedDeviceLayer::InitializeThread() { ++com_balance_; }
-void ScriptedDeviceLayer::UninitializeThread() { --com_balance_; }
+bool ScriptedDeviceLayer::InitializeThread() {
+  ++com_balance_;
+  std::lock_guard<std::mutex> lock(com_mutex_);
+  ++thread_com_[std::this_thread::get_id()];
+  return true;
+}
+
+void ScriptedDeviceLayer::UninitializeThread() {
+  --com_balance_;
+  std::lock_guard<std::mutex> lock(com_mutex_);
+  --thread_com_[std::this_thread::get_id()];
+}
+
+int ScriptedDeviceLayer::thread_com_balance() {
+  std::lock_guard<std::mutex> lock(com_mutex_);
+  auto it = thread_com_.find(std::this_thread::get_id());
+  return it == thread_com_.end() ? 0 : it->second;
+}
+
+bool ScriptedDeviceLayer::every_thread_balanced() {
+  std::lock_guard<std::mutex> lock(com_mutex_);
+  for (const auto& entry : thread_com_) {
+    if (entry.second != 0) return false;
+  }
+  return true;
+}
 
 HResult ScriptedDeviceLayer::EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/audio_device_layer.h"
@@ -71,10 +72,14 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
 
   int64_t now_ms() const { return clock_ms_.load(); }
   int com_balance() const { return com_balance_.load(); }
+  // COM initialisations the calling thread has not undone yet.
+  int thread_com_balance();
+  // Whether every thread that initialised COM here has undone it (on that same thread).
+  bool every_thread_balanced();
   int open_streams();
 
   // AudioDeviceLayer
-  void InitializeThread() override;
+  bool InitializeThread() override;
   void UninitializeThread() override;
   HResult EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) override;
   HResult GetDefaultEndpointId(EndpointFlow flow, std::wstring* id) override;
@@ -108,4 +113,6 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
   std::map<PlatformEvent*, std::shared_ptr<Stream>> streams_;
   std::atomic<int64_t> clock_ms_{0};
   std::atomic<int> com_balance_{0};
+  std::mutex com_mutex_;
+  std::map<std::thread::id, int> thread_com_;
 };
