@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Starts the meeting server and two Parleywright clients ("x;alice;room1" and
-# "x;bob;room1") on the virtual display of the Wine session, then saves a screenshot to
-# build/meeting/meeting.png. The native and x64 trees must be built (scripts/build.sh).
-# Usage: client/run_meeting.sh [seconds to wait before the screenshot, default 20]
+# Sets up the machine, builds, then starts the meeting server and two Parleywright clients
+# ("x;alice;room1" and "x;bob;room1") on the virtual display of the Wine session and saves a
+# screenshot to build/meeting/meeting.png.
+# Usage: scripts/meeting.sh [seconds to wait before the screenshot, default 20]
 # KEEP=1 leaves everything running until Ctrl-C; watch it with
 #   x11vnc -display $KIV_DISPLAY   (or xwd -root -display $KIV_DISPLAY)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KIV_ROOT="$ROOT"
 WAIT="${1:-20}"
+"$ROOT/scripts/setup.sh"
+"$ROOT/scripts/build.sh" native x64
 TREE_PREFIX="$ROOT/build/${KIV_TAG:+$KIV_TAG-}"
 SERVER="${TREE_PREFIX}native/bin/meeting_server"
 BIN="${TREE_PREFIX}x64/bin"
 OUT="$ROOT/build/meeting"
 for f in "$SERVER" "$BIN/Parleywright.exe" "$BIN/kiv_sdk.dll" "$BIN/Tessarine32.dll"; do
-  [ -e "$f" ] || { echo "run_meeting: $f is missing (build the native and x64 trees)" >&2; exit 1; }
+  [ -e "$f" ] || { echo "meeting: $f is missing" >&2; exit 1; }
 done
 
 source "$ROOT/scripts/session.sh"
@@ -37,7 +39,7 @@ printf '{"apps":[{"app_id":"demo1","secret":"0123456789abcdef"}]}\n' > "$OUT/ser
 pids+=($!)
 for _ in $(seq 100); do [ -s "$OUT/server/ports.json" ] && break; sleep 0.1; done
 HTTP_PORT="$(sed -E 's/.*"http":([0-9]+).*/\1/' "$OUT/server/ports.json")"
-[ -n "$HTTP_PORT" ] || { echo "run_meeting: the server did not start" >&2; exit 1; }
+[ -n "$HTTP_PORT" ] || { echo "meeting: the server did not start" >&2; exit 1; }
 
 # An installed program: the executable, its libraries, its skin and appinfo.xml.
 cp "$BIN"/Parleywright.exe "$BIN"/kiv_sdk.dll "$BIN"/Tessarine32.dll "$OUT/install/"
@@ -58,11 +60,11 @@ pids+=($!)
 sleep 3
 "$WINE64" Parleywright.exe "x;bob;room1" > "$OUT/bob.log" 2>&1 &
 pids+=($!)
-echo "run_meeting: server on 127.0.0.1:$HTTP_PORT (http), clients alice and bob in room1, display $DISPLAY"
+echo "meeting: server on 127.0.0.1:$HTTP_PORT (http), clients alice and bob in room1, display $DISPLAY"
 sleep "$WAIT"
 import -display "$DISPLAY" -window root "$OUT/meeting.png"
-echo "run_meeting: screenshot $OUT/meeting.png"
+echo "meeting: screenshot $OUT/meeting.png"
 if [ "${KEEP:-0}" = 1 ]; then
-  echo "run_meeting: running; Ctrl-C stops the clients, the server and the session"
+  echo "meeting: running; Ctrl-C stops the clients, the server and the session"
   wait "${pids[@]}"
 fi
