@@ -1,5 +1,6 @@
 // A visible top-level window for render tests (no background erasing, so that only the
-// renders draw into it), and reading its pixels back.
+// renders draw into it; never activated, so that other programs keep their focus), and
+// reading its pixels back.
 #pragma once
 
 #include <windows.h>
