@@ -28,6 +28,9 @@ session_start() {
     Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$KIV_RUN/xvfb.log" 2>&1 &
     echo $! > "$KIV_RUN/xvfb.pid"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  elif ! { [ -f "$KIV_RUN/xvfb.pid" ] && kill -0 "$(cat "$KIV_RUN/xvfb.pid")" 2>/dev/null; }; then
+    echo "session: display $DISPLAY was not started by this session; windows of other" \
+      "programs on it take the focus from window tests (choose a free KIV_DISPLAY)" >&2
   fi
   if ! pulseaudio --check >/dev/null 2>&1; then
     pulseaudio -D --system=false --exit-idle-time=-1 --disallow-exit -n \
