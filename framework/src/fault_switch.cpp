@@ -3,7 +3,7 @@
 #include <string>
 
 #include "avcore/platform.h"
-#include "fault_spec.h"
+#include "fault_step_list.h"
 #include "framework_log.h"
 
 namespace tessarine {
@@ -20,7 +20,7 @@ bool FaultRequested(const char* step) {
     const DWORD m = GetEnvironmentVariableA(kFaultVariable, &text[0], n);
     text.resize(m < n ? m : 0);
   }
-  if (!FaultSpec(text).Contains(step)) return false;
+  if (!FaultStepList(text).Contains(step)) return false;
   FW_LOG("fault switch: %s fails on purpose", step);
   return true;
 }

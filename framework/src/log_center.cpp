@@ -3,7 +3,7 @@
 #include "fault_switch.h"
 #include "framework_log.h"
 #include "log_file.h"
-#include "log_level_spec.h"
+#include "log_level_overrides.h"
 #include "log_line.h"
 
 namespace tessarine {
@@ -36,7 +36,7 @@ int32_t ConfiguredLogLevel(const std::string& module, int32_t fallback) {
   char buffer[512];
   const DWORD n = GetEnvironmentVariableA("TESSARINE_LOG_LEVEL", buffer, sizeof(buffer));
   if (n == 0 || n >= sizeof(buffer)) return fallback;
-  return LogLevelSpec(std::string(buffer, n)).LevelOf(module, fallback);
+  return LogLevelOverrides(std::string(buffer, n)).LevelOf(module, fallback);
 }
 
 LogCenter::LogCenter() : ComObject(avcore::IID_ILogCenter) {}

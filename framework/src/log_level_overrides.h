@@ -9,9 +9,9 @@
 
 namespace tessarine {
 
-class LogLevelSpec {
+class LogLevelOverrides {
  public:
-  explicit LogLevelSpec(std::string_view text);
+  explicit LogLevelOverrides(std::string_view text);
   // The level given for `module` (exact name), else `fallback`.
   [[nodiscard]] int LevelOf(const std::string& module, int fallback) const;
 

@@ -1,4 +1,4 @@
-#include "fault_spec.h"
+#include "fault_step_list.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 }  // namespace
 
-FaultSpec::FaultSpec(std::string_view text) {
+FaultStepList::FaultStepList(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && IsSeparator(text[i])) ++i;
@@ -23,7 +23,7 @@ FaultSpec::FaultSpec(std::string_view text) {
   }
 }
 
-bool FaultSpec::Contains(std::string_view step) const {
+bool FaultStepList::Contains(std::string_view step) const {
   return std::any_of(steps_.begin(), steps_.end(), [step](const std::string& s) {
     if (s.size() != step.size()) return false;
     for (size_t i = 0; i < s.size(); ++i) {

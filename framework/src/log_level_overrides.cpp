@@ -1,4 +1,4 @@
-#include "log_level_spec.h"
+#include "log_level_overrides.h"
 
 #include <cstdlib>
 
@@ -32,7 +32,7 @@ bool ParseInt(std::string_view s, int* value) {
 
 }  // namespace
 
-LogLevelSpec::LogLevelSpec(std::string_view text) {
+LogLevelOverrides::LogLevelOverrides(std::string_view text) {
   while (!text.empty()) {
     const size_t end = text.find_first_of(",;");
     std::string_view item = text.substr(0, end);
@@ -46,7 +46,7 @@ LogLevelSpec::LogLevelSpec(std::string_view text) {
   }
 }
 
-int LogLevelSpec::LevelOf(const std::string& module, int fallback) const {
+int LogLevelOverrides::LevelOf(const std::string& module, int fallback) const {
   auto it = levels_.find(module);
   return it == levels_.end() ? fallback : it->second;
 }

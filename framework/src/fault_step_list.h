@@ -10,10 +10,10 @@ namespace tessarine {
 
 // Step names are separated by ',', ';' or white space and compared without regard to
 // letter case ("iavnet.initialize" names "IAvNet.Initialize").
-class FaultSpec {
+class FaultStepList {
  public:
-  FaultSpec() = default;
-  explicit FaultSpec(std::string_view text);
+  FaultStepList() = default;
+  explicit FaultStepList(std::string_view text);
 
   [[nodiscard]] bool Contains(std::string_view step) const;
   [[nodiscard]] bool empty() const { return steps_.empty(); }
