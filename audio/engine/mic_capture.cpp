@@ -36,18 +36,13 @@ MicCapture::MicCapture(AudioDeviceLayer* layer, bool second_mic, AudioCore* core
     : layer_(layer),
       core_(core),
       level_factory_(level_factory ? level_factory : &CreateMicLevelControl),
-      second_mic_(second_mic) {}
+      second_mic_(second_mic),
+      restart_(layer, "MicCapture::RestartCaptureThreadProc") {}
 
 MicCapture::~MicCapture() {
-  closing_ = true;
-  restart_wake_.Set();
+  restart_.BeginClose();
   Stop();
-  std::vector<std::unique_ptr<PlatformThread>> restarts;
-  {
-    std::lock_guard<std::mutex> lock(restart_mutex_);
-    restarts.swap(restart_threads_);
-  }
-  restarts.clear();                 // each joins its thread, which returns at once now
+  restart_.JoinAll();
   if (thread_.running()) Stop();  // a restart that was already under way
   {
     std::lock_guard<std::mutex> lock(level_mutex_);
@@ -293,8 +288,7 @@ void MicCapture::Stop() {
   VORAX::AutoLock lock(control_);
   AudioLibLog("%s, m_hThread : %p, enter.\n", "MicCapture::Stop", thread_.id());
   stop_ = true;
-  restart_pending_ = false;
-  restart_wake_.Set();
+  restart_.Cancel();
   if (!thread_.running()) return;
   const void* id = thread_.id();
   if (thread_.Join(2000)) {
@@ -372,7 +366,7 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
 void MicCapture::CaptureProc() {
   const bool com = layer_->InitializeThread();
   restart_requested_ = false;
-  restart_pending_ = false;
+  restart_.ClearPending();
   wait_timeouts_ = 0;
   AudioCore& core = Core();
   void* task = nullptr;
@@ -704,31 +698,11 @@ void MicCapture::HandleDeadSecondMic() {
 }
 
 void MicCapture::StartRestartThread() {
-  if (closing_) return;
-  restart_pending_ = true;
-  std::lock_guard<std::mutex> lock(restart_mutex_);
-  restart_threads_.erase(std::remove_if(restart_threads_.begin(), restart_threads_.end(),
-                                        [](const std::unique_ptr<PlatformThread>& t) { return t->Join(0); }),
-                         restart_threads_.end());
-  restart_threads_.emplace_back(new PlatformThread);
-  restart_threads_.back()->Start([this] { RestartCaptureThreadProc(); }, false);
-}
-
-void MicCapture::RestartCaptureThreadProc() {
-  AudioLibLog("%s, enter.\n", "MicCapture::RestartCaptureThreadProc");
-  // A wake-up left from an earlier Stop must not cut this sleep short.
-  if (!closing_ && restart_pending_) {
-    restart_wake_.Wait(0);
-    if (!closing_ && restart_pending_) layer_->Sleep(5000, &restart_wake_);
-  }
-  AudioLibLog("%s, after sleep.\n", "MicCapture::RestartCaptureThreadProc");
-  if (closing_ || !restart_pending_) {
-    AudioLibLog("%s, don't need to restart thread, return.\n", "MicCapture::RestartCaptureThreadProc");
-    return;
-  }
-  if (stop_) {
-    ResetDevice(device_guid_);
-  } else {
-    AudioLibLog("%s, capture is started, return.\n", "MicCapture::RestartCaptureThreadProc");
-  }
+  restart_.Schedule([this] {
+    if (stop_) {
+      ResetDevice(device_guid_);
+    } else {
+      AudioLibLog("%s, capture is started, return.\n", "MicCapture::RestartCaptureThreadProc");
+    }
+  });
 }

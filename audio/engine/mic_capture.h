@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "delayed_restart.h"
 #include "device/audio_device_layer.h"
 #include "mic_level_control.h"
 #include "mic_sample_converter.h"
@@ -69,7 +70,6 @@ class MicCapture {
   HResult OpenMatchingEndpoint(const std::wstring& id);
   void CaptureProc();
   void DeliverSamples(const int16_t* mono, int count, int64_t position);
-  void RestartCaptureThreadProc();
   void StartRestartThread();
   void ReplaceLevelControl(const Guid& guid);
   void HandleDeadSecondMic();
@@ -83,7 +83,6 @@ class MicCapture {
   PlatformThread thread_;
   std::atomic<bool> stop_{true};
   std::atomic<bool> restart_requested_{false};
-  std::atomic<bool> restart_pending_{false};
   int wait_timeouts_ = 0;
   // The level control is replaced by the capture thread and read by the exports.
   std::mutex level_mutex_;
@@ -116,8 +115,5 @@ class MicCapture {
   std::vector<DeviceRecord> devices_;
 
   // Restart threads: woken early by Stop, joined before destruction.
-  PlatformEvent restart_wake_;
-  std::mutex restart_mutex_;
-  std::vector<std::unique_ptr<PlatformThread>> restart_threads_;
-  std::atomic<bool> closing_{false};
+  DelayedRestart restart_;
 };

@@ -6,18 +6,13 @@
 #include "audio_core.h"
 #include "audio_lib_log.h"
 
-WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core) : layer_(layer), core_(core) {}
+WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
+    : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}
 
 WASPlayback::~WASPlayback() {
-  closing_ = true;
-  restart_wake_.Set();
+  restart_.BeginClose();
   Stop();
-  std::vector<std::unique_ptr<PlatformThread>> restarts;
-  {
-    std::lock_guard<std::mutex> lock(restart_mutex_);
-    restarts.swap(restart_threads_);
-  }
-  restarts.clear();
+  restart_.JoinAll();
   if (thread_.running()) Stop();
   {
     std::lock_guard<std::mutex> lock(volume_mutex_);
@@ -142,8 +137,7 @@ void WASPlayback::Stop() {
   VORAX::AutoLock lock(control_);
   AudioLibLog("%s, m_hThread : %p, enter.\n", "WASPlayback::Stop", thread_.id());
   stop_ = true;
-  restart_pending_ = false;
-  restart_wake_.Set();
+  restart_.Cancel();
   if (!thread_.running()) return;
   const void* id = thread_.id();
   if (thread_.Join(2000)) {
@@ -197,7 +191,7 @@ void WASPlayback::FillBuffer(uint8_t* out, int bytes, int rate) {
 void WASPlayback::PlayProc() {
   AudioLibLog("WASPlayback::PlayProc: enter\n");
   const bool com = layer_->InitializeThread();
-  restart_pending_ = false;
+  restart_.ClearPending();
   AudioCore& core = Core();
   bool restart = false;
   PlatformEvent event;
@@ -330,31 +324,11 @@ void WASPlayback::PlayProc() {
 }
 
 void WASPlayback::StartRestartThread() {
-  if (closing_) return;
-  restart_pending_ = true;
-  std::lock_guard<std::mutex> lock(restart_mutex_);
-  restart_threads_.erase(std::remove_if(restart_threads_.begin(), restart_threads_.end(),
-                                        [](const std::unique_ptr<PlatformThread>& t) { return t->Join(0); }),
-                         restart_threads_.end());
-  restart_threads_.emplace_back(new PlatformThread);
-  restart_threads_.back()->Start([this] { RestartPlayThreadProc(); }, false);
-}
-
-void WASPlayback::RestartPlayThreadProc() {
-  AudioLibLog("%s, enter.\n", "WASPlayback::RestartPlayThreadProc");
-  // A wake-up left from an earlier Stop must not cut this sleep short.
-  if (!closing_ && restart_pending_) {
-    restart_wake_.Wait(0);
-    if (!closing_ && restart_pending_) layer_->Sleep(5000, &restart_wake_);
-  }
-  AudioLibLog("%s, after sleep.\n", "WASPlayback::RestartPlayThreadProc");
-  if (closing_ || !restart_pending_) {
-    AudioLibLog("%s, don't need to restart thread, return.\n", "WASPlayback::RestartPlayThreadProc");
-    return;
-  }
-  if (stop_) {
-    ResetDevice(device_guid_);
-  } else {
-    AudioLibLog("%s, play is started, return.\n", "WASPlayback::RestartPlayThreadProc");
-  }
+  restart_.Schedule([this] {
+    if (stop_) {
+      ResetDevice(device_guid_);
+    } else {
+      AudioLibLog("%s, play is started, return.\n", "WASPlayback::RestartPlayThreadProc");
+    }
+  });
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "delayed_restart.h"
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
 #include "vorax_mutex.h"
@@ -50,7 +51,6 @@ class WASPlayback {
  private:
   AudioCore& Core();
   void PlayProc();
-  void RestartPlayThreadProc();
   void StartRestartThread();
 
   AudioDeviceLayer* layer_;
@@ -64,7 +64,6 @@ class WASPlayback {
   std::wstring device_id_;
   PlatformThread thread_;
   std::atomic<bool> stop_{true};
-  std::atomic<bool> restart_pending_{false};
   bool exclusive_ = false;
   int endpoint_count_ = 0;
   int device_index_ = -1;
@@ -78,8 +77,5 @@ class WASPlayback {
   std::atomic<int> played_bytes_{0};
   std::vector<DeviceRecord> devices_;
 
-  PlatformEvent restart_wake_;
-  std::mutex restart_mutex_;
-  std::vector<std::unique_ptr<PlatformThread>> restart_threads_;
-  std::atomic<bool> closing_{false};
+  DelayedRestart restart_;  // woken early by Stop, joined before destruction
 };
