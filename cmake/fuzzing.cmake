@@ -1,10 +1,11 @@
-# kiv_fuzzer(<name> SOURCES ... [LINK ...] [SEEDS dir] [SECONDS n])
+# kiv_fuzzer(<name> SOURCES ... [FLAGS ...] [SEEDS dir] [SECONDS n])
+# FLAGS: further compiler and linker arguments (include folders, libraries).
 # A libFuzzer target built with clang (ASan + UBSan) beside the g++ tree; CTest runs it
 # for a bounded time on a corpus in the build tree, with the seeds read-only.
 find_program(KIV_CLANGXX NAMES clang++ clang++-14)
 
 function(kiv_fuzzer name)
-  cmake_parse_arguments(F "" "SEEDS;SECONDS" "SOURCES;LINK" ${ARGN})
+  cmake_parse_arguments(F "" "SEEDS;SECONDS" "SOURCES;FLAGS" ${ARGN})
   if(NOT KIV_CLANGXX)
     message(STATUS "clang++ not found: ${name} not built")
     return()
@@ -25,7 +26,7 @@ function(kiv_fuzzer name)
             -fno-sanitize-recover=undefined
             # RapidJSON's parse stack adds offsets to a null pointer before its first growth.
             -fno-sanitize=pointer-overflow -Wno-deprecated-declarations
-            -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_LINK} -o ${_bin}
+            -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_FLAGS} -o ${_bin}
     DEPENDS ${_sources}
     COMMENT "Building ${name} with clang"
     VERBATIM)
