@@ -126,8 +126,8 @@ TEST(ServerLoad, AbusiveConnectionsStayBoundedAndHonestClientJoins) {
   PumpAll(socks, std::chrono::seconds(3));
   const double join_ms = LoginAndJoinMs(server, "honest");
   const long peak_kib = server.PeakMemoryKiB();
-  std::printf("load: %zu abusive connections, server peak memory %.1f MB, honest login-to-joined %.1f ms\n",
-              abusers, peak_kib / 1024.0, join_ms);
+  std::printf("load: %zu abusive connections, server peak memory %.1f MB, honest login-to-joined %.1f ms\n", abusers,
+              peak_kib / 1024.0, join_ms);
   EXPECT_GE(join_ms, 0);
   EXPECT_LT(join_ms, 1000);
   EXPECT_LT(peak_kib, 100 * 1024);
@@ -148,8 +148,8 @@ TEST(ServerLoad, IdleConnectionsMakeRoomForAnHonestClient) {
   for (size_t i = 0; i < idle; ++i) socks.push_back(std::make_unique<AbusiveSocket>(server.tcp_port()));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const double join_ms = LoginAndJoinMs(server, "honest");
-  std::printf("load: %zu idle connections, honest login-to-joined %.1f ms, server peak memory %.1f MB\n", idle,
-              join_ms, server.PeakMemoryKiB() / 1024.0);
+  std::printf("load: %zu idle connections, honest login-to-joined %.1f ms, server peak memory %.1f MB\n", idle, join_ms,
+              server.PeakMemoryKiB() / 1024.0);
   EXPECT_GE(join_ms, 0);
   EXPECT_LT(join_ms, 1000);
 
