@@ -189,7 +189,7 @@ TEST_F(AudioCoreTest, CaptureFramePassesThroughOrProcesses) {
   core.CaptureFrame(mic.data(), 1920, 48000, &raise, &energy);
   ASSERT_EQ(g_captured.size(), 2u);
   EXPECT_EQ(g_captured[1], mic);
-  EXPECT_EQ(energy, 0.0f);
+  EXPECT_GT(energy, 0.0f);  // the microphone's voice energy, averaged over 75 frames
 
   core.SetEchoCancellerFactory(&MakeFakeEcho);
   core.CaptureFrame(mic.data(), 1920, 48000, &raise, &energy);

@@ -195,11 +195,10 @@ void QUIETWELL_CALL RealAudioSetDumpFile(int enable, const char* folder) {
   core.SetEchoDumpFiles(d.dumps);
 }
 
-void QUIETWELL_CALL RealAudioSetAppPath(void) { AudioLibLog("AudioLib API: RealAudioSetAppPath\n"); }
+// Kept for callers of the interface; both do nothing and log nothing.
+void QUIETWELL_CALL RealAudioSetAppPath(void) {}
 
-void QUIETWELL_CALL RealAudioSetStatusChangeCallback(void) {
-  AudioLibLog("AudioLib API: RealAudioSetStatusChangeCallback\n");
-}
+void QUIETWELL_CALL RealAudioSetStatusChangeCallback(void) {}
 
 int QUIETWELL_CALL RealAudioSetCaptureDevID(int index) {
   AudioLibLog("AudioLib API: RealAudioSetCaptureDevID to %d\n", index);
@@ -382,7 +381,6 @@ void QUIETWELL_CALL RealAudioSetMicEnhance(int enable) {
 
 int QUIETWELL_CALL RealAudioSetLogCallback(RealAudioLogCallback callback) {
   SetAudioLibLogCallback(callback);
-  AudioLibLog("AudioLib API: RealAudioSetLogCallback\n");
   return static_cast<int>(reinterpret_cast<intptr_t>(callback));
 }
 

@@ -154,7 +154,8 @@ class QuietwellApiTest : public ::testing::Test {
   FakeSystem system_;
 };
 
-// Verifies that every export writes an "AudioLib API:" line naming itself.
+// Verifies that every export except the three silent ones writes an "AudioLib API:" line
+// naming itself, and that the silent ones write nothing at all.
 TEST_F(QuietwellApiTest, EveryExportLogsItsName) {
   AddDevices();
   layer_.Configure(kMic1, [](ScriptedEndpoint& e) { e.packets_available = 0; });
@@ -165,8 +166,6 @@ TEST_F(QuietwellApiTest, EveryExportLogsItsName) {
       {"OpenRealAudioEngine", [] { OpenRealAudioEngine(&Capture, &Render); }},
       {"SetRealAudioConfig", [] { SetRealAudioConfig(1, 1); }},
       {"RealAudioSetDumpFile", [] { RealAudioSetDumpFile(0, "."); }},
-      {"RealAudioSetAppPath", [] { RealAudioSetAppPath(); }},
-      {"RealAudioSetStatusChangeCallback", [] { RealAudioSetStatusChangeCallback(); }},
       {"RealAudioGetCaptureDevsCount", [] { RealAudioGetCaptureDevsCount(); }},
       {"RealAudioGetPlayoutDevsCount", [] { RealAudioGetPlayoutDevsCount(); }},
       {"RealAudioGetCaptureDevsName", [&] { RealAudioGetCaptureDevsName(0, name); }},
@@ -185,9 +184,18 @@ TEST_F(QuietwellApiTest, EveryExportLogsItsName) {
       {"RealAudioSetPlayoutDevID", [] { RealAudioSetPlayoutDevID(0); }},
       {"PauseRealAudioEngine", [] { PauseRealAudioEngine(); }},
       {"CloseRealAudioEngine", [] { CloseRealAudioEngine(); }},
+  };
+  const std::vector<std::pair<std::string, std::function<void()>>> silent = {
+      {"RealAudioSetAppPath", [] { RealAudioSetAppPath(); }},
+      {"RealAudioSetStatusChangeCallback", [] { RealAudioSetStatusChangeCallback(); }},
       {"RealAudioSetLogCallback", [] { RealAudioSetLogCallback(&LogCapture::Callback); }},
   };
-  ASSERT_EQ(calls.size(), 24u);
+  ASSERT_EQ(calls.size() + silent.size(), 24u);
+  for (const auto& call : silent) {
+    log.Clear();
+    call.second();
+    EXPECT_TRUE(log.Lines().empty()) << call.first;
+  }
   for (const auto& call : calls) {
     log.Clear();
     call.second();
