@@ -329,7 +329,8 @@ bool MicCapture::GetVolume(int* percent, float* boost_db) {
   if (!level_control_) return false;
   uint32_t level = 0;
   if (Failed(level_control_->GetLevel(&level))) level = 0;
-  *percent = static_cast<int>(level * 100 / 65535);
+  // To the nearest percent: a level set as percent x 65535 / 100 reads back as that percent.
+  *percent = static_cast<int>((level * 100 + 32767) / 65535);
   *boost_db = level_control_->GetBoostDb();
   return true;
 }

@@ -70,7 +70,9 @@ TEST(SpeakerLimiterTest, SixDbOverFullScaleStaysUnderTheLimit) {
     float peak_in = 0.0f;
     for (float v : block) peak_in = std::max(peak_in, std::fabs(v));
     limiter.Process(1.0f, block, 20000.0f);
-    if (b == 0) EXPECT_FLOAT_EQ(limiter.limiter_gain(), 20000.0f / peak_in);
+    if (b == 0) {
+      EXPECT_FLOAT_EQ(limiter.limiter_gain(), 20000.0f / peak_in);
+    }
     for (float v : block) {
       peak_out = std::max(peak_out, v);
       trough_out = std::min(trough_out, v);

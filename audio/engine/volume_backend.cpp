@@ -1,5 +1,7 @@
 #include "volume_backend.h"
 
+#include <cmath>
+
 #include "audio_lib_log.h"
 #include "dsound_device_table.h"
 
@@ -92,6 +94,8 @@ HResult VolumeBackend::GetMicLevel(uint32_t* level) {
   float scalar = 0.0f;
   const HResult hr = vista_->GetMasterVolume(&scalar);
   if (Failed(hr)) return hr;
-  *level = static_cast<uint32_t>(scalar * 65535.0f);
+  // Rounded: a level set as level / 65535 must read back as itself, and truncating the
+  // float product loses one step (35 % would read back as 34 %).
+  *level = static_cast<uint32_t>(std::lround(scalar * 65535.0));
   return kS_OK;
 }
