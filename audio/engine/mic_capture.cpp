@@ -76,7 +76,7 @@ HResult MicCapture::EnumDevices() {
     AudioLibLog(" m_uDevCount = 0, No device has been found\n");
     return kS_OK;
   }
-  devices_.clear();
+  std::vector<DeviceRecord> devices;
   std::wstring default_id;
   const HResult def = layer_->GetDefaultEndpointId(EndpointFlow::kCapture, &default_id);
   if (Failed(def)) {
@@ -87,12 +87,19 @@ HResult MicCapture::EnumDevices() {
     DeviceRecord record;
     ParseGuidText(endpoints[i].id, &record.id);
     record.name = endpoints[i].name.substr(0, 255);
-    devices_.push_back(record);
+    devices.push_back(record);
     if (i > 0 && !default_id.empty() && endpoints[i].id.find(default_id) != std::wstring::npos) {
-      std::swap(devices_[0], devices_[i]);
+      std::swap(devices[0], devices[i]);
     }
   }
+  std::lock_guard<std::mutex> lock(devices_mutex_);
+  devices_.swap(devices);
   return kS_OK;
+}
+
+std::vector<DeviceRecord> MicCapture::devices() const {
+  std::lock_guard<std::mutex> lock(devices_mutex_);
+  return devices_;
 }
 
 HResult MicCapture::Init(const wchar_t* id) {
@@ -686,7 +693,7 @@ void MicCapture::HandleDeadSecondMic() {
     }
   }
   std::wstring next;
-  if (!recorded || devices_.size() < 3 || Failed(Find2ndMic(MainDeviceId(), &next))) return;
+  if (!recorded || devices().size() < 3 || Failed(Find2ndMic(MainDeviceId(), &next))) return;
   Guid guid;
   ParseGuidText(next, &guid);
   device_guid_ = guid;

@@ -205,9 +205,11 @@ int QUIETWELL_CALL RealAudioSetCaptureDevID(int index) {
   Devices& d = Engine();
   if (!d.mic) return -1;
   d.mic->EnumDevices();
-  const int count = static_cast<int>(d.mic->devices().size());
+  // One snapshot: the capture thread may rewrite the list meanwhile.
+  const std::vector<DeviceRecord> devices = d.mic->devices();
+  const int count = static_cast<int>(devices.size());
   if (count == 0) return -1;
-  const Guid guid = d.mic->devices()[Clamp(index, 0, count - 1)].id;
+  const Guid guid = devices[Clamp(index, 0, count - 1)].id;
   d.mic->ResetDevice(guid);
   OpenSecondMic(count);
   AudioCore::Instance().Reset();

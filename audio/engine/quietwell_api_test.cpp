@@ -20,6 +20,7 @@
 #include "platform/system_access.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"
+#include "testing/scripted_level_layer.h"
 #include "testing/wait_until.h"
 
 namespace {
@@ -502,6 +503,33 @@ TEST_F(QuietwellApiTest, MicArrayEnhancement) {
   EXPECT_FALSE(RealAudioGetMicEnhance());
   RealAudioSetMicEnhance(1);
   EXPECT_TRUE(RealAudioGetMicEnhance());
+}
+
+// Verifies the capture-volume exports through the main microphone's level control on the
+// scripted endpoint volume: the level set is the level read, and the boost is reported.
+TEST_F(QuietwellApiTest, CaptureVolumeExportsReachTheEndpoint) {
+  AddDevices();
+  layer_.Configure(kMic1, [](ScriptedEndpoint& e) { e.packets_available = 0; });
+  ScriptedLevelLayer level;
+  Guid mic1;
+  ParseGuidText(kMic1, &mic1);
+  level.SetDirectSound(DeviceKind::kCapture, {DirectSoundDevice{true, mic1, L"Microphone (USB)"}});
+  ScriptedLevelEndpoint& endpoint = level.AddEndpoint(kMic1, L"Microphone (USB)");
+  endpoint.master = 0.7f;
+  SetActiveLevelDeviceLayer(&level);
+  ASSERT_EQ(OpenRealAudioEngine(&Capture, &Render), 0);
+  ResetRealAudioEngine();
+  LogCapture log;
+  for (int v : {0, 35, 64, 100}) {
+    EXPECT_EQ(RealAudioSetCaptureVolume(v), 0);
+    EXPECT_NEAR(endpoint.master, v / 100.0, 1e-4);
+    EXPECT_EQ(RealAudioGetCaptureVolume(), v);
+  }
+  EXPECT_TRUE(log.Contains("MicCapture::GetVolume value is 100    boost -1.000000 \n"));
+  RealAudioSetCaptureVolume(-20);
+  EXPECT_EQ(RealAudioGetCaptureVolume(), 0);
+  CloseRealAudioEngine();
+  SetActiveLevelDeviceLayer(nullptr);
 }
 
 }  // namespace
