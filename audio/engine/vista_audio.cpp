@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "audio_lib_log.h"
+#include "device_quirks.h"
 #include "library_state.h"
 
 namespace {
@@ -110,7 +111,7 @@ void CVistaAudio::FindBoost(LevelEndpoint* endpoint) {
   const bool few_steps = boost_step_ <= 0.0f || (boost_max_ - boost_min_) / boost_step_ < 3.0f;
   float start = few_steps ? boost_max_ : boost_max_ - boost_step_;
   const std::string model = Library().pc_model();
-  if (model.find("ThinkPad S2") != std::string::npos) {
+  if (QuirksForPcModel(model).small_boost_start) {
     AudioLibLog("%s, Found device %s, set init DB to small one.\n.", "CVistaAudio::CVistaAudio", model.c_str());
     start = boost_min_ + boost_step_;
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "audio_lib_log.h"
+#include "device_quirks.h"
 #include "dsound_device_table.h"
 
 namespace {
@@ -34,7 +35,7 @@ VolumeBackend::VolumeBackend(LevelDeviceLayer* layer, HResult* result, const Gui
   const bool named = CaptureDeviceName(layer_, id, &name);
   if (system_kind_ == kVistaOrLater) {
     vista_.reset(new CVistaAudio(layer_, id, capture_, minor != 0));
-    if (named && name.find(L"Plantronics C320") != std::wstring::npos) {
+    if (named && QuirksForCaptureName(name).boost_only) {
       AudioLibLog("Found %ws, disable microphone volume control, only use boost volume control.\n", name.c_str());
       boost_only_ = true;
     }
