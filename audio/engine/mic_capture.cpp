@@ -264,7 +264,11 @@ HResult MicCapture::CheckFormat(bool exclusive) {
 }
 
 void MicCapture::ReplaceLevelControl(const Guid& guid) {
-  std::unique_ptr<MicLevelControl> fresh = level_factory_(guid);
+  std::unique_ptr<MicLevelControl> fresh;
+  {
+    ThreadComScope com(layer_);  // the level control reaches the endpoint through COM
+    fresh = level_factory_(guid);
+  }
   std::lock_guard<std::mutex> lock(level_mutex_);
   level_control_ = std::move(fresh);
 }
