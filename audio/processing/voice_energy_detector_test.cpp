@@ -30,7 +30,7 @@ std::vector<Result> Feed(VoiceEnergyDetector* d, const std::vector<int16_t>& sig
 
 std::vector<int16_t> Tone(double hz, double amplitude, int samples) {
   std::vector<int16_t> s(samples);
-  for (int i = 0; i < samples; ++i) s[i] = static_cast<int16_t>(amplitude * std::sin(2 * M_PI * hz * i / 8000.0));
+  for (int i = 0; i < samples; ++i) s[i] = static_cast<int16_t>(amplitude * std::sin(2 * 3.14159265358979 * hz * i / 8000.0));
   return s;
 }
 
