@@ -377,4 +377,27 @@ TEST_F(AutoMicLevelTest, CaptureVolumeThroughController) {
   EXPECT_EQ(percent, 100);
 }
 
+std::vector<int16_t> g_delivered;
+void Deliver(const short* pcm, int bytes, int) { g_delivered.assign(pcm, pcm + bytes / 2); }
+
+// Verifies that the extra digital gain is applied to the delivered chunks only once the
+// analog level has reached the top (with headset enhance on, in shared mode).
+TEST_F(AutoMicLevelTest, DigitalGainOnlyAtTheTop) {
+  Library().headset_enhance = true;
+  Library().capture_callback = &Deliver;
+  core_.set_processing_off(true);
+  MicCapture mic(&devices_, false, &core_, &CreateVolumeController);
+  mic.SetDevice(MicGuid());
+  std::vector<int16_t> chunk(960, 1000);
+  mic.OnCapturedData(chunk.data(), 1920, 48000, 0);
+  ASSERT_EQ(g_delivered.size(), 960u);
+  EXPECT_EQ(g_delivered[100], 1000);
+  for (int buffer = 0; buffer < 4000 && !mic.extra_gain_on(); ++buffer) mic.AutoMicLevel(chunk.data(), 960, 1, 1000.0f);
+  ASSERT_TRUE(mic.extra_gain_on());
+  std::fill(chunk.begin(), chunk.end(), 1000);
+  mic.OnCapturedData(chunk.data(), 1920, 48000, 0);
+  EXPECT_EQ(g_delivered[100], (1000 * DigitalGain::TableEntry(152)) >> 10);
+  Library().capture_callback = nullptr;
+}
+
 }  // namespace
