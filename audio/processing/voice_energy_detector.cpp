@@ -181,7 +181,8 @@ void VoiceEnergyDetector::Analyse() {
   ++s.analyses;
 }
 
-// Power of bins 0..127 of the 256-point transform of `frame`, scaled by 1/256.
+// Power of bins 2..123 of the 256-point transform of `frame`, the transform scaled by 1/256
+// (so that the band levels come out on the 16-bit sample scale).
 void VoiceEnergyDetector::Spectrum(const float* frame, float* power) {
   float re[256], im[256] = {};
   std::memcpy(re, frame, sizeof re);
