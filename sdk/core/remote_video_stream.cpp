@@ -205,6 +205,12 @@ int RemoteVideoStream::UnSubscribe() {
     }
     KIV_LOG("UnSubscribe uid:%s, vid:%s, renderid:%d", m_userId.c_str(), m_videoId.c_str(),
             static_cast<int>(m_renderId));
+    // Already unsubscribed (a null window, then the core's removal, then the destructor):
+    // the framework is not asked again.
+    if (!m_subscribed && !m_renderId && m_extendRenders.empty()) {
+        m_hrender = nullptr;
+        return ERR_OK;
+    }
     avcore::IAvNet* net = Net();
     avcore::IVideoRenderManager* renders = RenderManager();
     if (net) (void)net->StopRecvMedia(m_userId.c_str(), kVideoMedia, m_videoId.c_str());
