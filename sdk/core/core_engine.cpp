@@ -160,15 +160,23 @@ void CoreEngine::OnConnectionLost() {
     handler->PostTask(std::function<void()>([this] { (void)LeaveGroupAndLogout(); }));
 }
 
-int CoreEngine::StartPublishAudio(const std::string&) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+int CoreEngine::StartPublishAudio(const std::string& audioId) {
+    if (!CoreEnv::IsConnected()) {
+        KIV_LOG("StartPublishAudio");
+        return ERR_NOT_LOGINED;
+    }
+    KIV_LOG("StartPublishAudio audioi=%s", audioId.c_str());
+    if (m_audioEngine) (void)m_audioEngine->StartCapture();
+    if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StartPublish();
+    // System sound and custom audio streams are not built yet.
     return ERR_FAILED;
 }
 
 int CoreEngine::StopPublishAudio(const std::string& audioId) {
-    if (audioId != "appdef_mic" && audioId != "reserved_audioid_systemplay") return ERR_INVALID_PARAM;
-    return Unavailable();
+    KIV_LOG("StopPublishAudio audioid=%s", audioId.c_str());
+    if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StopPublish();
+    if (audioId == "reserved_audioid_systemplay") return Unavailable();
+    return ERR_INVALID_PARAM;
 }
 
 int CoreEngine::StartPublishScreenShare(int, int, int, int, int, int) {

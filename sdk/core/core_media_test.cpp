@@ -451,3 +451,57 @@ TEST_F(CoreMediaTest, RemoteAudioPackets) {
     EXPECT_EQ(core.UnSubscribeRemoteAudio("a", "appdef_mic"), 0);
     EXPECT_EQ(media.log.Take(), (Calls{"StopRecvMedia a 1 appdef_mic", "RemoveAudioStream 11", "RemoveRemoteEncodedDataSink"}));
 }
+
+// Without pitch only the microphone is published and announced; with a pitch the copy
+// "appdef_mic_magic" is added and announced instead, and its worker feeds the network's sink.
+TEST_F(CoreMediaTest, LocalAudioStreamAndPitch) {
+    kiv_core::LocalAudioStream* mic = core.GetStreamManager()->GetLocalAudioStream();
+    EXPECT_EQ(core.StartPublishAudio("appdef_mic"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"AddSource 1 appdef_mic"}));
+    EXPECT_EQ(media.connection.sent.back(),
+              R"({"business":"GS","id":14104,"source_type":0,"media_type":1,"media_id":"appdef_mic","operation":1})");
+    EXPECT_EQ(core.StopPublishAudio("appdef_mic"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"RemoveSource 1 appdef_mic", "RemoveSource 1 appdef_mic_magic"}));
+
+    const int32_t pitch = 4, other = 1;
+    EXPECT_EQ(mic->SetParam(4106, &other, 4), E_FAIL);
+    EXPECT_FALSE(mic->SendsTwoStreams());
+    EXPECT_EQ(mic->SetParam(avcore::kAudioParamPitch, &pitch, 4), S_OK);
+    void* out = nullptr;
+    EXPECT_EQ(mic->QueryInterface(IID_IUnknown, &out), E_NOTIMPL);
+    EXPECT_EQ(mic->QueryInterface(avcore::IID_IAudioEncSource, &out), S_OK);
+
+    EXPECT_EQ(core.StartPublishAudio("appdef_mic"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"AddSource 1 appdef_mic", "Processor.Init 48000", "Processor.SetParam 4105 4",
+                                       "AddSource 1 appdef_mic_magic"}));
+    EXPECT_EQ(media.connection.sent.back(),
+              R"({"business":"GS","id":14104,"source_type":0,"media_type":1,"media_id":"appdef_mic_magic","operation":1})");
+    ASSERT_EQ(media.audio.capSink, static_cast<avcore::IAudioDataSink*>(mic));
+
+    // Nothing enters the pool while the network has no sink registered.
+    std::vector<uint8_t> capture(1920, 0x22);
+    mic->OnAudioData(capture.data(), 1920, nullptr);
+    Sleep(100);
+    EXPECT_EQ(media.processor.processed.load(), 0);
+
+    struct Sink : avcore::IAudioDataSink {
+        std::atomic<int> bytes{0};
+        int32_t AVCORE_CALL OnAudioData(const void*, int32_t length, void*) override {
+            bytes += length;
+            return length;
+        }
+    } network;
+    mic->AddDataSink(&network, nullptr);
+    mic->OnAudioData(capture.data(), 1920, nullptr);
+    for (int i = 0; i < 100 && network.bytes.load() < 640; ++i) Sleep(10);
+    EXPECT_EQ(media.processor.processed.load(), 2);
+    EXPECT_EQ(network.bytes.load(), 640);
+
+    EXPECT_EQ(core.StopPublishAudio("appdef_mic"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"RemoveSource 1 appdef_mic", "RemoveSource 1 appdef_mic_magic"}));
+    EXPECT_EQ(media.audio.capSink, nullptr);
+    EXPECT_EQ(media.connection.sent.back(),
+              R"({"business":"GS","id":14104,"source_type":0,"media_type":1,"media_id":"appdef_mic_magic","operation":0})");
+    mic->RemoveDataSink(&network);
+    EXPECT_EQ(core.StopPublishAudio("other"), 1);
+}

@@ -207,6 +207,7 @@ void StreamManager::DestroyStreams() {
     for (auto& stream : m_localVideoStreams) stream->Release();
     m_localVideoStreams.clear();
     m_remoteVideoStreams.clear();
+    (void)m_localAudioStream.StopPublish();
     for (auto& stream : m_remoteAudioStreams) (void)stream->UnSubscribe();
     m_remoteAudioStreams.clear();
     for (auto& stream : m_remoteTspdStreams) (void)stream->UnSubscribe();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/w_lock.h"
+#include "core/local_audio_stream.h"
 #include "core/local_video_device_stream.h"
 #include "core/media_record.h"
 #include "core/remote_audio_stream.h"
@@ -30,6 +31,9 @@ public:
     LocalVideoDeviceStream* FindLocalVideoDeviceStreamByCamera(int cameraId);
     LocalVideoDeviceStream* FindLocalVideoDeviceStream(const std::string& videoId);
     void DestroyLocalVideoDeviceStream(LocalVideoDeviceStream* stream);
+
+    // The microphone publisher, reached without the lock.
+    LocalAudioStream* GetLocalAudioStream() { return &m_localAudioStream; }
 
     // Remote videos; null for a screen share, which has no stream of its own here.
     RemoteVideoStreamBase* CreateRemoteVideoStream(const std::string& userId, const std::string& videoId);
@@ -67,6 +71,7 @@ private:
     std::vector<std::unique_ptr<RemoteVideoStreamBase>> m_remoteVideoStreams;
     std::vector<std::unique_ptr<RemoteAudioStream>> m_remoteAudioStreams;
     std::vector<std::unique_ptr<RemoteTspdStream>> m_remoteTspdStreams;
+    LocalAudioStream m_localAudioStream;
     std::vector<MediaRecord> m_mediaRecords;
     int m_nextTspdIndex = 1;
     ZORVANTE::WLock m_lock;

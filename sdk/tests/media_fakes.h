@@ -9,6 +9,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -249,8 +250,33 @@ struct Transcoder : Counted<avcore::IAudioTranscoder> {
     }
 };
 
-// Creates the camera, the record sink and the transcoder (each once, shared).
+// Pitch processor: frames of `frameSize` bytes, each giving `outputBytes` of output.
+struct Processor : Counted<avcore::IAudioProcessor> {
+    CallLog* log;
+    int32_t frameSize = 960;
+    int32_t outputBytes = 320;
+    std::atomic<int> processed{0};
+    explicit Processor(CallLog* l) : log(l) {}
+    HRESULT AVCORE_CALL Init(const avcore::AudioProcessorSetup* setup, int32_t) override {
+        log->Add("Processor.Init " + std::to_string(setup->input.nSamplesPerSec));
+        return S_OK;
+    }
+    HRESULT AVCORE_CALL SetParam(int32_t param, const void* value, int32_t) override {
+        log->Add("Processor.SetParam " + std::to_string(param) + " " + std::to_string(*static_cast<const int32_t*>(value)));
+        return S_OK;
+    }
+    int32_t AVCORE_CALL GetFrameSize() override { return frameSize; }
+    HRESULT AVCORE_CALL GetParam(int32_t, void*, int32_t) override { return S_OK; }
+    HRESULT AVCORE_CALL Process(avcore::AudioProcessBuffer* io) override {
+        ++processed;
+        io->output_length = outputBytes;
+        return S_OK;
+    }
+};
+
+// Creates the camera, the record sink, the transcoder and the processor (each shared).
 struct Root : Counted<avcore::IBaseCore> {
+    Processor* processor = nullptr;
     Camera* camera = nullptr;
     RecordSink* sink = nullptr;
     Transcoder* transcoder = nullptr;
@@ -260,6 +286,7 @@ struct Root : Counted<avcore::IBaseCore> {
         if (cls == avcore::CLSID_VideoDevice) made = camera;
         if (cls == avcore::CLSID_VideoRecordSink) made = sink;
         if (cls == avcore::CLSID_AudioTranscoder) made = transcoder;
+        if (cls == avcore::CLSID_AudioProcessor) made = processor;
         if (!made) return REGDB_E_CLASSNOTREG;
         made->AddRef();
         *out = made;
@@ -331,6 +358,7 @@ struct Media {
     RecordSink sink{&log};
     Camera camera{&log, &previews};
     Transcoder transcoder{&log};
+    Processor processor{&log};
     Root root;
     Audio audio{&log};
     Connection connection;
@@ -340,6 +368,7 @@ struct Media {
         root.camera = &camera;
         root.sink = &sink;
         root.transcoder = &transcoder;
+        root.processor = &processor;
         connection.status = avcore::CPSTATUS_LOGINED;
     }
     ~Media() { Uninstall(); }
