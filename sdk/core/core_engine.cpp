@@ -107,6 +107,8 @@ void CoreEngine::Destory() {
     if (m_env && m_env->m_connection) (void)m_env->m_connection->Logout();
     if (m_audioEngine) m_audioEngine->Uninit();
     m_streamManager.DestroyStreams();
+    // The system-sound source outlives group leaves but not the framework.
+    (void)m_streamManager.GetLocalSysAudioStream()->StopPublish();
     if (m_deviceManager) m_deviceManager->Uninit();
 }
 
@@ -168,14 +170,17 @@ int CoreEngine::StartPublishAudio(const std::string& audioId) {
     KIV_LOG("StartPublishAudio audioi=%s", audioId.c_str());
     if (m_audioEngine) (void)m_audioEngine->StartCapture();
     if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StartPublish();
-    // System sound and custom audio streams are not built yet.
-    return ERR_FAILED;
+    if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StartPublish();
+    const std::string customId = audioId == "custom_appdef_mic" ? std::string("appdef_mic") : audioId;
+    LocalAudioCustomStream* custom = m_streamManager.CreateLocalAudioCustomStream(customId);
+    return custom ? custom->StartPublish() : ERR_FAILED;
 }
 
 int CoreEngine::StopPublishAudio(const std::string& audioId) {
     KIV_LOG("StopPublishAudio audioid=%s", audioId.c_str());
     if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StopPublish();
-    if (audioId == "reserved_audioid_systemplay") return Unavailable();
+    if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StopPublish();
+    // Custom audio streams stop when the group is left.
     return ERR_INVALID_PARAM;
 }
 

@@ -89,6 +89,7 @@ struct CoreMediaTest : ::testing::Test {
         env->m_connection = nullptr;
         env->m_avnet = nullptr;
         env->m_video_rendermanager = nullptr;
+        env->m_devmanager = nullptr;
         env->m_cpclient = nullptr;
         env->m_baseCoreInited = false;
     }
@@ -504,4 +505,58 @@ TEST_F(CoreMediaTest, LocalAudioStreamAndPitch) {
               R"({"business":"GS","id":14104,"source_type":0,"media_type":1,"media_id":"appdef_mic_magic","operation":0})");
     mic->RemoveDataSink(&network);
     EXPECT_EQ(core.StopPublishAudio("other"), 1);
+}
+
+// The system sound starts its source wired to the network, device and canceller, once;
+// a stop without a start announces nothing.
+TEST_F(CoreMediaTest, SystemAudio) {
+    EXPECT_EQ(core.StopPublishAudio("reserved_audioid_systemplay"), 0);
+    EXPECT_TRUE(media.connection.sent.empty());
+    EXPECT_EQ(core.StartPublishAudio("reserved_audioid_systemplay"), 0);
+    EXPECT_EQ(core.StartPublishAudio("reserved_audioid_systemplay"), 0);
+    EXPECT_TRUE(media.logs.Has("StartPublish already puglished"));
+    EXPECT_EQ(media.log.Take(), (Calls{"SysSound.Start wired reserved_audioid_systemplay"}));
+    EXPECT_EQ(media.connection.sent.size(), 1u);
+    EXPECT_EQ(core.StopPublishAudio("reserved_audioid_systemplay"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"SysSound.Stop"}));
+    EXPECT_EQ(media.connection.sent.back(),
+              R"({"business":"GS","id":14104,"source_type":0,"media_type":1,"media_id":"reserved_audioid_systemplay","operation":0})");
+    EXPECT_EQ(media.sysSound.refs, 0);
+    media.root.aec = nullptr;
+    EXPECT_EQ(core.StartPublishAudio("reserved_audioid_systemplay"), 302);
+    EXPECT_TRUE(media.log.Take().empty());
+}
+
+// "custom_appdef_mic" publishes the plug-in's audio as "appdef_mic" from a second device
+// capturing the "Encoded Audio Plugin"; pushed data leaves through the framework's callback.
+TEST_F(CoreMediaTest, CustomAudio) {
+    EXPECT_EQ(core.StartPublishAudio("custom_appdef_mic"), 0);
+    EXPECT_EQ(media.log.Take(), (Calls{"AddAudioPlugin", "AddSource 1 appdef_mic"}));
+    EXPECT_EQ(media.customAudio.calls, (Calls{"StartCapture 0", "StartCapture 1"}));
+    kiv_core::LocalAudioCustomStream* custom = core.GetStreamManager()->FindLocalAudioCustomStream("appdef_mic");
+    ASSERT_NE(custom, nullptr);
+    EXPECT_EQ(custom->GetPlugin()->PushOutput("x"), 302);
+    struct Out {
+        static int32_t AVCORE_CALLBACK Take(const void* data, void* context) {
+            *static_cast<std::string*>(context) += static_cast<const char*>(data);
+            return 0;
+        }
+    };
+    std::string received;
+    EXPECT_EQ(custom->GetPlugin()->SetOutputCallback(1, &Out::Take, &received), 0);
+    EXPECT_EQ(custom->GetPlugin()->SetOutputCallback(2, nullptr, nullptr), E_FAIL);
+    EXPECT_EQ(custom->GetPlugin()->EnableInput(2, 1), E_FAIL);
+    EXPECT_EQ(custom->GetPlugin()->PushOutput("pcm"), 0);
+    EXPECT_EQ(received, "pcm");
+    EXPECT_EQ(core.StopPublishAudio("custom_appdef_mic"), 1);
+
+    // A refused plug-in gives 302; leaving the group ends the streams and unregisters the plug-in.
+    media.devices.addPlugin = E_FAIL;
+    EXPECT_EQ(core.StartPublishAudio("other_audio"), 302);
+    media.connection.status = avcore::CPSTATUS_ADDRQUERYING;
+    EXPECT_EQ(core.StartPublishAudio("other_audio"), 31);
+    media.connection.status = avcore::CPSTATUS_LOGINED;
+    core.LeaveGroup();
+    EXPECT_EQ(core.GetStreamManager()->FindLocalAudioCustomStream("appdef_mic"), nullptr);
+    EXPECT_TRUE(media.devices.plugins.empty());
 }

@@ -65,6 +65,21 @@ void StreamManager::DestroyLocalVideoDeviceStream(LocalVideoDeviceStream* stream
     if (taken) taken->Release();
 }
 
+LocalAudioCustomStream* StreamManager::FindLocalAudioCustomStream(const std::string& audioId) {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    auto found = m_customAudioStreams.find(audioId);
+    return found == m_customAudioStreams.end() ? nullptr : found->second.get();
+}
+
+LocalAudioCustomStream* StreamManager::CreateLocalAudioCustomStream(const std::string& audioId) {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    if (LocalAudioCustomStream* found = FindLocalAudioCustomStream(audioId)) return found;
+    KIV_LOG("Create LocalAudioCustomStream, aid=%s", audioId.c_str());
+    auto& slot = m_customAudioStreams[audioId];
+    slot = std::make_unique<LocalAudioCustomStream>(audioId);
+    return slot.get();
+}
+
 RemoteVideoStreamBase* StreamManager::CreateRemoteVideoStream(const std::string& userId,
                                                               const std::string& videoId) {
     ZORVANTE::WAutoLock guard(&m_lock);
@@ -208,6 +223,7 @@ void StreamManager::DestroyStreams() {
     m_localVideoStreams.clear();
     m_remoteVideoStreams.clear();
     (void)m_localAudioStream.StopPublish();
+    m_customAudioStreams.clear();
     for (auto& stream : m_remoteAudioStreams) (void)stream->UnSubscribe();
     m_remoteAudioStreams.clear();
     for (auto& stream : m_remoteTspdStreams) (void)stream->UnSubscribe();

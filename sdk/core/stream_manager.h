@@ -3,12 +3,15 @@
 // the matching destroy operation.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/w_lock.h"
+#include "core/local_audio_custom_stream.h"
 #include "core/local_audio_stream.h"
+#include "core/local_sys_audio_stream.h"
 #include "core/local_video_device_stream.h"
 #include "core/media_record.h"
 #include "core/remote_audio_stream.h"
@@ -34,6 +37,10 @@ public:
 
     // The microphone publisher, reached without the lock.
     LocalAudioStream* GetLocalAudioStream() { return &m_localAudioStream; }
+    LocalSysAudioStream* GetLocalSysAudioStream() { return &m_localSysAudioStream; }
+    // Application-supplied audio, one stream per audio id.
+    LocalAudioCustomStream* FindLocalAudioCustomStream(const std::string& audioId);
+    LocalAudioCustomStream* CreateLocalAudioCustomStream(const std::string& audioId);
 
     // Remote videos; null for a screen share, which has no stream of its own here.
     RemoteVideoStreamBase* CreateRemoteVideoStream(const std::string& userId, const std::string& videoId);
@@ -72,6 +79,8 @@ private:
     std::vector<std::unique_ptr<RemoteAudioStream>> m_remoteAudioStreams;
     std::vector<std::unique_ptr<RemoteTspdStream>> m_remoteTspdStreams;
     LocalAudioStream m_localAudioStream;
+    std::map<std::string, std::unique_ptr<LocalAudioCustomStream>> m_customAudioStreams;
+    LocalSysAudioStream m_localSysAudioStream;
     std::vector<MediaRecord> m_mediaRecords;
     int m_nextTspdIndex = 1;
     ZORVANTE::WLock m_lock;

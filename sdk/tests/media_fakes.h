@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "avcore/audio_processing.h"
+#include "avcore/dev_manager.h"
 #include "avcore/ids.h"
 #include "avcore/recording.h"
 #include "avcore/render.h"
@@ -274,8 +275,66 @@ struct Processor : Counted<avcore::IAudioProcessor> {
     }
 };
 
-// Creates the camera, the record sink, the transcoder and the processor (each shared).
+struct SysSound : Counted<avcore::ISysSoundSource> {
+    CallLog* log;
+    HRESULT start = S_OK;
+    explicit SysSound(CallLog* l) : log(l) {}
+    HRESULT AVCORE_CALL Start(avcore::IAvNet* net, avcore::IAudioDevice* device, avcore::IAecProcessor* aec, int32_t,
+                              const char* id) override {
+        log->Add(std::string("SysSound.Start ") + (net && device && aec ? "wired " : "missing ") + S(id));
+        return start;
+    }
+    HRESULT AVCORE_CALL Stop() override {
+        log->Add("SysSound.Stop");
+        return S_OK;
+    }
+};
+
+struct Aec : Counted<avcore::IAecProcessor> {
+    HRESULT AVCORE_CALL Init(const WAVEFORMATEX*, const WAVEFORMATEX*) override { return S_OK; }
+    HRESULT AVCORE_CALL Process(const void*, const void*, void*, int32_t) override { return S_OK; }
+    HRESULT AVCORE_CALL Reset() override { return S_OK; }
+};
+
+// Lists "Mic" and, once added, the audio plug-ins by name.
+struct DevManager : Counted<avcore::IAVDevManager> {
+    CallLog* log;
+    std::vector<std::pair<avcore::IAVPlugin*, std::wstring>> plugins;
+    HRESULT addPlugin = S_OK;
+    explicit DevManager(CallLog* l) : log(l) {}
+    HRESULT AVCORE_CALL SetupRtspVideoPlugins(int32_t) override { return S_OK; }
+    int32_t AVCORE_CALL AddVideoPlugin(const char*, const char*, int32_t) override { return -1; }
+    HRESULT AVCORE_CALL RemoveVideoPlugin(int32_t) override { return S_OK; }
+    HRESULT AVCORE_CALL AddAudioPlugin(avcore::IAVPlugin* plugin, const wchar_t* name) override {
+        log->Add("AddAudioPlugin");
+        if (addPlugin >= 0) plugins.emplace_back(plugin, name);
+        return addPlugin;
+    }
+    HRESULT AVCORE_CALL RemoveAudioPlugin(avcore::IAVPlugin* plugin) override {
+        log->Add("RemoveAudioPlugin");
+        for (auto it = plugins.begin(); it != plugins.end(); ++it) {
+            if (it->first == plugin) {
+                plugins.erase(it);
+                break;
+            }
+        }
+        return S_OK;
+    }
+    int32_t AVCORE_CALL GetAudioCaptureDeviceCount() override { return 1 + static_cast<int32_t>(plugins.size()); }
+    HRESULT AVCORE_CALL GetAudioCaptureDeviceInfo(int32_t i, wchar_t* name, int32_t n) override {
+        if (i == 0) lstrcpynW(name, L"Mic", n);
+        else if (i <= static_cast<int32_t>(plugins.size())) lstrcpynW(name, plugins[i - 1].second.c_str(), n);
+        else return E_INVALIDARG;
+        return S_OK;
+    }
+};
+
+// Creates the camera, the record sink, the transcoder, the processor, the system-sound parts
+// and the second audio device (each shared).
 struct Root : Counted<avcore::IBaseCore> {
+    SysSound* sysSound = nullptr;
+    Aec* aec = nullptr;
+    IUnknown* secondAudio = nullptr;
     Processor* processor = nullptr;
     Camera* camera = nullptr;
     RecordSink* sink = nullptr;
@@ -287,6 +346,9 @@ struct Root : Counted<avcore::IBaseCore> {
         if (cls == avcore::CLSID_VideoRecordSink) made = sink;
         if (cls == avcore::CLSID_AudioTranscoder) made = transcoder;
         if (cls == avcore::CLSID_AudioProcessor) made = processor;
+        if (cls == avcore::CLSID_SysSoundSource) made = sysSound;
+        if (cls == avcore::CLSID_AecProcessor) made = aec;
+        if (cls == avcore::CLSID_AudioDevice) made = secondAudio;
         if (!made) return REGDB_E_CLASSNOTREG;
         made->AddRef();
         *out = made;
@@ -359,8 +421,12 @@ struct Media {
     Camera camera{&log, &previews};
     Transcoder transcoder{&log};
     Processor processor{&log};
+    SysSound sysSound{&log};
+    Aec aec;
+    DevManager devices{&log};
     Root root;
     Audio audio{&log};
+    Audio customAudio{&log};
     Connection connection;
     kiv_fake::LogSink logs;
 
@@ -369,6 +435,9 @@ struct Media {
         root.sink = &sink;
         root.transcoder = &transcoder;
         root.processor = &processor;
+        root.sysSound = &sysSound;
+        root.aec = &aec;
+        root.secondAudio = static_cast<avcore::IAudioDevice*>(&customAudio);
         connection.status = avcore::CPSTATUS_LOGINED;
     }
     ~Media() { Uninstall(); }
@@ -378,6 +447,7 @@ struct Media {
         env->m_connection = &connection;
         env->m_avnet = &net;
         env->m_video_rendermanager = &renders;
+        env->m_devmanager = &devices;
         env->m_baseCoreInited = true;
         kiv_core::CoreLogger().manager = &logs;
         kiv_core::CoreLogger().handle = 1;
