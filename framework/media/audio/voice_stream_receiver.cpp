@@ -10,11 +10,18 @@ VoiceStreamReceiver::VoiceStreamReceiver(VoiceJitterConfig config)
 bool VoiceStreamReceiver::OnRtp(const uint8_t* data, size_t bytes, int64_t arrival_ms) {
   RtpPacketView packet;
   if (!ReadOpusRtpPacket(data, bytes, &packet)) return false;
+  return OnPacket(packet.header.sequence, packet.header.ssrc, packet.payload, packet.payload_bytes,
+                  arrival_ms);
+}
+
+bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload,
+                                   size_t bytes, int64_t arrival_ms) {
+  if (payload == nullptr || bytes == 0 || bytes > kMaxOpusPayloadBytes) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (have_ssrc_ && packet.header.ssrc != ssrc_) buffer_.Reset();
+  if (have_ssrc_ && ssrc != ssrc_) buffer_.Reset();
   have_ssrc_ = true;
-  ssrc_ = packet.header.ssrc;
-  return buffer_.Put(packet.header.sequence, packet.payload, packet.payload_bytes, arrival_ms);
+  ssrc_ = ssrc;
+  return buffer_.Put(sequence, payload, bytes, arrival_ms);
 }
 
 void VoiceStreamReceiver::Render(int16_t* out) {

@@ -20,6 +20,9 @@ class VoiceStreamReceiver {
   // An RTP packet as received; false when it is not an Opus RTP packet or the buffer
   // refused it (duplicate, late). A new SSRC restarts the stream.
   bool OnRtp(const uint8_t* data, size_t bytes, int64_t arrival_ms);
+  // The same for a packet whose RTP header was read already.
+  bool OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload, size_t bytes,
+                int64_t arrival_ms);
   // Writes the next 960 samples (silence before the first frame).
   void Render(int16_t* out);
 

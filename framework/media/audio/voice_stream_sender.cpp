@@ -36,11 +36,10 @@ bool VoiceStreamSender::OnOpusPacket(const uint8_t* packet, size_t bytes) {
 }
 
 void VoiceStreamSender::Send(const uint8_t* payload, size_t bytes) {
-  WriteRtpPacket(header_, payload, bytes, &rtp_);
+  if (out_) out_(header_, payload, bytes);
   ++header_.sequence;
   header_.timestamp += kOpusRtpTicksPerFrame;
   ++sent_;
-  if (out_) out_(rtp_.data(), rtp_.size());
 }
 
 }  // namespace tessarine

@@ -1,5 +1,6 @@
-// One sent voice stream: 48 kHz mono PCM in (any chunk size), Opus RTP packets out, one
-// per 20 ms; or Opus packets encoded elsewhere, packetised as they come. Not
+// One sent voice stream: 48 kHz mono PCM in (any chunk size), Opus RTP packets out (the
+// header's fields and the payload), one per 20 ms; or Opus packets encoded elsewhere,
+// packetised as they come. Not
 // thread-safe (one capture thread feeds it). Pure logic.
 #pragma once
 
@@ -15,7 +16,8 @@ namespace tessarine {
 
 class VoiceStreamSender {
  public:
-  using PacketOut = std::function<void(const uint8_t* packet, size_t bytes)>;
+  using PacketOut =
+      std::function<void(const RtpHeader& header, const uint8_t* payload, size_t bytes)>;
 
   VoiceStreamSender(uint32_t ssrc, PacketOut out);
 
@@ -35,7 +37,6 @@ class VoiceStreamSender {
   OpusVoiceEncoder encoder_;
   std::vector<int16_t> pending_;
   std::vector<uint8_t> opus_;
-  std::vector<uint8_t> rtp_;
   int64_t sent_ = 0;
 };
 

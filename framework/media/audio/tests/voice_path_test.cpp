@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "pitched_voice_encoder.h"
 #include "remote_audio_packet.h"
 #include "remote_audio_transcoder.h"
+#include "voice_pcm_converter.h"
 #include "voice_signal.h"
 #include "voice_stream_receiver.h"
 #include "voice_stream_sender.h"
@@ -28,10 +31,12 @@ struct Network {
   std::mt19937 rng{11};
   std::multimap<int64_t, std::vector<uint8_t>> in_flight;
 
-  void Send(const uint8_t* p, size_t n, int64_t now) {
+  void Send(const RtpHeader& h, const uint8_t* p, size_t n, int64_t now) {
     if (std::bernoulli_distribution(loss)(rng)) return;
     const int64_t delay = 2 + std::uniform_int_distribution<int>(0, jitter_ms)(rng);
-    in_flight.emplace(now + delay, std::vector<uint8_t>(p, p + n));
+    std::vector<uint8_t> rtp;
+    WriteRtpPacket(h, p, n, &rtp);
+    in_flight.emplace(now + delay, std::move(rtp));
   }
   void Deliver(int64_t now, VoiceStreamReceiver* to) {
     while (!in_flight.empty() && in_flight.begin()->first <= now) {
@@ -50,7 +55,7 @@ std::vector<int16_t> Carry(const std::vector<int16_t>& input, Network* net,
   const int32_t id = mixer.Create();
   mixer.Attach(id, receiver);
   int64_t now = 0;
-  VoiceStreamSender sender(7, [&](const uint8_t* p, size_t n) { net->Send(p, n, now); });
+  VoiceStreamSender sender(7, [&](const RtpHeader& h, const uint8_t* p, size_t n) { net->Send(h, p, n, now); });
   std::vector<int16_t> out;
   std::vector<int16_t> frame(kFrame);
   for (size_t at = 0; at + kFrame <= input.size(); at += kFrame, now += 20) {
@@ -107,8 +112,8 @@ TEST(VoicePathTest, MixerSumsStreams) {
   mixer.Attach(a, ra);
   mixer.Attach(b, rb);
   int64_t now = 0;
-  VoiceStreamSender sa(1, [&](const uint8_t* p, size_t n) { ra->OnRtp(p, n, now); });
-  VoiceStreamSender sb(2, [&](const uint8_t* p, size_t n) { rb->OnRtp(p, n, now); });
+  VoiceStreamSender sa(1, [&](const RtpHeader& h, const uint8_t* p, size_t n) { ra->OnPacket(h.sequence, h.ssrc, p, n, now); });
+  VoiceStreamSender sb(2, [&](const RtpHeader& h, const uint8_t* p, size_t n) { rb->OnPacket(h.sequence, h.ssrc, p, n, now); });
   const auto ta = Tone(500, 0.2, 48000 * 2), tb = Tone(1500, 0.2, 48000 * 2);
   std::vector<int16_t> out, frame(kFrame);
   for (size_t at = 0; at + kFrame <= ta.size(); at += kFrame, now += 20) {
@@ -194,6 +199,46 @@ TEST(PitchedVoiceEncoderTest, ShiftsByTheSetSemitones) {
   for (size_t at = 0; at + kFrame <= tone.size(); at += kFrame) packets += encoder.Process(tone.data() + at, &packet);
   EXPECT_GE(packets, 40);
   EXPECT_LE(packets, 50);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace tessarine;
+using namespace voice_test;
+
+// Plug-in PCM of another rate and two channels becomes 48 kHz mono: a tone keeps its
+// frequency and level across odd block sizes; rates out of range are refused.
+TEST(VoicePcmConverterTest, ResamplesAndDownmixes) {
+  for (int rate : {8000, 16000, 44100, 48000}) {
+    const auto mono = Tone(1000, 0.3, static_cast<size_t>(rate) * 2, rate);
+    std::vector<int16_t> stereo;
+    for (int16_t s : mono) {
+      stereo.push_back(s);
+      stereo.push_back(s);
+    }
+    VoicePcmConverter converter;
+    std::vector<int16_t> out;
+    for (size_t at = 0; at < mono.size(); at += 331) {
+      const size_t n = std::min<size_t>(331, mono.size() - at);
+      ASSERT_TRUE(converter.Convert(stereo.data() + 2 * at, n, rate, 2, &out));
+    }
+    EXPECT_NEAR(static_cast<double>(out.size()), 96000.0, 2.0) << rate;
+    EXPECT_NEAR(MeasureFrequency(out), 1000.0, 2.0) << rate;
+    EXPECT_NEAR(RmsDbfs(out), RmsDbfs(mono), 0.5) << rate;
+    // No step at block joins: neighbouring samples of a 1 kHz tone differ by < 1/7 of
+    // the amplitude at 48 kHz.
+    int max_step = 0;
+    for (size_t i = 1; i < out.size(); ++i) max_step = std::max(max_step, std::abs(out[i] - out[i - 1]));
+    EXPECT_LT(max_step, 0.3 * 32767 * 2 * M_PI * 1000 / 48000 * 1.1) << rate;
+  }
+  VoicePcmConverter converter;
+  std::vector<int16_t> out;
+  const int16_t pcm[4] = {};
+  EXPECT_FALSE(converter.Convert(pcm, 4, 96000, 1, &out));
+  EXPECT_FALSE(converter.Convert(pcm, 4, 16000, 3, &out));
+  EXPECT_TRUE(out.empty());
 }
 
 }  // namespace
