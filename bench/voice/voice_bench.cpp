@@ -23,6 +23,7 @@ using namespace tessarine;
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kFrame = kVoiceFrameSamples;
+constexpr double kPi = 3.14159265358979323846;
 
 std::vector<int16_t> Speechlike(size_t samples, uint32_t seed) {
   // Noise shaped by a slow envelope: bursts with pauses, like syllables.
@@ -31,7 +32,7 @@ std::vector<int16_t> Speechlike(size_t samples, uint32_t seed) {
   std::vector<int16_t> out(samples);
   double low = 0;
   for (size_t i = 0; i < samples; ++i) {
-    const double envelope = 0.5 + 0.5 * std::sin(2 * M_PI * 4.0 * i / 48000);
+    const double envelope = 0.5 + 0.5 * std::sin(2 * kPi * 4.0 * i / 48000);
     low += 0.2 * (noise(rng) - low);
     out[i] = static_cast<int16_t>(std::clamp(envelope * low * 32767 * 3, -32767.0, 32767.0));
   }

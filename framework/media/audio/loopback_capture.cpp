@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <audioclient.h>
-#include <functiondiscoverykeys_devpkey.h>
 #include <mmdeviceapi.h>
 
 #include <chrono>
@@ -16,6 +15,11 @@ namespace tessarine {
 namespace {
 
 constexpr REFERENCE_TIME kBufferDuration = 2000000;  // 200 ms, in 100 ns units
+
+// Defined here: the import libraries do not carry them.
+constexpr GUID kSubtypeIeeeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const PROPERTYKEY kDeviceFriendlyName = {
+    {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
 
 struct ComApartment {
   ComApartment() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
@@ -36,7 +40,7 @@ bool IsFloat(const WAVEFORMATEX* f) {
   if (f->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return true;
   if (f->wFormatTag != WAVE_FORMAT_EXTENSIBLE) return false;
   const auto* ext = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(f);
-  return ext->SubFormat == KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
+  return ext->SubFormat == kSubtypeIeeeFloat;
 }
 
 std::wstring FriendlyName(IMMDevice* device) {
@@ -46,7 +50,7 @@ std::wstring FriendlyName(IMMDevice* device) {
   PROPVARIANT value;
   PropVariantInit(&value);
   std::wstring name;
-  if (SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR) {
+  if (SUCCEEDED(store->GetValue(kDeviceFriendlyName, &value)) && value.vt == VT_LPWSTR) {
     name = value.pwszVal;
   }
   PropVariantClear(&value);

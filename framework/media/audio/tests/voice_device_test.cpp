@@ -67,6 +67,7 @@ WAVEFORMATEX Pcm(DWORD rate) {
 class VoiceDeviceTest : public FrameworkTest {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(FrameworkTest::SetUp());
     ASSERT_TRUE(fake_.loaded());
     ASSERT_NO_FATAL_FAILURE(StartWithRoot(logs_.path(), FakeQuietwellDirectory()));
   }

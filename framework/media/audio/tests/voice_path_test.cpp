@@ -126,8 +126,8 @@ TEST(VoicePathTest, MixerSumsStreams) {
   auto power_at = [&](double hz) {
     double re = 0, im = 0;
     for (size_t i = 48000; i < 96000; ++i) {
-      re += out[i] * std::cos(2 * M_PI * hz * i / 48000);
-      im += out[i] * std::sin(2 * M_PI * hz * i / 48000);
+      re += out[i] * std::cos(2 * kPi * hz * i / 48000);
+      im += out[i] * std::sin(2 * kPi * hz * i / 48000);
     }
     return std::sqrt(re * re + im * im) / 48000 / 32768 * 2;
   };
@@ -231,7 +231,7 @@ TEST(VoicePcmConverterTest, ResamplesAndDownmixes) {
     // the amplitude at 48 kHz.
     int max_step = 0;
     for (size_t i = 1; i < out.size(); ++i) max_step = std::max(max_step, std::abs(out[i] - out[i - 1]));
-    EXPECT_LT(max_step, 0.3 * 32767 * 2 * M_PI * 1000 / 48000 * 1.1) << rate;
+    EXPECT_LT(max_step, 0.3 * 32767 * 2 * kPi * 1000 / 48000 * 1.1) << rate;
   }
   VoicePcmConverter converter;
   std::vector<int16_t> out;

@@ -10,7 +10,7 @@ std::vector<int16_t> Tone(double hz, double amplitude, size_t samples, int rate,
   std::vector<int16_t> out(samples);
   for (size_t i = 0; i < samples; ++i) {
     const double t = static_cast<double>(i + phase_offset) / rate;
-    out[i] = static_cast<int16_t>(std::lround(amplitude * 32767.0 * std::sin(2 * M_PI * hz * t)));
+    out[i] = static_cast<int16_t>(std::lround(amplitude * 32767.0 * std::sin(2 * kPi * hz * t)));
   }
   return out;
 }
