@@ -42,7 +42,7 @@ void WriteStamp(uint8_t* y, int stride, int width, int height, const FrameStamp&
   for (int bit = 0; bit < kStampBits; ++bit) {
     const bool one = (bytes[bit / 8] >> (7 - bit % 8)) & 1;
     const int cx = (bit % per_row) * kStampCell;
-    const int cy = (bit / per_row) * kStampCell;
+    const int cy = height - rows * kStampCell + (bit / per_row) * kStampCell;
     for (int r = 0; r < kStampCell; ++r) {
       uint8_t* row = y + static_cast<size_t>(cy + r) * stride + cx;
       for (int c = 0; c < kStampCell; ++c) row[c] = one ? kWhite : kBlack;
@@ -57,7 +57,7 @@ std::optional<FrameStamp> ReadStamp(const uint8_t* y, int stride, int width, int
   uint8_t bytes[12] = {};
   for (int bit = 0; bit < kStampBits; ++bit) {
     const int cx = (bit % per_row) * kStampCell;
-    const int cy = (bit / per_row) * kStampCell;
+    const int cy = height - rows * kStampCell + (bit / per_row) * kStampCell;
     int sum = 0;
     for (int r = 2; r < kStampCell - 2; ++r) {  // the cell's centre: edges blur
       const uint8_t* row = y + static_cast<size_t>(cy + r) * stride + cx;

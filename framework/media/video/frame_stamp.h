@@ -1,5 +1,5 @@
-// A synthetic camera's stamp: frame number and capture time written into the top rows
-// of the luma plane as a strip of black and white 8x8 cells (one bit each, with a magic
+// A synthetic camera's stamp: frame number and capture time written into the bottom
+// rows of the luma plane as a strip of black and white 8x8 cells (one bit each, with a magic
 // byte and a checksum), big enough to survive H.264 compression. A receiver reads it
 // back from a decoded picture to measure glass-to-glass latency and to tell that the
 // picture is the sender's. Pure logic.

@@ -89,7 +89,11 @@ void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int fram
       force = true;
       keyframe_wanted_ = false;
     }
-    if (!encoder_->Encode(i420, capture_ms, force, &annexb, &keyframe) || annexb.empty()) return;
+    if (!have_base_) {
+      base_ms_ = capture_ms;
+      have_base_ = true;
+    }
+    if (!encoder_->Encode(i420, capture_ms - base_ms_, force, &annexb, &keyframe) || annexb.empty()) return;
     if (keyframe) {
       last_keyframe_ms_ = capture_ms;
       ++stats_.keyframes;

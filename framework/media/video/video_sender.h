@@ -60,6 +60,8 @@ class VideoSender {
   int target_bitrate_ = 0;
   int current_bitrate_ = 0;
   uint64_t last_keyframe_ms_ = 0;
+  bool have_base_ = false;
+  uint64_t base_ms_ = 0;  // the encoder's clock starts at the first picture
   VideoSenderStats stats_;
 };
 
