@@ -17,21 +17,19 @@
 #include <vector>
 
 #include "avcore/avcore.h"
-#include "connection_recorder.h"
 #include "frame_stamp.h"
 #include "framework_loader.h"
+#include "meeting_member.h"
 #include "meeting_server_control.h"
-#include "winhttp_client.h"
 
 namespace {
 
 using namespace connection_test;
+using media_test::kAliceToken;
+using media_test::kBobToken;
+using media_test::Member;
 using Clock = std::chrono::steady_clock;
 
-const char* const kAliceToken =
-    "001amO09ApRa327efOnYGPL7Rf+lLXEMGWt/iBpP9V+LG1rPrL1vmE66eEa3Suv5jTcFdS/MhMdc0hJjNx1O2bVlg==";
-const char* const kBobToken =
-    "001amO09ApRa327efOnYGPL7VCy/OlTIee+/25S3hXLa1eYhtPEZHhNKE9czwHVBRpv9ZZueJK7pWsE7J/6SSc1rg==";
 constexpr char kGroup[] = "video-room";
 
 std::wstring Env(const wchar_t* name) {
@@ -49,54 +47,6 @@ void Touch(const std::wstring& path) {
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-// A logged-in member of the group with its media network.
-struct Member {
-  FrameworkLoader& fw;
-  WinHttpClient http;
-  avcore::IKivConnection* conn = nullptr;
-  ConnectionRecorder* rec = nullptr;
-  avcore::IAudioDevice* audio = nullptr;
-  avcore::IVideoRenderManager* renders = nullptr;
-  avcore::IVncRenderManager* vnc = nullptr;
-  avcore::IAvNet* net = nullptr;
-
-  explicit Member(FrameworkLoader& f) : fw(f) {}
-  bool Join(const std::string& server, const std::string& user, const char* token) {
-    conn = fw.CreateConnection();
-    if (conn == nullptr) return false;
-    rec = new ConnectionRecorder(conn);
-    conn->SetListener(rec);
-    conn->AddBusiness(rec);
-    Event e;
-    if (conn->Login(server.c_str(), &http, "demo1", token, ("{" + user + "}").c_str(), "", user.c_str(), "windows",
-                    "", 1, 1) != S_OK ||
-        !rec->Wait("login", &e) || e.code != 0) {
-      return false;
-    }
-    if (conn->JoinGroup(kGroup) != 0 || !rec->Wait("join", &e) || e.code != 0) return false;
-    audio = static_cast<avcore::IAudioDevice*>(fw.Create(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice));
-    renders = static_cast<avcore::IVideoRenderManager*>(
-        fw.Create(avcore::CLSID_VideoRenderManager, avcore::IID_IVideoRenderManager));
-    vnc = static_cast<avcore::IVncRenderManager*>(fw.Create(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager));
-    net = static_cast<avcore::IAvNet*>(fw.Create(avcore::CLSID_AvNet, avcore::IID_IAvNet));
-    return audio && renders && vnc && net && net->Initialize(conn, audio, renders, vnc, 0) == S_OK;
-  }
-  ~Member() {
-    if (net) net->Release();
-    if (vnc) vnc->Release();
-    if (renders) renders->Release();
-    if (audio) audio->Release();
-    if (conn) {
-      conn->Logout();
-      conn->RemoveBusiness(rec);
-      conn->RemoveListener(rec);
-      rec->JoinTasks();
-      conn->Release();
-      delete rec;
-    }
-  }
-};
-
 // The publisher, run as a child process: publishes camera 0 as video "1" at 640x480,
 // 15 fps until <dir>\stop; <dir>\unpublish removes the source first.
 TEST(VideoPlaneChild, DISABLED_Publish) {
@@ -105,7 +55,7 @@ TEST(VideoPlaneChild, DISABLED_Publish) {
   FrameworkLoader fw;
   ASSERT_TRUE(fw.ok());
   Member alice(fw);
-  ASSERT_TRUE(alice.Join(Narrow(Env(L"VIDEO_PLANE_SERVER")), "alice", kAliceToken));
+  ASSERT_TRUE(alice.Join(Narrow(Env(L"VIDEO_PLANE_SERVER")), "alice", kAliceToken, kGroup));
   auto* camera = static_cast<avcore::IVideoDevice*>(fw.Create(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice));
   ASSERT_NE(camera, nullptr);
   avcore::VideoCaptureParam p{};
@@ -322,7 +272,7 @@ class VideoPlaneTest : public ::testing::Test {
 TEST_F(VideoPlaneTest, BobSeesAlicesCameraLiveUnderLossUntilSheUnpublishes) {
   ASSERT_TRUE(StartAlice()) << "the publishing process did not come up";
   Member bob(fw_);
-  ASSERT_TRUE(bob.Join(server_.address(), "bob", kBobToken));
+  ASSERT_TRUE(bob.Join(server_.address(), "bob", kBobToken, kGroup));
   HWND window = MakeWindow();
   Received received;
   const avcore::EventRecord events{avcore::kEventRecordVersion, &OnRenderEvent, 0, &received};
