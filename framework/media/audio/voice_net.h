@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "avcore/avcore.h"
-#include "media/transport/media_transport.h"
+#include "media_transport.h"
 
 namespace tessarine {
 

@@ -12,7 +12,7 @@
 #include "audio_source_port.h"
 #include "avcore/avcore.h"
 #include "com_object.h"
-#include "media/transport/media_transport.h"
+#include "media_transport.h"
 #include "voice_pcm_converter.h"
 #include "voice_stream_sender.h"
 
