@@ -20,7 +20,7 @@
 //   shot <path>                      -> shot <0|1> (the window's picture as a .bmp)
 //   record <path> <camera> | stoprecord <camera> -> record|stoprecord <result>
 //   mic | nomic                      -> mic|nomic <result>  (publish "appdef_mic")
-//   devicechange                     -> devicechange (posts the device-change message)
+//   cameras <n>                      -> cameras (the stand-in's camera count, then a device change)
 // Events: "event <type> <code>", "user <id> <0 joined|1 left>", "users <id>...",
 // "video <user> <video id> <state>", "audio <user> <audio id> <state>", "device <code>",
 // "task" (a task of the core reached the message window).
@@ -207,9 +207,11 @@ bool RunMedia(const std::string& command, std::istringstream& words, kiv::IKivEn
         Say("mic " + std::to_string(engine->StartPublishAudio("appdef_mic")));
     } else if (command == "nomic") {
         Say("nomic " + std::to_string(engine->StopPublishAudio("appdef_mic")));
-    } else if (command == "devicechange") {
+    } else if (command == "cameras") {
+        words >> a;
+        SetEnvironmentVariableA("TESSARINE_CAMERAS", a.c_str());
         PostMessageW(kiv::MsgWindow::Instance()->Window(), kiv::WM_KIV_DEVICE_CHANGED, 0, 0);
-        Say("devicechange");
+        Say("cameras");
     } else {
         return false;
     }
