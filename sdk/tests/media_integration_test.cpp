@@ -3,12 +3,15 @@
 // Run from the x64 tree with --host=<kiv_cp_test_host.exe> --out=<folder for kept files>.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -205,6 +208,138 @@ TEST_F(MediaIntegrationTest, CameraRemovedAndAddedAgain) {
     const Pixels again = ReadPixels(*bob);
     std::this_thread::sleep_for(500ms);
     EXPECT_NE(ReadPixels(*bob).checksum, again.checksum) << "capture did not resume";
+}
+
+namespace {
+
+// Starts the PulseAudio server of a simulated host; its PULSE_SERVER value, "" on failure.
+std::string StartPulseHost(const std::string& name) {
+    std::string server = RunShell("bash -c 'source " KIV_SOURCE_DIR "/scripts/session.sh >/dev/null 2>&1; "
+                                  "pulse_host_start " + name + "'");
+    while (!server.empty() && (server.back() == '\n' || server.back() == '\r')) server.pop_back();
+    return server;
+}
+
+// Runs a shell command with the PulseAudio variables of that host.
+std::string InPulseHost(const std::string& name, const std::string& command) {
+    return RunShell("bash -c 'source " KIV_SOURCE_DIR "/scripts/session.sh >/dev/null 2>&1; "
+                    "pulse_host_env " + name + " " + command + "'");
+}
+
+std::vector<std::pair<std::string, std::string>> PulseEnvironment(const std::string& server) {
+    const std::string dir = server.substr(std::strlen("unix:"), server.rfind('/') - std::strlen("unix:"));
+    return {{"PULSE_SERVER", server}, {"PULSE_RUNTIME_PATH", dir}, {"XDG_RUNTIME_DIR", dir}};
+}
+
+struct ToneMeasure {
+    double frequency = 0;  // spectral peak over the longest audible stretch
+    double rmsDb = -200;   // of the loudest second, gaps included
+    double audible = 0;    // share of 10 ms blocks above -50 dBFS in that recording
+    int longestGapMs = 0;  // after the first audible block
+};
+
+// Power of `f` Hz in 48 kHz samples (Goertzel).
+double PowerAt(const int16_t* samples, size_t count, double f) {
+    const double k = 2 * std::cos(2 * M_PI * f / 48000.0);
+    double s1 = 0, s2 = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double s0 = samples[i] + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// Frequency, level and gaps of 16-bit mono PCM at 48 kHz. The frequency is the strongest of
+// 900-1100 Hz (1 Hz steps) over the longest run of audible 10 ms blocks (at most 0.5 s).
+ToneMeasure MeasureTone(const std::vector<int16_t>& pcm) {
+    ToneMeasure m;
+    const size_t block = 480, second = 48000;
+    for (size_t start = 0; start + second <= pcm.size(); start += second / 4) {
+        double energy = 0;
+        for (size_t i = start; i < start + second; ++i) energy += static_cast<double>(pcm[i]) * pcm[i];
+        m.rmsDb = std::max(m.rmsDb, 10 * std::log10(energy / second / (32768.0 * 32768.0) + 1e-20));
+    }
+    size_t audibleBlocks = 0, blocks = 0, gap = 0, run = 0, bestRun = 0, bestEnd = 0;
+    bool started = false;
+    for (size_t start = 0; start + block <= pcm.size(); start += block, ++blocks) {
+        double energy = 0;
+        for (size_t i = start; i < start + block; ++i) energy += static_cast<double>(pcm[i]) * pcm[i];
+        const bool audible = energy / block > 100.0 * 100.0;
+        run = audible ? run + 1 : 0;
+        if (run > bestRun) {
+            bestRun = run;
+            bestEnd = start + block;
+        }
+        if (audible) {
+            ++audibleBlocks;
+            if (started) m.longestGapMs = std::max(m.longestGapMs, static_cast<int>(gap * 10));
+            started = true;
+            gap = 0;
+        } else if (started) {
+            ++gap;
+        }
+    }
+    const size_t length = std::min<size_t>(bestRun * block, 24000);
+    double strongest = 0;
+    for (int f = 900; length > 0 && f <= 1100; ++f) {
+        const double power = PowerAt(pcm.data() + bestEnd - length, length, f);
+        if (power > strongest) {
+            strongest = power;
+            m.frequency = f;
+        }
+    }
+    m.audible = blocks ? static_cast<double>(audibleBlocks) / blocks : 0;
+    return m;
+}
+
+}  // namespace
+
+// Alice's microphone, fed a 1 kHz tone in her own PulseAudio, is heard from Bob's speaker in
+// his: Bob receives her announced audio by himself and plays it.
+TEST_F(MediaIntegrationTest, MicrophoneHeardAtTheOtherHost) {
+    const std::string alicePulse = StartPulseHost("alice");
+    const std::string bobPulse = StartPulseHost("bob");
+    ASSERT_FALSE(alicePulse.empty());
+    ASSERT_FALSE(bobPulse.empty());
+    auto member = [&](const std::string& user, const std::string& pulse) {
+        auto host = std::make_unique<WineHost>(user, g_hostPath, PulseEnvironment(pulse));
+        EXPECT_TRUE(host->ExpectLine("ready", 30s)) << host->Transcript();
+        EXPECT_EQ(host->Call("init " + std::string(kiv_test::kTestApp) + " " + server.address(), 30s), 0);
+        EXPECT_EQ(host->Call("login " + kiv_test::MakeToken(user) + " " + user, 10s), 0);
+        EXPECT_TRUE(host->ExpectLine("event 3 0", 20s)) << host->Transcript();
+        EXPECT_EQ(host->Call("join voice-room", 10s), 0);
+        EXPECT_TRUE(host->ExpectLine("event 0 0", 20s)) << host->Transcript();
+        return host;
+    };
+    auto alice = member("alice", alicePulse);
+    auto bob = member("bob", bobPulse);
+    const std::string tone = g_outDir + "/tone_1k.wav";
+    RunShell("sox -n -r 48000 -c 1 -b 16 '" + tone + "' synth 8 sine 1000 vol 0.5 2>&1");
+    ASSERT_EQ(alice->Call("mic", 10s), 0) << alice->Transcript();
+    ASSERT_TRUE(bob->ExpectLine("audio alice appdef_mic 0", 20s)) << bob->Transcript();
+
+    const std::string recorded = g_outDir + "/bob_hears_alice.raw";
+    std::thread speaker([&] { InPulseHost("alice", "paplay --device=mic \"" + tone + "\""); });
+    std::this_thread::sleep_for(2s);
+    InPulseHost("bob", "timeout 4 parecord --device=speaker.monitor --raw --format=s16le --rate=48000 "
+                       "--channels=1 \"" + recorded + "\"");
+    speaker.join();
+
+    std::vector<int16_t> pcm;
+    if (FILE* file = std::fopen(recorded.c_str(), "rb")) {
+        int16_t block[4096];
+        size_t n = 0;
+        while ((n = std::fread(block, 2, 4096, file)) > 0) pcm.insert(pcm.end(), block, block + n);
+        std::fclose(file);
+    }
+    const ToneMeasure heard = MeasureTone(pcm);
+    // The tone was sent at amplitude 0.5: -9.0 dB full scale RMS.
+    std::printf("bob hears alice: %.1f Hz at %.1f dBFS RMS (sent 1000 Hz at -9.0 dBFS); audible %.0f %% of "
+                "10 ms blocks, longest gap %d ms; %zu samples\n",
+                heard.frequency, heard.rmsDb, heard.audible * 100, heard.longestGapMs, pcm.size());
+    EXPECT_NEAR(heard.frequency, 1000.0, 10.0);
+    EXPECT_NEAR(heard.rmsDb, -9.0, 3.0);
 }
 
 int main(int argc, char** argv) {
