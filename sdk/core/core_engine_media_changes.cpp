@@ -129,6 +129,7 @@ bool CoreEngine::ApplyVoiceReceiveRule(const char* operation, const std::string&
 }
 
 int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("SubscribeRemoteAudio");
         return ERR_NOT_LOGINED;
@@ -146,6 +147,7 @@ int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::strin
 }
 
 int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("UnSubscribeRemoteAudio");
         return ERR_NOT_LOGINED;
@@ -166,6 +168,7 @@ int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::str
 }
 
 int CoreEngine::UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("UnSubscribeRemoteVideo");
         return ERR_NOT_LOGINED;
