@@ -315,15 +315,35 @@ TEST_F(MediaIntegrationTest, MicrophoneHeardAtTheOtherHost) {
     auto alice = member("alice", alicePulse);
     auto bob = member("bob", bobPulse);
     const std::string tone = g_outDir + "/tone_1k.wav";
-    RunShell("sox -n -r 48000 -c 1 -b 16 '" + tone + "' synth 8 sine 1000 vol 0.5 2>&1");
+    RunShell("sox -n -r 48000 -c 1 -b 16 '" + tone + "' synth 14 sine 1000 vol 0.5 2>&1");
     ASSERT_EQ(alice->Call("mic", 10s), 0) << alice->Transcript();
     ASSERT_TRUE(bob->ExpectLine("audio alice appdef_mic 0", 20s)) << bob->Transcript();
+    ASSERT_EQ(bob->Call("rawaudio alice appdef_mic", 10s), 0) << bob->Transcript();
 
     const std::string recorded = g_outDir + "/bob_hears_alice.raw";
     std::thread speaker([&] { InPulseHost("alice", "paplay --device=mic \"" + tone + "\""); });
     std::this_thread::sleep_for(2s);
     InPulseHost("bob", "timeout 4 parecord --device=speaker.monitor --raw --format=s16le --rate=48000 "
                        "--channels=1 \"" + recorded + "\"");
+
+    // The raw-audio observer got the same tone decoded to 16 kHz.
+    bob->Send("rawstats");
+    std::string line;
+    ASSERT_TRUE(bob->Expect([](const std::string& l) { return StartsWith(l, "rawstats "); }, 10s, &line));
+    int frames = 0, rate = 0, strongest = 0;
+    long bytes = 0;
+    std::sscanf(line.c_str(), "rawstats %d %d %ld %d", &frames, &rate, &bytes, &strongest);
+    std::printf("bob's raw-audio observer: %d frames, %ld bytes (%.1f s at 16 kHz), rate field %d, tone %d Hz\n",
+                frames, bytes, bytes / 32000.0, rate, strongest);
+    EXPECT_GT(frames, 50);
+    EXPECT_NEAR(strongest, 1000, 10);
+
+    // Muted at Bob, Alice's tone no longer comes out of his speaker.
+    const std::string muted = g_outDir + "/bob_muted_alice.raw";
+    ASSERT_EQ(bob->Call("mute alice appdef_mic 1", 10s), 0) << bob->Transcript();
+    std::this_thread::sleep_for(1s);
+    InPulseHost("bob", "timeout 2 parecord --device=speaker.monitor --raw --format=s16le --rate=48000 "
+                       "--channels=1 \"" + muted + "\"");
     speaker.join();
 
     std::vector<int16_t> pcm;
@@ -340,6 +360,20 @@ TEST_F(MediaIntegrationTest, MicrophoneHeardAtTheOtherHost) {
                 heard.frequency, heard.rmsDb, heard.audible * 100, heard.longestGapMs, pcm.size());
     EXPECT_NEAR(heard.frequency, 1000.0, 10.0);
     EXPECT_NEAR(heard.rmsDb, -9.0, 3.0);
+
+    std::vector<int16_t> quiet;
+    if (FILE* file = std::fopen(muted.c_str(), "rb")) {
+        int16_t block[4096];
+        size_t n = 0;
+        while ((n = std::fread(block, 2, 4096, file)) > 0) quiet.insert(quiet.end(), block, block + n);
+        std::fclose(file);
+    }
+    double energy = 0;
+    for (int16_t v : quiet) energy += static_cast<double>(v) * v;
+    const double mutedDb = quiet.empty() ? -200 : 10 * std::log10(energy / quiet.size() / (32768.0 * 32768.0) + 1e-20);
+    std::printf("bob's speaker with alice muted: %.1f dBFS RMS over %zu samples\n", mutedDb, quiet.size());
+    EXPECT_GT(quiet.size(), 48000u);
+    EXPECT_LT(mutedDb, -50.0);
 }
 
 int main(int argc, char** argv) {
