@@ -241,9 +241,9 @@ void CAEC::UpdateDelay(AECFrame* frame) {
   delay_line_->ReadAligned(aligned_ref_);
 
   // 6. Delay detection against this frame's and the two-frames-old microphone.
-  const int total_flag = delay_estimate_pcm(frame->mic, latest_ref_, total_detector_.get());
+  const int total_flag = delay_estimate_pcm(latest_ref_, frame->mic, total_detector_.get());
   const int aligned_flag =
-      delay_estimate_pcm(mic_history_[mic_history_slot_], aligned_ref_, aligned_detector_.get());
+      delay_estimate_pcm(aligned_ref_, mic_history_[mic_history_slot_], aligned_detector_.get());
   std::memcpy(mic_history_[mic_history_slot_], frame->mic, sizeof(mic_history_[0]));
   mic_history_slot_ ^= 1;
 

@@ -26,12 +26,17 @@ struct Knot {
   double y;
 };
 
-// The shape to follow; the zero crossing near 480 is forced by the condition for d = 2.
+// The shape to follow: the window's characteristic values. Forcing zeros at 3360, 4320
+// and 4800 instead (an earlier design) reconstructs as well (64.7 dB on white noise, the
+// int16 limit) but removes less echo: 17.8 dB against 19.5 dB for a partitioned filter on
+// white noise through a fixed two-tap echo path; the characteristic values interpolated
+// without the projection below keep them exactly but reconstruct to 36.4 dB only. After
+// the projection the window passes within 0.03 of the values at 3360, 4320 and 5759.
 constexpr Knot kKnots[] = {
     {0, -0.05463},    {480, 0.0},        {960, 0.227248},  {1440, 0.619908},
     {1920, 0.89224},  {2054, 0.907996},  {2400, 0.805716}, {2880, 0.424815},
-    {3360, 0.0},      {3840, -0.101363}, {4320, 0.0},      {4800, -0.001662},
-    {5280, 0.0},      {5759, -0.005092},
+    {3360, 0.048626}, {3840, -0.101363}, {4320, -0.063904}, {4800, -0.001662},
+    {5759, -0.005092},
 };
 constexpr int kKnotCount = sizeof(kKnots) / sizeof(kKnots[0]);
 

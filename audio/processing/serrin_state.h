@@ -106,6 +106,8 @@ struct SerrinState {
   int32_t headphone_escalation;
   int32_t echo_hint;
   int32_t mode23_frames;
+  int32_t reference_countdown;  // frames the far-end floor waits after a delay change
+  int32_t voter_delay_seen;
   int32_t echo_count_short;    // echo-after-canceller detections, 150-frame period
   int32_t echo_count_long;     // likewise, 1500-frame period
   int32_t echo_flag;
@@ -126,6 +128,8 @@ struct SerrinState {
   float reference_power[kSpectralBins];
   float mic_power[kSpectralBins];
   float error_power[kSpectralBins];
+  float expected_power[kSpectralBins];  // echo estimate plus noise floor
+  float residual_power[kSpectralBins];  // power of the channel after the filter
   float noise_magnitudes[kSpectralBins];
   float ratios[kSpectralBins + 1];  // per-bin ratios, then the recent-echo flag
   float echo_peaks[kSerrinChannels][kSpectralBins];
