@@ -275,8 +275,8 @@ constexpr int kVoteFrames = 12;
 constexpr int kMinVotes = 4;
 constexpr int32_t kMaxDelay = 20;
 // Fit of a lag: coherence summed over the twelve bins (12 at most).
-constexpr float kVoterLagMargin = 1.25f;
-constexpr float kVoterMinFit = 6.0f;
+constexpr float kVoterLagMargin = 2.0f;
+constexpr float kVoterMinFit = 8.0f;
 
 void UpdateFit(const SerrinComplex* mic, FrameDelayVoter* v) {
   for (int i = 0; i < kDelayRingValues; ++i) {
@@ -313,7 +313,9 @@ int frame_delay_best_fit(const FrameDelayVoter* v) {
   // than none, and a frame without a clear fit gives no vote.
   if (v->fit[best] < kVoterLagMargin * v->fit[0]) best = 0;
   if (v->fit[best] < kVoterMinFit) return -1;
-  return best;
+  // The echo's envelope peaks after its onset: a prediction from eight partitions that
+  // starts one frame before the best lag keeps the onset in the filter's first partition.
+  return best > 0 ? best - 1 : 0;
 }
 
 void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum,

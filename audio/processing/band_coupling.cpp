@@ -35,6 +35,14 @@ void coupling_trackers_init(CouplingState* c) {
 void echo_path_record_init(EchoPathRecord* r) {
   std::memset(r, 0, sizeof(*r));
   coupling_trackers_init(&r->coupling);
+  echo_gains_reset(r);
+}
+
+void echo_gains_reset(EchoPathRecord* r) {
+  // Learnt down from an echo as loud as the far end.
+  for (float& g : r->echo_gain) g = 1.0f;
+  for (float& g : r->echo_gain_bin) g = 1.0f;
+  for (float& g : r->residual_gain_bin) g = 1.0f;
 }
 
 int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBands],

@@ -31,7 +31,9 @@ struct EchoPathBody {
   float band_levels[37];           // band levels for the crest measure
   float near_level[kSpectralBins]; // per-bin near-end level, gates the filter adaptation
   float echo_path_sum;             // echo estimate energy of the last frame (bins 20..119)
-  float echo_gain[6];              // smoothed echo-to-far-end power ratio per band
+  float echo_gain[6];              // echo power over the far-end envelope, per band
+  float echo_gain_bin[kSpectralBins];      // the same per bin
+  float residual_gain_bin[kSpectralBins];  // what the filter leaves over the envelope, per bin
 };
 constexpr int kEchoPathRecordBytes = 19216;
 struct EchoPathRecord : EchoPathBody {
@@ -40,6 +42,8 @@ struct EchoPathRecord : EchoPathBody {
 static_assert(sizeof(EchoPathRecord) == kEchoPathRecordBytes, "block B of the state file");
 
 void echo_path_record_init(EchoPathRecord* r);
+// Echo gains back to an echo as loud as the far end (after the reference moved).
+void echo_gains_reset(EchoPathRecord* r);
 
 // Returns 2 while the far end has been active in band 1 for at most 100 frames, else the
 // number of (band >= 1, reference) pairs updated.
@@ -57,7 +61,7 @@ struct ResidualState {
 };
 
 // Residual-echo threshold and the low-band leak factor (chosen by the echo bench).
-constexpr float kResidualThreshold = 4.0f;
+constexpr float kResidualThreshold = 2.0f;
 constexpr float kResidualLowLeak = 0.5f;
 
 void residual_state_init(ResidualState* r);

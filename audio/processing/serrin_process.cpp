@@ -25,15 +25,19 @@ constexpr int kGainBlock = 96;
 // the smoothing and clamp of the per-band echo gains, the echo fraction that counts as
 // residual in the suppression ratio and the double-talk margin of the residual measure.
 constexpr float kNearLevelScale = 0.01f;
-constexpr float kEchoGainSmoothing = 0.1f;
+constexpr float kFarEnvelopeDecay = 0.8f;
+constexpr float kEchoGainFall = 0.02f;
+constexpr float kEchoGainRise = 0.02f;
+constexpr int32_t kDoubleTalkHold = 5;
+constexpr float kAfterFilterMargin = 8.0f;
+constexpr float kDoubleTalkMargin = 4.0f;  // microphone over expected echo and noise
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
-constexpr float kResidualBandWeight = 8.0f;
+constexpr float kResidualBandWeight = 1.0f;
 constexpr float kEchoPeakThreshold = 1e8f;
 constexpr float kEchoPeakFactor = 2.0f;
 constexpr int32_t kReferenceSettleFrames = 10;
-constexpr float kConvergedRatio = 10.0f;  // 10 dB of echo removed by the filter
 constexpr int32_t kHoldCounterMax = 100;
 // Scaling the reference spectrum by 10 after a loud echo frame toggles with the echo
 // level and leaves the filter's history at two scales; measured with the echo bench.
@@ -67,16 +71,41 @@ const SerrinChannel* FindMicChannel(SerrinChannel* const* channels) {
 constexpr int kBandFirst[6] = {2, 13, 25, 61, 141, 281};
 constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 
-// Echo gain per band (echo estimate over far-end power), smoothed while the far end is
-// loud; it is the channel's residual floor that scales the adaptation gate.
+// Expected echo: the far end's per-bin envelope (a decaying peak that spans the echo's
+// reverberation) times the echo gain of its band. The gain is learnt on echo-only frames,
+// falling fast and rising slowly, so that double talk does not teach it; it also scales
+// the filter's adaptation gate as the channel's residual floor.
 void UpdateEchoGains(SerrinState* s, int32_t c) {
-  if (s->far_loud_hold != kLoudHold) return;
   EchoPathRecord& path = s->echo_path[c];
+  // Learnt where the measure found no near end (not where the echo hint forced mode 2).
+  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 &&
+                     s->residual.residual_flag == 0 && s->residual_after.residual_flag == 0;
+  float far_band[6] = {}, echo_band[6] = {};
+  for (int k = 2; k < kSpectralBins; ++k) {
+    // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
+    float p = Power(s->reference_spectrum[k]);
+    p = std::fmax(p, Power(s->reference_spectrum[k - 1]));
+    if (k + 1 < kSpectralBins) p = std::fmax(p, Power(s->reference_spectrum[k + 1]));
+    float& env = s->far_envelope[k];
+    env = p > kFarEnvelopeDecay * env ? p : kFarEnvelopeDecay * env;
+    float& gain = path.echo_gain_bin[k];
+    if (learn && env > 0.0f) {
+      const float g = s->mic_power[k] / env;
+      gain += (g < gain ? kEchoGainFall : kEchoGainRise) * (g - gain);
+    }
+    s->expected_echo[k] = gain * env;
+    float& left = path.residual_gain_bin[k];
+    if (learn && env > 0.0f) {
+      const float g = s->error_power[k] / env;
+      left += (g < left ? kEchoGainFall : kEchoGainRise) * (g - left);
+    }
+    s->expected_residual[k] = left * env;
+    const int b = echo_band_of_bin(k);
+    far_band[b] += env;
+    echo_band[b] += s->expected_echo[k];
+  }
   for (int b = 0; b < 6; ++b) {
-    const float far = s->filter.band_far[b];
-    if (far <= 0.0f) continue;
-    const float gain = s->filter.band_echo[c][b] / far;
-    path.echo_gain[b] += kEchoGainSmoothing * (gain - path.echo_gain[b]);
+    path.echo_gain[b] = far_band[b] > 0.0f ? echo_band[b] / far_band[b] : path.echo_gain[b];
     float floor = path.echo_gain[b];
     if (floor < kResidualFloorMin) floor = kResidualFloorMin;
     if (floor > kResidualFloorMax) floor = kResidualFloorMax;
@@ -257,8 +286,10 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   float r = m / (e + 0.001f);
   if (r < 0.707f) r = 0.707f;
   s->echo_ratio = r;
-  // The hold counter rises with frames of echo only that the filter clearly reduces.
-  if (s->echo_mode == 2 && r > kConvergedRatio && s->hold_counter < kHoldCounterMax) {
+  // The hold counter rises with frames of loud echo only that the learnt echo gains
+  // explain (until then the delay estimator's echo hint forces full suppression).
+  if (s->echo_mode == 2 && s->far_loud_hold == kLoudHold && s->residual.residual_flag == 0 &&
+      s->hold_counter < kHoldCounterMax) {
     ++s->hold_counter;
   }
   if (r > config->erle_ratio_max) config->erle_ratio_max = r;
@@ -293,13 +324,27 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
 // a loud far end.
 void EchoMode(SerrinState* s) {
   const int32_t sel = s->selected_channel;
-  const float* echo = s->filter.echo_power[sel];
   const float* floor = s->spectral_floor[sel].floor;
-  for (int k = 0; k < kSpectralBins; ++k) s->expected_power[k] = echo[k] + floor[k];
+  for (int k = 0; k < kSpectralBins; ++k) {
+    s->expected_power[k] = (s->expected_echo[k] + floor[k]) * (kDoubleTalkMargin / 8.0f);
+  }
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
-  residual_echo_measure(s->mic_power, echo, s->expected_power, kWeights, &s->residual);
-  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
+  residual_echo_measure(s->mic_power, s->expected_echo, s->expected_power, kWeights, &s->residual);
+  // The same on what the filter left: near speech stands out more there, but the filter's
+  // own misses do too; double talk needs both.
+  for (int k = 0; k < kSpectralBins; ++k) {
+    s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kAfterFilterMargin / 8.0f);
+  }
+  residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights,
+                        &s->residual_after);
+  const bool near_end = s->residual.residual_flag != 0 && s->residual_after.residual_flag != 0;
+  if (near_end) {
+    s->double_talk_hold = kDoubleTalkHold;
+  } else if (s->double_talk_hold > 0) {
+    --s->double_talk_hold;
+  }
+  int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
   if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
   s->echo_mode = mode;
@@ -343,7 +388,7 @@ void Headphone(SerrinState* s, SerrinConfig* config) {
 int StrengthType(int32_t mode, int32_t double_talk) {
   if (!double_talk) return mode;
   if (mode == 1) return 5;
-  if (mode == 3) return 4;
+  if (mode == 3) return 5;
   return mode;
 }
 
@@ -553,8 +598,10 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
   }
   const int32_t voter_delay = s->delay_records[0].voter.delay;
   if (voter_delay != s->voter_delay_seen) {
+    // The reference moved against the echo: the learnt echo gains start over.
     s->voter_delay_seen = voter_delay;
     s->reference_countdown = kReferenceSettleFrames;
+    for (EchoPathRecord& path : s->echo_path) echo_gains_reset(&path);
   }
   if (s->reference_countdown > 0) {
     --s->reference_countdown;
