@@ -32,23 +32,28 @@ SerrinComplex Mul(const SerrinComplex& a, const SerrinComplex& b) {
   return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
-// Step of one bin: history X (newest first through `slot`), filters a and b.
-struct BinStep {
-  const SerrinComplex* history;
-  int partitions;
-  int newest;
-  const SerrinComplex& X(int j) const {
-    return history[(newest - j + partitions) % partitions];
+// Slots of a group's history ring, newest first.
+void SlotOrder(int newest, int partitions, int* order) {
+  for (int j = 0; j < partitions; ++j) {
+    const int slot = newest - j;
+    order[j] = slot < 0 ? slot + partitions : slot;
   }
-};
+}
 
 }  // namespace
 
 int echo_band_of_bin(int k) {
-  for (int b = 0; b < kEchoBandCount; ++b) {
-    if (k <= kBandEdges[b]) return b;
-  }
-  return kEchoBandCount - 1;
+  static const struct Table {
+    uint8_t band[kSpectralBins];
+    Table() {
+      int b = 0;
+      for (int i = 0; i < kSpectralBins; ++i) {
+        while (b < kEchoBandCount - 1 && i > kBandEdges[b]) ++b;
+        band[i] = static_cast<uint8_t>(b);
+      }
+    }
+  } table;
+  return k >= 0 && k < kSpectralBins ? table.band[k] : kEchoBandCount - 1;
 }
 
 void echo_filter_init(EchoFilterState* f) {
@@ -94,15 +99,17 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
     const int base = GroupTapBase(g);
     const int end = p.end < bins ? p.end : bins;
     const float c = p.smoothing;
+    int order[13];
+    SlotOrder(f->history_index[g], p.partitions, order);
     for (int k = p.first; k < end; ++k) {
       const int at = base + (k - p.first) * p.partitions;
-      const BinStep h{f->history + at, p.partitions, f->history_index[g]};
+      const SerrinComplex* hist = f->history + at;
       SerrinComplex* a = f->filter_a[channel] + at;
       SerrinComplex* b = f->filter_b[channel] + at;
       float far_power = 0.0f;
       SerrinComplex ea_est{0.0f, 0.0f}, eb_est{0.0f, 0.0f};
       for (int j = 0; j < p.partitions; ++j) {
-        const SerrinComplex& x = h.X(j);
+        const SerrinComplex& x = hist[order[j]];
         far_power += Power(x);
         const SerrinComplex pa = Mul(a[j], x);
         const SerrinComplex pb = Mul(b[j], x);
@@ -164,7 +171,7 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
         const float mu = kStep / (far_power + kRegularisation);
         const SerrinComplex me{mu * e.re, mu * e.im};
         for (int j = 0; j < p.partitions; ++j) {
-          const SerrinComplex& x = h.X(j);
+          const SerrinComplex& x = hist[order[j]];
           // A += mu e conj(X)
           a[j].re += me.re * x.re + me.im * x.im;
           a[j].im += me.im * x.re - me.re * x.im;
@@ -204,13 +211,19 @@ float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
     const float m = std::sqrt(Power(cross)) + 0.01f;
     z[k] = {cross.re / m, cross.im / m};
   }
+  // Correlation sums of the sixteen slopes of either sign: the phasor of each bin turns
+  // by one slope unit per step.
   float best = -1e30f;
   int best_s = 0;
   for (int s = -kSlopeSteps; s <= kSlopeSteps; ++s) {
+    const double step_re = std::cos(s * kSlopeUnit), step_im = std::sin(s * kSlopeUnit);
+    double rot_re = std::cos(2 * s * kSlopeUnit), rot_im = std::sin(2 * s * kSlopeUnit);
     double sum = 0.0;
     for (int k = 2; k < kDriftBins; ++k) {
-      const double th = s * kSlopeUnit * k;
-      sum += z[k].re * std::cos(th) + z[k].im * std::sin(th);
+      sum += z[k].re * rot_re + z[k].im * rot_im;
+      const double re = rot_re * step_re - rot_im * step_im;
+      rot_im = rot_re * step_im + rot_im * step_re;
+      rot_re = re;
     }
     if (sum > best) {
       best = static_cast<float>(sum);
@@ -229,6 +242,7 @@ float clock_drift_fixed_shape(float c) {
 }
 
 void clock_drift_estimate(const float* floors, int echo_mode, int warm_up, EchoFilterState* f) {
+  if (echo_mode != 2) return;
   float best = 0.0f;
   const float c = clock_drift_slope(f->drift_mic, f->drift_pred_a, f->drift_pred_b, floors, &best);
   if (best < kMinCorrelation || echo_mode != 2) return;

@@ -24,15 +24,14 @@ constexpr float kCeilings[5] = {0.0f, 0.41f, 0.51f, 0.64f, 0.8f};
 
 int BandTop(int b) { return kBandEdges[b] < kActivityTop ? kBandEdges[b] : kActivityTop; }
 
-// Centred moving count of active bins: clears bins in [first, last] with fewer than
-// `need` active bins within +-half.
-void ClearSparse(const uint8_t* active, int first, int last, int half, int need, float* out) {
+// Centred moving count of active bins (from the prefix count `before`, before[i] = active
+// bins below i): clears bins in [first, last] with fewer than `need` active bins within
+// +-half.
+void ClearSparse(const int* before, int first, int last, int half, int need, float* out) {
   for (int k = first; k <= last; ++k) {
-    int count = 0;
     const int lo = k - half < 0 ? 0 : k - half;
     const int hi = k + half >= kSpectralBins ? kSpectralBins - 1 : k + half;
-    for (int i = lo; i <= hi; ++i) count += active[i];
-    if (count < need) out[k] = 0.0f;
+    if (before[hi + 1] - before[lo] < need) out[k] = 0.0f;
   }
 }
 
@@ -81,7 +80,7 @@ void echo_activity_update(const float* residual_power, const float* thresholds,
   const SerrinConfig* config = serrin_config();
   float total = 0.0f, q = 0.0f;
   float band_sum[6] = {};
-  uint8_t active[kSpectralBins] = {};
+  int before[kSpectralBins + 1];
   std::memset(output, 0, sizeof(float) * kSpectralBins);
   int k = 2;
   for (int b = 0; b < 6; ++b) {
@@ -101,10 +100,11 @@ void echo_activity_update(const float* residual_power, const float* thresholds,
   float margin = band_sum[1] - high * config->high_band_factor;
   if (margin < 0.0f) margin = 0.0f;
 
-  for (int i = 0; i < kSpectralBins; ++i) active[i] = output[i] > 0.0f ? 1 : 0;
-  ClearSparse(active, 24, 159, 8, 12, output);
-  ClearSparse(active, 160, 319, 16, 16, output);
-  ClearSparse(active, 320, 479, 33, 33, output);
+  before[0] = 0;
+  for (int i = 0; i < kSpectralBins; ++i) before[i + 1] = before[i] + (output[i] > 0.0f ? 1 : 0);
+  ClearSparse(before, 24, 159, 8, 12, output);
+  ClearSparse(before, 160, 319, 16, 16, output);
+  ClearSparse(before, 320, 479, 33, 33, output);
 
   a->energy_low = total > 4668.0f ? 1 : 0;
   a->energy_high = total > 8558.0f ? 1 : 0;
@@ -184,6 +184,10 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
   }
   spectrum[0] = spectrum[1] = {0.0f, 0.0f};
   if (bins > kGainCurveEnd) bins = kGainCurveEnd;
+  // Prefix sums of the ratios for the windowed means.
+  static thread_local double prefix[kGainCurveEnd + 1];
+  prefix[0] = 0.0;
+  for (int i = 0; i < kGainCurveEnd; ++i) prefix[i + 1] = prefix[i] + ratios[i];
   for (int g = 0; g < kGainCurveRows; ++g) {
     const GainCurveRow& row = curve[g];
     const int first = kCurveGroupEdges[g];
@@ -194,9 +198,8 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
         // Mean over a centred window of `width` bins.
         const int lo = k - row.width / 2 < 0 ? 0 : k - row.width / 2;
         const int hi = lo + row.width > kGainCurveEnd ? kGainCurveEnd : lo + row.width;
-        float sum = 0.0f;
-        for (int i = lo; i < hi; ++i) sum += ratios[i];
-        r = ratios[k] == 0.0f ? 0.0f : sum / static_cast<float>(hi - lo);
+        const double sum = prefix[hi] - prefix[lo];
+        r = ratios[k] == 0.0f ? 0.0f : static_cast<float>(sum / (hi - lo));
       }
       float& smoothed = s->ratios[k];
       smoothed = r > smoothed ? r : smoothed + (r - smoothed) * s->release;
