@@ -128,7 +128,8 @@ TEST_F(Wrapper, SilenceSpeechAndEcho) {
   int16_t zeros[960] = {};
   for (int i = 0; i < 50; ++i) {
     ASSERT_EQ(f.Run(aec.get(), zeros), 0);
-    for (int16_t v : f.out) ASSERT_EQ(v, 0);
+    // Silent start, then at most comfort noise at the start floor (below -54 dBFS).
+    for (int16_t v : f.out) ASSERT_LE(std::abs(static_cast<int>(v)), i < 25 ? 0 : 64);
   }
   for (int i = 0; i < frames; ++i) ASSERT_EQ(f.Run(aec.get(), &near[960 * i]), 0);
   EXPECT_GT(Energy(f.out, 960), 0.0);
