@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "aec_platform.h"
-#include "aec_state_record.h"
+#include "aec_state_reader.h"
 #include "audio_lib_log.h"
 #include "echo_canceller.h"
 
@@ -30,28 +30,6 @@ struct FileCloser {
   }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
-
-int64_t FileSize(FILE* f) {
-  if (std::fseek(f, 0, SEEK_END) != 0) return -1;
-  const long size = std::ftell(f);
-  return size < 0 ? -1 : static_cast<int64_t>(size);
-}
-
-int32_t ReadVersion(FILE* f) {
-  uint8_t b[4];
-  if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(b, 1, 4, f) != 4) {
-    return kAecStateUnreadableVersion;
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                              (static_cast<uint32_t>(b[2]) << 16) |
-                              (static_cast<uint32_t>(b[3]) << 24));
-}
-
-bool ReadRecord(FILE* f, int64_t index, uint8_t* record) {
-  const long at = static_cast<long>(kAecStateHeaderBytes + index * kAecStateRecordBytes);
-  return std::fseek(f, at, SEEK_SET) == 0 &&
-         std::fread(record, 1, kAecStateRecordBytes, f) == kAecStateRecordBytes;
-}
 
 bool WriteVersion(FILE* f) {
   const uint8_t b[4] = {static_cast<uint8_t>(kAecStateVersion & 0xFF),
@@ -97,12 +75,12 @@ bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int
   int64_t replace = -1;
   float old_erle = 0.0f;
   if (old) {
-    const int64_t size = FileSize(old.get());
-    const int32_t version = ReadVersion(old.get());
+    const int64_t size = aec_state_file_size(old.get());
+    const int32_t version = aec_state_file_version(old.get());
     if (size >= 0 && aec_state_check(version, size) == AecStateFileCheck::kOk) {
       kept = aec_state_record_count(size);
       for (int64_t i = 0; i < kept; ++i) {
-        if (!ReadRecord(old.get(), i, record.get())) continue;
+        if (!aec_state_read_record(old.get(), i, record.get())) continue;
         if (!aec_state_record_matches(record.get(), mic_name, speaker_name)) continue;
         old_erle = aec_state_record_values(record.get()).erle;
         if (!(erle > old_erle - kErleMargin)) return false;
@@ -121,7 +99,7 @@ bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int
         if (i == replace) {
           written = std::fwrite(fresh.get(), 1, kAecStateRecordBytes, out.get()) ==
                     kAecStateRecordBytes;
-        } else if (ReadRecord(old.get(), i, record.get())) {
+        } else if (aec_state_read_record(old.get(), i, record.get())) {
           written = std::fwrite(record.get(), 1, kAecStateRecordBytes, out.get()) ==
                     kAecStateRecordBytes;
         }
@@ -163,45 +141,37 @@ int CAEC::RestoreAECDataFromFile(const char* mic_name, const char* speaker_name,
   const std::wstring path = StatePath(data_folder_);
   File f(aec_open_wide(path, "rb"));
   if (!f) return 0;
-  const int64_t file_size = FileSize(f.get());
-  const int64_t size = file_size - static_cast<int64_t>(kAecStateHeaderBytes);
-  if (file_size < 0 || size <= 0) {
-    AudioLibLog("error: RestoreAECDataFromFile() | bad data file has been detected. size %d \n",
-                static_cast<int>(size < 0 ? 0 : size));
-    return 0;
-  }
-  const int32_t version = ReadVersion(f.get());
-  if (aec_state_check(version, file_size) != AecStateFileCheck::kOk) {
-    AudioLibLog(
-        "error: old file vserion or wrong size, file version %d cur version %d, file size %d, "
-        "return \n",
-        version, kAecStateVersion, static_cast<int>(size));
-    return 0;
-  }
-  std::unique_ptr<uint8_t[]> record(new (std::nothrow) uint8_t[kAecStateRecordBytes]);
-  if (!record) return 0;
-  const int64_t count = aec_state_record_count(file_size);
-  for (int64_t i = 0; i < count; ++i) {
-    if (!ReadRecord(f.get(), i, record.get())) continue;
-    if (!aec_state_record_matches(record.get(), mic_name, speaker_name)) continue;
-    if (!aec_state_record_valid(record.get())) {
+  const AecStateReadResult r = aec_state_read(f.get(), mic_name, speaker_name, state_.get());
+  switch (r.outcome) {
+    case AecStateRead::kTooShort:
+      AudioLibLog("error: RestoreAECDataFromFile() | bad data file has been detected. size %d \n",
+                  static_cast<int>(r.body_bytes));
+      return 0;
+    case AecStateRead::kBadLayout:
+      AudioLibLog(
+          "error: old file vserion or wrong size, file version %d cur version %d, file size %d, "
+          "return \n",
+          r.version, kAecStateVersion, static_cast<int>(r.body_bytes));
+      return 0;
+    case AecStateRead::kDamaged:
       AudioLibLog("error: RestoreAECDataFromFile() | damaged record, defaults kept \n");
       return 0;
-    }
-    aec_state_apply_record(record.get(), state_.get());
-    AecStateValues v = aec_state_record_values(record.get());
-    if (v.buffer_delay < kMinRestoredDelay || v.buffer_delay > kMaxDelay) v.buffer_delay = kDefaultDelay;
-    delay_line_->SetBufferDelay(v.buffer_delay);
-    if (erle != nullptr) *erle = v.erle;
-    if (mic_volume != nullptr) *mic_volume = v.mic_volume;
-    if (boost_level != nullptr) *boost_level = v.boost;
-    resample_reset(delay_line_.get());
-    restored_ = 1;
-    AudioLibLog(
-        "Saved AEC data has been restored from file, buffer delay %d, volume %d, boost %f, max "
-        "ERLE %f, version is %d, file %s \n",
-        v.buffer_delay, v.mic_volume, v.boost, v.erle, version, aec_path_to_ansi(path).c_str());
-    return 1;
+    case AecStateRead::kNoRecord:
+      return 0;
+    case AecStateRead::kRestored:
+      break;
   }
-  return 0;
+  AecStateValues v = r.values;
+  if (v.buffer_delay < kMinRestoredDelay || v.buffer_delay > kMaxDelay) v.buffer_delay = kDefaultDelay;
+  delay_line_->SetBufferDelay(v.buffer_delay);
+  if (erle != nullptr) *erle = v.erle;
+  if (mic_volume != nullptr) *mic_volume = v.mic_volume;
+  if (boost_level != nullptr) *boost_level = v.boost;
+  resample_reset(delay_line_.get());
+  restored_ = 1;
+  AudioLibLog(
+      "Saved AEC data has been restored from file, buffer delay %d, volume %d, boost %f, max "
+      "ERLE %f, version is %d, file %s \n",
+      v.buffer_delay, v.mic_volume, v.boost, v.erle, r.version, aec_path_to_ansi(path).c_str());
+  return 1;
 }

@@ -26,6 +26,7 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/rnnoise_pass.cpp
   ${_serrin}/echo_canceller.cpp
   ${_serrin}/aec_state_record.cpp
+  ${_serrin}/aec_state_reader.cpp
   ${_serrin}/aec_state_file.cpp)
 if(WIN32)
   target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_win.cpp)
@@ -45,6 +46,7 @@ foreach(_t
     serrin_process
     aec_delay_line
     rnnoise_pass
-    echo_canceller)
+    echo_canceller
+    aec_state_file)
   kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
