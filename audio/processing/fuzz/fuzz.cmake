@@ -11,7 +11,8 @@ set(_sf_sources
   ${_sf_dir}/fuzz/state_file_fuzzer.cpp
   ${_sf_dir}/aec_state_reader.cpp
   ${_sf_dir}/aec_state_record.cpp
-  ${_sf_dir}/adaptive_echo_filter.cpp)
+  ${_sf_dir}/adaptive_echo_filter.cpp
+  ${_sf_dir}/min_statistics.cpp)
 file(GLOB _sf_headers ${_sf_dir}/*.h)
 set(_sf_bin ${CMAKE_BINARY_DIR}/bin/aec_state_file_fuzzer)
 
