@@ -86,9 +86,12 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
 // predictions and the microphone over the lowest 152 bins, as the last filter step left
 // them. floors: the channel's per-bin noise floor.
 void clock_drift_estimate(const float* floors, int echo_mode, int warm_up, EchoFilterState* f);
-// Slope value C of the last estimate (0 when no correction was possible); for tests.
+// Slope value C (1.875 per sixteenth of a sample that the microphone leads the better
+// prediction by) over bins 2..151, with the best correlation sum and the number of bins
+// whose echo is well above the floor; exposed for tests.
 float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
-                        const SerrinComplex* pred_b, const float* floors, float* best_sum);
+                        const SerrinComplex* pred_b, const float* floors, float* best_sum,
+                        int* bins_used);
 
 // The shaped correction of the fixed mode for a slope value C (before the 0.000003 step).
 float clock_drift_fixed_shape(float c);

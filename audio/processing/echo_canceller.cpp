@@ -26,7 +26,13 @@ DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_de
                                              float buffer_delay) {
   DelayTrackDecision d{false, false, 0};
   const bool total_bad = total_count > 0 && !(total_delay >= 0.0f && total_delay < 20.0f);
-  const bool aligned_bad = aligned_count > 0 && !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
+  // An aligned delay out of range because the echo lies more than four frames behind the
+  // buffer is what the shift below mends; resetting instead would never let a long echo
+  // delay (above about 240 ms) be tracked.
+  const bool shift_coming = total_count > 0 && aligned_count > 0 && !total_bad &&
+                            total_delay - buffer_delay > 4.0f;
+  const bool aligned_bad = aligned_count > 0 && !shift_coming &&
+                           !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
   const bool buffer_behind = total_count > 0 && buffer_delay >= total_delay;
   if (total_bad || aligned_bad || buffer_behind) {
     d.reset = true;
@@ -292,6 +298,8 @@ void CAEC::UpdateDelay(AECFrame* frame) {
     if (decision.shift != 0) {
       delay_line_->ShiftFrames(decision.shift);
       delay_changed_age_ = 500;
+      // The reference moved against the echo: the core's learnt echo gains start over.
+      for (EchoPathRecord& path : state_->echo_path) echo_gains_reset(&path);
     }
     AudioLibLog(
         "AudioCore: TotalDelay=%f DelayBeforeAudioCore=%f BufferDelay=%f nEstimatedDelta=%d\n", t,

@@ -188,6 +188,13 @@ TEST(DelayTracking, Decisions) {
   d = aec_decide_delay_tracking(5, 6.0f, 0, 0.0f, 2.0f);  // only one estimate: nothing moves
   EXPECT_FALSE(d.reset);
   EXPECT_FALSE(d.adjust);
+  // A 250 ms echo behind a 40 ms buffer: the aligned detector sees 12.5 frames, out of its
+  // range, but the shift of 10 frames mends that instead of a reset.
+  d = aec_decide_delay_tracking(10, 13.5f, 10, 12.5f, 2.0f);
+  EXPECT_FALSE(d.reset);
+  EXPECT_EQ(d.shift, 9);
+  // Out of range without a shift to come still resets.
+  EXPECT_TRUE(aec_decide_delay_tracking(10, 5.0f, 10, 12.5f, 2.0f).reset);
 }
 
 // Verifies the far-end activity detector: quiet stays inactive, a loud onset is active.

@@ -25,6 +25,7 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/aec_delay_line.cpp
   ${_serrin}/rnnoise_pass.cpp
   ${_serrin}/echo_canceller.cpp
+  ${_serrin}/aec_frame.cpp
   ${_serrin}/aec_state_record.cpp
   ${_serrin}/aec_state_reader.cpp
   ${_serrin}/aec_state_file.cpp)
