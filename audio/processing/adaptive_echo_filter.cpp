@@ -148,9 +148,11 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
       // Divergence control: clear a filter far worse than no filter, copy a clearly
       // better one over the other.
       bool copied_into_a = false;
+      bool cleared_a = false;
       if (pa > kDivergence * pm) {
         std::memset(a, 0, sizeof(SerrinComplex) * p.partitions);
         pm = pa = pb = 0.0f;
+        cleared_a = true;
       } else if (pm > kDivergence * pa && pb > kCopyMargin * pa) {
         pm = pa = pb = 0.0f;
         std::memcpy(b, a, sizeof(SerrinComplex) * p.partitions);
@@ -167,7 +169,10 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
       // Adaptation of A (normalised LMS) where the far end is well above the near end.
       const float near = echo_path != nullptr ? echo_path->near_level[k] : 0.0f;
       if (far_power * residual_floors[band] > weight * near) {
-        const SerrinComplex& e = copied_into_a ? eb : ea;
+        // The error of the filter as it now stands: of B's copy, of the cleared filter
+        // (the microphone itself: adapting a cleared filter with the diverged error would
+        // throw it straight back), or of A.
+        const SerrinComplex& e = copied_into_a ? eb : (cleared_a ? y : ea);
         const float mu = kStep / (far_power + kRegularisation);
         const SerrinComplex me{mu * e.re, mu * e.im};
         for (int j = 0; j < p.partitions; ++j) {

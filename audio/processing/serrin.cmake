@@ -48,6 +48,8 @@ foreach(_t
     aec_delay_line
     rnnoise_pass
     echo_canceller
-    aec_state_file)
+    aec_state_file
+    min_statistics
+    adaptive_echo_filter)
   kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
