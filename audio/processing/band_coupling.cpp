@@ -51,6 +51,7 @@ int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBa
                     const float (*ref_energies)[kCouplingBands], CouplingState* c) {
   int updated = 0;
   float sum = 0.0f;
+  const bool warming_up = c->far_frames <= 100;  // as counted before this frame
   for (int b = 0; b < kCouplingBands; ++b) {
     const float x = mic_bands[b];
     sum += x;
@@ -88,7 +89,7 @@ int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBa
     }
   }
   c->band_sum = sum;
-  return c->far_frames <= 100 ? 2 : updated;
+  return warming_up ? 2 : updated;
 }
 
 void residual_state_init(ResidualState* r) {

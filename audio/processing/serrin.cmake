@@ -50,6 +50,10 @@ foreach(_t
     echo_canceller
     aec_state_file
     min_statistics
-    adaptive_echo_filter)
+    adaptive_echo_filter
+    suppression_gain
+    band_coupling
+    echo_delay_estimator
+    residual_crest)
   kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
