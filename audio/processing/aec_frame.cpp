@@ -5,7 +5,7 @@ AECFrame aec_frame_make(const AecFrameInputs& in, AecFrameResults* results) {
   results->seed = in.voice ? 1 : 0;
   AECFrame f{};
   f.mic = in.mic;
-  f.bytes = kAecFrameBytes;
+  f.bytes = in.mic_bytes;
   f.mic2 = in.mic2;
   f.mic2_bytes = in.second_mic_on ? kAecFrameBytes : 0;
   f.clock_ratio = 1.0f;

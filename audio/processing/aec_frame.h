@@ -14,6 +14,7 @@ struct AecFrameInputs {
   bool noise_suppression;   // the ANS switch
   int16_t* out;             // the processed frame (960)
   int16_t* side;            // a zeroed scratch frame (960)
+  int32_t mic_bytes = kAecFrameBytes;  // the captured frame's size (another is refused)
 };
 
 // The words the canceller writes back.

@@ -1,5 +1,7 @@
 #include "echo_canceller.h"
 
+#include "aec_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -29,34 +31,16 @@ struct CoreFrame {
   int16_t mic2[960] = {};
   int16_t out[960] = {};
   int16_t side[960] = {};
-  int32_t seed = 0;
-  float mic_floor = 0.0f;
-  float mic2_floor = 0.0f;
-  int32_t echo = 0;
-  uint8_t dt = 0;
-  AECFrame frame{};
+  AecFrameResults results;
+  AECFrame frame;
 
-  explicit CoreFrame(int32_t ans) {
-    frame.mic = mic;
-    frame.bytes = 1920;
-    frame.mic2 = mic2;
-    frame.mic2_bytes = 0;
-    frame.clock_ratio = 1.0f;
-    frame.word9 = 15.0f;
-    frame.out = out;
-    frame.side = side;
-    frame.seed = &seed;
-    frame.mic_floor = &mic_floor;
-    frame.mic2_floor = &mic2_floor;
-    frame.echo = &echo;
-    frame.double_talk = &dt;
-    frame.word17 = 1;
-    frame.noise_suppression = ans;
-  }
+  explicit CoreFrame(int32_t ans)
+      : frame(aec_frame_make(AecFrameInputs{mic, mic2, false, false, ans != 0, out, side},
+                             &results)) {}
   int Run(CAEC* aec, const int16_t* samples) {
     std::memcpy(mic, samples, sizeof(mic));
-    echo = 0;
-    dt = 0;
+    results.echo = 0;
+    results.double_talk = 0;
     return aec->Process(&frame);
   }
 };
@@ -142,7 +126,7 @@ TEST_F(Wrapper, SilenceSpeechAndEcho) {
     ASSERT_EQ(f.Run(aec.get(), &echo[960 * i]), 0);
   }
   EXPECT_EQ(aec->FrameCount(), 50 + 2 * frames);
-  EXPECT_EQ(f.mic_floor, 0.0f);  // the last 50 frames held the quiet start of the echo
+  EXPECT_EQ(f.results.mic_floor, 0.0f);  // the last 50 frames held the quiet start of the echo
 }
 
 // Verifies that the RNNoise pass runs with the ANS switch and is skipped in music mode.
