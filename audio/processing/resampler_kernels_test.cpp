@@ -174,8 +174,12 @@ TEST(ResamplerKernelsTest, SharedTablesFollowTheirLayout) {
   const int16_t row0[16] = {26,    -261, -882,  1138,  -1683, 2251, -2749, 3116,
                             29597, 2995, -2700, 2229, -1674, 1137, -886,  -257};
   for (int t = 0; t < 16; ++t) EXPECT_EQ(c.up[0][t], row0[t]) << t;
-  // The designed neighbour rows peak on the centre taps like it.
-  EXPECT_GT(c.up[1][8], 28000);
+  // The designed rows peak on the centre taps like it.
+  for (int k = 1; k < 160; ++k) {
+    int peak = 0;
+    for (int t = 1; t < 16; ++t) peak = c.up[k][t] > c.up[k][peak] ? t : peak;
+    EXPECT_TRUE(peak == 7 || peak == 8) << k;
+  }
 }
 
 // Verifies that the table families live exactly as long as their users.
