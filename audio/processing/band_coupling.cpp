@@ -172,7 +172,7 @@ void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const*
   const int target = mix->target;
   if (source == target) return;
   const float c = 1.0f - d;
-  static thread_local float m[kSpectralBins], o[kSpectralBins];
+  float m[kSpectralBins], o[kSpectralBins];
   const int end = 12 + 16 * kMixGroups;
   MixRatios(spectra[target], floors[target], m);
   MixRatios(spectra[source], floors[source], o);

@@ -185,7 +185,7 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
   spectrum[0] = spectrum[1] = {0.0f, 0.0f};
   if (bins > kGainCurveEnd) bins = kGainCurveEnd;
   // Prefix sums of the ratios for the windowed means.
-  static thread_local double prefix[kGainCurveEnd + 1];
+  double prefix[kGainCurveEnd + 1];
   prefix[0] = 0.0;
   for (int i = 0; i < kGainCurveEnd; ++i) prefix[i + 1] = prefix[i] + ratios[i];
   for (int g = 0; g < kGainCurveRows; ++g) {

@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   auto reset = Proc<decltype(&ResetRealAudioEngine)>(dll, "ResetRealAudioEngine");
   auto config = Proc<decltype(&SetRealAudioConfig)>(dll, "SetRealAudioConfig");
   auto set_log = Proc<decltype(&RealAudioSetLogCallback)>(dll, "RealAudioSetLogCallback");
-  if (!open || !close || !reset || !config || !set_log) return 1;
+  auto dump = Proc<decltype(&RealAudioSetDumpFile)>(dll, "RealAudioSetDumpFile");
+  if (!open || !close || !reset || !config || !set_log || !dump) return 1;
   set_log(&NoLog);
   if (open(&Capture, &Render) != 0) {
     std::fprintf(stderr, "no audio devices\n");
@@ -92,10 +93,14 @@ int main(int argc, char** argv) {
   }
   config(processing ? 1 : 0, processing ? 1 : 0);
   reset();
+  // With QUIETWELL_ECHO_DUMPS set, the canceller's inputs and outputs go to the folder.
+  const char* dumps = std::getenv("QUIETWELL_ECHO_DUMPS");
+  if (dumps != nullptr && processing) dump(1, dumps);
   Sleep(2000);  // the capture side delivers nothing for about a second after the start
   g_playing = true;
   Sleep(static_cast<DWORD>((settle_s + measure_s) * 1000.0));
   g_playing = false;
+  if (dumps != nullptr && processing) dump(0, nullptr);
   close();
   FreeLibrary(dll);
 
