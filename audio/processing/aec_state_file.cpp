@@ -15,7 +15,9 @@
 namespace {
 
 constexpr int32_t kDefaultDelay = 1920;
-constexpr int32_t kMinSavedDelay = 1920;
+// The same range on both sides: a delay of 960..1919 that the tracking set up was once
+// saved as 1920 and so restored a frame away from the filter it was saved with.
+constexpr int32_t kMinSavedDelay = 960;
 constexpr int32_t kMinRestoredDelay = 960;
 constexpr int32_t kMaxDelay = 13440;
 constexpr int32_t kMaxMicVolume = 80;

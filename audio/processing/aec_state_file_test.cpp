@@ -219,6 +219,19 @@ TEST_F(StateFile, RestoredDelayIsClamped) {
   EXPECT_EQ(aec->DelayLine()->CurrentDelay(), 13440);
 }
 
+// Verifies that a save keeps the delay the tracking set up (one frame here), which the
+// restore accepts, so that the filter comes back at the alignment it learnt.
+TEST_F(StateFile, SavedDelayIsTheDelayInUse) {
+  std::unique_ptr<CAEC> aec = NewAec();
+  aec->DelayLine()->ShiftFrames(-1);  // 1920 - 960
+  ASSERT_EQ(aec->DelayLine()->CurrentDelay(), 960);
+  ASSERT_TRUE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  EXPECT_EQ(aec_state_record_values(FileBytes().data() + 4).buffer_delay, 960);
+  std::unique_ptr<CAEC> next = NewAec();
+  ASSERT_EQ(next->RestoreAECDataFromFile("Mic", "Spk", nullptr, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(next->DelayLine()->CurrentDelay(), 960);
+}
+
 // Verifies that a save that cannot write its new file leaves the good file untouched.
 TEST_F(StateFile, FailedWriteKeepsTheGoodFile) {
   std::unique_ptr<CAEC> aec = NewAec();
