@@ -298,8 +298,10 @@ void CAEC::UpdateDelay(AECFrame* frame) {
     if (decision.shift != 0) {
       delay_line_->ShiftFrames(decision.shift);
       delay_changed_age_ = 500;
-      // The reference moved against the echo: the core's learnt echo gains start over.
+      // The reference moved against the echo: the core's learnt echo gains start over,
+      // and its frame delay voter votes again from no delay.
       for (EchoPathRecord& path : state_->echo_path) echo_gains_reset(&path);
+      for (DelayRecord& record : state_->delay_records) record.voter = FrameDelayVoter{};
     }
     AudioLibLog(
         "AudioCore: TotalDelay=%f DelayBeforeAudioCore=%f BufferDelay=%f nEstimatedDelta=%d\n", t,
