@@ -282,14 +282,15 @@ int main(int argc, char** argv) {
       },
       10.0);
   // With processing the captured tone is echo, which the echo canceller removes before the
-  // capture callback: after two seconds of tone, the last second of captured frames lies
-  // 25 dB or more below the tone.
+  // capture callback: after four seconds of tone (the delay line may have been reset on
+  // the way when the device threads ran unevenly), the last second of captured frames
+  // lies 25 dB or more below the tone.
   if (processing) {
     const size_t start = g_captured.size() / 960;
     WaitFor([&] {
       std::lock_guard<std::mutex> lock(g_capture_mutex);
-      return g_frame_times.size() >= start + 100;
-    }, 10.0);
+      return g_frame_times.size() >= start + 200;
+    }, 15.0);
     std::lock_guard<std::mutex> lock(g_capture_mutex);
     const size_t n = std::min<size_t>(g_captured.size(), 50 * 960);
     const double left = n > 0 ? Rms(&g_captured[g_captured.size() - n], static_cast<int>(n)) : 1e9;
