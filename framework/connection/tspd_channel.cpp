@@ -159,7 +159,7 @@ void TspdChannel::OnMessage(int id, const rapidjson::Value& body) {
     CallReceiver(r.media_id, Attach());
   } else if (id == kiv_proto::kTspdData) {
     kiv_proto::TspdData d;
-    if (!kiv_proto::DecodeTspdData(body, &d)) {
+    if (!kiv_proto::DecodeTspdData(body, &d, kiv_proto::kMaxTspdDeliveryBytes)) {
       FW_LOG("tspd: malformed data message dropped");
       return;
     }
