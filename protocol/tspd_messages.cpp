@@ -56,9 +56,7 @@ rapidjson::Document EncodeTspdRefused(const TspdRefused& m) {
   return d;
 }
 
-bool DecodeTspdMedia(const rapidjson::Value& body, std::string* media_id) {
-  return ReadMediaId(body, media_id);
-}
+bool DecodeTspdMedia(const rapidjson::Value& body, std::string* media_id) { return ReadMediaId(body, media_id); }
 
 bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult* out) {
   return ReadMediaId(body, &out->media_id) && GetInt(body, "result", &out->result);
@@ -70,8 +68,7 @@ bool DecodeTspdData(const rapidjson::Value& body, TspdData* out, size_t max_data
 }
 
 bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out) {
-  return ReadMediaId(body, &out->media_id) && GetInt(body, "code", &out->code) &&
-         GetString(body, "msg", &out->msg);
+  return ReadMediaId(body, &out->media_id) && GetInt(body, "code", &out->code) && GetString(body, "msg", &out->msg);
 }
 
 }  // namespace kiv_proto

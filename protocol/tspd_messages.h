@@ -55,8 +55,7 @@ rapidjson::Document EncodeTspdRefused(const TspdRefused& m);
 // bytes; data is within `max_data` bytes and holds no NUL byte.
 [[nodiscard]] bool DecodeTspdMedia(const rapidjson::Value& body, std::string* media_id);
 [[nodiscard]] bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult* out);
-[[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out,
-                                  size_t max_data = kMaxTspdDataBytes);
+[[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out, size_t max_data = kMaxTspdDataBytes);
 [[nodiscard]] bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out);
 
 }  // namespace kiv_proto

@@ -18,15 +18,18 @@ using Clock = std::chrono::steady_clock;
 // cleared every thousandth, so that the kept state stays bounded.
 std::string Update(int i) {
   const std::string n = std::to_string(i);
-  if (i % 1000 == 999) return R"({"id":30200,"cli_seq_id":)" + n + R"(,"edit_id":1,"type":"page","page":{"pid":0,"action":3}})";
+  if (i % 1000 == 999)
+    return R"({"id":30200,"cli_seq_id":)" + n + R"(,"edit_id":1,"type":"page","page":{"pid":0,"action":3}})";
   if (i % 1000 == 0) {
-    return R"({"id":31002,"cli_seq_id":)" + n + R"(,"edit_id":1,"type":"curve","curve":{"pid":0,"gid":9000000,)"
+    return R"({"id":31002,"cli_seq_id":)" + n +
+           R"(,"edit_id":1,"type":"curve","curve":{"pid":0,"gid":9000000,)"
            R"("action":1,"graph":2,"brush_size":3,"color":1,"points":[[0,0]]}})";
   }
   if (i % 10 == 9) {
-    return R"({"id":31002,"cli_seq_id":)" + n + R"(,"edit_id":1,"type":"curve","curve":{"pid":0,"gid":9000000,)"
-           R"("action":2,"graph":2,"brush_size":3,"color":4278190335,"points":[[)" + std::to_string(i % 1280) +
-           R"(,40],[41,42],[43,44]]}})";
+    return R"({"id":31002,"cli_seq_id":)" + n +
+           R"(,"edit_id":1,"type":"curve","curve":{"pid":0,"gid":9000000,)"
+           R"("action":2,"graph":2,"brush_size":3,"color":4278190335,"points":[[)" +
+           std::to_string(i % 1280) + R"(,40],[41,42],[43,44]]}})";
   }
   return R"({"id":31000,"cli_seq_id":)" + n + R"(,"edit_id":1,"type":"line","line":{"pid":0,"gid":)" +
          std::to_string(i % 400) + R"(,"action":1,"graph":1,"brush_size":6,"color":4294901760,"x1":)" +
@@ -62,8 +65,9 @@ int main() {
     for (size_t i = 0; i < meeting.log.size() && i < 5; ++i) std::fprintf(stderr, "  %s\n", meeting.log[i].c_str());
     return 1;
   }
-  std::printf("board server: %d updates to one board, 2 subscribers: %.0f updates/s (%.2f us each), "
-              "kept state %zu bytes in %zu graphs\n",
-              kUpdates, kUpdates / seconds, seconds * 1e6 / kUpdates, state->state_bytes(), state->graph_count());
+  std::printf(
+      "board server: %d updates to one board, 2 subscribers: %.0f updates/s (%.2f us each), "
+      "kept state %zu bytes in %zu graphs\n",
+      kUpdates, kUpdates / seconds, seconds * 1e6 / kUpdates, state->state_bytes(), state->graph_count());
   return 0;
 }

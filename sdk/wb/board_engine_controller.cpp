@@ -15,12 +15,10 @@ std::atomic<BoardControllerFactory> g_factory{nullptr};
 }  // namespace
 
 std::unique_ptr<IBoardController> MakeBoardController() {
-    BoardControllerFactory factory = g_factory.load();
-    return factory ? factory() : MakeDefault();
+  BoardControllerFactory factory = g_factory.load();
+  return factory ? factory() : MakeDefault();
 }
 
-BoardControllerFactory SetBoardControllerFactory(BoardControllerFactory factory) {
-    return g_factory.exchange(factory);
-}
+BoardControllerFactory SetBoardControllerFactory(BoardControllerFactory factory) { return g_factory.exchange(factory); }
 
 }  // namespace kiv_wb

@@ -6,13 +6,13 @@
 namespace kiv_wb {
 
 struct BoardInfo {
-    int boardType = 0;  // 1 document board
-    std::string boardName;
-    std::string filePath;
-    std::string convertFilePath;
-    int width = 0;
-    int height = 0;
-    int pageCount = 0;
+  int boardType = 0;  // 1 document board
+  std::string boardName;
+  std::string filePath;
+  std::string convertFilePath;
+  int width = 0;
+  int height = 0;
+  int pageCount = 0;
 };
 
 }  // namespace kiv_wb

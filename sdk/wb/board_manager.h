@@ -12,27 +12,27 @@
 namespace kiv_wb {
 
 struct WhiteBoardItem {
-    std::string boardId;  // empty until the board engine sets it
-    std::unique_ptr<IBoardController> controller;
+  std::string boardId;  // empty until the board engine sets it
+  std::unique_ptr<IBoardController> controller;
 };
 
 class BoardManager {
-public:
-    BoardManager() = default;
-    BoardManager(const BoardManager&) = delete;
-    BoardManager& operator=(const BoardManager&) = delete;
+ public:
+  BoardManager() = default;
+  BoardManager(const BoardManager&) = delete;
+  BoardManager& operator=(const BoardManager&) = delete;
 
-    // The board's item, made (with a fresh controller) when there is none.
-    WhiteBoardItem* Create(const std::string& boardId);
-    WhiteBoardItem* Find(const std::string& boardId);
-    void Delete(const std::string& boardId);
-    size_t Count();
+  // The board's item, made (with a fresh controller) when there is none.
+  WhiteBoardItem* Create(const std::string& boardId);
+  WhiteBoardItem* Find(const std::string& boardId);
+  void Delete(const std::string& boardId);
+  size_t Count();
 
-private:
-    WhiteBoardItem* FindLocked(const std::string& boardId);
+ private:
+  WhiteBoardItem* FindLocked(const std::string& boardId);
 
-    ZORVANTE::WLock m_lock;  // guards m_items
-    std::vector<std::unique_ptr<WhiteBoardItem>> m_items;  // creation order
+  ZORVANTE::WLock m_lock;                                // guards m_items
+  std::vector<std::unique_ptr<WhiteBoardItem>> m_items;  // creation order
 };
 
 }  // namespace kiv_wb

@@ -228,8 +228,8 @@ void BoardBusiness::SendOnStream(ClientId to, const std::string& board_id, const
 }
 
 void BoardBusiness::Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why) {
-  Log(from, "board data for " + (board_id.empty() ? std::string("?") : board_id) + " refused (" +
-                std::to_string(code) + "): " + why);
+  Log(from, "board data for " + (board_id.empty() ? std::string("?") : board_id) + " refused (" + std::to_string(code) +
+                "): " + why);
   server_.SendBusiness(from.id, EncodeTspdRefused({board_id.empty() ? std::string("?") : board_id, code, why}));
 }
 

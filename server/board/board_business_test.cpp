@@ -109,7 +109,8 @@ TEST_F(BoardBusinessTest, RelayNumbersAndRequests) {
   m.Stream(b, one, R"({"id":30001})");
   m.Stream(a, one, R"({"id":30001})");
   m.Stream(b, one, R"({"id":30001})");
-  EXPECT_THAT(m.StreamTexts(b), ElementsAre(one + R"( {"id":30002,"edit_id":1})", one + R"( {"id":30002,"edit_id":1})"));
+  EXPECT_THAT(m.StreamTexts(b),
+              ElementsAre(one + R"( {"id":30002,"edit_id":1})", one + R"( {"id":30002,"edit_id":1})"));
   EXPECT_THAT(m.StreamTexts(a), ElementsAre(one + R"( {"id":30002,"edit_id":2})"));
 
   const ClientId late = m.Member("carol", "room1");
@@ -237,8 +238,9 @@ TEST(BoardBusinessLarge, FullStateNearTheLimitIsDelivered) {
   for (char c : quotes) escaped += std::string("\\") + c;
   int sent = 0;
   for (int gid = 1; gid <= 40; ++gid) {
-    m.Stream(a, "wb-1", R"({"id":31006,"type":"text","text":{"pid":0,"gid":)" + std::to_string(gid) +
-                            R"(,"action":1,"text":")" + escaped + R"(","font":"Arial"}})");
+    m.Stream(a, "wb-1",
+             R"({"id":31006,"type":"text","text":{"pid":0,"gid":)" + std::to_string(gid) + R"(,"action":1,"text":")" +
+                 escaped + R"(","font":"Arial"}})");
     ++sent;
   }
   m.Take(a);

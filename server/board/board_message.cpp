@@ -14,12 +14,18 @@ namespace {
 
 const char* UpdateType(int id) {
   switch (id) {
-    case kBoardPageUpdate: return "page";
-    case kBoardMoveUpdate: return "gmov";
-    case kBoardLineUpdate: return "line";
-    case kBoardCurveUpdate: return "curve";
-    case kBoardTextUpdate: return "text";
-    default: return nullptr;
+    case kBoardPageUpdate:
+      return "page";
+    case kBoardMoveUpdate:
+      return "gmov";
+    case kBoardLineUpdate:
+      return "line";
+    case kBoardCurveUpdate:
+      return "curve";
+    case kBoardTextUpdate:
+      return "text";
+    default:
+      return nullptr;
   }
 }
 
@@ -59,12 +65,18 @@ bool DepthWithin(std::string_view text, size_t max_depth) {
 
 const char* BoardReadErrorText(BoardReadError error) {
   switch (error) {
-    case BoardReadError::kNone: return "ok";
-    case BoardReadError::kTooLarge: return "board message too large";
-    case BoardReadError::kBadJson: return "board message is not a JSON object";
-    case BoardReadError::kNoId: return "board message without an integer id";
-    case BoardReadError::kUnknownId: return "board message id not accepted";
-    case BoardReadError::kBadUpdate: return "board update without a matching type and body";
+    case BoardReadError::kNone:
+      return "ok";
+    case BoardReadError::kTooLarge:
+      return "board message too large";
+    case BoardReadError::kBadJson:
+      return "board message is not a JSON object";
+    case BoardReadError::kNoId:
+      return "board message without an integer id";
+    case BoardReadError::kUnknownId:
+      return "board message id not accepted";
+    case BoardReadError::kBadUpdate:
+      return "board update without a matching type and body";
   }
   return "?";
 }
@@ -104,10 +116,11 @@ bool ReadCreateBoardRequest(const rapidjson::Value& body, CreateBoardRequest* ou
     return false;
   };
   if (!GetInt(body, "cli_seq_id", &out->cli_seq_id)) return fail("cli_seq_id missing");
-  if (!ReadText(body, "board_name", kMaxBoardNameBytes, &out->board_name)) return fail("board_name missing or too long");
+  if (!ReadText(body, "board_name", kMaxBoardNameBytes, &out->board_name))
+    return fail("board_name missing or too long");
   if (!GetInt(body, "board_type", &out->board_type)) return fail("board_type missing");
-  if (!GetInt(body, "width", &out->width) || !GetInt(body, "height", &out->height) ||
-      out->width < 1 || out->height < 1 || out->width > kMaxBoardSide || out->height > kMaxBoardSide) {
+  if (!GetInt(body, "width", &out->width) || !GetInt(body, "height", &out->height) || out->width < 1 ||
+      out->height < 1 || out->width > kMaxBoardSide || out->height > kMaxBoardSide) {
     return fail("board size missing or out of range");
   }
   if (!GetInt(body, "page", &out->page) || out->page < 1 || out->page > kMaxBoardPages) {
@@ -115,9 +128,8 @@ bool ReadCreateBoardRequest(const rapidjson::Value& body, CreateBoardRequest* ou
   }
   out->file_path.clear();
   out->convert_file_path.clear();
-  if (out->board_type != 0 &&
-      (!ReadText(body, "file_path", kMaxBoardPathBytes, &out->file_path) ||
-       !ReadText(body, "convert_file_path", kMaxBoardPathBytes, &out->convert_file_path))) {
+  if (out->board_type != 0 && (!ReadText(body, "file_path", kMaxBoardPathBytes, &out->file_path) ||
+                               !ReadText(body, "convert_file_path", kMaxBoardPathBytes, &out->convert_file_path))) {
     return fail("document paths missing or too long");
   }
   return true;

@@ -32,18 +32,18 @@ constexpr int kMaxBoardPages = 1000;
 
 enum class BoardReadError {
   kNone,
-  kTooLarge,     // longer than kMaxBoardUpdateBytes
-  kBadJson,      // not one JSON object
-  kNoId,         // "id" missing or not an integer
-  kUnknownId,    // an id the service does not take from a client
-  kBadUpdate,    // "type" missing, not matching the id, or its body not an object
+  kTooLarge,   // longer than kMaxBoardUpdateBytes
+  kBadJson,    // not one JSON object
+  kNoId,       // "id" missing or not an integer
+  kUnknownId,  // an id the service does not take from a client
+  kBadUpdate,  // "type" missing, not matching the id, or its body not an object
 };
 const char* BoardReadErrorText(BoardReadError error);
 
 // One board message as a client sent it.
 struct BoardMessage {
   int id = 0;
-  std::string type;       // update body name ("line", "curve", "text", "page", "gmov")
+  std::string type;         // update body name ("line", "curve", "text", "page", "gmov")
   rapidjson::Document doc;  // the whole message
   const rapidjson::Value& body() const { return doc[type.c_str()]; }
 };
@@ -68,8 +68,7 @@ struct CreateBoardRequest {
 };
 
 // false with a reason when a member is missing, of another type or out of range.
-[[nodiscard]] bool ReadCreateBoardRequest(const rapidjson::Value& body, CreateBoardRequest* out,
-                                          std::string* reason);
+[[nodiscard]] bool ReadCreateBoardRequest(const rapidjson::Value& body, CreateBoardRequest* out, std::string* reason);
 // 19002 {"board_id"}.
 [[nodiscard]] bool ReadCloseBoardRequest(const rapidjson::Value& body, std::string* board_id);
 

@@ -37,7 +37,8 @@ TEST(BoardMessage, RefusesMalformedAndForeignMessages) {
   EXPECT_EQ(Read(R"({"id":31000,"type":"curve","curve":{}})"), BoardReadError::kBadUpdate);
   EXPECT_EQ(Read(R"({"id":31000,"type":"line","line":5})"), BoardReadError::kBadUpdate);
   EXPECT_EQ(Read(R"({"id":31000,"type":"line"})"), BoardReadError::kBadUpdate);
-  const std::string big = R"({"id":31000,"type":"line","line":{"pad":")" + std::string(kMaxBoardUpdateBytes, 'x') + "\"}}";
+  const std::string big =
+      R"({"id":31000,"type":"line","line":{"pad":")" + std::string(kMaxBoardUpdateBytes, 'x') + "\"}}";
   EXPECT_EQ(Read(big), BoardReadError::kTooLarge);
 }
 
@@ -55,7 +56,8 @@ TEST(BoardMessage, CreateRequest) {
   EXPECT_EQ(req.page, 2);
   EXPECT_FALSE(read(R"({"cli_seq_id":3,"board_name":"p","board_type":1,"width":1,"height":1,"page":1})", &req));
   EXPECT_TRUE(read(R"({"cli_seq_id":3,"board_name":"p","board_type":1,"width":1,"height":1,"page":1,)"
-                   R"("file_path":"/g/a.pdf","convert_file_path":""})", &req));
+                   R"("file_path":"/g/a.pdf","convert_file_path":""})",
+                   &req));
   EXPECT_FALSE(read(R"({"cli_seq_id":3,"board_name":"p","board_type":0,"width":0,"height":1,"page":1})", &req));
   EXPECT_FALSE(read(R"({"cli_seq_id":3,"board_name":"p","board_type":0,"width":1,"height":1,"page":0})", &req));
   EXPECT_FALSE(read(R"({"board_name":"p","board_type":0,"width":1,"height":1,"page":1})", &req));

@@ -61,7 +61,7 @@ class BoardState {
   struct Graph {
     int pid = 0;
     int gid = 0;
-    std::string kind;         // "line", "curve" or "text"
+    std::string kind;          // "line", "curve" or "text"
     rapidjson::Document body;  // as added, "action" 1
     size_t bytes = 0;
   };

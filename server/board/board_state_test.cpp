@@ -27,8 +27,8 @@ int Apply(BoardState& s, const std::string& text, uint32_t* seq = nullptr) {
 }
 
 std::string Line(int pid, int gid, int action, int x1, int x2) {
-  return R"({"id":31000,"cli_seq_id":1,"edit_id":1,"type":"line","line":{"pid":)" + std::to_string(pid) +
-         R"(,"gid":)" + std::to_string(gid) + R"(,"action":)" + std::to_string(action) +
+  return R"({"id":31000,"cli_seq_id":1,"edit_id":1,"type":"line","line":{"pid":)" + std::to_string(pid) + R"(,"gid":)" +
+         std::to_string(gid) + R"(,"action":)" + std::to_string(action) +
          R"(,"graph":1,"brush_size":6,"color":4294901760,"x1":)" + std::to_string(x1) + R"(,"y1":20,"x2":)" +
          std::to_string(x2) + R"(,"y2":40}})";
 }
@@ -48,20 +48,23 @@ TEST(BoardState, FoldsUpdatesIntoTheFullState) {
   EXPECT_EQ(Apply(s, Line(0, 7, 2, 11, 31), &seq), 0);
   EXPECT_EQ(seq, 2u);
   EXPECT_EQ(Apply(s, R"({"id":31002,"type":"curve","curve":{"pid":1,"gid":8,"action":1,"graph":2,"brush_size":2,)"
-                     R"("color":1,"points":[[1,1],[2,2]]}})"), 0);
+                     R"("color":1,"points":[[1,1],[2,2]]}})"),
+            0);
   EXPECT_EQ(Apply(s, R"({"id":31002,"type":"curve","curve":{"pid":1,"gid":8,"action":2,"graph":2,"brush_size":2,)"
-                     R"("color":1,"points":[[3,3]]}})"), 0);
+                     R"("color":1,"points":[[3,3]]}})"),
+            0);
   EXPECT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":1,"ox":10,"oy":100,"graphs":[8,99]}})"), 0);
   EXPECT_EQ(Apply(s, Line(0, 9, 1, 0, 0)), 0);
   EXPECT_EQ(Apply(s, Line(0, 9, 3, 0, 0)), 0);
   EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":1,"action":0}})", &seq), 0);
   EXPECT_EQ(seq, 8u);
   EXPECT_EQ(s.last_seq(), 8u);
-  EXPECT_EQ(Full(s),
-            R"({"data":[{"board":{"board_name":"plan","board_type":0,"width":1280,"height":720,"page":2,)"
-            R"("current_pid":1,"file_path":"","convert_file_path":""}},)"
-            R"({"line":{"pid":0,"gid":7,"action":1,"graph":1,"brush_size":6,"color":4294901760,"x1":11,"y1":20,"x2":31,"y2":40}},)"
-            R"({"curve":{"pid":1,"gid":8,"action":1,"graph":2,"brush_size":2,"color":1,"points":[[11,101],[12,102],[13,103]]}}]})");
+  EXPECT_EQ(
+      Full(s),
+      R"({"data":[{"board":{"board_name":"plan","board_type":0,"width":1280,"height":720,"page":2,)"
+      R"("current_pid":1,"file_path":"","convert_file_path":""}},)"
+      R"({"line":{"pid":0,"gid":7,"action":1,"graph":1,"brush_size":6,"color":4294901760,"x1":11,"y1":20,"x2":31,"y2":40}},)"
+      R"({"curve":{"pid":1,"gid":8,"action":1,"graph":2,"brush_size":2,"color":1,"points":[[11,101],[12,102],[13,103]]}}]})");
 }
 
 // Clearing a page drops its graphs only; adding a page grows the count; updates for pages

@@ -23,8 +23,7 @@ class BoardMeeting : public IClientOutbox {
   static constexpr const char* kApp = "demo1";
   static constexpr const char* kSecret = "0123456789abcdef";
 
-  explicit BoardMeeting(BoardLimits limits = {})
-      : core_(Config(), *this, [] { return uint64_t{1000}; }) {
+  explicit BoardMeeting(BoardLimits limits = {}) : core_(Config(), *this, [] { return uint64_t{1000}; }) {
     auto boards = std::make_unique<BoardBusiness>(core_, limits, [this](const std::string& l) { log.push_back(l); });
     boards_ = boards.get();
     (void)core_.router().Add(std::make_unique<GsBusiness>(core_, boards_));
@@ -47,8 +46,8 @@ class BoardMeeting : public IClientOutbox {
     kiv_proto::LoginRequest req;
     req.seq = 1;
     req.app_id = kApp;
-    req.token = SealAccessToken(R"({"aid":")" + std::string(kApp) + R"(","uid":")" + user + R"(","ts":1,"r":2})",
-                                kSecret);
+    req.token =
+        SealAccessToken(R"({"aid":")" + std::string(kApp) + R"(","uid":")" + user + R"(","ts":1,"r":2})", kSecret);
     req.device_id = "{DEV-" + user + "}";
     req.user_id = user;
     req.platform = "windows";
