@@ -24,13 +24,16 @@ int IntOr(const rapidjson::Value& obj, const char* key, int fallback) {
   return GetInt(obj, key, &v) ? v : fallback;
 }
 
-void Shift(rapidjson::Value& obj, const char* key, int by) {
+using StoredBody = BoardState::StoredBody;
+using StoredValue = BoardState::StoredValue;
+
+void Shift(StoredValue& obj, const char* key, int by) {
   auto it = obj.FindMember(key);
   if (it != obj.MemberEnd() && it->value.IsInt()) it->value.SetInt(it->value.GetInt() + by);
 }
 
 // Adds (ox, oy) to every coordinate of a graph body.
-void MoveBody(const std::string& kind, rapidjson::Value& body, int ox, int oy) {
+void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
   if (kind == "line") {
     Shift(body, "x1", ox), Shift(body, "y1", oy), Shift(body, "x2", ox), Shift(body, "y2", oy);
   } else if (kind == "text") {
@@ -47,12 +50,12 @@ void MoveBody(const std::string& kind, rapidjson::Value& body, int ox, int oy) {
   }
 }
 
-void SetMember(rapidjson::Document& doc, const char* key, const rapidjson::Value& value) {
+void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) {
   auto it = doc.FindMember(key);
   if (it != doc.MemberEnd()) {
     it->value.CopyFrom(value, doc.GetAllocator());
   } else {
-    doc.AddMember(rapidjson::StringRef(key), rapidjson::Value(value, doc.GetAllocator()), doc.GetAllocator());
+    doc.AddMember(StoredValue(key, doc.GetAllocator()), StoredValue(value, doc.GetAllocator()), doc.GetAllocator());
   }
 }
 
@@ -121,7 +124,7 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
       auto have = g.body.FindMember("points");
       if (add != body.MemberEnd() && add->value.IsArray() && have != g.body.MemberEnd() && have->value.IsArray()) {
         for (const auto& p : add->value.GetArray()) {
-          have->value.PushBack(rapidjson::Value(p, g.body.GetAllocator()), g.body.GetAllocator());
+          have->value.PushBack(StoredValue(p, g.body.GetAllocator()), g.body.GetAllocator());
         }
       }
     } else {

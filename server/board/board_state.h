@@ -34,6 +34,11 @@ struct BoardRecord {
 
 class BoardState {
  public:
+  // A kept graph's body: each value is allocated on its own and freed with it, so that a
+  // graph replaced or removed gives its memory back.
+  using StoredBody = rapidjson::GenericDocument<rapidjson::UTF8<>, rapidjson::CrtAllocator>;
+  using StoredValue = rapidjson::GenericValue<rapidjson::UTF8<>, rapidjson::CrtAllocator>;
+
   explicit BoardState(BoardRecord record, size_t max_state_bytes = kMaxBoardStateBytes)
       : record_(std::move(record)), max_state_bytes_(max_state_bytes) {}
   BoardState(const BoardState&) = delete;
@@ -62,7 +67,7 @@ class BoardState {
     int pid = 0;
     int gid = 0;
     std::string kind;          // "line", "curve" or "text"
-    rapidjson::Document body;  // as added, "action" 1
+    StoredBody body;  // as added, "action" 1
     size_t bytes = 0;
   };
   using Key = std::pair<int, int>;  // (page id, graph id)
