@@ -32,7 +32,10 @@ namespace kiv_fake {
 template <class Itf>
 struct Counted : Itf {
     long refs = 0;
-    HRESULT AVCORE_CALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    HRESULT AVCORE_CALL QueryInterface(REFIID, void** out) override {
+        if (out) *out = nullptr;
+        return E_NOINTERFACE;
+    }
     ULONG AVCORE_CALL AddRef() override { return static_cast<ULONG>(++refs); }
     ULONG AVCORE_CALL Release() override { return static_cast<ULONG>(--refs); }
 };
