@@ -22,6 +22,7 @@
 #include "protocol/address_query.h"
 #include "server/address_endpoint.h"
 #include "server/control_server.h"
+#include "server/board/board_business.h"
 #include "server/gs_business.h"
 #include "server/http_server.h"
 #include "server/media/media_business.h"
@@ -139,7 +140,9 @@ int main(int argc, char** argv) {
     kiv_server::MeetingCore core(config, control, NowSeconds);
     kiv_server::UdpMediaServer media(io, {address, opt.media_port}, {opt.media_loss_control});
     media.relay().loss().SetRandomLoss(opt.media_loss, 1);
-    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core));
+    auto boards = std::make_unique<kiv_server::BoardBusiness>(core);
+    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core, boards.get()));
+    (void)core.router().Add(std::move(boards));
     (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::MediaBusiness>(core, media.relay(), media.port()));

@@ -15,6 +15,7 @@
 #include "media_transport.h"
 #include "video_network.h"
 #include "voice_net.h"
+#include "tspd_channel.h"
 
 namespace tessarine {
 namespace {
@@ -81,17 +82,31 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL StopRecvMedia(const char* userId, int32_t mediaType, const char* mediaId) override {
+    if (mediaType == avcore::kMediaBoard) {
+      std::shared_ptr<TspdChannel> channel = mediaId != nullptr ? Tspd() : nullptr;
+      if (channel) (void)channel->Stop(mediaId);
+      return S_OK;
+    }
     if (userId == nullptr || mediaId == nullptr) return E_INVALIDARG;
     if (mediaType == media::kMediaVideo) return video_.StopReceive(userId, mediaId);
     if (mediaType == media::kMediaAudio && voice_) return voice_->StopRecv(userId, mediaId);
     return S_OK;
   }
-  HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*,
-                                    avcore::ITspDataReceiver*, int32_t) override {
-    return E_NOTIMPL;
+  // Transparent data travels on the control connection (tspd_channel.h), keyed by media id.
+  HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t mediaType, const char* mediaId, const char*,
+                                    avcore::ITspDataReceiver* receiver, int32_t) override {
+    if (mediaType != avcore::kMediaBoard || mediaId == nullptr) return E_INVALIDARG;
+    std::shared_ptr<TspdChannel> channel = Tspd();
+    if (!channel) return E_UNEXPECTED;
+    return channel->Subscribe(mediaId, receiver);
   }
 
  private:
+  std::shared_ptr<TspdChannel> Tspd() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connection_.get() ? TspdChannelOf(connection_.get()) : nullptr;
+  }
+
   std::mutex mutex_;
   ComPtr<avcore::IKivConnection> connection_;
   ComPtr<avcore::IAudioDevice> audio_device_;

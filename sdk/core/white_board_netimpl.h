@@ -2,6 +2,8 @@
 // control-plane connection, board data on each board's transparent-data stream.
 #pragma once
 
+#include <atomic>
+
 #include "avcore/connection.h"
 #include "core/remote_tspd_stream_listener.h"
 #include "core/white_board_net.h"
@@ -10,50 +12,47 @@ namespace kiv_core {
 
 class StreamManager;
 
-class WhiteBoardNetImpl : public IWhiteBoardNet,
-                          public avcore::IKivBusinessBase,
-                          public IRemoteTspdStreamListener {
-public:
-    WhiteBoardNetImpl() = default;
-    ~WhiteBoardNetImpl() override = default;
-    WhiteBoardNetImpl(const WhiteBoardNetImpl&) = delete;
-    WhiteBoardNetImpl& operator=(const WhiteBoardNetImpl&) = delete;
+class WhiteBoardNetImpl : public IWhiteBoardNet, public avcore::IKivBusinessBase, public IRemoteTspdStreamListener {
+ public:
+  WhiteBoardNetImpl() = default;
+  ~WhiteBoardNetImpl() override = default;
+  WhiteBoardNetImpl(const WhiteBoardNetImpl&) = delete;
+  WhiteBoardNetImpl& operator=(const WhiteBoardNetImpl&) = delete;
 
-    // Registers the business handler when the framework is up and keeps the stream manager.
-    void Init(StreamManager* streamManager);
-    // Unregisters and clears listener and stream manager when the framework is up.
-    void Uninit();
-    // A media change of a whiteboard medium.
-    void OnMediaChange(const std::string& mediaName, const std::string& mediaId, bool published);
+  // Registers the business handler when the framework is up and keeps the stream manager.
+  void Init(StreamManager* streamManager);
+  // Unregisters and clears listener and stream manager when the framework is up.
+  void Uninit();
+  // A media change of a whiteboard medium.
+  void OnMediaChange(const std::string& mediaName, const std::string& mediaId, bool published);
 
-    // IWhiteBoardNet
-    void SetListener(IWhiteBoardNetListener* listener) override;
-    int SubscribeBoardStream(const char* mediaId) override;
-    int UnsubscribeBoardStream(const char* mediaId) override;
-    int SendBoardData(const char* mediaId, const uint8_t* data, uint32_t length) override;
-    int PublishBoardStream(const char* mediaId) override;
-    int SendCloseBoardReq(const char* boardId) override;
-    int SendDocTransCodeReq(const char* filePath) override;
-    int SendDocDownloadReq(const char* filePath) override;
-    int SendCreateBoardReq(int clientSeqId, const char* boardName, int boardType, int width,
-                           int height, int pageCount, const char* filePath,
-                           const char* convertFilePath) override;
-    int SendUploadDocReq(const char* filePath, int fileSize) override;
-    int SendUploadDocEndReq(const std::string& filePath) override;
+  // IWhiteBoardNet
+  void SetListener(IWhiteBoardNetListener* listener) override;
+  int SubscribeBoardStream(const char* mediaId) override;
+  int UnsubscribeBoardStream(const char* mediaId) override;
+  int SendBoardData(const char* mediaId, const uint8_t* data, uint32_t length) override;
+  int PublishBoardStream(const char* mediaId) override;
+  int SendCloseBoardReq(const char* boardId) override;
+  int SendDocTransCodeReq(const char* filePath) override;
+  int SendDocDownloadReq(const char* filePath) override;
+  int SendCreateBoardReq(int clientSeqId, const char* boardName, int boardType, int width, int height, int pageCount,
+                         const char* filePath, const char* convertFilePath) override;
+  int SendUploadDocReq(const char* filePath, int fileSize) override;
+  int SendUploadDocEndReq(const std::string& filePath) override;
 
-    // avcore::IKivBusinessBase
-    bool AVCORE_CALL ProcessCpBusinessCmd(const char* business, int32_t commandId,
-                                          const rapidjson::Value& body) override;
+  // avcore::IKivBusinessBase
+  bool AVCORE_CALL ProcessCpBusinessCmd(const char* business, int32_t commandId, const rapidjson::Value& body) override;
 
-    // IRemoteTspdStreamListener
-    int OnRemoteTspdData(const std::string& mediaId, const uint8_t* data, uint32_t length) override;
+  // IRemoteTspdStreamListener
+  int OnRemoteTspdData(const std::string& mediaId, const uint8_t* data, uint32_t length) override;
 
-    IWhiteBoardNetListener* Listener() const { return m_listener; }
-    StreamManager* GetStreamManager() const { return m_streamManager; }
+  IWhiteBoardNetListener* Listener() const { return m_listener; }
+  StreamManager* GetStreamManager() const { return m_streamManager; }
 
-private:
-    IWhiteBoardNetListener* m_listener = nullptr;
-    StreamManager* m_streamManager = nullptr;
+ private:
+  // Read on the framework's threads, written by the whiteboard's and the core's.
+  std::atomic<IWhiteBoardNetListener*> m_listener{nullptr};
+  StreamManager* m_streamManager = nullptr;
 };
 
 }  // namespace kiv_core

@@ -1,6 +1,6 @@
-// The whiteboard as the application sees it. Boards, their windows and the board engine
-// behind them are attached here; until a board is open every per-board operation answers
-// as for an unknown board.
+// The whiteboard as the application sees it: the public interface over the board engine,
+// the engine's reports turned into the application's events, and one child window per
+// opened board inside a parent the application gives.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kiv_white_board.h"
+#include "wb/board_engine.h"
 
 namespace kiv_core {
 class IWhiteBoardNet;
@@ -16,62 +17,72 @@ class IWhiteBoardNet;
 
 namespace kiv {
 
-class KivWhiteBoardImpl : public IKivWhiteBoard {
-public:
-    // One open board's window; owned here.
-    struct BoardWindow {
-        HWND window = nullptr;
-    };
+class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineListener {
+ public:
+  // One opened board's window and views; owned here.
+  struct BoardWindow {
+    kiv_wb::IBoardCanvas* canvas = nullptr;
+    kiv_wb::IEditView* editView = nullptr;
+    HWND window = nullptr;
+  };
 
-    KivWhiteBoardImpl() = default;
-    virtual ~KivWhiteBoardImpl() = default;
-    KivWhiteBoardImpl(const KivWhiteBoardImpl&) = delete;
-    KivWhiteBoardImpl& operator=(const KivWhiteBoardImpl&) = delete;
+  KivWhiteBoardImpl() = default;
+  virtual ~KivWhiteBoardImpl() = default;
+  KivWhiteBoardImpl(const KivWhiteBoardImpl&) = delete;
+  KivWhiteBoardImpl& operator=(const KivWhiteBoardImpl&) = delete;
 
-    // After a successful engine Init: the core's network adapter and the work directory.
-    void Init(kiv_core::IWhiteBoardNet* net, const std::string& workDir);
-    // After each successful Login.
-    void OnLogin(const std::string& userId);
-    // At the start of LeaveGroup: closes every opened board and its window.
-    void CloseAllBoards();
+  // After a successful engine Init: the core's network adapter and the work directory.
+  void Init(kiv_core::IWhiteBoardNet* net, const std::string& workDir);
+  // After each successful Login.
+  void OnLogin(const std::string& userId);
+  // At the start of LeaveGroup: closes every opened board and its window.
+  void CloseAllBoards();
 
-    // IKivWhiteBoard
-    void SetEventHandler(IKivWhiteBoardEventHandler* handler) override;
-    int Create(const CreateParam* param) override;
-    int Destroy(const char* boardId) override;
-    int Open(const char* boardId, HWND parent) override;
-    int Close(const char* boardId) override;
-    HWND GetWindow(const char* boardId) override;
-    void SetPageChangeSynMode(const char* boardId, bool sync) override;
-    bool GetPageChangeSynMode(const char* boardId) override;
-    void SetCurrentPage(const char* boardId, int pageIndex) override;
-    int GetCurrentPage(const char* boardId) override;
-    int GetPageCount(const char* boardId) override;
-    void SetGraphType(const char* boardId, int graphType) override;
-    int GetGraphType(const char* boardId) override;
-    void SetOperation(const char* boardId, int operation) override;
-    int GetOperation(const char* boardId) override;
-    void SetLineWidth(const char* boardId, int width) override;
-    int GetLineWidth(const char* boardId) override;
-    void SetLineColor(const char* boardId, int argb) override;
-    int GetLineColor(const char* boardId) override;
-    int ClearCurrentPage(const char* boardId) override;
-    bool Undo(const char* boardId) override;
-    bool Redo(const char* boardId) override;
-    int GetUndoCount(const char* boardId) override;
-    int GetRedoCount(const char* boardId) override;
+  // IKivWhiteBoard
+  void SetEventHandler(IKivWhiteBoardEventHandler* handler) override;
+  int Create(const CreateParam* param) override;
+  int Destroy(const char* boardId) override;
+  int Open(const char* boardId, HWND parent) override;
+  int Close(const char* boardId) override;
+  HWND GetWindow(const char* boardId) override;
+  void SetPageChangeSynMode(const char* boardId, bool sync) override;
+  bool GetPageChangeSynMode(const char* boardId) override;
+  void SetCurrentPage(const char* boardId, int pageIndex) override;
+  int GetCurrentPage(const char* boardId) override;
+  int GetPageCount(const char* boardId) override;
+  void SetGraphType(const char* boardId, int graphType) override;
+  int GetGraphType(const char* boardId) override;
+  void SetOperation(const char* boardId, int operation) override;
+  int GetOperation(const char* boardId) override;
+  void SetLineWidth(const char* boardId, int width) override;
+  int GetLineWidth(const char* boardId) override;
+  void SetLineColor(const char* boardId, int argb) override;
+  int GetLineColor(const char* boardId) override;
+  int ClearCurrentPage(const char* boardId) override;
+  bool Undo(const char* boardId) override;
+  bool Redo(const char* boardId) override;
+  int GetUndoCount(const char* boardId) override;
+  int GetRedoCount(const char* boardId) override;
 
-    IKivWhiteBoardEventHandler* EventHandler() const { return m_handler; }
-    kiv_core::IWhiteBoardNet* Net() const { return m_net; }
-    const std::string& WorkDir() const { return m_workDir; }
-    const std::string& UserId() const { return m_userId; }
+  // kiv_wb::IBoardEngineListener
+  void OnCreateResult(bool ok, const std::string& name, const std::string& boardId) override;
+  void OnRemoteBoardMedia(const std::string& mediaName, const std::string& boardId, bool published) override;
+  void OnPageChanged(const std::string& boardId, int pageId) override;
+  void OnBoardEvent(int kind, int error) override;
+  void OnBoardInfo(const std::string& boardId, const kiv_wb::BoardInfo& info, int currentPageId) override;
 
-private:
-    std::map<std::string, BoardWindow> m_windows;
-    IKivWhiteBoardEventHandler* m_handler = nullptr;
-    kiv_core::IWhiteBoardNet* m_net = nullptr;
-    std::string m_workDir;
-    std::string m_userId;
+  // The board window's messages.
+  LRESULT OnWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  IKivWhiteBoardEventHandler* EventHandler() const { return m_handler; }
+  kiv_wb::BoardEngine& Engine() { return m_engine; }
+
+ private:
+  void DestroyBoardWindow(BoardWindow& entry);
+
+  std::map<std::string, BoardWindow> m_windows;  // the application's UI thread only
+  kiv_wb::BoardEngine m_engine;
+  IKivWhiteBoardEventHandler* volatile m_handler = nullptr;
 };
 
 }  // namespace kiv
