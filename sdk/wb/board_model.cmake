@@ -1,0 +1,34 @@
+# The whiteboard's drawing side: graph and page model, board messages and update commands,
+# painter, local editing commands and the board controller. Pure logic, built everywhere;
+# the GDI+ canvas only for Windows.
+set(_wb_dir ${CMAKE_CURRENT_SOURCE_DIR}/wb)
+
+add_library(kiv_wb_model STATIC
+  ${_wb_dir}/canvas/board_painter.cpp
+  ${_wb_dir}/model/board.cpp
+  ${_wb_dir}/model/board_rect.cpp
+  ${_wb_dir}/model/board_snapshot.cpp
+  ${_wb_dir}/model/edit_settings.cpp
+  ${_wb_dir}/model/graph_base.cpp
+  ${_wb_dir}/model/graph_factory.cpp
+  ${_wb_dir}/model/graph_line.cpp
+  ${_wb_dir}/model/graph_path.cpp
+  ${_wb_dir}/model/graph_text.cpp
+  ${_wb_dir}/model/page.cpp
+  ${_wb_dir}/message/board_message.cpp
+  ${_wb_dir}/message/update_commands.cpp)
+target_include_directories(kiv_wb_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kiv_wb_model PUBLIC kiv_base_pure dep::rapidjson)
+
+if(KIV_NATIVE)
+  kiv_gtest(kiv_wb_model_test
+    SOURCES
+      ${_wb_dir}/canvas/board_painter_test.cpp
+      ${_wb_dir}/model/graph_test.cpp
+      ${_wb_dir}/model/page_test.cpp
+      ${_wb_dir}/message/board_message_test.cpp
+      ${_wb_dir}/message/update_commands_test.cpp
+    LIBS kiv_wb_model
+    TIMEOUT 60)
+  include(${_wb_dir}/message/fuzz/fuzz.cmake)
+endif()
