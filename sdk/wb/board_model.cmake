@@ -16,7 +16,14 @@ add_library(kiv_wb_model STATIC
   ${_wb_dir}/model/graph_text.cpp
   ${_wb_dir}/model/page.cpp
   ${_wb_dir}/message/board_message.cpp
-  ${_wb_dir}/message/update_commands.cpp)
+  ${_wb_dir}/message/update_commands.cpp
+  ${_wb_dir}/local_commands/four_point_graph_local_command.cpp
+  ${_wb_dir}/local_commands/graph_delete_local_command.cpp
+  ${_wb_dir}/local_commands/graph_select_local_command.cpp
+  ${_wb_dir}/local_commands/local_graphs_move_command.cpp
+  ${_wb_dir}/local_commands/path_graph_local_command.cpp
+  ${_wb_dir}/local_commands/text_graph_local_command.cpp
+  ${_wb_dir}/board_controller.cpp)
 target_include_directories(kiv_wb_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kiv_wb_model PUBLIC kiv_base_pure dep::rapidjson)
 
@@ -28,6 +35,13 @@ if(KIV_NATIVE)
       ${_wb_dir}/model/page_test.cpp
       ${_wb_dir}/message/board_message_test.cpp
       ${_wb_dir}/message/update_commands_test.cpp
+    LIBS kiv_wb_model
+    TIMEOUT 60)
+  kiv_gtest(kiv_wb_controller_test
+    SOURCES
+      ${_wb_dir}/local_commands/local_commands_test.cpp
+      ${_wb_dir}/board_controller_test.cpp
+      ${_wb_dir}/board_controller_sync_test.cpp
     LIBS kiv_wb_model
     TIMEOUT 60)
   include(${_wb_dir}/message/fuzz/fuzz.cmake)

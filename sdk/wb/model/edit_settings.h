@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kiv_wb {
@@ -29,8 +30,13 @@ public:
     void SetColor(uint32_t argb) { m_color = argb; }
     int GetEraserTolerance() const { return m_eraserTolerance; }
     uint32_t GetGraphIdPrefix() const { return m_graphIdPrefix; }
+    void SetGraphIdPrefix(uint32_t prefix) { m_graphIdPrefix = prefix; }
     uint32_t GetGraphCounter() const { return m_graphCounter; }
     IUpdateCommandObserver* GetObserver() const { return m_observer; }
+    // The microsecond clock that throttles sends while dragging; replaceable for tests.
+    uint64_t Now() const { return m_clock(); }
+    void SetClock(std::function<uint64_t()> clock) { m_clock = std::move(clock); }
+    static uint64_t SteadyMicroseconds();
 
     static std::string GetFontName();
     static int GetFontSize() { return 20; }
@@ -48,6 +54,7 @@ private:
     int m_eraserTolerance = 15;
     uint32_t m_graphIdPrefix;
     IUpdateCommandObserver* m_observer;
+    std::function<uint64_t()> m_clock = &EditSettings::SteadyMicroseconds;
 };
 
 }  // namespace kiv_wb
