@@ -46,3 +46,13 @@ if(KIV_NATIVE)
     TIMEOUT 60)
   include(${_wb_dir}/message/fuzz/fuzz.cmake)
 endif()
+
+# The GDI+ canvas of the board windows.
+if(WIN32)
+  add_library(kiv_wb_canvas STATIC ${_wb_dir}/canvas/gdip_canvas_impl.cpp)
+  target_link_libraries(kiv_wb_canvas PUBLIC kiv_wb_model kiv_base gdiplus gdi32 user32 ole32)
+  kiv_gtest(kiv_wb_canvas_test
+    SOURCES ${_wb_dir}/canvas/gdip_canvas_impl_test.cpp
+    LIBS kiv_wb_canvas
+    TIMEOUT 60)
+endif()
