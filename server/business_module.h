@@ -18,6 +18,8 @@ class IServerContext {
   virtual MeetingState& State() = 0;
   // A business message {"business":..,"id":..,...} to one client.
   virtual void SendBusiness(ClientId client, const rapidjson::Value& body) = 0;
+  // A message encoded already (kiv_proto::EncodeBusiness), for one text sent to many.
+  virtual void SendEncoded(ClientId client, const std::string& payload) = 0;
   // An error answer to a request the business cannot serve.
   virtual void SendError(ClientId client, int code, const std::string& detail) = 0;
 };
@@ -34,6 +36,8 @@ class IBusinessModule {
   virtual void OnMemberLeaving(ClientInfo& /*client*/, Group& /*group*/) {}
   // The client's login is ending; it has left its group.
   virtual void OnLogout(ClientInfo& /*client*/) {}
+  // The group's last member has left; the group is forgotten after this call.
+  virtual void OnGroupEnded(Group& /*group*/) {}
 };
 
 }  // namespace kiv_server

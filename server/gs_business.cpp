@@ -52,6 +52,14 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
   }
   media.user_id = from.user_id;
   media.media_owner = from.user_id;
+  if (media.media_type == kBoardMediaType && boards_ != nullptr) {
+    const std::string* name = boards_->BoardName(group, media.media_id);
+    if (name == nullptr) {
+      server_.SendError(from.id, kiv_proto::kResultNoSuchMedia, "GS 14104: no board " + media.media_id + " in the group");
+      return;
+    }
+    media.media_name = *name;
+  }
   auto& list = group.media;
   auto same = [&](const PublishedMedia& p) {
     return p.user_id == media.user_id && p.media_type == media.media_type && p.media_id == media.media_id;
@@ -98,7 +106,7 @@ void GsBusiness::OnRemoteControl(ClientInfo& from, Group& group, const rapidjson
 void GsBusiness::OnMemberLeaving(ClientInfo& client, Group& group) {
   auto& list = group.media;
   for (auto it = list.begin(); it != list.end();) {
-    if (it->user_id == client.user_id) {
+    if (it->user_id == client.user_id && it->media_type != kBoardMediaType) {
       const PublishedMedia gone = *it;
       it = list.erase(it);
       Announce(group, gone, 0, client.id);
@@ -108,7 +116,8 @@ void GsBusiness::OnMemberLeaving(ClientInfo& client, Group& group) {
   }
 }
 
-void GsBusiness::Announce(Group& group, const PublishedMedia& media, int operation, ClientId skip) {
+void AnnounceMedia(IServerContext& server, const Group& group, const PublishedMedia& media, int operation,
+                   ClientId skip) {
   rapidjson::Document out(rapidjson::kObjectType);
   auto& a = out.GetAllocator();
   out.AddMember("business", "GS", a);
@@ -120,7 +129,7 @@ void GsBusiness::Announce(Group& group, const PublishedMedia& media, int operati
   out.AddMember("media_owner", Str(media.media_owner, a), a);
   out.AddMember("media_name", Str(media.media_name, a), a);
   for (ClientId m : group.members) {
-    if (m != skip) server_.SendBusiness(m, out);
+    if (m != skip) server.SendBusiness(m, out);
   }
 }
 

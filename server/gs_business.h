@@ -5,16 +5,30 @@
 //   14108 {"operation" 0..3,"dst_user_id"} -> delivered to dst_user_id alone, with
 //        "src_user_id" set to the sender.
 // A member leaving the group has each of its media withdrawn (14106, operation 0)
-// before the others are told it left.
+// before the others are told it left; boards (type 4) belong to the group and stay. A board
+// is announced only when the board service has it in the group, under its board name.
 #pragma once
 
 #include "server/business_module.h"
 
 namespace kiv_server {
 
+// What GS asks the board service about a board (media type 4).
+class IBoardDirectory {
+ public:
+  virtual ~IBoardDirectory() = default;
+  // The board's name, or null when the group has no such board.
+  virtual const std::string* BoardName(const Group& group, const std::string& board_id) const = 0;
+};
+
+// 14106 of `media` to every member but `skip`.
+void AnnounceMedia(IServerContext& server, const Group& group, const PublishedMedia& media, int operation,
+                   ClientId skip);
+
 class GsBusiness : public IBusinessModule {
  public:
-  explicit GsBusiness(IServerContext& server) : server_(server) {}
+  explicit GsBusiness(IServerContext& server, const IBoardDirectory* boards = nullptr)
+      : server_(server), boards_(boards) {}
 
   std::vector<std::string> Businesses() const override;
   void OnBusiness(ClientInfo& from, const std::string& business, int id,
@@ -24,9 +38,12 @@ class GsBusiness : public IBusinessModule {
  private:
   void OnMediaChange(ClientInfo& from, Group& group, const rapidjson::Value& body);
   void OnRemoteControl(ClientInfo& from, Group& group, const rapidjson::Value& body);
-  void Announce(Group& group, const PublishedMedia& media, int operation, ClientId skip);
+  void Announce(Group& group, const PublishedMedia& media, int operation, ClientId skip) {
+    AnnounceMedia(server_, group, media, operation, skip);
+  }
 
   IServerContext& server_;
+  const IBoardDirectory* boards_;
 };
 
 }  // namespace kiv_server

@@ -18,6 +18,7 @@
 #include "protocol/address_query.h"
 #include "server/address_endpoint.h"
 #include "server/control_server.h"
+#include "server/board/board_business.h"
 #include "server/gs_business.h"
 #include "server/http_server.h"
 #include "server/meeting_core.h"
@@ -108,7 +109,9 @@ int main(int argc, char** argv) {
     control_opts.idle_timeout = std::chrono::milliseconds(opt.idle_timeout_ms);
     kiv_server::ControlServer control(io, {address, opt.port}, control_opts);
     kiv_server::MeetingCore core(config, control, NowSeconds);
-    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core));
+    auto boards = std::make_unique<kiv_server::BoardBusiness>(core);
+    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core, boards.get()));
+    (void)core.router().Add(std::move(boards));
     (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
     control.Start(core);

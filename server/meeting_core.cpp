@@ -175,15 +175,21 @@ void MeetingCore::LeaveGroup(ClientInfo& client) {
     return;
   }
   for (const auto& m : router_.modules()) m->OnMemberLeaving(client, *group);
+  // A member's own media leave with it; boards belong to the group.
   auto& media = group->media;
   media.erase(std::remove_if(media.begin(), media.end(),
-                             [&](const PublishedMedia& p) { return p.user_id == client.user_id; }),
+                             [&](const PublishedMedia& p) {
+                               return p.user_id == client.user_id && p.media_type != kBoardMediaType;
+                             }),
               media.end());
   auto& members = group->members;
   members.erase(std::remove(members.begin(), members.end(), client.id), members.end());
   const std::string notice = EncodeUserLeft(UserEvent{client.user_id});
   for (ClientId m : members) Send(m, notice);
-  if (members.empty()) state_.RemoveGroup(group->app_id, group->group_id);
+  if (members.empty()) {
+    for (const auto& m : router_.modules()) m->OnGroupEnded(*group);
+    state_.RemoveGroup(group->app_id, group->group_id);
+  }
   client.group_id.clear();
 }
 

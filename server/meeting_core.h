@@ -35,6 +35,7 @@ class MeetingCore : public IServerContext {
   // IServerContext
   MeetingState& State() override { return state_; }
   void SendBusiness(ClientId client, const rapidjson::Value& body) override;
+  void SendEncoded(ClientId client, const std::string& payload) override { Send(client, payload); }
   void SendError(ClientId client, int code, const std::string& detail) override;
 
  private:

@@ -22,6 +22,8 @@ struct ClientInfo {
   std::string group_id;  // the joined group, empty when none
 };
 
+constexpr int kBoardMediaType = 4;
+
 struct PublishedMedia {
   std::string user_id;
   int media_type = 0;  // 0 screen share, 1 audio, 2 video, 4 whiteboard
@@ -34,7 +36,7 @@ struct Group {
   std::string app_id;
   std::string group_id;
   std::vector<ClientId> members;  // joining order
-  std::vector<PublishedMedia> media;
+  std::vector<PublishedMedia> media;  // boards (type 4) stay until closed or the group ends
 };
 
 class MeetingState {

@@ -1,0 +1,58 @@
+// Transparent data on the control connection (business "TSPD"), shared by the meeting
+// server and the framework's connection. A medium's data is a UTF-8 text without NUL bytes
+// (the receiving framework hands it on with one NUL byte appended).
+//   17000 (client) subscribe {"media_id"}  -> 17001 {"media_id","result"}
+//   17002 (client) unsubscribe {"media_id"} (no answer)
+//   17004 (client) data {"media_id","data"}  -> relayed by the medium's service
+//   17005 (server) data {"media_id","data"}
+//   17006 (server) the sender's data was refused {"media_id","code","msg"}
+#pragma once
+
+#include <string>
+
+#include <rapidjson/document.h>
+
+namespace kiv_proto {
+
+constexpr char kBusinessTspd[] = "TSPD";
+constexpr int kTspdSubscribe = 17000;
+constexpr int kTspdSubscribeResult = 17001;
+constexpr int kTspdUnsubscribe = 17002;
+constexpr int kTspdSend = 17004;
+constexpr int kTspdData = 17005;
+constexpr int kTspdRefused = 17006;
+
+// Longest data text of one message; longer data is refused by both sides.
+constexpr size_t kMaxTspdDataBytes = 256 * 1024;
+
+struct TspdSubscribeResult {
+  std::string media_id;
+  int result = 0;
+};
+
+// 17004 and 17005.
+struct TspdData {
+  std::string media_id;
+  std::string data;
+};
+
+struct TspdRefused {
+  std::string media_id;
+  int code = 0;
+  std::string msg;
+};
+
+// 17000 and 17002: {"business","id","media_id"}.
+rapidjson::Document EncodeTspdMedia(int id, const std::string& media_id);
+rapidjson::Document EncodeTspdSubscribeResult(const TspdSubscribeResult& m);
+rapidjson::Document EncodeTspdData(int id, const TspdData& m);
+rapidjson::Document EncodeTspdRefused(const TspdRefused& m);
+
+// Decoders take a body whose business and id were matched already. A media id is 1..128
+// bytes; data is within kMaxTspdDataBytes and holds no NUL byte.
+[[nodiscard]] bool DecodeTspdMedia(const rapidjson::Value& body, std::string* media_id);
+[[nodiscard]] bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult* out);
+[[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out);
+[[nodiscard]] bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out);
+
+}  // namespace kiv_proto

@@ -1,0 +1,216 @@
+#include "server/board/board_state.h"
+
+#include <climits>
+
+#include "protocol/result_codes.h"
+#include "protocol/wire_message.h"
+
+namespace kiv_server {
+
+using kiv_proto::GetInt;
+
+namespace {
+
+constexpr int kAdd = 1;
+constexpr int kModify = 2;
+constexpr int kDelete = 3;
+
+constexpr int kPageSwitch = 0;
+constexpr int kPageAdd = 1;
+constexpr int kPageClear = 3;
+
+int IntOr(const rapidjson::Value& obj, const char* key, int fallback) {
+  int v = fallback;
+  return GetInt(obj, key, &v) ? v : fallback;
+}
+
+void Shift(rapidjson::Value& obj, const char* key, int by) {
+  auto it = obj.FindMember(key);
+  if (it != obj.MemberEnd() && it->value.IsInt()) it->value.SetInt(it->value.GetInt() + by);
+}
+
+// Adds (ox, oy) to every coordinate of a graph body.
+void MoveBody(const std::string& kind, rapidjson::Value& body, int ox, int oy) {
+  if (kind == "line") {
+    Shift(body, "x1", ox), Shift(body, "y1", oy), Shift(body, "x2", ox), Shift(body, "y2", oy);
+  } else if (kind == "text") {
+    Shift(body, "left", ox), Shift(body, "top", oy), Shift(body, "right", ox), Shift(body, "bottom", oy);
+  } else if (kind == "curve") {
+    auto points = body.FindMember("points");
+    if (points == body.MemberEnd() || !points->value.IsArray()) return;
+    for (auto& p : points->value.GetArray()) {
+      if (p.IsArray() && p.Size() >= 2 && p[0].IsInt() && p[1].IsInt()) {
+        p[0].SetInt(p[0].GetInt() + ox);
+        p[1].SetInt(p[1].GetInt() + oy);
+      }
+    }
+  }
+}
+
+void SetMember(rapidjson::Document& doc, const char* key, const rapidjson::Value& value) {
+  auto it = doc.FindMember(key);
+  if (it != doc.MemberEnd()) {
+    it->value.CopyFrom(value, doc.GetAllocator());
+  } else {
+    doc.AddMember(rapidjson::StringRef(key), rapidjson::Value(value, doc.GetAllocator()), doc.GetAllocator());
+  }
+}
+
+}  // namespace
+
+int BoardState::Apply(const BoardMessage& update, size_t text_bytes, uint32_t* seq) {
+  const rapidjson::Value& body = update.body();
+  int result = kiv_proto::kResultOk;
+  if (update.type == "page") {
+    result = FoldPage(body);
+  } else if (update.type == "gmov") {
+    FoldMove(body);
+  } else {
+    result = FoldGraph(update, text_bytes);
+  }
+  if (result != kiv_proto::kResultOk) return result;
+  *seq = ++seq_;
+  return kiv_proto::kResultOk;
+}
+
+int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
+  const rapidjson::Value& body = update.body();
+  const int pid = IntOr(body, "pid", -1);
+  const int gid = IntOr(body, "gid", -1);
+  const int action = IntOr(body, "action", -1);
+  if (!PageExists(pid)) return kiv_proto::kResultOk;  // changes nothing on any board
+  const Key key(pid, gid);
+  auto found = index_.find(key);
+  if (action == kDelete) {
+    if (found != index_.end()) Erase(key);
+    return kiv_proto::kResultOk;
+  }
+  if (action == kModify && found == index_.end()) return kiv_proto::kResultOk;
+  if (action != kAdd && action != kModify) return kiv_proto::kResultOk;
+
+  // What the state grows by: a whole body for an add, the new points of a path, or the
+  // difference of a replaced body.
+  const size_t old_bytes = found != index_.end() ? found->second->bytes : 0;
+  const bool appends = action == kModify && update.type == "curve";
+  const size_t new_bytes = appends ? old_bytes + text_bytes : text_bytes;
+  if (state_bytes_ - old_bytes + new_bytes > max_state_bytes_) return kiv_proto::kResultStateFull;
+
+  if (action == kAdd) {
+    // A graph of the same id is replaced where it stands; a new one goes last.
+    if (found == index_.end()) {
+      graphs_.emplace_back();
+      found = index_.emplace(key, std::prev(graphs_.end())).first;
+    }
+    Graph& g = *found->second;
+    g.pid = pid;
+    g.gid = gid;
+    g.kind = update.type;
+    g.body.CopyFrom(body, g.body.GetAllocator());
+    g.body["action"].SetInt(kAdd);
+    g.bytes = new_bytes;
+  } else {
+    Graph& g = *found->second;
+    if (g.kind != update.type) return kiv_proto::kResultOk;  // another kind under that id
+    if (update.type == "line") {
+      for (const char* k : {"x1", "y1", "x2", "y2"}) {
+        auto it = body.FindMember(k);
+        if (it != body.MemberEnd()) SetMember(g.body, k, it->value);
+      }
+    } else if (update.type == "curve") {
+      auto add = body.FindMember("points");
+      auto have = g.body.FindMember("points");
+      if (add != body.MemberEnd() && add->value.IsArray() && have != g.body.MemberEnd() && have->value.IsArray()) {
+        for (const auto& p : add->value.GetArray()) {
+          have->value.PushBack(rapidjson::Value(p, g.body.GetAllocator()), g.body.GetAllocator());
+        }
+      }
+    } else {
+      g.body.CopyFrom(body, g.body.GetAllocator());
+      g.body["action"].SetInt(kAdd);
+    }
+    g.bytes = new_bytes;
+  }
+  state_bytes_ = state_bytes_ - old_bytes + new_bytes;
+  return kiv_proto::kResultOk;
+}
+
+int BoardState::FoldPage(const rapidjson::Value& body) {
+  const int pid = IntOr(body, "pid", -1);
+  const int action = IntOr(body, "action", -1);
+  if (!PageExists(pid)) return kiv_proto::kResultOk;
+  if (action == kPageSwitch) {
+    record_.current_pid = pid;
+  } else if (action == kPageAdd) {
+    if (record_.page >= kMaxBoardPages) return kiv_proto::kResultStateFull;
+    ++record_.page;
+  } else if (action == kPageClear) {
+    ClearPage(pid);
+  }
+  return kiv_proto::kResultOk;
+}
+
+void BoardState::FoldMove(const rapidjson::Value& body) {
+  const int pid = IntOr(body, "pid", -1);
+  const int ox = IntOr(body, "ox", -1);
+  const int oy = IntOr(body, "oy", -1);
+  auto list = body.FindMember("graphs");
+  if (!PageExists(pid) || list == body.MemberEnd() || !list->value.IsArray()) return;
+  for (const auto& id : list->value.GetArray()) {
+    if (!id.IsInt()) continue;
+    auto found = index_.find(Key(pid, id.GetInt()));
+    if (found != index_.end()) MoveBody(found->second->kind, found->second->body, ox, oy);
+  }
+}
+
+void BoardState::Erase(const Key& key) {
+  auto found = index_.find(key);
+  if (found == index_.end()) return;
+  state_bytes_ -= found->second->bytes;
+  graphs_.erase(found->second);
+  index_.erase(found);
+}
+
+void BoardState::ClearPage(int pid) {
+  auto from = index_.lower_bound(Key(pid, INT32_MIN));
+  while (from != index_.end() && from->first.first == pid) {
+    state_bytes_ -= from->second->bytes;
+    graphs_.erase(from->second);
+    from = index_.erase(from);
+  }
+}
+
+int BoardState::EditIdOf(const std::string& user_id) {
+  auto it = edit_ids_.find(user_id);
+  if (it != edit_ids_.end()) return it->second;
+  const int id = static_cast<int>(edit_ids_.size()) + 1;
+  edit_ids_.emplace(user_id, id);
+  return id;
+}
+
+void BoardState::WriteFullState(rapidjson::Document* out) const {
+  auto& a = out->GetAllocator();
+  auto text = [&](const std::string& s) {
+    return rapidjson::Value(s.data(), static_cast<rapidjson::SizeType>(s.size()), a);
+  };
+  rapidjson::Value board(rapidjson::kObjectType);
+  board.AddMember("board_name", text(record_.name), a);
+  board.AddMember("board_type", record_.type, a);
+  board.AddMember("width", record_.width, a);
+  board.AddMember("height", record_.height, a);
+  board.AddMember("page", record_.page, a);
+  board.AddMember("current_pid", record_.current_pid, a);
+  board.AddMember("file_path", text(record_.file_path), a);
+  board.AddMember("convert_file_path", text(record_.convert_file_path), a);
+  rapidjson::Value data(rapidjson::kArrayType);
+  rapidjson::Value first(rapidjson::kObjectType);
+  first.AddMember("board", board, a);
+  data.PushBack(first, a);
+  for (const Graph& g : graphs_) {
+    rapidjson::Value entry(rapidjson::kObjectType);
+    entry.AddMember(text(g.kind), rapidjson::Value(g.body, a), a);
+    data.PushBack(entry, a);
+  }
+  out->AddMember("data", data, a);
+}
+
+}  // namespace kiv_server

@@ -1,0 +1,107 @@
+#include "server/board/board_state.h"
+
+#include <gtest/gtest.h>
+
+#include "protocol/result_codes.h"
+#include "protocol/wire_message.h"
+
+namespace kiv_server {
+namespace {
+
+BoardRecord Blank(int pages = 2) {
+  BoardRecord r;
+  r.name = "plan";
+  r.width = 1280;
+  r.height = 720;
+  r.page = pages;
+  return r;
+}
+
+int Apply(BoardState& s, const std::string& text, uint32_t* seq = nullptr) {
+  BoardMessage m;
+  EXPECT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
+  uint32_t n = 0;
+  const int r = s.Apply(m, text.size(), &n);
+  if (seq) *seq = n;
+  return r;
+}
+
+std::string Line(int pid, int gid, int action, int x1, int x2) {
+  return R"({"id":31000,"cli_seq_id":1,"edit_id":1,"type":"line","line":{"pid":)" + std::to_string(pid) +
+         R"(,"gid":)" + std::to_string(gid) + R"(,"action":)" + std::to_string(action) +
+         R"(,"graph":1,"brush_size":6,"color":4294901760,"x1":)" + std::to_string(x1) + R"(,"y1":20,"x2":)" +
+         std::to_string(x2) + R"(,"y2":40}})";
+}
+
+std::string Full(const BoardState& s) {
+  rapidjson::Document d(rapidjson::kObjectType);
+  s.WriteFullState(&d);
+  return kiv_proto::ToJson(d);
+}
+
+// Adds, modifies, path appends, moves and deletes fold into what a fresh board would show.
+TEST(BoardState, FoldsUpdatesIntoTheFullState) {
+  BoardState s(Blank());
+  uint32_t seq = 0;
+  EXPECT_EQ(Apply(s, Line(0, 7, 1, 10, 30), &seq), 0);
+  EXPECT_EQ(seq, 1u);
+  EXPECT_EQ(Apply(s, Line(0, 7, 2, 11, 31), &seq), 0);
+  EXPECT_EQ(seq, 2u);
+  EXPECT_EQ(Apply(s, R"({"id":31002,"type":"curve","curve":{"pid":1,"gid":8,"action":1,"graph":2,"brush_size":2,)"
+                     R"("color":1,"points":[[1,1],[2,2]]}})"), 0);
+  EXPECT_EQ(Apply(s, R"({"id":31002,"type":"curve","curve":{"pid":1,"gid":8,"action":2,"graph":2,"brush_size":2,)"
+                     R"("color":1,"points":[[3,3]]}})"), 0);
+  EXPECT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":1,"ox":10,"oy":100,"graphs":[8,99]}})"), 0);
+  EXPECT_EQ(Apply(s, Line(0, 9, 1, 0, 0)), 0);
+  EXPECT_EQ(Apply(s, Line(0, 9, 3, 0, 0)), 0);
+  EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":1,"action":0}})", &seq), 0);
+  EXPECT_EQ(seq, 8u);
+  EXPECT_EQ(s.last_seq(), 8u);
+  EXPECT_EQ(Full(s),
+            R"({"data":[{"board":{"board_name":"plan","board_type":0,"width":1280,"height":720,"page":2,)"
+            R"("current_pid":1,"file_path":"","convert_file_path":""}},)"
+            R"({"line":{"pid":0,"gid":7,"action":1,"graph":1,"brush_size":6,"color":4294901760,"x1":11,"y1":20,"x2":31,"y2":40}},)"
+            R"({"curve":{"pid":1,"gid":8,"action":1,"graph":2,"brush_size":2,"color":1,"points":[[11,101],[12,102],[13,103]]}}]})");
+}
+
+// Clearing a page drops its graphs only; adding a page grows the count; updates for pages
+// that do not exist change nothing but are still numbered.
+TEST(BoardState, PageActions) {
+  BoardState s(Blank(2));
+  EXPECT_EQ(Apply(s, Line(0, 1, 1, 0, 0)), 0);
+  EXPECT_EQ(Apply(s, Line(1, 2, 1, 0, 0)), 0);
+  EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":0,"action":3}})"), 0);
+  EXPECT_EQ(s.graph_count(), 1u);
+  EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":1,"action":1}})"), 0);
+  EXPECT_EQ(s.record().page, 3);
+  uint32_t seq = 0;
+  EXPECT_EQ(Apply(s, Line(7, 3, 1, 0, 0), &seq), 0);
+  EXPECT_EQ(seq, 5u);
+  EXPECT_EQ(s.graph_count(), 1u);
+}
+
+// The kept state has a limit: an update that would pass it is refused and changes nothing,
+// a delete still frees room.
+TEST(BoardState, StateLimit) {
+  const size_t one = Line(0, 1, 1, 0, 0).size();
+  BoardState s(Blank(), one * 3);
+  for (int gid = 1; gid <= 3; ++gid) EXPECT_EQ(Apply(s, Line(0, gid, 1, 0, 0)), 0);
+  uint32_t seq = 0;
+  EXPECT_EQ(Apply(s, Line(0, 4, 1, 0, 0), &seq), kiv_proto::kResultStateFull);
+  EXPECT_EQ(s.last_seq(), 3u);
+  EXPECT_EQ(s.graph_count(), 3u);
+  EXPECT_EQ(Apply(s, Line(0, 2, 3, 0, 0)), 0);
+  EXPECT_EQ(Apply(s, Line(0, 4, 1, 0, 0)), 0);
+  EXPECT_LE(s.state_bytes(), one * 3);
+}
+
+// Edit ids are per participant, from 1, stable.
+TEST(BoardState, EditIds) {
+  BoardState s(Blank());
+  EXPECT_EQ(s.EditIdOf("alice"), 1);
+  EXPECT_EQ(s.EditIdOf("bob"), 2);
+  EXPECT_EQ(s.EditIdOf("alice"), 1);
+}
+
+}  // namespace
+}  // namespace kiv_server
