@@ -7,6 +7,11 @@
 
 #include "wb/canvas/int_point.h"
 
+// windows.h maps DrawText to DrawTextA or DrawTextW; the canvas's operations keep their names.
+#ifdef DrawText
+#undef DrawText
+#endif
+
 namespace kiv_wb {
 
 class IBoardCanvas {

@@ -20,6 +20,10 @@ using std::min;
 
 #include "wb/canvas/board_canvas.h"
 
+#ifdef DrawText
+#undef DrawText
+#endif
+
 namespace kiv {
 
 class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
