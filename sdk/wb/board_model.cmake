@@ -55,4 +55,9 @@ if(WIN32)
     SOURCES ${_wb_dir}/canvas/gdip_canvas_impl_test.cpp
     LIBS kiv_wb_canvas
     TIMEOUT 60)
+  # Two board windows under Wine, mouse messages and screenshots.
+  kiv_gtest(kiv_wb_windows_test
+    SOURCES ${_wb_dir}/board_controller_window_test.cpp
+    LIBS kiv_wb_canvas
+    TIMEOUT 90)
 endif()
