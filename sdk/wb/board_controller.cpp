@@ -458,7 +458,15 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     }
     if (id == kBoardPageUpdate) {
         const int before = m_board.GetCurrentPageIndex();
-        command->Apply(m_board);
+        auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
+        if (page && page->action == kPageClear) {
+            // The clear came first at the server: own updates still on their way follow it.
+            std::lock_guard<std::mutex> guard(m_applyLock);
+            command->Apply(m_board);
+            ReplayInFlight();
+        } else {
+            command->Apply(m_board);
+        }
         const int after = m_board.GetCurrentPageIndex();
         if (after != before) {
             m_remotePageChangeFrom = before;
@@ -472,10 +480,23 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     m_board.GetPainter().Invalidate();
 }
 
-// The own update was applied when it was made; the server's order of graph additions is
-// taken over so that every participant draws the graphs in the same order.
+// The own update was applied when it was made. Where the server ordered others' updates
+// before it, its effect is brought into the server's order: graph additions move to the top
+// of the drawing order, and a page clear is done again (it also removes what others added
+// before it), followed by the own updates still on their way.
 void BoardController::OnOwnEcho(const char* text, size_t length) {
     auto command = ParseBoardCommand(text, length, &m_board);
+    if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
+        if (page->action == kPageClear) {
+            std::lock_guard<std::mutex> guard(m_applyLock);
+            if (auto cleared = m_board.FindPage(page->pid)) {
+                cleared->Clear();
+            }
+            ReplayInFlight();
+            m_board.GetPainter().Invalidate();
+        }
+        return;
+    }
     int pid = -1;
     int gid = -1;
     if (auto* line = dynamic_cast<FourPointGraphUpdateCommand*>(command.get())) {

@@ -50,7 +50,9 @@ protected:
     }
 
     uint64_t now = 5000000;
-    std::mt19937 rng{11};
+    // Each fixture takes the next seed, so that repeated runs try other interleavings.
+    static inline unsigned s_seed = 11;
+    std::mt19937 rng{s_seed++};
     LoopbackBoardService service;
     BoardController ca, cb;
     LoopbackBoardService::Client& a;
@@ -120,6 +122,29 @@ TEST_F(BoardSyncTest, EditsSeenOnBothSides) {
     ExpectSame();
     EXPECT_EQ(Graphs(cb, 1), 0u);
     EXPECT_EQ(Graphs(cb, 0), 1u);
+}
+
+// Verifies a page cleared by one participant while the other draws: both end as the server
+// ordered the clear and the strokes.
+TEST_F(BoardSyncTest, ClearWhileOtherDraws) {
+    for (int round = 0; round < 20; ++round) {
+        Stroke(ca, kGraphPath, 100, 100 + round * 10, 3);
+        Stroke(cb, kGraphLine, 300, 100 + round * 10, 2);
+        cb.SetGraphType(kGraphPath);
+        cb.OnMouseDown(500, 500);
+        now += 20000;
+        cb.OnMouseMove(520, 510);
+        DeliverSome();
+        if (round % 3 == 0) {
+            ca.ClearCurrentPage();
+        }
+        DeliverSome();
+        now += 60000;
+        cb.OnMouseMove(540, 530);
+        cb.OnMouseUp(560, 520);
+        DeliverSome();
+    }
+    ExpectSame();
 }
 
 // Verifies that a participant joining later gets the same board, and that one whose link
