@@ -15,6 +15,8 @@
 #include "wb/model/graph_path.h"
 
 #ifdef _WIN32
+#include "wb/board_controller.h"
+#include "wb/board_controller_testing.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #endif
 
@@ -118,6 +120,47 @@ void TimeHitTests(kiv_wb::Board& board) {
                 "p95 %.3f ms\n", n.median, n.p95);
 }
 
+#ifdef _WIN32
+// A stroke drawn at A's controller until it is painted in B's window, both in this process
+// and joined by the loopback board service (no network): the share of the model, the
+// messages and GDI+ painting in the stroke's way from A to B.
+void TimeStrokeAtoB() {
+    kiv_wb::LoopbackBoardService service;
+    kiv_wb::BoardController a, b;
+    a.GetEditSettings().SetGraphIdPrefix(0x1111);
+    b.GetEditSettings().SetGraphIdPrefix(0x2222);
+    service.Join(a);
+    service.Join(b);
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"board B", WS_POPUP | WS_VISIBLE, 0, 0, 1280,
+                                    720, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    kiv::GDIPCanvasImpl canvas;
+    canvas.Attach(window);
+    b.SetCanvas(&canvas);
+    service.DeliverAll();
+    a.SetOperation(kiv_wb::kOpDraw);
+    a.SetGraphType(kiv_wb::kGraphPath);
+    service.DeliverAll();
+    std::vector<double> samples;
+    for (int i = 0; i < 60; ++i) {
+        const int y = 20 + (i * 11) % 680;
+        a.OnMouseDown(20, y);
+        for (int k = 1; k < 20; ++k) {
+            a.OnMouseMove(20 + k * 30, y + (k % 3) * 4);
+        }
+        const auto start = Clock::now();
+        a.OnMouseUp(620, y);
+        service.DeliverAll();
+        b.Redraw();
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    const Figures f = Summarise(samples);
+    std::printf("stroke end at A painted at B, one process, no network (60 strokes on a growing "
+                "page): median %.2f ms, p95 %.2f ms\n", f.median, f.p95);
+    b.SetCanvas(nullptr);
+    ::DestroyWindow(window);
+}
+#endif
+
 }  // namespace
 
 int main() {
@@ -146,6 +189,7 @@ int main() {
         board.GetPainter().SetCanvas(nullptr);
         ::DestroyWindow(window);
     }
+    TimeStrokeAtoB();
     Gdiplus::GdiplusShutdown(token);
 #else
     NullCanvas canvas;

@@ -209,10 +209,22 @@ std::unique_ptr<Gdiplus::Font> GDIPCanvasImpl::MakeFont() const {
         return font;
     }
     const Gdiplus::FontFamily* generic = Gdiplus::FontFamily::GenericSansSerif();
-    if (!generic || generic->GetLastStatus() != Gdiplus::Ok) {
+    if (generic && generic->GetLastStatus() == Gdiplus::Ok) {
+        font = std::make_unique<Gdiplus::Font>(generic, static_cast<Gdiplus::REAL>(m_fontSize),
+                                               Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
+        if (font->GetLastStatus() == Gdiplus::Ok) {
+            return font;
+        }
+    }
+    // Without a generic family (Wine has none), the first installed family.
+    Gdiplus::InstalledFontCollection installed;
+    Gdiplus::FontFamily family;
+    INT found = 0;
+    if (installed.GetFamilyCount() <= 0 || installed.GetFamilies(1, &family, &found) != Gdiplus::Ok ||
+        found != 1) {
         return nullptr;
     }
-    font = std::make_unique<Gdiplus::Font>(generic, static_cast<Gdiplus::REAL>(m_fontSize),
+    font = std::make_unique<Gdiplus::Font>(&family, static_cast<Gdiplus::REAL>(m_fontSize),
                                            Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
     return font->GetLastStatus() == Gdiplus::Ok ? std::move(font) : nullptr;
 }

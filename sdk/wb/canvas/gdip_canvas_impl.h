@@ -63,8 +63,8 @@ public:
 
 private:
     void CreateBackBuffer();
-    // The font of the face and size, or GDI+'s generic sans-serif when the face is unknown;
-    // null when neither can be made.
+    // The font of the face and size; GDI+'s generic sans-serif when the face is unknown, or
+    // the first installed family where there is no generic one; null when none can be made.
     std::unique_ptr<Gdiplus::Font> MakeFont() const;
 
     int m_width = 1280;

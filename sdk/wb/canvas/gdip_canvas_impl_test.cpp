@@ -147,6 +147,17 @@ TEST_F(GdipCanvasTest, Text) {
         }
     }
     EXPECT_GT(dark, 20);
+    // The board's default face is not installed here: another family stands in.
+    canvas.Clear(255, 255, 255);
+    canvas.SetFont("\xE6\x96\xB0\xE5\xAE\x8B\xE4\xBD\x93", 20, 0xFF000000);
+    canvas.DrawText("Hello", 100, 100, 0, 0);
+    dark = 0;
+    for (int y = 100; y < 140; ++y) {
+        for (int x = 100; x < 180; ++x) {
+            dark += Pixel(canvas, x, y) != 0xFFFFFFFFu ? 1 : 0;
+        }
+    }
+    EXPECT_GT(dark, 20);
     int w = 0, h = 0;
     canvas.MeasureTextW(L"Hello", &w, &h);
     EXPECT_GT(w, 20);
