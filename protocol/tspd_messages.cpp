@@ -64,9 +64,9 @@ bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult
   return ReadMediaId(body, &out->media_id) && GetInt(body, "result", &out->result);
 }
 
-bool DecodeTspdData(const rapidjson::Value& body, TspdData* out) {
+bool DecodeTspdData(const rapidjson::Value& body, TspdData* out, size_t max_data) {
   if (!ReadMediaId(body, &out->media_id) || !GetString(body, "data", &out->data)) return false;
-  return out->data.size() <= kMaxTspdDataBytes && std::memchr(out->data.data(), 0, out->data.size()) == nullptr;
+  return out->data.size() <= max_data && std::memchr(out->data.data(), 0, out->data.size()) == nullptr;
 }
 
 bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out) {

@@ -22,8 +22,11 @@ constexpr int kTspdSend = 17004;
 constexpr int kTspdData = 17005;
 constexpr int kTspdRefused = 17006;
 
-// Longest data text of one message; longer data is refused by both sides.
+// Longest data text a client sends in one message; longer data is refused by both sides.
 constexpr size_t kMaxTspdDataBytes = 256 * 1024;
+// Longest data text the server delivers in one message (a board's full state): with its
+// escaping it still fits in one frame.
+constexpr size_t kMaxTspdDeliveryBytes = 3 * 1024 * 1024;
 
 struct TspdSubscribeResult {
   std::string media_id;
@@ -49,10 +52,11 @@ rapidjson::Document EncodeTspdData(int id, const TspdData& m);
 rapidjson::Document EncodeTspdRefused(const TspdRefused& m);
 
 // Decoders take a body whose business and id were matched already. A media id is 1..128
-// bytes; data is within kMaxTspdDataBytes and holds no NUL byte.
+// bytes; data is within `max_data` bytes and holds no NUL byte.
 [[nodiscard]] bool DecodeTspdMedia(const rapidjson::Value& body, std::string* media_id);
 [[nodiscard]] bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult* out);
-[[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out);
+[[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out,
+                                  size_t max_data = kMaxTspdDataBytes);
 [[nodiscard]] bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out);
 
 }  // namespace kiv_proto

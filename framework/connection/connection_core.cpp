@@ -2,12 +2,14 @@
 
 #include "framework_log.h"
 #include "protocol/business_messages.h"
+#include "protocol/tspd_messages.h"
 
 namespace tessarine {
 
 ConnectionCore::ConnectionCore()
     : sockets_(std::make_unique<WinsockSocketFactory>()),
-      session_(std::make_unique<kiv_proto::ClientSession>(*sockets_)) {
+      session_(std::make_unique<kiv_proto::ClientSession>(*sockets_)),
+      tspd_(std::make_shared<TspdChannel>([this](const rapidjson::Value& body) { return SendBusiness(body); })) {
   session_->SetListener(this);
 }
 
@@ -21,6 +23,7 @@ void ConnectionCore::Shutdown() {
     session = std::move(session_);
     http = std::move(http_);
   }
+  tspd_->StopAll();
   // Outside the lock: a callback in progress may still make a request (which is refused).
   if (session) {
     session->Logout();
@@ -103,6 +106,7 @@ void ConnectionCore::OnReconnectStart() {
 
 void ConnectionCore::OnReconnectSuccess() {
   FW_LOG("connection: reconnected");
+  tspd_->OnReconnected();
   listeners_.ForEach([&](avcore::IKivConnectionListener* l) { l->OnReconnectSucess(); });
 }
 
@@ -145,6 +149,7 @@ void ConnectionCore::OnGroupMediaList(const std::vector<std::string>& users,
 void ConnectionCore::OnBusiness(const std::string& business, int id, const rapidjson::Value& body) {
   if (business == kiv_proto::kBusinessOnline) return OnOnlineMessage(id, body);
   if (business == kiv_proto::kBusinessText) return OnTextMessage(id, body);
+  if (business == kiv_proto::kBusinessTspd) return tspd_->OnMessage(id, body);
   const bool taken = businesses_.Offer([&](avcore::IKivBusinessBase* b) {
     return b->ProcessCpBusinessCmd(business.c_str(), id, body);
   });

@@ -17,6 +17,7 @@
 #include "callback_registry.h"
 #include "protocol/client_session.h"
 #include "sdk_http_getter.h"
+#include "tspd_channel.h"
 #include "winsock_socket.h"
 
 namespace tessarine {
@@ -46,6 +47,8 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   CallbackRegistry<avcore::IKivBusinessBase>& businesses() { return businesses_; }
   CallbackRegistry<avcore::IKivOnlineListener>& online_listeners() { return online_listeners_; }
   CallbackRegistry<avcore::IKivTMsgListener>& tmsg_listeners() { return tmsg_listeners_; }
+  // The transparent-data streams carried on this connection.
+  const std::shared_ptr<TspdChannel>& tspd() const { return tspd_; }
 
   // kiv_proto::ISessionListener (the session's callback thread)
   void OnLoginResult(int code, const std::string& detail) override;
@@ -78,6 +81,7 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   CallbackRegistry<avcore::IKivBusinessBase> businesses_;
   CallbackRegistry<avcore::IKivOnlineListener> online_listeners_;
   CallbackRegistry<avcore::IKivTMsgListener> tmsg_listeners_;
+  std::shared_ptr<TspdChannel> tspd_;
 };
 
 }  // namespace tessarine

@@ -14,9 +14,12 @@ HRESULT AsResult(int code) { return code < 0 ? E_FAIL : static_cast<HRESULT>(cod
 
 }  // namespace
 
-KivConnection::KivConnection() : ComObject(avcore::IID_IKivConnection), core_(std::make_shared<ConnectionCore>()) {}
+KivConnection::KivConnection() : ComObject(avcore::IID_IKivConnection), core_(std::make_shared<ConnectionCore>()) {
+  RegisterTspdChannel(this, core_->tspd());
+}
 
 KivConnection::~KivConnection() {
+  UnregisterTspdChannel(this);
   // Businesses handed out may outlive the connection; they find the session stopped.
   core_->Shutdown();
 }

@@ -6,6 +6,7 @@ target_sources(Tessarine32 PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/online_service.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sdk_http_getter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_message_service.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tspd_channel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/winsock_socket.cpp)
 target_include_directories(Tessarine32 PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(Tessarine32 PRIVATE kiv_protocol ws2_32)

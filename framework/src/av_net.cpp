@@ -8,6 +8,7 @@
 #include "components.h"
 #include "fault_switch.h"
 #include "framework_log.h"
+#include "tspd_channel.h"
 
 namespace tessarine {
 namespace {
@@ -47,13 +48,28 @@ class AvNet final : public ComObject<avcore::IAvNet> {
                                       int32_t) override {
     return E_NOTIMPL;
   }
-  HRESULT AVCORE_CALL StopRecvMedia(const char*, int32_t, const char*) override { return S_OK; }
-  HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*,
-                                    avcore::ITspDataReceiver*, int32_t) override {
-    return E_NOTIMPL;
+  HRESULT AVCORE_CALL StopRecvMedia(const char*, int32_t mediaType, const char* mediaId) override {
+    if (mediaType == avcore::kMediaBoard && mediaId != nullptr) {
+      std::shared_ptr<TspdChannel> channel = Tspd();
+      if (channel) (void)channel->Stop(mediaId);
+    }
+    return S_OK;
+  }
+  // Transparent data travels on the control connection (tspd_channel.h), keyed by media id.
+  HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t mediaType, const char* mediaId, const char*,
+                                    avcore::ITspDataReceiver* receiver, int32_t) override {
+    if (mediaType != avcore::kMediaBoard || mediaId == nullptr) return E_INVALIDARG;
+    std::shared_ptr<TspdChannel> channel = Tspd();
+    if (!channel) return E_UNEXPECTED;
+    return channel->Subscribe(mediaId, receiver);
   }
 
  private:
+  std::shared_ptr<TspdChannel> Tspd() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connection_.get() ? TspdChannelOf(connection_.get()) : nullptr;
+  }
+
   std::mutex mutex_;
   ComPtr<avcore::IKivConnection> connection_;
   ComPtr<avcore::IAudioDevice> audio_device_;

@@ -2,6 +2,8 @@
 // control-plane connection, board data on each board's transparent-data stream.
 #pragma once
 
+#include <atomic>
+
 #include "avcore/connection.h"
 #include "core/remote_tspd_stream_listener.h"
 #include "core/white_board_net.h"
@@ -52,7 +54,8 @@ public:
     StreamManager* GetStreamManager() const { return m_streamManager; }
 
 private:
-    IWhiteBoardNetListener* m_listener = nullptr;
+    // Read on the framework's threads, written by the whiteboard's and the core's.
+    std::atomic<IWhiteBoardNetListener*> m_listener{nullptr};
     StreamManager* m_streamManager = nullptr;
 };
 

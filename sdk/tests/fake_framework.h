@@ -4,6 +4,9 @@
 // businesses, and a log manager that keeps every line. Each records the calls it gets.
 #pragma once
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include <windows.h>
 
 #include <mutex>
@@ -243,11 +246,22 @@ struct AvNet : Counted<avcore::IAvNet> {
                                         int32_t) override {
         return E_NOTIMPL;
     }
-    HRESULT AVCORE_CALL StopRecvMedia(const char*, int32_t, const char*) override { return S_OK; }
-    HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*,
-                                      avcore::ITspDataReceiver*, int32_t) override {
-        return E_NOTIMPL;
+    HRESULT AVCORE_CALL StopRecvMedia(const char* user, int32_t type, const char* media) override {
+        if (type == avcore::kMediaBoard) tspdCalls.push_back(std::string("stop ") + user + " " + media);
+        return type == avcore::kMediaBoard ? stopTspdResult : S_OK;
     }
+    HRESULT AVCORE_CALL SubscribeTspd(const char* user, uint8_t type, const char* media, const char* owner,
+                                      avcore::ITspDataReceiver* receiver, int32_t) override {
+        tspdCalls.push_back("subscribe " + std::string(user) + " " + std::to_string(type) + " " + media + " " +
+                            owner);
+        tspdReceiver = receiver;
+        return subscribeTspdResult;
+    }
+    // Transparent-data calls: "subscribe <user> <type> <media> <owner>", "stop <user> <media>".
+    std::vector<std::string> tspdCalls;
+    avcore::ITspDataReceiver* tspdReceiver = nullptr;
+    HRESULT subscribeTspdResult = S_OK;
+    HRESULT stopTspdResult = S_OK;
 };
 
 inline std::vector<std::string> Ids(const avcore::FwVector<avcore::FwString>* list) {
@@ -391,7 +405,16 @@ struct Connection : Counted<avcore::IKivConnection> {
     HRESULT AVCORE_CALL JoinGroup(const char*) override { return E_NOTIMPL; }
     HRESULT AVCORE_CALL LeaveGroup() override { return S_OK; }
     int32_t AVCORE_CALL GetStatus() override { return status; }
-    HRESULT AVCORE_CALL SendBusinessCmd(const rapidjson::Value&) override { return E_NOTIMPL; }
+    HRESULT AVCORE_CALL SendBusinessCmd(const rapidjson::Value& command) override {
+        rapidjson::StringBuffer text;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+        command.Accept(writer);
+        sent.push_back(text.GetString());
+        return sendResult;
+    }
+    // Business messages sent, as compact JSON.
+    std::vector<std::string> sent;
+    HRESULT sendResult = E_NOTIMPL;
 };
 
 // Keeps every line written through the core's logger.

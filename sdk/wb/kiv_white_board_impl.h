@@ -1,6 +1,6 @@
-// The whiteboard as the application sees it. Boards, their windows and the board engine
-// behind them are attached here; until a board is open every per-board operation answers
-// as for an unknown board.
+// The whiteboard as the application sees it: the public interface over the board engine,
+// the engine's reports turned into the application's events, and one child window per
+// opened board inside a parent the application gives.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kiv_white_board.h"
+#include "wb/board_engine.h"
 
 namespace kiv_core {
 class IWhiteBoardNet;
@@ -16,10 +17,12 @@ class IWhiteBoardNet;
 
 namespace kiv {
 
-class KivWhiteBoardImpl : public IKivWhiteBoard {
+class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineListener {
 public:
-    // One open board's window; owned here.
+    // One opened board's window and views; owned here.
     struct BoardWindow {
+        kiv_wb::IBoardCanvas* canvas = nullptr;
+        kiv_wb::IEditView* editView = nullptr;
         HWND window = nullptr;
     };
 
@@ -61,17 +64,25 @@ public:
     int GetUndoCount(const char* boardId) override;
     int GetRedoCount(const char* boardId) override;
 
+    // kiv_wb::IBoardEngineListener
+    void OnCreateResult(bool ok, const std::string& name, const std::string& boardId) override;
+    void OnRemoteBoardMedia(const std::string& mediaName, const std::string& boardId, bool published) override;
+    void OnPageChanged(const std::string& boardId, int pageId) override;
+    void OnBoardEvent(int kind, int error) override;
+    void OnBoardInfo(const std::string& boardId, const kiv_wb::BoardInfo& info, int currentPageId) override;
+
+    // The board window's messages.
+    LRESULT OnWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
     IKivWhiteBoardEventHandler* EventHandler() const { return m_handler; }
-    kiv_core::IWhiteBoardNet* Net() const { return m_net; }
-    const std::string& WorkDir() const { return m_workDir; }
-    const std::string& UserId() const { return m_userId; }
+    kiv_wb::BoardEngine& Engine() { return m_engine; }
 
 private:
-    std::map<std::string, BoardWindow> m_windows;
-    IKivWhiteBoardEventHandler* m_handler = nullptr;
-    kiv_core::IWhiteBoardNet* m_net = nullptr;
-    std::string m_workDir;
-    std::string m_userId;
+    void DestroyBoardWindow(BoardWindow& entry);
+
+    std::map<std::string, BoardWindow> m_windows;  // the application's UI thread only
+    kiv_wb::BoardEngine m_engine;
+    IKivWhiteBoardEventHandler* volatile m_handler = nullptr;
 };
 
 }  // namespace kiv

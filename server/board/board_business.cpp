@@ -192,7 +192,11 @@ void BoardBusiness::OnStreamData(ClientInfo& from, Group& group, const rapidjson
     state.AddMember("id", kBoardState, state.GetAllocator());
     state.AddMember("seq_id", board->state.last_seq(), state.GetAllocator());
     board->state.WriteFullState(&state);
-    SendOnStream(from.id, data.media_id, ToJson(state));
+    const std::string text = ToJson(state);
+    if (text.size() > kMaxTspdDeliveryBytes) {
+      return Refuse(from, data.media_id, kResultStateFull, "full state of " + std::to_string(text.size()) + " bytes");
+    }
+    SendOnStream(from.id, data.media_id, text);
     return;
   }
   uint32_t seq = 0;

@@ -221,3 +221,42 @@ TEST_F(BoardBusinessTest, StateLivesWithTheGroup) {
 
 }  // namespace
 }  // namespace kiv_server
+
+namespace kiv_server {
+namespace {
+
+// A board whose kept state is near its limit, of texts full of characters that are escaped
+// twice on the way, still reaches a new subscriber whole as one full state.
+TEST(BoardBusinessLarge, FullStateNearTheLimitIsDelivered) {
+  BoardMeeting m;
+  const ClientId a = m.Member("alice", "room1");
+  m.Biz(a, Create(1));
+  m.Biz(a, Subscribe("wb-1"));
+  const std::string quotes(20000, '"');
+  std::string escaped;
+  for (char c : quotes) escaped += std::string("\\") + c;
+  int sent = 0;
+  for (int gid = 1; gid <= 40; ++gid) {
+    m.Stream(a, "wb-1", R"({"id":31006,"type":"text","text":{"pid":0,"gid":)" + std::to_string(gid) +
+                            R"(,"action":1,"text":")" + escaped + R"(","font":"Arial"}})");
+    ++sent;
+  }
+  m.Take(a);
+  const Group* group = m.core().State().GroupOf(*m.core().State().Client(a));
+  const BoardState* state = m.boards().FindState(*group, "wb-1");
+  ASSERT_NE(state, nullptr);
+  EXPECT_GT(state->state_bytes(), kMaxBoardStateBytes * 9 / 10);
+  EXPECT_LT(state->last_seq(), static_cast<uint32_t>(sent)) << "the last ones were refused";
+
+  m.Stream(a, "wb-1", R"({"id":30003})");
+  const auto texts = m.StreamTexts(a);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_GT(texts[0].size(), kiv_proto::kMaxTspdDataBytes);
+  rapidjson::Document full;
+  full.Parse(texts[0].c_str() + 5);
+  ASSERT_TRUE(full.IsObject());
+  EXPECT_EQ(full["data"].Size(), state->graph_count() + 1);
+}
+
+}  // namespace
+}  // namespace kiv_server

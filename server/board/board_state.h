@@ -16,7 +16,10 @@
 
 namespace kiv_server {
 
-constexpr size_t kMaxBoardStateBytes = 2 * 1024 * 1024;
+// The kept state, measured by the update texts folded in. Written out as a full state it is
+// escaped once more inside a stream message (at most twice as long), so it stays within
+// what one message delivers.
+constexpr size_t kMaxBoardStateBytes = 1024 * 1024;
 
 struct BoardRecord {
   std::string name;

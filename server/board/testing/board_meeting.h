@@ -94,7 +94,7 @@ class BoardMeeting : public IClientOutbox {
       kiv_proto::TspdData data;
       int id = 0;
       if (d.IsObject() && kiv_proto::GetInt(d, "id", &id) && id == kiv_proto::kTspdData &&
-          kiv_proto::DecodeTspdData(d, &data)) {
+          kiv_proto::DecodeTspdData(d, &data, kiv_proto::kMaxTspdDeliveryBytes)) {
         out.push_back(data.media_id + " " + data.data);
       }
     }

@@ -1,0 +1,394 @@
+#include "wb/board_engine.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/text_holders.h"
+#include "core/log_record.h"
+#include "kiv_error.h"
+#include "wb/board_engine_log.h"
+
+namespace kiv_wb {
+
+kiv_core::ModuleLogger& WbLogger() {
+    static kiv_core::ModuleLogger logger;
+    return logger;
+}
+
+namespace {
+
+// Makes the folder when it is not there; false when it cannot be made.
+bool EnsureFolder(const std::string& path) {
+    Utf8ToWide wide(path);
+    if (!wide.Get()) return false;
+    const DWORD attributes = GetFileAttributesW(wide.Get());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return CreateDirectoryW(wide.Get(), nullptr) != FALSE;
+}
+
+// The part after the last '/' or '\'.
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+BoardEngine::~BoardEngine() {
+    if (m_loggerCreated) {
+        (void)kiv_core::ReleaseModuleLogger(WbLogger().handle);
+        WbLogger() = kiv_core::ModuleLogger();
+    }
+}
+
+void BoardEngine::Attach(kiv_core::IWhiteBoardNet* net, IBoardEngineListener* listener, const std::string& workDir,
+                         avcore::IBaseCore* root) {
+    m_workDir = workDir;
+    m_pNet = net;
+    m_listener = listener;
+    if (m_pNet) m_pNet->SetListener(this);
+    if (!m_loggerCreated && root) {
+        kiv_core::ModuleLogger logger;
+        if (kiv_core::CreateModuleLogger(root, "kiv_wb", 1, &logger.manager, &logger.handle) == 0) {
+            WbLogger() = logger;
+            m_loggerCreated = true;
+        }
+    }
+}
+
+void BoardEngine::Init(const std::string& userId) {
+    m_userId = userId;
+    const std::string folder = m_workDir + "/KivDocImages";
+    if (!EnsureFolder(folder)) {
+        WB_LOG("Init, doc mkdir failed");
+        return;
+    }
+    m_imageFolder = folder;
+}
+
+int BoardEngine::CreateBlankWb(const std::string& name, int width, int height, int pageCount) {
+    if (width < 1 || height < 1 || pageCount <= 0) return kiv_core::ERR_INVALID_PARAM;
+    CreateRequest request;
+    request.boardName = name;
+    request.width = width;
+    request.height = height;
+    request.pageCount = pageCount;
+    const int result = SendCmdCreateWb(request);
+    if (result != 0) {
+        WB_LOG("CreateBlankWb SendCmdCreateWb fail");
+        return result;
+    }
+    return kiv_core::ERR_OK;
+}
+
+int BoardEngine::SendCmdCreateWb(const CreateRequest& request) {
+    unsigned seq = 0;
+    {
+        ZORVANTE::WAutoLock guard(&m_lock);
+        seq = m_nextSeqId++;
+        m_pendingCreates[seq] = request.boardName;
+    }
+    if (!m_pNet) return kiv_core::ERR_INVALID_STATE;
+    return m_pNet->SendCreateBoardReq(static_cast<int>(seq), request.boardName.c_str(), request.boardType,
+                                      request.width, request.height, request.pageCount, request.filePath.c_str(),
+                                      request.convertFilePath.c_str());
+}
+
+int BoardEngine::CreateDocWb(const std::string& groupId, const std::string& localPath) {
+    Utf8ToWide wide(localPath);
+    FILE* file = wide.Get() ? _wfopen(wide.Get(), L"rb") : nullptr;
+    if (!file) {
+        WB_LOG("CreateDocWb openfile fail %s", localPath.c_str());
+        return kiv_core::ERR_FAILED;
+    }
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::fclose(file);
+    if (size <= 0 || size > 0x7FFFFFFF) {
+        WB_LOG("CreateDocWb fail 0 fileSize %s", localPath.c_str());
+        return kiv_core::ERR_FAILED;
+    }
+    m_docSize = static_cast<int>(size);
+    const std::string remote = "/" + groupId + "/" + FileNameOf(localPath);
+    if (!m_pNet) return kiv_core::ERR_INVALID_STATE;
+    const int result = m_pNet->SendUploadDocReq(remote.c_str(), m_docSize);
+    if (result == 0) {
+        m_localDocPath = localPath;
+        m_remoteDocPath = remote;
+    }
+    return result;
+}
+
+int BoardEngine::Open(const std::string& boardId, IBoardCanvas* canvas, IEditView* editView) {
+    WhiteBoardItem* item = m_boards.Create(boardId);
+    if (item->controller) item->controller->Attach(boardId, this, canvas, m_pNet, editView);
+    item->boardId = boardId;
+    if (m_pNet) (void)m_pNet->SubscribeBoardStream(boardId.c_str());
+    return kiv_core::ERR_OK;
+}
+
+int BoardEngine::Close(const std::string& boardId) {
+    if (m_pNet) (void)m_pNet->UnsubscribeBoardStream(boardId.c_str());
+    m_boards.Delete(boardId);
+    return kiv_core::ERR_OK;
+}
+
+int BoardEngine::Destroy(const std::string& boardId) {
+    (void)SendDestoryWhiteboard(boardId);
+    return Close(boardId);
+}
+
+IBoardController* BoardEngine::FindController(const std::string& boardId) {
+    WhiteBoardItem* item = m_boards.Find(boardId);
+    return item ? item->controller.get() : nullptr;
+}
+
+void BoardEngine::SetPageChangeSynMode(const std::string& boardId, bool sync) {
+    if (IBoardController* c = FindController(boardId)) return c->SetPageChangeSynMode(sync);
+    WB_LOG("KivBoardImpl::SetPageChangeSynMode have not releative whiteboard:%s", boardId.c_str());
+}
+
+bool BoardEngine::GetPageChangeSynMode(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetPageChangeSynMode() : false;
+}
+
+void BoardEngine::SetCurrentPage(const std::string& boardId, int pageIndex) {
+    if (IBoardController* c = FindController(boardId)) c->SetCurrentPage(pageIndex);
+}
+
+int BoardEngine::GetCurrentPage(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetCurrentPage() : 0;
+}
+
+int BoardEngine::GetPageCount(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetPageCount() : 0;
+}
+
+void BoardEngine::SetGraphType(const std::string& boardId, int graphType) {
+    if (IBoardController* c = FindController(boardId)) c->SetGraphType(graphType);
+}
+
+int BoardEngine::GetGraphType(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetGraphType() : 0;
+}
+
+void BoardEngine::SetOperation(const std::string& boardId, int operation) {
+    if (IBoardController* c = FindController(boardId)) c->SetOperation(operation);
+}
+
+int BoardEngine::GetOperation(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetOperation() : 0;
+}
+
+void BoardEngine::SetLineWidth(const std::string& boardId, int width) {
+    if (IBoardController* c = FindController(boardId)) c->SetLineWidth(width);
+}
+
+int BoardEngine::GetLineWidth(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetLineWidth() : 0;
+}
+
+void BoardEngine::SetLineColor(const std::string& boardId, int argb) {
+    if (IBoardController* c = FindController(boardId)) c->SetLineColor(argb);
+}
+
+int BoardEngine::GetLineColor(const std::string& boardId) {
+    if (IBoardController* c = FindController(boardId)) return c->GetLineColor();
+    WB_LOG("KivBoardImpl::GetLineColor have not releative whiteboard:%s", boardId.c_str());
+    return 0;
+}
+
+int BoardEngine::ClearCurrentPage(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    if (!c) {
+        WB_LOG("KivBoardImpl::ClearCurrentPage have not releative whiteboard:%s", boardId.c_str());
+        return kiv_core::ERR_FAILED;
+    }
+    return c->ClearCurrentPage() ? kiv_core::ERR_OK : kiv_core::ERR_FAILED;
+}
+
+bool BoardEngine::Undo(const std::string& boardId) {
+    if (IBoardController* c = FindController(boardId)) return c->Undo();
+    WB_LOG("KivBoardImpl::Undo have not releative whiteboard:%s", boardId.c_str());
+    return false;
+}
+
+bool BoardEngine::Redo(const std::string& boardId) {
+    if (IBoardController* c = FindController(boardId)) return c->Redo();
+    WB_LOG("KivBoardImpl::Redo have not releative whiteboard:%s", boardId.c_str());
+    return false;
+}
+
+int BoardEngine::GetUndoCount(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetUndoCount() : 0;
+}
+
+int BoardEngine::GetRedoCount(const std::string& boardId) {
+    IBoardController* c = FindController(boardId);
+    return c ? c->GetRedoCount() : 0;
+}
+
+void BoardEngine::SetLocalFilePath(const std::string& boardId, const std::string& localPath, int pageId) {
+    IBoardController* c = FindController(boardId);
+    if (!c) {
+        WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
+        return;
+    }
+    if (c->SetPageLocalPath(pageId, localPath) && pageId == c->GetCurrentPageId()) c->Redraw();
+}
+
+int BoardEngine::SendDestoryWhiteboard(const std::string& boardId) {
+    if (!m_pNet) {
+        WB_LOG("SendDestoryWhiteboard failed, m_pNet not inited.");
+        return kiv_core::ERR_INVALID_STATE;
+    }
+    return m_pNet->SendCloseBoardReq(boardId.c_str());
+}
+
+int BoardEngine::SendDocumentTransCodeCmd(const std::string& filePath) {
+    if (!m_pNet) {
+        WB_LOG("SendDocumentTransCodeCmd failed, m_pNet not inited.");
+        return kiv_core::ERR_INVALID_STATE;
+    }
+    return m_pNet->SendDocTransCodeReq(filePath.c_str());
+}
+
+int BoardEngine::SendDocDownloadCmd(const std::string& filePath) {
+    return m_pNet ? m_pNet->SendDocDownloadReq(filePath.c_str()) : kiv_core::ERR_INVALID_STATE;
+}
+
+void BoardEngine::OnBoardMediaChange(const std::string& mediaName, const std::string& mediaId, bool published) {
+    if (m_listener) m_listener->OnRemoteBoardMedia(mediaName, mediaId, published);
+}
+
+void BoardEngine::OnBoardData(const std::string& mediaId, const uint8_t* data, uint32_t length) {
+    if (IBoardController* c = FindController(mediaId)) c->OnNetMsg(data, length);
+}
+
+void BoardEngine::ProcessCreateWbRsp(int clientSeqId, int result, const char* boardId) {
+    std::string name;
+    {
+        ZORVANTE::WAutoLock guard(&m_lock);
+        auto it = m_pendingCreates.find(static_cast<unsigned>(clientSeqId));
+        if (clientSeqId < 0 || it == m_pendingCreates.end()) {
+            WB_LOG("ProcessCreateWbRsp not found reqinfo seqid=%d", clientSeqId);
+            return;
+        }
+        name = it->second;
+        m_pendingCreates.erase(it);
+    }
+    if (boardId && clientSeqId != -1 && result == 0) {
+        if (m_listener) m_listener->OnCreateResult(true, name, boardId);
+        if (m_pNet) (void)m_pNet->PublishBoardStream(boardId);
+        return;
+    }
+    if (m_listener) m_listener->OnCreateResult(false, name, boardId ? boardId : "");
+}
+
+void BoardEngine::OnUploadDocRsp(int, const char* filePath, const char*) {
+    // The document transfer is not built here: the upload counts as failed.
+    WB_LOG("OnUploadDocRsp %s: document upload not available", filePath ? filePath : "");
+    DocEventInfo info;
+    info.filePath = m_localDocPath;
+    FireDocEvent(5, info);
+}
+
+void BoardEngine::OnUploadDocEndRsp(int, const char*) {
+    DocEventInfo info;
+    info.filePath = m_remoteDocPath;
+    FireDocEvent(SendDocumentTransCodeCmd(m_remoteDocPath) == 0 ? 8 : 7, info);
+}
+
+void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char*, const char*) {
+    if (code != 0) {
+        WB_LOG("Search Document Download path Faild !!!!!msg == %s", message ? message : "");
+        FireDocEvent(12, DocEventInfo());
+    }
+    // Page images are fetched by the document download manager, which is not built here.
+}
+
+void BoardEngine::OnDocTransCodeRsp(int code, const char* convertFilePath, const char* filePath, int width,
+                                    int height, int convertCount) {
+    if (code != 0) {
+        FireDocEvent(7, DocEventInfo());
+        return;
+    }
+    if (!convertFilePath || !filePath) return;
+    DocEventInfo info;
+    info.filePath = filePath;
+    info.convertFilePath = convertFilePath;
+    info.width = width;
+    info.height = height;
+    info.pageCount = convertCount;
+    FireDocEvent(6, info);
+}
+
+void BoardEngine::FireDocEvent(int code, const DocEventInfo& info) {
+    switch (code) {
+    case 4: return HandleDocEvent(0, 0, info);
+    case 5: return HandleDocEvent(0, kiv_core::ERR_FAILED, info);
+    case 6: return HandleDocEvent(3, 0, info);
+    case 7: return HandleDocEvent(3, kiv_core::ERR_FAILED, info);
+    case 8: return HandleDocEvent(2, 0, info);
+    case 12: return HandleDocEvent(5, kiv_core::ERR_FAILED, info);
+    case 13: return HandleDocEvent(6, kiv_core::ERR_FAILED, info);
+    case 14: return HandleDocEvent(6, 0, info);
+    default: return;
+    }
+}
+
+void BoardEngine::HandleDocEvent(int kind, int error, const DocEventInfo& info) {
+    if (kind == 0 && error != 0) {
+        if (m_listener) m_listener->OnCreateResult(false, m_localDocPath, info.boardId);
+    } else if (kind == 3 && error == 0) {
+        const size_t slash = info.filePath.find_last_of('/');
+        CreateRequest request;
+        request.boardType = 1;
+        request.boardName = slash == std::string::npos ? info.filePath : info.filePath.substr(slash + 1);
+        request.filePath = info.filePath;
+        request.convertFilePath = info.convertFilePath;
+        request.width = info.width;
+        request.height = info.height;
+        request.pageCount = info.pageCount;
+        (void)SendCmdCreateWb(request);
+    }
+    if (m_listener) m_listener->OnBoardEvent(kind, error);
+}
+
+void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& info, int currentPageId) {
+    if (m_listener) m_listener->OnBoardInfo(boardId, info, currentPageId);
+    // A document board's page images come from the document download manager (not built).
+}
+
+void BoardEngine::OnRemoteChangePage(const std::string& boardId, int pageId) {
+    if (m_listener) m_listener->OnPageChanged(boardId, pageId);
+    IBoardController* c = FindController(boardId);
+    if (!c) return;
+    std::string local;
+    if (!c->GetPageLocalPath(pageId, &local)) {
+        WB_LOG("OnRemoteChangePage page %d does not exist", pageId);
+        return;
+    }
+    const std::string converted = c->GetConvertedFilePath();
+    if (c->GetBoardType() != 1 || converted.empty()) return;
+    if (local.empty()) {
+        (void)SendDocDownloadCmd(converted + "/" + std::to_string(pageId) + ".jpg");
+    } else {
+        WB_LOG("OnRemoteChangePage image already exist %s", local.c_str());
+    }
+}
+
+size_t BoardEngine::PendingCreates() {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    return m_pendingCreates.size();
+}
+
+}  // namespace kiv_wb

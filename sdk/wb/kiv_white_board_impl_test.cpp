@@ -1,0 +1,121 @@
+// The whiteboard facade: board windows inside the application's parent, and the engine's
+// reports as the application's events.
+#include "wb/kiv_white_board_impl.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fake_framework.h"
+
+namespace {
+
+struct Handler : kiv::IKivWhiteBoardEventHandler {
+    std::vector<std::string> events;
+    void OnCreateResult(const kiv::String& id, const kiv::String& name, int result) override {
+        events.push_back(std::string("created ") + id.c_str() + " " + name.c_str() + " " + std::to_string(result));
+    }
+    void OnBoardPublished(const kiv::String& id, const kiv::String& name) override {
+        events.push_back(std::string("published ") + id.c_str() + " " + name.c_str());
+    }
+    void OnBoardUnpublished(const kiv::String& id) override { events.push_back(std::string("unpublished ") + id.c_str()); }
+    void OnBoardInfo(const kiv::String& id, kiv::WhiteBoardInfo* info, int page) override {
+        events.push_back(std::string("info ") + id.c_str() + " " + info->name.c_str() + " " +
+                         std::to_string(info->pageCount) + " " + std::to_string(page));
+    }
+    void OnPageChanged(const kiv::String& id, int page) override {
+        events.push_back(std::string("page ") + id.c_str() + " " + std::to_string(page));
+    }
+    void OnBoardEvent(int kind, int error) override {
+        events.push_back("event " + std::to_string(kind) + " " + std::to_string(error));
+    }
+};
+
+struct WhiteBoardFacadeTest : ::testing::Test {
+    void SetUp() override {
+        fw.Install(&env);
+        parent = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(parent, nullptr);
+    }
+    void TearDown() override { DestroyWindow(parent); }
+    kiv_fake::Framework fw;
+    kiv_core::CoreEnv env;
+    HWND parent = nullptr;
+    kiv::KivWhiteBoardImpl wb;
+};
+
+// Boards open in child windows of the given parent; opening again replaces the window;
+// Destroy keeps the window until Close; CloseAllBoards closes every board.
+TEST_F(WhiteBoardFacadeTest, BoardWindows) {
+    EXPECT_EQ(wb.Open("wb-1", parent), 0);
+    HWND first = wb.GetWindow("wb-1");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetParent(first), parent);
+    wchar_t name[64] = {0};
+    GetClassNameW(first, name, 64);
+    EXPECT_STREQ(name, L"QelKivWhiteBoardWnd");
+    EXPECT_EQ(GetWindowLongW(first, GWL_STYLE) & 0x56001000, 0x56001000);
+    EXPECT_EQ(wb.Open("wb-1", parent), 0);
+    HWND second = wb.GetWindow("wb-1");
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_EQ(wb.GetPageCount("wb-1"), 1) << "one board in the engine";
+    EXPECT_EQ(wb.Destroy("wb-1"), 0);
+    EXPECT_EQ(wb.GetWindow("wb-1"), second);
+    EXPECT_EQ(wb.GetPageCount("wb-1"), 0);
+    EXPECT_EQ(wb.Close("wb-1"), 0);
+    EXPECT_EQ(wb.GetWindow("wb-1"), nullptr);
+    EXPECT_FALSE(IsWindow(second));
+
+    EXPECT_EQ(wb.Open("wb-2", parent), 0);
+    EXPECT_EQ(wb.Open("wb-3", parent), 0);
+    HWND third = wb.GetWindow("wb-3");
+    wb.CloseAllBoards();
+    EXPECT_EQ(wb.GetWindow("wb-2"), nullptr);
+    EXPECT_FALSE(IsWindow(third));
+    EXPECT_EQ(wb.GetPageCount("wb-3"), 0);
+}
+
+// A board window paints (the window is validated) and takes mouse input; a window of this
+// class that the facade does not know is still painted by default, never left invalid.
+TEST_F(WhiteBoardFacadeTest, WindowMessages) {
+    ASSERT_EQ(wb.Open("wb-1", parent), 0);
+    HWND w = wb.GetWindow("wb-1");
+    MoveWindow(w, 0, 0, 200, 100, FALSE);
+    InvalidateRect(w, nullptr, FALSE);
+    UpdateWindow(w);
+    EXPECT_FALSE(GetUpdateRect(w, nullptr, FALSE));
+    EXPECT_EQ(SendMessageW(w, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTCHARS);
+    EXPECT_EQ(SendMessageW(w, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5)), 0);
+
+    HWND stray = CreateWindowExW(0, L"QelKivWhiteBoardWnd", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, parent,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(stray, nullptr);
+    SetWindowLongPtrW(stray, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&wb));
+    InvalidateRect(stray, nullptr, FALSE);
+    UpdateWindow(stray);
+    EXPECT_FALSE(GetUpdateRect(stray, nullptr, FALSE));
+    DestroyWindow(stray);
+}
+
+// The engine's reports reach the handler converted; with no handler they are lost.
+TEST_F(WhiteBoardFacadeTest, Events) {
+    wb.OnCreateResult(true, "plan", "wb-1");
+    Handler h;
+    wb.SetEventHandler(&h);
+    wb.OnCreateResult(true, "plan", "wb-1");
+    wb.OnCreateResult(false, "C:\\docs\\plan.pdf", "");
+    wb.OnRemoteBoardMedia("plan", "wb-1", true);
+    wb.OnRemoteBoardMedia("plan", "wb-1", false);
+    kiv_wb::BoardInfo info;
+    info.boardName = "plan";
+    info.pageCount = 3;
+    wb.OnBoardInfo("wb-1", info, 2);
+    wb.OnPageChanged("wb-1", 1);
+    wb.OnBoardEvent(3, 302);
+    wb.SetEventHandler(nullptr);
+    wb.OnBoardEvent(0, 0);
+    EXPECT_EQ(kiv_fake::Joined(h.events), "created wb-1 plan 0, created  C:\\docs\\plan.pdf 302, published wb-1 plan, "
+                                          "unpublished wb-1, info wb-1 plan 3 2, page wb-1 1, event 3 302");
+}
+
+}  // namespace
