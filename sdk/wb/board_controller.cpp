@@ -11,7 +11,7 @@
 #include "wb/message/board_message.h"
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"
-#include "wb/model/core_board_event_listener.h"
+#include "wb/board_engine_controller.h"
 #include "wb/model/graph_base.h"
 #include "wb/model/graph_line.h"
 

@@ -4,7 +4,7 @@
 
 #include "wb/board_controller_testing.h"
 #include "wb/model/board_snapshot.h"
-#include "wb/model/core_board_event_listener.h"
+#include "wb/board_engine_controller.h"
 
 namespace kiv_wb {
 namespace {

@@ -6,7 +6,7 @@
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/model/board.h"
 #include "wb/model/board_limits.h"
-#include "wb/model/core_board_event_listener.h"
+#include "wb/board_engine_controller.h"
 #include "wb/model/graph_factory.h"
 #include "wb/model/graph_line.h"
 #include "wb/model/graph_path.h"
@@ -305,8 +305,8 @@ bool BoardFullUpdateCommand::Apply(Board& board) {
     }
     if (ICoreBoardEventListener* listener = board.GetEventListener()) {
         BoardInfo info;
-        info.type = board_type;
-        info.name = board_name;
+        info.boardType = board_type;
+        info.boardName = board_name;
         info.filePath = file_path;
         info.convertFilePath = convert_file_path;
         info.width = width;
