@@ -15,6 +15,10 @@
 //   model <board>  -> "modelhash <board> <hash>" then model <graph count of all pages>
 //   dump <board>   -> "m <line>" per line of the board's model, then dump 0
 //   shot <board> <path>                                     -> shot <1 when written>
+//   watch <board>  -> from now on "painted <graphs on the page> <us>" whenever the board's
+//                     window painted more graphs than before
+//   timed <board> <count> <ms between moves> -> "pressed <stroke> <us>" at each stroke's
+//                     first mouse message, then timed 0
 //   quit                                                    -> bye
 // Events: "created <board> <name> <result>", "published <board> <name>",
 // "info <board> <name> <pages> <current page>", "page <board> <page id>".
@@ -46,11 +50,21 @@ std::mutex g_outputLock;
 HWND g_main = nullptr;
 std::map<std::string, kiv_wb::BoardController*> g_controllers;
 
+int64_t NowUs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return static_cast<int64_t>(c.QuadPart * 1000000.0 / f.QuadPart);
+}
+
 void Say(const std::string& line) {
     std::lock_guard<std::mutex> guard(g_outputLock);
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
 }
+
+class TrackedController;
+std::map<std::string, TrackedController*> g_tracked;
 
 // The drawing controller, known by its board id to the commands that read the model.
 class TrackedController : public kiv_wb::EngineBoardController {
@@ -58,17 +72,38 @@ public:
     ~TrackedController() override {
         auto it = g_controllers.find(m_boardId);
         if (it != g_controllers.end() && it->second == &Controller()) g_controllers.erase(it);
+        auto tracked = g_tracked.find(m_boardId);
+        if (tracked != g_tracked.end() && tracked->second == this) g_tracked.erase(tracked);
     }
     void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* listener, kiv_wb::IBoardCanvas* canvas,
                 kiv_core::IWhiteBoardNet* net, kiv_wb::IEditView* editView) override {
         m_boardId = boardId;
         g_controllers[boardId] = &Controller();
+        g_tracked[boardId] = this;
         EngineBoardController::Attach(boardId, listener, canvas, net, editView);
+    }
+    void Redraw() override {
+        EngineBoardController::Redraw();
+        if (!m_watch) return;
+        auto page = Controller().GetBoard().GetCurrentPage();
+        const size_t graphs = page ? page->GetGraphCount() : 0;
+        if (graphs > m_painted) {
+            m_painted = graphs;
+            Say("painted " + std::to_string(graphs) + " " + std::to_string(NowUs()));
+        }
+    }
+    void Watch() {
+        auto page = Controller().GetBoard().GetCurrentPage();
+        m_painted = page ? page->GetGraphCount() : 0;
+        m_watch = true;
     }
 
 private:
     std::string m_boardId;
+    bool m_watch = false;
+    size_t m_painted = 0;
 };
+
 
 std::unique_ptr<kiv_wb::IBoardController> MakeTracked() { return std::make_unique<TrackedController>(); }
 
@@ -252,6 +287,22 @@ bool Run(const std::string& line, Events* events) {
             Drag(window, path, static_cast<DWORD>(step));
         }
         Say("strokes 0");
+    } else if (command == "watch") {
+        auto it = g_tracked.find(board);
+        if (it != g_tracked.end()) it->second->Watch();
+        Say(std::string("watch ") + (it != g_tracked.end() ? "0" : "1"));
+    } else if (command == "timed") {
+        int count = 0, step = 0;
+        words >> count >> step;
+        for (int i = 0; i < count; ++i) {
+            const int y = 20 + (i * 37) % (kBoardHeight - 60);
+            std::vector<POINT> path;
+            for (int k = 0; k < 8; ++k) path.push_back(POINT{40 + k * 20, y + (k % 2) * 6});
+            Say("pressed " + std::to_string(i) + " " + std::to_string(NowUs()));
+            Drag(window, path, static_cast<DWORD>(step));
+            Pump(60);
+        }
+        Say("timed 0");
     } else if (command == "undo") {
         Say(std::string("undo ") + (wb->Undo(board.c_str()) ? "1" : "0"));
     } else if (command == "redo") {
