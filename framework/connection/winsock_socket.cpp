@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
 
 namespace tessarine {
@@ -28,13 +29,42 @@ int WaitSocket(SOCKET s, bool write, int timeout_ms) {
   return FD_ISSET(s, &errors) ? -1 : 1;
 }
 
+// The sockets alive, and until when connections fail (CutLinks).
+std::mutex g_sockets_mutex;
+std::set<WinsockSocket*>& LiveSockets() {
+  static auto* sockets = new std::set<WinsockSocket*>();
+  return *sockets;
+}
+std::atomic<long long> g_cut_until_ms{0};
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
+void CutLinks(int ms) {
+  g_cut_until_ms = NowMs() + ms;
+  std::lock_guard<std::mutex> lock(g_sockets_mutex);
+  for (WinsockSocket* s : LiveSockets()) s->Shutdown();
+}
+
+WinsockSocket::WinsockSocket() {
+  std::lock_guard<std::mutex> lock(g_sockets_mutex);
+  LiveSockets().insert(this);
+}
+
 WinsockSocket::~WinsockSocket() {
+  {
+    std::lock_guard<std::mutex> lock(g_sockets_mutex);
+    LiveSockets().erase(this);
+  }
   if (socket_ != INVALID_SOCKET) closesocket(socket_);
 }
 
 bool WinsockSocket::Connect(const std::string& host, uint16_t port, int timeout_ms) {
+  if (NowMs() < g_cut_until_ms) return false;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;

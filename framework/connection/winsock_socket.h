@@ -6,13 +6,14 @@
 #include <atomic>
 #include <mutex>
 
+#include "connection_factory.h"
 #include "protocol/stream_socket.h"
 
 namespace tessarine {
 
 class WinsockSocket : public kiv_proto::IStreamSocket {
  public:
-  WinsockSocket() = default;
+  WinsockSocket();
   ~WinsockSocket() override;
   WinsockSocket(const WinsockSocket&) = delete;
   WinsockSocket& operator=(const WinsockSocket&) = delete;

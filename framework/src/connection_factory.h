@@ -12,4 +12,8 @@ namespace tessarine {
 // A new connection holding one reference, or null.
 avcore::IKivConnection* CreateKivConnection();
 
+// Test hook: the connections' sockets are shut down and connecting fails for `ms`
+// milliseconds.
+void CutLinks(int ms);
+
 }  // namespace tessarine

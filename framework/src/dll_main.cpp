@@ -4,6 +4,7 @@
 
 #include "avcore/entry.h"
 #include "config_store.h"
+#include "connection_factory.h"
 #include "fault_switch.h"
 #include "function_table.h"
 #include "live_objects.h"
@@ -25,6 +26,8 @@ HRESULT PMDll(avcore::PMDllFunctionTable* table) {
 avcore::IStdLibImpl* FwGetQelStdLibImpl() { return tessarine::FrameworkStdLib(); }
 
 long FwTestLiveObjects() { return tessarine::LiveObjectCount(); }
+
+void FwTestCutLinks(int ms) { tessarine::CutLinks(ms); }
 
 int FwTestGetConfig(const char* key, char* value, int capacity) {
   if (key == nullptr) return -1;

@@ -35,4 +35,6 @@ class KivConnectionStub final : public ComObject<avcore::IKivConnection> {
 
 avcore::IKivConnection* CreateKivConnection() { return new (std::nothrow) KivConnectionStub(); }
 
+void CutLinks(int) {}
+
 }  // namespace tessarine

@@ -31,6 +31,11 @@ typedef int (*GetConfigProc)(const char* key, char* value, int capacity);
 inline constexpr char kLogFilePath[] = "FwTestLogFilePath";
 typedef int (*LogFilePathProc)(wchar_t* path, int capacity);
 
+// void FwTestCutLinks(ms): the control connection's socket is shut down and connections
+// fail for `ms` milliseconds, as when the network goes away for that long.
+inline constexpr char kCutLinks[] = "FwTestCutLinks";
+typedef void (*CutLinksProc)(int ms);
+
 // When FreeLibrary unloads the library it stores its final live-object count (decimal)
 // in this environment variable of the process.
 inline constexpr wchar_t kLiveObjectsAtUnloadVariable[] = L"TESSARINE_LIVE_OBJECTS_AT_UNLOAD";

@@ -15,6 +15,7 @@
 //   lines <board> <from> <count>    -> lines <result> (line adds with gids from..from+count-1)
 //   ping <board> <count>            -> ping <result>  (timed messages, one every 20 ms)
 //   shot <path>                     -> shot <1 when the window picture was written>
+//   cut <ms>                        -> cut <1 when done> (the network goes away for ms)
 //   quit                            -> bye
 // Events: "event <type> <code>", "created <board> <name> <result>", "published <board>
 // <name>", "unpublished <board>", "info <board> <name> <pages> <current page>",
@@ -246,6 +247,11 @@ bool Run(const std::string& line, Events* events) {
         const bool saved = SaveWindowShot(first);
         SetWindowPos(g_main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         Say(std::string("shot ") + (saved ? "1" : "0"));
+    } else if (command == "cut") {
+        auto cut = reinterpret_cast<void (*)(int)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"Tessarine32.dll"), "FwTestCutLinks")));
+        if (cut) cut(std::atoi(first.c_str()));
+        Say(std::string("cut ") + (cut ? "1" : "0"));
     } else if (command == "quit") {
         KivReleaseEngine();
         Say("bye");

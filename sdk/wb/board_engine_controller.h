@@ -1,6 +1,8 @@
 // What the board engine, the board manager and the board window use of a board's
 // controller, and the board events the controller's board reports to the engine. The
-// board controller implements IBoardController; MakeBoardController makes one per open board.
+// board controller implements IBoardController; MakeBoardController makes one per open board
+// (the plain controller of board_engine_plain_controller.h until the board controller takes
+// its place in board_engine_controller.cpp).
 #pragma once
 
 #include <cstdint>
@@ -77,7 +79,7 @@ public:
 
 using BoardControllerFactory = std::unique_ptr<IBoardController> (*)();
 
-// A new controller from the installed factory (the board controller's by default).
+// A new controller from the installed factory, else the default one.
 std::unique_ptr<IBoardController> MakeBoardController();
 // Installs another factory (tests); null restores the default. Returns the previous one.
 BoardControllerFactory SetBoardControllerFactory(BoardControllerFactory factory);
