@@ -19,12 +19,14 @@
 //                     window painted more graphs than before
 //   timed <board> <count> <ms between moves> -> "pressed <stroke> <us>" at each stroke's
 //                     first mouse message, then timed 0
+//   cut <ms>       -> cut 1 (the control connection drops and stays down for <ms>)
 //   quit                                                    -> bye
 // Events: "created <board> <name> <result>", "published <board> <name>",
 // "info <board> <name> <pages> <current page>", "page <board> <page id>".
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -348,6 +350,11 @@ bool Run(const std::string& line, Events* events) {
         const bool saved = window && SaveShot(window, path);
         SetWindowPos(g_main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         Say(std::string("shot ") + (saved ? "1" : "0"));
+    } else if (command == "cut") {
+        auto cut = reinterpret_cast<void (*)(int)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"Tessarine32.dll"), "FwTestCutLinks")));
+        if (cut) cut(std::atoi(board.c_str()));
+        Say(std::string("cut ") + (cut ? "1" : "0"));
     } else if (command == "quit") {
         KivReleaseEngine();
         Say("bye");

@@ -44,8 +44,10 @@ public:
             return ::RegisterClassW(&wc) != 0;
         }();
         (void)registered;
-        m_window = ::CreateWindowExW(0, kClass, L"board", WS_POPUP | WS_VISIBLE, x, y, width,
-                                     height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+        // Topmost: the screenshots must not show other programs' windows.
+        m_window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClass, L"board",
+                                     WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr, nullptr,
+                                     ::GetModuleHandleW(nullptr), this);
         m_canvas.Attach(m_window);
         m_controller.SetCanvas(&m_canvas);
     }

@@ -84,8 +84,10 @@ if(WIN32)
     endforeach()
   endif()
   # Two board windows under Wine, mouse messages and screenshots.
+  # Shares the screen (and its screenshots) with the two-host drawing tests.
   kiv_gtest(kiv_wb_windows_test
     SOURCES ${_wb_dir}/board_controller_window_test.cpp
     LIBS kiv_wb_canvas
-    TIMEOUT 90)
+    TIMEOUT 90
+    RESOURCE_LOCK kiv_registry audio)
 endif()
