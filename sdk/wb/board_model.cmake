@@ -79,7 +79,7 @@ if(WIN32)
       add_test(NAME DrawHostsTest.${case}
         COMMAND ${_wb_native_tree}/bin/kiv_wb_draw_hosts_test --gtest_filter=DrawHostsTest.${case}
                 --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)
-      set_tests_properties(DrawHostsTest.${case} PROPERTIES TIMEOUT 300
+      set_tests_properties(DrawHostsTest.${case} PROPERTIES TIMEOUT 600
         RESOURCE_LOCK "kiv_registry;audio")
     endforeach()
   endif()
