@@ -2,13 +2,13 @@
 
 #include <atomic>
 
-#include "wb/board_engine_plain_controller.h"
+#include "wb/board_controller_binding.h"
 
 namespace kiv_wb {
 
 namespace {
 
-std::unique_ptr<IBoardController> MakeDefault() { return std::make_unique<PlainBoardController>(); }
+std::unique_ptr<IBoardController> MakeDefault() { return MakeDrawingBoardController(); }
 
 std::atomic<BoardControllerFactory> g_factory{nullptr};
 

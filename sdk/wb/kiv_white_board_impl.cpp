@@ -6,6 +6,7 @@
 #include "core/white_board_net.h"
 #include "kiv_error.h"
 #include "wb/board_window_views.h"
+#include "wb/board_controller_install.h"
 
 namespace kiv_wb {
 
@@ -40,6 +41,7 @@ std::string CurrentDirectory() {
 }  // namespace
 
 void KivWhiteBoardImpl::Init(kiv_core::IWhiteBoardNet* net, const std::string& workDir) {
+  kiv_wb::InstallBoardDrawing();
   kiv_core::CoreEnv* env = kiv_core::CoreEnv::Instance();
   m_engine.Attach(net, this, workDir.empty() ? CurrentDirectory() : workDir, env ? env->m_basecore : nullptr);
 }

@@ -1,0 +1,93 @@
+# The whiteboard's drawing side: graph and page model, board messages and update commands,
+# painter, local editing commands and the board controller. Pure logic, built everywhere;
+# the GDI+ canvas only for Windows.
+set(_wb_dir ${CMAKE_CURRENT_SOURCE_DIR}/wb)
+
+add_library(kiv_wb_model STATIC
+  ${_wb_dir}/canvas/board_painter.cpp
+  ${_wb_dir}/model/board.cpp
+  ${_wb_dir}/model/board_rect.cpp
+  ${_wb_dir}/model/board_snapshot.cpp
+  ${_wb_dir}/model/edit_settings.cpp
+  ${_wb_dir}/model/graph_base.cpp
+  ${_wb_dir}/model/graph_factory.cpp
+  ${_wb_dir}/model/graph_line.cpp
+  ${_wb_dir}/model/graph_path.cpp
+  ${_wb_dir}/model/graph_text.cpp
+  ${_wb_dir}/model/page.cpp
+  ${_wb_dir}/message/board_message.cpp
+  ${_wb_dir}/message/update_commands.cpp
+  ${_wb_dir}/local_commands/four_point_graph_local_command.cpp
+  ${_wb_dir}/local_commands/graph_delete_local_command.cpp
+  ${_wb_dir}/local_commands/graph_select_local_command.cpp
+  ${_wb_dir}/local_commands/local_graphs_move_command.cpp
+  ${_wb_dir}/local_commands/path_graph_local_command.cpp
+  ${_wb_dir}/local_commands/text_graph_local_command.cpp
+  ${_wb_dir}/board_controller.cpp
+  ${_wb_dir}/board_controller_binding.cpp)
+target_include_directories(kiv_wb_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kiv_wb_model PUBLIC kiv_base_pure dep::rapidjson)
+
+if(KIV_NATIVE)
+  kiv_gtest(kiv_wb_model_test
+    SOURCES
+      ${_wb_dir}/canvas/board_painter_test.cpp
+      ${_wb_dir}/model/graph_test.cpp
+      ${_wb_dir}/model/page_test.cpp
+      ${_wb_dir}/message/board_message_test.cpp
+      ${_wb_dir}/message/update_commands_test.cpp
+    LIBS kiv_wb_model
+    TIMEOUT 60)
+  kiv_gtest(kiv_wb_controller_test
+    SOURCES
+      ${_wb_dir}/local_commands/local_commands_test.cpp
+      ${_wb_dir}/board_controller_test.cpp
+      ${_wb_dir}/board_controller_sync_test.cpp
+    LIBS kiv_wb_model
+    TIMEOUT 60)
+  include(${_wb_dir}/message/fuzz/fuzz.cmake)
+endif()
+
+# Drawing between two hosts: the native driver starts the meeting server and the Windows hosts.
+if(KIV_NATIVE AND TARGET kiv_server_test_support)
+  add_executable(kiv_wb_draw_hosts_test ${_wb_dir}/board_controller_hosts_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/wine_host.cpp)
+  target_include_directories(kiv_wb_draw_hosts_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
+endif()
+
+# The GDI+ canvas of the board windows.
+if(WIN32)
+  add_library(kiv_wb_canvas STATIC
+    ${_wb_dir}/canvas/gdip_canvas_impl.cpp
+    ${_wb_dir}/canvas/gdip_canvas_hooks.cpp)
+  target_link_libraries(kiv_wb_canvas PUBLIC kiv_wb_model kiv_base gdiplus gdi32 user32 ole32)
+  kiv_gtest(kiv_wb_canvas_test
+    SOURCES ${_wb_dir}/canvas/gdip_canvas_impl_test.cpp
+    LIBS kiv_wb_canvas
+    TIMEOUT 60)
+  # A meeting participant that draws, for the two-host drawing tests.
+  add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
+  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_sdk_impl gdi32)
+  if(TARGET Tessarine32)
+    add_dependencies(kiv_wb_draw_host Tessarine32)
+  endif()
+  if(KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
+    string(REGEX REPLACE "x64$" "native" _wb_native_tree "${CMAKE_BINARY_DIR}")
+    foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect)
+      add_test(NAME DrawHostsTest.${case}
+        COMMAND ${_wb_native_tree}/bin/kiv_wb_draw_hosts_test --gtest_filter=DrawHostsTest.${case}
+                --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)
+      set_tests_properties(DrawHostsTest.${case} PROPERTIES TIMEOUT 600
+        RESOURCE_LOCK "kiv_registry;audio")
+    endforeach()
+  endif()
+  # Two board windows under Wine, mouse messages and screenshots.
+  # Shares the screen (and its screenshots) with the two-host drawing tests.
+  kiv_gtest(kiv_wb_windows_test
+    SOURCES ${_wb_dir}/board_controller_window_test.cpp
+    LIBS kiv_wb_canvas
+    TIMEOUT 90
+    RESOURCE_LOCK kiv_registry audio)
+endif()
