@@ -5,6 +5,7 @@
 #   pulse_host_ctl.sh start  <run-dir> <host> <done>          server address into <done>
 #   pulse_host_ctl.sh stop   <run-dir> <host> <done>
 #   pulse_host_ctl.sh play   <run-dir> <host> <done> <raw>    s16le 48 kHz mono into "mic"
+#   pulse_host_ctl.sh playspk <run-dir> <host> <done> <raw>   the same into "speaker"
 #   pulse_host_ctl.sh record <run-dir> <host> <done> <raw> <seconds>   "speaker.monitor"
 #   pulse_host_ctl.sh speech <run-dir> <host> <done> <raw> <text>      espeak-ng -> raw
 #   pulse_host_ctl.sh run    <run-dir> <host> <done> <log> <command> [args...]
@@ -26,6 +27,7 @@ case "$cmd" in
 start) server=$(pulse_host_start "$host") && printf '%s' "$server" > "$done.tmp" && mv "$done.tmp" "$done" ;;
 stop) pulse_host_stop "$host"; : > "$done" ;;
 play) pulse_host_env "$host" pacat --playback $fmt -d mic "$1"; : > "$done" ;;
+playspk) pulse_host_env "$host" pacat --playback $fmt -d speaker "$1"; : > "$done" ;;
 record) timeout "$2" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d speaker.monitor > '$1'"; : > "$done" ;;
 speech) espeak-ng -w "$1.wav" "$2" && sox "$1.wav" -r 48000 -c 1 -b 16 -e signed-integer -t raw "$1"; : > "$done" ;;
 run)

@@ -34,6 +34,7 @@ using Clock = std::chrono::steady_clock;
 constexpr char kGroup[] = "voice-room";
 constexpr int kRate = 48000;
 constexpr int kWarmUpMs = 5000;
+constexpr char kSystemSound[] = "reserved_audioid_systemplay";
 
 const std::map<std::string, const char*> kTokens = {
     {"alice", media_test::kAliceToken},
@@ -124,8 +125,9 @@ struct FileTap : avcore::IAudioDataSink {
 
 // A host, run as a child process: joins, plays on its "Speaker", captures its
 // "Microphone" monitor, publishes it as "appdef_mic" and follows commands written as
-// files <dir>\<user>.<verb>.<peer> (recv, stop, mute, unmute; quit): each is deleted
-// once done and <dir>\<user>.done.<n> counts them.
+// files <dir>\<user>.cmd.<verb>[.<peer>]: recv/stop (the peer's microphone),
+// recvsys/stopsys (its system sound), mute, unmute, sys (publish this host's system
+// sound), quit. Each is deleted once done and <dir>\<user>.done.<n> counts them.
 TEST(VoicePlaneChild, DISABLED_Host) {
   const std::wstring dir = Env(L"VOICE_PLANE_DIR");
   const std::string user = Narrow(Env(L"VOICE_PLANE_USER"));
@@ -154,6 +156,8 @@ TEST(VoicePlaneChild, DISABLED_Host) {
   FileTap played(dir + L"\\" + Wide(user) + L".played.raw");
   me.audio->AddCapProcessedDataSink(&captured, nullptr);
   me.audio->AddPlayDataSink(&played, nullptr);
+  avcore::ISysSoundSource* system_sound = nullptr;
+  avcore::IAecProcessor* aec = nullptr;
   int done = 0;
   for (int i = 0; i < 6000; ++i) {
     WIN32_FIND_DATAW found;
@@ -173,24 +177,36 @@ TEST(VoicePlaneChild, DISABLED_Host) {
       DeleteFileW((dir + L"\\" + name).c_str());
       break;
     }
-    if (verb == "recv") {
+    const char* id = verb == "recvsys" || verb == "stopsys" ? kSystemSound : "appdef_mic";
+    if (verb == "recv" || verb == "recvsys") {
       const int32_t stream = me.audio->CreateAudioStream(1, 0);
       EXPECT_NE(stream, 0);
-      EXPECT_EQ(me.net->StartRecvMedia(peer.c_str(), 1, "appdef_mic", static_cast<uint32_t>(stream)), S_OK);
-      streams[peer] = stream;
-    } else if (verb == "stop") {
+      EXPECT_EQ(me.net->StartRecvMedia(peer.c_str(), 1, id, static_cast<uint32_t>(stream)), S_OK);
+      streams[peer + id] = stream;
+    } else if (verb == "stop" || verb == "stopsys") {
       int32_t level = 0, packets = 0, lost = 0;
-      me.audio->GetStreamInfo(streams[peer], &level, &packets, &lost);
-      std::printf("%s from %s: %d packets, %d lost\n", user.c_str(), peer.c_str(), packets, lost);
-      EXPECT_EQ(me.net->StopRecvMedia(peer.c_str(), 1, "appdef_mic"), S_OK);
-      EXPECT_EQ(me.audio->RemoveAudioStream(streams[peer]), S_OK);
-      streams.erase(peer);
+      me.audio->GetStreamInfo(streams[peer + id], &level, &packets, &lost);
+      std::printf("%s from %s/%s: %d packets, %d lost\n", user.c_str(), peer.c_str(), id, packets, lost);
+      EXPECT_EQ(me.net->StopRecvMedia(peer.c_str(), 1, id), S_OK);
+      EXPECT_EQ(me.audio->RemoveAudioStream(streams[peer + id]), S_OK);
+      streams.erase(peer + id);
+    } else if (verb == "sys" && !system_sound) {
+      system_sound = static_cast<avcore::ISysSoundSource*>(
+          fw.Create(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource));
+      aec = static_cast<avcore::IAecProcessor*>(fw.Create(avcore::CLSID_AecProcessor, avcore::IID_IAecProcessor));
+      ASSERT_NE(system_sound, nullptr);
+      EXPECT_EQ(system_sound->Start(me.net, me.audio, aec, 0, kSystemSound), S_OK);
     } else if (verb == "mute" || verb == "unmute") {
       EXPECT_EQ(me.audio->SetSpeakerSwitch(verb == "mute" ? 0 : 1), S_OK);
     }
     DeleteFileW((dir + L"\\" + name).c_str());
     WriteText(dir + L"\\" + Wide(user) + L".done." + std::to_wstring(++done), "");
   }
+  if (system_sound) {
+    EXPECT_EQ(system_sound->Stop(), S_OK);
+    system_sound->Release();
+  }
+  if (aec) aec->Release();
   EXPECT_EQ(me.net->RemoveSource(1, "appdef_mic"), S_OK);
   me.audio->RemoveCapProcessedDataSink(&captured);
   me.audio->RemovePlayDataSink(&played);
@@ -233,14 +249,21 @@ double BestCorrelation(const std::vector<double>& a, const std::vector<double>& 
   return best;
 }
 
-// Amplitude of the component at `hz` (single-bin DFT), as a fraction of full scale.
+// Amplitude of the component at `hz`, as a fraction of full scale: the mean over 50 ms
+// windows of a single-bin DFT, so that the phase jumps of concealed frames do not cancel it.
 double Amplitude(const std::vector<int16_t>& pcm, double hz) {
-  double re = 0, im = 0;
-  for (size_t i = 0; i < pcm.size(); ++i) {
-    re += pcm[i] * std::cos(2 * kPi * hz * i / kRate);
-    im += pcm[i] * std::sin(2 * kPi * hz * i / kRate);
+  const size_t window = kRate / 20;
+  double sum = 0;
+  size_t windows = 0;
+  for (size_t at = 0; at + window <= pcm.size(); at += window, ++windows) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < window; ++i) {
+      re += pcm[at + i] * std::cos(2 * kPi * hz * i / kRate);
+      im += pcm[at + i] * std::sin(2 * kPi * hz * i / kRate);
+    }
+    sum += 2 * std::sqrt(re * re + im * im) / window / 32768.0;
   }
-  return pcm.empty() ? 0 : 2 * std::sqrt(re * re + im * im) / pcm.size() / 32768.0;
+  return windows == 0 ? 0 : sum / windows;
 }
 
 // The samples after the first 20 ms window louder than -40 dBFS, `skip_ms` in, `count` long.
@@ -340,11 +363,12 @@ class VoicePlaneTest : public ::testing::Test {
   // Plays `signal` into each of `speakers` (after 300 ms) while recording `listener`'s speaker
   // for `seconds`; the recording.
   std::vector<int16_t> Listen(const std::string& listener, const std::vector<std::string>& speakers,
-                              const std::vector<std::string>& signals, int seconds) {
+                              const std::vector<std::string>& signals, int seconds,
+                              const std::string& play = "play") {
     const std::string rec = run_ + "/" + listener + "-" + std::to_string(++recordings_) + ".rec";
     Ctl("record", listener, "rec-done", rec + " " + std::to_string(seconds), 0);
     Sleep(300);
-    for (size_t i = 0; i < speakers.size(); ++i) Ctl("play", speakers[i], "play-done-" + speakers[i], signals[i], 0);
+    for (size_t i = 0; i < speakers.size(); ++i) Ctl(play, speakers[i], "play-done-" + speakers[i], signals[i], 0);
     WaitFor(WinePath(run_ + "/rec-done"), (seconds + 10) * 1000);
     const std::string bytes = ReadBytes(WinePath(rec));
     std::vector<int16_t> pcm(bytes.size() / 2);
@@ -441,6 +465,23 @@ TEST_F(VoicePlaneTest, ThreeHostsHearEachOtherNotThemselves) {
       EXPECT_LT(b, 0.01) << "bob hears himself";
     }
   }
+}
+
+// System sound: a tone played on alice's speaker is heard at bob under
+// "reserved_audioid_systemplay".
+TEST_F(VoicePlaneTest, SystemSoundIsHeardByBob) {
+  ASSERT_TRUE(StartHost("alice"));
+  ASSERT_TRUE(StartHost("bob"));
+  ASSERT_TRUE(Command("alice", "sys"));
+  ASSERT_TRUE(Command("bob", "recvsys", "alice"));
+  Sleep(kWarmUpMs);
+  const auto tone = Tone(1000, 0.3, kRate * 3);
+  const auto heard = Heard(Listen("bob", {"alice"}, {WriteSignal("tone", tone)}, 5, "playspk"), 300, kRate * 2);
+  ASSERT_EQ(heard.size(), static_cast<size_t>(kRate * 2)) << "bob heard nothing";
+  const double hz = MeasureFrequency(heard);
+  std::printf("system sound: %.2f Hz, %.2f dBFS (played %.2f dBFS)\n", hz, RmsDbfs(heard), RmsDbfs(tone));
+  EXPECT_NEAR(hz, 1000.0, 10.0);
+  EXPECT_GT(Amplitude(heard, 1000), 0.1);
 }
 
 }  // namespace
