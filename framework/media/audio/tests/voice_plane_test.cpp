@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -123,11 +124,91 @@ struct FileTap : avcore::IAudioDataSink {
   }
 };
 
+// The application's audio plug-in, as the SDK makes it: blocks go to the framework's
+// output callback.
+struct TestPlugin : avcore::IAVPlugin {
+  avcore::PluginOutputCallback callback = nullptr;
+  void* context = nullptr;
+  int32_t AVCORE_CALL GetType() override { return 0; }
+  int32_t AVCORE_CALL GetCapa() override { return 0; }
+  HRESULT AVCORE_CALL SetLanCode(int32_t) override { return S_OK; }
+  HRESULT AVCORE_CALL Config(HWND) override { return S_OK; }
+  HRESULT AVCORE_CALL EnableOutput(int32_t, int32_t) override { return S_OK; }
+  HRESULT AVCORE_CALL SetOutputCallback(int32_t type, avcore::PluginOutputCallback cb, void* ctx) override {
+    if (type != avcore::kPluginAudio) return E_FAIL;
+    callback = cb;
+    context = ctx;
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL EnableInput(int32_t, int32_t) override { return S_OK; }
+  HRESULT AVCORE_CALL PushOutput(const void* data) override {
+    if (!callback) return 302;
+    callback(data, context);
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL QueryOutputFormat(int32_t, int32_t, void*, int32_t*) override { return S_OK; }
+  HRESULT AVCORE_CALL SetOutputFormat(int32_t, const void*, int32_t) override { return S_OK; }
+  HRESULT AVCORE_CALL GetOutputFormat(int32_t, void*, int32_t*) override { return S_OK; }
+  HRESULT AVCORE_CALL Config2(int32_t, void*, int32_t) override { return S_OK; }
+};
+
+// Custom audio: a second audio device captures from the plug-in "Encoded Audio Plugin"
+// and is published as "custom_demo"; a thread pushes 20 ms blocks of a 1 kHz tone, 16 kHz
+// mono PCM, until stopped.
+struct CustomAudio {
+  FrameworkLoader& fw;
+  avcore::IAVDevManager* manager = nullptr;
+  avcore::IAudioDevice* device = nullptr;
+  TestPlugin plugin;
+  std::atomic<bool> stop{false};
+  std::thread pusher;
+
+  explicit CustomAudio(FrameworkLoader& f) : fw(f) {}
+  void Start(avcore::IAvNet* net) {
+    auto* env = static_cast<avcore::IAVEnv*>(fw.Create(avcore::CLSID_AVEnv, avcore::IID_IAVEnv));
+    ASSERT_NE(env, nullptr);
+    ASSERT_EQ(env->QueryInterface(avcore::IID_IAVDevManager, reinterpret_cast<void**>(&manager)), S_OK);
+    env->Release();
+    device = static_cast<avcore::IAudioDevice*>(fw.Create(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice));
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(manager->AddAudioPlugin(&plugin, L"Encoded Audio Plugin"), S_OK);
+    const int index = IndexOf(device, true, L"Encoded Audio Plugin");
+    ASSERT_GE(index, 0);
+    ASSERT_EQ(device->StartCapture(index), S_OK);
+    ASSERT_EQ(net->AddSource(1, "custom_demo", device), S_OK);
+    pusher = std::thread([this] {
+      const auto tone = Tone(1000, 0.3, 16000, 16000);
+      auto next = Clock::now();
+      for (size_t at = 0; !stop; at = (at + 320) % 16000) {
+        avcore::PluginAudioBlock block{avcore::kPluginAudioPcm, 16000, 1, 640, tone.data() + at};
+        plugin.PushOutput(&block);
+        next += std::chrono::milliseconds(20);
+        std::this_thread::sleep_until(next);
+      }
+    });
+  }
+  void Stop(avcore::IAvNet* net) {
+    stop = true;
+    if (pusher.joinable()) pusher.join();
+    if (net) EXPECT_EQ(net->RemoveSource(1, "custom_demo"), S_OK);
+    if (device) {
+      device->StopCapture();
+      device->Release();
+      device = nullptr;
+    }
+    if (manager) {
+      manager->RemoveAudioPlugin(&plugin);
+      manager->Release();
+      manager = nullptr;
+    }
+  }
+};
+
 // A host, run as a child process: joins, plays on its "Speaker", captures its
 // "Microphone" monitor, publishes it as "appdef_mic" and follows commands written as
 // files <dir>\<user>.cmd.<verb>[.<peer>]: recv/stop (the peer's microphone),
-// recvsys/stopsys (its system sound), mute, unmute, sys (publish this host's system
-// sound), quit. Each is deleted once done and <dir>\<user>.done.<n> counts them.
+// recvsys/stopsys (its system sound), recvcustom (its custom audio), mute, unmute, sys
+// (publish this host's system sound), custom (publish custom audio), quit. Each is deleted once done and <dir>\<user>.done.<n> counts them.
 TEST(VoicePlaneChild, DISABLED_Host) {
   const std::wstring dir = Env(L"VOICE_PLANE_DIR");
   const std::string user = Narrow(Env(L"VOICE_PLANE_USER"));
@@ -158,6 +239,7 @@ TEST(VoicePlaneChild, DISABLED_Host) {
   me.audio->AddPlayDataSink(&played, nullptr);
   avcore::ISysSoundSource* system_sound = nullptr;
   avcore::IAecProcessor* aec = nullptr;
+  std::unique_ptr<CustomAudio> custom;
   int done = 0;
   for (int i = 0; i < 6000; ++i) {
     WIN32_FIND_DATAW found;
@@ -177,8 +259,10 @@ TEST(VoicePlaneChild, DISABLED_Host) {
       DeleteFileW((dir + L"\\" + name).c_str());
       break;
     }
-    const char* id = verb == "recvsys" || verb == "stopsys" ? kSystemSound : "appdef_mic";
-    if (verb == "recv" || verb == "recvsys") {
+    const char* id = verb == "recvsys" || verb == "stopsys" ? kSystemSound
+                     : verb == "recvcustom"                  ? "custom_demo"
+                                                             : "appdef_mic";
+    if (verb == "recv" || verb == "recvsys" || verb == "recvcustom") {
       const int32_t stream = me.audio->CreateAudioStream(1, 0);
       EXPECT_NE(stream, 0);
       EXPECT_EQ(me.net->StartRecvMedia(peer.c_str(), 1, id, static_cast<uint32_t>(stream)), S_OK);
@@ -190,6 +274,9 @@ TEST(VoicePlaneChild, DISABLED_Host) {
       EXPECT_EQ(me.net->StopRecvMedia(peer.c_str(), 1, id), S_OK);
       EXPECT_EQ(me.audio->RemoveAudioStream(streams[peer + id]), S_OK);
       streams.erase(peer + id);
+    } else if (verb == "custom" && !custom) {
+      custom = std::make_unique<CustomAudio>(fw);
+      custom->Start(me.net);
     } else if (verb == "sys" && !system_sound) {
       system_sound = static_cast<avcore::ISysSoundSource*>(
           fw.Create(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource));
@@ -202,6 +289,7 @@ TEST(VoicePlaneChild, DISABLED_Host) {
     DeleteFileW((dir + L"\\" + name).c_str());
     WriteText(dir + L"\\" + Wide(user) + L".done." + std::to_wstring(++done), "");
   }
+  if (custom) custom->Stop(me.net);
   if (system_sound) {
     EXPECT_EQ(system_sound->Stop(), S_OK);
     system_sound->Release();
@@ -482,6 +570,22 @@ TEST_F(VoicePlaneTest, SystemSoundIsHeardByBob) {
   std::printf("system sound: %.2f Hz, %.2f dBFS (played %.2f dBFS)\n", hz, RmsDbfs(heard), RmsDbfs(tone));
   EXPECT_NEAR(hz, 1000.0, 10.0);
   EXPECT_GT(Amplitude(heard, 1000), 0.1);
+}
+
+// Custom audio: PCM pushed through the encoded audio plug-in at alice is heard at bob.
+TEST_F(VoicePlaneTest, CustomAudioIsHeardByBob) {
+  ASSERT_TRUE(StartHost("alice"));
+  ASSERT_TRUE(StartHost("bob"));
+  ASSERT_TRUE(Command("alice", "custom"));
+  ASSERT_TRUE(Command("bob", "recvcustom", "alice"));
+  Sleep(2000);
+  const auto heard = Heard(Listen("bob", {}, {}, 3), 100, kRate * 2);
+  ASSERT_EQ(heard.size(), static_cast<size_t>(kRate * 2)) << "bob heard nothing";
+  const double hz = MeasureFrequency(heard);
+  std::printf("custom audio: %.2f Hz, %.2f dBFS (pushed %.2f dBFS)\n", hz, RmsDbfs(heard),
+              RmsDbfs(Tone(1000, 0.3, 16000, 16000)));
+  EXPECT_NEAR(hz, 1000.0, 10.0);
+  EXPECT_NEAR(RmsDbfs(heard), RmsDbfs(Tone(1000, 0.3, 16000, 16000)), 3.0);
 }
 
 }  // namespace
