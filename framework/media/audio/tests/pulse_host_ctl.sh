@@ -7,6 +7,8 @@
 #   pulse_host_ctl.sh play   <run-dir> <host> <done> <raw>    s16le 48 kHz mono into "mic"
 #   pulse_host_ctl.sh playspk <run-dir> <host> <done> <raw>   the same into "speaker"
 #   pulse_host_ctl.sh record <run-dir> <host> <done> <raw> <seconds>   "speaker.monitor"
+#   pulse_host_ctl.sh pair   <run-dir> <host> <done> <mic-raw> <speaker-raw> <seconds>
+#       records the host's microphone ("mic.monitor") and speaker at once
 #   pulse_host_ctl.sh speech <run-dir> <host> <done> <raw> <text>      espeak-ng -> raw
 #   pulse_host_ctl.sh run    <run-dir> <host> <done> <log> <command> [args...]
 #       runs a command (e.g. env ... wine64 program) with PULSE_SERVER set to the host's server
@@ -29,6 +31,10 @@ stop) pulse_host_stop "$host"; : > "$done" ;;
 play) pulse_host_env "$host" pacat --playback $fmt -d mic "$1"; : > "$done" ;;
 playspk) pulse_host_env "$host" pacat --playback $fmt -d speaker "$1"; : > "$done" ;;
 record) timeout "$2" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d speaker.monitor > '$1'"; : > "$done" ;;
+pair)
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d mic.monitor > '$1'" &
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d speaker.monitor > '$2'"
+  wait; : > "$done" ;;
 speech) espeak-ng -w "$1.wav" "$2" && sox "$1.wav" -r 48000 -c 1 -b 16 -e signed-integer -t raw "$1"; : > "$done" ;;
 run)
   log=$1; shift
