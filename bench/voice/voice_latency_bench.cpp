@@ -3,7 +3,10 @@
 // microphone, the "speaker" sink the speaker), alice publishes her microphone through the
 // native meeting server's relay, bob plays it. Spoken bursts go into the microphone; the
 // microphone and the speaker are recorded together and each burst's delay is found by
-// cross-correlation.
+// cross-correlation. Taps on alice's processed capture (after the echo canceller) and on
+// bob's played frames time each burst's onset in between, which splits the delay into
+// the voice path (encoding, relay, jitter buffer, decoding, mixing) and the rest (device
+// buffers at both ends, the audio core's framing and the echo canceller).
 //   voice_latency_bench.exe [bursts, default 20]
 #include <windows.h>
 
@@ -14,6 +17,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <mutex>
 
 #include "meeting_member.h"
 #include "meeting_server_control.h"
@@ -112,6 +117,47 @@ int Lag(const std::vector<int16_t>& spoken, const std::vector<int16_t>& heard, s
   return best_lag;
 }
 
+// Times (ms, QueryPerformanceCounter) at which the frames a device hands to a sink start
+// a burst: the first loud frame after at least 200 ms of quiet.
+struct OnsetTap : avcore::IAudioDataSink {
+  std::mutex mutex;
+  std::vector<double> onsets;
+  double quiet_since = 0;
+  bool loud = false;
+  static double NowMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return c.QuadPart * 1000.0 / f.QuadPart;
+  }
+  int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void*) override {
+    const auto* pcm = static_cast<const int16_t*>(data);
+    const int32_t n = length / 2;
+    const double now = NowMs();
+    int first_loud = -1;
+    for (int32_t i = 0; i + 48 <= n; i += 48) {
+      double sum = 0;
+      for (int32_t k = i; k < i + 48; ++k) sum += static_cast<double>(pcm[k]) * pcm[k];
+      if (std::sqrt(sum / 48) > 1000) {
+        first_loud = i;
+        break;
+      }
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    if (first_loud < 0) {
+      if (loud) quiet_since = now;
+      loud = false;
+      return length;
+    }
+    // The frame is handed over when its last sample is in: the onset was that much earlier.
+    if (!loud && now - quiet_since > 200) onsets.push_back(now - (n - first_loud) * 1000.0 / kRate);
+    loud = true;
+    return length;
+  }
+};
+
+OnsetTap g_captured, g_played;
+
 int Child(int bursts) {
   connection_test::FrameworkLoader fw;
   connection_test::MeetingServerControl server("voice_latency_bench");
@@ -149,12 +195,31 @@ int Child(int bursts) {
   bob.audio->StartPlay(speaker);
   alice.audio->StartCapture(mic);
   alice.net->AddSource(1, "appdef_mic", alice.audio);
+  alice.audio->AddCapProcessedDataSink(&g_captured, nullptr);
+  bob.audio->AddPlayDataSink(&g_played, nullptr);
   const int32_t stream = bob.audio->CreateAudioStream(1, 0);
   bob.net->StartRecvMedia("alice", 1, "appdef_mic", static_cast<uint32_t>(stream));
   std::printf("ready\n");
   std::fflush(stdout);
   const std::string dir = KIV_BENCH_RUN_DIR;
   for (int i = 0; i < 6000 && !Exists(dir + "/measured"); ++i) Sleep(20);
+  alice.audio->RemoveCapProcessedDataSink(&g_captured);
+  bob.audio->RemovePlayDataSink(&g_played);
+  {
+    // Pair each captured onset with the first played onset after it (within 1 s).
+    std::vector<double> path;
+    size_t j = 0;
+    for (double c : g_captured.onsets) {
+      while (j < g_played.onsets.size() && g_played.onsets[j] < c) ++j;
+      if (j < g_played.onsets.size() && g_played.onsets[j] - c < 1000) path.push_back(g_played.onsets[j] - c);
+    }
+    std::sort(path.begin(), path.end());
+    if (!path.empty()) {
+      std::printf("path %zu %.1f %.1f\n", path.size(), path[path.size() / 2],
+                  path[std::min(path.size() - 1, path.size() * 95 / 100)]);
+    }
+    std::fflush(stdout);
+  }
   bob.net->StopRecvMedia("alice", 1, "appdef_mic");
   bob.audio->RemoveAudioStream(stream);
   alice.net->RemoveSource(1, "appdef_mic");
@@ -217,8 +282,21 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::sort(ms.begin(), ms.end());
+  const std::string log = Read(dir + "/child.log");
+  size_t path_bursts = 0;
+  double path_median = 0, path_p95 = 0;
+  const size_t at = log.find("path ");
+  if (at != std::string::npos) std::sscanf(log.c_str() + at, "path %zu %lf %lf", &path_bursts, &path_median, &path_p95);
   std::printf("mouth-to-ear (microphone sink monitor to speaker sink monitor) over %zu bursts: median %.1f ms, "
               "p95 %.1f ms, min %.1f ms\n",
               ms.size(), ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.front());
+  if (path_bursts > 0) {
+    std::printf("  voice path (processed capture frame -> played frame: framing into 20 ms Opus frames, "
+                "encoding, relay, jitter buffer, decoding, mixing) over %zu bursts: median %.1f ms, p95 %.1f ms\n",
+                path_bursts, path_median, path_p95);
+    std::printf("  the rest (capture and render device buffers, PulseAudio, the audio core's framing, the echo "
+                "canceller): median %.1f ms\n",
+                ms[ms.size() / 2] - path_median);
+  }
   return 0;
 }
