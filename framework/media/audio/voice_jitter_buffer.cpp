@@ -20,6 +20,9 @@ void VoiceJitterBuffer::Reset() {
   recent_transits_.clear();
   jitters_.clear();
   jitter_ms_ = 0;
+  reorder_ms_ = 0;
+  arrivals_.clear();
+  reorders_.clear();
   waiting_pops_ = 0;
   held_for_next_ = 0;
   have_any_ = false;
@@ -54,6 +57,7 @@ bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t by
   }
   ++stats_.received;
   NoteTransit(seq, arrival_ms);
+  NoteReorder(seq, arrival_ms);
   if (playing_ && seq < next_) {
     ++stats_.late;
     return false;
@@ -83,6 +87,27 @@ void VoiceJitterBuffer::NoteTransit(int64_t sequence, int64_t arrival_ms) {
     jitters_.pop_front();
   }
   UpdateTarget();
+}
+
+void VoiceJitterBuffer::NoteReorder(int64_t sequence, int64_t arrival_ms) {
+  constexpr size_t kRemembered = 64;
+  int64_t overtaken_at = arrival_ms;
+  for (const Arrival& a : arrivals_) {
+    if (a.sequence > sequence) overtaken_at = std::min(overtaken_at, a.arrival_ms);
+  }
+  arrivals_.push_back({sequence, arrival_ms});
+  if (arrivals_.size() > kRemembered) arrivals_.pop_front();
+  reorders_.push_back({arrival_ms, arrival_ms - overtaken_at});
+  while (!reorders_.empty() && reorders_.front().arrival_ms < arrival_ms - config_.history_ms) {
+    reorders_.pop_front();
+  }
+  reorder_ms_ = 0;
+  for (const Jitter& r : reorders_) reorder_ms_ = std::max(reorder_ms_, r.jitter_ms);
+}
+
+int64_t VoiceJitterBuffer::ReorderAllowanceMs() const {
+  if (stats_.received < config_.startup_packets) return std::max(reorder_ms_, config_.startup_reorder_ms);
+  return reorder_ms_;
 }
 
 void VoiceJitterBuffer::UpdateTarget() {
@@ -134,11 +159,11 @@ VoiceFrame VoiceJitterBuffer::Pop() {
     ++held_for_next_;
     return frame;
   }
-  // Newer frames are queued: this one may still come while it is within the jitter
-  // (a later frame arrived at most 20 ms before the first wait) and the target depth is
-  // not queued behind it.
+  // Newer frames are queued: this one may still come while packets have been seen that
+  // late behind later ones (a later frame arrived at most 20 ms before the first wait)
+  // and the target depth is not queued behind it.
   ++waiting_pops_;
-  if (waiting_pops_ * kFrameMs <= jitter_ms_ && highest_ - next_ < target_) {
+  if (waiting_pops_ * kFrameMs <= ReorderAllowanceMs() && highest_ - next_ < target_) {
     ++stats_.held;
     ++held_for_next_;
     return frame;

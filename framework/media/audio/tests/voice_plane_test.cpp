@@ -458,6 +458,10 @@ class VoicePlaneTest : public ::testing::Test {
     Sleep(300);
     for (size_t i = 0; i < speakers.size(); ++i) Ctl(play, speakers[i], "play-done-" + speakers[i], signals[i], 0);
     WaitFor(WinePath(run_ + "/rec-done"), (seconds + 10) * 1000);
+    // What was played must be over, and out of the path (about 300 ms from microphone to
+    // speaker here), before the next recording starts.
+    for (const std::string& speaker : speakers) WaitFor(WinePath(run_ + "/play-done-" + speaker), 10000);
+    Sleep(1000);
     const std::string bytes = ReadBytes(WinePath(rec));
     std::vector<int16_t> pcm(bytes.size() / 2);
     if (!pcm.empty()) std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
