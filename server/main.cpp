@@ -9,6 +9,7 @@
 // control 1 lets loopback datagrams change that at run time (tests). SIGINT or SIGTERM
 // stop it.
 #include <asio.hpp>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -102,9 +103,19 @@ uint64_t NowSeconds() {
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
+// Every connection is a descriptor: take all the system allows.
+void RaiseDescriptorLimit() {
+  rlimit lim{};
+  if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
+    lim.rlim_cur = lim.rlim_max;
+    (void)setrlimit(RLIMIT_NOFILE, &lim);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  RaiseDescriptorLimit();
   Options opt;
   if (!ParseArgs(argc, argv, &opt)) {
     std::fprintf(stderr,

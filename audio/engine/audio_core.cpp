@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "audio_lib_log.h"
+#include "device_quirks.h"
 #include "library_state.h"
 
 namespace {
@@ -86,10 +87,7 @@ std::string AudioCore::speaker_name() {
 void AudioCore::DecideSpeakerDelay() {
   const std::string model = Library().pc_model();
   AudioLibLog("%s, get pc model name is %s .\n", "GetSpkDelayByPCModel", model.c_str());
-  const char* found = nullptr;
-  for (const char* name : {"MateBook X", "Inspiron"}) {
-    if (model.find(name) != std::string::npos) found = name;
-  }
+  const char* found = QuirksForPcModel(model).small_speaker_delay;
   if (found) {
     AudioLibLog("%s, Found device %s, set spk delay buffer to small one.\n.", "GetSpkDelayByPCModel",
                 found);
