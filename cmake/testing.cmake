@@ -1,6 +1,7 @@
-# kiv_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...] [RESOURCE_LOCK ...])
+# kiv_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...] [RESOURCE_LOCK ...] [RUN_SERIAL])
 # A GoogleTest program; on the x86_64 Windows tree its cases run under wine64.
-# RESOURCE_LOCK keeps cases that share a resource (e.g. "audio" devices) from running at once.
+# RESOURCE_LOCK keeps cases that share a resource (e.g. "audio" devices) from running at once;
+# RUN_SERIAL runs each case with no other test beside it (real-time measurements).
 enable_testing()
 include(GoogleTest)
 if(NOT TARGET gtest)
@@ -10,7 +11,7 @@ if(NOT TARGET gtest)
 endif()
 
 function(kiv_gtest name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(T "RUN_SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
@@ -23,6 +24,9 @@ function(kiv_gtest name)
     endif()
     if(T_RESOURCE_LOCK)
       list(APPEND _props RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+    endif()
+    if(T_RUN_SERIAL)
+      list(APPEND _props RUN_SERIAL TRUE)
     endif()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST

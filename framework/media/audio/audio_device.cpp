@@ -210,7 +210,18 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
     {
       std::lock_guard<std::mutex> lock(streams_);
       if (!mixer_.Remove(streamId)) return E_INVALIDARG;
-      voices_.erase(streamId);
+      auto voice = voices_.find(streamId);
+      if (voice != voices_.end()) {
+        const VoiceJitterStats st = voice->second->stats();
+        FW_LOG("audio device %p: stream %d received %lld packets, %lld late, %lld duplicate, "
+               "%lld lost (%lld rebuilt), playout held %lld times, %lld frames shed, target %d frames",
+               static_cast<void*>(this), streamId, static_cast<long long>(st.received),
+               static_cast<long long>(st.late), static_cast<long long>(st.duplicates),
+               static_cast<long long>(st.lost), static_cast<long long>(st.recovered),
+               static_cast<long long>(st.held), static_cast<long long>(st.shed),
+               voice->second->target_frames());
+        voices_.erase(voice);
+      }
       auto it = encoded_sinks_.find(streamId);
       if (it != encoded_sinks_.end()) {
         sinks = it->second;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -57,35 +58,55 @@ std::wstring FriendlyName(IMMDevice* device) {
   return name;
 }
 
-// The active capture endpoint monitoring a render endpoint, or null.
-ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices) {
+// The active capture endpoint monitoring the render endpoint named `render_name`, else the
+// first monitor of any render endpoint, or null.
+ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& render_name) {
   IMMDeviceCollection* raw = nullptr;
   if (FAILED(devices->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, &raw))) return {};
   ComPtr<IMMDeviceCollection> list(raw);
   UINT count = 0;
   list->GetCount(&count);
+  ComPtr<IMMDevice> first;
   for (UINT i = 0; i < count; ++i) {
     IMMDevice* device = nullptr;
     if (FAILED(list->Item(i, &device))) continue;
     ComPtr<IMMDevice> held(device);
-    if (FriendlyName(device).rfind(L"Monitor of", 0) == 0) return held;
+    const std::wstring name = FriendlyName(device);
+    if (!render_name.empty() && name == L"Monitor of " + render_name) return held;
+    if (!first && name.rfind(L"Monitor of", 0) == 0) first = held;
   }
-  return {};
+  return first;
 }
 
-ComPtr<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* format) {
+ComPtr<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* format, HRESULT* hr) {
   IAudioClient* raw = nullptr;
-  if (FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr,
-                              reinterpret_cast<void**>(&raw)))) {
-    return {};
-  }
+  *hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&raw));
+  if (FAILED(*hr)) return {};
   ComPtr<IAudioClient> client(raw);
-  if (FAILED(client->GetMixFormat(&format->p))) return {};
-  if (FAILED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0, format->p,
-                                nullptr))) {
-    return {};
-  }
+  *hr = client->GetMixFormat(&format->p);
+  if (FAILED(*hr)) return {};
+  *hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0, format->p, nullptr);
+  if (FAILED(*hr)) return {};
   return client;
+}
+
+// A started-up capture on `device`: its client and capture service, or nulls.
+bool OpenCapture(IMMDevice* device, DWORD flags, MixFormat* format, ComPtr<IAudioClient>* client,
+                 ComPtr<IAudioCaptureClient>* capture, HRESULT* hr) {
+  ComPtr<IAudioClient> c = OpenClient(device, flags, format, hr);
+  if (!c) return false;
+  IAudioCaptureClient* raw = nullptr;
+  *hr = c->GetService(__uuidof(IAudioCaptureClient), reinterpret_cast<void**>(&raw));
+  if (FAILED(*hr) || raw == nullptr) return false;
+  *capture = ComPtr<IAudioCaptureClient>(raw);
+  *client = c;
+  return true;
+}
+
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
+  return text;
 }
 
 }  // namespace
@@ -121,29 +142,31 @@ void LoopbackCapture::Run(Sink sink) {
   ComPtr<IMMDeviceEnumerator> devices(raw);
   MixFormat format;
   ComPtr<IAudioClient> client;
+  ComPtr<IAudioCaptureClient> capture;
   IMMDevice* render = nullptr;
+  HRESULT loopback_hr = E_NOINTERFACE, monitor_hr = E_NOINTERFACE;
+  std::wstring render_name;
   if (SUCCEEDED(devices->GetDefaultAudioEndpoint(eRender, eConsole, &render))) {
     ComPtr<IMMDevice> held(render);
-    client = OpenClient(render, AUDCLNT_STREAMFLAGS_LOOPBACK, &format);
-    if (client) mode_ = "loopback";
-  }
-  if (!client) {
-    ComPtr<IMMDevice> monitor = FindMonitor(devices.get());
-    if (monitor) {
-      MixFormat monitor_format;
-      client = OpenClient(monitor.get(), 0, &monitor_format);
-      std::swap(format.p, monitor_format.p);
-      if (client) mode_ = "monitor";
+    render_name = FriendlyName(render);
+    if (OpenCapture(render, AUDCLNT_STREAMFLAGS_LOOPBACK, &format, &client, &capture, &loopback_hr)) {
+      mode_ = "loopback";
     }
   }
-  IAudioCaptureClient* capture_raw = nullptr;
-  if (!client || FAILED(client->GetService(__uuidof(IAudioCaptureClient),
-                                           reinterpret_cast<void**>(&capture_raw)))) {
-    error_ = "no loopback capture and no monitor endpoint";
+  if (!capture) {
+    ComPtr<IMMDevice> monitor = FindMonitor(devices.get(), render_name);
+    MixFormat monitor_format;
+    if (monitor && OpenCapture(monitor.get(), 0, &monitor_format, &client, &capture, &monitor_hr)) {
+      std::swap(format.p, monitor_format.p);
+      mode_ = "monitor";
+    }
+  }
+  if (!capture) {
+    error_ = "no loopback capture (" + Hex(loopback_hr) + ") and no monitor endpoint (" +
+             Hex(monitor_hr) + ")";
     state_ = -1;
     return;
   }
-  ComPtr<IAudioCaptureClient> capture(capture_raw);
   const int32_t rate = static_cast<int32_t>(format.p->nSamplesPerSec);
   const int32_t channels = format.p->nChannels;
   const bool is_float = IsFloat(format.p);

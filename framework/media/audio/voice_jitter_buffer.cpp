@@ -17,7 +17,14 @@ VoiceJitterBuffer::VoiceJitterBuffer(VoiceJitterConfig config)
 
 void VoiceJitterBuffer::Reset() {
   packets_.clear();
-  transits_.clear();
+  recent_transits_.clear();
+  jitters_.clear();
+  jitter_ms_ = 0;
+  reorder_ms_ = 0;
+  arrivals_.clear();
+  reorders_.clear();
+  waiting_pops_ = 0;
+  held_for_next_ = 0;
   have_any_ = false;
   playing_ = false;
   next_ = highest_ = 0;
@@ -50,6 +57,7 @@ bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t by
   }
   ++stats_.received;
   NoteTransit(seq, arrival_ms);
+  NoteReorder(seq, arrival_ms);
   if (playing_ && seq < next_) {
     ++stats_.late;
     return false;
@@ -67,23 +75,47 @@ bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t by
 }
 
 void VoiceJitterBuffer::NoteTransit(int64_t sequence, int64_t arrival_ms) {
-  transits_.push_back({arrival_ms, arrival_ms - sequence * kFrameMs});
-  while (!transits_.empty() && transits_.front().arrival_ms < arrival_ms - config_.history_ms) {
-    transits_.pop_front();
+  const int64_t transit = arrival_ms - sequence * kFrameMs;
+  int64_t earliest = transit;
+  for (int64_t t : recent_transits_) earliest = std::min(earliest, t);
+  recent_transits_.push_back(transit);
+  while (recent_transits_.size() > static_cast<size_t>(std::max(1, config_.neighbours))) {
+    recent_transits_.pop_front();
+  }
+  jitters_.push_back({arrival_ms, transit - earliest});
+  while (!jitters_.empty() && jitters_.front().arrival_ms < arrival_ms - config_.history_ms) {
+    jitters_.pop_front();
   }
   UpdateTarget();
 }
 
-void VoiceJitterBuffer::UpdateTarget() {
-  int64_t lo = transits_.front().transit_ms;
-  int64_t hi = lo;
-  for (const Transit& t : transits_) {
-    lo = std::min(lo, t.transit_ms);
-    hi = std::max(hi, t.transit_ms);
+void VoiceJitterBuffer::NoteReorder(int64_t sequence, int64_t arrival_ms) {
+  constexpr size_t kRemembered = 64;
+  int64_t overtaken_at = arrival_ms;
+  for (const Arrival& a : arrivals_) {
+    if (a.sequence > sequence) overtaken_at = std::min(overtaken_at, a.arrival_ms);
   }
-  // A spread within the clock's resolution is no jitter.
-  const int64_t spread = std::max<int64_t>(0, hi - lo - kClockSlackMs);
-  int target = static_cast<int>((spread + kFrameMs - 1) / kFrameMs) + config_.floor_frames;
+  arrivals_.push_back({sequence, arrival_ms});
+  if (arrivals_.size() > kRemembered) arrivals_.pop_front();
+  reorders_.push_back({arrival_ms, arrival_ms - overtaken_at});
+  while (!reorders_.empty() && reorders_.front().arrival_ms < arrival_ms - config_.history_ms) {
+    reorders_.pop_front();
+  }
+  reorder_ms_ = 0;
+  for (const Jitter& r : reorders_) reorder_ms_ = std::max(reorder_ms_, r.jitter_ms);
+}
+
+int64_t VoiceJitterBuffer::ReorderAllowanceMs() const {
+  if (stats_.received < config_.startup_packets) return std::max(reorder_ms_, config_.startup_reorder_ms);
+  return reorder_ms_;
+}
+
+void VoiceJitterBuffer::UpdateTarget() {
+  int64_t worst = 0;
+  for (const Jitter& j : jitters_) worst = std::max(worst, j.jitter_ms);
+  // A jitter within the clock's resolution is none.
+  jitter_ms_ = std::max<int64_t>(0, worst - kClockSlackMs);
+  int target = static_cast<int>((jitter_ms_ + kFrameMs - 1) / kFrameMs) + config_.floor_frames;
   if (stats_.received < config_.startup_packets) target = std::max(target, config_.startup_frames);
   target_ = std::clamp(target, config_.floor_frames, config_.max_frames);
 }
@@ -112,6 +144,8 @@ VoiceFrame VoiceJitterBuffer::Pop() {
   ShedIfTooDeep();
   auto it = packets_.find(next_);
   if (it != packets_.end()) {
+    waiting_pops_ = 0;
+    held_for_next_ = 0;
     frame.kind = VoiceFrameKind::kPacket;
     frame.payload = std::move(it->second);
     packets_.erase(it);
@@ -119,13 +153,31 @@ VoiceFrame VoiceJitterBuffer::Pop() {
     return frame;
   }
   frame.kind = VoiceFrameKind::kConceal;
-  // Nothing newer, or too few newer frames to give this one up yet: hold playout.
-  if (highest_ < next_ || highest_ - next_ < target_) {
+  // Nothing newer: the buffer ran dry; hold playout.
+  if (highest_ < next_) {
     ++stats_.held;
+    ++held_for_next_;
     return frame;
   }
+  // Newer frames are queued: this one may still come while packets have been seen that
+  // late behind later ones (a later frame arrived at most 20 ms before the first wait)
+  // and the target depth is not queued behind it.
+  ++waiting_pops_;
+  if (waiting_pops_ * kFrameMs <= ReorderAllowanceMs() && highest_ - next_ < target_) {
+    ++stats_.held;
+    ++held_for_next_;
+    return frame;
+  }
+  waiting_pops_ = 0;
   ++stats_.lost;
   ++next_;
+  if (held_for_next_ > 0) {
+    // A frame concealed while holding already stood in for the lost one.
+    held_for_next_ = 0;
+    ++stats_.covered;
+    --stats_.held;
+    return Pop();
+  }
   auto following = packets_.find(next_);
   if (following != packets_.end()) {
     frame.kind = VoiceFrameKind::kFec;
