@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "protocol/wire_message.h"
 #include "server/media/media_business.h"
 #include "transport_core.h"
 
@@ -102,6 +103,12 @@ class Network : public kiv_server::IDatagramOut, public kiv_server::IServerConte
     auto doc = std::make_shared<rapidjson::Document>();
     doc->CopyFrom(body, doc->GetAllocator());
     control_.push_back({client, false, doc});
+  }
+  void SendEncoded(ClientId client, const std::string& payload) override {
+    kiv_proto::Message msg;
+    if (kiv_proto::ParseMessage(payload, &msg) != kiv_proto::ParseError::kNone) return;
+    auto body = msg.doc.FindMember("body");
+    if (body != msg.doc.MemberEnd()) SendBusiness(client, body->value);
   }
   void SendError(ClientId, int, const std::string&) override { ++errors_; }
 
