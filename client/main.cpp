@@ -3,6 +3,7 @@
 #include <ole2.h>
 
 #include "app_config.h"
+#include "process_scope.h"
 #include "sdk_manager.h"
 #include "winlib/ui_lib.h"
 
@@ -24,18 +25,12 @@ bool RegisterVideoRenderClass(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int /*nCmdShow*/) {
-  HMODULE richEdit = ::LoadLibraryW(L"Riched20.dll");
-  if (FAILED(::CoInitialize(nullptr))) {
-    if (richEdit) ::FreeLibrary(richEdit);
-    return 0;
-  }
-  ::OleInitialize(nullptr);
-  if (!RegisterVideoRenderClass(hInstance)) {
-    ::OleUninitialize();
-    ::CoUninitialize();
-    if (richEdit) ::FreeLibrary(richEdit);
-    return 0;
-  }
+  // Declared in set-up order, so they are undone in reverse on every return.
+  LoadedLibrary richEdit(L"Riched20.dll");
+  ComApartment com;
+  if (!com.ok()) return 0;
+  OleSession ole;
+  if (!RegisterVideoRenderClass(hInstance)) return 0;
   DuiLib::CPaintManagerUI::SetInstance(hInstance);
   DuiLib::CWndShadow::Initialize(hInstance);
 
@@ -45,6 +40,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
     return -1;
   }
   CSdkManager& sdk = CSdkManager::GetInstance();
+  ShutdownOnExit<CSdkManager> shutdown(sdk);
   if (!sdk.Init(lpCmdLine)) {
     ::OutputDebugStringW(L"Parleywright: the SDK engine could not be initialised\n");
     return -1;
@@ -59,10 +55,5 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-
-  sdk.Shutdown();
-  ::OleUninitialize();
-  ::CoUninitialize();
-  if (richEdit) ::FreeLibrary(richEdit);
   return 0;
 }

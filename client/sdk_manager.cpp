@@ -173,6 +173,10 @@ HWND CSdkManager::LiveMainWindow() const {
 
 LRESULT CSdkManager::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_TIMER) {
+    if (wParam == TIMER_RECONNECT) {
+      TryReconnect();
+      return 0;
+    }
     if (wParam == TIMER_USER_STATUS_REFRESH && m_pSignaling) {
       kiv::Vector<kiv::String> everyone;
       unsigned requestId = 0;
@@ -190,7 +194,8 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
       OnSdkEvent(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
     case WM_SDK_USERLIST_READY:
-      return 0;  // the list is stored already
+      if (m_pInfoWnd) m_pInfoWnd->ShowOnlineUsers(OnlineUserIds());
+      return 0;
     case WM_SDK_INVITE_RECEIVED:
       delete reinterpret_cast<InviteRecord*>(wParam);
       return 0;
@@ -216,6 +221,19 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
 void CSdkManager::OnSdkEvent(int eventType, int code) {
   switch (eventType) {
     case kiv::EVENT_LOGIN_RESULT: {
+      if (m_bReconnecting) {
+        m_bLogined = code == kiv_core::ERR_OK;
+        if (!m_bLogined) return;  // the timer tries again
+        m_bReconnecting = false;
+        if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
+        const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
+        const int result = JoinGroup(group.c_str());
+        if (m_pMainWnd) {
+          m_pMainWnd->AppendChatText(result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result),
+                                     true, L"", L"");
+        }
+        return;
+      }
       if (code != kiv_core::ERR_OK) {
         m_bLogined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
@@ -251,11 +269,39 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
       return;
     }
     case kiv::EVENT_CONNECTION_LOST:
-      if (m_pMainWnd) m_pMainWnd->ResetMediaState();
+      OnConnectionLost();
       return;
     default:
       return;
   }
+}
+
+void CSdkManager::OnConnectionLost() {
+  if (m_pMainWnd) {
+    m_pMainWnd->ResetMediaState();
+    // The SDK has left the group and logged out: only this user stays listed.
+    m_pMainWnd->RemoveOtherUsers();
+    m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
+  }
+  m_bLogined = false;
+  if (m_bReconnecting) return;
+  m_bReconnecting = true;
+  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
+}
+
+void CSdkManager::TryReconnect() {
+  if (!m_bReconnecting || m_bLogined || !m_pEngine) return;
+  // The answer comes as a login result; a refused call is tried again by the timer.
+  (void)Login(Utf8ToWide(m_userId).c_str());
+}
+
+std::vector<std::string> CSdkManager::OnlineUserIds() {
+  std::vector<std::string> ids;
+  std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+  for (const OnlineUser& user : m_onlineUsers) {
+    if (user.status == 1 && user.userId != m_userId) ids.push_back(user.userId);
+  }
+  return ids;
 }
 
 // ---- engine callbacks (SDK threads): copy and post ----
@@ -316,7 +362,13 @@ void CSdkManager::OnRemoteUserEvent(const char* userId, int state) {
 // ---- signaling callbacks ----
 
 void CSdkManager::OnUsersStateRefreshed(int /*result*/, unsigned /*requestId*/, kiv::Vector<kiv::UserStatus> statuses) {
-  m_onlineUsers = statuses;
+  {
+    // Own copies: kiv::String reference counts are not shared across threads.
+    std::vector<OnlineUser> users;
+    for (const kiv::UserStatus& status : statuses) users.push_back(OnlineUser{status.userId.c_str(), status.status});
+    std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+    m_onlineUsers.swap(users);
+  }
   HWND hidden = m_hMsgWnd.load();
   if (hidden) ::PostMessageW(hidden, WM_SDK_USERLIST_READY, 0, 0);
 }
