@@ -1,6 +1,7 @@
 #include "menu/menu_wnd.h"
 
 #include "menu/menu_placement.h"
+#include "winlib/ui_probe.h"
 
 namespace DuiLib {
 
@@ -231,6 +232,7 @@ BOOL CMenuWnd::Receive(ContextMenuParam param) {
 }
 
 LRESULT CMenuWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_COPYDATA && AnswerUiProbe(m_pm, m_hWnd, wParam, lParam)) return TRUE;
   switch (uMsg) {
     case WM_CREATE:
       if (m_pOwner) {

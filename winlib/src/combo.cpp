@@ -1,5 +1,7 @@
 #include "winlib/combo.h"
 
+#include "winlib/ui_probe.h"
+
 #include <string>
 
 #include "winlib/paint_manager.h"
@@ -46,10 +48,12 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
 
  protected:
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+    if (uMsg == WM_COPYDATA && AnswerUiProbe(m_pm, m_hWnd, wParam, lParam)) return TRUE;
     if (uMsg == WM_CREATE) {
       m_pm.Init(m_hWnd);
       CopyFonts();
       auto* list = new CListUI;
+      list->SetName(L"dropdown_list");
       *list->GetListInfo() = *m_pOwner->GetListInfo();
       list->SetBkColor(0xFFFFFFFF);
       list->SetBorderColor(0xFFC8CDD4);

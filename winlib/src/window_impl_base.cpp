@@ -6,6 +6,7 @@
 
 #include "winlib/control.h"
 #include "winlib/dialog_builder.h"
+#include "winlib/ui_probe.h"
 
 namespace DuiLib {
 
@@ -195,6 +196,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     default: bHandled = FALSE; break;
   }
   if (bHandled) return lRes;
+  if (uMsg == WM_COPYDATA && AnswerUiProbe(m_pm, m_hWnd, wParam, lParam)) return TRUE;
   lRes = HandleCustomMessage(uMsg, wParam, lParam, bHandled);
   if (bHandled) return lRes;
   if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
