@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "meeting_actions.h"
 #include "meeting_fixture.h"
 #include "ui_driver.h"
 
@@ -33,52 +34,12 @@ struct Participant {
   HWND main = nullptr;
 };
 
-class Meeting {
+class Meeting : public MeetingActions {
  public:
-  explicit Meeting(UiDriver& ui) : ui_(ui) {}
-
-  std::wstring Chat(HWND main) { return ui_.Ask(main, {L"text", L"main_re_msgs"}); }
-  std::vector<std::wstring> Users(HWND main) { return ui_.Items(main, L"list_users", L"label_userid"); }
-  std::wstring Icon(HWND main, const std::wstring& user, const wchar_t* icon) {
-    return ui_.Ask(main, {L"subimage", L"list_users", L"label_userid", user, icon});
-  }
-
-  // Focuses the chat input, types `text` and presses the send button.
-  bool SendChat(HWND main, const std::wstring& text) {
-    RECT rc{};
-    if (ui_.VisibleRect(main, L"main_msg_inputtip", &rc)) ui_.Click(main, L"main_msg_inputtip");
-    if (!PumpUntil([&] { return ui_.VisibleRect(main, L"main_msg_input", &rc); }, 5000)) return false;
-    ui_.Click(main, L"main_msg_input");
-    HWND edit = nullptr;
-    if (!PumpUntil(
-            [&] {
-              edit = UiDriver::FocusOf(main);
-              wchar_t cls[16] = {};
-              if (edit) ::GetClassNameW(edit, cls, 16);
-              return _wcsicmp(cls, L"Edit") == 0;
-            },
-            5000)) {
-      return false;
-    }
-    UiDriver::Type(edit, text);
-    return ui_.Click(main, L"main_msg_send");
-  }
-
-  // Picks `target` in the chat target combo through its drop-down list.
+  explicit Meeting(UiDriver& ui) : MeetingActions(ui) {}
   bool ChooseChatTarget(Participant& p, const std::wstring& target) {
-    if (!ui_.Click(p.main, L"main_msg_selectuser")) return false;
-    HWND drop = nullptr;
-    if (!PumpUntil([&] { return (drop = p.client.VisibleWindow(L"ComboWnd")) != nullptr; }, 5000)) return false;
-    PumpFor(200);
-    const std::vector<std::wstring> items = ui_.Items(drop, L"dropdown_list");
-    const auto it = std::find(items.begin(), items.end(), target);
-    if (it == items.end()) return false;
-    if (!ui_.ClickItem(drop, L"dropdown_list", static_cast<int>(it - items.begin()))) return false;
-    return PumpUntil([&] { return ui_.Ask(p.main, {L"text", L"main_msg_selectuser"}) == target; }, 5000);
+    return MeetingActions::ChooseChatTarget(p.main, target);
   }
-
- private:
-  UiDriver& ui_;
 };
 
 // Verifies the chat: a line to all reaches the other client and the witness, a private
@@ -112,8 +73,8 @@ TEST_F(MeetingCommandsTest, ChatToAllAndToOneThroughTheWindow) {
   EXPECT_TRUE(Contains(meeting.Chat(bob.main), L"我 对 alice 说："));
 
   // Both windows side by side for the screenshot.
-  ::MoveWindow(alice.main, 0, 0, 640, 600, TRUE);
-  ::MoveWindow(bob.main, 640, 0, 640, 600, TRUE);
+  ::MoveWindow(alice.main, 0, 0, 640, 800, TRUE);
+  ::MoveWindow(bob.main, 640, 0, 640, 800, TRUE);
   PumpFor(1000);
   EXPECT_FALSE(SaveScreenshot(L"meeting_chat_both_ways.png").empty());
 
@@ -199,7 +160,8 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   ASSERT_TRUE(ui.Click(alice.main, L"btn_cam"));
   HWND menu = nullptr;
   ASSERT_TRUE(PumpUntil([&] { return (menu = alice.client.VisibleWindow(L"MenuWnd")) != nullptr; }, 8000));
-  PumpFor(300);
+  RECT item{};
+  ASSERT_TRUE(PumpUntil([&] { return ui.VisibleRect(menu, L"cam_0", &item); }, 5000));
   EXPECT_FALSE(SaveScreenshot(L"meeting_camera_menu.png").empty());
   ASSERT_TRUE(ui.Click(menu, L"cam_0"));
   EXPECT_TRUE(PumpUntil([&] { return alice.client.VisibleWindow(L"MenuWnd") == nullptr; }, 5000));
