@@ -5,24 +5,8 @@
 #include "app_config.h"
 #include "process_scope.h"
 #include "sdk_manager.h"
+#include "video/video_render_window_class.h"
 #include "winlib/ui_lib.h"
-
-namespace {
-
-bool RegisterVideoRenderClass(HINSTANCE instance) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = ::DefWindowProcW;
-  wc.hInstance = instance;
-  wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = L"VideoRenderWnd";
-  return ::RegisterClassExW(&wc) != 0;
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int /*nCmdShow*/) {
   // Declared in set-up order, so they are undone in reverse on every return.

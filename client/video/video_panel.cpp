@@ -4,6 +4,7 @@
 #include "sdk_manager.h"
 #include "text_codec.h"
 #include "video/video_render_control.h"
+#include "video/video_render_window_class.h"
 
 using namespace DuiLib;
 
@@ -62,7 +63,7 @@ HWND CVideoPanelUI::CreateOverlay(HWND parent, bool background) {
 
 void CVideoPanelUI::DoInit() {
   HWND paint = m_pManager ? m_pManager->GetPaintWindow() : nullptr;
-  m_renderWindow.Reset(::CreateWindowExW(0, L"VideoRenderWnd", L"VideoRender", WS_CHILD, 0, 0, 0, 0, paint, nullptr,
+  m_renderWindow.Reset(::CreateWindowExW(0, kVideoRenderWindowClass, L"VideoRender", WS_CHILD, 0, 0, 0, 0, paint, nullptr,
                                          CPaintManagerUI::GetInstance(), nullptr));
   if (m_renderWindow.get() && m_showVideoInfo) {
     m_backgroundWindow = CreateOverlay(m_renderWindow.get(), true);
