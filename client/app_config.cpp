@@ -20,9 +20,7 @@ const char* ElementText(const tinyxml2::XMLElement* element) {
 bool ElementBool(const tinyxml2::XMLDocument& doc, const char* name) {
   const char* text = ElementText(doc.FirstChildElement(name));
   if (!text || !*text) return false;
-  if (std::strcmp(text, "true") == 0 || std::strcmp(text, "True") == 0 || std::strcmp(text, "TRUE") == 0) {
-    return true;
-  }
+  if (std::strcmp(text, "true") == 0) return true;
   errno = 0;
   char* end = nullptr;
   long long value = std::strtoll(text, &end, 10);

@@ -101,4 +101,19 @@ TEST_F(AppConfigTest, KeepsEarlierValuesAndServerAddrRules) {
   EXPECT_EQ(config.EffectiveServerAddr(), "");
 }
 
+// Verifies that a flag is on only for "true" or a whole non-zero number.
+TEST_F(AppConfigTest, FlagsAcceptOnlyLowerCaseTrueOrNonZero) {
+  const std::pair<const char*, bool> cases[] = {{"true", true},   {"1", true},      {"-7", true},
+                                                {"True", false},  {"TRUE", false},  {"false", false},
+                                                {"0", false},     {"yes", false},   {"1x", false},
+                                                {" true", false}, {"", false}};
+  for (const auto& [text, expected] : cases) {
+    AppConfig config;
+    ASSERT_TRUE(Load(std::string("<AppUserDefine>") + text + "</AppUserDefine><UserAppId>u</UserAppId>"
+                     "<UserAppSecret>s</UserAppSecret><AppId>a</AppId><AppSecret>s</AppSecret>",
+                     &config));
+    EXPECT_EQ(config.AppUserDefine, expected) << text;
+  }
+}
+
 }  // namespace

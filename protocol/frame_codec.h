@@ -28,6 +28,8 @@ class FrameDecoder {
   // kFrame: *payload holds the next frame. kNeedMore: no complete frame buffered.
   [[nodiscard]] Status Next(std::string* payload);
 
+  // Applies to frames not yet taken, including one already partly buffered.
+  void set_max_payload(size_t max_payload) { max_payload_ = max_payload; }
   bool failed() const { return failed_; }
   size_t buffered() const { return buffer_.size() - start_; }
 

@@ -16,3 +16,4 @@ if ((${#missing[@]})); then
 fi
 
 "$ROOT/scripts/deps.sh"
+"$ROOT/scripts/deps_media.sh"

@@ -16,6 +16,9 @@ class IClientOutbox {
   // Closes the connection once its queued output is written. The logic is not told
   // of this disconnection again.
   virtual void Close(ClientId client) = 0;
+  // The client logged in: the network layer lifts the limits it keeps on connections
+  // that have not (frame size, time to log in).
+  virtual void Admit(ClientId client) { (void)client; }
 };
 
 }  // namespace kiv_server

@@ -14,13 +14,28 @@ using asio::ip::tcp;
 class ControlServer::Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(ControlServer& server, ClientId id, tcp::socket socket)
-      : server_(server), id_(id), socket_(std::move(socket)), idle_(server.io_) {}
+      : server_(server),
+        id_(id),
+        socket_(std::move(socket)),
+        idle_(server.io_),
+        login_deadline_(server.io_),
+        decoder_(server.options_.prelogin_max_payload) {}
 
   void Start() {
     asio::error_code ec;
     socket_.set_option(tcp::no_delay(true), ec);
     ArmIdle();
+    login_deadline_.expires_after(server_.options_.login_timeout);
+    login_deadline_.async_wait([self = shared_from_this()](const asio::error_code& e) {
+      if (!e && !self->closed_ && !self->admitted_) self->server_.Drop(self->id_, true);
+    });
     Read();
+  }
+
+  void Admit() {
+    admitted_ = true;
+    login_deadline_.cancel();
+    decoder_.set_max_payload(kiv_proto::kMaxFramePayload);
   }
 
   // Queues a payload; false when the client has too much unread output.
@@ -44,8 +59,10 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   void Shut() {
     if (closed_) return;
     closed_ = true;
+    SetBuffered(0);
     asio::error_code ec;
     idle_.cancel();
+    login_deadline_.cancel();
     socket_.shutdown(tcp::socket::shutdown_both, ec);
     socket_.close(ec);
   }
@@ -76,6 +93,7 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
     std::string payload;
     for (;;) {
       const auto st = decoder_.Next(&payload);
+      SetBuffered(decoder_.buffered());
       if (st == kiv_proto::FrameDecoder::Status::kNeedMore) break;
       if (st == kiv_proto::FrameDecoder::Status::kBadLength) {
         // The stream cannot be resynchronised: say why, then end the login.
@@ -87,7 +105,17 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
       server_.core_->OnPayload(id_, payload);
       if (closed_ || closing_) return;
     }
+    if (server_.buffered_total_ > server_.options_.max_buffered_total) {
+      server_.Drop(id_, true);  // the one whose input pushed the total over the cap
+      return;
+    }
     Read();
+  }
+
+  // Keeps the server's total of partial input in step with this connection's.
+  void SetBuffered(size_t n) {
+    server_.buffered_total_ = server_.buffered_total_ - buffered_ + n;
+    buffered_ = n;
   }
 
   void Write() {
@@ -118,8 +146,11 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   const ClientId id_;
   tcp::socket socket_;
   asio::steady_timer idle_;
+  asio::steady_timer login_deadline_;
   std::array<char, 16384> buf_{};
   kiv_proto::FrameDecoder decoder_;
+  size_t buffered_ = 0;
+  bool admitted_ = false;
   std::deque<std::string> out_;
   size_t queued_ = 0;
   bool writing_ = false;
@@ -144,6 +175,7 @@ void ControlServer::Stop() {
   acceptor_.close(ec);
   auto connections = std::move(connections_);
   connections_.clear();
+  unadmitted_.clear();
   for (auto& [id, conn] : connections) conn->Shut();
 }
 
@@ -151,13 +183,14 @@ void ControlServer::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (!ec) {
-      if (connections_.size() >= options_.max_connections) {
+      if (connections_.size() >= options_.max_connections && !EvictOldestUnadmitted()) {
         asio::error_code ignored;
         socket.close(ignored);
       } else {
         const ClientId id = next_id_++;
         auto conn = std::make_shared<Connection>(*this, id, std::move(socket));
         connections_[id] = conn;
+        unadmitted_.insert(id);
         core_->OnConnected(id);
         conn->Start();
       }
@@ -182,11 +215,25 @@ void ControlServer::Close(ClientId client) {
   if (it != connections_.end()) it->second->CloseAfterFlush();
 }
 
+void ControlServer::Admit(ClientId client) {
+  auto it = connections_.find(client);
+  if (it == connections_.end()) return;
+  unadmitted_.erase(client);
+  it->second->Admit();
+}
+
+bool ControlServer::EvictOldestUnadmitted() {
+  if (unadmitted_.empty()) return false;
+  Drop(*unadmitted_.begin(), true);
+  return true;
+}
+
 void ControlServer::Drop(ClientId client, bool tell_core) {
   auto it = connections_.find(client);
   if (it == connections_.end()) return;
   std::shared_ptr<Connection> conn = it->second;
   connections_.erase(it);
+  unadmitted_.erase(client);
   conn->Shut();
   if (tell_core) core_->OnDisconnected(client);
 }

@@ -56,6 +56,25 @@ bool IsTokenChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
+// True when the bytes so far cannot begin a request line: a method that is not upper-
+// case letters, or a control or non-ASCII byte in the first line. Such a peer is not
+// waited for.
+bool PlainlyNotHttp(std::string_view buffered) {
+  constexpr size_t kLongestMethod = 16;
+  std::string_view line = buffered.substr(0, buffered.find("\r\n"));
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // its "\n" may follow
+  const std::string_view method = line.substr(0, line.find(' '));
+  if (method.size() > kLongestMethod) return true;
+  for (char c : method) {
+    if (c < 'A' || c > 'Z') return true;
+  }
+  for (char c : line) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u >= 0x7f) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string SerializeResponse(const HttpResponse& r) {
@@ -156,6 +175,7 @@ HttpRequestParser::Status HttpRequestParser::Feed(const char* data, size_t len) 
   if (status_ != Status::kNeedMore) return status_;
   buffer_.append(data, len);
   if (!head_done_) {
+    if (PlainlyNotHttp(buffer_)) return Fail(400);
     const size_t end = buffer_.find("\r\n\r\n");
     if (end == std::string::npos) {
       if (buffer_.size() > max_header_) return Fail(431);

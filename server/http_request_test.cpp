@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace kiv_server {
 namespace {
 
@@ -49,6 +51,23 @@ TEST(HttpRequest, RefusesBadRequests) {
     HttpRequestParser p(256, 1000);
     EXPECT_EQ(FeedAll(p, text, 7), HttpRequestParser::Status::kError) << text;
     EXPECT_EQ(p.error_status(), status) << text;
+  }
+}
+
+// A peer that plainly does not speak HTTP (a binary frame header, lower-case or over-
+// long method, control bytes) is refused at its first bytes, not waited for.
+TEST(HttpRequest, RefusesNonHttpAtOnce) {
+  const std::string starts[] = {std::string("\x00\x00\x10\x00{", 5), "{\"type\":", "get ",
+                                std::string(17, 'G'), "GET /\x01", "GET /\xc3\xa9"};
+  for (const auto& text : starts) {
+    HttpRequestParser p;
+    EXPECT_EQ(p.Feed(text.data(), text.size()), HttpRequestParser::Status::kError) << text;
+    EXPECT_EQ(p.error_status(), 400);
+  }
+  HttpRequestParser partial;
+  for (const char* piece : {"GE", "T /kiv", " HTTP/1.1\r", "\n\r\n"}) {
+    const auto st = partial.Feed(piece, std::strlen(piece));
+    EXPECT_NE(st, HttpRequestParser::Status::kError) << piece;
   }
 }
 

@@ -6,6 +6,7 @@
 // and, with --port-file, writes {"tcp":<port>,"http":<port>} to that file
 // (atomically). SIGINT or SIGTERM stop it.
 #include <asio.hpp>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -85,9 +86,19 @@ uint64_t NowSeconds() {
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
+// Every connection is a descriptor: take all the system allows.
+void RaiseDescriptorLimit() {
+  rlimit lim{};
+  if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
+    lim.rlim_cur = lim.rlim_max;
+    (void)setrlimit(RLIMIT_NOFILE, &lim);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  RaiseDescriptorLimit();
   Options opt;
   if (!ParseArgs(argc, argv, &opt)) {
     std::fprintf(stderr,

@@ -114,6 +114,7 @@ void MeetingCore::OnLogin(ClientInfo& client, const LoginRequest& req) {
   client.device_id = req.device_id;
   client.platform = req.platform;
   state_.IndexUser(client);
+  outbox_.Admit(client.id);
   answer(kResultOk, std::string());
   for (const auto& m : router_.modules()) m->OnLogin(client);
 }

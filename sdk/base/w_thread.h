@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace ZORVANTE {
@@ -41,9 +42,9 @@ protected:
 private:
     static unsigned __stdcall ThreadEntry(void* object);
 
-    volatile int32_t m_autoDelete = 0;
-    volatile uint32_t m_exitCode = 0;
-    volatile int32_t m_stop = 0;
+    std::atomic<int32_t> m_autoDelete{0};
+    std::atomic<uint32_t> m_exitCode{0};
+    std::atomic<int32_t> m_stop{0};
     char m_name[128];
     DWORD m_threadId = 0;
     HANDLE m_thread = nullptr;

@@ -63,8 +63,8 @@ struct BusinessesTest : ::testing::Test {
 
 }  // namespace
 
-// Before the framework is up requests answer 2; without a framework business they answer
-// 302; an invitation with no user answers 1 before anything else.
+// Before the framework is up, and without a framework business, requests answer 302;
+// an invitation with no user answers 1 before anything else.
 TEST_F(BusinessesTest, MissingBusinessesAnswer302) {
     fw.connection.online = nullptr;
     fw.connection.tmsg = nullptr;
@@ -72,10 +72,10 @@ TEST_F(BusinessesTest, MissingBusinessesAnswer302) {
     tmsg.Init();
     env.m_baseCoreInited = false;
     unsigned request = 0;
-    EXPECT_EQ(online.UserStatusRefresh(List({"b"}), &request), 2);
+    EXPECT_EQ(online.UserStatusRefresh(List({"b"}), &request), 302);
     EXPECT_EQ(online.Invite(List({}), "g", "m", &request), 1);
-    EXPECT_EQ(online.RefuseInvite("a", 1), 2);
-    EXPECT_EQ(tmsg.SendUsersMsgEx(List({"b"}), "hi", &request), 2);
+    EXPECT_EQ(online.RefuseInvite("a", 1), 302);
+    EXPECT_EQ(tmsg.SendUsersMsgEx(List({"b"}), "hi", &request), 302);
     env.m_baseCoreInited = true;
     ASSERT_EQ(fw.connection.queried.size(), 2u);
     EXPECT_TRUE(fw.connection.queried[0] == avcore::IID_IKivOnline);

@@ -19,6 +19,12 @@ int Result(HRESULT hr, const char* failure) {
 
 }  // namespace
 
+// A business exists only while the framework that made it is up; otherwise requests
+// answer as for a missing business.
+bool OnlineBusiness::Available() const {
+    return m_pKivOnline != nullptr && CoreEnv::IsBaseCoreInited();
+}
+
 void OnlineBusiness::Init() {
     CoreEnv* env = CoreEnv::Instance();
     if (!env || !env->m_connection || m_pKivOnline) return;
@@ -33,6 +39,9 @@ void OnlineBusiness::Init() {
     (void)m_pKivOnline->SetListener(this);
 }
 
+// Deliberate: the pointer is cleared, not kept, and the reference the connection
+// handed out is released here. The business lives in the framework, which is
+// unloaded after this; a kept pointer would be called into freed code.
 void OnlineBusiness::Uninit() {
     // Once the framework was released its objects are gone with it: nothing to call.
     if (m_pKivOnline && CoreEnv::IsBaseCoreInited()) {
@@ -44,8 +53,7 @@ void OnlineBusiness::Uninit() {
 
 int OnlineBusiness::UserStatusRefresh(const avcore::FwVector<avcore::FwString>& userIds,
                                       unsigned* requestId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivOnline) {
+    if (!Available()) {
         KIV_LOG("m_pKivOnline is null");
         return ERR_FAILED;
     }
@@ -57,8 +65,7 @@ int OnlineBusiness::UserStatusRefresh(const avcore::FwVector<avcore::FwString>& 
 int OnlineBusiness::Invite(const avcore::FwVector<avcore::FwString>& userIds, const char* groupId,
                            const char* message, unsigned* requestId) {
     if (userIds.empty()) return ERR_INVALID_PARAM;
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivOnline) {
+    if (!Available()) {
         KIV_LOG("Invite m_pKivOnline is null");
         return ERR_FAILED;
     }
@@ -68,8 +75,7 @@ int OnlineBusiness::Invite(const avcore::FwVector<avcore::FwString>& userIds, co
 }
 
 int OnlineBusiness::AcceptInvite(const char* inviterId, int inviteId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivOnline) {
+    if (!Available()) {
         KIV_LOG("Invite m_pKivOnline is null");
         return ERR_FAILED;
     }
@@ -77,8 +83,7 @@ int OnlineBusiness::AcceptInvite(const char* inviterId, int inviteId) {
 }
 
 int OnlineBusiness::RefuseInvite(const char* inviterId, int inviteId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivOnline) {
+    if (!Available()) {
         KIV_LOG("m_pKivOnline is null");
         return ERR_FAILED;
     }

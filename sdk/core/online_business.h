@@ -50,6 +50,8 @@ public:
     void AVCORE_CALL OnOnlineNotify(const char* userId, const avcore::UserStatusItem* item) override;
 
 private:
+    bool Available() const;
+
     avcore::IKivOnline* m_pKivOnline = nullptr;
     avcore::IKivOnlineListener* m_listener = nullptr;
 };

@@ -8,6 +8,10 @@
 
 namespace kiv_core {
 
+bool TMsgBusiness::Available() const {
+    return m_pKivMsg != nullptr && CoreEnv::IsBaseCoreInited();
+}
+
 void TMsgBusiness::Init() {
     CoreEnv* env = CoreEnv::Instance();
     if (!env || !env->m_connection || m_pKivMsg) return;
@@ -22,6 +26,7 @@ void TMsgBusiness::Init() {
     (void)m_pKivMsg->SetListener(this);
 }
 
+// Deliberate: the pointer is cleared, not kept (see OnlineBusiness::Uninit).
 void TMsgBusiness::Uninit() {
     // Once the framework was released its objects are gone with it: nothing to call.
     if (m_pKivMsg && CoreEnv::IsBaseCoreInited()) {
@@ -32,8 +37,7 @@ void TMsgBusiness::Uninit() {
 }
 
 int TMsgBusiness::SendUserMsg(const char* userId, const char* text, unsigned* messageId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivMsg) {
+    if (!Available()) {
         KIV_LOG("m_pKivMsg is null");
         return ERR_FAILED;
     }
@@ -41,8 +45,7 @@ int TMsgBusiness::SendUserMsg(const char* userId, const char* text, unsigned* me
 }
 
 int TMsgBusiness::SendGroupMsg(const char* text, unsigned* messageId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivMsg) {
+    if (!Available()) {
         KIV_LOG("m_pKivMsg is null");
         return ERR_FAILED;
     }
@@ -51,8 +54,7 @@ int TMsgBusiness::SendGroupMsg(const char* text, unsigned* messageId) {
 
 int TMsgBusiness::SendUsersMsg(const avcore::FwVector<avcore::FwString>& userIds,
                                const char* text, unsigned* messageId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivMsg) {
+    if (!Available()) {
         KIV_LOG("m_pKivMsg is null");
         return ERR_FAILED;
     }
@@ -61,8 +63,7 @@ int TMsgBusiness::SendUsersMsg(const avcore::FwVector<avcore::FwString>& userIds
 
 int TMsgBusiness::SendUsersMsgEx(const avcore::FwVector<avcore::FwString>& userIds,
                                  const char* text, unsigned* messageId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_pKivMsg) {
+    if (!Available()) {
         KIV_LOG("m_pKivMsg is null");
         return ERR_FAILED;
     }

@@ -41,6 +41,8 @@ public:
                                     const char* text) override;
 
 private:
+    bool Available() const;
+
     avcore::IKivTMsg* m_pKivMsg = nullptr;
     avcore::IKivTMsgListener* m_listener = nullptr;
 };

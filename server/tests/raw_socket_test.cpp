@@ -104,7 +104,8 @@ class RawSocketTest : public ::testing::Test {
 };
 
 // Frames that are not well-formed messages get an error answer; the connection
-// stays usable, also after a frame of exactly the largest size.
+// stays usable. Before login a frame may hold at most 16 KiB; once logged in, a
+// frame of exactly the largest size is taken.
 TEST_F(RawSocketTest, MalformedMessagesGetErrorsAndConnectionStays) {
   RawSocket raw(server_.tcp_port());
   ASSERT_TRUE(raw.connected());
@@ -118,6 +119,14 @@ TEST_F(RawSocketTest, MalformedMessagesGetErrorsAndConnectionStays) {
     const std::string type = raw.Type();
     EXPECT_TRUE(type == "error" || type == "login_result") << payload.substr(0, 40) << " -> " << type;
   }
+  kiv_proto::LoginRequest login;
+  login.seq = 1;
+  login.app_id = kTestApp;
+  login.token = MakeToken("walter");
+  login.device_id = "{W}";
+  login.user_id = "walter";
+  ASSERT_TRUE(raw.SendFrame(kiv_proto::EncodeLogin(login)));
+  EXPECT_EQ(raw.Type(), "login_result");
   std::string big = "{\"type\":\"ping\",\"pad\":\"";
   big += std::string(kiv_proto::kMaxFramePayload - big.size() - 2, 'x') + "\"}";
   ASSERT_EQ(big.size(), kiv_proto::kMaxFramePayload);
@@ -125,6 +134,13 @@ TEST_F(RawSocketTest, MalformedMessagesGetErrorsAndConnectionStays) {
   EXPECT_EQ(raw.Type(), "pong");
   ASSERT_TRUE(raw.SendFrame("{\"type\":\"ping\"}"));
   EXPECT_EQ(raw.Type(), "pong");
+
+  RawSocket early(server_.tcp_port());
+  std::string pad = "{\"type\":\"ping\",\"pad\":\"";
+  pad += std::string((16u << 10) - pad.size() - 1, 'x') + "\"}";
+  ASSERT_TRUE(early.SendFrame(pad));
+  EXPECT_EQ(early.Type(), "error");
+  EXPECT_TRUE(early.ClosedByPeer());
 }
 
 // Zero, oversized and absurd frame lengths close that connection only; a client in

@@ -95,6 +95,15 @@ bool ServerProcess::Alive() {
   return true;
 }
 
+long ServerProcess::PeakMemoryKiB() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
 std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(http_port_); }
 
 std::string MakeToken(const std::string& user, const std::string& app, const std::string& secret) {

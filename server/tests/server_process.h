@@ -27,6 +27,9 @@ class ServerProcess {
   // The process is still running (it has not exited or crashed).
   bool Alive();
 
+  pid_t pid() const { return pid_; }
+  // Peak resident memory of the server so far (VmHWM), in KiB; 0 when unknown.
+  long PeakMemoryKiB() const;
   uint16_t tcp_port() const { return tcp_port_; }
   uint16_t http_port() const { return http_port_; }
   // The server address a client is configured with ("127.0.0.1:<http port>").
