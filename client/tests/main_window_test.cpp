@@ -205,6 +205,9 @@ TEST_F(MainWindowTest, StatisticsLineOfABusyPanel) {
   CControlUI* line = overlay->GetPaintManager().FindControl(L"label_video_info");
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->GetText(), L"1500K 15F 640*480");
+  EXPECT_TRUE(::IsWindowVisible(overlay->GetHWND()));
+  PumpFor(300);
+  EXPECT_FALSE(SaveScreenshot(L"main_window_statistics_line.png").empty());
   FakeSdk()->stats_result = 1;
   main().GetVideoLayout()->UpdateVideoInfo();
   EXPECT_EQ(line->GetText(), L"1500K 15F 640*480");
