@@ -73,9 +73,22 @@ void CVideoPanelUI::DoInit() {
 }
 
 void CVideoPanelUI::ShowWindowsByState() {
-  const int show = (IsVisible() && IsBusy()) ? SW_SHOWNOACTIVATE : SW_HIDE;
+  const bool show = IsVisible() && IsBusy();
   for (HWND w : {m_renderWindow.get(), m_backgroundWindow, m_foregroundWindow}) {
-    if (w) ::ShowWindow(w, show);
+    if (w) ::ShowWindow(w, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+  }
+  if (show) RaiseOverlays();
+}
+
+void CVideoPanelUI::RaiseOverlays() {
+  // Overlays are owned pop-ups: without a window manager (Wine under Xvfb) activating or
+  // moving the main window can stack it above them; the main window is also top-most.
+  HWND top = m_pManager ? ::GetAncestor(m_pManager->GetPaintWindow(), GA_ROOT) : nullptr;
+  const bool topMost = top && (::GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  for (HWND overlay : {m_backgroundWindow, m_foregroundWindow}) {
+    if (overlay && ::IsWindowVisible(overlay)) {
+      ::SetWindowPos(overlay, topMost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
 }
 
@@ -183,6 +196,7 @@ void CVideoPanelUI::SetRenderMode(int mode) {
 }
 
 void CVideoPanelUI::UpdateVideoInfo() {
+  RaiseOverlays();
   kiv::IKivEngine* engine = Engine();
   if (!engine) return;
   kiv::VideoStats stats;

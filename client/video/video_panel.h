@@ -46,6 +46,7 @@ class CVideoPanelUI : public DuiLib::CControlUI {
 
  private:
   void ShowWindowsByState();
+  void RaiseOverlays();
   void RequestRelayout();
   HWND CreateOverlay(HWND parent, bool background);
 
