@@ -68,7 +68,7 @@ void CInfoWnd::Notify(TNotifyUI& msg) {
       }
     } else if (msg.sType == DUI_MSGTYPE_KILLFOCUS && name == L"edit_finduser") {
       msg.pSender->SetAttribute(L"bkimage", msg.pSender->GetText().IsEmpty() ? L"img\\user_find_KillFocus.png"
-                                                                              : L"img\\user_find_SetFocus.png");
+                                                                             : L"img\\user_find_SetFocus.png");
     }
   }
   WindowImplBase::Notify(msg);
@@ -120,7 +120,8 @@ kiv::Vector<kiv::String> CInfoWnd::GetCheckedUsers() {
     CControlUI* item = list->GetItemAt(i);
     auto* check = static_cast<CCheckBoxUI*>(m_pm.FindSubControlByName(item, L"check_user_select"));
     CControlUI* label = m_pm.FindSubControlByName(item, L"label_userid");
-    if (check && label && check->GetCheck()) users.push_back(kiv::String(WideToUtf8(label->GetUserData().GetData()).c_str()));
+    if (check && label && check->GetCheck())
+      users.push_back(kiv::String(WideToUtf8(label->GetUserData().GetData()).c_str()));
   }
   return users;
 }

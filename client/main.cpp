@@ -1,6 +1,6 @@
 // Parleywright: start-up, message loop and teardown.
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include "app_config.h"
 #include "process_scope.h"

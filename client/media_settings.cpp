@@ -6,8 +6,7 @@
 namespace media_settings {
 
 namespace {
-constexpr Resolution kResolutions[kResolutionCount] = {
-    {320, 240}, {480, 360}, {640, 480}, {1280, 720}, {1920, 1080}};
+constexpr Resolution kResolutions[kResolutionCount] = {{320, 240}, {480, 360}, {640, 480}, {1280, 720}, {1920, 1080}};
 constexpr size_t kRecordPathBuffer = 512;
 }  // namespace
 

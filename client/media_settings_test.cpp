@@ -24,7 +24,8 @@ TEST(MediaSettingsTest, RecordFilePath) {
   t.tm_hour = 23;
   t.tm_min = 59;
   t.tm_sec = 59;
-  EXPECT_EQ(RecordFilePath("C:\\users\\root\\Desktop", t).value(), "C:\\users\\root\\Desktop\\Record20240131235959.mp4");
+  EXPECT_EQ(RecordFilePath("C:\\users\\root\\Desktop", t).value(),
+            "C:\\users\\root\\Desktop\\Record20240131235959.mp4");
   const std::string fits(511 - 25, 'a');
   EXPECT_TRUE(RecordFilePath(fits, t).has_value());
   EXPECT_FALSE(RecordFilePath(fits + "a", t).has_value());

@@ -276,18 +276,22 @@ void CMeetingMainWnd::PostChatMessage(HWND window, const char* sender, const cha
 void CMeetingMainWnd::SetCameraButtonImages(bool on) {
   CControlUI* cam = m_pm.FindControl(L"btn_cam");
   if (on) {
-    SetButtonImages(cam, L"img\\LawIcon\\摄像头_Press.png", L"img\\LawIcon\\摄像头_HL.png", L"img\\LawIcon\\摄像头.png");
+    SetButtonImages(cam, L"img\\LawIcon\\摄像头_Press.png", L"img\\LawIcon\\摄像头_HL.png",
+                    L"img\\LawIcon\\摄像头.png");
   } else {
-    SetButtonImages(cam, L"img\\LawIcon\\摄像头.png", L"img\\LawIcon\\摄像头_HL.png", L"img\\LawIcon\\摄像头_Press.png");
+    SetButtonImages(cam, L"img\\LawIcon\\摄像头.png", L"img\\LawIcon\\摄像头_HL.png",
+                    L"img\\LawIcon\\摄像头_Press.png");
   }
 }
 
 void CMeetingMainWnd::SetMicButtonImages(bool on) {
   CControlUI* mic = m_pm.FindControl(L"btn_mic");
   if (on) {
-    SetButtonImages(mic, L"img\\LawIcon\\麦克风_Press.png", L"img\\LawIcon\\麦克风_HL.png", L"img\\LawIcon\\麦克风.png");
+    SetButtonImages(mic, L"img\\LawIcon\\麦克风_Press.png", L"img\\LawIcon\\麦克风_HL.png",
+                    L"img\\LawIcon\\麦克风.png");
   } else {
-    SetButtonImages(mic, L"img\\LawIcon\\麦克风.png", L"img\\LawIcon\\麦克风_HL.png", L"img\\LawIcon\\麦克风_Press.png");
+    SetButtonImages(mic, L"img\\LawIcon\\麦克风.png", L"img\\LawIcon\\麦克风_HL.png",
+                    L"img\\LawIcon\\麦克风_Press.png");
   }
 }
 
@@ -323,7 +327,8 @@ void CMeetingMainWnd::OnRemoteVideoAdded(const RemoteVideoRecord& record) {
   if (screen) {
     line.Format(L"查看屏幕共享失败:(%s) Errcode:%d", Utf8ToWide(userId).c_str(), result);
   } else {
-    line.Format(L"查看远端视频失败:(%s, %s) Errcode:%d", Utf8ToWide(userId).c_str(), Utf8ToWide(videoId).c_str(), result);
+    line.Format(L"查看远端视频失败:(%s, %s) Errcode:%d", Utf8ToWide(userId).c_str(), Utf8ToWide(videoId).c_str(),
+                result);
   }
   AppendChatText(line.str(), true, L"", L"");
 }
@@ -357,10 +362,17 @@ void CMeetingMainWnd::OnRemoteControl(const RemoteControlRecord& record) {
       }
       return;
     }
-    case 1: text.Format(L"%s 取消了远程控制", shown.c_str()); break;
-    case 2: text.Format(L"%s 接受了远程控制", shown.c_str()); break;
-    case 3: text.Format(L"%s 拒绝了远程控制", shown.c_str()); break;
-    default: return;
+    case 1:
+      text.Format(L"%s 取消了远程控制", shown.c_str());
+      break;
+    case 2:
+      text.Format(L"%s 接受了远程控制", shown.c_str());
+      break;
+    case 3:
+      text.Format(L"%s 拒绝了远程控制", shown.c_str());
+      break;
+    default:
+      return;
   }
   ShowMessageBox(m_hWnd, text.GetData());
 }

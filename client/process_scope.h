@@ -2,8 +2,8 @@
 // that every way out of wWinMain undoes exactly what was done.
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 // COM on this thread for the owner's lifetime.
 class ComApartment {

@@ -84,8 +84,8 @@ bool CSdkManager::Start() {
   }
   if (!m_pInfoWnd) {
     auto* info = new CInfoWnd;  // deletes itself when its window is gone
-    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                     0)) {
+    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
+                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
       m_pInfoWnd = info;
     }
   }
@@ -157,12 +157,18 @@ void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
 
 std::wstring CSdkManager::GetErrorText(int code) {
   switch (code) {
-    case kiv_core::ERR_CONNECT_SERVER_FAILED: return L"连接服务器失败！";
-    case kiv_core::ERR_AUTH_FAILED: return L"认证失败！";
-    case kiv_core::ERR_APP_NOT_EXIST: return L"应用不存在！";
-    case kiv_core::ERR_USER_ALREADY_LOGINED: return L"用户已登录！";
-    case kiv_core::ERR_BALANCE_INSUFFICIENT: return L"账户余额不足！";
-    default: return L"未知错误:" + std::to_wstring(code);
+    case kiv_core::ERR_CONNECT_SERVER_FAILED:
+      return L"连接服务器失败！";
+    case kiv_core::ERR_AUTH_FAILED:
+      return L"认证失败！";
+    case kiv_core::ERR_APP_NOT_EXIST:
+      return L"应用不存在！";
+    case kiv_core::ERR_USER_ALREADY_LOGINED:
+      return L"用户已登录！";
+    case kiv_core::ERR_BALANCE_INSUFFICIENT:
+      return L"账户余额不足！";
+    default:
+      return L"未知错误:" + std::to_wstring(code);
   }
 }
 
@@ -229,8 +235,9 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
         const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
         const int result = JoinGroup(group.c_str());
         if (m_pMainWnd) {
-          m_pMainWnd->AppendChatText(result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result),
-                                     true, L"", L"");
+          m_pMainWnd->AppendChatText(
+              result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result), true, L"",
+              L"");
         }
         return;
       }
@@ -325,7 +332,8 @@ void CSdkManager::OnRemoteVideoEvent(const kiv::String& userId, const kiv::Strin
   } else {
     return;
   }
-  PostRecord(m_hMainWnd.load(), message, new RemoteVideoRecord{kiv::String(userId.c_str()), kiv::String(videoId.c_str())});
+  PostRecord(m_hMainWnd.load(), message,
+             new RemoteVideoRecord{kiv::String(userId.c_str()), kiv::String(videoId.c_str())});
 }
 
 void CSdkManager::OnRemoteAudioEvent(const kiv::String& userId, const kiv::String& /*audioId*/, int state) {

@@ -81,7 +81,8 @@ void CSettingWnd::InitWindow() {
     swprintf(text, 32, L"%d 帧/秒", sdk.FrameRate());
     label->SetText(text);
   }
-  if (CControlUI* meterOwner = m_pm.FindControl(L"combo_mic")) m_pm.SetTimer(meterOwner, TIMER_LEVEL_METER, kLevelMeterMs);
+  if (CControlUI* meterOwner = m_pm.FindControl(L"combo_mic"))
+    m_pm.SetTimer(meterOwner, TIMER_LEVEL_METER, kLevelMeterMs);
   m_pTab = static_cast<CTabLayoutUI*>(m_pm.FindControl(L"setting_tab"));
 
   const ScreenShareSettings& share = sdk.ScreenShare();
@@ -218,7 +219,8 @@ void CSettingWnd::OnTabSelect(TNotifyUI& msg) {
   if (name == L"tabopt_audio") {
     m_pTab->SelectItem(0);
     if (sdk.MicIndex() != -1) {
-      if (auto* mic = static_cast<CComboUI*>(m_pm.FindControl(L"combo_mic"))) mic->SelectItem(sdk.MicIndex(), false, true);
+      if (auto* mic = static_cast<CComboUI*>(m_pm.FindControl(L"combo_mic")))
+        mic->SelectItem(sdk.MicIndex(), false, true);
     }
     if (sdk.SpeakerIndex() != -1) {
       if (auto* aud = static_cast<CComboUI*>(m_pm.FindControl(L"combo_aud"))) {

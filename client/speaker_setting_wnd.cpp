@@ -15,12 +15,12 @@ void CSpeakerSettingWnd::Notify(TNotifyUI& msg) {
   if (msg.sType == DUI_MSGTYPE_WINDOWINIT) {
     auto* slider = static_cast<CSliderUI*>(m_pm.FindControl(L"speakervalue_slider"));
     if (slider) slider->SetValue(sdk.SpeakerVolume());
-  } else if (msg.sType == DUI_MSGTYPE_VALUECHANGED && msg.pSender &&
-             msg.pSender->GetName() == L"speakervalue_slider") {
+  } else if (msg.sType == DUI_MSGTYPE_VALUECHANGED && msg.pSender && msg.pSender->GetName() == L"speakervalue_slider") {
     const int value =
         media_settings::Clamp(static_cast<CSliderUI*>(msg.pSender)->GetValue(), 0, media_settings::kMaxVolume);
     if (kiv::IKivEngine* engine = sdk.GetEngine()) {
-      if (kiv::IAudioEngine* audio = engine->GetAudioEngine()) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, value);
+      if (kiv::IAudioEngine* audio = engine->GetAudioEngine())
+        audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, value);
     }
     sdk.SpeakerVolume() = value;
   }

@@ -1,7 +1,6 @@
 // Where a popup menu window goes on the screen: pure rectangle arithmetic.
 #pragma once
 
-
 namespace menu_placement {
 
 struct UiPoint {

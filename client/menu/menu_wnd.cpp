@@ -20,9 +20,7 @@ RECT WorkAreaOf(HWND hWnd) {
 
 menu_placement::UiRect ToUi(const RECT& rc) { return {rc.left, rc.top, rc.right, rc.bottom}; }
 
-bool IsMenuElement(CControlUI* control) {
-  return control && control->GetInterface(L"MenuElement") != nullptr;
-}
+bool IsMenuElement(CControlUI* control) { return control && control->GetInterface(L"MenuElement") != nullptr; }
 
 }  // namespace
 
@@ -91,8 +89,8 @@ SIZE CMenuUI::EstimateSize(SIZE szAvailable) {
 
 CMenuWnd::CMenuWnd(HWND hParent) : m_hParent(hParent) {}
 
-void CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment,
-                    int x, int y) {
+void CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x,
+                    int y) {
   m_BasedPoint = POINT{x, y};
   m_pOwner = owner;
   m_dwAlignment = alignment;

@@ -34,8 +34,7 @@ class CMenuWnd : public CWindowWnd, public ContextMenuReceiver {
 
   // Opens the menu: a top-level one (no owner) from `xml` at (x, y) with `alignment`,
   // a submenu from the sub-items of `owner`.
-  void Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x,
-            int y);
+  void Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x, int y);
   // Measures and places a top-level menu whose items were added after Init.
   void ResizeMenu();
   BOOL Receive(ContextMenuParam param) override;

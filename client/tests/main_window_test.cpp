@@ -190,7 +190,8 @@ TEST_F(MainWindowTest, RemoteVideosFillThePanels) {
   EXPECT_EQ(layout->GetPanel(1)->GetUserId(), "carol");
   EXPECT_EQ(Icon("bob", L"icon_user_video"), L"img\\main_user_video_closed.png");
   FakeSdk()->remote_render_result = 1001;
-  Post(WM_SDK_REMOTE_VIDEO_ADDED, new RemoteVideoRecord{kiv::String("dave"), kiv::String("reserved_videoid_screenshare")});
+  Post(WM_SDK_REMOTE_VIDEO_ADDED,
+       new RemoteVideoRecord{kiv::String("dave"), kiv::String("reserved_videoid_screenshare")});
   EXPECT_NE(Chat().find(L"查看屏幕共享失败:(dave) Errcode:1001"), std::wstring::npos);
 }
 
@@ -259,8 +260,9 @@ TEST_F(MainWindowTest, ConnectionLostClearsThePanels) {
   PumpFor(50);
   EXPECT_FALSE(main().GetVideoLayout()->GetPanel(0)->IsBusy());
   const auto& renders = FakeSdk()->remote_renders;
-  EXPECT_NE(std::find(renders.begin(), renders.end(), std::make_tuple(std::string("bob"), std::string("cam1"), false, 3)),
-            renders.end());
+  EXPECT_NE(
+      std::find(renders.begin(), renders.end(), std::make_tuple(std::string("bob"), std::string("cam1"), false, 3)),
+      renders.end());
   EXPECT_EQ(static_cast<CButtonUI*>(Find(L"btn_mic"))->GetNormalImage(), std::wstring(L"img\\LawIcon\\麦克风.png"));
   EXPECT_EQ(static_cast<CListUI*>(Find(L"list_users"))->GetCount(), 1);
   EXPECT_TRUE(PumpUntil([&] { return FakeSdk()->login_calls > logins; }, 5000)) << "no new login";

@@ -114,9 +114,9 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
 
   // Stage and material buttons.
   const std::pair<const wchar_t*, const wchar_t*> panels[] = {
-      {L"btn_kaiju", L"开局"}, {L"btn_xgyp", L"性格预判"}, {L"btn_xxjh", L"信息交换"}, {L"btn_baojia", L"报价"},
-      {L"btn_csrb", L"磋商和让步"}, {L"btn_shouju", L"收局"}, {L"btn_dcxy", L"达成一致"}, {L"btn_FZB", L"赋值表"},
-      {L"btn_ZBQD", L"准备清单"}, {L"btn_CLFA", L"策略方案"}, {L"btn_DCXY1", L"达成协议"}};
+      {L"btn_kaiju", L"开局"},      {L"btn_xgyp", L"性格预判"}, {L"btn_xxjh", L"信息交换"}, {L"btn_baojia", L"报价"},
+      {L"btn_csrb", L"磋商和让步"}, {L"btn_shouju", L"收局"},   {L"btn_dcxy", L"达成一致"}, {L"btn_FZB", L"赋值表"},
+      {L"btn_ZBQD", L"准备清单"},   {L"btn_CLFA", L"策略方案"}, {L"btn_DCXY1", L"达成协议"}};
   HWND info = nullptr;
   for (const auto& panel : panels) {
     ASSERT_TRUE(ui.Click(alice.main, panel.first)) << "no button " << panel.first;
@@ -146,11 +146,11 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   PumpFor(1500);
   const bool micPublished = Contains(meeting.Icon(alice.main, L"alice", L"icon_user_audio"), L"_open");
   if (micPublished) {
-    EXPECT_TRUE(PumpUntil([&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_audio"), L"_open"); },
-                          15000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_audio"), L"_open"); }, 15000));
     ASSERT_TRUE(ui.Click(alice.main, L"btn_mic"));
-    EXPECT_TRUE(PumpUntil(
-        [&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_audio"), L"_closed"); }, 15000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_audio"), L"_closed"); }, 15000));
   } else {
     RecordProperty("microphone", "the SDK refused to publish the microphone: icons stay closed");
     EXPECT_TRUE(Contains(meeting.Icon(bob.main, L"alice", L"icon_user_audio"), L"_closed"));
@@ -169,8 +169,8 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   const bool previewed = Contains(meeting.Icon(alice.main, L"alice", L"icon_user_video"), L"_open");
   const bool publishRefused = Contains(meeting.Chat(alice.main), L"广播摄像头失败");
   if (previewed && !publishRefused) {
-    EXPECT_TRUE(PumpUntil([&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_video"), L"_open"); },
-                          15000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return Contains(meeting.Icon(bob.main, L"alice", L"icon_user_video"), L"_open"); }, 15000));
   } else if (previewed) {
     // Previewed but not published: the line says so and the peer sees no camera.
     RecordProperty("camera", "previewed; the SDK refused to publish it");
@@ -195,8 +195,9 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   EXPECT_FALSE(SaveScreenshot(L"meeting_settings_audio.png").empty());
   ASSERT_TRUE(ui.Click(settings, L"tabopt_screenshare"));
   PumpFor(300);
-  for (const auto& edge : {std::make_pair(L"share_left_edit", L"100"), std::make_pair(L"share_top_edit", L"100"),
-                           std::make_pair(L"share_right_edit", L"5000"), std::make_pair(L"share_bottom_edit", L"400")}) {
+  for (const auto& edge :
+       {std::make_pair(L"share_left_edit", L"100"), std::make_pair(L"share_top_edit", L"100"),
+        std::make_pair(L"share_right_edit", L"5000"), std::make_pair(L"share_bottom_edit", L"400")}) {
     ASSERT_TRUE(ui.Click(settings, edge.first));
     HWND edit = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (edit = UiDriver::FocusOf(settings)) != nullptr && edit != settings; }, 5000));
@@ -229,8 +230,10 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   // The list may still be laid out: wait for the row to have its place.
   ASSERT_TRUE(PumpUntil([&] { return ui.ClickItem(info, L"list_users", observerRow); }, 5000));
   ASSERT_TRUE(PumpUntil(
-      [&] { return Contains(ui.Ask(info, {L"checked", L"list_users", L"label_userid", L"check_user_select"}),
-                            L"observer 1"); },
+      [&] {
+        return Contains(ui.Ask(info, {L"checked", L"list_users", L"label_userid", L"check_user_select"}),
+                        L"observer 1");
+      },
       5000));
   PumpFor(300);
   EXPECT_FALSE(SaveScreenshot(L"meeting_information_window.png").empty());

@@ -72,8 +72,8 @@ int wmain() {
   failed += Step(PumpUntil([&] { return meeting.Chat(alice).find(reply) != std::wstring::npos; }, 15000),
                  "alice: bob's line arrived");
   for (HWND w : {alice, bob}) {
-    const bool video = meeting.Icon(w, w == alice ? L"bob" : L"alice", L"icon_user_video").find(L"_open") !=
-                       std::wstring::npos;
+    const bool video =
+        meeting.Icon(w, w == alice ? L"bob" : L"alice", L"icon_user_video").find(L"_open") != std::wstring::npos;
     std::printf("meeting driver: %s sees the peer's camera: %s\n", w == alice ? "alice" : "bob", video ? "yes" : "no");
   }
   return failed ? 1 : 0;

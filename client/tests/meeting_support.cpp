@@ -76,8 +76,7 @@ Client::Client(const std::wstring& dir, const std::wstring& args) {
   std::wstring command = L"\"" + dir + L"Parleywright.exe\" " + args;
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
-  started_ =
-      ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != 0;
+  started_ = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != 0;
 }
 
 Client::~Client() {

@@ -63,8 +63,8 @@ HWND CVideoPanelUI::CreateOverlay(HWND parent, bool background) {
 
 void CVideoPanelUI::DoInit() {
   HWND paint = m_pManager ? m_pManager->GetPaintWindow() : nullptr;
-  m_renderWindow.Reset(::CreateWindowExW(0, kVideoRenderWindowClass, L"VideoRender", WS_CHILD, 0, 0, 0, 0, paint, nullptr,
-                                         CPaintManagerUI::GetInstance(), nullptr));
+  m_renderWindow.Reset(::CreateWindowExW(0, kVideoRenderWindowClass, L"VideoRender", WS_CHILD, 0, 0, 0, 0, paint,
+                                         nullptr, CPaintManagerUI::GetInstance(), nullptr));
   if (m_renderWindow.get() && m_showVideoInfo) {
     m_backgroundWindow = CreateOverlay(m_renderWindow.get(), true);
     if (m_backgroundWindow) m_foregroundWindow = CreateOverlay(m_backgroundWindow, false);

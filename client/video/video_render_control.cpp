@@ -33,9 +33,12 @@ CMenuElementUI* MakeMenuElement(LPCTSTR name, LPCTSTR text, bool selected, bool 
 
 const wchar_t* RemoteControlItemText(int state) {
   switch (state) {
-    case 1: return L"等待共享端接受";
-    case 2: return L"取消控制";
-    default: return L"远程控制桌面";
+    case 1:
+      return L"等待共享端接受";
+    case 2:
+      return L"取消控制";
+    default:
+      return L"远程控制桌面";
   }
 }
 
@@ -111,8 +114,8 @@ void CVideoRenderControlUI::BuildMoreMenu(CControlUI* menuRoot) {
     if (CControlUI* placeholder = pm->FindControl(L"placeholder")) list->Remove(placeholder);
   }
   if (m_panel->GetVideoId() == WideToUtf8(kScreenShareVideoId)) {
-    list->Add(MakeMenuElement(L"video_operate_remotecontrol", RemoteControlItemText(m_remoteControlState), false,
-                              false));
+    list->Add(
+        MakeMenuElement(L"video_operate_remotecontrol", RemoteControlItemText(m_remoteControlState), false, false));
     return;
   }
   const int mode = m_panel->GetRenderMode();
