@@ -128,7 +128,7 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
         8000));
     EXPECT_TRUE(Contains(ui.Ask(info, {L"bkimage", L"InfoContent"}), std::wstring(L"img\\InfoImg\\")));
     RECT rc{};
-    EXPECT_TRUE(ui.VisibleRect(info, L"InfoContent", &rc));
+    EXPECT_TRUE(PumpUntil([&] { return ui.VisibleRect(info, L"InfoContent", &rc); }, 5000));
   }
   PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"meeting_stage_panel.png").empty());

@@ -4,7 +4,8 @@
 
 namespace {
 constexpr wchar_t kClass[] = L"ClientTestUiDriver";
-}
+constexpr size_t kLongestTyped = 200;
+}  // namespace
 
 UiDriver::UiDriver() {
   WNDCLASSEXW wc = {};
@@ -109,6 +110,11 @@ HWND UiDriver::FocusOf(HWND window) {
 }
 
 void UiDriver::Type(HWND edit, const std::wstring& text) {
+  if (text.size() > kLongestTyped) {
+    // A long text is pasted, as a person would: one replacement of the selection.
+    ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    return;
+  }
   for (wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 1);
 }
 

@@ -28,7 +28,7 @@ class UiDriver {
   std::vector<std::wstring> Items(HWND window, const std::wstring& list, const std::wstring& label = L"");
   // The window that has the keyboard focus in the thread of `window`.
   static HWND FocusOf(HWND window);
-  // Types `text` into `edit` character by character.
+  // Types `text` into `edit` character by character (a long text is pasted).
   static void Type(HWND edit, const std::wstring& text);
 
  private:
