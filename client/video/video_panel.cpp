@@ -81,14 +81,16 @@ void CVideoPanelUI::ShowWindowsByState() {
 }
 
 void CVideoPanelUI::RaiseOverlays() {
-  // Overlays are owned pop-ups: without a window manager (Wine under Xvfb) activating or
-  // moving the main window can stack it above them; the main window is also top-most.
+  // Overlays are owned pop-ups: without a window manager (Wine under Xvfb) the main
+  // window (top-most itself) is stacked above them when it is shown, moved or activated.
+  // They stay top-most while the main window takes input, and step back while a modal
+  // window of it runs.
   HWND top = m_pManager ? ::GetAncestor(m_pManager->GetPaintWindow(), GA_ROOT) : nullptr;
-  const bool topMost = top && (::GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  const HWND order = (top && ::IsWindowEnabled(top)) ? HWND_TOPMOST : HWND_NOTOPMOST;
   for (HWND overlay : {m_backgroundWindow, m_foregroundWindow}) {
-    if (overlay && ::IsWindowVisible(overlay)) {
-      ::SetWindowPos(overlay, topMost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    if (!overlay || !::IsWindowVisible(overlay)) continue;
+    ::SetWindowPos(overlay, order, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::InvalidateRect(overlay, nullptr, FALSE);
   }
 }
 
