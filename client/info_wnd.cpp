@@ -6,6 +6,7 @@
 #include "message_box.h"
 #include "sdk_manager.h"
 #include "text_codec.h"
+#include "window_stacking.h"
 
 using namespace DuiLib;
 
@@ -188,6 +189,7 @@ void CInfoWnd::ShowSection(LPCTSTR visibleSection) {
 
 void CInfoWnd::ShowInfoPanel(LPCTSTR title, LPCTSTR image) {
   ShowWindow(true, true);
+  RaiseAboveOwner(m_hWnd);
   CenterWindow();
   ShowSection(L"InfoContent");
   if (CControlUI* content = m_pm.FindControl(L"InfoContent")) content->SetBkImage(image);
@@ -200,4 +202,5 @@ void CInfoWnd::ShowCallIn() {
   if (CControlUI* label = m_pm.FindControl(L"InfoTitle")) label->SetText(L"在线用户");
   UpdateJoinButtons();
   ShowWindow(true, true);
+  RaiseAboveOwner(m_hWnd);
 }

@@ -14,6 +14,7 @@
 #include "text_codec.h"
 #include "video/video_panel.h"
 #include "video/video_panel_layout.h"
+#include "window_stacking.h"
 
 using namespace DuiLib;
 
@@ -146,6 +147,7 @@ void CMeetingMainWnd::ShowSpeakerPopup(TNotifyUI& msg) {
   ::ClientToScreen(m_hWnd, &corner);
   ::SetWindowPos(m_speakerPopup.GetHWND(), nullptr, corner.x, corner.y, kSpeakerPopupWidth, kSpeakerPopupHeight, 0);
   m_speakerPopup.ShowWindow(true, true);
+  RaiseAboveOwner(m_speakerPopup.GetHWND());
 }
 
 void CMeetingMainWnd::RunSettingsDialog() {
