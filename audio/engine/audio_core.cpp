@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "audio_lib_log.h"
+#include "device_quirks.h"
+#include "echo_frame_args.h"
 #include "library_state.h"
 
 namespace {
@@ -86,10 +88,7 @@ std::string AudioCore::speaker_name() {
 void AudioCore::DecideSpeakerDelay() {
   const std::string model = Library().pc_model();
   AudioLibLog("%s, get pc model name is %s .\n", "GetSpkDelayByPCModel", model.c_str());
-  const char* found = nullptr;
-  for (const char* name : {"MateBook X", "Inspiron"}) {
-    if (model.find(name) != std::string::npos) found = name;
-  }
+  const char* found = QuirksForPcModel(model).small_speaker_delay;
   if (found) {
     AudioLibLog("%s, Found device %s, set spk delay buffer to small one.\n.", "GetSpkDelayByPCModel",
                 found);
@@ -271,29 +270,13 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
   }
 
   // 4: the echo canceller, or the microphone passed through when there is none.
-  int32_t result_a = 0, echo_result = 0;
-  float result_b = 0.0f, mic2_level = 0.0f;
-  uint8_t dt_result = 0;
+  AecFrameResults results;
   if (echo_) {
     int16_t side[kFrameSamples] = {};
-    EchoFrameArgs args = {};
-    args.mic = mic;
-    args.mic_bytes = bytes;
-    args.mic2 = mic2;
-    args.mic2_bytes = headset ? kFrameBytes : 0;
-    args.clock_ratio = 1.0f;
-    args.output_voice = output_voice_ ? 1 : 0;
-    args.headset = headset ? 1 : 0;
-    args.constant_15 = 15.0f;
-    args.out = output_frame_;
-    args.side = side;
-    args.result_unused_a = &result_a;
-    args.result_unused_b = &result_b;
-    args.mic2_level = &mic2_level;
-    args.echo = &echo_result;
-    args.double_talk = &dt_result;
-    args.one = 1;
-    args.noise_suppression = Library().noise_suppression.load() ? 1 : 0;
+    EchoFrameArgs args = MakeEchoFrameArgs(
+        AecFrameInputs{mic, mic2, headset, output_voice_, Library().noise_suppression.load(),
+                       output_frame_, side, bytes},
+        &results);
     echo_->Process(&args);
   } else {
     std::memcpy(output_frame_, mic, kFrameBytes);
@@ -305,7 +288,7 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
     if (mic2_present == 0) {
       ++missing_data_count_;
     } else {
-      const int level = static_cast<int>(mic2_level * 100.0f);
+      const int level = static_cast<int>(results.mic2_floor * 100.0f);
       if (level >= 10 && level <= 100000) {
         if (bad_level_count_ > 0) --bad_level_count_;
       } else {
@@ -321,7 +304,7 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
   }
 
   // 6: double-talk state for the speaker limiter.
-  if (dt_result) {
+  if (results.double_talk) {
     ++limiter_.flagged;
     limiter_.unflagged = 0;
     if (limiter_.flagged >= limiter_parameters_.enter_dt_threshold) limiter_.dt_state = true;
@@ -330,7 +313,7 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
     limiter_.flagged = 0;
     if (limiter_.unflagged >= limiter_parameters_.exit_dt_threshold) limiter_.dt_state = false;
   }
-  limiter_.echo_flag = echo_result != 0;
+  limiter_.echo_flag = results.echo != 0;
 
   // 7: output voice.
   if (output_detector_ && output_decimator_) {

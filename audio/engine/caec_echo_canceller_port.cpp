@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "library_state.h"
+
 static_assert(CAEC::kDumpCount == 5, "the port hands over five dump files");
 
 std::unique_ptr<EchoCancellerPort> CaecEchoCancellerPort::Create() {
@@ -51,12 +53,14 @@ float CaecEchoCancellerPort::CurrentErle() const { return aec_->CurrentErle(); }
 
 bool CaecEchoCancellerPort::SaveState(const std::string& mic, const std::string& speaker,
                                       int mic_level, float mic_boost) {
+  aec_->SetDataFolder(Library().data_folder());
   return aec_->SaveAECDataToFile(mic.c_str(), speaker.c_str(), 0, 0, mic_level, mic_boost);
 }
 
 bool CaecEchoCancellerPort::RestoreState(const std::string& mic, const std::string& speaker,
                                          float* best_erle, int* mic_level, float* mic_boost) {
   // The caller's values change only when a record was found.
+  aec_->SetDataFolder(Library().data_folder());
   float erle = *best_erle;
   int32_t level = *mic_level;
   float boost = *mic_boost;

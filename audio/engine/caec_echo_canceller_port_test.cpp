@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "echo_frame_args.h"
 #include "serrin_config.h"
 
 namespace {
@@ -17,28 +18,13 @@ struct CoreSide {
   int16_t mic2[960] = {};
   int16_t out[960] = {};
   int16_t side[960] = {};
-  int32_t result_a = 0;
-  float result_b = -1.0f;
-  float mic2_level = 0.0f;
-  int32_t echo = 0;
-  uint8_t dt = 0;
-  EchoFrameArgs args = {};
+  AecFrameResults results;
+  EchoFrameArgs args;
 
-  explicit CoreSide(int32_t noise_suppression) {
-    args.mic = mic;
-    args.mic_bytes = 1920;
-    args.mic2 = mic2;
-    args.clock_ratio = 1.0f;
-    args.constant_15 = 15.0f;
-    args.out = out;
-    args.side = side;
-    args.result_unused_a = &result_a;
-    args.result_unused_b = &result_b;
-    args.mic2_level = &mic2_level;
-    args.echo = &echo;
-    args.double_talk = &dt;
-    args.one = 1;
-    args.noise_suppression = noise_suppression;
+  explicit CoreSide(int32_t noise_suppression)
+      : args(MakeEchoFrameArgs(
+            AecFrameInputs{mic, mic2, false, false, noise_suppression != 0, out, side}, &results)) {
+    results.mic_floor = -1.0f;  // shows whether the core wrote it
   }
 };
 
@@ -92,12 +78,12 @@ TEST_F(CaecPortTest, ProcessHandsTheFrameToTheEchoCanceller) {
   for (int i = 1; i <= 50; ++i) {
     Noise(f.mic, 960, &seed);
     std::memset(f.out, 0x55, sizeof f.out);
-    f.echo = 7;
-    f.dt = 7;
+    f.results.echo = 7;
+    f.results.double_talk = 7;
     ASSERT_EQ(port->Process(&f.args), 0) << "frame " << i;
     EXPECT_EQ(port->aec()->FrameCount(), i);
-    EXPECT_TRUE(f.echo == 0 || f.echo == 1);
-    EXPECT_TRUE(f.dt == 0 || f.dt == 1);
+    EXPECT_TRUE(f.results.echo == 0 || f.results.echo == 1);
+    EXPECT_TRUE(f.results.double_talk == 0 || f.results.double_talk == 1);
     if (i <= 25) {
       ASSERT_EQ(Energy(f.out, 960), 0.0) << "frame " << i;
     } else {
@@ -105,7 +91,7 @@ TEST_F(CaecPortTest, ProcessHandsTheFrameToTheEchoCanceller) {
     }
   }
   // The microphone noise floor arrives in the caller's word at the 50th frame.
-  EXPECT_NE(f.result_b, -1.0f);
+  EXPECT_NE(f.results.mic_floor, -1.0f);
 }
 
 // Verifies that the far end written through the port is the delay line's latest frame.

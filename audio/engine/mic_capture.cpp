@@ -6,21 +6,17 @@
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
+#include "device_quirks.h"
+#include "endpoint_opener.h"
 #include "library_state.h"
 #include "platform/debug_output.h"
 
 namespace {
 
-constexpr wchar_t kMicArray[] = L"\u9EA6\u514B\u98CE\u9635\u5217";
-constexpr wchar_t kBuiltInMic[] = L"\u5185\u88C5\u9EA6\u514B\u98CE";
-constexpr wchar_t kStereoMix[] = L"\u7ACB\u4F53\u58F0\u6DF7\u97F3";
 constexpr uint32_t kBufferFlagSilent = 0x2;  // AUDCLNT_BUFFERFLAGS_SILENT
 
 const char* TrueFalse(bool v) { return v ? "true" : "false"; }
 
-bool Contains(const std::wstring& text, const wchar_t* part) {
-  return text.find(part) != std::wstring::npos;
-}
 
 // Process-wide: the main microphone's endpoint id and the second microphones tried.
 std::mutex g_process_mutex;
@@ -76,7 +72,7 @@ HResult MicCapture::EnumDevices() {
     AudioLibLog(" m_uDevCount = 0, No device has been found\n");
     return kS_OK;
   }
-  devices_.clear();
+  std::vector<DeviceRecord> devices;
   std::wstring default_id;
   const HResult def = layer_->GetDefaultEndpointId(EndpointFlow::kCapture, &default_id);
   if (Failed(def)) {
@@ -87,12 +83,19 @@ HResult MicCapture::EnumDevices() {
     DeviceRecord record;
     ParseGuidText(endpoints[i].id, &record.id);
     record.name = endpoints[i].name.substr(0, 255);
-    devices_.push_back(record);
+    devices.push_back(record);
     if (i > 0 && !default_id.empty() && endpoints[i].id.find(default_id) != std::wstring::npos) {
-      std::swap(devices_[0], devices_[i]);
+      std::swap(devices[0], devices[i]);
     }
   }
+  std::lock_guard<std::mutex> lock(devices_mutex_);
+  devices_.swap(devices);
   return kS_OK;
+}
+
+std::vector<DeviceRecord> MicCapture::devices() const {
+  std::lock_guard<std::mutex> lock(devices_mutex_);
+  return devices_;
 }
 
 HResult MicCapture::Init(const wchar_t* id) {
@@ -160,10 +163,7 @@ HResult MicCapture::Init(const wchar_t* id) {
 
   if (Succeeded(endpoint_->DisableSystemAgc())) AudioLibLog("System AGC successfully disabled.");
 
-  const bool built_in = Contains(friendly_name_, kMicArray) || Contains(friendly_name_, kBuiltInMic) ||
-                        Contains(friendly_name_, L"Internal Microphone") ||
-                        Contains(friendly_name_, L"Realtek(R) Audio") ||
-                        Contains(friendly_name_, L"Microphone Array");
+  const bool built_in = QuirksForCaptureName(friendly_name_).built_in_mic;
   exclusive_ = false;
   if (built_in && !second_mic_) {
     AudioLibLog("found built-in mic, use exclusive mode.\n");
@@ -264,7 +264,11 @@ HResult MicCapture::CheckFormat(bool exclusive) {
 }
 
 void MicCapture::ReplaceLevelControl(const Guid& guid) {
-  std::unique_ptr<MicLevelControl> fresh = level_factory_(guid);
+  std::unique_ptr<MicLevelControl> fresh;
+  {
+    ThreadComScope com(layer_);  // the level control reaches the endpoint through COM
+    fresh = level_factory_(guid);
+  }
   std::lock_guard<std::mutex> lock(level_mutex_);
   level_control_ = std::move(fresh);
 }
@@ -329,7 +333,8 @@ bool MicCapture::GetVolume(int* percent, float* boost_db) {
   if (!level_control_) return false;
   uint32_t level = 0;
   if (Failed(level_control_->GetLevel(&level))) level = 0;
-  *percent = static_cast<int>(level * 100 / 65535);
+  // To the nearest percent: a level set as percent x 65535 / 100 reads back as that percent.
+  *percent = static_cast<int>((level * 100 + 32767) / 65535);
   *boost_db = level_control_->GetBoostDb();
   return true;
 }
@@ -345,7 +350,7 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
   for (const Guid& g : g_tried_second_mics) any_tried = any_tried || !IsEmpty(g);
   for (const EndpointInfo& e : endpoints) {
     if (SameDeviceId(e.id, main_id)) continue;
-    if (Contains(e.name, kStereoMix)) {
+    if (QuirksForCaptureName(e.name).never_second_mic) {
       AudioLibLog("found unsupported 2nd mic. \n");
       continue;
     }
@@ -393,14 +398,16 @@ void MicCapture::CaptureProc() {
     finish();
     return;
   }
-  HResult hr = endpoint_->Activate(&client);
+  EndpointOpener opener(endpoint_.get(), {"AudioClient->Initialize, Failed hr=0x%x\n",
+                                          "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
+                                          "AudioClient->Initialize, Failed hr=0x%x\n"});
+  HResult hr = opener.Activate();
   if (Failed(hr)) {
-    AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     finish();
     return;
   }
   int64_t default_period = 0, minimum_period = 0;
-  hr = client->GetDevicePeriod(&default_period, &minimum_period);
+  hr = opener.client()->GetDevicePeriod(&default_period, &minimum_period);
   if (Failed(hr)) {
     AudioLibLog("spAudioClient->GetDevicePeriod() Failed, hr=0x%x\n", HrBits(hr));
     finish();
@@ -409,12 +416,11 @@ void MicCapture::CaptureProc() {
   AudioLibLog("hnsDefaultDevicePeriod: %d ms, hnsMinimumDevicePeriod: %d ms\n",
               static_cast<int>(default_period), static_cast<int>(minimum_period));
 
-  const std::string model = Library().pc_model();
-  bool forced = false;
-  if (model.find("XiaoXinPro-13ARE") != std::string::npos) {
+  const PcModelQuirks model = QuirksForPcModel(Library().pc_model());
+  const bool forced = model.force_exclusive_mic != nullptr;
+  if (forced) {
     AudioLibLog("%s, Found device %s, always use exclusive mode for built-in mic.\n.",
-                "MicCapture::CaptureProc", "XiaoXinPro-13ARE");
-    forced = true;
+                "MicCapture::CaptureProc", model.force_exclusive_mic);
     if (second_mic_) {
       SetVolume(100);
     } else {
@@ -428,52 +434,33 @@ void MicCapture::CaptureProc() {
     return;
   }
 
-  int64_t duration;
-  const int64_t d = default_period;
-  if (exclusive_) {
-    duration = 200000;
-    AudioLibLog("for exclusive mode, set hnsRequestedDuration to  %d \n", static_cast<int>(duration));
-  } else if (rate_ < 48000) {
-    duration = 4 * d;
-    AudioLibLog("sample rate %d, set hnsRequestedDuration to  %d \n", rate_, static_cast<int>(duration));
-  } else if (Contains(friendly_name_, L"BSS DCP-555")) {
-    duration = 32 * d;
-    two_channel_sum_ = true;
-    AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", friendly_name_.c_str(),
-                static_cast<int>(duration));
-  } else if (Contains(friendly_name_, L"AMD Audio Device")) {
-    duration = 4 * d;
-    AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", friendly_name_.c_str(),
-                static_cast<int>(duration));
-  } else if (d < 200000) {
-    duration = std::min<int64_t>(4 * d, 400000);
-    AudioLibLog("too small, set hnsRequestedDuration to  %d \n", static_cast<int>(duration));
-  } else {
-    duration = d;
+  const CaptureNameQuirks quirks = QuirksForCaptureName(friendly_name_);
+  const CaptureBufferChoice buffer = ChooseCaptureBuffer(exclusive_, rate_, default_period, quirks);
+  const int duration = static_cast<int>(buffer.duration);
+  switch (buffer.reason) {
+    case CaptureBufferChoice::kExclusive:
+      AudioLibLog("for exclusive mode, set hnsRequestedDuration to  %d \n", duration);
+      break;
+    case CaptureBufferChoice::kLowRate:
+      AudioLibLog("sample rate %d, set hnsRequestedDuration to  %d \n", rate_, duration);
+      break;
+    case CaptureBufferChoice::kNamedDevice:
+      if (quirks.two_channel_sum) two_channel_sum_ = true;
+      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", friendly_name_.c_str(), duration);
+      break;
+    case CaptureBufferChoice::kShortPeriod:
+      AudioLibLog("too small, set hnsRequestedDuration to  %d \n", duration);
+      break;
+    case CaptureBufferChoice::kDevicePeriod:
+      break;
   }
 
-  hr = client->Initialize(exclusive_, duration, exclusive_ ? duration : 0, format_);
+  hr = opener.Initialize(exclusive_, buffer.duration, exclusive_, format_, rate_);
   if (Failed(hr)) {
-    AudioLibLog("AudioClient->Initialize, Failed hr=0x%x\n", HrBits(hr));
-    if (hr != kAUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) {
-      finish();
-      return;
-    }
-    AudioLibLog("AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
-                HrBits(hr));
-    uint32_t frames = 0;
-    hr = client->GetBufferSize(&frames);
-    const int64_t aligned =
-        static_cast<int64_t>(10000000.0 * frames / static_cast<double>(rate_) + 0.5);
-    client.reset();
-    if (Succeeded(hr)) hr = endpoint_->Activate(&client);
-    if (Succeeded(hr)) hr = client->Initialize(exclusive_, aligned, exclusive_ ? aligned : 0, format_);
-    if (Failed(hr)) {
-      AudioLibLog("AudioClient->Initialize, Failed hr=0x%x\n", HrBits(hr));
-      finish();
-      return;
-    }
+    finish();
+    return;
   }
+  client = opener.TakeClient();
   uint32_t buffer_frames = 0;
   if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetCaptureClient(&capture)) ||
       Failed(hr = client->GetBufferSize(&buffer_frames))) {
@@ -685,7 +672,7 @@ void MicCapture::HandleDeadSecondMic() {
     }
   }
   std::wstring next;
-  if (!recorded || devices_.size() < 3 || Failed(Find2ndMic(MainDeviceId(), &next))) return;
+  if (!recorded || devices().size() < 3 || Failed(Find2ndMic(MainDeviceId(), &next))) return;
   Guid guid;
   ParseGuidText(next, &guid);
   device_guid_ = guid;

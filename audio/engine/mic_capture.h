@@ -41,7 +41,8 @@ class MicCapture {
   // Reads the level (0..100) and the boost through the level control; false without one.
   bool GetVolume(int* percent, float* boost_db);
 
-  const std::vector<DeviceRecord>& devices() const { return devices_; }
+  // A copy of the device list: the exports and a second microphone's thread rewrite it.
+  std::vector<DeviceRecord> devices() const;
   bool second_mic() const { return second_mic_; }
   bool has_device() const { return endpoint_ != nullptr; }
   std::wstring device_id() const;
@@ -112,7 +113,8 @@ class MicCapture {
   int64_t device_position_ = 0;
   int64_t relative_position_ = 0;
   bool thread_class_registered_ = false;
-  std::vector<DeviceRecord> devices_;
+  mutable std::mutex devices_mutex_;
+  std::vector<DeviceRecord> devices_;  // under devices_mutex_
 
   // Restart threads: woken early by Stop, joined before destruction.
   DelayedRestart restart_;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "audio_core.h"
@@ -93,6 +94,35 @@ class MicCaptureTest : public ::testing::Test {
   ScriptedDeviceLayer layer_;
   AudioCore core_;
 };
+
+// Verifies that the device list can be read while another thread re-enumerates it: every
+// reader gets a whole list of its own.
+TEST_F(MicCaptureTest, DeviceListReadWhileRewritten) {
+  MicCapture mic(&layer_, false, &core_);
+  layer_.AddEndpoint(EndpointFlow::kCapture, kMixId, L"Line In (Realtek)", 48000, 2);
+  ASSERT_EQ(mic.EnumDevices(), kS_OK);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 300; ++i) {
+      if (i % 2) {
+        layer_.AddEndpoint(EndpointFlow::kCapture, kFourthId, L"Fourth Microphone With A Long Name", 48000, 1);
+      } else {
+        layer_.RemoveEndpoint(kFourthId);
+      }
+      mic.EnumDevices();
+    }
+    done = true;
+  });
+  int reads = 0;
+  while (!done) {
+    const std::vector<DeviceRecord> list = mic.devices();
+    ASSERT_TRUE(list.size() == 3 || list.size() == 4) << list.size();
+    for (const DeviceRecord& r : list) ASSERT_FALSE(r.name.empty());
+    ++reads;
+  }
+  writer.join();
+  EXPECT_GT(reads, 0);
+}
 
 // Verifies the device list: default microphone first, and kept when no endpoint is active.
 TEST_F(MicCaptureTest, EnumDevicesPutsDefaultFirst) {

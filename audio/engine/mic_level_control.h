@@ -8,13 +8,7 @@
 
 #include "device/guid_text.h"
 #include "device/hresult.h"
-
-// State of the extra digital gain of one microphone.
-struct DigitalGain {
-  int32_t gain_index = 127;  // 127 is 0 dB
-  int32_t maximum = 255;
-  float factor = 1.0f;
-};
+#include "digital_gain.h"
 
 class MicLevelControl {
  public:

@@ -195,20 +195,21 @@ void QUIETWELL_CALL RealAudioSetDumpFile(int enable, const char* folder) {
   core.SetEchoDumpFiles(d.dumps);
 }
 
-void QUIETWELL_CALL RealAudioSetAppPath(void) { AudioLibLog("AudioLib API: RealAudioSetAppPath\n"); }
+// Kept for callers of the interface; both do nothing and log nothing.
+void QUIETWELL_CALL RealAudioSetAppPath(void) {}
 
-void QUIETWELL_CALL RealAudioSetStatusChangeCallback(void) {
-  AudioLibLog("AudioLib API: RealAudioSetStatusChangeCallback\n");
-}
+void QUIETWELL_CALL RealAudioSetStatusChangeCallback(void) {}
 
 int QUIETWELL_CALL RealAudioSetCaptureDevID(int index) {
   AudioLibLog("AudioLib API: RealAudioSetCaptureDevID to %d\n", index);
   Devices& d = Engine();
   if (!d.mic) return -1;
   d.mic->EnumDevices();
-  const int count = static_cast<int>(d.mic->devices().size());
+  // One snapshot: the capture thread may rewrite the list meanwhile.
+  const std::vector<DeviceRecord> devices = d.mic->devices();
+  const int count = static_cast<int>(devices.size());
   if (count == 0) return -1;
-  const Guid guid = d.mic->devices()[Clamp(index, 0, count - 1)].id;
+  const Guid guid = devices[Clamp(index, 0, count - 1)].id;
   d.mic->ResetDevice(guid);
   OpenSecondMic(count);
   AudioCore::Instance().Reset();
@@ -382,7 +383,6 @@ void QUIETWELL_CALL RealAudioSetMicEnhance(int enable) {
 
 int QUIETWELL_CALL RealAudioSetLogCallback(RealAudioLogCallback callback) {
   SetAudioLibLogCallback(callback);
-  AudioLibLog("AudioLib API: RealAudioSetLogCallback\n");
   return static_cast<int>(reinterpret_cast<intptr_t>(callback));
 }
 

@@ -5,6 +5,7 @@
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
+#include "endpoint_opener.h"
 
 WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
     : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}
@@ -214,26 +215,14 @@ void WASPlayback::PlayProc() {
     finish();
     return;
   }
-  HResult hr = endpoint_->Activate(&client);
+  EndpointOpener opener(endpoint_.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
+  HResult hr = opener.Activate();
+  if (Succeeded(hr)) hr = opener.Initialize(false, 500000, false, format_, rate_);
   if (Failed(hr)) {
-    AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     finish();
     return;
   }
-  hr = client->Initialize(false, 500000, 0, format_);
-  if (hr == kAUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) {
-    uint32_t frames = 0;
-    hr = client->GetBufferSize(&frames);
-    const int64_t aligned = static_cast<int64_t>(10000000.0 * frames / static_cast<double>(rate_) + 0.5);
-    client.reset();
-    if (Succeeded(hr)) hr = endpoint_->Activate(&client);
-    if (Succeeded(hr)) hr = client->Initialize(false, aligned, 0, format_);
-  }
-  if (Failed(hr)) {
-    AudioLibLog("Unexpected spAudioClient->Initialize() Failed hr=0x%x\n", HrBits(hr));
-    finish();
-    return;
-  }
+  client = opener.TakeClient();
   std::unique_ptr<SessionVolume> volume;
   hr = client->GetSessionVolume(&volume);
   if (Failed(hr)) {

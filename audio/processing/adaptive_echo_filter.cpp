@@ -1,23 +1,292 @@
 #include "adaptive_echo_filter.h"
 
+#include <cmath>
 #include <cstring>
+
+const EchoFilterGroup kEchoFilterGroupTable[kEchoFilterGroups] = {
+    {2, 40, 13, 0.03f},
+    {40, 280, 8, 0.05f},
+    {280, 880, 4, 0.05f},
+};
+
+namespace {
+
+constexpr int kBandEdges[kEchoBandCount] = {12, 24, 60, 140, 280, 959};
+constexpr float kDivergence = 8.0f;
+constexpr float kCopyMargin = 2.0f;
+constexpr float kStep = 0.5f;
+constexpr float kRegularisation = 100.0f;
+
+int GroupTapBase(int g) {
+  int base = 0;
+  for (int i = 0; i < g; ++i) {
+    const EchoFilterGroup& p = kEchoFilterGroupTable[i];
+    base += (p.end - p.first) * p.partitions;
+  }
+  return base;
+}
+
+float Power(const SerrinComplex& c) { return c.re * c.re + c.im * c.im; }
+
+SerrinComplex Mul(const SerrinComplex& a, const SerrinComplex& b) {
+  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+// Slots of a group's history ring, newest first.
+void SlotOrder(int newest, int partitions, int* order) {
+  for (int j = 0; j < partitions; ++j) {
+    const int slot = newest - j;
+    order[j] = slot < 0 ? slot + partitions : slot;
+  }
+}
+
+}  // namespace
+
+int echo_band_of_bin(int k) {
+  static const struct Table {
+    uint8_t band[kSpectralBins];
+    Table() {
+      int b = 0;
+      for (int i = 0; i < kSpectralBins; ++i) {
+        while (b < kEchoBandCount - 1 && i > kBandEdges[b]) ++b;
+        band[i] = static_cast<uint8_t>(b);
+      }
+    }
+  } table;
+  return k >= 0 && k < kSpectralBins ? table.band[k] : kEchoBandCount - 1;
+}
 
 void echo_filter_init(EchoFilterState* f) {
   std::memset(f, 0, sizeof(*f));
   f->sample_rate_ratio = 1.0;
+  f->drift_step = 1.0f;
 }
 
-void echo_filter_step(int channel, int, int, const float*, const EchoPathRecord*, int, int bins,
-                      SerrinComplex* channel_spectrum, const SerrinComplex*, EchoFilterState* f) {
+void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
+                      const float* residual_floors, const EchoPathRecord* echo_path,
+                      int echo_mode, int bins, SerrinComplex* channel_spectrum,
+                      const SerrinComplex* far_spectrum, EchoFilterState* f) {
+  (void)echo_path_channel;
+  if (channel < 0 || channel >= kEchoFilterChannels) return;
+  if (bins > kEchoFilterBins) bins = kEchoFilterBins;
+  const float weight = echo_mode == 2 ? 100.0f : 400.0f;
+
+  if (feed_far_end) {
+    std::memset(f->band_far, 0, sizeof(f->band_far));
+    for (int g = 0; g < kEchoFilterGroups; ++g) {
+      const EchoFilterGroup& p = kEchoFilterGroupTable[g];
+      const int slot = (f->history_index[g] + 1) % p.partitions;
+      f->history_index[g] = slot;
+      const int base = GroupTapBase(g);
+      for (int k = p.first; k < p.end; ++k) {
+        f->history[base + (k - p.first) * p.partitions + slot] = far_spectrum[k];
+        f->band_far[echo_band_of_bin(k)] += Power(far_spectrum[k]);
+      }
+    }
+  }
+
+  float* band_mic = f->band_mic[channel];
+  float* band_echo = f->band_echo[channel];
+  float* band_error = f->band_error[channel];
+  std::memset(band_mic, 0, sizeof(f->band_mic[channel]));
+  std::memset(band_echo, 0, sizeof(f->band_echo[channel]));
+  std::memset(band_error, 0, sizeof(f->band_error[channel]));
+  float* echo_power = f->echo_power[channel];
+  std::memset(echo_power, 0, sizeof(f->echo_power[channel]));
+
+  for (int g = 0; g < kEchoFilterGroups; ++g) {
+    const EchoFilterGroup& p = kEchoFilterGroupTable[g];
+    const int base = GroupTapBase(g);
+    const int end = p.end < bins ? p.end : bins;
+    const float c = p.smoothing;
+    int order[13];
+    SlotOrder(f->history_index[g], p.partitions, order);
+    for (int k = p.first; k < end; ++k) {
+      const int at = base + (k - p.first) * p.partitions;
+      const SerrinComplex* hist = f->history + at;
+      SerrinComplex* a = f->filter_a[channel] + at;
+      SerrinComplex* b = f->filter_b[channel] + at;
+      float far_power = 0.0f;
+      SerrinComplex ea_est{0.0f, 0.0f}, eb_est{0.0f, 0.0f};
+      for (int j = 0; j < p.partitions; ++j) {
+        const SerrinComplex& x = hist[order[j]];
+        far_power += Power(x);
+        const SerrinComplex pa = Mul(a[j], x);
+        const SerrinComplex pb = Mul(b[j], x);
+        ea_est.re += pa.re;
+        ea_est.im += pa.im;
+        eb_est.re += pb.re;
+        eb_est.im += pb.im;
+      }
+      const SerrinComplex y = channel_spectrum[k];
+      const SerrinComplex ea{y.re - ea_est.re, y.im - ea_est.im};
+      const SerrinComplex eb{y.re - eb_est.re, y.im - eb_est.im};
+      const float ym = Power(y), am = Power(ea), bm = Power(eb);
+      const int i = k;
+      float& pm = f->power_mic[channel][i];
+      float& pa = f->power_a[channel][i];
+      float& pb = f->power_b[channel][i];
+      pm += c * (ym - pm);
+      pa += c * (am - pa);
+      pb += c * (bm - pb);
+
+      const bool use_a = am < bm;
+      const SerrinComplex& out = use_a ? ea : eb;
+      const float est = Power(use_a ? ea_est : eb_est);
+      echo_power[k] = est;
+      if (k < kDriftBins) {
+        f->drift_mic[k] = y;
+        f->drift_pred_a[k] = ea_est;
+        f->drift_pred_b[k] = eb_est;
+      }
+      const int band = echo_band_of_bin(k);
+      band_mic[band] += ym;
+      band_echo[band] += est;
+      band_error[band] += use_a ? am : bm;
+      channel_spectrum[k] = out;
+
+      // Divergence control: clear a filter far worse than no filter, copy a clearly
+      // better one over the other.
+      bool copied_into_a = false;
+      bool cleared_a = false;
+      if (pa > kDivergence * pm) {
+        std::memset(a, 0, sizeof(SerrinComplex) * p.partitions);
+        pm = pa = pb = 0.0f;
+        cleared_a = true;
+      } else if (pm > kDivergence * pa && pb > kCopyMargin * pa) {
+        pm = pa = pb = 0.0f;
+        std::memcpy(b, a, sizeof(SerrinComplex) * p.partitions);
+      }
+      if (pb > kDivergence * pm) {
+        std::memset(b, 0, sizeof(SerrinComplex) * p.partitions);
+        pm = pa = pb = 0.0f;
+      } else if (pm > kDivergence * pb && pa > kCopyMargin * pb) {
+        pm = pa = pb = 0.0f;
+        std::memcpy(a, b, sizeof(SerrinComplex) * p.partitions);
+        copied_into_a = true;
+      }
+
+      // Adaptation of A (normalised LMS) where the far end is well above the near end.
+      const float near = echo_path != nullptr ? echo_path->near_level[k] : 0.0f;
+      if (far_power * residual_floors[band] > weight * near) {
+        // The error of the filter as it now stands: of B's copy, of the cleared filter
+        // (the microphone itself: adapting a cleared filter with the diverged error would
+        // throw it straight back), or of A.
+        const SerrinComplex& e = copied_into_a ? eb : (cleared_a ? y : ea);
+        const float mu = kStep / (far_power + kRegularisation);
+        const SerrinComplex me{mu * e.re, mu * e.im};
+        for (int j = 0; j < p.partitions; ++j) {
+          const SerrinComplex& x = hist[order[j]];
+          // A += mu e conj(X)
+          a[j].re += me.re * x.re + me.im * x.im;
+          a[j].im += me.im * x.re - me.re * x.im;
+        }
+      }
+    }
+  }
   if (channel == 0) {
     for (int k = bins; k < kSpectralBins; ++k) channel_spectrum[k] = {0.0f, 0.0f};
   }
-  if (channel >= 0 && channel < kEchoFilterChannels) {
-    std::memset(f->echo_power[channel], 0, sizeof(f->echo_power[channel]));
-  }
 }
 
-void clock_drift_estimate(const SerrinComplex*, int, int, EchoFilterState*) {}
+namespace {
+
+constexpr int kSlopeSteps = 16;
+// Phase step per bin of one slope step: a sixteenth of a sample in the 1920-point frame.
+constexpr double kSlopeUnit = 2.0 * 3.14159265358979323846 / 1920.0 / 16.0;
+// The predictions come from the filter itself, whose phase is off by a fraction of a
+// sample for a while as it converges: that static offset is no clock drift. Left to the
+// shaping of the fixed mode, an offset of an eighth of a sample (C = 3.75) moved the
+// ratio by 1.6e-4 in one frame and the delay line drifted 17 samples in 2 s of the echo
+// bench. The fixed mode therefore corrects only within its linear part.
+constexpr float kFixedModeLimit = 1.0f;
+constexpr float kSlopeScale = 0.1171875f;
+constexpr float kMinCorrelation = 8.192f;
+constexpr float kMinAgreement = 0.5f;
+constexpr float kRatioStep = 0.000003f;
+
+}  // namespace
+
+float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
+                        const SerrinComplex* pred_b, const float* floors, float* best_sum,
+                        int* bins_used) {
+  int used = 0;
+  // Unit cross-spectrum of the better prediction with the microphone where the echo is
+  // well above the floor.
+  SerrinComplex z[kDriftBins];
+  for (int k = 0; k < kDriftBins; ++k) {
+    const SerrinComplex& y = mic[k];
+    const SerrinComplex ra{y.re - pred_a[k].re, y.im - pred_a[k].im};
+    const SerrinComplex rb{y.re - pred_b[k].re, y.im - pred_b[k].im};
+    const SerrinComplex& p = Power(ra) < Power(rb) ? pred_a[k] : pred_b[k];
+    z[k] = {0.0f, 0.0f};
+    if (k < 2 || Power(p) <= 40.0f * floors[k]) continue;
+    const SerrinComplex cross{y.re * p.re + y.im * p.im, y.im * p.re - y.re * p.im};
+    const float m = std::sqrt(Power(cross)) + 0.01f;
+    z[k] = {cross.re / m, cross.im / m};
+    ++used;
+  }
+  *bins_used = used;
+  // Correlation sums of the sixteen slopes of either sign: the phasor of each bin turns
+  // by one slope unit per step.
+  float best = -1e30f;
+  int best_s = 0;
+  for (int s = -kSlopeSteps; s <= kSlopeSteps; ++s) {
+    const double step_re = std::cos(s * kSlopeUnit), step_im = std::sin(s * kSlopeUnit);
+    double rot_re = std::cos(2 * s * kSlopeUnit), rot_im = std::sin(2 * s * kSlopeUnit);
+    double sum = 0.0;
+    for (int k = 2; k < kDriftBins; ++k) {
+      sum += z[k].re * rot_re + z[k].im * rot_im;
+      const double re = rot_re * step_re - rot_im * step_im;
+      rot_im = rot_re * step_im + rot_im * step_re;
+      rot_re = re;
+    }
+    if (sum > best) {
+      best = static_cast<float>(sum);
+      best_s = s;
+    }
+  }
+  *best_sum = best;
+  return static_cast<float>(best_s * 16) * kSlopeScale;
+}
+
+float clock_drift_fixed_shape(float c) {
+  const float a = std::fabs(c);
+  if (a > 7.0f) return 49.0f * c;
+  if (a > 1.0f) return c * a * a;
+  return c;
+}
+
+void clock_drift_estimate(const float* floors, int echo_mode, int warm_up, EchoFilterState* f) {
+  if (echo_mode != 2) return;
+  float best = 0.0f;
+  int used = 0;
+  const float c =
+      clock_drift_slope(f->drift_mic, f->drift_pred_a, f->drift_pred_b, floors, &best, &used);
+  // Unit vectors of unrelated phases sum to about the root of their count: the slope is
+  // believed only when most of the bins agree.
+  if (best < kMinCorrelation || best < kMinAgreement * static_cast<float>(used)) return;
+  if (warm_up >= 9) {
+    f->drift_adaptive = 1;
+    if (std::fabs(c) >= 1.5f) return;
+    f->drift_slope += c * kRatioStep;
+    if (++f->drift_count >= 25) {
+      if (std::fabs(f->drift_slope) < 0.000005f) f->drift_step *= 0.1f;
+      if (f->drift_step < 0.25f && std::fabs(f->drift_slope) > 0.00001f) f->drift_step *= 2.0f;
+      if (f->drift_step < 0.005f) f->drift_step = 0.005f;
+      if (f->drift_step > 1.0f) f->drift_step = 1.0f;
+      f->drift_slope = 0.0f;
+      f->drift_count = 0;
+    }
+    f->drift_last = c * kRatioStep * f->drift_step;
+    f->sample_rate_ratio += f->drift_last;
+    return;
+  }
+  f->drift_step = 1.0f;
+  if (std::fabs(c) >= 30.0f || std::fabs(c) > kFixedModeLimit) return;
+  f->drift_last = clock_drift_fixed_shape(c) * kRatioStep;
+  f->sample_rate_ratio += f->drift_last;
+}
 
 void delay_record_init(DelayRecord* r) { std::memset(r, 0, sizeof(*r)); }
 
@@ -32,6 +301,81 @@ const SerrinComplex* spectral_delay_ring_step(const SerrinComplex* spectrum, int
   return ring->slots[from];
 }
 
-void frame_delay_vote(const SerrinComplex*, const SerrinComplex*, FrameDelayVoter* voter) {
-  ++voter->frame_count;
+namespace {
+
+constexpr float kVoterSmoothing = 0.25f;
+constexpr int kVotePeriod = 50;
+constexpr int kVoteFrames = 12;
+constexpr int kMinVotes = 4;
+constexpr int32_t kMaxDelay = 20;
+// Fit of a lag: coherence summed over the twelve bins (12 at most).
+constexpr float kVoterLagMargin = 2.0f;
+constexpr float kVoterMinFit = 8.0f;
+
+void UpdateFit(const SerrinComplex* mic, FrameDelayVoter* v) {
+  for (int i = 0; i < kDelayRingValues; ++i) {
+    v->mic_power[i] += kVoterSmoothing * (Power(mic[i]) - v->mic_power[i]);
+  }
+  for (int lag = 0; lag < kVoterLags; ++lag) {
+    const SerrinComplex* r =
+        v->reference_history[(v->history_index - lag + kVoterLags) % kVoterLags];
+    float fit = 0.0f;
+    for (int i = 0; i < kDelayRingValues; ++i) {
+      // Smoothed cross spectrum m conj(r) and reference power.
+      const SerrinComplex x{mic[i].re * r[i].re + mic[i].im * r[i].im,
+                            mic[i].im * r[i].re - mic[i].re * r[i].im};
+      SerrinComplex& c = v->cross[lag][i];
+      c.re += kVoterSmoothing * (x.re - c.re);
+      c.im += kVoterSmoothing * (x.im - c.im);
+      float& rp = v->ref_power[lag][i];
+      rp += kVoterSmoothing * (Power(r[i]) - rp);
+      const float denom = rp * v->mic_power[i];
+      if (denom > 0.0f) fit += Power(c) / denom;
+    }
+    v->fit[lag] = fit;
+  }
+}
+
+}  // namespace
+
+int frame_delay_best_fit(const FrameDelayVoter* v) {
+  int best = 0;
+  for (int lag = 1; lag < kVoterLags; ++lag) {
+    if (v->fit[lag] > v->fit[best]) best = lag;
+  }
+  // Speech stays alike over neighbouring frames: a longer lag must fit clearly better
+  // than none, and a frame without a clear fit gives no vote.
+  if (v->fit[best] < kVoterLagMargin * v->fit[0]) best = 0;
+  if (v->fit[best] < kVoterMinFit) return -1;
+  // The echo's envelope peaks after its onset: a prediction from eight partitions that
+  // starts one frame before the best lag keeps the onset in the filter's first partition.
+  return best > 0 ? best - 1 : 0;
+}
+
+void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum,
+                      FrameDelayVoter* v) {
+  v->history_index = (v->history_index + 1) % kVoterLags;
+  for (int i = 0; i < kDelayRingValues; ++i) {
+    v->reference_history[v->history_index][i] = reference_spectrum[60 + 2 * i];
+  }
+  UpdateFit(delayed, v);
+  const int phase = v->frame_count % kVotePeriod;
+  if (phase == 0) std::memset(v->votes, 0, sizeof(v->votes));
+  if (phase < kVoteFrames) {
+    const int best = frame_delay_best_fit(v);
+    if (best >= 0) ++v->votes[best];
+  } else if (phase == kVoteFrames) {
+    int lag = 0;
+    for (int l = 1; l < kVoterLags; ++l) {
+      if (v->votes[l] > v->votes[lag]) lag = l;
+    }
+    if (v->votes[lag] >= kMinVotes) {
+      v->last_candidate = 4 * lag;
+      if (v->last_candidate > v->delay + 4 || v->last_candidate < v->delay) {
+        v->delay = v->last_candidate;
+      }
+      if (v->delay > kMaxDelay) v->delay = kMaxDelay;
+    }
+  }
+  ++v->frame_count;
 }

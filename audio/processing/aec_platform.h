@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Opens HKCU "SOFTWARE\Orvex\SERRIN\Settings" for query into the library-wide handle,
@@ -26,6 +27,15 @@ std::string aec_debug_folder();
 // folder + separator + name.
 std::string aec_path_join(const std::string& folder, const char* name);
 bool aec_file_exists(const std::string& path);
+
+// Files named by wide paths (the saved state's folder comes as a wide string). On other
+// platforms the path is taken as UTF-8 with '\\' read as '/'.
+FILE* aec_open_wide(const std::wstring& path, const char* mode);
+// Replaces `to` by `from` in one step; false when that failed (`to` is then unchanged).
+bool aec_replace_file(const std::wstring& from, const std::wstring& to);
+bool aec_remove_file(const std::wstring& path);
+// The path in the ANSI code page (UTF-8 elsewhere), for log lines.
+std::string aec_path_to_ansi(const std::wstring& path);
 
 // Sends a formatted line to the debugger (nothing where there is none).
 void aec_debugger_output(const char* format, ...)

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -49,5 +50,45 @@ bool aec_file_exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+namespace {
+
+std::string Narrow(const std::wstring& path) {
+  std::string out;
+  for (wchar_t wc : path) {
+    uint32_t c = static_cast<uint32_t>(wc);
+    if (c == '\\') c = '/';
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+FILE* aec_open_wide(const std::wstring& path, const char* mode) {
+  return std::fopen(Narrow(path).c_str(), mode);
+}
+
+bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
+  return std::rename(Narrow(from).c_str(), Narrow(to).c_str()) == 0;
+}
+
+bool aec_remove_file(const std::wstring& path) { return std::remove(Narrow(path).c_str()) == 0; }
+
+std::string aec_path_to_ansi(const std::wstring& path) { return Narrow(path); }
 
 void aec_debugger_output(const char*, ...) {}

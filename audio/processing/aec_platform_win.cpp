@@ -69,3 +69,25 @@ void aec_debugger_output(const char* format, ...) {
   va_end(args);
   OutputDebugStringA(line);
 }
+
+FILE* aec_open_wide(const std::wstring& path, const char* mode) {
+  std::wstring wide_mode;
+  for (const char* m = mode; *m != '\0'; ++m) wide_mode += static_cast<wchar_t>(*m);
+  return _wfopen(path.c_str(), wide_mode.c_str());
+}
+
+bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         0;
+}
+
+bool aec_remove_file(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+
+std::string aec_path_to_ansi(const std::wstring& path) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}

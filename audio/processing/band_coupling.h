@@ -1,7 +1,4 @@
 // Band coupling statistics, the residual-echo measure and microphone combining.
-//
-// Placeholder kernels: they report no coupling, no residual echo and no double talk,
-// mix nothing and always select the first channel.
 #pragma once
 
 #include <cstdint>
@@ -28,14 +25,25 @@ struct CouplingState {
 void coupling_trackers_init(CouplingState* c);
 
 // Per-channel echo-path record: band activity and coupling of one input (or the far end).
-struct EchoPathRecord {
+// Saved and restored byte for byte (block B of the state file): no pointers, fixed size.
+struct EchoPathBody {
   CouplingState coupling;
   float band_levels[37];           // band levels for the crest measure
   float near_level[kSpectralBins]; // per-bin near-end level, gates the filter adaptation
-  float echo_path_sum;             // total echo-path energy of the last frame
+  float echo_path_sum;             // echo estimate energy of the last frame (bins 20..119)
+  float echo_gain[6];              // echo power over the far-end envelope, per band
+  float echo_gain_bin[kSpectralBins];      // the same per bin
+  float residual_gain_bin[kSpectralBins];  // what the filter leaves over the envelope, per bin
 };
+constexpr int kEchoPathRecordBytes = 19216;
+struct EchoPathRecord : EchoPathBody {
+  uint8_t reserved[kEchoPathRecordBytes - sizeof(EchoPathBody)];
+};
+static_assert(sizeof(EchoPathRecord) == kEchoPathRecordBytes, "block B of the state file");
 
 void echo_path_record_init(EchoPathRecord* r);
+// Echo gains back to an echo as loud as the far end (after the reference moved).
+void echo_gains_reset(EchoPathRecord* r);
 
 // Returns 2 while the far end has been active in band 1 for at most 100 frames, else the
 // number of (band >= 1, reference) pairs updated.
@@ -51,6 +59,10 @@ struct ResidualState {
   float residual_threshold;
   float low_leak;
 };
+
+// Residual-echo threshold and the low-band leak factor (chosen by the echo bench).
+constexpr float kResidualThreshold = 2.0f;
+constexpr float kResidualLowLeak = 0.5f;
 
 void residual_state_init(ResidualState* r);
 void residual_echo_measure(const float* mic_power, const float* echo_power,

@@ -26,7 +26,13 @@ DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_de
                                              float buffer_delay) {
   DelayTrackDecision d{false, false, 0};
   const bool total_bad = total_count > 0 && !(total_delay >= 0.0f && total_delay < 20.0f);
-  const bool aligned_bad = aligned_count > 0 && !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
+  // An aligned delay out of range because the echo lies more than four frames behind the
+  // buffer is what the shift below mends; resetting instead would never let a long echo
+  // delay (above about 240 ms) be tracked.
+  const bool shift_coming = total_count > 0 && aligned_count > 0 && !total_bad &&
+                            total_delay - buffer_delay > 4.0f;
+  const bool aligned_bad = aligned_count > 0 && !shift_coming &&
+                           !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
   const bool buffer_behind = total_count > 0 && buffer_delay >= total_delay;
   if (total_bad || aligned_bad || buffer_behind) {
     d.reset = true;
@@ -241,9 +247,9 @@ void CAEC::UpdateDelay(AECFrame* frame) {
   delay_line_->ReadAligned(aligned_ref_);
 
   // 6. Delay detection against this frame's and the two-frames-old microphone.
-  const int total_flag = delay_estimate_pcm(frame->mic, latest_ref_, total_detector_.get());
+  const int total_flag = delay_estimate_pcm(latest_ref_, frame->mic, total_detector_.get());
   const int aligned_flag =
-      delay_estimate_pcm(mic_history_[mic_history_slot_], aligned_ref_, aligned_detector_.get());
+      delay_estimate_pcm(aligned_ref_, mic_history_[mic_history_slot_], aligned_detector_.get());
   std::memcpy(mic_history_[mic_history_slot_], frame->mic, sizeof(mic_history_[0]));
   mic_history_slot_ ^= 1;
 
@@ -292,6 +298,10 @@ void CAEC::UpdateDelay(AECFrame* frame) {
     if (decision.shift != 0) {
       delay_line_->ShiftFrames(decision.shift);
       delay_changed_age_ = 500;
+      // The reference moved against the echo: the core's learnt echo gains start over,
+      // and its frame delay voter votes again from no delay.
+      for (EchoPathRecord& path : state_->echo_path) echo_gains_reset(&path);
+      for (DelayRecord& record : state_->delay_records) record.voter = FrameDelayVoter{};
     }
     AudioLibLog(
         "AudioCore: TotalDelay=%f DelayBeforeAudioCore=%f BufferDelay=%f nEstimatedDelta=%d\n", t,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "aec_delay_line.h"
 #include "echo_delay_estimator.h"
@@ -74,7 +75,9 @@ class CAEC {
   // Whether the far end carries more than its noise floor (one frame of 960 samples).
   bool IsFarEndActive(const int16_t* samples);
 
-  // Saved state "AECParams.bin" per (microphone, speaker) pair.
+  // Saved state "AECParams.bin" per (microphone, speaker) pair, in the data folder
+  // (".\\" until set).
+  void SetDataFolder(const std::wstring& folder);
   bool SaveAECDataToFile(const char* mic_name, const char* speaker_name, int32_t unused_a,
                          int32_t unused_b, int32_t mic_volume, float boost_level);
   int RestoreAECDataFromFile(const char* mic_name, const char* speaker_name, void* unused,
@@ -145,4 +148,5 @@ class CAEC {
   int32_t mic_history_slot_ = 0;
   int16_t mic_history_[2][kAecFrameSamples] = {};
   std::unique_ptr<RnnoisePass> rnnoise_;
+  std::wstring data_folder_ = L".\\";
 };

@@ -15,9 +15,12 @@ int16_t SaturateToInt16(float v) {
 }  // namespace
 
 void serrin_analysis_init(AnalysisBank* bank) {
+  serrin_analysis_init_window(bank, serrin_prototype_window());
+}
+
+void serrin_analysis_init_window(AnalysisBank* bank, const float* proto) {
   bank->memory = 0.0f;
   std::memset(bank->storage, 0, sizeof(bank->storage));
-  const float* proto = serrin_prototype_window();
   for (int j = 0; j < kBankAges * kBankFrame; ++j) {
     bank->window[j] = proto[kBankAges * kBankFrame - 1 - j];
   }
@@ -55,9 +58,12 @@ void serrin_analysis(const int16_t* samples, SerrinComplex* spectrum, AnalysisBa
 }
 
 void serrin_synthesis_init(SynthesisBank* bank) {
+  serrin_synthesis_init_window(bank, serrin_prototype_window());
+}
+
+void serrin_synthesis_init_window(SynthesisBank* bank, const float* proto) {
   bank->memory = 0.0f;
   std::memset(bank->storage, 0, sizeof(bank->storage));
-  const float* proto = serrin_prototype_window();
   for (int m = 0; m < kBankAges; ++m) {
     bank->accumulators[m] = bank->storage[m];
     bank->segments[m] = proto + m * kBankFrame;

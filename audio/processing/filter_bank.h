@@ -29,11 +29,16 @@ struct SynthesisBank {
 };
 
 void serrin_analysis_init(AnalysisBank* bank);
+// The same with another prototype (5760 values; copied).
+void serrin_analysis_init_window(AnalysisBank* bank, const float* prototype);
 // Pre-emphasis (x[n] - 0.9 x[n-1]), window fold of the last six frames into 1920 points,
 // forward transform into spectrum (960 bins), then rotation of the history.
 void serrin_analysis(const int16_t* samples, SerrinComplex* spectrum, AnalysisBank* bank);
 
 void serrin_synthesis_init(SynthesisBank* bank);
+// The same with another prototype (5760 values; the bank points at it, so it must outlive
+// the bank).
+void serrin_synthesis_init_window(SynthesisBank* bank, const float* prototype);
 // Inverse transform of spectrum (which is left holding the 1920 time samples), windowed
 // overlap-add, de-emphasis (o[n] = a[n] + 0.9 o[n-1]) and conversion of the oldest
 // accumulator to 960 samples, saturated to the int16 range, then rotation.

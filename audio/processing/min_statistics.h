@@ -1,7 +1,4 @@
 // Minimum-statistics trackers, band hangover and the per-bin spectral noise floor.
-//
-// Placeholder kernels: the records and their start values are complete; the updates
-// leave the records as they are, so every floor and minimum keeps its start value.
 #pragma once
 
 #include <cstdint>

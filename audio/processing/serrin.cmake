@@ -25,6 +25,9 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/aec_delay_line.cpp
   ${_serrin}/rnnoise_pass.cpp
   ${_serrin}/echo_canceller.cpp
+  ${_serrin}/aec_frame.cpp
+  ${_serrin}/aec_state_record.cpp
+  ${_serrin}/aec_state_reader.cpp
   ${_serrin}/aec_state_file.cpp)
 if(WIN32)
   target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_win.cpp)
@@ -44,6 +47,13 @@ foreach(_t
     serrin_process
     aec_delay_line
     rnnoise_pass
-    echo_canceller)
+    echo_canceller
+    aec_state_file
+    min_statistics
+    adaptive_echo_filter
+    suppression_gain
+    band_coupling
+    echo_delay_estimator
+    residual_crest)
   kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()

@@ -4,9 +4,9 @@
 
 void serrin_set_feature(int32_t code, int32_t value, SerrinFeatures* f) {
   switch (code) {
-    case 1: f->s1 = value; break;
-    case 4: f->s4 = value; break;
-    case 8: f->s8 = value; break;
+    case 1: f->adaptive_filter = value; break;
+    case 4: f->channel_select = value; break;
+    case 8: f->suppression = value; break;
     case 128: f->s128 = value; break;
     case 256: f->s256 = value; break;
     case 512: f->s512 = value; break;
@@ -23,7 +23,7 @@ void serrin_set_feature(int32_t code, int32_t value, SerrinFeatures* f) {
       break;
     case 32:
       f->s32_copies[0] = f->s32_copies[1] = f->s32_copies[2] = value;
-      f->s8 = value;
+      f->suppression = value;
       break;
     case 2048:
       f->mode_a = value;

@@ -5,11 +5,11 @@
 
 // The switch words with the copies that the echo-path blocks read.
 struct SerrinFeatures {
-  int32_t s1;         // code 1: adaptive echo filter
+  int32_t adaptive_filter;  // code 1
   int32_t s2;         // code 2
   int32_t s2_copies[2];
-  int32_t s4;         // code 4: dominant channel selection
-  int32_t s8;         // codes 8 and 32: suppression gain
+  int32_t channel_select;   // code 4: dominant channel selection
+  int32_t suppression;      // codes 8 and 32: suppression gain
   int32_t s16;        // code 16
   int32_t s16_copies[2];
   int32_t s32_copies[3];  // code 32

@@ -18,12 +18,12 @@ SerrinFeatures Defaults() {
 // Verifies the defaults: codes 1 to 64 on with all their copies, 128 to 16384 off.
 TEST(SerrinFeatures, Defaults) {
   const SerrinFeatures f = Defaults();
-  EXPECT_EQ(f.s1, 1);
+  EXPECT_EQ(f.adaptive_filter, 1);
   EXPECT_EQ(f.s2, 1);
   EXPECT_EQ(f.s2_copies[0], 1);
   EXPECT_EQ(f.s2_copies[1], 1);
-  EXPECT_EQ(f.s4, 1);
-  EXPECT_EQ(f.s8, 1);
+  EXPECT_EQ(f.channel_select, 1);
+  EXPECT_EQ(f.suppression, 1);
   EXPECT_EQ(f.s16_copies[1], 1);
   EXPECT_EQ(f.s32_copies[2], 1);
   EXPECT_EQ(f.s64_copies[1], 1);
@@ -35,10 +35,10 @@ TEST(SerrinFeatures, Defaults) {
 TEST(SerrinFeatures, Code32AlsoDrivesCode8) {
   SerrinFeatures f = Defaults();
   serrin_set_feature(32, 0, &f);
-  EXPECT_EQ(f.s8, 0);
+  EXPECT_EQ(f.suppression, 0);
   EXPECT_EQ(f.s32_copies[0] | f.s32_copies[1] | f.s32_copies[2], 0);
   serrin_set_feature(8, 1, &f);
-  EXPECT_EQ(f.s8, 1);
+  EXPECT_EQ(f.suppression, 1);
   EXPECT_EQ(f.s32_copies[0], 0);  // code 8 alone leaves the copies of 32
   serrin_set_feature(64, 0, &f);
   EXPECT_EQ(f.s64 | f.s64_copies[0] | f.s64_copies[1], 0);

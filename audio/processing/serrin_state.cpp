@@ -59,6 +59,7 @@ void serrin_init(SerrinState* s) {
 
   for (EchoPathRecord& r : s->echo_path) echo_path_record_init(&r);
   residual_state_init(&s->residual);
+  residual_state_init(&s->residual_after);
   for (FloorSweep& f : s->floor_sweep) floor_sweep_init(&f);
   for (DelayRecord& r : s->delay_records) delay_record_init(&r);
   detector_chain_init(&s->detector);

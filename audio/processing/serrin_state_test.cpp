@@ -72,7 +72,7 @@ TEST(SerrinState, CoreStartValues) {
   const SerrinState& s = *h.state;
   EXPECT_EQ(s.core_switch_a, 3);
   EXPECT_EQ(s.core_switch_b, 2);
-  EXPECT_EQ(s.features.s1, 1);
+  EXPECT_EQ(s.features.adaptive_filter, 1);
   EXPECT_NE(s.aux, nullptr);
   EXPECT_EQ(s.filter.sample_rate_ratio, 1.0);
   EXPECT_EQ(s.agc_gain, 1.0f);

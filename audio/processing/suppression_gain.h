@@ -1,7 +1,4 @@
 // Per-bin suppression gain, comfort noise, echo activity and output gain control.
-//
-// Placeholder kernels: unit gain in every bin, no comfort noise, no echo activity, and
-// an output gain that stays where it is.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +14,24 @@ struct ResidualEchoRecord {
   int32_t reserved[2];
 };
 
+// One row of a gain curve: knee X, slope H = (1 - floor) / X, smoothing width W in bins
+// (0: per bin). Row g covers the bin group g with edges 2, 20, 80, 160, 320, 880.
+struct GainCurveRow {
+  float knee;
+  float slope;
+  int32_t width;
+};
+constexpr int kGainCurveRows = 5;
+constexpr int kGainCurveEnd = 880;  // no gain or comfort noise from here up
+// The normal curve (floor 0.35) or the gentle one (floor 0.5).
+const GainCurveRow* gain_curve(bool gentle);
+
+// Release of the smoothed per-bin ratios (chosen by the echo bench).
+constexpr float kRatioRelease = 0.5f;
+
+// The comfort-noise generator: s = s x 31321 + 15467 in 16 bits; returns the new s.
+int16_t comfort_noise_next(int16_t* seed);
+
 struct SuppressorState {
   float ratios[kSpectralBins];   // smoothed per-bin ratios
   float release;
@@ -26,6 +41,7 @@ struct SuppressorState {
   int32_t suppress;              // suppression flag set by the per-frame processing
   float frame_constant;          // set to 0.01 every frame
   float strength;                // per-channel suppression strength
+  float window[kSpectralBins];   // comfort-noise shape of comfort_noise_fill
 };
 
 void suppressor_init(SuppressorState* s);

@@ -1,7 +1,9 @@
 // Our chain as the audio core drives it: the played frame into the delay line, then the
 // captured frame through CAEC::Process.
+#include <cmath>
 #include <cstring>
 
+#include "aec_frame.h"
 #include "echo_canceller.h"
 #include "echo_canceller_under_test.h"
 
@@ -9,8 +11,16 @@ namespace {
 
 class SerrinCanceller : public CancellerUnderTest {
  public:
-  explicit SerrinCanceller(bool noise_suppression)
-      : aec_(CAEC::Create()), noise_suppression_(noise_suppression) {}
+  SerrinCanceller(bool noise_suppression, const SavedState* restore)
+      : aec_(CAEC::Create()), noise_suppression_(noise_suppression) {
+    if (restore != nullptr) {
+      aec_->SetDataFolder(restore->folder);
+      float erle = 0.0f, boost = 0.0f;
+      int32_t volume = 0;
+      restored_ = aec_->RestoreAECDataFromFile(restore->mic.c_str(), restore->speaker.c_str(),
+                                               nullptr, &erle, &volume, &boost) == 1;
+    }
+  }
 
   std::string Name() const override {
     return noise_suppression_ ? "serrin + RNNoise" : "serrin (ANS off)";
@@ -21,32 +31,26 @@ class SerrinCanceller : public CancellerUnderTest {
     std::memcpy(mic_, mic, sizeof(mic_));
     std::memset(mic2_, 0, sizeof(mic2_));
     std::memset(side_, 0, sizeof(side_));
-    int32_t seed = 0, echo = 0;
-    float floor = 0.0f, floor2 = 0.0f;
-    uint8_t dt = 0;
-    AECFrame f{};
-    f.mic = mic_;
-    f.bytes = kAecFrameBytes;
-    f.mic2 = mic2_;
-    f.mic2_bytes = 0;
-    f.clock_ratio = 1.0f;
-    f.voice = 0;
-    f.word9 = 15.0f;
-    f.out = out;
-    f.side = side_;
-    f.seed = &seed;
-    f.mic_floor = &floor;
-    f.mic2_floor = &floor2;
-    f.echo = &echo;
-    f.double_talk = &dt;
-    f.word17 = 1;
-    f.noise_suppression = noise_suppression_ ? 1 : 0;
+    AecFrameResults results;
+    AECFrame f = aec_frame_make(
+        AecFrameInputs{mic_, mic2_, false, false, noise_suppression_, out, side_}, &results);
     aec_->Process(&f);
+  }
+
+  bool Save(const SavedState& where) override {
+    aec_->SetDataFolder(where.folder);
+    return aec_->SaveAECDataToFile(where.mic.c_str(), where.speaker.c_str(), 0, 0, 40, 0.0f);
+  }
+  bool Restored() const override { return restored_; }
+  float FilterErle() const override {
+    const SerrinState* s = aec_->State();
+    return s != nullptr ? 10.0f * std::log10(s->echo_ratio) : 0.0f;
   }
 
  private:
   std::unique_ptr<CAEC> aec_;
   bool noise_suppression_;
+  bool restored_ = false;
   int16_t mic_[kBenchFrame];
   int16_t mic2_[kBenchFrame];
   int16_t side_[kBenchFrame];
@@ -54,6 +58,7 @@ class SerrinCanceller : public CancellerUnderTest {
 
 }  // namespace
 
-std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression) {
-  return std::unique_ptr<CancellerUnderTest>(new SerrinCanceller(noise_suppression));
+std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression,
+                                                        const SavedState* restore) {
+  return std::unique_ptr<CancellerUnderTest>(new SerrinCanceller(noise_suppression, restore));
 }

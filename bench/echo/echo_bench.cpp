@@ -1,12 +1,17 @@
 // Echo bench: prints, per input configuration and canceller, the ERLE over the far-end-only
-// stretch, the near end's gain and distortion in double talk, and the cost per 20 ms frame.
+// stretch, how soon it reaches 20 dB after the far end starts, the recovery after a jump of
+// the echo delay, the near end's gain and distortion in double talk, and the cost per
+// 20 ms frame; then our saved state across a restart and the prototype window study.
 //
 // Inputs are made here and are the same on every run: the far end (synthetic speech, or
 // espeak-ng speech recorded at run time), the near end = far end through a room impulse
 // response at a chosen delay + noise, and near-end talk in the double-talk stretch.
 //
 // Usage: echo_bench [--quick] [--no-espeak]
+#include <unistd.h>
+
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -18,24 +23,38 @@
 #include "bench_signals.h"
 #include "echo_canceller_under_test.h"
 #include "echo_metrics.h"
+#include "window_study.h"
 
 namespace {
 
 constexpr int kRate = kBenchRate;
+// The clipping loudspeaker: peaks above -14.7 dBFS (1.8 times the far end's RMS) are cut.
+constexpr float kClipLevel = 6000.0f;
 
 struct Scenario {
   std::string name;
-  bool espeak;        // far and near end from espeak-ng, else synthetic
-  int delay_ms;       // bulk echo delay
+  bool espeak;         // far and near end from espeak-ng, else synthetic
+  int delay_ms;        // bulk echo delay
   float rt60_s;
-  float echo_gain_db; // energy of the echo path
+  float echo_gain_db;  // energy of the echo path
   float noise_dbfs;
+  double far_start_s;  // silence before the far end starts
+  bool clipped;        // the loudspeaker clips the far end
+  int jump_to_ms;      // echo delay after a jump in the far-end-only stretch (0: none)
+};
+
+struct Timeline {
+  size_t far_start;  // first far-end sample
+  size_t dt_start;   // near talker starts
+  size_t jump;       // echo delay changes (0: never)
+  size_t total;
 };
 
 struct Inputs {
   std::vector<int16_t> far;
   std::vector<int16_t> mic;
   std::vector<float> near_talk;  // the near talker as the microphone hears it
+  double noise_energy_per_sample;
 };
 
 const char* kFarText =
@@ -48,26 +67,49 @@ const char* kNearText =
     "I understand your point, but the budget is fixed for this quarter. Could you explain "
     "why the installation takes six weeks? If we sign today, what discount can you give us?";
 
-bool MakeInputs(const Scenario& s, double far_only_s, double total_s, Inputs* in,
-                std::string* reason) {
-  const size_t total = static_cast<size_t>(total_s * kRate);
-  const size_t dt_start = static_cast<size_t>(far_only_s * kRate);
-  std::vector<float> far, near;
+Timeline MakeTimeline(const Scenario& s, double far_only_s, double dt_s) {
+  Timeline t;
+  t.far_start = static_cast<size_t>(s.far_start_s * kRate);
+  t.dt_start = t.far_start + static_cast<size_t>(far_only_s * kRate);
+  t.total = t.dt_start + static_cast<size_t>(dt_s * kRate);
+  t.jump = s.jump_to_ms > 0 ? t.far_start + static_cast<size_t>(0.4 * far_only_s * kRate) : 0;
+  return t;
+}
+
+bool MakeInputs(const Scenario& s, const Timeline& t, Inputs* in, std::string* reason) {
+  const size_t far_len = t.total - t.far_start;
+  std::vector<float> speech, near;
   if (s.espeak) {
-    if (!EspeakSpeech("en-us", kFarText, total, -20.0f, &far, reason)) return false;
-    if (!EspeakSpeech("en-gb+f3", kNearText, total - dt_start, -26.0f, &near, reason)) return false;
+    if (!EspeakSpeech("en-us", kFarText, far_len, -20.0f, &speech, reason)) return false;
+    if (!EspeakSpeech("en-gb+f3", kNearText, t.total - t.dt_start, -26.0f, &near, reason)) return false;
   } else {
-    far = SyntheticSpeech(total, -20.0f, 120.0f, 1234);
-    near = SyntheticSpeech(total - dt_start, -26.0f, 210.0f, 5678);
+    speech = SyntheticSpeech(far_len, -20.0f, 120.0f, 1234);
+    near = SyntheticSpeech(t.total - t.dt_start, -26.0f, 210.0f, 5678);
+  }
+  std::vector<float> far(t.total, 0.0f);
+  for (size_t i = 0; i < far_len; ++i) far[t.far_start + i] = speech[i];
+  // What the loudspeaker plays: the far end, or the far end driven into clipping.
+  std::vector<float> played = far;
+  if (s.clipped) {
+    for (float& v : played) v = std::fmax(-kClipLevel, std::fmin(kClipLevel, v));
   }
   const std::vector<float> rir =
       RoomImpulseResponse(s.delay_ms * kRate / 1000, 6000, s.rt60_s, s.echo_gain_db, 42);
-  const std::vector<float> echo = Convolve(far, rir);
-  const std::vector<float> noise = Noise(total, s.noise_dbfs, 99);
-  in->near_talk.assign(total, 0.0f);
-  for (size_t i = dt_start; i < total; ++i) in->near_talk[i] = near[i - dt_start];
-  std::vector<float> mic(total);
-  for (size_t i = 0; i < total; ++i) mic[i] = echo[i] + noise[i] + in->near_talk[i];
+  std::vector<float> echo = Convolve(played, rir);
+  if (t.jump > 0) {
+    const std::vector<float> rir2 =
+        RoomImpulseResponse(s.jump_to_ms * kRate / 1000, 6000, s.rt60_s, s.echo_gain_db, 42);
+    const std::vector<float> echo2 = Convolve(played, rir2);
+    for (size_t i = t.jump; i < t.total; ++i) echo[i] = echo2[i];
+  }
+  const std::vector<float> noise = Noise(t.total, s.noise_dbfs, 99);
+  double noise_energy = 0.0;
+  for (float v : noise) noise_energy += static_cast<double>(v) * v;
+  in->noise_energy_per_sample = noise_energy / t.total;
+  in->near_talk.assign(t.total, 0.0f);
+  for (size_t i = t.dt_start; i < t.total; ++i) in->near_talk[i] = near[i - t.dt_start];
+  std::vector<float> mic(t.total);
+  for (size_t i = 0; i < t.total; ++i) mic[i] = echo[i] + noise[i] + in->near_talk[i];
   in->far = ToPcm16(far);
   in->mic = ToPcm16(mic);
   return true;
@@ -75,15 +117,37 @@ bool MakeInputs(const Scenario& s, double far_only_s, double total_s, Inputs* in
 
 struct Result {
   std::string name;
-  double erle_all;
-  double erle_late;
+  double erle_all;     // from 1 s after the far end starts to double talk
+  double erle_late;    // the last 30 % of the far-end-only stretch
+  double converge_s;   // far-end onset to a lasting 20 dB (-1: never)
+  double recover_s;    // delay jump to a lasting 30 dB (-1: never; 0 without a jump)
   double dt_gain_db;
   double dt_distortion_db;
-  int dt_lag;
   double ns_per_frame;
 };
 
-Result Measure(CancellerUnderTest* c, const Inputs& in, double far_only_s) {
+// First time from `from` at which every 0.5 s window (0.1 s steps) starting within the
+// next 1.5 s has an ERLE of at least `target`, in seconds after `from`; windows whose
+// microphone holds little more than noise are skipped. -1 when the stretch ends first.
+double TimeToLastingErle(const Inputs& in, const int16_t* out, size_t from, size_t end, int lag,
+                         double target) {
+  const size_t window = kRate / 2, step = kRate / 10, hold = 3 * kRate / 2;
+  auto ok = [&](size_t at) {
+    double m = 0.0;
+    for (size_t n = at; n < at + window; ++n) m += static_cast<double>(in.mic[n]) * in.mic[n];
+    if (m < 100.0 * in.noise_energy_per_sample * window) return true;  // no echo to judge
+    return ErleDb(in.mic.data(), out, at, at + window, lag) >= target;
+  };
+  for (size_t t = from; t + hold + window <= end; t += step) {
+    bool lasting = true;
+    for (size_t u = t; u <= t + hold && lasting; u += step) lasting = ok(u);
+    if (lasting) return static_cast<double>(t - from) / kRate;
+  }
+  return -1.0;
+}
+
+Result Measure(CancellerUnderTest* c, const Inputs& in, const Timeline& t,
+               std::vector<int16_t>* out_keep = nullptr) {
   const size_t frames = in.mic.size() / kBenchFrame;
   std::vector<int16_t> out(in.mic.size(), 0);
   double ns = 0.0;
@@ -96,20 +160,83 @@ Result Measure(CancellerUnderTest* c, const Inputs& in, double far_only_s) {
   Result r;
   r.name = c->Name();
   r.ns_per_frame = ns / frames;
-  const size_t dt_start = static_cast<size_t>(far_only_s * kRate);
   const int max_lag = 6000;
-  const NearEndFit fit = FitNearEnd(out.data(), in.near_talk.data(), dt_start + kRate / 2,
+  const NearEndFit fit = FitNearEnd(out.data(), in.near_talk.data(), t.dt_start + kRate / 2,
                                     in.mic.size() - max_lag, max_lag);
   r.dt_gain_db = fit.gain_db;
   r.dt_distortion_db = fit.distortion_db;
-  r.dt_lag = fit.lag;
-  // ERLE from 1 s (after the canceller's silent start), and over the last half of the stretch.
-  r.erle_all = ErleDb(in.mic.data(), out.data(), kRate, dt_start - fit.lag, fit.lag);
-  r.erle_late = ErleDb(in.mic.data(), out.data(), dt_start / 2, dt_start - fit.lag, fit.lag);
+  const size_t end = t.dt_start - fit.lag;
+  const size_t late = t.dt_start - (t.dt_start - t.far_start) * 3 / 10;
+  r.erle_all = ErleDb(in.mic.data(), out.data(), t.far_start + kRate, end, fit.lag);
+  r.erle_late = ErleDb(in.mic.data(), out.data(), late, end, fit.lag);
+  r.converge_s = TimeToLastingErle(in, out.data(), t.far_start, t.jump > 0 ? t.jump : end,
+                                   fit.lag, 20.0);
+  r.recover_s = t.jump > 0 ? TimeToLastingErle(in, out.data(), t.jump, end, fit.lag, 30.0) : 0.0;
+  if (out_keep != nullptr) *out_keep = out;
   return r;
 }
 
+std::string Seconds(double s) {
+  char b[32];
+  if (s < 0.0) return "never";
+  std::snprintf(b, sizeof b, "%.1f s", s);
+  return b;
+}
+
 void NoLog(const char*, va_list) {}
+
+// Our state learnt on the first scenario, saved, and read back by a new canceller: the
+// ERLE of the output and of the filter alone over the first second after the silent start.
+void SavedStateRun(const Scenario& s, double far_only_s, double dt_s) {
+  const Timeline t = MakeTimeline(s, far_only_s, dt_s);
+  Inputs in;
+  std::string reason;
+  if (!MakeInputs(s, t, &in, &reason)) return;
+  char dir[] = "/tmp/echo_bench_state_XXXXXX";
+  if (mkdtemp(dir) == nullptr) return;
+  const std::string d(dir);
+  SavedState where{std::wstring(d.begin(), d.end()), "bench microphone", "bench speaker"};
+  std::printf("== saved state across a restart (%s)\n", s.name.c_str());
+  std::unique_ptr<CancellerUnderTest> first = MakeSerrinCanceller(true);
+  std::vector<int16_t> out;
+  Measure(first.get(), in, t, &out);
+  // As the audio core does: ask again every 50 frames of far end while a recent delay
+  // change holds saving back.
+  bool saved = first->Save(where);
+  std::vector<int16_t> scratch(kBenchFrame);
+  const size_t far_frames = (t.dt_start - t.far_start) / kBenchFrame;
+  for (size_t i = 0; !saved && i < 40 * 50; ++i) {
+    const size_t f = t.far_start / kBenchFrame + i % far_frames;
+    first->ProcessFrame(&in.far[f * kBenchFrame], &in.mic[f * kBenchFrame], scratch.data());
+    if (i % 50 == 49) saved = first->Save(where);
+  }
+  auto first_second = [&](CancellerUnderTest* c, double* filter_db) {
+    std::vector<int16_t> o(in.mic.size(), 0);
+    double sum = 0.0;
+    int counted = 0;
+    const size_t frames = in.mic.size() / kBenchFrame;
+    for (size_t f = 0; f < frames && f < 50; ++f) {
+      c->ProcessFrame(&in.far[f * kBenchFrame], &in.mic[f * kBenchFrame], &o[f * kBenchFrame]);
+      if (f >= 25) {
+        sum += c->FilterErle();
+        ++counted;
+      }
+    }
+    *filter_db = counted > 0 ? sum / counted : 0.0;
+    return ErleDb(in.mic.data(), o.data(), kRate / 2, kRate, 0);
+  };
+  std::unique_ptr<CancellerUnderTest> cold = MakeSerrinCanceller(true);
+  std::unique_ptr<CancellerUnderTest> warm = MakeSerrinCanceller(true, &where);
+  double cold_filter = 0.0, warm_filter = 0.0;
+  const double cold_erle = first_second(cold.get(), &cold_filter);
+  const double warm_erle = first_second(warm.get(), &warm_filter);
+  std::printf("   saved: %s, restored: %s\n", saved ? "yes" : "no", warm->Restored() ? "yes" : "no");
+  std::printf("   %-26s %14s %16s\n", "start", "ERLE 0.5-1 s", "filter alone");
+  std::printf("   %-26s %11.1f dB %13.1f dB\n", "cold", cold_erle, cold_filter);
+  std::printf("   %-26s %11.1f dB %13.1f dB\n\n", "restored", warm_erle, warm_filter);
+  std::remove((d + "/AECParams.bin").c_str());
+  rmdir(d.c_str());
+}
 
 }  // namespace
 
@@ -126,36 +253,43 @@ int main(int argc, char** argv) {
   }
   SetAudioLibLogCallback(&NoLog);
   const double far_only_s = quick ? 6.0 : 12.0;
-  const double total_s = quick ? 10.0 : 20.0;
+  const double dt_s = quick ? 4.0 : 8.0;
 
   std::vector<Scenario> scenarios = {
-      {"synthetic speech, delay 40 ms, RT60 0.2 s, echo -6 dB, noise -60 dBFS", false, 40, 0.2f, -6.0f, -60.0f},
-      {"synthetic speech, delay 120 ms, RT60 0.3 s, echo -3 dB, noise -50 dBFS", false, 120, 0.3f, -3.0f, -50.0f},
+      {"synthetic speech, delay 40 ms, RT60 0.2 s, echo -6 dB, noise -60 dBFS", false, 40, 0.2f, -6.0f, -60.0f, 0.0, false, 0},
+      {"synthetic speech, delay 120 ms, RT60 0.3 s, echo -3 dB, noise -50 dBFS", false, 120, 0.3f, -3.0f, -50.0f, 0.0, false, 0},
+      {"synthetic speech, delay 250 ms, RT60 0.3 s, echo -6 dB, noise -55 dBFS", false, 250, 0.3f, -6.0f, -55.0f, 0.0, false, 0},
+      {"synthetic speech, clipped loudspeaker, delay 60 ms, echo -6 dB, noise -55 dBFS", false, 60, 0.25f, -6.0f, -55.0f, 0.0, true, 0},
+      {"synthetic speech, far end after 5 s of silence, delay 60 ms, echo -6 dB", false, 60, 0.25f, -6.0f, -55.0f, 5.0, false, 0},
+      {"synthetic speech, echo delay jumps 40 -> 180 ms, echo -6 dB, noise -55 dBFS", false, 40, 0.25f, -6.0f, -55.0f, 0.0, false, 180},
   };
   std::string version = EspeakVersion();
   const size_t cut = version.find("  Data");
   if (cut != std::string::npos) version.resize(cut);
   if (espeak && !version.empty()) {
-    scenarios.push_back({"espeak-ng speech, delay 60 ms, RT60 0.25 s, echo -6 dB, noise -55 dBFS", true, 60, 0.25f, -6.0f, -55.0f});
+    scenarios.push_back({"espeak-ng speech, delay 60 ms, RT60 0.25 s, echo -6 dB, noise -55 dBFS", true, 60, 0.25f, -6.0f, -55.0f, 0.0, false, 0});
   }
 
   std::printf("Echo bench: 48 kHz mono, 20 ms frames; %.0f s far end only, then %.0f s double talk.\n",
-              far_only_s, total_s - far_only_s);
+              far_only_s, dt_s);
   std::printf("Far end -20 dBFS active, near talker -26 dBFS. espeak: %s\n",
               version.empty() ? "not available" : (espeak ? version.c_str() : "skipped"));
-  std::printf("ERLE: mic/out energy over the far-end-only stretch from 1 s (all) and its second half (late).\n");
+  std::printf("ERLE: mic/out energy over the far-end-only stretch from 1 s after the far end starts\n"
+              "(all) and over its last 30 %% (late). 20 dB: far-end onset to an ERLE that holds 20 dB\n"
+              "in every 0.5 s window for 1.5 s; 30 dB back: the same for 30 dB after the delay jump.\n");
   std::printf("DT: near talker's gain in the output and everything else relative to it (lower is better).\n\n");
 
   for (const Scenario& s : scenarios) {
+    const Timeline t = MakeTimeline(s, far_only_s + (s.jump_to_ms > 0 ? 4.0 : 0.0), dt_s);
     Inputs in;
     std::string reason;
-    if (!MakeInputs(s, far_only_s, total_s, &in, &reason)) {
+    if (!MakeInputs(s, t, &in, &reason)) {
       std::printf("== %s\n   skipped: %s\n\n", s.name.c_str(), reason.c_str());
       continue;
     }
     std::printf("== %s\n", s.name.c_str());
-    std::printf("   %-26s %9s %9s %9s %10s %7s %12s\n", "canceller", "ERLE all", "ERLE late",
-                "DT gain", "DT distort", "lag", "ns/frame");
+    std::printf("   %-24s %9s %9s %7s %8s %8s %9s %10s\n", "canceller", "ERLE all", "ERLE late",
+                "20 dB", "30 dB bk", "DT gain", "DT dist", "ns/frame");
     // One canceller at a time: the serrin core keeps process-wide settings.
     const std::vector<std::function<std::unique_ptr<CancellerUnderTest>()>> makers = {
         [] { return MakeSerrinCanceller(true); },
@@ -166,12 +300,15 @@ int main(int argc, char** argv) {
     };
     for (const auto& make : makers) {
       std::unique_ptr<CancellerUnderTest> c = make();
-      const Result r = Measure(c.get(), in, far_only_s);
-      std::printf("   %-26s %7.1f dB %7.1f dB %6.1f dB %7.1f dB %7d %12.0f\n", r.name.c_str(),
-                  r.erle_all, r.erle_late, r.dt_gain_db, r.dt_distortion_db, r.dt_lag,
-                  r.ns_per_frame);
+      const Result r = Measure(c.get(), in, t);
+      std::printf("   %-24s %6.1f dB %6.1f dB %7s %8s %5.1f dB %6.1f dB %10.0f\n", r.name.c_str(),
+                  r.erle_all, r.erle_late, Seconds(r.converge_s).c_str(),
+                  t.jump > 0 ? Seconds(r.recover_s).c_str() : "-", r.dt_gain_db,
+                  r.dt_distortion_db, r.ns_per_frame);
     }
     std::printf("\n");
   }
+  SavedStateRun(scenarios[0], far_only_s, dt_s);
+  PrintWindowStudy();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "framework_log.h"
 #include "protocol/business_messages.h"
+#include "protocol/media/media_messages.h"
 
 namespace tessarine {
 
@@ -38,8 +39,32 @@ int ConnectionCore::Login(kiv_proto::LoginParams params, avcore::IKivHttpClient*
     // The previous login's worker has ended inside Login, so its getter may go.
     http_ = std::move(getter);
     user_id_ = user;
+    const size_t colon = params.server.rfind(':');
+    server_host_ = params.server.substr(0, colon);
   }
   return code;
+}
+
+std::string ConnectionCore::ServerHost() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return server_host_;
+}
+
+void ConnectionCore::SetMediaHandler(MediaHandler handler) {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  media_handler_ = std::move(handler);
+  // Not logged in yet: refused here, asked again at the login.
+  if (media_handler_) (void)SendBusiness(kiv_media::EncodeTicketRequest());
+}
+
+void ConnectionCore::RequestMediaTicket() {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  if (media_handler_) (void)SendBusiness(kiv_media::EncodeTicketRequest());
+}
+
+void ConnectionCore::OnMediaMessage(int id, const rapidjson::Value& body) {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  if (media_handler_) media_handler_(id, body);
 }
 
 int ConnectionCore::Logout() {
@@ -74,6 +99,7 @@ void ConnectionCore::OnLoginResult(int code, const std::string& detail) {
     user = user_id_;
   }
   FW_LOG("connection: login result %d %s", code, detail.c_str());
+  if (code == kiv_proto::kResultOk) RequestMediaTicket();
   listeners_.ForEach([&](avcore::IKivConnectionListener* l) { l->OnLoginResult(code, user.c_str(), detail.c_str()); });
 }
 
@@ -103,6 +129,7 @@ void ConnectionCore::OnReconnectStart() {
 
 void ConnectionCore::OnReconnectSuccess() {
   FW_LOG("connection: reconnected");
+  RequestMediaTicket();
   listeners_.ForEach([&](avcore::IKivConnectionListener* l) { l->OnReconnectSucess(); });
 }
 
@@ -145,6 +172,7 @@ void ConnectionCore::OnGroupMediaList(const std::vector<std::string>& users,
 void ConnectionCore::OnBusiness(const std::string& business, int id, const rapidjson::Value& body) {
   if (business == kiv_proto::kBusinessOnline) return OnOnlineMessage(id, body);
   if (business == kiv_proto::kBusinessText) return OnTextMessage(id, body);
+  if (business == kiv_media::kBusinessMedia) return OnMediaMessage(id, body);
   const bool taken = businesses_.Offer([&](avcore::IKivBusinessBase* b) {
     return b->ProcessCpBusinessCmd(business.c_str(), id, body);
   });

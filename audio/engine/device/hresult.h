@@ -11,6 +11,7 @@ constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
 constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
 constexpr HResult kE_NOINTERFACE = static_cast<HResult>(0x80004002u);
 constexpr HResult kE_NOTIMPL = static_cast<HResult>(0x80004001u);
+constexpr HResult kE_NOTFOUND = static_cast<HResult>(0x80070490u);
 constexpr HResult kE_POINTER = static_cast<HResult>(0x80004003u);
 constexpr HResult kE_OUTOFMEMORY = static_cast<HResult>(0x8007000Eu);
 constexpr HResult kAUDCLNT_E_NOT_INITIALIZED = static_cast<HResult>(0x88890001u);

@@ -468,3 +468,7 @@ bool WasapiDeviceLayer::RegisterProAudioThread(void** task) {
 void WasapiDeviceLayer::RevertProAudioThread(void* task) {
   if (task && avrt_->revert) avrt_->revert(static_cast<HANDLE>(task));
 }
+
+std::unique_ptr<AudioClient> WrapWasapiAudioClient(void* audio_client) {
+  return std::unique_ptr<AudioClient>(new WasapiAudioClient(static_cast<IAudioClient*>(audio_client)));
+}

@@ -24,3 +24,6 @@ class WasapiDeviceLayer : public AudioDeviceLayer {
   struct Avrt;
   Avrt* avrt_;
 };
+
+// The layer's AudioClient over an activated IAudioClient (takes over its reference).
+std::unique_ptr<AudioClient> WrapWasapiAudioClient(void* audio_client);

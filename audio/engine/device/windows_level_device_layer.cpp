@@ -1,0 +1,421 @@
+#include "device/windows_level_device_layer.h"
+
+// clang-format off
+#include <windows.h>
+#include <initguid.h>
+#include <audioclient.h>
+#include <devicetopology.h>
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+#include <functiondiscoverykeys_devpkey.h>
+#include <mmsystem.h>
+#include <dsound.h>
+#include <bluetoothapis.h>
+// clang-format on
+
+#include <cstring>
+
+#include "device/wasapi_device_layer.h"
+#include "platform/com_ref.h"
+
+namespace {
+
+Guid ToGuid(const GUID& g) {
+  Guid out;
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+
+GUID FromGuid(const Guid& g) {
+  GUID out;
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+
+HRESULT CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator) {
+  return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                          enumerator->ReceiveVoid());
+}
+
+HRESULT ReadString(IMMDevice* device, const PROPERTYKEY& key, std::wstring* out) {
+  ComRef<IPropertyStore> store;
+  HRESULT hr = device->OpenPropertyStore(STGM_READ, store.Receive());
+  if (FAILED(hr)) return hr;
+  PROPVARIANT value;
+  PropVariantInit(&value);
+  hr = store->GetValue(key, &value);
+  if (SUCCEEDED(hr)) {
+    if (value.vt == VT_LPWSTR && value.pwszVal) {
+      *out = value.pwszVal;
+    } else {
+      hr = E_FAIL;
+    }
+  }
+  PropVariantClear(&value);
+  return hr;
+}
+
+HRESULT CaptureCollection(ComRef<IMMDeviceCollection>* collection, UINT* count) {
+  ComRef<IMMDeviceEnumerator> enumerator;
+  HRESULT hr = CreateEnumerator(&enumerator);
+  if (FAILED(hr)) return hr;
+  hr = enumerator->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, collection->Receive());
+  if (FAILED(hr)) return hr;
+  return (*collection)->GetCount(count);
+}
+
+// COM side of an EndpointVolumeSink; interlocked reference count.
+class VolumeCallback : public IAudioEndpointVolumeCallback {
+ public:
+  explicit VolumeCallback(EndpointVolumeSink* sink) : sink_(sink) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolumeCallback)) {
+      AddRef();
+      *out = static_cast<IAudioEndpointVolumeCallback*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) override {
+    if (data) sink_->OnNotify(VolumeNotification{ToGuid(data->guidEventContext), data->bMuted != FALSE, data->fMasterVolume});
+    return S_OK;
+  }
+
+ private:
+  virtual ~VolumeCallback() = default;
+  LONG refs_ = 1;
+  EndpointVolumeSink* sink_;
+};
+
+// COM side of a DeviceNotificationSink.
+class NotificationClient : public IMMNotificationClient {
+ public:
+  explicit NotificationClient(DeviceNotificationSink* sink) : sink_(sink) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
+      AddRef();
+      *out = static_cast<IMMNotificationClient*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override {
+    sink_->OnDeviceStateChanged(id ? id : L"", state);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR id) override {
+    sink_->OnDeviceAdded(id ? id : L"");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) override {
+    sink_->OnDeviceRemoved(id ? id : L"");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR id) override {
+    sink_->OnDefaultDeviceChanged(flow == eRender ? EndpointFlow::kRender : EndpointFlow::kCapture,
+                                  static_cast<int>(role), id ? id : L"");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
+ private:
+  virtual ~NotificationClient() = default;
+  LONG refs_ = 1;
+  DeviceNotificationSink* sink_;
+};
+
+class WindowsEndpointVolume : public EndpointVolume {
+ public:
+  explicit WindowsEndpointVolume(IAudioEndpointVolume* volume) : volume_(volume) {}
+  ~WindowsEndpointVolume() override {
+    for (auto& entry : callbacks_) {
+      volume_->UnregisterControlChangeNotify(entry.second);
+      entry.second->Release();
+    }
+  }
+  HResult GetMasterVolumeLevelScalar(float* level) override { return volume_->GetMasterVolumeLevelScalar(level); }
+  HResult SetMasterVolumeLevelScalar(float level, const Guid& context) override {
+    const GUID g = FromGuid(context);
+    return volume_->SetMasterVolumeLevelScalar(level, &g);
+  }
+  HResult GetMute(bool* muted) override {
+    BOOL m = FALSE;
+    const HRESULT hr = volume_->GetMute(&m);
+    *muted = m != FALSE;
+    return hr;
+  }
+  HResult RegisterControlChangeNotify(EndpointVolumeSink* sink) override {
+    VolumeCallback* callback = new VolumeCallback(sink);
+    const HRESULT hr = volume_->RegisterControlChangeNotify(callback);
+    if (FAILED(hr)) {
+      callback->Release();
+      return hr;
+    }
+    callbacks_[sink] = callback;
+    return hr;
+  }
+  HResult UnregisterControlChangeNotify(EndpointVolumeSink* sink) override {
+    auto it = callbacks_.find(sink);
+    if (it == callbacks_.end()) return E_INVALIDARG;
+    const HRESULT hr = volume_->UnregisterControlChangeNotify(it->second);
+    it->second->Release();
+    callbacks_.erase(it);
+    return hr;
+  }
+
+ private:
+  ComRef<IAudioEndpointVolume> volume_;
+  std::map<EndpointVolumeSink*, VolumeCallback*> callbacks_;
+};
+
+class WindowsVolumeLevel : public VolumeLevel {
+ public:
+  explicit WindowsVolumeLevel(IAudioVolumeLevel* level) : level_(level) {}
+  HResult GetChannelCount(uint32_t* channels) override {
+    UINT n = 0;
+    const HRESULT hr = level_->GetChannelCount(&n);
+    *channels = n;
+    return hr;
+  }
+  HResult GetLevelRange(uint32_t channel, float* lo, float* hi, float* step) override {
+    return level_->GetLevelRange(channel, lo, hi, step);
+  }
+  HResult GetLevel(uint32_t channel, float* db) override { return level_->GetLevel(channel, db); }
+  HResult SetLevelUniform(float db) override { return level_->SetLevelUniform(db, nullptr); }
+
+ private:
+  ComRef<IAudioVolumeLevel> level_;
+};
+
+class WindowsTopologyPart : public TopologyPart {
+ public:
+  explicit WindowsTopologyPart(IPart* part) : part_(part) {}
+  HResult GetName(std::wstring* name) override {
+    LPWSTR text = nullptr;
+    const HRESULT hr = part_->GetName(&text);
+    if (SUCCEEDED(hr) && text) {
+      *name = text;
+      CoTaskMemFree(text);
+    }
+    return hr;
+  }
+  HResult GetSubType(Guid* subtype) override {
+    GUID g;
+    const HRESULT hr = part_->GetSubType(&g);
+    if (SUCCEEDED(hr)) *subtype = ToGuid(g);
+    return hr;
+  }
+  HResult ActivateVolumeLevel(std::unique_ptr<VolumeLevel>* level) override {
+    IAudioVolumeLevel* l = nullptr;
+    const HRESULT hr = part_->Activate(CLSCTX_ALL, __uuidof(IAudioVolumeLevel), reinterpret_cast<void**>(&l));
+    if (SUCCEEDED(hr)) level->reset(new WindowsVolumeLevel(l));
+    return hr;
+  }
+  HResult EnumPartsOutgoing(std::vector<std::unique_ptr<TopologyPart>>* parts) override {
+    ComRef<IPartsList> list;
+    HRESULT hr = part_->EnumPartsOutgoing(list.Receive());
+    if (FAILED(hr)) return hr;
+    UINT count = 0;
+    hr = list->GetCount(&count);
+    if (FAILED(hr)) return hr;
+    parts->clear();
+    for (UINT i = 0; i < count; ++i) {
+      IPart* next = nullptr;
+      hr = list->GetPart(i, &next);
+      if (FAILED(hr)) return hr;
+      parts->emplace_back(new WindowsTopologyPart(next));
+    }
+    return S_OK;
+  }
+
+ private:
+  ComRef<IPart> part_;
+};
+
+class WindowsLevelEndpoint : public LevelEndpoint {
+ public:
+  explicit WindowsLevelEndpoint(IMMDevice* device) : device_(device) {}
+  HResult GetId(std::wstring* id) override {
+    LPWSTR text = nullptr;
+    const HRESULT hr = device_->GetId(&text);
+    if (SUCCEEDED(hr) && text) {
+      *id = text;
+      CoTaskMemFree(text);
+    }
+    return hr;
+  }
+  HResult ActivateEndpointVolume(std::unique_ptr<EndpointVolume>* volume) override {
+    IAudioEndpointVolume* v = nullptr;
+    const HRESULT hr = device_->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&v));
+    if (SUCCEEDED(hr)) volume->reset(new WindowsEndpointVolume(v));
+    return hr;
+  }
+  HResult ActivateAudioClient(std::unique_ptr<AudioClient>* client) override {
+    IAudioClient* c = nullptr;
+    const HRESULT hr = device_->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&c));
+    if (SUCCEEDED(hr)) *client = WrapWasapiAudioClient(c);
+    return hr;
+  }
+  HResult GetConnectedPart(std::unique_ptr<TopologyPart>* part) override {
+    ComRef<IDeviceTopology> topology;
+    HRESULT hr = device_->Activate(__uuidof(IDeviceTopology), CLSCTX_ALL, nullptr, topology.ReceiveVoid());
+    if (FAILED(hr)) return hr;
+    ComRef<IConnector> connector, connected;
+    if (FAILED(hr = topology->GetConnector(0, connector.Receive()))) return hr;
+    if (FAILED(hr = connector->GetConnectedTo(connected.Receive()))) return hr;
+    IPart* p = nullptr;
+    hr = connected->QueryInterface(__uuidof(IPart), reinterpret_cast<void**>(&p));
+    if (SUCCEEDED(hr)) part->reset(new WindowsTopologyPart(p));
+    return hr;
+  }
+
+ private:
+  ComRef<IMMDevice> device_;
+};
+
+BOOL CALLBACK CollectDirectSound(LPGUID guid, LPCWSTR description, LPCWSTR, LPVOID context) {
+  auto* devices = static_cast<std::vector<DirectSoundDevice>*>(context);
+  DirectSoundDevice d;
+  d.has_guid = guid != nullptr;
+  if (guid) d.id = ToGuid(*guid);
+  d.description = description ? description : L"";
+  devices->push_back(d);
+  return TRUE;
+}
+
+}  // namespace
+
+struct WindowsLevelDeviceLayer::Registration {
+  ComRef<IMMDeviceEnumerator> enumerator;
+  NotificationClient* client = nullptr;
+};
+
+WindowsLevelDeviceLayer::WindowsLevelDeviceLayer() = default;
+
+WindowsLevelDeviceLayer::~WindowsLevelDeviceLayer() {
+  for (auto& entry : registrations_) {
+    entry.second->enumerator->UnregisterEndpointNotificationCallback(entry.second->client);
+    entry.second->client->Release();
+  }
+}
+
+bool WindowsLevelDeviceLayer::GetSystemVersion(int* major, int* minor) {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExW(&info)) return false;
+#pragma GCC diagnostic pop
+  *major = static_cast<int>(info.dwMajorVersion);
+  *minor = static_cast<int>(info.dwMinorVersion);
+  return true;
+}
+
+void WindowsLevelDeviceLayer::Sleep(uint32_t ms) { ::Sleep(ms); }
+
+HResult WindowsLevelDeviceLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) {
+  ComRef<IMMDeviceCollection> collection;
+  UINT count = 0;
+  HRESULT hr = CaptureCollection(&collection, &count);
+  if (FAILED(hr)) return hr;
+  std::vector<EndpointInfo> found;
+  for (UINT i = 0; i < count; ++i) {
+    ComRef<IMMDevice> device;
+    if (FAILED(hr = collection->Item(i, device.Receive()))) return hr;
+    EndpointInfo info;
+    ReadString(device.get(), PKEY_AudioEndpoint_GUID, &info.id);
+    ReadString(device.get(), PKEY_Device_FriendlyName, &info.name);
+    found.push_back(info);
+  }
+  endpoints->swap(found);
+  return S_OK;
+}
+
+HResult WindowsLevelDeviceLayer::OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) {
+  ComRef<IMMDeviceCollection> collection;
+  UINT count = 0;
+  HRESULT hr = CaptureCollection(&collection, &count);
+  if (FAILED(hr)) return hr;
+  if (index < 0 || static_cast<UINT>(index) >= count) return E_INVALIDARG;
+  IMMDevice* device = nullptr;
+  hr = collection->Item(static_cast<UINT>(index), &device);
+  if (SUCCEEDED(hr)) endpoint->reset(new WindowsLevelEndpoint(device));
+  return hr;
+}
+
+HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationSink* sink) {
+  std::unique_ptr<Registration> r(new Registration);
+  HRESULT hr = CreateEnumerator(&r->enumerator);
+  if (FAILED(hr)) return hr;
+  r->client = new NotificationClient(sink);
+  hr = r->enumerator->RegisterEndpointNotificationCallback(r->client);
+  if (FAILED(hr)) {
+    r->client->Release();
+    return hr;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  registrations_[sink] = std::move(r);
+  return hr;
+}
+
+HResult WindowsLevelDeviceLayer::UnregisterDeviceNotifications(DeviceNotificationSink* sink) {
+  std::unique_ptr<Registration> r;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = registrations_.find(sink);
+    if (it == registrations_.end()) return E_INVALIDARG;
+    r = std::move(it->second);
+    registrations_.erase(it);
+  }
+  const HRESULT hr = r->enumerator->UnregisterEndpointNotificationCallback(r->client);
+  r->client->Release();
+  return hr;
+}
+
+HResult WindowsLevelDeviceLayer::EnumDirectSound(DeviceKind kind, std::vector<DirectSoundDevice>* devices) {
+  std::vector<DirectSoundDevice> found;
+  const HRESULT hr = kind == DeviceKind::kCapture ? DirectSoundCaptureEnumerateW(&CollectDirectSound, &found)
+                                                  : DirectSoundEnumerateW(&CollectDirectSound, &found);
+  if (SUCCEEDED(hr)) devices->swap(found);
+  return hr;
+}
+
+HResult WindowsLevelDeviceLayer::GetDefaultVoiceDevice(DeviceKind kind, Guid* id) {
+  GUID device;
+  const HRESULT hr =
+      GetDeviceID(kind == DeviceKind::kCapture ? &DSDEVID_DefaultVoiceCapture : &DSDEVID_DefaultVoicePlayback, &device);
+  if (SUCCEEDED(hr)) *id = ToGuid(device);
+  return hr;
+}
+
+HResult WindowsLevelDeviceLayer::FindConnectedBluetoothDevices(std::vector<std::wstring>* names) {
+  names->clear();
+  BLUETOOTH_DEVICE_SEARCH_PARAMS search = {};
+  search.dwSize = sizeof search;
+  search.fReturnConnected = TRUE;
+  search.fIssueInquiry = FALSE;
+  BLUETOOTH_DEVICE_INFO info = {};
+  info.dwSize = sizeof info;
+  HBLUETOOTH_DEVICE_FIND find = BluetoothFindFirstDevice(&search, &info);
+  if (!find) return S_OK;  // no radio or no device
+  do {
+    names->push_back(info.szName);
+    info.dwSize = sizeof info;
+  } while (BluetoothFindNextDevice(find, &info));
+  BluetoothFindDeviceClose(find);
+  return S_OK;
+}

@@ -1,0 +1,153 @@
+#include "suppression_gain.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "serrin_config.h"
+
+namespace {
+
+// The generator written out: s = s x 31321 + 15467, kept to 16 bits with sign.
+int16_t NextDirect(int32_t* s) {
+  int32_t v = (*s * 31321 + 15467) & 0xFFFF;
+  if (v >= 32768) v -= 65536;
+  *s = v;
+  return static_cast<int16_t>(v);
+}
+
+class Suppression : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serrin_config_reset(serrin_config());
+    serrin_config()->music_mode.store(0);
+    s_.reset(new SuppressorState);
+    suppressor_init(s_.get());
+    s_->suppress = 1;
+    s_->release = 1.0f;  // ratios follow at once both ways
+    ratios_.assign(kSpectralBins + 1, 0.0f);
+    noise_.assign(kSpectralBins, 0.0f);
+    spectrum_.assign(kSpectralBins, {1000.0f, -500.0f});
+  }
+  void TearDown() override { serrin_config_reset(serrin_config()); }
+  void Apply(int mode, int type, int flag = 0) {
+    apply_suppression_gain(spectrum_.data(), ratios_.data(), noise_.data(), 1.0f, mode, type,
+                           kGainCurveEnd, s_.get(), flag);
+  }
+  std::unique_ptr<SuppressorState> s_;
+  std::vector<float> ratios_, noise_;
+  std::vector<SerrinComplex> spectrum_;
+};
+
+}  // namespace
+
+// Verifies the comfort-noise generator against the recurrence written out.
+TEST(ComfortNoise, GeneratorSequence) {
+  int16_t s = 0;
+  int32_t d = 0;
+  EXPECT_EQ(comfort_noise_next(&s), 15467);
+  NextDirect(&d);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(comfort_noise_next(&s), NextDirect(&d)) << i;
+}
+
+// Verifies the knees: with the gentle curve (floor 0.5) a ratio of 21 gives unit gain, with
+// the normal curve (floor 0.35) 81 in the first two groups and 41 in the others. Without
+// noise magnitudes the output is the gain times the input.
+TEST_F(Suppression, CurveKnees) {
+  for (int k = 2; k < 20; ++k) ratios_[k] = 81.0f;
+  for (int k = 20; k < kGainCurveEnd; ++k) ratios_[k] = 41.0f;
+  Apply(3, 5);
+  EXPECT_NEAR(spectrum_[10].re, 1000.0f, 0.1f);   // group 0, per bin: 81 x 0.65/81 + 0.35
+  EXPECT_NEAR(spectrum_[300].re, 1000.0f, 0.1f);  // group 3 (window 64): 41 x 0.65/41 + 0.35
+  EXPECT_EQ(spectrum_[0].re, 0.0f);
+  EXPECT_EQ(spectrum_[1].im, 0.0f);
+  // A ratio half the knee gives half the way from the floor.
+  spectrum_.assign(kSpectralBins, {1000.0f, -500.0f});
+  for (int k = 2; k < 20; ++k) ratios_[k] = 40.5f;
+  Apply(3, 5);
+  EXPECT_NEAR(spectrum_[10].re, 1000.0f * (40.5f * 0.65f / 81.0f + 0.35f), 0.1f);
+  // The gentle curve after a recent echo: 21 reaches unity.
+  spectrum_.assign(kSpectralBins, {1000.0f, -500.0f});
+  for (int k = 2; k < kGainCurveEnd; ++k) ratios_[k] = 21.0f;
+  ratios_[kSpectralBins] = 1.0f;
+  Apply(3, 5);
+  EXPECT_NEAR(spectrum_[10].re, 1000.0f, 0.1f);
+  EXPECT_NEAR(spectrum_[500].im, -500.0f, 0.1f);
+  EXPECT_EQ(s_->gentle_countdown, 4);
+}
+
+// Verifies strength type 0: zero gain everywhere, comfort noise only, at 0.8 x o where the
+// ratio is non-zero and o where it is zero (o = 1.0000501, E = 0.35 with the suppression
+// flag), from two successive generator outputs per bin.
+TEST_F(Suppression, StrengthZeroIsComfortNoiseOnly) {
+  for (int k = 2; k < kGainCurveEnd; ++k) {
+    ratios_[k] = (k % 2) ? 5.0f : 0.0f;
+    noise_[k] = 3000.0f;
+  }
+  Apply(3, 0);
+  int32_t seed = 0;
+  for (int k = 2; k < kGainCurveEnd; ++k) {
+    const float factor = (k % 2) ? 0.8f * 1.0000501f : 1.0000501f;
+    const float n = factor * 0.35f * 3000.0f * 0.000030517578f;
+    const float g1 = NextDirect(&seed), g2 = NextDirect(&seed);
+    ASSERT_NEAR(spectrum_[k].re, g1 * n, 1e-3f) << k;
+    ASSERT_NEAR(spectrum_[k].im, g2 * n, 1e-3f) << k;
+  }
+}
+
+// Verifies echo mode 2: no signal passes, comfort noise at the full factor fills every bin.
+TEST_F(Suppression, EchoModeTwoKeepsOnlyComfortNoise) {
+  for (int k = 2; k < kGainCurveEnd; ++k) {
+    ratios_[k] = 100.0f;
+    noise_[k] = 0.0f;
+  }
+  Apply(2, 5);
+  for (int k = 2; k < kGainCurveEnd; ++k) ASSERT_EQ(spectrum_[k].re, 0.0f) << k;
+}
+
+// Verifies the sparse-bin cleanup: an isolated positive bin among fewer than 12 active bins
+// within +-8 is cleared; a block of active bins stays.
+TEST(EchoActivity, SparseBinsAreCleared) {
+  serrin_config_reset(serrin_config());
+  EchoActivity a;
+  echo_activity_init(&a);
+  std::vector<float> residual(kSpectralBins, 0.0f), thresholds(kSpectralBins, 1.0f),
+      gains(kSpectralBins, 1.0f), out(kSpectralBins);
+  residual[50] = 300.0f;  // alone
+  for (int k = 100; k < 120; ++k) residual[k] = 300.0f;
+  echo_activity_update(residual.data(), thresholds.data(), gains.data(), 3, out.data(), &a);
+  EXPECT_EQ(out[50], 0.0f);
+  EXPECT_EQ(out[110], 300.0f);
+  EXPECT_EQ(out[100], 0.0f);  // 9 active bins within +-8
+  EXPECT_EQ(out[0], 0.0f);
+  EXPECT_EQ(a.energy_low, 1);   // total 21 x 300 = 6300 > 4668
+  EXPECT_EQ(a.energy_high, 0);  // not above 8558
+}
+
+// Verifies the gain control: never below 0.5, limited by the maximum gain while the level
+// follower stays under the gate, and moving towards 15000 / follower once above it.
+TEST(Agc, GainRules) {
+  AgcState a;
+  agc_init(&a);
+  a.max_gain = 8.0f;
+  EXPECT_EQ(agc_gain_update(&a, 0, 1e9f, 0.0f, 0), 0.5f);  // 15000 / L tiny: held at 0.5
+  agc_init(&a);
+  a.max_gain = 8.0f;
+  a.gain = 3.0f;
+  EXPECT_EQ(agc_gain_update(&a, 0, 100.0f, 100.0f, 0), 3.0f);  // follower 36.6 < 714.3
+  // Loud activity: the follower rises to twice the activity, above the gate; the gain
+  // rises quickly towards 15000 / follower and comes down from above slowly (1/64 a frame).
+  agc_init(&a);
+  a.max_gain = 20.0f;
+  a.gain = 1.0f;
+  float g = 1.0f, peak = 0.0f;
+  for (int i = 0; i < 1000; ++i) {
+    g = agc_gain_update(&a, 0, 10.0f, 2000.0f, 0);
+    peak = std::fmax(peak, g);
+  }
+  EXPECT_NEAR(a.follower, 4000.0f, 1.0f);
+  EXPECT_GT(peak, 5.0f);  // while the follower was still low
+  EXPECT_NEAR(g, 15000.0f / 4000.0f, 0.01f);
+}
