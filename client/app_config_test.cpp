@@ -36,12 +36,13 @@ const char kHeader[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 // and that UserServerAddr is read only when ServerUserDefine is on.
 TEST_F(AppConfigTest, ReadsTopLevelElementsAndChoosesEffectiveValues) {
   AppConfig config;
-  ASSERT_TRUE(Load(std::string(kHeader) +
-                       "<AppUserDefine>1</AppUserDefine>\n<AppId>demo1</AppId>\n<AppSecret>0123456789abcdef</AppSecret>\n"
-                       "<UserAppId>user1</UserAppId>\n<UserAppSecret>fedcba9876543210</UserAppSecret>\n"
-                       "<ServerUserDefine>true</ServerUserDefine>\n<ServerAddr>127.0.0.1:80</ServerAddr>\n"
-                       "<UserServerAddr>10.0.0.1:8080</UserServerAddr>\n",
-                   &config));
+  ASSERT_TRUE(
+      Load(std::string(kHeader) +
+               "<AppUserDefine>1</AppUserDefine>\n<AppId>demo1</AppId>\n<AppSecret>0123456789abcdef</AppSecret>\n"
+               "<UserAppId>user1</UserAppId>\n<UserAppSecret>fedcba9876543210</UserAppSecret>\n"
+               "<ServerUserDefine>true</ServerUserDefine>\n<ServerAddr>127.0.0.1:80</ServerAddr>\n"
+               "<UserServerAddr>10.0.0.1:8080</UserServerAddr>\n",
+           &config));
   EXPECT_EQ(config.FilePath, path_);
   EXPECT_EQ(config.EffectiveAppId(), "user1");
   EXPECT_EQ(config.EffectiveAppSecret(), "fedcba9876543210");
@@ -94,23 +95,24 @@ TEST_F(AppConfigTest, KeepsEarlierValuesAndServerAddrRules) {
   EXPECT_EQ(config.ServerAddr, "h:1");
   ASSERT_TRUE(Load("<AppId>a</AppId><AppSecret>s</AppSecret><ServerAddr/>", &config));
   EXPECT_EQ(config.ServerAddr, "");
-  ASSERT_TRUE(Load("<AppId>a</AppId><AppSecret>s</AppSecret><ServerUserDefine>2</ServerUserDefine>"
-                   "<UserServerAddr/>",
-                   &config));
+  ASSERT_TRUE(
+      Load("<AppId>a</AppId><AppSecret>s</AppSecret><ServerUserDefine>2</ServerUserDefine>"
+           "<UserServerAddr/>",
+           &config));
   EXPECT_TRUE(config.ServerUserDefine);
   EXPECT_EQ(config.EffectiveServerAddr(), "");
 }
 
 // Verifies that a flag is on only for "true" or a whole non-zero number.
 TEST_F(AppConfigTest, FlagsAcceptOnlyLowerCaseTrueOrNonZero) {
-  const std::pair<const char*, bool> cases[] = {{"true", true},   {"1", true},      {"-7", true},
-                                                {"True", false},  {"TRUE", false},  {"false", false},
-                                                {"0", false},     {"yes", false},   {"1x", false},
-                                                {" true", false}, {"", false}};
+  const std::pair<const char*, bool> cases[] = {{"true", true},  {"1", true},      {"-7", true}, {"True", false},
+                                                {"TRUE", false}, {"false", false}, {"0", false}, {"yes", false},
+                                                {"1x", false},   {" true", false}, {"", false}};
   for (const auto& [text, expected] : cases) {
     AppConfig config;
-    ASSERT_TRUE(Load(std::string("<AppUserDefine>") + text + "</AppUserDefine><UserAppId>u</UserAppId>"
-                     "<UserAppSecret>s</UserAppSecret><AppId>a</AppId><AppSecret>s</AppSecret>",
+    ASSERT_TRUE(Load(std::string("<AppUserDefine>") + text +
+                         "</AppUserDefine><UserAppId>u</UserAppId>"
+                         "<UserAppSecret>s</UserAppSecret><AppId>a</AppId><AppSecret>s</AppSecret>",
                      &config));
     EXPECT_EQ(config.AppUserDefine, expected) << text;
   }

@@ -3,6 +3,10 @@
 // Its close button only hides it; the object deletes itself when its window is gone.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "kiv_sdk.h"
 #include "winlib/ui_lib.h"
 
 class CInfoWnd : public DuiLib::WindowImplBase {
@@ -17,6 +21,14 @@ class CInfoWnd : public DuiLib::WindowImplBase {
   // Shows why joining a group failed.
   void OnJoinFailed(LPCWSTR errorText);
   void UpdateJoinButtons();
+  // UTF-8 ids of the checked users, in list order.
+  kiv::Vector<kiv::String> GetCheckedUsers();
+  // Lists the online users (UTF-8 ids) with check boxes; checks survive a refresh.
+  void ShowOnlineUsers(const std::vector<std::string>& userIds);
+  // Shows the window with one information panel (title and image).
+  void ShowInfoPanel(LPCTSTR title, LPCTSTR image);
+  // Shows the window with its call-in section.
+  void ShowCallIn();
 
   DUI_DECLARE_MESSAGE_MAP()
 
@@ -26,6 +38,9 @@ class CInfoWnd : public DuiLib::WindowImplBase {
 
  private:
   bool AnyUserChecked();
+  // Invites the checked users into the current group; the chat of the main window says so.
+  void InviteCheckedUsers();
+  void ShowSection(LPCTSTR visibleSection);
 
   DuiLib::CWndShadow m_shadow;
 };

@@ -1,41 +1,20 @@
 // Parleywright: start-up, message loop and teardown.
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include "app_config.h"
+#include "process_scope.h"
 #include "sdk_manager.h"
+#include "video/video_render_window_class.h"
 #include "winlib/ui_lib.h"
 
-namespace {
-
-bool RegisterVideoRenderClass(HINSTANCE instance) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = ::DefWindowProcW;
-  wc.hInstance = instance;
-  wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = L"VideoRenderWnd";
-  return ::RegisterClassExW(&wc) != 0;
-}
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int /*nCmdShow*/) {
-  HMODULE richEdit = ::LoadLibraryW(L"Riched20.dll");
-  if (FAILED(::CoInitialize(nullptr))) {
-    if (richEdit) ::FreeLibrary(richEdit);
-    return 0;
-  }
-  ::OleInitialize(nullptr);
-  if (!RegisterVideoRenderClass(hInstance)) {
-    ::OleUninitialize();
-    ::CoUninitialize();
-    if (richEdit) ::FreeLibrary(richEdit);
-    return 0;
-  }
+  // Declared in set-up order, so they are undone in reverse on every return.
+  LoadedLibrary richEdit(L"Riched20.dll");
+  ComApartment com;
+  if (!com.ok()) return 0;
+  OleSession ole;
+  if (!RegisterVideoRenderClass(hInstance)) return 0;
   DuiLib::CPaintManagerUI::SetInstance(hInstance);
   DuiLib::CWndShadow::Initialize(hInstance);
 
@@ -45,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
     return -1;
   }
   CSdkManager& sdk = CSdkManager::GetInstance();
+  ShutdownOnExit<CSdkManager> shutdown(sdk);
   if (!sdk.Init(lpCmdLine)) {
     ::OutputDebugStringW(L"Parleywright: the SDK engine could not be initialised\n");
     return -1;
@@ -59,10 +39,5 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-
-  sdk.Shutdown();
-  ::OleUninitialize();
-  ::CoUninitialize();
-  if (richEdit) ::FreeLibrary(richEdit);
   return 0;
 }

@@ -3,15 +3,24 @@
 #include <ctime>
 #include <memory>
 
+#include "media_settings.h"
+#include "menu/menu_item_list.h"
+#include "menu/menu_wnd.h"
 #include "message_box.h"
 #include "sdk_manager.h"
+#include "setting_wnd.h"
 #include "text_codec.h"
+#include "video/video_panel.h"
+#include "video/video_panel_layout.h"
 
 using namespace DuiLib;
 
 namespace {
 
 constexpr wchar_t kAllUsers[] = L"所有人";
+constexpr char kScreenShareVideoId[] = "reserved_videoid_screenshare";
+constexpr int kCameraMenuItemWidth = 220;
+constexpr int kCameraMenuItemHeight = 36;
 
 // Images of the media icons of a user item, by media type 1 audio, 2 video, 3 screen share.
 struct MediaIcon {
@@ -49,14 +58,31 @@ DUI_ON_MSGTYPE(DUI_MSGTYPE_SELECTCHANGED, OnTabSelect)
 DUI_ON_MSGTYPE(DUI_MSGTYPE_SETFOCUS, OnChatInputFocus)
 DUI_ON_MSGTYPE(DUI_MSGTYPE_KILLFOCUS, OnChatInputKillFocus)
 DUI_ON_MSGTYPE(DUI_MSGTYPE_ITEMSELECT, OnChatTargetSelect)
+DUI_ON_MSGTYPE(DUI_MSGTYPE_ITEMCLICK, OnCameraMenuItem)
 DUI_END_MESSAGE_MAP()
 
 void CMeetingMainWnd::InitWindow() {
   m_bInitialized = true;
+  if (CControlUI* root = m_pm.GetRoot()) m_pm.SetTimer(root, TIMER_VIDEO_INFO, 1000);
+  SetIcon(130);
   m_shadow.Create(m_hWnd);
   m_shadow.SetImage(L"img\\wnd_bg.png");
   m_shadow.SetShadowCorner(RECT{6, 6, 6, 6});
   m_shadow.SetHoleOffset(RECT{7, 7, 7, 7});
+  auto findLayout = [this](LPCTSTR name) -> CVideoPanelLayoutUI* {
+    CControlUI* control = m_pm.FindControl(name);
+    return control ? static_cast<CVideoPanelLayoutUI*>(control->GetInterface(L"VideoPanelLayout")) : nullptr;
+  };
+  m_pScreenShareLayout = findLayout(L"main_screenshare_container");
+  m_pVideoLayout = findLayout(L"main_video_container");
+  if (m_pScreenShareLayout) m_pScreenShareLayout->BindPanels();
+  if (m_pVideoLayout) m_pVideoLayout->BindPanels();
+}
+
+CControlUI* CMeetingMainWnd::CreateControl(LPCTSTR pstrClass) {
+  if (_wcsicmp(pstrClass, L"VideoPanel") == 0) return new CVideoPanelUI;
+  if (_wcsicmp(pstrClass, L"VideoPanelLayout") == 0) return new CVideoPanelLayoutUI;
+  return WindowImplBase::CreateControl(pstrClass);
 }
 
 LRESULT CMeetingMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
@@ -64,8 +90,6 @@ LRESULT CMeetingMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   bHandled = FALSE;
   return 0;
 }
-
-void CMeetingMainWnd::OnClick(TNotifyUI& msg) { WindowImplBase::OnClick(msg); }
 
 void CMeetingMainWnd::OnTabSelect(TNotifyUI& msg) {
   auto* tab = static_cast<CTabLayoutUI*>(m_pm.FindControl(L"main_tab"));
@@ -136,6 +160,19 @@ void CMeetingMainWnd::RemoveUserItem(const std::string& userId) {
   for (int i = list->GetCount() - 1; i >= 0; --i) {
     CControlUI* label = m_pm.FindSubControlByName(list->GetItemAt(i), L"label_userid");
     if (label && label->GetUserData() == wide.c_str()) list->RemoveAt(i);
+  }
+}
+
+void CMeetingMainWnd::RemoveOtherUsers() {
+  auto* list = static_cast<CListUI*>(m_pm.FindControl(L"list_users"));
+  if (!list) return;
+  const std::wstring own = Utf8ToWide(CSdkManager::GetInstance().GetUserId());
+  for (int i = list->GetCount() - 1; i >= 0; --i) {
+    CControlUI* label = m_pm.FindSubControlByName(list->GetItemAt(i), L"label_userid");
+    if (!label || label->GetUserData() != own.c_str()) {
+      if (label) RemoveChatTarget(WideToUtf8(label->GetUserData().GetData()));
+      list->RemoveAt(i);
+    }
   }
 }
 
@@ -239,24 +276,170 @@ void CMeetingMainWnd::PostChatMessage(HWND window, const char* sender, const cha
 void CMeetingMainWnd::SetCameraButtonImages(bool on) {
   CControlUI* cam = m_pm.FindControl(L"btn_cam");
   if (on) {
-    SetButtonImages(cam, L"img\\LawIcon\\摄像头_Press.png", L"img\\LawIcon\\摄像头_HL.png", L"img\\LawIcon\\摄像头.png");
+    SetButtonImages(cam, L"img\\LawIcon\\摄像头_Press.png", L"img\\LawIcon\\摄像头_HL.png",
+                    L"img\\LawIcon\\摄像头.png");
   } else {
-    SetButtonImages(cam, L"img\\LawIcon\\摄像头.png", L"img\\LawIcon\\摄像头_HL.png", L"img\\LawIcon\\摄像头_Press.png");
+    SetButtonImages(cam, L"img\\LawIcon\\摄像头.png", L"img\\LawIcon\\摄像头_HL.png",
+                    L"img\\LawIcon\\摄像头_Press.png");
   }
 }
 
 void CMeetingMainWnd::SetMicButtonImages(bool on) {
   CControlUI* mic = m_pm.FindControl(L"btn_mic");
   if (on) {
-    SetButtonImages(mic, L"img\\LawIcon\\麦克风_Press.png", L"img\\LawIcon\\麦克风_HL.png", L"img\\LawIcon\\麦克风.png");
+    SetButtonImages(mic, L"img\\LawIcon\\麦克风_Press.png", L"img\\LawIcon\\麦克风_HL.png",
+                    L"img\\LawIcon\\麦克风.png");
   } else {
-    SetButtonImages(mic, L"img\\LawIcon\\麦克风.png", L"img\\LawIcon\\麦克风_HL.png", L"img\\LawIcon\\麦克风_Press.png");
+    SetButtonImages(mic, L"img\\LawIcon\\麦克风.png", L"img\\LawIcon\\麦克风_HL.png",
+                    L"img\\LawIcon\\麦克风_Press.png");
+  }
+}
+
+void CMeetingMainWnd::ClearAllPanels() {
+  for (CVideoPanelLayoutUI* layout : {m_pVideoLayout, m_pScreenShareLayout}) {
+    if (!layout) continue;
+    for (int i = 0; i < 2; ++i) {
+      CVideoPanelUI* panel = layout->GetPanel(i);
+      if (!panel) continue;
+      panel->ClearRemoteVideo();
+      panel->StopLocalPreview();
+    }
   }
 }
 
 void CMeetingMainWnd::ResetMediaState() {
+  ClearAllPanels();
   SetCameraButtonImages(false);
   SetMicButtonImages(false);
+}
+
+void CMeetingMainWnd::OnRemoteVideoAdded(const RemoteVideoRecord& record) {
+  const std::string userId = record.userId.c_str();
+  const std::string videoId = record.videoId.c_str();
+  const bool screen = videoId == kScreenShareVideoId;
+  CVideoPanelLayoutUI* layout = screen ? m_pScreenShareLayout : m_pVideoLayout;
+  const int result = layout ? layout->AddRemoteVideo(userId, videoId) : kiv_core::ERR_INVALID_STATE;
+  if (result == 0) {
+    SetUserMediaIcon(userId, screen ? 3 : 2, true);
+    return;
+  }
+  CDuiString line;
+  if (screen) {
+    line.Format(L"查看屏幕共享失败:(%s) Errcode:%d", Utf8ToWide(userId).c_str(), result);
+  } else {
+    line.Format(L"查看远端视频失败:(%s, %s) Errcode:%d", Utf8ToWide(userId).c_str(), Utf8ToWide(videoId).c_str(),
+                result);
+  }
+  AppendChatText(line.str(), true, L"", L"");
+}
+
+void CMeetingMainWnd::OnRemoteVideoRemoved(const RemoteVideoRecord& record) {
+  const std::string userId = record.userId.c_str();
+  const std::string videoId = record.videoId.c_str();
+  const bool screen = videoId == kScreenShareVideoId;
+  CVideoPanelLayoutUI* layout = screen ? m_pScreenShareLayout : m_pVideoLayout;
+  if (layout) layout->RemoveRemoteVideo(userId, videoId);
+  SetUserMediaIcon(userId, screen ? 3 : 2, false);
+}
+
+void CMeetingMainWnd::OnRemoteControl(const RemoteControlRecord& record) {
+  const std::wstring user = Utf8ToWide(record.userId.c_str());
+  // Ids that do not fit the 128-character buffer are shown as an empty text.
+  const std::wstring shown = user.size() < 128 ? user : std::wstring();
+  CDuiString text;
+  switch (record.operation) {
+    case 0: {
+      text.Format(L"%s 请求远程控制", shown.c_str());
+      auto* box = new CMessageBox;  // deletes itself when its window is gone
+      // Without a window the box may have deleted itself already.
+      if (!box->Create(m_hWnd, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) return;
+      box->SetText(text.GetData());
+      box->SetButtonTexts(L"接受", L"拒绝");
+      box->CenterWindow();
+      const UINT answer = box->ShowModal();
+      if (kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine()) {
+        engine->RemoteControlOperation(record.userId.c_str(), answer == 1 ? 2 : 3);
+      }
+      return;
+    }
+    case 1:
+      text.Format(L"%s 取消了远程控制", shown.c_str());
+      break;
+    case 2:
+      text.Format(L"%s 接受了远程控制", shown.c_str());
+      break;
+    case 3:
+      text.Format(L"%s 拒绝了远程控制", shown.c_str());
+      break;
+    default:
+      return;
+  }
+  ShowMessageBox(m_hWnd, text.GetData());
+}
+
+void CMeetingMainWnd::OnCameraMenuItem(TNotifyUI& msg) {
+  // Item clicks of this window's own lists arrive here too: only camera menu elements count.
+  if (!msg.pSender || !msg.pSender->GetInterface(L"MenuElement")) return;
+  const auto index = media_settings::IndexAfterPrefix(msg.pSender->GetName().GetData(), L"cam_");
+  if (!index) return;
+  CSdkManager& sdk = CSdkManager::GetInstance();
+  const std::string videoId = "LocalCam_" + std::to_string(*index);
+  auto panelShowing = [this](int camera) -> CVideoPanelUI* {
+    for (int i = 0; m_pVideoLayout && i < 2; ++i) {
+      CVideoPanelUI* panel = m_pVideoLayout->GetPanel(i);
+      if (panel && panel->GetCameraIndex() == camera) return panel;
+    }
+    return nullptr;
+  };
+  if (m_publishedCameras.count(*index) == 0) {
+    CVideoPanelUI* panel = m_pVideoLayout ? m_pVideoLayout->FirstIdlePanel() : nullptr;
+    if (!panel) return;
+    panel->SetVisible(true);
+    if (!panel->StartLocalPreview(*index)) return;
+    m_publishedCameras.insert(*index);
+    const int result = sdk.StartPublishVideo(videoId.c_str(), *index);
+    if (result != 0) AppendChatText(L"广播摄像头失败 错误码" + std::to_wstring(result), true, L"", L"");
+    if (CVideoPanelUI* showing = panelShowing(*index)) showing->SetVideoId(videoId);
+    SetUserMediaIcon(sdk.GetUserId(), 2, true);
+  } else {
+    m_publishedCameras.erase(*index);
+    if (CVideoPanelUI* showing = panelShowing(*index)) {
+      showing->SetVisible(false);
+      showing->StopLocalPreview();
+    } else if (m_pVideoLayout) {
+      m_pVideoLayout->UpdateRenderWindows();
+    }
+    sdk.StopPublishVideo(videoId.c_str());
+    SetUserMediaIcon(sdk.GetUserId(), 2, false);
+  }
+  SetCameraButtonImages(!m_publishedCameras.empty());
+}
+
+void CMeetingMainWnd::ShowCameraMenu(TNotifyUI& msg) {
+  kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine();
+  kiv::IDeviceManager* devices = engine ? engine->GetDeviceManager() : nullptr;
+  if (!devices || !msg.pSender) return;
+  kiv::Vector<kiv::DeviceInfo> cameras = devices->GetCameraDevices();
+  MenuItemList items;
+  items.parent = m_hWnd;
+  items.itemWidth = kCameraMenuItemWidth;
+  items.itemHeight = kCameraMenuItemHeight;
+  for (int i = 0; i < static_cast<int>(cameras.size()); ++i) {
+    std::wstring text = Utf8ToWide(cameras[i].name.c_str());
+    if (text.size() > 127) text.resize(127);
+    items.AddItem(L"cam_menu_" + std::to_wstring(i), L"cam_" + std::to_wstring(i), text,
+                  m_publishedCameras.count(i) != 0);
+  }
+  const RECT sender = msg.pSender->GetPos();
+  POINT point{(sender.left + sender.right) / 2 - kCameraMenuItemWidth / 2,
+              sender.top - static_cast<int>(items.items.size()) * kCameraMenuItemHeight - 5};
+  ::ClientToScreen(m_hWnd, &point);
+  auto* menu = new CMenuWnd(m_hWnd);  // deletes itself when closed
+  menu->Init(nullptr, nullptr, L"popup_menu.xml", L"xml", 6, point.x, point.y);
+  if (!::IsWindow(menu->GetHWND())) return;
+  items.BuildInto(menu, menu->GetRoot());
+  menu->ResizeMenu();
+  menu->GetPaintManager().AddNotifier(this);
 }
 
 LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
@@ -269,9 +452,29 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
       }
       return 0;
     }
+    case WM_MOVE:
+      if (!m_bInitialized) return 0;
+      if (m_pVideoLayout) m_pVideoLayout->UpdateRenderWindows();
+      if (m_pScreenShareLayout) m_pScreenShareLayout->UpdateRenderWindows();
+      return 0;
+    case WM_TIMER:
+      if (!m_bInitialized) return 0;
+      if (m_pVideoLayout) m_pVideoLayout->UpdateVideoInfo();
+      if (m_pScreenShareLayout) m_pScreenShareLayout->UpdateVideoInfo();
+      return 0;
     case WM_SDK_REMOTE_VIDEO_ADDED:
-    case WM_SDK_REMOTE_VIDEO_REMOVED:
-      delete reinterpret_cast<RemoteVideoRecord*>(wParam);
+    case WM_SDK_REMOTE_VIDEO_REMOVED: {
+      std::unique_ptr<RemoteVideoRecord> record(reinterpret_cast<RemoteVideoRecord*>(wParam));
+      if (!m_bInitialized || !record) return 0;
+      if (uMsg == WM_SDK_REMOTE_VIDEO_ADDED) {
+        OnRemoteVideoAdded(*record);
+      } else {
+        OnRemoteVideoRemoved(*record);
+      }
+      return 0;
+    }
+    case WM_SDK_DEVICE_CHANGED:
+      if (m_bInitialized && m_pSettingWnd) m_pSettingWnd->RefreshDevices();
       return 0;
     case WM_SDK_REMOTE_AUDIO_ADDED:
     case WM_SDK_REMOTE_AUDIO_REMOVED: {
@@ -279,9 +482,11 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
       if (m_bInitialized && record) SetUserMediaIcon(record->userId.c_str(), 1, uMsg == WM_SDK_REMOTE_AUDIO_ADDED);
       return 0;
     }
-    case WM_SDK_REMOTE_CONTROL:
-      delete reinterpret_cast<RemoteControlRecord*>(wParam);
+    case WM_SDK_REMOTE_CONTROL: {
+      std::unique_ptr<RemoteControlRecord> record(reinterpret_cast<RemoteControlRecord*>(wParam));
+      if (m_bInitialized && record) OnRemoteControl(*record);
       return 0;
+    }
     case WM_SDK_CHAT_MESSAGE: {
       std::unique_ptr<ChatMessageRecord> record(reinterpret_cast<ChatMessageRecord*>(wParam));
       if (m_bInitialized && record) {

@@ -3,11 +3,17 @@
 // is joined; destroying it ends the message loop.
 #pragma once
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "sdk_messages.h"
+#include "speaker_setting_wnd.h"
 #include "winlib/ui_lib.h"
+
+class CSettingWnd;
+class CVideoPanelLayoutUI;
 
 constexpr UINT TIMER_VIDEO_INFO = 99;
 
@@ -15,6 +21,7 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
  public:
   LPCTSTR GetWindowClassName() const override { return L"CDuiFrameWnd"; }
   void InitWindow() override;
+  DuiLib::CControlUI* CreateControl(LPCTSTR pstrClass) override;
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
   LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
   void OnClick(DuiLib::TNotifyUI& msg) override;
@@ -22,6 +29,8 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   void OnChatInputFocus(DuiLib::TNotifyUI& msg);
   void OnChatInputKillFocus(DuiLib::TNotifyUI& msg);
   void OnChatTargetSelect(DuiLib::TNotifyUI& msg);
+  void OnCameraMenuItem(DuiLib::TNotifyUI& msg);
+  void ShowCameraMenu(DuiLib::TNotifyUI& msg);
 
   // User ids arrive as UTF-8.
   void SyncUserList(const std::vector<std::string>& userIds);
@@ -29,6 +38,8 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   void AddUserItem(const std::string& userId);
   void RemoveUserItem(const std::string& userId);
   void RemoveChatTarget(const std::string& userId);
+  // Every user item but this user's own.
+  void RemoveOtherUsers();
   void SetUserMediaIcon(const std::string& userId, int mediaType, bool open);
   void AppendChatText(const std::wstring& text, bool system, const std::wstring& sender, const std::wstring& addressee);
   void ShowInviteAnswer(const InviteAnswerRecord& answer);
@@ -37,8 +48,18 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   static void PostChatMessage(HWND window, const char* sender, const char* text, int groupFlag);
   void SetCameraButtonImages(bool on);
   void SetMicButtonImages(bool on);
-  // After a lost connection: the media buttons show "off".
+  // After a lost connection: remote videos cleared, previews stopped, buttons "off".
   void ResetMediaState();
+  // Every panel of both layouts: remote video cleared, local preview stopped.
+  void ClearAllPanels();
+
+  CVideoPanelLayoutUI* GetVideoLayout() const { return m_pVideoLayout; }
+  CVideoPanelLayoutUI* GetScreenShareLayout() const { return m_pScreenShareLayout; }
+  CSettingWnd* GetSettingWnd() const { return m_pSettingWnd; }
+  bool IsMicPublishing() const { return m_bMicPublishing; }
+  bool IsScreenSharing() const { return m_bScreenSharing; }
+  bool IsRecording() const { return m_bRecording; }
+  const std::set<int>& PublishedCameras() const { return m_publishedCameras; }
 
   DUI_DECLARE_MESSAGE_MAP()
 
@@ -47,6 +68,30 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   DuiLib::CDuiString GetSkinFile() override { return L"meeting_main_wnd.xml"; }
 
  private:
+  // Commands of the buttons.
+  void ToggleMicrophone();
+  void ToggleScreenShare();
+  void ToggleRecording();
+  void ShowSpeakerPopup(DuiLib::TNotifyUI& msg);
+  void RunSettingsDialog();
+  void ShowCallIn();
+  void SendChatMessage();
+  void CloseMeeting();
+  void ShowInfoPanel(LPCTSTR title, LPCTSTR image);
+  void StartCompanion();
+  void OnRemoteVideoAdded(const RemoteVideoRecord& record);
+  void OnRemoteVideoRemoved(const RemoteVideoRecord& record);
+  void OnRemoteControl(const RemoteControlRecord& record);
+  void SetButtonImagesOf(LPCTSTR button, LPCTSTR normal, LPCTSTR hot, LPCTSTR pushed);
+
   DuiLib::CWndShadow m_shadow;
+  CSettingWnd* m_pSettingWnd = nullptr;
   bool m_bInitialized = false;
+  bool m_bMicPublishing = false;
+  bool m_bScreenSharing = false;
+  bool m_bRecording = false;
+  std::set<int> m_publishedCameras;
+  CVideoPanelLayoutUI* m_pScreenShareLayout = nullptr;
+  CVideoPanelLayoutUI* m_pVideoLayout = nullptr;
+  CSpeakerSettingWnd m_speakerPopup;
 };

@@ -21,12 +21,20 @@ void CMessageBox::OnFinalMessage(HWND hWnd) {
   delete this;
 }
 
+void CMessageBox::SetText(LPCWSTR text) {
+  if (CControlUI* label = m_pm.FindControl(L"label_text")) label->SetText(text ? text : L"");
+}
+
+void CMessageBox::SetButtonTexts(LPCWSTR ok, LPCWSTR cancel) {
+  if (CControlUI* button = m_pm.FindControl(L"btn_ok")) button->SetText(ok);
+  if (CControlUI* button = m_pm.FindControl(L"btn_cancel")) button->SetText(cancel);
+}
+
 void ShowMessageBox(HWND owner, LPCWSTR text) {
   auto* box = new CMessageBox;
   // Without a window the box is not touched again: it may have deleted itself already.
   if (!box->Create(owner, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) return;
-  CControlUI* label = box->GetPaintManager().FindControl(L"label_text");
-  if (label) label->SetText(text ? text : L"");
+  box->SetText(text);
   box->CenterWindow();
   box->ShowModal();
 }

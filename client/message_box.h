@@ -10,6 +10,9 @@ class CMessageBox : public DuiLib::WindowImplBase {
   LPCTSTR GetWindowClassName() const override { return L"CMessageBox"; }
   void OnClick(DuiLib::TNotifyUI& msg) override;
   void OnFinalMessage(HWND hWnd) override;
+  void SetText(LPCWSTR text);
+  // Captions of "btn_ok" and "btn_cancel".
+  void SetButtonTexts(LPCWSTR ok, LPCWSTR cancel);
 
   DUI_DECLARE_MESSAGE_MAP()
 

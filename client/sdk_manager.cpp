@@ -84,8 +84,8 @@ bool CSdkManager::Start() {
   }
   if (!m_pInfoWnd) {
     auto* info = new CInfoWnd;  // deletes itself when its window is gone
-    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                     0)) {
+    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
+                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
       m_pInfoWnd = info;
     }
   }
@@ -157,12 +157,18 @@ void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
 
 std::wstring CSdkManager::GetErrorText(int code) {
   switch (code) {
-    case kiv_core::ERR_CONNECT_SERVER_FAILED: return L"连接服务器失败！";
-    case kiv_core::ERR_AUTH_FAILED: return L"认证失败！";
-    case kiv_core::ERR_APP_NOT_EXIST: return L"应用不存在！";
-    case kiv_core::ERR_USER_ALREADY_LOGINED: return L"用户已登录！";
-    case kiv_core::ERR_BALANCE_INSUFFICIENT: return L"账户余额不足！";
-    default: return L"未知错误:" + std::to_wstring(code);
+    case kiv_core::ERR_CONNECT_SERVER_FAILED:
+      return L"连接服务器失败！";
+    case kiv_core::ERR_AUTH_FAILED:
+      return L"认证失败！";
+    case kiv_core::ERR_APP_NOT_EXIST:
+      return L"应用不存在！";
+    case kiv_core::ERR_USER_ALREADY_LOGINED:
+      return L"用户已登录！";
+    case kiv_core::ERR_BALANCE_INSUFFICIENT:
+      return L"账户余额不足！";
+    default:
+      return L"未知错误:" + std::to_wstring(code);
   }
 }
 
@@ -173,6 +179,10 @@ HWND CSdkManager::LiveMainWindow() const {
 
 LRESULT CSdkManager::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_TIMER) {
+    if (wParam == TIMER_RECONNECT) {
+      TryReconnect();
+      return 0;
+    }
     if (wParam == TIMER_USER_STATUS_REFRESH && m_pSignaling) {
       kiv::Vector<kiv::String> everyone;
       unsigned requestId = 0;
@@ -190,7 +200,8 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
       OnSdkEvent(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
     case WM_SDK_USERLIST_READY:
-      return 0;  // the list is stored already
+      if (m_pInfoWnd) m_pInfoWnd->ShowOnlineUsers(OnlineUserIds());
+      return 0;
     case WM_SDK_INVITE_RECEIVED:
       delete reinterpret_cast<InviteRecord*>(wParam);
       return 0;
@@ -216,6 +227,20 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
 void CSdkManager::OnSdkEvent(int eventType, int code) {
   switch (eventType) {
     case kiv::EVENT_LOGIN_RESULT: {
+      if (m_bReconnecting) {
+        m_bLogined = code == kiv_core::ERR_OK;
+        if (!m_bLogined) return;  // the timer tries again
+        m_bReconnecting = false;
+        if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
+        const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
+        const int result = JoinGroup(group.c_str());
+        if (m_pMainWnd) {
+          m_pMainWnd->AppendChatText(
+              result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result), true, L"",
+              L"");
+        }
+        return;
+      }
       if (code != kiv_core::ERR_OK) {
         m_bLogined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
@@ -251,11 +276,39 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
       return;
     }
     case kiv::EVENT_CONNECTION_LOST:
-      if (m_pMainWnd) m_pMainWnd->ResetMediaState();
+      OnConnectionLost();
       return;
     default:
       return;
   }
+}
+
+void CSdkManager::OnConnectionLost() {
+  if (m_pMainWnd) {
+    m_pMainWnd->ResetMediaState();
+    // The SDK has left the group and logged out: only this user stays listed.
+    m_pMainWnd->RemoveOtherUsers();
+    m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
+  }
+  m_bLogined = false;
+  if (m_bReconnecting) return;
+  m_bReconnecting = true;
+  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
+}
+
+void CSdkManager::TryReconnect() {
+  if (!m_bReconnecting || m_bLogined || !m_pEngine) return;
+  // The answer comes as a login result; a refused call is tried again by the timer.
+  (void)Login(Utf8ToWide(m_userId).c_str());
+}
+
+std::vector<std::string> CSdkManager::OnlineUserIds() {
+  std::vector<std::string> ids;
+  std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+  for (const OnlineUser& user : m_onlineUsers) {
+    if (user.status == 1 && user.userId != m_userId) ids.push_back(user.userId);
+  }
+  return ids;
 }
 
 // ---- engine callbacks (SDK threads): copy and post ----
@@ -279,7 +332,8 @@ void CSdkManager::OnRemoteVideoEvent(const kiv::String& userId, const kiv::Strin
   } else {
     return;
   }
-  PostRecord(m_hMainWnd.load(), message, new RemoteVideoRecord{kiv::String(userId.c_str()), kiv::String(videoId.c_str())});
+  PostRecord(m_hMainWnd.load(), message,
+             new RemoteVideoRecord{kiv::String(userId.c_str()), kiv::String(videoId.c_str())});
 }
 
 void CSdkManager::OnRemoteAudioEvent(const kiv::String& userId, const kiv::String& /*audioId*/, int state) {
@@ -316,7 +370,13 @@ void CSdkManager::OnRemoteUserEvent(const char* userId, int state) {
 // ---- signaling callbacks ----
 
 void CSdkManager::OnUsersStateRefreshed(int /*result*/, unsigned /*requestId*/, kiv::Vector<kiv::UserStatus> statuses) {
-  m_onlineUsers = statuses;
+  {
+    // Own copies: kiv::String reference counts are not shared across threads.
+    std::vector<OnlineUser> users;
+    for (const kiv::UserStatus& status : statuses) users.push_back(OnlineUser{status.userId.c_str(), status.status});
+    std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+    m_onlineUsers.swap(users);
+  }
   HWND hidden = m_hMsgWnd.load();
   if (hidden) ::PostMessageW(hidden, WM_SDK_USERLIST_READY, 0, 0);
 }

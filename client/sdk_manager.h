@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "kiv_sdk.h"
 #include "winlib/ui_lib.h"
@@ -24,6 +26,9 @@ struct ScreenShareSettings {
 
 constexpr UINT_PTR TIMER_USER_STATUS_REFRESH = 1;
 constexpr UINT kUserStatusRefreshMs = 5000;
+// After a lost connection: log in again every few seconds until the server answers.
+constexpr UINT_PTR TIMER_RECONNECT = 2;
+constexpr UINT kReconnectMs = 3000;
 
 class CSdkManager : public kiv::IKivEngineEventHandler,
                     public kiv::IKivSignalingEventHandler,
@@ -66,6 +71,8 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   int& FrameRate() { return m_frameRate; }
   const std::set<std::string>& PublishedVideoIds() const { return m_publishedVideoIds; }
   ScreenShareSettings& ScreenShare() { return m_screenShare; }
+  // Ids of the users the last online refresh reported online (UTF-8), without this user.
+  std::vector<std::string> OnlineUserIds();
   const kiv::String& ChatTarget() const { return m_chatTarget; }
   void SetChatTarget(const char* target) { m_chatTarget = target; }
 
@@ -100,6 +107,8 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   // The hidden window exists from construction; after Shutdown, Init makes it again.
   void EnsureMessageWindow();
   void OnSdkEvent(int eventType, int code);
+  void OnConnectionLost();
+  void TryReconnect();
   // The main window while it exists as a window, else null.
   HWND LiveMainWindow() const;
 
@@ -122,7 +131,13 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   int m_frameRate = 15;
   std::set<std::string> m_publishedVideoIds;
   ScreenShareSettings m_screenShare;
-  kiv::Vector<kiv::UserStatus> m_onlineUsers;
+  std::mutex m_onlineUsersLock;  // the signaling callback replaces the array on an SDK thread
+  struct OnlineUser {
+    std::string userId;  // UTF-8
+    int status = 0;
+  };
+  std::vector<OnlineUser> m_onlineUsers;
+  bool m_bReconnecting = false;
   kiv::String m_chatTarget;
   std::string m_launchUserId;   // ANSI
   std::string m_launchGroupId;  // ANSI

@@ -309,6 +309,45 @@ def main():
         c.fill(segment(12, 12, 15, 15, 0.6), MUTED)
         c.save(os.path.join(img, name))
 
+    # Information panels of the negotiation stages: a card with a document, one colour
+    # and a number of marks per panel so that each is told apart at a glance.
+    panels = ["fzb", "zbqd", "clfa", "dcxy", "开局", "性格预判", "信息交换", "报价", "磋商和让步", "收局", "达成一致"]
+    hues = ["#2D7FF9", "#22A06B", "#8E5CF7", "#E5484D", "#F59E0B", "#0EA5E9", "#14B8A6", "#D946EF", "#F97316",
+            "#64748B", "#16A34A"]
+    for index, (name, hue) in enumerate(zip(panels, hues)):
+        c = Canvas(160)
+        c.fill(box(12, 12, 12, 12, 1.5), hex_color("#F7F9FC"))
+        c.fill(box(12, 3.2, 12, 3.2, 0), hex_color(hue))
+        c.fill(box_outline(12, 13.5, 6.5, 7.5, 1.0, 0.6), hex_color(hue))
+        for line in range(4):
+            c.fill(segment(8.2, 10 + line * 2.2, 15.8 - (line % 2) * 2.5, 10 + line * 2.2, 0.35), hex_color("#A9B2BF"))
+        for mark in range(index % 4 + 1):
+            c.fill(circle(4 + mark * 2.4, 21.5, 0.8), hex_color(hue))
+        c.save(os.path.join(img, "InfoImg", name + ".png"))
+    # The idle video panel's picture (a PNG in the .jpg file the skin names; GDI+ reads
+    # the format from the data).
+    idle = Canvas(96)
+    idle.fill(circle(12, 12, 11), hex_color("#DCE3EC"))
+    idle.fill(lambda x, y: glyph_camera()((x - 12) * 1.6 + 12, (y - 12) * 1.6 + 12) / 1.6, hex_color("#8A96A6"))
+    idle.save(os.path.join(img, "InfoImg", "视频背景.jpg"))
+
+    video = os.path.join(img, "video")
+    radio = Canvas(16)
+    radio.fill(ring(12, 12, 8, 2), BLUE)
+    radio.fill(circle(12, 12, 4.2), BLUE)
+    radio.save(os.path.join(video, "radio_sel.png"))
+    arrow = Canvas(8)
+    arrow.fill(polygon([(7, 4), (17, 12), (7, 20)]), INK)
+    arrow.save(os.path.join(video, "more_menu_arrow.png"))
+    for suffix, dots in (("", WHITE), ("_hot", hex_color("#9CC3FF"))):
+        more = Canvas(26)
+        for x in (6.5, 12, 17.5):
+            more.fill(circle(x, 12, 1.9), dots)
+        more.save(os.path.join(video, "more" + suffix + ".png"))
+    strip = Canvas(8)
+    strip.fill(box(12, 12, 12, 12, 0), hex_color("#202830", 200))
+    strip.save(os.path.join(img, "video_info.png"))
+
     # Window shadow: nine-grid image whose middle lies under the window; the rim fades out.
     size, reach, strength = 20, 7.0, 0.30
     shadow = []

@@ -16,7 +16,7 @@ class FakeDeviceManager : public kiv::IDeviceManager {
  public:
   kiv::Vector<kiv::DeviceInfo> GetMicrophoneDevices() override { return List(g_state.microphones, "mic"); }
   kiv::Vector<kiv::DeviceInfo> GetSpeakerDevices() override { return List(g_state.speakers, "speaker"); }
-  kiv::Vector<kiv::DeviceInfo> GetCameraDevices() override { return List(0, "camera"); }
+  kiv::Vector<kiv::DeviceInfo> GetCameraDevices() override { return List(g_state.cameras, "camera"); }
   int AddRtspPlugin(const kiv::RtspPluginParam*) override { return 0; }
 
  private:
@@ -54,11 +54,22 @@ class FakeSignaling : public kiv::IKivSignaling {
     if (requestId) *requestId = static_cast<unsigned>(g_state.status_refreshes);
     return 0;
   }
-  int Invite(const kiv::Vector<kiv::String>&, const char*, const char*, unsigned*) override { return 0; }
+  int Invite(const kiv::Vector<kiv::String>& users, const char* group, const char*, unsigned*) override {
+    std::string record = std::string(group ? group : "") + ":";
+    for (size_t i = 0; i < users.size(); ++i) record += (i ? "," : "") + std::string(users[i].c_str());
+    g_state.invites.push_back(record);
+    return 0;
+  }
   int AcceptInvite(const char*, int) override { return 0; }
   int RefuseInvite(const char*, int) override { return 0; }
-  int SendUserMsg(const char*, const char*, unsigned*) override { return 0; }
-  int SendGroupMsg(const char*, unsigned*) override { return 0; }
+  int SendUserMsg(const char* user, const char* text, unsigned*) override {
+    g_state.user_msgs.emplace_back(user ? user : "", text ? text : "");
+    return g_state.send_msg_result;
+  }
+  int SendGroupMsg(const char* text, unsigned*) override {
+    g_state.group_msgs.emplace_back(text ? text : "");
+    return g_state.send_msg_result;
+  }
   int SendUsersMsg(const kiv::Vector<kiv::String>&, const char*, unsigned*) override { return 0; }
   int SendUsersMsgEx(const kiv::Vector<kiv::String>&, const char*, unsigned*) override { return 0; }
 };
@@ -81,42 +92,87 @@ class FakeEngine final : public kiv::IKivEngine {
     g_state.login_force = force;
     return g_state.login_result;
   }
-  int Logout() override { return 0; }
+  int Logout() override {
+    ++g_state.logout_calls;
+    return 0;
+  }
   kiv::IKivSignaling* GetSignaling() override { return &m_signaling; }
   int JoinGroup(const char* groupId) override {
     g_state.joined_groups.emplace_back(groupId ? groupId : "");
     return g_state.join_result;
   }
-  int LeaveGroup() override { return 0; }
-  int AddVideoPreview(int, HWND, int) override { return 0; }
-  int RemoveVideoPreview(int, HWND) override { return 0; }
+  int LeaveGroup() override {
+    ++g_state.leave_calls;
+    return 0;
+  }
+  int AddVideoPreview(int camera, HWND, int mode) override {
+    g_state.previews.emplace_back(camera, mode);
+    return g_state.preview_result;
+  }
+  int RemoveVideoPreview(int camera, HWND) override {
+    g_state.preview_removals.push_back(camera);
+    return 0;
+  }
   int StartPublishVideo(const char* videoId, int) override {
     g_state.published_videos.emplace_back(videoId ? videoId : "");
     return 0;
   }
-  int StopPublishVideo(const char*) override { return 0; }
-  int SetVideoProfile(const char*, const kiv::VideoProfile*) override { return 0; }
-  int SetRemoteVideoRender(const char*, const char*, HWND, int) override { return 0; }
-  int GetVideoStats(const char*, const char*, kiv::VideoStats*) override { return 1; }
+  int StopPublishVideo(const char* videoId) override {
+    g_state.stopped_videos.emplace_back(videoId ? videoId : "");
+    return 0;
+  }
+  int SetVideoProfile(const char* videoId, const kiv::VideoProfile* profile) override {
+    g_state.profiles.emplace_back(videoId ? videoId : "", profile ? *profile : kiv::VideoProfile());
+    return 0;
+  }
+  int SetRemoteVideoRender(const char* user, const char* video, HWND window, int mode) override {
+    g_state.remote_renders.emplace_back(user ? user : "", video ? video : "", window != nullptr, mode);
+    return window ? g_state.remote_render_result : 0;
+  }
+  int GetVideoStats(const char*, const char*, kiv::VideoStats* stats) override {
+    if (g_state.stats_result == 0 && stats) *stats = g_state.stats;
+    return g_state.stats_result;
+  }
   int RegisterCaptureVideoFrameObserver(int, kiv::IVideoFrameObserver*) override { return 0; }
   int RegisterRenderVideoFrameObserver(const char*, const char*, kiv::IVideoFrameObserver*) override { return 0; }
   int RegisterAudioFrameObserver(kiv::IAudioFrameObserver*) override { return 0; }
   int RegisterRemoteRawAudioObserver(const char*, const char*, kiv::IRemoteRawAudioObserver*) override { return 0; }
-  int StartPublishAudio(const char*) override { return 0; }
-  int StopPublishAudio(const char*) override { return 0; }
+  int StartPublishAudio(const char* id) override {
+    g_state.audio_publish_calls.push_back(std::string("start:") + (id ? id : ""));
+    return g_state.publish_audio_result;
+  }
+  int StopPublishAudio(const char* id) override {
+    g_state.audio_publish_calls.push_back(std::string("stop:") + (id ? id : ""));
+    return 0;
+  }
   int StartPlayAudio() override { return 0; }
   int StopPlayAudio() override { return 0; }
   int GetRemoteAudioInfo(const char*, const char*) override { return 0; }
   int MuteRemoteAudio(const char*, const char*, bool) override { return 0; }
   kiv::IDeviceManager* GetDeviceManager() override { return &m_devices; }
   kiv::IAudioEngine* GetAudioEngine() override { return &m_audio; }
-  int StartPublishScreenShare(int, int, int, int, int) override { return 0; }
-  int StopPublishScreenShare() override { return 0; }
-  int StartScreenRecord(const char*, int, int, int, int, bool) override { return 0; }
-  int StopScreenRecord() override { return 0; }
+  int StartPublishScreenShare(int left, int top, int right, int bottom, int bias) override {
+    g_state.screen_shares.push_back({left, top, right, bottom, bias});
+    return g_state.screen_share_result;
+  }
+  int StopPublishScreenShare() override {
+    ++g_state.screen_share_stops;
+    return 0;
+  }
+  int StartScreenRecord(const char* path, int, int, int, int, bool) override {
+    g_state.record_paths.emplace_back(path ? path : "");
+    return 0;
+  }
+  int StopScreenRecord() override {
+    ++g_state.record_stops;
+    return 0;
+  }
   int StartLocalRecord(const char*, int, bool) override { return 0; }
   int StopLocalRecord(int) override { return 0; }
-  int RemoteControlOperation(const char*, int) override { return 0; }
+  int RemoteControlOperation(const char* user, int op) override {
+    g_state.remote_control_ops.emplace_back(user ? user : "", op);
+    return 0;
+  }
   kiv::IKivWhiteBoard* GetWhiteBoard() override { return nullptr; }
 
  private:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,14 @@ struct FakeSdkState {
   int join_result = 0;
   int microphones = 1;
   int speakers = 1;
+  int cameras = 0;
+  int publish_audio_result = 0;
+  int preview_result = 0;
+  int remote_render_result = 0;
+  int screen_share_result = 0;
+  int send_msg_result = 0;
+  int stats_result = 1;
+  kiv::VideoStats stats;
 
   // Calls.
   int engines_created = 0;
@@ -33,6 +42,23 @@ struct FakeSdkState {
   kiv::IKivSignalingEventHandler* signaling_handler = nullptr;
   int status_refreshes = 0;
   std::vector<std::string> published_videos;
+  std::vector<std::string> stopped_videos;
+  std::vector<std::string> audio_publish_calls;  // "start:<id>" / "stop:<id>"
+  std::vector<std::vector<int>> screen_shares;   // left, top, right, bottom, bias
+  int screen_share_stops = 0;
+  std::vector<std::string> record_paths;
+  int record_stops = 0;
+  std::vector<std::pair<std::string, int>> remote_control_ops;
+  std::vector<std::pair<int, int>> previews;  // camera, render mode
+  std::vector<int> preview_removals;
+  // user id, video id, render window given (0 or 1), mode
+  std::vector<std::tuple<std::string, std::string, bool, int>> remote_renders;
+  std::vector<std::pair<std::string, kiv::VideoProfile>> profiles;
+  std::vector<std::string> group_msgs;
+  std::vector<std::pair<std::string, std::string>> user_msgs;
+  std::vector<std::string> invites;  // "<group>:<user>,<user>"
+  int leave_calls = 0;
+  int logout_calls = 0;
 };
 
 #ifdef FAKE_KIV_SDK_BUILD

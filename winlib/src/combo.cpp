@@ -1,5 +1,7 @@
 #include "winlib/combo.h"
 
+#include "winlib/ui_probe.h"
+
 #include <string>
 
 #include "winlib/paint_manager.h"
@@ -25,8 +27,8 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
     int height = item_height * m_pOwner->GetCount() + 2;
     if (height > m_pOwner->m_iDropBoxHeight) height = m_pOwner->m_iDropBoxHeight;
     if (height < item_height + 2) height = item_height + 2;
-    Create(parent, L"", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, pt.x, pt.y,
-           rc.right - rc.left, height);
+    Create(parent, L"", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, pt.x, pt.y, rc.right - rc.left,
+           height);
     if (!m_hWnd) return;
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::SetFocus(m_hWnd);
@@ -46,10 +48,12 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
 
  protected:
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+    if (uMsg == WM_COPYDATA && AnswerUiProbe(m_pm, m_hWnd, wParam, lParam)) return TRUE;
     if (uMsg == WM_CREATE) {
       m_pm.Init(m_hWnd);
       CopyFonts();
       auto* list = new CListUI;
+      list->SetName(L"dropdown_list");
       *list->GetListInfo() = *m_pOwner->GetListInfo();
       list->SetBkColor(0xFFFFFFFF);
       list->SetBorderColor(0xFFC8CDD4);
@@ -182,7 +186,8 @@ bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
   item->Select(true, bTriggerEvent);
   if (bTakeFocus) SetFocus();
   Invalidate();
-  if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
+  if (bTriggerEvent && m_pManager)
+    m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
   return true;
 }
 

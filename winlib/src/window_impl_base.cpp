@@ -6,6 +6,7 @@
 
 #include "winlib/control.h"
 #include "winlib/dialog_builder.h"
+#include "winlib/ui_probe.h"
 
 namespace DuiLib {
 
@@ -181,20 +182,45 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT lRes = 0;
   BOOL bHandled = TRUE;
   switch (uMsg) {
-    case WM_CREATE: lRes = OnCreate(uMsg, wParam, lParam, bHandled); break;
-    case WM_CLOSE: lRes = OnClose(uMsg, wParam, lParam, bHandled); break;
-    case WM_DESTROY: lRes = OnDestroy(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCACTIVATE: lRes = OnNcActivate(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCCALCSIZE: lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCPAINT: lRes = OnNcPaint(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
-    case WM_GETMINMAXINFO: lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
-    case WM_SIZE: lRes = OnSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
-    case WM_KEYDOWN: lRes = OnKeyDown(uMsg, wParam, lParam, bHandled); break;
-    default: bHandled = FALSE; break;
+    case WM_CREATE:
+      lRes = OnCreate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CLOSE:
+      lRes = OnClose(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_DESTROY:
+      lRes = OnDestroy(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCACTIVATE:
+      lRes = OnNcActivate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCCALCSIZE:
+      lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCPAINT:
+      lRes = OnNcPaint(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCHITTEST:
+      lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_GETMINMAXINFO:
+      lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SIZE:
+      lRes = OnSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SYSCOMMAND:
+      lRes = OnSysCommand(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KEYDOWN:
+      lRes = OnKeyDown(uMsg, wParam, lParam, bHandled);
+      break;
+    default:
+      bHandled = FALSE;
+      break;
   }
   if (bHandled) return lRes;
+  if (uMsg == WM_COPYDATA && AnswerUiProbe(m_pm, m_hWnd, wParam, lParam)) return TRUE;
   lRes = HandleCustomMessage(uMsg, wParam, lParam, bHandled);
   if (bHandled) return lRes;
   if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;

@@ -1,6 +1,8 @@
 // The paint manager of one window: owns the control tree, paints it double-buffered,
-// turns mouse, keyboard and timer messages into control events, keeps focus, timers,
-// fonts and default attributes, and sends control notifications to its notifiers.
+// turns mouse, keyboard and timer messages into control events and sends control
+// notifications to its notifiers. What it keeps lives in units of their own: fonts
+// (font_table.h), timers (control_timers.h), option groups (option_groups.h) and the
+// paint buffer (offscreen_buffer.h); mouse routing and focus are in their own files.
 #pragma once
 
 #include <windows.h>
@@ -9,22 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "winlib/control_timers.h"
 #include "winlib/dui_string.h"
+#include "winlib/font_table.h"
+#include "winlib/offscreen_buffer.h"
+#include "winlib/option_groups.h"
 #include "winlib/ui_defs.h"
 
 namespace DuiLib {
 
 class CControlUI;
-
-struct TFontInfo {
-  std::wstring family;  // resolved family name
-  int size = 12;        // pixels
-  bool bold = false;
-  bool underline = false;
-  bool italic = false;
-  HFONT hFont = nullptr;  // for native child windows
-  TEXTMETRICW tm{};
-};
 
 class CPaintManagerUI {
  public:
@@ -119,12 +115,6 @@ class CPaintManagerUI {
   bool MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
 
  private:
-  struct TimerInfo {
-    CControlUI* sender;
-    UINT local_id;
-    UINT_PTR win_id;
-  };
-
   bool HandleMouse(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
   void Paint();
   void Layout();
@@ -152,20 +142,15 @@ class CPaintManagerUI {
   RECT m_rcCaption{0, 0, 0, 0};
   CDuiString m_sResourcePath;
 
-  HDC m_hDcOffscreen = nullptr;
-  HBITMAP m_hbmpOffscreen = nullptr;
-  HGDIOBJ m_hbmpOld = nullptr;
-  SIZE m_szOffscreen{0, 0};
+  OffscreenBuffer m_offscreen;
 
   std::vector<INotifyUI*> m_aNotifiers;
   std::vector<IMessageFilterUI*> m_aMessageFilters;
-  std::vector<TimerInfo> m_aTimers;
-  UINT_PTR m_uNextTimerId = 0x1000;
+  ControlTimers m_timers;
   std::vector<CControlUI*> m_aDelayedCleanup;
-  std::map<std::wstring, std::vector<CControlUI*>> m_optionGroups;
+  OptionGroups m_optionGroups;
   std::map<std::wstring, std::wstring> m_defaultAttributes;  // keyed by lower-case class name
-  std::map<int, TFontInfo> m_fonts;
-  int m_defaultFontId = -1;
+  FontTable m_fonts;
   std::map<HWND, CControlUI*> m_nativeWindows;
 };
 

@@ -1,0 +1,52 @@
+#include "winlib/control_timers.h"
+
+namespace DuiLib {
+
+bool ControlTimers::Set(HWND window, CControlUI* control, UINT id, UINT elapse) {
+  if (!control || !window) return false;
+  for (const Timer& t : timers_) {
+    if (t.sender == control && t.localId == id) return ::SetTimer(window, t.windowId, elapse, nullptr) != 0;
+  }
+  const UINT_PTR windowId = nextId_++;
+  if (!::SetTimer(window, windowId, elapse, nullptr)) return false;
+  timers_.push_back(Timer{control, id, windowId});
+  return true;
+}
+
+bool ControlTimers::Kill(HWND window, CControlUI* control, UINT id) {
+  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    if (it->sender == control && it->localId == id) {
+      if (window) ::KillTimer(window, it->windowId);
+      timers_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ControlTimers::KillWhere(HWND window, const std::function<bool(CControlUI*)>& match) {
+  for (auto it = timers_.begin(); it != timers_.end();) {
+    if (match(it->sender)) {
+      if (window) ::KillTimer(window, it->windowId);
+      it = timers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void ControlTimers::KillAll(HWND window) {
+  for (const Timer& t : timers_) {
+    if (window && ::IsWindow(window)) ::KillTimer(window, t.windowId);
+  }
+  timers_.clear();
+}
+
+const ControlTimers::Timer* ControlTimers::Find(UINT_PTR windowId) const {
+  for (const Timer& t : timers_) {
+    if (t.windowId == windowId) return &t;
+  }
+  return nullptr;
+}
+
+}  // namespace DuiLib
