@@ -1,10 +1,13 @@
 // meeting_server: the control-plane server of the meeting system.
 //   meeting_server --config apps.json [--bind 127.0.0.1] [--port 0] [--http-port 0]
-//                  [--port-file ports.json] [--idle-timeout-ms 30000]
+//                  [--port-file ports.json] [--idle-timeout-ms 30000] [--media-port 0]
+//                  [--media-loss PERCENT] [--media-loss-control 0|1]
 // Port 0 binds a free port. Once listening it prints
-//   meeting_server listening tcp=<port> http=<port>
-// and, with --port-file, writes {"tcp":<port>,"http":<port>} to that file
-// (atomically). SIGINT or SIGTERM stop it.
+//   meeting_server listening tcp=<port> http=<port> media=<port>
+// and, with --port-file, writes {"tcp":<port>,"http":<port>,"media":<port>} to that file
+// (atomically). The media relay (UDP) drops PERCENT of the RTP it would forward; loss
+// control 1 lets loopback datagrams change that at run time (tests). SIGINT or SIGTERM
+// stop it.
 #include <asio.hpp>
 #include <sys/resource.h>
 
@@ -21,6 +24,8 @@
 #include "server/control_server.h"
 #include "server/gs_business.h"
 #include "server/http_server.h"
+#include "server/media/media_business.h"
+#include "server/media/udp_media_server.h"
 #include "server/meeting_core.h"
 #include "server/online_business.h"
 #include "server/server_config.h"
@@ -35,6 +40,9 @@ struct Options {
   uint16_t http_port = 0;
   std::string port_file;
   long idle_timeout_ms = 30000;
+  uint16_t media_port = 0;
+  int media_loss = 0;
+  bool media_loss_control = false;
 };
 
 bool ParsePort(const char* text, uint16_t* port) {
@@ -64,6 +72,15 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     } else if (a == "--idle-timeout-ms") {
       o->idle_timeout_ms = std::strtol(v, nullptr, 10);
       if (o->idle_timeout_ms <= 0) return false;
+    } else if (a == "--media-port") {
+      if (!ParsePort(v, &o->media_port)) return false;
+    } else if (a == "--media-loss") {
+      char* end = nullptr;
+      o->media_loss = static_cast<int>(std::strtol(v, &end, 10));
+      if (*end != '\0' || o->media_loss < 0 || o->media_loss > 100) return false;
+    } else if (a == "--media-loss-control") {
+      if (std::strcmp(v, "0") != 0 && std::strcmp(v, "1") != 0) return false;
+      o->media_loss_control = v[0] == '1';
     } else {
       return false;
     }
@@ -71,11 +88,11 @@ bool ParseArgs(int argc, char** argv, Options* o) {
   return !o->config.empty();
 }
 
-bool WritePortFile(const std::string& path, uint16_t tcp, uint16_t http) {
+bool WritePortFile(const std::string& path, uint16_t tcp, uint16_t http, uint16_t media) {
   const std::string tmp = path + ".tmp";
   {
     std::ofstream out(tmp, std::ios::trunc);
-    out << "{\"tcp\":" << tcp << ",\"http\":" << http << "}\n";
+    out << "{\"tcp\":" << tcp << ",\"http\":" << http << ",\"media\":" << media << "}\n";
     if (!out) return false;
   }
   return std::rename(tmp.c_str(), path.c_str()) == 0;
@@ -103,7 +120,8 @@ int main(int argc, char** argv) {
   if (!ParseArgs(argc, argv, &opt)) {
     std::fprintf(stderr,
                  "usage: meeting_server --config FILE [--bind ADDR] [--port N] [--http-port N]\n"
-                 "                      [--port-file FILE] [--idle-timeout-ms N]\n");
+                 "                      [--port-file FILE] [--idle-timeout-ms N] [--media-port N]\n"
+                 "                      [--media-loss PERCENT] [--media-loss-control 0|1]\n");
     return 2;
   }
   kiv_server::ServerConfig config;
@@ -119,10 +137,14 @@ int main(int argc, char** argv) {
     control_opts.idle_timeout = std::chrono::milliseconds(opt.idle_timeout_ms);
     kiv_server::ControlServer control(io, {address, opt.port}, control_opts);
     kiv_server::MeetingCore core(config, control, NowSeconds);
+    kiv_server::UdpMediaServer media(io, {address, opt.media_port}, {opt.media_loss_control});
+    media.relay().loss().SetRandomLoss(opt.media_loss, 1);
     (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
+    (void)core.router().Add(std::make_unique<kiv_server::MediaBusiness>(core, media.relay(), media.port()));
     control.Start(core);
+    media.Start();
 
     kiv_server::HttpRouter router;
     router.Add(kiv_proto::kAddressPath, kiv_server::MakeAddressHandler(core.config(), control.port()));
@@ -133,12 +155,13 @@ int main(int argc, char** argv) {
     signals.async_wait([&](const asio::error_code&, int) {
       control.Stop();
       http.Stop();
+      media.Stop();
       io.stop();
     });
 
-    std::printf("meeting_server listening tcp=%u http=%u\n", control.port(), http.port());
+    std::printf("meeting_server listening tcp=%u http=%u media=%u\n", control.port(), http.port(), media.port());
     std::fflush(stdout);
-    if (!opt.port_file.empty() && !WritePortFile(opt.port_file, control.port(), http.port())) {
+    if (!opt.port_file.empty() && !WritePortFile(opt.port_file, control.port(), http.port(), media.port())) {
       std::fprintf(stderr, "meeting_server: cannot write %s\n", opt.port_file.c_str());
       return 1;
     }

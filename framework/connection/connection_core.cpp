@@ -2,6 +2,7 @@
 
 #include "framework_log.h"
 #include "protocol/business_messages.h"
+#include "protocol/media/media_messages.h"
 
 namespace tessarine {
 
@@ -38,8 +39,30 @@ int ConnectionCore::Login(kiv_proto::LoginParams params, avcore::IKivHttpClient*
     // The previous login's worker has ended inside Login, so its getter may go.
     http_ = std::move(getter);
     user_id_ = user;
+    const size_t colon = params.server.rfind(':');
+    server_host_ = params.server.substr(0, colon);
   }
   return code;
+}
+
+std::string ConnectionCore::ServerHost() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return server_host_;
+}
+
+void ConnectionCore::SetMediaHandler(MediaHandler handler) {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  media_handler_ = std::move(handler);
+  if (media_handler_ && last_ticket_) media_handler_(kiv_media::kMediaTicket, *last_ticket_);
+}
+
+void ConnectionCore::OnMediaMessage(int id, const rapidjson::Value& body) {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  if (id == kiv_media::kMediaTicket) {
+    last_ticket_ = std::make_unique<rapidjson::Document>();
+    last_ticket_->CopyFrom(body, last_ticket_->GetAllocator());
+  }
+  if (media_handler_) media_handler_(id, body);
 }
 
 int ConnectionCore::Logout() {
@@ -145,6 +168,7 @@ void ConnectionCore::OnGroupMediaList(const std::vector<std::string>& users,
 void ConnectionCore::OnBusiness(const std::string& business, int id, const rapidjson::Value& body) {
   if (business == kiv_proto::kBusinessOnline) return OnOnlineMessage(id, body);
   if (business == kiv_proto::kBusinessText) return OnTextMessage(id, body);
+  if (business == kiv_media::kBusinessMedia) return OnMediaMessage(id, body);
   const bool taken = businesses_.Offer([&](avcore::IKivBusinessBase* b) {
     return b->ProcessCpBusinessCmd(business.c_str(), id, body);
   });

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,6 +40,17 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   int SendBusiness(const rapidjson::Value& body);
   int Status();
 
+  // MEDIA business messages go to one handler (the media transport); the last ticket
+  // message is replayed to a handler set after it came. After SetMediaHandler returns,
+  // a replaced handler is not called again.
+  using MediaHandler = std::function<void(int id, const rapidjson::Value& body)>;
+  void SetMediaHandler(MediaHandler handler);
+  // The host of the last login's server address ("127.0.0.1" of "127.0.0.1:8080").
+  std::string ServerHost();
+  // The media transport of this connection, shared by its users (see media_transport.h).
+  std::mutex& media_transport_mutex() { return media_transport_mutex_; }
+  std::weak_ptr<void>& media_transport() { return media_transport_; }
+
   uint32_t NextRequestId() { return ++request_ids_; }
   uint32_t NextMessageId() { return ++message_ids_; }
 
@@ -64,6 +76,7 @@ class ConnectionCore : public kiv_proto::ISessionListener {
  private:
   void OnOnlineMessage(int id, const rapidjson::Value& body);
   void OnTextMessage(int id, const rapidjson::Value& body);
+  void OnMediaMessage(int id, const rapidjson::Value& body);
 
   std::mutex mutex_;  // guards session_, http_, user_id_ and group_id_
   std::unique_ptr<WinsockSocketFactory> sockets_;
@@ -71,6 +84,12 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   std::unique_ptr<SdkHttpGetter> http_;
   std::string user_id_;
   std::string group_id_;
+  std::string server_host_;
+  std::mutex media_mutex_;  // guards media_handler_ and last_ticket_; held while it runs
+  MediaHandler media_handler_;
+  std::unique_ptr<rapidjson::Document> last_ticket_;
+  std::mutex media_transport_mutex_;
+  std::weak_ptr<void> media_transport_;
   std::atomic<uint32_t> request_ids_{0};
   std::atomic<uint32_t> message_ids_{0};
 

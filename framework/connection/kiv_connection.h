@@ -41,6 +41,8 @@ class KivConnection final : public ComObject<avcore::IKivConnection> {
   // 0 sent; 1 not a business message; 31 not logged in; 30 the link failed.
   HRESULT AVCORE_CALL SendBusinessCmd(const rapidjson::Value& command) override;
 
+  const std::shared_ptr<ConnectionCore>& core() const { return core_; }
+
  private:
   ~KivConnection() override;
 

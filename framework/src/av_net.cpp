@@ -1,13 +1,17 @@
 // Media network component. Initialize binds it to the connection and the device
-// components (it holds a reference of each until it is destroyed); publishing and
-// receiving are not yet implemented, removals and stops succeed.
+// components (it holds a reference of each until it is destroyed) and to the
+// connection's media transport. Video (media type 2) is published and received by the
+// video network; other media types are not yet carried (removals and stops succeed).
 #include <mutex>
+#include <string>
 
 #include "avcore/ids.h"
 #include "com_object.h"
 #include "components.h"
 #include "fault_switch.h"
 #include "framework_log.h"
+#include "media_transport.h"
+#include "video_network.h"
 
 namespace tessarine {
 namespace {
@@ -15,6 +19,7 @@ namespace {
 class AvNet final : public ComObject<avcore::IAvNet> {
  public:
   AvNet() : ComObject(avcore::IID_IAvNet) {}
+  ~AvNet() override { video_.Close(); }
 
   HRESULT AVCORE_CALL Initialize(avcore::IKivConnection* connection,
                                  avcore::IAudioDevice* audioDevice,
@@ -31,23 +36,45 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     audio_device_.Share(audioDevice);
     video_render_manager_.Share(videoRenderManager);
     vnc_render_manager_.Share(vncRenderManager);
+    transport_ = media::MediaTransportFor(connection);
+    if (!transport_) FW_LOG("media network: no media transport for this connection");
+    video_.Bind(transport_, videoRenderManager);
     FW_LOG("media network initialised, flags %d", flags);
     return S_OK;
   }
-  HRESULT AVCORE_CALL AddSource(int32_t, const char*, IUnknown*) override { return E_NOTIMPL; }
+  HRESULT AVCORE_CALL AddSource(int32_t mediaType, const char* mediaId, IUnknown* source) override {
+    if (mediaId == nullptr || source == nullptr) return E_INVALIDARG;
+    if (mediaType == media::kMediaVideo) return video_.AddSource(mediaId, source);
+    return E_NOTIMPL;
+  }
   HRESULT AVCORE_CALL AddScreenSource(int32_t, const char*, avcore::IVncHost*, int32_t) override {
     return E_NOTIMPL;
   }
-  HRESULT AVCORE_CALL RemoveSource(int32_t, const char*) override { return S_OK; }
-  HRESULT AVCORE_CALL SetSourceParam(int32_t, const char*, uint8_t) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL StartRecvMedia(const char*, int32_t, const char*, uint32_t) override {
+  HRESULT AVCORE_CALL RemoveSource(int32_t mediaType, const char* mediaId) override {
+    if (mediaId == nullptr) return E_INVALIDARG;
+    if (mediaType == media::kMediaVideo) return video_.RemoveSource(mediaId);
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL SetSourceParam(int32_t mediaType, const char* mediaId, uint8_t value) override {
+    if (mediaId == nullptr) return E_INVALIDARG;
+    if (mediaType == media::kMediaVideo) return video_.SetSourceParam(mediaId, value);
+    return E_NOTIMPL;
+  }
+  HRESULT AVCORE_CALL StartRecvMedia(const char* userId, int32_t mediaType, const char* mediaId,
+                                     uint32_t target) override {
+    if (userId == nullptr || mediaId == nullptr) return E_INVALIDARG;
+    if (mediaType == media::kMediaVideo) return video_.StartReceive(userId, mediaId, target);
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL StartRecvMedia2(const char*, int32_t, const char*, avcore::RenderId,
                                       int32_t) override {
     return E_NOTIMPL;
   }
-  HRESULT AVCORE_CALL StopRecvMedia(const char*, int32_t, const char*) override { return S_OK; }
+  HRESULT AVCORE_CALL StopRecvMedia(const char* userId, int32_t mediaType, const char* mediaId) override {
+    if (userId == nullptr || mediaId == nullptr) return E_INVALIDARG;
+    if (mediaType == media::kMediaVideo) return video_.StopReceive(userId, mediaId);
+    return S_OK;
+  }
   HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*,
                                     avcore::ITspDataReceiver*, int32_t) override {
     return E_NOTIMPL;
@@ -59,6 +86,8 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   ComPtr<avcore::IAudioDevice> audio_device_;
   ComPtr<avcore::IVideoRenderManager> video_render_manager_;
   ComPtr<avcore::IVncRenderManager> vnc_render_manager_;
+  std::shared_ptr<media::IMediaTransport> transport_;
+  media::VideoNetwork video_;
 };
 
 }  // namespace

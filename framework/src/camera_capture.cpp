@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frame_stamp.h"
 #include "i420_image.h"
 #include "test_pattern.h"
 
@@ -63,6 +64,8 @@ void CameraCapture::Run(std::shared_ptr<State> state, FrameHandler handler, Came
     }
     lines[2] = ClockText(n);
     DrawTestPattern(camera.number, n, lines, &image);
+    media::WriteStamp(image.y(), format.width, format.width, format.height,
+                      media::FrameStamp{n, media::WallClockUs()});
     avcore::VideoFrame frame{};
     frame.width = format.width;
     frame.height = format.height;

@@ -4,6 +4,7 @@
 // started capture hands every frame to the raw-data callback and to the device's preview
 // render manager (QueryInterface(IID_IVideoRenderManager)).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "framework_log.h"
 #include "plugin_registry.h"
 #include "text_convert.h"
+#include "video_frame_tap.h"
 #include "video_render_manager.h"
 
 namespace tessarine {
@@ -67,7 +69,7 @@ struct RawCallback {
   avcore::VideoFrameCallback callback = nullptr;
 };
 
-class VideoDevice final : public ComObject<avcore::IVideoDevice> {
+class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::IVideoFrameTap {
  public:
   VideoDevice()
       : ComObject(avcore::IID_IVideoDevice),
@@ -75,6 +77,7 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice> {
         capture_([this](const avcore::VideoFrame& frame) { OnFrame(frame); }) {
     synthetic_count_ = ConfiguredCameraCount();
     param_ = DefaultParam();
+    frame_rate_ = param_.frame_rate;
   }
 
   ~VideoDevice() override {
@@ -142,6 +145,19 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice> {
     return S_OK;
   }
 
+  // media::IVideoFrameTap
+  uint64_t AddFrameSink(Sink sink) override {
+    std::lock_guard<std::mutex> lock(taps_mutex_);
+    const uint64_t id = ++last_tap_;
+    taps_.emplace_back(id, std::move(sink));
+    return id;
+  }
+  void RemoveFrameSink(uint64_t id) override {
+    std::lock_guard<std::mutex> lock(taps_mutex_);
+    taps_.erase(std::remove_if(taps_.begin(), taps_.end(), [id](const auto& t) { return t.first == id; }),
+                taps_.end());
+  }
+
  protected:
   HRESULT QueryOther(REFIID iid, void** object) override {
     if (iid != avcore::IID_IVideoRenderManager) return E_NOINTERFACE;
@@ -187,6 +203,8 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice> {
     const CaptureFormat format{param->width, param->height, param->frame_rate};
     const bool changed = param->camera_index != param_.camera_index || !(format == Format(param_));
     param_ = *param;
+    frame_rate_ = param->frame_rate;
+    bitrate_ = param->layers[0].bitrate;
     if ((running && changed) || (start && !running)) {
       const CameraInfo& camera = cameras[static_cast<size_t>(param->camera_index)];
       capture_.Start(camera, format);
@@ -204,6 +222,8 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice> {
   void OnFrame(const avcore::VideoFrame& frame) {
     raw_.Call([&](const RawCallback& c) { c.callback(c.context, &frame); });
     preview_->DeliverToAll(frame);
+    std::lock_guard<std::mutex> lock(taps_mutex_);
+    for (const auto& tap : taps_) tap.second(frame, frame_rate_, bitrate_);
   }
 
   std::mutex mutex_;  // settings and the start and stop of the capture
@@ -211,6 +231,11 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice> {
   avcore::VideoCaptureParam param_{};
   ComPtr<VideoRenderManager> preview_;
   CallbackSlot<RawCallback> raw_;
+  std::atomic<int32_t> frame_rate_{0};  // of param_, read by the capture thread
+  std::atomic<int32_t> bitrate_{0};
+  std::mutex taps_mutex_;  // held while the taps run
+  uint64_t last_tap_ = 0;
+  std::vector<std::pair<uint64_t, Sink>> taps_;
   CameraCapture capture_;  // last: stopped before the members it feeds go
 };
 

@@ -62,6 +62,9 @@ void VideoRender::Stats(avcore::RenderStats* stats) const {
   stats->bitrate = f.bitrate;
   stats->width = f.width;
   stats->height = f.height;
+  std::lock_guard<std::mutex> lock(mutex_);
+  stats->delay_ms = delay_ms_;
+  stats->lost_rate = lost_per_mille_;
 }
 
 void VideoRender::RedrawLocked() {
@@ -70,7 +73,7 @@ void VideoRender::RedrawLocked() {
   }
 }
 
-HRESULT VideoRender::Deliver(const avcore::VideoFrame& frame) {
+HRESULT VideoRender::Deliver(const avcore::VideoFrame& frame, const StreamFrameInfo* stream) {
   const HRESULT check = CheckFrame(frame);
   if (FAILED(check)) return check;
   GatePass pass(gate_);
@@ -93,9 +96,13 @@ HRESULT VideoRender::Deliver(const avcore::VideoFrame& frame) {
     RedrawLocked();
     first = !first_frame_reported_;
     first_frame_reported_ = true;
+    if (stream != nullptr) {
+      delay_ms_ = stream->delay_ms;
+      lost_per_mille_ = stream->lost_per_mille;
+    }
   }
   stats_.OnFrame(static_cast<int64_t>(GetTickCount64()), frame.width, frame.height,
-                 static_cast<size_t>(frame.length));
+                 stream != nullptr ? stream->bytes : static_cast<size_t>(frame.length));
   if (first && events_.proc != nullptr) {
     events_.proc(id_, avcore::kRenderEventFirstFrame, static_cast<uintptr_t>(frame.width),
                  static_cast<uintptr_t>(frame.height), events_.context);

@@ -15,6 +15,14 @@
 
 namespace tessarine {
 
+// What the media network knows of a received frame: the stream bytes it took (for the
+// bit rate), its glass-to-glass delay and the stream's loss.
+struct StreamFrameInfo {
+  size_t bytes = 0;
+  int32_t delay_ms = 0;
+  int32_t lost_per_mille = 0;
+};
+
 class VideoRender {
  public:
   VideoRender(avcore::RenderId id, HWND window, const avcore::EventRecord& events);
@@ -33,7 +41,8 @@ class VideoRender {
   void Stats(avcore::RenderStats* stats) const;
 
   // E_INVALIDARG for a frame of an unknown FourCC, an impossible size or too few bytes.
-  HRESULT Deliver(const avcore::VideoFrame& frame);
+  // Without stream information the frame's own bytes count for the bit rate.
+  HRESULT Deliver(const avcore::VideoFrame& frame, const StreamFrameInfo* stream = nullptr);
 
   // Checks a frame without delivering it.
   static HRESULT CheckFrame(const avcore::VideoFrame& frame);
@@ -53,7 +62,7 @@ class VideoRender {
   CallbackSlot<RawCallbacks> raw_;
   RenderStatsMeter stats_;
 
-  std::mutex mutex_;  // window, mode and the last picture; held while drawing
+  mutable std::mutex mutex_;  // window, mode and the last picture; held while drawing
   HWND window_;
   int32_t mode_ = 3;
   int32_t last_value_ = 0;
@@ -61,6 +70,8 @@ class VideoRender {
   int32_t picture_width_ = 0;
   int32_t picture_height_ = 0;
   bool first_frame_reported_ = false;
+  int32_t delay_ms_ = 0;        // guarded by mutex_
+  int32_t lost_per_mille_ = 0;  // guarded by mutex_
 };
 
 }  // namespace tessarine

@@ -86,6 +86,12 @@ HRESULT VideoRenderManager::PushFrame(avcore::RenderId renderId, const avcore::V
   return render ? render->Deliver(*frame) : E_INVALIDARG;
 }
 
+HRESULT VideoRenderManager::DeliverStream(avcore::RenderId renderId, const avcore::VideoFrame& frame,
+                                          const StreamFrameInfo& info) {
+  auto render = Find(renderId);
+  return render ? render->Deliver(frame, &info) : E_INVALIDARG;
+}
+
 HRESULT VideoRenderManager::NotifyRender(avcore::RenderId renderId, int32_t value) {
   auto render = Find(renderId);
   return render ? render->Notify(value) : E_INVALIDARG;

@@ -30,6 +30,8 @@ class VideoRenderManager final : public ComObject<avcore::IVideoRenderManager> {
   HRESULT AVCORE_CALL NotifyRender(avcore::RenderId renderId, int32_t value) override;
   HRESULT AVCORE_CALL GetRenderStats(avcore::RenderId renderId, avcore::RenderStats* stats) override;
 
+  // A received stream's frame for one render (the media network).
+  HRESULT DeliverStream(avcore::RenderId renderId, const avcore::VideoFrame& frame, const StreamFrameInfo& info);
   // Hands a frame to every render (a preview of the capturing device).
   void DeliverToAll(const avcore::VideoFrame& frame);
 

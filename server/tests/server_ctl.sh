@@ -3,7 +3,7 @@
 # themselves: Windows tests under Wine run it as "/bin/sh server_ctl.sh ..." through
 # CreateProcess, which starts the script but gives back no usable process handle, so
 # completion is signalled through files in <dir>.
-#   server_ctl.sh start <dir> <meeting_server> [tcp-port] [http-port] [idle-ms]
+#   server_ctl.sh start <dir> <meeting_server> [tcp-port] [http-port] [idle-ms] [server options...]
 #       writes <dir>/apps.json (app "demo1", secret "0123456789abcdef"), starts the
 #       server in a process group of its own (killed after 600 s at the latest); the
 #       server writes <dir>/ports.json once it listens.
@@ -32,6 +32,8 @@ kill_group() { # pid-file (the id of the server's process group)
 case "$cmd" in
 start)
   bin=$3
+  tcp=${4:-0} http=${5:-0} idle=${6:-30000}
+  if [ $# -gt 6 ]; then shift 6; else set --; fi
   mkdir -p "$dir"
   kill_group "$dir/pid"
   rm -f "$dir/ports.json" "$dir/killed"
@@ -39,8 +41,8 @@ start)
   # setsid forks when its caller leads a process group (as under Wine), so the new
   # group's id is written from inside it.
   setsid sh -c 'echo $$ > "$0"; exec timeout -s KILL 600 "$@"' "$dir/pid" \
-    "$bin" --config "$dir/apps.json" --port "${4:-0}" --http-port "${5:-0}" \
-    --idle-timeout-ms "${6:-30000}" --port-file "$dir/ports.json" >>"$dir/server.log" 2>&1 </dev/null &
+    "$bin" --config "$dir/apps.json" --port "$tcp" --http-port "$http" \
+    --idle-timeout-ms "$idle" --port-file "$dir/ports.json" "$@" >>"$dir/server.log" 2>&1 </dev/null &
   ;;
 kill)
   kill_group "$dir/pid"

@@ -52,6 +52,12 @@ avcore::IKivConnection* FrameworkLoader::CreateConnection() {
   return static_cast<avcore::IKivConnection*>(object);
 }
 
+void* FrameworkLoader::Create(const GUID& clsid, const GUID& iid) {
+  void* object = nullptr;
+  if (root_ == nullptr || root_->CreateComponent(clsid, iid, nullptr, &object) != S_OK) return nullptr;
+  return object;
+}
+
 long FrameworkLoader::LiveObjects() const {
   auto live = tessarine_test::Export<tessarine_test::LiveObjectsProc>(module_, tessarine_test::kLiveObjects);
   return live != nullptr ? live() : -1;

@@ -17,6 +17,8 @@ class FrameworkLoader {
   bool ok() const { return root_ != nullptr; }
   // A new connection component (one reference), or null.
   avcore::IKivConnection* CreateConnection();
+  // A new component of the library (one reference), or null.
+  void* Create(const GUID& clsid, const GUID& iid);
   // Live objects of the library (test hook).
   long LiveObjects() const;
 

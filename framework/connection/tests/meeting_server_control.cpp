@@ -71,14 +71,17 @@ bool MeetingServerControl::Start(uint16_t tcp_port, uint16_t http_port, std::str
     return false;
   }
   if (!RunScript("start " + dir_ + " " + KIV_MEETING_SERVER + " " + std::to_string(tcp_port) + " " +
-                 std::to_string(http_port))) {
+                 std::to_string(http_port) + (options_.empty() ? "" : " 30000 " + options_))) {
     if (why) *why = "cannot run " KIV_SERVER_CTL;
     return false;
   }
   started_ = true;
-  unsigned tcp = 0, http = 0;
+  unsigned tcp = 0, http = 0, media = 0;
   const bool up = WaitUntil(
-      [&] { return std::sscanf(ReadText(dir_ + "/ports.json").c_str(), "{\"tcp\":%u,\"http\":%u}", &tcp, &http) == 2; },
+      [&] {
+        return std::sscanf(ReadText(dir_ + "/ports.json").c_str(), "{\"tcp\":%u,\"http\":%u,\"media\":%u}", &tcp,
+                           &http, &media) >= 2;
+      },
       15000);
   if (!up) {
     if (why) *why = "meeting_server did not report its ports in " + dir_;
@@ -86,7 +89,13 @@ bool MeetingServerControl::Start(uint16_t tcp_port, uint16_t http_port, std::str
   }
   tcp_port_ = static_cast<uint16_t>(tcp);
   http_port_ = static_cast<uint16_t>(http);
+  media_port_ = static_cast<uint16_t>(media);
   return true;
+}
+
+bool MeetingServerControl::StartWith(const std::string& options, std::string* why) {
+  options_ = options;
+  return Start(0, 0, why);
 }
 
 bool MeetingServerControl::Kill() {

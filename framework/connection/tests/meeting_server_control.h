@@ -16,11 +16,14 @@ class MeetingServerControl {
 
   // Ports 0 pick free ones; false (with a reason) when the server is not up within 15 s.
   bool Start(uint16_t tcp_port = 0, uint16_t http_port = 0, std::string* why = nullptr);
+  // With more server options (e.g. "--media-loss-control 1").
+  bool StartWith(const std::string& options, std::string* why = nullptr);
   bool Restart(std::string* why = nullptr) { return Start(tcp_port_, http_port_, why); }
   bool Kill();  // SIGKILL; true once it is gone
 
   std::string address() const { return "127.0.0.1:" + std::to_string(http_port_); }
   uint16_t http_port() const { return http_port_; }
+  uint16_t media_port() const { return media_port_; }
 
  private:
   bool RunScript(const std::string& args);
@@ -28,6 +31,8 @@ class MeetingServerControl {
   std::string dir_;  // Unix path
   uint16_t tcp_port_ = 0;
   uint16_t http_port_ = 0;
+  uint16_t media_port_ = 0;
+  std::string options_;
   bool started_ = false;
 };
 

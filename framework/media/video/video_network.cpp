@@ -1,0 +1,181 @@
+#include "video_network.h"
+
+#include <chrono>
+#include <random>
+
+#include "frame_stamp.h"
+#include "framework_log.h"
+#include "video_frame_tap.h"
+#include "video_receiver.h"
+#include "video_render_manager.h"
+#include "video_sender.h"
+
+namespace tessarine::media {
+namespace {
+
+uint32_t RandomSsrc() {
+  std::random_device device;
+  uint32_t v = 0;
+  while (v == 0) v = device();
+  return v;
+}
+
+uint64_t MonotonicMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+}  // namespace
+
+struct VideoNetwork::Source {
+  ComPtr<IUnknown> device;
+  IVideoFrameTap* tap = nullptr;
+  uint64_t sink = 0;
+  std::unique_ptr<VideoSender> sender;
+
+  ~Source() {
+    if (sink != 0) tap->RemoveFrameSink(sink);  // before the sender goes
+    if (sender) sender->Stop();
+  }
+};
+
+struct VideoNetwork::Reception {
+  std::unique_ptr<VideoReceiver> receiver;
+};
+
+VideoNetwork::VideoNetwork() = default;
+VideoNetwork::~VideoNetwork() { Close(); }
+
+void VideoNetwork::Bind(std::shared_ptr<IMediaTransport> transport, avcore::IVideoRenderManager* renders) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  transport_ = std::move(transport);
+  renders_.Share(renders);
+}
+
+void VideoNetwork::Close() {
+  std::map<std::string, std::unique_ptr<Source>> sources;
+  std::map<std::pair<std::string, std::string>, std::unique_ptr<Reception>> receptions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sources.swap(sources_);
+    receptions.swap(receptions_);
+  }
+}
+
+HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
+  if (video_id.empty() || device == nullptr) return E_INVALIDARG;
+  auto* tap = dynamic_cast<IVideoFrameTap*>(device);
+  if (tap == nullptr) {
+    FW_LOG("video network: source %s is not a video device of this framework", video_id.c_str());
+    return E_NOINTERFACE;
+  }
+  std::unique_ptr<Source> replaced;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!transport_) return E_FAIL;
+  auto source = std::make_unique<Source>();
+  source->device.Share(device);
+  source->tap = tap;
+  source->sender = std::make_unique<VideoSender>(transport_, kMediaVideo, video_id, RandomSsrc());
+  auto existing = sources_.find(video_id);
+  if (existing != sources_.end()) {
+    replaced = std::move(existing->second);  // its publication ends first
+    sources_.erase(existing);
+    replaced.reset();
+  }
+  if (!source->sender->Start()) return E_FAIL;
+  VideoSender* sender = source->sender.get();
+  source->sink = tap->AddFrameSink([sender](const avcore::VideoFrame& f, int32_t frame_rate, int32_t bitrate) {
+    if (f.fourcc != avcore::kFourccI420 || (f.stride != 0 && f.stride != f.width) || f.data == nullptr ||
+        static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
+      return;
+    }
+    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate, MonotonicMs());
+  });
+  FW_LOG("video network: publishing video %s", video_id.c_str());
+  sources_[video_id] = std::move(source);
+  return S_OK;
+}
+
+HRESULT VideoNetwork::RemoveSource(const std::string& video_id) {
+  std::unique_ptr<Source> gone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sources_.find(video_id);
+    if (it == sources_.end()) return S_OK;
+    gone = std::move(it->second);
+    sources_.erase(it);
+  }
+  FW_LOG("video network: video %s unpublished", video_id.c_str());
+  return S_OK;
+}
+
+HRESULT VideoNetwork::SetSourceParam(const std::string& video_id, uint8_t value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sources_.find(video_id);
+  if (it == sources_.end()) return E_INVALIDARG;
+  it->second->sender->SetAdaptive(value != 0);
+  return S_OK;
+}
+
+HRESULT VideoNetwork::StartReceive(const std::string& user_id, const std::string& video_id, avcore::RenderId render) {
+  if (user_id.empty() || video_id.empty() || render == 0) return E_INVALIDARG;
+  std::unique_ptr<Reception> replaced;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!transport_ || !renders_) return E_FAIL;
+  const auto key = std::make_pair(user_id, video_id);
+  auto existing = receptions_.find(key);
+  if (existing != receptions_.end()) {
+    replaced = std::move(existing->second);
+    receptions_.erase(existing);
+    replaced.reset();
+  }
+  avcore::IVideoRenderManager* renders = renders_.get();
+  auto* own = dynamic_cast<VideoRenderManager*>(renders);
+  std::shared_ptr<IMediaTransport> transport = transport_;
+  auto reception = std::make_unique<Reception>();
+  Reception* self = reception.get();
+  reception->receiver = std::make_unique<VideoReceiver>(
+      transport_, SourceKey{user_id, kMediaVideo, video_id},
+      [renders, own, render, self, transport](const DecodedPicture& p, size_t bytes, uint32_t) {
+        avcore::VideoFrame frame{};
+        frame.width = p.width;
+        frame.height = p.height;
+        frame.fourcc = avcore::kFourccI420;
+        frame.stride = p.width;
+        frame.data = p.i420.data();
+        frame.length = static_cast<int32_t>(p.i420.size());
+        if (own == nullptr) {
+          renders->PushFrame(render, &frame);
+          return;
+        }
+        StreamFrameInfo info;
+        info.bytes = bytes;
+        if (auto stamp = ReadStamp(p.i420.data(), p.width, p.width, p.height)) {
+          info.delay_ms = static_cast<int32_t>(StampAgeUs(WallClockUs(), stamp->capture_us) / 1000);
+        }
+        const ReceptionStats s = transport->Stats(self->receiver->subscription());
+        const uint64_t expected = s.packets + s.lost;
+        info.lost_per_mille = expected == 0 ? 0 : static_cast<int32_t>(s.lost * 1000 / expected);
+        own->DeliverStream(render, frame, info);
+      });
+  if (!reception->receiver->Start()) return E_FAIL;
+  FW_LOG("video network: receiving video %s of %s into render %u", video_id.c_str(), user_id.c_str(),
+         static_cast<unsigned>(render));
+  receptions_[key] = std::move(reception);
+  return S_OK;
+}
+
+HRESULT VideoNetwork::StopReceive(const std::string& user_id, const std::string& video_id) {
+  std::unique_ptr<Reception> gone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = receptions_.find(std::make_pair(user_id, video_id));
+    if (it == receptions_.end()) return S_OK;
+    gone = std::move(it->second);
+    receptions_.erase(it);
+  }
+  return S_OK;
+}
+
+}  // namespace tessarine::media
