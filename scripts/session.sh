@@ -7,6 +7,8 @@ KIV_TAG="${KIV_TAG:-}"
 KIV_RUN="${KIV_RUN:-$KIV_ROOT/build/${KIV_TAG:+$KIV_TAG-}run}"
 WINE64=/usr/lib/wine/wine64
 WINESERVER64=/usr/lib/wine/wineserver64
+# shellcheck source=pulse_hosts.sh
+source "$KIV_ROOT/scripts/pulse_hosts.sh"
 
 session_env() {
   export WINEPREFIX="$KIV_ROOT/build/${KIV_TAG:+$KIV_TAG-}wineprefix"
@@ -74,6 +76,7 @@ session_stop() {
   session_env
   "$WINESERVER64" -k >/dev/null 2>&1 || true
   rm -f "$KIV_RUN/desktop_keeper.pid"
+  pulse_hosts_stop
   pulseaudio -k >/dev/null 2>&1 || true
   if [ -f "$KIV_RUN/xvfb.pid" ]; then
     kill "$(cat "$KIV_RUN/xvfb.pid")" >/dev/null 2>&1 || true

@@ -1,7 +1,9 @@
 // Media network component. Initialize binds it to the connection and the device
 // components (it holds a reference of each until it is destroyed) and to the
 // connection's media transport. Video (media type 2) is published and received by the
-// video network; other media types are not yet carried (removals and stops succeed).
+// video network, audio (media type 1) by the voice network; the screen is not yet
+// carried (removals and stops succeed).
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -12,6 +14,7 @@
 #include "framework_log.h"
 #include "media_transport.h"
 #include "video_network.h"
+#include "voice_net.h"
 
 namespace tessarine {
 namespace {
@@ -19,7 +22,10 @@ namespace {
 class AvNet final : public ComObject<avcore::IAvNet> {
  public:
   AvNet() : ComObject(avcore::IID_IAvNet) {}
-  ~AvNet() override { video_.Close(); }
+  ~AvNet() override {
+    video_.Close();
+    voice_.reset();
+  }
 
   HRESULT AVCORE_CALL Initialize(avcore::IKivConnection* connection,
                                  avcore::IAudioDevice* audioDevice,
@@ -39,12 +45,14 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     transport_ = media::MediaTransportFor(connection);
     if (!transport_) FW_LOG("media network: no media transport for this connection");
     video_.Bind(transport_, videoRenderManager);
+    voice_ = std::make_unique<VoiceNet>(transport_, audioDevice);
     FW_LOG("media network initialised, flags %d", flags);
     return S_OK;
   }
   HRESULT AVCORE_CALL AddSource(int32_t mediaType, const char* mediaId, IUnknown* source) override {
     if (mediaId == nullptr || source == nullptr) return E_INVALIDARG;
     if (mediaType == media::kMediaVideo) return video_.AddSource(mediaId, source);
+    if (mediaType == media::kMediaAudio) return voice_ ? voice_->AddSource(mediaId, source) : E_UNEXPECTED;
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL AddScreenSource(int32_t, const char*, avcore::IVncHost*, int32_t) override {
@@ -53,6 +61,7 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   HRESULT AVCORE_CALL RemoveSource(int32_t mediaType, const char* mediaId) override {
     if (mediaId == nullptr) return E_INVALIDARG;
     if (mediaType == media::kMediaVideo) return video_.RemoveSource(mediaId);
+    if (mediaType == media::kMediaAudio && voice_) return voice_->RemoveSource(mediaId);
     return S_OK;
   }
   HRESULT AVCORE_CALL SetSourceParam(int32_t mediaType, const char* mediaId, uint8_t value) override {
@@ -64,6 +73,7 @@ class AvNet final : public ComObject<avcore::IAvNet> {
                                      uint32_t target) override {
     if (userId == nullptr || mediaId == nullptr) return E_INVALIDARG;
     if (mediaType == media::kMediaVideo) return video_.StartReceive(userId, mediaId, target);
+    if (mediaType == media::kMediaAudio) return voice_ ? voice_->StartRecv(userId, mediaId, target) : E_UNEXPECTED;
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL StartRecvMedia2(const char*, int32_t, const char*, avcore::RenderId,
@@ -73,6 +83,7 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   HRESULT AVCORE_CALL StopRecvMedia(const char* userId, int32_t mediaType, const char* mediaId) override {
     if (userId == nullptr || mediaId == nullptr) return E_INVALIDARG;
     if (mediaType == media::kMediaVideo) return video_.StopReceive(userId, mediaId);
+    if (mediaType == media::kMediaAudio && voice_) return voice_->StopRecv(userId, mediaId);
     return S_OK;
   }
   HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*,
@@ -88,6 +99,7 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   ComPtr<avcore::IVncRenderManager> vnc_render_manager_;
   std::shared_ptr<media::IMediaTransport> transport_;
   media::VideoNetwork video_;
+  std::unique_ptr<VoiceNet> voice_;  // made by Initialize
 };
 
 }  // namespace

@@ -107,6 +107,8 @@ void CoreEngine::Destory() {
     if (m_env && m_env->m_connection) (void)m_env->m_connection->Logout();
     if (m_audioEngine) m_audioEngine->Uninit();
     m_streamManager.DestroyStreams();
+    // The system-sound source outlives group leaves but not the framework.
+    (void)m_streamManager.GetLocalSysAudioStream()->StopPublish();
     if (m_deviceManager) m_deviceManager->Uninit();
 }
 
@@ -153,30 +155,6 @@ int CoreEngine::LeaveGroupAndLogout() {
     return Logout();
 }
 
-void CoreEngine::OnMediaChanged(const std::vector<MediaRecord>&, bool) {
-    // Media records are not kept yet: announcements and media lists change nothing.
-}
-
-void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) {
-    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
-    if (!handler) {
-        KIV_LOG("Invalid event handler!!!");
-        return;
-    }
-    KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
-    handler->OnRemoteControl(userId, eventType);
-}
-
-void CoreEngine::OnRemoteUser(const std::string& userId, bool joined) {
-    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
-    if (!handler) return;
-    if (joined) {
-        handler->OnRemoteUserJoined(userId.c_str());
-    } else {
-        handler->OnRemoteUserLeft(userId.c_str());
-    }
-}
-
 void CoreEngine::OnConnectionLost() {
     EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
     if (!handler) return;
@@ -184,15 +162,26 @@ void CoreEngine::OnConnectionLost() {
     handler->PostTask(std::function<void()>([this] { (void)LeaveGroupAndLogout(); }));
 }
 
-int CoreEngine::StartPublishAudio(const std::string&) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
-    return ERR_FAILED;
+int CoreEngine::StartPublishAudio(const std::string& audioId) {
+    if (!CoreEnv::IsConnected()) {
+        KIV_LOG("StartPublishAudio");
+        return ERR_NOT_LOGINED;
+    }
+    KIV_LOG("StartPublishAudio audioi=%s", audioId.c_str());
+    if (m_audioEngine) (void)m_audioEngine->StartCapture();
+    if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StartPublish();
+    if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StartPublish();
+    const std::string customId = audioId == "custom_appdef_mic" ? std::string("appdef_mic") : audioId;
+    LocalAudioCustomStream* custom = m_streamManager.CreateLocalAudioCustomStream(customId);
+    return custom ? custom->StartPublish() : ERR_FAILED;
 }
 
 int CoreEngine::StopPublishAudio(const std::string& audioId) {
-    if (audioId != "appdef_mic" && audioId != "reserved_audioid_systemplay") return ERR_INVALID_PARAM;
-    return Unavailable();
+    KIV_LOG("StopPublishAudio audioid=%s", audioId.c_str());
+    if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StopPublish();
+    if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StopPublish();
+    // Custom audio streams stop when the group is left.
+    return ERR_INVALID_PARAM;
 }
 
 int CoreEngine::StartPublishScreenShare(int, int, int, int, int, int) {
@@ -202,70 +191,6 @@ int CoreEngine::StartPublishScreenShare(int, int, int, int, int, int) {
 }
 
 int CoreEngine::StopPublishScreenShare() { return Unavailable(); }
-
-int CoreEngine::StartPublishDeviceVideo(const std::string&, int cameraId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
-    return ERR_FAILED;
-}
-
-int CoreEngine::StopPublishDeviceVideo(const std::string&) { return Unavailable(); }
-
-int CoreEngine::AddLocalPreview(int, HWND, int) { return Unavailable(); }
-
-int CoreEngine::RemoveLocalPreview(int, HWND) {
-    return CoreEnv::IsBaseCoreInited() ? ERR_INVALID_PARAM : ERR_INVALID_STATE;
-}
-
-int CoreEngine::StartLocalRecord(const std::string&, int, bool) { return Unavailable(); }
-
-int CoreEngine::StopLocalRecord(int) {
-    return CoreEnv::IsBaseCoreInited() ? ERR_INVALID_PARAM : ERR_INVALID_STATE;
-}
-
-int CoreEngine::SetDeviceVideoProfile(const std::string& videoId, const CoreVideoProfile& profile) {
-    if (videoId.empty()) return ERR_INVALID_PARAM;
-    // No camera stream publishes it yet: keep it for the video's first publication.
-    m_presetProfiles[videoId] = profile;
-    return ERR_OK;
-}
-
-int CoreEngine::SubscribeRemoteAudio(const std::string&, const std::string&) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
-    return ERR_FAILED;
-}
-
-int CoreEngine::UnSubscribeRemoteAudio(const std::string&, const std::string&) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
-    return ERR_FAILED;
-}
-
-int CoreEngine::SetRemoteVideoRender(const std::string&, const std::string&, HWND, int) {
-    return Unavailable();
-}
-
-int CoreEngine::RegisterRenderVideoFrameObserver(const std::string&, const std::string&,
-                                                 ICoreVideoFrameObserver* observer) {
-    // No stream takes it: the observer handed over is not kept.
-    delete observer;
-    return Unavailable();
-}
-
-void CoreEngine::RegisterRemoteRawAudioObserver(const std::string&, const std::string&,
-                                                std::shared_ptr<ICoreRemoteRawAudioObserver>) {}
-
-int CoreEngine::GetRemoteAudioInfo(const std::string&, const std::string&) { return 0; }
-
-int CoreEngine::GetVideoStats(const std::string&, const std::string&, int* width, int* height,
-                              int* frameRate, int* bitrate) {
-    *width = 0;
-    *height = 0;
-    *frameRate = 0;
-    *bitrate = 0;
-    return Unavailable();
-}
 
 int CoreEngine::StartPlayAudio() { return m_audioEngine ? m_audioEngine->StartPlay() : ERR_FAILED; }
 
@@ -283,12 +208,8 @@ void CoreEngine::RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* obs
     if (m_audioEngine) m_audioEngine->SetLocalPlayAudioObserver(observer);
 }
 
-int CoreEngine::RegisterCaptureVideoFrameObserver(int, ICoreVideoFrameObserver* observer) {
-    delete observer;
-    return Unavailable();
-}
-
 int CoreEngine::SetAutoSubscribeRemoteAudio(bool autoSubscribe) {
+    KIV_LOG("SetAutoSubscribeRemoteAudio isAutoSubscribeRemoteAudio %d", autoSubscribe ? 1 : 0);
     if (m_env) m_env->m_config.audioAutoRecv = autoSubscribe;
     return ERR_OK;
 }

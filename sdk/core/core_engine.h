@@ -71,11 +71,15 @@ public:
     // Remote media.
     int SubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
     int UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
+    // Detaches the video's window and, when nothing shows it any more, drops its stream.
+    int UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId);
+    // Applies announced media: updates the stored list and raises the application's events.
+    void DoMediaChange(const std::vector<MediaRecord>& records);
     int SetRemoteVideoRender(const std::string& userId, const std::string& videoId, HWND window,
                              int renderMode);
-    // Takes ownership of the observer (null clears).
+    // Null clears; without a stream the observer is dropped and 302 returned.
     int RegisterRenderVideoFrameObserver(const std::string& userId, const std::string& videoId,
-                                         ICoreVideoFrameObserver* observer);
+                                         std::unique_ptr<ICoreVideoFrameObserver> observer);
     void RegisterRemoteRawAudioObserver(const std::string& userId, const std::string& audioId,
                                         std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
     int GetRemoteAudioInfo(const std::string& userId, const std::string& audioId);
@@ -88,12 +92,16 @@ public:
     void RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer);
     void RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer);
     void RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer);
-    // Takes ownership of the observer (null clears).
-    int RegisterCaptureVideoFrameObserver(int cameraId, ICoreVideoFrameObserver* observer);
+    // Null clears; without a stream the observer is dropped and 302 returned.
+    int RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<ICoreVideoFrameObserver> observer);
     int SetAutoSubscribeRemoteAudio(bool autoSubscribe);
 
     // 0 request, 1 cancel, 2 accept, 3 refuse, 4 clear the remote-control flag.
     int ScreenShareRemoteControl(const std::string& userId, int operation);
+
+    // A camera of the device lists went away / came back.
+    void OnCameraRemoved(int cameraId);
+    void OnCameraAdded(int cameraId);
 
     // The core environment's configuration copy.
     EngineConfig* GetEngineConfig();
@@ -107,6 +115,10 @@ public:
     KivCpClient* GetCpClient() { return m_cpClient; }
 
 private:
+    // The voice receive mode's rule: false when the audio is not to be received at all.
+    bool ApplyVoiceReceiveRule(const char* operation, const std::string& userId,
+                               const std::string& audioId, std::string* effectiveId);
+
     DeviceManager* m_deviceManager = nullptr;
     AudioEngine* m_audioEngine = nullptr;
     CoreEnv* m_env = nullptr;

@@ -196,7 +196,9 @@ bool CoreEnv::CreateBaseCore(const std::string& frameworkDirs, const std::string
 void CoreEnv::ReleaseBaseCore() {
     if (m_connection) m_connection->Logout();
     if (m_devmanager) {
-        for (const AVPluginInfo& plugin : m_plugins) m_devmanager->RemoveVideoPlugin(plugin.videoPluginId);
+        for (const AVPluginInfo& plugin : m_plugins) {
+            if (plugin.videoPluginAdded) m_devmanager->RemoveVideoPlugin(plugin.videoPluginId);
+        }
     }
     m_plugins.clear();
     ReleaseMember(m_devmanager);
@@ -220,6 +222,5 @@ void CoreEnv::ReleaseBaseCore() {
     m_baseCoreInited = false;
 }
 
-void CoreEnv::LoadAvPlugins(const std::string&) { KIV_LOG("Start loading av plugins.\n"); }
 
 }  // namespace kiv_core

@@ -21,10 +21,18 @@ namespace kiv_core {
 
 class KivCpClient;
 
-// A loaded plug-in (its video plug-in id is removed at teardown).
+// One entry of the plug-in list; texts as UTF-16 in fixed fields ("" when they did not fit).
 struct AVPluginInfo {
-    std::string name;
-    int videoPluginId = -1;
+    wchar_t pluginName[64] = {};
+    int32_t enableAudio = 0;
+    wchar_t audioDevName[64] = {};
+    int32_t enableVideo = 0;
+    wchar_t videoDevName[64] = {};
+    wchar_t configFile[260] = {};
+    int32_t videoPluginId = 0;
+    std::string streamUrl;
+    // Set once the framework took the plug-in: only such ids are removed at teardown.
+    bool videoPluginAdded = false;
 };
 
 class CoreEnv {
@@ -50,7 +58,12 @@ public:
                         const std::string& pluginConfigPath);
     // Releases everything in a fixed order and unloads the framework; safe to call again.
     void ReleaseBaseCore();
+    // The plug-in list (empty path: "AVPlugins\\AVPluginConfig.xml" beside the host program)
+    // and its RTSP video plug-ins; failures only log.
     void LoadAvPlugins(const std::string& pluginConfigPath);
+    void CreatePlugins(const std::string& pluginConfigPath);
+    bool ReadPluginConfig(const std::string& pluginConfigPath);
+    void CreateRtspPlugin(AVPluginInfo& plugin);
 
     // Every interface member holds one reference and is null when absent.
     avcore::IBaseCore* m_basecore = nullptr;

@@ -1,10 +1,12 @@
 #include "core/kiv_cp_client.h"
 
+#include <cstring>
 #include <vector>
 
 #include "core/core_env.h"
 #include "core/cp_error.h"
 #include "core/engine_event_handler.h"
+#include "core/gs_message.h"
 #include "core/http_client.h"
 #include "core/log_record.h"
 #include "kiv_error.h"
@@ -193,8 +195,74 @@ void AVCORE_CALL KivCpClient::OnGroupMediaList(const avcore::FwVector<avcore::Fw
     if (m_handler) m_handler->OnMediaChanged(records, true);
 }
 
-bool AVCORE_CALL KivCpClient::ProcessCpBusinessCmd(const char*, int32_t, const rapidjson::Value&) {
-    // "GS" messages are not taken yet: every message is left to the next handler.
+int KivCpClient::SendMediaChange(int sourceType, int mediaType, const char* mediaId, int operation) {
+    KIV_LOG("SendMediaChange, mediaType=%d, mediaId=%s, oper=%d", mediaType, Text(mediaId), operation);
+    avcore::IKivConnection* connection = Connection();
+    if (!CoreEnv::IsBaseCoreInited() || !connection) return ERR_INVALID_STATE;
+    rapidjson::Document message;
+    BuildMediaChange(message, sourceType, mediaType, Text(mediaId), operation);
+    if (connection->SendBusinessCmd(message) != 0) {
+        KIV_LOG("Send business cmd failed!!!");
+        return ERR_FAILED;
+    }
+    return ERR_OK;
+}
+
+int KivCpClient::SendLocalMediaChange(int mediaType, const char* mediaId, int operation) {
+    return SendMediaChange(kMediaSourceLocal, mediaType, mediaId, operation);
+}
+
+int KivCpClient::PublishAudioNotify(const std::string& audioId) {
+    return SendLocalMediaChange(MEDIA_TYPE_AUDIO, audioId.c_str(), 1);
+}
+
+int KivCpClient::UnpublishAudioNotify(const std::string& audioId) {
+    return SendLocalMediaChange(MEDIA_TYPE_AUDIO, audioId.c_str(), 0);
+}
+
+int KivCpClient::PublishVideoNotify(const std::string& videoId) {
+    return SendLocalMediaChange(MEDIA_TYPE_VIDEO, videoId.c_str(), 1);
+}
+
+int KivCpClient::UnpublishVideoNotify(const std::string& videoId) {
+    return SendLocalMediaChange(MEDIA_TYPE_VIDEO, videoId.c_str(), 0);
+}
+
+int KivCpClient::PublishScreenShareNotify() { return SendLocalMediaChange(MEDIA_TYPE_SCREEN_SHARE, "0", 1); }
+
+int KivCpClient::UnpublishScreenShareNotify() {
+    return SendLocalMediaChange(MEDIA_TYPE_SCREEN_SHARE, "0", 0);
+}
+
+int KivCpClient::RemoteControlOperation(const std::string& destinationUserId, int operation) {
+    avcore::IKivConnection* connection = Connection();
+    if (!CoreEnv::IsBaseCoreInited() || !connection) {
+        KIV_LOG("RemoteControlOperation failed, env not inited.");
+        return ERR_INVALID_STATE;
+    }
+    rapidjson::Document message;
+    BuildRemoteControl(message, operation, m_userId, destinationUserId);
+    return connection->SendBusinessCmd(message) == 0 ? ERR_OK : ERR_FAILED;
+}
+
+bool AVCORE_CALL KivCpClient::ProcessCpBusinessCmd(const char* business, int32_t commandId,
+                                                   const rapidjson::Value& body) {
+    if (!business || std::strcmp(business, kGsBusiness) != 0) return false;
+    if (commandId == kGsMediaChangeReceived) {
+        MediaRecord record;
+        if (!ReadMediaChange(body, &record)) return true;
+        // A participant's own media come back to it; its own board announcements pass.
+        if (record.userId == m_userId && record.mediaType != MEDIA_TYPE_WHITE_BOARD) return true;
+        if (m_handler) m_handler->OnMediaChanged(std::vector<MediaRecord>{record}, false);
+        return true;
+    }
+    if (commandId == kGsRemoteControl) {
+        std::string source;
+        int operation = 0;
+        if (ReadRemoteControl(body, &source, &operation) && m_handler)
+            m_handler->OnScreenShareRemoteControlEvent(source, operation);
+        return true;
+    }
     return false;
 }
 

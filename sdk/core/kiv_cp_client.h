@@ -32,6 +32,18 @@ public:
     [[nodiscard]] int JoinGroup(const std::string& groupId);
     int LeaveGroup();
 
+    // "GS" media changes (source type 0 local, 1 whiteboard; operation 1 published, 0 withdrawn).
+    int SendMediaChange(int sourceType, int mediaType, const char* mediaId, int operation);
+    int SendLocalMediaChange(int mediaType, const char* mediaId, int operation);
+    int PublishAudioNotify(const std::string& audioId);
+    int UnpublishAudioNotify(const std::string& audioId);
+    int PublishVideoNotify(const std::string& videoId);
+    int UnpublishVideoNotify(const std::string& videoId);
+    int PublishScreenShareNotify();
+    int UnpublishScreenShareNotify();
+    // 0 request, 1 cancel, 2 accept, 3 refuse, addressed to one user.
+    int RemoteControlOperation(const std::string& destinationUserId, int operation);
+
     // The user id of the last Login call.
     const std::string& GetUserId() const { return m_userId; }
     const std::string& GetGroupId() const { return m_groupId; }

@@ -1,6 +1,7 @@
 #include "engine/kiv_audio_engine_impl.h"
 
 #include "core/audio_engine.h"
+#include "core/core_engine.h"
 #include "core/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/kiv_exports_internal.h"
@@ -25,8 +26,13 @@ int KivAudioEngineImpl::SetAudioParam(int parameter, int value) {
         result = m_audioEngine->SetMicrophoneSwitch(value == 1);
         break;
     case AUDIOPARAM_VOICE_PITCH:
-        // The local microphone stream takes the pitch; none exists yet.
-        result = kiv_core::ERR_INVALID_PARAM;
+        if (engine) {
+            const int32_t pitch = value;
+            result = engine->Core()->GetStreamManager()->GetLocalAudioStream()->SetParam(
+                         avcore::kAudioParamPitch, &pitch, 4) == S_OK
+                         ? kiv_core::ERR_OK
+                         : kiv_core::ERR_INVALID_PARAM;
+        }
         break;
     case AUDIOPARAM_AUTO_RECV_REMOTEAUDIO:
         if (engine) {

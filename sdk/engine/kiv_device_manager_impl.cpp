@@ -81,6 +81,9 @@ void KivDeviceManagerImpl::OnDeviceChanged() {
         ZORVANTE::WAutoLock guard(&m_lock);
         diff = DiffDeviceLists(before, m_lists);
     }
+    kiv_core::CoreEngine* core = m_engine->Core();
+    for (const kiv_core::CoreDeviceInfo& camera : diff.removedCameras) core->OnCameraRemoved(camera.id);
+    for (const kiv_core::CoreDeviceInfo& camera : diff.addedCameras) core->OnCameraAdded(camera.id);
     IKivEngineEventHandler* handler = m_engine->AppHandler();
     if (!handler) return;
     for (int code : diff.codes) handler->OnDeviceChange(code);

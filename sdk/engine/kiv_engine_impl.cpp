@@ -148,16 +148,16 @@ int KivEngineImpl::GetVideoStats(const char* userId, const char* videoId, VideoS
 }
 
 int KivEngineImpl::RegisterCaptureVideoFrameObserver(int cameraId, IVideoFrameObserver* observer) {
-    kiv_core::ICoreVideoFrameObserver* glue =
-        observer ? new CoreVideoFrameObserverImpl(observer) : nullptr;
-    return m_core.RegisterCaptureVideoFrameObserver(cameraId, glue);
+    std::unique_ptr<kiv_core::ICoreVideoFrameObserver> glue;
+    if (observer) glue = std::make_unique<CoreVideoFrameObserverImpl>(observer);
+    return m_core.RegisterCaptureVideoFrameObserver(cameraId, std::move(glue));
 }
 
 int KivEngineImpl::RegisterRenderVideoFrameObserver(const char* userId, const char* videoId,
                                                     IVideoFrameObserver* observer) {
-    kiv_core::ICoreVideoFrameObserver* glue =
-        observer ? new CoreVideoFrameObserverImpl(observer) : nullptr;
-    return m_core.RegisterRenderVideoFrameObserver(Text(userId), Text(videoId), glue);
+    std::unique_ptr<kiv_core::ICoreVideoFrameObserver> glue;
+    if (observer) glue = std::make_unique<CoreVideoFrameObserverImpl>(observer);
+    return m_core.RegisterRenderVideoFrameObserver(Text(userId), Text(videoId), std::move(glue));
 }
 
 int KivEngineImpl::RegisterAudioFrameObserver(IAudioFrameObserver* observer) {
@@ -167,8 +167,9 @@ int KivEngineImpl::RegisterAudioFrameObserver(IAudioFrameObserver* observer) {
 
 int KivEngineImpl::RegisterRemoteRawAudioObserver(const char* userId, const char* audioId,
                                                   IRemoteRawAudioObserver* observer) {
-    m_core.RegisterRemoteRawAudioObserver(Text(userId), Text(audioId),
-                                          std::make_shared<CoreRemoteRawAudioGlue>(observer));
+    std::shared_ptr<kiv_core::ICoreRemoteRawAudioObserver> glue;
+    if (observer) glue = std::make_shared<CoreRemoteRawAudioGlue>(observer);
+    m_core.RegisterRemoteRawAudioObserver(Text(userId), Text(audioId), std::move(glue));
     return kiv_core::ERR_OK;
 }
 

@@ -15,6 +15,20 @@ enum PluginMediaType : int32_t {
   kPluginVideo = 2,
 };
 
+// One block of an audio plug-in's output (the data of PluginOutputCallback for media
+// type 1): `length` bytes at `data`, 16-bit little-endian PCM (codec 0) of `channels`
+// channels at `sample_rate`, or one Opus packet of a 20 ms frame (codec 1).
+struct PluginAudioBlock {
+  int32_t codec;        // 0 PCM, 1 Opus
+  int32_t sample_rate;  // PCM: 8000-48000
+  int32_t channels;     // 1 or 2
+  int32_t length;       // bytes at data
+  const void* data;
+};
+AVCORE_ASSERT_SIZE32(PluginAudioBlock, 20);
+constexpr int32_t kPluginAudioPcm = 0;
+constexpr int32_t kPluginAudioOpus = 1;
+
 // A media plug-in. No IUnknown and no virtual destructor: its owner keeps it alive
 // while the device manager holds it.
 struct IAVPlugin {

@@ -25,6 +25,16 @@ struct IAudioSendSink {
   ~IAudioSendSink() = default;
 };
 
+// One received RTP packet of a voice stream; the payload is valid during the call.
+struct VoicePacket {
+  uint16_t sequence;
+  uint32_t timestamp;  // RTP, 48 kHz
+  uint32_t ssrc;
+  const uint8_t* payload;
+  size_t payload_bytes;
+  int64_t arrival_ms;  // any monotonic clock, the same for every packet of a stream
+};
+
 struct IAudioSourcePort : public IUnknown {
   // The one receiver of captured audio; null removes it. After it returns the previous
   // receiver is not called again.
@@ -35,6 +45,10 @@ struct IAudioSourcePort : public IUnknown {
   // counted for GetStreamInfo and handed to the stream's encoded-data sinks.
   virtual HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet,
                                                   int32_t bytes, int32_t lost) = 0;
+  // A received voice packet (one Opus frame of 20 ms) for a playback stream: it goes
+  // through the stream's jitter buffer and decoder into the render callback, and to the
+  // stream's encoded-data sinks as a remote-audio packet. Any thread.
+  virtual HRESULT AVCORE_CALL DeliverVoicePacket(int32_t streamId, const VoicePacket* packet) = 0;
 };
 
 }  // namespace tessarine

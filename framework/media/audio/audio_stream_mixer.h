@@ -1,15 +1,19 @@
 // Playback streams of an audio device (remote users' audio): each queues the PCM written
-// to it, and the render side takes the sum of all of them frame by frame. Thread-safe;
-// no callbacks. Pure logic (no Win32).
+// to it or pulls 20 ms frames from the voice receiver attached to it, and the render side
+// takes the sum of all of them frame by frame. Thread-safe; no callbacks. Pure logic
+// (no Win32).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace tessarine {
+
+class VoiceStreamReceiver;
 
 struct AudioStreamInfo {
   int32_t level = 0;    // 0-100, of the samples last taken from the stream
@@ -30,20 +34,26 @@ class AudioStreamMixer {
 
   // Queues samples on a stream; false when there is no such stream.
   bool Write(int32_t id, const int16_t* pcm, size_t samples);
+  // Attaches the receiver the stream plays from (null detaches it); false when there is
+  // no such stream.
+  bool Attach(int32_t id, std::shared_ptr<VoiceStreamReceiver> voice);
   // Counts a packet received for the stream (and those lost before it).
   bool NotePacket(int32_t id, int32_t lost);
   bool Info(int32_t id, AudioStreamInfo* info) const;
 
   // Fills `out` with the saturated sum of the next `samples` samples of every stream;
-  // a stream short of data adds what it has, then silence. Returns how many streams
-  // gave samples.
+  // a stream short of data takes frames from its receiver, else adds what it has, then
+  // silence. Returns how many streams gave samples.
   size_t MixNext(int16_t* out, size_t samples);
 
  private:
   struct Stream {
     std::deque<int16_t> queued;
     AudioStreamInfo info;
+    std::shared_ptr<VoiceStreamReceiver> voice;
   };
+  void PullVoice(Stream* stream, size_t samples);
+
   mutable std::mutex mutex_;
   std::map<int32_t, Stream> streams_;
   int32_t next_id_ = 1;

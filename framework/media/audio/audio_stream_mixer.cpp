@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio_level_meter.h"
+#include "voice_stream_receiver.h"
 
 namespace tessarine {
 
@@ -50,6 +51,22 @@ bool AudioStreamMixer::Write(int32_t id, const int16_t* pcm, size_t samples) {
   return true;
 }
 
+bool AudioStreamMixer::Attach(int32_t id, std::shared_ptr<VoiceStreamReceiver> voice) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = streams_.find(id);
+  if (it == streams_.end()) return false;
+  it->second.voice = std::move(voice);
+  return true;
+}
+
+void AudioStreamMixer::PullVoice(Stream* stream, size_t samples) {
+  int16_t frame[kVoiceFrameSamples];
+  while (stream->voice && stream->queued.size() < samples) {
+    stream->voice->Render(frame);
+    stream->queued.insert(stream->queued.end(), frame, frame + kVoiceFrameSamples);
+  }
+}
+
 bool AudioStreamMixer::NotePacket(int32_t id, int32_t lost) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = streams_.find(id);
@@ -64,6 +81,11 @@ bool AudioStreamMixer::Info(int32_t id, AudioStreamInfo* info) const {
   auto it = streams_.find(id);
   if (it == streams_.end()) return false;
   *info = it->second.info;
+  if (it->second.voice) {
+    const VoiceJitterStats voice = it->second.voice->stats();
+    info->packets += static_cast<int32_t>(voice.received);
+    info->lost += static_cast<int32_t>(voice.lost);
+  }
   return true;
 }
 
@@ -74,6 +96,7 @@ size_t AudioStreamMixer::MixNext(int16_t* out, size_t samples) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& [id, stream] : streams_) {
+      PullVoice(&stream, samples);
       const size_t n = std::min(samples, stream.queued.size());
       taken.assign(stream.queued.begin(), stream.queued.begin() + static_cast<std::ptrdiff_t>(n));
       stream.queued.erase(stream.queued.begin(), stream.queued.begin() + static_cast<std::ptrdiff_t>(n));

@@ -24,8 +24,10 @@
 #include "mix_tap.h"
 #include "plugin_registry.h"
 #include "quietwell_engine.h"
+#include "remote_audio_packet.h"
 #include "sink_list.h"
 #include "text_convert.h"
+#include "voice_stream_receiver.h"
 
 namespace tessarine {
 namespace {
@@ -208,6 +210,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
     {
       std::lock_guard<std::mutex> lock(streams_);
       if (!mixer_.Remove(streamId)) return E_INVALIDARG;
+      voices_.erase(streamId);
       auto it = encoded_sinks_.find(streamId);
       if (it != encoded_sinks_.end()) {
         sinks = it->second;
@@ -293,6 +296,39 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
   }
 
   // IAudioSourcePort
+  HRESULT AVCORE_CALL DeliverVoicePacket(int32_t streamId, const VoicePacket* packet) override {
+    if (packet == nullptr || packet->payload == nullptr || packet->payload_bytes == 0) {
+      return E_INVALIDARG;
+    }
+    std::shared_ptr<VoiceStreamReceiver> voice;
+    std::shared_ptr<SinkList<avcore::IAudioDataSink>> sinks;
+    {
+      std::lock_guard<std::mutex> lock(streams_);
+      if (!mixer_.Contains(streamId)) return E_INVALIDARG;
+      auto& slot = voices_[streamId];
+      if (!slot) {
+        slot = std::make_shared<VoiceStreamReceiver>();
+        mixer_.Attach(streamId, slot);
+      }
+      voice = slot;
+      auto it = encoded_sinks_.find(streamId);
+      if (it != encoded_sinks_.end()) sinks = it->second;
+    }
+    voice->OnPacket(packet->sequence, packet->ssrc, packet->payload, packet->payload_bytes,
+                    packet->arrival_ms);
+    if (sinks && !sinks->empty()) {
+      std::vector<uint8_t> encoded;
+      if (WriteRemoteAudioFromOpusRtp(packet->sequence, packet->timestamp, packet->payload,
+                                      packet->payload_bytes, &encoded)) {
+        const int32_t bytes = static_cast<int32_t>(encoded.size());
+        sinks->ForEach([&](avcore::IAudioDataSink* sink, void* context) {
+          sink->OnAudioData(encoded.data(), bytes, context);
+        });
+      }
+    }
+    return S_OK;
+  }
+
   HRESULT AVCORE_CALL SetSendSink(IAudioSendSink* sink) override {
     send_.Clear();
     if (sink) send_.Add(sink, nullptr);
@@ -462,6 +498,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
   std::mutex streams_;  // stream ids and their encoded-data sinks
   AudioStreamMixer mixer_;
   std::map<int32_t, std::shared_ptr<SinkList<avcore::IAudioDataSink>>> encoded_sinks_;
+  std::map<int32_t, std::shared_ptr<VoiceStreamReceiver>> voices_;  // made by the first packet
 
   AudioLevelMeter mic_meter_;
   AudioLevelMeter speaker_meter_;

@@ -1,0 +1,88 @@
+// Receive buffer of one voice stream: packets of 20 ms frames in by RTP sequence number
+// as they arrive, one frame out per 20 ms of playout. Its target depth follows the
+// spread of the packets' transit times (arrival time minus send slot) seen over the last
+// seconds. A missing frame is waited for while the buffer is below its target (playout
+// holds, the delay grows); once enough later frames are queued it is given up and
+// concealed, from the next packet's redundancy when that one is there. A buffer that stays
+// deeper than its target sheds one frame per second. Pure logic (no Win32); not
+// thread-safe; time in milliseconds of any monotonic clock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <vector>
+
+namespace tessarine {
+
+struct VoiceJitterConfig {
+  int floor_frames = 1;        // the smallest target depth
+  int max_frames = 25;         // the largest target depth (500 ms)
+  int startup_frames = 3;      // target until startup_packets have arrived
+  int startup_packets = 25;
+  int64_t history_ms = 10000;  // how far back transit times count
+  int shrink_after_pops = 50;  // pops the buffer must stay too deep before it sheds a frame
+};
+
+enum class VoiceFrameKind {
+  kSilence,  // not playing yet (nothing buffered to start with)
+  kPacket,   // `payload` is the frame's packet
+  kFec,      // the frame was lost; `payload` is the next packet, which carries redundancy
+  kConceal,  // no data for the frame: conceal it
+};
+
+struct VoiceFrame {
+  VoiceFrameKind kind = VoiceFrameKind::kSilence;
+  std::vector<uint8_t> payload;
+};
+
+struct VoiceJitterStats {
+  int64_t received = 0;
+  int64_t late = 0;        // arrived after their frame was played or given up
+  int64_t duplicates = 0;
+  int64_t lost = 0;        // frames given up
+  int64_t recovered = 0;   // of those, rebuilt from redundancy
+  int64_t held = 0;        // playout held (delay grew) for a missing frame
+  int64_t shed = 0;        // frames dropped to bring the delay down
+};
+
+class VoiceJitterBuffer {
+ public:
+  explicit VoiceJitterBuffer(VoiceJitterConfig config = {});
+
+  // False for an empty payload, a duplicate, or a packet whose frame is already past.
+  bool Put(uint16_t sequence, const uint8_t* payload, size_t bytes, int64_t arrival_ms);
+  // The next 20 ms frame of playout.
+  VoiceFrame Pop();
+  // Forgets everything (a new sender).
+  void Reset();
+
+  [[nodiscard]] int target_frames() const { return target_; }
+  // Frames from the next one to play to the newest received, both included.
+  [[nodiscard]] int depth_frames() const;
+  [[nodiscard]] const VoiceJitterStats& stats() const { return stats_; }
+
+ private:
+  int64_t Unwrap(uint16_t sequence) const;
+  void NoteTransit(int64_t sequence, int64_t arrival_ms);
+  void UpdateTarget();
+  bool ShedIfTooDeep();
+
+  VoiceJitterConfig config_;
+  std::map<int64_t, std::vector<uint8_t>> packets_;
+  bool have_any_ = false;
+  bool playing_ = false;
+  int64_t next_ = 0;     // next frame to play
+  int64_t highest_ = 0;  // newest frame received
+  int target_;
+  int too_deep_pops_ = 0;
+  struct Transit {
+    int64_t arrival_ms;
+    int64_t transit_ms;
+  };
+  std::deque<Transit> transits_;
+  VoiceJitterStats stats_;
+};
+
+}  // namespace tessarine

@@ -1,0 +1,95 @@
+#include "voice_net.h"
+
+#include <vector>
+
+#include "audio_source_port.h"
+#include "com_object.h"
+#include "framework_log.h"
+#include "voice_publisher.h"
+
+namespace tessarine {
+
+VoiceNet::VoiceNet(std::shared_ptr<media::IMediaTransport> transport, avcore::IAudioDevice* device)
+    : transport_(std::move(transport)), device_(device) {}
+
+VoiceNet::~VoiceNet() { Clear(); }
+
+HRESULT VoiceNet::AddSource(const std::string& id, IUnknown* source) {
+  if (id.empty() || source == nullptr) return E_INVALIDARG;
+  if (!transport_) return E_FAIL;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (sources_.count(id) != 0) return S_FALSE;
+  auto publisher = VoicePublisher::Create(transport_, id, source);
+  if (!publisher) return E_FAIL;
+  sources_[id] = std::move(publisher);
+  FW_LOG("voice: publishing audio \"%s\"", id.c_str());
+  return S_OK;
+}
+
+HRESULT VoiceNet::RemoveSource(const std::string& id) {
+  std::unique_ptr<VoicePublisher> gone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sources_.find(id);
+    if (it == sources_.end()) return S_FALSE;
+    gone = std::move(it->second);
+    sources_.erase(it);
+  }
+  gone.reset();  // detaches from its source outside the lock
+  FW_LOG("voice: audio \"%s\" withdrawn", id.c_str());
+  return S_OK;
+}
+
+HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint32_t stream) {
+  if (user.empty() || id.empty() || stream == 0) return E_INVALIDARG;
+  if (!transport_ || device_ == nullptr) return E_FAIL;
+  IAudioSourcePort* raw = nullptr;
+  if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) ||
+      raw == nullptr) {
+    return E_FAIL;
+  }
+  std::shared_ptr<IAudioSourcePort> port(raw, [](IAudioSourcePort* p) { p->Release(); });
+  StopRecv(user, id);
+  const int32_t stream_id = static_cast<int32_t>(stream);
+  const media::SubscriptionId subscription = transport_->Subscribe(
+      media::SourceKey{user, media::kMediaAudio, id}, [port, stream_id](const media::RtpPacketIn& in) {
+        VoicePacket packet{in.sequence, in.timestamp, in.ssrc, in.payload, in.payload_size,
+                           static_cast<int64_t>(in.arrival_us / 1000)};
+        port->DeliverVoicePacket(stream_id, &packet);
+      });
+  if (subscription == 0) {
+    FW_LOG("voice: subscribing to audio \"%s\" of %s failed", id.c_str(), user.c_str());
+    return E_FAIL;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  receptions_[{user, id}] = subscription;
+  FW_LOG("voice: receiving audio \"%s\" of %s into stream %d", id.c_str(), user.c_str(), stream_id);
+  return S_OK;
+}
+
+HRESULT VoiceNet::StopRecv(const std::string& user, const std::string& id) {
+  media::SubscriptionId subscription = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = receptions_.find({user, id});
+    if (it == receptions_.end()) return S_FALSE;
+    subscription = it->second;
+    receptions_.erase(it);
+  }
+  transport_->Unsubscribe(subscription);
+  return S_OK;
+}
+
+void VoiceNet::Clear() {
+  std::map<std::string, std::unique_ptr<VoicePublisher>> sources;
+  std::map<std::pair<std::string, std::string>, media::SubscriptionId> receptions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sources.swap(sources_);
+    receptions.swap(receptions_);
+  }
+  for (auto& [key, subscription] : receptions) transport_->Unsubscribe(subscription);
+  sources.clear();
+}
+
+}  // namespace tessarine

@@ -1,0 +1,55 @@
+// The media network's voice side: audio sources published on the media transport as
+// Opus RTP, and remote audio received into playback streams of an audio device.
+// Sources: an audio device of this library (its processed capture, or the audio plug-in
+// it captures from) or an encoded-audio source of the SDK (Opus packets as they come).
+// Receiving: each (user, audio id) subscribed on the transport feeds one playback
+// stream. Thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "avcore/avcore.h"
+#include "media_transport.h"
+
+namespace tessarine {
+
+class VoicePublisher;
+
+class VoiceNet {
+ public:
+  // `device` receives what is subscribed unless StartRecv names another.
+  VoiceNet(std::shared_ptr<media::IMediaTransport> transport, avcore::IAudioDevice* device);
+  ~VoiceNet();
+  VoiceNet(const VoiceNet&) = delete;
+  VoiceNet& operator=(const VoiceNet&) = delete;
+
+  // E_INVALIDARG for an empty id or a source of another kind; S_FALSE when the id is
+  // already published (the first source stays); E_FAIL when the transport refuses.
+  HRESULT AddSource(const std::string& id, IUnknown* source);
+  // S_FALSE when nothing was published under `id`.
+  HRESULT RemoveSource(const std::string& id);
+
+  // Plays (user, audio id) into playback stream `stream` of the device. A second start
+  // for the same pair moves it to the new stream.
+  HRESULT StartRecv(const std::string& user, const std::string& id, uint32_t stream);
+  HRESULT StopRecv(const std::string& user, const std::string& id);
+
+  // Everything removed and unsubscribed.
+  void Clear();
+
+ private:
+  struct Reception;
+
+  std::shared_ptr<media::IMediaTransport> transport_;
+  avcore::IAudioDevice* device_;  // held by the owner of this object
+  std::mutex mutex_;
+  std::map<std::string, std::unique_ptr<VoicePublisher>> sources_;
+  std::map<std::pair<std::string, std::string>, media::SubscriptionId> receptions_;
+};
+
+}  // namespace tessarine
