@@ -12,9 +12,13 @@
 
 namespace kiv_server {
 
+class RemoteControlGrants;
+
 class GsBusiness : public IBusinessModule {
  public:
-  explicit GsBusiness(IServerContext& server) : server_(server) {}
+  // `grants`, when given, follows the remote-control operations and screen withdrawals.
+  explicit GsBusiness(IServerContext& server, RemoteControlGrants* grants = nullptr)
+      : server_(server), grants_(grants) {}
 
   std::vector<std::string> Businesses() const override;
   void OnBusiness(ClientInfo& from, const std::string& business, int id,
@@ -27,6 +31,7 @@ class GsBusiness : public IBusinessModule {
   void Announce(Group& group, const PublishedMedia& media, int operation, ClientId skip);
 
   IServerContext& server_;
+  RemoteControlGrants* grants_;
 };
 
 }  // namespace kiv_server
