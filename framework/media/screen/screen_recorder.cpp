@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "avcore/ids.h"
 #include "com_object.h"
@@ -90,6 +91,14 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
         return E_FAIL;
       }
       channels_ = param->audio ? param->channels : 0;
+      // The first picture is written now, so that even a recording stopped at once is a
+      // complete file.
+      std::vector<uint8_t> picture;
+      if (!grabber->Grab(&picture) || !writer_.WritePicture(picture.data(), picture.size(), 0)) {
+        FW_LOG("screen recorder: the first picture failed");
+        writer_.Finish();
+        return E_FAIL;
+      }
     }
     grabber_ = std::move(grabber);
     frame_ms_ = 1000 / param->frame_rate;
@@ -128,7 +137,7 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::vector<uint8_t> picture;
-    for (int64_t n = 0; running_; ++n) {
+    for (int64_t n = 1; running_; ++n) {
       const Clock::time_point due = start + std::chrono::milliseconds(n * frame_ms_);
       const Clock::time_point now = Clock::now();
       if (due > now) std::this_thread::sleep_for(due - now);
