@@ -159,6 +159,7 @@ void CoreEngine::OnConnectionLost() {
 }
 
 int CoreEngine::StartPublishAudio(const std::string& audioId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("StartPublishAudio");
         return ERR_NOT_LOGINED;
@@ -174,10 +175,11 @@ int CoreEngine::StartPublishAudio(const std::string& audioId) {
 
 int CoreEngine::StopPublishAudio(const std::string& audioId) {
     KIV_LOG("StopPublishAudio audioid=%s", audioId.c_str());
+    // Custom audio streams stop only when the group is left.
+    if (audioId != "appdef_mic" && audioId != "reserved_audioid_systemplay") return ERR_INVALID_PARAM;
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StopPublish();
-    if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StopPublish();
-    // Custom audio streams stop when the group is left.
-    return ERR_INVALID_PARAM;
+    return m_streamManager.GetLocalSysAudioStream()->StopPublish();
 }
 
 int CoreEngine::StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag) {

@@ -131,6 +131,7 @@ bool CoreEngine::ApplyVoiceReceiveRule(const char* operation, const std::string&
 }
 
 int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("SubscribeRemoteAudio");
         return ERR_NOT_LOGINED;
@@ -148,6 +149,7 @@ int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::strin
 }
 
 int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("UnSubscribeRemoteAudio");
         return ERR_NOT_LOGINED;
@@ -168,6 +170,7 @@ int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::str
 }
 
 int CoreEngine::UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) {
         KIV_LOG("UnSubscribeRemoteVideo");
         return ERR_NOT_LOGINED;

@@ -14,6 +14,7 @@ constexpr int kCameraTaken = 4;
 }  // namespace
 
 int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("StartPublishDeviceVideo, vid=%s, deviceid=%d", videoId.c_str(), cameraId);
     if (!m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
     LocalVideoDeviceStream* publishing = m_streamManager.FindLocalVideoDeviceStream(videoId);
@@ -36,6 +37,7 @@ int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId
 }
 
 int CoreEngine::StopPublishDeviceVideo(const std::string& videoId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("Stop publish device video, video id = %s", videoId.c_str());
     LocalVideoDeviceStream* stream = videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
     if (!stream) return ERR_FAILED;
@@ -43,6 +45,7 @@ int CoreEngine::StopPublishDeviceVideo(const std::string& videoId) {
 }
 
 int CoreEngine::AddLocalPreview(int cameraId, HWND window, int renderMode) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("AddLocalPreview, camera id = %d", cameraId);
     LocalVideoDeviceStream* stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
     if (!stream) {
@@ -53,6 +56,7 @@ int CoreEngine::AddLocalPreview(int cameraId, HWND window, int renderMode) {
 }
 
 int CoreEngine::RemoveLocalPreview(int cameraId, HWND window) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("RemoveLocalPreview, camera id = %d", cameraId);
     LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
     if (!stream) {
@@ -65,6 +69,7 @@ int CoreEngine::RemoveLocalPreview(int cameraId, HWND window) {
 }
 
 int CoreEngine::StartLocalRecord(const std::string& filePath, int cameraId, bool recordAudio) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("StartLocalRecord, camera id = %d, file_path = %s, is_record_audio = %d", cameraId,
             filePath.c_str(), recordAudio ? 1 : 0);
     LocalVideoDeviceStream* stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
@@ -76,6 +81,7 @@ int CoreEngine::StartLocalRecord(const std::string& filePath, int cameraId, bool
 }
 
 int CoreEngine::StopLocalRecord(int cameraId) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("StopLocalRecord, camera id = %d", cameraId);
     LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
     if (!stream) {
@@ -100,6 +106,7 @@ int CoreEngine::SetDeviceVideoProfile(const std::string& videoId, const CoreVide
 
 int CoreEngine::SetRemoteVideoRender(const std::string& userId, const std::string& videoId, HWND window,
                                      int renderMode) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("SetRemoteVideoRender, uid=%s, vid=%s, render %p, mode:%d", userId.c_str(), videoId.c_str(),
             static_cast<void*>(window), renderMode);
     if (!window) return UnSubscribeRemoteVideo(userId, videoId);
@@ -110,6 +117,7 @@ int CoreEngine::SetRemoteVideoRender(const std::string& userId, const std::strin
 
 int CoreEngine::RegisterRenderVideoFrameObserver(const std::string& userId, const std::string& videoId,
                                                  std::unique_ptr<ICoreVideoFrameObserver> observer) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("RegisterRenderVideoFrameObserver , user id = %s, video id = %s, ObserverCallback %p",
             userId.c_str(), videoId.c_str(), static_cast<void*>(observer.get()));
     RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
@@ -118,6 +126,7 @@ int CoreEngine::RegisterRenderVideoFrameObserver(const std::string& userId, cons
 }
 
 int CoreEngine::RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<ICoreVideoFrameObserver> observer) {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("RegisterCaptureVideoFrameObserver , camera id = %d, Observer %p", cameraId,
             static_cast<void*>(observer.get()));
     LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);

@@ -20,12 +20,18 @@
 //   shot <path>                      -> shot <0|1> (the window's picture as a .bmp)
 //   record <path> <camera> | stoprecord <camera> -> record|stoprecord <result>
 //   mic | nomic                      -> mic|nomic <result>  (publish "appdef_mic")
-//   devicechange                     -> devicechange (posts the device-change message)
+//   mute <user> <audio id> <0|1>     -> mute <result>
+//   rawaudio <user> <audio id>       -> rawaudio 0 (a raw-audio observer for that audio)
+//   rawstats                         -> rawstats <frames> <frame rate field> <bytes> <Hz of the
+//                                       strongest 900-1100 Hz tone in the last 0.5 s at 16 kHz>
+//   cameras <n>                      -> cameras (the stand-in's camera count, then a device change)
 // Events: "event <type> <code>", "user <id> <0 joined|1 left>", "users <id>...",
 // "video <user> <video id> <state>", "audio <user> <audio id> <state>", "device <code>",
 // "task" (a task of the core reached the message window).
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -164,6 +170,47 @@ bool SaveShot(const std::string& path) {
     return static_cast<bool>(out);
 }
 
+// Keeps the decoded remote audio it is given (16-bit PCM at 16 kHz).
+struct RawAudio : kiv::IRemoteRawAudioObserver {
+    void OnRemoteRawAudioFrame(const char*, const char*, kiv::AudioFrame* frame) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        ++frames;
+        rate = frame->sampleRate;
+        bytes += frame->size;
+        const auto* samples = static_cast<const int16_t*>(frame->data);
+        pcm.insert(pcm.end(), samples, samples + frame->size / 2);
+        if (pcm.size() > 16000) pcm.erase(pcm.begin(), pcm.end() - 16000);
+    }
+    std::string Summary() {
+        std::lock_guard<std::mutex> guard(mutex);
+        int strongest = 0;
+        double best = 0;
+        const size_t n = std::min<size_t>(pcm.size(), 8000);
+        for (int f = 900; n > 0 && f <= 1100; ++f) {
+            const double k = 2 * std::cos(2 * 3.141592653589793 * f / 16000.0);
+            double s1 = 0, s2 = 0;
+            for (size_t i = pcm.size() - n; i < pcm.size(); ++i) {
+                const double s0 = pcm[i] + k * s1 - s2;
+                s2 = s1;
+                s1 = s0;
+            }
+            const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
+            if (power > best) {
+                best = power;
+                strongest = f;
+            }
+        }
+        return std::to_string(frames) + " " + std::to_string(rate) + " " + std::to_string(bytes) + " " +
+               std::to_string(strongest);
+    }
+    std::mutex mutex;
+    int frames = 0, rate = 0;
+    long bytes = 0;
+    std::vector<int16_t> pcm;
+};
+
+RawAudio g_rawAudio;
+
 // The media commands; false when `command` is none of them.
 bool RunMedia(const std::string& command, std::istringstream& words, kiv::IKivEngine* engine) {
     std::string a, b, c, d;
@@ -207,9 +254,19 @@ bool RunMedia(const std::string& command, std::istringstream& words, kiv::IKivEn
         Say("mic " + std::to_string(engine->StartPublishAudio("appdef_mic")));
     } else if (command == "nomic") {
         Say("nomic " + std::to_string(engine->StopPublishAudio("appdef_mic")));
-    } else if (command == "devicechange") {
+    } else if (command == "mute") {
+        words >> a >> b >> c;
+        Say("mute " + std::to_string(engine->MuteRemoteAudio(a.c_str(), b.c_str(), c == "1")));
+    } else if (command == "rawaudio") {
+        words >> a >> b;
+        Say("rawaudio " + std::to_string(engine->RegisterRemoteRawAudioObserver(a.c_str(), b.c_str(), &g_rawAudio)));
+    } else if (command == "rawstats") {
+        Say("rawstats " + g_rawAudio.Summary());
+    } else if (command == "cameras") {
+        words >> a;
+        SetEnvironmentVariableA("TESSARINE_CAMERAS", a.c_str());
         PostMessageW(kiv::MsgWindow::Instance()->Window(), kiv::WM_KIV_DEVICE_CHANGED, 0, 0);
-        Say("devicechange");
+        Say("cameras");
     } else {
         return false;
     }

@@ -20,7 +20,11 @@ const char* Wine64() {
 
 }  // namespace
 
-WineHost::WineHost(std::string name, const std::string& exePath) : m_name(std::move(name)) {
+WineHost::WineHost(std::string name, const std::string& exePath) : WineHost(std::move(name), exePath, {}) {}
+
+WineHost::WineHost(std::string name, const std::string& exePath,
+                   const std::vector<std::pair<std::string, std::string>>& environment)
+    : m_name(std::move(name)) {
     int toChild[2];
     int fromChild[2];
     if (pipe(toChild) != 0) return;
@@ -37,6 +41,7 @@ WineHost::WineHost(std::string name, const std::string& exePath) : m_name(std::m
         close(toChild[1]);
         close(fromChild[0]);
         close(fromChild[1]);
+        for (const auto& variable : environment) setenv(variable.first.c_str(), variable.second.c_str(), 1);
         execl(Wine64(), Wine64(), exePath.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

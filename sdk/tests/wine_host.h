@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kiv_test {
@@ -18,6 +19,9 @@ class WineHost {
 public:
     // `name` prefixes the host's lines in Transcript().
     WineHost(std::string name, const std::string& exePath);
+    // With these variables set in the host's environment (for example its own PulseAudio).
+    WineHost(std::string name, const std::string& exePath,
+             const std::vector<std::pair<std::string, std::string>>& environment);
     // Ends the host: "quit", then a kill when it does not end within a few seconds. With
     // KIV_DEBUG_TRANSCRIPT set in the environment the transcript goes to standard error.
     ~WineHost();
