@@ -1,5 +1,7 @@
 #include "protocol/wire_message.h"
 
+#include <cmath>
+
 #include <rapidjson/error/en.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -92,17 +94,20 @@ bool IsUtf8(const char* s, size_t n) {
   return true;
 }
 
-// The parser lets a lone "\uDC00".."\uDFFF" escape through as a surrogate: refuse
-// it here so that nothing invalid is relayed. Depth is bounded by kMaxJsonDepth.
-bool StringsValid(const rapidjson::Value& v) {
+// The parser lets a lone "\uDC00".."\uDFFF" escape through as a surrogate, and a
+// number too large for a double through as infinity, which no writer can put out
+// again: refuse both so that nothing invalid is relayed. Depth is bounded by
+// kMaxJsonDepth.
+bool ValuesValid(const rapidjson::Value& v) {
   if (v.IsString()) return IsUtf8(v.GetString(), v.GetStringLength());
+  if (v.IsDouble()) return std::isfinite(v.GetDouble());
   if (v.IsArray()) {
     for (const auto& e : v.GetArray()) {
-      if (!StringsValid(e)) return false;
+      if (!ValuesValid(e)) return false;
     }
   } else if (v.IsObject()) {
     for (const auto& m : v.GetObject()) {
-      if (!StringsValid(m.name) || !StringsValid(m.value)) return false;
+      if (!ValuesValid(m.name) || !ValuesValid(m.value)) return false;
     }
   }
   return true;
@@ -234,7 +239,7 @@ ParseError ParseMessage(std::string_view payload, Message* out) {
   if (!DepthWithin(payload, kMaxJsonDepth)) return ParseError::kTooDeep;
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
   out->doc.Parse<kFlags>(payload.data(), payload.size());
-  if (out->doc.HasParseError() || !StringsValid(out->doc)) {
+  if (out->doc.HasParseError() || !ValuesValid(out->doc)) {
     out->doc.SetNull();
     return ParseError::kBadJson;
   }

@@ -85,6 +85,9 @@ TEST(WireMessage, RejectsMalformedPayloads) {
   EXPECT_EQ(ParseMessage(std::string("{\"type\":\"p\xff\"}"), &m), ParseError::kBadJson);
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"\\udee9\"}", &m), ParseError::kBadJson);  // lone surrogate
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"\\ud83d\\ude00\"}", &m), ParseError::kNone);  // a pair
+  // A number beyond a double's range would come out as infinity, which no writer puts out.
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":" + std::string(40, '9') + "e308}", &m), ParseError::kBadJson);
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":1.5e308}", &m), ParseError::kNone);
   EXPECT_EQ(ParseMessage("[1,2]", &m), ParseError::kNotObject);
   EXPECT_EQ(ParseMessage("{\"kind\":\"ping\"}", &m), ParseError::kNoType);
   EXPECT_EQ(ParseMessage("{\"type\":5}", &m), ParseError::kNoType);

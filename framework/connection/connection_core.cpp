@@ -53,15 +53,17 @@ std::string ConnectionCore::ServerHost() {
 void ConnectionCore::SetMediaHandler(MediaHandler handler) {
   std::lock_guard<std::mutex> lock(media_mutex_);
   media_handler_ = std::move(handler);
-  if (media_handler_ && last_ticket_) media_handler_(kiv_media::kMediaTicket, *last_ticket_);
+  // Not logged in yet: refused here, asked again at the login.
+  if (media_handler_) (void)SendBusiness(kiv_media::EncodeTicketRequest());
+}
+
+void ConnectionCore::RequestMediaTicket() {
+  std::lock_guard<std::mutex> lock(media_mutex_);
+  if (media_handler_) (void)SendBusiness(kiv_media::EncodeTicketRequest());
 }
 
 void ConnectionCore::OnMediaMessage(int id, const rapidjson::Value& body) {
   std::lock_guard<std::mutex> lock(media_mutex_);
-  if (id == kiv_media::kMediaTicket) {
-    last_ticket_ = std::make_unique<rapidjson::Document>();
-    last_ticket_->CopyFrom(body, last_ticket_->GetAllocator());
-  }
   if (media_handler_) media_handler_(id, body);
 }
 
@@ -97,6 +99,7 @@ void ConnectionCore::OnLoginResult(int code, const std::string& detail) {
     user = user_id_;
   }
   FW_LOG("connection: login result %d %s", code, detail.c_str());
+  if (code == kiv_proto::kResultOk) RequestMediaTicket();
   listeners_.ForEach([&](avcore::IKivConnectionListener* l) { l->OnLoginResult(code, user.c_str(), detail.c_str()); });
 }
 
@@ -126,6 +129,7 @@ void ConnectionCore::OnReconnectStart() {
 
 void ConnectionCore::OnReconnectSuccess() {
   FW_LOG("connection: reconnected");
+  RequestMediaTicket();
   listeners_.ForEach([&](avcore::IKivConnectionListener* l) { l->OnReconnectSucess(); });
 }
 

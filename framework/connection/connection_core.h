@@ -40,9 +40,9 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   int SendBusiness(const rapidjson::Value& body);
   int Status();
 
-  // MEDIA business messages go to one handler (the media transport); the last ticket
-  // message is replayed to a handler set after it came. After SetMediaHandler returns,
-  // a replaced handler is not called again.
+  // MEDIA business messages go to one handler (the media transport). While one is set,
+  // the login's media ticket is asked for at once and after every login and
+  // reconnection. After SetMediaHandler returns, a replaced handler is not called again.
   using MediaHandler = std::function<void(int id, const rapidjson::Value& body)>;
   void SetMediaHandler(MediaHandler handler);
   // The host of the last login's server address ("127.0.0.1" of "127.0.0.1:8080").
@@ -77,6 +77,7 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   void OnOnlineMessage(int id, const rapidjson::Value& body);
   void OnTextMessage(int id, const rapidjson::Value& body);
   void OnMediaMessage(int id, const rapidjson::Value& body);
+  void RequestMediaTicket();
 
   std::mutex mutex_;  // guards session_, http_, user_id_ and group_id_
   std::unique_ptr<WinsockSocketFactory> sockets_;
@@ -85,9 +86,8 @@ class ConnectionCore : public kiv_proto::ISessionListener {
   std::string user_id_;
   std::string group_id_;
   std::string server_host_;
-  std::mutex media_mutex_;  // guards media_handler_ and last_ticket_; held while it runs
+  std::mutex media_mutex_;  // guards media_handler_; held while it runs (before mutex_)
   MediaHandler media_handler_;
-  std::unique_ptr<rapidjson::Document> last_ticket_;
   std::mutex media_transport_mutex_;
   std::weak_ptr<void> media_transport_;
   std::atomic<uint32_t> request_ids_{0};

@@ -1,6 +1,7 @@
 // Business "MEDIA" on the control connection: tickets, publications and subscriptions
 // of the media relay. Each body is a JSON object with "business" and "id" first.
-//   17000 (client) ticket request          -> 17001 {"ticket","port"} (also sent at login)
+//   17000 (client) ticket request          -> 17001 {"ticket","port"}: the login's ticket,
+//                  issued when the login started
 //   17002 (client) publish {"media_type","media_id","ssrc"}
 //                                          -> 17003 {"media_type","media_id","ssrc","result"}
 //   17004 (client) unpublish {"media_type","media_id"}

@@ -26,10 +26,7 @@ void MediaBusiness::SendNotices(const std::vector<SourceNotice>& notices) {
   }
 }
 
-void MediaBusiness::OnLogin(ClientInfo& client) {
-  (void)relay_.AddLogin(client.id, client.user_id);
-  SendTicket(client);
-}
+void MediaBusiness::OnLogin(ClientInfo& client) { (void)relay_.AddLogin(client.id, client.user_id); }
 
 void MediaBusiness::OnMemberLeaving(ClientInfo& client, Group& /*group*/) {
   SendNotices(relay_.LeaveGroup(client.id));

@@ -1,5 +1,5 @@
-// Business "MEDIA": the control plane of the media relay. A login gets its ticket and the
-// relay's port (17001) at once; publications, subscriptions and their "source" notices
+// Business "MEDIA": the control plane of the media relay. A login is issued its ticket
+// when it starts; the client asks for it and the relay's port (17000 -> 17001). Publications, subscriptions and their "source" notices
 // follow protocol/media/media_messages.h. Publishing and subscribing need a group; a
 // member leaving its group (or its login ending) ends its publications and subscriptions.
 #pragma once

@@ -36,11 +36,7 @@ class Network : public kiv_server::IDatagramOut, public kiv_server::IServerConte
     hooks.send_datagram = [this, id](const uint8_t* d, size_t n) {
       datagrams_.push_back({id, true, clients_[id].address, std::vector<uint8_t>(d, d + n)});
     };
-    hooks.send_control = [this, id](const rapidjson::Value& body) {
-      auto doc = std::make_shared<rapidjson::Document>();
-      doc->CopyFrom(body, doc->GetAllocator());
-      control_.push_back({id, true, doc});
-    };
+    hooks.send_control = [this, id](const rapidjson::Value& body) { SendBusinessFrom(id, body); };
     hooks.clock_us = [this] { return now_us_; };
     c.core = std::make_unique<TransportCore>(hooks, static_cast<uint32_t>(0x1000 + id));
     kiv_server::ClientInfo& info = state_.AddClient(id);
@@ -49,8 +45,19 @@ class Network : public kiv_server::IDatagramOut, public kiv_server::IServerConte
     info.user_id = user;
     info.group_id = group;
     business_.OnLogin(info);
+    RequestTicket(id);
     Pump();
     return *c.core;
+  }
+
+  // What the client's connection does after a login.
+  void RequestTicket(ClientId id) {
+    SendBusinessFrom(id, kiv_media::EncodeTicketRequest());
+  }
+  void SendBusinessFrom(ClientId id, const rapidjson::Value& body) {
+    auto doc = std::make_shared<rapidjson::Document>();
+    doc->CopyFrom(body, doc->GetAllocator());
+    control_.push_back({id, true, doc});
   }
 
   void Pump() {

@@ -129,6 +129,7 @@ TEST(MediaTransport, ANewLoginRegistersAgainAndRestoresSourcesAndSubscriptions) 
   for (ClientId id : {ClientId{1}, ClientId{2}}) {
     net.business().OnLogout(*net.state().Client(id));
     net.business().OnLogin(*net.state().Client(id));
+    net.RequestTicket(id);
   }
   net.Pump();
   net.Advance(TransportCore::kRegisterRetryUs);

@@ -73,16 +73,21 @@ UdpMediaTransport::~UdpMediaTransport() {
   closesocket(socket_);
 }
 
+// The relay's address is set before the transport logic sees a ticket, so that its
+// first registration datagram goes out at once.
 void UdpMediaTransport::OnControl(int id, const rapidjson::Value& body) {
+  kiv_media::TicketMessage ticket;
+  if (id == kiv_media::kMediaTicket && kiv_media::DecodeTicket(body, &ticket)) SetRelay(ticket.port);
   core_->OnControl(id, body);
-  if (id != kiv_media::kMediaTicket) return;
-  const uint16_t port = core_->relay_port();
+}
+
+void UdpMediaTransport::SetRelay(uint16_t port) {
   const std::string host = connection_->ServerHost();
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* found = nullptr;
-  if (port == 0 || getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || found == nullptr) {
     FW_LOG("media transport: relay %s:%u not resolved", host.c_str(), port);
     return;
   }
@@ -94,7 +99,6 @@ void UdpMediaTransport::OnControl(int id, const rapidjson::Value& body) {
   }
   freeaddrinfo(found);
   FW_LOG("media transport: relay at %s:%u", host.c_str(), port);
-  core_->Tick();  // registers at once
 }
 
 void UdpMediaTransport::SendDatagram(const uint8_t* data, size_t size) {

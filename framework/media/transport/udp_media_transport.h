@@ -42,6 +42,7 @@ class UdpMediaTransport final : public IMediaTransport {
   UdpMediaTransport(std::shared_ptr<ConnectionCore> connection, SOCKET socket);
   void SendDatagram(const uint8_t* data, size_t size);
   void OnControl(int id, const rapidjson::Value& body);
+  void SetRelay(uint16_t port);
   void Run();
 
   std::shared_ptr<ConnectionCore> connection_;
