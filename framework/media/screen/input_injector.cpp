@@ -47,6 +47,12 @@ UINT InputInjector::Apply(const std::vector<InputEvent>& events, const RECT& are
         in.mi.dy = Absolute(area.top + FromInputAxis(e.y, height), vy, vh);
         in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
         if (e.kind != InputKind::kMouseMove) in.mi.dwFlags |= ButtonFlag(e.kind, e.button);
+        if (e.kind == InputKind::kMouseDown) {
+          // A press activates the window under it, as at the sharer's own mouse, so that
+          // the keys that follow reach it (a desktop without a window manager would not).
+          const POINT at{area.left + FromInputAxis(e.x, width), area.top + FromInputAxis(e.y, height)};
+          if (HWND under = WindowFromPoint(at)) SetForegroundWindow(GetAncestor(under, GA_ROOT));
+        }
         break;
       }
       case InputKind::kWheel:

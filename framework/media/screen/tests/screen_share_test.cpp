@@ -240,6 +240,39 @@ COLORREF ScreenPixel(int x, int y) {
   return c;
 }
 
+// The desktop (alice's window on the right, bob's viewer on the left) as a .bmp.
+void SaveScreen(const std::wstring& path) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(w * h * 4);
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f != INVALID_HANDLE_VALUE) {
+    DWORD n;
+    WriteFile(f, &fh, sizeof(fh), &n, nullptr);
+    WriteFile(f, &bi.bmiHeader, sizeof(bi.bmiHeader), &n, nullptr);
+    WriteFile(f, bits, static_cast<DWORD>(w * h * 4), &n, nullptr);
+    CloseHandle(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+}
+
 bool Near(COLORREF a, COLORREF b, int tolerance = 40) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
@@ -361,8 +394,7 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
   const double change_ms = std::chrono::duration<double, std::milli>(Clock::now() - changed).count();
   EXPECT_LT(change_ms, 500.0);
   std::printf("change visible at the viewer after %.0f ms\n", change_ms);
-  HDC screen = GetDC(nullptr);
-  ReleaseDC(nullptr, screen);
+  SaveScreen(dir_ + L"\\screen_share.bmp");
 
   // Without a grant bob's click does nothing.
   const POINT press = InViewer((kButton.left + kButton.right) / 2, (kButton.top + kButton.bottom) / 2);
