@@ -72,6 +72,7 @@ int Recoder::StartScreenRecord(const std::string& filePath, int left, int top, i
 }
 
 int Recoder::Stop() {
+    if (!m_recorder) return ERR_OK;  // nothing was started: no sink to take away
     CoreEnv* env = CoreEnv::Instance();
     if (env && env->m_audiodevice) env->m_audiodevice->RemoveMixDataSink(this);
     m_recording = false;
