@@ -8,6 +8,9 @@
 //          inviter's login ends before they answered
 //   TMSG   16000 to a user, 16002 to the group, 16004 to a list; received as 16001
 //          (a private message) or 16003 (a group message)
+//   RINPUT 14300 a viewer's input for a sharer {"dst_user_id","events":[...]} -> 14301 at
+//          the sharer {"src_user_id","events"}, only while the sharer grants that viewer
+//          control (GS 14108)
 #pragma once
 
 #include <cstdint>
@@ -22,6 +25,11 @@ constexpr char kBusinessGs[] = "GS";
 constexpr int kGsMediaChange = 14104;
 constexpr int kGsMediaChanged = 14106;
 constexpr int kGsRemoteControl = 14108;
+
+constexpr char kBusinessRemoteInput[] = "RINPUT";
+constexpr int kRemoteInput = 14300;
+constexpr int kRemoteInputDelivered = 14301;
+constexpr size_t kMaxInputEvents = 256;
 
 constexpr char kBusinessOnline[] = "ONLINE";
 constexpr int kOnlineQuery = 15000;

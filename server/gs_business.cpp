@@ -6,6 +6,7 @@
 #include "protocol/ids.h"
 #include "protocol/result_codes.h"
 #include "protocol/wire_message.h"
+#include "server/remote_control_grants.h"
 
 namespace kiv_server {
 
@@ -74,6 +75,7 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
   } else if (it != list.end()) {
     media = *it;
     list.erase(it);
+    if (grants_ != nullptr && media.media_type == 0) grants_->OnShareStopped(from.id);
   }
   Announce(group, media, operation, 0);
 }
@@ -101,6 +103,7 @@ void GsBusiness::OnRemoteControl(ClientInfo& from, Group& group, const rapidjson
   out.AddMember("src_user_id", Str(from.user_id, a), a);
   out.AddMember("dst_user_id", Str(dst, a), a);
   server_.SendBusiness(to, out);
+  if (grants_ != nullptr) grants_->OnControlOperation(from.id, to, operation);
 }
 
 void GsBusiness::OnMemberLeaving(ClientInfo& client, Group& group) {

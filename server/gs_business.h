@@ -25,10 +25,15 @@ class IBoardDirectory {
 void AnnounceMedia(IServerContext& server, const Group& group, const PublishedMedia& media, int operation,
                    ClientId skip);
 
+class RemoteControlGrants;
+
 class GsBusiness : public IBusinessModule {
  public:
-  explicit GsBusiness(IServerContext& server, const IBoardDirectory* boards = nullptr)
-      : server_(server), boards_(boards) {}
+  // `boards`, when given, names the group's boards; `grants`, when given, follows the
+  // remote-control operations and screen withdrawals.
+  explicit GsBusiness(IServerContext& server, const IBoardDirectory* boards = nullptr,
+                      RemoteControlGrants* grants = nullptr)
+      : server_(server), boards_(boards), grants_(grants) {}
 
   std::vector<std::string> Businesses() const override;
   void OnBusiness(ClientInfo& from, const std::string& business, int id,
@@ -44,6 +49,7 @@ class GsBusiness : public IBusinessModule {
 
   IServerContext& server_;
   const IBoardDirectory* boards_;
+  RemoteControlGrants* grants_;
 };
 
 }  // namespace kiv_server

@@ -29,6 +29,7 @@
 #include "server/media/udp_media_server.h"
 #include "server/meeting_core.h"
 #include "server/online_business.h"
+#include "server/remote_input_business.h"
 #include "server/server_config.h"
 #include "server/text_message_business.h"
 
@@ -141,8 +142,11 @@ int main(int argc, char** argv) {
     kiv_server::UdpMediaServer media(io, {address, opt.media_port}, {opt.media_loss_control});
     media.relay().loss().SetRandomLoss(opt.media_loss, 1);
     auto boards = std::make_unique<kiv_server::BoardBusiness>(core);
-    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core, boards.get()));
+    auto input = std::make_unique<kiv_server::RemoteInputBusiness>(core);
+    kiv_server::RemoteControlGrants* grants = &input->grants();
+    (void)core.router().Add(std::make_unique<kiv_server::GsBusiness>(core, boards.get(), grants));
     (void)core.router().Add(std::move(boards));
+    (void)core.router().Add(std::move(input));
     (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::MediaBusiness>(core, media.relay(), media.port()));

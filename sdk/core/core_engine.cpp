@@ -21,10 +21,6 @@ bool IsAlphaNumeric(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-// Work that needs a part of the core that is not bound to the framework yet: 2 while the
-// framework is down, 302 (object missing) once it is up.
-int Unavailable() { return CoreEnv::IsBaseCoreInited() ? ERR_FAILED : ERR_INVALID_STATE; }
-
 }  // namespace
 
 CoreEngine::CoreEngine() {
@@ -186,13 +182,18 @@ int CoreEngine::StopPublishAudio(const std::string& audioId) {
     return m_streamManager.GetLocalSysAudioStream()->StopPublish();
 }
 
-int CoreEngine::StartPublishScreenShare(int, int, int, int, int, int) {
+int CoreEngine::StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag) {
     if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
-    return ERR_FAILED;
+    KIV_LOG("StartPublishScreenShare l: %d, t: %d, r: %d, b: %d, bias: %d", left, top, right, bottom, bias);
+    return m_streamManager.GetLocalScreenShareStream()->StartPublish(left, top, right, bottom, bias, flag);
 }
 
-int CoreEngine::StopPublishScreenShare() { return Unavailable(); }
+int CoreEngine::StopPublishScreenShare() {
+    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+    KIV_LOG("StopPublishScreenShare");
+    return m_streamManager.GetLocalScreenShareStream()->StopPublish();
+}
 
 int CoreEngine::StartPlayAudio() { return m_audioEngine ? m_audioEngine->StartPlay() : ERR_FAILED; }
 
@@ -216,13 +217,22 @@ int CoreEngine::SetAutoSubscribeRemoteAudio(bool autoSubscribe) {
     return ERR_OK;
 }
 
-int CoreEngine::ScreenShareRemoteControl(const std::string&, int operation) {
+int CoreEngine::ScreenShareRemoteControl(const std::string& userId, int operation) {
     switch (operation) {
     case 0:
-    case 1:
+    case 1: {
+        if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+        RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId);
+        if (!viewer) {
+            KIV_LOG("not found releative screenshare stream %s, type: %d", userId.c_str(), operation);
+            return ERR_FAILED;
+        }
+        return viewer->RemoteControl(operation);
+    }
     case 2:
     case 3:
-        return Unavailable();
+        if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+        return m_streamManager.GetLocalScreenShareStream()->RemoteControlOperation(userId, operation);
     case 4:
         if (m_env) m_env->m_remoteControl = false;
         return ERR_OK;

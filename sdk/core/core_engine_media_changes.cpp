@@ -107,6 +107,8 @@ void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int 
     if (eventType == 2 || eventType == 3) {
         if (RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
             viewer->HandleRemoteControlEvent(eventType);
+    } else if (eventType == 1) {
+        m_streamManager.GetLocalScreenShareStream()->OnRemoteControlCancel(userId);
     }
     handler->OnRemoteControl(userId, eventType);
 }

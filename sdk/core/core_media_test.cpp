@@ -129,7 +129,9 @@ TEST_F(CoreMediaTest, StreamManagerRecordsAndBoardStreams) {
     sm.DestroyRemoteTspdStream(board);
     EXPECT_EQ(sm.FindRemoteTspdStream("board"), nullptr);
     EXPECT_EQ(sm.FindRemoteTspdStream("unknown"), other);
-    EXPECT_EQ(sm.CreateRemoteVideoStream("a", "reserved_videoid_screenshare"), nullptr);
+    kiv_core::RemoteVideoStreamBase* screen = sm.CreateRemoteVideoStream("a", "reserved_videoid_screenshare");
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(sm.FindRemoteVideoStream("a", "reserved_videoid_screenshare"), screen);
 }
 
 // Received "GS" messages: own media dropped except boards, "gs" and 14104 not handled,

@@ -1,5 +1,7 @@
 #include "core/stream_manager.h"
 
+#include "core/remote_screen_share_stream.h"
+
 #include <algorithm>
 
 #include "core/log_record.h"
@@ -84,7 +86,11 @@ RemoteVideoStreamBase* StreamManager::CreateRemoteVideoStream(const std::string&
                                                               const std::string& videoId) {
     ZORVANTE::WAutoLock guard(&m_lock);
     if (RemoteVideoStreamBase* found = FindRemoteVideoStream(userId, videoId)) return found;
-    if (videoId == kScreenShareVideoId) return nullptr;
+    if (videoId == kScreenShareVideoId) {
+        KIV_LOG("Create RemoteScreenShareStream, uid=%s", userId.c_str());
+        m_remoteVideoStreams.push_back(std::make_unique<RemoteScreenShareStream>(userId));
+        return m_remoteVideoStreams.back().get();
+    }
     KIV_LOG("Create RemoteVideoStream, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
     m_remoteVideoStreams.push_back(std::make_unique<RemoteVideoStream>(userId, videoId));
     return m_remoteVideoStreams.back().get();
@@ -223,6 +229,7 @@ void StreamManager::DestroyStreams() {
     m_localVideoStreams.clear();
     m_remoteVideoStreams.clear();
     (void)m_localAudioStream.StopPublish();
+    (void)m_localScreenShareStream.StopPublish();
     m_customAudioStreams.clear();
     for (auto& stream : m_remoteAudioStreams) (void)stream->UnSubscribe();
     m_remoteAudioStreams.clear();

@@ -11,6 +11,7 @@
 #include "base/w_lock.h"
 #include "core/local_audio_custom_stream.h"
 #include "core/local_audio_stream.h"
+#include "core/local_screen_share_stream.h"
 #include "core/local_sys_audio_stream.h"
 #include "core/local_video_device_stream.h"
 #include "core/media_record.h"
@@ -38,11 +39,12 @@ public:
     // The microphone publisher, reached without the lock.
     LocalAudioStream* GetLocalAudioStream() { return &m_localAudioStream; }
     LocalSysAudioStream* GetLocalSysAudioStream() { return &m_localSysAudioStream; }
+    LocalScreenShareStream* GetLocalScreenShareStream() { return &m_localScreenShareStream; }
     // Application-supplied audio, one stream per audio id.
     LocalAudioCustomStream* FindLocalAudioCustomStream(const std::string& audioId);
     LocalAudioCustomStream* CreateLocalAudioCustomStream(const std::string& audioId);
 
-    // Remote videos; null for a screen share, which has no stream of its own here.
+    // Remote videos; "reserved_videoid_screenshare" makes a remote screen-share stream.
     RemoteVideoStreamBase* CreateRemoteVideoStream(const std::string& userId, const std::string& videoId);
     RemoteVideoStreamBase* FindRemoteVideoStream(const std::string& userId, const std::string& videoId);
     void DestroyRemoteVideoStream(RemoteVideoStreamBase* stream);
@@ -81,6 +83,7 @@ private:
     LocalAudioStream m_localAudioStream;
     std::map<std::string, std::unique_ptr<LocalAudioCustomStream>> m_customAudioStreams;
     LocalSysAudioStream m_localSysAudioStream;
+    LocalScreenShareStream m_localScreenShareStream;
     std::vector<MediaRecord> m_mediaRecords;
     int m_nextTspdIndex = 1;
     ZORVANTE::WLock m_lock;

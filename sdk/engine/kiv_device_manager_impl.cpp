@@ -1,6 +1,7 @@
 #include "engine/kiv_device_manager_impl.h"
 
 #include "core/device_manager.h"
+#include "engine/device_monitor.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 
@@ -55,6 +56,7 @@ int KivDeviceManagerImpl::AddRtspPlugin(const RtspPluginParam* param) {
 }
 
 void KivDeviceManagerImpl::Start() {
+    CDeviceMonitor::Instance()->Start();
     MsgWindow::Instance()->AddListener(this);
     (void)GetMicrophoneDevices();
     (void)GetSpeakerDevices();

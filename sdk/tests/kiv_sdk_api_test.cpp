@@ -199,7 +199,7 @@ TEST_F(ApiTest, EveryOperationBeforeInit) {
     EXPECT_EQ(engine->StartPublishScreenShare(0, 0, 100, 100, 0), 2);
     EXPECT_EQ(engine->StopPublishScreenShare(), 2);
     EXPECT_EQ(engine->StartScreenRecord(nullptr, 0, 0, 0, 0, true), 2);
-    EXPECT_EQ(engine->StopScreenRecord(), 2);
+    EXPECT_EQ(engine->StopScreenRecord(), 0);
     EXPECT_EQ(engine->StartLocalRecord("x.mp4", 0, false), 1);
     EXPECT_EQ(engine->StopLocalRecord(0), 1);
     EXPECT_EQ(engine->RemoteControlOperation("u", 0), 2);

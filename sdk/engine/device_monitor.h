@@ -1,0 +1,70 @@
+// Notices that devices were plugged in or removed and, once the changes have settled,
+// posts one WM_KIV_DEVICE_CHANGED to the library's message window. Sources: the registry
+// subtree of the device-interface classes (watched on the monitor's own thread) and the
+// WM_DEVICECHANGE messages the system sends to the message window for every registered
+// device-interface class.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/w_lock.h"
+#include "base/w_thread.h"
+#include "engine/device_change_settler.h"
+#include "engine/wnd_msg_listener.h"
+
+namespace kiv {
+
+class CDeviceMonitor : public ZORVANTE::WThread, public IWndMsgListener {
+public:
+    static constexpr const wchar_t* kDeviceClassesKey =
+        L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
+
+    // What the monitor reaches outside itself; empty members take the real ones (the
+    // millisecond tick count, a post to the message window).
+    struct Hooks {
+        std::function<uint32_t()> now;
+        std::function<void()> post;
+    };
+
+    // The process-wide monitor, created on first use.
+    static CDeviceMonitor* Instance();
+
+    explicit CDeviceMonitor(Hooks hooks = {});
+    ~CDeviceMonitor() override;
+
+    // Listens on the message window, starts the watcher (once) and registers a device
+    // notification for every known class. Again after the window was re-created: the
+    // notifications move to the new window.
+    bool Start();
+    // Stops watching: wakes the watcher, which ends without posting.
+    void Stop();
+    int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
+    DWORD ThreadProc() override;
+
+    // The class GUIDs under the device-classes key; with `onlyNew`, those not in `known`.
+    static std::vector<GUID> EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew);
+
+private:
+    void NoteChange();
+    void RegisterDeviceClasses(const std::vector<GUID>& classes);
+    void UnregisterAll();
+    bool RescanDeviceClasses();
+    uint32_t Now() const;
+    void PostChanged() const;
+
+    Hooks m_hooks;
+    ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
+    DeviceChangeSettler m_settler;
+    std::vector<HDEVNOTIFY> m_notifications;
+    std::vector<GUID> m_knownClasses;
+    std::atomic<bool> m_running{false};
+    HANDLE m_nudge = nullptr;     // auto-reset: a change or Stop wakes the watcher
+    HANDLE m_finished = nullptr;  // manual-reset: set while no watcher loop runs
+};
+
+}  // namespace kiv
