@@ -1,6 +1,8 @@
 // Glue between the core's frame observers and the application's.
 #pragma once
 
+#include <atomic>
+
 #include "core/core_observers.h"
 #include "kiv_frame_observer.h"
 
@@ -38,7 +40,7 @@ public:
     void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
 
 private:
-    IAudioFrameObserver* volatile m_observer = nullptr;
+    std::atomic<IAudioFrameObserver*> m_observer{nullptr};  // read on audio threads
     kiv_core::CoreEngine* m_core;
 };
 
