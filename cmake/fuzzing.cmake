@@ -1,11 +1,12 @@
-# kiv_fuzzer(<name> SOURCES ... [FLAGS ...] [SEEDS dir] [SECONDS n])
-# FLAGS: further compiler and linker arguments (include folders, libraries).
+# kiv_fuzzer(<name> SOURCES ... [FLAGS ...] [ARGS ...] [SEEDS dir] [SECONDS n])
+# FLAGS: further compiler and linker arguments (include folders, libraries); ARGS: further
+# arguments of the run (e.g. -max_len). Headers beside the sources are dependencies.
 # A libFuzzer target built with clang (ASan + UBSan) beside the g++ tree; CTest runs it
 # for a bounded time on a corpus in the build tree, with the seeds read-only.
 find_program(KIV_CLANGXX NAMES clang++ clang++-14)
 
 function(kiv_fuzzer name)
-  cmake_parse_arguments(F "" "SEEDS;SECONDS" "SOURCES;FLAGS" ${ARGN})
+  cmake_parse_arguments(F "" "SEEDS;SECONDS" "SOURCES;FLAGS;ARGS" ${ARGN})
   if(NOT KIV_CLANGXX)
     message(STATUS "clang++ not found: ${name} not built")
     return()
@@ -14,10 +15,15 @@ function(kiv_fuzzer name)
     set(F_SECONDS 20)
   endif()
   set(_sources)
+  set(_headers)
   foreach(s ${F_SOURCES})
     get_filename_component(_abs ${s} ABSOLUTE)
+    get_filename_component(_dir ${_abs} DIRECTORY)
+    file(GLOB _h ${_dir}/*.h)
     list(APPEND _sources ${_abs})
+    list(APPEND _headers ${_h})
   endforeach()
+  list(REMOVE_DUPLICATES _headers)
   get_target_property(_rj_inc dep::rapidjson INTERFACE_INCLUDE_DIRECTORIES)
   set(_bin ${CMAKE_BINARY_DIR}/bin/${name})
   add_custom_command(
@@ -27,7 +33,7 @@ function(kiv_fuzzer name)
             # RapidJSON's parse stack adds offsets to a null pointer before its first growth.
             -fno-sanitize=pointer-overflow -Wno-deprecated-declarations
             -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_FLAGS} -o ${_bin}
-    DEPENDS ${_sources}
+    DEPENDS ${_sources} ${_headers}
     COMMENT "Building ${name} with clang"
     VERBATIM)
   add_custom_target(${name} ALL DEPENDS ${_bin})
@@ -39,7 +45,7 @@ function(kiv_fuzzer name)
   endif()
   add_test(NAME ${name}
     COMMAND ${_bin} -max_total_time=${F_SECONDS} -timeout=5 -rss_limit_mb=1024 -print_final_stats=1
-            -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/ ${_corpus} ${_seeds})
+            ${F_ARGS} -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz/ ${_corpus} ${_seeds})
   math(EXPR _limit "${F_SECONDS} * 3 + 30")
   set_tests_properties(${name} PROPERTIES TIMEOUT ${_limit} LABELS fuzz)
 endfunction()

@@ -45,7 +45,16 @@ if(KIV_NATIVE)
       ${_wb_dir}/board_controller_sync_test.cpp
     LIBS kiv_wb_model
     TIMEOUT 60)
-  include(${_wb_dir}/message/fuzz/fuzz.cmake)
+  include(fuzzing)
+  kiv_fuzzer(wb_board_message_fuzzer
+    SOURCES ${_wb_dir}/message/fuzz/wb_board_message_fuzzer.cpp ${_wb_dir}/message/board_message.cpp
+            ${_wb_dir}/message/update_commands.cpp ${_wb_dir}/canvas/board_painter.cpp ${_wb_dir}/model/board.cpp
+            ${_wb_dir}/model/board_rect.cpp ${_wb_dir}/model/edit_settings.cpp ${_wb_dir}/model/graph_base.cpp
+            ${_wb_dir}/model/graph_factory.cpp ${_wb_dir}/model/graph_line.cpp ${_wb_dir}/model/graph_path.cpp
+            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/json_reader.cpp
+    FLAGS -I${PROJECT_SOURCE_DIR}/sdk
+    ARGS -max_len=65536
+    SEEDS ${_wb_dir}/message/fuzz/seeds)
 endif()
 
 # Drawing between two hosts: the native driver starts the meeting server and the Windows hosts.
