@@ -43,7 +43,7 @@ CDeviceMonitor::CDeviceMonitor(Hooks hooks) : m_hooks(std::move(hooks)) {
 }
 
 CDeviceMonitor::~CDeviceMonitor() {
-    Stop();
+    StopWatching();
     // The watcher wakes at once and leaves its loop. The thread itself is not joined: when
     // the library is unloaded its exit waits for the loader, which this destructor holds.
     if (m_finished) WaitForSingleObject(m_finished, kFinishWaitMs);
@@ -84,6 +84,11 @@ bool CDeviceMonitor::Start() {
 }
 
 void CDeviceMonitor::Stop() {
+    StopWatching();
+    if (IsRunning()) StopThread();
+}
+
+void CDeviceMonitor::StopWatching() {
     m_running = false;
     if (m_nudge) SetEvent(m_nudge);
     UnregisterAll();

@@ -41,7 +41,8 @@ public:
     // notification for every known class. Again after the window was re-created: the
     // notifications move to the new window.
     bool Start();
-    // Stops watching: wakes the watcher, which ends without posting.
+    // Stops watching: wakes the watcher, which ends without posting, and waits for its
+    // thread to end (the thread's own epilogue still reads this object).
     void Stop();
     int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
     DWORD ThreadProc() override;
@@ -50,6 +51,9 @@ public:
     static std::vector<GUID> EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew);
 
 private:
+    // Stop without waiting for the thread: for the destructor, which may run under the
+    // loader lock that the ending thread needs.
+    void StopWatching();
     void NoteChange();
     void RegisterDeviceClasses(const std::vector<GUID>& classes);
     void UnregisterAll();

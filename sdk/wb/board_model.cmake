@@ -89,14 +89,14 @@ if(WIN32)
         COMMAND ${_wb_native_tree}/bin/kiv_wb_draw_hosts_test --gtest_filter=DrawHostsTest.${case}
                 --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)
       set_tests_properties(DrawHostsTest.${case} PROPERTIES TIMEOUT 600
-        RESOURCE_LOCK "kiv_registry;audio")
+        RESOURCE_LOCK "kiv_registry;audio;display")
     endforeach()
   endif()
-  # Two board windows under Wine, mouse messages and screenshots.
-  # Shares the screen (and its screenshots) with the two-host drawing tests.
+  # Two board windows under Wine, mouse messages and screenshots read from the screen:
+  # no other test's window may cover them.
   kiv_gtest(kiv_wb_windows_test
     SOURCES ${_wb_dir}/board_controller_window_test.cpp
     LIBS kiv_wb_canvas
     TIMEOUT 90
-    RESOURCE_LOCK kiv_registry audio)
+    RESOURCE_LOCK kiv_registry audio display)
 endif()
