@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -89,6 +90,27 @@ TEST_P(NearEnd, UncoupledFarEndLeavesTheNearEnd) {
   const std::vector<int16_t> near = Tone(500, 1500.0, 7000.0);
   const std::vector<int16_t> far = Tone(500, 500.0, 12000.0);
   const Level run = Measure(near, &far, GetParam(), 150);
+  EXPECT_NEAR(run.out_db, run.in_db, 3.0);
+}
+
+// The same with the tones the other way round: a low near-end tone under a higher far end.
+TEST_P(NearEnd, UncoupledHigherFarEndLeavesTheNearEnd) {
+  const std::vector<int16_t> near = Tone(500, 500.0, 7000.0);
+  const std::vector<int16_t> far = Tone(500, 1500.0, 12000.0);
+  const Level run = Measure(near, &far, GetParam(), 150);
+  EXPECT_NEAR(run.out_db, run.in_db, 3.0);
+}
+
+// A meeting's first seconds: two seconds of silence, then both tones at once; the near
+// end is judged from 0.3 s to 2.3 s after its onset.
+TEST_P(NearEnd, UncoupledFarEndFromTheOnset) {
+  std::vector<int16_t> near = Tone(250, 500.0, 7000.0);
+  std::vector<int16_t> far = Tone(250, 1500.0, 12000.0);
+  std::fill(near.begin(), near.begin() + 100 * kFrame, 0);
+  std::fill(far.begin(), far.begin() + 100 * kFrame, 0);
+  near.resize(215 * kFrame);
+  far.resize(215 * kFrame);
+  const Level run = Measure(near, &far, GetParam(), 100);
   EXPECT_NEAR(run.out_db, run.in_db, 3.0);
 }
 

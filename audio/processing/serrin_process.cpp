@@ -353,6 +353,17 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
 }
 
+// Whether more than half of the microphone's energy lies in bins that the far end's
+// envelope cannot explain (more than the largest believable echo gain over it).
+bool MostlyUncoupled(const SerrinState* s) {
+  float total = 0.0f, unexplained = 0.0f;
+  for (int k = 2; k < kSpectralBins; ++k) {
+    total += s->mic_power[k];
+    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
+  }
+  return unexplained > 0.5f * total;
+}
+
 // Echo mode of the frame and the echo measure: mode 3 when the microphone holds clearly
 // more than the echo estimate and the noise (double talk), 2 with echo only, 1 without
 // a loud far end.
@@ -380,7 +391,13 @@ void EchoMode(SerrinState* s) {
   }
   int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
+  // Before the echo gains are learnt the delay estimator's hint forces full suppression,
+  // unless most of the microphone lies where the far end cannot have put it (periodic
+  // signals, such as two unrelated tones, give the hint without any echo).
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint &&
+      !MostlyUncoupled(s)) {
+    mode = 2;
+  }
   s->echo_mode = mode;
   if (mode == 2) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
