@@ -48,6 +48,7 @@ foreach(_t
     aec_delay_line
     rnnoise_pass
     echo_canceller
+    echo_canceller_near_end
     aec_state_file
     min_statistics
     adaptive_echo_filter

@@ -1,5 +1,6 @@
 #include "serrin_process.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,7 @@ constexpr float kDoubleTalkMargin = 6.0f;  // microphone over expected echo and 
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
+constexpr float kMaxEchoGain = 100.0f;  // largest believable echo over far-end power, per bin
 constexpr float kResidualBandWeight = 1.0f;
 constexpr float kEchoPeakThreshold = 1e8f;
 constexpr float kEchoPeakFactor = 2.0f;
@@ -93,14 +95,17 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
     if (k + 1 < kSpectralBins) p = std::fmax(p, Power(s->reference_spectrum[k + 1]));
     float& env = s->far_envelope[k];
     env = p > kFarEnvelopeDecay * env ? p : kFarEnvelopeDecay * env;
+    // A microphone bin far louder than the far end ever was in it holds no echo of it
+    // (a near talker, or a far end that does not reach the microphone): not learnt.
+    const bool coupled = s->mic_power[k] < kMaxEchoGain * env;
     float& gain = path.echo_gain_bin[k];
-    if (learn && env > 0.0f) {
+    if (learn && coupled && env > 0.0f) {
       const float g = s->mic_power[k] / env;
       gain += (g < gain ? kEchoGainFall : kEchoGainRise) * (g - gain);
     }
     s->expected_echo[k] = gain * env;
     float& left = path.residual_gain_bin[k];
-    if (learn && env > 0.0f) {
+    if (learn && coupled && env > 0.0f) {
       const float g = s->error_power[k] / env;
       left += (g < left ? kEchoGainFall : kEchoGainRise) * (g - left);
     }
@@ -118,12 +123,36 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
   }
 }
 
+// A floor bin far above the floor around it is a steady tone (a held note, a test tone),
+// which the minimum tracking cannot tell from noise by its level: it is held to the
+// neighbourhood's median so that the suppression and the double-talk decision see it as
+// signal. Broadband noise is level across the neighbourhood and keeps its floor.
+constexpr int kToneHalfWidth = 16;
+constexpr float kToneOverFloor = 4.0f;
+
+void ClampTonalFloor(float* floor) {
+  float held[kSpectralBins];
+  std::memcpy(held, floor, sizeof(held));
+  float window[2 * kToneHalfWidth + 1];
+  for (int k = 2; k < kSpectralBins; ++k) {
+    const int lo = k - kToneHalfWidth < 2 ? 2 : k - kToneHalfWidth;
+    const int hi = k + kToneHalfWidth >= kSpectralBins ? kSpectralBins - 1 : k + kToneHalfWidth;
+    const int n = hi - lo + 1;
+    std::memcpy(window, floor + lo, sizeof(float) * n);
+    std::nth_element(window, window + n / 2, window + n);
+    const float limit = kToneOverFloor * window[n / 2];
+    if (held[k] > limit) held[k] = limit;
+  }
+  std::memcpy(floor, held, sizeof(held));
+}
+
 // The channel's noise floor follows the error spectrum (what is left after the filter).
 void UpdateNoiseFloor(SerrinState* s, int32_t c) {
   float band = 0.0f;
   for (int k = 2; k < kSpectralBins; ++k) band += s->error_power[k];
   band_activity_update(s->error_power, &s->band_tracker[c], band, &s->spectral_floor[c],
                        &s->floor_sweep[c]);
+  ClampTonalFloor(s->spectral_floor[c].floor);
 }
 
 // Step 2: a change of music mode reloads the far-end trackers and floors.
@@ -324,6 +353,17 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
 }
 
+// Whether more than half of the microphone's energy lies in bins that the far end's
+// envelope cannot explain (more than the largest believable echo gain over it).
+bool MostlyUncoupled(const SerrinState* s) {
+  float total = 0.0f, unexplained = 0.0f;
+  for (int k = 2; k < kSpectralBins; ++k) {
+    total += s->mic_power[k];
+    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
+  }
+  return unexplained > 0.5f * total;
+}
+
 // Echo mode of the frame and the echo measure: mode 3 when the microphone holds clearly
 // more than the echo estimate and the noise (double talk), 2 with echo only, 1 without
 // a loud far end.
@@ -351,7 +391,13 @@ void EchoMode(SerrinState* s) {
   }
   int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
+  // Before the echo gains are learnt the delay estimator's hint forces full suppression,
+  // unless most of the microphone lies where the far end cannot have put it (periodic
+  // signals, such as two unrelated tones, give the hint without any echo).
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint &&
+      !MostlyUncoupled(s)) {
+    mode = 2;
+  }
   s->echo_mode = mode;
   if (mode == 2) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
@@ -664,6 +710,10 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
   // The level counts as activity while the near end talks (no echo-only frame).
   const float activity = s->echo_mode == 2 ? 0.0f : level;
   float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
+  // The level control's target (a level of 7500 here, a 1 kHz tone near -19 dBFS) pulled
+  // ordinary talkers down by up to 6 dB; the output keeps its level and only the per-block
+  // clip limit of the output lowers the gain.
+  if (gain < 1.0f) gain = 1.0f;
   if (s->echo_flag && gain > 10.0f) gain = 10.0f;
   gain *= s->gain_step_factor;
   s->agc_gain = gain;
