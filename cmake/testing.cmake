@@ -22,9 +22,6 @@ function(kiv_gtest name)
     if(T_LABELS)
       list(APPEND _props LABELS "${T_LABELS}")
     endif()
-    if(T_RESOURCE_LOCK)
-      list(APPEND _props RESOURCE_LOCK "${T_RESOURCE_LOCK}")
-    endif()
     if(T_RUN_SERIAL)
       list(APPEND _props RUN_SERIAL TRUE)
     endif()
@@ -33,5 +30,15 @@ function(kiv_gtest name)
       DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
       PROPERTIES ${_props})
+    # The discovery script splits a list value into separate arguments, so the locks are
+    # set by a script of ours that CTest reads after the discovered tests exist.
+    if(T_RESOURCE_LOCK)
+      set(_locks_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake")
+      file(WRITE "${_locks_script}"
+        "if(${name}_TESTS)\n"
+        "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${T_RESOURCE_LOCK}\")\n"
+        "endif()\n")
+      set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_locks_script}")
+    endif()
   endif()
 endfunction()

@@ -42,7 +42,8 @@ public:
     // notifications move to the new window.
     bool Start();
     // Stops watching: wakes the watcher, which ends without posting, and waits for its
-    // thread to end (the thread's own epilogue still reads this object).
+    // thread to end (the thread's own epilogue still reads this object). Call it before
+    // deleting a monitor; the destructor cannot wait for the thread (see there).
     void Stop();
     int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
     DWORD ThreadProc() override;

@@ -47,7 +47,10 @@ struct DeviceMonitorTest : ::testing::Test {
         ASSERT_TRUE(started);
     }
     void TearDown() override {
-        ui.Run([&] { monitor.reset(); });
+        ui.Run([&] {
+            if (monitor) monitor->Stop();
+            monitor.reset();
+        });
         ui.Run([] { kiv::MsgWindow::Instance()->Destroy(); });
         RemoveTestClass();
     }

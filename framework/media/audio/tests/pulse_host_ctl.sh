@@ -26,7 +26,11 @@ ROOT="$(cd "$(dirname "$0")/../../../.." && pwd)"
 rm -f "$done"
 fmt="--raw --format=s16le --rate=48000 --channels=1"
 case "$cmd" in
-start) server=$(pulse_host_start "$host") && printf '%s' "$server" > "$done.tmp" && mv "$done.tmp" "$done" ;;
+# A test starts its hosts on fresh servers: a server left by an earlier test keeps what
+# that test did to it.
+start) pulse_host_stop "$host"
+  for _ in $(seq 40); do pulse_host_env "$host" pulseaudio --check >/dev/null 2>&1 || break; sleep 0.05; done
+  server=$(pulse_host_start "$host") && printf '%s' "$server" > "$done.tmp" && mv "$done.tmp" "$done" ;;
 stop) pulse_host_stop "$host"; : > "$done" ;;
 play) pulse_host_env "$host" pacat --playback $fmt -d mic "$1"; : > "$done" ;;
 playspk) pulse_host_env "$host" pacat --playback $fmt -d speaker "$1"; : > "$done" ;;
