@@ -8,48 +8,14 @@
 
 #include "avcore/avcore.h"
 #include "framework_loader.h"
+#include "native_probe.h"
 
 namespace {
 
-std::wstring WorkDir() {
-  wchar_t cwd[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, cwd);
-  return cwd;
-}
-
-// Z:\a\b -> /a/b (Wine maps the Unix root to Z:).
-std::string UnixPath(const std::wstring& w) {
-  std::string out;
-  for (size_t i = (w.size() > 1 && w[1] == L':') ? 2 : 0; i < w.size(); ++i) {
-    out.push_back(w[i] == L'\\' ? '/' : static_cast<char>(w[i]));
-  }
-  return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Runs a shell line natively and returns what it wrote to `out` (waits up to 20 s).
-std::string RunNative(const std::string& line, const std::wstring& out) {
-  DeleteFileW(out.c_str());
-  const std::wstring done = out + L".done";
-  DeleteFileW(done.c_str());
-  const std::string script = line + " > '" + UnixPath(out) + "' 2>&1; touch '" + UnixPath(done) + "'";
-  std::wstring cmd = L"/bin/sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "";
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
-  for (int i = 0; i < 400 && !Exists(done); ++i) Sleep(50);
-  HANDLE f = CreateFileW(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "";
-  char buf[4096];
-  DWORD n = 0;
-  ReadFile(f, buf, sizeof buf, &n, nullptr);
-  CloseHandle(f);
-  return std::string(buf, n);
-}
+using media_test::Exists;
+using media_test::RunNative;
+using media_test::UnixPath;
+using media_test::WorkDir;
 
 avcore::VideoRecordParam Record(const wchar_t* path) {
   avcore::VideoRecordParam p{};

@@ -12,7 +12,7 @@
 #include "framework_loader.h"
 #include "native_probe.h"
 
-using namespace screen_test;
+using namespace media_test;
 
 namespace {
 

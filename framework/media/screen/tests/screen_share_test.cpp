@@ -61,7 +61,7 @@ std::string ReadText(const std::wstring& path) {
 
 // Takes a flag file: true once when it appeared.
 bool TakeFlag(const std::wstring& path) {
-  if (!screen_test::Exists(path)) return false;
+  if (!media_test::Exists(path)) return false;
   DeleteFileW(path.c_str());
   return true;
 }
@@ -175,7 +175,7 @@ TEST(ScreenShareChild, DISABLED_Share) {
   ASSERT_EQ(host->StartHost(&off), S_OK);
   ASSERT_EQ(alice.net->AddScreenSource(0, "0", host, 0), S_OK);
   Touch(g_alice.dir + L"\\published");
-  for (int i = 0; i < 6000 && !screen_test::Exists(g_alice.dir + L"\\stop"); ++i) {
+  for (int i = 0; i < 6000 && !media_test::Exists(g_alice.dir + L"\\stop"); ++i) {
     PumpMessages(10);
     if (TakeFlag(g_alice.dir + L"\\recolor")) {
       g_alice.color = kGreen;
@@ -318,7 +318,7 @@ class ScreenShareTest : public ::testing::Test {
     ASSERT_TRUE(fw_.ok());
     std::string why;
     ASSERT_TRUE(server_.Start(0, 0, &why)) << why;
-    dir_ = screen_test::WorkDir() + L"\\screen_share_" + std::to_wstring(GetCurrentProcessId());
+    dir_ = media_test::WorkDir() + L"\\screen_share_" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(dir_.c_str(), nullptr);
     for (const wchar_t* f : {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked"}) {
       DeleteFileW((dir_ + L"\\" + f).c_str());
@@ -343,7 +343,7 @@ class ScreenShareTest : public ::testing::Test {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &child_)) return false;
-    return WaitFor([&] { return screen_test::Exists(dir_ + L"\\published"); }, 30000);
+    return WaitFor([&] { return media_test::Exists(dir_ + L"\\published"); }, 30000);
   }
   int Clicks() { return std::atoi(ReadText(dir_ + L"\\clicks").c_str()); }
 
@@ -406,7 +406,7 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
 
   // Granted: bob's click presses her button, his typing reaches her edit box.
   Touch(dir_ + L"\\grant");
-  ASSERT_TRUE(WaitFor([&] { return screen_test::Exists(dir_ + L"\\granted"); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return media_test::Exists(dir_ + L"\\granted"); }, 5000));
   PumpMessages(300);
   ClickViewer(viewer, press);
   EXPECT_TRUE(WaitFor([&] { return Clicks() == 1; }, 3000)) << "the click did not press alice's button";
@@ -418,7 +418,7 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
 
   // Refused again: bob's input no longer reaches her.
   Touch(dir_ + L"\\revoke");
-  ASSERT_TRUE(WaitFor([&] { return screen_test::Exists(dir_ + L"\\revoked"); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return media_test::Exists(dir_ + L"\\revoked"); }, 5000));
   PumpMessages(300);
   ClickViewer(viewer, press);
   PumpMessages(1000);

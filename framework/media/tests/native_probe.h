@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace screen_test {
+namespace media_test {
 
 inline std::wstring WorkDir() {
   wchar_t cwd[MAX_PATH];
@@ -61,4 +61,4 @@ inline double ProbedDuration(const std::string& probe) {
   return d == std::string::npos ? -1.0 : std::atof(probe.c_str() + d + 9);
 }
 
-}  // namespace screen_test
+}  // namespace media_test
