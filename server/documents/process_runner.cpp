@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +39,11 @@ void CloseInheritedDescriptors() {
   for (int fd = 3; fd < 65536; ++fd) (void)close(fd);
 }
 
-[[noreturn]] void RunChild(const ChildPlan& plan, int out_fd) {
+[[noreturn]] void RunChild(const ChildPlan& plan, int out_fd, pid_t server) {
   (void)setpgid(0, 0);
+  // Killed with the server (more exactly: with the thread that started it).
+  (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != server) _exit(kExecFailed);
   sigset_t none;
   sigemptyset(&none);
   (void)sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -108,8 +112,9 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const ProcessSet
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return outcome;
   const ChildPlan plan = MakePlan(argv, setup);
+  const pid_t server = getpid();
   const pid_t pid = fork();
-  if (pid == 0) RunChild(plan, pipe_fds[1]);
+  if (pid == 0) RunChild(plan, pipe_fds[1], server);
   close(pipe_fds[1]);
   if (pid < 0) {
     close(pipe_fds[0]);

@@ -35,6 +35,8 @@ struct ProcessOutcome {
 // argv[0] is looked up in PATH. Standard input is /dev/null; no descriptor of the server
 // reaches the program. On time-out or cancel (polled every 20 ms) the process group gets
 // SIGKILL; when the program ends, whatever it left running in its group is killed too.
+// Should the server die, the program gets SIGKILL (its own children are bounded by their
+// CPU limit only).
 ProcessOutcome RunProcess(const std::vector<std::string>& argv, const ProcessSetup& setup,
                           const std::atomic<bool>* cancel = nullptr);
 
