@@ -49,10 +49,16 @@ TEST(DocumentNames, ClientPathsKeepOnlyAValidatedExtension) {
                                  nul_end,
                                  std::string(""),
                                  std::string("/"),
-                                 std::string("/g1/") + std::string(252, 'a') + ".pdf"}) {
+                                 std::string("/g1/") + std::string(1021, 'a') + ".pdf",
+                                 std::string("/g1/\xc0\xaf.pdf"),                  // overlong "/"
+                                 std::string("/g1/\xe0\x80\xae\xe0\x80\xae.pdf"),  // overlong ".."
+                                 std::string("/g1/\xed\xa0\x80.pdf"),              // surrogate
+                                 std::string("/g1/\xff.pdf"),
+                                 std::string("/g1/a.pdf\xe6\x8a")}) {
     EXPECT_EQ(ParseClientDocumentPath(bad, &p), DocumentPathError::kMalformed) << bad;
   }
-  EXPECT_EQ(ParseClientDocumentPath("/g1/" + std::string(251, 'a') + ".pdf", &p), DocumentPathError::kNone);
+  EXPECT_EQ(ParseClientDocumentPath("/g1/" + std::string(1020, 'a') + ".pdf", &p), DocumentPathError::kNone);
+  EXPECT_EQ(ParseClientDocumentPath("/g1/\xf0\x9f\x93\x8a chart.xlsx", &p), DocumentPathError::kNone);
 }
 
 TEST(DocumentNames, IdsAreFreshHexAndPagePathsAreStrict) {

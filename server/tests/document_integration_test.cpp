@@ -292,7 +292,7 @@ TEST_F(DocumentService, TraversalAndOddNamesAreRefusedAndWriteNothingOutside) {
                                         "",
                                         "/g1/a\nb.pdf",
                                         "/g1/a|b.pdf",
-                                        "/g1/" + std::string(300, 'a') + ".pdf"};
+                                        "/g1/" + std::string(1100, 'a') + ".pdf"};
   for (const std::string& path : bad) {
     const std::string field = Member::PathField(path);
     for (int id : {kStoreUpload, kStoreUploadEnd, kConvert}) {
