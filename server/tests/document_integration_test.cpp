@@ -16,6 +16,7 @@
 
 #include "protocol/document_messages.h"
 #include "protocol/wire_message.h"
+#include "server/tests/document_member.h"
 #include "server/tests/raw_http.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
@@ -25,13 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace kiv_proto;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The documents of make_documents.py, made once for all tests.
 class Fixtures {
@@ -56,7 +50,7 @@ struct Rgb {
 Rgb PixelAt(const std::string& jpeg_path, double fx, double fy, int* width = nullptr, int* height = nullptr) {
   const std::string ppm = jpeg_path + ".ppm";
   if (std::system(("convert " + jpeg_path + " -depth 8 ppm:" + ppm).c_str()) != 0) return {};
-  const std::string data = ReadFile(ppm);
+  const std::string data = ReadWholeFile(ppm);
   std::istringstream head(data);
   std::string magic;
   int w = 0, h = 0, max = 0;
@@ -74,68 +68,7 @@ Rgb PixelAt(const std::string& jpeg_path, double fx, double fy, int* width = nul
 bool IsRed(const Rgb& c) { return c.r > 200 && c.g < 60 && c.b < 60; }
 bool IsWhite(const Rgb& c) { return c.r > 200 && c.g > 200 && c.b > 200; }
 
-// A member of a group that speaks the document businesses.
-class Member {
- public:
-  bool Join(const ServerProcess& server, const std::string& user, const std::string& group = "g1") {
-    return client_.LoginAndJoin(server.address(), user, group);
-  }
-
-  // Sends {"business","id",...fields}.
-  bool Send(const char* business, int id, const std::string& fields) {
-    rapidjson::Document body;
-    const std::string text = std::string("{\"business\":\"") + business + "\",\"id\":" + std::to_string(id) +
-                             (fields.empty() ? "" : "," + fields) + "}";
-    body.Parse(text.data(), text.size());
-    EXPECT_FALSE(body.HasParseError()) << fields;
-    return !body.HasParseError() && client_.session.SendBusiness(body) == 0;
-  }
-
-  // Waits for a business message with that id.
-  rapidjson::Document Receive(int id, int timeout_ms = 10000) {
-    rapidjson::Document answer;
-    SessionEvent e;
-    if (client_.events.Wait("business", &e, timeout_ms, [id](const SessionEvent& ev) { return ev.code == id; })) {
-      answer.Parse(e.body.c_str());
-    }
-    return answer;
-  }
-
-  // Sends and waits for the answer (id + 1).
-  rapidjson::Document Ask(const char* business, int id, const std::string& fields, int timeout_ms = 10000) {
-    if (!Send(business, id, fields)) return rapidjson::Document();
-    return Receive(id + 1, timeout_ms);
-  }
-
-  static std::string PathField(const std::string& path) {
-    rapidjson::Document d(rapidjson::kObjectType);
-    d.AddMember("file_path",
-                rapidjson::Value(path.data(), static_cast<rapidjson::SizeType>(path.size()), d.GetAllocator()),
-                d.GetAllocator());
-    const std::string json = ToJson(d);
-    return json.substr(1, json.size() - 2);
-  }
-
-  // 20000 for the file under `path`, the PUT of its bytes, 20002; the 20003 answer's code.
-  int Upload(const std::string& file, const std::string& path) {
-    const std::string bytes = ReadFile(file);
-    rapidjson::Document r =
-        Ask(kBusinessStore, kStoreUpload, PathField(path) + ",\"file_size\":" + std::to_string(bytes.size()));
-    if (!r.IsObject() || Code(r) != kDocOk) return r.IsObject() ? Code(r) : -1;
-    RawHttpRequest put;
-    put.method = "PUT";
-    put.url = r["data"]["url"].GetString();
-    put.body = bytes;
-    const RawHttpAnswer a = RawHttp(put);
-    EXPECT_EQ(a.status, 200) << a.body;
-    rapidjson::Document end = Ask(kBusinessStore, kStoreUploadEnd, PathField(path));
-    return end.IsObject() ? Code(end) : -1;
-  }
-
-  static int Code(const rapidjson::Value& v) { return v.IsObject() && v.HasMember("code") ? v["code"].GetInt() : -1; }
-
-  TestClient client_;
-};
+using Member = DocumentMember;
 
 class DocumentService : public ::testing::Test {
  protected:
