@@ -12,6 +12,7 @@
 #include "wb/board_controller_install.h"
 #include "wb/board_window_views.h"
 #include "wb/canvas/gdip_canvas_impl.h"
+#include "wb/editor/testing/typed_input.h"
 #include "wb/kiv_white_board_impl.h"
 
 namespace {
@@ -224,6 +225,21 @@ TEST_F(RichEditUITest, KeysWhileFocusedAndEnterBreaksTheLine) {
   EXPECT_FALSE(handled);
   Type(L"xyz");
   EXPECT_EQ(editor->GetText(), "ab\r\nc");
+}
+
+// An input method's composition: the readings stay out of the text, the chosen characters
+// arrive once at the insertion point; plain characters follow them.
+TEST_F(RichEditUITest, CompositionResultArrivesOnce) {
+  ASSERT_TRUE(editor->HasHost());
+  Show(40, 40);
+  kiv_test::SendComposition(board, {L"t", L"ta", L"tan", L"tan'p", L"tan'pa", L"tan'pan"}, L"\u8C08\u5224");
+  Pump();
+  EXPECT_EQ(editor->GetText(), "\xE8\xB0\x88\xE5\x88\xA4");
+  Type(L" agenda");
+  EXPECT_EQ(editor->GetText(), "\xE8\xB0\x88\xE5\x88\xA4 agenda");
+  kiv_test::SendComposition(board, {L"t", L"ta"}, L"\u8C08");
+  Pump();
+  EXPECT_EQ(editor->GetText(), "\xE8\xB0\x88\xE5\x88\xA4 agenda\xE8\xB0\x88") << "inserted where the caret is";
 }
 
 // A 12-pixel font gives the control 242 twips; the colour arrives red-blue swapped; the
