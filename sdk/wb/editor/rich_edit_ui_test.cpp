@@ -156,6 +156,14 @@ TEST_F(RichEditUITest, LayoutFollowsTheTextAndTheFrameIsDrawn) {
   r = Rect();
   EXPECT_EQ(r.right - r.left, text.cx + w.cx);
   EXPECT_EQ(r.bottom - r.top, text.cy + w.cy);
+  // Moved, the control lays its text out in the new place.
+  editor->MoveTo(300, 120, 400);
+  POINTL first = {-1, -1};
+  LRESULT ignored = 0;
+  EXPECT_EQ(editor->SendTextMessage(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), 0, &ignored), S_OK);
+  EXPECT_EQ(first.x, 300);
+  EXPECT_EQ(first.y, 120);
+  r = Rect();
 
   InvalidateRect(board, nullptr, FALSE);
   UpdateWindow(board);
