@@ -138,7 +138,7 @@ class RichEditUITest : public ::testing::Test {
 };
 
 // An empty editor is one "W" measured twice (placeholder and room); it grows with the text
-// typed, and the painter draws its dashed frame onto the board.
+// typed, its control follows a move, and the painter draws its dashed frame onto the board.
 TEST_F(RichEditUITest, LayoutFollowsTheTextAndTheFrameIsDrawn) {
   ASSERT_TRUE(editor->HasHost()) << "msftedit.dll / CreateTextServices unavailable";
   Show(100, 50);
