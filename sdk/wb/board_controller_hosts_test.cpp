@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -68,6 +69,19 @@ int CountDifferent(const Picture& a, const Picture& b) {
 int CountColour(const Picture& p, uint32_t rgb) {
     int n = 0;
     for (uint32_t v : p.pixels) n += v == rgb ? 1 : 0;
+    return n;
+}
+
+// Pixels of reddish text ink (red text, anti-aliased) inside a rectangle of window pixels.
+int CountInk(const Picture& p, int left, int top, int right, int bottom) {
+    int n = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, p.height); ++y) {
+        for (int x = std::max(left, 0); x < std::min(right, p.width); ++x) {
+            const uint32_t v = p.pixels[static_cast<size_t>(y) * p.width + x];
+            const int r = v >> 16 & 0xFF, g = v >> 8 & 0xFF, b = v & 0xFF;
+            n += r > 150 && g < 150 && b < 150 && r - g > 60 ? 1 : 0;
+        }
+    }
     return n;
 }
 
@@ -263,6 +277,51 @@ TEST_F(DrawHostsTest, ConcurrentDrawingJoinAndReconnect) {
     Hash(*bob, board, &graphs);
     EXPECT_EQ(graphs, 210);
     for (auto* host : {alice.get(), bob.get(), carol.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
+}
+
+// A opens the text editor with a press of the text tool, types "谈判" through a Chinese input
+// method's composition and " agenda" as plain characters, and ends editing with a press
+// outside the editor: B's board gets the text graph and shows its ink where the graph is.
+TEST_F(DrawHostsTest, TypedTextSeenAtTheOtherHost) {
+    const std::string typed = "\xE8\xB0\x88\xE5\x88\xA4 agenda";  // 谈判 agenda
+    auto alice = Member("alice", "room-text");
+    auto bob = Member("bob", "room-text");
+    const std::string board = Create(*alice, "notes", 1);
+    Open(*alice, board, "notes");
+    Open(*bob, board, "notes");
+    ASSERT_EQ(alice->Call("tool " + board + " 1 3", 10s), 0);
+    ASSERT_EQ(alice->Call("drag " + board + " 0 100,80", 10s), 0);
+    ASSERT_EQ(alice->Call("ime " + board + " " + typed.substr(0, 6) + " t ta tan tanp tanpa tanpan", 10s), 0);
+    ASSERT_EQ(alice->Call("chars " + board + "  agenda", 10s), 0);
+    alice->Send("edit " + board);
+    std::string edited;
+    EXPECT_TRUE(alice->Expect([](const std::string& l) { return StartsWith(l, "edit "); }, 10s, &edited));
+    EXPECT_EQ(edited, "edit [" + typed + "]");
+    Shot(*alice, board, "text_alice_editing.bmp");
+    const Picture before = Shot(*bob, board, "text_bob_before.bmp");
+
+    ASSERT_EQ(alice->Call("drag " + board + " 0 500,300", 10s), 0);
+    int graphs = 0;
+    const std::string committed = Hash(*alice, board, &graphs);
+    EXPECT_EQ(graphs, 1);
+    EXPECT_EQ(Hash(*bob, board), committed);
+    const std::string model = Dump(*bob, board, false);
+    const size_t at = model.find("[" + typed + "] ");
+    ASSERT_NE(at, std::string::npos) << model;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    ASSERT_EQ(std::sscanf(model.c_str() + at + typed.size() + 3, "%d,%d,%d,%d", &left, &top, &right, &bottom), 4);
+    EXPECT_EQ(left, 200);
+    EXPECT_EQ(top, 160);
+    // The board is 1280 x 720 in a window of 640 x 360.
+    const Picture after = Shot(*bob, board, "text_bob_committed.bmp");
+    Shot(*alice, board, "text_alice_committed.bmp");
+    EXPECT_EQ(CountInk(before, left / 2, top / 2, right / 2, bottom / 2), 0);
+    const int ink = CountInk(after, left / 2, top / 2, right / 2, bottom / 2);
+    std::printf("text ink at B: %d pixels in the graph's rectangle (%d,%d)-(%d,%d)\n", ink, left / 2, top / 2,
+                right / 2, bottom / 2);
+    EXPECT_GT(ink, 40);
+    EXPECT_EQ(CountInk(after, 0, 0, after.width, after.height), ink) << "no ink outside the graph";
+    for (auto* host : {alice.get(), bob.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
 }
 
 int main(int argc, char** argv) {

@@ -1,5 +1,5 @@
-// Sets up drawing on board windows: the GDI+ canvas of every board window and the board
-// controller's log line in the whiteboard's log.
+// Sets up drawing on board windows: the GDI+ canvas and the text editor of every board window
+// and the board controller's log line in the whiteboard's log.
 #pragma once
 
 namespace kiv_wb {

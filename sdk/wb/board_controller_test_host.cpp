@@ -20,6 +20,9 @@
 //   timed <board> <count> <ms between moves> -> "pressed <stroke> <us>" at each stroke's
 //                     first mouse message, then timed 0
 //   cut <ms>       -> cut 1 (the control connection drops and stays down for <ms>)
+//   chars <board> <text>     -> chars 0 (the text after one space, as WM_CHAR messages)
+//   ime <board> <result> <reading> ...  -> ime 0 (an input-method composition of <result>)
+//   edit <board>   -> "edit [<the text editor's text>]"
 //   quit                                                    -> bye
 // Events: "created <board> <name> <result>", "published <board> <name>",
 // "info <board> <name> <pages> <current page>", "page <board> <page id>".
@@ -40,6 +43,7 @@
 #include "kiv_sdk.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #include "wb/board_controller_binding.h"
+#include "wb/editor/testing/typed_input.h"
 #include "wb/model/board_snapshot.h"
 
 namespace {
@@ -211,6 +215,14 @@ void PlaceMainWindow(const std::string& user) {
     SetWindowPos(g_main, nullptr, x, y, kBoardWidth, kBoardHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+std::wstring Utf16(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring text(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], n);
+    text.resize(text.size() - 1);
+    return text;
+}
+
 bool Run(const std::string& line, Events* events) {
     std::istringstream words(line);
     std::string command, board;
@@ -355,6 +367,22 @@ bool Run(const std::string& line, Events* events) {
             reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"Tessarine32.dll"), "FwTestCutLinks")));
         if (cut) cut(std::atoi(board.c_str()));
         Say(std::string("cut ") + (cut ? "1" : "0"));
+    } else if (command == "chars") {
+        const size_t at = line.find(' ', line.find(' ') + 1);
+        kiv_test::SendChars(window, at == std::string::npos ? std::wstring() : Utf16(line.substr(at + 1)));
+        Pump(50);
+        Say("chars 0");
+    } else if (command == "ime") {
+        std::string result, reading;
+        words >> result;
+        std::vector<std::wstring> readings;
+        while (words >> reading) readings.push_back(Utf16(reading));
+        kiv_test::SendComposition(window, readings, Utf16(result));
+        Pump(50);
+        Say("ime 0");
+    } else if (command == "edit") {
+        auto it = g_controllers.find(board);
+        Say("edit [" + (it != g_controllers.end() ? it->second->GetBoard().GetPainter().GetEditText() : std::string()) + "]");
     } else if (command == "quit") {
         KivReleaseEngine();
         Say("bye");

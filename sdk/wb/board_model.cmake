@@ -65,16 +65,34 @@ if(KIV_NATIVE AND TARGET kiv_server_test_support)
   target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
 endif()
 
-# The GDI+ canvas of the board windows.
+# The GDI+ canvas and the text editor of the board windows.
 if(WIN32)
   add_library(kiv_wb_canvas STATIC
     ${_wb_dir}/canvas/gdip_canvas_impl.cpp
-    ${_wb_dir}/canvas/gdip_canvas_hooks.cpp)
-  target_link_libraries(kiv_wb_canvas PUBLIC kiv_wb_model kiv_base gdiplus gdi32 user32 ole32)
+    ${_wb_dir}/canvas/gdip_canvas_hooks.cpp
+    ${_wb_dir}/editor/rich_edit_hooks.cpp
+    ${_wb_dir}/editor/rich_edit_ui.cpp
+    ${_wb_dir}/editor/txt_win_host.cpp)
+  target_link_libraries(kiv_wb_canvas PUBLIC kiv_wb_model kiv_base gdiplus gdi32 user32 ole32 imm32)
   kiv_gtest(kiv_wb_canvas_test
     SOURCES ${_wb_dir}/canvas/gdip_canvas_impl_test.cpp
     LIBS kiv_wb_canvas
     TIMEOUT 60)
+  # The text editor on a facade's board window; once more with the rich-edit library disabled.
+  kiv_gtest(kiv_wb_editor_test
+    SOURCES ${_wb_dir}/editor/rich_edit_ui_test.cpp
+    LIBS kiv_sdk_impl
+    TIMEOUT 150
+    RESOURCE_LOCK display)
+  set_target_properties(kiv_wb_editor_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/noframework)
+  if(KIV_RUNNABLE)
+    add_test(NAME RichEditUITest.WithoutTheLibraryDisabled
+      COMMAND sh -c "WINEDLLOVERRIDES=\"$WINEDLLOVERRIDES;msftedit=d\" exec ${CMAKE_CROSSCOMPILING_EMULATOR} \"$0\" --gtest_filter=RichEditUITest.WithoutTheLibrary"
+              $<TARGET_FILE:kiv_wb_editor_test>)
+    # A skip would mean the library was not disabled.
+    set_tests_properties(RichEditUITest.WithoutTheLibraryDisabled PROPERTIES TIMEOUT 90 RESOURCE_LOCK display
+      FAIL_REGULAR_EXPRESSION "SKIPPED")
+  endif()
   # A meeting participant that draws, for the two-host drawing tests.
   add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
@@ -84,7 +102,7 @@ if(WIN32)
   endif()
   if(KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
     string(REGEX REPLACE "x64$" "native" _wb_native_tree "${CMAKE_BINARY_DIR}")
-    foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect)
+    foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect TypedTextSeenAtTheOtherHost)
       add_test(NAME DrawHostsTest.${case}
         COMMAND ${_wb_native_tree}/bin/kiv_wb_draw_hosts_test --gtest_filter=DrawHostsTest.${case}
                 --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)
