@@ -4,6 +4,8 @@
 // and allows input, the viewer's mouse and keyboard in that window go to the sharer on
 // the control connection (business "RINPUT"). Viewer events (fourth argument): 1 when
 // the first picture is shown, 3 when the stream carried data the decoder refused.
+// Fault step "IVncRenderManager.BadData": the first reception of the process that starts
+// while it is set gets one packet garbled once its first picture is shown.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,7 +17,9 @@
 #include "avcore/ids.h"
 #include "com_object.h"
 #include "components.h"
+#include "fault_switch.h"
 #include "framework_log.h"
+#include "garbling_transport.h"
 #include "remote_input.h"
 #include "render_geometry.h"
 #include "screen_plane.h"
@@ -52,7 +56,8 @@ struct Viewer {
   HWND hooked = nullptr;
   std::string user;
   avcore::IKivConnection* connection = nullptr;
-  std::unique_ptr<media::VideoReceiver> receiver;
+  // Shared with the bad-data watch, which reads its counters without the viewer's lock.
+  std::shared_ptr<media::VideoReceiver> receiver;
   int32_t picture_width = 0;
   int32_t picture_height = 0;
   uint64_t errors_seen = 0;
@@ -63,6 +68,13 @@ struct Viewer {
     if (events.proc != nullptr) events.proc(id, 0, 0, static_cast<uintptr_t>(code), events.context);
   }
 };
+
+// Once per process, so that a viewer restarted after the bad data receives cleanly.
+bool GarbleRequested() {
+  static std::atomic<bool> given{false};
+  if (given.load() || !FaultRequested("IVncRenderManager.BadData")) return false;
+  return !given.exchange(true);
+}
 
 uint64_t NowMs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -200,8 +212,15 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     if (!viewer || !plane.transport || user_id.empty()) return E_INVALIDARG;
     StopReceiver(*viewer);
     std::weak_ptr<Viewer> weak = viewer;
-    auto receiver = std::make_unique<media::VideoReceiver>(
-        plane.transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
+    std::shared_ptr<media::IMediaTransport> transport = plane.transport;
+    if (GarbleRequested()) {
+      transport = std::make_shared<media::GarblingTransport>(transport, [weak] {
+        std::shared_ptr<Viewer> v = weak.lock();
+        return v && v->shown.load();
+      });
+    }
+    auto receiver = std::make_shared<media::VideoReceiver>(
+        transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
         [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
           std::shared_ptr<Viewer> v = weak.lock();
           if (!v) return;
@@ -261,7 +280,7 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
   }
 
   static void StopReceiver(Viewer& v) {
-    std::unique_ptr<media::VideoReceiver> receiver;
+    std::shared_ptr<media::VideoReceiver> receiver;
     {
       std::lock_guard<std::mutex> lock(v.mutex);
       receiver = std::move(v.receiver);
@@ -342,14 +361,21 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
       for (auto& [id, v] : viewers_) all.push_back(v);
       lock.unlock();
       for (auto& v : all) {
+        std::shared_ptr<media::VideoReceiver> receiver;
+        {
+          std::lock_guard<std::mutex> guard(v->mutex);
+          receiver = v->receiver;
+        }
+        if (!receiver) continue;
+        // Not under the viewer's lock: the receiver calls OnPicture, which takes the
+        // viewer's lock, with its own lock held.
+        const uint64_t errors = receiver->Stats().decode_errors;
         bool bad = false;
         {
           std::lock_guard<std::mutex> guard(v->mutex);
-          if (v->receiver) {
-            const uint64_t errors = v->receiver->Stats().decode_errors;
-            bad = errors > v->errors_seen;
-            v->errors_seen = errors;
-          }
+          if (v->receiver != receiver) continue;  // restarted meanwhile
+          bad = errors > v->errors_seen;
+          v->errors_seen = errors;
         }
         if (bad) {
           FW_LOG("vnc viewer %u: bad data", static_cast<unsigned>(v->id));
