@@ -246,8 +246,8 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 
   ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
   EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareOpen; }, 5000));
-  ASSERT_TRUE(PumpUntil([&] { return meeting_.Icon(bob_->main, L"alice", L"icon_user_screenshare") == kShareOpen; },
-                        20000))
+  ASSERT_TRUE(
+      PumpUntil([&] { return meeting_.Icon(bob_->main, L"alice", L"icon_user_screenshare") == kShareOpen; }, 20000))
       << "bob's client never showed alice's share";
   std::string seen;
   HWND view = WaitViewShowsCard(15000, &seen);
@@ -256,8 +256,7 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share.png").empty());
   // Bob moves his window about while the view draws; it keeps drawing where it is.
   for (int i = 0; i < 20; ++i) {
-    ::MoveWindow(bob_->main, i % 2 ? 0 : -8, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                 TRUE);
+    ::MoveWindow(bob_->main, i % 2 ? 0 : -8, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
     PumpFor(50);
   }
   ::MoveWindow(bob_->main, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
@@ -280,29 +279,37 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 }
 
 // Verifies the viewer's recovery: bob's framework garbles one packet of alice's screen
-// once his view shows it; the viewer reports bad data, the SDK restarts it (one more
-// reception) and bob's view shows her screen again, with no failure line in his chat.
+// once his view shows it; the viewer reports bad data, the SDK restarts it (a new
+// reception) and bob's view shows her screen again, live, with no failure line.
 TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
   ASSERT_NO_FATAL_FAILURE(Meet(L"room8", L"IVncRenderManager.BadData"));
   ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
-  std::string log;
+  // What follows the garbled packet in bob's log.
+  std::string after;
   ASSERT_TRUE(PumpUntil(
       [&] {
-        log = LogOf(bob_->client);
-        return Count(log, "receiving the screen of alice") >= 2;
+        const std::string log = LogOf(bob_->client);
+        const size_t garbled = log.find("one packet garbled on purpose");
+        after = garbled == std::string::npos ? "" : log.substr(garbled);
+        return after.find("receiving the screen of alice") != std::string::npos;
       },
       30000))
-      << "bob's viewer was not restarted; his log:\n"
-      << log;
-  EXPECT_EQ(Count(log, "fault switch: IVncRenderManager.BadData"), 1u) << log;
-  EXPECT_GE(Count(log, "receive VNC_EVENT_VIEWER_BADDATA"), 1u) << log;
+      << "no restart after the garbled packet; bob's log from it:\n"
+      << after;
+  const size_t bad = after.find(": bad data");
+  const size_t reported = after.find("receive VNC_EVENT_VIEWER_BADDATA");
+  const size_t restarted = after.find("receiving the screen of alice");
+  EXPECT_LT(bad, reported) << after;
+  EXPECT_LT(reported, restarted) << after;
   std::string seen;
   EXPECT_NE(WaitViewShowsCard(15000, &seen), nullptr) << "bob's view after the restart shows " << seen;
   card_->Swap();
   EXPECT_NE(WaitViewShowsCard(5000, &seen), nullptr) << "bob's restarted view is not live: " << seen;
+  PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_restarted.png").empty());
-  EXPECT_EQ(meeting_.Icon(bob_->main, L"alice", L"icon_user_screenshare"), kShareOpen);
+  EXPECT_EQ(ShareIcon(*bob_), kShareOpen);
   EXPECT_FALSE(Contains(meeting_.Chat(bob_->main), L"查看屏幕共享失败"));
+  EXPECT_EQ(Count(LogOf(bob_->client), "one packet garbled on purpose"), 1u);
   EXPECT_TRUE(bob_->client.running());
 }
 
@@ -373,14 +380,43 @@ TEST_F(MeetingRecordTest, RecordButtonWritesAVideoOfTheScreen) {
   ::DeleteFileW(recorded.c_str());
   const std::string probe = media_test::RunNative(
       "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,sample_rate,duration:"
-      "format=duration -of default=nw=1 '" + media_test::UnixPath(path) + "'",
+      "format=duration -of default=nw=1 '" +
+          media_test::UnixPath(path) + "'",
       path + L".probe.txt");
   const int cx = ::GetSystemMetrics(SM_CXVIRTUALSCREEN) & ~1, cy = ::GetSystemMetrics(SM_CYVIRTUALSCREEN) & ~1;
   EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
   EXPECT_NE(probe.find("width=" + std::to_string(cx)), std::string::npos) << probe;
   EXPECT_NE(probe.find("height=" + std::to_string(cy)), std::string::npos) << probe;
   EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
-  EXPECT_NEAR(media_test::ProbedDuration(probe), seconds, 0.6) << probe;
+  const double video = media_test::ProbedDuration(probe.substr(probe.find("codec_type=video") + 1));
+  EXPECT_NEAR(video, seconds, 0.6) << probe;
+  const size_t audio = probe.find("codec_type=audio");
+  ASSERT_NE(audio, std::string::npos) << probe;
+  EXPECT_NEAR(media_test::ProbedDuration(probe.substr(audio)), video, 0.6) << "the sound does not cover the video";
+}
+
+// Verifies a recording the SDK refuses (no screen recorder in alice's framework): the chat
+// says so with the SDK's code, the button keeps its idle look and no file is written.
+TEST_F(MeetingRecordTest, RefusedRecordingIsReportedAndTheButtonStaysIdle) {
+  const std::wstring desktop = DesktopFolder();
+  ASSERT_FALSE(desktop.empty());
+  const std::set<std::wstring> before = Recordings(desktop);
+  const std::wstring install = MakeInstall(L"room9", server_.address(), kSecret);
+  UiDriver ui;
+  MeetingActions meeting(ui);
+  ::SetEnvironmentVariableW(L"TESSARINE_FAIL", L"IScreenRecorder");
+  Participant alice(install, L"alice", L"room9");
+  ::SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
+  ASSERT_TRUE(alice.WaitShown());
+  ASSERT_TRUE(PumpUntil([&] { return Listed(meeting.Users(alice.main), L"alice(我)"); }, 20000));
+
+  ASSERT_TRUE(ui.Click(alice.main, L"btn_record"));
+  EXPECT_TRUE(PumpUntil([&] { return Contains(meeting.Chat(alice.main), L"录制失败 错误码302"); }, 5000))
+      << testing::PrintToString(meeting.Chat(alice.main));
+  EXPECT_EQ(ui.Ask(alice.main, {L"normalimage", L"btn_record"}), kRecordOff);
+  PumpFor(1000);
+  EXPECT_EQ(Recordings(desktop), before);
+  EXPECT_TRUE(alice.client.running());
 }
 
 }  // namespace

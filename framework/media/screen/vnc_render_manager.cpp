@@ -4,8 +4,8 @@
 // and allows input, the viewer's mouse and keyboard in that window go to the sharer on
 // the control connection (business "RINPUT"). Viewer events (fourth argument): 1 when
 // the first picture is shown, 3 when the stream carried data the decoder refused.
-// Fault step "IVncRenderManager.BadData": the first reception of the process that starts
-// while it is set gets one packet garbled once its first picture is shown.
+// Fault step "IVncRenderManager.BadData": a reception started while it is set gets one
+// packet garbled once it shows a picture; once per process.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,8 +31,8 @@ namespace tessarine {
 namespace {
 
 constexpr int32_t kViewMode = kModeAspectFit;
-constexpr uint64_t kMoveGapMs = 40;     // mouse moves sent at most this often
-constexpr int kWatchPeriodMs = 100;     // bad-data checks
+constexpr uint64_t kMoveGapMs = 40;  // mouse moves sent at most this often
+constexpr int kWatchPeriodMs = 100;  // bad-data checks
 
 bool SendsInput(const avcore::VncViewConfig& c) {
   return c.control_window != nullptr && (c.send_mouse == 1 || c.send_keyboard == 1 || c.send_wheel == 1);
@@ -69,17 +69,13 @@ struct Viewer {
   }
 };
 
-// Once per process, so that a viewer restarted after the bad data receives cleanly.
-bool GarbleRequested() {
-  static std::atomic<bool> given{false};
-  if (given.load() || !FaultRequested("IVncRenderManager.BadData")) return false;
-  return !given.exchange(true);
-}
+// One garbled packet per process, so that the viewer restarted after it receives cleanly.
+std::atomic<bool> g_garbled{false};
 
 uint64_t NowMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 // A window message as an input event of the picture; false when it is not one or lies
@@ -159,8 +155,8 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     if (window != nullptr && !IsWindow(window)) return E_HANDLE;
     std::lock_guard<std::mutex> lock(mutex_);
     const avcore::RenderId id = ++next_id_;
-    auto viewer = std::make_shared<Viewer>(id, DrawWindow(*config, window),
-                                           events != nullptr ? *events : avcore::EventRecord{});
+    auto viewer =
+        std::make_shared<Viewer>(id, DrawWindow(*config, window), events != nullptr ? *events : avcore::EventRecord{});
     viewer->render.SetMode(kViewMode);
     ApplyConfig(viewer, *config);
     viewers_[id] = viewer;
@@ -213,19 +209,21 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     StopReceiver(*viewer);
     std::weak_ptr<Viewer> weak = viewer;
     std::shared_ptr<media::IMediaTransport> transport = plane.transport;
-    if (GarbleRequested()) {
+    if (!g_garbled.load() && FaultRequested("IVncRenderManager.BadData")) {
       transport = std::make_shared<media::GarblingTransport>(transport, [weak] {
         std::shared_ptr<Viewer> v = weak.lock();
-        return v && v->shown.load();
+        if (!v || !v->shown.load() || g_garbled.exchange(true)) return false;
+        FW_LOG("vnc viewer %u: one packet garbled on purpose", static_cast<unsigned>(v->id));
+        return true;
       });
     }
-    auto receiver = std::make_shared<media::VideoReceiver>(
-        transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
-        [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
-          std::shared_ptr<Viewer> v = weak.lock();
-          if (!v) return;
-          OnPicture(*v, p, bytes);
-        });
+    auto receiver =
+        std::make_shared<media::VideoReceiver>(transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
+                                               [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
+                                                 std::shared_ptr<Viewer> v = weak.lock();
+                                                 if (!v) return;
+                                                 OnPicture(*v, p, bytes);
+                                               });
     if (!receiver->Start()) return E_FAIL;
     std::lock_guard<std::mutex> lock(viewer->mutex);
     viewer->user = user_id;

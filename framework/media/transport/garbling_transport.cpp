@@ -19,8 +19,7 @@ std::vector<uint8_t> Garble(const uint8_t* payload, size_t size) {
 GarblingTransport::GarblingTransport(std::shared_ptr<IMediaTransport> inner, std::function<bool()> armed)
     : inner_(std::move(inner)), armed_(std::move(armed)) {}
 
-bool GarblingTransport::Publish(int media_type, const std::string& media_id, uint32_t ssrc,
-                                SourceFeedback feedback) {
+bool GarblingTransport::Publish(int media_type, const std::string& media_id, uint32_t ssrc, SourceFeedback feedback) {
   return inner_->Publish(media_type, media_id, ssrc, std::move(feedback));
 }
 
@@ -33,16 +32,16 @@ bool GarblingTransport::SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker
   return inner_->SendRtp(ssrc, payload_type, marker, timestamp, payload, size);
 }
 
-SubscriptionId GarblingTransport::Subscribe(const SourceKey& source,
-                                            std::function<void(const RtpPacketIn&)> receiver) {
-  return inner_->Subscribe(source, [receiver = std::move(receiver), garbled = garbled_,
-                                    armed = armed_](const RtpPacketIn& p) {
-    if (p.payload_size <= 2 || garbled->load() || !armed() || garbled->exchange(true)) return receiver(p);
-    const std::vector<uint8_t> bad = Garble(p.payload, p.payload_size);
-    RtpPacketIn copy = p;
-    copy.payload = bad.data();
-    receiver(copy);
-  });
+SubscriptionId GarblingTransport::Subscribe(const SourceKey& source, std::function<void(const RtpPacketIn&)> receiver) {
+  return inner_->Subscribe(source,
+                           [receiver = std::move(receiver), garbled = garbled_, armed = armed_](const RtpPacketIn& p) {
+                             if (p.payload_size <= 2 || garbled->load() || !armed() || garbled->exchange(true))
+                               return receiver(p);
+                             const std::vector<uint8_t> bad = Garble(p.payload, p.payload_size);
+                             RtpPacketIn copy = p;
+                             copy.payload = bad.data();
+                             receiver(copy);
+                           });
 }
 
 void GarblingTransport::Unsubscribe(SubscriptionId id) { inner_->Unsubscribe(id); }
