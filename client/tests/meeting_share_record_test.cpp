@@ -126,23 +126,20 @@ class ColourCard {
   int rotation_ = 0;
 };
 
+BOOL CALLBACK FindVisibleRenderWindow(HWND child, LPARAM found) {
+  wchar_t cls[32] = {};
+  ::GetClassNameW(child, cls, 32);
+  if (wcscmp(cls, L"VideoRenderWnd") != 0 || !::IsWindowVisible(child)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
 // The visible render window of a client's main window (the one a video panel hands to the
 // SDK), or null.
 HWND VisibleRenderWindow(HWND main) {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  ::EnumChildWindows(
-      main,
-      [](HWND child, LPARAM lp) -> BOOL {
-        wchar_t cls[32] = {};
-        ::GetClassNameW(child, cls, 32);
-        if (wcscmp(cls, L"VideoRenderWnd") != 0 || !::IsWindowVisible(child)) return TRUE;
-        reinterpret_cast<Search*>(lp)->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  ::EnumChildWindows(main, &FindVisibleRenderWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 // Where a screen point shows in a view of the whole virtual screen that fills `view`
@@ -199,6 +196,7 @@ class MeetingShareTest : public MeetingFixture {
     PumpFor(300);
     for (int q = 0; q < 4; ++q) ASSERT_TRUE(Near(ScreenPixel(card_->Middle(q)), card_->Colour(q), 8)) << q;
   }
+  // The share icon of alice's item in `p`'s list.
   std::wstring ShareIcon(Participant& p) { return meeting_.Icon(p.main, L"alice", L"icon_user_screenshare"); }
   // Waits until bob's view shows the card; the view, or null.
   HWND WaitViewShowsCard(DWORD ms, std::string* seen) {
@@ -246,8 +244,7 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 
   ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
   EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareOpen; }, 5000));
-  ASSERT_TRUE(
-      PumpUntil([&] { return meeting_.Icon(bob_->main, L"alice", L"icon_user_screenshare") == kShareOpen; }, 20000))
+  ASSERT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareOpen; }, 20000))
       << "bob's client never showed alice's share";
   std::string seen;
   HWND view = WaitViewShowsCard(15000, &seen);
@@ -266,8 +263,7 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 
   ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
   EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareClosed; }, 5000));
-  EXPECT_TRUE(
-      PumpUntil([&] { return meeting_.Icon(bob_->main, L"alice", L"icon_user_screenshare") == kShareClosed; }, 20000));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareClosed; }, 20000));
   EXPECT_TRUE(PumpUntil([&] { return VisibleRenderWindow(bob_->main) == nullptr; }, 5000)) << "bob's view stayed";
   PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_stopped.png").empty());
