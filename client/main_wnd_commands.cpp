@@ -107,26 +107,40 @@ void CMeetingMainWnd::ToggleScreenShare() {
 }
 
 void CMeetingMainWnd::ToggleRecording() {
-  kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine();
-  if (!m_bRecording) {
-    m_bRecording = true;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_s(&local, &now);
-    const auto path = media_settings::RecordFilePath(DesktopFolderUtf8(), local);
-    if (path) {
-      if (engine) engine->StartScreenRecord(path->c_str(), 0, 0, 0, 0, true);
-    } else {
-      AppendChatText(L"录制失败：桌面文件夹路径过长", true, L"", L"");
-    }
-    SetButtonImagesOf(L"btn_record", L"img\\LawIcon\\录制视频_Press.png", L"img\\LawIcon\\录制视频_HL.png",
-                      L"img\\LawIcon\\录制视频.png");
+  if (m_bRecording) {
+    StopRecording();
   } else {
-    if (engine) engine->StopScreenRecord();
-    m_bRecording = false;
-    SetButtonImagesOf(L"btn_record", L"img\\LawIcon\\录制视频.png", L"img\\LawIcon\\录制视频_HL.png",
-                      L"img\\LawIcon\\录制视频_Press.png");
+    StartRecording();
   }
+}
+
+// The button shows a recording only while one runs: a refused start says why in the chat
+// and leaves the button as it was.
+void CMeetingMainWnd::StartRecording() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_s(&local, &now);
+  const auto path = media_settings::RecordFilePath(DesktopFolderUtf8(), local);
+  if (!path) {
+    AppendChatText(L"录制失败：桌面文件夹路径过长", true, L"", L"");
+    return;
+  }
+  kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine();
+  const int result = engine ? engine->StartScreenRecord(path->c_str(), 0, 0, 0, 0, true) : kiv_core::ERR_INVALID_STATE;
+  if (result != 0) {
+    AppendChatText(L"录制失败 错误码" + std::to_wstring(result), true, L"", L"");
+    return;
+  }
+  m_bRecording = true;
+  SetButtonImagesOf(L"btn_record", L"img\\LawIcon\\录制视频_Press.png", L"img\\LawIcon\\录制视频_HL.png",
+                    L"img\\LawIcon\\录制视频.png");
+}
+
+void CMeetingMainWnd::StopRecording() {
+  if (kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine()) engine->StopScreenRecord();
+  m_bRecording = false;
+  SetButtonImagesOf(L"btn_record", L"img\\LawIcon\\录制视频.png", L"img\\LawIcon\\录制视频_HL.png",
+                    L"img\\LawIcon\\录制视频_Press.png");
 }
 
 void CMeetingMainWnd::SetButtonImagesOf(LPCTSTR button, LPCTSTR normal, LPCTSTR hot, LPCTSTR pushed) {

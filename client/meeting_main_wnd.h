@@ -72,6 +72,8 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   void ToggleMicrophone();
   void ToggleScreenShare();
   void ToggleRecording();
+  void StartRecording();
+  void StopRecording();
   void ShowSpeakerPopup(DuiLib::TNotifyUI& msg);
   void RunSettingsDialog();
   void ShowCallIn();

@@ -161,7 +161,7 @@ class FakeEngine final : public kiv::IKivEngine {
   }
   int StartScreenRecord(const char* path, int, int, int, int, bool) override {
     g_state.record_paths.emplace_back(path ? path : "");
-    return 0;
+    return g_state.record_result;
   }
   int StopScreenRecord() override {
     ++g_state.record_stops;

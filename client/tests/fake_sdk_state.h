@@ -21,6 +21,7 @@ struct FakeSdkState {
   int preview_result = 0;
   int remote_render_result = 0;
   int screen_share_result = 0;
+  int record_result = 0;
   int send_msg_result = 0;
   int stats_result = 1;
   kiv::VideoStats stats;

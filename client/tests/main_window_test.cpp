@@ -140,6 +140,23 @@ TEST_F(MainWindowTest, RecordingWritesToTheDesktopFolder) {
   EXPECT_FALSE(main().IsRecording());
 }
 
+// Verifies a refused recording: the chat says so with the SDK's code, the button keeps
+// its idle look and the next click starts again rather than stopping.
+TEST_F(MainWindowTest, RefusedRecordingLeavesTheButtonIdle) {
+  StartMeeting();
+  FakeSdk()->record_result = 302;
+  Click(L"btn_record");
+  EXPECT_FALSE(main().IsRecording());
+  EXPECT_NE(Chat().find(L"录制失败 错误码302"), std::wstring::npos) << Chat();
+  EXPECT_EQ(static_cast<CButtonUI*>(Find(L"btn_record"))->GetNormalImage(),
+            std::wstring(L"img\\LawIcon\\录制视频.png"));
+  FakeSdk()->record_result = 0;
+  Click(L"btn_record");
+  EXPECT_EQ(FakeSdk()->record_paths.size(), 2u);
+  EXPECT_EQ(FakeSdk()->record_stops, 0);
+  EXPECT_TRUE(main().IsRecording());
+}
+
 // Verifies the chat: "所有人" goes to the group, a user entry to that user only; an empty
 // input sends nothing; a refused line stays in the input with a system line.
 TEST_F(MainWindowTest, ChatGoesToTheGroupOrToTheChosenUser) {

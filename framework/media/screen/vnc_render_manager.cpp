@@ -4,6 +4,8 @@
 // and allows input, the viewer's mouse and keyboard in that window go to the sharer on
 // the control connection (business "RINPUT"). Viewer events (fourth argument): 1 when
 // the first picture is shown, 3 when the stream carried data the decoder refused.
+// Fault step "IVncRenderManager.BadData": a reception started while it is set gets one
+// packet garbled once it shows a picture; once per process.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,7 +17,9 @@
 #include "avcore/ids.h"
 #include "com_object.h"
 #include "components.h"
+#include "fault_switch.h"
 #include "framework_log.h"
+#include "garbling_transport.h"
 #include "remote_input.h"
 #include "render_geometry.h"
 #include "screen_plane.h"
@@ -27,8 +31,8 @@ namespace tessarine {
 namespace {
 
 constexpr int32_t kViewMode = kModeAspectFit;
-constexpr uint64_t kMoveGapMs = 40;     // mouse moves sent at most this often
-constexpr int kWatchPeriodMs = 100;     // bad-data checks
+constexpr uint64_t kMoveGapMs = 40;  // mouse moves sent at most this often
+constexpr int kWatchPeriodMs = 100;  // bad-data checks
 
 bool SendsInput(const avcore::VncViewConfig& c) {
   return c.control_window != nullptr && (c.send_mouse == 1 || c.send_keyboard == 1 || c.send_wheel == 1);
@@ -52,7 +56,8 @@ struct Viewer {
   HWND hooked = nullptr;
   std::string user;
   avcore::IKivConnection* connection = nullptr;
-  std::unique_ptr<media::VideoReceiver> receiver;
+  // Shared with the bad-data watch, which reads its counters without the viewer's lock.
+  std::shared_ptr<media::VideoReceiver> receiver;
   int32_t picture_width = 0;
   int32_t picture_height = 0;
   uint64_t errors_seen = 0;
@@ -64,10 +69,13 @@ struct Viewer {
   }
 };
 
+// One garbled packet per process, so that the viewer restarted after it receives cleanly.
+std::atomic<bool> g_garbled{false};
+
 uint64_t NowMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 // A window message as an input event of the picture; false when it is not one or lies
@@ -147,8 +155,8 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     if (window != nullptr && !IsWindow(window)) return E_HANDLE;
     std::lock_guard<std::mutex> lock(mutex_);
     const avcore::RenderId id = ++next_id_;
-    auto viewer = std::make_shared<Viewer>(id, DrawWindow(*config, window),
-                                           events != nullptr ? *events : avcore::EventRecord{});
+    auto viewer =
+        std::make_shared<Viewer>(id, DrawWindow(*config, window), events != nullptr ? *events : avcore::EventRecord{});
     viewer->render.SetMode(kViewMode);
     ApplyConfig(viewer, *config);
     viewers_[id] = viewer;
@@ -200,13 +208,22 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     if (!viewer || !plane.transport || user_id.empty()) return E_INVALIDARG;
     StopReceiver(*viewer);
     std::weak_ptr<Viewer> weak = viewer;
-    auto receiver = std::make_unique<media::VideoReceiver>(
-        plane.transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
-        [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
-          std::shared_ptr<Viewer> v = weak.lock();
-          if (!v) return;
-          OnPicture(*v, p, bytes);
-        });
+    std::shared_ptr<media::IMediaTransport> transport = plane.transport;
+    if (!g_garbled.load() && FaultRequested("IVncRenderManager.BadData")) {
+      transport = std::make_shared<media::GarblingTransport>(transport, [weak] {
+        std::shared_ptr<Viewer> v = weak.lock();
+        if (!v || !v->shown.load() || g_garbled.exchange(true)) return false;
+        FW_LOG("vnc viewer %u: one packet garbled on purpose", static_cast<unsigned>(v->id));
+        return true;
+      });
+    }
+    auto receiver =
+        std::make_shared<media::VideoReceiver>(transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
+                                               [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
+                                                 std::shared_ptr<Viewer> v = weak.lock();
+                                                 if (!v) return;
+                                                 OnPicture(*v, p, bytes);
+                                               });
     if (!receiver->Start()) return E_FAIL;
     std::lock_guard<std::mutex> lock(viewer->mutex);
     viewer->user = user_id;
@@ -261,7 +278,7 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
   }
 
   static void StopReceiver(Viewer& v) {
-    std::unique_ptr<media::VideoReceiver> receiver;
+    std::shared_ptr<media::VideoReceiver> receiver;
     {
       std::lock_guard<std::mutex> lock(v.mutex);
       receiver = std::move(v.receiver);
@@ -342,14 +359,21 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
       for (auto& [id, v] : viewers_) all.push_back(v);
       lock.unlock();
       for (auto& v : all) {
+        std::shared_ptr<media::VideoReceiver> receiver;
+        {
+          std::lock_guard<std::mutex> guard(v->mutex);
+          receiver = v->receiver;
+        }
+        if (!receiver) continue;
+        // Not under the viewer's lock: the receiver calls OnPicture, which takes the
+        // viewer's lock, with its own lock held.
+        const uint64_t errors = receiver->Stats().decode_errors;
         bool bad = false;
         {
           std::lock_guard<std::mutex> guard(v->mutex);
-          if (v->receiver) {
-            const uint64_t errors = v->receiver->Stats().decode_errors;
-            bad = errors > v->errors_seen;
-            v->errors_seen = errors;
-          }
+          if (v->receiver != receiver) continue;  // restarted meanwhile
+          bad = errors > v->errors_seen;
+          v->errors_seen = errors;
         }
         if (bad) {
           FW_LOG("vnc viewer %u: bad data", static_cast<unsigned>(v->id));
