@@ -119,10 +119,15 @@ void BuildConverterRow(int16_t* row, double frac, double cutoff) {
 }
 
 // Row 0 of the 147-to-160 table as the converter's reference gives it. No windowed-sinc
-// design (Kaiser beta 0 to 15, Hann, Hamming, Blackman; cut-off 0.78 to 1.0 of the input's
-// Nyquist rate; centre 7.8 to 8.2; window centred on the taps or on the sinc) reproduces
-// it: the nearest (Kaiser 3.75, cut-off 0.902, as below) misses it by about 220 per tap.
-// It is kept as given, the other rows come from the design.
+// design reproduces it: its ratio of centre to neighbours asks for a cut-off near 0.9 of
+// the input's Nyquist rate, while its taps 6 and 7 from the centre, both negative, ask for
+// 0.83 to 0.86, and a non-negative window cannot change a sign. Searched: Kaiser (beta 0 to
+// 16), Hann, Hamming, Blackman, Blackman-Harris, Nuttall, Lanczos (also past its support),
+// Gauss, Bartlett, sine and rectangular windows of half-width 6.5 to 12 taps, cut-off 0.7
+// to 1.0, centre 7.75 to 8.25, scaled to 2^15, to a sum of 31400 or by least squares, also
+// with a hold before the sinc and with a 3- or 5-tap compensation after it. The nearest
+// (Kaiser 2.0, half-width 6.5, cut-off 0.898) misses by 261 at worst, with compensation by
+// 223. It is kept as given; the other rows come from the design below.
 constexpr int16_t kUpRow0[16] = {26,    -261, -882,  1138,  -1683, 2251, -2749, 3116,
                                  29597, 2995, -2700, 2229, -1674, 1137, -886,  -257};
 

@@ -19,6 +19,9 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/band_coupling.cpp
   ${_serrin}/echo_delay_estimator.cpp
   ${_serrin}/suppression_gain.cpp
+  ${_serrin}/frame_delay_switch.cpp
+  ${_serrin}/transient_bank.cpp
+  ${_serrin}/detector8k.cpp
   ${_serrin}/detector_chain.cpp
   ${_serrin}/residual_crest.cpp
   # Wrapper
@@ -55,6 +58,7 @@ foreach(_t
     suppression_gain
     band_coupling
     echo_delay_estimator
-    residual_crest)
+    residual_crest
+    detector_chain)
   kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
