@@ -51,6 +51,10 @@ session_start() {
   # seconds for one each time the window is hidden.
   timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     >/dev/null 2>&1 || echo "session: X11 driver setting not made" >&2
+  # The boards' default text face is not installed here: without a replacement GDI+ falls back
+  # to a face without CJK glyphs and Chinese text draws as boxes.
+  timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '新宋体' /t REG_SZ \
+    /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1 || echo "session: font replacement not made" >&2
   session_desktop
 }
 
