@@ -98,7 +98,7 @@ int WhiteBoardNetImpl::PublishBoardStream(const char* mediaId) {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
   CoreEnv* env = CoreEnv::Instance();
   if (!env || !env->m_cpclient || !mediaId) return ERR_FAILED;
-  return env->m_cpclient->SendMediaChange(1, MEDIA_TYPE_WHITE_BOARD, mediaId, 1);
+  return env->m_cpclient->SendMediaChange(1, kMediaBoard, mediaId, 1);
 }
 
 int WhiteBoardNetImpl::SendCloseBoardReq(const char* boardId) {
