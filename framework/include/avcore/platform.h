@@ -3,9 +3,10 @@
 // for records whose layout is fixed for the 32-bit build.
 #pragma once
 
+#include <windows.h>
+// These two need the types of <windows.h>.
 #include <mmreg.h>
 #include <unknwn.h>
-#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
