@@ -10,6 +10,8 @@
 
 #include <rapidjson/document.h>
 
+#include "protocol/media_type.h"
+
 namespace kiv_proto {
 
 constexpr int kProtocolVersion = 1;
@@ -19,21 +21,21 @@ constexpr size_t kMaxJsonDepth = 32;
 constexpr size_t kMaxFieldLength = 4096;
 
 enum class MsgType {
-  kLogin,         // client: app id, token, device id, user id ...
-  kLoginResult,   // server: code (+ conflicting device id)
-  kLogout,        // client
-  kLogouted,      // server: the server ended the login (reason)
-  kJoin,          // client: group id
-  kJoinResult,    // server
-  kLeave,         // client
-  kLeaveResult,   // server
-  kMediaList,     // server: full member and media list of the group after a join
-  kUserJoined,    // server: another member arrived
-  kUserLeft,      // server: another member left or lost its link
-  kPing,          // client heartbeat
-  kPong,          // server answer
-  kBusiness,      // both: a business message {"business":name,"id":n,...} in "body"
-  kError,         // server: a request could not be read or is not supported
+  kLogin,        // client: app id, token, device id, user id ...
+  kLoginResult,  // server: code (+ conflicting device id)
+  kLogout,       // client
+  kLogouted,     // server: the server ended the login (reason)
+  kJoin,         // client: group id
+  kJoinResult,   // server
+  kLeave,        // client
+  kLeaveResult,  // server
+  kMediaList,    // server: full member and media list of the group after a join
+  kUserJoined,   // server: another member arrived
+  kUserLeft,     // server: another member left or lost its link
+  kPing,         // client heartbeat
+  kPong,         // server answer
+  kBusiness,     // both: a business message {"business":name,"id":n,...} in "body"
+  kError,        // server: a request could not be read or is not supported
 };
 
 const char* MsgTypeName(MsgType type);
@@ -94,13 +96,13 @@ struct LeaveResult {
 
 struct MediaEntry {
   std::string user_id;
-  int media_type = 0;  // 0 screen share, 1 audio, 2 video, 4 whiteboard
+  int media_type = kMediaScreen;  // a MediaType code
   std::string media_id;
   std::string media_name;
   std::string media_owner;
   bool operator==(const MediaEntry& o) const {
-    return user_id == o.user_id && media_type == o.media_type && media_id == o.media_id &&
-           media_name == o.media_name && media_owner == o.media_owner;
+    return user_id == o.user_id && media_type == o.media_type && media_id == o.media_id && media_name == o.media_name &&
+           media_owner == o.media_owner;
   }
 };
 

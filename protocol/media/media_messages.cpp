@@ -20,7 +20,8 @@ void AddString(rapidjson::Document& d, const char* key, const std::string& s) {
 }
 
 bool ReadMediaType(const rapidjson::Value& body, int* out) {
-  return kiv_proto::GetInt(body, "media_type", out) && *out >= 0 && *out <= 4;
+  return kiv_proto::GetInt(body, "media_type", out) && *out >= kiv_proto::kMediaScreen &&
+         *out <= kiv_proto::kMediaBoard;
 }
 
 bool ReadId(const rapidjson::Value& body, const char* key, std::string* out) {
@@ -59,9 +60,8 @@ rapidjson::Document EncodeSource(int id, const SourceMessage& m) {
 bool DecodeTicket(const rapidjson::Value& body, TicketMessage* out) {
   uint32_t port = 0;
   Ticket ticket;
-  if (!body.IsObject() || !kiv_proto::GetString(body, "ticket", &out->ticket) ||
-      !TicketFromHex(out->ticket, &ticket) || !kiv_proto::GetUint(body, "port", &port) ||
-      port == 0 || port > 65535) {
+  if (!body.IsObject() || !kiv_proto::GetString(body, "ticket", &out->ticket) || !TicketFromHex(out->ticket, &ticket) ||
+      !kiv_proto::GetUint(body, "port", &port) || port == 0 || port > 65535) {
     return false;
   }
   out->port = static_cast<uint16_t>(port);
@@ -69,8 +69,7 @@ bool DecodeTicket(const rapidjson::Value& body, TicketMessage* out) {
 }
 
 bool DecodePublish(const rapidjson::Value& body, int id, PublishMessage* out) {
-  if (!body.IsObject() || !ReadMediaType(body, &out->media_type) ||
-      !ReadId(body, "media_id", &out->media_id)) {
+  if (!body.IsObject() || !ReadMediaType(body, &out->media_type) || !ReadId(body, "media_id", &out->media_id)) {
     return false;
   }
   out->ssrc = 0;
@@ -81,8 +80,8 @@ bool DecodePublish(const rapidjson::Value& body, int id, PublishMessage* out) {
 }
 
 bool DecodeSource(const rapidjson::Value& body, int id, SourceMessage* out) {
-  if (!body.IsObject() || !ReadId(body, "user_id", &out->user_id) ||
-      !ReadMediaType(body, &out->media_type) || !ReadId(body, "media_id", &out->media_id)) {
+  if (!body.IsObject() || !ReadId(body, "user_id", &out->user_id) || !ReadMediaType(body, &out->media_type) ||
+      !ReadId(body, "media_id", &out->media_id)) {
     return false;
   }
   out->ssrc = 0;

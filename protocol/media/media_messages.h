@@ -16,6 +16,8 @@
 
 #include <rapidjson/document.h>
 
+#include "protocol/media_type.h"
+
 namespace kiv_media {
 
 constexpr char kBusinessMedia[] = "MEDIA";
@@ -43,7 +45,7 @@ struct TicketMessage {
 
 // Publish, publish result and unpublish (ssrc and result unused where not sent).
 struct PublishMessage {
-  int media_type = 0;
+  int media_type = kiv_proto::kMediaScreen;  // a MediaType code
   std::string media_id;
   uint32_t ssrc = 0;
   int result = 0;
@@ -52,7 +54,7 @@ struct PublishMessage {
 // Subscribe, unsubscribe and source notices (ssrc for 17007 only).
 struct SourceMessage {
   std::string user_id;
-  int media_type = 0;
+  int media_type = kiv_proto::kMediaScreen;  // a MediaType code
   std::string media_id;
   uint32_t ssrc = 0;
 };

@@ -28,108 +28,110 @@ class KivCpClient;
 
 // Every operation returns an ErrCode unless stated otherwise; strings are UTF-8.
 class CoreEngine : public KivCpClientEventHandler {
-public:
-    CoreEngine();
-    ~CoreEngine();
-    CoreEngine(const CoreEngine&) = delete;
-    CoreEngine& operator=(const CoreEngine&) = delete;
+ public:
+  CoreEngine();
+  ~CoreEngine();
+  CoreEngine(const CoreEngine&) = delete;
+  CoreEngine& operator=(const CoreEngine&) = delete;
 
-    int Init(const EngineConfig& config);
-    // Stops everything Init and later calls started; a second run finds nothing to stop.
-    void Destory();
+  int Init(const EngineConfig& config);
+  // Stops everything Init and later calls started; a second run finds nothing to stop.
+  void Destory();
 
-    int Login(const std::string& deviceId, const std::string& token, const std::string& userId,
-              bool force, const std::string& extra);
-    int Logout();
-    int JoinGroup(const std::string& groupId);
-    int LeaveGroup();
-    int LeaveGroupAndLogout();
+  int Login(const std::string& deviceId, const std::string& token, const std::string& userId, bool force,
+            const std::string& extra);
+  int Logout();
+  int JoinGroup(const std::string& groupId);
+  int LeaveGroup();
+  int LeaveGroupAndLogout();
 
-    // KivCpClientEventHandler, on the connection's threads.
-    void OnMediaChanged(const std::vector<MediaRecord>& records, bool fullList) override;
-    void OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) override;
-    void OnRemoteUser(const std::string& userId, bool joined) override;
-    // Leaving and logging out are posted to the thread that called Init.
-    void OnConnectionLost() override;
+  // KivCpClientEventHandler, on the connection's threads.
+  void OnMediaChanged(const std::vector<MediaRecord>& records, bool fullList) override;
+  void OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) override;
+  void OnRemoteUser(const std::string& userId, bool joined) override;
+  // Leaving and logging out are posted to the thread that called Init.
+  void OnConnectionLost() override;
 
-    // Letters, digits, '_' and '-' only; the empty string passes.
-    static bool IsValidId(const std::string& id);
+  // Letters, digits, '_' and '-' only; the empty string passes.
+  static bool IsValidId(const std::string& id);
 
-    // Publishing and previews.
-    int StartPublishAudio(const std::string& audioId);
-    int StopPublishAudio(const std::string& audioId);
-    int StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag);
-    int StopPublishScreenShare();
-    int StartPublishDeviceVideo(const std::string& videoId, int cameraId);
-    int StopPublishDeviceVideo(const std::string& videoId);
-    int AddLocalPreview(int cameraId, HWND window, int renderMode);
-    int RemoveLocalPreview(int cameraId, HWND window);
-    int StartLocalRecord(const std::string& filePath, int cameraId, bool recordAudio);
-    int StopLocalRecord(int cameraId);
-    int SetDeviceVideoProfile(const std::string& videoId, const CoreVideoProfile& profile);
+  // Publishing and previews.
+  int StartPublishAudio(const std::string& audioId);
+  int StopPublishAudio(const std::string& audioId);
+  int StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag);
+  int StopPublishScreenShare();
+  int StartPublishDeviceVideo(const std::string& videoId, int cameraId);
+  int StopPublishDeviceVideo(const std::string& videoId);
+  int AddLocalPreview(int cameraId, HWND window, int renderMode);
+  int RemoveLocalPreview(int cameraId, HWND window);
+  int StartLocalRecord(const std::string& filePath, int cameraId, bool recordAudio);
+  int StopLocalRecord(int cameraId);
+  int SetDeviceVideoProfile(const std::string& videoId, const CoreVideoProfile& profile);
 
-    // Remote media.
-    int SubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
-    int UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
-    // Detaches the video's window and, when nothing shows it any more, drops its stream.
-    int UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId);
-    // Applies announced media: updates the stored list and raises the application's events.
-    void DoMediaChange(const std::vector<MediaRecord>& records);
-    int SetRemoteVideoRender(const std::string& userId, const std::string& videoId, HWND window,
-                             int renderMode);
-    // Null clears; without a stream the observer is dropped and 302 returned.
-    int RegisterRenderVideoFrameObserver(const std::string& userId, const std::string& videoId,
-                                         std::unique_ptr<ICoreVideoFrameObserver> observer);
-    void RegisterRemoteRawAudioObserver(const std::string& userId, const std::string& audioId,
-                                        std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
-    int GetRemoteAudioInfo(const std::string& userId, const std::string& audioId);
-    int GetVideoStats(const std::string& userId, const std::string& videoId, int* width,
-                      int* height, int* frameRate, int* bitrate);
+  // Remote media.
+  int SubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
+  int UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId);
+  // Detaches the video's window and, when nothing shows it any more, drops its stream.
+  int UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId);
+  // Applies announced media: updates the stored list and raises the application's events.
+  void DoMediaChange(const std::vector<MediaRecord>& records);
+  int SetRemoteVideoRender(const std::string& userId, const std::string& videoId, HWND window, int renderMode);
+  // Null clears; without a stream the observer is dropped and 302 returned.
+  int RegisterRenderVideoFrameObserver(const std::string& userId, const std::string& videoId,
+                                       std::unique_ptr<ICoreVideoFrameObserver> observer);
+  void RegisterRemoteRawAudioObserver(const std::string& userId, const std::string& audioId,
+                                      std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
+  int GetRemoteAudioInfo(const std::string& userId, const std::string& audioId);
+  int GetVideoStats(const std::string& userId, const std::string& videoId, int* width, int* height, int* frameRate,
+                    int* bitrate);
 
-    // Audio engine and observers.
-    int StartPlayAudio();
-    int StopPlayAudio();
-    void RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer);
-    void RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer);
-    void RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer);
-    // Null clears; without a stream the observer is dropped and 302 returned.
-    int RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<ICoreVideoFrameObserver> observer);
-    int SetAutoSubscribeRemoteAudio(bool autoSubscribe);
+  // Audio engine and observers.
+  int StartPlayAudio();
+  int StopPlayAudio();
+  // The audio observers are lent, not owned: each stays registered until replaced or cleared.
+  void RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer);
+  void RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer);
+  void RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer);
+  // Null clears; without a stream the observer is dropped and 302 returned.
+  int RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<ICoreVideoFrameObserver> observer);
+  int SetAutoSubscribeRemoteAudio(bool autoSubscribe);
 
-    // 0 request, 1 cancel, 2 accept, 3 refuse, 4 clear the remote-control flag.
-    int ScreenShareRemoteControl(const std::string& userId, int operation);
+  // 0 request, 1 cancel, 2 accept, 3 refuse, 4 clear the remote-control flag.
+  int ScreenShareRemoteControl(const std::string& userId, int operation);
 
-    // A camera of the device lists went away / came back.
-    void OnCameraRemoved(int cameraId);
-    void OnCameraAdded(int cameraId);
+  // A camera of the device lists went away / came back.
+  void OnCameraRemoved(int cameraId);
+  void OnCameraAdded(int cameraId);
 
-    // The core environment's configuration copy.
-    EngineConfig* GetEngineConfig();
-    OnlineBusiness* GetOnlineBusiness() { return &m_onlineBusiness; }
-    TMsgBusiness* GetTMsgBusiness() { return &m_tmsgBusiness; }
-    Recoder* GetRecoder() { return &m_recoder; }
-    AudioEngine* GetAudioEngine() { return m_audioEngine; }
-    DeviceManager* GetDeviceManager() { return m_deviceManager; }
-    StreamManager* GetStreamManager() { return &m_streamManager; }
-    WhiteBoardNetImpl* GetWhiteBoardNet() { return &m_whiteBoardNet; }
-    KivCpClient* GetCpClient() { return m_cpClient; }
+  // The core environment's configuration copy.
+  EngineConfig* GetEngineConfig();
+  OnlineBusiness* GetOnlineBusiness() { return &m_onlineBusiness; }
+  TMsgBusiness* GetTMsgBusiness() { return &m_tmsgBusiness; }
+  Recoder* GetRecoder() { return &m_recoder; }
+  AudioEngine* GetAudioEngine() { return m_audioEngine.get(); }
+  DeviceManager* GetDeviceManager() { return m_deviceManager.get(); }
+  StreamManager* GetStreamManager() { return &m_streamManager; }
+  WhiteBoardNetImpl* GetWhiteBoardNet() { return &m_whiteBoardNet; }
+  KivCpClient* GetCpClient() { return m_cpClient.get(); }
 
-private:
-    // The voice receive mode's rule: false when the audio is not to be received at all.
-    bool ApplyVoiceReceiveRule(const char* operation, const std::string& userId,
-                               const std::string& audioId, std::string* effectiveId);
+ private:
+  // The voice receive mode's rule: false when the audio is not to be received at all.
+  bool ApplyVoiceReceiveRule(const char* operation, const std::string& userId, const std::string& audioId,
+                             std::string* effectiveId);
 
-    DeviceManager* m_deviceManager = nullptr;
-    AudioEngine* m_audioEngine = nullptr;
-    CoreEnv* m_env = nullptr;
-    StreamManager m_streamManager;
-    KivCpClient* m_cpClient = nullptr;
-    Recoder m_recoder;
-    std::map<std::string, CoreVideoProfile> m_presetProfiles;
-    OnlineBusiness m_onlineBusiness;
-    TMsgBusiness m_tmsgBusiness;
-    WhiteBoardNetImpl m_whiteBoardNet;
-    ZORVANTE::WLock m_audioSubscribeLock;
+  // Made by the constructor (null when an allocation failed), destroyed by the destructor
+  // in a fixed order.
+  std::unique_ptr<DeviceManager> m_deviceManager;
+  std::unique_ptr<AudioEngine> m_audioEngine;
+  std::unique_ptr<CoreEnv> m_env;
+  StreamManager m_streamManager;
+  std::unique_ptr<KivCpClient> m_cpClient;
+  Recoder m_recoder;
+  std::map<std::string, CoreVideoProfile> m_presetProfiles;
+  OnlineBusiness m_onlineBusiness;
+  TMsgBusiness m_tmsgBusiness;
+  WhiteBoardNetImpl m_whiteBoardNet;
+  ZORVANTE::WLock m_audioSubscribeLock;
 };
 
 }  // namespace kiv_core

@@ -18,175 +18,175 @@ constexpr int kVoiceModeReceiveOrigin = 1;
 constexpr int kVoiceModeNoOrigin = 2;
 
 std::vector<MediaRecord> Withdrawn(std::vector<MediaRecord> records) {
-    for (MediaRecord& record : records) record.published = false;
-    return records;
+  for (MediaRecord& record : records) record.published = false;
+  return records;
 }
 
 }  // namespace
 
 void CoreEngine::OnMediaChanged(const std::vector<MediaRecord>& records, bool fullList) {
-    if (fullList) DoMediaChange(Withdrawn(m_streamManager.CollectAbsentMediaRecords(records)));
-    DoMediaChange(records);
+  if (fullList) DoMediaChange(Withdrawn(m_streamManager.CollectAbsentMediaRecords(records)));
+  DoMediaChange(records);
 }
 
 void CoreEngine::DoMediaChange(const std::vector<MediaRecord>& records) {
-    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
-    const bool autoRecv = m_env && m_env->m_config.audioAutoRecv;
-    m_streamManager.UpdateMediaRecords(records);
-    for (const MediaRecord& record : records) {
-        const std::string& user = record.userId;
-        const std::string& media = record.mediaId;
-        switch (record.mediaType) {
-        case MEDIA_TYPE_VIDEO:
-            if (record.published) {
-                if (m_streamManager.FindRemoteVideoStream(user, media)) break;
-                KIV_LOG("DoMediaChange video start publish: %s, %s", user.c_str(), media.c_str());
-                if (handler) handler->OnRemoteVideoEvent(user, media, 0);
-            } else {
-                KIV_LOG("DoMediaChange video stoped publish: %s, %s", user.c_str(), media.c_str());
-                if (handler) {
-                    handler->PostTask([this, user, media] { (void)UnSubscribeRemoteVideo(user, media); });
-                    handler->OnRemoteVideoEvent(user, media, 1);
-                }
-            }
-            break;
-        case MEDIA_TYPE_AUDIO:
-            if (record.published) {
-                if (handler) handler->OnRemoteAudioEvent(user, media, 0);
-                KIV_LOG("DoMediaChange audio publish uid=%s, mid=%s, autoRecv=%d", user.c_str(),
-                        media.c_str(), autoRecv ? 1 : 0);
-                if (autoRecv) (void)SubscribeRemoteAudio(user, media);
-            } else {
-                if (handler) handler->OnRemoteAudioEvent(user, media, 1);
-                KIV_LOG("DoMediaChange audio stoped publish: uid=%s, mid=%s", user.c_str(), media.c_str());
-                if (autoRecv) (void)UnSubscribeRemoteAudio(user, media);
-            }
-            break;
-        case MEDIA_TYPE_SCREEN_SHARE:
-            if (record.published) {
-                if (m_streamManager.FindRemoteVideoStream(user, kScreenShareVideoId)) break;
-                KIV_LOG("DoMediaChange screenShare start publish, remote_user_id: %s, media_id: %s",
-                        user.c_str(), media.c_str());
-                if (handler) handler->OnRemoteVideoEvent(user, kScreenShareVideoId, 0);
-            } else {
-                KIV_LOG("DoMediaChange screenShare stop published, remote_user_id: %s, media_id: %s",
-                        user.c_str(), media.c_str());
-                if (handler) handler->OnRemoteVideoEvent(user, kScreenShareVideoId, 1);
-            }
-            break;
-        case MEDIA_TYPE_WHITE_BOARD:
-            m_whiteBoardNet.OnMediaChange(record.mediaName, media, record.published);
-            break;
-        default:
-            break;
+  EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+  const bool autoRecv = m_env && m_env->m_config.audioAutoRecv;
+  m_streamManager.UpdateMediaRecords(records);
+  for (const MediaRecord& record : records) {
+    const std::string& user = record.userId;
+    const std::string& media = record.mediaId;
+    switch (record.mediaType) {
+      case kMediaVideo:
+        if (record.published) {
+          if (m_streamManager.FindRemoteVideoStream(user, media)) break;
+          KIV_LOG("DoMediaChange video start publish: %s, %s", user.c_str(), media.c_str());
+          if (handler) handler->OnRemoteVideoEvent(user, media, 0);
+        } else {
+          KIV_LOG("DoMediaChange video stoped publish: %s, %s", user.c_str(), media.c_str());
+          if (handler) {
+            handler->PostTask([this, user, media] { (void)UnSubscribeRemoteVideo(user, media); });
+            handler->OnRemoteVideoEvent(user, media, 1);
+          }
         }
+        break;
+      case kMediaAudio:
+        if (record.published) {
+          if (handler) handler->OnRemoteAudioEvent(user, media, 0);
+          KIV_LOG("DoMediaChange audio publish uid=%s, mid=%s, autoRecv=%d", user.c_str(), media.c_str(),
+                  autoRecv ? 1 : 0);
+          if (autoRecv) (void)SubscribeRemoteAudio(user, media);
+        } else {
+          if (handler) handler->OnRemoteAudioEvent(user, media, 1);
+          KIV_LOG("DoMediaChange audio stoped publish: uid=%s, mid=%s", user.c_str(), media.c_str());
+          if (autoRecv) (void)UnSubscribeRemoteAudio(user, media);
+        }
+        break;
+      case kMediaScreen:
+        if (record.published) {
+          if (m_streamManager.FindRemoteVideoStream(user, kScreenShareVideoId)) break;
+          KIV_LOG("DoMediaChange screenShare start publish, remote_user_id: %s, media_id: %s", user.c_str(),
+                  media.c_str());
+          if (handler) handler->OnRemoteVideoEvent(user, kScreenShareVideoId, 0);
+        } else {
+          KIV_LOG("DoMediaChange screenShare stop published, remote_user_id: %s, media_id: %s", user.c_str(),
+                  media.c_str());
+          if (handler) handler->OnRemoteVideoEvent(user, kScreenShareVideoId, 1);
+        }
+        break;
+      case kMediaBoard:
+        m_whiteBoardNet.OnMediaChange(record.mediaName, media, record.published);
+        break;
+      default:
+        break;
     }
+  }
 }
 
 void CoreEngine::OnRemoteUser(const std::string& userId, bool joined) {
-    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
-    if (!joined) {
-        if (m_env && m_env->m_config.audioAutoRecv) m_streamManager.RemoveRemoteUser(userId);
-        DoMediaChange(Withdrawn(m_streamManager.CollectUserMediaRecords(userId)));
-    }
-    if (!handler) return;
-    if (joined) {
-        handler->OnRemoteUserJoined(userId.c_str());
-    } else {
-        handler->OnRemoteUserLeft(userId.c_str());
-    }
+  EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+  if (!joined) {
+    if (m_env && m_env->m_config.audioAutoRecv) m_streamManager.RemoveRemoteUser(userId);
+    DoMediaChange(Withdrawn(m_streamManager.CollectUserMediaRecords(userId)));
+  }
+  if (!handler) return;
+  if (joined) {
+    handler->OnRemoteUserJoined(userId.c_str());
+  } else {
+    handler->OnRemoteUserLeft(userId.c_str());
+  }
 }
 
 void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int eventType) {
-    EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
-    if (!handler) {
-        KIV_LOG("Invalid event handler!!!");
-        return;
-    }
-    KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
-    if (eventType == 2 || eventType == 3) {
-        if (RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
-            viewer->HandleRemoteControlEvent(eventType);
-    } else if (eventType == 1) {
-        m_streamManager.GetLocalScreenShareStream()->OnRemoteControlCancel(userId);
-    }
-    handler->OnRemoteControl(userId, eventType);
+  EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
+  if (!handler) {
+    KIV_LOG("Invalid event handler!!!");
+    return;
+  }
+  KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
+  if (eventType == 2 || eventType == 3) {
+    if (RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
+      viewer->HandleRemoteControlEvent(eventType);
+  } else if (eventType == 1) {
+    m_streamManager.GetLocalScreenShareStream()->OnRemoteControlCancel(userId);
+  }
+  handler->OnRemoteControl(userId, eventType);
 }
 
-bool CoreEngine::ApplyVoiceReceiveRule(const char* operation, const std::string& userId,
-                                       const std::string& audioId, std::string* effectiveId) {
-    const int mode = m_env ? m_env->m_config.remoteVoiceMode : 0;
-    *effectiveId = audioId;
-    if (mode == kVoiceModeReceiveOrigin && audioId == kVoiceVariantAudioId) {
-        *effectiveId = kMicAudioId;
-        KIV_LOG("%s, userid=%s, recv voice variant but config to recv origin audioid[%s ==> %s]", operation,
-                userId.c_str(), audioId.c_str(), effectiveId->c_str());
-    } else if (mode == kVoiceModeNoOrigin && audioId == kMicAudioId) {
-        KIV_LOG("%s, userid=%s, recv voice origin bug config to recv appdef_mic_magic, no audio output!",
-                operation, userId.c_str());
-        return false;
-    }
-    if (effectiveId->empty()) *effectiveId = kMicAudioId;
-    return true;
+bool CoreEngine::ApplyVoiceReceiveRule(const char* operation, const std::string& userId, const std::string& audioId,
+                                       std::string* effectiveId) {
+  const int mode = m_env ? m_env->m_config.remoteVoiceMode : 0;
+  *effectiveId = audioId;
+  if (mode == kVoiceModeReceiveOrigin && audioId == kVoiceVariantAudioId) {
+    *effectiveId = kMicAudioId;
+    KIV_LOG("%s, userid=%s, recv voice variant but config to recv origin audioid[%s ==> %s]", operation, userId.c_str(),
+            audioId.c_str(), effectiveId->c_str());
+  } else if (mode == kVoiceModeNoOrigin && audioId == kMicAudioId) {
+    KIV_LOG("%s, userid=%s, recv voice origin bug config to recv appdef_mic_magic, no audio output!", operation,
+            userId.c_str());
+    return false;
+  }
+  if (effectiveId->empty()) *effectiveId = kMicAudioId;
+  return true;
 }
 
 int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) {
-        KIV_LOG("SubscribeRemoteAudio");
-        return ERR_NOT_LOGINED;
-    }
-    KIV_LOG("SubscribeRemoteAudio, uid=%s, aid=%s", userId.c_str(), audioId.c_str());
-    std::string effective;
-    if (!ApplyVoiceReceiveRule("SubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
-    ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-    RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, effective);
-    if (!stream) return ERR_FAILED;
-    const int result = stream->Subscribe();
-    m_streamManager.UpdateMediaRecords(
-        {MediaRecord(stream->GetUserId().c_str(), stream->GetAudioId().c_str(), "", "", MEDIA_TYPE_AUDIO, true)});
-    return result;
+  if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+  if (!CoreEnv::IsConnected()) {
+    KIV_LOG("SubscribeRemoteAudio");
+    return ERR_NOT_LOGINED;
+  }
+  KIV_LOG("SubscribeRemoteAudio, uid=%s, aid=%s", userId.c_str(), audioId.c_str());
+  std::string effective;
+  if (!ApplyVoiceReceiveRule("SubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
+  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
+  RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, effective);
+  if (!stream) return ERR_FAILED;
+  const int result = stream->Subscribe();
+  m_streamManager.UpdateMediaRecords(
+      {MediaRecord(stream->GetUserId().c_str(), stream->GetAudioId().c_str(), "", "", kMediaAudio, true)});
+  return result;
 }
 
 int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::string& audioId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) {
-        KIV_LOG("UnSubscribeRemoteAudio");
-        return ERR_NOT_LOGINED;
-    }
-    KIV_LOG("UnSubscribeRemoteAudio, uid=%s, audioid=%s", userId.c_str(), audioId.c_str());
-    std::string effective;
-    if (!ApplyVoiceReceiveRule("UnSubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
-    ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-    RemoteAudioStream* stream = m_streamManager.FindRemoteAudioStream(userId, effective);
-    if (!stream) {
-        KIV_LOG("Cannot find remote audio stream!");
-        return ERR_INVALID_PARAM;
-    }
-    const int result = stream->UnSubscribe();
-    if (result != ERR_OK) KIV_LOG("Unsubscribe remote audio failed!");
-    m_streamManager.DeleteRemoteAudioStream(stream);
-    return result;
+  if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+  if (!CoreEnv::IsConnected()) {
+    KIV_LOG("UnSubscribeRemoteAudio");
+    return ERR_NOT_LOGINED;
+  }
+  KIV_LOG("UnSubscribeRemoteAudio, uid=%s, audioid=%s", userId.c_str(), audioId.c_str());
+  std::string effective;
+  if (!ApplyVoiceReceiveRule("UnSubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
+  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
+  RemoteAudioStream* stream = m_streamManager.FindRemoteAudioStream(userId, effective);
+  if (!stream) {
+    KIV_LOG("Cannot find remote audio stream!");
+    return ERR_INVALID_PARAM;
+  }
+  const int result = stream->UnSubscribe();
+  if (result != ERR_OK) KIV_LOG("Unsubscribe remote audio failed!");
+  m_streamManager.DeleteRemoteAudioStream(stream);
+  return result;
 }
 
 int CoreEngine::UnSubscribeRemoteVideo(const std::string& userId, const std::string& videoId) {
-    if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-    if (!CoreEnv::IsConnected()) {
-        KIV_LOG("UnSubscribeRemoteVideo");
-        return ERR_NOT_LOGINED;
-    }
-    KIV_LOG("UnSubscribeRemoteVideo, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
-    RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
-    if (!stream) {
-        KIV_LOG("UnSubscribeRemoteVideo have not releative remotevideo:%s, %s", userId.c_str(), videoId.c_str());
-        return ERR_FAILED;
-    }
-    int result = stream->SetRender(nullptr, 1);
-    if (stream->CanUnSubscribe()) {
-        result = stream->UnSubscribe();
-        m_streamManager.DestroyRemoteVideoStream(stream);
-    }
-    return result;
+  if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
+  if (!CoreEnv::IsConnected()) {
+    KIV_LOG("UnSubscribeRemoteVideo");
+    return ERR_NOT_LOGINED;
+  }
+  KIV_LOG("UnSubscribeRemoteVideo, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
+  RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
+  if (!stream) {
+    KIV_LOG("UnSubscribeRemoteVideo have not releative remotevideo:%s, %s", userId.c_str(), videoId.c_str());
+    return ERR_FAILED;
+  }
+  int result = stream->SetRender(nullptr, 1);
+  if (stream->CanUnSubscribe()) {
+    result = stream->UnSubscribe();
+    m_streamManager.DestroyRemoteVideoStream(stream);
+  }
+  return result;
 }
 
 }  // namespace kiv_core

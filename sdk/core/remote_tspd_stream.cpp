@@ -11,7 +11,7 @@ namespace {
 
 avcore::IAvNet* AvNet() {
   CoreEnv* env = CoreEnv::Instance();
-  return env ? env->m_avnet : nullptr;
+  return env ? env->m_avnet.get() : nullptr;
 }
 
 }  // namespace
@@ -24,8 +24,7 @@ int RemoteTspdStream::Subscribe(IRemoteTspdStreamListener* listener) {
   if (!m_subscribed) {
     avcore::IAvNet* net = AvNet();
     const HRESULT hr =
-        net ? net->SubscribeTspd(m_userId.c_str(), MEDIA_TYPE_WHITE_BOARD, m_mediaId.c_str(), m_owner.c_str(), this, 0)
-            : E_FAIL;
+        net ? net->SubscribeTspd(m_userId.c_str(), kMediaBoard, m_mediaId.c_str(), m_owner.c_str(), this, 0) : E_FAIL;
     if (hr < 0) {
       KIV_LOG("Subscribe tspd failed hr=%x", static_cast<unsigned>(hr));
       return ERR_FAILED;
@@ -38,7 +37,7 @@ int RemoteTspdStream::Subscribe(IRemoteTspdStreamListener* listener) {
 
 int RemoteTspdStream::UnSubscribe() {
   avcore::IAvNet* net = AvNet();
-  const HRESULT hr = net ? net->StopRecvMedia(m_userId.c_str(), MEDIA_TYPE_WHITE_BOARD, m_mediaId.c_str()) : E_FAIL;
+  const HRESULT hr = net ? net->StopRecvMedia(m_userId.c_str(), kMediaBoard, m_mediaId.c_str()) : E_FAIL;
   int result = ERR_OK;
   if (hr < 0) {
     KIV_LOG("UnSubscribe fail, userid:%s, mediaid:%s, hr:%x", m_userId.c_str(), m_mediaId.c_str(),

@@ -24,164 +24,166 @@ using Calls = std::vector<std::string>;
 namespace {
 
 struct Events : kiv_core::EngineEventHandler {
-    void OnEvent(int, int) override {}
-    void OnRemoteVideoEvent(const std::string& u, const std::string& v, int s) override {
-        lines.push_back("video " + u + " " + v + " " + std::to_string(s));
-    }
-    void OnRemoteAudioEvent(const std::string&, const std::string&, int) override {}
-    void OnRemoteControl(const std::string& u, int op) override { lines.push_back("control " + u + " " + std::to_string(op)); }
-    void OnGroupListSync(const avcore::FwVector<avcore::FwString>&) override {}
-    void OnRemoteUserJoined(const char*) override {}
-    void OnRemoteUserLeft(const char*) override {}
-    void OnCoreNotice(int, int) override {}
-    void PostTask(const std::function<void()>& task) override { tasks.push_back(task); }
-    HWND GetPreviewRenderWindow(HWND window) override { return window; }
-    void ReleasePreviewRenderWindow(HWND) override {}
-    std::vector<std::string> lines;
-    std::vector<std::function<void()>> tasks;
+  void OnEvent(int, int) override {}
+  void OnRemoteVideoEvent(const std::string& u, const std::string& v, int s) override {
+    lines.push_back("video " + u + " " + v + " " + std::to_string(s));
+  }
+  void OnRemoteAudioEvent(const std::string&, const std::string&, int) override {}
+  void OnRemoteControl(const std::string& u, int op) override {
+    lines.push_back("control " + u + " " + std::to_string(op));
+  }
+  void OnGroupListSync(const avcore::FwVector<avcore::FwString>&) override {}
+  void OnRemoteUserJoined(const char*) override {}
+  void OnRemoteUserLeft(const char*) override {}
+  void OnCoreNotice(int, int) override {}
+  void PostTask(const std::function<void()>& task) override { tasks.push_back(task); }
+  HWND GetPreviewRenderWindow(HWND window) override { return window; }
+  void ReleasePreviewRenderWindow(HWND) override {}
+  std::vector<std::string> lines;
+  std::vector<std::function<void()>> tasks;
 };
 
 std::string Control(const avcore::VncHostConfig& c) {
-    return std::to_string(c.allow_mouse) + std::to_string(c.allow_keyboard) + std::to_string(c.allow_wheel) +
-           std::to_string(c.allow_clipboard);
+  return std::to_string(c.allow_mouse) + std::to_string(c.allow_keyboard) + std::to_string(c.allow_wheel) +
+         std::to_string(c.allow_clipboard);
 }
 
 struct Host : kiv_fake::Counted<avcore::IVncHost> {
-    kiv_media_fake::CallLog* log;
-    HRESULT startResult = S_OK;
-    explicit Host(kiv_media_fake::CallLog* l) : log(l) {}
-    HRESULT AVCORE_CALL Initialize(int32_t, const avcore::EventRecord*, avcore::IAvNet*, avcore::IAudioDevice*) override {
-        log->Add("Initialize");
-        return S_OK;
-    }
-    HRESULT AVCORE_CALL StartHost(const avcore::VncHostConfig* c) override {
-        log->Add("StartHost " + std::to_string(c->capture_mode) + " " + std::to_string(c->right) + " " + Control(*c));
-        return startResult;
-    }
-    HRESULT AVCORE_CALL SetConfig(const avcore::VncHostConfig* c) override {
-        log->Add("SetConfig " + std::to_string(c->right) + " bias " + std::to_string(c->bias) + " " + Control(*c));
-        return S_OK;
-    }
-    HRESULT AVCORE_CALL Stop() override {
-        log->Add("Stop");
-        return S_OK;
-    }
+  kiv_media_fake::CallLog* log;
+  HRESULT startResult = S_OK;
+  explicit Host(kiv_media_fake::CallLog* l) : log(l) {}
+  HRESULT AVCORE_CALL Initialize(int32_t, const avcore::EventRecord*, avcore::IAvNet*, avcore::IAudioDevice*) override {
+    log->Add("Initialize");
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL StartHost(const avcore::VncHostConfig* c) override {
+    log->Add("StartHost " + std::to_string(c->capture_mode) + " " + std::to_string(c->right) + " " + Control(*c));
+    return startResult;
+  }
+  HRESULT AVCORE_CALL SetConfig(const avcore::VncHostConfig* c) override {
+    log->Add("SetConfig " + std::to_string(c->right) + " bias " + std::to_string(c->bias) + " " + Control(*c));
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL Stop() override {
+    log->Add("Stop");
+    return S_OK;
+  }
 };
 
 struct Viewers : kiv_fake::Counted<avcore::IVncRenderManager> {
-    kiv_media_fake::CallLog* log;
-    avcore::EventRecord events{};
-    avcore::RenderId next = 7;
-    explicit Viewers(kiv_media_fake::CallLog* l) : log(l) {}
-    static std::string View(const avcore::VncViewConfig* c) {
-        return std::to_string(reinterpret_cast<uintptr_t>(c->control_window)) + " " +
-               std::to_string(c->send_mouse) + std::to_string(c->send_keyboard) + " " +
-               std::to_string(reinterpret_cast<uintptr_t>(c->view_window)) + " " + std::to_string(c->scale_to_window);
-    }
-    HRESULT AVCORE_CALL AddRender2(HWND, const avcore::EventRecord* e, avcore::RenderId* id,
-                                   const avcore::VncViewConfig* c) override {
-        events = *e;
-        *id = next++;
-        log->Add("AddRender2 " + std::to_string(*id) + " " + View(c));
-        return S_OK;
-    }
-    HRESULT AVCORE_CALL RemoveRender(avcore::RenderId id) override {
-        log->Add("RemoveRender " + std::to_string(id));
-        return S_OK;
-    }
-    HRESULT AVCORE_CALL SetViewConfig(avcore::RenderId id, const avcore::VncViewConfig* c) override {
-        log->Add("SetViewConfig " + std::to_string(id) + " " + View(c));
-        return S_OK;
-    }
-    HRESULT AVCORE_CALL GetRenderStats(avcore::RenderId, avcore::RenderStats*) override { return S_OK; }
-    HRESULT AVCORE_CALL SetRawDataCallback(avcore::RenderId, void*, avcore::RenderFrameCallback,
-                                           avcore::RenderValueCallback) override {
-        return S_OK;
-    }
+  kiv_media_fake::CallLog* log;
+  avcore::EventRecord events{};
+  avcore::RenderId next = 7;
+  explicit Viewers(kiv_media_fake::CallLog* l) : log(l) {}
+  static std::string View(const avcore::VncViewConfig* c) {
+    return std::to_string(reinterpret_cast<uintptr_t>(c->control_window)) + " " + std::to_string(c->send_mouse) +
+           std::to_string(c->send_keyboard) + " " + std::to_string(reinterpret_cast<uintptr_t>(c->view_window)) + " " +
+           std::to_string(c->scale_to_window);
+  }
+  HRESULT AVCORE_CALL AddRender2(HWND, const avcore::EventRecord* e, avcore::RenderId* id,
+                                 const avcore::VncViewConfig* c) override {
+    events = *e;
+    *id = next++;
+    log->Add("AddRender2 " + std::to_string(*id) + " " + View(c));
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL RemoveRender(avcore::RenderId id) override {
+    log->Add("RemoveRender " + std::to_string(id));
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL SetViewConfig(avcore::RenderId id, const avcore::VncViewConfig* c) override {
+    log->Add("SetViewConfig " + std::to_string(id) + " " + View(c));
+    return S_OK;
+  }
+  HRESULT AVCORE_CALL GetRenderStats(avcore::RenderId, avcore::RenderStats*) override { return S_OK; }
+  HRESULT AVCORE_CALL SetRawDataCallback(avcore::RenderId, void*, avcore::RenderFrameCallback,
+                                         avcore::RenderValueCallback) override {
+    return S_OK;
+  }
 };
 
 struct ScreenNet : kiv_media_fake::Net {
-    using Net::Net;
-    HRESULT addScreen = S_OK;
-    HRESULT AVCORE_CALL AddScreenSource(int32_t type, const char* id, avcore::IVncHost*, int32_t) override {
-        log->Add("AddScreenSource " + std::to_string(type) + " " + kiv_media_fake::S(id));
-        return addScreen;
-    }
-    HRESULT AVCORE_CALL StartRecvMedia2(const char* user, int32_t type, const char* id, avcore::RenderId render,
-                                        int32_t) override {
-        log->Add("StartRecvMedia2 " + kiv_media_fake::S(user) + " " + std::to_string(type) + " " +
-                 kiv_media_fake::S(id) + " " + std::to_string(render));
-        return S_OK;
-    }
+  using Net::Net;
+  HRESULT addScreen = S_OK;
+  HRESULT AVCORE_CALL AddScreenSource(int32_t type, const char* id, avcore::IVncHost*, int32_t) override {
+    log->Add("AddScreenSource " + std::to_string(type) + " " + kiv_media_fake::S(id));
+    return addScreen;
+  }
+  HRESULT AVCORE_CALL StartRecvMedia2(const char* user, int32_t type, const char* id, avcore::RenderId render,
+                                      int32_t) override {
+    log->Add("StartRecvMedia2 " + kiv_media_fake::S(user) + " " + std::to_string(type) + " " + kiv_media_fake::S(id) +
+             " " + std::to_string(render));
+    return S_OK;
+  }
 };
 
 struct ScreenRoot : kiv_media_fake::Root {
-    Host* host = nullptr;
-    HRESULT AVCORE_CALL CreateComponent(REFCLSID cls, REFIID iid, IUnknown* outer, void** out) override {
-        if (cls == avcore::CLSID_VncHost && host) {
-            host->AddRef();
-            *out = static_cast<avcore::IVncHost*>(host);
-            return S_OK;
-        }
-        return kiv_media_fake::Root::CreateComponent(cls, iid, outer, out);
+  Host* host = nullptr;
+  HRESULT AVCORE_CALL CreateComponent(REFCLSID cls, REFIID iid, IUnknown* outer, void** out) override {
+    if (cls == avcore::CLSID_VncHost && host) {
+      host->AddRef();
+      *out = static_cast<avcore::IVncHost*>(host);
+      return S_OK;
     }
+    return kiv_media_fake::Root::CreateComponent(cls, iid, outer, out);
+  }
 };
 
 HWND Wnd(uintptr_t n) { return reinterpret_cast<HWND>(n); }
 
 struct ScreenShareStreamsTest : ::testing::Test {
-    ScreenShareStreamsTest() {
-        CoreEnv* env = CoreEnv::Instance();
-        media.Install(env);
-        root.host = &host;
-        root.camera = media.root.camera;
-        root.sink = media.root.sink;
-        root.transcoder = media.root.transcoder;
-        root.processor = media.root.processor;
-        root.sysSound = media.root.sysSound;
-        root.aec = media.root.aec;
-        root.secondAudio = media.root.secondAudio;
-        env->m_basecore = &root;
-        env->m_avnet = &net;
-        env->m_vnc_rendermanager = &viewers;
-        env->m_config.eventHandler = &events;
-        env->m_cpclient = core.GetCpClient();
-        core.GetCpClient()->Init();
-        EXPECT_TRUE(core.GetDeviceManager()->Init());
-        EXPECT_EQ(core.GetCpClient()->Login("{D}", "t", "me", true, ""), 0);
-        media.log.Take();
-    }
-    ~ScreenShareStreamsTest() override {
-        core.Destory();
-        CoreEnv* env = CoreEnv::Instance();
-        env->m_config = kiv_core::EngineConfig();
-        env->m_basecore = nullptr;
-        env->m_audiodevice = nullptr;
-        env->m_connection = nullptr;
-        env->m_avnet = nullptr;
-        env->m_vnc_rendermanager = nullptr;
-        env->m_video_rendermanager = nullptr;
-        env->m_devmanager = nullptr;
-        env->m_cpclient = nullptr;
-        env->m_baseCoreInited = false;
-    }
-    bool Deliver(const char* json) {
-        rapidjson::Document body;
-        body.Parse(json);
-        return core.GetCpClient()->ProcessCpBusinessCmd("GS", 14108, body);
-    }
-    Calls Sent() {
-        Calls out;
-        out.swap(media.connection.sent);
-        return out;
-    }
-    kiv_media_fake::Media media;
-    Host host{&media.log};
-    Viewers viewers{&media.log};
-    ScreenNet net{&media.log};
-    ScreenRoot root;
-    Events events;
-    CoreEngine core;
+  ScreenShareStreamsTest() {
+    CoreEnv* env = CoreEnv::Instance();
+    media.Install(env);
+    root.host = &host;
+    root.camera = media.root.camera;
+    root.sink = media.root.sink;
+    root.transcoder = media.root.transcoder;
+    root.processor = media.root.processor;
+    root.sysSound = media.root.sysSound;
+    root.aec = media.root.aec;
+    root.secondAudio = media.root.secondAudio;
+    env->m_basecore.Attach(&root);
+    env->m_avnet.Attach(&net);
+    env->m_vnc_rendermanager.Attach(&viewers);
+    env->m_config.eventHandler = &events;
+    env->m_cpclient = core.GetCpClient();
+    core.GetCpClient()->Init();
+    EXPECT_TRUE(core.GetDeviceManager()->Init());
+    EXPECT_EQ(core.GetCpClient()->Login("{D}", "t", "me", true, ""), 0);
+    media.log.Take();
+  }
+  ~ScreenShareStreamsTest() override {
+    core.Destory();
+    CoreEnv* env = CoreEnv::Instance();
+    env->m_config = kiv_core::EngineConfig();
+    (void)env->m_basecore.Detach();
+    (void)env->m_audiodevice.Detach();
+    (void)env->m_connection.Detach();
+    (void)env->m_avnet.Detach();
+    (void)env->m_vnc_rendermanager.Detach();
+    (void)env->m_video_rendermanager.Detach();
+    (void)env->m_devmanager.Detach();
+    env->m_cpclient = nullptr;
+    env->m_baseCoreInited = false;
+  }
+  bool Deliver(const char* json) {
+    rapidjson::Document body;
+    body.Parse(json);
+    return core.GetCpClient()->ProcessCpBusinessCmd("GS", 14108, body);
+  }
+  Calls Sent() {
+    Calls out;
+    out.swap(media.connection.sent);
+    return out;
+  }
+  kiv_media_fake::Media media;
+  Host host{&media.log};
+  Viewers viewers{&media.log};
+  ScreenNet net{&media.log};
+  ScreenRoot root;
+  Events events;
+  CoreEngine core;
 };
 
 }  // namespace
@@ -189,107 +191,107 @@ struct ScreenShareStreamsTest : ::testing::Test {
 // Whole screen (mode 0) or a rectangle (mode 3), control words off; an unchanged start is
 // a no-op, a changed bias only reconfigures; a bad rectangle is 1; stop withdraws it.
 TEST_F(ScreenShareStreamsTest, PublishAndStop) {
-    EXPECT_EQ(core.StartPublishScreenShare(10, 10, 10, 20, 0, 0), 1);
-    ASSERT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
-    EXPECT_EQ(media.log.Take(), (Calls{"Initialize", "StartHost 0 0 0000", "AddScreenSource 0 0"}));
-    ASSERT_EQ(Sent().size(), 1u) << "the screen was announced";
-    EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
-    EXPECT_EQ(media.log.Take(), Calls{});
-    EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 1, 0), 0);
-    EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 1 0000"});
-    EXPECT_EQ(Sent().size(), 0u) << "no second announcement";
-    EXPECT_EQ(core.StopPublishScreenShare(), 0);
-    EXPECT_EQ(media.log.Take(), (Calls{"Stop", "RemoveSource 0 0"}));
-    EXPECT_EQ(Sent().size(), 1u);
-    EXPECT_EQ(host.refs, 0);
-    EXPECT_EQ(core.StopPublishScreenShare(), 302) << "no host any more";
+  EXPECT_EQ(core.StartPublishScreenShare(10, 10, 10, 20, 0, 0), 1);
+  ASSERT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(media.log.Take(), (Calls{"Initialize", "StartHost 0 0 0000", "AddScreenSource 0 0"}));
+  ASSERT_EQ(Sent().size(), 1u) << "the screen was announced";
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(media.log.Take(), Calls{});
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 1, 0), 0);
+  EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 1 0000"});
+  EXPECT_EQ(Sent().size(), 0u) << "no second announcement";
+  EXPECT_EQ(core.StopPublishScreenShare(), 0);
+  EXPECT_EQ(media.log.Take(), (Calls{"Stop", "RemoveSource 0 0"}));
+  EXPECT_EQ(Sent().size(), 1u);
+  EXPECT_EQ(host.refs, 0);
+  EXPECT_EQ(core.StopPublishScreenShare(), 302) << "no host any more";
 
-    const avcore::VncHostConfig rect = kiv_core::LocalScreenShareStream::BuildHostConfig(5, 6, 700, 500, 1, true, 0);
-    EXPECT_EQ(rect.capture_mode, 3);
-    EXPECT_EQ(rect.left, 5);
-    EXPECT_EQ(rect.bottom, 500);
-    EXPECT_EQ(Control(rect), "1111");
-    EXPECT_EQ(rect.bias, 1);
-    EXPECT_EQ(rect.show_cursor, 1);
+  const avcore::VncHostConfig rect = kiv_core::LocalScreenShareStream::BuildHostConfig(5, 6, 700, 500, 1, true, 0);
+  EXPECT_EQ(rect.capture_mode, 3);
+  EXPECT_EQ(rect.left, 5);
+  EXPECT_EQ(rect.bottom, 500);
+  EXPECT_EQ(Control(rect), "1111");
+  EXPECT_EQ(rect.bias, 1);
+  EXPECT_EQ(rect.show_cursor, 1);
 }
 
 // A failed publication stops the host's capture again and leaves nothing published.
 TEST_F(ScreenShareStreamsTest, FailedPublication) {
-    net.addScreen = E_FAIL;
-    EXPECT_EQ(core.StartPublishScreenShare(0, 0, 640, 480, 0, 0), 302);
-    EXPECT_EQ(media.log.Take(), (Calls{"Initialize", "StartHost 3 640 0000", "AddScreenSource 0 0", "Stop"}));
-    EXPECT_EQ(Sent().size(), 0u);
-    net.addScreen = S_OK;
-    EXPECT_EQ(core.StartPublishScreenShare(0, 0, 640, 480, 0, 0), 0) << "the kept host starts again";
-    EXPECT_EQ(media.log.Take(), (Calls{"StartHost 3 640 0000", "AddScreenSource 0 0"}));
+  net.addScreen = E_FAIL;
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 640, 480, 0, 0), 302);
+  EXPECT_EQ(media.log.Take(), (Calls{"Initialize", "StartHost 3 640 0000", "AddScreenSource 0 0", "Stop"}));
+  EXPECT_EQ(Sent().size(), 0u);
+  net.addScreen = S_OK;
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 640, 480, 0, 0), 0) << "the kept host starts again";
+  EXPECT_EQ(media.log.Take(), (Calls{"StartHost 3 640 0000", "AddScreenSource 0 0"}));
 }
 
 // Accepting gives control to one user; another's accept is 302 while it lasts; the
 // controller's cancel ends it and a cancel from anyone else changes nothing.
 TEST_F(ScreenShareStreamsTest, GrantAndCancelControl) {
-    EXPECT_EQ(core.ScreenShareRemoteControl("bob", 2), 302) << "not sharing";
-    ASSERT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
-    media.log.Take();
-    Sent();
-    ASSERT_EQ(core.ScreenShareRemoteControl("bob", 2), 0);
-    EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 0 1111"});
-    const Calls sent = Sent();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_NE(sent[0].find("\"operation\":2"), std::string::npos) << sent[0];
-    EXPECT_NE(sent[0].find("\"dst_user_id\":\"bob\""), std::string::npos) << sent[0];
-    EXPECT_EQ(core.ScreenShareRemoteControl("carol", 2), 302);
-    EXPECT_EQ(core.ScreenShareRemoteControl("bob", 2), 0);
-    EXPECT_EQ(media.log.Take(), Calls{});
+  EXPECT_EQ(core.ScreenShareRemoteControl("bob", 2), 302) << "not sharing";
+  ASSERT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
+  media.log.Take();
+  Sent();
+  ASSERT_EQ(core.ScreenShareRemoteControl("bob", 2), 0);
+  EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 0 1111"});
+  const Calls sent = Sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_NE(sent[0].find("\"operation\":2"), std::string::npos) << sent[0];
+  EXPECT_NE(sent[0].find("\"dst_user_id\":\"bob\""), std::string::npos) << sent[0];
+  EXPECT_EQ(core.ScreenShareRemoteControl("carol", 2), 302);
+  EXPECT_EQ(core.ScreenShareRemoteControl("bob", 2), 0);
+  EXPECT_EQ(media.log.Take(), Calls{});
 
-    ASSERT_TRUE(Deliver(R"({"id":14108,"operation":1,"src_user_id":"carol","dst_user_id":"me"})"));
-    EXPECT_EQ(core.GetStreamManager()->GetLocalScreenShareStream()->Controller(), "bob");
-    ASSERT_TRUE(Deliver(R"({"id":14108,"operation":1,"src_user_id":"bob","dst_user_id":"me"})"));
-    EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 0 0000"});
-    EXPECT_EQ(core.GetStreamManager()->GetLocalScreenShareStream()->Controller(), "");
-    EXPECT_EQ(core.ScreenShareRemoteControl("carol", 3), 0) << "a refusal";
-    EXPECT_EQ(events.lines, (Calls{"control carol 1", "control bob 1"}));
+  ASSERT_TRUE(Deliver(R"({"id":14108,"operation":1,"src_user_id":"carol","dst_user_id":"me"})"));
+  EXPECT_EQ(core.GetStreamManager()->GetLocalScreenShareStream()->Controller(), "bob");
+  ASSERT_TRUE(Deliver(R"({"id":14108,"operation":1,"src_user_id":"bob","dst_user_id":"me"})"));
+  EXPECT_EQ(media.log.Take(), Calls{"SetConfig 0 bias 0 0000"});
+  EXPECT_EQ(core.GetStreamManager()->GetLocalScreenShareStream()->Controller(), "");
+  EXPECT_EQ(core.ScreenShareRemoteControl("carol", 3), 0) << "a refusal";
+  EXPECT_EQ(events.lines, (Calls{"control carol 1", "control bob 1"}));
 }
 
 // The viewer: a window starts it (control off), the sharer's accept turns input on and a
 // refusal or a cancel off; bad data restarts it through a posted task.
 TEST_F(ScreenShareStreamsTest, ViewerControlAndRestart) {
-    EXPECT_EQ(core.ScreenShareRemoteControl("alice", 0), 302) << "no viewer yet";
-    ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x50), 3), 0);
-    EXPECT_EQ(media.log.Take(), (Calls{"AddRender2 7 80 00 0 1", "StartRecvMedia2 alice 0 0 7"}));
-    ASSERT_EQ(core.ScreenShareRemoteControl("alice", 0), 0);
-    const Calls request = Sent();
-    ASSERT_EQ(request.size(), 1u);
-    EXPECT_NE(request[0].find("\"operation\":0"), std::string::npos);
-    ASSERT_TRUE(Deliver(R"({"id":14108,"operation":2,"src_user_id":"alice","dst_user_id":"me"})"));
-    EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 11 0 1"});
-    ASSERT_TRUE(Deliver(R"({"id":14108,"operation":3,"src_user_id":"alice","dst_user_id":"me"})"));
-    EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 00 0 1"});
-    ASSERT_EQ(core.ScreenShareRemoteControl("alice", 1), 0);
-    EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 00 0 1"});
+  EXPECT_EQ(core.ScreenShareRemoteControl("alice", 0), 302) << "no viewer yet";
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x50), 3), 0);
+  EXPECT_EQ(media.log.Take(), (Calls{"AddRender2 7 80 00 0 1", "StartRecvMedia2 alice 0 0 7"}));
+  ASSERT_EQ(core.ScreenShareRemoteControl("alice", 0), 0);
+  const Calls request = Sent();
+  ASSERT_EQ(request.size(), 1u);
+  EXPECT_NE(request[0].find("\"operation\":0"), std::string::npos);
+  ASSERT_TRUE(Deliver(R"({"id":14108,"operation":2,"src_user_id":"alice","dst_user_id":"me"})"));
+  EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 11 0 1"});
+  ASSERT_TRUE(Deliver(R"({"id":14108,"operation":3,"src_user_id":"alice","dst_user_id":"me"})"));
+  EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 00 0 1"});
+  ASSERT_EQ(core.ScreenShareRemoteControl("alice", 1), 0);
+  EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 7 80 00 0 1"});
 
-    // The first picture gives state 2; bad data posts one restart, which runs later.
-    viewers.events.proc(7, 0, 0, avcore::kViewerEventConnected, viewers.events.context);
-    viewers.events.proc(7, 0, 0, avcore::kViewerEventBadData, viewers.events.context);
-    EXPECT_EQ(media.log.Take(), Calls{});
-    ASSERT_EQ(events.tasks.size(), 1u);
-    events.tasks[0]();
-    EXPECT_EQ(media.log.Take(),
-              (Calls{"StopRecvMedia alice 0 0", "RemoveRender 7", "AddRender2 8 80 00 0 1", "StartRecvMedia2 alice 0 0 8"}));
+  // The first picture gives state 2; bad data posts one restart, which runs later.
+  viewers.events.proc(7, 0, 0, avcore::kViewerEventConnected, viewers.events.context);
+  viewers.events.proc(7, 0, 0, avcore::kViewerEventBadData, viewers.events.context);
+  EXPECT_EQ(media.log.Take(), Calls{});
+  ASSERT_EQ(events.tasks.size(), 1u);
+  events.tasks[0]();
+  EXPECT_EQ(media.log.Take(), (Calls{"StopRecvMedia alice 0 0", "RemoveRender 7", "AddRender2 8 80 00 0 1",
+                                     "StartRecvMedia2 alice 0 0 8"}));
 
-    // Without the remote-control flag the window is shown only.
-    ASSERT_EQ(core.ScreenShareRemoteControl("", 4), 0);
-    ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x60), 3), 0);
-    EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 8 0 00 96 1"});
-    // Taking the window away stops it; a restart posted for it afterwards does nothing.
-    viewers.events.proc(8, 0, 0, avcore::kViewerEventBadData, viewers.events.context);
-    ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", nullptr, 3), 0);
-    Calls stopped = media.log.Take();
-    ASSERT_GE(stopped.size(), 2u);
-    EXPECT_EQ(Calls(stopped.begin(), stopped.begin() + 2), (Calls{"StopRecvMedia alice 0 0", "RemoveRender 8"}));
-    for (size_t i = 2; i < stopped.size(); ++i) EXPECT_EQ(stopped[i], "StopRecvMedia alice 0 0");
-    EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("alice", "reserved_videoid_screenshare"), nullptr);
-    for (size_t i = 1; i < events.tasks.size(); ++i) events.tasks[i]();
-    EXPECT_EQ(media.log.Take(), Calls{}) << "the deleted viewer's restart ran";
-    EXPECT_NE(std::find(events.lines.begin(), events.lines.end(), "video alice reserved_videoid_screenshare 2"),
-              events.lines.end());
+  // Without the remote-control flag the window is shown only.
+  ASSERT_EQ(core.ScreenShareRemoteControl("", 4), 0);
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x60), 3), 0);
+  EXPECT_EQ(media.log.Take(), Calls{"SetViewConfig 8 0 00 96 1"});
+  // Taking the window away stops it; a restart posted for it afterwards does nothing.
+  viewers.events.proc(8, 0, 0, avcore::kViewerEventBadData, viewers.events.context);
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", nullptr, 3), 0);
+  Calls stopped = media.log.Take();
+  ASSERT_GE(stopped.size(), 2u);
+  EXPECT_EQ(Calls(stopped.begin(), stopped.begin() + 2), (Calls{"StopRecvMedia alice 0 0", "RemoveRender 8"}));
+  for (size_t i = 2; i < stopped.size(); ++i) EXPECT_EQ(stopped[i], "StopRecvMedia alice 0 0");
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("alice", "reserved_videoid_screenshare"), nullptr);
+  for (size_t i = 1; i < events.tasks.size(); ++i) events.tasks[i]();
+  EXPECT_EQ(media.log.Take(), Calls{}) << "the deleted viewer's restart ran";
+  EXPECT_NE(std::find(events.lines.begin(), events.lines.end(), "video alice reserved_videoid_screenshare 2"),
+            events.lines.end());
 }

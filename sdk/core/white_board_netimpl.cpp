@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/json_reader.h"
+#include "core/board_replies.h"
 #include "core/core_env.h"
 #include "core/kiv_cp_client.h"
 #include "core/log_record.h"
@@ -13,20 +13,6 @@
 namespace kiv_core {
 
 namespace {
-
-constexpr int kCreateBoard = 19000;
-constexpr int kCreateBoardResult = 19001;
-constexpr int kCloseBoard = 19002;
-constexpr int kUploadDoc = 20000;
-constexpr int kUploadDocResult = 20001;
-constexpr int kUploadDocEnd = 20002;
-constexpr int kUploadDocEndResult = 20003;
-constexpr int kStoreAccepted = 20005;
-constexpr int kDocDownload = 20006;
-constexpr int kDocDownloadResult = 20007;
-constexpr int kDocTransCode = 21000;
-constexpr int kDocTransCodeResult = 21001;
-constexpr int kDcAccepted = 21003;
 
 // A business request: "business", "id", then the request's own members.
 class Request {
@@ -55,12 +41,6 @@ class Request {
  private:
   rapidjson::Document m_doc;
 };
-
-// "data" when present and an object.
-const rapidjson::Value* DataOf(const rapidjson::Value& body) {
-  auto it = body.FindMember("data");
-  return (it != body.MemberEnd() && it->value.IsObject()) ? &it->value : nullptr;
-}
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
@@ -118,7 +98,7 @@ int WhiteBoardNetImpl::PublishBoardStream(const char* mediaId) {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
   CoreEnv* env = CoreEnv::Instance();
   if (!env || !env->m_cpclient || !mediaId) return ERR_FAILED;
-  return env->m_cpclient->SendMediaChange(1, MEDIA_TYPE_WHITE_BOARD, mediaId, 1);
+  return env->m_cpclient->SendMediaChange(1, kMediaBoard, mediaId, 1);
 }
 
 int WhiteBoardNetImpl::SendCloseBoardReq(const char* boardId) {
@@ -156,75 +136,47 @@ int WhiteBoardNetImpl::SendUploadDocEndReq(const std::string& filePath) {
 
 bool AVCORE_CALL WhiteBoardNetImpl::ProcessCpBusinessCmd(const char* business, int32_t commandId,
                                                          const rapidjson::Value& body) {
-  if (!business) return false;
-  const std::string name = business;
-  if (name != "WBS" && name != "STORE" && name != "DC") return false;
-  if (!body.IsObject()) return false;
+  BoardReply reply;
+  if (!ReadBoardReply(business, commandId, body, &reply)) return false;
   // Replies without a listener (before SetListener, after Uninit) are taken and dropped.
   IWhiteBoardNetListener* listener = m_listener;
-  switch (commandId) {
-    case kCreateBoardResult: {
-      const int seq = GetJsonInt(body, "cli_seq_id", -1);
-      const int result = GetJsonInt(body, "result", -1);
-      const char* boardId = GetJsonString(body, "board_id");
-      KIV_LOG("ProcessCreateWbRsp resp, boardid=%s, result=%d, seqid=%d", OrEmpty(boardId), result, seq);
-      if (listener) listener->ProcessCreateWbRsp(seq, result, boardId);
+  switch (reply.id) {
+    case kCreateBoardResult:
+      KIV_LOG("ProcessCreateWbRsp resp, boardid=%s, result=%d, seqid=%d", OrEmpty(reply.boardId), reply.code,
+              reply.seq);
+      if (listener) listener->ProcessCreateWbRsp(reply.seq, reply.code, reply.boardId);
       return true;
-    }
     case kUploadDocResult: {
-      const int code = GetJsonInt(body, "code", -1);
-      const char* msg = GetJsonString(body, "msg");
-      const char* filePath = "";
-      const char* url = "";
-      const rapidjson::Value* data = DataOf(body);
-      if (code == 0 && data) {
-        filePath = OrEmpty(GetJsonString(*data, "file_path"));
-        url = OrEmpty(GetJsonString(*data, "url"));
-      }
-      KIV_LOG("ProcessCpBusinessCmd Upload Doc res:%d, msg:%s", code, OrEmpty(msg));
-      if (listener) listener->OnUploadDocRsp(code, filePath, url);
+      const bool done = reply.code == 0 && reply.hasData;
+      KIV_LOG("ProcessCpBusinessCmd Upload Doc res:%d, msg:%s", reply.code, OrEmpty(reply.msg));
+      if (listener)
+        listener->OnUploadDocRsp(reply.code, done ? OrEmpty(reply.filePath) : "", done ? OrEmpty(reply.url) : "");
       return true;
     }
     case kUploadDocEndResult: {
-      const int code = GetJsonInt(body, "code", -1);
-      const rapidjson::Value* data = DataOf(body);
-      const char* filePath = data ? OrEmpty(GetJsonString(*data, "file_path")) : "";
-      KIV_LOG("ProcessCpBusinessCmd recv DocUplaodEnd %d, %s", code, filePath);
-      if (listener) listener->OnUploadDocEndRsp(code, filePath);
+      const char* filePath = reply.hasData ? OrEmpty(reply.filePath) : "";
+      KIV_LOG("ProcessCpBusinessCmd recv DocUplaodEnd %d, %s", reply.code, filePath);
+      if (listener) listener->OnUploadDocEndRsp(reply.code, filePath);
       return true;
     }
-    case kDocDownloadResult: {
-      const int code = GetJsonInt(body, "code", -1);
-      const char* msg = GetJsonString(body, "msg");
-      const rapidjson::Value* data = DataOf(body);
-      const char* filePath = data ? GetJsonString(*data, "file_path") : "";
-      const char* url = data ? GetJsonString(*data, "url") : "";
-      if (listener) listener->OnDocDownloadRsp(code, msg, filePath, url);
+    case kDocDownloadResult:
+      if (listener)
+        listener->OnDocDownloadRsp(reply.code, reply.msg, reply.hasData ? reply.filePath : "",
+                                   reply.hasData ? reply.url : "");
       return true;
-    }
-    case kDocTransCodeResult: {
-      const int code = GetJsonInt(body, "code", -1);
-      const rapidjson::Value* data = DataOf(body);
-      if (code != 0) {
-        KIV_LOG("Document TransCode Faild msg = %s", OrEmpty(GetJsonString(body, "msg")));
-        if (listener) listener->OnDocTransCodeRsp(code, nullptr, nullptr, 0, 0, 0);
-      } else if (data) {
-        const char* convertPath = GetJsonString(*data, "convert_file_path");
-        const char* filePath = GetJsonString(*data, "file_path");
-        const int width = GetJsonInt(*data, "width", -1);
-        const int height = GetJsonInt(*data, "height", -1);
-        const int count = GetJsonInt(*data, "convert_counts", -1);
+    case kDocTransCodeResult:
+      if (reply.code != 0) {
+        KIV_LOG("Document TransCode Faild msg = %s", OrEmpty(reply.msg));
+        if (listener) listener->OnDocTransCodeRsp(reply.code, nullptr, nullptr, 0, 0, 0);
+      } else if (reply.hasData) {
         KIV_LOG("ProcessDocTranscodeRsp file_path=%s,convert_file_path=%s, size=%dx%d  convert_counts=%d",
-                OrEmpty(filePath), OrEmpty(convertPath), width, height, count);
-        if (listener) listener->OnDocTransCodeRsp(0, convertPath, filePath, width, height, count);
+                OrEmpty(reply.filePath), OrEmpty(reply.convertPath), reply.width, reply.height, reply.count);
+        if (listener)
+          listener->OnDocTransCodeRsp(0, reply.convertPath, reply.filePath, reply.width, reply.height, reply.count);
       }
       return true;
-    }
-    case kStoreAccepted:
-    case kDcAccepted:
+    default:  // the services' acceptances
       return true;
-    default:
-      return false;
   }
 }
 

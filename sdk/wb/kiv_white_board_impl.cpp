@@ -5,8 +5,8 @@
 #include "core/log_record.h"
 #include "core/white_board_net.h"
 #include "kiv_error.h"
-#include "wb/board_window_views.h"
 #include "wb/board_controller_install.h"
+#include "wb/board_window_views.h"
 
 namespace kiv_wb {
 
@@ -43,7 +43,7 @@ std::string CurrentDirectory() {
 void KivWhiteBoardImpl::Init(kiv_core::IWhiteBoardNet* net, const std::string& workDir) {
   kiv_wb::InstallBoardDrawing();
   kiv_core::CoreEnv* env = kiv_core::CoreEnv::Instance();
-  m_engine.Attach(net, this, workDir.empty() ? CurrentDirectory() : workDir, env ? env->m_basecore : nullptr);
+  m_engine.Attach(net, this, workDir.empty() ? CurrentDirectory() : workDir, env ? env->m_basecore.get() : nullptr);
 }
 
 void KivWhiteBoardImpl::OnLogin(const std::string& userId) { m_engine.Init(userId); }

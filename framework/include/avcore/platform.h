@@ -4,11 +4,14 @@
 #pragma once
 
 #include <windows.h>
-#include <unknwn.h>
+// These two need the types of <windows.h>.
 #include <mmreg.h>
+#include <unknwn.h>
 
 #include <cstddef>
 #include <cstdint>
+
+#include "protocol/media_type.h"
 
 // Every virtual operation of a framework interface and every callback handed to the
 // framework uses the COM calling convention (__stdcall on i686, the only one on x64).
@@ -17,8 +20,7 @@
 
 // Records below are laid out for the 32-bit build; pointer-sized fields grow on x64,
 // so their sizes are checked where pointers are 4 bytes.
-#define AVCORE_ASSERT_SIZE32(type, bytes) \
-  static_assert(sizeof(void*) != 4 || sizeof(type) == (bytes), #type " layout")
+#define AVCORE_ASSERT_SIZE32(type, bytes) static_assert(sizeof(void*) != 4 || sizeof(type) == (bytes), #type " layout")
 
 static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX must be the packed 18-byte block");
 static_assert(sizeof(HRESULT) == 4, "HRESULT is 32-bit");
@@ -32,8 +34,8 @@ namespace avcore {
 //   IVncRenderManager viewers:   the fourth (arg4);
 //   IVncHost:                    the second (arg2).
 // The return value is ignored by the framework; callers return 1.
-typedef int(AVCORE_CALLBACK* AvEventProc)(uintptr_t arg1, uintptr_t arg2, uintptr_t arg3,
-                                          uintptr_t arg4, void* context);
+typedef int(AVCORE_CALLBACK* AvEventProc)(uintptr_t arg1, uintptr_t arg2, uintptr_t arg3, uintptr_t arg4,
+                                          void* context);
 
 // The four-word callback record handed to AddRender, AddRender2 and IVncHost::Initialize:
 // {5, function, 0, context}. `version` must be 5 (kEventRecordVersion); `reserved` 0.
@@ -50,11 +52,10 @@ AVCORE_ASSERT_SIZE32(EventRecord, 16);
 typedef uint32_t RenderId;
 
 // Media types as carried by sources, receivers and media announcements.
-enum MediaType : int32_t {
-  kMediaScreen = 0,
-  kMediaAudio = 1,
-  kMediaVideo = 2,
-  kMediaBoard = 4,
-};
+using kiv_proto::kMediaAudio;
+using kiv_proto::kMediaBoard;
+using kiv_proto::kMediaScreen;
+using kiv_proto::kMediaVideo;
+using kiv_proto::MediaType;
 
 }  // namespace avcore

@@ -34,16 +34,18 @@
 #include <memory>
 #include <string>
 
+#include "protocol/media_type.h"
+
 namespace avcore {
 class IKivConnection;
 }
 
 namespace tessarine::media {
 
-// Media types of the meeting: the same codes as the group's media list.
-constexpr int kMediaScreen = 0;
-constexpr int kMediaAudio = 1;
-constexpr int kMediaVideo = 2;
+// Media types of the meeting.
+using kiv_proto::kMediaAudio;
+using kiv_proto::kMediaScreen;
+using kiv_proto::kMediaVideo;
 
 // Largest RTP payload a sender may hand over (the packetizers' MTU budget).
 constexpr size_t kMaxRtpPayload = 1200;
@@ -69,10 +71,10 @@ struct RtpPacketIn {
 // One RTCP report block about a published source, as a receiver reported it.
 struct ReceptionReport {
   uint32_t reporter_ssrc = 0;
-  uint8_t fraction_lost = 0;    // of 256, since the previous report
+  uint8_t fraction_lost = 0;  // of 256, since the previous report
   int32_t cumulative_lost = 0;
   uint32_t highest_sequence = 0;
-  uint32_t jitter = 0;          // RTP timestamp units
+  uint32_t jitter = 0;  // RTP timestamp units
 };
 
 struct SourceFeedback {
@@ -83,10 +85,10 @@ struct SourceFeedback {
 // What a subscriber measured (since Subscribe).
 struct ReceptionStats {
   uint64_t packets = 0;
-  uint64_t bytes = 0;         // RTP payload bytes
-  uint64_t lost = 0;          // by sequence gaps
-  uint32_t jitter = 0;        // RTP timestamp units (RFC 3550 estimator)
-  uint32_t ssrc = 0;          // the source's current SSRC, 0 while unpublished
+  uint64_t bytes = 0;   // RTP payload bytes
+  uint64_t lost = 0;    // by sequence gaps
+  uint32_t jitter = 0;  // RTP timestamp units (RFC 3550 estimator)
+  uint32_t ssrc = 0;    // the source's current SSRC, 0 while unpublished
 };
 
 struct TransportCounters {
@@ -107,8 +109,8 @@ class IMediaTransport {
   [[nodiscard]] virtual bool Publish(int media_type, const std::string& media_id, uint32_t ssrc,
                                      SourceFeedback feedback) = 0;
   virtual void Unpublish(int media_type, const std::string& media_id) = 0;
-  [[nodiscard]] virtual bool SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker,
-                                     uint32_t timestamp, const uint8_t* payload, size_t size) = 0;
+  [[nodiscard]] virtual bool SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker, uint32_t timestamp,
+                                     const uint8_t* payload, size_t size) = 0;
 
   // Subscribing.
   [[nodiscard]] virtual SubscriptionId Subscribe(const SourceKey& source,

@@ -24,7 +24,8 @@ const kiv_server::PeerAddress kStranger = kiv_server::Ipv4Peer(0x7F000001, 1002)
 
 struct Setup {
   NullOut out;
-  kiv_server::MediaRelay relay{out, [] { return uint64_t{1}; }, [] {
+  kiv_server::MediaRelay relay{out, [] { return uint64_t{1}; },
+                               [] {
                                  static uint8_t n = 0;
                                  kiv_media::Ticket t{};
                                  t[0] = ++n;
@@ -48,7 +49,9 @@ struct Setup {
     const auto accepted = kiv_media::WriteRegistration({kiv_media::RegistrationKind::kAccepted, t});
     client.OnDatagram(accepted.data(), accepted.size());
     (void)client.Subscribe({"alice", 2, "1"}, [](const tessarine::media::RtpPacketIn&) {});
-    client.OnControl(kiv_media::kMediaSource, kiv_media::EncodeSource(kiv_media::kMediaSource, {"alice", 2, "1", 0x01020304}));
+    client.OnControl(
+        kiv_media::kMediaSource,
+        kiv_media::EncodeSource(kiv_media::kMediaSource, {"alice", kiv_proto::kMediaVideo, "1", 0x01020304}));
     (void)client.Publish(2, "mine", 0x0A0B0C0D, {});
   }
 };
