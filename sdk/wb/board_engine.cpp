@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -12,6 +13,7 @@
 #include "core/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"
+#include "wb/model/board_limits.h"
 #include "wb/document/upload_doc_thread.h"
 
 namespace kiv_wb {
@@ -492,9 +494,11 @@ void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& 
   if (m_listener) m_listener->OnBoardInfo(boardId, info, currentPageId);
   if (info.boardType != 1) return;
   if (!m_downloads.FindWhiteBoardDownloader(boardId)) {
-    DocumentDownloadItemPtr item = m_downloads.EnsureWhiteBoardDownloader(boardId, info.pageCount);
+    // The board model holds no more pages than this; neither do the downloads.
+    const int pages = std::max(0, std::min(info.pageCount, kMaxPageCount));
+    DocumentDownloadItemPtr item = m_downloads.EnsureWhiteBoardDownloader(boardId, pages);
     item->boardId = boardId;
-    item->pageCount = info.pageCount;
+    item->pageCount = pages;
     item->convertedPath = info.convertFilePath;
     item->documentPath = info.filePath;
     m_downloads.StartPageImageThread(item);
