@@ -22,6 +22,11 @@ class IServerContext {
   virtual void SendEncoded(ClientId client, const std::string& payload) = 0;
   // An error answer to a request the business cannot serve.
   virtual void SendError(ClientId client, int code, const std::string& detail) = 0;
+  // The server address the client's connection reached ("" when unknown).
+  virtual std::string LocalAddressOf(ClientId client) {
+    (void)client;
+    return {};
+  }
 };
 
 class IBusinessModule {
@@ -29,8 +34,7 @@ class IBusinessModule {
   virtual ~IBusinessModule() = default;
   virtual std::vector<std::string> Businesses() const = 0;
   // A message of one of those businesses from a logged-in client.
-  virtual void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                          const rapidjson::Value& body) = 0;
+  virtual void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) = 0;
   virtual void OnLogin(ClientInfo& /*client*/) {}
   // The client is leaving its group (by request, logout or lost link); it is still a member.
   virtual void OnMemberLeaving(ClientInfo& /*client*/, Group& /*group*/) {}

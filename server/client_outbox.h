@@ -19,6 +19,11 @@ class IClientOutbox {
   // The client logged in: the network layer lifts the limits it keeps on connections
   // that have not (frame size, time to log in).
   virtual void Admit(ClientId client) { (void)client; }
+  // The local address the client's connection reached ("" when unknown).
+  virtual std::string LocalAddress(ClientId client) {
+    (void)client;
+    return {};
+  }
 };
 
 }  // namespace kiv_server

@@ -32,6 +32,16 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
     Read();
   }
 
+  std::string LocalAddress() const {
+    asio::error_code ec;
+    const auto local = socket_.local_endpoint(ec);
+    if (ec) return {};
+    const asio::ip::address a = local.address();
+    if (a.is_v6() && a.to_v6().is_v4_mapped())
+      return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6()).to_string();
+    return a.to_string();
+  }
+
   void Admit() {
     admitted_ = true;
     login_deadline_.cancel();
@@ -76,9 +86,8 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   }
 
   void Read() {
-    socket_.async_read_some(asio::buffer(buf_), [self = shared_from_this()](const asio::error_code& ec, size_t n) {
-      self->OnRead(ec, n);
-    });
+    socket_.async_read_some(asio::buffer(buf_),
+                            [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
   }
 
   void OnRead(const asio::error_code& ec, size_t n) {
@@ -121,9 +130,7 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   void Write() {
     writing_ = true;
     asio::async_write(socket_, asio::buffer(out_.front()),
-                      [self = shared_from_this()](const asio::error_code& ec, size_t) {
-                        self->OnWritten(ec);
-                      });
+                      [self = shared_from_this()](const asio::error_code& ec, size_t) { self->OnWritten(ec); });
   }
 
   void OnWritten(const asio::error_code& ec) {
@@ -220,6 +227,11 @@ void ControlServer::Admit(ClientId client) {
   if (it == connections_.end()) return;
   unadmitted_.erase(client);
   it->second->Admit();
+}
+
+std::string ControlServer::LocalAddress(ClientId client) {
+  auto it = connections_.find(client);
+  return it == connections_.end() ? std::string() : it->second->LocalAddress();
 }
 
 bool ControlServer::EvictOldestUnadmitted() {

@@ -40,6 +40,7 @@ class ControlServer : public IClientOutbox {
   void Send(ClientId client, std::string payload) override;
   void Close(ClientId client) override;
   void Admit(ClientId client) override;
+  std::string LocalAddress(ClientId client) override;
 
   size_t connection_count() const { return connections_.size(); }
   size_t buffered_total() const { return buffered_total_; }

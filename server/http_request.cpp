@@ -7,16 +7,32 @@ namespace {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Payload Too Large";
-    case 431: return "Request Header Fields Too Large";
-    case 501: return "Not Implemented";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 409:
+      return "Conflict";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return "Status";
   }
 }
 
@@ -53,7 +69,8 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool IsTokenChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+  return std::isalnum(static_cast<unsigned char>(c)) ||
+         std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 // True when the bytes so far cannot begin a request line: a method that is not upper-
@@ -162,10 +179,6 @@ bool HttpRequestParser::ParseHead(std::string_view head) {
       if (c < '0' || c > '9') return false;
       n = n * 10 + static_cast<size_t>(c - '0');
     }
-    if (n > max_body_) {
-      error_status_ = 413;
-      return false;
-    }
     body_length_ = n;
   }
   return true;
@@ -187,6 +200,11 @@ HttpRequestParser::Status HttpRequestParser::Feed(const char* data, size_t len) 
     error_status_ = 0;
     head_done_ = true;
     buffer_.erase(0, end + 4);
+    if (stop_at_head_) {
+      status_ = Status::kHead;
+      return status_;
+    }
+    return ReadBody();
   }
   if (buffer_.size() >= body_length_) {
     request_.body = buffer_.substr(0, body_length_);
@@ -196,10 +214,46 @@ HttpRequestParser::Status HttpRequestParser::Feed(const char* data, size_t len) 
   return status_;
 }
 
+HttpRequestParser::Status HttpRequestParser::ReadBody() {
+  if (!head_done_) return status_;
+  if (body_length_ > max_body_) return Fail(413);
+  status_ = Status::kNeedMore;
+  if (buffer_.size() >= body_length_) {
+    request_.body = buffer_.substr(0, body_length_);
+    buffer_.clear();
+    status_ = Status::kDone;
+  }
+  return status_;
+}
+
+std::string HttpRequestParser::TakeBuffered() {
+  std::string rest;
+  rest.swap(buffer_);
+  return rest;
+}
+
+namespace {
+
+template <typename Map>
+const typename Map::mapped_type* FindPrefix(const Map& map, const std::string& path) {
+  for (const auto& [prefix, handler] : map) {
+    if (path.compare(0, prefix.size(), prefix) == 0) return &handler;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 HttpResponse HttpRouter::Route(const HttpRequest& request, const HttpPeer& peer) const {
   auto it = routes_.find(request.path);
-  if (it == routes_.end()) return HttpResponse{404, "application/json", "{\"code\":404}"};
-  return it->second(request, peer);
+  if (it != routes_.end()) return it->second(request, peer);
+  if (const Handler* h = FindPrefix(prefixes_, request.path)) return (*h)(request, peer);
+  return HttpResponse{404, "application/json", "{\"code\":404}"};
+}
+
+const HttpRouter::UploadHandler* HttpRouter::FindUpload(const HttpRequest& head) const {
+  if (head.method != "PUT") return nullptr;
+  return FindPrefix(uploads_, head.path);
 }
 
 }  // namespace kiv_server

@@ -1,5 +1,6 @@
 // The HTTP endpoint (Asio, same thread as the control plane): one request per
-// connection, routed by path; answered and closed.
+// connection, routed by path; answered and closed. Bodies of upload routes are streamed
+// to their sinks as they arrive (an "Expect: 100-continue" is answered once accepted).
 #pragma once
 
 #include <asio.hpp>
@@ -12,8 +13,10 @@
 namespace kiv_server {
 
 struct HttpServerOptions {
-  std::chrono::milliseconds request_timeout{10000};
-  size_t max_body = 1u << 20;
+  std::chrono::milliseconds request_timeout{10000};  // a whole exchange, upload included
+  std::chrono::milliseconds stall_time{15000};       // HttpDelivery::kStall holds this long
+  std::chrono::milliseconds refusal_linger{1000};    // unread upload bytes drained after a refusal
+  size_t max_body = 1u << 20;                        // bodies that are not streamed
 };
 
 class HttpServer {

@@ -2,14 +2,17 @@
 //   meeting_server --config apps.json [--bind 127.0.0.1] [--port 0] [--http-port 0]
 //                  [--port-file ports.json] [--idle-timeout-ms 30000] [--media-port 0]
 //                  [--media-loss PERCENT] [--media-loss-control 0|1]
+//                  [--document-dir DIR] [--document-max-bytes N] [--convert-timeout-ms N]
+//                  [--convert-max-pages N] [--page-get-faults N[:reset|stall]]
 // Port 0 binds a free port. Once listening it prints
 //   meeting_server listening tcp=<port> http=<port> media=<port>
 // and, with --port-file, writes {"tcp":<port>,"http":<port>,"media":<port>} to that file
 // (atomically). The media relay (UDP) drops PERCENT of the RTP it would forward; loss
-// control 1 lets loopback datagrams change that at run time (tests). SIGINT or SIGTERM
-// stop it.
-#include <asio.hpp>
+// control 1 lets loopback datagrams change that at run time (tests). Documents of the
+// whiteboard are kept in DIR (default: "documents" beside the configuration file); the
+// page-get faults make the first N page-image GETs fail (tests). SIGINT or SIGTERM stop it.
 #include <sys/resource.h>
+#include <asio.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -21,8 +24,12 @@
 
 #include "protocol/address_query.h"
 #include "server/address_endpoint.h"
-#include "server/control_server.h"
 #include "server/board/board_business.h"
+#include "server/control_server.h"
+#include "server/documents/conversion_workers.h"
+#include "server/documents/document_business.h"
+#include "server/documents/document_http.h"
+#include "server/documents/page_get_faults.h"
 #include "server/gs_business.h"
 #include "server/http_server.h"
 #include "server/media/media_business.h"
@@ -45,7 +52,18 @@ struct Options {
   uint16_t media_port = 0;
   int media_loss = 0;
   bool media_loss_control = false;
+  std::string document_dir;
+  uint64_t document_max_bytes = 64ull << 20;
+  long convert_timeout_ms = 60000;
+  long convert_max_pages = 300;
+  kiv_server::PageGetFaults page_get_faults;
 };
+
+bool ParsePositive(const char* text, long long max, long long* value) {
+  char* end = nullptr;
+  *value = std::strtoll(text, &end, 10);
+  return *text != '\0' && *end == '\0' && *value > 0 && *value <= max;
+}
 
 bool ParsePort(const char* text, uint16_t* port) {
   char* end = nullptr;
@@ -83,11 +101,32 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     } else if (a == "--media-loss-control") {
       if (std::strcmp(v, "0") != 0 && std::strcmp(v, "1") != 0) return false;
       o->media_loss_control = v[0] == '1';
+    } else if (a == "--document-dir") {
+      o->document_dir = v;
+    } else if (a == "--document-max-bytes") {
+      long long n = 0;
+      if (!ParsePositive(v, 1ll << 40, &n)) return false;
+      o->document_max_bytes = static_cast<uint64_t>(n);
+    } else if (a == "--convert-timeout-ms") {
+      long long n = 0;
+      if (!ParsePositive(v, 3600000, &n)) return false;
+      o->convert_timeout_ms = static_cast<long>(n);
+    } else if (a == "--convert-max-pages") {
+      long long n = 0;
+      if (!ParsePositive(v, 100000, &n)) return false;
+      o->convert_max_pages = static_cast<long>(n);
+    } else if (a == "--page-get-faults") {
+      if (!kiv_server::PageGetFaults::Parse(v, &o->page_get_faults)) return false;
     } else {
       return false;
     }
   }
-  return !o->config.empty();
+  if (o->config.empty()) return false;
+  if (o->document_dir.empty()) {
+    const size_t slash = o->config.rfind('/');
+    o->document_dir = (slash == std::string::npos ? std::string(".") : o->config.substr(0, slash)) + "/documents";
+  }
+  return true;
 }
 
 bool WritePortFile(const std::string& path, uint16_t tcp, uint16_t http, uint16_t media) {
@@ -123,7 +162,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: meeting_server --config FILE [--bind ADDR] [--port N] [--http-port N]\n"
                  "                      [--port-file FILE] [--idle-timeout-ms N] [--media-port N]\n"
-                 "                      [--media-loss PERCENT] [--media-loss-control 0|1]\n");
+                 "                      [--media-loss PERCENT] [--media-loss-control 0|1]\n"
+                 "                      [--document-dir DIR] [--document-max-bytes N] [--convert-timeout-ms N]\n"
+                 "                      [--convert-max-pages N] [--page-get-faults N[:reset|stall]]\n");
     return 2;
   }
   kiv_server::ServerConfig config;
@@ -132,6 +173,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "meeting_server: %s\n", error.c_str());
     return 2;
   }
+  kiv_server::DocumentStore documents;
+  if (!documents.Open(opt.document_dir, &error)) {
+    std::fprintf(stderr, "meeting_server: %s\n", error.c_str());
+    return 2;
+  }
+  kiv_server::DocumentLibrary library;
   try {
     asio::io_context io(1);
     const auto address = asio::ip::make_address(opt.bind);
@@ -150,12 +197,27 @@ int main(int argc, char** argv) {
     (void)core.router().Add(std::make_unique<kiv_server::OnlineBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::TextMessageBusiness>(core));
     (void)core.router().Add(std::make_unique<kiv_server::MediaBusiness>(core, media.relay(), media.port()));
+    kiv_server::ConversionLimits limits;
+    limits.time = std::chrono::milliseconds(opt.convert_timeout_ms);
+    limits.max_pages = static_cast<uint32_t>(opt.convert_max_pages);
+    auto workers = std::make_unique<kiv_server::ConversionWorkers>(
+        limits, [&io](std::function<void()> done) { asio::post(io, std::move(done)); });
+    kiv_server::DocumentServiceOptions doc_opts;
+    doc_opts.max_document_bytes = opt.document_max_bytes;
+    if (!address.is_unspecified()) doc_opts.fallback_host = address.to_string();
+    auto doc_business =
+        std::make_unique<kiv_server::DocumentBusiness>(core, library, documents, std::move(workers), doc_opts);
+    kiv_server::DocumentBusiness* doc_service = doc_business.get();
+    (void)core.router().Add(std::move(doc_business));
     control.Start(core);
     media.Start();
 
     kiv_server::HttpRouter router;
     router.Add(kiv_proto::kAddressPath, kiv_server::MakeAddressHandler(core.config(), control.port()));
+    kiv_server::DocumentHttp doc_http(library, documents, opt.document_max_bytes, opt.page_get_faults);
+    doc_http.Register(router);
     kiv_server::HttpServer http(io, {address, opt.http_port}, router, {});
+    doc_service->set_http_port(http.port());
     http.Start();
 
     asio::signal_set signals(io, SIGINT, SIGTERM);

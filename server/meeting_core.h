@@ -37,6 +37,7 @@ class MeetingCore : public IServerContext {
   void SendBusiness(ClientId client, const rapidjson::Value& body) override;
   void SendEncoded(ClientId client, const std::string& payload) override { Send(client, payload); }
   void SendError(ClientId client, int code, const std::string& detail) override;
+  std::string LocalAddressOf(ClientId client) override { return outbox_.LocalAddress(client); }
 
  private:
   void OnLogin(ClientInfo& client, const kiv_proto::LoginRequest& req);

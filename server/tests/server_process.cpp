@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -21,16 +22,14 @@ namespace kiv_test {
 ServerProcess::ServerProcess() {
   char tmpl[] = "/tmp/kiv_server_test_XXXXXX";
   if (mkdtemp(tmpl) != nullptr) dir_ = tmpl;
-  std::ofstream(dir_ + "/apps.json") << R"({"apps":[{"app_id":")" << kTestApp << R"(","secret":")"
-                                     << kTestSecret << R"("},{"app_id":"other2","secret":"fedcba9876543210"}]})";
+  std::ofstream(dir_ + "/apps.json") << R"({"apps":[{"app_id":")" << kTestApp << R"(","secret":")" << kTestSecret
+                                     << R"("},{"app_id":"other2","secret":"fedcba9876543210"}]})";
 }
 
 ServerProcess::~ServerProcess() {
   Kill();
-  std::remove((dir_ + "/apps.json").c_str());
-  std::remove((dir_ + "/ports.json").c_str());
-  std::remove((dir_ + "/server.log").c_str());
-  rmdir(dir_.c_str());
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
 }
 
 bool ServerProcess::Start(uint16_t tcp_port, uint16_t http_port, int idle_timeout_ms) {
@@ -43,13 +42,29 @@ bool ServerProcess::Start(uint16_t tcp_port, uint16_t http_port, int idle_timeou
   const std::string tcp = std::to_string(tcp_port);
   const std::string http = std::to_string(http_port);
   const std::string idle = std::to_string(idle_timeout_ms);
+  std::vector<std::string> args = {
+      MEETING_SERVER_PATH, "--config", config, "--port", tcp, "--http-port", http, "--port-file", ports,
+      "--idle-timeout-ms", idle};
+  args.insert(args.end(), extra_args_.begin(), extra_args_.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& kv : env_) replaced = replaced || entry.rfind(kv.first + "=", 0) == 0;
+    if (!replaced) env_text.push_back(entry);
+  }
+  for (const auto& [name, value] : env_) env_text.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& e : env_text) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd >= 0) dup2(fd, 1);
-    execl(MEETING_SERVER_PATH, MEETING_SERVER_PATH, "--config", config.c_str(), "--port", tcp.c_str(),
-          "--http-port", http.c_str(), "--port-file", ports.c_str(), "--idle-timeout-ms", idle.c_str(),
-          static_cast<char*>(nullptr));
+    execve(MEETING_SERVER_PATH, argv.data(), envp.data());
     _exit(127);
   }
   if (pid_ < 0) return false;
@@ -107,8 +122,7 @@ long ServerProcess::PeakMemoryKiB() const {
 std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(http_port_); }
 
 std::string MakeToken(const std::string& user, const std::string& app, const std::string& secret) {
-  return kiv_server::SealAccessToken(R"({"aid":")" + app + R"(","uid":")" + user + R"(","ts":12345,"r":678})",
-                                     secret);
+  return kiv_server::SealAccessToken(R"({"aid":")" + app + R"(","uid":")" + user + R"(","ts":12345,"r":678})", secret);
 }
 
 uint16_t UnusedPort() {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kiv_test {
 
@@ -21,6 +23,11 @@ class ServerProcess {
 
   // Ports 0 pick free ones. false when the server did not come up within 10 s.
   [[nodiscard]] bool Start(uint16_t tcp_port = 0, uint16_t http_port = 0, int idle_timeout_ms = 30000);
+  // Further command-line options and environment variables of the next starts.
+  void set_extra_args(std::vector<std::string> args) { extra_args_ = std::move(args); }
+  void set_env(std::vector<std::pair<std::string, std::string>> env) { env_ = std::move(env); }
+  // The private run directory (configuration, port file, log, "documents").
+  const std::string& dir() const { return dir_; }
   // Restarts on the ports of the last start.
   [[nodiscard]] bool Restart();
   void Kill();  // SIGKILL, as a crash would
@@ -41,6 +48,8 @@ class ServerProcess {
   uint16_t tcp_port_ = 0;
   uint16_t http_port_ = 0;
   int idle_timeout_ms_ = 30000;
+  std::vector<std::string> extra_args_;
+  std::vector<std::pair<std::string, std::string>> env_;
 };
 
 // An access token for a user of the test application (or of another app/secret).
