@@ -13,8 +13,8 @@
 #include "core/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"
-#include "wb/model/board_limits.h"
 #include "wb/document/upload_doc_thread.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 
@@ -287,7 +287,9 @@ void BoardEngine::SetLocalFilePath(const std::string& boardId, const std::string
     WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
     return;
   }
-  if (c->SetPageLocalPath(pageId, localPath) && pageId == c->GetCurrentPageId()) c->Redraw();
+  // Page images arrive on download and network threads, but the canvas is drawn on the
+  // board window's thread only: the page invalidates the window, whose paint shows the image.
+  (void)c->SetPageLocalPath(pageId, localPath);
 }
 
 int BoardEngine::SendDestoryWhiteboard(const std::string& boardId) {

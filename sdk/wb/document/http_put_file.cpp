@@ -17,6 +17,10 @@ size_t ReadCallback(char* buffer, size_t size, size_t count, void* file) {
   return std::fread(buffer, size, count, static_cast<FILE*>(file));
 }
 
+// The server's answer body is not used; without this libcurl would print it on the
+// process's standard output.
+size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+
 }  // namespace
 
 int HttpPutFile(UploadFileSlot& slot, const std::string& address, const std::string& localPath, int size) {
@@ -42,6 +46,7 @@ int HttpPutFile(UploadFileSlot& slot, const std::string& address, const std::str
   curl_easy_setopt(curl, CURLOPT_READDATA, file);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 5000L);
   curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &DiscardBody);
   const CURLcode code = curl_easy_perform(curl);
   int result = kiv_core::ERR_OK;
   if (code != CURLE_OK) {
