@@ -287,9 +287,7 @@ void BoardEngine::SetLocalFilePath(const std::string& boardId, const std::string
     WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
     return;
   }
-  // Page images arrive on download and network threads, but the canvas is drawn on the
-  // board window's thread only: the page invalidates the window, whose paint shows the image.
-  (void)c->SetPageLocalPath(pageId, localPath);
+  if (c->SetPageLocalPath(pageId, localPath) && pageId == c->GetCurrentPageId()) c->Redraw();
 }
 
 int BoardEngine::SendDestoryWhiteboard(const std::string& boardId) {
