@@ -229,7 +229,8 @@ TEST_F(DocumentHostsTest, PresentationBoardBetweenHosts) {
   for (auto* host : {alice.get(), bob.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
 }
 
-// The first two page-image requests fail: every page still arrives within its three attempts.
+// The first two page-image requests fail (the switch works: see the next case): every page
+// still arrives within its three attempts.
 TEST_F(DocumentHostsTest, PagesArriveDespiteFailedRequests) {
   StartServer({"--page-get-faults", "2"});
   auto alice = Member("alice", "room-retry");

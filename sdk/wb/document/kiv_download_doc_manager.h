@@ -60,7 +60,7 @@ class KivDownloadDocManager {
   std::shared_ptr<DownloadCallbackLink> m_link;
 };
 
-// The thread procedures, exposed for tests that run them in place.
+// The procedures of the manager's detached threads.
 void PageImageThread(const std::shared_ptr<DownloadCallbackLink>& link, DocumentDownloadItemPtr item);
 void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::unique_ptr<DocumentDownloadItem> item,
                     int pageIndex);
