@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "server/http_body_sink.h"
+
 namespace kiv_server {
 namespace {
 
@@ -57,8 +59,8 @@ TEST(HttpRequest, RefusesBadRequests) {
 // A peer that plainly does not speak HTTP (a binary frame header, lower-case or over-
 // long method, control bytes) is refused at its first bytes, not waited for.
 TEST(HttpRequest, RefusesNonHttpAtOnce) {
-  const std::string starts[] = {std::string("\x00\x00\x10\x00{", 5), "{\"type\":", "get ",
-                                std::string(17, 'G'), "GET /\x01", "GET /\xc3\xa9"};
+  const std::string starts[] = {
+      std::string("\x00\x00\x10\x00{", 5), "{\"type\":", "get ", std::string(17, 'G'), "GET /\x01", "GET /\xc3\xa9"};
   for (const auto& text : starts) {
     HttpRequestParser p;
     EXPECT_EQ(p.Feed(text.data(), text.size()), HttpRequestParser::Status::kError) << text;
@@ -79,10 +81,63 @@ TEST(HttpRequest, RoutesAndSerialises) {
   });
   HttpRequest req;
   req.path = "/a";
-  EXPECT_EQ(SerializeResponse(router.Route(req, {"127.0.0.1"})),
-            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 12\r\nConnection: close\r\n\r\nat 127.0.0.1");
+  EXPECT_EQ(
+      SerializeResponse(router.Route(req, {"127.0.0.1"})),
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 12\r\nConnection: close\r\n\r\nat 127.0.0.1");
   req.path = "/b";
   EXPECT_EQ(router.Route(req, {}).status, 404);
+}
+
+// Stopping at the head: an upload's body is left to its caller, other bodies are
+// buffered within the limit as usual.
+TEST(HttpRequest, StopsAtTheHeadForStreamedBodies) {
+  const std::string text = "PUT /up/x HTTP/1.1\r\nContent-Length: 5000000\r\nExpect: 100-continue\r\n\r\nabc";
+  HttpRequestParser streamed(16 * 1024, 100);
+  streamed.StopAtHead();
+  ASSERT_EQ(streamed.Feed(text.data(), text.size()), HttpRequestParser::Status::kHead);
+  EXPECT_EQ(streamed.body_length(), 5000000u);
+  EXPECT_TRUE(streamed.has_body_length());
+  EXPECT_EQ(streamed.request().headers.at("expect"), "100-continue");
+  EXPECT_EQ(streamed.TakeBuffered(), "abc");
+
+  HttpRequestParser buffered(16 * 1024, 100);
+  buffered.StopAtHead();
+  ASSERT_EQ(buffered.Feed(text.data(), text.size()), HttpRequestParser::Status::kHead);
+  EXPECT_EQ(buffered.ReadBody(), HttpRequestParser::Status::kError);
+  EXPECT_EQ(buffered.error_status(), 413);
+
+  const std::string small = "POST /a HTTP/1.1\r\nContent-Length: 4\r\n\r\nab";
+  HttpRequestParser later;
+  later.StopAtHead();
+  ASSERT_EQ(later.Feed(small.data(), small.size()), HttpRequestParser::Status::kHead);
+  EXPECT_EQ(later.ReadBody(), HttpRequestParser::Status::kNeedMore);
+  EXPECT_EQ(later.Feed("cd", 2), HttpRequestParser::Status::kDone);
+  EXPECT_EQ(later.request().body, "abcd");
+}
+
+TEST(HttpRequest, PrefixAndUploadRoutes) {
+  HttpRouter router;
+  router.Add("/kiv/exact", [](const HttpRequest&, const HttpPeer&) {
+    return HttpResponse{200, "text/plain", "exact"};
+  });
+  router.AddPrefix("/kiv/", [](const HttpRequest& r, const HttpPeer&) {
+    return HttpResponse{200, "text/plain", r.path};
+  });
+  router.AddUpload("/up/", [](const HttpRequest&, const HttpPeer&) { return HttpUploadStart{}; });
+  HttpRequest req;
+  req.method = "GET";
+  req.path = "/kiv/exact";
+  EXPECT_EQ(router.Route(req, {}).body, "exact");
+  req.path = "/kiv/doc/1";
+  EXPECT_EQ(router.Route(req, {}).body, "/kiv/doc/1");
+  req.path = "/kiv";
+  EXPECT_EQ(router.Route(req, {}).status, 404);
+  req.path = "/up/abc";
+  EXPECT_EQ(router.FindUpload(req), nullptr) << "GET is not an upload";
+  req.method = "PUT";
+  EXPECT_NE(router.FindUpload(req), nullptr);
+  req.path = "/upx";
+  EXPECT_EQ(router.FindUpload(req), nullptr);
 }
 
 }  // namespace

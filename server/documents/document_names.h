@@ -17,8 +17,8 @@ struct ClientDocumentPath {
 
 enum class DocumentPathError { kNone, kMalformed, kUnsupportedType };
 
-// Checks a client's document path: exactly two segments after a leading "/", each 1-255
-// bytes of printable characters (UTF-8 allowed) without "\\", ":", "*", "?", "\"", "<", ">",
+// Checks a client's document path: exactly two segments after a leading "/", each 1-1024
+// bytes of well-formed UTF-8 without "\\", ":", "*", "?", "\"", "<", ">",
 // "|", NUL or control bytes, neither "." nor ".."; the name ends in an accepted extension.
 DocumentPathError ParseClientDocumentPath(std::string_view path, ClientDocumentPath* out);
 // The accepted extensions: pdf, docx, pptx, xlsx, odt.

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -20,6 +22,7 @@ constexpr int kExecFailed = 127;
 // Everything the child needs, prepared before fork: after it only async-signal-safe
 // calls are made.
 struct ChildPlan {
+  std::string program;  // the absolute path of argv[0]
   std::vector<std::string> env_text;
   std::vector<char*> argv;
   std::vector<char*> env;
@@ -38,8 +41,11 @@ void CloseInheritedDescriptors() {
   for (int fd = 3; fd < 65536; ++fd) (void)close(fd);
 }
 
-[[noreturn]] void RunChild(const ChildPlan& plan, int out_fd) {
+[[noreturn]] void RunChild(const ChildPlan& plan, int out_fd, pid_t server) {
   (void)setpgid(0, 0);
+  // Killed with the server (more exactly: with the thread that started it).
+  (void)prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != server) _exit(kExecFailed);
   sigset_t none;
   sigemptyset(&none);
   (void)sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -51,9 +57,25 @@ void CloseInheritedDescriptors() {
   SetLimit(RLIMIT_CPU, plan.limits.cpu_seconds);
   SetLimit(RLIMIT_AS, plan.limits.address_space_bytes);
   SetLimit(RLIMIT_FSIZE, plan.limits.file_size_bytes);
-  SetLimit(RLIMIT_CORE, 1);  // 0 would mean "no limit" here
-  execvpe(plan.argv[0], plan.argv.data(), plan.env.data());
+  const rlimit no_core{0, 0};
+  (void)setrlimit(RLIMIT_CORE, &no_core);
+  execve(plan.program.c_str(), plan.argv.data(), plan.env.data());
   _exit(kExecFailed);
+}
+
+// argv[0] looked up in PATH (searched here: the child may not allocate); "" when missing.
+std::string FindProgram(const std::string& name, const char* path) {
+  if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    const std::string candidate = dir + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return {};
 }
 
 ChildPlan MakePlan(const std::vector<std::string>& argv, const ProcessSetup& setup) {
@@ -61,6 +83,7 @@ ChildPlan MakePlan(const std::vector<std::string>& argv, const ProcessSetup& set
   plan.limits = setup.limits;
   plan.work_folder = setup.work_folder.c_str();
   const char* path = std::getenv("PATH");
+  plan.program = FindProgram(argv[0], path);
   plan.env_text = {std::string("PATH=") + (path ? path : "/usr/bin:/bin"), "LANG=C.UTF-8"};
   if (!setup.work_folder.empty()) {
     plan.env_text.push_back("HOME=" + setup.work_folder);
@@ -108,8 +131,16 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const ProcessSet
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return outcome;
   const ChildPlan plan = MakePlan(argv, setup);
+  if (plan.program.empty()) {
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    outcome.end = ProcessOutcome::End::kExited;
+    outcome.exit_code = kExecFailed;
+    return outcome;
+  }
+  const pid_t server = getpid();
   const pid_t pid = fork();
-  if (pid == 0) RunChild(plan, pipe_fds[1]);
+  if (pid == 0) RunChild(plan, pipe_fds[1], server);
   close(pipe_fds[1]);
   if (pid < 0) {
     close(pipe_fds[0]);

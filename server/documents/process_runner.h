@@ -32,9 +32,10 @@ struct ProcessOutcome {
   bool Succeeded() const { return end == End::kExited && exit_code == 0; }
 };
 
-// argv[0] is looked up in PATH. Standard input is /dev/null; no descriptor of the server
-// reaches the program. On time-out or cancel (polled every 20 ms) the process group gets
-// SIGKILL; when the program ends, whatever it left running in its group is killed too.
+// argv[0] is looked up in PATH (a missing program: kExited with 127). Standard input is /dev/null; no descriptor of the
+// server reaches the program. On time-out or cancel (polled every 20 ms) the process group gets SIGKILL; when the
+// program ends, whatever it left running in its group is killed too. Should the server die, the program gets SIGKILL
+// (its own children are bounded by their CPU limit only).
 ProcessOutcome RunProcess(const std::vector<std::string>& argv, const ProcessSetup& setup,
                           const std::atomic<bool>* cancel = nullptr);
 
