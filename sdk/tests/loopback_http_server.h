@@ -63,6 +63,12 @@ public:
         return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " +
                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
+    // The next requests get these raw responses, one each, before the one of SetResponse;
+    // an empty one closes the connection without an answer.
+    void QueueResponses(const std::vector<std::string>& raws) {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_queued.insert(m_queued.end(), raws.begin(), raws.end());
+    }
     // Later requests get no answer until Release or the server's end.
     void Stall() {
         std::lock_guard<std::mutex> guard(m_mutex);
@@ -100,9 +106,14 @@ private:
                 m_requests.push_back(request);
                 m_changed.notify_all();
                 if (m_stall) m_changed.wait(guard, [&] { return m_released; });
-                response = m_response;
+                if (m_queued.empty()) {
+                    response = m_response;
+                } else {
+                    response = m_queued.front();
+                    m_queued.erase(m_queued.begin());
+                }
             }
-            if (!m_stopping) send(client, response.data(), static_cast<int>(response.size()), 0);
+            if (!m_stopping && !response.empty()) send(client, response.data(), static_cast<int>(response.size()), 0);
             shutdown(client, SD_SEND);
             closesocket(client);
         }
@@ -147,6 +158,7 @@ private:
     bool m_stall = false;
     bool m_released = false;
     std::vector<std::string> m_requests;
+    std::vector<std::string> m_queued;
 };
 
 }  // namespace kiv_test

@@ -421,6 +421,8 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
     if (commands.empty()) {
         return;
     }
+    // A new board size replaces the canvas's back buffer: not while the window draws on it.
+    Guard drawing(m_lock);
     const int before = m_board.GetCurrentPageIndex();
     {
         std::lock_guard<std::mutex> guard(m_applyLock);

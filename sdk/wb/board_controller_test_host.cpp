@@ -4,8 +4,10 @@
 // board window as mouse messages.
 //
 // Commands and their answers:
-//   init <app id> <server address> | login <token> <user> | join <group> | leave | logout
+//   init <app id> <server address> [<work dir>] | login <token> <user> | join <group> | leave | logout
 //   create <name> <pages> | open <board> | close <board>   -> <command> <result>
+//   doc <local document path>                               -> doc <result> (a document board)
+//   color <board> <argb in hex>                             -> color 0
 //   tool <board> <operation> <graph type>                   -> tool 0
 //   drag <board> <ms between moves> <x,y> <x,y> ...         -> drag 0 (window pixels)
 //   strokes <board> <count> <seed> <ms between moves>       -> strokes 0 (scripted paths)
@@ -25,7 +27,8 @@
 //   edit <board>   -> "edit [<the text editor's text>]"
 //   quit                                                    -> bye
 // Events: "created <board> <name> <result>", "published <board> <name>",
-// "info <board> <name> <pages> <current page>", "page <board> <page id>".
+// "info <board> <name> <pages> <current page>", "page <board> <page id>",
+// "board_event <kind> <error>".
 #include <windows.h>
 
 #include <cstdio>
@@ -137,7 +140,9 @@ struct Events : kiv::IKivEngineEventHandler, kiv::IKivWhiteBoardEventHandler {
     void OnPageChanged(const kiv::String& boardId, int pageId) override {
         Say(std::string("page ") + boardId.c_str() + " " + std::to_string(pageId));
     }
-    void OnBoardEvent(int, int) override {}
+    void OnBoardEvent(int kind, int error) override {
+        Say("board_event " + std::to_string(kind) + " " + std::to_string(error));
+    }
 };
 
 void Pump(DWORD ms) {
@@ -231,12 +236,13 @@ bool Run(const std::string& line, Events* events) {
     kiv::IKivWhiteBoard* wb = engine->GetWhiteBoard();
     HWND window = board.empty() ? nullptr : wb->GetWindow(board.c_str());
     if (command == "init") {
-        std::string address;
-        words >> address;
+        std::string address, workDir;
+        words >> address >> workDir;
         kiv::EngineContext context;
         context.handler = events;
         context.appId = board.c_str();
         context.serverAddress = address.c_str();
+        if (!workDir.empty()) context.workDir = workDir.c_str();
         const int result = engine->Init(&context);
         wb->SetEventHandler(events);
         Say("init " + std::to_string(result));
@@ -260,6 +266,16 @@ bool Run(const std::string& line, Events* events) {
         param.height = 720;
         param.page = pages;
         Say("create " + std::to_string(wb->Create(&param)));
+    } else if (command == "doc") {
+        kiv::CreateParam param;
+        param.type = 1;
+        param.filePath = board.c_str();
+        Say("doc " + std::to_string(wb->Create(&param)));
+    } else if (command == "color") {
+        std::string argb;
+        words >> argb;
+        wb->SetLineColor(board.c_str(), static_cast<int>(std::strtoul(argb.c_str(), nullptr, 16)));
+        Say("color 0");
     } else if (command == "open") {
         const int result = wb->Open(board.c_str(), g_main);
         if (HWND w = wb->GetWindow(board.c_str())) MoveWindow(w, 0, 0, kBoardWidth, kBoardHeight, TRUE);

@@ -2,12 +2,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "base/text_holders.h"
 #include "core/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"
+#include "wb/document/upload_doc_thread.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 
@@ -33,9 +40,47 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool FileReadable(const std::string& path) {
+  Utf8ToWide wide(path);
+  FILE* file = wide.Get() ? _wfopen(wide.Get(), L"rb") : nullptr;
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+// The non-empty parts of a server path between '/'.
+std::vector<std::string> PathParts(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    const size_t slash = path.find('/', start);
+    const size_t end = slash == std::string::npos ? path.size() : slash;
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// A part that names a file or folder inside its parent, nothing else.
+bool PlainName(const std::string& part) {
+  return part != "." && part != ".." && part.find_first_of("\\:") == std::string::npos;
+}
+
+// The page index of "<decimal>.<extension>", or -1.
+int PageIndexOf(const std::string& fileName) {
+  const size_t dot = fileName.find_last_of('.');
+  const std::string digits = fileName.substr(0, dot);
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::atoi(digits.c_str());
+}
+
 }  // namespace
 
+BoardEngine::BoardEngine() = default;
+
 BoardEngine::~BoardEngine() {
+  m_uploads.WaitIdle();
+  m_downloads.StopReports();
   if (m_loggerCreated) {
     (void)kiv_core::ReleaseModuleLogger(WbLogger().handle);
     WbLogger() = kiv_core::ModuleLogger();
@@ -265,6 +310,18 @@ int BoardEngine::SendDocDownloadCmd(const std::string& filePath) {
   return m_pNet ? m_pNet->SendDocDownloadReq(filePath.c_str()) : kiv_core::ERR_INVALID_STATE;
 }
 
+int BoardEngine::SendUploadDocumentEndedCmd(const std::string& filePath) {
+  if (!m_pNet) {
+    WB_LOG("SendUploadDocumentEndedCmd failed, m_pNet not inited.");
+    return kiv_core::ERR_INVALID_STATE;
+  }
+  return m_pNet->SendUploadDocEndReq(filePath);
+}
+
+bool BoardEngine::RequestDocDownloadUrl(const std::string& filePath) { return SendDocDownloadCmd(filePath) == 0; }
+
+void BoardEngine::OnDownloadEvent(int eventCode, DocEventInfo info) { FireDocEvent(eventCode, info); }
+
 void BoardEngine::OnBoardMediaChange(const std::string& mediaName, const std::string& mediaId, bool published) {
   if (m_listener) m_listener->OnRemoteBoardMedia(mediaName, mediaId, published);
 }
@@ -293,12 +350,21 @@ void BoardEngine::ProcessCreateWbRsp(int clientSeqId, int result, const char* bo
   if (m_listener) m_listener->OnCreateResult(false, name, boardId ? boardId : "");
 }
 
-void BoardEngine::OnUploadDocRsp(int, const char* filePath, const char*) {
-  // The document transfer is not built here: the upload counts as failed.
-  WB_LOG("OnUploadDocRsp %s: document upload not available", filePath ? filePath : "");
-  DocEventInfo info;
-  info.filePath = m_localDocPath;
-  FireDocEvent(5, info);
+void BoardEngine::OnUploadDocRsp(int, const char* filePath, const char* uploadUrl) {
+  UploadDocProfile profile;
+  profile.filePath = filePath ? filePath : "";
+  profile.localPath = m_localDocPath;
+  profile.uploadAddress = uploadUrl ? uploadUrl : "";
+  profile.fileSize = m_docSize;
+  m_uploads.Enter();
+  try {
+    std::thread(UploadDocThread, this, profile).detach();
+  } catch (const std::system_error&) {
+    m_uploads.Leave();
+    DocEventInfo info;
+    info.filePath = m_localDocPath;
+    FireDocEvent(5, info);
+  }
 }
 
 void BoardEngine::OnUploadDocEndRsp(int, const char*) {
@@ -307,12 +373,54 @@ void BoardEngine::OnUploadDocEndRsp(int, const char*) {
   FireDocEvent(SendDocumentTransCodeCmd(m_remoteDocPath) == 0 ? 8 : 7, info);
 }
 
-void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char*, const char*) {
+void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char* filePath, const char* downloadUrl) {
   if (code != 0) {
     WB_LOG("Search Document Download path Faild !!!!!msg == %s", message ? message : "");
     FireDocEvent(12, DocEventInfo());
+    return;
   }
-  // Page images are fetched by the document download manager, which is not built here.
+  if (!filePath || !downloadUrl || !*filePath || !*downloadUrl) return;
+  std::string converted;
+  int pageIndex = -1;
+  const std::string localPath = PageImageLocalPath(filePath, &converted, &pageIndex);
+  if (localPath.empty()) return;
+  for (const DocumentDownloadItemPtr& item : m_downloads.FindItemsByConvertedPath(converted)) {
+    if (pageIndex >= static_cast<int>(item->downloaders.size())) continue;
+    DownloaderSlot& slot = *item->downloaders[pageIndex];
+    item->url = downloadUrl;
+    item->localPath = localPath;
+    slot.localPath = localPath;
+    // A file left by a download that failed is not a page image.
+    if (!slot.failed.load() && FileReadable(localPath)) {
+      DocEventInfo info;
+      info.filePath = converted;
+      info.boardId = item->boardId;
+      info.pageIndex = pageIndex;
+      FireDocEvent(14, info);
+    } else {
+      m_downloads.downloadWithItem(item, pageIndex);
+    }
+  }
+}
+
+std::string BoardEngine::PageImageLocalPath(const std::string& filePath, std::string* convertedPath, int* pageIndex) {
+  const std::vector<std::string> parts = PathParts(filePath);
+  if (parts.size() < 3) return "";
+  const std::string& pageFile = parts[parts.size() - 1];
+  const std::string& docFolder = parts[parts.size() - 2];
+  *pageIndex = PageIndexOf(pageFile);
+  if (*pageIndex < 0 || !PlainName(pageFile) || !PlainName(docFolder)) {
+    WB_LOG("OnDocDownloadRsp, not a page image %s", filePath.c_str());
+    return "";
+  }
+  const std::string userFolder = m_imageFolder + "/" + m_userId;
+  const std::string docImages = userFolder + "/" + docFolder;
+  if (m_imageFolder.empty() || !EnsureFolder(userFolder) || !EnsureFolder(docImages)) {
+    WB_LOG("mkdir error!!");
+    return "";
+  }
+  *convertedPath = "/" + parts[parts.size() - 3] + "/" + docFolder;
+  return docImages + "/" + pageFile;
 }
 
 void BoardEngine::OnDocTransCodeRsp(int code, const char* convertFilePath, const char* filePath, int width, int height,
@@ -368,13 +476,49 @@ void BoardEngine::HandleDocEvent(int kind, int error, const DocEventInfo& info) 
     request.height = info.height;
     request.pageCount = info.pageCount;
     (void)SendCmdCreateWb(request);
+  } else if (kind == 6 && error == 0) {
+    ShowDownloadedPage(info);
   }
   if (m_listener) m_listener->OnBoardEvent(kind, error);
 }
 
+void BoardEngine::ShowDownloadedPage(const DocEventInfo& info) {
+  DocumentDownloadItemPtr item = m_downloads.FindWhiteBoardDownloader(info.boardId);
+  if (!item || info.pageIndex < 0 || info.pageIndex >= static_cast<int>(item->downloaders.size())) return;
+  // Each page keeps its own file: the record's single local path belongs to the page asked
+  // for last.
+  SetLocalFilePath(info.boardId, item->downloaders[info.pageIndex]->localPath, info.pageIndex);
+}
+
 void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& info, int currentPageId) {
   if (m_listener) m_listener->OnBoardInfo(boardId, info, currentPageId);
-  // A document board's page images come from the document download manager (not built).
+  if (info.boardType != 1) return;
+  if (!m_downloads.FindWhiteBoardDownloader(boardId)) {
+    // The board model holds no more pages than this; neither do the downloads.
+    const int pages = std::max(0, std::min(info.pageCount, kMaxPageCount));
+    DocumentDownloadItemPtr item = m_downloads.EnsureWhiteBoardDownloader(boardId, pages);
+    item->boardId = boardId;
+    item->pageCount = pages;
+    item->convertedPath = info.convertFilePath;
+    item->documentPath = info.filePath;
+    m_downloads.StartPageImageThread(item);
+    item->currentPage = currentPageId;
+    return;
+  }
+  IBoardController* c = FindController(boardId);
+  if (!c) {
+    WB_LOG("KivBoardImpl::OnBoardSynUpdate have not releative whiteboard:%s", boardId.c_str());
+    return;
+  }
+  const int current = c->GetCurrentPageId();
+  std::string local;
+  if (c->GetPageLocalPath(current, &local) && !local.empty()) {
+    WB_LOG("OnBoardSynUpdate, image exist localPath=%s", local.c_str());
+    return;
+  }
+  const std::string converted = c->GetConvertedFilePath();
+  if (converted.empty()) return;
+  (void)SendDocDownloadCmd(PageImagePath(converted, current));
 }
 
 void BoardEngine::OnRemoteChangePage(const std::string& boardId, int pageId) {

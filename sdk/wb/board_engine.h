@@ -13,6 +13,12 @@
 #include "core/white_board_net.h"
 #include "wb/board_engine_controller.h"
 #include "wb/board_manager.h"
+#include "wb/document/doc_download_mgr_cb.h"
+#include "wb/document/doc_event_info.h"
+#include "wb/document/kiv_download_doc_manager.h"
+#include "wb/document/running_threads.h"
+#include "wb/document/upload_doc_profile.h"
+#include "wb/document/upload_file_slot.h"
 
 namespace kiv_wb {
 
@@ -29,20 +35,9 @@ class IBoardEngineListener {
   ~IBoardEngineListener() = default;
 };
 
-// One internal document event; unused fields are empty and -1.
-struct DocEventInfo {
-  std::string filePath;
-  std::string convertFilePath;
-  std::string boardId;
-  int width = -1;
-  int height = -1;
-  int pageCount = -1;
-  int pageIndex = -1;
-};
-
-class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEventListener {
+class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEventListener, public IDocDownloadMgrCb {
  public:
-  BoardEngine() = default;
+  BoardEngine();
   virtual ~BoardEngine();
   BoardEngine(const BoardEngine&) = delete;
   BoardEngine& operator=(const BoardEngine&) = delete;
@@ -97,6 +92,10 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   void OnBoardSynUpdate(const std::string& boardId, const BoardInfo& info, int currentPageId) override;
   void OnRemoteChangePage(const std::string& boardId, int pageId) override;
 
+  // IDocDownloadMgrCb
+  bool RequestDocDownloadUrl(const std::string& filePath) override;
+  void OnDownloadEvent(int eventCode, DocEventInfo info) override;
+
   const std::string& ImageFolder() const { return m_imageFolder; }
   size_t PendingCreates();
 
@@ -115,8 +114,14 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   int SendDestoryWhiteboard(const std::string& boardId);
   int SendDocumentTransCodeCmd(const std::string& filePath);
   int SendDocDownloadCmd(const std::string& filePath);
+  int SendUploadDocumentEndedCmd(const std::string& filePath);
+  // Page-image reply: the page's local path under the image folder, or empty (logged) when
+  // the folders cannot be made or the server path is not a page image of a document.
+  std::string PageImageLocalPath(const std::string& filePath, std::string* convertedPath, int* pageIndex);
   void FireDocEvent(int code, const DocEventInfo& info);
   void HandleDocEvent(int kind, int error, const DocEventInfo& info);
+  void ShowDownloadedPage(const DocEventInfo& info);
+  friend void UploadDocThread(BoardEngine* engine, UploadDocProfile profile);
 
   unsigned m_nextSeqId = 1;  // under m_lock
   IBoardEngineListener* m_listener = nullptr;
@@ -127,10 +132,13 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   std::string m_localDocPath;
   std::string m_remoteDocPath;
   int m_docSize = 0;
+  UploadFileSlot m_uploadFile;
+  KivDownloadDocManager m_downloads{this};
   std::string m_imageFolder;
   std::string m_userId;
   std::string m_workDir;
   bool m_loggerCreated = false;
+  RunningThreads m_uploads;  // upload threads still using this engine
 };
 
 }  // namespace kiv_wb

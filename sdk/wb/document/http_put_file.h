@@ -1,0 +1,14 @@
+// Sends one local file to an address with a single HTTP PUT (libcurl), within 5 s.
+#pragma once
+
+#include <string>
+
+#include "wb/document/upload_file_slot.h"
+
+namespace kiv_wb {
+
+// 0 sent; 1 an argument is empty; 302 the file cannot be opened or the transfer failed. The
+// open file is kept in `slot` during the transfer.
+int HttpPutFile(UploadFileSlot& slot, const std::string& address, const std::string& localPath, int size);
+
+}  // namespace kiv_wb
