@@ -5,21 +5,27 @@
 #include "audio_lib_log.h"
 
 namespace {
+// The capture in use; device threads may still log while a test's capture is destroyed,
+// so the pointer is read and used only under this lock.
+std::mutex g_capture_mutex;
 LogCapture* g_capture = nullptr;
 }  // namespace
 
 LogCapture::LogCapture() {
-  g_capture = this;
+  {
+    std::lock_guard<std::mutex> lock(g_capture_mutex);
+    g_capture = this;
+  }
   SetAudioLibLogCallback(&LogCapture::Callback);
 }
 
 LogCapture::~LogCapture() {
   SetAudioLibLogCallback(nullptr);
-  g_capture = nullptr;
+  std::lock_guard<std::mutex> lock(g_capture_mutex);
+  if (g_capture == this) g_capture = nullptr;
 }
 
 void LogCapture::Callback(const char* format, va_list args) {
-  if (!g_capture) return;
   // "%ws" is the Microsoft spelling of a wide string; the portable one is "%ls".
   std::string portable = format;
   for (size_t at = portable.find("%ws"); at != std::string::npos; at = portable.find("%ws", at)) {
@@ -27,6 +33,8 @@ void LogCapture::Callback(const char* format, va_list args) {
   }
   char line[1024];
   std::vsnprintf(line, sizeof line, portable.c_str(), args);
+  std::lock_guard<std::mutex> global(g_capture_mutex);
+  if (!g_capture) return;
   std::lock_guard<std::mutex> lock(g_capture->mutex_);
   g_capture->lines_.push_back(line);
 }
