@@ -18,6 +18,7 @@
 #include "wb/board_controller.h"
 #include "wb/board_controller_testing.h"
 #include "wb/canvas/gdip_canvas_impl.h"
+#include "wb/canvas/testing/gdiplus_session.h"
 #endif
 
 namespace {
@@ -169,10 +170,8 @@ int main() {
     FillPage(board, 10000);
     TimeHitTests(board);
 #ifdef _WIN32
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
     {
+        kiv_wb::GdiplusSession gdiplus;
         HWND window = ::CreateWindowExW(0, L"STATIC", L"board", WS_POPUP | WS_VISIBLE, 0, 0, 1280,
                                         720, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         kiv::GDIPCanvasImpl canvas;
@@ -188,9 +187,8 @@ int main() {
                     "p95 %.2f ms\n", empty.median, empty.p95);
         board.GetPainter().SetCanvas(nullptr);
         ::DestroyWindow(window);
+        TimeStrokeAtoB();
     }
-    TimeStrokeAtoB();
-    Gdiplus::GdiplusShutdown(token);
 #else
     NullCanvas canvas;
     board.GetPainter().SetCanvas(&canvas);

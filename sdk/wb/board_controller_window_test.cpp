@@ -10,22 +10,11 @@
 #include "wb/board_controller.h"
 #include "wb/board_controller_testing.h"
 #include "wb/canvas/gdip_canvas_impl.h"
+#include "wb/canvas/testing/gdiplus_session.h"
 #include "wb/model/board_snapshot.h"
 
 namespace kiv_wb {
 namespace {
-
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
 
 // A board in a top-level window: left-button messages go to the controller, paint messages
 // redraw through the canvas.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "wb/canvas/testing/gdiplus_session.h"
 #include "wb/model/board.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_line.h"
@@ -9,18 +10,6 @@
 
 namespace kiv {
 namespace {
-
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
 
 // A plain top-level window of the given size, destroyed with the holder.
 class TestWindow {
@@ -44,7 +33,7 @@ uint32_t Pixel(GDIPCanvasImpl& canvas, int x, int y) {
 
 class GdipCanvasTest : public ::testing::Test {
 protected:
-    GdiplusSession gdiplus;
+    kiv_wb::GdiplusSession gdiplus;
 };
 
 // Verifies the back buffer: cleared colours, rectangles from any two corners, a size change

@@ -12,6 +12,7 @@
 #include "wb/board_controller_install.h"
 #include "wb/board_window_views.h"
 #include "wb/canvas/gdip_canvas_impl.h"
+#include "wb/canvas/testing/gdiplus_session.h"
 #include "wb/editor/testing/typed_input.h"
 #include "wb/kiv_white_board_impl.h"
 
@@ -20,18 +21,6 @@ namespace {
 constexpr char kBoard[] = "wb-edit";
 constexpr char kFace[] = "Arial";
 constexpr int kFontSize = 20;
-
-class GdiplusSession {
- public:
-  GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-  }
-  ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-
- private:
-  ULONG_PTR m_token = 0;
-};
 
 // The views the facade makes for its window, seen by the test.
 kiv_wb::IEditView* (*g_makeEditor)(HWND, kiv_wb::IBoardCanvas*) = nullptr;
@@ -127,7 +116,7 @@ class RichEditUITest : public ::testing::Test {
     return range;
   }
 
-  GdiplusSession gdiplus;
+  kiv_wb::GdiplusSession gdiplus;
   kiv_fake::Framework fw;
   kiv_core::CoreEnv env;
   kiv::KivWhiteBoardImpl wb;
