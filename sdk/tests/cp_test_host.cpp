@@ -2,13 +2,9 @@
 // line from standard input, reporting results and events line by line on standard output.
 // The main thread runs the message loop and makes every engine call, as an application does.
 //
-// Commands and their answers:
-//   init <app id> <server address>   -> init <result>
-//   login <token> <user id>          -> login <result>
-//   join <group id> | leave | logout -> join|leave|logout <result>
+// Commands and their answers, besides the session's (tests/host_session_commands.h):
 //   status                           -> status <connection status, -1 without one>
 //   release                          -> released
-//   quit                             -> bye (and the program ends)
 // Media (one render window per host, 320x240, shown):
 //   profile <video id> <w> <h> <fps> -> profile <result>
 //   publish <video id> <camera>      -> publish <result>
@@ -25,60 +21,33 @@
 //   rawstats                         -> rawstats <frames> <frame rate field> <bytes> <Hz of the
 //                                       strongest 900-1100 Hz tone in the last 0.5 s at 16 kHz>
 //   cameras <n>                      -> cameras (the stand-in's camera count, then a device change)
-// Events: "event <type> <code>", "user <id> <0 joined|1 left>", "users <id>...",
-// "video <user> <video id> <state>", "audio <user> <audio id> <state>", "device <code>",
-// "task" (a task of the core reached the message window).
+// Events: those of tests/host_events.h, and "task" (a task of the core reached the message
+// window).
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <vector>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "core/core_env.h"
 #include "engine/msg_window.h"
 #include "engine/wnd_msg_listener.h"
 #include "kiv_sdk.h"
+#include "tests/command_loop.h"
+#include "tests/dib_pixels.h"
+#include "tests/host_events.h"
+#include "tests/host_output.h"
+#include "tests/host_session_commands.h"
+#include "tests/host_window.h"
 
 namespace {
 
-constexpr UINT kCommandMessage = WM_APP + 1;
-
-std::mutex g_outputLock;
-
-void Say(const std::string& line) {
-    std::lock_guard<std::mutex> guard(g_outputLock);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-struct Events : kiv::IKivEngineEventHandler {
-    void OnDeviceChange(int code) override { Say("device " + std::to_string(code)); }
-    void OnEvent(int type, int code) override {
-        Say("event " + std::to_string(type) + " " + std::to_string(code));
-    }
-    void OnRemoteVideoEvent(const kiv::String& user, const kiv::String& video, int state) override {
-        Say(std::string("video ") + user.c_str() + " " + video.c_str() + " " + std::to_string(state));
-    }
-    void OnRemoteAudioEvent(const kiv::String& user, const kiv::String& audio, int state) override {
-        Say(std::string("audio ") + user.c_str() + " " + audio.c_str() + " " + std::to_string(state));
-    }
-    void OnRemoteControlEvent(const kiv::String&, int) override {}
-    void OnGroupUsersRefreshed(const kiv::Vector<kiv::String>& ids) override {
-        std::string line = "users";
-        for (const kiv::String& id : ids) line += std::string(" ") + id.c_str();
-        Say(line);
-    }
-    void OnRemoteUserEvent(const char* userId, int state) override {
-        Say(std::string("user ") + (userId ? userId : "") + " " + std::to_string(state));
-    }
-};
+using kiv_test::Say;
 
 // Sees every message of the library's window; reports the core's posted tasks.
 struct TaskWatcher : kiv::IWndMsgListener {
@@ -101,47 +70,28 @@ constexpr int kWindowHeight = 240;
 HWND RenderWindow() {
     static HWND window = nullptr;
     if (window) return window;
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KivTestRender";
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    RegisterClassW(&wc);
     RECT rect = {0, 0, kWindowWidth, kWindowHeight};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    window = CreateWindowW(L"KivTestRender", L"render", WS_OVERLAPPEDWINDOW, 10, 10, rect.right - rect.left,
-                           rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, nullptr);
+    OffsetRect(&rect, 10 - rect.left, 10 - rect.top);
+    window = kiv_test::CreateHostWindow(L"KivTestRender", L"render", WS_OVERLAPPEDWINDOW, BLACK_BRUSH, rect);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     return window;
 }
 
 // The window's client area as top-down 32-bit pixels.
-std::vector<uint32_t> WindowPixels() {
+kiv_test::DibPixels WindowPixels() {
     HWND window = RenderWindow();
-    std::vector<uint32_t> pixels(static_cast<size_t>(kWindowWidth) * kWindowHeight);
     HDC source = GetDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kWindowWidth;
-    info.bmiHeader.biHeight = -kWindowHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, kWindowWidth, kWindowHeight, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    if (bits) memcpy(pixels.data(), bits, pixels.size() * 4);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    kiv_test::DibPixels picture = kiv_test::CopyPixels(source, 0, 0, kWindowWidth, kWindowHeight, 32, true);
     ReleaseDC(window, source);
-    return pixels;
+    picture.bytes.resize(static_cast<size_t>(kWindowWidth) * kWindowHeight * 4);
+    return picture;
 }
 
 std::string PixelSummary() {
-    const std::vector<uint32_t> pixels = WindowPixels();
+    const kiv_test::DibPixels picture = WindowPixels();
+    std::vector<uint32_t> pixels(picture.bytes.size() / 4);
+    std::memcpy(pixels.data(), picture.bytes.data(), pixels.size() * 4);
     uint64_t luma = 0;
     uint32_t checksum = 2166136261u;
     for (uint32_t p : pixels) {
@@ -149,25 +99,6 @@ std::string PixelSummary() {
         checksum = (checksum ^ p) * 16777619u;
     }
     return std::to_string(luma / (pixels.size() * 10)) + " " + std::to_string(checksum);
-}
-
-bool SaveShot(const std::string& path) {
-    const std::vector<uint32_t> pixels = WindowPixels();
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof(header);
-    header.biWidth = kWindowWidth;
-    header.biHeight = -kWindowHeight;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-    out.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size() * 4));
-    return static_cast<bool>(out);
 }
 
 // Keeps the decoded remote audio it is given (16-bit PCM at 16 kHz).
@@ -243,7 +174,7 @@ bool RunMedia(const std::string& command, std::istringstream& words, kiv::IKivEn
         Say("pixels " + PixelSummary());
     } else if (command == "shot") {
         words >> a;
-        Say(std::string("shot ") + (SaveShot(a) ? "1" : "0"));
+        Say(std::string("shot ") + (kiv_test::WriteBmp(a, WindowPixels()) ? "1" : "0"));
     } else if (command == "record") {
         words >> a >> b;
         Say("record " + std::to_string(engine->StartLocalRecord(a.c_str(), std::atoi(b.c_str()), false)));
@@ -273,83 +204,31 @@ bool RunMedia(const std::string& command, std::istringstream& words, kiv::IKivEn
     return true;
 }
 
-// Runs one command on the main thread; false ends the program.
-bool Run(const std::string& line, Events* events, TaskWatcher* watcher) {
+// The commands of this host besides the media ones.
+void RunOwnCommand(const std::string& line) {
     std::istringstream words(line);
-    std::string command, first, second;
+    std::string command;
     words >> command;
     kiv::IKivEngine* engine = KivGetEngine();
-    {
-        std::istringstream media(line.substr(command.size()));
-        if (RunMedia(command, media, engine)) return true;
-    }
-    words >> first >> second;
-    if (command == "init") {
-        kiv::EngineContext context;
-        context.handler = events;
-        context.appId = first.c_str();
-        context.serverAddress = second.c_str();
-        const int result = engine->Init(&context);
-        kiv::MsgWindow::Instance()->AddListener(watcher);
-        Say("init " + std::to_string(result));
-    } else if (command == "login") {
-        Say("login " + std::to_string(engine->Login(first.c_str(), second.c_str(), true, "")));
-    } else if (command == "join") {
-        Say("join " + std::to_string(engine->JoinGroup(first.c_str())));
-    } else if (command == "leave") {
-        Say("leave " + std::to_string(engine->LeaveGroup()));
-    } else if (command == "logout") {
-        Say("logout " + std::to_string(engine->Logout()));
-    } else if (command == "status") {
+    if (RunMedia(command, words, engine)) return;
+    if (command == "status") {
         Say("status " + std::to_string(ConnectionStatus()));
     } else if (command == "release") {
         KivReleaseEngine();
         Say("released");
-    } else if (command == "quit") {
-        KivReleaseEngine();
-        Say("bye");
-        return false;
     } else {
         Say("unknown " + command);
     }
-    return true;
 }
 
 }  // namespace
 
 int main() {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue
-    const DWORD mainThread = GetCurrentThreadId();
-
-    // Standard input is read on its own thread; each line is run on the main thread.
-    std::thread reader([mainThread] {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            auto* copy = new std::string(line);
-            if (!PostThreadMessageW(mainThread, kCommandMessage, 0, reinterpret_cast<LPARAM>(copy)))
-                delete copy;
-        }
-        PostThreadMessageW(mainThread, kCommandMessage, 0, 0);  // end of input: quit
-    });
-    reader.detach();
-
-    Events events;
+    kiv_test::HostEngineEvents events;
     TaskWatcher watcher;
-    Say("ready");
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!msg.hwnd && msg.message == kCommandMessage) {
-            auto* line = reinterpret_cast<std::string*>(msg.lParam);
-            const bool goOn = Run(line ? *line : std::string("quit"), &events, &watcher);
-            delete line;
-            if (!goOn) break;
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    std::fflush(stdout);
-    // The reader may still block on standard input.
-    ExitProcess(0);
+    kiv_test::SessionHooks hooks;
+    hooks.events = &events;
+    hooks.afterInit = [&watcher](kiv::IKivEngine*) { kiv::MsgWindow::Instance()->AddListener(&watcher); };
+    kiv_test::RunCommandLoop(
+        [&hooks](const std::string& line) { return kiv_test::RunHostCommand(line, hooks, &RunOwnCommand); });
 }

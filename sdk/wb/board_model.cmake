@@ -96,7 +96,7 @@ if(WIN32)
   # A meeting participant that draws, for the two-host drawing tests.
   add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
-  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_sdk_impl gdi32)
+  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support)
   if(TARGET Tessarine32)
     add_dependencies(kiv_wb_draw_host Tessarine32)
   endif()
