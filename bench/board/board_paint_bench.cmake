@@ -9,8 +9,6 @@ endif()
 
 # A stroke drawn at one host until painted at the other (native driver of two Windows hosts).
 if(KIV_NATIVE AND TARGET kiv_server_test_support)
-  add_executable(board_stroke_bench ${CMAKE_CURRENT_LIST_DIR}/board_stroke_bench.cpp
-    ${PROJECT_SOURCE_DIR}/sdk/tests/wine_host.cpp)
-  target_include_directories(board_stroke_bench PRIVATE ${PROJECT_SOURCE_DIR}/sdk)
-  target_link_libraries(board_stroke_bench PRIVATE kiv_server_test_support)
+  add_executable(board_stroke_bench ${CMAKE_CURRENT_LIST_DIR}/board_stroke_bench.cpp)
+  target_link_libraries(board_stroke_bench PRIVATE kiv_board_bench_hosts)
 endif()

@@ -15,19 +15,16 @@
 #include <vector>
 
 #include "server/tests/server_process.h"
+#include "tests/host_meeting.h"
 #include "tests/wine_host.h"
+#include "tests/wine_path.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using kiv_test::WinePath;
 
 namespace {
 
-std::string WinePath(const std::string& path) {
-  char full[4096];
-  std::string text = realpath(path.c_str(), full) ? full : path;
-  for (char& c : text) c = c == '/' ? '\\' : c;
-  return "Z:" + text;
-}
 
 double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -44,11 +41,9 @@ bool RunRound(kiv_test::ServerProcess& server, const std::string& hostPath, cons
   std::system(("rm -rf '" + work + "' && mkdir -p '" + work + "'").c_str());
   kiv_test::WineHost host("alice", hostPath);
   const std::string group = "bench-doc-" + std::to_string(index);
-  if (!host.ExpectLine("ready", 30s) ||
-      host.Call("init " + std::string(kiv_test::kTestApp) + " " + server.address() + " " + WinePath(work), 30s) != 0 ||
-      host.Call("login " + kiv_test::MakeToken("alice") + " alice", 10s) != 0 || !host.ExpectLine("event 3 0", 20s) ||
-      host.Call("join " + group, 10s) != 0 || !host.ExpectLine("event 0 0", 20s)) {
-    std::fprintf(stderr, "document_upload_bench: host did not join\n%s\n", host.Transcript().c_str());
+  const std::string problem = kiv_test::JoinMeeting(host, server.address(), "alice", group, WinePath(work));
+  if (!problem.empty()) {
+    std::fprintf(stderr, "document_upload_bench: host did not join: %s\n", problem.c_str());
     return false;
   }
   const Clock::time_point start = Clock::now();

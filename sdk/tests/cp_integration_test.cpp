@@ -10,6 +10,7 @@
 #include <string>
 
 #include "server/tests/server_process.h"
+#include "tests/command_line_option.h"
 #include "tests/wine_host.h"
 
 using kiv_test::ServerProcess;
@@ -168,8 +169,6 @@ TEST_F(CpIntegrationTest, ServerKilledMidMeeting) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--host=", 7) == 0) g_hostPath = argv[i] + 7;
-    }
+    g_hostPath = kiv_test::OptionValue(argc, argv, "host");
     return RUN_ALL_TESTS();
 }

@@ -14,6 +14,9 @@
 #include "protocol/tspd_messages.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
+#include "tests/command_line_option.h"
+#include "tests/host_boards.h"
+#include "tests/host_meeting.h"
 #include "tests/wine_host.h"
 
 using kiv_test::ServerProcess;
@@ -36,30 +39,14 @@ struct WbHostsTest : ::testing::Test {
   // A host logged in as `user` and joined to `group`.
   std::unique_ptr<WineHost> Member(const std::string& user, const std::string& group) {
     auto host = std::make_unique<WineHost>(user, g_hostPath);
-    EXPECT_TRUE(host->ExpectLine("ready", 30s)) << host->Transcript();
-    EXPECT_EQ(host->Call("init " + std::string(kiv_test::kTestApp) + " " + server.address(), 30s), 0)
-        << host->Transcript();
-    Enter(*host, user, group);
+    EXPECT_EQ(kiv_test::JoinMeeting(*host, server.address(), user, group), "");
     return host;
   }
-  void Enter(WineHost& host, const std::string& user, const std::string& group) {
-    EXPECT_EQ(host.Call("login " + kiv_test::MakeToken(user) + " " + user, 10s), 0) << host.Transcript();
-    EXPECT_TRUE(host.ExpectLine("event 3 0", 20s)) << host.Transcript();
-    EXPECT_EQ(host.Call("join " + group, 10s), 0) << host.Transcript();
-    EXPECT_TRUE(host.ExpectLine("event 0 0", 20s)) << host.Transcript();
-  }
-  // Creates a board and returns its id from the creation result (named `name`).
+  // Creates a board of two pages named `name` and returns its id.
   std::string Create(WineHost& host, const std::string& name) {
-    EXPECT_EQ(host.Call("create " + name + " 2", 10s), 0) << host.Transcript();
-    std::string line;
-    EXPECT_TRUE(host.Expect(
-        [&](const std::string& l) {
-          return StartsWith(l, "created ") && l.find(" " + name + " ") != std::string::npos;
-        },
-        20s, &line))
-        << host.Transcript();
-    EXPECT_EQ(line.substr(line.rfind(' ')), " 0") << line;
-    return line.substr(8, line.find(' ', 8) - 8);
+    const std::string board = kiv_test::CreateBoard(host, name, 2);
+    EXPECT_NE(board, "") << host.Transcript();
+    return board;
   }
   // The next board message at the host's board controller that begins with `prefix`.
   std::string Data(WineHost& host, const std::string& board, const std::string& prefix,
@@ -113,23 +100,12 @@ TEST_F(WbHostsTest, BoardsBetweenHosts) {
   alice->Send("create notes 1");
   bob->Send("create sketch 1");
   alice->Send("create agenda 3");
-  std::string notes, sketch, agenda;
-  std::string line;
-  ASSERT_TRUE(alice->Expect(
-      [](const std::string& l) { return StartsWith(l, "created ") && l.find(" notes ") != std::string::npos; }, 20s,
-      &line))
-      << alice->Transcript();
-  notes = line.substr(8, line.find(' ', 8) - 8);
-  ASSERT_TRUE(alice->Expect(
-      [](const std::string& l) { return StartsWith(l, "created ") && l.find(" agenda ") != std::string::npos; }, 20s,
-      &line))
-      << alice->Transcript();
-  agenda = line.substr(8, line.find(' ', 8) - 8);
-  ASSERT_TRUE(bob->Expect(
-      [](const std::string& l) { return StartsWith(l, "created ") && l.find(" sketch ") != std::string::npos; }, 20s,
-      &line))
-      << bob->Transcript();
-  sketch = line.substr(8, line.find(' ', 8) - 8);
+  const std::string notes = kiv_test::AwaitCreated(*alice, "notes", 20s);
+  ASSERT_NE(notes, "") << alice->Transcript();
+  const std::string agenda = kiv_test::AwaitCreated(*alice, "agenda", 20s);
+  ASSERT_NE(agenda, "") << alice->Transcript();
+  const std::string sketch = kiv_test::AwaitCreated(*bob, "sketch", 20s);
+  ASSERT_NE(sketch, "") << bob->Transcript();
   EXPECT_NE(notes, agenda);
   EXPECT_NE(notes, sketch);
   EXPECT_FALSE(alice->HasLine("created " + sketch + " sketch 0"));
@@ -201,7 +177,7 @@ TEST_F(WbHostsTest, BoardDataAndCatchUp) {
   EXPECT_EQ(alice->Call("lines " + board + " 22 5", 10s), 0);
   EXPECT_FALSE(bob->Expect([&](const std::string& l) { return l.find("\"gid\":22,") != std::string::npos; }, 1s));
   std::this_thread::sleep_for(3s);
-  Enter(*bob, "bob", "room-data");
+  EXPECT_EQ(kiv_test::EnterGroup(*bob, "bob", "room-data"), "");
   ASSERT_TRUE(bob->ExpectLine("published " + board + " plan", 20s)) << bob->Transcript();
   ASSERT_EQ(bob->Call("open " + board, 10s), 0);
   EXPECT_EQ(Notice(*bob, board), "{\"id\":30000,\"seq_id\":26}") << bob->Transcript();
@@ -247,9 +223,7 @@ TEST_F(WbHostsTest, OutsiderReachesNoBoard) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--host=", 7) == 0) g_hostPath = argv[i] + 7;
-    if (std::strncmp(argv[i], "--shots=", 8) == 0) g_shots = argv[i] + 8;
-  }
+  g_hostPath = kiv_test::OptionValue(argc, argv, "host");
+  g_shots = kiv_test::OptionValue(argc, argv, "shots");
   return RUN_ALL_TESTS();
 }

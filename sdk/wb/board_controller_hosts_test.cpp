@@ -22,6 +22,9 @@
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
 #include "tests/bmp_picture.h"
+#include "tests/command_line_option.h"
+#include "tests/host_boards.h"
+#include "tests/host_meeting.h"
 #include "tests/wine_host.h"
 
 using kiv_test::ServerProcess;
@@ -73,25 +76,13 @@ struct DrawHostsTest : ::testing::Test {
 
     std::unique_ptr<WineHost> Member(const std::string& user, const std::string& group) {
         auto host = std::make_unique<WineHost>(user, g_hostPath);
-        EXPECT_TRUE(host->ExpectLine("ready", 30s)) << host->Transcript();
-        EXPECT_EQ(host->Call("init " + std::string(kiv_test::kTestApp) + " " + server.address(), 30s), 0)
-            << host->Transcript();
-        Enter(*host, user, group);
+        EXPECT_EQ(kiv_test::JoinMeeting(*host, server.address(), user, group), "");
         return host;
     }
-    void Enter(WineHost& host, const std::string& user, const std::string& group) {
-        EXPECT_EQ(host.Call("login " + kiv_test::MakeToken(user) + " " + user, 10s), 0) << host.Transcript();
-        EXPECT_TRUE(host.ExpectLine("event 3 0", 20s)) << host.Transcript();
-        EXPECT_EQ(host.Call("join " + group, 10s), 0) << host.Transcript();
-        EXPECT_TRUE(host.ExpectLine("event 0 0", 20s)) << host.Transcript();
-    }
     std::string Create(WineHost& host, const std::string& name, int pages) {
-        EXPECT_EQ(host.Call("create " + name + " " + std::to_string(pages), 10s), 0) << host.Transcript();
-        std::string line;
-        EXPECT_TRUE(host.Expect([&](const std::string& l) { return StartsWith(l, "created ") && l.find(" " + name + " ") != std::string::npos; },
-                                20s, &line))
-            << host.Transcript();
-        return line.substr(8, line.find(' ', 8) - 8);
+        const std::string board = kiv_test::CreateBoard(host, name, pages);
+        EXPECT_NE(board, "") << host.Transcript();
+        return board;
     }
     void Open(WineHost& host, const std::string& board, const std::string& name) {
         ASSERT_TRUE(host.ExpectLine("published " + board + " " + name, 20s)) << host.Transcript();
@@ -249,7 +240,7 @@ TEST_F(DrawHostsTest, ConcurrentDrawingJoinAndReconnect) {
     EXPECT_TRUE(bob->ExpectLine("event 1 30", 20s)) << bob->Transcript();
     ASSERT_EQ(alice->Call("strokes " + board + " 10 3 16", 120s), 0);
     std::this_thread::sleep_for(2s);
-    Enter(*bob, "bob", "room-busy");
+    EXPECT_EQ(kiv_test::EnterGroup(*bob, "bob", "room-busy"), "");
     Open(*bob, board, "busy");
     const std::string after = Dump(*alice, board, true);
     EXPECT_EQ(Dump(*bob, board, true), after);
@@ -305,9 +296,7 @@ TEST_F(DrawHostsTest, TypedTextSeenAtTheOtherHost) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--host=", 7) == 0) g_hostPath = argv[i] + 7;
-        if (std::strncmp(argv[i], "--shots=", 8) == 0) g_shots = argv[i] + 8;
-    }
+    g_hostPath = kiv_test::OptionValue(argc, argv, "host");
+    g_shots = kiv_test::OptionValue(argc, argv, "shots");
     return RUN_ALL_TESTS();
 }

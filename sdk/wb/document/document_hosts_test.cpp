@@ -20,16 +20,20 @@
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
 #include "tests/bmp_picture.h"
+#include "tests/command_line_option.h"
+#include "tests/host_meeting.h"
 #include "tests/wine_host.h"
+#include "tests/wine_path.h"
 
 using kiv_test::ServerProcess;
+using kiv_test::WinePath;
 using kiv_test::WineHost;
 using namespace std::chrono_literals;
 
 namespace {
 
 std::string g_hostPath;
-std::string g_shots = ".";
+std::string g_shots;
 
 bool StartsWith(const std::string& line, const std::string& prefix) { return line.rfind(prefix, 0) == 0; }
 
@@ -61,14 +65,6 @@ std::string Documents() {
   return dir;
 }
 
-// A Unix path as the hosts under Wine see it.
-std::string WinePath(const std::string& path) {
-  char full[4096];
-  std::string text = realpath(path.c_str(), full) ? full : path;
-  for (char& c : text) c = c == '/' ? '\\' : c;
-  return "Z:" + text;
-}
-
 struct DocumentHostsTest : ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(g_hostPath.empty()) << "run with --host=<kiv_wb_draw_host.exe>";
@@ -86,14 +82,7 @@ struct DocumentHostsTest : ::testing::Test {
         g_shots + "/work-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + user;
     std::system(("rm -rf '" + work + "' && mkdir -p '" + work + "'").c_str());
     auto host = std::make_unique<WineHost>(user, g_hostPath);
-    EXPECT_TRUE(host->ExpectLine("ready", 30s)) << host->Transcript();
-    EXPECT_EQ(
-        host->Call("init " + std::string(kiv_test::kTestApp) + " " + server.address() + " " + WinePath(work), 30s), 0)
-        << host->Transcript();
-    EXPECT_EQ(host->Call("login " + kiv_test::MakeToken(user) + " " + user, 10s), 0) << host->Transcript();
-    EXPECT_TRUE(host->ExpectLine("event 3 0", 20s)) << host->Transcript();
-    EXPECT_EQ(host->Call("join " + group, 10s), 0) << host->Transcript();
-    EXPECT_TRUE(host->ExpectLine("event 0 0", 20s)) << host->Transcript();
+    EXPECT_EQ(kiv_test::JoinMeeting(*host, server.address(), user, group, WinePath(work)), "");
     return host;
   }
   // Uploads a document at `host`: upload, conversion requested, converted, board created.
@@ -235,9 +224,7 @@ TEST_F(DocumentHostsTest, PageThatNeverComesIsReported) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--host=", 7) == 0) g_hostPath = argv[i] + 7;
-    if (std::strncmp(argv[i], "--shots=", 8) == 0) g_shots = argv[i] + 8;
-  }
+  g_hostPath = kiv_test::OptionValue(argc, argv, "host");
+  g_shots = kiv_test::OptionValue(argc, argv, "shots", ".");
   return RUN_ALL_TESTS();
 }
