@@ -13,7 +13,9 @@
 #include "core/kiv_cp_client.h"
 #include "core/remote_video_stream.h"
 #include "kiv_error.h"
+#include "tests/logged_in_core.h"
 #include "tests/media_fakes.h"
+#include "tests/recording_core_events.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;
@@ -26,32 +28,7 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-struct Events : kiv_core::EngineEventHandler {
-  void OnEvent(int, int) override {}
-  void OnRemoteVideoEvent(const std::string& u, const std::string& v, int s) override {
-    lines.push_back("video " + u + " " + v + " " + std::to_string(s));
-  }
-  void OnRemoteAudioEvent(const std::string& u, const std::string& a, int s) override {
-    lines.push_back("audio " + u + " " + a + " " + std::to_string(s));
-  }
-  void OnRemoteControl(const std::string& u, int op) override {
-    lines.push_back("control " + u + " " + std::to_string(op));
-  }
-  void OnGroupListSync(const avcore::FwVector<avcore::FwString>&) override {}
-  void OnRemoteUserJoined(const char* u) override { lines.push_back(std::string("joined ") + u); }
-  void OnRemoteUserLeft(const char* u) override { lines.push_back(std::string("left ") + u); }
-  void OnCoreNotice(int, int) override {}
-  void PostTask(const std::function<void()>& task) override { tasks.push_back(task); }
-  HWND GetPreviewRenderWindow(HWND window) override { return window; }
-  void ReleasePreviewRenderWindow(HWND) override {}
-  void RunTasks() {
-    auto pending = std::move(tasks);
-    tasks.clear();
-    for (auto& task : pending) task();
-  }
-  std::vector<std::string> lines;
-  std::vector<std::function<void()>> tasks;
-};
+using Events = kiv_media_fake::RecordingCoreEvents;
 
 struct FrameCounter : kiv_core::ICoreVideoFrameObserver {
   explicit FrameCounter(std::vector<std::string>* seen, bool* destroyed = nullptr) : seen(seen), destroyed(destroyed) {}
@@ -78,28 +55,10 @@ MediaRecord Rec(const char* user, const char* media, int type, bool published = 
 // A core engine whose environment holds the scripted media components, logged in as "me".
 struct CoreMediaTest : ::testing::Test {
   CoreMediaTest() {
-    CoreEnv* env = CoreEnv::Instance();
-    media.Install(env);
-    env->m_config.eventHandler = &events;
-    env->m_cpclient = core.GetCpClient();
-    core.GetCpClient()->Init();
-    EXPECT_TRUE(core.GetDeviceManager()->Init());
-    EXPECT_EQ(core.GetCpClient()->Login("{D}", "t", "me", true, ""), ERR_OK);
-    media.log.Take();
+    media.Install(CoreEnv::Instance());
+    kiv_media_fake::LogInCore(core, &events, media);
   }
-  ~CoreMediaTest() override {
-    core.Destory();
-    CoreEnv* env = CoreEnv::Instance();
-    env->m_config = kiv_core::EngineConfig();
-    (void)env->m_basecore.Detach();
-    (void)env->m_audiodevice.Detach();
-    (void)env->m_connection.Detach();
-    (void)env->m_avnet.Detach();
-    (void)env->m_video_rendermanager.Detach();
-    (void)env->m_devmanager.Detach();
-    env->m_cpclient = nullptr;
-    env->m_baseCoreInited = false;
-  }
+  ~CoreMediaTest() override { kiv_media_fake::ReleaseCore(core); }
   bool Deliver(const char* business, int command, const char* json) {
     rapidjson::Document body;
     body.Parse(json);

@@ -15,7 +15,9 @@
 #include "core/kiv_cp_client.h"
 #include "core/local_screen_share_stream.h"
 #include "core/remote_screen_share_stream.h"
+#include "tests/logged_in_core.h"
 #include "tests/media_fakes.h"
+#include "tests/recording_core_events.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;
@@ -23,25 +25,7 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-struct Events : kiv_core::EngineEventHandler {
-  void OnEvent(int, int) override {}
-  void OnRemoteVideoEvent(const std::string& u, const std::string& v, int s) override {
-    lines.push_back("video " + u + " " + v + " " + std::to_string(s));
-  }
-  void OnRemoteAudioEvent(const std::string&, const std::string&, int) override {}
-  void OnRemoteControl(const std::string& u, int op) override {
-    lines.push_back("control " + u + " " + std::to_string(op));
-  }
-  void OnGroupListSync(const avcore::FwVector<avcore::FwString>&) override {}
-  void OnRemoteUserJoined(const char*) override {}
-  void OnRemoteUserLeft(const char*) override {}
-  void OnCoreNotice(int, int) override {}
-  void PostTask(const std::function<void()>& task) override { tasks.push_back(task); }
-  HWND GetPreviewRenderWindow(HWND window) override { return window; }
-  void ReleasePreviewRenderWindow(HWND) override {}
-  std::vector<std::string> lines;
-  std::vector<std::function<void()>> tasks;
-};
+using Events = kiv_media_fake::RecordingCoreEvents;
 
 std::string Control(const avcore::VncHostConfig& c) {
   return std::to_string(c.allow_mouse) + std::to_string(c.allow_keyboard) + std::to_string(c.allow_wheel) +
@@ -146,27 +130,9 @@ struct ScreenShareStreamsTest : ::testing::Test {
     env->m_basecore.Attach(&root);
     env->m_avnet.Attach(&net);
     env->m_vnc_rendermanager.Attach(&viewers);
-    env->m_config.eventHandler = &events;
-    env->m_cpclient = core.GetCpClient();
-    core.GetCpClient()->Init();
-    EXPECT_TRUE(core.GetDeviceManager()->Init());
-    EXPECT_EQ(core.GetCpClient()->Login("{D}", "t", "me", true, ""), 0);
-    media.log.Take();
+    kiv_media_fake::LogInCore(core, &events, media);
   }
-  ~ScreenShareStreamsTest() override {
-    core.Destory();
-    CoreEnv* env = CoreEnv::Instance();
-    env->m_config = kiv_core::EngineConfig();
-    (void)env->m_basecore.Detach();
-    (void)env->m_audiodevice.Detach();
-    (void)env->m_connection.Detach();
-    (void)env->m_avnet.Detach();
-    (void)env->m_vnc_rendermanager.Detach();
-    (void)env->m_video_rendermanager.Detach();
-    (void)env->m_devmanager.Detach();
-    env->m_cpclient = nullptr;
-    env->m_baseCoreInited = false;
-  }
+  ~ScreenShareStreamsTest() override { kiv_media_fake::ReleaseCore(core); }
   bool Deliver(const char* json) {
     rapidjson::Document body;
     body.Parse(json);

@@ -9,21 +9,16 @@
 #include "engine/msg_window.h"
 #include "kiv_exports.h"
 #include "tests/fake_framework.h"
+#include "tests/null_engine_handler.h"
 #include "tests/ui_thread.h"
 
 using kiv_fake::Joined;
 
 namespace {
 
-struct Handler : kiv::IKivEngineEventHandler {
+struct Handler : kiv_test::NullEngineHandler {
     std::vector<std::string> changes;
     void OnDeviceChange(int code) override { changes.push_back(std::to_string(code)); }
-    void OnEvent(int, int) override {}
-    void OnRemoteVideoEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteAudioEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteControlEvent(const kiv::String&, int) override {}
-    void OnGroupUsersRefreshed(const kiv::Vector<kiv::String>&) override {}
-    void OnRemoteUserEvent(const char*, int) override {}
 };
 
 std::string Describe(const kiv::Vector<kiv::DeviceInfo>& list) {

@@ -8,22 +8,12 @@
 
 #include "engine/msg_window.h"
 #include "kiv_exports.h"
+#include "tests/null_engine_handler.h"
 #include "tests/ui_thread.h"
 
 using kiv::KivEngineImpl;
 
 namespace {
-
-class NullHandler : public kiv::IKivEngineEventHandler {
-public:
-    void OnDeviceChange(int) override {}
-    void OnEvent(int, int) override {}
-    void OnRemoteVideoEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteAudioEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteControlEvent(const kiv::String&, int) override {}
-    void OnGroupUsersRefreshed(const kiv::Vector<kiv::String>&) override {}
-    void OnRemoteUserEvent(const char*, int) override {}
-};
 
 struct EngineTest : ::testing::Test {
     void SetUp() override { engine = static_cast<KivEngineImpl*>(KivGetEngine()); }
@@ -43,7 +33,7 @@ struct EngineTest : ::testing::Test {
         return context;
     }
     kiv_test::UiThread ui;
-    NullHandler handler;
+    kiv_test::NullEngineHandler handler;
     KivEngineImpl* engine = nullptr;
 };
 

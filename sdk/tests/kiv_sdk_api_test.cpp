@@ -9,6 +9,7 @@
 
 #include "kiv_sdk.h"
 #include "log_files.h"
+#include "null_engine_handler.h"
 #include "sdk_window.h"
 #include "temp_dir.h"
 #include "ui_thread.h"
@@ -80,16 +81,7 @@ extern "C" void KivFree(void* p) {
 
 namespace {
 
-class Handler : public kiv::IKivEngineEventHandler {
-public:
-    void OnDeviceChange(int) override {}
-    void OnEvent(int, int) override {}
-    void OnRemoteVideoEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteAudioEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteControlEvent(const kiv::String&, int) override {}
-    void OnGroupUsersRefreshed(const kiv::Vector<kiv::String>&) override {}
-    void OnRemoteUserEvent(const char*, int) override {}
-};
+using Handler = kiv_test::NullEngineHandler;
 
 struct ApiTest : ::testing::Test {
     void SetUp() override {
