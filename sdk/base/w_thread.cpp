@@ -26,9 +26,21 @@ LONG CALLBACK SwallowThreadNameException(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// The thread's description (Windows 10 and later, and Wine), which thread listings show
+// without a debugger; nothing where the system has none.
+void DescribeThread(const char* name) {
+    using Describe = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    const auto describe = reinterpret_cast<Describe>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (!describe) return;
+    wchar_t wide[128] = {};
+    if (MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, 127) > 0) describe(GetCurrentThread(), wide);
+}
+
 }  // namespace
 
 void SetThreadName(const char* name) {
+    DescribeThread(name);
     ThreadNameInfo info{4096, name, static_cast<DWORD>(-1), 0};
     // A debugger sees the exception first; without one the handler swallows it.
     PVOID handler = AddVectoredExceptionHandler(1, SwallowThreadNameException);

@@ -52,7 +52,8 @@ private:
     HANDLE m_stopEvent = nullptr;
 };
 
-// Names the calling thread for an attached debugger; does nothing without one.
+// Names the calling thread for an attached debugger, and as its description where the
+// system keeps one.
 void SetThreadName(const char* name);
 
 }  // namespace ZORVANTE

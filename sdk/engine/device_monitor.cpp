@@ -46,7 +46,8 @@ CDeviceMonitor::~CDeviceMonitor() {
     StopWatching();
     // The watcher wakes at once and leaves its loop. The thread itself is not joined: when
     // the library is unloaded its exit waits for the loader, which this destructor holds.
-    if (m_finished) WaitForSingleObject(m_finished, kFinishWaitMs);
+    // A thread the process has already ended (at its exit) is not waited for.
+    if (m_finished && WatcherAlive()) WaitForSingleObject(m_finished, kFinishWaitMs);
     if (m_nudge) CloseHandle(m_nudge);
     if (m_finished) CloseHandle(m_finished);
 }
@@ -68,14 +69,15 @@ bool CDeviceMonitor::Start() {
         m_settler = DeviceChangeSettler();
     }
     MsgWindow::Instance()->AddListener(this);
-    DWORD code = 0;
-    if (IsRunning() && GetExitCode(&code) && code != STILL_ACTIVE) StopThread();  // ended earlier
+    if (IsRunning() && !WatcherAlive()) StopThread();  // ended earlier
     if (!IsRunning()) {
         ResetEvent(m_finished);
+        SetName(kThreadName);
         if (!StartThread(true)) {
             SetEvent(m_finished);
             return false;
         }
+        PinModule();
     }
     UnregisterAll();
     m_knownClasses = EnumDeviceClasses({}, false);
@@ -86,6 +88,24 @@ bool CDeviceMonitor::Start() {
 void CDeviceMonitor::Stop() {
     StopWatching();
     if (IsRunning()) StopThread();
+    UnpinModule();
+}
+
+bool CDeviceMonitor::WatcherAlive() {
+    DWORD code = 0;
+    return IsRunning() && GetExitCode(&code) && code == STILL_ACTIVE;
+}
+
+void CDeviceMonitor::PinModule() {
+    if (m_pinnedModule) return;
+    const auto* here = reinterpret_cast<LPCWSTR>(&CDeviceMonitor::Instance);
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, here, &m_pinnedModule)) m_pinnedModule = nullptr;
+}
+
+void CDeviceMonitor::UnpinModule() {
+    // The caller runs in this module too, so another reference (the application's) remains.
+    if (m_pinnedModule) FreeLibrary(m_pinnedModule);
+    m_pinnedModule = nullptr;
 }
 
 void CDeviceMonitor::StopWatching() {

@@ -37,13 +37,20 @@ public:
     explicit CDeviceMonitor(Hooks hooks = {});
     ~CDeviceMonitor() override;
 
+    // The watcher thread's name, as debuggers and thread listings show it.
+    static constexpr const char* kThreadName = "kiv device monitor";
+
     // Listens on the message window, starts the watcher (once) and registers a device
     // notification for every known class. Again after the window was re-created: the
-    // notifications move to the new window.
+    // notifications move to the new window. While the watcher runs, the module holding
+    // this code stays loaded: a library unloaded before Stop stays mapped instead of
+    // pulling the code from under the thread.
     bool Start();
-    // Stops watching: wakes the watcher, which ends without posting, and waits for its
-    // thread to end (the thread's own epilogue still reads this object). Call it before
-    // deleting a monitor; the destructor cannot wait for the thread (see there).
+    // Stops watching: wakes the watcher, which ends without posting, waits for its thread
+    // to end (the thread's own epilogue still reads this object), unregisters the
+    // notifications and lets the module go. Call it before deleting a monitor and before
+    // the library is unloaded (the engine's release does); the destructor cannot wait for
+    // the thread (see there).
     void Stop();
     int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
     DWORD ThreadProc() override;
@@ -55,6 +62,9 @@ private:
     // Stop without waiting for the thread: for the destructor, which may run under the
     // loader lock that the ending thread needs.
     void StopWatching();
+    bool WatcherAlive();
+    void PinModule();
+    void UnpinModule();
     void NoteChange();
     void RegisterDeviceClasses(const std::vector<GUID>& classes);
     void UnregisterAll();
@@ -70,6 +80,7 @@ private:
     std::atomic<bool> m_running{false};
     HANDLE m_nudge = nullptr;     // auto-reset: a change or Stop wakes the watcher
     HANDLE m_finished = nullptr;  // manual-reset: set while no watcher loop runs
+    HMODULE m_pinnedModule = nullptr;  // this code's module, referenced while the watcher runs
 };
 
 }  // namespace kiv

@@ -9,6 +9,10 @@ namespace kiv {
 
 namespace {
 
+// Started device managers: the device monitor runs while there is one. Start and Stop run
+// on the application's thread.
+int g_monitorUsers = 0;
+
 Vector<DeviceInfo> ToPublic(const std::vector<kiv_core::CoreDeviceInfo>& list) {
     Vector<DeviceInfo> out;
     for (const auto& d : list) {
@@ -56,11 +60,22 @@ int KivDeviceManagerImpl::AddRtspPlugin(const RtspPluginParam* param) {
 }
 
 void KivDeviceManagerImpl::Start() {
+    if (!m_started) {
+        m_started = true;
+        ++g_monitorUsers;
+    }
     CDeviceMonitor::Instance()->Start();
     MsgWindow::Instance()->AddListener(this);
     (void)GetMicrophoneDevices();
     (void)GetSpeakerDevices();
     (void)GetCameraDevices();
+}
+
+void KivDeviceManagerImpl::Stop() {
+    if (!m_started) return;
+    m_started = false;
+    MsgWindow::Instance()->RemoveListener(this);
+    if (--g_monitorUsers == 0) CDeviceMonitor::Instance()->Stop();
 }
 
 int KivDeviceManagerImpl::OnWndMsg(unsigned message, WPARAM, LPARAM) {

@@ -13,7 +13,7 @@ class KivEngineImpl;
 class KivDeviceManagerImpl : public IDeviceManager, public IWndMsgListener {
 public:
     explicit KivDeviceManagerImpl(KivEngineImpl* engine) : m_engine(engine) {}
-    virtual ~KivDeviceManagerImpl() = default;
+    virtual ~KivDeviceManagerImpl() { Stop(); }
     KivDeviceManagerImpl(const KivDeviceManagerImpl&) = delete;
     KivDeviceManagerImpl& operator=(const KivDeviceManagerImpl&) = delete;
 
@@ -23,9 +23,13 @@ public:
     Vector<DeviceInfo> GetCameraDevices() override;
     int AddRtspPlugin(const RtspPluginParam* param) override;
 
-    // After a successful engine Init: listens on the message window and takes the first
-    // snapshot of the three lists.
+    // After a successful engine Init: listens on the message window, starts the device
+    // monitor and takes the first snapshot of the three lists.
     void Start();
+    // On the engine's release, before its message window goes: stops listening, and stops
+    // the process-wide device monitor (thread joined, notifications unregistered) once no
+    // started device manager is left. Again, or without a Start, it does nothing.
+    void Stop();
     int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
     // On the message-window thread: lists again, compares, tells the application.
     void OnDeviceChanged();
@@ -34,6 +38,7 @@ private:
     KivEngineImpl* m_engine;
     DeviceLists m_lists;
     ZORVANTE::WLock m_lock;
+    bool m_started = false;  // counted among the device monitor's users
 };
 
 }  // namespace kiv

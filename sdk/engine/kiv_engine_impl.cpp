@@ -242,6 +242,7 @@ IKivWhiteBoard* KivEngineImpl::GetWhiteBoard() { return m_whiteBoard; }
 void KivEngineImpl::Release() {
     MsgWindow* window = MsgWindow::Instance();
     window->RemoveListener(this);
+    m_deviceManager->Stop();
     m_core.Destory();
     window->Destroy();
     if (m_comInitialised) {

@@ -1,6 +1,7 @@
 // Devices and audio through the public API, beside the stand-in framework: device lists
-// with names, camera ids checked, volumes and switches set and read back, and a camera
-// list that changes between two device-change notices.
+// with names, camera ids checked, volumes and switches set and read back, a camera list
+// that changes between two device-change notices, and the device monitor ending with the
+// engine before the library is unloaded.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,24 +11,22 @@
 #include <utility>
 
 #include "event_log.h"
+#include "null_engine_handler.h"
 #include "sdk_library.h"
 #include "sdk_window.h"
+#include "thread_descriptions.h"
 #include "ui_thread.h"
 
 namespace {
 
 constexpr wchar_t kCameraCountVariable[] = L"TESSARINE_CAMERAS";
+// The device monitor's thread (CDeviceMonitor::kThreadName).
+constexpr wchar_t kMonitorThread[] = L"kiv device monitor";
 
-class Handler : public kiv::IKivEngineEventHandler {
+class Handler : public kiv_test::NullEngineHandler {
 public:
     kiv_test::EventLog changes;
     void OnDeviceChange(int code) override { changes.Add(std::to_string(code)); }
-    void OnEvent(int, int) override {}
-    void OnRemoteVideoEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteAudioEvent(const kiv::String&, const kiv::String&, int) override {}
-    void OnRemoteControlEvent(const kiv::String&, int) override {}
-    void OnGroupUsersRefreshed(const kiv::Vector<kiv::String>&) override {}
-    void OnRemoteUserEvent(const char*, int) override {}
 };
 
 std::string Describe(const char* kind, const kiv::Vector<kiv::DeviceInfo>& list) {
@@ -167,4 +166,24 @@ TEST_F(DeviceApiTest, CameraChangesReported) {
     SetEnvironmentVariableW(kCameraCountVariable, L"1");
     EXPECT_EQ(NotifyChange(), "2");
     EXPECT_EQ(NotifyChange(), "");
+}
+
+// The engine's release ends the device monitor's thread, so that none of the library's code
+// runs when the library is unloaded; nothing keeps the library loaded after that, and it
+// loads and starts again, three times over.
+TEST_F(DeviceApiTest, MonitorEndsWithTheEngine) {
+    ASSERT_GE(kiv_test::CountThreadsDescribed(kMonitorThread), 0) << "threads carry no descriptions here";
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Init();
+        (void)devices->GetMicrophoneDevices();
+        (void)devices->GetCameraDevices();
+        EXPECT_EQ(kiv_test::CountThreadsDescribed(kMonitorThread), 1) << "the engine runs a device monitor";
+        ui.Run([] { kiv_test::Sdk().releaseEngine(); });
+        EXPECT_EQ(kiv_test::CountThreadsDescribed(kMonitorThread), 0) << "the device monitor outlived the engine";
+        kiv_test::UnloadSdk();
+        EXPECT_EQ(GetModuleHandleW(L"kiv_sdk.dll"), nullptr) << "the library stayed loaded";
+        ASSERT_NE(kiv_test::Sdk().getEngine, nullptr) << "kiv_sdk.dll not loaded again";
+        engine = kiv_test::Sdk().getEngine();
+    }
 }

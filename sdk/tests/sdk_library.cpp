@@ -9,11 +9,13 @@ void Bind(HMODULE module, F& f, const char* name) {
     f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+SdkLibrary g_library;
+
 }  // namespace
 
 SdkLibrary& Sdk() {
-    static SdkLibrary library = [] {
-        SdkLibrary l;
+    SdkLibrary& l = g_library;
+    if (!l.module) {
         l.module = LoadLibraryW(L"kiv_sdk.dll");
         if (l.module) {
             Bind(l.module, l.getEngine, "KivGetEngine");
@@ -21,9 +23,13 @@ SdkLibrary& Sdk() {
             Bind(l.module, l.malloc, "KivMalloc");
             Bind(l.module, l.free, "KivFree");
         }
-        return l;
-    }();
-    return library;
+    }
+    return l;
+}
+
+void UnloadSdk() {
+    if (g_library.module) FreeLibrary(g_library.module);
+    g_library = SdkLibrary();
 }
 
 }  // namespace kiv_test

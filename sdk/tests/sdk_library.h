@@ -16,7 +16,11 @@ struct SdkLibrary {
     decltype(&KivFree) free = nullptr;
 };
 
-// Loads the library from the program's folder on first use; null members when it fails.
+// Loads the library from the program's folder unless it is loaded; null members when that
+// fails.
 SdkLibrary& Sdk();
+// Unloads the library; the next Sdk() loads it again. Values of the library's types must be
+// gone by then.
+void UnloadSdk();
 
 }  // namespace kiv_test
