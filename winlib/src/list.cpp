@@ -52,6 +52,14 @@ int ListSelectionAfterRemove(int iCurSel, int iRemoved) {
   return iRemoved < iCurSel ? iCurSel - 1 : iCurSel;
 }
 
+bool ListMoveItem(CContainerUI* owner, IListOwnerUI* list_owner, CControlUI* pControl, int iIndex, int* iCurSel) {
+  CControlUI* selected = owner->GetItemAt(*iCurSel);
+  if (!owner->CContainerUI::SetItemIndex(pControl, iIndex)) return false;
+  *iCurSel = selected ? owner->CContainerUI::GetItemIndex(selected) : -1;
+  ListSyncItems(owner, list_owner);
+  return true;
+}
+
 bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue) {
   const std::wstring name(pstrName), value(pstrValue);
   auto is = [&](const wchar_t* n) { return EqualsNoCase(name, n); };
@@ -125,6 +133,10 @@ void CListUI::RemoveAll() {
   CVerticalLayoutUI::RemoveAll();
 }
 
+bool CListUI::SetItemIndex(CControlUI* pControl, int iIndex) {
+  return ListMoveItem(this, this, pControl, iIndex, &m_iCurSel);
+}
+
 bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
   if (iIndex == m_iCurSel) return true;
   int old = m_iCurSel;
@@ -163,14 +175,21 @@ void CListUI::EnsureVisible(int iIndex) {
   }
 }
 
+int CListUI::FindSelectable(int iFrom, int iStep) const {
+  for (int i = iFrom; i >= 0 && i < GetCount(); i += iStep) {
+    CControlUI* c = GetItemAt(i);
+    if (AsItem(c) && c->IsVisible() && c->IsEnabled()) return i;
+  }
+  return -1;
+}
+
 void CListUI::DoEvent(TEventUI& event) {
-  if (event.Type == UIEVENT_KEYDOWN) {
-    if (event.chKey == VK_UP && m_iCurSel > 0) {
-      SelectItem(m_iCurSel - 1, true);
-      return;
-    }
-    if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) {
-      SelectItem(m_iCurSel + 1, true);
+  if (event.Type == UIEVENT_KEYDOWN && (event.chKey == VK_UP || event.chKey == VK_DOWN)) {
+    // Items that cannot be selected are passed over; past the last one the selection stays.
+    const int step = event.chKey == VK_UP ? -1 : 1;
+    const int next = FindSelectable(m_iCurSel + step, step);
+    if (next >= 0) {
+      SelectItem(next, true);
       return;
     }
   }
@@ -206,7 +225,8 @@ void CListItemUIBase<TBase>::SetOwner(CControlUI* pOwner) {
 
 template <class TBase>
 bool CListItemUIBase<TBase>::Select(bool bSelect, bool bTriggerEvent) {
-  if (!this->IsEnabled()) return false;
+  // A disabled item is not selected, but one selected before may still be let go.
+  if (bSelect && !this->IsEnabled()) return false;
   if (bSelect == m_bSelected) return true;
   m_bSelected = bSelect;
   if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
