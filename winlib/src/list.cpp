@@ -281,6 +281,26 @@ void CListItemUIBase<TBase>::PaintBkColor(HDC hDC) {
   PaintItemLine(hDC, m_pOwner, this->m_rcItem);
 }
 
+template <class TBase>
+void CListItemUIBase<TBase>::PaintStateText(HDC hDC, UINT uStyle) {
+  TListInfoUI defaults;
+  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
+  DWORD color = info->dwTextColor;
+  if (!this->IsEnabled()) {
+    color = info->dwDisabledTextColor;
+  } else if (m_bSelected) {
+    color = info->dwSelectedTextColor;
+  } else if (m_bHot) {
+    color = info->dwHotTextColor;
+  }
+  RECT rc = this->m_rcItem;
+  rc.left += info->rcTextPadding.left;
+  rc.right -= info->rcTextPadding.right;
+  rc.top += info->rcTextPadding.top;
+  rc.bottom -= info->rcTextPadding.bottom;
+  CRenderEngine::DrawText(hDC, this->m_pManager, rc, this->m_sText, color, info->nFont, uStyle);
+}
+
 template class CListItemUIBase<CControlUI>;
 template class CListItemUIBase<CHorizontalLayoutUI>;
 
@@ -315,21 +335,7 @@ SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
 
 void CListLabelElementUI::PaintText(HDC hDC) {
   TListInfoUI defaults;
-  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
-  DWORD color = info->dwTextColor;
-  if (!IsEnabled()) {
-    color = info->dwDisabledTextColor;
-  } else if (m_bSelected) {
-    color = info->dwSelectedTextColor;
-  } else if (m_bHot) {
-    color = info->dwHotTextColor;
-  }
-  RECT rc = m_rcItem;
-  rc.left += info->rcTextPadding.left;
-  rc.right -= info->rcTextPadding.right;
-  rc.top += info->rcTextPadding.top;
-  rc.bottom -= info->rcTextPadding.bottom;
-  CRenderEngine::DrawText(hDC, m_pManager, rc, m_sText, color, info->nFont, info->uTextStyle);
+  PaintStateText(hDC, (m_pOwner ? m_pOwner->GetListInfo() : &defaults)->uTextStyle);
 }
 
 // ---- container item ----
