@@ -22,6 +22,19 @@ std::string Curve(int action, const std::string& points) {
          std::to_string(action) + R"(,"graph":2,"brush_size":2,"color":1)" + points + "}}";
 }
 
+void Fold(BoardState& state, const std::string& text) {
+  BoardMessage m;
+  ASSERT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
+  uint32_t seq = 0;
+  ASSERT_EQ(state.Apply(m, text.size(), &seq), 0) << text;
+}
+
+std::string FullState(const BoardState& state) {
+  rapidjson::Document full(rapidjson::kObjectType);
+  state.WriteFullState(&full);
+  return kiv_proto::ToJson(full);
+}
+
 // Two boards on one stream: `live` applies every update as it comes, `late` joins at the end
 // and rebuilds itself from the server's full state.
 class LateJoin : public ::testing::Test {
@@ -38,10 +51,7 @@ class LateJoin : public ::testing::Test {
   }
 
   void Send(const std::string& text) {
-    BoardMessage m;
-    ASSERT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
-    uint32_t seq = 0;
-    ASSERT_EQ(state_.Apply(m, text.size(), &seq), 0);
+    Fold(state_, text);
     auto command = kiv_wb::ParseBoardCommand(text.c_str(), text.size(), &live_);
     if (command) command->Apply(live_);
   }
@@ -104,15 +114,9 @@ TEST_F(LateJoin, CurvePointsOtherThanPairsAndMissingLists) {
   EXPECT_EQ(PathOf(late_)->GetPoints(), expected);
 
   BoardState bare(Record());
-  for (const std::string& text : {Curve(1, ""), Curve(2, R"(,"points":[[5,5],[6,7]])")}) {
-    BoardMessage m;
-    ASSERT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone);
-    uint32_t seq = 0;
-    ASSERT_EQ(bare.Apply(m, text.size(), &seq), 0);
-  }
-  rapidjson::Document full(rapidjson::kObjectType);
-  bare.WriteFullState(&full);
-  EXPECT_NE(kiv_proto::ToJson(full).find(R"("points":[[5,5],[6,7]])"), std::string::npos) << kiv_proto::ToJson(full);
+  Fold(bare, Curve(1, ""));
+  Fold(bare, Curve(2, R"(,"points":[[5,5],[6,7]])"));
+  EXPECT_NE(FullState(bare).find(R"("points":[[5,5],[6,7]])"), std::string::npos) << FullState(bare);
 }
 
 // A move the boards refuse (an offset beyond a board coordinate) moves nothing in the kept
@@ -122,23 +126,12 @@ TEST_F(LateJoin, MovesTheBoardsRefuseChangeNothing) {
        R"("graph":1,"brush_size":6,"color":1,"x1":10,"y1":20,"x2":30,"y2":40}})");
   Send(R"({"id":30202,"seq_id":2,"type":"gmov","gmov":{"pid":0,"ox":2000000,"oy":0,"graphs":[3]}})");
   Send(R"({"id":30202,"seq_id":3,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[3]}})");
-  rapidjson::Document full(rapidjson::kObjectType);
-  state_.WriteFullState(&full);
-  const std::string text = kiv_proto::ToJson(full);
-  EXPECT_NE(text.find(R"("x1":15,"y1":15,"x2":35,"y2":35)"), std::string::npos) << text;
+  EXPECT_NE(FullState(state_).find(R"("x1":15,"y1":15,"x2":35,"y2":35)"), std::string::npos) << FullState(state_);
 
   BoardState edge(Record());
-  for (const std::string& t :
-       {std::string(R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":2147483647,"y1":-2147483648}})"),
-        std::string(R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[1]}})")}) {
-    BoardMessage m;
-    ASSERT_EQ(ReadBoardMessage(t, &m), BoardReadError::kNone);
-    uint32_t seq = 0;
-    ASSERT_EQ(edge.Apply(m, t.size(), &seq), 0);
-  }
-  rapidjson::Document edge_full(rapidjson::kObjectType);
-  edge.WriteFullState(&edge_full);
-  EXPECT_NE(kiv_proto::ToJson(edge_full).find(R"("x1":2147483647,"y1":-2147483648)"), std::string::npos);
+  Fold(edge, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":2147483647,"y1":-2147483648}})");
+  Fold(edge, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[1]}})");
+  EXPECT_NE(FullState(edge).find(R"("x1":2147483647,"y1":-2147483648)"), std::string::npos);
 }
 
 }  // namespace

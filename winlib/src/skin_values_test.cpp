@@ -1,6 +1,8 @@
 #include "winlib/skin_values.h"
 
 #include <climits>
+#include <cstdint>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -111,18 +113,14 @@ TEST(SkinValuesTest, NumberListsStopAtTheFirstNonNumber) {
 // Verifies colour edge cases: 6 and 8 digits only, both prefixes in either case, trailing
 // blanks allowed but no trailing junk, and digits of every kind of case.
 TEST(SkinValuesTest, ColourEdgeCases) {
-  EXPECT_EQ(ParseColor(L"#00000000", 5), 0u);
-  EXPECT_EQ(ParseColor(L"0X00FF00"), 0xFF00FF00u);
-  EXPECT_EQ(ParseColor(L"#aBcDeF"), 0xFFABCDEFu);
-  EXPECT_EQ(ParseColor(L"#FF112233 "), 0xFF112233u);
-  EXPECT_EQ(ParseColor(L"#FF112233x", 4), 4u);
-  EXPECT_EQ(ParseColor(L"#1FF112233", 4), 4u);
-  EXPECT_EQ(ParseColor(L"#1234567", 4), 4u);
-  EXPECT_EQ(ParseColor(L"#", 4), 4u);
-  EXPECT_EQ(ParseColor(L"0x", 4), 4u);
-  EXPECT_EQ(ParseColor(L"x12345678", 4), 4u);
-  EXPECT_EQ(ParseColor(L"#-12345", 4), 4u);
-  EXPECT_EQ(ParseColor(L"#１２３４５６", 4), 4u);  // full-width digits are no hex digits
+  const std::pair<const wchar_t*, uint32_t> cases[] = {
+      {L"#00000000", 0u},         {L"0X00FF00", 0xFF00FF00u}, {L"#aBcDeF", 0xFFABCDEFu},
+      {L"#FF112233 ", 0xFF112233u}, {L"#FF112233x", 4u},       {L"#1FF112233", 4u},
+      {L"#1234567", 4u},          {L"#", 4u},                 {L"0x", 4u},
+      {L"x12345678", 4u},         {L"#-12345", 4u},
+      {L"#１２３４５６", 4u},  // full-width digits are no hex digits
+  };
+  for (const auto& [text, colour] : cases) EXPECT_EQ(ParseColor(text, 4), colour) << text;
 }
 
 // Verifies image descriptions with double quotes, spaces around '=', "res" for the file,

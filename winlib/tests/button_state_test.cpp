@@ -2,102 +2,90 @@
 // driven by events without a window.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "winlib/ui_lib.h"
 
 namespace {
 
 using namespace DuiLib;
 
-void Send(CControlUI& control, int type, int x, int y, WCHAR key = 0) {
-  TEventUI event{};
-  event.Type = type;
-  event.pSender = &control;
-  event.ptMouse = POINT{x, y};
-  event.chKey = key;
-  control.DoEvent(event);
-}
-
-class CheckBoxStateTest : public ::testing::Test {
- protected:
-  CheckBoxStateTest() { box.SetPos(RECT{10, 10, 50, 30}); }
-  CCheckBoxUI box;
+// A step of a sequence: a mouse or key event, or one of the changes below.
+constexpr int kDisable = -1, kEnable = -2, kHide = -3;
+struct Step {
+  int type;
+  int x = 0;
+  int y = 0;
+  WCHAR key = 0;
 };
 
-// Verifies that a press and release inside clicks, a release outside does not, and that
-// leaving and coming back while the button is held still clicks.
-TEST_F(CheckBoxStateTest, ClicksOnlyWhenReleasedInside) {
-  Send(box, UIEVENT_BUTTONDOWN, 20, 20);
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_TRUE(box.GetCheck());
+// Runs the steps on a fresh, unchecked check box at (10, 10, 50, 30) and tells whether
+// they clicked it (a click toggles it).
+bool Clicks(std::initializer_list<Step> steps) {
+  CCheckBoxUI box;
+  box.SetPos(RECT{10, 10, 50, 30});
+  for (const Step& step : steps) {
+    if (step.type == kDisable || step.type == kEnable) {
+      box.SetEnabled(step.type == kEnable);
+    } else if (step.type == kHide) {
+      box.SetVisible(false);
+    } else {
+      TEventUI event{};
+      event.Type = step.type;
+      event.pSender = &box;
+      event.ptMouse = POINT{step.x, step.y};
+      event.chKey = step.key;
+      box.DoEvent(event);
+    }
+  }
+  return box.GetCheck();
+}
 
-  Send(box, UIEVENT_BUTTONDOWN, 20, 20);
-  Send(box, UIEVENT_MOUSEMOVE, 80, 20);
-  Send(box, UIEVENT_BUTTONUP, 80, 20);
-  EXPECT_TRUE(box.GetCheck());
+constexpr int kDown = UIEVENT_BUTTONDOWN, kUp = UIEVENT_BUTTONUP, kMove = UIEVENT_MOUSEMOVE;
 
-  Send(box, UIEVENT_BUTTONDOWN, 20, 20);
-  Send(box, UIEVENT_MOUSEMOVE, 80, 20);
-  Send(box, UIEVENT_MOUSEMOVE, 49, 29);
-  Send(box, UIEVENT_BUTTONUP, 49, 29);
-  EXPECT_FALSE(box.GetCheck());
-
-  // The right and bottom edges lie outside.
-  Send(box, UIEVENT_BUTTONDOWN, 50, 30);
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_FALSE(box.GetCheck());
+// Verifies that a press and release inside clicks, a release outside does not, that leaving
+// and coming back while the button is held still clicks, and that the right and bottom
+// edges lie outside.
+TEST(CheckBoxStateTest, ClicksOnlyWhenReleasedInside) {
+  EXPECT_TRUE(Clicks({{kDown, 20, 20}, {kUp, 20, 20}}));
+  EXPECT_FALSE(Clicks({{kDown, 20, 20}, {kMove, 80, 20}, {kUp, 80, 20}}));
+  EXPECT_TRUE(Clicks({{kDown, 20, 20}, {kMove, 80, 20}, {kMove, 49, 29}, {kUp, 49, 29}}));
+  EXPECT_FALSE(Clicks({{kDown, 50, 30}, {kUp, 20, 20}}));
+  EXPECT_FALSE(Clicks({{kDown, 20, 20}, {kUp, 50, 20}}));
 }
 
 // Verifies that a release without a press, a press while disabled, and a button disabled
 // while held all give no click; a double click counts as a press.
-TEST_F(CheckBoxStateTest, NoClickWithoutAPressWhileEnabled) {
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_FALSE(box.GetCheck());
-  box.SetEnabled(false);
-  Send(box, UIEVENT_BUTTONDOWN, 20, 20);
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_FALSE(box.GetCheck());
-  box.SetEnabled(true);
-  Send(box, UIEVENT_BUTTONDOWN, 20, 20);
-  box.SetEnabled(false);
-  box.SetEnabled(true);
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_FALSE(box.GetCheck());
-  Send(box, UIEVENT_DBLCLICK, 20, 20);
-  Send(box, UIEVENT_BUTTONUP, 20, 20);
-  EXPECT_TRUE(box.GetCheck());
+TEST(CheckBoxStateTest, NoClickWithoutAPressWhileEnabled) {
+  EXPECT_FALSE(Clicks({{kUp, 20, 20}}));
+  EXPECT_FALSE(Clicks({{kDisable}, {kDown, 20, 20}, {kUp, 20, 20}}));
+  EXPECT_FALSE(Clicks({{kDown, 20, 20}, {kDisable}, {kEnable}, {kUp, 20, 20}}));
+  EXPECT_TRUE(Clicks({{UIEVENT_DBLCLICK, 20, 20}, {kUp, 20, 20}}));
 }
 
 // Verifies the keyboard: space and return click, other keys do not; nothing happens while
 // disabled or hidden.
-TEST_F(CheckBoxStateTest, SpaceAndReturnClick) {
-  Send(box, UIEVENT_KEYDOWN, 0, 0, VK_SPACE);
-  EXPECT_TRUE(box.GetCheck());
-  Send(box, UIEVENT_KEYDOWN, 0, 0, VK_RETURN);
-  EXPECT_FALSE(box.GetCheck());
-  Send(box, UIEVENT_KEYDOWN, 0, 0, L'A');
-  EXPECT_FALSE(box.GetCheck());
-  box.SetEnabled(false);
-  Send(box, UIEVENT_KEYDOWN, 0, 0, VK_SPACE);
-  EXPECT_FALSE(box.GetCheck());
-  box.SetEnabled(true);
-  box.SetVisible(false);
-  Send(box, UIEVENT_KEYDOWN, 0, 0, VK_SPACE);
-  EXPECT_FALSE(box.GetCheck());
+TEST(CheckBoxStateTest, SpaceAndReturnClick) {
+  EXPECT_TRUE(Clicks({{UIEVENT_KEYDOWN, 0, 0, VK_SPACE}}));
+  EXPECT_FALSE(Clicks({{UIEVENT_KEYDOWN, 0, 0, VK_SPACE}, {UIEVENT_KEYDOWN, 0, 0, VK_RETURN}}));
+  EXPECT_FALSE(Clicks({{UIEVENT_KEYDOWN, 0, 0, L'A'}}));
+  EXPECT_FALSE(Clicks({{kDisable}, {UIEVENT_KEYDOWN, 0, 0, VK_SPACE}}));
+  EXPECT_FALSE(Clicks({{kHide}, {UIEVENT_KEYDOWN, 0, 0, VK_RETURN}}));
 }
 
 // Verifies the "selected" attribute and that an option in a group stays selected when
 // clicked again (only a check box without a group toggles).
 TEST(OptionStateTest, SelectedAttributeAndGroupClicks) {
   COptionUI option;
-  option.SetAttribute(L"selected", L"TRUE");
-  EXPECT_TRUE(option.IsSelected());
-  option.SetAttribute(L"selected", L"0");
-  EXPECT_FALSE(option.IsSelected());
+  for (const auto& [value, selected] : {std::pair{L"TRUE", true}, std::pair{L"0", false}}) {
+    option.SetAttribute(L"selected", value);
+    EXPECT_EQ(option.IsSelected(), selected) << value;
+  }
   option.SetAttribute(L"group", L"g");
-  EXPECT_TRUE(option.Activate());
-  EXPECT_TRUE(option.IsSelected());
-  EXPECT_TRUE(option.Activate());
-  EXPECT_TRUE(option.IsSelected());
+  for (int click = 0; click < 2; ++click) {
+    ASSERT_TRUE(option.Activate());
+    EXPECT_TRUE(option.IsSelected()) << click;
+  }
 }
 
 }  // namespace

@@ -61,17 +61,22 @@ TEST(ControlAttributesTest, SizesAndLimits) {
 // Verifies flags: "true" in any case or a non-zero number sets them, anything else clears;
 // colours that do not parse are transparent.
 TEST(ControlAttributesTest, FlagsAndColours) {
+  struct Flag {
+    const wchar_t* name;
+    const wchar_t* value;
+    bool (CControlUI::*get)() const;
+    bool expected;
+  };
   CControlUI c;
-  c.SetAttribute(L"float", L"True");
-  EXPECT_TRUE(c.IsFloat());
-  c.SetAttribute(L"float", L"no");
-  EXPECT_FALSE(c.IsFloat());
-  c.SetAttribute(L"enabled", L"0");
-  EXPECT_FALSE(c.IsEnabled());
-  c.SetAttribute(L"enabled", L"1");
-  EXPECT_TRUE(c.IsEnabled());
-  c.SetAttribute(L"visible", L"false");
-  EXPECT_FALSE(c.IsVisible());
+  for (const Flag& f : {Flag{L"float", L"True", &CControlUI::IsFloat, true},
+                        Flag{L"float", L"no", &CControlUI::IsFloat, false},
+                        Flag{L"enabled", L"0", &CControlUI::IsEnabled, false},
+                        Flag{L"enabled", L"-3", &CControlUI::IsEnabled, true},
+                        Flag{L"mouse", L"false", &CControlUI::IsMouseEnabled, false},
+                        Flag{L"visible", L"FALSE", &CControlUI::IsVisible, false}}) {
+    c.SetAttribute(f.name, f.value);
+    EXPECT_EQ((c.*f.get)(), f.expected) << f.name << "=" << f.value;
+  }
   c.SetAttribute(L"bkcolor", L"#FF00FF00");
   c.SetAttribute(L"bkcolor", L"green");
   EXPECT_EQ(c.GetBkColor(), 0u);
