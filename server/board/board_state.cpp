@@ -5,6 +5,7 @@
 
 #include "protocol/result_codes.h"
 #include "protocol/wire_message.h"
+#include "wb/message/board_message.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/graph_base.h"
 
@@ -57,6 +58,15 @@ void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
       }
     }
   }
+}
+
+// Whether the boards apply a line or curve update at all: one they refuse (a coordinate or
+// brush out of range) changes no board, so it must not change the kept state either, or a
+// board joining later would rebuild something the others never had.
+bool BoardsTake(const std::string& kind, const rapidjson::Value& body) {
+  if (kind == "line") return kiv_wb::ReadFourPointUpdate(body) != nullptr;
+  if (kind == "curve") return kiv_wb::ReadPathUpdate(body) != nullptr;
+  return true;
 }
 
 template <typename Value>
@@ -131,7 +141,7 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
   const int pid = IntOr(body, "pid", -1);
   const int gid = IntOr(body, "gid", -1);
   const int action = IntOr(body, "action", -1);
-  if (!PageExists(pid)) return kiv_proto::kResultOk;  // changes nothing on any board
+  if (!PageExists(pid) || !BoardsTake(update.type, body)) return kiv_proto::kResultOk;  // changes nothing on any board
   const Key key(pid, gid);
   auto found = index_.find(key);
   if (action == kDelete) {

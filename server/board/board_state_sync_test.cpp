@@ -128,10 +128,35 @@ TEST_F(LateJoin, MovesTheBoardsRefuseChangeNothing) {
   Send(R"({"id":30202,"seq_id":3,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[3]}})");
   EXPECT_NE(FullState(state_).find(R"("x1":15,"y1":15,"x2":35,"y2":35)"), std::string::npos) << FullState(state_);
 
-  BoardState edge(Record());
-  Fold(edge, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":2147483647,"y1":-2147483648}})");
-  Fold(edge, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[1]}})");
-  EXPECT_NE(FullState(edge).find(R"("x1":2147483647,"y1":-2147483648)"), std::string::npos);
+  // Moves the boards take, repeated until a coordinate would pass int: it stays put.
+  BoardState far(Record());
+  Fold(far, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":1000000,"y1":-1000000}})");
+  for (int i = 0; i < 2200; ++i) {
+    Fold(far, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":1000000,"oy":-1000000,"graphs":[1]}})");
+  }
+  EXPECT_NE(FullState(far).find(R"("x1":2147000000,"y1":-2147000000)"), std::string::npos) << FullState(far);
+}
+
+// Updates the boards refuse (a coordinate or brush out of range) change nothing in the kept
+// state: a curve keeps its points, a line is not replaced by one no board would draw.
+TEST_F(LateJoin, UpdatesTheBoardsRefuseChangeNothing) {
+  Send(Curve(1, R"(,"points":[[0,0],[10,0],[10,10]])"));
+  Send(Curve(2, R"(,"points":[[20,20],[5000000,0]])"));
+  Send(R"({"id":31002,"type":"curve","curve":{"pid":0,"gid":8,"action":2,"brush_size":9999,"points":[[30,30]]}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3,"y2":4}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3000000,"y2":4}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":2,"x2":-3000000}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":3,"brush_size":1000}})");
+  Join();
+  ASSERT_TRUE(PathOf(live_) && PathOf(late_));
+  const std::vector<kiv_wb::IntPoint> expected{{0, 0}, {10, 0}, {10, 10}};
+  EXPECT_EQ(PathOf(live_)->GetPoints(), expected);
+  EXPECT_EQ(PathOf(late_)->GetPoints(), expected);
+  for (kiv_wb::Board* board : {&live_, &late_}) {
+    auto line = board->FindPage(0)->FindGraph(3);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->GetRect(), live_.FindPage(0)->FindGraph(3)->GetRect());
+  }
 }
 
 }  // namespace
