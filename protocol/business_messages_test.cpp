@@ -71,5 +71,87 @@ TEST(BusinessMessages, RoundTripsTextMessagesStrictly) {
   EXPECT_FALSE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"users":[{"status":1}]})"), &r));
 }
 
+// Invitations read back as written for each of their ids; the refusal alone carries a reason.
+TEST(BusinessMessages, RoundTripsInvitations) {
+  InviteRequest req{9, {"bob", "carol"}, "room1", "join us \xE4\xBC\x9A"};
+  InviteRequest req2;
+  ASSERT_TRUE(DecodeInviteRequest(EncodeInviteRequest(req), &req2));
+  EXPECT_EQ(req2.req_id, 9u);
+  EXPECT_EQ(req2.users, req.users);
+  EXPECT_EQ(req2.group_id, "room1");
+  EXPECT_EQ(req2.message, req.message);
+
+  InviteNotice notice{"alice", -7, "room1", ""};
+  InviteNotice notice2;
+  ASSERT_TRUE(DecodeInviteNotice(EncodeInviteNotice(notice), &notice2));
+  EXPECT_EQ(notice2.inviter, "alice");
+  EXPECT_EQ(notice2.invite_id, -7);
+  EXPECT_TRUE(notice2.message.empty());
+
+  for (int id : {kInviteAccept, kInviteRefuse, kInviteCanceled}) {
+    rapidjson::Document d = EncodeInviteReply(id, {"alice", 3, "x"});
+    EXPECT_EQ(d["id"].GetInt(), id);
+    InviteReply reply;
+    ASSERT_TRUE(DecodeInviteReply(d, &reply));
+    EXPECT_EQ(reply.inviter, "alice");
+    EXPECT_EQ(reply.invite_id, 3);
+    EXPECT_EQ(reply.extra, "x");
+  }
+  InviteOutcome refused;
+  ASSERT_TRUE(DecodeInviteOutcome(EncodeInviteOutcome(kInviteRefused, {"bob", 3, "", 2}), &refused));
+  EXPECT_EQ(refused.user_id, "bob");
+  EXPECT_EQ(refused.reason, 2);
+  EXPECT_FALSE(EncodeInviteOutcome(kInviteAccepted, {"bob", 3, "", 2}).HasMember("reason"));
+}
+
+// Invitations with missing lists, oversized texts or mistyped members are refused, and a
+// list may hold at most kMaxListedUsers ids.
+TEST(BusinessMessages, RefusesBadInvitations) {
+  InviteRequest req;
+  EXPECT_FALSE(DecodeInviteRequest(Parse(R"({"req_id":1,"group_id":"g"})"), &req));
+  EXPECT_FALSE(DecodeInviteRequest(Parse(R"({"req_id":1,"users":["a"],"group_id":7})"), &req));
+  EXPECT_FALSE(DecodeInviteRequest(Parse(R"({"req_id":1,"users":["a"],"group_id":"g","message":1})"), &req));
+  EXPECT_TRUE(DecodeInviteRequest(Parse(R"({"req_id":1,"users":[],"group_id":"g"})"), &req));
+  const std::string long_message =
+      R"({"req_id":1,"users":["a"],"group_id":"g","message":")" + std::string(kMaxTextBytes + 1, 'm') + "\"}";
+  EXPECT_FALSE(DecodeInviteRequest(Parse(long_message.c_str()), &req));
+  const std::string longest_message =
+      R"({"req_id":1,"users":["a"],"group_id":"g","message":")" + std::string(kMaxTextBytes, 'm') + "\"}";
+  EXPECT_TRUE(DecodeInviteRequest(Parse(longest_message.c_str()), &req));
+
+  std::string users = R"({"req_id":1,"group_id":"g","users":[)";
+  for (size_t i = 0; i < kMaxListedUsers; ++i) users += (i ? ",\"u\"" : "\"u\"");
+  EXPECT_TRUE(DecodeInviteRequest(Parse((users + "]}").c_str()), &req));
+  EXPECT_EQ(req.users.size(), kMaxListedUsers);
+  EXPECT_FALSE(DecodeInviteRequest(Parse((users + ",\"u\"]}").c_str()), &req));
+
+  InviteNotice notice;
+  EXPECT_FALSE(DecodeInviteNotice(Parse(R"({"inviter":"a","invite_id":4294967295,"group_id":"g"})"), &notice));
+  EXPECT_FALSE(DecodeInviteNotice(Parse(R"({"inviter":"a","group_id":"g"})"), &notice));
+  InviteReply reply;
+  EXPECT_FALSE(DecodeInviteReply(Parse(R"({"inviter":"a","invite_id":1,"extra":null})"), &reply));
+  EXPECT_FALSE(DecodeInviteReply(Parse(R"(["a",1])"), &reply));
+  InviteOutcome outcome;
+  EXPECT_FALSE(DecodeInviteOutcome(Parse(R"({"user_id":"b","invite_id":1,"reason":"busy"})"), &outcome));
+  EXPECT_TRUE(DecodeInviteOutcome(Parse(R"({"user_id":"b","invite_id":1})"), &outcome));
+  EXPECT_EQ(outcome.reason, 0);
+}
+
+// Online results: "all" must be a boolean, at most kMaxListedUsers states, each state's
+// optional texts strings; a decode that fails leaves no states of an earlier one behind.
+TEST(BusinessMessages, OnlineResultLimits) {
+  OnlineResult r;
+  ASSERT_TRUE(DecodeOnlineResult(EncodeOnlineResult({1, 0, true, {{"a", 1, "", "", ""}}}), &r));
+  EXPECT_TRUE(r.all);
+  EXPECT_FALSE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"all":1})"), &r));
+  EXPECT_TRUE(r.users.empty());
+  EXPECT_FALSE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"users":[{"user_id":"a","status":1,"platform":2}]})"), &r));
+  std::string many = R"({"req_id":1,"result":0,"users":[)";
+  for (size_t i = 0; i <= kMaxListedUsers; ++i) many += (i ? "," : "") + std::string(R"({"user_id":"a","status":0})");
+  EXPECT_FALSE(DecodeOnlineResult(Parse((many + "]}").c_str()), &r));
+  EXPECT_TRUE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":5})"), &r));
+  EXPECT_EQ(r.result, 5);
+}
+
 }  // namespace
 }  // namespace kiv_proto

@@ -1,5 +1,8 @@
 #include "protocol/frame_codec.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace kiv_proto {
@@ -62,6 +65,79 @@ TEST(FrameCodec, RejectsBadLengthsAndStaysFailed) {
   const unsigned char ff[4] = {0xff, 0xff, 0xff, 0xff};
   huge.Feed(reinterpret_cast<const char*>(ff), 4);
   EXPECT_EQ(huge.Next(&payload), FrameDecoder::Status::kBadLength);
+}
+
+// Lengths whose bytes have the top bit set are read unsigned, in network order.
+TEST(FrameCodec, LengthBytesAreUnsignedBigEndian) {
+  for (size_t n : {size_t{0x7F}, size_t{0x80}, size_t{0xFF}, size_t{0x100}, size_t{0x8080}, size_t{0xFFFF},
+                   size_t{0x10000}, size_t{0x80FF80}}) {
+    const std::string payload(n, 'p');
+    const std::string frame = EncodeFrame(payload);
+    ASSERT_EQ(frame.size(), n + kFrameHeaderBytes);
+    EXPECT_EQ(static_cast<unsigned char>(frame[0]), (n >> 24) & 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(frame[3]), n & 0xFF);
+    FrameDecoder dec(0x1000000);
+    dec.Feed(frame.data(), frame.size());
+    std::string got;
+    ASSERT_EQ(dec.Next(&got), FrameDecoder::Status::kFrame) << n;
+    EXPECT_EQ(got.size(), n);
+  }
+}
+
+// Several frames in one chunk come out in order; a frame split across chunks at every
+// position of its header and body reads the same; the buffer empties once all are taken.
+TEST(FrameCodec, FramesAcrossChunkBoundaries) {
+  std::string stream;
+  for (int i = 1; i <= 5; ++i) stream += EncodeFrame(std::string(static_cast<size_t>(i) * 3, char('a' + i)));
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    FrameDecoder dec;
+    std::vector<std::string> got;
+    std::string payload;
+    dec.Feed(stream.data(), cut);
+    while (dec.Next(&payload) == FrameDecoder::Status::kFrame) got.push_back(payload);
+    dec.Feed(stream.data() + cut, stream.size() - cut);
+    while (dec.Next(&payload) == FrameDecoder::Status::kFrame) got.push_back(payload);
+    ASSERT_EQ(got.size(), 5u) << cut;
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(got[i - 1], std::string(static_cast<size_t>(i) * 3, char('a' + i)));
+    EXPECT_EQ(dec.buffered(), 0u);
+  }
+}
+
+// A lowered limit applies to a frame already partly buffered; a raised one lets a frame
+// through that the old one would have refused. Feeding a failed decoder buffers nothing.
+TEST(FrameCodec, LimitChangesApplyToBufferedFrames) {
+  const std::string frame = EncodeFrame(std::string(100, 'x'));
+  std::string payload;
+  FrameDecoder lowered;
+  lowered.Feed(frame.data(), 10);
+  EXPECT_EQ(lowered.Next(&payload), FrameDecoder::Status::kNeedMore);
+  lowered.set_max_payload(99);
+  EXPECT_EQ(lowered.Next(&payload), FrameDecoder::Status::kBadLength);
+  lowered.Feed(frame.data(), frame.size());
+  EXPECT_EQ(lowered.buffered(), 0u);
+
+  FrameDecoder raised(50);
+  raised.set_max_payload(100);
+  raised.Feed(frame.data(), frame.size());
+  ASSERT_EQ(raised.Next(&payload), FrameDecoder::Status::kFrame);
+  EXPECT_EQ(payload.size(), 100u);
+}
+
+// Taking frames as they come keeps the buffer within a frame or two, however long the stream.
+TEST(FrameCodec, BufferStaysBoundedOnALongStream) {
+  FrameDecoder dec;
+  const std::string frame = EncodeFrame(std::string(1000, 'y'));
+  std::string payload;
+  size_t most = 0;
+  for (int i = 0; i < 5000; ++i) {
+    dec.Feed(frame.data(), 700);
+    dec.Feed(frame.data() + 700, frame.size() - 700);
+    while (dec.Next(&payload) == FrameDecoder::Status::kFrame) {
+    }
+    most = std::max(most, dec.buffered());
+  }
+  EXPECT_LE(most, frame.size());
+  EXPECT_EQ(dec.buffered(), 0u);
 }
 
 }  // namespace

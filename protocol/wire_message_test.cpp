@@ -1,5 +1,7 @@
 #include "protocol/wire_message.h"
 
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include "protocol/frame_codec.h"
@@ -125,6 +127,112 @@ TEST(WireMessage, DecodersAreStrict) {
   JoinRequest join;
   EXPECT_FALSE(DecodeJoin(Parsed(R"({"type":"join","group_id":"g"})"), &join));
   EXPECT_FALSE(DecodeJoin(Parsed(R"({"type":"join","seq":4294967296,"group_id":"g"})"), &join));
+}
+
+// UTF-8 at the edges of each sequence length, raw and as escapes, in values and in member
+// names: the largest and smallest code points of each length pass; overlong forms,
+// surrogates and code points past U+10FFFF do not.
+TEST(WireMessage, Utf8Boundaries) {
+  auto with = [](const std::string& text) { return "{\"type\":\"ping\",\"x\":\"" + text + "\"}"; };
+  Message m;
+  for (const char* good : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                           "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\\u0000", "\\uFFFF",
+                           "\\uD800\\uDC00", "\\uDBFF\\uDFFF"}) {
+    EXPECT_EQ(ParseMessage(with(good), &m), ParseError::kNone) << good;
+  }
+  for (const char* bad : {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
+                          "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xE0\xA0",
+                          "\\uD800", "\\uDFFF", "\\uDC00\\uD800", "\\uD800x", "\\uD800\\u0041"}) {
+    EXPECT_EQ(ParseMessage(with(bad), &m), ParseError::kBadJson) << bad;
+    EXPECT_TRUE(m.doc.IsNull());
+  }
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"\\uDC01\":1}", &m), ParseError::kBadJson);
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"\xF4\x90\x80\x80\":1}", &m), ParseError::kBadJson);
+
+  // A NUL written as an escape stays part of the value, whose length counts it.
+  ASSERT_EQ(ParseMessage(R"({"type":"user_left","user_id":"a\u0000b"})", &m), ParseError::kNone);
+  UserEvent e;
+  ASSERT_TRUE(DecodeUserEvent(m, &e));
+  EXPECT_EQ(e.user_id, std::string("a\0b", 3));
+}
+
+// Numbers at the edges of the members' types: seq is a 32-bit unsigned, codes are int;
+// fractions, exponents and values one past the range are refused.
+TEST(WireMessage, NumberRanges) {
+  JoinRequest join;
+  EXPECT_TRUE(DecodeJoin(Parsed(R"({"type":"join","seq":4294967295,"group_id":"g"})"), &join));
+  EXPECT_EQ(join.seq, 4294967295u);
+  EXPECT_FALSE(DecodeJoin(Parsed(R"({"type":"join","seq":1.0,"group_id":"g"})"), &join));
+  EXPECT_FALSE(DecodeJoin(Parsed(R"({"type":"join","seq":1e2,"group_id":"g"})"), &join));
+  EXPECT_FALSE(DecodeJoin(Parsed(R"({"type":"join","seq":"1","group_id":"g"})"), &join));
+  JoinResult result;
+  EXPECT_TRUE(DecodeJoinResult(Parsed(R"({"type":"join_result","seq":1,"code":-2147483648})"), &result));
+  EXPECT_EQ(result.code, INT32_MIN);
+  EXPECT_TRUE(result.group_id.empty());
+  EXPECT_FALSE(DecodeJoinResult(Parsed(R"({"type":"join_result","seq":1,"code":2147483648})"), &result));
+  Logouted logouted;
+  EXPECT_FALSE(DecodeLogouted(Parsed(R"({"type":"logouted","reason":true})"), &logouted));
+  EXPECT_TRUE(DecodeLogouted(Parsed(R"({"type":"logouted","reason":-1})"), &logouted));
+  EXPECT_EQ(logouted.reason, -1);
+}
+
+// Every message type encodes to a payload that parses back as that type; a seq-only
+// message decodes only as logout or leave, a user event only as joined or left.
+TEST(WireMessage, EveryTypeRoundTrips) {
+  const std::pair<std::string, MsgType> encoded[] = {
+      {EncodeLogin({}), MsgType::kLogin},
+      {EncodeLoginResult({}), MsgType::kLoginResult},
+      {EncodeLogout({3}), MsgType::kLogout},
+      {EncodeLogouted({2}), MsgType::kLogouted},
+      {EncodeJoin({1, "g"}), MsgType::kJoin},
+      {EncodeJoinResult({1, 0, "g"}), MsgType::kJoinResult},
+      {EncodeLeave({4}), MsgType::kLeave},
+      {EncodeLeaveResult({4, 0, "g"}), MsgType::kLeaveResult},
+      {EncodeMediaList({}), MsgType::kMediaList},
+      {EncodeUserJoined({"u"}), MsgType::kUserJoined},
+      {EncodeUserLeft({"u"}), MsgType::kUserLeft},
+      {EncodePing(), MsgType::kPing},
+      {EncodePong(), MsgType::kPong},
+      {EncodeError({5, "bad"}), MsgType::kError},
+  };
+  for (const auto& [payload, type] : encoded) {
+    Message m;
+    ASSERT_EQ(ParseMessage(payload, &m), ParseError::kNone) << payload;
+    EXPECT_EQ(m.type, type) << payload;
+    MsgType named;
+    ASSERT_TRUE(MsgTypeFromName(MsgTypeName(type), &named));
+    EXPECT_EQ(named, type);
+  }
+  SeqOnly seq;
+  ASSERT_TRUE(DecodeSeqOnly(Parsed(EncodeLeave({4})), &seq));
+  EXPECT_EQ(seq.seq, 4u);
+  EXPECT_FALSE(DecodeSeqOnly(Parsed(EncodeJoin({1, "g"})), &seq));
+  UserEvent user;
+  EXPECT_FALSE(DecodeUserEvent(Parsed(EncodePing()), &user));
+  ErrorReply error;
+  ASSERT_TRUE(DecodeError(Parsed(EncodeError({5, "bad"})), &error));
+  EXPECT_EQ(error.detail, "bad");
+  LeaveResult leave;
+  ASSERT_TRUE(DecodeLeaveResult(Parsed(EncodeLeaveResult({4, 31, "g"})), &leave));
+  EXPECT_EQ(leave.code, 31);
+  EXPECT_EQ(leave.group_id, "g");
+  // Texts at the field limit pass, with quotes and control characters escaped.
+  LoginRequest login;
+  login.token = std::string(kMaxFieldLength, '"');
+  login.extra = "\x01\n\t\\";
+  ASSERT_TRUE(DecodeLogin(Parsed(EncodeLogin(login)), &login));
+  EXPECT_EQ(login.token.size(), kMaxFieldLength);
+  EXPECT_EQ(login.extra, "\x01\n\t\\");
+}
+
+// A depth counted in members' names as well as values, and brackets after the end of the
+// object, are both seen by the depth check; unbalanced closing brackets do not lower it.
+TEST(WireMessage, DepthCheckCountsEveryBracket) {
+  Message m;
+  const std::string over = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":" + over + "}", &m), ParseError::kTooDeep);
+  EXPECT_EQ(ParseMessage("]]]]{\"type\":\"ping\",\"x\":" + over + "}", &m), ParseError::kTooDeep);
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\\\\\":" + over + "}", &m), ParseError::kTooDeep);
 }
 
 }  // namespace

@@ -359,22 +359,7 @@ void CMenuElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
 
 void CMenuElementUI::PaintText(HDC hDC) {
   if (m_sText.IsEmpty()) return;
-  TListInfoUI defaults;
-  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
-  DWORD color = info->dwTextColor;
-  if (!IsEnabled()) {
-    color = info->dwDisabledTextColor;
-  } else if (m_bSelected) {
-    color = info->dwSelectedTextColor;
-  } else if (m_bHot) {
-    color = info->dwHotTextColor;
-  }
-  RECT rc = m_rcItem;
-  rc.left += info->rcTextPadding.left;
-  rc.right -= info->rcTextPadding.right;
-  rc.top += info->rcTextPadding.top;
-  rc.bottom -= info->rcTextPadding.bottom;
-  CRenderEngine::DrawText(hDC, m_pManager, rc, m_sText, color, info->nFont, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+  PaintStateText(hDC, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
 }
 
 SIZE CMenuElementUI::EstimateSize(SIZE szAvailable) {

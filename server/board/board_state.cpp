@@ -1,9 +1,13 @@
 #include "server/board/board_state.h"
 
 #include <climits>
+#include <cstdint>
 
 #include "protocol/result_codes.h"
 #include "protocol/wire_message.h"
+#include "wb/message/board_message.h"
+#include "wb/model/board_limits.h"
+#include "wb/model/graph_base.h"
 
 namespace kiv_server {
 
@@ -27,9 +31,15 @@ int IntOr(const rapidjson::Value& obj, const char* key, int fallback) {
 using StoredBody = BoardState::StoredBody;
 using StoredValue = BoardState::StoredValue;
 
+// Adds `by` to an int; a sum outside int leaves it as it was.
+void ShiftInt(StoredValue& v, int by) {
+  const int64_t sum = int64_t{v.GetInt()} + by;
+  if (sum >= INT_MIN && sum <= INT_MAX) v.SetInt(static_cast<int>(sum));
+}
+
 void Shift(StoredValue& obj, const char* key, int by) {
   auto it = obj.FindMember(key);
-  if (it != obj.MemberEnd() && it->value.IsInt()) it->value.SetInt(it->value.GetInt() + by);
+  if (it != obj.MemberEnd() && it->value.IsInt()) ShiftInt(it->value, by);
 }
 
 // Adds (ox, oy) to every coordinate of a graph body.
@@ -43,11 +53,61 @@ void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
     if (points == body.MemberEnd() || !points->value.IsArray()) return;
     for (auto& p : points->value.GetArray()) {
       if (p.IsArray() && p.Size() >= 2 && p[0].IsInt() && p[1].IsInt()) {
-        p[0].SetInt(p[0].GetInt() + ox);
-        p[1].SetInt(p[1].GetInt() + oy);
+        ShiftInt(p[0], ox);
+        ShiftInt(p[1], oy);
       }
     }
   }
+}
+
+// Whether the boards apply a line or curve update at all: one they refuse (a coordinate or
+// brush out of range) changes no board, so it must not change the kept state either, or a
+// board joining later would rebuild something the others never had.
+bool BoardsTake(const std::string& kind, const rapidjson::Value& body) {
+  if (kind == "line") return kiv_wb::ReadFourPointUpdate(body) != nullptr;
+  if (kind == "curve") return kiv_wb::ReadPathUpdate(body) != nullptr;
+  return true;
+}
+
+template <typename Value>
+bool IsPoint(const Value& p) {
+  return p.IsArray() && p.Size() >= 2 && p[0].IsInt() && p[1].IsInt();
+}
+
+// A kept curve's "points": an array of [x, y] only, as the boards read it (they skip other
+// elements), so that new points can be folded in against its last two.
+void KeepOnlyPoints(StoredBody& body) {
+  auto it = body.FindMember("points");
+  if (it == body.MemberEnd()) {
+    body.AddMember("points", StoredValue(rapidjson::kArrayType), body.GetAllocator());
+    return;
+  }
+  if (!it->value.IsArray()) {
+    it->value.SetArray();
+    return;
+  }
+  StoredValue& points = it->value;
+  for (auto p = points.Begin(); p != points.End();) {
+    p = IsPoint(*p) ? p + 1 : points.Erase(p);
+  }
+}
+
+// Appends a point to a kept curve as the boards do while it is drawn: from the fourth point on,
+// one that lies on the line of the last segment (closer than a unit) moves that segment's end
+// instead. A full state then rebuilds the points every board that saw the curve drawn holds.
+void AppendCurvePoint(StoredBody& body, StoredValue& points, const rapidjson::Value& p) {
+  if (!IsPoint(p)) return;
+  const rapidjson::SizeType n = points.Size();
+  if (n >= 3) {
+    const StoredValue& a = points[n - 2];
+    const StoredValue& b = points[n - 1];
+    if (kiv_wb::GraphBase::DistanceToLine(p[0].GetInt(), p[1].GetInt(), a[0].GetInt(), a[1].GetInt(), b[0].GetInt(),
+                                          b[1].GetInt()) == 0) {
+      points[n - 1].CopyFrom(p, body.GetAllocator());
+      return;
+    }
+  }
+  points.PushBack(StoredValue(p, body.GetAllocator()), body.GetAllocator());
 }
 
 void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) {
@@ -81,7 +141,7 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
   const int pid = IntOr(body, "pid", -1);
   const int gid = IntOr(body, "gid", -1);
   const int action = IntOr(body, "action", -1);
-  if (!PageExists(pid)) return kiv_proto::kResultOk;  // changes nothing on any board
+  if (!PageExists(pid) || !BoardsTake(update.type, body)) return kiv_proto::kResultOk;  // changes nothing on any board
   const Key key(pid, gid);
   auto found = index_.find(key);
   if (action == kDelete) {
@@ -110,6 +170,7 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
     g.kind = update.type;
     g.body.CopyFrom(body, g.body.GetAllocator());
     g.body["action"].SetInt(kAdd);
+    if (g.kind == "curve") KeepOnlyPoints(g.body);
     g.bytes = new_bytes;
   } else {
     Graph& g = *found->second;
@@ -123,9 +184,7 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
       auto add = body.FindMember("points");
       auto have = g.body.FindMember("points");
       if (add != body.MemberEnd() && add->value.IsArray() && have != g.body.MemberEnd() && have->value.IsArray()) {
-        for (const auto& p : add->value.GetArray()) {
-          have->value.PushBack(StoredValue(p, g.body.GetAllocator()), g.body.GetAllocator());
-        }
+        for (const auto& p : add->value.GetArray()) AppendCurvePoint(g.body, have->value, p);
       }
     } else {
       g.body.CopyFrom(body, g.body.GetAllocator());
@@ -158,6 +217,8 @@ void BoardState::FoldMove(const rapidjson::Value& body) {
   const int oy = IntOr(body, "oy", -1);
   auto list = body.FindMember("graphs");
   if (!PageExists(pid) || list == body.MemberEnd() || !list->value.IsArray()) return;
+  // The boards refuse a move by more than a board coordinate.
+  if (!kiv_wb::IsBoardCoordinate(ox) || !kiv_wb::IsBoardCoordinate(oy)) return;
   for (const auto& id : list->value.GetArray()) {
     if (!id.IsInt()) continue;
     auto found = index_.find(Key(pid, id.GetInt()));

@@ -13,13 +13,16 @@ struct AxisChild {
   int pad_main_before, pad_main_after, pad_cross_before, pad_cross_after;
 };
 
+int Sum(long long a, long long b) { return SkinRect::Saturate(a + b); }
+
 int Clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 
-int AlignOffset(BoxAlign align, int room, int used) {
+long long AlignOffset(BoxAlign align, int room, int used) {
   if (room <= used) return 0;
+  const long long free_room = static_cast<long long>(room) - used;
   switch (align) {
-    case BoxAlign::kCenter: return (room - used) / 2;
-    case BoxAlign::kEnd: return room - used;
+    case BoxAlign::kCenter: return free_room / 2;
+    case BoxAlign::kEnd: return free_room;
     default: return 0;
   }
 }
@@ -27,27 +30,30 @@ int AlignOffset(BoxAlign align, int room, int used) {
 // Returns {main_start, main_size, cross_start, cross_size} per stacked child.
 struct AxisPlace { int main_pos, main_size, cross_pos, cross_size; };
 
+// Sums and positions are kept in 64 bits: sizes from a skin may add up past int. What is
+// stored is saturated to int.
 int LayoutAxis(int main_start, int main_room, int cross_start, int cross_room, int gap,
                BoxAlign main_align, BoxAlign cross_align, int scroll,
                const std::vector<AxisChild>& kids, std::vector<AxisPlace>* places) {
   places->assign(kids.size(), AxisPlace{0, 0, 0, 0});
-  int stacked = 0, stretching = 0, fixed_total = 0;
+  int stacked = 0, stretching = 0;
+  long long fixed_total = 0;
   for (const AxisChild& k : kids) {
     if (!k.stacked) continue;
     ++stacked;
-    fixed_total += k.pad_main_before + k.pad_main_after;
+    fixed_total += static_cast<long long>(k.pad_main_before) + k.pad_main_after;
     if (k.fixed_main > 0) {
       fixed_total += Clamp(k.fixed_main, k.min_main, k.max_main);
     } else {
       ++stretching;
     }
   }
-  if (stacked > 1) fixed_total += gap * (stacked - 1);
-  const int share_room = std::max(0, main_room - fixed_total);
+  if (stacked > 1) fixed_total += static_cast<long long>(gap) * (stacked - 1);
+  const long long share_room = std::max(0LL, main_room - fixed_total);
   int share_index = 0;
-  int cursor = main_start - scroll;
-  if (stretching == 0) cursor += AlignOffset(main_align, main_room, fixed_total);
-  int used = 0;
+  long long cursor = static_cast<long long>(main_start) - scroll;
+  if (stretching == 0) cursor += AlignOffset(main_align, main_room, SkinRect::Saturate(fixed_total));
+  long long used = 0;
   bool first = true;
   for (size_t i = 0; i < kids.size(); ++i) {
     const AxisChild& k = kids[i];
@@ -61,27 +67,30 @@ int LayoutAxis(int main_start, int main_room, int cross_start, int cross_room, i
     if (k.fixed_main > 0) {
       size = Clamp(k.fixed_main, k.min_main, k.max_main);
     } else {
-      size = share_room / stretching + (share_index < share_room % stretching ? 1 : 0);
+      size = SkinRect::Saturate(share_room / stretching + (share_index < share_room % stretching ? 1 : 0));
       ++share_index;
       size = Clamp(size, k.min_main, k.max_main);
     }
     cursor += k.pad_main_before;
-    int cross_avail = std::max(0, cross_room - k.pad_cross_before - k.pad_cross_after);
+    int cross_avail = SkinRect::Saturate(std::max(0LL, static_cast<long long>(cross_room) - k.pad_cross_before -
+                                                           k.pad_cross_after));
     int cross = k.fixed_cross > 0 ? k.fixed_cross : cross_avail;
     cross = Clamp(cross, k.min_cross, k.max_cross);
-    int cross_pos = cross_start + k.pad_cross_before + AlignOffset(cross_align, cross_avail, cross);
-    (*places)[i] = AxisPlace{cursor, size, cross_pos, cross};
-    cursor += size + k.pad_main_after;
-    used += k.pad_main_before + size + k.pad_main_after;
+    int cross_pos = SkinRect::Saturate(static_cast<long long>(cross_start) + k.pad_cross_before +
+                                       AlignOffset(cross_align, cross_avail, cross));
+    (*places)[i] = AxisPlace{SkinRect::Saturate(cursor), size, cross_pos, cross};
+    cursor += static_cast<long long>(size) + k.pad_main_after;
+    used += static_cast<long long>(k.pad_main_before) + size + k.pad_main_after;
   }
-  return used;
+  return SkinRect::Saturate(used);
 }
 
 BoxResult Layout(const BoxParams& p, const std::vector<BoxChild>& children, bool vertical) {
   BoxResult result;
   result.rects.assign(children.size(), SkinRect{});
-  const SkinRect area{p.bounds.left + p.inset.left, p.bounds.top + p.inset.top,
-                      p.bounds.right - p.inset.right, p.bounds.bottom - p.inset.bottom};
+  const SkinRect area{Sum(p.bounds.left, p.inset.left), Sum(p.bounds.top, p.inset.top),
+                      Sum(p.bounds.right, -static_cast<long long>(p.inset.right)),
+                      Sum(p.bounds.bottom, -static_cast<long long>(p.inset.bottom))};
   std::vector<AxisChild> kids;
   kids.reserve(children.size());
   for (const BoxChild& c : children) {
@@ -114,15 +123,15 @@ BoxResult Layout(const BoxParams& p, const std::vector<BoxChild>& children, bool
     const BoxChild& c = children[i];
     if (!c.visible) continue;
     if (c.is_float) {
-      result.rects[i] = SkinRect{p.bounds.left + c.float_pos.left, p.bounds.top + c.float_pos.top,
-                                 p.bounds.left + c.float_pos.right, p.bounds.top + c.float_pos.bottom};
+      result.rects[i] = SkinRect{Sum(p.bounds.left, c.float_pos.left), Sum(p.bounds.top, c.float_pos.top),
+                                 Sum(p.bounds.left, c.float_pos.right), Sum(p.bounds.top, c.float_pos.bottom)};
       continue;
     }
     const AxisPlace& a = places[i];
     if (vertical) {
-      result.rects[i] = SkinRect{a.cross_pos, a.main_pos, a.cross_pos + a.cross_size, a.main_pos + a.main_size};
+      result.rects[i] = SkinRect{a.cross_pos, a.main_pos, Sum(a.cross_pos, a.cross_size), Sum(a.main_pos, a.main_size)};
     } else {
-      result.rects[i] = SkinRect{a.main_pos, a.cross_pos, a.main_pos + a.main_size, a.cross_pos + a.cross_size};
+      result.rects[i] = SkinRect{a.main_pos, a.cross_pos, Sum(a.main_pos, a.main_size), Sum(a.cross_pos, a.cross_size)};
     }
   }
   return result;

@@ -1,5 +1,7 @@
 #include "winlib/box_layout.h"
 
+#include <climits>
+
 #include <gtest/gtest.h>
 
 namespace DuiLib {
@@ -81,6 +83,82 @@ TEST(BoxLayoutTest, OvercrowdedRoomNeverGivesNegativeSizes) {
   BoxResult r = LayoutColumn(p, {Fixed(0, 80), BoxChild()});
   EXPECT_EQ(r.rects[1].Height(), 0);
   EXPECT_GE(r.rects[1].Width(), 0);
+}
+
+
+// Verifies that sizes from a skin that add up past int neither wrap the stretching child to
+// a huge height nor the positions to negative ones: the stretching child gets no room and
+// positions and the content extent saturate.
+TEST(BoxLayoutTest, HugeSizesSaturateInsteadOfWrapping) {
+  BoxParams p;
+  p.bounds = SkinRect{0, 0, 100, 100};
+  p.child_padding = 10;
+  BoxResult r = LayoutColumn(p, {Fixed(0, 2000000000), BoxChild(), Fixed(0, 2000000000)});
+  EXPECT_EQ(r.rects[1].Height(), 0);
+  EXPECT_EQ(r.rects[1].top, 2000000010);
+  EXPECT_EQ(r.rects[2].top, 2000000020);
+  EXPECT_EQ(r.rects[2].bottom, INT_MAX);
+  EXPECT_EQ(r.content_extent, INT_MAX);
+
+  // A row wider than int holds, and a float reaching past int: no wrap either.
+  p.bounds = SkinRect{-2000000000, 0, 2000000000, 10};
+  BoxResult row = LayoutRow(p, {BoxChild()});
+  EXPECT_EQ(row.rects[0].left, -2000000000);
+  EXPECT_GT(row.rects[0].right, 0);
+  EXPECT_EQ(row.rects[0].Height(), 10);
+  p.bounds = SkinRect{2000000000, 0, 2000000100, 10};
+  BoxChild f;
+  f.is_float = true;
+  f.float_pos = SkinRect{0, 0, 200000000, 10};
+  row = LayoutRow(p, {f});
+  EXPECT_EQ(row.rects[0], (SkinRect{2000000000, 0, INT_MAX, 10}));
+}
+
+// Verifies the remainder of shared room and the end alignment of fixed children, with
+// paddings on both sides, in a row: one pixel more for the first stretching children.
+TEST(BoxLayoutTest, RowRemainderAndEndAlignment) {
+  BoxParams p;
+  p.bounds = SkinRect{0, 0, 103, 20};
+  BoxChild padded;
+  padded.padding = SkinRect{2, 1, 3, 1};
+  BoxResult r = LayoutRow(p, {BoxChild(), padded, BoxChild()});
+  // 103 - 5 = 98 -> 33, 33, 32
+  EXPECT_EQ(r.rects[0], (SkinRect{0, 0, 33, 20}));
+  EXPECT_EQ(r.rects[1], (SkinRect{35, 1, 68, 19}));
+  EXPECT_EQ(r.rects[2], (SkinRect{71, 0, 103, 20}));
+  EXPECT_EQ(r.content_extent, 103);
+
+  p.main_align = BoxAlign::kEnd;
+  p.cross_align = BoxAlign::kEnd;
+  BoxResult end = LayoutRow(p, {Fixed(20, 8), Fixed(30, 0)});
+  EXPECT_EQ(end.rects[0], (SkinRect{53, 12, 73, 20}));
+  EXPECT_EQ(end.rects[1], (SkinRect{73, 0, 103, 20}));
+}
+
+// Verifies minimum and maximum widths across the stacking direction, a fixed size beyond
+// its maximum, and that a hidden child keeps no gap.
+TEST(BoxLayoutTest, CrossLimitsAndHiddenGaps) {
+  BoxParams p;
+  p.bounds = SkinRect{0, 0, 200, 100};
+  p.child_padding = 7;
+  BoxChild narrow;
+  narrow.max_width = 50;
+  BoxChild wide = Fixed(0, 10);
+  wide.min_width = 300;
+  BoxChild capped = Fixed(0, 90);
+  capped.max_height = 25;
+  BoxChild hidden = Fixed(0, 10);
+  hidden.visible = false;
+  BoxResult r = LayoutColumn(p, {Fixed(0, 10), hidden, narrow, wide, capped});
+  EXPECT_EQ(r.rects[0], (SkinRect{0, 0, 200, 10}));
+  EXPECT_EQ(r.rects[1], (SkinRect{}));
+  EXPECT_EQ(r.rects[2].top, 17);
+  EXPECT_EQ(r.rects[2].Width(), 50);
+  EXPECT_EQ(r.rects[3].Width(), 300);
+  EXPECT_EQ(r.rects[4].Height(), 25);
+  // 100 - (10 + 10 + 25) - 3 * 7 = 34 for the one stretching child.
+  EXPECT_EQ(r.rects[2].Height(), 34);
+  EXPECT_EQ(r.content_extent, 10 + 7 + 34 + 7 + 10 + 7 + 25);
 }
 
 }  // namespace

@@ -168,6 +168,10 @@ void CComboUI::RemoveAll() {
   Invalidate();
 }
 
+bool CComboUI::SetItemIndex(CControlUI* pControl, int iIndex) {
+  return ListMoveItem(this, this, pControl, iIndex, &m_iCurSel);
+}
+
 bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
   if (iIndex == m_iCurSel) return true;
   int old = m_iCurSel;

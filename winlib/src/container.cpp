@@ -452,9 +452,8 @@ bool CTabLayoutUI::AddAt(CControlUI* pControl, int iIndex) {
   return true;
 }
 
-bool CTabLayoutUI::Remove(CControlUI* pControl, bool bDoNotDestroy) {
-  int index = GetItemIndex(pControl);
-  if (index < 0) return false;
+// Remove comes here too.
+bool CTabLayoutUI::RemoveAt(int index, bool bDoNotDestroy) {
   if (!CContainerUI::RemoveAt(index, bDoNotDestroy)) return false;
   if (m_iCurSel == index) {
     m_iCurSel = -1;
@@ -469,6 +468,13 @@ bool CTabLayoutUI::Remove(CControlUI* pControl, bool bDoNotDestroy) {
 void CTabLayoutUI::RemoveAll() {
   m_iCurSel = -1;
   CContainerUI::RemoveAll();
+}
+
+bool CTabLayoutUI::SetItemIndex(CControlUI* pControl, int iIndex) {
+  CControlUI* shown = GetItemAt(m_iCurSel);
+  if (!CContainerUI::SetItemIndex(pControl, iIndex)) return false;
+  m_iCurSel = GetItemIndex(shown);
+  return true;
 }
 
 bool CTabLayoutUI::SelectItem(int iIndex) {

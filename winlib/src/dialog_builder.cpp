@@ -168,7 +168,7 @@ CControlUI* CDialogBuilder::Parse(const SkinNode& node, CPaintManagerUI* pManage
   if (container) {
     for (const SkinNode& child : node.children) {
       CControlUI* c = Parse(child, pManager);
-      if (c) container->Add(c);
+      if (c && !container->Add(c)) delete c;  // a child the container does not take (a combo's non-item)
     }
   }
   return control;

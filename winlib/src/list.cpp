@@ -52,6 +52,14 @@ int ListSelectionAfterRemove(int iCurSel, int iRemoved) {
   return iRemoved < iCurSel ? iCurSel - 1 : iCurSel;
 }
 
+bool ListMoveItem(CContainerUI* owner, IListOwnerUI* list_owner, CControlUI* pControl, int iIndex, int* iCurSel) {
+  CControlUI* selected = owner->GetItemAt(*iCurSel);
+  if (!owner->CContainerUI::SetItemIndex(pControl, iIndex)) return false;
+  *iCurSel = selected ? owner->CContainerUI::GetItemIndex(selected) : -1;
+  ListSyncItems(owner, list_owner);
+  return true;
+}
+
 bool ApplyListInfoAttribute(TListInfoUI* info, LPCTSTR pstrName, LPCTSTR pstrValue) {
   const std::wstring name(pstrName), value(pstrValue);
   auto is = [&](const wchar_t* n) { return EqualsNoCase(name, n); };
@@ -125,6 +133,10 @@ void CListUI::RemoveAll() {
   CVerticalLayoutUI::RemoveAll();
 }
 
+bool CListUI::SetItemIndex(CControlUI* pControl, int iIndex) {
+  return ListMoveItem(this, this, pControl, iIndex, &m_iCurSel);
+}
+
 bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
   if (iIndex == m_iCurSel) return true;
   int old = m_iCurSel;
@@ -163,14 +175,21 @@ void CListUI::EnsureVisible(int iIndex) {
   }
 }
 
+int CListUI::FindSelectable(int iFrom, int iStep) const {
+  for (int i = iFrom; i >= 0 && i < GetCount(); i += iStep) {
+    CControlUI* c = GetItemAt(i);
+    if (AsItem(c) && c->IsVisible() && c->IsEnabled()) return i;
+  }
+  return -1;
+}
+
 void CListUI::DoEvent(TEventUI& event) {
-  if (event.Type == UIEVENT_KEYDOWN) {
-    if (event.chKey == VK_UP && m_iCurSel > 0) {
-      SelectItem(m_iCurSel - 1, true);
-      return;
-    }
-    if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) {
-      SelectItem(m_iCurSel + 1, true);
+  if (event.Type == UIEVENT_KEYDOWN && (event.chKey == VK_UP || event.chKey == VK_DOWN)) {
+    // Items that cannot be selected are passed over; past the last one the selection stays.
+    const int step = event.chKey == VK_UP ? -1 : 1;
+    const int next = FindSelectable(m_iCurSel + step, step);
+    if (next >= 0) {
+      SelectItem(next, true);
       return;
     }
   }
@@ -206,7 +225,8 @@ void CListItemUIBase<TBase>::SetOwner(CControlUI* pOwner) {
 
 template <class TBase>
 bool CListItemUIBase<TBase>::Select(bool bSelect, bool bTriggerEvent) {
-  if (!this->IsEnabled()) return false;
+  // A disabled item is not selected, but one selected before may still be let go.
+  if (bSelect && !this->IsEnabled()) return false;
   if (bSelect == m_bSelected) return true;
   m_bSelected = bSelect;
   if (bSelect && m_pOwner) m_pOwner->SelectItem(m_iIndex, false, bTriggerEvent);
@@ -261,6 +281,26 @@ void CListItemUIBase<TBase>::PaintBkColor(HDC hDC) {
   PaintItemLine(hDC, m_pOwner, this->m_rcItem);
 }
 
+template <class TBase>
+void CListItemUIBase<TBase>::PaintStateText(HDC hDC, UINT uStyle) {
+  TListInfoUI defaults;
+  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
+  DWORD color = info->dwTextColor;
+  if (!this->IsEnabled()) {
+    color = info->dwDisabledTextColor;
+  } else if (m_bSelected) {
+    color = info->dwSelectedTextColor;
+  } else if (m_bHot) {
+    color = info->dwHotTextColor;
+  }
+  RECT rc = this->m_rcItem;
+  rc.left += info->rcTextPadding.left;
+  rc.right -= info->rcTextPadding.right;
+  rc.top += info->rcTextPadding.top;
+  rc.bottom -= info->rcTextPadding.bottom;
+  CRenderEngine::DrawText(hDC, this->m_pManager, rc, this->m_sText, color, info->nFont, uStyle);
+}
+
 template class CListItemUIBase<CControlUI>;
 template class CListItemUIBase<CHorizontalLayoutUI>;
 
@@ -295,21 +335,7 @@ SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
 
 void CListLabelElementUI::PaintText(HDC hDC) {
   TListInfoUI defaults;
-  const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : &defaults;
-  DWORD color = info->dwTextColor;
-  if (!IsEnabled()) {
-    color = info->dwDisabledTextColor;
-  } else if (m_bSelected) {
-    color = info->dwSelectedTextColor;
-  } else if (m_bHot) {
-    color = info->dwHotTextColor;
-  }
-  RECT rc = m_rcItem;
-  rc.left += info->rcTextPadding.left;
-  rc.right -= info->rcTextPadding.right;
-  rc.top += info->rcTextPadding.top;
-  rc.bottom -= info->rcTextPadding.bottom;
-  CRenderEngine::DrawText(hDC, m_pManager, rc, m_sText, color, info->nFont, info->uTextStyle);
+  PaintStateText(hDC, (m_pOwner ? m_pOwner->GetListInfo() : &defaults)->uTextStyle);
 }
 
 // ---- container item ----

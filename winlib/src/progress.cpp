@@ -59,10 +59,11 @@ void CProgressUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 }
 
 RECT CProgressUI::FilledRect() const {
+  // In 64 bits: a range from INT_MIN to INT_MAX does not fit an int.
   RECT rc = m_rcItem;
-  int range = m_nMax - m_nMin;
-  int width = rc.right - rc.left;
-  rc.right = rc.left + (range > 0 ? static_cast<int>(static_cast<long long>(width) * (m_nValue - m_nMin) / range) : 0);
+  const long long range = static_cast<long long>(m_nMax) - m_nMin;
+  const long long width = rc.right - rc.left;
+  rc.right = rc.left + (range > 0 ? static_cast<int>(width * (static_cast<long long>(m_nValue) - m_nMin) / range) : 0);
   return rc;
 }
 

@@ -45,7 +45,10 @@ bool ParseSkinDocument(const std::string& utf8, SkinNode* document, std::string*
   }
   for (const tinyxml2::XMLElement* e = xml.FirstChildElement(); e; e = e->NextSiblingElement()) {
     document->children.emplace_back();
-    if (!Convert(e, &document->children.back(), 1, error)) return false;
+    if (!Convert(e, &document->children.back(), 1, error)) {
+      *document = SkinNode();
+      return false;
+    }
   }
   if (document->children.empty()) {
     *error = "skin holds no element";

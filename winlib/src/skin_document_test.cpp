@@ -57,5 +57,63 @@ TEST(SkinDocumentTest, RefusesExcessiveNesting) {
   EXPECT_FALSE(ParseSkinDocument(xml, &doc, &error));
 }
 
+// Verifies that character references, entities, CDATA and comments are read as XML says,
+// and that a leading byte order mark is no obstacle.
+TEST(SkinDocumentTest, ReadsReferencesAndByteOrderMark) {
+  const std::string xml =
+      "\xEF\xBB\xBF<Window>\n"
+      "  <!-- a comment <Label/> -->\n"
+      "  <Label text=\"a&amp;b &lt;&#x6444;&#20687;&quot;\" tip='it&apos;s'/>\n"
+      "  <Text><![CDATA[<not an element/>]]></Text>\n"
+      "</Window>";
+  SkinNode doc;
+  std::string error;
+  ASSERT_TRUE(ParseSkinDocument(xml, &doc, &error)) << error;
+  const SkinNode& window = doc.children.at(0);
+  ASSERT_EQ(window.children.size(), 2u);
+  EXPECT_EQ(*window.children[0].Attribute(L"text"), L"a&b <摄像\"");
+  EXPECT_EQ(*window.children[0].Attribute(L"tip"), L"it's");
+  EXPECT_TRUE(window.children[1].children.empty());
+}
+
+// Verifies the nesting limit exactly: 64 levels are read, 65 refused with a reason and no
+// partial tree.
+TEST(SkinDocumentTest, NestingLimitBoundary) {
+  auto nested = [](int depth) {
+    std::string xml;
+    for (int i = 0; i < depth; ++i) xml += "<C>";
+    for (int i = 0; i < depth; ++i) xml += "</C>";
+    return xml;
+  };
+  SkinNode doc;
+  std::string error;
+  ASSERT_TRUE(ParseSkinDocument(nested(64), &doc, &error)) << error;
+  const SkinNode* node = &doc;
+  int depth = 0;
+  while (!node->children.empty()) {
+    node = &node->children[0];
+    ++depth;
+  }
+  EXPECT_EQ(depth, 64);
+  EXPECT_FALSE(ParseSkinDocument(nested(65), &doc, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(doc.children.empty());
+}
+
+// Verifies that unterminated attributes and elements, mismatched tags and repeated
+// attributes are refused, and that a refused parse leaves no partial tree.
+TEST(SkinDocumentTest, RefusesBrokenMarkup) {
+  SkinNode doc;
+  std::string error;
+  for (const char* bad : {"<Window text=\"abc/>", "<Window></Windows>", "<Window a=\"1\" a=\"2\"/>", "<Window",
+                          "<Window><Label/></Window><Extra>"}) {
+    doc.children.emplace_back();
+    error.clear();
+    EXPECT_FALSE(ParseSkinDocument(bad, &doc, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+    EXPECT_TRUE(doc.children.empty()) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace DuiLib

@@ -1,5 +1,7 @@
 #include "winlib/skin_values.h"
 
+#include <algorithm>
+#include <climits>
 #include <cwctype>
 #include <vector>
 
@@ -23,12 +25,14 @@ std::vector<int> ReadIntegers(const std::wstring& text) {
       ++i;
     }
     if (i >= n || text[i] < L'0' || text[i] > L'9') break;
+    // Saturates at the ends of int: a huge size stays huge rather than turning negative.
     long long value = 0;
     while (i < n && text[i] >= L'0' && text[i] <= L'9') {
-      if (value < 1000000000LL) value = value * 10 + (text[i] - L'0');
+      if (value <= INT_MAX) value = value * 10 + (text[i] - L'0');
       ++i;
     }
-    out.push_back(static_cast<int>(negative ? -value : value));
+    if (negative) value = -value;
+    out.push_back(static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, value))));
     while (i < n && IsSpace(text[i])) ++i;
     if (i < n && text[i] == L',') {
       ++i;

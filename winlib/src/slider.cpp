@@ -1,5 +1,7 @@
 #include "winlib/slider.h"
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 #include "winlib/paint_manager.h"
@@ -31,9 +33,9 @@ RECT CSliderUI::TrackRect() const {
 
 RECT CSliderUI::ThumbRect() const {
   RECT track = TrackRect();
-  int range = m_nMax - m_nMin;
+  const long long range = static_cast<long long>(m_nMax) - m_nMin;
   int x = track.left + (range > 0 ? static_cast<int>(static_cast<long long>(track.right - track.left) *
-                                                     (m_nValue - m_nMin) / range)
+                                                     (static_cast<long long>(m_nValue) - m_nMin) / range)
                                   : 0);
   int cy = (m_rcItem.top + m_rcItem.bottom) / 2;
   return RECT{x - m_nThumbSize / 2, cy - m_nThumbSize / 2, x + m_nThumbSize / 2, cy + m_nThumbSize / 2};
@@ -45,9 +47,10 @@ int CSliderUI::ValueAt(int x) const {
   if (width <= 0) return m_nMin;
   if (x <= track.left) return m_nMin;
   if (x >= track.right) return m_nMax;
-  int v = m_nMin + static_cast<int>((static_cast<long long>(x - track.left) * (m_nMax - m_nMin) + width / 2) / width);
-  v = m_nMin + (v - m_nMin) / m_nStep * m_nStep;
-  return v;
+  // In 64 bits: the range may not fit an int. The result lies between the limits.
+  const long long range = static_cast<long long>(m_nMax) - m_nMin;
+  const long long offset = (static_cast<long long>(x - track.left) * range + width / 2) / width;
+  return static_cast<int>(m_nMin + offset / m_nStep * m_nStep);
 }
 
 void CSliderUI::DoEvent(TEventUI& event) {
@@ -73,7 +76,8 @@ void CSliderUI::DoEvent(TEventUI& event) {
       return;
     case UIEVENT_SCROLLWHEEL: {
       int delta = static_cast<int>(static_cast<short>(HIWORD(event.wParam)));
-      SetValue(m_nValue + (delta > 0 ? m_nStep : -m_nStep));
+      const long long next = static_cast<long long>(m_nValue) + (delta > 0 ? m_nStep : -m_nStep);
+      SetValue(static_cast<int>(std::clamp<long long>(next, INT_MIN, INT_MAX)));
       if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_VALUECHANGED);
       return;
     }

@@ -1,3 +1,5 @@
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include "window_test_support.h"
@@ -75,6 +77,49 @@ TEST(DialogBuilderTest, BuildsInlineItemSkins) {
   ASSERT_NE(container->FindSubControl(L"label_userid"), nullptr);
   EXPECT_EQ(container->FindSubControl(L"label_userid")->GetText(), CDuiString(L"bob"));
   delete item;
+}
+
+// A control that reports its destruction.
+class Probe : public CControlUI {
+ public:
+  explicit Probe(int* destroyed) : m_destroyed(destroyed) {}
+  ~Probe() override { ++*m_destroyed; }
+
+ private:
+  int* m_destroyed;
+};
+
+class ProbeCallback : public IDialogBuilderCallback {
+ public:
+  CControlUI* CreateControl(LPCTSTR pstrClass) override {
+    return _wcsicmp(pstrClass, L"Probe") == 0 ? new Probe(&destroyed) : nullptr;
+  }
+  int destroyed = 0;
+};
+
+// Verifies that a child its container refuses (a combo takes list items only) is
+// destroyed rather than lost, while the items it takes stay; attribute values with
+// references and numbers past int are read without harm.
+TEST(DialogBuilderTest, RefusedChildrenAreDestroyed) {
+  ProbeCallback callback;
+  CDialogBuilder builder;
+  CControlUI* combo = builder.Create(
+      L"<Combo name=\"c\" width=\"3000000000\"><Probe/><ListLabelElement text=\"a&amp;b\"/><Probe/></Combo>",
+      nullptr, &callback);
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(callback.destroyed, 2);
+  auto* items = static_cast<CComboUI*>(combo->GetInterface(L"Combo"));
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->GetCount(), 1);
+  EXPECT_EQ(items->GetItemAt(0)->GetText(), CDuiString(L"a&b"));
+  EXPECT_EQ(combo->GetFixedWidth(), INT_MAX);
+  delete combo;
+
+  CControlUI* column = builder.Create(L"<VerticalLayout><Probe/></VerticalLayout>", nullptr, &callback);
+  ASSERT_NE(column, nullptr);
+  EXPECT_EQ(callback.destroyed, 2);
+  delete column;
+  EXPECT_EQ(callback.destroyed, 3);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "winlib/dui_string.h"
 
 namespace {
@@ -36,6 +38,43 @@ TEST(DuiStringTest, ComparesSlicesAndReplaces) {
   CDuiString n(nullptr);
   EXPECT_TRUE(n.IsEmpty());
   EXPECT_EQ(CDuiString(L"abcdef", 3), CDuiString(L"abc"));
+}
+
+// Verifies edges: a replacement that contains what it replaces ends, an empty pattern
+// replaces nothing, searches from past the end find nothing, slices clamp, and a result
+// that passes the formatting limit is refused (empty) rather than cut.
+TEST(DuiStringTest, EdgesOfSearchingReplacingAndFormatting) {
+  CDuiString s(L"aaa");
+  EXPECT_EQ(s.Replace(L"a", L"aa"), 3);
+  EXPECT_EQ(s, CDuiString(L"aaaaaa"));
+  EXPECT_EQ(s.Replace(L"", L"x"), 0);
+  EXPECT_EQ(s.Replace(L"aa", nullptr), 3);
+  EXPECT_TRUE(s.IsEmpty());
+  CDuiString t(L"abcabc");
+  EXPECT_EQ(t.Find(L'c', 3), 5);
+  EXPECT_EQ(t.Find(L'c', 6), -1);
+  EXPECT_EQ(t.Find(L'c', 100), -1);
+  EXPECT_EQ(t.Find(L"abc", 1), 3);
+  EXPECT_EQ(t.Find(L"abc", 100), -1);
+  EXPECT_EQ(t.Find(nullptr), -1);
+  EXPECT_EQ(t.Mid(-5, 2), CDuiString(L"ab"));
+  EXPECT_EQ(t.Mid(4, 100), CDuiString(L"bc"));
+  EXPECT_EQ(t.Right(2), CDuiString(L"bc"));
+  EXPECT_EQ(t.Left(100), t);
+  EXPECT_EQ(t.GetAt(-1), L'\0');
+  EXPECT_EQ(CDuiString(L"abc", 0), CDuiString(L""));
+  EXPECT_EQ(CDuiString(L"ab", 10), CDuiString(L"ab"));
+  EXPECT_LT(CDuiString(L"a").CompareNoCase(L"B"), 0);
+  EXPECT_EQ(CDuiString(L"").CompareNoCase(nullptr), 0);
+
+  CDuiString f;
+  EXPECT_EQ(f.Format(L"%s", std::wstring(255, L'x').c_str()), 255);
+  EXPECT_EQ(f.GetLength(), 255);
+  EXPECT_EQ(f.Format(L"%s", std::wstring(256, L'y').c_str()), 256);
+  EXPECT_EQ(f, CDuiString(std::wstring(256, L'y')));
+  const std::wstring huge(3u << 20, L'z');
+  EXPECT_EQ(f.Format(L"%s", huge.c_str()), 0);
+  EXPECT_TRUE(f.IsEmpty());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
   bool AddAt(CControlUI* pControl, int iIndex) override;
   bool RemoveAt(int iIndex, bool bDoNotDestroy = false) override;
   void RemoveAll() override;
+  bool SetItemIndex(CControlUI* pControl, int iIndex) override;
 
   TListInfoUI* GetListInfo() override { return &m_ListInfo; }
   int GetCurSel() const override { return m_iCurSel; }

@@ -121,8 +121,9 @@ class CTabLayoutUI : public CContainerUI {
 
   bool Add(CControlUI* pControl) override;
   bool AddAt(CControlUI* pControl, int iIndex) override;
-  bool Remove(CControlUI* pControl, bool bDoNotDestroy = false) override;
+  bool RemoveAt(int iIndex, bool bDoNotDestroy = false) override;
   void RemoveAll() override;
+  bool SetItemIndex(CControlUI* pControl, int iIndex) override;
   int GetCurSel() const { return m_iCurSel; }
   bool SelectItem(int iIndex);
   bool SelectItem(CControlUI* pControl);

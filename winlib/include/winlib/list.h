@@ -53,6 +53,9 @@ void ListDetachItem(CControlUI* control);
 void ListDetachItems(CContainerUI* owner);
 // The selected index after the item at iRemoved was removed; -1 when that was the selected one.
 int ListSelectionAfterRemove(int iCurSel, int iRemoved);
+// Moves an item of a list-like container to iIndex, keeping every item's index and the
+// selection (*iCurSel) on the item it was on. False when nothing moved.
+bool ListMoveItem(CContainerUI* owner, IListOwnerUI* list_owner, CControlUI* pControl, int iIndex, int* iCurSel);
 
 class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
  public:
@@ -65,6 +68,7 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   bool AddAt(CControlUI* pControl, int iIndex) override;
   bool RemoveAt(int iIndex, bool bDoNotDestroy = false) override;
   void RemoveAll() override;
+  bool SetItemIndex(CControlUI* pControl, int iIndex) override;
 
   TListInfoUI* GetListInfo() override { return &m_ListInfo; }
   int GetCurSel() const override { return m_iCurSel; }
@@ -75,6 +79,10 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
  private:
+  // The nearest item from iFrom on in steps of iStep (+1 or -1) that can be selected
+  // (visible and enabled), or -1.
+  int FindSelectable(int iFrom, int iStep) const;
+
   TListInfoUI m_ListInfo;
   int m_iCurSel = -1;
 };
@@ -102,6 +110,10 @@ class CListItemUIBase : public TBase, public IListItemUI {
   void PaintBkColor(HDC hDC) override;
 
  protected:
+  // Draws the item's text in the colour of its state (disabled, selected, hot or normal)
+  // within the owner's text padding.
+  void PaintStateText(HDC hDC, UINT uStyle);
+
   int m_iIndex = -1;
   bool m_bSelected = false;
   bool m_bHot = false;

@@ -2,6 +2,7 @@
 // image descriptions. Pure logic, shared by every control.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -15,8 +16,11 @@ struct SkinRect {
   bool operator==(const SkinRect& o) const {
     return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
   }
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
+  // Saturated at the ends of int, for rectangles spanning more than int holds.
+  int Width() const { return Saturate(static_cast<long long>(right) - left); }
+  int Height() const { return Saturate(static_cast<long long>(bottom) - top); }
+
+  static int Saturate(long long v) { return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v)); }
 };
 
 struct SkinSize {
