@@ -238,6 +238,7 @@ size_t Count(const std::string& text, const std::string& part) {
 // (the quadrants of the card at their places and in their colours, following a change of
 // the card), her own item and bob's item of her show the share icon; her second click
 // stops the share, bob's view goes and both icons close; a third click shares again.
+// No view reports bad data on the way.
 TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
   ASSERT_NO_FATAL_FAILURE(Meet(L"room6"));
   EXPECT_EQ(VisibleRenderWindow(bob_->main), nullptr) << "a view before any share";
@@ -270,6 +271,11 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 
   ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
   EXPECT_NE(WaitViewShowsCard(20000, &seen), nullptr) << "no view after sharing again: " << seen;
+  // Each view joined a running stream: it waited for a whole picture without reporting
+  // bad data, so the SDK never restarted it.
+  const std::string bobLog = LogOf(bob_->client);
+  EXPECT_EQ(Count(bobLog, ": bad data"), 0u);
+  EXPECT_EQ(Count(bobLog, "receive VNC_EVENT_VIEWER_BADDATA"), 0u);
   EXPECT_TRUE(alice_->client.running());
   EXPECT_TRUE(bob_->client.running());
 }
