@@ -125,7 +125,7 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     grabber_.reset();
     std::lock_guard<std::mutex> lock(writer_mutex_);
     bool ok = true;
-    if (channels_ != 0) {
+    if (channels_ != 0 && writer_.is_open()) {
       const uint64_t fill = sound_clock_.SilenceToEnd(writer_.audio_frames(), writer_.video_end_ms());
       ok = writer_.WriteAudio(nullptr, static_cast<size_t>(fill));
     }
