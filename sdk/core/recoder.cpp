@@ -59,7 +59,9 @@ int Recoder::StartScreenRecord(const std::string& filePath, int left, int top, i
             param.audio_bitrate = kAudioBitrate;
         }
     }
-    ::AnsiToWide path(filePath);
+    // The application's path is UTF-8, as every string of the API: a desktop folder named
+    // in a language outside the ANSI code page must reach the recorder unchanged.
+    ::Utf8ToWide path(filePath);
     const HRESULT hr = m_recorder->StartRecord(&param, path.Get());
     if (hr < 0) {
         KIV_LOG("startrecrod2 fail %x", static_cast<unsigned>(hr));

@@ -103,6 +103,16 @@ TEST_F(RecoderTest, RecordsARectangleWithSound) {
   EXPECT_EQ(recoder.Stop(), 0);
 }
 
+// The path is UTF-8 and reaches the recorder as the same characters, also where the ANSI
+// code page has none of them (a user folder named in Chinese).
+TEST_F(RecoderTest, Utf8PathReachesTheRecorderUnchanged) {
+  ASSERT_EQ(recoder.StartScreenRecord("C:\\Users\\\xE5\xBC\xA0\xE4\xB8\x89\\Desktop\\Record.mp4", 0, 0, 320, 240,
+                                      false),
+            0);
+  EXPECT_EQ(recorder.path, L"C:\\Users\\\u5F20\u4E09\\Desktop\\Record.mp4");
+  EXPECT_EQ(recoder.Stop(), 0);
+}
+
 // Without sound no sink is registered and the audio fields stay 0; 1920x1080 gets the
 // profile's 1.2 Mbit/s.
 TEST_F(RecoderTest, WithoutSound) {

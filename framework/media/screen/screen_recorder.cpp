@@ -1,8 +1,9 @@
 // Screen recorder component: StartRecord opens an .mp4 at the path and grabs the record's
 // rectangle of the virtual screen at its frame rate into H.264; WriteAudio adds the
-// meeting's mixed sound (16-bit PCM of the record's format) as AAC; StopRecord (or the
-// last Release) completes the file. A path that cannot be written fails StartRecord and
-// leaves nothing behind.
+// meeting's mixed sound (16-bit PCM of the record's format) as AAC, placed on the
+// recording's clock (RecordingSoundClock); StopRecord (or the last Release) fills the
+// sound up to the video's end and completes the file. A path that cannot be written fails
+// StartRecord and leaves nothing behind.
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -14,22 +15,17 @@
 #include "com_object.h"
 #include "components.h"
 #include "framework_log.h"
-#include "recording_mp4_writer.h"
+#include "mp4_writer.h"
+#include "recording_sound_clock.h"
 #include "screen_grabber.h"
+#include "text_convert.h"
 
 namespace tessarine {
 namespace {
 
-constexpr int kMaxSide = 8192;
+using media::RecordingSoundClock;
 
-std::string Utf8(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
+constexpr int kMaxSide = 8192;
 
 // A read-only file or a folder in the way is refused before the muxer opens the path
 // (file systems where the owner may write anyway would let it through).
@@ -86,11 +82,13 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     std::string why;
     {
       std::lock_guard<std::mutex> lock(writer_mutex_);
-      if (!writer_.Open(Utf8(path), video, param->audio ? &audio : nullptr, &why)) {
+      if (!writer_.Open(WideToUtf8(path), video, &why, param->audio ? &audio : nullptr)) {
         FW_LOG("screen recorder: %s", why.c_str());
         return E_FAIL;
       }
       channels_ = param->audio ? param->channels : 0;
+      sound_clock_ = RecordingSoundClock(param->audio ? param->sample_rate : 1);
+      start_ = Clock::now();
       // The first picture is written now, so that even a recording stopped at once is a
       // complete file.
       std::vector<uint8_t> picture;
@@ -114,6 +112,8 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     std::lock_guard<std::mutex> lock(writer_mutex_);
     if (!writer_.is_open() || channels_ == 0) return E_UNEXPECTED;
     const size_t frames = static_cast<size_t>(length) / (2u * static_cast<size_t>(channels_));
+    const uint64_t gap = sound_clock_.SilenceBefore(writer_.audio_frames(), frames, ElapsedMs());
+    if (gap > 0 && !writer_.WriteAudio(nullptr, static_cast<size_t>(gap))) return E_FAIL;
     return writer_.WriteAudio(static_cast<const int16_t*>(data), frames) ? S_OK : E_FAIL;
   }
 
@@ -124,7 +124,12 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     if (thread_.joinable()) thread_.join();
     grabber_.reset();
     std::lock_guard<std::mutex> lock(writer_mutex_);
-    const bool ok = writer_.Finish();
+    bool ok = true;
+    if (channels_ != 0 && writer_.is_open()) {
+      const uint64_t fill = sound_clock_.SilenceToEnd(writer_.audio_frames(), writer_.video_end_ms());
+      ok = writer_.WriteAudio(nullptr, static_cast<size_t>(fill));
+    }
+    ok = writer_.Finish() && ok;
     FW_LOG("screen recorder: stopped, %llu pictures, %s", static_cast<unsigned long long>(writer_.pictures()),
            ok ? "file complete" : "file removed");
     channels_ = 0;
@@ -132,10 +137,15 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  uint64_t ElapsedMs() const {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
+  }
+
   // Grabs at the frame rate; each picture is stamped with its time from the start.
   void CaptureLoop() {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
+    const Clock::time_point start = start_;
     std::vector<uint8_t> picture;
     for (int64_t n = 1; running_; ++n) {
       const Clock::time_point due = start + std::chrono::milliseconds(n * frame_ms_);
@@ -157,7 +167,9 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
 
   std::mutex control_;       // StartRecord / StopRecord
   std::mutex writer_mutex_;  // the writer, from the capture and the audio threads
-  media::RecordingMp4Writer writer_;
+  media::Mp4Writer writer_;
+  RecordingSoundClock sound_clock_{1};
+  Clock::time_point start_;  // the first picture's time
   std::unique_ptr<media::ScreenGrabber> grabber_;
   std::thread thread_;
   std::atomic<bool> running_{false};

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "h264_parameter_sets.h"
+
 namespace tessarine::media {
 
 VideoReceiver::VideoReceiver(std::shared_ptr<IMediaTransport> transport, SourceKey source, PictureSink sink)
@@ -36,6 +38,7 @@ void VideoReceiver::OnPacket(const RtpPacketIn& p) {
     ssrc_ = p.ssrc;
     depacketizer_.Reset();
     decoder_ = H264Decoder::Create();
+    have_parameter_sets_ = false;
     if (!decoder_) return;
   }
   pending_bytes_ += p.payload_size;
@@ -50,21 +53,34 @@ void VideoReceiver::OnPacket(const RtpPacketIn& p) {
   kiv_media::AccessUnit unit;
   const auto result = depacketizer_.Push(view, &unit);
   stats_.depacketizer = depacketizer_.counters();
-  if (result == kiv_media::H264Depacketizer::Result::kFrame) {
-    const auto decoded = decoder_->Decode(unit.annexb.data(), unit.annexb.size(), &picture_);
-    if (decoded == H264Decoder::Result::kError) {
-      ++stats_.decode_errors;
-      need_keyframe_ = true;
-    } else if (decoded == H264Decoder::Result::kPicture) {
-      ++stats_.pictures;
-      need_keyframe_ = false;
-      const size_t bytes = pending_bytes_;
-      pending_bytes_ = 0;
-      sink_(picture_, bytes, unit.timestamp);
-    }
-    if (unit.keyframe && decoded != H264Decoder::Result::kError) need_keyframe_ = false;
-  }
+  if (result == kiv_media::H264Depacketizer::Result::kFrame) Take(unit);
   if (need_keyframe_ || depacketizer_.keyframe_needed()) AskKeyframe(p.arrival_us);
+}
+
+void VideoReceiver::Take(const kiv_media::AccessUnit& unit) {
+  if (!have_parameter_sets_ && !FindParameterSets(unit.annexb.data(), unit.annexb.size()).complete()) {
+    // Joined after the stream's parameter sets went by (the first packets received may lie
+    // anywhere in a keyframe): the decoder cannot start here, yet nothing is wrong with
+    // the stream. A keyframe, which carries them, is asked for.
+    ++stats_.waiting_frames;
+    need_keyframe_ = true;
+    return;
+  }
+  const auto decoded = decoder_->Decode(unit.annexb.data(), unit.annexb.size(), &picture_);
+  if (decoded == H264Decoder::Result::kError) {
+    ++stats_.decode_errors;
+    need_keyframe_ = true;
+    return;
+  }
+  have_parameter_sets_ = true;
+  if (decoded == H264Decoder::Result::kPicture) {
+    ++stats_.pictures;
+    need_keyframe_ = false;
+    const size_t bytes = pending_bytes_;
+    pending_bytes_ = 0;
+    sink_(picture_, bytes, unit.timestamp);
+  }
+  if (unit.keyframe) need_keyframe_ = false;
 }
 
 VideoReceiverStats VideoReceiver::Stats() const {

@@ -1,7 +1,9 @@
 // Receives one video source: RTP from the media transport, H.264 access units rebuilt,
 // decoded, and each picture handed to the sink with the stream bytes it took. After a
 // loss (or a picture the decoder refuses) nothing is shown until a keyframe, which is
-// asked for at once and again every kKeyframeRetryMs while still missing.
+// asked for at once and again every kKeyframeRetryMs while still missing. A new decoder
+// (at the start, or for a new publication) starts only at a frame carrying the parameter
+// sets; frames before it are skipped, not counted as decoder errors.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@ namespace tessarine::media {
 struct VideoReceiverStats {
   uint64_t pictures = 0;
   uint64_t decode_errors = 0;
+  uint64_t waiting_frames = 0;  // whole frames before the parameter sets, not decoded
   uint64_t keyframe_requests = 0;
   kiv_media::DepacketizerCounters depacketizer;
 };
@@ -39,6 +42,7 @@ class VideoReceiver {
 
  private:
   void OnPacket(const RtpPacketIn& packet);
+  void Take(const kiv_media::AccessUnit& unit);  // under mutex_
   void AskKeyframe(uint64_t now_us);
 
   std::shared_ptr<IMediaTransport> transport_;
@@ -52,6 +56,7 @@ class VideoReceiver {
   uint32_t ssrc_ = 0;
   size_t pending_bytes_ = 0;
   bool need_keyframe_ = false;
+  bool have_parameter_sets_ = false;  // the decoder has taken an SPS and a PPS
   uint64_t last_request_us_ = 0;
   VideoReceiverStats stats_;
 };

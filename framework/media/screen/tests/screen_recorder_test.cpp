@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -37,20 +39,49 @@ avcore::ScreenRecordParam Record(int x, int y, int width, int height, bool audio
   return p;
 }
 
-// Feeds `seconds` of a 440 Hz tone in 20 ms blocks at the pace of real time.
-void FeedTone(avcore::IScreenRecorder* recorder, int seconds) {
+// Feeds `seconds` of a 440 Hz tone in 20 ms blocks, one every `period_ms` (20: the pace
+// of real time; more: a device that falls behind).
+void FeedTone(avcore::IScreenRecorder* recorder, int seconds, int period_ms = 20) {
   std::vector<int16_t> block(960);
   const DWORD start = GetTickCount();
-  for (int n = 0; n < seconds * 50; ++n) {
+  for (int n = 0; n < seconds * 1000 / period_ms; ++n) {
     for (size_t i = 0; i < block.size(); ++i) {
       block[i] = static_cast<int16_t>(8000 * std::sin(2 * 3.14159265 * 440 * (n * 960 + i) / 48000.0));
     }
     ASSERT_EQ(recorder->WriteAudio(block.data(), static_cast<int32_t>(block.size() * 2)), S_OK);
-    const DWORD due = start + static_cast<DWORD>((n + 1) * 20);
+    const DWORD due = start + static_cast<DWORD>((n + 1) * period_ms);
     const DWORD now = GetTickCount();
     if (static_cast<int32_t>(due - now) > 0) Sleep(due - now);
   }
 }
+
+// The durations of a file's video and audio streams (-1 when missing).
+struct TrackDurations {
+  double video = -1;
+  double audio = -1;
+};
+TrackDurations ProbeTracks(const std::wstring& path) {
+  const std::string probe = RunNative("ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 '" +
+                                          UnixPath(path) + "'",
+                                      path + L".tracks.txt");
+  TrackDurations d;
+  size_t at = 0;
+  while (at < probe.size()) {
+    const size_t end = std::min(probe.find('\n', at), probe.size());
+    const std::string line = probe.substr(at, end - at);
+    const size_t comma = line.find(',');
+    if (comma != std::string::npos) {
+      const double seconds = std::atof(line.c_str() + comma + 1);
+      if (line.compare(0, comma, "video") == 0) d.video = seconds;
+      if (line.compare(0, comma, "audio") == 0) d.audio = seconds;
+    }
+    at = end + 1;
+  }
+  return d;
+}
+
+// Two frames at the recordings' 15 frames per second.
+constexpr double kTwoFrames = 2.0 / 15;
 
 class ScreenRecorderTest : public ::testing::Test {
  protected:
@@ -93,7 +124,47 @@ TEST_F(ScreenRecorderTest, TenSecondsOfTheScreenWithSound) {
   EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
   EXPECT_NE(probe.find("sample_rate=48000"), std::string::npos) << probe;
   EXPECT_NEAR(ProbedDuration(probe), 10.0, 0.5) << probe;
+  const TrackDurations tracks = ProbeTracks(path);
+  EXPECT_NEAR(tracks.audio, tracks.video, kTwoFrames) << "the sound does not cover the video";
   DeleteFileW(path.c_str());
+}
+
+// Sound that starts late and then comes slower than real time (as from a player that falls
+// behind under load: a block every 23 ms) still ends with the video, in step with it.
+TEST_F(ScreenRecorderTest, SlowSoundEndsWithTheVideo) {
+  const std::wstring path = PathFor(L"screen_slow_sound_");
+  const avcore::ScreenRecordParam param = Record(0, 0, 320, 240, true);
+  ASSERT_EQ(recorder_->StartRecord(&param, path.c_str()), S_OK);
+  Sleep(300);
+  FeedTone(recorder_, 3, 23);
+  Sleep(200);
+  ASSERT_EQ(recorder_->StopRecord(), S_OK);
+  const TrackDurations tracks = ProbeTracks(path);
+  EXPECT_NEAR(tracks.video, 3.5, 0.5);
+  EXPECT_NEAR(tracks.audio, tracks.video, kTwoFrames);
+  DeleteFileW(path.c_str());
+}
+
+// A folder whose name is not in the ANSI code page (a user name in Chinese) takes the
+// recording like any other.
+TEST_F(ScreenRecorderTest, FolderWithChineseName) {
+  const std::wstring folder = WorkDir() + L"\\桌面_录制_" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring path = folder + L"\\会议录像.mp4";
+  const avcore::ScreenRecordParam param = Record(0, 0, 320, 240, true);
+  ASSERT_EQ(recorder_->StartRecord(&param, path.c_str()), S_OK);
+  FeedTone(recorder_, 1);
+  ASSERT_EQ(recorder_->StopRecord(), S_OK);
+  ASSERT_TRUE(Exists(path));
+  // ffprobe reads an ASCII-named copy.
+  const std::wstring copy = PathFor(L"screen_chinese_copy_");
+  ASSERT_TRUE(CopyFileW(path.c_str(), copy.c_str(), FALSE));
+  const std::string probe = Probe(copy);
+  EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+  DeleteFileW(copy.c_str());
+  DeleteFileW(path.c_str());
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
 // A rectangle is recorded at its own size (odd sides rounded down to even); the last
