@@ -75,11 +75,13 @@ class AudioCore : public VORAX::Mutex {
   void SetEchoCancellerFactory(std::unique_ptr<EchoCancellerPort> (*factory)());
 
  private:
+  // Counted by the capture thread under the core lock; the flags are read by the render
+  // thread's speaker limiter without it.
   struct LimiterState {
     int flagged = 0;
     int unflagged = 0;
-    bool dt_state = false;
-    bool echo_flag = false;
+    std::atomic<bool> dt_state{false};
+    std::atomic<bool> echo_flag{false};
   };
 
   void DecideSpeakerDelay();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "protocol/frame_codec.h"
+#include "server/control_server.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
 
@@ -56,12 +57,13 @@ class AbusiveSocket {
   AbusiveSocket& operator=(const AbusiveSocket&) = delete;
 
   bool connected() const { return connected_; }
-  // Queues bytes to send; Pump writes what the kernel takes without waiting.
-  void Queue(std::string bytes) { pending_ = std::move(bytes); }
+  // Queues bytes to send, which the caller keeps; Pump writes what the kernel takes
+  // without waiting.
+  void Queue(const std::string* bytes) { pending_ = bytes; }
   // False once everything is sent or the server refuses more (closed or reset).
   bool Pump() {
-    while (sent_ < pending_.size()) {
-      const ssize_t n = ::send(fd_, pending_.data() + sent_, pending_.size() - sent_, MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (pending_ && sent_ < pending_->size()) {
+      const ssize_t n = ::send(fd_, pending_->data() + sent_, pending_->size() - sent_, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
       if (n <= 0) return false;
       sent_ += static_cast<size_t>(n);
@@ -81,7 +83,7 @@ class AbusiveSocket {
  private:
   int fd_ = -1;
   bool connected_ = false;
-  std::string pending_;
+  const std::string* pending_ = nullptr;
   size_t sent_ = 0;
 };
 
@@ -96,11 +98,26 @@ void PumpAll(std::vector<std::unique_ptr<AbusiveSocket>>& socks, std::chrono::mi
   }
 }
 
-// A frame header announcing `announced` bytes followed by all but one of them.
+// A frame header announcing `announced` bytes followed by `sent` of them (all but one at most).
 std::string AlmostWholeFrame(size_t announced, size_t sent) {
-  std::string frame = kiv_proto::EncodeFrame(std::string(announced, ' ')).substr(0, 4);
+  std::string frame = kiv_proto::EncodeFrame(std::string(announced, ' ')).substr(0, kiv_proto::kFrameHeaderBytes);
   frame += std::string(std::min(sent, announced - 1), ' ');
   return frame;
+}
+
+// Sockets the server has closed, of every `stride`th from the first.
+size_t ClosedByPeer(std::vector<std::unique_ptr<AbusiveSocket>>& socks, size_t stride = 1) {
+  size_t closed = 0;
+  for (size_t i = 0; i < socks.size(); i += stride) closed += socks[i]->ClosedByPeer() ? 1 : 0;
+  return closed;
+}
+
+// Waits until the server has closed `count` of every `stride`th socket, or a minute has passed.
+void AwaitClosedByPeer(std::vector<std::unique_ptr<AbusiveSocket>>& socks, size_t count, size_t stride = 1) {
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (ClosedByPeer(socks, stride) < count && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 double LoginAndJoinMs(const ServerProcess& server, const std::string& user) {
@@ -117,13 +134,19 @@ TEST(ServerLoad, AbusiveConnectionsStayBoundedAndHonestClientJoins) {
   const size_t abusers = std::min<size_t>(1000, DescriptorBudget() / 2 - 64);
   ServerProcess server;
   ASSERT_TRUE(server.Start());
+  // Built once: the sockets send the same bytes.
+  const std::string big_frame = AlmostWholeFrame(4u << 20, 1u << 20);
+  const std::string pre_login_frame = AlmostWholeFrame(16u << 10, 16u << 10);
   std::vector<std::unique_ptr<AbusiveSocket>> socks;
   for (size_t i = 0; i < abusers; ++i) {
     socks.push_back(std::make_unique<AbusiveSocket>(server.tcp_port()));
-    const bool big = i % 2 == 0;
-    socks.back()->Queue(big ? AlmostWholeFrame(4u << 20, 1u << 20) : AlmostWholeFrame(16u << 10, 16u << 10));
+    socks.back()->Queue(i % 2 == 0 ? &big_frame : &pre_login_frame);
   }
   PumpAll(socks, std::chrono::seconds(3));
+  // The server has taken every abusive connection and read its header once it has closed
+  // all the big ones: the honest client then waits behind none of them.
+  const size_t big = (socks.size() + 1) / 2;
+  AwaitClosedByPeer(socks, big, 2);
   const double join_ms = LoginAndJoinMs(server, "honest");
   const long peak_kib = server.PeakMemoryKiB();
   std::printf("load: %zu abusive connections, server peak memory %.1f MB, honest login-to-joined %.1f ms\n", abusers,
@@ -131,9 +154,7 @@ TEST(ServerLoad, AbusiveConnectionsStayBoundedAndHonestClientJoins) {
   EXPECT_GE(join_ms, 0);
   EXPECT_LT(join_ms, 1000);
   EXPECT_LT(peak_kib, 100 * 1024);
-  size_t closed_big = 0;
-  for (size_t i = 0; i < socks.size(); i += 2) closed_big += socks[i]->ClosedByPeer() ? 1 : 0;
-  EXPECT_EQ(closed_big, (socks.size() + 1) / 2) << "a pre-login frame larger than allowed must end the connection";
+  EXPECT_EQ(ClosedByPeer(socks, 2), big) << "a pre-login frame larger than allowed must end the connection";
   EXPECT_TRUE(server.Alive());
 }
 
@@ -146,7 +167,12 @@ TEST(ServerLoad, IdleConnectionsMakeRoomForAnHonestClient) {
   ASSERT_TRUE(server.Start());
   std::vector<std::unique_ptr<AbusiveSocket>> socks;
   for (size_t i = 0; i < idle; ++i) socks.push_back(std::make_unique<AbusiveSocket>(server.tcp_port()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The server has taken every idle connection once it has closed all beyond its limit:
+  // the honest client then waits behind none of them.
+  const size_t limit = kiv_server::ControlServerOptions{}.max_connections;
+  const size_t evicted = idle > limit ? idle - limit : 0;
+  AwaitClosedByPeer(socks, evicted);
+  ASSERT_GE(ClosedByPeer(socks), evicted) << "the server did not take the idle connections";
   const double join_ms = LoginAndJoinMs(server, "honest");
   std::printf("load: %zu idle connections, honest login-to-joined %.1f ms, server peak memory %.1f MB\n", idle, join_ms,
               server.PeakMemoryKiB() / 1024.0);

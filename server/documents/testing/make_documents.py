@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the documents the document-service tests use into OUTDIR.
 
-    make_documents.py OUTDIR [--no-office]
+    make_documents.py OUTDIR [--no-office] [NAME ...]
+
+Without NAMEs every document is written, else only the named ones.
 
 Good inputs:
   three_pages.pdf   3 pages of 800 x 600 pt, each titled "Page N". Page 2 carries a solid
@@ -128,18 +130,22 @@ def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
     outdir = sys.argv[1]
+    options = sys.argv[2:]
+    names = [a for a in options if not a.startswith("--")]
     os.makedirs(outdir, exist_ok=True)
     files = {
-        "three_pages.pdf": three_pages(),
-        "empty.pdf": b"",
-        "corrupt.pdf": b"%PDF-1.4\n" + bytes((i * 37 + 11) % 251 for i in range(4096)),
-        "ten_thousand_pages.pdf": ten_thousand_pages(),
+        "three_pages.pdf": three_pages,
+        "empty.pdf": lambda: b"",
+        "corrupt.pdf": lambda: b"%PDF-1.4\n" + bytes((i * 37 + 11) % 251 for i in range(4096)),
+        "ten_thousand_pages.pdf": ten_thousand_pages,
     }
-    for name, data in files.items():
-        with open(os.path.join(outdir, name), "wb") as f:
-            f.write(data)
-    zip_bomb(os.path.join(outdir, "bomb.docx"))
-    if "--no-office" not in sys.argv[2:]:
+    for name, make in files.items():
+        if not names or name in names:
+            with open(os.path.join(outdir, name), "wb") as f:
+                f.write(make())
+    if not names or "bomb.docx" in names:
+        zip_bomb(os.path.join(outdir, "bomb.docx"))
+    if "--no-office" not in options and (not names or "two_slides.pptx" in names):
         two_slides(outdir)
 
 
