@@ -2,6 +2,7 @@
 
 #include "core/core_frames.h"
 #include "core/log_record.h"
+#include "core/core_video_frame.h"
 #include "core/video_codes.h"
 #include "kiv_error.h"
 
@@ -119,12 +120,7 @@ int32_t AVCORE_CALLBACK LocalVideoDeviceStream::CaptureVideoFrameCallback(void* 
     if (!context || !frame) return 0;
     auto* stream = static_cast<LocalVideoDeviceStream*>(context);
     if (!stream->m_captureObserver) return frame->length;
-    CoreVideoFrame record;
-    record.format = VideoFormatCode(frame->fourcc);
-    record.width = frame->width;
-    record.height = frame->height;
-    record.data = frame->data;
-    record.length = frame->length;
+    CoreVideoFrame record = ToCoreVideoFrame(*frame);
     stream->m_captureObserver->OnCaptureFrame(stream->m_cameraIndex, &record);
     return frame->length;
 }

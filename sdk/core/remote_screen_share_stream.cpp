@@ -5,6 +5,7 @@
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
 #include "core/log_record.h"
+#include "core/core_video_frame.h"
 #include "core/video_codes.h"
 
 #include <mutex>
@@ -208,12 +209,7 @@ int32_t AVCORE_CALLBACK RemoteScreenShareStream::OnRawFrame(void* context, const
   if (!context || !frame) return 0;
   auto* stream = static_cast<RemoteScreenShareStream*>(context);
   if (!stream->m_rawObserver) return frame->length;
-  CoreVideoFrame record;
-  record.format = VideoFormatCode(frame->fourcc);
-  record.width = frame->width;
-  record.height = frame->height;
-  record.data = frame->data;
-  record.length = frame->length;
+  CoreVideoFrame record = ToCoreVideoFrame(*frame);
   stream->m_rawObserver->OnRenderFrame(stream->m_userId.c_str(), kScreenVideoId, &record);
   return frame->length;
 }

@@ -3,6 +3,7 @@
 #include "core/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/log_record.h"
+#include "core/core_video_frame.h"
 #include "core/video_codes.h"
 
 namespace kiv_core {
@@ -230,12 +231,7 @@ void RemoteVideoStream::OnFrame(const avcore::VideoFrame* frame) {
     for (const auto& entry : m_extendRenders) (void)renders->PushFrame(entry.second.renderId, frame);
   }
   if (m_rawObserver) {
-    CoreVideoFrame record;
-    record.format = VideoFormatCode(frame->fourcc);
-    record.width = frame->width;
-    record.height = frame->height;
-    record.data = frame->data;
-    record.length = frame->length;
+    CoreVideoFrame record = ToCoreVideoFrame(*frame);
     m_rawObserver->OnRenderFrame(m_userId.c_str(), m_videoId.c_str(), &record);
   }
 }
