@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "meeting_main_wnd.h"
 #include "message_box.h"
 #include "sdk_manager.h"
 #include "text_codec.h"
@@ -37,10 +36,9 @@ void CInfoWnd::OnClick(TNotifyUI& msg) {
     } else {
       msg.pSender->SetEnabled(false);
       msg.pSender->SetText(L"正在加入组...");
-      if (AnyUserChecked()) InviteCheckedUsers();
     }
   } else if (name == L"btn_bottom_invite" || name == L"btn_online_callIn") {
-    InviteCheckedUsers();
+    // No invitation is sent from here.
   } else if (name == L"CloseBtn") {
     ShowWindow(false);
   } else {
@@ -49,10 +47,6 @@ void CInfoWnd::OnClick(TNotifyUI& msg) {
 }
 
 void CInfoWnd::Notify(TNotifyUI& msg) {
-  if (msg.pSender && msg.sType == DUI_MSGTYPE_SELECTCHANGED &&
-      (msg.pSender->GetName() == L"check_user_select" || msg.pSender->GetName() == L"btn_selectAll")) {
-    UpdateJoinButtons();
-  }
   if (msg.pSender) {
     const CDuiString name = msg.pSender->GetName();
     if (msg.sType == DUI_MSGTYPE_ITEMCLICK && msg.pSender->GetInterface(L"ListItem")) {
@@ -127,58 +121,6 @@ kiv::Vector<kiv::String> CInfoWnd::GetCheckedUsers() {
   return users;
 }
 
-void CInfoWnd::ShowOnlineUsers(const std::vector<std::string>& userIds) {
-  auto* list = static_cast<CListUI*>(m_pm.FindControl(L"list_users"));
-  if (!list) return;
-  const kiv::Vector<kiv::String> checked = GetCheckedUsers();
-  auto wasChecked = [&checked](const std::string& id) {
-    for (const kiv::String& c : checked) {
-      if (id == c.c_str()) return true;
-    }
-    return false;
-  };
-  list->RemoveAll();
-  for (const std::string& id : userIds) {
-    CDialogBuilder builder;
-    CControlUI* item = builder.Create(L"info_useritem.xml", nullptr, this, &m_pm);
-    if (!item) return;
-    if (CControlUI* label = m_pm.FindSubControlByName(item, L"label_userid")) {
-      label->SetText(Utf8ToWide(id).c_str());
-      label->SetUserData(Utf8ToWide(id).c_str());
-    }
-    if (!list->Add(item)) {
-      delete item;
-      continue;
-    }
-    if (auto* check = static_cast<CCheckBoxUI*>(m_pm.FindSubControlByName(item, L"check_user_select"))) {
-      check->SetCheck(wasChecked(id), false);
-    }
-  }
-  UpdateJoinButtons();
-}
-
-void CInfoWnd::InviteCheckedUsers() {
-  CSdkManager& sdk = CSdkManager::GetInstance();
-  kiv::Vector<kiv::String> users = GetCheckedUsers();
-  kiv::IKivSignaling* signaling = sdk.GetSignaling();
-  CMeetingMainWnd* main = sdk.GetMainWnd();
-  if (users.empty()) {
-    ShowMessageBox(m_hWnd, L"请先勾选要邀请的在线用户");
-    return;
-  }
-  if (sdk.GetGroupId().empty()) {
-    ShowMessageBox(m_hWnd, L"尚未加入组，无法邀请");
-    return;
-  }
-  unsigned requestId = 0;
-  const int result = signaling ? signaling->Invite(users, sdk.GetGroupId().c_str(), "", &requestId)
-                               : static_cast<int>(kiv_core::ERR_INVALID_STATE);
-  if (!main) return;
-  std::wstring names;
-  for (const kiv::String& user : users) names += (names.empty() ? L"" : L", ") + Utf8ToWide(user.c_str());
-  main->AppendChatText(result == 0 ? L"已邀请 " + names : L"邀请失败 错误码" + std::to_wstring(result), true, L"", L"");
-}
-
 void CInfoWnd::ShowSection(LPCTSTR visibleSection) {
   const bool panel = _wcsicmp(visibleSection, L"InfoContent") == 0;
   for (LPCTSTR section : {L"InfoContent", L"User_stat_jornGroup", L"user_stat_CallIn"}) {
@@ -200,7 +142,6 @@ void CInfoWnd::ShowCallIn() {
   CenterWindow();
   ShowSection(L"user_stat_CallIn");
   if (CControlUI* label = m_pm.FindControl(L"InfoTitle")) label->SetText(L"在线用户");
-  UpdateJoinButtons();
   ShowWindow(true, true);
   RaiseAboveOwner(m_hWnd);
 }

@@ -23,8 +23,6 @@ class CInfoWnd : public DuiLib::WindowImplBase {
   void UpdateJoinButtons();
   // UTF-8 ids of the checked users, in list order.
   kiv::Vector<kiv::String> GetCheckedUsers();
-  // Lists the online users (UTF-8 ids) with check boxes; checks survive a refresh.
-  void ShowOnlineUsers(const std::vector<std::string>& userIds);
   // Shows the window with one information panel (title and image).
   void ShowInfoPanel(LPCTSTR title, LPCTSTR image);
   // Shows the window with its call-in section.
@@ -38,8 +36,6 @@ class CInfoWnd : public DuiLib::WindowImplBase {
 
  private:
   bool AnyUserChecked();
-  // Invites the checked users into the current group; the chat of the main window says so.
-  void InviteCheckedUsers();
   void ShowSection(LPCTSTR visibleSection);
 
   DuiLib::CWndShadow m_shadow;

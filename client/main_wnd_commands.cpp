@@ -206,11 +206,7 @@ void CMeetingMainWnd::SendChatMessage() {
     if (target.size() + 1 > kTargetIdBuffer) target.clear();
     result = signaling->SendUserMsg(target.c_str(), utf8.c_str(), nullptr);
   }
-  if (result != 0) {
-    // The line stays in the input; the chat says why it was not sent.
-    AppendChatText(L"消息发送失败 错误码" + std::to_wstring(result), true, L"", L"");
-    return;
-  }
+  if (result != 0) return;  // the line stays in the input
   AppendChatText(text, false, L"我", item->GetText().GetData());
   edit->SetText(L"");
   edit->SetFocus();

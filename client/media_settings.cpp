@@ -47,12 +47,6 @@ std::optional<int> IndexAfterPrefix(const std::wstring& name, const std::wstring
   return static_cast<int>(value);
 }
 
-bool IsShareRectAccepted(int left, int top, int right, int bottom, int screenWidth, int screenHeight) {
-  if (left == 0 && top == 0 && right == 0 && bottom == 0) return true;
-  if (left < 0 || top < 0 || right <= left || bottom <= top) return false;
-  return right <= screenWidth && bottom <= screenHeight;
-}
-
 int ReadInt(const std::wstring& text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;

@@ -1,5 +1,5 @@
 // Pure rules of the client's media controls: the resolution table, the statistics line,
-// the recording file name, camera menu item names and the share rectangle check.
+// the recording file name, camera menu item names and decimal entries.
 #pragma once
 
 #include <ctime>
@@ -33,10 +33,6 @@ std::optional<std::string> RecordFilePath(const std::string& desktopUtf8, const 
 // The number after a fixed prefix ("cam_3" with prefix "cam_" gives 3); nothing when the
 // name does not start with the prefix or no decimal number follows it.
 std::optional<int> IndexAfterPrefix(const std::wstring& name, const std::wstring& prefix);
-
-// The share rectangle of the settings (screen pixels). All four 0 share the whole screen;
-// otherwise it must have a positive size and lie inside the screen of the given size.
-bool IsShareRectAccepted(int left, int top, int right, int bottom, int screenWidth, int screenHeight);
 
 // A decimal entry as _wtoi reads it: leading blanks and sign, digits up to the first
 // other character; nothing readable gives 0; values beyond int are held at its limits.

@@ -49,17 +49,6 @@ TEST(MediaSettingsTest, IndexAfterPrefix) {
   EXPECT_FALSE(IndexAfterPrefix(L"cam_99999999999", L"cam_").has_value());
 }
 
-// Verifies the share rectangle check: the whole screen, inside, outside, empty, inverted.
-TEST(MediaSettingsTest, ShareRectangle) {
-  EXPECT_TRUE(IsShareRectAccepted(0, 0, 0, 0, 1024, 768));
-  EXPECT_TRUE(IsShareRectAccepted(0, 0, 1024, 768, 1024, 768));
-  EXPECT_TRUE(IsShareRectAccepted(100, 100, 500, 400, 1024, 768));
-  EXPECT_FALSE(IsShareRectAccepted(100, 100, 5000, 400, 1024, 768));
-  EXPECT_FALSE(IsShareRectAccepted(-10, 0, 100, 100, 1024, 768));
-  EXPECT_FALSE(IsShareRectAccepted(500, 100, 100, 400, 1024, 768));
-  EXPECT_FALSE(IsShareRectAccepted(100, 100, 100, 400, 1024, 768));
-}
-
 // Verifies that entries are read like _wtoi: text gives 0, huge numbers are held.
 TEST(MediaSettingsTest, ReadInt) {
   EXPECT_EQ(ReadInt(L"42"), 42);

@@ -350,15 +350,19 @@ void CMeetingMainWnd::OnRemoteControl(const RemoteControlRecord& record) {
   switch (record.operation) {
     case 0: {
       text.Format(L"%s 请求远程控制", shown.c_str());
+      // Only "btn_ok" accepts; a box that could not open refuses, so the requester is answered.
+      UINT answer = 0;
       auto* box = new CMessageBox;  // deletes itself when its window is gone
-      // Without a window the box may have deleted itself already.
-      if (!box->Create(m_hWnd, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) return;
-      box->SetText(text.GetData());
-      box->SetButtonTexts(L"接受", L"拒绝");
-      box->CenterWindow();
-      const UINT answer = box->ShowModal();
+      // Without a window the box may have deleted itself already: it is not touched again.
+      if (box->Create(m_hWnd, L"CDuiLoginWnd", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE)) {
+        box->SetText(text.GetData());
+        box->SetButtonTexts(L"接受", L"拒绝");
+        box->CenterWindow();
+        answer = box->ShowModal();
+      }
       if (kiv::IKivEngine* engine = CSdkManager::GetInstance().GetEngine()) {
-        engine->RemoteControlOperation(record.userId.c_str(), answer == 1 ? 2 : 3);
+        engine->RemoteControlOperation(record.userId.c_str(),
+                                       answer == 1 ? kiv::REMOTE_CONTROL_ACCEPT : kiv::REMOTE_CONTROL_REFUSE);
       }
       return;
     }
@@ -446,6 +450,7 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
   bHandled = FALSE;  // the library's default handling follows every message
   switch (uMsg) {
     case WM_GETMINMAXINFO: {
+      if (!m_bInitialized) return 0;
       RECT work = {};
       if (lParam && ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
         reinterpret_cast<LPMINMAXINFO>(lParam)->ptMaxSize.y = work.bottom - work.top;

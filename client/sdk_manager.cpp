@@ -199,8 +199,7 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
     case WM_SDK_EVENT:
       OnSdkEvent(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
-    case WM_SDK_USERLIST_READY:
-      if (m_pInfoWnd) m_pInfoWnd->ShowOnlineUsers(OnlineUserIds());
+    case WM_SDK_USERLIST_READY:  // the online users are stored already
       return 0;
     case WM_SDK_INVITE_RECEIVED:
       delete reinterpret_cast<InviteRecord*>(wParam);

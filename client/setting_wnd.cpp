@@ -3,16 +3,14 @@
 #include <string>
 
 #include "media_settings.h"
-#include "message_box.h"
 #include "sdk_manager.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
+#include "video_profile_record.h"
 
 using namespace DuiLib;
 
 namespace {
-
-constexpr wchar_t kShareRectRefused[] = L"共享区域无效：须在屏幕范围内（全为0表示整个屏幕）";
 
 kiv::IKivEngine* Engine() { return CSdkManager::GetInstance().GetEngine(); }
 kiv::IAudioEngine* Audio() {
@@ -178,11 +176,13 @@ void CSettingWnd::ApplyVideoProfileToPublished() {
   kiv::IKivEngine* engine = Engine();
   if (!engine) return;
   const media_settings::Resolution r = media_settings::ResolutionAt(sdk.ResolutionIndex());
-  kiv::VideoProfile profile;
-  profile.width = r.width;
-  profile.height = r.height;
-  profile.frameRate = sdk.FrameRate();
-  for (const std::string& videoId : sdk.PublishedVideoIds()) engine->SetVideoProfile(videoId.c_str(), &profile);
+  ClientVideoProfile record;
+  record.profile.width = r.width;
+  record.profile.height = r.height;
+  record.profile.frameRate = sdk.FrameRate();
+  for (const std::string& videoId : sdk.PublishedVideoIds()) {
+    engine->SetVideoProfile(videoId.c_str(), &record.profile);
+  }
 }
 
 void CSettingWnd::OnValueChanged(TNotifyUI& msg) {
@@ -235,7 +235,7 @@ void CSettingWnd::OnTabSelect(TNotifyUI& msg) {
   }
 }
 
-bool CSettingWnd::SaveScreenShareSettings() {
+void CSettingWnd::SaveScreenShareSettings() {
   auto readEdge = [this](LPCTSTR name) {
     CControlUI* edit = m_pm.FindControl(name);
     return edit ? media_settings::ReadInt(edit->GetText().GetData()) : 0;
@@ -247,13 +247,8 @@ bool CSettingWnd::SaveScreenShareSettings() {
   next.top = readEdge(L"share_top_edit");
   next.right = readEdge(L"share_right_edit");
   next.bottom = readEdge(L"share_bottom_edit");
-  if (!media_settings::IsShareRectAccepted(next.left, next.top, next.right, next.bottom,
-                                           ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN))) {
-    ShowMessageBox(m_hWnd, kShareRectRefused);
-    return false;
-  }
+  // The SDK judges the rectangle against the virtual screen when the share starts.
   CSdkManager::GetInstance().ScreenShare() = next;
-  return true;
 }
 
 void CSettingWnd::OnClick(TNotifyUI& msg) {
@@ -261,7 +256,8 @@ void CSettingWnd::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const CDuiString name = msg.pSender->GetName();
   if (name == L"setting_ok") {
-    if (SaveScreenShareSettings()) Close(1);
+    SaveScreenShareSettings();
+    Close(1);
   } else if (name == L"setting_cancel") {
     Close(1);
   }

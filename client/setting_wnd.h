@@ -35,7 +35,7 @@ class CSettingWnd : public DuiLib::WindowImplBase {
  private:
   void ApplyVideoProfileToPublished();
   // Saves the screen-share page; false (with a message) when the rectangle is refused.
-  bool SaveScreenShareSettings();
+  void SaveScreenShareSettings();
   void UpdateLevelMeters();
 
   DuiLib::CWndShadow m_shadow;

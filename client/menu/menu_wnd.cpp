@@ -381,7 +381,7 @@ SIZE CMenuElementUI::EstimateSize(SIZE szAvailable) {
     size.cx = text.cx + info->rcTextPadding.left + info->rcTextPadding.right + 20;
     size.cy = text.cy + info->rcTextPadding.top + info->rcTextPadding.bottom;
   }
-  if (m_cxyFixed.cx > 0) size.cx = m_cxyFixed.cx;
+  // Only a fixed height wins: the width follows the text and the children.
   if (m_cxyFixed.cy > 0) size.cy = m_cxyFixed.cy;
   return size;
 }

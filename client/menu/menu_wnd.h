@@ -68,7 +68,7 @@ class CMenuWnd : public CWindowWnd, public ContextMenuReceiver {
 class CMenuElementUI : public CListContainerElementUI {
  public:
   CMenuElementUI();
-  LPCTSTR GetClass() const override { return L"MenuElementUI"; }
+  LPCTSTR GetClass() const override { return L"MenuElement"; }
   LPVOID GetInterface(LPCTSTR pstrName) override;
   void DoEvent(TEventUI& event) override;
   bool Activate() override;

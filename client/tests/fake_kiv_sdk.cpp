@@ -123,6 +123,10 @@ class FakeEngine final : public kiv::IKivEngine {
   }
   int SetVideoProfile(const char* videoId, const kiv::VideoProfile* profile) override {
     g_state.profiles.emplace_back(videoId ? videoId : "", profile ? *profile : kiv::VideoProfile());
+    // The word the caller's record carries after the three fields the SDK reads.
+    int words[4] = {};
+    if (profile) std::memcpy(words, profile, sizeof(words));
+    g_state.profile_fourth_words.push_back(words[3]);
     return 0;
   }
   int SetRemoteVideoRender(const char* user, const char* video, HWND window, int mode) override {
@@ -171,7 +175,7 @@ class FakeEngine final : public kiv::IKivEngine {
   int StopLocalRecord(int) override { return 0; }
   int RemoteControlOperation(const char* user, int op) override {
     g_state.remote_control_ops.emplace_back(user ? user : "", op);
-    return 0;
+    return g_state.remote_control_result;
   }
   kiv::IKivWhiteBoard* GetWhiteBoard() override { return nullptr; }
 

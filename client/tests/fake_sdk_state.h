@@ -23,6 +23,7 @@ struct FakeSdkState {
   int screen_share_result = 0;
   int record_result = 0;
   int send_msg_result = 0;
+  int remote_control_result = 0;
   int stats_result = 1;
   kiv::VideoStats stats;
 
@@ -55,6 +56,7 @@ struct FakeSdkState {
   // user id, video id, render window given (0 or 1), mode
   std::vector<std::tuple<std::string, std::string, bool, int>> remote_renders;
   std::vector<std::pair<std::string, kiv::VideoProfile>> profiles;
+  std::vector<int> profile_fourth_words;  // the word after the frame rate in the caller's record
   std::vector<std::string> group_msgs;
   std::vector<std::pair<std::string, std::string>> user_msgs;
   std::vector<std::string> invites;  // "<group>:<user>,<user>"

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app_config.h"
+#include "box_answer.h"
 #include "client_test_support.h"
 #include "fake_sdk_state.h"
 #include "meeting_main_wnd.h"
@@ -78,6 +79,27 @@ class MainWindowTest : public ::testing::Test {
     return L"";
   }
   std::wstring Chat() { return Find(L"main_re_msgs")->GetText().GetData(); }
+  // Posts a remote-control event from `user` and answers the box it opens as `answer` says.
+  void RemoteControlEvent(const char* user, int operation, BoxAnswer& answer) {
+    ScopedBoxAnswer answering(answer);
+    Post(WM_SDK_REMOTE_CONTROL, new RemoteControlRecord{kiv::String(user), operation});
+  }
+  // Clicks the item `name` of the more menu of `control`, as the menu reports it.
+  void ChooseMoreMenuItem(CVideoRenderControlUI* control, const wchar_t* name) {
+    CMenuElementUI item;
+    item.SetName(name);
+    TNotifyUI note;
+    note.sType = DUI_MSGTYPE_ITEMCLICK;
+    note.pSender = &item;
+    control->Notify(note);
+  }
+  std::wstring MoreMenuTexts(CVideoRenderControlUI* control) {
+    CMenuUI root;
+    control->BuildMoreMenu(&root);
+    std::wstring texts;
+    for (int i = 0; i < root.GetCount(); ++i) texts += (i ? L"|" : L"") + std::wstring(root.GetItemAt(i)->GetText());
+    return texts;
+  }
   void Post(UINT message, void* record) {
     ::PostMessageW(main().GetHWND(), message, reinterpret_cast<WPARAM>(record), 0);
     PumpFor(50);
@@ -158,7 +180,7 @@ TEST_F(MainWindowTest, RefusedRecordingLeavesTheButtonIdle) {
 }
 
 // Verifies the chat: "所有人" goes to the group, a user entry to that user only; an empty
-// input sends nothing; a refused line stays in the input with a system line.
+// input sends nothing; a refused line stays in the input and nothing is shown.
 TEST_F(MainWindowTest, ChatGoesToTheGroupOrToTheChosenUser) {
   StartMeeting();
   Click(L"main_msg_send");
@@ -179,10 +201,11 @@ TEST_F(MainWindowTest, ChatGoesToTheGroupOrToTheChosenUser) {
   EXPECT_EQ(FakeSdk()->user_msgs[0], std::make_pair(std::string("bob"), std::string("private")));
   EXPECT_NE(Chat().find(L"我 对 bob 说："), std::wstring::npos);
   FakeSdk()->send_msg_result = 302;
+  const std::wstring before = Chat();
   input->SetText(L"lost");
   Click(L"main_msg_send");
   EXPECT_EQ(input->GetText(), L"lost");
-  EXPECT_NE(Chat().find(L"消息发送失败"), std::wstring::npos);
+  EXPECT_EQ(Chat(), before) << "a refused line showed something in the chat";
 }
 
 // Verifies remote videos: two fill the two panels, a third is not shown yet turns the
@@ -297,6 +320,144 @@ TEST_F(MainWindowTest, CloseLeavesTheGroupAndEndsTheWindow) {
   EXPECT_EQ(FakeSdk()->logout_calls, 1);
   EXPECT_TRUE(sdk().GetGroupId().empty());
   EXPECT_FALSE(::IsWindow(main().GetHWND()));
+}
+
+// Verifies the answer to a remote-control request: "btn_ok" ("接受") accepts (2); "btn_cancel"
+// ("拒绝") and closing the box any other way refuse (3); the box shows who asks.
+TEST_F(MainWindowTest, RemoteControlRequestIsAcceptedOnlyByOk) {
+  StartMeeting();
+  BoxAnswer ok;
+  ok.button = L"btn_ok";
+  RemoteControlEvent("bob", 0, ok);
+  ASSERT_TRUE(ok.seen) << "no box was shown";
+  EXPECT_EQ(ok.text, L"bob 请求远程控制");
+  EXPECT_EQ(ok.ok, L"接受");
+  EXPECT_EQ(ok.cancel, L"拒绝");
+  BoxAnswer cancel;
+  cancel.button = L"btn_cancel";
+  RemoteControlEvent("bob", 0, cancel);
+  BoxAnswer closed;
+  RemoteControlEvent("carol", 0, closed);
+  EXPECT_TRUE(cancel.seen && closed.seen);
+  EXPECT_EQ(FakeSdk()->remote_control_ops,
+            (std::vector<std::pair<std::string, int>>{{"bob", 2}, {"bob", 3}, {"carol", 3}}));
+}
+
+// Verifies that a request whose box cannot open is refused (3) rather than left unanswered.
+TEST_F(MainWindowTest, RemoteControlRequestWithoutABoxIsRefused) {
+  StartMeeting();
+  BoxAnswer none;
+  {
+    ScopedMessageBoxRefusal refusal;
+    ASSERT_TRUE(refusal.installed());
+    RemoteControlEvent("bob", 0, none);
+  }
+  EXPECT_FALSE(none.seen) << "the box opened although its window was refused";
+  EXPECT_EQ(FakeSdk()->remote_control_ops, (std::vector<std::pair<std::string, int>>{{"bob", 3}}));
+}
+
+// Verifies the other remote-control events: each shows its line and calls nothing; an
+// unknown operation shows nothing; an id of 128 characters or more is shown as empty text.
+TEST_F(MainWindowTest, RemoteControlAnswersAreShown) {
+  StartMeeting();
+  const std::pair<int, const wchar_t*> lines[] = {
+      {1, L"bob 取消了远程控制"}, {2, L"bob 接受了远程控制"}, {3, L"bob 拒绝了远程控制"}};
+  for (const auto& line : lines) {
+    BoxAnswer answer;
+    RemoteControlEvent("bob", line.first, answer);
+    EXPECT_TRUE(answer.seen);
+    EXPECT_EQ(answer.text, line.second);
+  }
+  BoxAnswer unknown;
+  RemoteControlEvent("bob", 7, unknown);
+  EXPECT_FALSE(unknown.seen);
+  BoxAnswer longId;
+  RemoteControlEvent(std::string(128, 'u').c_str(), 3, longId);
+  EXPECT_EQ(longId.text, L" 拒绝了远程控制");
+  EXPECT_TRUE(FakeSdk()->remote_control_ops.empty());
+}
+
+// Verifies the remote-control item of a screen share's more menu: 0 "远程控制桌面" asks (a
+// refused request stays at 0), 1 "等待共享端接受", any click then 2 "取消控制" without a call,
+// a cancel the SDK refuses stays at 2, an accepted one goes back to 0; the sharer's answer
+// leaves the state alone and clearing the panel resets it.
+TEST_F(MainWindowTest, RemoteControlMenuStates) {
+  StartMeeting();
+  Post(WM_SDK_REMOTE_VIDEO_ADDED,
+       new RemoteVideoRecord{kiv::String("bob"), kiv::String("reserved_videoid_screenshare")});
+  CVideoPanelUI* panel = main().GetScreenShareLayout()->GetPanel(0);
+  ASSERT_TRUE(panel->IsBusy());
+  CVideoRenderControlUI* control = panel->GetForegroundControl();
+  ASSERT_NE(control, nullptr);
+  const wchar_t* item = L"video_operate_remotecontrol";
+  EXPECT_EQ(MoreMenuTexts(control), L"远程控制桌面");
+  FakeSdk()->remote_control_result = 302;
+  ChooseMoreMenuItem(control, item);
+  EXPECT_EQ(control->GetRemoteControlState(), 0);
+  FakeSdk()->remote_control_result = 0;
+  ChooseMoreMenuItem(control, item);
+  EXPECT_EQ(control->GetRemoteControlState(), 1);
+  EXPECT_EQ(MoreMenuTexts(control), L"等待共享端接受");
+  BoxAnswer refused;
+  RemoteControlEvent("bob", 3, refused);
+  EXPECT_EQ(control->GetRemoteControlState(), 1);
+  ChooseMoreMenuItem(control, item);
+  EXPECT_EQ(control->GetRemoteControlState(), 2);
+  EXPECT_EQ(MoreMenuTexts(control), L"取消控制");
+  FakeSdk()->remote_control_result = 302;
+  ChooseMoreMenuItem(control, item);
+  EXPECT_EQ(control->GetRemoteControlState(), 2);
+  FakeSdk()->remote_control_result = 0;
+  ChooseMoreMenuItem(control, item);
+  EXPECT_EQ(control->GetRemoteControlState(), 0);
+  EXPECT_EQ(FakeSdk()->remote_control_ops,
+            (std::vector<std::pair<std::string, int>>{{"bob", 0}, {"bob", 0}, {"bob", 1}, {"bob", 1}}));
+  ChooseMoreMenuItem(control, item);
+  ASSERT_EQ(control->GetRemoteControlState(), 1);
+  Post(WM_SDK_REMOTE_VIDEO_REMOVED,
+       new RemoteVideoRecord{kiv::String("bob"), kiv::String("reserved_videoid_screenshare")});
+  EXPECT_EQ(control->GetRemoteControlState(), 0);
+}
+
+// Verifies that the window changes nothing before its skin is loaded: the maximised size
+// asked for during creation is left to the library, and set to the work area afterwards.
+TEST_F(MainWindowTest, NothingHappensBeforeTheWindowIsInitialised) {
+  CMeetingMainWnd early;
+  MINMAXINFO info{};
+  info.ptMaxSize = POINT{123, 456};
+  BOOL handled = FALSE;
+  early.HandleCustomMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info), handled);
+  EXPECT_EQ(info.ptMaxSize.y, 456);
+  EXPECT_FALSE(handled);
+  StartMeeting();
+  RECT work{};
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+  info.ptMaxSize = POINT{123, 456};
+  main().HandleCustomMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info), handled);
+  EXPECT_EQ(info.ptMaxSize.y, work.bottom - work.top);
+}
+
+// Verifies a menu item: its class name, and that only a fixed height overrides its
+// measured size (a fixed width does not).
+TEST(PopupMenuTest, MenuElementClassAndMeasuredSize) {
+  CMenuUI menu;
+  auto* fixed = new CMenuElementUI;
+  fixed->SetText(L"x");
+  fixed->SetAttribute(L"width", L"180");
+  fixed->SetAttribute(L"height", L"36");
+  auto* free = new CMenuElementUI;
+  free->SetText(L"x");
+  free->SetFixedHeight(0);
+  ASSERT_TRUE(menu.Add(fixed));
+  ASSERT_TRUE(menu.Add(free));
+  EXPECT_STREQ(fixed->GetClass(), L"MenuElement");
+  const SIZE available{1000, 1000};
+  const SIZE a = fixed->EstimateSize(available);
+  const SIZE b = free->EstimateSize(available);
+  EXPECT_EQ(a.cy, 36);
+  EXPECT_EQ(a.cx, b.cx);
+  EXPECT_LT(a.cx, 180);
+  EXPECT_EQ(CMenuElementUI().EstimateSize(available).cy, 25) << "a new item is 25 high";
 }
 
 // Verifies the popup menu's list: only menu elements are taken, and an item list adds one

@@ -2,6 +2,7 @@
 // and the share rectangle, with the controls used as a person would.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 #include "app_config.h"
@@ -92,6 +93,7 @@ TEST_F(SettingsWindowTest, ProfileChangesReachPublishedVideosOnly) {
   EXPECT_EQ(FakeSdk()->profiles[0].second.width, 640);
   EXPECT_EQ(FakeSdk()->profiles[0].second.height, 480);
   EXPECT_EQ(FakeSdk()->profiles[0].second.frameRate, 25);
+  EXPECT_EQ(FakeSdk()->profile_fourth_words, std::vector<int>{1});
   EXPECT_EQ(Find(L"label_frame_rate")->GetText(), L"25 帧/秒");
 }
 
@@ -108,38 +110,41 @@ TEST_F(SettingsWindowTest, VolumeSlidersSetTheAudioParameters) {
   EXPECT_EQ(sdk().MicVolume(), 100);
 }
 
-// Verifies the share page: OK saves a rectangle inside the screen with the speed option;
-// one outside the screen is refused with a message and keeps the saved values; Cancel
-// saves nothing.
-TEST_F(SettingsWindowTest, ShareRectangleIsSavedOrRefused) {
+// Verifies the share page: OK takes the four edits as they are (a rectangle beyond this
+// screen, as on a second monitor, included; text that is no number gives 0), shows no
+// message and closes the dialog.
+TEST_F(SettingsWindowTest, OkSavesTheFourEditsAndCloses) {
   Click(L"tabopt_screenshare");
   static_cast<COptionUI*>(Find(L"qos_mode_speed"))->Selected(true);
-  Find(L"share_left_edit")->SetText(L"10");
-  Find(L"share_top_edit")->SetText(L"20");
-  Find(L"share_right_edit")->SetText(L"330");
-  Find(L"share_bottom_edit")->SetText(L"260");
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  Find(L"share_left_edit")->SetText(std::to_wstring(width + 10).c_str());
+  Find(L"share_top_edit")->SetText(L"abc");
+  Find(L"share_right_edit")->SetText(std::to_wstring(width + 650).c_str());
+  Find(L"share_bottom_edit")->SetText(L"480");
+  bool boxShown = true;
+  std::thread watcher([&] { boxShown = CloseNextMessageBox(1500); });
   Click(L"setting_ok");
+  watcher.join();
+  EXPECT_FALSE(boxShown) << "OK showed a message box";
   EXPECT_EQ(sdk().ScreenShare().bias, 1);
-  EXPECT_EQ(sdk().ScreenShare().right, 330);
-  EXPECT_EQ(sdk().ScreenShare().bottom, 260);
+  EXPECT_EQ(sdk().ScreenShare().left, width + 10);
+  EXPECT_EQ(sdk().ScreenShare().top, 0);
+  EXPECT_EQ(sdk().ScreenShare().right, width + 650);
+  EXPECT_EQ(sdk().ScreenShare().bottom, 480);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(wnd_->GetHWND()); }, 3000)) << "OK left the dialog open";
 }
 
-TEST_F(SettingsWindowTest, ShareRectangleOutsideTheScreenIsRefused) {
+// Verifies that Cancel closes the dialog and leaves the saved rectangle and bias as they were.
+TEST_F(SettingsWindowTest, CancelKeepsTheSavedRectangle) {
   Click(L"tabopt_screenshare");
+  static_cast<COptionUI*>(Find(L"qos_mode_speed"))->Selected(true);
   Find(L"share_left_edit")->SetText(L"100");
-  Find(L"share_top_edit")->SetText(L"100");
-  Find(L"share_right_edit")->SetText(L"99999999999");
-  Find(L"share_bottom_edit")->SetText(L"400");
-  bool refused = false;
-  std::thread closer([&] { refused = CloseNextMessageBox(); });
-  Click(L"setting_ok");  // returns when the modal refusal is closed
-  closer.join();
-  EXPECT_TRUE(refused) << "no refusal was shown";
-  EXPECT_EQ(sdk().ScreenShare().right, 0);
-  EXPECT_TRUE(::IsWindow(wnd_->GetHWND()));
-  Find(L"share_right_edit")->SetText(L"abc");
+  Find(L"share_right_edit")->SetText(L"400");
   Click(L"setting_cancel");
+  EXPECT_EQ(sdk().ScreenShare().bias, 0);
+  EXPECT_EQ(sdk().ScreenShare().left, 0);
   EXPECT_EQ(sdk().ScreenShare().right, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(wnd_->GetHWND()); }, 3000)) << "Cancel left the dialog open";
 }
 
 }  // namespace

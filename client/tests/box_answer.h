@@ -1,0 +1,40 @@
+// Answers the client's message boxes from inside their modal loops, for window tests that
+// run on one thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// What the answered box showed, and how to answer it: click `button`, or close the box with
+// WM_CLOSE when `button` is null.
+struct BoxAnswer {
+  const wchar_t* button = nullptr;
+  bool seen = false;
+  std::wstring text, ok, cancel;
+};
+
+// While alive, answers the first message box of this thread that becomes visible.
+class ScopedBoxAnswer {
+ public:
+  explicit ScopedBoxAnswer(BoxAnswer& answer);
+  ~ScopedBoxAnswer();
+  ScopedBoxAnswer(const ScopedBoxAnswer&) = delete;
+  ScopedBoxAnswer& operator=(const ScopedBoxAnswer&) = delete;
+
+ private:
+  UINT_PTR timer_ = 0;
+};
+
+// While alive, refuses the creation of every message box window of this thread.
+class ScopedMessageBoxRefusal {
+ public:
+  ScopedMessageBoxRefusal();
+  ~ScopedMessageBoxRefusal();
+  ScopedMessageBoxRefusal(const ScopedMessageBoxRefusal&) = delete;
+  ScopedMessageBoxRefusal& operator=(const ScopedMessageBoxRefusal&) = delete;
+  bool installed() const { return hook_ != nullptr; }
+
+ private:
+  HHOOK hook_ = nullptr;
+};
