@@ -2,8 +2,9 @@
 # Sets up the machine, builds, then starts the meeting server and two Parleywright clients
 # ("x;alice;room1" and "x;bob;room1") on the virtual display of the Wine session, lets
 # build/x64/bin/meeting_driver.exe play both users through their windows (windows side by
-# side, microphone and camera on, a chat line each way, bob's in Chinese) and saves a
-# screenshot to build/meeting/meeting.png.
+# side at their own size, microphone and camera on, a chat line each way, bob's in
+# Chinese) and saves a screenshot to build/meeting/meeting.png. The display is made wide
+# enough for both windows (MEETING_SCREEN, default 2060x720).
 # Usage: scripts/meeting.sh [seconds to wait before the screenshot, default 3]
 # KEEP=1 leaves everything running until Ctrl-C; watch it with
 #   x11vnc -display $KIV_DISPLAY   (or xwd -root -display $KIV_DISPLAY)
@@ -23,6 +24,37 @@ for f in "$SERVER" "$BIN/Parleywright.exe" "$BIN/Accordane.exe" "$BIN/kiv_sdk.dl
 done
 
 source "$ROOT/scripts/session.sh"
+# Both windows side by side at the skin's size (1000 x 660 each, with their shadows).
+SCREEN="${MEETING_SCREEN:-2060x720}"
+want_w="${SCREEN%x*}"
+want_h="${SCREEN#*x}"
+session_env
+# (awk reads to the end: a closed pipe would fail the pipeline under pipefail)
+display_size() { xdpyinfo -display "$DISPLAY" 2>/dev/null | awk '/dimensions:/ && !n++ {print $2}' || true; }
+# A display of at least $SCREEN: this session's own display is restarted at that size; a
+# display of another program that is too small is an error.
+wide_display() {
+  local n="${DISPLAY#:}" size
+  if [ -e "/tmp/.X11-unix/X$n" ]; then
+    size="$(display_size)"
+    if [ -n "$size" ] && [ "${size%x*}" -ge "$want_w" ] && [ "${size#*x}" -ge "$want_h" ]; then return 0; fi
+    if [ -f "$KIV_RUN/xvfb.pid" ] && kill -0 "$(cat "$KIV_RUN/xvfb.pid")" 2>/dev/null; then
+      echo "meeting: display $DISPLAY is ${size:-of unknown size}; restarting this session's display at $SCREEN"
+      session_stop
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] || break; sleep 0.1; done
+    else
+      echo "meeting: display $DISPLAY (${size:-unknown size}) belongs to another program and is smaller than" \
+        "$SCREEN; choose a free KIV_DISPLAY" >&2
+      return 1
+    fi
+  fi
+  mkdir -p "$KIV_RUN"
+  Xvfb "$DISPLAY" -screen 0 "${SCREEN}x24" -nolisten tcp >"$KIV_RUN/xvfb.log" 2>&1 &
+  echo $! > "$KIV_RUN/xvfb.pid"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "meeting: the display $DISPLAY did not start" >&2; return 1; }
+}
+wide_display
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -70,7 +102,7 @@ driver_status=0
 timeout 180 "$WINE64" "$BIN/meeting_driver.exe" | tee "$OUT/driver.log" || driver_status=$?
 sleep "$WAIT"
 import -display "$DISPLAY" -window root "$OUT/meeting.png"
-echo "meeting: screenshot $OUT/meeting.png"
+echo "meeting: screenshot $OUT/meeting.png ($(display_size))"
 [ "$driver_status" = 0 ] || echo "meeting: the driver could not do every step (see $OUT/driver.log)" >&2
 if [ "${KEEP:-0}" = 1 ]; then
   echo "meeting: running; Ctrl-C stops the clients, the server and the session"

@@ -1,7 +1,7 @@
 // Drives the two clients of scripts/meeting.sh through their windows as their users
-// would: places the windows side by side, turns on microphone and camera, and writes a
-// chat line each way (bob's in Chinese). Prints what it did; exit code 1 when a step
-// could not be done. Needs WINLIB_UI_PROBE=1 in the clients' environment.
+// would: places the windows side by side at their own size, turns on microphone and
+// camera, and writes a chat line each way (bob's in Chinese). Prints what it did; exit
+// code 1 when a step could not be done. Needs WINLIB_UI_PROBE=1 in the clients' environment.
 #include <windows.h>
 
 #include <cstdio>
@@ -36,6 +36,22 @@ int Step(bool ok, const char* what) {
   return ok ? 0 : 1;
 }
 
+// Moves the two windows next to each other without resizing them; false when the screen
+// cannot show both whole.
+bool PlaceSideBySide(HWND left, HWND right) {
+  constexpr int kMargin = 10;
+  RECT a{}, b{};
+  ::GetWindowRect(left, &a);
+  ::GetWindowRect(right, &b);
+  const int aw = a.right - a.left, ah = a.bottom - a.top;
+  const int bw = b.right - b.left, bh = b.bottom - b.top;
+  const int screenW = ::GetSystemMetrics(SM_CXSCREEN), screenH = ::GetSystemMetrics(SM_CYSCREEN);
+  std::printf("meeting driver: windows %dx%d and %dx%d on a screen of %dx%d\n", aw, ah, bw, bh, screenW, screenH);
+  ::SetWindowPos(left, nullptr, kMargin, kMargin, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::SetWindowPos(right, nullptr, 3 * kMargin + aw, kMargin, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  return 4 * kMargin + aw + bw <= screenW && 2 * kMargin + (ah > bh ? ah : bh) <= screenH;
+}
+
 }  // namespace
 
 int wmain() {
@@ -51,11 +67,9 @@ int wmain() {
       },
       60000);
   if (Step(found, "both clients in the meeting")) return 1;
-  ::MoveWindow(alice, 0, 0, 640, 800, TRUE);
-  ::MoveWindow(bob, 640, 0, 640, 800, TRUE);
+  int failed = Step(PlaceSideBySide(alice, bob), "both windows side by side at their own size");
   PumpFor(500);
 
-  int failed = 0;
   failed += Step(ui.Click(alice, L"btn_mic"), "alice: microphone button");
   failed += Step(ui.Click(bob, L"btn_mic"), "bob: microphone button");
   failed += Step(meeting.ChooseCamera(alice, 0), "alice: camera 0 from the camera menu");
