@@ -154,13 +154,22 @@ int BoardEngine::CreateDocWb(const std::string& groupId, const std::string& loca
     WB_LOG("CreateDocWb fail 0 fileSize %s", localPath.c_str());
     return kiv_core::ERR_FAILED;
   }
-  m_docSize = static_cast<int>(size);
   const std::string remote = "/" + groupId + "/" + FileNameOf(localPath);
-  if (!m_pNet) return kiv_core::ERR_INVALID_STATE;
-  const int result = m_pNet->SendUploadDocReq(remote.c_str(), m_docSize);
+  unsigned pending = 0;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_docSize = static_cast<int>(size);
+    if (!m_pNet) return kiv_core::ERR_INVALID_STATE;
+    // Recorded before the request goes out: its reply may come before the send returns.
+    pending = m_pendingDocs.Add(localPath, remote, m_docSize);
+  }
+  const int result = m_pNet->SendUploadDocReq(remote.c_str(), static_cast<int>(size));
+  ZORVANTE::WAutoLock guard(&m_lock);
   if (result == 0) {
     m_localDocPath = localPath;
     m_remoteDocPath = remote;
+  } else {
+    m_pendingDocs.Withdraw(pending);
   }
   return result;
 }
@@ -353,24 +362,39 @@ void BoardEngine::ProcessCreateWbRsp(int clientSeqId, int result, const char* bo
 void BoardEngine::OnUploadDocRsp(int, const char* filePath, const char* uploadUrl) {
   UploadDocProfile profile;
   profile.filePath = filePath ? filePath : "";
-  profile.localPath = m_localDocPath;
   profile.uploadAddress = uploadUrl ? uploadUrl : "";
-  profile.fileSize = m_docSize;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    PendingDocument document;
+    if (m_pendingDocs.TakeForReply(profile.filePath, &document)) {
+      profile.localPath = document.localPath;
+      profile.fileSize = document.size;
+    } else {
+      profile.localPath = m_localDocPath;
+      profile.fileSize = m_docSize;
+    }
+  }
   m_uploads.Enter();
   try {
     std::thread(UploadDocThread, this, profile).detach();
   } catch (const std::system_error&) {
     m_uploads.Leave();
     DocEventInfo info;
-    info.filePath = m_localDocPath;
+    info.filePath = profile.localPath;
     FireDocEvent(5, info);
   }
 }
 
-void BoardEngine::OnUploadDocEndRsp(int, const char*) {
+void BoardEngine::OnUploadDocEndRsp(int, const char* filePath) {
+  // The reply names the document whose upload ended; the last one announced when it does not.
+  std::string remote = filePath ? filePath : "";
+  if (remote.empty()) {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    remote = m_remoteDocPath;
+  }
   DocEventInfo info;
-  info.filePath = m_remoteDocPath;
-  FireDocEvent(SendDocumentTransCodeCmd(m_remoteDocPath) == 0 ? 8 : 7, info);
+  info.filePath = remote;
+  FireDocEvent(SendDocumentTransCodeCmd(remote) == 0 ? 8 : 7, info);
 }
 
 void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char* filePath, const char* downloadUrl) {
@@ -389,7 +413,8 @@ void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char* fi
     DownloaderSlot& slot = *item->downloaders[pageIndex];
     item->url = downloadUrl;
     item->localPath = localPath;
-    slot.localPath = localPath;
+    // Written only when it changes: a download thread of this page may be reading it.
+    if (slot.localPath != localPath) slot.localPath = localPath;
     // A file left by a download that failed is not a page image.
     if (!slot.failed.load() && FileReadable(localPath)) {
       DocEventInfo info;
@@ -464,7 +489,8 @@ void BoardEngine::FireDocEvent(int code, const DocEventInfo& info) {
 
 void BoardEngine::HandleDocEvent(int kind, int error, const DocEventInfo& info) {
   if (kind == 0 && error != 0) {
-    if (m_listener) m_listener->OnCreateResult(false, m_localDocPath, info.boardId);
+    // The failed upload's own local document.
+    if (m_listener) m_listener->OnCreateResult(false, info.filePath, info.boardId);
   } else if (kind == 3 && error == 0) {
     const size_t slash = info.filePath.find_last_of('/');
     CreateRequest request;

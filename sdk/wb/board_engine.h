@@ -16,9 +16,9 @@
 #include "wb/document/doc_download_mgr_cb.h"
 #include "wb/document/doc_event_info.h"
 #include "wb/document/kiv_download_doc_manager.h"
+#include "wb/document/pending_documents.h"
 #include "wb/document/running_threads.h"
 #include "wb/document/upload_doc_profile.h"
-#include "wb/document/upload_file_slot.h"
 
 namespace kiv_wb {
 
@@ -129,10 +129,12 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   std::map<unsigned, std::string> m_pendingCreates;  // under m_lock
   BoardManager m_boards;
   ZORVANTE::WLock m_lock;
+  // The document announced last (under m_lock): for replies that find no document of their
+  // own among the pending ones.
   std::string m_localDocPath;
   std::string m_remoteDocPath;
   int m_docSize = 0;
-  UploadFileSlot m_uploadFile;
+  PendingDocuments m_pendingDocs;  // under m_lock; each upload opens its own file
   KivDownloadDocManager m_downloads{this};
   std::string m_imageFolder;
   std::string m_userId;

@@ -5,7 +5,8 @@ add_library(kiv_wb_document STATIC
   ${_doc_dir}/curl_global.cpp
   ${_doc_dir}/http_put_file.cpp
   ${_doc_dir}/kiv_downloader.cpp
-  ${_doc_dir}/kiv_download_doc_manager.cpp)
+  ${_doc_dir}/kiv_download_doc_manager.cpp
+  ${_doc_dir}/pending_documents.cpp)
 target_include_directories(kiv_wb_document PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kiv_wb_document PUBLIC kiv_base kiv_sdk_headers avcore_headers dep::curl)
 

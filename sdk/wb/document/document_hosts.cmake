@@ -10,7 +10,7 @@ endif()
 
 if(WIN32 AND KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
   string(REGEX REPLACE "x64$" "native" _doc_native_tree "${CMAKE_BINARY_DIR}")
-  foreach(case DocumentBoardsBetweenHosts PresentationBoardBetweenHosts PagesArriveDespiteFailedRequests PageThatNeverComesIsReported)
+  foreach(case DocumentBoardsBetweenHosts PresentationBoardBetweenHosts TwoDocumentBoardsAtOnce PagesArriveDespiteFailedRequests PageThatNeverComesIsReported)
     add_test(NAME DocumentHostsTest.${case}
       COMMAND ${_doc_native_tree}/bin/kiv_wb_document_hosts_test --gtest_filter=DocumentHostsTest.${case}
               --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)

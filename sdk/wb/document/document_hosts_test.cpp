@@ -101,6 +101,18 @@ struct DocumentHostsTest : ::testing::Test {
     EXPECT_EQ(line.substr(line.rfind(' ')), " 0") << line;
     return line.size() > 8 ? line.substr(8, line.find(' ', 8) - 8) : "";
   }
+  // The board made from `file` at `host` (its "created" line, in whatever order they come).
+  std::string Created(WineHost& host, const std::string& file, std::chrono::milliseconds wait) {
+    std::string line;
+    EXPECT_TRUE(host.Expect(
+        [&](const std::string& l) {
+          return StartsWith(l, "created ") && l.find(" " + file + " ") != std::string::npos;
+        },
+        wait, &line))
+        << host.Transcript();
+    EXPECT_EQ(line.substr(line.rfind(' ') + 1), "0") << line;
+    return line.size() > 8 ? line.substr(8, line.find(' ', 8) - 8) : "";
+  }
   void Open(WineHost& host, const std::string& board, const std::string& name, int pages) {
     ASSERT_TRUE(host.ExpectLine("published " + board + " " + name, 20s)) << host.Transcript();
     ASSERT_EQ(host.Call("open " + board, 10s), 0) << host.Transcript();
@@ -191,6 +203,50 @@ TEST_F(DocumentHostsTest, PresentationBoardBetweenHosts) {
     EXPECT_LT(CountNear(a, 0xFFFFFF), a.width * a.height) << "slide " << n << " is not a blank page";
   }
   for (auto* host : {alice.get(), bob.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
+}
+
+// A makes two document boards one right after the other, a PDF and a presentation, so that
+// their uploads run at the same time: both boards are made, and both hosts show the pages of
+// both as backgrounds.
+TEST_F(DocumentHostsTest, TwoDocumentBoardsAtOnce) {
+  StartServer();
+  auto alice = Member("alice", "room-two-docs");
+  auto bob = Member("bob", "room-two-docs");
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_EQ(alice->Call("doc " + WinePath(Documents() + "/three_pages.pdf"), 10s), 0) << alice->Transcript();
+  ASSERT_EQ(alice->Call("doc " + WinePath(Documents() + "/two_slides.pptx"), 10s), 0) << alice->Transcript();
+  std::printf("the two boards were asked for %.0f ms apart\n",
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count());
+  const std::string pdf = Created(*alice, "three_pages.pdf", 120s);
+  const std::string pptx = Created(*alice, "two_slides.pptx", 120s);
+  ASSERT_FALSE(pdf.empty());
+  ASSERT_FALSE(pptx.empty());
+  EXPECT_NE(pdf, pptx);
+  EXPECT_FALSE(alice->HasLine("board_event 0 302")) << "an upload failed";
+  EXPECT_FALSE(alice->HasLine("board_event 3 302")) << "a conversion failed";
+
+  // One board window at a time in each host (they would cover each other in the shots).
+  for (WineHost* host : {alice.get(), bob.get()}) {
+    Open(*host, pdf, "three_pages.pdf", 3);
+    EXPECT_EQ(PageEvents(*host, 3, 0, 40s), 3) << host->Transcript();
+  }
+  EXPECT_EQ(alice->Call("setpage " + pdf + " 1", 10s), 1);
+  EXPECT_TRUE(bob->ExpectLine("page " + pdf + " 1", 20s)) << bob->Transcript();
+  EXPECT_GT(CountNear(Shot(*alice, pdf, "two_docs_alice_page2.bmp"), 0xFF0000), 2000) << "the red square of page 2";
+  EXPECT_GT(CountNear(Shot(*bob, pdf, "two_docs_bob_page2.bmp"), 0xFF0000), 2000) << "the red square of page 2";
+  for (WineHost* host : {alice.get(), bob.get()}) {
+    const std::string who = host == alice.get() ? "alice" : "bob";
+    ASSERT_EQ(host->Call("close " + pdf, 10s), 0) << host->Transcript();
+    Open(*host, pptx, "two_slides.pptx", 2);
+    EXPECT_EQ(PageEvents(*host, 2, 0, 40s), 2) << host->Transcript();
+    EXPECT_FALSE(host->HasLine("board_event 6 302")) << host->Transcript();
+    const Picture slide = Shot(*host, pptx, "two_docs_" + who + "_slide1.bmp");
+    EXPECT_GT(CountNear(slide, 0xFFFFFF), 0) << who;
+    EXPECT_LT(CountNear(slide, 0xFFFFFF), slide.width * slide.height) << who << ": the slide is not a blank page";
+  }
+
+  for (auto* host : {alice.get(), bob.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
+  EXPECT_TRUE(server.Alive());
 }
 
 // The first two page-image requests fail (the switch works: see the next case): every page

@@ -4,6 +4,7 @@
 #define CURL_DISABLE_DEPRECATION
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "base/text_holders.h"
@@ -13,7 +14,10 @@ namespace kiv_wb {
 
 namespace {
 
+std::atomic<UploadReadHook> g_readHook{nullptr};
+
 size_t ReadCallback(char* buffer, size_t size, size_t count, void* file) {
+  if (UploadReadHook hook = g_readHook.load()) hook();
   return std::fread(buffer, size, count, static_cast<FILE*>(file));
 }
 
@@ -22,6 +26,8 @@ size_t ReadCallback(char* buffer, size_t size, size_t count, void* file) {
 size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
 
 }  // namespace
+
+UploadReadHook SetUploadReadHook(UploadReadHook hook) { return g_readHook.exchange(hook); }
 
 int HttpPutFile(UploadFileSlot& slot, const std::string& address, const std::string& localPath, int size) {
   if (address.empty() || localPath.empty()) {

@@ -11,4 +11,9 @@ namespace kiv_wb {
 // open file is kept in `slot` during the transfer.
 int HttpPutFile(UploadFileSlot& slot, const std::string& address, const std::string& localPath, int size);
 
+// Called before every read of an upload's file, on the uploading thread (tests hold a transfer
+// there); none by default. Returns the hook it replaces.
+using UploadReadHook = void (*)();
+UploadReadHook SetUploadReadHook(UploadReadHook hook);
+
 }  // namespace kiv_wb

@@ -156,7 +156,9 @@ void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::uniq
     slot->done.store(false);
     WB_LOG("download run fail, downloaderIndex %d, %d times left", pageIndex, left - 1);
     downloader.Cleanup();
-    if (left > 1) g_remover.load()(item->localPath);
+    // The page's own path never holds part of a file: what a failed attempt wrote is in the
+    // downloader's partial file.
+    if (left > 1) g_remover.load()(downloader.PartialPath());
   }
   slot->done.store(downloaded);
   slot->failed.store(!downloaded);

@@ -65,7 +65,8 @@ void PageImageThread(const std::shared_ptr<DownloadCallbackLink>& link, Document
 void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::unique_ptr<DocumentDownloadItem> item,
                     int pageIndex);
 
-// Removes a partial page file between attempts (DeleteFileW); tests watch the removals.
+// Removes a failed attempt's partial file before the next attempt (DeleteFileW); tests watch
+// the removals.
 using PartialFileRemover = void (*)(const std::string& path);
 PartialFileRemover SetPartialFileRemover(PartialFileRemover remover);
 void RemovePartialFile(const std::string& path);

@@ -15,6 +15,7 @@
 #include "tests/loopback_http_server.h"
 #include "tests/temp_dir.h"
 #include "wb/board_engine_log.h"
+#include "wb/document/testing/gated_http_server.h"
 
 namespace {
 
@@ -33,6 +34,20 @@ void CountingRemover(const std::string& path) {
 }
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+// The names in a folder, "." and ".." left out.
+std::vector<std::string> FolderNames(const std::wstring& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = Narrow(data.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -215,6 +230,42 @@ TEST_F(DownloadManagerTest, ErrorPageIsStoredAsThePage) {
   manager.downloadWithItem(Item(manager, "wb-1", 1, server.Url("/missing.jpg")), 0);
   ASSERT_TRUE(callback.WaitEvents(1));
   EXPECT_EQ(callback.Events(), std::vector<std::string>{"14 wb-1 0 /g1/doc"});
+  EXPECT_EQ(ReadFile(page0), body);
+}
+
+// While a page's download is in flight nothing is at the page's path; the image appears
+// there whole when the transfer ends, and nothing else is left in the folder.
+TEST_F(DownloadManagerTest, PageFileAppearsOnlyWhole) {
+  const std::string image(48 * 1024, 'J');
+  kiv_test::GatedHttpServer gated(kiv_test::GatedHttpServer::HoldAt::kMidResponse, image);
+  kiv_wb::KivDownloadDocManager manager(&callback);
+  manager.downloadWithItem(Item(manager, "wb-1", 1, gated.Url("/img/0.jpg")), 0);
+  ASSERT_TRUE(gated.WaitForHeads(1, 10s));
+  EXPECT_EQ(GetFileAttributesA(page0.c_str()), INVALID_FILE_ATTRIBUTES) << "a page file while downloading";
+  gated.Open();
+  ASSERT_TRUE(callback.WaitEvents(1));
+  EXPECT_EQ(callback.Events(), std::vector<std::string>{"14 wb-1 0 /g1/doc"});
+  EXPECT_TRUE(ReadFile(page0) == image);
+  EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"0.jpg"});
+}
+
+// A transfer that breaks off leaves no page file behind; the next request fetches the page.
+TEST_F(DownloadManagerTest, BrokenTransferLeavesNoPageFile) {
+  const std::string body = "JPEG-0 whole";
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n";
+  server.QueueResponses({head + "JPEG", head + "JP", head + "J"});
+  server.SetResponse(LoopbackHttpServer::Response(body));
+  kiv_wb::KivDownloadDocManager manager(&callback);
+  auto item = Item(manager, "wb-1", 1, server.Url("/img/0.jpg"));
+  manager.downloadWithItem(item, 0);
+  ASSERT_TRUE(callback.WaitEvents(1));
+  EXPECT_EQ(callback.Events(), std::vector<std::string>{"13 wb-1 0 /g1/doc"});
+  EXPECT_EQ(GetFileAttributesA(page0.c_str()), INVALID_FILE_ATTRIBUTES) << "a partial page file";
+  EXPECT_EQ(Removed(), 2u);
+
+  manager.downloadWithItem(item, 0);
+  ASSERT_TRUE(callback.WaitEvents(2));
+  EXPECT_EQ(callback.Events().back(), "14 wb-1 0 /g1/doc");
   EXPECT_EQ(ReadFile(page0), body);
 }
 

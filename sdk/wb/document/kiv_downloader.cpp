@@ -4,6 +4,10 @@
 #define CURL_DISABLE_DEPRECATION
 #include <curl/curl.h>
 
+#include <windows.h>
+
+#include <atomic>
+
 #include "base/text_holders.h"
 #include "wb/document/curl_global.h"
 
@@ -13,9 +17,21 @@ namespace {
 
 constexpr char kUserAgent[] = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
 
+std::string NextPartialSuffix() {
+  static std::atomic<unsigned> next{0};
+  return ".part" + std::to_string(next++);
+}
+
+// Puts the finished file in the page's place (replacing an older copy).
+bool MoveInPlace(const std::string& from, const std::string& to) {
+  Utf8ToWide wideFrom(from);
+  Utf8ToWide wideTo(to);
+  return wideFrom.Get() && wideTo.Get() && MoveFileExW(wideFrom.Get(), wideTo.Get(), MOVEFILE_REPLACE_EXISTING);
+}
+
 }  // namespace
 
-KivDownloader::KivDownloader() : m_curlGlobal(AcquireCurlGlobal()) {}
+KivDownloader::KivDownloader() : m_curlGlobal(AcquireCurlGlobal()), m_partialSuffix(NextPartialSuffix()) {}
 
 KivDownloader::~KivDownloader() { Cleanup(); }
 
@@ -25,10 +41,11 @@ bool KivDownloader::SetTask(const std::string& url, const std::string& localPath
   Cleanup();
   m_url = url;
   m_localPath = localPath;
+  m_partialPath = localPath + m_partialSuffix;
   m_curl = curl_easy_init();
   if (!m_curl) return false;
   SetOptions();
-  Utf8ToWide widePath(localPath);
+  Utf8ToWide widePath(m_partialPath);
   m_file = widePath.Get() ? _wfopen(widePath.Get(), L"wb") : nullptr;
   if (!m_file) return false;
   m_busy.exchange(true);
@@ -57,11 +74,13 @@ void KivDownloader::SetOptions() {
 
 bool KivDownloader::Run() {
   // A task that was not set (no handle or no file) fails without a transfer.
-  const bool ok = m_curl && m_file && curl_easy_perform(m_curl) == CURLE_OK;
+  bool ok = m_curl && m_file && curl_easy_perform(m_curl) == CURLE_OK;
   if (m_file) {
-    std::fclose(m_file);
+    // A file that cannot be written to its end is not the page.
+    ok = std::fclose(m_file) == 0 && ok;
     m_file = nullptr;
   }
+  ok = ok && MoveInPlace(m_partialPath, m_localPath);
   m_busy.exchange(false);
   return ok;
 }

@@ -9,7 +9,9 @@ void UploadDocThread(BoardEngine* engine, UploadDocProfile profile) {
   if (!engine) return;
   const std::string address = profile.uploadAddress;
   const std::string localPath = profile.localPath;
-  const int result = HttpPutFile(engine->m_uploadFile, address, localPath, profile.fileSize);
+  // Each upload has a file of its own: another one may be in flight at the same time.
+  UploadFileSlot file;
+  const int result = HttpPutFile(file, address, localPath, profile.fileSize);
   DocEventInfo info;
   info.filePath = localPath;
   if (result == 0) {

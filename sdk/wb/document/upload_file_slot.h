@@ -1,5 +1,5 @@
-// The open file of the document being uploaded (a C runtime file, null when none); closes it
-// when the slot goes.
+// The open file of a document being uploaded (a C runtime file, null when none); closes it
+// when the slot goes. Every upload holds its own.
 #pragma once
 
 #include <cstdio>
