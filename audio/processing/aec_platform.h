@@ -34,6 +34,28 @@ FILE* aec_open_wide(const std::wstring& path, const char* mode);
 // Replaces `to` by `from` in one step; false when that failed (`to` is then unchanged).
 bool aec_replace_file(const std::wstring& from, const std::wstring& to);
 bool aec_remove_file(const std::wstring& path);
+// True only when nothing exists at `path` (a file that exists but cannot be opened is not
+// missing).
+bool aec_path_missing(const std::wstring& path);
+// Writes the file's buffers through to the disk; false when that failed.
+bool aec_flush_file(FILE* file);
+uint32_t aec_process_id();
+
+// An exclusive lock on a file beside the state file, held by one save at a time across
+// threads and processes; released when the owner goes.
+class AecFileLock {
+ public:
+  // Takes the lock without waiting; Held() tells whether it was taken.
+  explicit AecFileLock(const std::wstring& path);
+  ~AecFileLock();
+  AecFileLock(const AecFileLock&) = delete;
+  AecFileLock& operator=(const AecFileLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+  intptr_t handle_ = -1;  // a HANDLE on Windows, a descriptor elsewhere
+};
 // The path in the ANSI code page (UTF-8 elsewhere), for log lines.
 std::string aec_path_to_ansi(const std::wstring& path);
 

@@ -1,6 +1,11 @@
 #include "aec_platform.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +94,26 @@ bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
 
 bool aec_remove_file(const std::wstring& path) { return std::remove(Narrow(path).c_str()) == 0; }
 
+bool aec_path_missing(const std::wstring& path) {
+  struct stat st;
+  return stat(Narrow(path).c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool aec_flush_file(FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+uint32_t aec_process_id() { return static_cast<uint32_t>(getpid()); }
+
 std::string aec_path_to_ansi(const std::wstring& path) { return Narrow(path); }
 
 void aec_debugger_output(const char*, ...) {}
+
+AecFileLock::AecFileLock(const std::wstring& path) {
+  const int fd = open(Narrow(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  handle_ = fd;
+  held_ = flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+AecFileLock::~AecFileLock() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}

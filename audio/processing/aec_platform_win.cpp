@@ -1,6 +1,7 @@
 #include "aec_platform.h"
 
 #include <windows.h>
+#include <io.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -83,6 +84,20 @@ bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
 
 bool aec_remove_file(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
 
+bool aec_path_missing(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool aec_flush_file(FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
+}
+
+uint32_t aec_process_id() { return GetCurrentProcessId(); }
+
 std::string aec_path_to_ansi(const std::wstring& path) {
   const int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return std::string();
@@ -90,4 +105,16 @@ std::string aec_path_to_ansi(const std::wstring& path) {
   WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &out[0], n, nullptr, nullptr);
   out.resize(static_cast<size_t>(n - 1));
   return out;
+}
+
+AecFileLock::AecFileLock(const std::wstring& path) {
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  held_ = true;
+}
+
+AecFileLock::~AecFileLock() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }

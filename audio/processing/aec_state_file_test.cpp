@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "aec_state_file.h"
+#include "aec_platform.h"
 #include "aec_state_reader.h"
 #include "aec_state_record.h"
 #include "echo_canceller.h"
@@ -232,15 +239,192 @@ TEST_F(StateFile, SavedDelayIsTheDelayInUse) {
   EXPECT_EQ(next->DelayLine()->CurrentDelay(), 960);
 }
 
-// Verifies that a save that cannot write its new file leaves the good file untouched.
-TEST_F(StateFile, FailedWriteKeepsTheGoodFile) {
+// The replace step of the saves, swapped for one case.
+class ReplaceStep {
+ public:
+  explicit ReplaceStep(AecStateReplaceFile step) : before_(aec_state_set_replace_file(step)) {}
+  ~ReplaceStep() { aec_state_set_replace_file(before_); }
+
+ private:
+  AecStateReplaceFile before_;
+};
+
+// Every pair of the file restores into a new canceller; returns how many there are.
+int RestoreEveryPair(const std::vector<uint8_t>& bytes, const fs::path& folder) {
+  EXPECT_EQ(aec_state_check(static_cast<int32_t>(bytes[0] | (bytes[1] << 8)),
+                            static_cast<int64_t>(bytes.size())),
+            AecStateFileCheck::kOk);
+  const int64_t n = aec_state_record_count(static_cast<int64_t>(bytes.size()));
+  for (int64_t i = 0; i < n; ++i) {
+    const uint8_t* r = bytes.data() + 4 + i * kAecStateRecordBytes;
+    const std::string mic(reinterpret_cast<const char*>(r + kAecStateMicName));
+    const std::string spk(reinterpret_cast<const char*>(r + kAecStateSpeakerName));
+    std::unique_ptr<CAEC> aec = CAEC::Create();
+    aec->SetDataFolder(folder.wstring());
+    EXPECT_EQ(aec->RestoreAECDataFromFile(mic.c_str(), spk.c_str(), nullptr, nullptr, nullptr,
+                                          nullptr),
+              1)
+        << mic << " / " << spk;
+  }
+  return static_cast<int>(n);
+}
+
+size_t TempFilesIn(const fs::path& folder) {
+  size_t n = 0;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().extension() == ".tmp") ++n;
+  }
+  return n;
+}
+
+bool FailReplace(const std::wstring&, const std::wstring&) { return false; }
+
+// Verifies that a save that cannot put its new file in place leaves the good file untouched
+// and no temporary file behind.
+TEST_F(StateFile, FailedReplaceKeepsTheGoodFile) {
   std::unique_ptr<CAEC> aec = NewAec();
   const std::vector<uint8_t> file = FileOf(1006, {Record("Mic", "Spk", 1920, 3.0f)});
   WriteBytes(file);
-  // The temporary file cannot be made: a folder (not empty) has its name.
-  fs::create_directories(folder_ / "AECParams.bin.tmp" / "inside");
+  const ReplaceStep fail(FailReplace);
   aec->State()->filter.erle_db = 30.0f;
   EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
   EXPECT_FALSE(aec->SaveAECDataToFile("New", "Spk", 0, 0, 10, 0.0f));
   EXPECT_EQ(FileBytes(), file);
+  EXPECT_EQ(TempFilesIn(folder_), 0u);
+}
+
+// Verifies that a pair whose stored ERLE is not a number is saved again (in place, the
+// other pairs kept) and then restores, instead of refusing every later save.
+TEST_F(StateFile, RecordWithoutErleIsReplaced) {
+  std::vector<uint8_t> damaged = Record("Mic", "Spk", 1920, std::nanf(""));
+  WriteBytes(FileOf(1006, {Record("A", "B", 1920, 3.0f), damaged, Record("C", "D", 1920, 4.0f)}));
+  std::unique_ptr<CAEC> aec = NewAec();
+  EXPECT_EQ(aec->RestoreAECDataFromFile("Mic", "Spk", nullptr, nullptr, nullptr, nullptr), 0);
+  aec->State()->filter.erle_db = 5.0f;
+  ASSERT_TRUE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  const std::vector<uint8_t> bytes = FileBytes();
+  ASSERT_EQ(bytes.size(), 4 + 3 * kAecStateRecordBytes);
+  EXPECT_TRUE(aec_state_record_matches(bytes.data() + 4 + kAecStateRecordBytes, "Mic", "Spk"));
+  EXPECT_EQ(RestoreEveryPair(bytes, folder_), 3);
+  float erle = 0.0f;
+  std::unique_ptr<CAEC> next = NewAec();
+  ASSERT_EQ(next->RestoreAECDataFromFile("Mic", "Spk", nullptr, &erle, nullptr, nullptr), 1);
+  EXPECT_EQ(erle, 5.0f);
+}
+
+// Verifies that a core whose state no restore would take writes nothing.
+TEST_F(StateFile, UnsoundStateIsNotSaved) {
+  const std::vector<uint8_t> file = FileOf(1006, {Record("Mic", "Spk", 1920, 3.0f)});
+  WriteBytes(file);
+  std::unique_ptr<CAEC> aec = NewAec();
+  aec->State()->filter.erle_db = std::nanf("");
+  EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  aec->State()->filter.erle_db = 30.0f;
+  aec->State()->filter.filter_a[0][10] = {std::numeric_limits<float>::infinity(), 0.0f};
+  EXPECT_FALSE(aec->SaveAECDataToFile("New", "Spk", 0, 0, 10, 0.0f));
+  EXPECT_EQ(FileBytes(), file);
+}
+
+// Verifies that a state file that exists but cannot be opened is left as it is: it is not
+// taken for a missing file and replaced by one holding only the new pair.
+TEST_F(StateFile, UnreadableFileIsLeftAlone) {
+  const std::vector<uint8_t> file =
+      FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("C", "D", 1920, 4.0f)});
+  WriteBytes(file);
+  std::unique_ptr<CAEC> aec = NewAec();
+  aec->State()->filter.erle_db = 30.0f;
+  {
+#ifdef _WIN32
+    // Another program holds the file without sharing it.
+    const HANDLE held = CreateFileW(file_.wstring().c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+    CloseHandle(held);
+#else
+    // The name resolves to nothing that can be opened (a link to itself).
+    const fs::path kept = folder_ / "kept.bin";
+    fs::rename(file_, kept);
+    fs::create_symlink(file_.filename(), file_);
+    EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+    EXPECT_TRUE(fs::is_symlink(file_));
+    fs::remove(file_);
+    fs::rename(kept, file_);
+#endif
+  }
+  EXPECT_EQ(FileBytes(), file);
+  EXPECT_EQ(RestoreEveryPair(FileBytes(), folder_), 2);
+  EXPECT_TRUE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  EXPECT_EQ(RestoreEveryPair(FileBytes(), folder_), 3);
+}
+
+// A second canceller saving from inside the first one's replace step: the two saves
+// overlap exactly where a shared temporary file or an unguarded file would be lost.
+struct Overlap {
+  static CAEC* second;
+  static bool second_saved;
+  static bool Replace(const std::wstring& from, const std::wstring& to) {
+    if (second != nullptr) {
+      CAEC* s = second;
+      second = nullptr;
+      second_saved = s->SaveAECDataToFile("Second", "Spk", 0, 0, 10, 0.0f);
+    }
+    return aec_replace_file(from, to);
+  }
+};
+CAEC* Overlap::second = nullptr;
+bool Overlap::second_saved = false;
+
+// Verifies two savers at once: the one that comes second while the first holds the file
+// gives way (reports false), the first one's pair is in the file, and every pair restores.
+TEST_F(StateFile, TwoSaversAtOnce) {
+  WriteBytes(FileOf(1006, {Record("A", "B", 1920, 3.0f)}));
+  std::unique_ptr<CAEC> first = NewAec();
+  std::unique_ptr<CAEC> second = NewAec();
+  first->State()->filter.erle_db = 20.0f;
+  second->State()->filter.erle_db = 21.0f;
+  Overlap::second = second.get();
+  Overlap::second_saved = true;
+  {
+    const ReplaceStep overlap(Overlap::Replace);
+    EXPECT_TRUE(first->SaveAECDataToFile("First", "Spk", 0, 0, 10, 0.0f));
+  }
+  EXPECT_FALSE(Overlap::second_saved);
+  std::vector<uint8_t> bytes = FileBytes();
+  EXPECT_EQ(RestoreEveryPair(bytes, folder_), 2);
+  EXPECT_TRUE(aec_state_record_matches(bytes.data() + 4 + kAecStateRecordBytes, "First", "Spk"));
+  EXPECT_EQ(TempFilesIn(folder_), 0u);
+  // Once the first is done, the second saves and both pairs are kept.
+  EXPECT_TRUE(second->SaveAECDataToFile("Second", "Spk", 0, 0, 10, 0.0f));
+  EXPECT_EQ(RestoreEveryPair(FileBytes(), folder_), 3);
+}
+
+// Stops a save where the process could die: its new file is written but not in place.
+uintmax_t g_interrupted_size = 0;
+bool InterruptBeforeReplace(const std::wstring& from, const std::wstring&) {
+  FILE* f = aec_open_wide(from, "rb");
+  g_interrupted_size = f != nullptr ? static_cast<uintmax_t>(aec_state_file_size(f)) : 0;
+  if (f != nullptr) std::fclose(f);
+  return false;
+}
+
+// Verifies that a save interrupted before its replace leaves the good file as it was, with
+// every pair restoring, and that the next save works.
+TEST_F(StateFile, SaveInterruptedBeforeReplace) {
+  const std::vector<uint8_t> file =
+      FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("Mic", "Spk", 1920, 4.0f)});
+  WriteBytes(file);
+  std::unique_ptr<CAEC> aec = NewAec();
+  aec->State()->filter.erle_db = 30.0f;
+  {
+    const ReplaceStep interrupt(InterruptBeforeReplace);
+    EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  }
+  EXPECT_EQ(g_interrupted_size, file.size());  // complete before it is put in place
+  EXPECT_EQ(FileBytes(), file);
+  EXPECT_EQ(RestoreEveryPair(FileBytes(), folder_), 2);
+  EXPECT_TRUE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
+  const std::vector<uint8_t> bytes = FileBytes();
+  EXPECT_EQ(RestoreEveryPair(bytes, folder_), 2);
+  EXPECT_EQ(aec_state_record_values(bytes.data() + 4 + kAecStateRecordBytes).erle, 30.0f);
 }
