@@ -201,6 +201,7 @@ constexpr float kFineLimit = 1.5f;
 constexpr float kFixedLimit = 30.0f;
 constexpr int kWarmUp = 9;
 constexpr int kFineCounts = 25;
+constexpr double kFitRatio = 10.0;
 
 // Correlation sum of the unit cross-spectra z (bins 2..151) with the slope of s steps.
 double SlopeSum(const SerrinComplex* z, int s) {
@@ -249,6 +250,23 @@ void DriftPredictions(const SerrinComplex* far_spectrum, int channel, const Echo
     }
     base += (p.end - p.first) * p.partitions;
   }
+}
+
+// Whether the better prediction explains the microphone over the drift bins: what it
+// leaves is at least 10 dB below the microphone. A filter that is still converging (or a
+// near talker over the echo) shows a slope that is no clock drift: on the echo bench's
+// drift-free 250 ms path the converging filter gave C of about -3 for ten frames, the
+// fixed mode took the ratio 700 ppm off and the near talker lost 5.2 dB in double talk
+// instead of 1.7 dB.
+bool PredictionFits(const SerrinComplex* mic, const SerrinComplex* pred_a, const SerrinComplex* pred_b) {
+  double y = 0.0, left = 0.0;
+  for (int k = 2; k < kDriftBins; ++k) {
+    const SerrinComplex ra{mic[k].re - pred_a[k].re, mic[k].im - pred_a[k].im};
+    const SerrinComplex rb{mic[k].re - pred_b[k].re, mic[k].im - pred_b[k].im};
+    y += Power(mic[k]);
+    left += std::fmin(Power(ra), Power(rb));
+  }
+  return y > 0.0 && left * kFitRatio < y;
 }
 
 }  // namespace
@@ -310,6 +328,7 @@ void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spe
   if (echo_mode != 2 || channel < 0 || channel >= kEchoFilterChannels) return;
   SerrinComplex pred_a[kDriftBins], pred_b[kDriftBins];
   DriftPredictions(far_spectrum, channel, f, pred_a, pred_b);
+  if (!PredictionFits(mic, pred_a, pred_b)) return;
   float best = 0.0f;
   int used = 0;
   const float c = clock_drift_slope(mic, pred_a, pred_b, floors, &best, &used);

@@ -80,7 +80,8 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
 // Clock-drift estimator, run before the filter step of the frame: the echo predictions of
 // filters A and B of `channel` for this frame (far_spectrum as the newest partition) are
 // compared with the microphone spectrum over the lowest 152 bins, and the phase slope
-// between the better one and the microphone trims the sample-rate ratio. floors: the
+// between the better one and the microphone trims the sample-rate ratio. Frames whose
+// better prediction leaves more than a tenth of the microphone's power give no estimate. floors: the
 // channel's per-bin noise floor. warm_up below 9 keeps the coarse (fixed) mode; the
 // caller passes f->settle, which counts estimates that found the slope in the fine range.
 void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum,

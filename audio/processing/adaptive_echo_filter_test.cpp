@@ -192,7 +192,12 @@ struct DriftSetup {
     echo_filter_init(f.get());
     const double pi = 3.14159265358979323846;
     Rng rng{3};
-    for (int k = 0; k < kSpectralBins; ++k) far[k] = {1000.0f * rng.Next(), 1000.0f * rng.Next()};
+    // Loud below bin 20, so that a lead of a few samples still leaves the prediction
+    // within 10 dB of the microphone.
+    for (int k = 0; k < kSpectralBins; ++k) {
+      const float a = k < 20 ? 1000.0f : 10.0f;
+      far[k] = {a * rng.Next(), a * rng.Next()};
+    }
     mic = far;
     // The prediction lags the microphone by lag_samples: A = exp(-j w lag).
     for (int k = 2; k < kDriftBins; ++k) {
@@ -207,8 +212,8 @@ struct DriftSetup {
 }  // namespace
 
 // Verifies the two modes: before the warm-up the shaped slope moves the ratio (C = 3.75,
-// four samples: 3.75^3 x 0.000003); slopes of 30 or more, a weak correlation or an echo
-// mode other than 2 move nothing; after it only slopes below 1.5 count, scaled by the
+// four samples: 3.75^3 x 0.000003); slopes of 30 or more, a weak correlation, a prediction
+// that does not explain the microphone or an echo mode other than 2 move nothing; after it only slopes below 1.5 count, scaled by the
 // adaptive step, which shrinks tenfold after 25 corrections that cancel out.
 TEST(ClockDrift, FixedAndAdaptiveModes) {
   {
@@ -232,6 +237,15 @@ TEST(ClockDrift, FixedAndAdaptiveModes) {
   {
     DriftSetup d(4.0);
     for (float& v : d.floors) v = 1e12f;  // no bin above 40 x its floor
+    clock_drift_estimate(d.mic.data(), d.far.data(), d.floors.data(), 0, 2, 0, d.f.get());
+    EXPECT_EQ(d.f->sample_rate_ratio, 1.0);
+  }
+  {
+    DriftSetup d(4.0);
+    // A near talker as loud as the echo: the prediction leaves more than a tenth of the
+    // microphone, so the slope is no clock drift.
+    Rng rng{8};
+    for (int k = 2; k < 20; ++k) d.mic[k] = {d.mic[k].re + 700.0f * rng.Next(), d.mic[k].im + 700.0f * rng.Next()};
     clock_drift_estimate(d.mic.data(), d.far.data(), d.floors.data(), 0, 2, 0, d.f.get());
     EXPECT_EQ(d.f->sample_rate_ratio, 1.0);
   }
