@@ -34,7 +34,7 @@ int echo_band_of_bin(int k);
 struct EchoFilterBody {
   double sample_rate_ratio;  // read step of the far-end delay line
   float erle_db;             // current ERLE of the core
-  int32_t settle;
+  int32_t settle;            // clock-drift estimates that found the slope within the fine range
   int32_t history_index[kEchoFilterGroups];  // newest slot of each group's far-end ring
   int32_t drift_count;       // clock-drift estimator: fine corrections counted
   float drift_step;          // adaptive step e, 0.005..1.0
@@ -57,11 +57,6 @@ struct EchoFilterBody {
   float band_error[kEchoFilterChannels][kEchoBandCount];
   // Echo estimate power per bin of the last step, per channel.
   float echo_power[kEchoFilterChannels][kSpectralBins];
-  // What the clock-drift estimator reads of the last step: the microphone and the two
-  // filters' echo predictions over the lowest bins.
-  SerrinComplex drift_mic[kDriftBins];
-  SerrinComplex drift_pred_a[kDriftBins];
-  SerrinComplex drift_pred_b[kDriftBins];
 };
 
 constexpr int kEchoFilterRecordBytes = 390736;
@@ -82,13 +77,20 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
                       int echo_mode, int bins, SerrinComplex* channel_spectrum,
                       const SerrinComplex* far_spectrum, EchoFilterState* f);
 
-// Trims the sample-rate ratio from the phase slope between the two filters' echo
-// predictions and the microphone over the lowest 152 bins, as the last filter step left
-// them. floors: the channel's per-bin noise floor.
-void clock_drift_estimate(const float* floors, int echo_mode, int warm_up, EchoFilterState* f);
-// Slope value C (1.875 per sixteenth of a sample that the microphone leads the better
-// prediction by) over bins 2..151, with the best correlation sum and the number of bins
-// whose echo is well above the floor; exposed for tests.
+// Clock-drift estimator, run before the filter step of the frame: the echo predictions of
+// filters A and B of `channel` for this frame (far_spectrum as the newest partition) are
+// compared with the microphone spectrum over the lowest 152 bins, and the phase slope
+// between the better one and the microphone trims the sample-rate ratio. Frames whose
+// better prediction leaves more than a tenth of the microphone's power give no estimate. floors: the
+// channel's per-bin noise floor. warm_up below 9 keeps the coarse (fixed) mode; the
+// caller passes f->settle, which counts estimates that found the slope in the fine range.
+void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum,
+                          const float* floors, int channel, int echo_mode, int warm_up,
+                          EchoFilterState* f);
+// Slope value C over bins 2..151: 1.875 per step of two samples (0.9375 per sample) that
+// the microphone leads the better prediction by, refined between the sixteen steps of
+// either sign from the correlation sums around the best one. Also gives the best correlation sum and the
+// number of bins whose echo is well above the floor; exposed for tests.
 float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
                         const SerrinComplex* pred_b, const float* floors, float* best_sum,
                         int* bins_used);

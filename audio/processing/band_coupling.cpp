@@ -20,21 +20,35 @@ float Clamp(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v
 
 }  // namespace
 
-void coupling_trackers_init(CouplingState* c) {
+namespace {
+
+void CouplingInit(CouplingState* c, float floor) {
   std::memset(c, 0, sizeof(*c));
   for (MinTracker& t : c->trackers) {
-    min_tracker_setup(&t, 2.0614585e12f, 5e7f, 5e7f, 50, 100, 0.25f);
+    min_tracker_setup(&t, 2.0614585e12f, floor, floor, 50, 100, 0.25f);
   }
   for (int b = 0; b < kCouplingBands; ++b) {
     for (int r = 0; r < kCouplingRefs; ++r) c->coupling_fast[b][r] = c->coupling_slow[b][r] = 16.0f;
   }
   c->release = 0.1175031f;
+  c->smoothing = 0.1175031f;
+  c->growth = 1.0092529f;
   c->coupling_min = 0.005f;
 }
 
-void echo_path_record_init(EchoPathRecord* r) {
+}  // namespace
+
+void coupling_trackers_init(CouplingState* c) { CouplingInit(c, 5e7f); }
+
+void coupling_trackers_init_second(CouplingState* c) { CouplingInit(c, 2.0614583f); }
+
+void echo_path_record_init(EchoPathRecord* r, bool second_path) {
   std::memset(r, 0, sizeof(*r));
-  coupling_trackers_init(&r->coupling);
+  if (second_path) {
+    coupling_trackers_init_second(&r->coupling);
+  } else {
+    coupling_trackers_init(&r->coupling);
+  }
   echo_gains_reset(r);
 }
 
@@ -136,6 +150,18 @@ void residual_echo_measure(const float* mic_power, const float* echo_power,
   if (r->residual_flag > 0) --r->residual_flag;
 }
 
+void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown,
+                           MixRecord* mix) {
+  if (selected != mix->target) {
+    mix->source = mix->target;
+    mix->target = selected;
+    mix->fade_a = kMixSwitchFrames;
+  } else if (mix->fade_a > 0) {
+    --mix->fade_a;
+  }
+  mix->fade_b = second_mic_active ? two_mic_countdown : 0;
+}
+
 namespace {
 
 constexpr int kMixGroups = 58;
@@ -191,12 +217,17 @@ void two_mic_state_init(TwoMicState* t) {
   t->magnitude_threshold = 20.0f;
 }
 
-void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* sums,
+void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values,
                           TwoMicState* t) {
   const SerrinComplex* spectra[2] = {main, second};
   for (int i = 0; i < 2; ++i) {
     float e = 0.0f;
-    for (int k = 12; k <= 39; ++k) e += Power(spectra[i][k]);
+    for (int j = 0; j < kLowBandValues; ++j) {
+      const float p = Power(spectra[i][kLowBandFirst + j]);
+      t->band_values[i][j] = p;
+      e += p;
+    }
+    t->band_sum[i] = e;
     float& f = t->low_band[i];
     if (i == 1) {
       e *= 4.0f;
@@ -205,36 +236,40 @@ void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second
     } else {
       f = f < e ? 0.5f * e + 0.5f * f : 0.8f * f + 0.2f * e;
     }
-    sums[i] = f;
-  }
-  // The main path's slow floor: the band sum that the threshold compares against.
-  if (t->main_band_sum <= 0.0f || sums[0] < t->main_band_sum) {
-    t->main_band_sum = sums[0];
-  } else {
-    t->main_band_sum *= 1.002f;
+    values[i] += f;
   }
 }
 
+namespace {
+
+// 10 log10 of a ratio; an empty numerator or denominator is taken as 1e-9.
+float RatioDb(float num, float den) {
+  return 10.0f * std::log10(std::fmax(num, 1e-9f) / std::fmax(den, 1e-9f));
+}
+
+}  // namespace
+
 int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay,
                          int enable, TwoMicState* t) {
-  float sums[2] = {0.0f, 0.0f};
-  low_band_energy_pair(main, second, sums, t);
-  const float band = t->main_band_sum + 1e-6f;
-  float c = sums[0] - 10.0f * band;
+  float values[2] = {0.0f, 0.0f};
+  low_band_energy_pair(main, second, values, t);
+  const float band = t->band_sum[0];
+  float c = values[0] - 10.0f * band;
   if (c < 20.0f * band) c = 0.001f;
-  float f = delay < -1.5f ? t->previous_level[1] : sums[1];
+  const float c_now = c;
+  float f = delay < -1.5f ? t->previous_level[1] : values[1];
   if (delay > 0.5f) {
     c = t->previous_level[0];
-    f = sums[1];
+    f = values[1];
   }
-  const float ratio_db = 10.0f * std::log10((c + 1e-9f) / (f + 1e-9f));
-  const float band_db = 10.0f * std::log10((c + 1e-9f) / band);
+  const float ratio_db = RatioDb(c, f);
+  const float band_db = RatioDb(c, band);
   if (++t->frame_counter % 25 == 0) {
     aec_debugger_output("serrin: MagThreshold = %f \n", t->magnitude_threshold - 9.0f);
     aec_debugger_output("serrin: Echo Delay = %f \n", delay);
   }
   const bool second_silent = second[0].re == 0.0f && second[0].im == 0.0f;
-  if ((10.0f * std::log10(c + 1e-9f) > 100.0f || band_db > 40.0f) && enable && ratio_db < 20.0f &&
+  if ((RatioDb(c, 1.0f) > 100.0f || band_db > 40.0f) && enable && ratio_db < 20.0f &&
       second_silent) {
     t->hold = 150;
     float& m = t->magnitude_threshold;
@@ -248,8 +283,8 @@ int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second,
   } else if (t->hold > 0) {
     --t->hold;
   }
-  t->previous_level[0] = c;
-  t->previous_level[1] = sums[1];
+  t->previous_level[0] = c_now;
+  t->previous_level[1] = values[1];
   if (ratio_db > t->magnitude_threshold - 9.0f) t->countdown = 100;
   if (t->countdown > 0) --t->countdown;
   return t->countdown;

@@ -14,15 +14,21 @@ struct CouplingState {
   MinTracker trackers[kCouplingBands];
   int32_t band_hold[kCouplingBands];
   float ref_peak[kCouplingBands][kCouplingRefs];
+  float second_peak[kCouplingBands][kCouplingRefs];
   float coupling_fast[kCouplingBands][kCouplingRefs];
   float coupling_slow[kCouplingBands][kCouplingRefs];
   float band_sum;
   float release;
+  float smoothing;     // second smoothing factor, 1 - e^(-1/8)
+  float growth;        // per-frame growth factor, 10^0.004
   float coupling_min;
   int32_t far_frames;
 };
 
+// Main path: the band trackers' floor replaces energies below 5e7. Second path (the second
+// microphone's channels): the same records with the floor at 2.0614583.
 void coupling_trackers_init(CouplingState* c);
+void coupling_trackers_init_second(CouplingState* c);
 
 // Per-channel echo-path record: band activity and coupling of one input (or the far end).
 // Saved and restored byte for byte (block B of the state file): no pointers, fixed size.
@@ -41,7 +47,8 @@ struct EchoPathRecord : EchoPathBody {
 };
 static_assert(sizeof(EchoPathRecord) == kEchoPathRecordBytes, "block B of the state file");
 
-void echo_path_record_init(EchoPathRecord* r);
+// second_path: the record of a second-microphone channel.
+void echo_path_record_init(EchoPathRecord* r, bool second_path = false);
 // Echo gains back to an echo as loud as the far end (after the reference moved).
 void echo_gains_reset(EchoPathRecord* r);
 
@@ -76,24 +83,40 @@ struct MixRecord {
   int32_t fade_b;  // second countdown
 };
 
+constexpr int32_t kMixSwitchFrames = 20;
+
+// Sets the mixing record's countdowns for the frame: a change of the selected channel fades
+// from the channel selected so far (the record's source) over 20 frames; the second
+// countdown is the two-microphone countdown of mag_threshold_update while the second
+// microphone takes part, else 0.
+void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown,
+                           MixRecord* mix);
+
 // floors: one per-bin noise floor per channel.
 void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const* floors,
                     MixRecord* mix);
 
+constexpr int kLowBandFirst = 12;
+constexpr int kLowBandValues = 28;  // bins 12..39
+
 struct TwoMicState {
-  float low_band[2];
+  float low_band[2];          // per-channel low-band followers
   float magnitude_threshold;  // dB
   int32_t hold;
   int32_t frame_counter;
   int32_t countdown;
-  float previous_level[2];
-  float main_band_sum;
+  float previous_level[2];    // c and the second channel's level of the last frame
+  float band_values[2][kLowBandValues];  // |X|^2 of bins 12..39 of the last frame
+  float band_sum[2];          // their sums; [0] is the main band sum
 };
 
 void two_mic_state_init(TwoMicState* t);
-void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* sums,
+// Stores the low-band values of both channels, publishes their sums and adds each
+// channel's follower to values[i].
+void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values,
                           TwoMicState* t);
-// Returns the double-talk countdown, decreased by one when positive.
+// Runs low_band_energy_pair and moves the magnitude threshold; returns the two-microphone
+// countdown, decreased by one when positive.
 int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay,
                          int enable, TwoMicState* t);
 

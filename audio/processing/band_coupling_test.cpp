@@ -120,3 +120,135 @@ TEST(ChannelVoteTest, KeepsSelectionWithoutMajority) {
   for (int k = 0; k < kSpectralBins; ++k) s[2][k] = {10.0f, 0.0f};
   EXPECT_EQ(dominant_channel_select(s.get(), floors, &v), 2);
 }
+
+// Verifies the two variants of the coupling records: the main path's trackers replace band
+// energies below 5e7 by 5e7, the second path's below 2.0614583; both hold the smoothing
+// factors, the growth factor 10^0.004 and the clamp.
+TEST(Coupling, InitVariants) {
+  std::unique_ptr<CouplingState> main(new CouplingState), second(new CouplingState);
+  coupling_trackers_init(main.get());
+  coupling_trackers_init_second(second.get());
+  for (int b = 0; b < kCouplingBands; ++b) {
+    EXPECT_EQ(main->trackers[b].floor_value, 5e7f);
+    EXPECT_EQ(main->trackers[b].floor_threshold, 5e7f);
+    EXPECT_EQ(second->trackers[b].floor_value, 2.0614583f);
+    EXPECT_EQ(second->trackers[b].floor_threshold, 2.0614583f);
+    for (const CouplingState* c : {main.get(), second.get()}) {
+      EXPECT_EQ(c->trackers[b].reset_a, 2.0614585e12f);
+      EXPECT_EQ(c->trackers[b].window_a, 50);
+      EXPECT_EQ(c->trackers[b].window_b, 100);
+      EXPECT_EQ(c->coupling_fast[b][2], 16.0f);
+      EXPECT_EQ(c->coupling_slow[b][0], 16.0f);
+      EXPECT_EQ(c->second_peak[b][1], 0.0f);
+    }
+  }
+  for (const CouplingState* c : {main.get(), second.get()}) {
+    EXPECT_NEAR(c->release, 1.0 - std::exp(-1.0 / 8.0), 1e-6);
+    EXPECT_NEAR(c->smoothing, 1.0 - std::exp(-1.0 / 8.0), 1e-6);
+    EXPECT_NEAR(c->growth, std::pow(10.0, 0.004), 1e-6);
+    EXPECT_EQ(c->coupling_min, 0.005f);
+    EXPECT_EQ(c->far_frames, 0);
+  }
+  // A quiet band (1e3) reaches stage A as the floor value.
+  min_tracker_update(&main->trackers[0], 1e3f);
+  min_tracker_update(&second->trackers[0], 1e3f);
+  EXPECT_EQ(main->trackers[0].min_a, 5e7f);
+  EXPECT_EQ(second->trackers[0].min_a, 1e3f);
+}
+
+namespace {
+
+std::vector<SerrinComplex> LowBand(float value) {
+  std::vector<SerrinComplex> x(kSpectralBins, {0.0f, 0.0f});
+  for (int k = 12; k <= 39; ++k) x[k] = {value, 0.0f};
+  x[40] = {1000.0f, 0.0f};  // outside the band
+  return x;
+}
+
+}  // namespace
+
+// Verifies the low-band pair: the 28 values of bins 12..39 are stored and summed per
+// channel, the followers rise and fall as written (main: half way up, 0.2 down; second: x4,
+// x4 again with bin 0 set, at once up, 0.1 down) and are added to the caller's values.
+TEST(TwoMic, LowBandPair) {
+  TwoMicState t;
+  two_mic_state_init(&t);
+  const std::vector<SerrinComplex> main = LowBand(2.0f);  // 28 x 4 = 112
+  std::vector<SerrinComplex> second = LowBand(1.0f);      // 28
+  float values[2] = {1.0f, 0.0f};
+  low_band_energy_pair(main.data(), second.data(), values, &t);
+  EXPECT_EQ(t.band_sum[0], 112.0f);
+  EXPECT_EQ(t.band_sum[1], 28.0f);
+  EXPECT_EQ(t.band_values[0][27], 4.0f);
+  EXPECT_FLOAT_EQ(t.low_band[0], 56.0f);  // 0.5 x 112 + 0.5 x 0
+  EXPECT_FLOAT_EQ(values[0], 57.0f);
+  EXPECT_FLOAT_EQ(t.low_band[1], 112.0f);  // 4 x 28
+  second[0] = {1.0f, 0.0f};
+  values[0] = values[1] = 0.0f;
+  low_band_energy_pair(LowBand(0.0f).data(), second.data(), values, &t);
+  EXPECT_FLOAT_EQ(t.low_band[0], 0.8f * 56.0f);
+  EXPECT_FLOAT_EQ(t.low_band[1], 16.0f * 28.0f);
+  EXPECT_FLOAT_EQ(values[1], 16.0f * 28.0f);
+}
+
+// Verifies the threshold update against a direct computation: a loud main band that falls
+// away leaves c = follower - 10 x band sum; with the second channel silent in bin 0 and
+// the enable flag set, the threshold moves 5 % towards 10 log10(c / f) when above it, and
+// the countdown starts at 100 when the ratio exceeds the threshold less 9 dB.
+TEST(TwoMic, MagnitudeThreshold) {
+  TwoMicState t;
+  two_mic_state_init(&t);
+  t.magnitude_threshold = 10.0f;
+  std::vector<SerrinComplex> second(kSpectralBins, {0.0f, 0.0f});
+  second[20] = {3e4f, 0.0f};  // second-channel follower 4 x 9e8 (bin 0 stays zero)
+  // Frame 1: main band sum 28e10, follower 14e10; c = 14e10 - 28e11 < 20 x 28e10 -> 0.001,
+  // far below the second channel: no countdown.
+  EXPECT_EQ(mag_threshold_update(LowBand(1e5f).data(), second.data(), 0.0f, 1, &t), 0);
+  EXPECT_EQ(t.previous_level[0], 0.001f);
+  EXPECT_EQ(t.magnitude_threshold, 10.0f);
+  // Frame 2: the main band falls to 28e2: follower 0.8 x 14e10 + 0.2 x 2800, c = that -
+  // 28000, above 1e10 and well above 20 x 2800; ratio 10 log10(c / 3.6e9), about 14.9 dB.
+  const int countdown = mag_threshold_update(LowBand(10.0f).data(), second.data(), 0.0f, 1, &t);
+  const double follower = 0.8 * 14e10 + 0.2 * 2800.0;
+  const double c = follower - 28000.0;
+  EXPECT_NEAR(t.previous_level[0], c, c * 1e-5);
+  const double ratio = 10.0 * std::log10(c / 3.6e9);
+  EXPECT_NEAR(t.magnitude_threshold, 0.05 * ratio + 0.95 * 10.0, 1e-3);
+  EXPECT_EQ(t.hold, 150);
+  EXPECT_EQ(countdown, 99);
+  // Disabled: the threshold stays and the hold runs down.
+  const float kept = t.magnitude_threshold;
+  EXPECT_EQ(mag_threshold_update(LowBand(10.0f).data(), second.data(), 0.0f, 0, &t), 99);
+  EXPECT_EQ(t.magnitude_threshold, kept);
+  EXPECT_EQ(t.hold, 149);
+}
+
+// Verifies the mixing countdowns: a change of the selected channel fades from the former
+// one over 20 frames; the second countdown follows the two-microphone countdown only while
+// the second microphone takes part; a running fade mixes the spectra.
+TEST(SecondMic, CountdownsAndMixing) {
+  MixRecord mix{0, 0, 0, 0};
+  mix_countdowns_update(0, 0, 99, &mix);
+  EXPECT_EQ(mix.fade_a, 0);
+  EXPECT_EQ(mix.fade_b, 0);
+  mix_countdowns_update(0, 1, 99, &mix);
+  EXPECT_EQ(mix.fade_b, 99);
+  mix_countdowns_update(2, 1, 0, &mix);
+  EXPECT_EQ(mix.target, 2);
+  EXPECT_EQ(mix.source, 0);
+  EXPECT_EQ(mix.fade_a, 20);
+  EXPECT_EQ(mix.fade_b, 0);
+  mix_countdowns_update(2, 1, 0, &mix);
+  EXPECT_EQ(mix.fade_a, 19);
+
+  std::unique_ptr<SerrinComplex[][kSpectralBins]> s(new SerrinComplex[3][kSpectralBins]);
+  std::vector<float> floor(kSpectralBins, 0.0f);
+  const float* floors[3] = {floor.data(), floor.data(), floor.data()};
+  for (int k = 0; k < kSpectralBins; ++k) {
+    s[0][k] = {2.0f, 0.0f};
+    s[2][k] = {0.0f, 0.0f};
+  }
+  second_mic_mix(s.get(), floors, &mix);  // target 2 takes 19/20 of the weighted channel 0
+  const float d = 19.0f / 20.0f, m = 0.0f, o = 4.0f, v = 1.0f / (m + 1.0f + o);
+  EXPECT_NEAR(s[2][5].re, o * v * 1.414f * d * 2.0f, 1e-5f);
+}

@@ -11,6 +11,24 @@
 constexpr int kDelayBands = 5;
 constexpr int kDelayMaxLags = 128;
 
+// Band statistics at the adopted delay, minimum trackers and decaying peaks.
+struct DelayStatistics {
+  float near_at_delay[kDelayBands];  // smoothed near band power (0.1 new)
+  float far_at_delay[kDelayBands];   // smoothed reference band power at the delay
+  float peak[kDelayBands];           // peak of the smoothed near power, renewed after 150 frames
+  float peak_ratio[kDelayBands];     // reference over peak when the peak was taken
+  float peak_candidate[kDelayBands];
+  int32_t peak_count[kDelayBands];
+  float average_ring[kDelayBands][4];  // near band powers of the last four frames
+  int32_t average_index;
+  float average[kDelayBands];        // their mean
+  float minimum[kDelayBands];        // minimum of the 4-frame averages, windows 100 / 300
+  float minimum_candidate[kDelayBands];
+  int32_t minimum_count[kDelayBands];
+  float decaying_peak[kDelayBands];  // held 4 frames, then 0.8 per frame
+  int32_t decaying_count[kDelayBands];
+};
+
 // Lag search shared by both variants.
 struct DelayCorrelator {
   int32_t lags;              // ring length: 16 or 128
@@ -33,6 +51,9 @@ struct DelayCorrelator {
   float corr_at_delay;       // mean correlation at the adopted delay
   int32_t agreement;
   int32_t echo_path;         // echo-path flag of the last frame
+  float far_ring[kDelayBands][kDelayMaxLags];  // past reference band powers (same index)
+  float far_energy_at_delay;  // reference energy of the frame that lies `delay` back
+  DelayStatistics stats;
 };
 
 void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int max_lag,
@@ -50,6 +71,9 @@ struct DelayEstimatorState {
   int32_t doubts;
 };
 
+// The echo-path counters of the spectral variant after one frame (flag: its echo-path flag).
+void delay_echo_path_counters(int flag, DelayEstimatorState* s);
+
 void delay_estimator_init(DelayEstimatorState* s);
 // Reference (far) and microphone (near) spectra. Returns the echo-path flag; *delay
 // receives the adopted delay less three frames.
@@ -59,16 +83,20 @@ int delay_estimate_bands(const SerrinComplex* near_spectrum, const SerrinComplex
 // Time-domain variant: five band-pass sections per side.
 struct BandTrackState {
   DelayCorrelator corr;
-  int32_t sample_rate;  // input rate, 48000 after a reset
+  int32_t sample_rate;  // input rate: 48000 (after a reset), 32000 or 16000
   float section[2][kDelayBands][4];  // per side and band: biquad memory x1, x2, y1, y2
   float delay;          // adopted delay in frames of 20 ms (mirrors corr.delay)
 };
 
 // Clears the record; returns 1.
 int serrin_reset_band_state(BandTrackState* s);
-// One 20 ms frame of 48 kHz int16 samples: `reference` leads, `mic` carries its echo.
-// Returns 1 when the echo path is confirmed this frame, else 0; the delay stays in the
-// state.
+// One 20 ms frame of int16 samples at the state's sample rate (960, 640 or 320 samples):
+// `reference` leads, `mic` carries its echo. Returns 1 when the echo path is confirmed this
+// frame, else 0; the delay stays in the state.
 int delay_estimate_pcm(const int16_t* reference, const int16_t* mic, BandTrackState* s);
-// Band powers of one frame through the five band-pass sections of `side` (0, 1).
-void delay_band_powers(const int16_t* pcm, int side, BandTrackState* s, float* bands);
+// A 20 ms frame at `rate` (48000, 32000 or 16000) as 960 samples at 48 kHz: 32 kHz pairs
+// a, b (and the next a') give a, 0.67 b + 0.33 a, 0.33 a' + 0.67 b; 16 kHz samples are
+// repeated three times. Another rate is taken as 48000.
+void delay_condition_input(const int16_t* pcm, int rate, float* out);
+// Band powers of one 960-sample frame through the five band-pass sections of `side` (0, 1).
+void delay_band_powers(const float* x, int side, BandTrackState* s, float* bands);

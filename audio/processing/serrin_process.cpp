@@ -1,6 +1,5 @@
 #include "serrin_process.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -133,56 +132,11 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
   }
 }
 
-// A floor bin far above the floor around it is a steady tone (a held note, a test tone),
-// which the minimum tracking cannot tell from noise by its level: it is held to the
-// neighbourhood's median so that the suppression and the double-talk decision see it as
-// signal. Broadband noise is level across the neighbourhood and keeps its floor.
-constexpr int kToneHalfWidth = 16;
-constexpr float kToneOverFloor = 4.0f;
-
-// Sorted values of a sliding window: a value leaves and another enters in O(window).
-class SortedWindow {
- public:
-  void Insert(float v) {
-    float* at = std::upper_bound(values_, values_ + size_, v);
-    std::memmove(at + 1, at, sizeof(float) * (values_ + size_ - at));
-    *at = v;
-    ++size_;
-  }
-  void Remove(float v) {
-    float* at = std::lower_bound(values_, values_ + size_, v);
-    std::memmove(at, at + 1, sizeof(float) * (values_ + size_ - at - 1));
-    --size_;
-  }
-  float Median() const { return values_[size_ / 2]; }
-
- private:
-  float values_[2 * kToneHalfWidth + 1];
-  int size_ = 0;
-};
-
-void ClampTonalFloor(float* floor) {
-  float held[kSpectralBins];
-  std::memcpy(held, floor, sizeof(held));
-  SortedWindow window;
-  int lo = 2, hi = 1;  // the window holds floor[lo..hi]
-  for (int k = 2; k < kSpectralBins; ++k) {
-    const int want_lo = k - kToneHalfWidth < 2 ? 2 : k - kToneHalfWidth;
-    const int want_hi = k + kToneHalfWidth >= kSpectralBins ? kSpectralBins - 1 : k + kToneHalfWidth;
-    while (lo < want_lo) window.Remove(floor[lo++]);
-    while (hi < want_hi) window.Insert(floor[++hi]);
-    const float limit = kToneOverFloor * window.Median();
-    if (held[k] > limit) held[k] = limit;
-  }
-  std::memcpy(floor, held, sizeof(held));
-}
-
 // The channel's noise floor follows the error spectrum (what is left after the filter).
 void UpdateNoiseFloor(SerrinState* s, int32_t c) {
   float band = 0.0f;
   for (int k = 2; k < kSpectralBins; ++k) band += s->error_power[k];
   band_activity_update(s->error_power, &s->band_tracker[c], band, &s->spectral_floor[c], &s->floor_sweep[c]);
-  ClampTonalFloor(s->spectral_floor[c].floor);
 }
 
 // Step 2: a change of music mode reloads the far-end trackers and floors.
@@ -338,9 +292,10 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   // The adaptation gate compares the far end with the near end's noise floor.
   const float* near_floor = s->spectral_floor[selected].floor;
   for (int k = 0; k < kSpectralBins; ++k) path.near_level[k] = kNearLevelScale * near_floor[k];
+  clock_drift_estimate(spectrum, s->reference_spectrum, near_floor, selected, s->echo_mode, s->filter.settle,
+                       &s->filter);
   echo_filter_step(selected, selected, 1, s->residual_floors[selected], &path, s->echo_mode, kEchoFilterBins, spectrum,
                    s->reference_spectrum, &s->filter);
-  clock_drift_estimate(near_floor, s->echo_mode, s->hold_counter, &s->filter);
   for (int k = 0; k < kSpectralBins; ++k) s->error_power[k] = Power(spectrum[k]);
   const float e = EnergyOfBins(spectrum, 20, 119);
   float r = m / (e + 0.001f);
@@ -691,16 +646,15 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
   Headphone(s, config);
 
   // Residual echo and suppression, second-microphone mixing.
-  low_band_energy_pair(s->channel_spectra[0], s->channel_spectra[1], s->two_mic.low_band, &s->two_mic);
-  int32_t double_talk = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1], s->mic2_delay,
-                                             args->second_mic_on, &s->two_mic);
+  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1],
+                                                         s->mic2_delay, args->second_mic_on, &s->two_mic);
+  int32_t double_talk = two_mic_countdown;
   if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
   SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);
   if (s->other_channel >= 0) {
     SuppressChannel(s, config, s->other_channel, music != 0, double_talk, args->noise_suppression);
   }
-  s->mix.target = s->selected_channel;
-  s->mix.source = s->other_channel >= 0 ? s->other_channel : s->selected_channel;
+  mix_countdowns_update(s->selected_channel, mic2_active ? 1 : 0, two_mic_countdown, &s->mix);
   const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
                                           s->spectral_floor[2].floor};
   second_mic_mix(s->channel_spectra, floors, &s->mix);

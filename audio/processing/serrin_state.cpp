@@ -57,7 +57,8 @@ void serrin_init(SerrinState* s) {
     min_tracker_setup(&t, kFarLevelReset, kFarLevelFloor, kFarLevelFloor, 50, 100, 0.25f);
   }
 
-  for (EchoPathRecord& r : s->echo_path) echo_path_record_init(&r);
+  // Channels 1 and 2 are the second microphone's.
+  for (int c = 0; c <= kSerrinChannels; ++c) echo_path_record_init(&s->echo_path[c], c == 1 || c == 2);
   residual_state_init(&s->residual);
   residual_state_init(&s->residual_after);
   for (FloorSweep& f : s->floor_sweep) floor_sweep_init(&f);
@@ -69,7 +70,7 @@ void serrin_init(SerrinState* s) {
   }
   two_mic_state_init(&s->two_mic);
   channel_vote_init(&s->channel_vote, 1);
-  s->mix = MixRecord{0, 1, 0, 0};
+  s->mix = MixRecord{0, 0, 0, 0};
   delay_estimator_init(&s->spectral_delay);
   for (SuppressorState& x : s->suppressor) suppressor_init(&x);
   for (EchoActivity& a : s->echo_activity) echo_activity_init(&a);

@@ -87,7 +87,17 @@ TEST(SerrinState, CoreStartValues) {
   EXPECT_EQ(s.residual_echo[2].minima[500], 1000000.0f);
   EXPECT_EQ(s.residual_echo[2].mode, 2);
   EXPECT_EQ(s.pcm_delay[1].sample_rate, 48000);
+  EXPECT_EQ(s.pcm_delay[0].corr.stats.minimum[4], 1e8f);
   EXPECT_EQ(s.unity_gains[959], 1.0f);
+  // Coupling records: the microphone and the far end on the main path, the second
+  // microphone's two channels on the second path.
+  EXPECT_EQ(s.echo_path[0].coupling.trackers[0].floor_value, 5e7f);
+  EXPECT_EQ(s.echo_path[1].coupling.trackers[3].floor_value, 2.0614583f);
+  EXPECT_EQ(s.echo_path[2].coupling.trackers[5].floor_threshold, 2.0614583f);
+  EXPECT_EQ(s.echo_path[3].coupling.trackers[0].floor_threshold, 5e7f);
+  EXPECT_NEAR(s.echo_path[2].coupling.growth, 1.0092529f, 1e-6f);
+  EXPECT_EQ(s.filter.settle, 0);
+  EXPECT_EQ(s.filter.drift_step, 1.0f);
   // Inverse power response of the pre-emphasis: 100 at DC.
   EXPECT_NEAR(s.compensation[0], 100.0f, 1e-3f);
   const double w = 2.0 * 3.14159265358979323846 * 25.0 * 480 / 48000.0;

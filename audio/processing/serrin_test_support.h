@@ -48,6 +48,62 @@ inline std::vector<int16_t> SpeechLike(size_t samples, float peak, uint32_t seed
   return out;
 }
 
+// A talker: syllables of 120 to 320 ms with pauses, each voiced on a gliding pitch around
+// `pitch_hz` through two formants drawn per syllable, some with a noisy onset; RMS of the
+// voiced parts about `rms`. Talkers of different seeds and pitches are uncorrelated.
+inline std::vector<int16_t> Talker(size_t samples, float rms, double pitch_hz, uint32_t seed) {
+  const double pi = 3.14159265358979323846;
+  std::vector<double> v(samples, 0.0);
+  uint32_t s = seed;
+  auto uniform = [&s] {
+    s = s * 1664525u + 1013904223u;
+    return (s >> 8) / 16777216.0;
+  };
+  size_t pos = static_cast<size_t>(uniform() * 0.2 * 48000.0);
+  double phase = 0.0, sum = 0.0;
+  size_t voiced = 0;
+  while (pos < samples) {
+    if (uniform() < 0.4) {  // fricative onset: high-passed noise
+      const size_t len = static_cast<size_t>((0.03 + 0.05 * uniform()) * 48000.0);
+      double prev = 0.0;
+      for (size_t i = 0; i < len && pos < samples; ++i, ++pos) {
+        const double w = 2.0 * uniform() - 1.0;
+        v[pos] = 0.3 * std::sin(pi * i / len) * (w - prev);
+        prev = w;
+      }
+    }
+    const size_t len = static_cast<size_t>((0.12 + 0.2 * uniform()) * 48000.0);
+    const double f_start = pitch_hz * (0.85 + 0.3 * uniform());
+    const double f_end = f_start * (0.8 + 0.3 * uniform());
+    const double f1 = 300.0 + 600.0 * uniform(), f2 = 900.0 + 1600.0 * uniform();
+    const double amp = 0.5 + 0.5 * uniform();
+    for (size_t i = 0; i < len && pos < samples; ++i, ++pos) {
+      const double t = static_cast<double>(i) / len;
+      const double f0 = f_start + (f_end - f_start) * t;
+      phase += 2.0 * pi * f0 / 48000.0;
+      double x = 0.0;
+      for (int k = 1; k * f0 < 5000.0; ++k) {
+        const double fk = k * f0;
+        const double formants = 1.0 / (1.0 + std::pow((fk - f1) / 120.0, 2)) +
+                                0.6 / (1.0 + std::pow((fk - f2) / 180.0, 2)) + 0.02;
+        x += formants * std::sin(k * phase);
+      }
+      x *= amp * std::sin(pi * t);
+      v[pos] = x;
+      sum += x * x;
+      ++voiced;
+    }
+    pos += static_cast<size_t>((0.05 + 0.25 * uniform()) * 48000.0);  // pause
+  }
+  const double gain = voiced > 0 && sum > 0.0 ? rms / std::sqrt(sum / voiced) : 0.0;
+  std::vector<int16_t> out(samples);
+  for (size_t n = 0; n < samples; ++n) {
+    const double y = std::fmax(-32768.0, std::fmin(32767.0, v[n] * gain));
+    out[n] = static_cast<int16_t>(std::lround(y));
+  }
+  return out;
+}
+
 inline double Energy(const int16_t* x, size_t n) {
   double e = 0.0;
   for (size_t i = 0; i < n; ++i) e += static_cast<double>(x[i]) * x[i];
