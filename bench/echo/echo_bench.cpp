@@ -10,13 +10,14 @@
 // response at a chosen delay + noise, near-end talk in the double-talk stretch, and the
 // near end alone after it.
 //
-// Usage: echo_bench [--quick] [--no-espeak] [--bank-only]
+// Usage: echo_bench [--quick] [--no-espeak] [--bank-only] [--scenario N (0-based: that one only)]
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -312,12 +313,14 @@ int main(int argc, char** argv) {
   bool quick = false;
   bool espeak = true;
   bool bank_only = false;
+  int only = -1;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+    else if (std::strcmp(argv[i], "--scenario") == 0 && i + 1 < argc) only = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--bank-only") == 0) bank_only = true;
     else if (std::strcmp(argv[i], "--no-espeak") == 0) espeak = false;
     else {
-      std::fprintf(stderr, "usage: %s [--quick] [--no-espeak] [--bank-only]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--quick] [--no-espeak] [--bank-only] [--scenario N]\n", argv[0]);
       return 2;
     }
   }
@@ -367,7 +370,9 @@ int main(int argc, char** argv) {
   PrintBankCost();
   if (bank_only) return 0;
   std::vector<Verdict> verdicts;
-  for (const Scenario& s : scenarios) {
+  for (size_t index = 0; index < scenarios.size(); ++index) {
+    const Scenario& s = scenarios[index];
+    if (only >= 0 && static_cast<size_t>(only) != index) continue;
     const Timeline t = MakeTimeline(s, far_only_s + (s.jump_to_ms > 0 ? 4.0 : 0.0), dt_s);
     Inputs in;
     std::string reason;
@@ -406,6 +411,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
   }
   PrintSummary(verdicts);
+  if (only >= 0) return 0;
   SavedStateRun(scenarios[0], far_only_s, dt_s);
   PrintWindowStudy();
   return 0;
