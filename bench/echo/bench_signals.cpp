@@ -171,6 +171,28 @@ std::vector<float> RoomImpulseResponse(int delay_samples, int tail_samples, floa
   return h;
 }
 
+std::vector<float> DiffuseRoomResponse(int delay_samples, int tail_samples, float rt60_s,
+                                       float drr_db, float gain_db, uint32_t seed) {
+  std::vector<float> h(static_cast<size_t>(delay_samples + tail_samples), 0.0f);
+  Rng rng{seed};
+  const double decay = std::log(1000.0) / (rt60_s * kRate);
+  double tail_energy = 0.0;
+  for (int i = 1; i < tail_samples; ++i) {
+    const double v = rng.Symmetric() * std::exp(-decay * i);
+    h[delay_samples + i] = static_cast<float>(v);
+    tail_energy += v * v;
+  }
+  // Direct path 1; the tail scaled to drr_db below it.
+  const double t = std::sqrt(std::pow(10.0, -drr_db / 10.0) / tail_energy);
+  for (int i = 1; i < tail_samples; ++i) h[delay_samples + i] = static_cast<float>(h[delay_samples + i] * t);
+  h[delay_samples] = 1.0f;
+  double energy = 0.0;
+  for (float v : h) energy += static_cast<double>(v) * v;
+  const double g = std::pow(10.0, gain_db / 20.0) / std::sqrt(energy);
+  for (float& v : h) v = static_cast<float>(v * g);
+  return h;
+}
+
 std::vector<float> Convolve(const std::vector<float>& x, const std::vector<float>& h) {
   size_t first = 0;
   while (first < h.size() && h[first] == 0.0f) ++first;
@@ -193,6 +215,19 @@ std::vector<float> Noise(size_t samples, float rms_dbfs, uint32_t seed) {
     lp = 0.5 * lp + rng.Symmetric();
     v = static_cast<float>(lp);
     sum += lp * lp;
+  }
+  const double g = Dbfs(rms_dbfs) / std::sqrt(sum / samples);
+  for (float& v : out) v = static_cast<float>(v * g);
+  return out;
+}
+
+std::vector<float> WhiteNoise(size_t samples, float rms_dbfs, uint32_t seed) {
+  std::vector<float> out(samples);
+  Rng rng{seed};
+  double sum = 0.0;
+  for (float& v : out) {
+    v = static_cast<float>(rng.Symmetric());
+    sum += static_cast<double>(v) * v;
   }
   const double g = Dbfs(rms_dbfs) / std::sqrt(sum / samples);
   for (float& v : out) v = static_cast<float>(v * g);

@@ -23,10 +23,18 @@ std::string EspeakVersion();
 std::vector<float> RoomImpulseResponse(int delay_samples, int tail_samples, float rt60_s,
                                        float gain_db, uint32_t seed);
 
+// Direct path after delay_samples, then an exponentially decaying white diffuse tail
+// (RT60 rt60_s) of tail_samples whose energy is drr_db below the direct path's; the whole
+// response scaled to energy gain_db.
+std::vector<float> DiffuseRoomResponse(int delay_samples, int tail_samples, float rt60_s,
+                                       float drr_db, float gain_db, uint32_t seed);
+
 // y = x * h (same length as x).
 std::vector<float> Convolve(const std::vector<float>& x, const std::vector<float>& h);
 
 // Softly coloured stationary noise at rms_dbfs.
 std::vector<float> Noise(size_t samples, float rms_dbfs, uint32_t seed);
+// White noise at rms_dbfs.
+std::vector<float> WhiteNoise(size_t samples, float rms_dbfs, uint32_t seed);
 
 std::vector<int16_t> ToPcm16(const std::vector<float>& x);

@@ -23,6 +23,10 @@ class CancellerUnderTest {
   virtual bool Restored() const { return false; }
   // Echo removed by the adaptive filter alone in the last frame, in dB (ours only).
   virtual float FilterErle() const { return 0.0f; }
+  // Time spent in the serrin core alone since creation, in ns, and its frames (ours only;
+  // frames 0 for the others).
+  virtual double CoreNs() const { return 0.0; }
+  virtual long CoreFrames() const { return 0; }
 };
 
 constexpr int kBenchRate = 48000;
