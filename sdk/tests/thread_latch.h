@@ -8,28 +8,28 @@
 namespace kiv_test {
 
 class ThreadLatch {
-public:
-    ThreadLatch()
-        : m_arrived(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          m_released(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~ThreadLatch() {
-        CloseHandle(m_arrived);
-        CloseHandle(m_released);
-    }
-    ThreadLatch(const ThreadLatch&) = delete;
-    ThreadLatch& operator=(const ThreadLatch&) = delete;
+ public:
+  ThreadLatch()
+      : m_arrived(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        m_released(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~ThreadLatch() {
+    CloseHandle(m_arrived);
+    CloseHandle(m_released);
+  }
+  ThreadLatch(const ThreadLatch&) = delete;
+  ThreadLatch& operator=(const ThreadLatch&) = delete;
 
-    void Arrive() {
-        SetEvent(m_arrived);
-        WaitForSingleObject(m_released, INFINITE);
-    }
-    // The test's time-out bounds the wait.
-    void WaitArrived() { WaitForSingleObject(m_arrived, INFINITE); }
-    void Release() { SetEvent(m_released); }
+  void Arrive() {
+    SetEvent(m_arrived);
+    WaitForSingleObject(m_released, INFINITE);
+  }
+  // The test's time-out bounds the wait.
+  void WaitArrived() { WaitForSingleObject(m_arrived, INFINITE); }
+  void Release() { SetEvent(m_released); }
 
-private:
-    HANDLE m_arrived;
-    HANDLE m_released;
+ private:
+  HANDLE m_arrived;
+  HANDLE m_released;
 };
 
 }  // namespace kiv_test
