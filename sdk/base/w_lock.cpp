@@ -1,12 +1,24 @@
 #include "base/w_lock.h"
 
+#include <atomic>
+
 namespace ZORVANTE {
+
+namespace {
+std::atomic<WLock::WaitObserver> g_waitObserver{nullptr};
+}  // namespace
 
 WLock::WLock() { InitializeCriticalSection(&m_cs); }
 
 WLock::~WLock() { DeleteCriticalSection(&m_cs); }
 
-void WLock::Lock() { EnterCriticalSection(&m_cs); }
+void WLock::Lock() {
+    if (TryEnterCriticalSection(&m_cs)) return;
+    if (WaitObserver observer = g_waitObserver.load()) observer(this);
+    EnterCriticalSection(&m_cs);
+}
+
+void WLock::SetWaitObserver(WaitObserver observer) { g_waitObserver.store(observer); }
 
 void WLock::UnLock() { LeaveCriticalSection(&m_cs); }
 

@@ -8,6 +8,10 @@ namespace ZORVANTE {
 // Re-entrant for the owning thread.
 class WLock {
 public:
+    // Called on a thread that is about to wait for a lock another thread holds. Lets tests
+    // see that a thread has reached a lock without timing it; null (the default) for none.
+    using WaitObserver = void (*)(const WLock* lock);
+
     WLock();
     virtual ~WLock();
     WLock(const WLock&) = delete;
@@ -15,6 +19,8 @@ public:
 
     void Lock();
     void UnLock();
+
+    static void SetWaitObserver(WaitObserver observer);
 
 private:
     CRITICAL_SECTION m_cs;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -54,4 +55,33 @@ TEST(WSemaphoreTest, CountsReleases) {
     EXPECT_EQ(WaitForSingleObject(sem.Handle(), 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(sem.Handle(), 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(sem.Handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+}
+
+// A thread that finds the lock taken reports that it waits, before it waits; one that finds
+// it free, or already owns it, reports nothing.
+TEST(WLockTest, WaitObserverSeesContention) {
+    static std::atomic<const WLock*> waitedFor{nullptr};
+    static std::atomic<DWORD> waiter{0};
+    WLock::SetWaitObserver([](const WLock* lock) {
+        waitedFor = lock;
+        waiter = GetCurrentThreadId();
+    });
+    WLock lock;
+    {
+        WAutoLock outer(&lock);
+        WAutoLock inner(&lock);
+    }
+    EXPECT_EQ(waitedFor.load(), nullptr);
+    lock.Lock();
+    DWORD otherId = 0;
+    std::thread other([&] {
+        otherId = GetCurrentThreadId();
+        WAutoLock guard(&lock);
+    });
+    while (waitedFor.load() == nullptr) SwitchToThread();
+    EXPECT_EQ(waitedFor.load(), &lock);
+    lock.UnLock();
+    other.join();
+    EXPECT_EQ(waiter.load(), otherId);
+    WLock::SetWaitObserver(nullptr);
 }

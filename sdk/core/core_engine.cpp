@@ -177,7 +177,10 @@ int CoreEngine::StopPublishAudio(const std::string& audioId) {
 
 int CoreEngine::StartPublishScreenShare(int left, int top, int right, int bottom, int bias, int flag) {
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-  if (!CoreEnv::IsConnected()) return ERR_NOT_LOGINED;
+  if (!CoreEnv::IsConnected()) {
+    KIV_LOG("StartPublishScreenShare");
+    return ERR_NOT_LOGINED;
+  }
   KIV_LOG("StartPublishScreenShare l: %d, t: %d, r: %d, b: %d, bias: %d", left, top, right, bottom, bias);
   return m_streamManager.GetLocalScreenShareStream()->StartPublish(left, top, right, bottom, bias, flag);
 }
@@ -188,19 +191,28 @@ int CoreEngine::StopPublishScreenShare() {
   return m_streamManager.GetLocalScreenShareStream()->StopPublish();
 }
 
-int CoreEngine::StartPlayAudio() { return m_audioEngine ? m_audioEngine->StartPlay() : ERR_FAILED; }
+int CoreEngine::StartPlayAudio() {
+  KIV_LOG("StartPlayAudio");
+  return m_audioEngine ? m_audioEngine->StartPlay() : ERR_FAILED;
+}
 
-int CoreEngine::StopPlayAudio() { return m_audioEngine ? m_audioEngine->StopPlay() : ERR_FAILED; }
+int CoreEngine::StopPlayAudio() {
+  KIV_LOG("StopPlayAudio");
+  return m_audioEngine ? m_audioEngine->StopPlay() : ERR_FAILED;
+}
 
 void CoreEngine::RegisterAllMixedAudioObserver(ICoreAllMixedAudioObserver* observer) {
+  KIV_LOG("RegisterAllMixedAudioObserver, observer %p,", static_cast<void*>(observer));
   if (m_audioEngine) m_audioEngine->SetMixedAudioObserver(observer);
 }
 
 void CoreEngine::RegisterLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer) {
+  KIV_LOG("RegisterLocalCaptureAudioObserver, observer %p,", static_cast<void*>(observer));
   if (m_audioEngine) m_audioEngine->SetLocalCaptureAudioObserver(observer);
 }
 
 void CoreEngine::RegisterLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer) {
+  KIV_LOG("RegisterLocalPlayAudioObserver, observer %p,", static_cast<void*>(observer));
   if (m_audioEngine) m_audioEngine->SetLocalPlayAudioObserver(observer);
 }
 
@@ -230,6 +242,7 @@ int CoreEngine::ScreenShareRemoteControl(const std::string& userId, int operatio
       if (m_env) m_env->m_remoteControl = false;
       return ERR_OK;
     default:
+      KIV_LOG("invalid operation type %d", operation);
       return ERR_INVALID_PARAM;
   }
 }

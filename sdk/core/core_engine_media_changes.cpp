@@ -86,7 +86,12 @@ void CoreEngine::DoMediaChange(const std::vector<MediaRecord>& records) {
 void CoreEngine::OnRemoteUser(const std::string& userId, bool joined) {
   EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
   if (!joined) {
-    if (m_env && m_env->m_config.audioAutoRecv) m_streamManager.RemoveRemoteUser(userId);
+    if (m_env && m_env->m_config.audioAutoRecv) {
+      // Deleting the user's audio streams is an unsubscription: a subscription in progress
+      // on another thread still uses its stream.
+      ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
+      m_streamManager.RemoveRemoteUser(userId);
+    }
     DoMediaChange(Withdrawn(m_streamManager.CollectUserMediaRecords(userId)));
   }
   if (!handler) return;

@@ -16,7 +16,8 @@ constexpr int kCameraTaken = 4;
 int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId) {
     if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
     KIV_LOG("StartPublishDeviceVideo, vid=%s, deviceid=%d", videoId.c_str(), cameraId);
-    if (!m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
+    // An empty id names no publication: it would find the camera streams that only preview.
+    if (videoId.empty() || !m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
     LocalVideoDeviceStream* publishing = m_streamManager.FindLocalVideoDeviceStream(videoId);
     if (publishing && publishing->GetCameraIndex() == cameraId) return kCameraTaken;
     LocalVideoDeviceStream* camera = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
@@ -32,8 +33,7 @@ int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId
     }
     if (!camera->GetVideoId().empty() && camera->GetVideoId() != videoId) return kCameraTaken;
     m_streamManager.DestroyLocalVideoDeviceStream(camera);
-    publishing->SwitchCamera(cameraId);
-    return ERR_OK;
+    return publishing->SwitchCamera(cameraId);
 }
 
 int CoreEngine::StopPublishDeviceVideo(const std::string& videoId) {
@@ -158,7 +158,8 @@ int CoreEngine::GetVideoStats(const std::string& userId, const std::string& vide
     avcore::RenderStats stats{};
     int result = ERR_FAILED;
     if (m_cpClient && userId == m_cpClient->GetUserId()) {
-        if (LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStream(videoId)) {
+        LocalVideoDeviceStream* stream = videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
+        if (stream) {
             stream->GetVideoStats(&stats);
             result = ERR_OK;
         }

@@ -7,7 +7,9 @@
 #include "base/module_dir.h"
 #include "core/core_env.h"
 #include "core/log_record.h"
+#include "core/config_file.h"
 #include "core/plugin_config.h"
+#include "core/rtsp_config.h"
 
 namespace kiv_core {
 
@@ -16,8 +18,6 @@ namespace {
 constexpr const char* kRtspPluginName = "RTSP Plugin";
 constexpr const char* kRtspPluginType = "rtsp-ex100";
 constexpr int32_t kRtspTransport = 2;
-// Larger files are not configuration files; they are refused rather than read.
-constexpr long kMaxConfigBytes = 4 * 1024 * 1024;
 
 std::wstring Wide(const std::string& utf8) {
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[utf8.size() + 2]());
@@ -30,18 +30,6 @@ std::string Utf8(const wchar_t* wide) {
     std::unique_ptr<char[]> buffer(new char[capacity]());
     if (!ZORVANTE::UnicodeToUtf8(wide, buffer.get(), static_cast<int>(capacity))) return "";
     return buffer.get();
-}
-
-// The whole file, or false when it cannot be opened or is too large.
-bool ReadWholeFile(const std::wstring& path, std::string* text) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return false;
-    std::unique_ptr<FILE, int (*)(FILE*)> closer(file, &fclose);
-    if (fseek(file, 0, SEEK_END) != 0) return false;
-    const long size = ftell(file);
-    if (size < 0 || size > kMaxConfigBytes || fseek(file, 0, SEEK_SET) != 0) return false;
-    text->assign(static_cast<size_t>(size), '\0');
-    return size == 0 || fread(&(*text)[0], 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
 }
 
 template <size_t N>
@@ -71,7 +59,7 @@ bool CoreEnv::ReadPluginConfig(const std::string& pluginConfigPath) {
         fileName = Utf8(dir ? dir : L"") + "AVPlugins\\AVPluginConfig.xml";
     }
     std::string text;
-    if (!ReadWholeFile(Wide(fileName), &text)) {
+    if (!ReadConfigFile(Wide(fileName), &text)) {
         KIV_LOG("Open AVPluginConfig.xml failed, path = %s!!!", fileName.c_str());
         return false;
     }
@@ -101,18 +89,18 @@ bool CoreEnv::ReadPluginConfig(const std::string& pluginConfigPath) {
 
 void CoreEnv::CreateRtspPlugin(AVPluginInfo& plugin) {
     KIV_LOG("Try to create rtsp plugin.\n");
-    RtspPluginSettings settings;
-    std::string text;
-    if (!ReadWholeFile(plugin.configFile, &text) || !ReadRtspPluginSettings(text, &settings)) settings.url.clear();
+    CConfig config;
+    (void)config.Load(plugin.configFile);  // a file that does not load leaves the url empty
+    const std::string url = config.GetUrl();
     if (!plugin.enableVideo || !m_devmanager) return;
-    const int32_t id = m_devmanager->AddVideoPlugin(kRtspPluginType, settings.url.c_str(), kRtspTransport);
+    const int32_t id = m_devmanager->AddVideoPlugin(kRtspPluginType, url.c_str(), kRtspTransport);
     if (id == -1) {
         KIV_LOG("Add rtsp video plugin failed!!!\n");
         return;
     }
     plugin.videoPluginId = id;
     plugin.videoPluginAdded = true;
-    plugin.streamUrl = settings.url;
+    plugin.streamUrl = url;
 }
 
 }  // namespace kiv_core

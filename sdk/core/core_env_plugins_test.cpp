@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/core_env.h"
+#include "core/rtsp_config.h"
 #include "tests/fake_framework.h"
 #include "tests/temp_dir.h"
 
@@ -52,6 +53,7 @@ struct PluginsTest : ::testing::Test {
     kiv_core::CoreLogger().manager = nullptr;
     kiv_core::CoreLogger().handle = 0;
   }
+  const std::wstring& PathW() const { return dir.Path(); }
   std::string Path(const char* name) {
     const std::wstring& wide = dir.Path();
     return std::string(wide.begin(), wide.end()) + "\\" + name;  // the temp folder is ASCII
@@ -108,4 +110,33 @@ TEST_F(PluginsTest, AThousandPlugins) {
   EXPECT_EQ(env.m_plugins.size(), 1000u);
   EXPECT_EQ(devices.urls.size(), 64u);
   EXPECT_TRUE(logs.Has("Add rtsp video plugin failed!!!\n"));
+}
+
+// An RTSP plug-in's settings: the url and timeout of its file, the timeout's default when the
+// file has none; no path, no file, no root or a url of 512 bytes or more load nothing.
+TEST_F(PluginsTest, RtspPluginSettings) {
+  kiv_core::CConfig config;
+  EXPECT_EQ(config.GetTimeout(), 21088);
+  EXPECT_EQ(config.GetReserved(), 1088);
+  EXPECT_STREQ(config.GetBrand(), "Brimtal");
+  EXPECT_EQ(config.Load(nullptr), 0);
+  const std::wstring& dir = PathW();
+  EXPECT_EQ(config.Load((dir + L"\\missing.xml").c_str()), 0);
+
+  Write(Path("timed.xml"), "<root><url>rtsp://h/a</url><timeout>5000</timeout></root>");
+  EXPECT_EQ(config.Load((dir + L"\\timed.xml").c_str()), 1);
+  EXPECT_EQ(config.GetUrl(), "rtsp://h/a");
+  EXPECT_EQ(config.GetTimeout(), 5000);
+  EXPECT_EQ(std::string(config.GetFilePath()), Path("timed.xml"));
+
+  Write(Path("plain.xml"), "<root><url>rtsp://h/b</url></root>");
+  EXPECT_EQ(config.Load((dir + L"\\plain.xml").c_str()), 1);
+  EXPECT_EQ(config.GetTimeout(), 21088);
+
+  kiv_core::CConfig fresh;
+  Write(Path("long.xml"), "<root><url>" + std::string(512, 'u') + "</url></root>");
+  EXPECT_EQ(fresh.Load((dir + L"\\long.xml").c_str()), 0);
+  Write(Path("noroot.xml"), "<Root><url>rtsp://h/c</url></Root>");
+  EXPECT_EQ(fresh.Load((dir + L"\\noroot.xml").c_str()), 0);
+  EXPECT_EQ(fresh.GetUrl(), "");
 }

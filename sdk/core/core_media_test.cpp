@@ -534,3 +534,27 @@ TEST_F(CoreMediaTest, CustomAudio) {
   EXPECT_EQ(core.GetStreamManager()->FindLocalAudioCustomStream("appdef_mic"), nullptr);
   EXPECT_TRUE(media.devices.plugins.empty());
 }
+
+// The log lines of media requests, refused and unknown ones included; a screen-share viewer
+// is created under the same line as a camera video, and a destroy is logged before anything
+// is looked up.
+TEST_F(CoreMediaTest, MediaRequestLogLines) {
+  (void)core.StartPlayAudio();
+  (void)core.StopPlayAudio();
+  core.RegisterAllMixedAudioObserver(nullptr);
+  core.RegisterLocalCaptureAudioObserver(nullptr);
+  core.RegisterLocalPlayAudioObserver(nullptr);
+  EXPECT_EQ(core.ScreenShareRemoteControl("a", 5), ERR_INVALID_PARAM);
+  ASSERT_NE(core.GetStreamManager()->CreateRemoteVideoStream("a", "reserved_videoid_screenshare"), nullptr);
+  kiv_core::RemoteVideoStream stranger("x", "y");
+  core.GetStreamManager()->DestroyRemoteVideoStream(&stranger);
+  media.connection.status = avcore::CPSTATUS_UNCONNECT;
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), ERR_NOT_LOGINED);
+  for (const char* line : {"StartPlayAudio", "StopPlayAudio", "invalid operation type 5",
+                           "Create RemoteVideoStream, uid=a, vid=reserved_videoid_screenshare",
+                           "Destory remote video stream, uid=x, vid=y", "StartPublishScreenShare"})
+    EXPECT_TRUE(media.logs.Has(line)) << line;
+  for (const char* prefix : {"RegisterAllMixedAudioObserver, observer ", "RegisterLocalCaptureAudioObserver, observer ",
+                             "RegisterLocalPlayAudioObserver, observer "})
+    EXPECT_TRUE(media.logs.HasPrefix(prefix)) << prefix;
+}

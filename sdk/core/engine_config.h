@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/shared_flag.h"
+
 namespace kiv_core {
 
 class EngineEventHandler;
@@ -20,7 +22,8 @@ struct EngineConfig {
     std::string serverAddress;
     int32_t hwEncoderCount = 0;
     int32_t hwDecoderCount = 0;
-    bool audioAutoRecv = true;
+    // Changed by the application's thread while framework threads read it.
+    SharedFlag audioAutoRecv = true;
     bool audioAutoPlay = true;
     int32_t remoteVoiceMode = 0;
     IHttpClient* httpClient = nullptr;

@@ -58,6 +58,15 @@ void FramePool::PutReady(ZORVANTE::WFlexBuffer* buffer) { Put(m_readySemaphore, 
 
 void FramePool::PutFree(ZORVANTE::WFlexBuffer* buffer) { Put(m_freeSemaphore, m_freeLock, m_free, buffer); }
 
+void FramePool::ReclaimReady() {
+    while (ZORVANTE::WFlexBuffer* buffer = GetReady(0)) PutFree(buffer);
+}
+
+size_t FramePool::ReadyCount() {
+    ZORVANTE::WAutoLock guard(&m_readyLock);
+    return m_ready.size();
+}
+
 void FramePool::SignalStop() {
     if (m_stopEvent) SetEvent(m_stopEvent);
     m_stopped = 1;

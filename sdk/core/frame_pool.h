@@ -27,6 +27,9 @@ public:
     void PutReady(ZORVANTE::WFlexBuffer* buffer);
     void PutFree(ZORVANTE::WFlexBuffer* buffer);
     void SignalStop();
+    // Moves every ready buffer back to the free list.
+    void ReclaimReady();
+    size_t ReadyCount();
 
 private:
     ZORVANTE::WFlexBuffer* Take(ZORVANTE::WSemaphore& semaphore, ZORVANTE::WLock& lock,

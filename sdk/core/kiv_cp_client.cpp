@@ -69,7 +69,7 @@ int KivCpClient::Login(const std::string& deviceId, const std::string& token, co
   avcore::IKivConnection* connection = Connection();
   if (!CoreEnv::IsBaseCoreInited() || !connection) return ERR_INVALID_STATE;
   const CoreEnv* env = CoreEnv::Instance();
-  m_userId = userId;
+  m_userId.Set(userId);
   KIV_LOG("Login deviceid:%s, appid: %s, userid: %s, forcelgin:%d", deviceId.c_str(), env->m_config.appId.c_str(),
           userId.c_str(), force ? 1 : 0);
   const HRESULT hr =
@@ -234,7 +234,7 @@ int KivCpClient::RemoteControlOperation(const std::string& destinationUserId, in
     return ERR_INVALID_STATE;
   }
   rapidjson::Document message;
-  BuildRemoteControl(message, operation, m_userId, destinationUserId);
+  BuildRemoteControl(message, operation, m_userId.Get(), destinationUserId);
   return connection->SendBusinessCmd(message) == 0 ? ERR_OK : ERR_FAILED;
 }
 
@@ -245,7 +245,7 @@ bool AVCORE_CALL KivCpClient::ProcessCpBusinessCmd(const char* business, int32_t
     MediaRecord record;
     if (!ReadMediaChange(body, &record)) return true;
     // A participant's own media come back to it; its own board announcements pass.
-    if (record.userId == m_userId && record.mediaType != kMediaBoard) return true;
+    if (record.mediaType != kMediaBoard && m_userId.Equals(record.userId)) return true;
     if (m_handler) m_handler->OnMediaChanged(std::vector<MediaRecord>{record}, false);
     return true;
   }

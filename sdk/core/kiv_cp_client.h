@@ -7,6 +7,7 @@
 
 #include "avcore/connection.h"
 #include "core/kiv_cp_client_event_handler.h"
+#include "core/shared_text.h"
 
 namespace kiv_core {
 
@@ -44,8 +45,8 @@ public:
     // 0 request, 1 cancel, 2 accept, 3 refuse, addressed to one user.
     int RemoteControlOperation(const std::string& destinationUserId, int operation);
 
-    // The user id of the last Login call.
-    const std::string& GetUserId() const { return m_userId; }
+    // The user id of the last Login call (a copy: a later Login may replace it at any time).
+    std::string GetUserId() const { return m_userId.Get(); }
     const std::string& GetGroupId() const { return m_groupId; }
 
     // avcore::IKivConnectionListener
@@ -77,7 +78,8 @@ private:
     static void ReportEngineEvent(int eventType, int code);
 
     std::string m_groupId;
-    std::string m_userId;
+    // Written by Login on the application's thread, read on the connection's threads.
+    SharedText m_userId;
     KivCpClientEventHandler* m_handler = nullptr;
 };
 

@@ -45,11 +45,13 @@ LocalAudioStream::~LocalAudioStream() {
 
 int LocalAudioStream::StartPublish() {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
+  ZORVANTE::WAutoLock guard(&m_stateLock);
+  // Published already: the sources, the sink and the running worker stay as they are.
+  if (m_isPublishMicrophone) return ERR_OK;
   avcore::IAvNet* net = Net();
   avcore::IAudioDevice* device = AudioDevice();
   if (!net || !device || net->AddSource(avcore::kMediaAudio, kMicId, device) < 0) return ERR_FAILED;
   KIV_LOG("StartPublish m_bSendTwoStream:%d", m_bSendTwoStream ? 1 : 0);
-  ZORVANTE::WAutoLock guard(&m_stateLock);
   (void)StartPitchChain();
   m_isPublishMicrophone = true;
   if (KivCpClient* cp = CpClient()) (void)cp->PublishAudioNotify(m_bSendTwoStream ? kMagicId : kMicId);
@@ -126,6 +128,8 @@ int LocalAudioStream::StopPitchChain() {
   m_accumulation.clear();
   m_accumulated = 0;
   if (avcore::IAudioDevice* device = AudioDevice()) (void)device->RemoveCapProcessedDataSink(this);
+  // Frames the worker did not reach would open the next chain with old audio.
+  m_pool.ReclaimReady();
   m_bSendTwoStream = (m_nChangePitch != 0);
   if (m_pAudioProc) {
     m_pAudioProc->Release();

@@ -26,6 +26,8 @@ public:
     int StopPublish();
     bool IsPublishing() const { return m_isPublishMicrophone; }
     bool SendsTwoStreams() const { return m_bSendTwoStream; }
+    // Captured frames waiting for the worker.
+    size_t QueuedFrames() { return m_pool.ReadyCount(); }
 
     // IAudioEncSource: not reference counted (the stream manager owns the stream).
     HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** out) override;

@@ -62,6 +62,9 @@ int LocalScreenShareStream::StartPublish(int left, int top, int right, int botto
     m_host_vnc = static_cast<avcore::IVncHost*>(object);
     if (m_host_vnc->Initialize(0, &m_hostEvents, env->m_avnet.get(), env->m_audiodevice.get()) < 0) {
       KIV_LOG("Initialize for m_host_vnc failed.");
+      // Never initialised, it cannot serve a later start: that one makes a new host.
+      m_host_vnc->Release();
+      m_host_vnc = nullptr;
       return ERR_FAILED;
     }
   }

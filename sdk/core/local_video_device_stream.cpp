@@ -69,19 +69,22 @@ void LocalVideoDeviceStream::GetVideoStats(avcore::RenderStats* stats) {
     *stats = avcore::RenderStats{};
 }
 
-void LocalVideoDeviceStream::SwitchCamera(int cameraIndex) {
+int LocalVideoDeviceStream::SwitchCamera(int cameraIndex) {
     if (cameraIndex == m_cameraIndex) {
         KIV_LOG("Invalid camera id = %d", cameraIndex);
-        return;
+        return ERR_OK;
     }
-    if (!m_videoDevice) return;
+    if (!m_videoDevice) return ERR_FAILED;
     (void)m_videoDevice->StopCapture();
     avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
     (void)m_videoDevice->GetParam(&param);
     param.camera_index = cameraIndex;
     m_cameraIndex = cameraIndex;
-    if (m_videoDevice->StartCapture(&param) < 0)
+    if (m_videoDevice->StartCapture(&param) < 0) {
         KIV_LOG("change to capture cameraid: %d failed!!!", cameraIndex);
+        return ERR_FAILED;
+    }
+    return ERR_OK;
 }
 
 void LocalVideoDeviceStream::StopCapture() {

@@ -18,7 +18,8 @@ public:
     void Release() override;
 
     // Moves capture (and whatever is published or previewed) to another camera.
-    void SwitchCamera(int cameraIndex);
+    // 302 when the device is missing or refuses the new camera.
+    int SwitchCamera(int cameraIndex);
     // The camera disappeared / came back.
     void StopCapture();
     void RestartCapture();

@@ -47,9 +47,10 @@ bool RemoteControlFlag() {
 
 }  // namespace
 
-RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId)
+RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId, ZORVANTE::WLock* registryLock)
     : RemoteVideoStreamBase(userId, kScreenVideoId),
-      m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0, this} {
+      m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0, this},
+      m_registryLock(registryLock) {
   std::lock_guard<std::mutex> lock(g_liveMutex);
   g_live.insert(this);
 }
@@ -61,6 +62,11 @@ RemoteScreenShareStream::~RemoteScreenShareStream() {
   }
   m_receiveStarted = false;
   (void)UnSubscribe();
+  std::unique_ptr<ICoreVideoFrameObserver> observer;
+  {
+    ZORVANTE::WAutoLock guard(&m_rawLock);
+    observer = std::move(m_rawObserver);
+  }
 }
 
 avcore::VncViewConfig RemoteScreenShareStream::BuildViewConfig(HWND window, bool control, bool remoteControlFlag) {
@@ -200,7 +206,12 @@ int RemoteScreenShareStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideo
   if (observer.get() == m_rawObserver.get()) return ERR_OK;
   const bool set = observer != nullptr;
   if (!set) (void)viewers->SetRawDataCallback(m_renderId, nullptr, nullptr, nullptr);
-  m_rawObserver = std::move(observer);
+  {
+    // A frame in the callback keeps the replaced observer until it is done with it.
+    ZORVANTE::WAutoLock guard(&m_rawLock);
+    m_rawObserver.swap(observer);
+  }
+  observer.reset();
   if (set) (void)viewers->SetRawDataCallback(m_renderId, this, &RemoteScreenShareStream::OnRawFrame, nullptr);
   return ERR_OK;
 }
@@ -208,6 +219,7 @@ int RemoteScreenShareStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideo
 int32_t AVCORE_CALLBACK RemoteScreenShareStream::OnRawFrame(void* context, const avcore::VideoFrame* frame) {
   if (!context || !frame) return 0;
   auto* stream = static_cast<RemoteScreenShareStream*>(context);
+  ZORVANTE::WAutoLock guard(&stream->m_rawLock);
   if (!stream->m_rawObserver) return frame->length;
   CoreVideoFrame record = ToCoreVideoFrame(*frame);
   stream->m_rawObserver->OnRenderFrame(stream->m_userId.c_str(), kScreenVideoId, &record);
@@ -225,7 +237,10 @@ int AVCORE_CALLBACK RemoteScreenShareStream::OnViewerEvent(uintptr_t, uintptr_t,
   } else if (code == avcore::kViewerEventBadData || code == avcore::kViewerEventBadFormat) {
     if (stream->m_receiveStarted && !stream->m_stopRequested && CoreEnv::IsLogined()) {
       KIV_LOG("receive VNC_EVENT_VIEWER_BADDATA");
-      handler->PostTask([stream] {
+      ZORVANTE::WLock* registry = stream->m_registryLock;
+      handler->PostTask([stream, registry] {
+        // Streams are destroyed under the registry lock: held, a live stream stays alive.
+        ZORVANTE::WAutoLock guard(registry);
         if (IsLive(stream)) stream->Restart();
       });
     }

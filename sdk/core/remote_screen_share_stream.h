@@ -11,13 +11,16 @@
 
 #include "avcore/platform.h"
 #include "avcore/render.h"
+#include "base/w_lock.h"
 #include "core/remote_video_stream_base.h"
 
 namespace kiv_core {
 
 class RemoteScreenShareStream : public RemoteVideoStreamBase {
 public:
-    explicit RemoteScreenShareStream(const std::string& userId);
+    // `registryLock` is the lock under which the owner destroys its streams (the stream
+    // manager's); the posted restart holds it. Null for a stream nobody else destroys.
+    RemoteScreenShareStream(const std::string& userId, ZORVANTE::WLock* registryLock);
     ~RemoteScreenShareStream() override;
 
     bool CanUnSubscribe() override { return m_hrender == nullptr; }
@@ -51,6 +54,8 @@ private:
     HWND m_hrender = nullptr;
     int m_renderMode = 0;
     avcore::EventRecord m_viewerEvents;
+    ZORVANTE::WLock* m_registryLock;
+    ZORVANTE::WLock m_rawLock;  // the raw observer against the raw frame callback
     std::unique_ptr<ICoreVideoFrameObserver> m_rawObserver;
 };
 

@@ -30,8 +30,14 @@ RemoteVideoStream::RemoteVideoStream(const std::string& userId, const std::strin
       m_extendRenderEvents{avcore::kEventRecordVersion, &RemoteVideoStream::OnExtendRenderEvent, 0, this} {}
 
 RemoteVideoStream::~RemoteVideoStream() {
-  m_rawObserver.reset();
+  // The renders go first: once removed, the framework delivers no further frame. A frame
+  // already in the callback holds the lock, so the observer is taken away under it.
   (void)UnSubscribe();
+  std::unique_ptr<ICoreVideoFrameObserver> observer;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    observer = std::move(m_rawObserver);
+  }
 }
 
 bool RemoteVideoStream::CanUnSubscribe() { return !m_hrender && m_extendRenders.empty(); }
@@ -124,8 +130,9 @@ int RemoteVideoStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameO
   }
   {
     ZORVANTE::WAutoLock guard(&m_lock);
-    m_rawObserver = std::move(observer);
+    m_rawObserver.swap(observer);
   }
+  observer.reset();  // the replaced one, outside the lock
   RefreshRawCallbacks();
   return ERR_OK;
 }

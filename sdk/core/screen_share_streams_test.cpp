@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/core_engine.h"
@@ -15,9 +18,11 @@
 #include "core/kiv_cp_client.h"
 #include "core/local_screen_share_stream.h"
 #include "core/remote_screen_share_stream.h"
+#include "tests/lock_wait_probe.h"
 #include "tests/logged_in_core.h"
 #include "tests/media_fakes.h"
 #include "tests/recording_core_events.h"
+#include "tests/thread_latch.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;
@@ -34,11 +39,11 @@ std::string Control(const avcore::VncHostConfig& c) {
 
 struct Host : kiv_fake::Counted<avcore::IVncHost> {
   kiv_media_fake::CallLog* log;
-  HRESULT startResult = S_OK;
+  HRESULT startResult = S_OK, initResult = S_OK;
   explicit Host(kiv_media_fake::CallLog* l) : log(l) {}
   HRESULT AVCORE_CALL Initialize(int32_t, const avcore::EventRecord*, avcore::IAvNet*, avcore::IAudioDevice*) override {
     log->Add("Initialize");
-    return S_OK;
+    return initResult;
   }
   HRESULT AVCORE_CALL StartHost(const avcore::VncHostConfig* c) override {
     log->Add("StartHost " + std::to_string(c->capture_mode) + " " + std::to_string(c->right) + " " + Control(*c));
@@ -80,8 +85,12 @@ struct Viewers : kiv_fake::Counted<avcore::IVncRenderManager> {
     return S_OK;
   }
   HRESULT AVCORE_CALL GetRenderStats(avcore::RenderId, avcore::RenderStats*) override { return S_OK; }
-  HRESULT AVCORE_CALL SetRawDataCallback(avcore::RenderId, void*, avcore::RenderFrameCallback,
+  void* rawContext = nullptr;
+  avcore::RenderFrameCallback rawFrame = nullptr;
+  HRESULT AVCORE_CALL SetRawDataCallback(avcore::RenderId, void* context, avcore::RenderFrameCallback frame,
                                          avcore::RenderValueCallback) override {
+    rawContext = context;
+    rawFrame = frame;
     return S_OK;
   }
 };
@@ -260,4 +269,108 @@ TEST_F(ScreenShareStreamsTest, ViewerControlAndRestart) {
   EXPECT_EQ(media.log.Take(), Calls{}) << "the deleted viewer's restart ran";
   EXPECT_NE(std::find(events.lines.begin(), events.lines.end(), "video alice reserved_videoid_screenshare 2"),
             events.lines.end());
+}
+
+// A host whose set-up failed is given back; the next start makes and sets up a new one.
+TEST_F(ScreenShareStreamsTest, HostThatFailedSetUpIsNotKept) {
+  host.initResult = E_FAIL;
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 302);
+  EXPECT_EQ(media.log.Take(), Calls{"Initialize"});
+  EXPECT_EQ(host.refs, 0);
+  host.initResult = S_OK;
+  EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(media.log.Take(), (Calls{"Initialize", "StartHost 0 0 0000", "AddScreenSource 0 0"}));
+}
+
+// Leaving the group withdraws the shared screen before the microphone.
+TEST_F(ScreenShareStreamsTest, ScreenWithdrawnBeforeMicrophone) {
+  ASSERT_EQ(core.StartPublishAudio("appdef_mic"), 0);
+  ASSERT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), 0);
+  media.log.Take();
+  core.GetStreamManager()->DestroyStreams();
+  const Calls calls = media.log.Take();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(Calls(calls.begin(), calls.begin() + 3), (Calls{"Stop", "RemoveSource 0 0", "RemoveSource 1 appdef_mic"}));
+}
+
+namespace {
+
+// Holds the viewer's frame thread inside its first frame; says whether it was deleted with
+// a frame inside.
+struct HeldObserver : kiv_core::ICoreVideoFrameObserver {
+  HeldObserver(kiv_test::ThreadLatch* latch, std::atomic<int>* state) : latch(latch), state(state) {}
+  ~HeldObserver() override { *state = *state == kInside ? kDeletedInside : kDeleted; }
+  void OnCaptureFrame(int, kiv_core::CoreVideoFrame*) override {}
+  void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {
+    if (latch) {
+      *state = kInside;
+      latch->Arrive();
+    }
+    *state = kIdle;
+  }
+  static constexpr int kIdle = 0, kInside = 1, kDeleted = 2, kDeletedInside = 3;
+  kiv_test::ThreadLatch* latch;
+  std::atomic<int>* state;
+};
+
+}  // namespace
+
+// Replacing the viewer's raw observer while a frame is in it: the old observer goes once
+// the frame is done with it.
+TEST_F(ScreenShareStreamsTest, ReplacedObserverOutlivesFrameInProgress) {
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x50), 3), 0);
+  kiv_test::ThreadLatch latch;
+  std::atomic<int> first{HeldObserver::kIdle}, second{HeldObserver::kIdle};
+  ASSERT_EQ(core.RegisterRenderVideoFrameObserver("alice", "reserved_videoid_screenshare",
+                                                  std::make_unique<HeldObserver>(&latch, &first)),
+            0);
+  ASSERT_NE(viewers.rawFrame, nullptr);
+  avcore::VideoFrame frame{};
+  std::thread framework([&] { (void)viewers.rawFrame(viewers.rawContext, &frame); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe replace([&] {
+    (void)core.RegisterRenderVideoFrameObserver("alice", "reserved_videoid_screenshare",
+                                                std::make_unique<HeldObserver>(nullptr, &second));
+  });
+  EXPECT_TRUE(replace.WaitsForLock());
+  EXPECT_EQ(first.load(), HeldObserver::kInside) << "the observer was deleted under a frame";
+  latch.Release();
+  framework.join();
+  replace.Join();
+  EXPECT_EQ(first.load(), HeldObserver::kDeleted);
+  (void)viewers.rawFrame(viewers.rawContext, &frame);
+  EXPECT_EQ(second.load(), HeldObserver::kIdle);
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", nullptr, 3), 0);
+  EXPECT_EQ(second.load(), HeldObserver::kDeleted);
+}
+
+// A posted restart running while the application takes the viewer's window away: the
+// viewer is destroyed only after the restart is done with it.
+TEST_F(ScreenShareStreamsTest, ViewerDestroyedAfterRestartInProgress) {
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x50), 3), 0);
+  viewers.events.proc(7, 0, 0, avcore::kViewerEventBadData, viewers.events.context);
+  ASSERT_EQ(events.tasks.size(), 1u);
+  media.log.Take();
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  net.onStopRecv = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  std::thread window([&] { events.tasks[0](); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe close(
+      [&] { (void)core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", nullptr, 3); });
+  EXPECT_TRUE(close.WaitsForLock()) << "the viewer went while its restart ran";
+  latch.Release();
+  window.join();
+  close.Join();
+  const Calls calls = media.log.Take();
+  ASSERT_GE(calls.size(), 6u);
+  EXPECT_EQ(Calls(calls.begin(), calls.begin() + 6),
+            (Calls{"StopRecvMedia alice 0 0", "RemoveRender 7", "AddRender2 8 80 00 0 1", "StartRecvMedia2 alice 0 0 8",
+                   "StopRecvMedia alice 0 0", "RemoveRender 8"}));
+  for (size_t i = 6; i < calls.size(); ++i) EXPECT_EQ(calls[i], "StopRecvMedia alice 0 0");
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("alice", "reserved_videoid_screenshare"), nullptr);
 }

@@ -83,12 +83,11 @@ LocalAudioCustomStream* StreamManager::CreateLocalAudioCustomStream(const std::s
 RemoteVideoStreamBase* StreamManager::CreateRemoteVideoStream(const std::string& userId, const std::string& videoId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   if (RemoteVideoStreamBase* found = FindRemoteVideoStream(userId, videoId)) return found;
+  KIV_LOG("Create RemoteVideoStream, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
   if (videoId == kScreenShareVideoId) {
-    KIV_LOG("Create RemoteScreenShareStream, uid=%s", userId.c_str());
-    m_remoteVideoStreams.push_back(std::make_unique<RemoteScreenShareStream>(userId));
+    m_remoteVideoStreams.push_back(std::make_unique<RemoteScreenShareStream>(userId, &m_lock));
     return m_remoteVideoStreams.back().get();
   }
-  KIV_LOG("Create RemoteVideoStream, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
   m_remoteVideoStreams.push_back(std::make_unique<RemoteVideoStream>(userId, videoId));
   return m_remoteVideoStreams.back().get();
 }
@@ -101,10 +100,9 @@ RemoteVideoStreamBase* StreamManager::FindRemoteVideoStream(const std::string& u
 
 void StreamManager::DestroyRemoteVideoStream(RemoteVideoStreamBase* stream) {
   if (!stream) return;
+  KIV_LOG("Destory remote video stream, uid=%s, vid=%s", stream->GetUserId().c_str(), stream->GetVideoId().c_str());
   ZORVANTE::WAutoLock guard(&m_lock);
-  std::unique_ptr<RemoteVideoStreamBase> taken = TakeOut(m_remoteVideoStreams, stream);
-  if (taken)
-    KIV_LOG("Destory remote video stream, uid=%s, vid=%s", taken->GetUserId().c_str(), taken->GetVideoId().c_str());
+  (void)TakeOut(m_remoteVideoStreams, stream);
 }
 
 RemoteAudioStream* StreamManager::CreateRemoteAudioStream(const std::string& userId, const std::string& audioId) {
@@ -218,8 +216,8 @@ void StreamManager::DestroyStreams() {
   for (auto& stream : m_localVideoStreams) stream->Release();
   m_localVideoStreams.clear();
   m_remoteVideoStreams.clear();
-  (void)m_localAudioStream.StopPublish();
   (void)m_localScreenShareStream.StopPublish();
+  (void)m_localAudioStream.StopPublish();
   m_customAudioStreams.clear();
   for (auto& stream : m_remoteAudioStreams) (void)stream->UnSubscribe();
   m_remoteAudioStreams.clear();

@@ -121,6 +121,29 @@ int CDeviceMonitor::OnWndMsg(unsigned message, WPARAM, LPARAM) {
     return 0;
 }
 
+HRESULT STDMETHODCALLTYPE CDeviceMonitor::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    // {7991EEC9-7E89-4D85-8390-6C703CEC60C0}
+    static const GUID kNotificationClient = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
+    static const GUID kUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    if (SameGuid(iid, kUnknown) || SameGuid(iid, kNotificationClient)) {
+        *out = static_cast<IMMNotificationClient*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE CDeviceMonitor::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+
+ULONG STDMETHODCALLTYPE CDeviceMonitor::Release() { return static_cast<ULONG>(InterlockedDecrement(&m_refs)); }
+
+HRESULT STDMETHODCALLTYPE CDeviceMonitor::OnDeviceStateChanged(LPCWSTR, DWORD) {
+    NoteChange();
+    return S_OK;
+}
+
 void CDeviceMonitor::NoteChange() {
     {
         ZORVANTE::WAutoLock guard(&m_lock);

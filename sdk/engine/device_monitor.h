@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <mmdeviceapi.h>
 
 #include <atomic>
 #include <functional>
@@ -19,7 +20,9 @@
 
 namespace kiv {
 
-class CDeviceMonitor : public ZORVANTE::WThread, public IWndMsgListener {
+// Also a Core Audio notification client: a device state change counts as a change. The
+// library itself does not register it with an endpoint enumerator.
+class CDeviceMonitor : public IMMNotificationClient, public ZORVANTE::WThread, public IWndMsgListener {
 public:
     static constexpr const wchar_t* kDeviceClassesKey =
         L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
@@ -55,6 +58,17 @@ public:
     int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
     DWORD ThreadProc() override;
 
+    // IMMNotificationClient. The count only tracks references: the object is never deleted
+    // through it.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow, ERole, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
     // The class GUIDs under the device-classes key; with `onlyNew`, those not in `known`.
     static std::vector<GUID> EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew);
 
@@ -72,6 +86,7 @@ private:
     uint32_t Now() const;
     void PostChanged() const;
 
+    LONG m_refs = 0;
     Hooks m_hooks;
     ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
     DeviceChangeSettler m_settler;

@@ -119,3 +119,44 @@ TEST_F(DeviceMonitorTest, StopEndsWithoutReporting) {
     Sleep(1500);
     EXPECT_EQ(posts.load(), 0);
 }
+
+// The Core Audio face: a device state change is a change like any other and is reported
+// once it settles; the face answers its own interface and IUnknown and counts references.
+TEST_F(DeviceMonitorTest, CoreAudioStateChangeIsReported) {
+    HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ui.Run([&] {
+        monitor->Stop();
+        monitor.reset();
+    });
+    kiv::CDeviceMonitor::Hooks hooks;
+    hooks.post = [&] {
+        posts++;
+        SetEvent(reported);
+    };
+    monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
+    bool started = false;
+    ui.Run([&] { started = monitor->Start(); });
+    ASSERT_TRUE(started);
+
+    IMMNotificationClient* client = monitor.get();
+    EXPECT_EQ(client->OnDeviceStateChanged(L"{0.0.1.00000000}.{x}", DEVICE_STATE_UNPLUGGED), S_OK);
+    EXPECT_EQ(WaitForSingleObject(reported, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(posts.load(), 1);
+    EXPECT_EQ(client->OnDeviceAdded(L"x"), S_OK);
+    EXPECT_EQ(client->OnDefaultDeviceChanged(eRender, eConsole, L"x"), S_OK);
+
+    void* out = nullptr;
+    const IID unknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    const IID notification = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
+    const IID other = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC1}};
+    EXPECT_EQ(client->QueryInterface(unknown, &out), S_OK);
+    EXPECT_EQ(out, static_cast<void*>(client));
+    EXPECT_EQ(client->QueryInterface(notification, &out), S_OK);
+    EXPECT_EQ(client->QueryInterface(other, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(client->Release(), 1u);
+    EXPECT_EQ(client->AddRef(), 2u);
+    EXPECT_EQ(client->Release(), 1u);
+    EXPECT_EQ(client->Release(), 0u);
+    CloseHandle(reported);
+}

@@ -107,6 +107,26 @@ TEST_F(DeviceFacadeTest, FetchedListIsTheReference) {
     EXPECT_EQ(PostChange(), "3");
 }
 
+// A camera that goes away stops the capture of its stream, and starts it again when it
+// comes back; a camera without a stream is left alone.
+TEST_F(DeviceFacadeTest, CameraStreamsFollowTheirCameras) {
+    fw.video.startCapture = S_OK;
+    fw.avnet.addSource = S_OK;
+    fw.connection.status = avcore::CPSTATUS_LOGINED;
+    ASSERT_EQ(engine->StartPublishVideo("v", 1), 0);
+    fw.video.captureCalls.clear();
+    fw.video.cameras = {{1, L"Cam B"}};
+    EXPECT_EQ(PostChange(), "2");
+    EXPECT_EQ(Joined(fw.video.captureCalls), "") << "camera 0 has no stream";
+    fw.video.cameras = {{0, L"Cam A"}};
+    EXPECT_EQ(PostChange(), "1, 2");
+    EXPECT_EQ(Joined(fw.video.captureCalls), "StopCapture");
+    fw.video.captureCalls.clear();
+    fw.video.cameras = {{0, L"Cam A"}, {1, L"Cam B"}};
+    EXPECT_EQ(PostChange(), "1");
+    EXPECT_EQ(Joined(fw.video.captureCalls), "StartCapture 1");
+}
+
 // RTSP sources: a missing record is 1, a source whose parameter text does not fit 302.
 TEST_F(DeviceFacadeTest, RtspSources) {
     EXPECT_EQ(devices->AddRtspPlugin(nullptr), 1);

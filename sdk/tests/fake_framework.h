@@ -224,8 +224,17 @@ struct VideoDevice : Counted<avcore::IVideoDevice> {
   }
   HRESULT AVCORE_CALL GetParam(avcore::VideoCaptureParam*) override { return E_NOTIMPL; }
   HRESULT AVCORE_CALL SetParam(const avcore::VideoCaptureParam*) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL StartCapture(const avcore::VideoCaptureParam*) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL StopCapture() override { return S_OK; }
+  // Capture starts and stops, as "StartCapture <camera>" and "StopCapture".
+  std::vector<std::string> captureCalls;
+  HRESULT startCapture = E_NOTIMPL;
+  HRESULT AVCORE_CALL StartCapture(const avcore::VideoCaptureParam* p) override {
+    captureCalls.push_back("StartCapture " + std::to_string(p ? p->camera_index : -1));
+    return startCapture;
+  }
+  HRESULT AVCORE_CALL StopCapture() override {
+    captureCalls.push_back("StopCapture");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL SetRawDataCallback(void*, avcore::VideoFrameCallback) override { return S_OK; }
 };
 
@@ -252,7 +261,8 @@ struct AvNet : Counted<avcore::IAvNet> {
                                  avcore::IVncRenderManager*, int32_t) override {
     return S_OK;
   }
-  HRESULT AVCORE_CALL AddSource(int32_t, const char*, IUnknown*) override { return E_NOTIMPL; }
+  HRESULT addSource = E_NOTIMPL;
+  HRESULT AVCORE_CALL AddSource(int32_t, const char*, IUnknown*) override { return addSource; }
   HRESULT AVCORE_CALL AddScreenSource(int32_t, const char*, avcore::IVncHost*, int32_t) override { return E_NOTIMPL; }
   HRESULT AVCORE_CALL RemoveSource(int32_t, const char*) override { return S_OK; }
   HRESULT AVCORE_CALL SetSourceParam(int32_t, const char*, uint8_t) override { return E_NOTIMPL; }

@@ -10,6 +10,7 @@
 #include <rapidjson/writer.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -46,6 +47,8 @@ inline std::string S(const char* text) { return text ? text : "<null>"; }
 struct Net : Counted<avcore::IAvNet> {
   CallLog* log;
   HRESULT addSource = S_OK, startRecv = S_OK;
+  // Run inside the call, after it was logged (a test holds the calling thread there).
+  std::function<void()> onStartRecv, onStopRecv;
   explicit Net(CallLog* l) : log(l) {}
   HRESULT AVCORE_CALL Initialize(avcore::IKivConnection*, avcore::IAudioDevice*, avcore::IVideoRenderManager*,
                                  avcore::IVncRenderManager*, int32_t) override {
@@ -66,6 +69,7 @@ struct Net : Counted<avcore::IAvNet> {
   }
   HRESULT AVCORE_CALL StartRecvMedia(const char* user, int32_t type, const char* id, uint32_t target) override {
     log->Add("StartRecvMedia " + S(user) + " " + std::to_string(type) + " " + S(id) + " " + std::to_string(target));
+    if (onStartRecv) onStartRecv();
     return startRecv;
   }
   HRESULT AVCORE_CALL StartRecvMedia2(const char*, int32_t, const char*, avcore::RenderId, int32_t) override {
@@ -73,6 +77,7 @@ struct Net : Counted<avcore::IAvNet> {
   }
   HRESULT AVCORE_CALL StopRecvMedia(const char* user, int32_t type, const char* id) override {
     log->Add("StopRecvMedia " + S(user) + " " + std::to_string(type) + " " + S(id));
+    if (onStopRecv) onStopRecv();
     return S_OK;
   }
   HRESULT AVCORE_CALL SubscribeTspd(const char*, uint8_t, const char*, const char*, avcore::ITspDataReceiver*,
@@ -257,6 +262,8 @@ struct Processor : Counted<avcore::IAudioProcessor> {
   int32_t frameSize = 960;
   int32_t outputBytes = 320;
   std::atomic<int> processed{0};
+  // Run inside each Process call, on the stream's worker.
+  std::function<void()> onProcess;
   explicit Processor(CallLog* l) : log(l) {}
   HRESULT AVCORE_CALL Init(const avcore::AudioProcessorSetup* setup, int32_t) override {
     log->Add("Processor.Init " + std::to_string(setup->input.nSamplesPerSec));
@@ -270,6 +277,7 @@ struct Processor : Counted<avcore::IAudioProcessor> {
   HRESULT AVCORE_CALL GetParam(int32_t, void*, int32_t) override { return S_OK; }
   HRESULT AVCORE_CALL Process(avcore::AudioProcessBuffer* io) override {
     ++processed;
+    if (onProcess) onProcess();
     io->output_length = outputBytes;
     return S_OK;
   }

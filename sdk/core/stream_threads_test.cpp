@@ -1,0 +1,179 @@
+// Streams met by two threads at once, each meeting forced: one thread is held inside a
+// scripted framework call or an observer while the other runs; and what a repeated or
+// empty request does to the local streams.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/core_engine.h"
+#include "core/core_env.h"
+#include "core/local_audio_stream.h"
+#include "kiv_error.h"
+#include "tests/lock_wait_probe.h"
+#include "tests/logged_in_core.h"
+#include "tests/media_fakes.h"
+#include "tests/recording_core_events.h"
+#include "tests/thread_latch.h"
+
+using kiv_core::CoreEnv;
+using kiv_core::ERR_FAILED;
+using kiv_core::ERR_INVALID_PARAM;
+using kiv_core::ERR_OK;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+HWND Wnd(uintptr_t n) { return reinterpret_cast<HWND>(n); }
+
+// Holds the frame thread inside its first render frame; says whether it was deleted while
+// a frame was inside.
+struct HeldObserver : kiv_core::ICoreVideoFrameObserver {
+  HeldObserver(kiv_test::ThreadLatch* latch, std::atomic<int>* state) : latch(latch), state(state) {}
+  ~HeldObserver() override { *state = *state == kInside ? kDeletedInside : kDeleted; }
+  void OnCaptureFrame(int, kiv_core::CoreVideoFrame*) override {}
+  void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {
+    *state = kInside;
+    latch->Arrive();
+    *state = kIdle;
+  }
+  static constexpr int kIdle = 0, kInside = 1, kDeleted = 2, kDeletedInside = 3;
+  kiv_test::ThreadLatch* latch;
+  std::atomic<int>* state;
+};
+
+struct StreamThreadsTest : ::testing::Test {
+  StreamThreadsTest() {
+    media.Install(CoreEnv::Instance());
+    kiv_media_fake::LogInCore(core, &events, media);
+  }
+  ~StreamThreadsTest() override { kiv_media_fake::ReleaseCore(core); }
+  kiv_media_fake::Media media;
+  kiv_media_fake::RecordingCoreEvents events;
+  kiv_core::CoreEngine core;
+};
+
+}  // namespace
+
+// Leaving the group while a decoded frame is in the raw observer: the observer outlives
+// the frame; it goes once the frame is done.
+TEST_F(StreamThreadsTest, RemoteVideoObserverOutlivesFrameInProgress) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  kiv_test::ThreadLatch latch;
+  std::atomic<int> state{HeldObserver::kIdle};
+  ASSERT_EQ(core.RegisterRenderVideoFrameObserver("a", "v", std::make_unique<HeldObserver>(&latch, &state)), ERR_OK);
+  const auto raw = media.renders.raw[100];
+  ASSERT_NE(raw.frame, nullptr);
+  avcore::VideoFrame frame{};
+  frame.width = 320;
+  std::thread framework([&] { (void)raw.frame(raw.context, &frame); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe leave([&] { core.GetStreamManager()->DestroyStreams(); });
+  EXPECT_TRUE(leave.WaitsForLock());
+  EXPECT_EQ(state.load(), HeldObserver::kInside) << "the observer was deleted under a frame";
+  latch.Release();
+  framework.join();
+  leave.Join();
+  EXPECT_EQ(state.load(), HeldObserver::kDeleted);
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
+}
+
+// A remote user leaving while its audio is being subscribed on another thread: the streams
+// go only once the subscription is done with its stream.
+TEST_F(StreamThreadsTest, LeavingUserWaitsForSubscription) {
+  kiv_test::ThreadLatch latch;
+  bool held = false;
+  media.net.onStartRecv = [&] {
+    if (held) return;
+    held = true;
+    latch.Arrive();
+  };
+  int subscribed = -1;
+  std::thread subscriber([&] { subscribed = core.SubscribeRemoteAudio("a", "appdef_mic"); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe left([&] { core.OnRemoteUser("a", false); });
+  EXPECT_TRUE(left.WaitsForLock()) << "the user's streams went under a subscription";
+  latch.Release();
+  subscriber.join();
+  left.Join();
+  EXPECT_EQ(subscribed, ERR_OK);
+  EXPECT_EQ(media.log.Take(), (Calls{"CreateAudioStream 1 -> 11", "StartRecvMedia a 1 appdef_mic 11",
+                                     "StopRecvMedia a 1 appdef_mic", "RemoveAudioStream 11"}));
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+  EXPECT_TRUE(core.GetStreamManager()->GetMediaRecords().empty());
+}
+
+// A second start of the microphone with a pitch set changes nothing: no second processor,
+// sink or source, and the one processor is given back at the stop.
+TEST_F(StreamThreadsTest, MicrophoneStartedTwice) {
+  kiv_core::LocalAudioStream* mic = core.GetStreamManager()->GetLocalAudioStream();
+  const int32_t pitch = 3;
+  ASSERT_EQ(mic->SetParam(avcore::kAudioParamPitch, &pitch, 4), S_OK);
+  const long processorRefs = media.processor.refs;
+  ASSERT_EQ(core.StartPublishAudio("appdef_mic"), ERR_OK);
+  media.log.Take();
+  const size_t sent = media.connection.sent.size();
+  EXPECT_EQ(core.StartPublishAudio("appdef_mic"), ERR_OK);
+  EXPECT_EQ(media.log.Take(), Calls{});
+  EXPECT_EQ(media.connection.sent.size(), sent) << "announced twice";
+  EXPECT_EQ(media.processor.refs, processorRefs + 1);
+  ASSERT_EQ(core.StopPublishAudio("appdef_mic"), ERR_OK);
+  EXPECT_EQ(media.processor.refs, processorRefs);
+  EXPECT_EQ(media.audio.capSink, nullptr);
+}
+
+// Frames still waiting for the pitch worker when the microphone stops are dropped, so a
+// later start begins without them.
+TEST_F(StreamThreadsTest, MicrophoneStopDropsWaitingFrames) {
+  struct Probe : kiv_core::LocalAudioStream {
+    HANDLE WorkerStop() const { return StopEvent(); }
+  } mic;
+  struct Sink : avcore::IAudioDataSink {
+    int32_t AVCORE_CALL OnAudioData(const void*, int32_t length, void*) override { return length; }
+  } network;
+  const int32_t pitch = 2;
+  ASSERT_EQ(mic.SetParam(avcore::kAudioParamPitch, &pitch, 4), S_OK);
+  ASSERT_EQ(mic.StartPublish(), ERR_OK);
+  mic.AddDataSink(&network, nullptr);
+  // The worker is held in its first frame until the stop asks it to end.
+  HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  media.processor.onProcess = [&] {
+    SetEvent(inside);
+    WaitForSingleObject(mic.WorkerStop(), INFINITE);
+  };
+  std::vector<uint8_t> frame(960, 0x11);
+  mic.OnAudioData(frame.data(), 960, nullptr);
+  WaitForSingleObject(inside, INFINITE);
+  for (int i = 0; i < 3; ++i) mic.OnAudioData(frame.data(), 960, nullptr);
+  EXPECT_EQ(mic.QueuedFrames(), 3u);
+  ASSERT_EQ(mic.StopPublish(), ERR_OK);
+  EXPECT_EQ(mic.QueuedFrames(), 0u) << "frames of the stopped chain wait for the next one";
+  EXPECT_EQ(media.processor.processed.load(), 1);
+  media.processor.onProcess = nullptr;
+  mic.RemoveDataSink(&network);
+  CloseHandle(inside);
+}
+
+// An empty video id publishes nothing and has no statistics, even with a previewing camera;
+// a camera change the device refuses is reported.
+TEST_F(StreamThreadsTest, EmptyVideoIdAndRefusedCameraChange) {
+  ASSERT_EQ(core.AddLocalPreview(0, Wnd(10), 3), ERR_OK);
+  EXPECT_EQ(core.StartPublishDeviceVideo("", 0), ERR_INVALID_PARAM);
+  EXPECT_EQ(core.StartPublishDeviceVideo("", 1), ERR_INVALID_PARAM);
+  ASSERT_NE(core.GetStreamManager()->FindLocalVideoDeviceStreamByCamera(0), nullptr) << "the preview moved";
+  EXPECT_EQ(core.GetStreamManager()->FindLocalVideoDeviceStreamByCamera(0)->GetVideoId(), "");
+  EXPECT_EQ(core.GetStreamManager()->FindLocalVideoDeviceStreamByCamera(1), nullptr);
+  int w = -1, h = -1, fps = -1, bps = -1;
+  EXPECT_EQ(core.GetVideoStats("me", "", &w, &h, &fps, &bps), ERR_FAILED);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(fps, 0);
+
+  ASSERT_EQ(core.StartPublishDeviceVideo("v", 0), ERR_OK);
+  media.camera.startCapture = E_FAIL;
+  EXPECT_EQ(core.StartPublishDeviceVideo("v", 1), ERR_FAILED);
+}
