@@ -421,23 +421,34 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
     if (commands.empty()) {
         return;
     }
-    // A new board size replaces the canvas's back buffer: not while the window draws on it.
-    Guard drawing(m_lock);
-    const int before = m_board.GetCurrentPageIndex();
+    std::vector<BoardSyncReport> reports;
     {
-        std::lock_guard<std::mutex> guard(m_applyLock);
-        for (auto& command : commands) {
-            if (command) {
-                command->Apply(m_board);
+        // A new board size replaces the canvas's back buffer: not while the window draws on it.
+        Guard drawing(m_lock);
+        const int before = m_board.GetCurrentPageIndex();
+        {
+            std::lock_guard<std::mutex> guard(m_applyLock);
+            m_board.HoldSyncReports();
+            for (auto& command : commands) {
+                if (command) {
+                    command->Apply(m_board);
+                }
             }
+            ReplayInFlight();
+            reports = m_board.TakeSyncReports();
         }
-        ReplayInFlight();
-    }
-    if (m_board.GetCurrentPageIndex() != before) {
-        m_remotePageChangeFrom = before;
+        if (m_board.GetCurrentPageIndex() != before) {
+            m_remotePageChangeFrom = before;
+        }
     }
     m_board.GetPainter().Invalidate();
     m_board.SetNextSeqId(seqId + 1);
+    // The listener reaches the application's handler, which may call back into this board.
+    if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
+        for (const BoardSyncReport& report : reports) {
+            listener->OnBoardSynUpdate(report.boardId, report.info, report.currentPageId);
+        }
+    }
 }
 
 void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId,

@@ -15,6 +15,7 @@
 #include "wb/local_commands/local_command_base.h"
 #include "wb/local_commands/update_command_observer.h"
 #include "wb/model/board.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/edit_settings.h"
 
 namespace kiv_core {
@@ -49,7 +50,8 @@ public:
     int GetGraphType() const { return m_settings.GetGraphType(); }
     void SetOperation(int operation);
     int GetOperation() const { return m_settings.GetOperation(); }
-    void SetLineWidth(int width) { m_settings.SetBrushSize(width); }
+    // Held within the widths every board reads.
+    void SetLineWidth(int width) { m_settings.SetBrushSize(ClampBrushSize(width)); }
     int GetLineWidth() const { return m_settings.GetBrushSize(); }
     void SetLineColor(uint32_t argb) { m_settings.SetColor(argb); }
     uint32_t GetLineColor() const { return m_settings.GetColor(); }

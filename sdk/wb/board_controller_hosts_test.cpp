@@ -294,6 +294,47 @@ TEST_F(DrawHostsTest, TypedTextSeenAtTheOtherHost) {
     for (auto* host : {alice.get(), bob.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
 }
 
+// B draws while A opens the board, and A's board handler clears the page from the board's info,
+// on the thread that delivered the full state: A goes on, and both boards end equal. A line
+// drawn 600 wide is held to the widest width every board reads, and A, B and C, who joins
+// later, hold it alike.
+TEST_F(DrawHostsTest, HandlerCallsBackAndWideStrokesKept) {
+    auto alice = Member("alice", "room-wide");
+    auto bob = Member("bob", "room-wide");
+    const std::string board = Create(*alice, "wide", 1);
+    Open(*bob, board, "wide");
+    ASSERT_EQ(bob->Call("tool " + board + " 1 1", 10s), 0);
+    ASSERT_EQ(bob->Call("strokes " + board + " 5 4 16", 60s), 0);
+    bob->Send("strokes " + board + " 20 5 16");
+    ASSERT_EQ(alice->Call("oninfo " + board + " clear", 10s), 0);
+    Open(*alice, board, "wide");
+    EXPECT_TRUE(alice->ExpectLine("called " + board + " clear 0", 30s)) << alice->Transcript();
+    EXPECT_TRUE(bob->ExpectLine("strokes 0", 120s)) << bob->Transcript();
+    int graphs = 0;
+    const std::string after = Hash(*bob, board, &graphs);
+    EXPECT_LT(graphs, 25) << "the clear reached B";
+    EXPECT_EQ(Hash(*alice, board), after) << Dump(*alice, board, false) << Dump(*bob, board, false);
+
+    EXPECT_EQ(alice->Call("clear " + board, 10s), 0);
+    EXPECT_EQ(alice->Call("width " + board + " 600", 10s), 512);
+    ASSERT_EQ(alice->Call("tool " + board + " 1 1", 10s), 0);
+    ASSERT_EQ(alice->Call("drag " + board + " 15 60,60 200,120 400,200", 30s), 0);
+    ASSERT_EQ(alice->Call("tool " + board + " 1 2", 10s), 0);
+    ASSERT_EQ(alice->Call("drag " + board + " 15" + Curve(60, 250), 30s), 0);
+    const std::string drawn = Dump(*alice, board, false);
+    EXPECT_NE(drawn.find("m  g1 "), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find(" pen 512 "), std::string::npos) << drawn;
+    Hash(*alice, board, &graphs);
+    EXPECT_EQ(graphs, 2);
+    EXPECT_EQ(Dump(*bob, board, false), drawn);
+    auto carol = Member("carol", "room-wide");
+    Open(*carol, board, "wide");
+    EXPECT_EQ(Dump(*carol, board, true), Dump(*alice, board, true));
+    EXPECT_NE(Dump(*carol, board, false).find(" pen 512 "), std::string::npos);
+    EXPECT_EQ(CountDifferent(Shot(*alice, board, "wide_alice.bmp"), Shot(*bob, board, "wide_bob.bmp")), 0);
+    for (auto* host : {alice.get(), bob.get(), carol.get()}) EXPECT_EQ(host->Finish(20s), 0) << host->Transcript();
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     g_hostPath = kiv_test::OptionValue(argc, argv, "host");

@@ -4,6 +4,7 @@
 
 #include "wb/board_controller.h"
 #include "wb/board_controller_testing.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/board_snapshot.h"
 
 namespace kiv_wb {
@@ -172,6 +173,62 @@ TEST_F(BoardSyncTest, LateJoinAndReconnect) {
     service.DeliverAll();
     EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(ca.GetBoard()));
     EXPECT_EQ(Graphs(cc), 14u);
+}
+
+// Verifies that a stroke drawn with a width beyond what the boards read is held to the
+// widest width they read where the width is set: the drawer, the other participant and one
+// joining later hold the same graphs.
+TEST_F(BoardSyncTest, WideStrokesKeptByEveryone) {
+    ca.SetLineWidth(600);
+    EXPECT_EQ(ca.GetLineWidth(), kMaxBrushSize);
+    Stroke(ca, kGraphLine, 100, 100, 5);
+    Stroke(ca, kGraphPath, 100, 300, 5);
+    cb.SetLineWidth(0);
+    EXPECT_EQ(cb.GetLineWidth(), kMinBrushSize);
+    Stroke(cb, kGraphLine, 300, 100, 5);
+    ExpectSame();
+    BoardController cc;
+    service.Join(cc);
+    service.DeliverAll();
+    EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(ca.GetBoard()));
+    EXPECT_EQ(Graphs(cc), 3u);
+    EXPECT_NE(DescribeBoard(cc.GetBoard()).find(" pen 512 "), std::string::npos);
+}
+
+// Verifies that a pointer far outside the board on a window much smaller than the board
+// draws at the board's bounds, and that every participant keeps the stroke.
+TEST_F(BoardSyncTest, PointerBeyondTheBoundsKeptByEveryone) {
+    a.canvas.windowWidth = 1;
+    a.canvas.windowHeight = 1;
+    Stroke(ca, kGraphLine, 30000, -30000, 3);
+    Stroke(ca, kGraphPath, 100, 30000, 3);
+    ExpectSame();
+    EXPECT_EQ(Graphs(cb), 2u);
+    EXPECT_NE(DescribeBoard(cb.GetBoard()).find(std::to_string(kMaxBoardCoordinate)), std::string::npos);
+    BoardController cc;
+    service.Join(cc);
+    service.DeliverAll();
+    EXPECT_EQ(Graphs(cc), 2u);
+}
+
+// Verifies a move that would take a graph past the board bounds: no participant moves it, and
+// one joining later gets it where the others have it.
+TEST_F(BoardSyncTest, MovesStayWithinTheBoardBounds) {
+    const int edge = kMaxBoardCoordinate - 10;
+    ca.OnUpdateCommand(std::make_shared<FourPointGraphUpdateCommand>(
+        ca.GetBoard().NextCliSeqId(), 1, 0, 7, kGraphAdd, 1, 6, 1u, 0, 0, edge, 0));
+    ca.OnUpdateCommand(std::make_shared<FourPointGraphUpdateCommand>(
+        ca.GetBoard().NextCliSeqId(), 1, 0, 8, kGraphAdd, 1, 6, 1u, 0, 50, 100, 50));
+    service.DeliverAll();
+    cb.OnUpdateCommand(std::make_shared<GraphsMoveCommand>(cb.GetBoard().NextCliSeqId(), 2, 0,
+                                                           std::vector<int>{7, 8}, 100, 0));
+    ExpectSame();
+    EXPECT_NE(DescribeBoard(cb.GetBoard()).find("0,0 " + std::to_string(edge) + ",0"), std::string::npos);
+    EXPECT_NE(DescribeBoard(cb.GetBoard()).find("100,50 200,50"), std::string::npos);
+    BoardController cc;
+    service.Join(cc);
+    service.DeliverAll();
+    EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(ca.GetBoard()));
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <thread>
+
 #include "wb/board_controller_testing.h"
 #include "wb/model/board_snapshot.h"
 #include "wb/board_engine_controller.h"
@@ -155,6 +161,98 @@ TEST_F(BoardControllerTest, RemotePageSwitch) {
     EXPECT_EQ(controller.GetCurrentPage(), 2);
     controller.SetPageChangeSynMode(true);
     EXPECT_EQ(controller.GetCurrentPage(), 1);
+}
+
+// Runs `work` on a thread of its own, as the media framework delivers board data; false when
+// it has not ended within 10 s (the blocked thread is then left behind).
+bool EndsInTime(std::function<void()> work) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ended = done->get_future();
+    std::thread([work = std::move(work), done] {
+        work();
+        done->set_value();
+    }).detach();
+    return ended.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+}
+
+const char kFullState[] =
+    "{\"id\":30004,\"seq_id\":4,\"data\":[{\"board\":{\"board_name\":\"b\",\"board_type\":0,"
+    "\"width\":1280,\"height\":720,\"page\":2,\"current_pid\":0,\"file_path\":\"\","
+    "\"convert_file_path\":\"\"}},{\"line\":{\"pid\":0,\"gid\":70,\"action\":1,\"graph\":1,"
+    "\"brush_size\":6,\"color\":1,\"x1\":1,\"y1\":1,\"x2\":9,\"y2\":9}}]}";
+
+// The application's handler, reached from a full state's board report.
+struct CallingBackListener : ICoreBoardEventListener {
+    std::function<void()> onInfo;
+    std::vector<std::string> infos;
+    void OnBoardSynUpdate(const std::string& id, const BoardInfo& info, int page) override {
+        infos.push_back(id + " " + std::to_string(info.pageCount) + " " + std::to_string(page));
+        if (onInfo) {
+            onInfo();
+        }
+    }
+    void OnRemoteChangePage(const std::string&, int) override {}
+};
+
+// Verifies that a handler answering a full state's report calls back into the same board on
+// the delivering thread: clearing, switching the page with sync, undo and redo all return,
+// and the report comes after the state was applied.
+TEST_F(BoardControllerTest, FullStateHandlerCallsBackOnItsThread) {
+    CallingBackListener listener;
+    controller.SetBoardId("b", &listener);
+    controller.SetOperation(kOpDraw);
+    controller.SetGraphType(kGraphLine);
+    controller.OnMouseDown(10, 10);
+    controller.OnMouseUp(20, 20);
+    size_t graphsSeen = 99;
+    listener.onInfo = [&] {
+        graphsSeen = board().FindPage(0)->GetGraphCount();
+        EXPECT_TRUE(controller.Undo());
+        EXPECT_TRUE(controller.Redo());
+        controller.SetCurrentPage(1);
+        EXPECT_TRUE(controller.ClearCurrentPage());
+    };
+    const size_t sentBefore = net.sent.size();
+    ASSERT_TRUE(EndsInTime([&] { Receive(kFullState); })) << "the handler's calls never returned";
+    EXPECT_EQ(listener.infos, std::vector<std::string>{"b 2 0"});
+    EXPECT_EQ(graphsSeen, 2u) << "the state and the own line still on its way";
+    EXPECT_EQ(controller.GetCurrentPage(), 1);
+    EXPECT_EQ(board().GetNextSeqId(), 5u);
+    ASSERT_GE(net.sent.size(), sentBefore + 2);
+    EXPECT_NE(net.sent.back().find("\"pid\":1,\"action\":3"), std::string::npos);
+}
+
+// Verifies a handler that hands its call to the window's thread and waits for it there: the
+// delivering thread holds none of the controller's locks while the handler runs.
+TEST_F(BoardControllerTest, FullStateHandlerWaitsForTheWindowThread) {
+    CallingBackListener listener;
+    controller.SetBoardId("b", &listener);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool asked = false, answered = false;
+    std::thread window([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return asked; });
+        lock.unlock();
+        controller.Undo();
+        controller.ClearCurrentPage();
+        lock.lock();
+        answered = true;
+        changed.notify_all();
+    });
+    listener.onInfo = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        asked = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return answered; });
+    };
+    const bool ended = EndsInTime([&] { Receive(kFullState); });
+    if (!ended) {
+        window.detach();
+        FAIL() << "the window thread never got the controller";
+    }
+    window.join();
+    EXPECT_EQ(net.CountId(30200), 1);
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 //   create <name> <pages> | open <board> | close <board>   -> <command> <result>
 //   doc <local document path>                               -> doc <result> (a document board)
 //   color <board> <argb in hex>                             -> color 0
+//   width <board> <line width>                              -> width <the board's line width>
+//   oninfo <board> clear|undo|redo                          -> oninfo 0; the next board info of
+//                     the board is answered from the handler, on the thread that reported it,
+//                     with that call, then "called <board> <call> <result>"
 //   tool <board> <operation> <graph type>                   -> tool 0
 //   drag <board> <ms between moves> <x,y> <x,y> ...         -> drag 0 (window pixels)
 //   strokes <board> <count> <seed> <ms between moves>       -> strokes 0 (scripted paths)
@@ -31,6 +35,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
@@ -104,6 +109,44 @@ private:
 };
 
 std::unique_ptr<kiv_wb::IBoardController> MakeTracked() { return std::make_unique<TrackedController>(); }
+
+// The application's board handler, which may answer a board's info by calling back into the
+// board from the thread that reported it.
+class CallingBackBoardEvents : public kiv_test::HostBoardEvents {
+public:
+    void Arm(const std::string& board, const std::string& call) {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_calls[board] = call;
+    }
+    void OnBoardInfo(const kiv::String& boardId, kiv::WhiteBoardInfo* info, int current) override {
+        HostBoardEvents::OnBoardInfo(boardId, info, current);
+        const std::string board = boardId.c_str();
+        std::string call;
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            auto it = m_calls.find(board);
+            if (it == m_calls.end()) return;
+            call = it->second;
+            m_calls.erase(it);
+        }
+        kiv::IKivWhiteBoard* wb = KivGetEngine()->GetWhiteBoard();
+        int result = -1;
+        if (call == "clear") {
+            result = wb->ClearCurrentPage(board.c_str());
+        } else if (call == "undo") {
+            result = wb->Undo(board.c_str()) ? 1 : 0;
+        } else if (call == "redo") {
+            result = wb->Redo(board.c_str()) ? 1 : 0;
+        }
+        Say("called " + board + " " + call + " " + std::to_string(result));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, std::string> m_calls;
+};
+
+CallingBackBoardEvents* g_boardEvents = nullptr;
 
 void Drag(HWND window, const std::vector<POINT>& path, DWORD stepMs) {
     if (path.empty()) return;
@@ -234,6 +277,16 @@ bool RunDrawingCommand(const std::string& command, const std::string& board, std
         words >> argb;
         wb->SetLineColor(board.c_str(), static_cast<int>(std::strtoul(argb.c_str(), nullptr, 16)));
         Say("color 0");
+    } else if (command == "width") {
+        int width = 0;
+        words >> width;
+        wb->SetLineWidth(board.c_str(), width);
+        Say("width " + std::to_string(wb->GetLineWidth(board.c_str())));
+    } else if (command == "oninfo") {
+        std::string call;
+        words >> call;
+        g_boardEvents->Arm(board, call);
+        Say("oninfo 0");
     } else if (command == "tool") {
         int operation = 0, type = 0;
         words >> operation >> type;
@@ -338,7 +391,8 @@ int main() {
     g_main = kiv_test::CreateHostWindow(L"KivWbDrawHost", L"board", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
                                         DKGRAY_BRUSH, RECT{0, 0, kBoardWidth, kBoardHeight});
     kiv_test::HostEngineEvents engineEvents;
-    kiv_test::HostBoardEvents boardEvents;
+    CallingBackBoardEvents boardEvents;
+    g_boardEvents = &boardEvents;
     kiv_test::SessionHooks hooks;
     hooks.events = &engineEvents;
     hooks.afterInit = [&boardEvents](kiv::IKivEngine* engine) {

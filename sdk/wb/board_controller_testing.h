@@ -1,6 +1,7 @@
 // Test doubles for the board controller: a scripted clock, an edit view holding a text, and
-// a loopback board service that numbers, relays and folds updates the way the meeting
-// server's board service does, with queued deliveries so that tests choose the interleaving.
+// a loopback board service that numbers, stamps with the sender's edit id, relays and folds
+// updates the way the meeting server's board service does, with queued deliveries so that
+// tests choose the interleaving.
 #pragma once
 
 #include <cstring>
@@ -162,6 +163,9 @@ private:
         rapidjson::Document doc;
         doc.Parse(text.c_str(), text.size());
         doc.AddMember("seq_id", m_seq, doc.GetAllocator());
+        // The sender's own edit id, whatever the message claims.
+        doc.RemoveMember("edit_id");
+        doc.AddMember("edit_id", static_cast<int>(from + 1), doc.GetAllocator());
         const std::string relayed = Write(doc);
         for (auto& c : m_clients) {
             if (c->connected) {

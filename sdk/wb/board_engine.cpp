@@ -553,7 +553,8 @@ void BoardEngine::OnRemoteChangePage(const std::string& boardId, int pageId) {
   if (!c) return;
   std::string local;
   if (!c->GetPageLocalPath(pageId, &local)) {
-    WB_LOG("OnRemoteChangePage page %d does not exist", pageId);
+    // "切换的页不存在!!! PageId = %d" in the GBK code page.
+    WB_LOG("\xC7\xD0\xBB\xBB\xB5\xC4\xD2\xB3\xB2\xBB\xB4\xE6\xD4\xDA!!! PageId = %d", pageId);
     return;
   }
   const std::string converted = c->GetConvertedFilePath();

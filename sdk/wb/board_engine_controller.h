@@ -1,8 +1,7 @@
 // What the board engine, the board manager and the board window use of a board's
 // controller, and the board events the controller's board reports to the engine. The
 // board controller implements IBoardController; MakeBoardController makes one per open board
-// (the plain controller of board_engine_plain_controller.h until the board controller takes
-// its place in board_engine_controller.cpp).
+// (tests may install another factory).
 #pragma once
 
 #include <cstdint>

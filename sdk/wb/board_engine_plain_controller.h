@@ -1,6 +1,6 @@
-// The controller a board gets until drawing is built: it keeps the tool settings and the
-// board's page count and current page, takes the board's edit id and full state from the
-// stream, and draws nothing. Board messages other than those are ignored.
+// A controller for tests and test hosts, never in the shipped library: it keeps the tool
+// settings and the board's page count and current page, takes the board's edit id and full
+// state from the stream, and draws nothing. Board messages other than those are ignored.
 #pragma once
 
 #include <mutex>

@@ -159,6 +159,17 @@ TEST_F(BoardEngineTest, UnknownBoardDefaults) {
   EXPECT_EQ(engine.GetPageCount("wb-1"), 1);
 }
 
+// Another participant's switch to a page this board does not have is reported to the listener
+// and logged in the GBK code page.
+TEST_F(BoardEngineTest, RemoteSwitchToAMissingPage) {
+  kiv_wb::WbLogger() = {&fw.log, 1};
+  ASSERT_EQ(engine.Open("wb-1", nullptr, nullptr), 0);
+  engine.OnRemoteChangePage("wb-1", 5);
+  EXPECT_EQ(kiv_fake::Joined(listener.calls), "page wb-1 5");
+  EXPECT_TRUE(fw.log.Has("\xC7\xD0\xBB\xBB\xB5\xC4\xD2\xB3\xB2\xBB\xB4\xE6\xD4\xDA!!! PageId = 5"));
+  kiv_wb::WbLogger() = {};
+}
+
 // Announcements pass through; the document road raises its events in order and creates the
 // document board once converted.
 TEST_F(BoardEngineTest, AnnouncementsAndDocumentRoad) {

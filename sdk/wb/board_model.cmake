@@ -7,7 +7,6 @@ add_library(kiv_wb_model STATIC
   ${_wb_dir}/canvas/board_painter.cpp
   ${_wb_dir}/model/board.cpp
   ${_wb_dir}/model/board_rect.cpp
-  ${_wb_dir}/model/board_snapshot.cpp
   ${_wb_dir}/model/edit_settings.cpp
   ${_wb_dir}/model/graph_base.cpp
   ${_wb_dir}/model/graph_factory.cpp
@@ -28,6 +27,10 @@ add_library(kiv_wb_model STATIC
 target_include_directories(kiv_wb_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(kiv_wb_model PUBLIC kiv_base_pure dep::rapidjson)
 
+# What tests and test hosts read of a board: never in the shipped libraries.
+add_library(kiv_wb_model_testing STATIC ${_wb_dir}/model/board_snapshot.cpp)
+target_link_libraries(kiv_wb_model_testing PUBLIC kiv_wb_model)
+
 if(KIV_NATIVE)
   kiv_gtest(kiv_wb_model_test
     SOURCES
@@ -36,14 +39,14 @@ if(KIV_NATIVE)
       ${_wb_dir}/model/page_test.cpp
       ${_wb_dir}/message/board_message_test.cpp
       ${_wb_dir}/message/update_commands_test.cpp
-    LIBS kiv_wb_model
+    LIBS kiv_wb_model_testing
     TIMEOUT 60)
   kiv_gtest(kiv_wb_controller_test
     SOURCES
       ${_wb_dir}/local_commands/local_commands_test.cpp
       ${_wb_dir}/board_controller_test.cpp
       ${_wb_dir}/board_controller_sync_test.cpp
-    LIBS kiv_wb_model
+    LIBS kiv_wb_model_testing
     TIMEOUT 60)
   include(fuzzing)
   kiv_fuzzer(wb_board_message_fuzzer
@@ -96,13 +99,14 @@ if(WIN32)
   # A meeting participant that draws, for the two-host drawing tests.
   add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
-  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support)
+  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support kiv_wb_model_testing)
   if(TARGET Tessarine32)
     add_dependencies(kiv_wb_draw_host Tessarine32)
   endif()
   if(KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
     string(REGEX REPLACE "x64$" "native" _wb_native_tree "${CMAKE_BINARY_DIR}")
-    foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect TypedTextSeenAtTheOtherHost)
+    foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect TypedTextSeenAtTheOtherHost
+                 HandlerCallsBackAndWideStrokesKept)
       add_test(NAME DrawHostsTest.${case}
         COMMAND ${_wb_native_tree}/bin/kiv_wb_draw_hosts_test --gtest_filter=DrawHostsTest.${case}
                 --host=$<TARGET_FILE:kiv_wb_draw_host> --shots=${CMAKE_BINARY_DIR}/screenshots)
@@ -114,7 +118,7 @@ if(WIN32)
   # no other test's window may cover them.
   kiv_gtest(kiv_wb_windows_test
     SOURCES ${_wb_dir}/board_controller_window_test.cpp
-    LIBS kiv_wb_canvas
+    LIBS kiv_wb_canvas kiv_wb_model_testing
     TIMEOUT 90
     RESOURCE_LOCK kiv_registry audio display)
 endif()

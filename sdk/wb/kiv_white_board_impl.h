@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -82,7 +83,8 @@ class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineList
 
   std::map<std::string, BoardWindow> m_windows;  // the application's UI thread only
   kiv_wb::BoardEngine m_engine;
-  IKivWhiteBoardEventHandler* volatile m_handler = nullptr;
+  // Set on the application's thread, read on whichever thread raises an event.
+  std::atomic<IKivWhiteBoardEventHandler*> m_handler{nullptr};
 };
 
 }  // namespace kiv

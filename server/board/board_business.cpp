@@ -205,20 +205,29 @@ void BoardBusiness::OnStreamData(ClientInfo& from, Group& group, const rapidjson
     return Refuse(from, data.media_id, applied,
                   "board state would exceed " + std::to_string(limits_.state_bytes) + " bytes");
   }
-  Relay(*board, data.media_id, msg, seq);
+  Relay(*board, data.media_id, msg, seq, board->state.EditIdOf(from.user_id));
 }
 
-void BoardBusiness::Relay(Board& board, const std::string& board_id, const BoardMessage& update, uint32_t seq) {
-  // "id", then "seq_id", then the sender's members.
+void BoardBusiness::Relay(Board& board, const std::string& board_id, const BoardMessage& update, uint32_t seq,
+                          int sender_edit_id) {
+  // "id", then "seq_id", then the sender's members; "edit_id" is the sender's own, whatever
+  // the message claimed, so that only the sender takes the relayed update for its echo.
   rapidjson::Document out(rapidjson::kObjectType);
   auto& a = out.GetAllocator();
   out.AddMember("id", update.id, a);
   out.AddMember("seq_id", seq, a);
+  bool stamped = false;
   for (auto it = update.doc.MemberBegin(); it != update.doc.MemberEnd(); ++it) {
     const char* key = it->name.GetString();
     if (std::strcmp(key, "id") == 0 || std::strcmp(key, "seq_id") == 0) continue;
+    if (std::strcmp(key, "edit_id") == 0) {
+      if (!stamped) out.AddMember("edit_id", sender_edit_id, a);
+      stamped = true;
+      continue;
+    }
     out.AddMember(rapidjson::Value(it->name, a), rapidjson::Value(it->value, a), a);
   }
+  if (!stamped) out.AddMember("edit_id", sender_edit_id, a);
   const std::string payload = EncodeBusiness(EncodeTspdData(kTspdData, {board_id, ToJson(out)}));
   for (ClientId to : board.subscribers) server_.SendEncoded(to, payload);
 }

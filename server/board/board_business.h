@@ -7,6 +7,7 @@
 //   TSPD 17004 board message -> 30001: {"id":30002,"edit_id"} to the sender;
 //                               30003: {"id":30004,"seq_id","data"} to the sender;
 //                               an update: folded into the board's state and relayed
+//                               with the sender's own "edit_id"
 // Only members of the board's group reach a board. Boards live per group until closed or
 // until the group ends. Refusals carry a result code and are logged; they change nothing.
 #pragma once
@@ -68,7 +69,7 @@ class BoardBusiness : public IBusinessModule, public IBoardDirectory {
   void OnSubscribe(ClientInfo& from, Group& group, const rapidjson::Value& body);
   void OnUnsubscribe(ClientInfo& from, Group& group, const rapidjson::Value& body);
   void OnStreamData(ClientInfo& from, Group& group, const rapidjson::Value& body);
-  void Relay(Board& board, const std::string& board_id, const BoardMessage& update, uint32_t seq);
+  void Relay(Board& board, const std::string& board_id, const BoardMessage& update, uint32_t seq, int sender_edit_id);
   void SendOnStream(ClientId to, const std::string& board_id, const std::string& text);
   void Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why);
   void Log(const ClientInfo& from, const std::string& what);

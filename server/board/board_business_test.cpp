@@ -98,20 +98,22 @@ TEST_F(BoardBusinessTest, RelayNumbersAndRequests) {
   const std::string relayed =
       R"({"id":31000,"seq_id":%,"cli_seq_id":1,"edit_id":1,"type":"line","line":{"pid":0,"gid":1,"action":1,)"
       R"("graph":1,"brush_size":6,"color":4294901760,"x1":10,"y1":20,"x2":30,"y2":40}})";
-  auto numbered = [&](const std::string& board, int n) {
+  auto numbered = [&](const std::string& board, int n, int edit_id) {
     std::string text = relayed;
     text.replace(text.find('%'), 1, std::to_string(n));
+    text.replace(text.find("\"edit_id\":1"), 11, "\"edit_id\":" + std::to_string(edit_id));
     return board + " " + text;
   };
-  EXPECT_THAT(m.StreamTexts(a), ElementsAre(numbered(one, 1), numbered(one, 2), numbered(two, 1)));
-  EXPECT_THAT(m.StreamTexts(b), ElementsAre(numbered(one, 1), numbered(one, 2)));
+  // Each sender's first update gives it its edit id on that board.
+  EXPECT_THAT(m.StreamTexts(a), ElementsAre(numbered(one, 1, 1), numbered(one, 2, 2), numbered(two, 1, 1)));
+  EXPECT_THAT(m.StreamTexts(b), ElementsAre(numbered(one, 1, 1), numbered(one, 2, 2)));
 
   m.Stream(b, one, R"({"id":30001})");
   m.Stream(a, one, R"({"id":30001})");
   m.Stream(b, one, R"({"id":30001})");
   EXPECT_THAT(m.StreamTexts(b),
-              ElementsAre(one + R"( {"id":30002,"edit_id":1})", one + R"( {"id":30002,"edit_id":1})"));
-  EXPECT_THAT(m.StreamTexts(a), ElementsAre(one + R"( {"id":30002,"edit_id":2})"));
+              ElementsAre(one + R"( {"id":30002,"edit_id":2})", one + R"( {"id":30002,"edit_id":2})"));
+  EXPECT_THAT(m.StreamTexts(a), ElementsAre(one + R"( {"id":30002,"edit_id":1})"));
 
   const ClientId late = m.Member("carol", "room1");
   m.Biz(late, Subscribe(one));
@@ -122,6 +124,43 @@ TEST_F(BoardBusinessTest, RelayNumbersAndRequests) {
   EXPECT_THAT(texts[1], HasSubstr(R"({"id":30004,"seq_id":2,"data":[{"board":{"board_name":"plan")"));
   EXPECT_THAT(texts[1], HasSubstr(R"({"line":{"pid":0,"gid":1,"action":1)"));
   EXPECT_TRUE(m.StreamTexts(a).empty());
+}
+
+// A relayed update carries its sender's edit id, never the one the message claims: one
+// participant cannot make the others drop a third one's updates as their echoes, and an
+// update sent before its sender asked for its edit id carries the id the sender then gets.
+TEST_F(BoardBusinessTest, RelayStampsTheSendersEditId) {
+  const ClientId a = m.Member("alice", "room1");
+  const ClientId b = m.Member("bob", "room1");
+  const ClientId c = m.Member("carol", "room1");
+  const std::string board = NewBoard(a, 1);
+  for (ClientId x : {a, b, c}) {
+    m.Biz(x, Subscribe(board));
+    m.Take(x);
+  }
+  m.Stream(a, board, R"({"id":30001})");
+  m.Stream(b, board, R"({"id":30001})");
+  EXPECT_THAT(m.StreamTexts(a), ElementsAre(board + R"( {"id":30002,"edit_id":1})"));
+  EXPECT_THAT(m.StreamTexts(b), ElementsAre(board + R"( {"id":30002,"edit_id":2})"));
+
+  // Bob claims Alice's edit id; Carol sends before asking, with 0 and without any.
+  m.Stream(b, board, kLine);
+  std::string zero = kLine;
+  zero.replace(zero.find("\"edit_id\":1"), 11, "\"edit_id\":0");
+  m.Stream(c, board, zero);
+  std::string none = kLine;
+  none.erase(none.find("\"edit_id\":1,"), 12);
+  m.Stream(c, board, none);
+  const auto at_a = m.StreamTexts(a);
+  ASSERT_EQ(at_a.size(), 3u);
+  EXPECT_THAT(at_a[0], HasSubstr(R"("seq_id":1,"cli_seq_id":1,"edit_id":2,"type":"line")"));
+  EXPECT_THAT(at_a[1], HasSubstr(R"("seq_id":2,"cli_seq_id":1,"edit_id":3,"type":"line")"));
+  EXPECT_THAT(at_a[2], HasSubstr(R"("seq_id":3,"cli_seq_id":1,"type":"line")"));
+  EXPECT_THAT(at_a[2], HasSubstr(R"("edit_id":3})"));
+  m.Take(b);
+  m.Take(c);
+  m.Stream(c, board, R"({"id":30001})");
+  EXPECT_THAT(m.StreamTexts(c), ElementsAre(board + R"( {"id":30002,"edit_id":3})"));
 }
 
 // Outsiders and non-subscribers reach no board; malformed and oversized data is refused with

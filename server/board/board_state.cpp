@@ -42,6 +42,27 @@ void Shift(StoredValue& obj, const char* key, int by) {
   if (it != obj.MemberEnd() && it->value.IsInt()) ShiftInt(it->value, by);
 }
 
+// Whether every coordinate of a graph body stays within the board bounds when moved by
+// (ox, oy): the boards leave a graph where it is otherwise.
+bool MovesWithinBounds(const std::string& kind, const StoredValue& body, int ox, int oy) {
+  auto fits = [&body](const char* key, int by) {
+    auto it = body.FindMember(key);
+    return it == body.MemberEnd() || !it->value.IsInt() || kiv_wb::IsBoardCoordinate(int64_t{it->value.GetInt()} + by);
+  };
+  if (kind == "line") return fits("x1", ox) && fits("y1", oy) && fits("x2", ox) && fits("y2", oy);
+  if (kind == "text") return fits("left", ox) && fits("top", oy) && fits("right", ox) && fits("bottom", oy);
+  auto points = body.FindMember("points");
+  if (points == body.MemberEnd() || !points->value.IsArray()) return true;
+  for (const auto& p : points->value.GetArray()) {
+    if (p.IsArray() && p.Size() >= 2 && p[0].IsInt() && p[1].IsInt() &&
+        (!kiv_wb::IsBoardCoordinate(int64_t{p[0].GetInt()} + ox) ||
+         !kiv_wb::IsBoardCoordinate(int64_t{p[1].GetInt()} + oy))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Adds (ox, oy) to every coordinate of a graph body.
 void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
   if (kind == "line") {
@@ -184,6 +205,10 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
       auto add = body.FindMember("points");
       auto have = g.body.FindMember("points");
       if (add != body.MemberEnd() && add->value.IsArray() && have != g.body.MemberEnd() && have->value.IsArray()) {
+        // The boards refuse the whole append when the path would grow past its limit.
+        size_t adding = 0;
+        for (const auto& p : add->value.GetArray()) adding += IsPoint(p) ? 1 : 0;
+        if (have->value.Size() + adding > kiv_wb::kMaxPathPoints) return kiv_proto::kResultOk;
         for (const auto& p : add->value.GetArray()) AppendCurvePoint(g.body, have->value, p);
       }
     } else {
@@ -222,7 +247,9 @@ void BoardState::FoldMove(const rapidjson::Value& body) {
   for (const auto& id : list->value.GetArray()) {
     if (!id.IsInt()) continue;
     auto found = index_.find(Key(pid, id.GetInt()));
-    if (found != index_.end()) MoveBody(found->second->kind, found->second->body, ox, oy);
+    if (found == index_.end()) continue;
+    Graph& g = *found->second;
+    if (MovesWithinBounds(g.kind, g.body, ox, oy)) MoveBody(g.kind, g.body, ox, oy);
   }
 }
 

@@ -128,13 +128,14 @@ TEST_F(LateJoin, MovesTheBoardsRefuseChangeNothing) {
   Send(R"({"id":30202,"seq_id":3,"type":"gmov","gmov":{"pid":0,"ox":5,"oy":-5,"graphs":[3]}})");
   EXPECT_NE(FullState(state_).find(R"("x1":15,"y1":15,"x2":35,"y2":35)"), std::string::npos) << FullState(state_);
 
-  // Moves the boards take, repeated until a coordinate would pass int: it stays put.
+  // Moves the boards take, repeated until a coordinate would pass the board bounds: from there
+  // on it stays put, as on the boards.
   BoardState far(Record());
-  Fold(far, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":1000000,"y1":-1000000}})");
+  Fold(far, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":1000,"y1":-1000}})");
   for (int i = 0; i < 2200; ++i) {
-    Fold(far, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":1000000,"oy":-1000000,"graphs":[1]}})");
+    Fold(far, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":1000,"oy":-1000,"graphs":[1]}})");
   }
-  EXPECT_NE(FullState(far).find(R"("x1":2147000000,"y1":-2147000000)"), std::string::npos) << FullState(far);
+  EXPECT_NE(FullState(far).find(R"("x1":1048000,"y1":-1048000)"), std::string::npos) << FullState(far);
 }
 
 // Updates the boards refuse (a coordinate or brush out of range) change nothing in the kept

@@ -4,6 +4,11 @@
 
 #include "protocol/result_codes.h"
 #include "protocol/wire_message.h"
+#include "wb/message/board_message.h"
+#include "wb/message/update_commands.h"
+#include "wb/model/board.h"
+#include "wb/model/board_limits.h"
+#include "wb/model/edit_settings.h"
 
 namespace kiv_server {
 namespace {
@@ -96,6 +101,69 @@ TEST(BoardState, StateLimit) {
   EXPECT_EQ(Apply(s, Line(0, 2, 3, 0, 0)), 0);
   EXPECT_EQ(Apply(s, Line(0, 4, 1, 0, 0)), 0);
   EXPECT_LE(s.state_bytes(), one * 3);
+}
+
+std::string CurvePoints(int pid, int gid, int action, int from, int count) {
+  std::string points;
+  for (int i = from; i < from + count; ++i) {
+    // A zigzag: no point lies on the line of the last segment, so each one is kept.
+    points += (points.empty() ? "[" : ",[") + std::to_string(i) + "," + std::to_string(i % 2 * 10) + "]";
+  }
+  return R"({"id":31002,"type":"curve","curve":{"pid":)" + std::to_string(pid) + R"(,"gid":)" + std::to_string(gid) +
+         R"(,"action":)" + std::to_string(action) + R"(,"graph":2,"brush_size":2,"color":1,"points":[)" + points + "]}}";
+}
+
+// Points of the one curve of a full state as a board reads them; -1 when it reads no curve.
+int BoardCurvePoints(const BoardState& s) {
+  const std::string text = "{\"id\":30004,\"seq_id\":1," + Full(s).substr(1);
+  kiv_wb::EditSettings settings(1, nullptr);
+  kiv_wb::Board board(&settings);
+  for (auto& command : kiv_wb::ParseBoardFullSync(text.c_str(), text.size(), &board)) {
+    if (auto* curve = dynamic_cast<kiv_wb::PathGraphUpdateCommand*>(command.get())) {
+      return static_cast<int>(curve->points.size());
+    }
+  }
+  return -1;
+}
+
+// A path grows by appends up to the number of points the boards keep of one path; an append
+// that would pass it is left out as the boards leave it out, so that a board rebuilt from the
+// full state reads the path.
+TEST(BoardState, PathAppendsStopWhereTheBoardsStop) {
+  BoardState s(Blank());
+  const int chunk = 6000;
+  ASSERT_EQ(Apply(s, CurvePoints(0, 5, 1, 0, 1)), 0);
+  int have = 1;
+  while (have + chunk <= static_cast<int>(kiv_wb::kMaxPathPoints)) {
+    ASSERT_EQ(Apply(s, CurvePoints(0, 5, 2, have, chunk)), 0);
+    have += chunk;
+  }
+  uint32_t seq = 0;
+  EXPECT_EQ(Apply(s, CurvePoints(0, 5, 2, have, chunk), &seq), 0);
+  EXPECT_NE(seq, 0u) << "relayed all the same";
+  EXPECT_EQ(BoardCurvePoints(s), have);
+  const int rest = static_cast<int>(kiv_wb::kMaxPathPoints) - have;
+  EXPECT_EQ(Apply(s, CurvePoints(0, 5, 2, have, rest)), 0);
+  EXPECT_EQ(Apply(s, CurvePoints(0, 5, 2, have + rest, 1)), 0);
+  EXPECT_EQ(BoardCurvePoints(s), static_cast<int>(kiv_wb::kMaxPathPoints));
+}
+
+// A move that would take a graph's coordinates past the board bounds leaves that graph where
+// it is, as the boards do; the other graphs of the move move.
+TEST(BoardState, MovesStayWithinTheBoardBounds) {
+  BoardState s(Blank());
+  const int edge = kiv_wb::kMaxBoardCoordinate - 10;
+  ASSERT_EQ(Apply(s, Line(0, 1, 1, 0, edge)), 0);
+  ASSERT_EQ(Apply(s, Line(0, 2, 1, 0, 100)), 0);
+  ASSERT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":11,"oy":0,"graphs":[1,2]}})"), 0);
+  const std::string full = Full(s);
+  EXPECT_NE(full.find(R"("gid":1,"action":1,"graph":1,"brush_size":6,"color":4294901760,"x1":0,"y1":20,"x2":)" +
+                      std::to_string(edge)),
+            std::string::npos)
+      << full;
+  EXPECT_NE(full.find(R"("x1":11,"y1":20,"x2":111,)"), std::string::npos) << full;
+  ASSERT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":10,"oy":0,"graphs":[1]}})"), 0);
+  EXPECT_NE(Full(s).find(R"("x1":10,"y1":20,"x2":1048576,)"), std::string::npos);
 }
 
 // Edit ids are per participant, from 1, stable.

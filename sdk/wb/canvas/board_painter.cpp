@@ -5,6 +5,7 @@
 
 #include "wb/canvas/board_canvas.h"
 #include "wb/canvas/edit_view.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 namespace {
@@ -190,12 +191,13 @@ int BoardPainter::ToCanvasY(int v) const {
     return m_canvas ? Scale(v, m_canvas->GetHeight(), m_boardHeight) : 0;
 }
 
+// Window positions become board coordinates within the bounds every board reads.
 int BoardPainter::ToBoardX(int v) const {
-    return m_canvas ? Scale(v, m_boardWidth, m_canvas->GetWidth()) : 0;
+    return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardWidth, m_canvas->GetWidth())) : 0;
 }
 
 int BoardPainter::ToBoardY(int v) const {
-    return m_canvas ? Scale(v, m_boardHeight, m_canvas->GetHeight()) : 0;
+    return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardHeight, m_canvas->GetHeight())) : 0;
 }
 
 }  // namespace kiv_wb

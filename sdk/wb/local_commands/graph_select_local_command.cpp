@@ -7,6 +7,7 @@
 #include "wb/local_commands/update_sender.h"
 #include "wb/message/update_commands.h"
 #include "wb/model/board.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/graph_text.h"
 
 namespace kiv_wb {
@@ -22,10 +23,12 @@ std::vector<int> SelectedIds(const Page& page) {
 
 }  // namespace
 
+// Offsets are held within the bounds every board reads.
 void GraphSelectLocalCommand::SendMove(Board& board, Page& page, int32_t ox, int32_t oy) {
     SendUpdate(m_settings, std::make_shared<GraphsMoveCommand>(
                                board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()),
-                               page.GetId(), SelectedIds(page), ox, oy));
+                               page.GetId(), SelectedIds(page), ClampBoardCoordinate(ox),
+                               ClampBoardCoordinate(oy)));
 }
 
 void GraphSelectLocalCommand::Redraw(Board& board, bool withRubberBand) {
@@ -78,7 +81,8 @@ bool GraphSelectLocalCommand::Execute(Board& board) {
             if (m_dragging) {
                 SendMove(board, *page, m_x - m_lastX, m_y - m_lastY);
                 auto move = std::make_shared<LocalGraphsMoveCommand>(
-                    page->GetId(), SelectedIds(*page), m_x - m_startX, m_y - m_startY);
+                    page->GetId(), SelectedIds(*page), ClampBoardCoordinate(m_x - m_startX),
+                    ClampBoardCoordinate(m_y - m_startY));
                 move->SetSettings(m_settings);
                 if (m_settings && m_settings->GetObserver()) {
                     m_settings->GetObserver()->PushUndoCommand(move);

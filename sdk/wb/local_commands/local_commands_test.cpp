@@ -2,6 +2,8 @@
 
 #include "wb/board_controller.h"
 #include "wb/board_controller_testing.h"
+#include "wb/local_commands/path_graph_local_command.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/board_snapshot.h"
 
 namespace kiv_wb {
@@ -113,6 +115,41 @@ TEST_F(LocalCommandsTest, PathSends) {
         ParseBoardCommand(s.c_str(), s.size(), &receiver)->Apply(receiver);
     }
     EXPECT_EQ(DescribePage(*receiver.FindPage(0)), DescribePage(Page0()));
+}
+
+// Verifies that a path stops taking points once it has sent as many as every board keeps of
+// one path: the drawer's page, its own drawing of the path and a receiver hold the same points,
+// and the path's redo sends an add a receiver reads.
+TEST_F(LocalCommandsTest, PathStopsAtThePointLimit) {
+    Board& board = controller.GetBoard();
+    auto path = std::make_shared<PathGraphLocalCommand>();
+    path->SetSettings(&controller.GetEditSettings());
+    path->SetStep(kPhasePress, 0, 0);
+    path->Execute(board);
+    const int moves = static_cast<int>(kMaxPathPoints) + 500;
+    for (int i = 1; i <= moves; ++i) {
+        now += 10000;
+        // A zigzag: every point is kept.
+        path->SetStep(kPhaseDrag, i % 30000, (i / 30000) * 40 + i % 2 * 10);
+        path->Execute(board);
+    }
+    path->SetStep(kPhaseRelease, 5, 5);
+    EXPECT_TRUE(path->Execute(board));
+    const auto drawn = std::static_pointer_cast<GraphPath>(path->GetDrawingGraph());
+    const auto kept = std::static_pointer_cast<GraphPath>(Page0().GetGraphs().at(0));
+    EXPECT_EQ(drawn->GetPoints().size(), kept->GetPoints().size());
+    EXPECT_LE(kept->GetPoints().size(), kMaxPathPoints);
+    EXPECT_GE(kept->GetPoints().size(), kMaxPathPoints - 8);
+    EditSettings settings(1, nullptr);
+    Board receiver(&settings);
+    for (const auto& s : net.sent) {
+        ParseBoardCommand(s.c_str(), s.size(), &receiver)->Apply(receiver);
+    }
+    EXPECT_EQ(DescribePage(*receiver.FindPage(0)), DescribePage(Page0()));
+    net.sent.clear();
+    path->Apply(board);
+    ASSERT_EQ(net.sent.size(), 1u);
+    EXPECT_NE(ParseBoardCommand(net.sent[0].c_str(), net.sent[0].size(), &receiver), nullptr);
 }
 
 // Verifies text entry: an empty box closed by a press sends nothing and leaves no undo

@@ -4,6 +4,7 @@
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"
 #include "wb/model/board.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/graph_path.h"
 
 namespace kiv_wb {
@@ -13,8 +14,18 @@ PathGraphLocalCommand::PathGraphLocalCommand(std::shared_ptr<GraphPath> graph)
 
 std::shared_ptr<GraphBase> PathGraphLocalCommand::GetDrawingGraph() { return m_graph; }
 
+bool PathGraphLocalCommand::TakePoint() {
+    if (m_sentPoints + m_pending.size() >= kMaxPathPoints) {
+        return false;
+    }
+    m_graph->AddPoint(m_x, m_y);
+    m_pending.push_back(IntPoint{m_x, m_y});
+    return true;
+}
+
 void PathGraphLocalCommand::SendPath(Board& board, int action,
                                      const std::vector<IntPoint>& points) {
+    m_sentPoints += points.size();
     SendUpdate(m_settings, std::make_shared<PathGraphUpdateCommand>(
                                board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()),
                                m_graph->GetPageId(), static_cast<int>(m_graph->GetId()), action,
@@ -33,15 +44,14 @@ bool PathGraphLocalCommand::Execute(Board& board) {
             m_graph->SetPen(m_settings->GetBrushSize(), m_settings->GetColor());
             m_lastSend = m_settings->Now();
             m_pending.clear();
+            m_sentPoints = 0;
             SendPath(board, kGraphAdd, m_graph->GetPoints());
             return false;
         }
         case kPhaseDrag: {
-            if (!m_graph) {
+            if (!m_graph || !TakePoint()) {
                 return false;
             }
-            m_graph->AddPoint(m_x, m_y);
-            m_pending.push_back(IntPoint{m_x, m_y});
             const uint64_t now = m_settings->Now();
             if (now - m_lastSend < kSendIntervalUs) {
                 return false;
@@ -53,8 +63,7 @@ bool PathGraphLocalCommand::Execute(Board& board) {
         }
         case kPhaseRelease:
             if (m_graph && !m_pending.empty()) {
-                m_graph->AddPoint(m_x, m_y);
-                m_pending.push_back(IntPoint{m_x, m_y});
+                TakePoint();
                 SendPath(board, kGraphModify, m_pending);
                 m_pending.clear();
             }

@@ -30,9 +30,13 @@ public:
 
 private:
     void SendPath(Board& board, int action, const std::vector<IntPoint>& points);
+    // Takes a pointer position into the path and the pending points; false, nothing taken,
+    // once the path has sent as many points as every board keeps of one path.
+    bool TakePoint();
 
     uint64_t m_lastSend = 0;
     std::vector<IntPoint> m_pending;
+    size_t m_sentPoints = 0;
     std::shared_ptr<GraphPath> m_graph;
     bool m_reverse = false;
 };

@@ -303,17 +303,15 @@ bool BoardFullUpdateCommand::Apply(Board& board) {
     for (int id = board.GetPageCount(); id < page && id < kMaxPageCount; ++id) {
         board.AddPage(std::make_shared<Page>(id, &board));
     }
-    if (ICoreBoardEventListener* listener = board.GetEventListener()) {
-        BoardInfo info;
-        info.boardType = board_type;
-        info.boardName = board_name;
-        info.filePath = file_path;
-        info.convertFilePath = convert_file_path;
-        info.width = width;
-        info.height = height;
-        info.pageCount = page;
-        listener->OnBoardSynUpdate(board.GetBoardId(), info, board.GetCurrentPageIndex());
-    }
+    BoardInfo info;
+    info.boardType = board_type;
+    info.boardName = board_name;
+    info.filePath = file_path;
+    info.convertFilePath = convert_file_path;
+    info.width = width;
+    info.height = height;
+    info.pageCount = page;
+    board.ReportSync(info);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "wb/model/board.h"
 
+#include "wb/board_engine_controller.h"
+
 namespace kiv_wb {
 
 Board::Board(EditSettings* settings) : m_settings(settings) {
@@ -47,6 +49,31 @@ void Board::SetRemotePageIndex(int index) {
     if (m_pageChangeSync) {
         m_currentPage = index;
     }
+}
+
+void Board::ReportSync(const BoardInfo& info) {
+    BoardSyncReport report{m_boardId, info, m_currentPage.load()};
+    {
+        std::lock_guard<std::mutex> guard(m_reportsLock);
+        if (m_holdReports) {
+            m_heldReports.push_back(std::move(report));
+            return;
+        }
+    }
+    if (m_listener) {
+        m_listener->OnBoardSynUpdate(report.boardId, report.info, report.currentPageId);
+    }
+}
+
+void Board::HoldSyncReports() {
+    std::lock_guard<std::mutex> guard(m_reportsLock);
+    m_holdReports = true;
+}
+
+std::vector<BoardSyncReport> Board::TakeSyncReports() {
+    std::lock_guard<std::mutex> guard(m_reportsLock);
+    m_holdReports = false;
+    return std::move(m_heldReports);
 }
 
 void Board::DrawCurrentPage() {

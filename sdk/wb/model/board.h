@@ -7,9 +7,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "wb/board_info.h"
 #include "wb/canvas/board_painter.h"
 #include "wb/model/page.h"
 
@@ -17,6 +19,13 @@ namespace kiv_wb {
 
 class EditSettings;
 class ICoreBoardEventListener;
+
+// What a full-state update reports to the board's listener.
+struct BoardSyncReport {
+    std::string boardId;
+    BoardInfo info;
+    int currentPageId = 0;
+};
 
 class Board {
 public:
@@ -35,6 +44,12 @@ public:
     std::string GetBoardId() const { return m_boardId; }
     void SetEventListener(ICoreBoardEventListener* listener) { m_listener = listener; }
     ICoreBoardEventListener* GetEventListener() const { return m_listener; }
+    // A full-state report: to the listener at once, or kept while reports are held.
+    void ReportSync(const BoardInfo& info);
+    // Whoever applies a full state under locks holds the reports and hands the ones taken
+    // to the listener once it holds no lock. Taking ends the holding.
+    void HoldSyncReports();
+    std::vector<BoardSyncReport> TakeSyncReports();
 
     void SetBoardType(int type) { m_boardType = type; }
     int GetBoardType() const { return m_boardType; }
@@ -86,6 +101,9 @@ private:
     std::vector<std::shared_ptr<Page>> m_pages;
     EditSettings* m_settings;
     ICoreBoardEventListener* m_listener = nullptr;
+    std::mutex m_reportsLock;
+    bool m_holdReports = false;
+    std::vector<BoardSyncReport> m_heldReports;
     BoardPainter m_painter;
 };
 

@@ -1,13 +1,18 @@
 // Bounds that keep a hostile or broken update from exhausting memory or time; updates beyond
-// them are refused and change nothing.
+// them are refused and change nothing. Local input is held within the same bounds where it
+// enters (the tool setters, the conversion of window positions, the drawing commands), so
+// that what one participant draws every participant keeps.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace kiv_wb {
 
 // Coordinates and offsets in board units, by magnitude.
 constexpr int32_t kMaxBoardCoordinate = 1 << 20;
+constexpr int32_t kMinBrushSize = 1;
 constexpr int32_t kMaxBrushSize = 512;
 // Points of one path, and so of one message.
 constexpr size_t kMaxPathPoints = 65536;
@@ -17,6 +22,14 @@ constexpr int kMaxBoardSide = 16384;
 
 inline bool IsBoardCoordinate(int64_t v) {
     return v >= -kMaxBoardCoordinate && v <= kMaxBoardCoordinate;
+}
+
+inline int32_t ClampBoardCoordinate(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxBoardCoordinate, kMaxBoardCoordinate));
+}
+
+inline int32_t ClampBrushSize(int32_t size) {
+    return std::clamp(size, kMinBrushSize, kMaxBrushSize);
 }
 
 }  // namespace kiv_wb

@@ -1,5 +1,5 @@
 // A text listing of a board's pages and graphs in drawing order, for comparing two
-// participants' boards.
+// participants' boards in tests and test hosts (never in the shipped libraries).
 #pragma once
 
 #include <string>

@@ -23,6 +23,7 @@ public:
     virtual bool HitTest(int32_t x, int32_t y);
     virtual bool HitTestTolerance(int32_t x, int32_t y, int32_t extra);
     virtual BoardRect GetRect() const;
+    // False, nothing moved, when a coordinate would leave the board bounds.
     virtual bool Move(int32_t dx, int32_t dy);
 
     void SetPen(int brushSize, uint32_t color);

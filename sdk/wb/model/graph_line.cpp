@@ -1,6 +1,7 @@
 #include "wb/model/graph_line.h"
 
 #include "wb/canvas/board_painter.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 
@@ -51,6 +52,10 @@ bool GraphLine::HitTestTolerance(int32_t x, int32_t y, int32_t extra) {
 }
 
 bool GraphLine::Move(int32_t dx, int32_t dy) {
+    if (!IsBoardCoordinate(int64_t{m_x1} + dx) || !IsBoardCoordinate(int64_t{m_x2} + dx) ||
+        !IsBoardCoordinate(int64_t{m_y1} + dy) || !IsBoardCoordinate(int64_t{m_y2} + dy)) {
+        return false;
+    }
     SetPoints(m_x1 + dx, m_y1 + dy, m_x2 + dx, m_y2 + dy);
     return true;
 }

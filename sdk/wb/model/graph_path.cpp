@@ -1,6 +1,7 @@
 #include "wb/model/graph_path.h"
 
 #include "wb/canvas/board_painter.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 namespace {
@@ -134,6 +135,11 @@ bool GraphPath::HitTestTolerance(int32_t x, int32_t y, int32_t extra) {
 }
 
 bool GraphPath::Move(int32_t dx, int32_t dy) {
+    for (const IntPoint& p : m_points) {
+        if (!IsBoardCoordinate(int64_t{p.x} + dx) || !IsBoardCoordinate(int64_t{p.y} + dy)) {
+            return false;
+        }
+    }
     for (IntPoint& p : m_points) {
         p.x += dx;
         p.y += dy;

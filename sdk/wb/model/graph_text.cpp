@@ -1,6 +1,7 @@
 #include "wb/model/graph_text.h"
 
 #include "wb/canvas/board_painter.h"
+#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 
@@ -40,6 +41,10 @@ bool GraphText::HitTestTolerance(int32_t x, int32_t y, int32_t extra) {
 }
 
 bool GraphText::Move(int32_t dx, int32_t dy) {
+    if (!IsBoardCoordinate(int64_t{m_rect.left} + dx) || !IsBoardCoordinate(int64_t{m_rect.right} + dx) ||
+        !IsBoardCoordinate(int64_t{m_rect.top} + dy) || !IsBoardCoordinate(int64_t{m_rect.bottom} + dy)) {
+        return false;
+    }
     m_rect.Offset(dx, dy);
     return true;
 }

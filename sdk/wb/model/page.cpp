@@ -64,14 +64,7 @@ bool Page::MoveGraph(uint32_t graphId, int32_t dx, int32_t dy) {
     if (it == m_graphs.end()) {
         return false;
     }
-    // A graph is never moved where its coordinates could overflow.
-    const BoardRect r = (*it)->GetRect();
-    const int64_t reach = 2 * static_cast<int64_t>(kMaxBoardCoordinate);
-    auto inReach = [reach](int64_t v) { return v >= -reach && v <= reach; };
-    if (!inReach(int64_t{r.left} + dx) || !inReach(int64_t{r.right} + dx) ||
-        !inReach(int64_t{r.top} + dy) || !inReach(int64_t{r.bottom} + dy)) {
-        return false;
-    }
+    // Refused by the graph where its coordinates would leave the bounds every board reads.
     return (*it)->Move(dx, dy);
 }
 

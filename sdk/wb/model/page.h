@@ -38,6 +38,8 @@ public:
     void RemoveGraph(uint32_t graphId);
     // Puts the graph with that id on top of the drawing order; false when there is none.
     bool RaiseGraph(uint32_t graphId);
+    // False, nothing moved, when there is no such graph or a coordinate of it would leave
+    // the board bounds.
     bool MoveGraph(uint32_t graphId, int32_t dx, int32_t dy);
     void SetLinePoints(uint32_t graphId, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     // Refused (false, nothing appended) when the path would exceed kMaxPathPoints.
