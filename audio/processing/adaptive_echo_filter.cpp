@@ -16,6 +16,11 @@ constexpr float kDivergence = 8.0f;
 constexpr float kCopyMargin = 2.0f;
 constexpr float kStep = 0.5f;
 constexpr float kRegularisation = 100.0f;
+// Largest echo path gain (power, summed over the partitions) that adaptation believes: a
+// microphone bin louder than this times the far end's history in that bin holds more than
+// echo (a near talker, or a far end that never reaches the microphone), and adapting on
+// it would teach the filter to cancel the near end.
+constexpr float kMaxEchoPathGain = 100.0f;
 
 int GroupTapBase(int g) {
   int base = 0;
@@ -163,7 +168,8 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
 
       // Adaptation of A (normalised LMS) where the far end is well above the near end.
       const float near = echo_path != nullptr ? echo_path->near_level[k] : 0.0f;
-      if (far_power * residual_floors[band] > weight * near) {
+      if (far_power * residual_floors[band] > weight * near &&
+          ym < kMaxEchoPathGain * far_power) {
         // The error of the filter as it now stands: of B's copy, of the cleared filter
         // (the microphone itself: adapting a cleared filter with the diverged error would
         // throw it straight back), or of A.

@@ -145,12 +145,17 @@ TEST_F(Filter, AdaptationGate) {
   Step(mic.data(), far.data(), 2);  // P = 400 passes: A[0] += 0.5 / (400 + 100) x 5 x 20
   EXPECT_NEAR(f_->filter_a[0][494 + 60 * 8].re, 0.5f / 500.0f * 5.0f * 20.0f, 1e-6f);
   EXPECT_EQ(f_->filter_a[0][494 + 60 * 8 + 1].re, 0.0f);
-  // The microphone's own level is no part of the gate: a bin 225 times the far end's power
-  // adapts as well.
+  // A microphone bin more than 100 times the far end's power holds more than echo (a near
+  // talker, or a far end that never reaches the microphone): no adaptation on it. Just
+  // under that bound it adapts.
   echo_filter_init(f_.get());
-  mic[100] = {300.0f, 0.0f};
+  mic[100] = {201.0f, 0.0f};  // 40401 > 100 x 400
   Step(mic.data(), far.data(), 2);
-  EXPECT_NEAR(f_->filter_a[0][494 + 60 * 8].re, 0.5f / 500.0f * 300.0f * 20.0f, 1e-5f);
+  EXPECT_EQ(f_->filter_a[0][494 + 60 * 8].re, 0.0f);
+  echo_filter_init(f_.get());
+  mic[100] = {199.0f, 0.0f};  // 39601 < 100 x 400
+  Step(mic.data(), far.data(), 2);
+  EXPECT_NEAR(f_->filter_a[0][494 + 60 * 8].re, 0.5f / 500.0f * 199.0f * 20.0f, 1e-5f);
 }
 
 // Verifies the clock-drift slope: predictions that lag the microphone by a known number of
