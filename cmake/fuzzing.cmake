@@ -7,6 +7,9 @@ find_program(KIV_CLANGXX NAMES clang++ clang++-14)
 
 function(kiv_fuzzer name)
   cmake_parse_arguments(F "" "SEEDS;SECONDS" "SOURCES;FLAGS;ARGS" ${ARGN})
+  if(KIV_SANITIZE)
+    return()  # run by the plain native tree
+  endif()
   if(NOT KIV_CLANGXX)
     message(STATUS "clang++ not found: ${name} not built")
     return()

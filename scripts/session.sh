@@ -44,7 +44,9 @@ session_start() {
     timeout 300 "$WINE64" wineboot -u >/dev/null 2>&1 || true
     timeout 60 "$WINESERVER64" -w || true
   fi
-  "$WINESERVER64" -p
+  # The server outlives this shell's commands: what it prints (its objects at exit, among
+  # others) goes to its log, not into the output of whatever started the session.
+  "$WINESERVER64" -p </dev/null >>"$KIV_RUN/wineserver.log" 2>&1
   # Wait until the server answers so that the first program does not race its start.
   timeout 60 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
   # Windows unmanaged: Xvfb has no window manager, and for a managed window Wine waits two
@@ -76,9 +78,12 @@ session_desktop() {
   return 1
 }
 
+# Prints nothing: the session's processes are stopped, and the wineserver is waited for, so
+# that nothing of theirs comes after the caller's last line.
 session_stop() {
   session_env
   "$WINESERVER64" -k >/dev/null 2>&1 || true
+  timeout 30 "$WINESERVER64" -w >/dev/null 2>&1 || true
   rm -f "$KIV_RUN/desktop_keeper.pid"
   pulse_hosts_stop
   pulseaudio -k >/dev/null 2>&1 || true

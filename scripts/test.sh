@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds every tree and runs all tests: the native tests, then the
-# Windows tests under wine64 in one session (wineserver, Xvfb, PulseAudio).
+# Sets up the machine, builds every tree and runs all tests: the native tests, the native
+# tests again under AddressSanitizer with UndefinedBehaviorSanitizer and under
+# ThreadSanitizer, then the Windows tests under wine64 in one session (wineserver, Xvfb,
+# PulseAudio). The last line is the summary.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KIV_ROOT="$ROOT"
@@ -31,6 +33,13 @@ run_ctest() { # tree
   fi
 }
 run_ctest native
+# A sanitizer finding fails its test program; the report with its stacks is in the output.
+ASAN_OPTIONS="detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" run_ctest asan
+TSAN_OPTIONS="second_deadlock_stack=1" run_ctest tsan
 run_ctest x64
+# The session stops before the summary, so that the summary is the last line.
+session_stop >>"$KIV_RUN/session_stop.log" 2>&1
+trap - EXIT
 echo "$passed passed, $failed failed"
 exit $status

@@ -127,6 +127,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
       return hr;
     }
     playing_ = true;
+    play_index_ = deviceIndex;
     FW_LOG("audio device %p: playing on %d", static_cast<void*>(this), deviceIndex);
     return S_OK;
   }
@@ -135,6 +136,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
     std::lock_guard<std::mutex> lock(control_);
     engine_->StopPlay(this);
     playing_ = false;
+    play_index_ = -1;
     mix_tap_.Reset();
     return S_OK;
   }
@@ -307,6 +309,18 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
   }
 
   // IAudioSourcePort
+  HRESULT AVCORE_CALL GetPlayingDeviceName(wchar_t* name, int32_t capacity) override {
+    if (name == nullptr) return E_POINTER;
+    if (capacity < 1) return E_INVALIDARG;
+    name[0] = L'\0';
+    int32_t index = -1;
+    {
+      std::lock_guard<std::mutex> lock(control_);
+      index = play_index_;
+    }
+    if (index < 0) return S_FALSE;
+    return GetPlayDeviceName(index, name, capacity);
+  }
   HRESULT AVCORE_CALL DeliverVoicePacket(int32_t streamId, const VoicePacket* packet) override {
     if (packet == nullptr || packet->payload == nullptr || packet->payload_bytes == 0) {
       return E_INVALIDARG;
@@ -489,6 +503,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
 
   std::mutex control_;  // starts, stops, parameters
   int32_t capture_index_ = -1;
+  int32_t play_index_ = -1;  // under control_
   uintptr_t plugin_token_ = 0;
   int32_t echo_cancel_ = 1;
   int32_t noise_suppress_ = 1;

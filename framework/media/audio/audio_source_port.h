@@ -49,6 +49,9 @@ struct IAudioSourcePort : public IUnknown {
   // through the stream's jitter buffer and decoder into the render callback, and to the
   // stream's encoded-data sinks as a remote-audio packet. Any thread.
   virtual HRESULT AVCORE_CALL DeliverVoicePacket(int32_t streamId, const VoicePacket* packet) = 0;
+  // The name of the device playback runs on (as GetPlayDeviceName gives it); S_FALSE with
+  // an empty name while nothing plays.
+  virtual HRESULT AVCORE_CALL GetPlayingDeviceName(wchar_t* name, int32_t capacity) = 0;
 };
 
 }  // namespace tessarine

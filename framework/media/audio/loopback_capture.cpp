@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "com_object.h"
+#include "monitor_choice.h"
 
 namespace tessarine {
 namespace {
@@ -58,24 +59,25 @@ std::wstring FriendlyName(IMMDevice* device) {
   return name;
 }
 
-// The active capture endpoint monitoring the render endpoint named `render_name`, else the
-// first monitor of any render endpoint, or null.
-ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& render_name) {
+// The active capture endpoint that monitors the default render endpoint (see
+// ChooseMonitor), or null.
+ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& render_name,
+                              const std::wstring& playing_name) {
   IMMDeviceCollection* raw = nullptr;
   if (FAILED(devices->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, &raw))) return {};
   ComPtr<IMMDeviceCollection> list(raw);
   UINT count = 0;
   list->GetCount(&count);
-  ComPtr<IMMDevice> first;
+  std::vector<ComPtr<IMMDevice>> endpoints;
+  std::vector<std::wstring> names;
   for (UINT i = 0; i < count; ++i) {
     IMMDevice* device = nullptr;
     if (FAILED(list->Item(i, &device))) continue;
-    ComPtr<IMMDevice> held(device);
-    const std::wstring name = FriendlyName(device);
-    if (!render_name.empty() && name == L"Monitor of " + render_name) return held;
-    if (!first && name.rfind(L"Monitor of", 0) == 0) first = held;
+    endpoints.emplace_back(device);
+    names.push_back(FriendlyName(device));
   }
-  return first;
+  const int chosen = ChooseMonitor(names, render_name, playing_name);
+  return chosen < 0 ? ComPtr<IMMDevice>() : endpoints[static_cast<size_t>(chosen)];
 }
 
 ComPtr<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* format, HRESULT* hr) {
@@ -103,6 +105,12 @@ bool OpenCapture(IMMDevice* device, DWORD flags, MixFormat* format, ComPtr<IAudi
   return true;
 }
 
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
 std::string Hex(HRESULT hr) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
@@ -111,8 +119,9 @@ std::string Hex(HRESULT hr) {
 
 }  // namespace
 
-bool LoopbackCapture::Start(Sink sink) {
+bool LoopbackCapture::Start(Sink sink, std::wstring playing_name) {
   Stop();
+  playing_name_ = std::move(playing_name);
   stop_ = false;
   state_ = 0;
   thread_ = std::thread([this, sink = std::move(sink)]() mutable { Run(std::move(sink)); });
@@ -154,16 +163,16 @@ void LoopbackCapture::Run(Sink sink) {
     }
   }
   if (!capture) {
-    ComPtr<IMMDevice> monitor = FindMonitor(devices.get(), render_name);
+    ComPtr<IMMDevice> monitor = FindMonitor(devices.get(), render_name, playing_name_);
     MixFormat monitor_format;
     if (monitor && OpenCapture(monitor.get(), 0, &monitor_format, &client, &capture, &monitor_hr)) {
       std::swap(format.p, monitor_format.p);
-      mode_ = "monitor";
+      mode_ = "monitor (" + Narrow(FriendlyName(monitor.get())) + ")";
     }
   }
   if (!capture) {
-    error_ = "no loopback capture (" + Hex(loopback_hr) + ") and no monitor endpoint (" +
-             Hex(monitor_hr) + ")";
+    error_ = "no loopback capture (" + Hex(loopback_hr) + ") and no monitor endpoint of \"" +
+             Narrow(render_name) + "\" or \"" + Narrow(playing_name_) + "\" (" + Hex(monitor_hr) + ")";
     state_ = -1;
     return;
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_source_port.h"
 #include "avcore/ids.h"
 #include "com_object.h"
 #include "components.h"
@@ -68,6 +69,18 @@ class SystemSoundEncoder final : public avcore::IAudioEncSource {
   std::vector<uint8_t> packet_;
 };
 
+// The device `device` plays on, when it is an audio device of this library that plays.
+std::wstring PlayingDeviceName(avcore::IAudioDevice* device) {
+  if (device == nullptr) return {};
+  IAudioSourcePort* raw = nullptr;
+  if (FAILED(device->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) || raw == nullptr) {
+    return {};
+  }
+  ComPtr<IAudioSourcePort> port(raw);
+  wchar_t name[260] = {};
+  return port->GetPlayingDeviceName(name, 260) == S_OK ? std::wstring(name) : std::wstring();
+}
+
 class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
  public:
   SysSoundSource() : ComObject(avcore::IID_ISysSoundSource) {}
@@ -75,7 +88,6 @@ class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
 
   HRESULT AVCORE_CALL Start(avcore::IAvNet* net, avcore::IAudioDevice* device,
                             avcore::IAecProcessor* aec, int32_t flags, const char* audioId) override {
-    (void)device;
     (void)aec;  // the capture excludes nothing: what the device plays is heard as well
     if (net == nullptr || audioId == nullptr || audioId[0] == '\0') return E_INVALIDARG;
     if (flags != 0) return E_INVALIDARG;
@@ -88,7 +100,7 @@ class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
     }
     if (!capture_.Start([this](const int16_t* pcm, size_t frames, int32_t rate, int32_t channels) {
           encoder_.OnPcm(pcm, frames, rate, channels);
-        })) {
+        }, PlayingDeviceName(device))) {
       FW_LOG("system sound: %s", capture_.error().c_str());
       net->RemoveSource(avcore::kMediaAudio, audioId);
       return E_FAIL;
