@@ -36,8 +36,10 @@ TEST(BoardRepliesTest, TakesOnlyTheServicesReplies) {
 // The create reply has its own member names; missing or mistyped members read as -1 / null.
 TEST(BoardRepliesTest, CreateReply) {
   BoardReply reply;
-  ASSERT_TRUE(ReadBoardReply("WBS", kiv_core::kCreateBoardResult,
-                             Parse(R"({"cli_seq_id":7,"result":0,"board_id":"b-1","code":9})"), &reply));
+  // The reply's texts point into the body, which must outlive them.
+  const rapidjson::Document body =
+      Parse(R"({"cli_seq_id":7,"result":0,"board_id":"b-1","code":9})");
+  ASSERT_TRUE(ReadBoardReply("WBS", kiv_core::kCreateBoardResult, body, &reply));
   EXPECT_EQ(reply.seq, 7);
   EXPECT_EQ(reply.code, 0);
   EXPECT_EQ(Or(reply.boardId), "b-1");
