@@ -503,6 +503,11 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
       Logouted e;
       if (!DecodeLogouted(*msg, &e)) return;
       *logouted = true;
+      // The listener hears of it in the state it leaves: not connected, free to log in (a new
+      // login joins this worker, which only drops its socket on the way out).
+      active_ = false;
+      status_ = kStatusUnconnect;
+      group_id_.clear();
       const int reason = e.reason;
       PostLocked([reason](ISessionListener& l) { l.OnLogouted(reason); });
       return;
