@@ -89,7 +89,8 @@ TEST(DelayEstimateBands, NeedsTwentyOneAgreeingFrames) {
 // Verifies the input conditioning against a direct computation: 32 kHz pairs a, b become
 // a, 0.67 b + 0.33 a, 0.33 a' + 0.67 b; 16 kHz samples are repeated three times.
 TEST(DelayEstimatePcm, InputConditioning) {
-  std::vector<int16_t> pcm(640);
+  // A 48 kHz frame; the 32 and 16 kHz frames are its first 640 and 320 samples.
+  std::vector<int16_t> pcm(960);
   for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(i * 7 % 1000 - 500);
   std::vector<float> out(960);
   delay_condition_input(pcm.data(), 32000, out.data());
@@ -106,7 +107,7 @@ TEST(DelayEstimatePcm, InputConditioning) {
     ASSERT_EQ(out[3 * i + 2], pcm[i]);
   }
   delay_condition_input(pcm.data(), 48000, out.data());
-  EXPECT_EQ(out[639], pcm[639]);
+  EXPECT_EQ(out[959], pcm[959]);
 }
 
 // Verifies that a 32 kHz and a 16 kHz stream (640 and 320 samples per frame) find the same
