@@ -14,22 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/loopback_listener.h"
+
 namespace kiv_test {
 
 class LoopbackHttpServer {
 public:
     LoopbackHttpServer() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        int length = sizeof(address);
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        listen(m_listen, 8);
+        m_listen = kiv_test::OpenLoopbackListener(&m_port);
         m_thread = std::thread([this] { Serve(); });
     }
 
