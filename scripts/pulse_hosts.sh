@@ -13,6 +13,16 @@ pulse_host_env() { # NAME -> runs the rest with that host's PulseAudio variables
   PULSE_RUNTIME_PATH="$d" XDG_RUNTIME_DIR="$d" PULSE_SERVER="unix:$d/native" "$@"
 }
 
+# Raises the CPU share of a process's session (its scheduler autogroup) where the kernel
+# groups by session and this user may; nothing elsewhere. A server's main thread passes
+# every client's audio on to its sink: in a group of its own it gets no more CPU than any
+# one busy program beside it, and under load its clients' few tens of milliseconds of
+# buffered audio run dry (silence in the middle of what they play).
+pulse_host_raise() {
+  [ -n "$1" ] && [ -w "/proc/$1/autogroup" ] && echo -10 > "/proc/$1/autogroup" 2>/dev/null
+  return 0
+}
+
 pulse_host_start() {
   local name="$1" d; d="$(pulse_host_dir "$1")"
   mkdir -p "$d" && chmod 700 "$d"
@@ -23,6 +33,7 @@ pulse_host_start() {
       --load="module-null-sink sink_name=mic sink_properties=device.description=Microphone" \
       --load=module-always-sink --log-target=file:"$d/pulse.log" >/dev/null 2>&1 || return 1
     for _ in $(seq 50); do [ -S "$d/native" ] && break; sleep 0.1; done
+    pulse_host_raise "$(cat "$d/pid" 2>/dev/null)"
     pulse_host_env "$name" pactl set-default-sink speaker >/dev/null 2>&1
     pulse_host_env "$name" pactl set-default-source mic.monitor >/dev/null 2>&1
   fi

@@ -11,7 +11,8 @@
 #       records the host's microphone ("mic.monitor") and speaker at once
 #   pulse_host_ctl.sh speech <run-dir> <host> <done> <raw> <text>      espeak-ng -> raw
 #   pulse_host_ctl.sh run    <run-dir> <host> <done> <log> <command> [args...]
-#       runs a command (e.g. env ... wine64 program) with PULSE_SERVER set to the host's server
+#       runs a command (e.g. env ... wine64 program) with PULSE_SERVER set to the host's server,
+#       in a session of its own
 #       (a Wine process takes its Unix environment from its parent, not from the Windows
 #       environment block of CreateProcess); <done> is written when it ends.
 # The servers live under <run-dir>/pulse-hosts (session_stop stops those of the session).
@@ -42,7 +43,12 @@ pair)
 speech) espeak-ng -w "$1.wav" "$2" && sox "$1.wav" -r 48000 -c 1 -b 16 -e signed-integer -t raw "$1"; : > "$done" ;;
 run)
   log=$1; shift
-  PULSE_SERVER="unix:$(pulse_host_dir "$host")/native" "$@" > "$log" 2>&1 < /dev/null
+  # Wine 8 keeps only three 10 ms periods of a render stream in the server and feeds them
+  # from threads of normal priority: under load they run dry. The host asks for 60 ms
+  # (about 45 ms in the server) and runs in a session whose CPU share is raised like its
+  # server's.
+  PULSE_SERVER="unix:$(pulse_host_dir "$host")/native" PULSE_LATENCY_MSEC=60 \
+    setsid -w sh -c 'echo -10 > /proc/self/autogroup 2>/dev/null; exec "$@"' host "$@" > "$log" 2>&1 < /dev/null
   : > "$done" ;;
 *) echo "pulse_host_ctl.sh: unknown command $cmd" >&2; exit 2 ;;
 esac
