@@ -384,8 +384,10 @@ class VoicePlaneTest : public ::testing::Test {
     ASSERT_TRUE(fw_.ok());
     std::string why;
     ASSERT_TRUE(server_.StartWith("--media-loss-control 1", &why)) << why;
+    // Process ids come again: a directory of an earlier run holds its hosts' ".done.<n>" files,
+    // which would answer this run's commands before the hosts have carried them out.
     run_ = std::string(KIV_VOICE_RUN_DIR) + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-           "_" + std::to_string(GetCurrentProcessId());
+           "_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount64());
     CreateDirectoryW(WinePath(KIV_VOICE_RUN_DIR).c_str(), nullptr);
     CreateDirectoryW(WinePath(run_).c_str(), nullptr);
     dir_ = WinePath(run_);
