@@ -265,34 +265,11 @@ void WASPlayback::PlayProc() {
   AudioLibLog("WASPlayback::PlayProc loop start.\n");
 
   int timeouts = 0;
-  const uint32_t most = static_cast<uint32_t>(rate_ / 50);
-  const uint32_t least = static_cast<uint32_t>(rate_ / 100);
   while (!stop_) {
     const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       timeouts = 0;
-      uint32_t padding = 0;
-      hr = client->GetCurrentPadding(&padding);
-      if (Failed(hr)) {
-        AudioLibLog("Unexpected, spAudioClient->GetCurrentPadding failed, lost device control. hr = 0x%x\n",
-                    HrBits(hr));
-        continue;
-      }
-      uint32_t frames = padding < buffer_frames ? buffer_frames - padding : 0;
-      if (frames > most) frames = most;
-      if (frames < least || frames == 0) continue;
-      hr = render->GetBuffer(frames, &data);
-      if (Failed(hr)) {
-        AudioLibLog("Unexpected, spRenderClient->GetBuffer failed, lost device control. hr = 0x%x\n",
-                    HrBits(hr));
-        continue;
-      }
-      FillBuffer(data, static_cast<int>(frames) * format_.block_align, rate_);
-      hr = render->ReleaseBuffer(frames, 0);
-      if (Failed(hr)) {
-        AudioLibLog("Unexpected, spRenderClient->ReleaseBuffer failed, lost device control. hr = 0x%x\n",
-                    HrBits(hr));
-      }
+      RenderFreeSpace(client.get(), render.get(), buffer_frames);
       continue;
     }
     if (wait == PlatformEvent::kTimeout) {
@@ -310,6 +287,40 @@ void WASPlayback::PlayProc() {
     if (Failed(hr = client->Stop())) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
   }
   finish();
+}
+
+// Steps of at most 20 ms, each one pull through the core, while 10 ms or more are free: one
+// step a wake-up in the steady state; after a late wake-up the whole free space, so that a
+// device that has nearly run dry gets again what the ring holds.
+void WASPlayback::RenderFreeSpace(AudioClient* client, RenderClient* render, uint32_t buffer_frames) {
+  const uint32_t most = static_cast<uint32_t>(rate_ / 50);
+  const uint32_t least = static_cast<uint32_t>(rate_ / 100);
+  for (uint32_t written = 0; written < buffer_frames;) {
+    uint32_t padding = 0;
+    HResult hr = client->GetCurrentPadding(&padding);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spAudioClient->GetCurrentPadding failed, lost device control. hr = 0x%x\n",
+                  HrBits(hr));
+      return;
+    }
+    uint32_t frames = padding < buffer_frames ? buffer_frames - padding : 0;
+    if (frames > most) frames = most;
+    if (frames < least || frames == 0) return;
+    uint8_t* data = nullptr;
+    hr = render->GetBuffer(frames, &data);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spRenderClient->GetBuffer failed, lost device control. hr = 0x%x\n", HrBits(hr));
+      return;
+    }
+    FillBuffer(data, static_cast<int>(frames) * format_.block_align, rate_);
+    written += frames;
+    hr = render->ReleaseBuffer(frames, 0);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spRenderClient->ReleaseBuffer failed, lost device control. hr = 0x%x\n",
+                  HrBits(hr));
+      return;
+    }
+  }
 }
 
 void WASPlayback::StartRestartThread() {

@@ -51,6 +51,7 @@ class WASPlayback {
  private:
   AudioCore& Core();
   void PlayProc();
+  void RenderFreeSpace(AudioClient* client, RenderClient* render, uint32_t buffer_frames);
   void StartRestartThread();
 
   AudioDeviceLayer* layer_;

@@ -104,6 +104,46 @@ TEST_F(WASPlaybackTest, WritesOnlyWhenTenMillisecondsAreFree) {
   EXPECT_EQ(layer_.com_balance(), 0);
 }
 
+// A far end that counts: 960 samples of 1, 2, 3, ... a call.
+void Count(short* buffer, int* bytes, void*) {
+  static int n = 0;
+  for (int i = 0; i < 960; ++i) buffer[i] = static_cast<short>(++n);
+  *bytes = 1920;
+}
+
+// Verifies that after a late wake-up (the device played its whole buffer) the whole free space
+// is written in steps of at most 20 ms, and that the far end reaches the device without a gap.
+TEST_F(WASPlaybackTest, LateWakeUpGetsTheWholeFreeSpace) {
+  Library().render_callback = &Count;
+  layer_.Configure(kSpeakers, [](ScriptedEndpoint& e) {
+    e.consume_per_wake = 2400;
+    e.packets_available = 2;
+  });
+  {
+    WASPlayback playback(&layer_, &core_);
+    playback.Init(nullptr);
+    playback.Start();
+    ASSERT_TRUE(WaitUntil([&] {
+      bool done = false;
+      layer_.Inspect(kSpeakers, [&](const ScriptedEndpoint& e) { done = e.packets_available == 0; });
+      return done;
+    }));
+    playback.Stop();
+  }
+  layer_.Inspect(kSpeakers, [](const ScriptedEndpoint& e) {
+    const std::vector<uint32_t> steps = {960, 960, 480, 960, 960, 480};
+    EXPECT_EQ(e.render_requests, steps);
+    // Until the core's ring holds 120 ms the device gets silence; from then on every sample.
+    std::vector<int16_t> left;
+    for (size_t i = 0; i < e.rendered.size(); i += 2) left.push_back(e.rendered[i]);
+    ASSERT_EQ(left.size(), 4800u);
+    const int first = left[1920];
+    EXPECT_GT(first, 0);
+    for (size_t i = 0; i < 1920; ++i) ASSERT_EQ(left[i], 0) << i;
+    for (size_t i = 1920; i < left.size(); ++i) ASSERT_EQ(left[i], first + static_cast<int>(i - 1920)) << i;
+  });
+}
+
 // Verifies playback end to end and the reopening of a render device that stops signalling.
 TEST_F(WASPlaybackTest, PlaysFarEndAndReopensLostDevice) {
   Library().render_callback = &Tone;
