@@ -49,6 +49,7 @@ session_start() {
   "$WINESERVER64" -p </dev/null >>"$KIV_RUN/wineserver.log" 2>&1
   # Wait until the server answers so that the first program does not race its start.
   timeout 60 "$WINE64" cmd /c exit >/dev/null 2>&1 || true
+  session_raise_server
   # Windows unmanaged: Xvfb has no window manager, and for a managed window Wine waits two
   # seconds for one each time the window is hidden.
   timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
@@ -58,6 +59,16 @@ session_start() {
   timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '新宋体' /t REG_SZ \
     /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1 || echo "session: font replacement not made" >&2
   session_desktop
+}
+
+# Raises the CPU share of this prefix's wineserver like that of the simulated hosts' audio
+# servers (pulse_host_raise): every wait and event of the programs passes through it.
+session_raise_server() {
+  local p
+  for p in $(pgrep -x wineserver64); do
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && pulse_host_raise "$p"
+  done
+  return 0
 }
 
 # Starts the desktop (explorer.exe) from a program that stays on it until session_stop, with
