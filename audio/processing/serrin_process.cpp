@@ -22,27 +22,16 @@ constexpr int kGainBlock = 96;
 
 // Values left open by the design, chosen with the echo bench: the adaptation gate's
 // near-end level as a fraction of the noise floor; the far-end envelope's decay and the
-// learning rates of the per-bin echo gains; the double-talk margins on the microphone and
-// on the filter's output (see kFilterHalves) and
-// the frames double talk is held; the clamp of the band echo gains used as residual
-// floors; the echo fraction that counts as residual in the suppression ratio.
+// learning rates of the per-bin echo gains; the margins of the residual-echo measure on the
+// microphone (double talk) and on the filter's output (echo-gain learning); the clamp of
+// the band echo gains used as residual floors; the echo fraction that counts as residual in
+// the suppression ratio.
 constexpr float kNearLevelScale = 0.01f;
 constexpr float kFarEnvelopeDecay = 0.8f;
 constexpr float kEchoGainFall = 0.02f;
 constexpr float kEchoGainRise = 0.02f;
-constexpr int32_t kDoubleTalkHold = 5;
 constexpr float kAfterFilterMargin = 10.0f;
 constexpr float kDoubleTalkMargin = 6.0f;  // microphone over expected echo and noise
-// Double talk needs the near end to stand out of what the filter left, and either out of
-// the microphone's expected echo while the filter still takes something away (a filter
-// that no longer fits, after the echo path moved, leaves at least as much as it was given)
-// or, for a talker below the echo, a filter that takes away more than half of the
-// microphone. Measured on the echo bench against the former rule (both measures, output
-// margin 8): near-end loss 1.2 to 3.8 dB instead of 1.7 to 7.5 dB; ERLE over the whole
-// far-end stretch 58 and 46 dB instead of 26 and 33 dB with a 250 ms delay and with a
-// clipping loudspeaker. Margins 8 and 12 let more early echo through or lost more talker.
-constexpr float kFilterWorking = 1.0f;
-constexpr float kFilterHalves = 2.0f;
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
@@ -52,12 +41,12 @@ constexpr float kEchoPeakThreshold = 1e8f;
 constexpr float kEchoPeakFactor = 2.0f;
 constexpr int32_t kReferenceSettleFrames = 10;
 constexpr int32_t kHoldCounterMax = 100;
-// Scaling the reference spectrum by 10 after a frame whose echo sum exceeded 2e7 toggles
-// with the echo level (the sum of this spectrum's scale is far above 2e7 for any audible
-// echo) and leaves the filter's history at two scales. With it the echo bench's near talker
-// lost 11 to 13 dB in double talk (all of it after a delay jump), against 2 to 8 dB
-// without; the ERLE was alike. So it is left out.
-constexpr bool kScaleLoudReference = false;
+constexpr float kLoudEchoPathSum = 20000000.0f;
+constexpr float kEchoFlagGainCap = 10.0f;
+// Crest of the band levels: 37 bands of 16 bins from bin 4 (100 Hz to 14.8 kHz).
+constexpr int kCrestBands = 37;
+constexpr int kCrestBandFirst = 4;
+constexpr int kCrestBandWidth = 16;
 
 const int16_t kSilence[kFrame] = {};
 
@@ -258,6 +247,17 @@ void DelayReference(SerrinState* s, int16_t* reference) {
   }
 }
 
+// The channel's band levels for the crest measure: magnitudes of 37 bands of what the
+// filter left.
+void WriteBandLevels(const float* power, EchoPathRecord* path) {
+  for (int b = 0; b < kCrestBands; ++b) {
+    float sum = 0.0f;
+    const int first = kCrestBandFirst + b * kCrestBandWidth;
+    for (int k = first; k < first + kCrestBandWidth; ++k) sum += power[k];
+    path->band_levels[b] = std::sqrt(sum);
+  }
+}
+
 // Channel selection, the adaptive filter, the ERLE bookkeeping and the echo-path
 // values that the suppression reads.
 void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
@@ -285,6 +285,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
     std::memcpy(s->error_power, s->mic_power, sizeof(s->error_power));
     std::memset(s->filter.echo_power[selected], 0, sizeof(s->filter.echo_power[selected]));
     s->echo_ratio = 1.0f;
+    WriteBandLevels(s->error_power, &path);
     return;
   }
   const float m = EnergyOfBins(spectrum, 20, 119);
@@ -313,6 +314,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   float echo = 0.0f;
   for (int k = 20; k <= 119; ++k) echo += s->filter.echo_power[selected][k];
   path.echo_path_sum = echo;
+  WriteBandLevels(s->error_power, &path);
   UpdateEchoGains(s, selected);
   UpdateNoiseFloor(s, selected);
 
@@ -334,19 +336,10 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
 }
 
-// Whether more than half of the microphone's energy lies in bins that the far end's
-// envelope cannot explain (more than the largest believable echo gain over it).
-bool MostlyUncoupled(const SerrinState* s) {
-  float total = 0.0f, unexplained = 0.0f;
-  for (int k = 2; k < kSpectralBins; ++k) {
-    total += s->mic_power[k];
-    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
-  }
-  return unexplained > 0.5f * total;
-}
-
-// Echo mode of the frame and the echo measure: mode 3 when the near end stands out (double
-// talk, see kFilterHalves), 2 with echo only, 1 without a loud far end.
+// Echo mode of the frame and the echo measure: 3 while the residual-echo measure on the
+// microphone finds more than the expected echo and noise (double talk), 2 with echo only,
+// 1 without a loud far end; the delay estimator's echo hint forces 2 until the hold
+// counter has risen.
 void EchoMode(SerrinState* s) {
   const int32_t sel = s->selected_channel;
   const float* floor = s->spectral_floor[sel].floor;
@@ -356,27 +349,14 @@ void EchoMode(SerrinState* s) {
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
   residual_echo_measure(s->mic_power, s->expected_echo, s->expected_power, kWeights, &s->residual);
-  // The same on what the filter left: near speech stands out more there, but the filter's
-  // own misses do too.
+  // The same on what the filter left: keeps the echo gains from learning near speech.
   for (int k = 0; k < kSpectralBins; ++k) {
     s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kAfterFilterMargin / 8.0f);
   }
   residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual_after);
-  const bool above_echo = s->residual.residual_flag != 0 && s->echo_ratio > kFilterWorking;
-  const bool near_end = s->residual_after.residual_flag != 0 && (above_echo || s->echo_ratio > kFilterHalves);
-  if (near_end) {
-    s->double_talk_hold = kDoubleTalkHold;
-  } else if (s->double_talk_hold > 0) {
-    --s->double_talk_hold;
-  }
-  int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
+  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
-  // Before the echo gains are learnt the delay estimator's hint forces full suppression,
-  // unless most of the microphone lies where the far end cannot have put it (periodic
-  // signals, such as two unrelated tones, give the hint without any echo).
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint && !MostlyUncoupled(s)) {
-    mode = 2;
-  }
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
   s->echo_mode = mode;
   if (mode == 2) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
@@ -432,7 +412,7 @@ void SuppressChannel(SerrinState* s, SerrinConfig* config, int32_t c, bool music
   const float* echo = s->filter.echo_power[c];
   const float* floor = s->spectral_floor[c].floor;
   echo_peak_follow(echo, s->echo_peaks[c], s->echo_gated[c], s->echo_mode, kBandThresholds, kBandFactors,
-                   &s->echo_activity[c]);
+                   s->unity_gains, &s->echo_activity[c]);
   for (int k = 0; k < kSpectralBins; ++k) s->residual_power[k] = Power(spectrum[k]);
   echo_activity_update(s->residual_power, floor, s->unity_gains, s->echo_mode, s->residual_out[c],
                        &s->echo_activity[c]);
@@ -482,18 +462,20 @@ void AutoMute(SerrinState* s) {
   s->loud_flag = (s->crest_value > 30.0f || s->residual_level > 8000.0f) ? 1 : 0;
 }
 
-// Step 16: comfort noise through its own synthesis banks and the 8 kHz detector chain,
-// which runs on the comfort-noise frame with the previous unit-level frame beside it.
-void NoiseSuppressionChain(SerrinState* s) {
+// Noise suppression: the processed frame is synthesised into the output and runs, in two
+// 10 ms halves, through the 8 kHz detector chain, whose switchable frame delay sits in the
+// output path; the comfort-noise frame at the suppression's level is the frame it switches
+// to after a run of transients. The unit-level comfort noise follows through its own bank.
+void NoiseSuppressionChain(SerrinState* s, SerrinComplex* out_spectrum) {
   const int32_t sel = s->selected_channel;
   for (int k = 0; k < kSpectralBins; ++k) {
     s->noise_magnitudes[k] = std::sqrt(s->spectral_floor[sel].floor[k]);
   }
   comfort_noise_fill(s->noise_magnitudes, 1.0f, s->noise_spectrum, &s->suppressor[sel], s->loud_flag);
   serrin_synthesis(s->noise_spectrum, s->noise_frame, &s->synthesis[1]);
-  detector8k_process(s->noise_frame, s->unit_noise_frame, s->detector_switch_init, s->detector_switch_frame,
-                     &s->detector);
-  detector8k_process(s->noise_frame + kFrame / 2, s->unit_noise_frame + kFrame / 2, s->detector_switch_init,
+  serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  detector8k_process(s->output, s->noise_frame, s->detector_switch_init, s->detector_switch_frame, &s->detector);
+  detector8k_process(s->output + kFrame / 2, s->noise_frame + kFrame / 2, s->detector_switch_init,
                      s->detector_switch_frame, &s->detector);
   comfort_noise_fill_unit(s->noise_magnitudes, s->noise_spectrum, &s->suppressor[sel]);
   serrin_synthesis(s->noise_spectrum, s->unit_noise_frame, &s->synthesis[2]);
@@ -614,7 +596,7 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
 
   // Far-end power and floor (paused for a few frames after the reference delay moved),
   // and the frame delay voter.
-  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > 20000000.0f) {
+  if (s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
     for (SerrinComplex& c : s->reference_spectrum) {
       c.re *= 10.0f;
       c.im *= 10.0f;
@@ -666,8 +648,12 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
     s->loud_flag = 0;
   }
 
-  // Noise-suppression chain.
-  if (args->noise_suppression != 0 && !music) NoiseSuppressionChain(s);
+  // The output level (before the spectrum is synthesised) and the noise-suppression chain,
+  // which synthesises the output itself.
+  SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
+  const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
+  const bool chain = args->noise_suppression != 0 && !music;
+  if (chain) NoiseSuppressionChain(s, out_spectrum);
 
   // Echo after the canceller.
   if (s->echo_mode == 2 || s->echo_mode == 3) {
@@ -675,20 +661,13 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
     serrin_echo_after_canceller(s, found);
   }
 
-  // Output gain and synthesis.
-  SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
-  const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
-  // The level counts as activity while the near end talks (no echo-only frame).
+  // Output gain and synthesis. The level counts as activity except on echo-only frames.
   const float activity = s->echo_mode == 2 ? 0.0f : level;
   float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
-  // The level control's target (a level of 7500 here, a 1 kHz tone near -19 dBFS) pulled
-  // ordinary talkers down by up to 6 dB; the output keeps its level and only the per-block
-  // clip limit of the output lowers the gain.
-  if (gain < 1.0f) gain = 1.0f;
-  if (s->echo_flag && gain > 10.0f) gain = 10.0f;
+  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
   gain *= s->gain_step_factor;
   s->agc_gain = gain;
-  serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  if (!chain) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
   serrin_apply_output_gain(s, s->output, gain);
 
   // Output and the final detector.
