@@ -18,6 +18,9 @@
 namespace {
 
 constexpr int kFrame = 960;
+
+using serrin_test::MeanActiveLevel;
+
 constexpr double kPi = 3.14159265358979323846;
 
 std::vector<int16_t> Tone(int frames, double hz, double amplitude) {
@@ -26,6 +29,12 @@ std::vector<int16_t> Tone(int frames, double hz, double amplitude) {
     out[n] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * hz * n / 48000.0)));
   }
   return out;
+}
+using serrin_test::SpeechLike;
+
+// The near talker: speech-like syllables over a low voice (100-140 Hz).
+std::vector<int16_t> Talker(int frames) {
+  return SpeechLike(static_cast<size_t>(frames) * kFrame, 9000.0f, 31, 4.0, 120.0, 20.0);
 }
 
 // A near talker of `frames` frames (synthetic syllables with pauses, voiced RMS 5000).
@@ -42,6 +51,7 @@ double RmsDb(const int16_t* x, size_t n) {
 struct Level {
   double in_db;
   double out_db;
+  double out_level;  // mean active level of the measured output
   int mode_counts[4];
 };
 
@@ -70,6 +80,7 @@ Level Measure(const std::vector<int16_t>& near, const std::vector<int16_t>* far,
   }
   run.in_db = RmsDb(&near[near.size() - output.size()], output.size());
   run.out_db = RmsDb(output.data(), output.size());
+  run.out_level = MeanActiveLevel(output);
   std::printf("near %.2f dBFS out %.2f dBFS modes 1:%d 2:%d 3:%d\n", run.in_db, run.out_db,
               run.mode_counts[1], run.mode_counts[2], run.mode_counts[3]);
   return run;

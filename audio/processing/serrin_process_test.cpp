@@ -20,6 +20,7 @@
 
 using serrin_test::Energy;
 using serrin_test::LogCapture;
+using serrin_test::MeanActiveLevel;
 using serrin_test::SpeechLike;
 using serrin_test::WhiteNoise;
 
@@ -38,9 +39,15 @@ class Core : public ::testing::Test {
     serrin_release(state_.get());
     serrin_config()->music_mode.store(0);
   }
+  // A fresh core for a second run within one test.
+  void Restart() {
+    TearDown();
+    SetUp();
+  }
 
   // Runs one frame; reference is copied because the core replaces it.
-  void Run(const int16_t* mic, const int16_t* ref, int16_t* mic2 = nullptr, int second_mic_on = 0) {
+  void Run(const int16_t* mic, const int16_t* ref, int16_t* mic2 = nullptr, int second_mic_on = 0,
+           int noise_suppression = 1) {
     std::memcpy(reference_, ref, sizeof(reference_));
     std::memcpy(mic_, mic, sizeof(mic_));
     channel_.mic = channel_.mic_copy = mic_;
@@ -56,7 +63,7 @@ class Core : public ::testing::Test {
     args.mic2_floor = &mic2_floor_;
     args.echo_hold = &echo_hold_;
     args.mode3 = &mode3_;
-    args.noise_suppression = 1;
+    args.noise_suppression = noise_suppression;
     args.state = state_.get();
     serrin_process(state_.get(), table_, &args);
     ExpectCrestHold(mic);
@@ -108,38 +115,6 @@ std::vector<int16_t> Scaled(const std::vector<int16_t>& x, double factor) {
   std::vector<int16_t> out(x.size());
   for (size_t n = 0; n < x.size(); ++n) out[n] = static_cast<int16_t>(std::lround(x[n] * factor));
   return out;
-}
-
-// The level the output gain works on, measured on a bank of its own: 0.01 x the root of the
-// energy of bins 10..79 of the frame's spectrum.
-class LevelMeter {
- public:
-  LevelMeter() : bank_(new AnalysisBank) { serrin_analysis_init(bank_.get()); }
-  float Level(const int16_t* frame) {
-    serrin_analysis(frame, spectrum_, bank_.get());
-    double e = 0.0;
-    for (int k = 10; k <= 79; ++k) e += spectrum_[k].re * spectrum_[k].re + spectrum_[k].im * spectrum_[k].im;
-    return static_cast<float>(0.01 * std::sqrt(e));
-  }
-
- private:
-  std::unique_ptr<AnalysisBank> bank_;
-  SerrinComplex spectrum_[kSpectralBins];
-};
-
-// Mean level of the frames of x at or above 10 (the frames the gain control counts).
-double MeanActiveLevel(const std::vector<int16_t>& x) {
-  LevelMeter meter;
-  double sum = 0.0;
-  int count = 0;
-  for (size_t f = 0; f + 960 <= x.size(); f += 960) {
-    const float l = meter.Level(&x[f]);
-    if (l >= 10.0f) {
-      sum += l;
-      ++count;
-    }
-  }
-  return count > 0 ? sum / count : 0.0;
 }
 
 const int16_t kZeros[960] = {};
@@ -462,6 +437,7 @@ TEST_F(Core, SilentMicrophoneRaisesNoFlags) {
   const std::vector<int16_t> tone = Tone(960 * frames, 1000.0, 11585.0);  // -9 dBFS RMS
   const std::vector<int16_t> speech = SpeechLike(960 * frames, 16000.0f, 10);
   for (const std::vector<int16_t>* far_end : {&tone, &speech}) {
+    Restart();
     for (int f = 0; f < frames; ++f) {
       Run(kZeros, &(*far_end)[960 * f]);
       ASSERT_EQ(mode3_, 0) << f;
@@ -480,7 +456,7 @@ TEST_F(Core, CrestValueFollowsTheBandLevels) {
   EXPECT_NEAR(state_->crest_value, 10.0f * std::log(37.0f), 1.5f);
   EXPECT_EQ(state_->loud_flag, 1);
 
-  SetUp();
+  Restart();
   const std::vector<int16_t> noise = WhiteNoise(960 * frames, 2000.0f, 11);
   for (int f = 0; f < frames; ++f) Run(&noise[960 * f], kZeros);
   EXPECT_LT(state_->crest_value, 10.0f);
@@ -527,4 +503,57 @@ TEST_F(Core, ImpulsiveMicrophoneRunsTheHold) {
   EXPECT_GE(last_on, 40 + 49);
   EXPECT_LT(last_on, 40 + 8 + 50);
   EXPECT_EQ(echo_hold_, 0);
+}
+
+namespace {
+
+// The lag (0..max_lag samples) at which `out` best matches `in` over [from, from + count).
+int BestLag(const std::vector<int16_t>& in, const std::vector<int16_t>& out, size_t from, size_t count,
+            int max_lag) {
+  int best = 0;
+  double best_c = -1.0;
+  for (int lag = 0; lag <= max_lag; ++lag) {
+    double c = 0.0, ein = 0.0;
+    for (size_t n = from; n < from + count; ++n) {
+      const double x = in[n - lag];
+      c += x * out[n];
+      ein += x * x;
+    }
+    c /= std::sqrt(ein + 1.0);
+    if (c > best_c) {
+      best_c = c;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+// Verifies where the detector chain's frame delay acts: with noise suppression on, plain
+// sound (noise) comes out twelve 10 ms frames (5760 samples) later than without it; at
+// the onset of a voice the delay is shortened until the output is as early as without it.
+TEST_F(Core, ChainDelayIsHeardAndShortensAtVoiceOnset) {
+  const int frames = 300;
+  const std::vector<int16_t> noise = WhiteNoise(960 * frames, 600.0f, 14);
+  const std::vector<int16_t> voice = SpeechLike(960 * frames, 8000.0f, 15);
+  std::vector<int16_t> mic(noise);
+  for (size_t n = 960 * 100; n < mic.size(); ++n) mic[n] = static_cast<int16_t>(noise[n] + voice[n]);
+  auto run = [&](int ns) {
+    Restart();
+    std::vector<int16_t> out;
+    for (int f = 0; f < frames; ++f) {
+      Run(&mic[960 * f], kZeros, nullptr, 0, ns);
+      out.insert(out.end(), output_, output_ + 960);
+    }
+    return out;
+  };
+  const std::vector<int16_t> plain = run(0);
+  const std::vector<int16_t> chained = run(1);
+  const int bank = BestLag(mic, plain, 960 * 60, 960 * 40, 9000);
+  const int before = BestLag(mic, chained, 960 * 60, 960 * 40, 9000);
+  const int after = BestLag(mic, chained, 960 * 250, 960 * 40, 9000);
+  std::printf("output lag: banks %d samples; with the chain %d before the voice, %d after\n", bank, before, after);
+  EXPECT_EQ(before, bank + 12 * 480);
+  EXPECT_EQ(after, bank);
 }
