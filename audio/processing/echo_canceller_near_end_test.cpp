@@ -21,17 +21,6 @@ constexpr int kFrame = 960;
 
 using serrin_test::MeanActiveLevel;
 
-constexpr double kPi = 3.14159265358979323846;
-
-std::vector<int16_t> Tone(int frames, double hz, double amplitude) {
-  std::vector<int16_t> out(static_cast<size_t>(frames) * kFrame);
-  for (size_t n = 0; n < out.size(); ++n) {
-    out[n] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * hz * n / 48000.0)));
-  }
-  return out;
-}
-using serrin_test::SpeechLike;
-
 // The near talker: speech-like syllables over a low voice (100-140 Hz).
 std::vector<int16_t> Talker(int frames) {
   return SpeechLike(static_cast<size_t>(frames) * kFrame, 9000.0f, 31, 4.0, 120.0, 20.0);

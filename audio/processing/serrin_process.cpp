@@ -31,7 +31,7 @@ constexpr float kFarEnvelopeDecay = 0.8f;
 constexpr float kEchoGainFall = 0.02f;
 constexpr float kEchoGainRise = 0.02f;
 constexpr float kAfterFilterMargin = 10.0f;
-constexpr float kDoubleTalkMargin = 2.0f;  // microphone over expected echo and noise
+constexpr float kDoubleTalkMargin = 6.0f;  // microphone over expected echo and noise
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
@@ -661,8 +661,9 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
     serrin_echo_after_canceller(s, found);
   }
 
-  // Output gain and synthesis. The level counts as activity except on echo-only frames.
-  const float activity = s->echo_mode == 2 ? 0.0f : level;
+  // Output gain and synthesis. The level counts as activity only while the far end is quiet,
+  // so that no echo the canceller left (in double talk or not) raises the gain.
+  const float activity = s->echo_mode == 1 ? level : 0.0f;
   float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
   if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
   gain *= s->gain_step_factor;
