@@ -20,6 +20,7 @@ namespace {
 constexpr int kFrame = 960;
 
 using serrin_test::MeanActiveLevel;
+using serrin_test::SpeechLike;
 
 // The near talker: speech-like syllables over a low voice (100-140 Hz).
 std::vector<int16_t> Talker(int frames) {
