@@ -107,6 +107,7 @@ struct SerrinState {
   int32_t headphone_escalation;
   int32_t echo_hint;
   int32_t mode23_frames;
+  int32_t double_talk_hold;  // frames of mode 3 still to run after double talk was seen
   int32_t reference_countdown;  // frames the far-end floor waits after a delay change
   int32_t voter_delay_seen;
   int32_t echo_count_short;    // echo-after-canceller detections, 150-frame period
