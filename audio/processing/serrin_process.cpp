@@ -22,27 +22,16 @@ constexpr int kGainBlock = 96;
 
 // Values left open by the design, chosen with the echo bench: the adaptation gate's
 // near-end level as a fraction of the noise floor; the far-end envelope's decay and the
-// learning rates of the per-bin echo gains; the double-talk margins on the microphone and
-// on the filter's output (see kFilterHalves) and
-// the frames double talk is held; the clamp of the band echo gains used as residual
-// floors; the echo fraction that counts as residual in the suppression ratio.
+// learning rates of the per-bin echo gains; the margin by which what the filter left must
+// exceed the residual echo expected of it and the noise before it counts as a near end
+// (8 and 12 let more early echo through or lost more talker); the clamp of the band echo
+// gains used as residual floors; the echo fraction that counts as residual in the
+// suppression ratio.
 constexpr float kNearLevelScale = 0.01f;
 constexpr float kFarEnvelopeDecay = 0.8f;
 constexpr float kEchoGainFall = 0.02f;
 constexpr float kEchoGainRise = 0.02f;
-constexpr int32_t kDoubleTalkHold = 5;
-constexpr float kAfterFilterMargin = 10.0f;
-constexpr float kDoubleTalkMargin = 6.0f;  // microphone over expected echo and noise
-// Double talk needs the near end to stand out of what the filter left, and either out of
-// the microphone's expected echo while the filter still takes something away (a filter
-// that no longer fits, after the echo path moved, leaves at least as much as it was given)
-// or, for a talker below the echo, a filter that takes away more than half of the
-// microphone. Measured on the echo bench against the former rule (both measures, output
-// margin 8): near-end loss 1.2 to 3.8 dB instead of 1.7 to 7.5 dB; ERLE over the whole
-// far-end stretch 58 and 46 dB instead of 26 and 33 dB with a 250 ms delay and with a
-// clipping loudspeaker. Margins 8 and 12 let more early echo through or lost more talker.
-constexpr float kFilterWorking = 1.0f;
-constexpr float kFilterHalves = 2.0f;
+constexpr float kDoubleTalkMargin = 10.0f;
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
@@ -101,8 +90,7 @@ constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 void UpdateEchoGains(SerrinState* s, int32_t c) {
   EchoPathRecord& path = s->echo_path[c];
   // Learnt where the measure found no near end (not where the echo hint forced mode 2).
-  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0 &&
-                     s->residual_after.residual_flag == 0;
+  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0;
   float far_band[6] = {}, echo_band[6] = {};
   for (int k = 2; k < kSpectralBins; ++k) {
     // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
@@ -119,7 +107,6 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
       const float g = s->mic_power[k] / env;
       gain += (g < gain ? kEchoGainFall : kEchoGainRise) * (g - gain);
     }
-    s->expected_echo[k] = gain * env;
     float& left = path.residual_gain_bin[k];
     if (learn && coupled && env > 0.0f) {
       const float g = s->error_power[k] / env;
@@ -128,7 +115,7 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
     s->expected_residual[k] = left * env;
     const int b = echo_band_of_bin(k);
     far_band[b] += env;
-    echo_band[b] += s->expected_echo[k];
+    echo_band[b] += gain * env;
   }
   for (int b = 0; b < 6; ++b) {
     path.echo_gain[b] = far_band[b] > 0.0f ? echo_band[b] / far_band[b] : path.echo_gain[b];
@@ -354,49 +341,22 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
 }
 
-// Whether more than half of the microphone's energy lies in bins that the far end's
-// envelope cannot explain (more than the largest believable echo gain over it).
-bool MostlyUncoupled(const SerrinState* s) {
-  float total = 0.0f, unexplained = 0.0f;
-  for (int k = 2; k < kSpectralBins; ++k) {
-    total += s->mic_power[k];
-    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
-  }
-  return unexplained > 0.5f * total;
-}
-
-// Echo mode of the frame and the echo measure: mode 3 when the near end stands out (double
-// talk, see kFilterHalves), 2 with echo only, 1 without a loud far end.
+// Echo mode of the frame and the echo measure: 3 while the residual-echo measure finds
+// more in the channel (after the filter) than the residual echo and noise expected there,
+// 2 with echo only, 1 without a loud far end; the delay estimator's echo hint forces 2
+// until the hold counter has risen.
 void EchoMode(SerrinState* s) {
   const int32_t sel = s->selected_channel;
   const float* floor = s->spectral_floor[sel].floor;
   for (int k = 0; k < kSpectralBins; ++k) {
-    s->expected_power[k] = (s->expected_echo[k] + floor[k]) * (kDoubleTalkMargin / 8.0f);
+    s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kDoubleTalkMargin / 8.0f);
   }
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
-  residual_echo_measure(s->mic_power, s->expected_echo, s->expected_power, kWeights, &s->residual);
-  // The same on what the filter left: near speech stands out more there, but the filter's
-  // own misses do too.
-  for (int k = 0; k < kSpectralBins; ++k) {
-    s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kAfterFilterMargin / 8.0f);
-  }
-  residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual_after);
-  const bool above_echo = s->residual.residual_flag != 0 && s->echo_ratio > kFilterWorking;
-  const bool near_end = s->residual_after.residual_flag != 0 && (above_echo || s->echo_ratio > kFilterHalves);
-  if (near_end) {
-    s->double_talk_hold = kDoubleTalkHold;
-  } else if (s->double_talk_hold > 0) {
-    --s->double_talk_hold;
-  }
-  int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
+  residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual);
+  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
-  // Before the echo gains are learnt the delay estimator's hint forces full suppression,
-  // unless most of the microphone lies where the far end cannot have put it (periodic
-  // signals, such as two unrelated tones, give the hint without any echo).
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint && !MostlyUncoupled(s)) {
-    mode = 2;
-  }
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
   s->echo_mode = mode;
   if (mode == 2) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
