@@ -263,6 +263,17 @@ void WriteBandLevels(const float* power, EchoPathRecord* path) {
   }
 }
 
+// Whether more than half of the microphone's energy lies in bins that the far end's
+// envelope cannot explain (more than the largest believable echo gain over it).
+bool MostlyUncoupled(const SerrinState* s) {
+  float total = 0.0f, unexplained = 0.0f;
+  for (int k = 2; k < kSpectralBins; ++k) {
+    total += s->mic_power[k];
+    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
+  }
+  return unexplained > 0.5f * total;
+}
+
 // Channel selection, the adaptive filter, the ERLE bookkeeping and the echo-path
 // values that the suppression reads.
 void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
@@ -307,10 +318,12 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   float r = m / (e + 0.001f);
   if (r < 0.707f) r = 0.707f;
   s->echo_ratio = r;
-  // The hold counter rises with frames of loud echo only that the learnt echo gains
-  // explain (until then the delay estimator's echo hint forces full suppression).
-  if (s->echo_mode == 2 && s->far_loud_hold == kLoudHold && s->residual.residual_flag == 0 &&
-      s->hold_counter < kHoldCounterMax) {
+  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
+  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
+  // periodic signals give the delay estimator's echo hint without any echo); until it has
+  // risen the hint forces full suppression.
+  const bool explained = s->echo_mode == 2 && s->residual.residual_flag == 0;
+  if (s->far_loud_hold == kLoudHold && (explained || MostlyUncoupled(s)) && s->hold_counter < kHoldCounterMax) {
     ++s->hold_counter;
   }
   if (r > config->erle_ratio_max) config->erle_ratio_max = r;
