@@ -507,7 +507,10 @@ TEST_F(VoicePlaneTest, AliceIsHeardByBob) {
   std::vector<int16_t> speech(speech_bytes.size() / 2);
   ASSERT_FALSE(speech.empty()) << "espeak-ng gave nothing";
   std::memcpy(speech.data(), speech_bytes.data(), speech.size() * 2);
-  heard = Listen("bob", {"alice"}, {speech_file}, 6);
+  // Spoken at the level the capture's output gain aims at (-20 dBFS RMS over the sentence).
+  const double scale = std::pow(10.0, (-20.0 - RmsDbfs(speech)) / 20.0);
+  for (int16_t& v : speech) v = static_cast<int16_t>(std::lround(std::clamp(v * scale, -32767.0, 32767.0)));
+  heard = Listen("bob", {"alice"}, {WriteSignal("speech_level", speech)}, 6);
   size_t lag = 0;
   const double r = BestCorrelation(Envelope(speech), Envelope(heard), 300, &lag);
   std::printf("sentence: envelope correlation %.3f at %zu ms\n", r, lag * 10);
