@@ -668,11 +668,11 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
   const bool chain = args->noise_suppression != 0 && !music;
   if (chain) NoiseSuppressionChain(s, out_spectrum);
 
-  // Echo after the canceller.
-  if (s->echo_mode == 2 || s->echo_mode == 3) {
-    const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
-    serrin_echo_after_canceller(s, found);
-  }
+  // Echo after the canceller, counted in modes 2 and 3. The estimator follows the output in
+  // every frame: started at the far end's first onset, its followers of the output and of
+  // the far end would rise from zero together and report echo on a silent microphone.
+  const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
+  if (s->echo_mode == 2 || s->echo_mode == 3) serrin_echo_after_canceller(s, found);
 
   // Output gain and synthesis. The level counts as activity while the near end may talk
   // (no echo-only frame).

@@ -432,18 +432,27 @@ TEST_F(Core, OutputGainNeverLiftsEcho) {
   }
 }
 
-// Verifies the flags on a silent microphone while the far end plays (a tone, then speech):
-// no frame is double talk and the final detector's hold never runs.
+// Verifies the flags on a silent microphone while the far end plays (a tone, then speech,
+// each after two seconds of silence, as in a meeting): whether the microphone gives digital
+// zeros or a faint hiss (-70 dBFS), no frame is double talk, the echo flag stays clear and
+// the final detector's hold never runs.
 TEST_F(Core, SilentMicrophoneRaisesNoFlags) {
-  const int frames = 300;
-  const std::vector<int16_t> tone = Tone(960 * frames, 1000.0, 11585.0);  // -9 dBFS RMS
-  const std::vector<int16_t> speech = SpeechLike(960 * frames, 16000.0f, 10);
-  for (const std::vector<int16_t>* far_end : {&tone, &speech}) {
-    Restart();
-    for (int f = 0; f < frames; ++f) {
-      Run(kZeros, &(*far_end)[960 * f]);
-      ASSERT_EQ(mode3_, 0) << f;
-      ASSERT_EQ(echo_hold_, 0) << f;
+  const int frames = 400;
+  std::vector<int16_t> tone = Tone(960 * frames, 1000.0, 11585.0);  // -9 dBFS RMS
+  std::vector<int16_t> speech = SpeechLike(960 * frames, 16000.0f, 10);
+  std::fill(tone.begin(), tone.begin() + 960 * 100, 0);
+  std::fill(speech.begin(), speech.begin() + 960 * 100, 0);
+  const std::vector<int16_t> zeros(960 * frames, 0);
+  const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 10.0f, 16);
+  for (const std::vector<int16_t>* mic : {&zeros, &hiss}) {
+    for (const std::vector<int16_t>* far_end : {&tone, &speech}) {
+      Restart();
+      for (int f = 0; f < frames; ++f) {
+        Run(&(*mic)[960 * f], &(*far_end)[960 * f]);
+        ASSERT_EQ(mode3_, 0) << f;
+        ASSERT_EQ(echo_hold_, 0) << f;
+        ASSERT_EQ(state_->echo_flag, 0) << f;
+      }
     }
   }
 }
