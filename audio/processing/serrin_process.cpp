@@ -22,27 +22,16 @@ constexpr int kGainBlock = 96;
 
 // Values left open by the design, chosen with the echo bench: the adaptation gate's
 // near-end level as a fraction of the noise floor; the far-end envelope's decay and the
-// learning rates of the per-bin echo gains; the double-talk margins on the microphone and
-// on the filter's output (see kFilterHalves) and
-// the frames double talk is held; the clamp of the band echo gains used as residual
-// floors; the echo fraction that counts as residual in the suppression ratio.
+// learning rates of the per-bin echo gains; the margin by which what the filter left must
+// exceed the residual echo expected of it and the noise before it counts as a near end
+// (8 and 12 let more early echo through or lost more talker); the clamp of the band echo
+// gains used as residual floors; the echo fraction that counts as residual in the
+// suppression ratio.
 constexpr float kNearLevelScale = 0.01f;
 constexpr float kFarEnvelopeDecay = 0.8f;
 constexpr float kEchoGainFall = 0.02f;
 constexpr float kEchoGainRise = 0.02f;
-constexpr int32_t kDoubleTalkHold = 5;
-constexpr float kAfterFilterMargin = 10.0f;
-constexpr float kDoubleTalkMargin = 6.0f;  // microphone over expected echo and noise
-// Double talk needs the near end to stand out of what the filter left, and either out of
-// the microphone's expected echo while the filter still takes something away (a filter
-// that no longer fits, after the echo path moved, leaves at least as much as it was given)
-// or, for a talker below the echo, a filter that takes away more than half of the
-// microphone. Measured on the echo bench against the former rule (both measures, output
-// margin 8): near-end loss 1.2 to 3.8 dB instead of 1.7 to 7.5 dB; ERLE over the whole
-// far-end stretch 58 and 46 dB instead of 26 and 33 dB with a 250 ms delay and with a
-// clipping loudspeaker. Margins 8 and 12 let more early echo through or lost more talker.
-constexpr float kFilterWorking = 1.0f;
-constexpr float kFilterHalves = 2.0f;
+constexpr float kDoubleTalkMargin = 10.0f;
 constexpr float kResidualFloorMin = 0.01f;
 constexpr float kResidualFloorMax = 16.0f;
 constexpr float kResidualEchoFraction = 0.05f;
@@ -52,12 +41,19 @@ constexpr float kEchoPeakThreshold = 1e8f;
 constexpr float kEchoPeakFactor = 2.0f;
 constexpr int32_t kReferenceSettleFrames = 10;
 constexpr int32_t kHoldCounterMax = 100;
+constexpr float kLoudEchoPathSum = 20000000.0f;
 // Scaling the reference spectrum by 10 after a frame whose echo sum exceeded 2e7 toggles
-// with the echo level (the sum of this spectrum's scale is far above 2e7 for any audible
-// echo) and leaves the filter's history at two scales. With it the echo bench's near talker
-// lost 11 to 13 dB in double talk (all of it after a delay jump), against 2 to 8 dB
-// without; the ERLE was alike. So it is left out.
+// with the echo level (this spectrum's echo sum is far above 2e7 for any audible echo and
+// falls below it in every pause), so the filter's history holds frames at two scales and
+// each onset is misjudged. On the echo bench the near talker in double talk lost 14.7 to
+// 104 dB with it (espeak-ng speech: 9.7 to 54 dB) against -3.1 to 23 dB without, with
+// the same ERLE. So it is left out.
 constexpr bool kScaleLoudReference = false;
+constexpr float kEchoFlagGainCap = 10.0f;
+// Crest of the band levels: 37 bands of 16 bins from bin 4 (100 Hz to 14.8 kHz).
+constexpr int kCrestBands = 37;
+constexpr int kCrestBandFirst = 4;
+constexpr int kCrestBandWidth = 16;
 
 const int16_t kSilence[kFrame] = {};
 
@@ -94,8 +90,7 @@ constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 void UpdateEchoGains(SerrinState* s, int32_t c) {
   EchoPathRecord& path = s->echo_path[c];
   // Learnt where the measure found no near end (not where the echo hint forced mode 2).
-  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0 &&
-                     s->residual_after.residual_flag == 0;
+  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0;
   float far_band[6] = {}, echo_band[6] = {};
   for (int k = 2; k < kSpectralBins; ++k) {
     // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
@@ -112,7 +107,6 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
       const float g = s->mic_power[k] / env;
       gain += (g < gain ? kEchoGainFall : kEchoGainRise) * (g - gain);
     }
-    s->expected_echo[k] = gain * env;
     float& left = path.residual_gain_bin[k];
     if (learn && coupled && env > 0.0f) {
       const float g = s->error_power[k] / env;
@@ -121,7 +115,7 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
     s->expected_residual[k] = left * env;
     const int b = echo_band_of_bin(k);
     far_band[b] += env;
-    echo_band[b] += s->expected_echo[k];
+    echo_band[b] += gain * env;
   }
   for (int b = 0; b < 6; ++b) {
     path.echo_gain[b] = far_band[b] > 0.0f ? echo_band[b] / far_band[b] : path.echo_gain[b];
@@ -258,6 +252,28 @@ void DelayReference(SerrinState* s, int16_t* reference) {
   }
 }
 
+// The channel's band levels for the crest measure: magnitudes of 37 bands of what the
+// filter left.
+void WriteBandLevels(const float* power, EchoPathRecord* path) {
+  for (int b = 0; b < kCrestBands; ++b) {
+    float sum = 0.0f;
+    const int first = kCrestBandFirst + b * kCrestBandWidth;
+    for (int k = first; k < first + kCrestBandWidth; ++k) sum += power[k];
+    path->band_levels[b] = std::sqrt(sum);
+  }
+}
+
+// Whether more than half of the microphone's energy lies in bins that the far end's
+// envelope cannot explain (more than the largest believable echo gain over it).
+bool MostlyUncoupled(const SerrinState* s) {
+  float total = 0.0f, unexplained = 0.0f;
+  for (int k = 2; k < kSpectralBins; ++k) {
+    total += s->mic_power[k];
+    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
+  }
+  return unexplained > 0.5f * total;
+}
+
 // Channel selection, the adaptive filter, the ERLE bookkeeping and the echo-path
 // values that the suppression reads.
 void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
@@ -285,6 +301,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
     std::memcpy(s->error_power, s->mic_power, sizeof(s->error_power));
     std::memset(s->filter.echo_power[selected], 0, sizeof(s->filter.echo_power[selected]));
     s->echo_ratio = 1.0f;
+    WriteBandLevels(s->error_power, &path);
     return;
   }
   const float m = EnergyOfBins(spectrum, 20, 119);
@@ -301,10 +318,12 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   float r = m / (e + 0.001f);
   if (r < 0.707f) r = 0.707f;
   s->echo_ratio = r;
-  // The hold counter rises with frames of loud echo only that the learnt echo gains
-  // explain (until then the delay estimator's echo hint forces full suppression).
-  if (s->echo_mode == 2 && s->far_loud_hold == kLoudHold && s->residual.residual_flag == 0 &&
-      s->hold_counter < kHoldCounterMax) {
+  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
+  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
+  // periodic signals give the delay estimator's echo hint without any echo); until it has
+  // risen the hint forces full suppression.
+  const bool explained = s->echo_mode == 2 && s->residual.residual_flag == 0;
+  if (s->far_loud_hold == kLoudHold && (explained || MostlyUncoupled(s)) && s->hold_counter < kHoldCounterMax) {
     ++s->hold_counter;
   }
   if (r > config->erle_ratio_max) config->erle_ratio_max = r;
@@ -313,6 +332,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   float echo = 0.0f;
   for (int k = 20; k <= 119; ++k) echo += s->filter.echo_power[selected][k];
   path.echo_path_sum = echo;
+  WriteBandLevels(s->error_power, &path);
   UpdateEchoGains(s, selected);
   UpdateNoiseFloor(s, selected);
 
@@ -334,49 +354,22 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
 }
 
-// Whether more than half of the microphone's energy lies in bins that the far end's
-// envelope cannot explain (more than the largest believable echo gain over it).
-bool MostlyUncoupled(const SerrinState* s) {
-  float total = 0.0f, unexplained = 0.0f;
-  for (int k = 2; k < kSpectralBins; ++k) {
-    total += s->mic_power[k];
-    if (s->mic_power[k] >= kMaxEchoGain * s->far_envelope[k]) unexplained += s->mic_power[k];
-  }
-  return unexplained > 0.5f * total;
-}
-
-// Echo mode of the frame and the echo measure: mode 3 when the near end stands out (double
-// talk, see kFilterHalves), 2 with echo only, 1 without a loud far end.
+// Echo mode of the frame and the echo measure: 3 while the residual-echo measure finds
+// more in the channel (after the filter) than the residual echo and noise expected there,
+// 2 with echo only, 1 without a loud far end; the delay estimator's echo hint forces 2
+// until the hold counter has risen.
 void EchoMode(SerrinState* s) {
   const int32_t sel = s->selected_channel;
   const float* floor = s->spectral_floor[sel].floor;
   for (int k = 0; k < kSpectralBins; ++k) {
-    s->expected_power[k] = (s->expected_echo[k] + floor[k]) * (kDoubleTalkMargin / 8.0f);
+    s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kDoubleTalkMargin / 8.0f);
   }
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
-  residual_echo_measure(s->mic_power, s->expected_echo, s->expected_power, kWeights, &s->residual);
-  // The same on what the filter left: near speech stands out more there, but the filter's
-  // own misses do too.
-  for (int k = 0; k < kSpectralBins; ++k) {
-    s->expected_power[k] = (s->expected_residual[k] + floor[k]) * (kAfterFilterMargin / 8.0f);
-  }
-  residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual_after);
-  const bool above_echo = s->residual.residual_flag != 0 && s->echo_ratio > kFilterWorking;
-  const bool near_end = s->residual_after.residual_flag != 0 && (above_echo || s->echo_ratio > kFilterHalves);
-  if (near_end) {
-    s->double_talk_hold = kDoubleTalkHold;
-  } else if (s->double_talk_hold > 0) {
-    --s->double_talk_hold;
-  }
-  int32_t mode = (near_end || s->double_talk_hold > 0) ? 3 : 2;
+  residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual);
+  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
   if (s->far_loud_hold == 0) mode = 1;
-  // Before the echo gains are learnt the delay estimator's hint forces full suppression,
-  // unless most of the microphone lies where the far end cannot have put it (periodic
-  // signals, such as two unrelated tones, give the hint without any echo).
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint && !MostlyUncoupled(s)) {
-    mode = 2;
-  }
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
   s->echo_mode = mode;
   if (mode == 2) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
@@ -432,7 +425,7 @@ void SuppressChannel(SerrinState* s, SerrinConfig* config, int32_t c, bool music
   const float* echo = s->filter.echo_power[c];
   const float* floor = s->spectral_floor[c].floor;
   echo_peak_follow(echo, s->echo_peaks[c], s->echo_gated[c], s->echo_mode, kBandThresholds, kBandFactors,
-                   &s->echo_activity[c]);
+                   s->unity_gains, &s->echo_activity[c]);
   for (int k = 0; k < kSpectralBins; ++k) s->residual_power[k] = Power(spectrum[k]);
   echo_activity_update(s->residual_power, floor, s->unity_gains, s->echo_mode, s->residual_out[c],
                        &s->echo_activity[c]);
@@ -482,18 +475,20 @@ void AutoMute(SerrinState* s) {
   s->loud_flag = (s->crest_value > 30.0f || s->residual_level > 8000.0f) ? 1 : 0;
 }
 
-// Step 16: comfort noise through its own synthesis banks and the 8 kHz detector chain,
-// which runs on the comfort-noise frame with the previous unit-level frame beside it.
-void NoiseSuppressionChain(SerrinState* s) {
+// Noise suppression: the processed frame is synthesised into the output and runs, in two
+// 10 ms halves, through the 8 kHz detector chain, whose switchable frame delay sits in the
+// output path; the comfort-noise frame at the suppression's level is the frame it switches
+// to after a run of transients. The unit-level comfort noise follows through its own bank.
+void NoiseSuppressionChain(SerrinState* s, SerrinComplex* out_spectrum) {
   const int32_t sel = s->selected_channel;
   for (int k = 0; k < kSpectralBins; ++k) {
     s->noise_magnitudes[k] = std::sqrt(s->spectral_floor[sel].floor[k]);
   }
   comfort_noise_fill(s->noise_magnitudes, 1.0f, s->noise_spectrum, &s->suppressor[sel], s->loud_flag);
   serrin_synthesis(s->noise_spectrum, s->noise_frame, &s->synthesis[1]);
-  detector8k_process(s->noise_frame, s->unit_noise_frame, s->detector_switch_init, s->detector_switch_frame,
-                     &s->detector);
-  detector8k_process(s->noise_frame + kFrame / 2, s->unit_noise_frame + kFrame / 2, s->detector_switch_init,
+  serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  detector8k_process(s->output, s->noise_frame, s->detector_switch_init, s->detector_switch_frame, &s->detector);
+  detector8k_process(s->output + kFrame / 2, s->noise_frame + kFrame / 2, s->detector_switch_init,
                      s->detector_switch_frame, &s->detector);
   comfort_noise_fill_unit(s->noise_magnitudes, s->noise_spectrum, &s->suppressor[sel]);
   serrin_synthesis(s->noise_spectrum, s->unit_noise_frame, &s->synthesis[2]);
@@ -614,7 +609,7 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
 
   // Far-end power and floor (paused for a few frames after the reference delay moved),
   // and the frame delay voter.
-  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > 20000000.0f) {
+  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
     for (SerrinComplex& c : s->reference_spectrum) {
       c.re *= 10.0f;
       c.im *= 10.0f;
@@ -666,29 +661,27 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
     s->loud_flag = 0;
   }
 
-  // Noise-suppression chain.
-  if (args->noise_suppression != 0 && !music) NoiseSuppressionChain(s);
-
-  // Echo after the canceller.
-  if (s->echo_mode == 2 || s->echo_mode == 3) {
-    const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
-    serrin_echo_after_canceller(s, found);
-  }
-
-  // Output gain and synthesis.
+  // The output level (before the spectrum is synthesised) and the noise-suppression chain,
+  // which synthesises the output itself.
   SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
   const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
-  // The level counts as activity while the near end talks (no echo-only frame).
+  const bool chain = args->noise_suppression != 0 && !music;
+  if (chain) NoiseSuppressionChain(s, out_spectrum);
+
+  // Echo after the canceller, counted in modes 2 and 3. The estimator follows the output in
+  // every frame: started at the far end's first onset, its followers of the output and of
+  // the far end would rise from zero together and report echo on a silent microphone.
+  const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
+  if (s->echo_mode == 2 || s->echo_mode == 3) serrin_echo_after_canceller(s, found);
+
+  // Output gain and synthesis. The level counts as activity while the near end may talk
+  // (no echo-only frame).
   const float activity = s->echo_mode == 2 ? 0.0f : level;
   float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
-  // The level control's target (a level of 7500 here, a 1 kHz tone near -19 dBFS) pulled
-  // ordinary talkers down by up to 6 dB; the output keeps its level and only the per-block
-  // clip limit of the output lowers the gain.
-  if (gain < 1.0f) gain = 1.0f;
-  if (s->echo_flag && gain > 10.0f) gain = 10.0f;
+  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
   gain *= s->gain_step_factor;
   s->agc_gain = gain;
-  serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  if (!chain) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
   serrin_apply_output_gain(s, s->output, gain);
 
   // Output and the final detector.

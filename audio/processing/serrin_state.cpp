@@ -60,7 +60,6 @@ void serrin_init(SerrinState* s) {
   // Channels 1 and 2 are the second microphone's.
   for (int c = 0; c <= kSerrinChannels; ++c) echo_path_record_init(&s->echo_path[c], c == 1 || c == 2);
   residual_state_init(&s->residual);
-  residual_state_init(&s->residual_after);
   for (FloorSweep& f : s->floor_sweep) floor_sweep_init(&f);
   for (DelayRecord& r : s->delay_records) delay_record_init(&r);
   detector_chain_init(&s->detector);

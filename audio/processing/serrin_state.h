@@ -45,7 +45,6 @@ struct SerrinState {
   MinTracker far_level[2];
   BandTrackers band_trackers;
   ResidualState residual;        // on the microphone
-  ResidualState residual_after;  // on what the filter left
   TwoMicState two_mic;
   ChannelVote channel_vote;
   MixRecord mix;
@@ -107,7 +106,6 @@ struct SerrinState {
   int32_t headphone_escalation;
   int32_t echo_hint;
   int32_t mode23_frames;
-  int32_t double_talk_hold;  // frames of mode 3 still to run after double talk was seen
   int32_t reference_countdown;  // frames the far-end floor waits after a delay change
   int32_t voter_delay_seen;
   int32_t echo_count_short;    // echo-after-canceller detections, 150-frame period
@@ -131,7 +129,6 @@ struct SerrinState {
   float mic_power[kSpectralBins];
   float error_power[kSpectralBins];
   float expected_power[kSpectralBins];  // expected echo plus noise floor, scaled
-  float expected_echo[kSpectralBins];   // far-end envelope times the band's echo gain
   float far_envelope[kSpectralBins];
   float expected_residual[kSpectralBins];  // far-end envelope times what the filter leaves
   float residual_power[kSpectralBins];  // power of the channel after the filter

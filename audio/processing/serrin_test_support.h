@@ -5,10 +5,13 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "audio_lib_log.h"
+#include "filter_bank.h"
+#include "min_statistics.h"
 
 namespace serrin_test {
 
@@ -24,15 +27,17 @@ inline std::vector<int16_t> WhiteNoise(size_t samples, float rms, uint32_t seed)
   return out;
 }
 
-// Voiced, syllable-shaped signal: a gliding 110-220 Hz harmonic series under a 4 Hz
-// on/off envelope, peak about `peak`.
-inline std::vector<int16_t> SpeechLike(size_t samples, float peak, uint32_t seed) {
+// Voiced, syllable-shaped signal: a harmonic series gliding over f0 +- glide Hz (110-220 Hz
+// unless told) under an on/off envelope of `syllable_hz` syllables a second, peak about
+// `peak`.
+inline std::vector<int16_t> SpeechLike(size_t samples, float peak, uint32_t seed, double syllable_hz = 4.0,
+                                       double f0_centre = 165.0, double glide = 55.0) {
   std::vector<int16_t> out(samples);
   const double pi = 3.14159265358979323846;
   double phase = 0.0;
   for (size_t n = 0; n < samples; ++n) {
     const double t = static_cast<double>(n) / 48000.0;
-    const double f0 = 165.0 + 55.0 * std::sin(2 * pi * 0.7 * t + seed);
+    const double f0 = f0_centre + glide * std::sin(2 * pi * 0.7 * t + seed);
     phase += 2 * pi * f0 / 48000.0;
     double v = 0.0;
     for (int k = 1; k <= 20; ++k) {
@@ -41,7 +46,7 @@ inline std::vector<int16_t> SpeechLike(size_t samples, float peak, uint32_t seed
                              0.5 / (1.0 + std::pow((fk - 1800.0) / 500.0, 2));
       v += formant / k * std::sin(k * phase);
     }
-    const double syllable = std::fmod(t * 4.0 + 0.1 * seed, 1.0);
+    const double syllable = std::fmod(t * syllable_hz + 0.1 * seed, 1.0);
     const double env = syllable < 0.7 ? std::pow(std::sin(pi * syllable / 0.7), 2) : 0.0;
     out[n] = static_cast<int16_t>(peak * 0.8 * env * v);
   }
@@ -108,6 +113,39 @@ inline double Energy(const int16_t* x, size_t n) {
   double e = 0.0;
   for (size_t i = 0; i < n; ++i) e += static_cast<double>(x[i]) * x[i];
   return e;
+}
+
+// The level the core's output gain works on, measured on an analysis bank of its own:
+// 0.01 x the root of the energy of bins 10..79 of a frame's spectrum.
+class LevelMeter {
+ public:
+  LevelMeter() : bank_(new AnalysisBank) { serrin_analysis_init(bank_.get()); }
+  float Level(const int16_t* frame) {
+    serrin_analysis(frame, spectrum_, bank_.get());
+    double e = 0.0;
+    for (int k = 10; k <= 79; ++k) e += spectrum_[k].re * spectrum_[k].re + spectrum_[k].im * spectrum_[k].im;
+    return static_cast<float>(0.01 * std::sqrt(e));
+  }
+
+ private:
+  std::unique_ptr<AnalysisBank> bank_;
+  SerrinComplex spectrum_[kSpectralBins];
+};
+
+// Mean level of the 960-sample frames of x at or above 10 (the frames the gain control
+// counts as active).
+inline double MeanActiveLevel(const std::vector<int16_t>& x) {
+  LevelMeter meter;
+  double sum = 0.0;
+  int count = 0;
+  for (size_t f = 0; f + 960 <= x.size(); f += 960) {
+    const float l = meter.Level(&x[f]);
+    if (l >= 10.0f) {
+      sum += l;
+      ++count;
+    }
+  }
+  return count > 0 ? sum / count : 0.0;
 }
 
 // Collects every AudioLibLog line while it exists.

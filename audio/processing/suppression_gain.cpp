@@ -56,7 +56,8 @@ void suppressor_init(SuppressorState* s) {
 void echo_activity_init(EchoActivity* a) { std::memset(a, 0, sizeof(*a)); }
 
 void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode,
-                      const float* band_thresholds, const float* band_factors, EchoActivity* a) {
+                      const float* band_thresholds, const float* band_factors, const float* weights,
+                      EchoActivity* a) {
   float sum = 0.0f;
   int k = 2;
   for (int b = 0; b < 6; ++b) {
@@ -69,7 +70,7 @@ void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int m
         w = mode == 2 ? 8.0f * peaks[k] : (mode == 1 ? 0.0f : band_factors[b] * peaks[k]);
       }
       gated[k] = w;
-      sum += w;
+      sum += weights[k] * peaks[k];
     }
   }
   a->mean_echo = sum * 2.0f / 960.0f;
@@ -199,7 +200,7 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
         const int lo = k - row.width / 2 < 0 ? 0 : k - row.width / 2;
         const int hi = lo + row.width > kGainCurveEnd ? kGainCurveEnd : lo + row.width;
         const double sum = prefix[hi] - prefix[lo];
-        r = ratios[k] == 0.0f ? 0.0f : static_cast<float>(sum / (hi - lo));
+        r = static_cast<float>(sum / (hi - lo));
       }
       float& smoothed = s->ratios[k];
       smoothed = r > smoothed ? r : smoothed + (r - smoothed) * s->release;
@@ -223,33 +224,50 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
   }
 }
 
-void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out,
-                        SuppressorState* s, int flag) {
-  const float c = (s->suppress ? (flag ? 0.1f : 0.35f) : 1.0f) * level;
-  std::memset(out, 0, sizeof(SerrinComplex) * kSpectralBins);
-  for (int k = 2; k < kGainCurveEnd; ++k) {
-    const float a = c * noise_magnitudes[k] * s->window[k] * kNoiseScale;
+namespace {
+
+// Noise of magnitude scale x magnitudes[k] (x window[k] when given) into bins [first, end).
+void FillNoise(const float* magnitudes, const float* window, float scale, int first, int end,
+               SerrinComplex* out, SuppressorState* s) {
+  for (int k = first; k < end; ++k) {
+    const float a = scale * magnitudes[k] * (window != nullptr ? window[k] : 1.0f) * kNoiseScale;
     const float g1 = comfort_noise_next(&s->noise_seed);
     const float g2 = comfort_noise_next(&s->noise_seed);
     out[k] = {g1 * a, g2 * a};
   }
 }
 
+// Bins 2..879 from the noise magnitudes, the tail from the stored tail magnitudes when the
+// delay length asks for it; nothing from 880 up.
+void FillComfortNoise(const float* noise_magnitudes, const float* window, float scale,
+                      SerrinComplex* out, SuppressorState* s) {
+  std::memset(out, 0, sizeof(SerrinComplex) * kSpectralBins);
+  FillNoise(noise_magnitudes, window, scale, 2, kGainCurveEnd, out, s);
+  if (s->delay_length > kTailFillLength) {
+    int first = kSpectralBins - s->delay_length / 2;
+    if (first < 2) first = 2;
+    FillNoise(s->tail, window, scale, first, kSpectralBins, out, s);
+  }
+  for (int k = kGainCurveEnd; k < kSpectralBins; ++k) out[k] = {0.0f, 0.0f};
+}
+
+}  // namespace
+
+void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out,
+                        SuppressorState* s, int flag) {
+  const float c = (s->suppress ? (flag ? 0.1f : 0.35f) : 1.0f) * level;
+  FillComfortNoise(noise_magnitudes, s->window, c, out, s);
+}
+
 void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out,
                              SuppressorState* s) {
-  std::memset(out, 0, sizeof(SerrinComplex) * kSpectralBins);
-  for (int k = 2; k < kGainCurveEnd; ++k) {
-    const float a = noise_magnitudes[k] * kNoiseScale;
-    const float g1 = comfort_noise_next(&s->noise_seed);
-    const float g2 = comfort_noise_next(&s->noise_seed);
-    out[k] = {g1 * a, g2 * a};
-  }
+  FillComfortNoise(noise_magnitudes, nullptr, 1.0f, out, s);
 }
 
 void agc_init(AgcState* a) {
   std::memset(a, 0, sizeof(*a));
   a->gain = 1.0f;
-  a->max_gain = 1.0f;
+  a->max_gain = kAgcMaxGain;
   a->hold_reload = 50;
 }
 

@@ -42,7 +42,12 @@ struct SuppressorState {
   float frame_constant;          // set to 0.01 every frame
   float strength;                // per-channel suppression strength
   float window[kSpectralBins];   // comfort-noise shape of comfort_noise_fill
+  // Delay length of the core (0: none) and the stored tail magnitudes: a length above 161
+  // fills the bins from 960 - length / 2 with noise of the tail magnitudes.
+  int32_t delay_length;
+  float tail[kSpectralBins];
 };
+constexpr int32_t kTailFillLength = 161;
 
 void suppressor_init(SuppressorState* s);
 
@@ -64,8 +69,11 @@ struct EchoActivity {
 
 void echo_activity_init(EchoActivity* a);
 
+// Decaying per-bin peaks of the echo estimate, gated per band into `gated`; publishes the
+// weighted mean 2/960 x sum(weights[k] x peaks[k]) over the band bins as a->mean_echo.
 void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode,
-                      const float* band_thresholds, const float* band_factors, EchoActivity* a);
+                      const float* band_thresholds, const float* band_factors, const float* weights,
+                      EchoActivity* a);
 void echo_activity_update(const float* residual_power, const float* thresholds,
                           const float* gains, int mode, float* output, EchoActivity* a);
 
@@ -88,6 +96,9 @@ struct AgcState {
   int32_t hold;
   int32_t hold_reload;
 };
+
+// Largest output gain: the level target of agc_gain_update reaches 20 for a quiet talker.
+constexpr float kAgcMaxGain = 20.0f;
 
 void agc_init(AgcState* a);
 // Returns the new output gain for level L and activity c.

@@ -315,7 +315,7 @@ TEST_F(MediaIntegrationTest, MicrophoneHeardAtTheOtherHost) {
     auto alice = member("alice", alicePulse);
     auto bob = member("bob", bobPulse);
     const std::string tone = g_outDir + "/tone_1k.wav";
-    RunShell("sox -n -r 48000 -c 1 -b 16 '" + tone + "' synth 14 sine 1000 vol 0.5 2>&1");
+    RunShell("sox -n -r 48000 -c 1 -b 16 '" + tone + "' synth 14 sine 1000 vol 0.15 2>&1");
     ASSERT_EQ(alice->Call("mic", 10s), 0) << alice->Transcript();
     ASSERT_TRUE(bob->ExpectLine("audio alice appdef_mic 0", 20s)) << bob->Transcript();
     ASSERT_EQ(bob->Call("rawaudio alice appdef_mic", 10s), 0) << bob->Transcript();
@@ -354,12 +354,13 @@ TEST_F(MediaIntegrationTest, MicrophoneHeardAtTheOtherHost) {
         std::fclose(file);
     }
     const ToneMeasure heard = MeasureTone(pcm);
-    // The tone was sent at amplitude 0.5: -9.0 dB full scale RMS.
-    std::printf("bob hears alice: %.1f Hz at %.1f dBFS RMS (sent 1000 Hz at -9.0 dBFS); audible %.0f %% of "
+    // The tone was sent at amplitude 0.15, -19.5 dB full scale RMS: the level the capture's
+    // output gain aims at, so that the path itself is measured.
+    std::printf("bob hears alice: %.1f Hz at %.1f dBFS RMS (sent 1000 Hz at -19.5 dBFS); audible %.0f %% of "
                 "10 ms blocks, longest gap %d ms; %zu samples\n",
                 heard.frequency, heard.rmsDb, heard.audible * 100, heard.longestGapMs, pcm.size());
     EXPECT_NEAR(heard.frequency, 1000.0, 10.0);
-    EXPECT_NEAR(heard.rmsDb, -9.0, 3.0);
+    EXPECT_NEAR(heard.rmsDb, -19.5, 3.0);
 
     std::vector<int16_t> quiet;
     if (FILE* file = std::fopen(muted.c_str(), "rb")) {
