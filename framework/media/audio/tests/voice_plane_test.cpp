@@ -512,7 +512,11 @@ TEST_F(VoicePlaneTest, AliceIsHeardByBob) {
   // Spoken at the level the capture's output gain aims at (-20 dBFS RMS over the sentence).
   const double scale = std::pow(10.0, (-20.0 - RmsDbfs(speech)) / 20.0);
   for (int16_t& v : speech) v = static_cast<int16_t>(std::lround(std::clamp(v * scale, -32767.0, 32767.0)));
-  heard = Listen("bob", {"alice"}, {WriteSignal("speech_level", speech)}, 6);
+  const std::string sentence = WriteSignal("speech_level", speech);
+  // The first voice onset of a session is heard through the capture's 120 ms frame delay,
+  // which then catches up by skipping 10 ms at a time: that sentence is spoken once before.
+  Listen("bob", {"alice"}, {sentence}, 6);
+  heard = Listen("bob", {"alice"}, {sentence}, 6);
   size_t lag = 0;
   const double r = BestCorrelation(Envelope(speech), Envelope(heard), 300, &lag);
   std::printf("sentence: envelope correlation %.3f at %zu ms\n", r, lag * 10);
