@@ -40,6 +40,20 @@ class WASPlaybackTest : public ::testing::Test {
     ASSERT_EQ(core_.render_ring().Write(ramp.data(), 7680), RingBuffer::kOk);
   }
 
+  // Runs the render thread on the default speakers until the device has taken every packet
+  // it was scripted to take.
+  void PlayAllPackets() {
+    WASPlayback playback(&layer_, &core_);
+    playback.Init(nullptr);
+    playback.Start();
+    ASSERT_TRUE(WaitUntil([&] {
+      bool done = false;
+      layer_.Inspect(kSpeakers, [&](const ScriptedEndpoint& e) { done = e.packets_available == 0; });
+      return done;
+    }));
+    playback.Stop();
+  }
+
   ScriptedDeviceLayer layer_;
   AudioCore core_;
 };
@@ -83,17 +97,7 @@ TEST_F(WASPlaybackTest, WritesOnlyWhenTenMillisecondsAreFree) {
     e.packets_available = 4;
   });
   LogCapture log;
-  {
-    WASPlayback playback(&layer_, &core_);
-    playback.Init(nullptr);
-    playback.Start();
-    ASSERT_TRUE(WaitUntil([&] {
-      bool done = false;
-      layer_.Inspect(kSpeakers, [&](const ScriptedEndpoint& e) { done = e.packets_available == 0; });
-      return done;
-    }));
-    playback.Stop();
-  }
+  PlayAllPackets();
   layer_.Inspect(kSpeakers, [](const ScriptedEndpoint& e) {
     EXPECT_EQ(e.last_buffer_duration, 500000);
     ASSERT_EQ(e.render_requests.size(), 2u);
@@ -119,17 +123,7 @@ TEST_F(WASPlaybackTest, LateWakeUpGetsTheWholeFreeSpace) {
     e.consume_per_wake = 2400;
     e.packets_available = 2;
   });
-  {
-    WASPlayback playback(&layer_, &core_);
-    playback.Init(nullptr);
-    playback.Start();
-    ASSERT_TRUE(WaitUntil([&] {
-      bool done = false;
-      layer_.Inspect(kSpeakers, [&](const ScriptedEndpoint& e) { done = e.packets_available == 0; });
-      return done;
-    }));
-    playback.Stop();
-  }
+  PlayAllPackets();
   layer_.Inspect(kSpeakers, [](const ScriptedEndpoint& e) {
     const std::vector<uint32_t> steps = {960, 960, 480, 960, 960, 480};
     EXPECT_EQ(e.render_requests, steps);
