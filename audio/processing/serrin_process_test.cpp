@@ -26,6 +26,15 @@ using serrin_test::WhiteNoise;
 
 namespace {
 
+// The far end 40 ms later, divided by `divisor`, plus the hiss.
+std::vector<int16_t> EchoOf(const std::vector<int16_t>& far_end, int divisor, const std::vector<int16_t>& hiss) {
+  std::vector<int16_t> echo(far_end.size());
+  for (size_t n = 0; n < echo.size(); ++n) {
+    echo[n] = static_cast<int16_t>((n >= 1920 ? far_end[n - 1920] / divisor : 0) + hiss[n]);
+  }
+  return echo;
+}
+
 class Core : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -153,10 +162,7 @@ TEST_F(Core, SilenceSpeechAndEchoFrames) {
   // Echo: the far end 40 ms later at half level, plus a little noise.
   const std::vector<int16_t> far_end = SpeechLike(960 * frames, 12000.0f, 1);
   const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 30.0f, 3);
-  std::vector<int16_t> echo(960 * frames);
-  for (size_t n = 0; n < echo.size(); ++n) {
-    echo[n] = static_cast<int16_t>((n >= 1920 ? far_end[n - 1920] / 2 : 0) + hiss[n]);
-  }
+  const std::vector<int16_t> echo = EchoOf(far_end, 2, hiss);
   for (int f = 0; f < frames; ++f) {
     Run(&echo[960 * f], &far_end[960 * f]);
     for (int16_t v : output_) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
@@ -422,10 +428,7 @@ TEST_F(Core, OutputGainNeverLiftsEcho) {
   const int frames = 400;
   const std::vector<int16_t> far_end = SpeechLike(960 * frames, 12000.0f, 8);
   const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 30.0f, 9);
-  std::vector<int16_t> echo(960 * frames);
-  for (size_t n = 0; n < echo.size(); ++n) {
-    echo[n] = static_cast<int16_t>((n >= 1920 ? far_end[n - 1920] / 8 : 0) + hiss[n]);
-  }
+  const std::vector<int16_t> echo = EchoOf(far_end, 8, hiss);
   for (int f = 0; f < frames; ++f) {
     Run(&echo[960 * f], &far_end[960 * f]);
     ASSERT_LE(state_->agc_gain, 1.0f) << f;
