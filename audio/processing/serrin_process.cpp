@@ -679,6 +679,9 @@ void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameA
   const float activity = s->echo_mode == 2 ? 0.0f : level;
   float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
   if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
+  // While the far end plays the gain does not raise: it would lift what the canceller left
+  // of the echo (a full-duplex tone loop came back 14.6 dB below the tone in 2 of 4 runs).
+  if (s->far_loud_hold > 0 && gain > 1.0f) gain = 1.0f;
   gain *= s->gain_step_factor;
   s->agc_gain = gain;
   if (!chain) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
