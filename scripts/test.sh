@@ -34,8 +34,8 @@ run_ctest() { # tree [ctest arguments]
 }
 run_ctest native
 # A sanitizer finding fails its test program; the report with its stacks is in the output.
-ASAN_OPTIONS="detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1" \
 # Tests of memory and time bounds (label "resource") run in the plain tree only.
+ASAN_OPTIONS="detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" run_ctest asan -LE resource
 TSAN_OPTIONS="second_deadlock_stack=1" run_ctest tsan -LE resource
 run_ctest x64

@@ -323,7 +323,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   // periodic signals give the delay estimator's echo hint without any echo); until it has
   // risen the hint forces full suppression.
   const bool explained = s->echo_mode == 2 && s->residual.residual_flag == 0;
-  if (s->far_loud_hold == kLoudHold && (explained || MostlyUncoupled(s)) && s->hold_counter < kHoldCounterMax) {
+  if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
     ++s->hold_counter;
   }
   if (r > config->erle_ratio_max) config->erle_ratio_max = r;

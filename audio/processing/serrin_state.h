@@ -44,7 +44,7 @@ struct SerrinState {
   ResidualEchoRecord residual_echo[kSerrinChannels + 1];
   MinTracker far_level[2];
   BandTrackers band_trackers;
-  ResidualState residual;        // on the microphone
+  ResidualState residual;        // on what the filter left
   TwoMicState two_mic;
   ChannelVote channel_vote;
   MixRecord mix;
