@@ -482,51 +482,19 @@ void MicCapture::CaptureProc() {
 
   const MicSampleFormat sample_format = {sample_type_, format_.bits_per_sample, channels_,
                                          two_channel_sum_};
-  const int block_align = format_.block_align;
-  const int conversion_frames = static_cast<int>(conversion_.size()) / (channels_ > 0 ? channels_ : 1);
   std::vector<uint8_t> silence;
   while (!stop_) {
     const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       wait_timeouts_ = 0;
-      uint8_t* data = nullptr;
-      uint32_t frames = 0, flags = 0;
-      uint64_t position = 0;
-      hr = capture->GetBuffer(&data, &frames, &flags, &position);
-      if (Failed(hr)) {
-        AudioLibLog("Unexpected, spCaptureClient->GetBuffer failed, lost device control. hr = 0x%x\n",
-                    HrBits(hr));
-        continue;
+      // Every packet the device holds: one wake-up may find several (a late thread, or a
+      // driver that signals less often than once per packet); those left behind would be
+      // overwritten and the stream would skip.
+      PacketResult read = PacketResult::kRead;
+      for (bool first = true; read == PacketResult::kRead && !stop_; first = false) {
+        read = ReadPacket(capture.get(), first, sample_format, &silence);
       }
-      if (first_position_ < 0) first_position_ = static_cast<int64_t>(position);
-      device_position_ = static_cast<int64_t>(position);
-      relative_position_ = device_position_ - first_position_;
-      if (frames < 10) AudioLibLog("mic capture get data lenth too small %d \n", static_cast<int>(frames));
-      if ((flags & kBufferFlagSilent) != 0 && frames > 0) {
-        silence.assign(static_cast<size_t>(frames) * block_align, 0);
-        data = silence.data();
-      }
-      // Convert in pieces the size of the conversion buffer.
-      for (uint32_t done = 0; data != nullptr && done < frames;) {
-        const int piece = static_cast<int>(std::min<uint32_t>(frames - done, conversion_frames));
-        if (!ConvertToMono(data + static_cast<size_t>(done) * block_align, piece, sample_format,
-                           conversion_.data())) {
-          if (sample_type_ == SampleType::kUnknown) {
-            AudioLibLog("Unexpected m_eFormatType: EN_WAVE_FORMAT_UNKNOWN\n");
-          } else {
-            AudioLibLog("Unexpected nBitsPerSample: %d\n", format_.bits_per_sample);
-          }
-          AudioLibLog("Unexpected, ParseMicAudio() failed\n");
-          break;
-        }
-        DeliverSamples(conversion_.data(), piece, relative_position_);
-        done += static_cast<uint32_t>(piece);
-      }
-      hr = capture->ReleaseBuffer(frames);
-      if (Failed(hr)) {
-        AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-        break;
-      }
+      if (read == PacketResult::kReleaseFailed) break;
       continue;
     }
     if (wait == PlatformEvent::kTimeout) {
@@ -544,6 +512,52 @@ void MicCapture::CaptureProc() {
     client->Stop();
   }
   finish();
+}
+
+MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool first,
+                                               const MicSampleFormat& sample_format,
+                                               std::vector<uint8_t>* silence) {
+  uint8_t* data = nullptr;
+  uint32_t frames = 0, flags = 0;
+  uint64_t position = 0;
+  HResult hr = capture->GetBuffer(&data, &frames, &flags, &position);
+  if (Failed(hr)) {
+    AudioLibLog("Unexpected, spCaptureClient->GetBuffer failed, lost device control. hr = 0x%x\n",
+                HrBits(hr));
+    return PacketResult::kGetFailed;
+  }
+  if (first_position_ < 0) first_position_ = static_cast<int64_t>(position);
+  device_position_ = static_cast<int64_t>(position);
+  relative_position_ = device_position_ - first_position_;
+  if (first && frames < 10) AudioLibLog("mic capture get data lenth too small %d \n", static_cast<int>(frames));
+  const int block_align = format_.block_align;
+  if ((flags & kBufferFlagSilent) != 0 && frames > 0) {
+    silence->assign(static_cast<size_t>(frames) * block_align, 0);
+    data = silence->data();
+  }
+  // Convert in pieces the size of the conversion buffer.
+  const int conversion_frames = static_cast<int>(conversion_.size()) / (channels_ > 0 ? channels_ : 1);
+  for (uint32_t done = 0; data != nullptr && done < frames;) {
+    const int piece = static_cast<int>(std::min<uint32_t>(frames - done, conversion_frames));
+    if (!ConvertToMono(data + static_cast<size_t>(done) * block_align, piece, sample_format,
+                       conversion_.data())) {
+      if (sample_type_ == SampleType::kUnknown) {
+        AudioLibLog("Unexpected m_eFormatType: EN_WAVE_FORMAT_UNKNOWN\n");
+      } else {
+        AudioLibLog("Unexpected nBitsPerSample: %d\n", format_.bits_per_sample);
+      }
+      AudioLibLog("Unexpected, ParseMicAudio() failed\n");
+      break;
+    }
+    DeliverSamples(conversion_.data(), piece, relative_position_);
+    done += static_cast<uint32_t>(piece);
+  }
+  hr = capture->ReleaseBuffer(frames);
+  if (Failed(hr)) {
+    AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+    return PacketResult::kReleaseFailed;
+  }
+  return frames > 0 ? PacketResult::kRead : PacketResult::kEmpty;
 }
 
 void MicCapture::DeliverSamples(const int16_t* mono, int count, int64_t position) {

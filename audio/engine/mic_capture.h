@@ -70,6 +70,10 @@ class MicCapture {
   HResult CheckFormat(bool exclusive);
   HResult OpenMatchingEndpoint(const std::wstring& id);
   void CaptureProc();
+  enum class PacketResult { kRead, kEmpty, kGetFailed, kReleaseFailed };
+  // One GetBuffer/ReleaseBuffer pair; `first` of a wake-up logs a short packet.
+  PacketResult ReadPacket(CaptureClient* capture, bool first, const MicSampleFormat& sample_format,
+                          std::vector<uint8_t>* silence);
   void DeliverSamples(const int16_t* mono, int count, int64_t position);
   void StartRestartThread();
   void ReplaceLevelControl(const Guid& guid);

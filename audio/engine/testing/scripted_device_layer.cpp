@@ -15,6 +15,8 @@ struct ScriptedDeviceLayer::Stream {
   uint32_t buffer_frames = 0;
   uint32_t padding = 0;
   int64_t frames_captured = 0;
+  int pending_packets = 0;  // capture packets waiting to be read
+  bool discontinuity = false;
   std::vector<uint8_t> packet;
   bool first_render_buffer = true;
   PlatformEvent* event = nullptr;
@@ -23,6 +25,7 @@ struct ScriptedDeviceLayer::Stream {
 namespace {
 
 constexpr HResult kExclusiveNotAllowed = static_cast<HResult>(0x8889000Eu);
+constexpr uint32_t kBufferFlagDiscontinuity = 0x1;  // AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY
 
 void WriteSample(uint8_t* p, const WaveFormat& f, double v) {
   v = std::max(-1.0, std::min(1.0, v));
@@ -67,8 +70,10 @@ class ScriptedCaptureClient : public CaptureClient {
     *position = static_cast<uint64_t>(s.frames_captured);
     if (s.broken) return kAUDCLNT_E_DEVICE_INVALIDATED;
     ScriptedEndpoint& e = *s.endpoint;
-    if (e.packets_available == 0) return kAUDCLNT_S_BUFFER_EMPTY;
-    if (e.packets_available > 0) --e.packets_available;
+    if (s.pending_packets == 0) return kAUDCLNT_S_BUFFER_EMPTY;
+    --s.pending_packets;
+    if (s.discontinuity) *flags |= kBufferFlagDiscontinuity;
+    s.discontinuity = false;
     const uint32_t n = s.format.samples_per_sec / 100;
     s.packet.assign(static_cast<size_t>(n) * s.format.block_align, 0);
     const int width = s.format.bits_per_sample / 8;
@@ -439,6 +444,22 @@ HResult ScriptedDeviceLayer::EnumPlayoutDevices(std::vector<DeviceRecord>* devic
   return kS_OK;
 }
 
+void ScriptedDeviceLayer::ArrivePackets(Stream* s) {
+  ScriptedEndpoint& e = *s->endpoint;
+  const uint32_t packet = s->format.samples_per_sec / 100;
+  const int capacity = std::max<int>(1, static_cast<int>(s->buffer_frames / (packet ? packet : 1)));
+  for (int i = 0; i < e.packets_per_wake && e.packets_available != 0; ++i) {
+    if (e.packets_available > 0) --e.packets_available;
+    if (s->pending_packets == capacity) {
+      s->frames_captured += packet;  // the oldest is overwritten
+      ++e.packets_dropped;
+      s->discontinuity = true;
+    } else {
+      ++s->pending_packets;
+    }
+  }
+}
+
 PlatformEvent::WaitResult ScriptedDeviceLayer::WaitForEvent(PlatformEvent* event, uint32_t timeout_ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto it = streams_.find(event);
@@ -465,6 +486,8 @@ PlatformEvent::WaitResult ScriptedDeviceLayer::WaitForEvent(PlatformEvent* event
     const uint32_t played = std::min(s->padding, e.consume_per_wake ? e.consume_per_wake : period);
     s->padding -= played;
     clock_ms_ += 10;
+  } else {
+    ArrivePackets(s.get());
   }
   return PlatformEvent::kSignalled;
 }

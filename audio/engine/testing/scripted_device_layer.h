@@ -36,6 +36,9 @@ struct ScriptedEndpoint {
   // Capture: sample of a channel at a frame index; packets of rate / 100 frames.
   std::function<double(int64_t frame, int channel)> source;
   int64_t packets_available = -1;  // -1: without limit
+  // Packets that arrive before each wake-up; the buffer keeps at most its size in packets,
+  // and an overflow drops the oldest and flags the next packet as a discontinuity.
+  int packets_per_wake = 1;
   // Render: frames the device plays per wake-up.
   uint32_t consume_per_wake = 0;  // 0: one device period
   float session_volume = 1.0f;
@@ -43,6 +46,7 @@ struct ScriptedEndpoint {
   // Observations.
   std::vector<int16_t> rendered;     // every channel of every released render frame
   std::vector<uint32_t> render_requests;  // frame counts of GetBuffer calls after the first
+  int64_t packets_dropped = 0;             // capture packets overwritten before they were read
   int activations = 0;
   int streams_started = 0;
   int64_t last_buffer_duration = 0;
@@ -100,6 +104,7 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
   friend class ScriptedSessionVolume;
 
   std::shared_ptr<ScriptedEndpoint> Find(const std::wstring& id);
+  void ArrivePackets(Stream* s);  // lock held
 
   std::mutex mutex_;
   std::condition_variable changed_;
