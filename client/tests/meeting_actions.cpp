@@ -1,6 +1,7 @@
 #include "meeting_actions.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "client_test_support.h"
 
@@ -35,9 +36,15 @@ bool MeetingActions::SendChat(HWND main, const std::wstring& text) {
 }
 
 bool MeetingActions::ChooseChatTarget(HWND main, const std::wstring& target) {
-  if (!ui_.Click(main, L"main_msg_selectuser")) return false;
+  auto fail = [](const char* step) {
+    std::fprintf(stderr, "choosing the chat target: %s\n", step);
+    return false;
+  };
+  if (!ui_.Click(main, L"main_msg_selectuser")) return fail("the user box is not visible");
   HWND drop = nullptr;
-  if (!PumpUntil([&] { return (drop = OwnWindow(main, L"ComboWnd")) != nullptr; }, 5000)) return false;
+  if (!PumpUntil([&] { return (drop = OwnWindow(main, L"ComboWnd")) != nullptr; }, 5000)) {
+    return fail("no drop-down list opened");
+  }
   std::vector<std::wstring> items;
   if (!PumpUntil(
           [&] {
@@ -45,11 +52,16 @@ bool MeetingActions::ChooseChatTarget(HWND main, const std::wstring& target) {
             return std::find(items.begin(), items.end(), target) != items.end();
           },
           5000)) {
-    return false;
+    return fail("the user is not in the drop-down list");
   }
   const int row = static_cast<int>(std::find(items.begin(), items.end(), target) - items.begin());
-  if (!PumpUntil([&] { return ui_.ClickItem(drop, L"dropdown_list", row); }, 5000)) return false;
-  return PumpUntil([&] { return ui_.Ask(main, {L"text", L"main_msg_selectuser"}) == target; }, 5000);
+  if (!PumpUntil([&] { return ui_.ClickItem(drop, L"dropdown_list", row); }, 5000)) {
+    return fail("the user's row is not visible");
+  }
+  if (!PumpUntil([&] { return ui_.Ask(main, {L"text", L"main_msg_selectuser"}) == target; }, 5000)) {
+    return fail("the box does not show the chosen user");
+  }
+  return true;
 }
 
 bool MeetingActions::ChooseCamera(HWND main, int index) {
