@@ -3,12 +3,12 @@
 set(_serrin ${CMAKE_CURRENT_LIST_DIR})
 target_sources(quietwell_processing PRIVATE
   # Transforms and filter banks
-  ${_serrin}/serrin_fft.cpp
+  ${_serrin}/base/serrin_fft.cpp
   ${_serrin}/fixed_fft256.cpp
   ${_serrin}/prototype_window.cpp
   ${_serrin}/filter_bank.cpp
   # Core state, settings and switches
-  ${_serrin}/serrin_config.cpp
+  ${_serrin}/base/serrin_config.cpp
   ${_serrin}/serrin_features.cpp
   ${_serrin}/serrin_aux_block.cpp
   ${_serrin}/serrin_state.cpp
@@ -33,16 +33,16 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/aec_state_reader.cpp
   ${_serrin}/aec_state_file.cpp)
 if(WIN32)
-  target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_win.cpp)
+  target_sources(quietwell_processing PRIVATE ${_serrin}/base/aec_platform_win.cpp)
   target_link_libraries(quietwell_processing PUBLIC advapi32)
 else()
-  target_sources(quietwell_processing PRIVATE ${_serrin}/aec_platform_posix.cpp)
+  target_sources(quietwell_processing PRIVATE ${_serrin}/base/aec_platform_posix.cpp)
 endif()
 target_link_libraries(quietwell_processing PUBLIC dep::rnnoise)
 
 # Unit tests: pure logic, run natively and under wine64.
 foreach(_t
-    serrin_fft
+    base/serrin_fft
     fixed_fft256
     filter_bank
     serrin_features
@@ -60,5 +60,6 @@ foreach(_t
     echo_delay_estimator
     residual_crest
     detector_chain)
-  kiv_gtest(${_t}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
+  get_filename_component(_n ${_t} NAME)
+  kiv_gtest(${_n}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
