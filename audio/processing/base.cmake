@@ -3,9 +3,9 @@ target_sources(quietwell_processing PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/base/vorax_mutex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/base/ring_buffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/base/audio_lib_log.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/resampler_tables.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/resampler_kernels.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/resampler.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/resample/resampler_tables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resample/resampler_kernels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resample/resampler.cpp)
 
 if(KIV_NATIVE)
   find_package(Threads REQUIRED)
@@ -18,8 +18,8 @@ if(KIV_NATIVE)
     TIMEOUT 60)
   kiv_gtest(quietwell_resampler_test
     SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/resampler_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/resampler_kernels_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/resample/resampler_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/resample/resampler_kernels_test.cpp
     LIBS quietwell_processing
     TIMEOUT 120)
 endif()
