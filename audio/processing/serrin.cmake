@@ -4,9 +4,9 @@ set(_serrin ${CMAKE_CURRENT_LIST_DIR})
 target_sources(quietwell_processing PRIVATE
   # Transforms and filter banks
   ${_serrin}/base/serrin_fft.cpp
-  ${_serrin}/fixed_fft256.cpp
-  ${_serrin}/prototype_window.cpp
-  ${_serrin}/filter_bank.cpp
+  ${_serrin}/serrin/transform/fixed_fft256.cpp
+  ${_serrin}/serrin/transform/prototype_window.cpp
+  ${_serrin}/serrin/transform/filter_bank.cpp
   # Core state, settings and switches
   ${_serrin}/base/serrin_config.cpp
   ${_serrin}/serrin_features.cpp
@@ -43,8 +43,8 @@ target_link_libraries(quietwell_processing PUBLIC dep::rnnoise)
 # Unit tests: pure logic, run natively and under wine64.
 foreach(_t
     base/serrin_fft
-    fixed_fft256
-    filter_bank
+    serrin/transform/fixed_fft256
+    serrin/transform/filter_bank
     serrin_features
     serrin_state
     serrin_process
