@@ -14,16 +14,16 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/serrin_state.cpp
   ${_serrin}/serrin_process.cpp
   # Kernels (placeholders where noted in their headers)
-  ${_serrin}/adaptive_echo_filter.cpp
-  ${_serrin}/min_statistics.cpp
-  ${_serrin}/band_coupling.cpp
-  ${_serrin}/echo_delay_estimator.cpp
-  ${_serrin}/suppression_gain.cpp
-  ${_serrin}/frame_delay_switch.cpp
-  ${_serrin}/transient_bank.cpp
-  ${_serrin}/detector8k.cpp
-  ${_serrin}/detector_chain.cpp
-  ${_serrin}/residual_crest.cpp
+  ${_serrin}/serrin/kernels/adaptive_echo_filter.cpp
+  ${_serrin}/serrin/kernels/min_statistics.cpp
+  ${_serrin}/serrin/kernels/band_coupling.cpp
+  ${_serrin}/serrin/kernels/echo_delay_estimator.cpp
+  ${_serrin}/serrin/kernels/suppression_gain.cpp
+  ${_serrin}/serrin/kernels/frame_delay_switch.cpp
+  ${_serrin}/serrin/kernels/transient_bank.cpp
+  ${_serrin}/serrin/kernels/detector8k.cpp
+  ${_serrin}/serrin/kernels/detector_chain.cpp
+  ${_serrin}/serrin/kernels/residual_crest.cpp
   # Wrapper
   ${_serrin}/aec_delay_line.cpp
   ${_serrin}/rnnoise_pass.cpp
@@ -53,13 +53,13 @@ foreach(_t
     echo_canceller
     echo_canceller_near_end
     aec_state_file
-    min_statistics
-    adaptive_echo_filter
-    suppression_gain
-    band_coupling
-    echo_delay_estimator
-    residual_crest
-    detector_chain)
+    serrin/kernels/min_statistics
+    serrin/kernels/adaptive_echo_filter
+    serrin/kernels/suppression_gain
+    serrin/kernels/band_coupling
+    serrin/kernels/echo_delay_estimator
+    serrin/kernels/residual_crest
+    serrin/kernels/detector_chain)
   get_filename_component(_n ${_t} NAME)
   kiv_gtest(${_n}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
 endforeach()
