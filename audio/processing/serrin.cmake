@@ -9,10 +9,10 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/serrin/transform/filter_bank.cpp
   # Core state, settings and switches
   ${_serrin}/base/serrin_config.cpp
-  ${_serrin}/serrin_features.cpp
-  ${_serrin}/serrin_aux_block.cpp
-  ${_serrin}/serrin_state.cpp
-  ${_serrin}/serrin_process.cpp
+  ${_serrin}/serrin/serrin_features.cpp
+  ${_serrin}/serrin/serrin_aux_block.cpp
+  ${_serrin}/serrin/serrin_state.cpp
+  ${_serrin}/serrin/serrin_process.cpp
   # Kernels (placeholders where noted in their headers)
   ${_serrin}/serrin/kernels/adaptive_echo_filter.cpp
   ${_serrin}/serrin/kernels/min_statistics.cpp
@@ -45,9 +45,9 @@ foreach(_t
     base/serrin_fft
     serrin/transform/fixed_fft256
     serrin/transform/filter_bank
-    serrin_features
-    serrin_state
-    serrin_process
+    serrin/serrin_features
+    serrin/serrin_state
+    serrin/serrin_process
     aec_delay_line
     rnnoise_pass
     echo_canceller
@@ -62,4 +62,5 @@ foreach(_t
     serrin/kernels/detector_chain)
   get_filename_component(_n ${_t} NAME)
   kiv_gtest(${_n}_test SOURCES ${_serrin}/${_t}_test.cpp LIBS quietwell_processing TIMEOUT 120)
+  target_include_directories(${_n}_test PRIVATE ${_serrin}/serrin/testing)
 endforeach()
