@@ -25,10 +25,10 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/serrin/kernels/detector_chain.cpp
   ${_serrin}/serrin/kernels/residual_crest.cpp
   # Wrapper
-  ${_serrin}/aec_delay_line.cpp
-  ${_serrin}/rnnoise_pass.cpp
-  ${_serrin}/echo_canceller.cpp
-  ${_serrin}/aec_frame.cpp
+  ${_serrin}/caec/aec_delay_line.cpp
+  ${_serrin}/caec/rnnoise_pass.cpp
+  ${_serrin}/caec/echo_canceller.cpp
+  ${_serrin}/caec/aec_frame.cpp
   ${_serrin}/aec_state_record.cpp
   ${_serrin}/aec_state_reader.cpp
   ${_serrin}/aec_state_file.cpp)
@@ -48,10 +48,10 @@ foreach(_t
     serrin/serrin_features
     serrin/serrin_state
     serrin/serrin_process
-    aec_delay_line
-    rnnoise_pass
-    echo_canceller
-    echo_canceller_near_end
+    caec/aec_delay_line
+    caec/rnnoise_pass
+    caec/echo_canceller
+    caec/echo_canceller_near_end
     aec_state_file
     serrin/kernels/min_statistics
     serrin/kernels/adaptive_echo_filter
