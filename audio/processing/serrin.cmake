@@ -29,9 +29,9 @@ target_sources(quietwell_processing PRIVATE
   ${_serrin}/caec/rnnoise_pass.cpp
   ${_serrin}/caec/echo_canceller.cpp
   ${_serrin}/caec/aec_frame.cpp
-  ${_serrin}/aec_state_record.cpp
-  ${_serrin}/aec_state_reader.cpp
-  ${_serrin}/aec_state_file.cpp)
+  ${_serrin}/state/aec_state_record.cpp
+  ${_serrin}/state/aec_state_reader.cpp
+  ${_serrin}/state/aec_state_file.cpp)
 if(WIN32)
   target_sources(quietwell_processing PRIVATE ${_serrin}/base/aec_platform_win.cpp)
   target_link_libraries(quietwell_processing PUBLIC advapi32)
@@ -52,7 +52,7 @@ foreach(_t
     caec/rnnoise_pass
     caec/echo_canceller
     caec/echo_canceller_near_end
-    aec_state_file
+    state/aec_state_file
     serrin/kernels/min_statistics
     serrin/kernels/adaptive_echo_filter
     serrin/kernels/suppression_gain
