@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "audio_lib_log.h"
-#include "device_quirks.h"
+#include "device/device_quirks.h"
 #include "echo_frame_args.h"
 #include "library_state.h"
 

@@ -6,7 +6,7 @@
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
-#include "device_quirks.h"
+#include "device/device_quirks.h"
 #include "endpoint_opener.h"
 #include "library_state.h"
 #include "platform/debug_output.h"

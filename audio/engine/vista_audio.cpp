@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "audio_lib_log.h"
-#include "device_quirks.h"
+#include "device/device_quirks.h"
 #include "library_state.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "audio_lib_log.h"
-#include "device_quirks.h"
-#include "dsound_device_table.h"
+#include "device/device_quirks.h"
+#include "device/dsound_device_table.h"
 
 namespace {
 

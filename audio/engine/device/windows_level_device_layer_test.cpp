@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "dsound_device_table.h"
+#include "device/dsound_device_table.h"
 #include "volume_controller.h"
 
 namespace {

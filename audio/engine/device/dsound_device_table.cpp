@@ -1,4 +1,4 @@
-#include "dsound_device_table.h"
+#include "device/dsound_device_table.h"
 
 #include <utility>
 

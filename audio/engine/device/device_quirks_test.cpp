@@ -1,4 +1,4 @@
-#include "device_quirks.h"
+#include "device/device_quirks.h"
 
 #include <gtest/gtest.h>
 
