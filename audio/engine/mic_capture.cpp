@@ -7,9 +7,9 @@
 #include "audio_core.h"
 #include "audio_lib_log.h"
 #include "device/device_quirks.h"
-#include "endpoint_opener.h"
 #include "library_state.h"
 #include "platform/debug_output.h"
+#include "stream/endpoint_opener.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "audio_core.h"
 #include "audio_lib_log.h"
-#include "endpoint_opener.h"
+#include "stream/endpoint_opener.h"
 
 WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
     : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}

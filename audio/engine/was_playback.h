@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "delayed_restart.h"
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
+#include "stream/delayed_restart.h"
 #include "vorax_mutex.h"
 
 class AudioCore;

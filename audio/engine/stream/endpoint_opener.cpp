@@ -1,4 +1,4 @@
-#include "endpoint_opener.h"
+#include "stream/endpoint_opener.h"
 
 #include "audio_lib_log.h"
 

@@ -1,4 +1,4 @@
-#include "endpoint_opener.h"
+#include "stream/endpoint_opener.h"
 
 #include <gtest/gtest.h>
 

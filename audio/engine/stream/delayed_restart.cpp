@@ -1,4 +1,4 @@
-#include "delayed_restart.h"
+#include "stream/delayed_restart.h"
 
 #include <algorithm>
 
