@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "device/audio_device_layer.h"
-#include "mic_level_control.h"
 #include "mic_sample_converter.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
+#include "volume/mic_level_control.h"
 #include "vorax_mutex.h"
 
 class AudioCore;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "audio_core.h"
-#include "digital_gain.h"
 #include "library_state.h"
 #include "mic_capture.h"
 #include "resampler.h"
@@ -20,7 +19,8 @@
 #include "testing/scripted_device_layer.h"
 #include "testing/scripted_level_layer.h"
 #include "voice_energy_detector.h"
-#include "volume_controller.h"
+#include "volume/digital_gain.h"
+#include "volume/volume_controller.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "device/dsound_device_table.h"
-#include "volume_controller.h"
+#include "volume/volume_controller.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "volume_backend.h"
+#include "volume/volume_backend.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "vista_audio.h"
+#include "volume/vista_audio.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "volume_controller.h"
+#include "volume/volume_controller.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "device/guid_text.h"
 #include "device/hresult.h"
-#include "digital_gain.h"
+#include "volume/digital_gain.h"
 
 class MicLevelControl {
  public:

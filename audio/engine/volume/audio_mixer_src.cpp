@@ -1,4 +1,4 @@
-#include "audio_mixer_src.h"
+#include "volume/audio_mixer_src.h"
 
 #include <algorithm>
 #include <cwctype>

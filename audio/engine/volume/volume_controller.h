@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "mic_level_control.h"
-#include "volume_backend.h"
+#include "volume/mic_level_control.h"
+#include "volume/volume_backend.h"
 
 class VolumeController : public MicLevelControl {
  public:

@@ -1,9 +1,9 @@
-#include "audio_mixer_src.h"
+#include "volume/audio_mixer_src.h"
 
 #include <gtest/gtest.h>
 
 #include "testing/scripted_level_layer.h"
-#include "volume_backend.h"
+#include "volume/volume_backend.h"
 
 namespace {
 

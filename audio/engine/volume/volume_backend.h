@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "audio_mixer_src.h"
 #include "device/level_device_layer.h"
-#include "vista_audio.h"
+#include "volume/audio_mixer_src.h"
+#include "volume/vista_audio.h"
 
 class VolumeBackend {
  public:

@@ -1,4 +1,4 @@
-#include "digital_gain.h"
+#include "volume/digital_gain.h"
 
 #include <cmath>
 
