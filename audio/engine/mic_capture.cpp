@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio_core.h"
 #include "audio_lib_log.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "device/device_quirks.h"
-#include "library_state.h"
 #include "platform/debug_output.h"
 #include "stream/endpoint_opener.h"
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <memory>
 
-#include "audio_core.h"
 #include "audio_lib_log.h"
-#include "library_state.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "mic_capture.h"
 #include "platform/system_access.h"
 #include "was_playback.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audio_core.h"
 #include "audio_lib_log.h"
+#include "core/audio_core.h"
 #include "stream/endpoint_opener.h"
 
 WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)

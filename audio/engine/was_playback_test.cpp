@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_core.h"
-#include "library_state.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"
 #include "testing/wait_until.h"

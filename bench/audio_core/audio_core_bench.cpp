@@ -11,11 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_core.h"
-#include "library_state.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
+#include "core/speaker_limiter.h"
 #include "mic_capture.h"
 #include "resampler.h"
-#include "speaker_limiter.h"
 #include "testing/scripted_device_layer.h"
 #include "testing/scripted_level_layer.h"
 #include "voice_energy_detector.h"

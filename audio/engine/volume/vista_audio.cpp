@@ -5,8 +5,8 @@
 #include <cwchar>
 
 #include "audio_lib_log.h"
+#include "core/library_state.h"
 #include "device/device_quirks.h"
-#include "library_state.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "audio_core.h"
-#include "library_state.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "mic_capture.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"

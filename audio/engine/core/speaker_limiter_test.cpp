@@ -1,4 +1,4 @@
-#include "speaker_limiter.h"
+#include "core/speaker_limiter.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_core.h"
-#include "library_state.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "testing/log_capture.h"
 
 namespace {

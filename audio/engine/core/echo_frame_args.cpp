@@ -1,4 +1,4 @@
-#include "echo_frame_args.h"
+#include "core/echo_frame_args.h"
 
 EchoFrameArgs MakeEchoFrameArgs(const AecFrameInputs& in, AecFrameResults* results) {
   const AECFrame f = aec_frame_make(in, results);

@@ -3,7 +3,7 @@
 // slow recovery. 48-sample blocks of float samples on the 16-bit scale.
 #pragma once
 
-#include "processing_ports.h"
+#include "core/processing_ports.h"
 
 class SpeakerLimiter : public SpeakerLimiterPort {
  public:

@@ -1,4 +1,4 @@
-#include "audio_core.h"
+#include "core/audio_core.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "library_state.h"
+#include "core/library_state.h"
 #include "testing/log_capture.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "caec_echo_canceller_port.h"
+#include "core/caec_echo_canceller_port.h"
 
 #include <cstdint>
 #include <utility>
 
-#include "library_state.h"
+#include "core/library_state.h"
 
 static_assert(CAEC::kDumpCount == 5, "the port hands over five dump files");
 

@@ -1,4 +1,4 @@
-#include "speaker_limiter.h"
+#include "core/speaker_limiter.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "library_state.h"
+#include "core/library_state.h"
 
 std::wstring LibraryState::data_folder() const {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -1,4 +1,4 @@
-#include "caec_echo_canceller_port.h"
+#include "core/caec_echo_canceller_port.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "echo_frame_args.h"
+#include "core/echo_frame_args.h"
 #include "serrin_config.h"
 
 namespace {

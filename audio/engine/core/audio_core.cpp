@@ -1,11 +1,11 @@
-#include "audio_core.h"
+#include "core/audio_core.h"
 
 #include <cstring>
 
 #include "audio_lib_log.h"
+#include "core/echo_frame_args.h"
+#include "core/library_state.h"
 #include "device/device_quirks.h"
-#include "echo_frame_args.h"
-#include "library_state.h"
 
 namespace {
 constexpr int kMaxDeviceSamples = Resampler::kMaxOutput;

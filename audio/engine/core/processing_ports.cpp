@@ -1,7 +1,7 @@
-#include "processing_ports.h"
+#include "core/processing_ports.h"
 
-#include "caec_echo_canceller_port.h"
-#include "speaker_limiter.h"
+#include "core/caec_echo_canceller_port.h"
+#include "core/speaker_limiter.h"
 #include "voice_energy_detector.h"
 
 namespace {

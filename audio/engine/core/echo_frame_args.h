@@ -3,6 +3,6 @@
 #pragma once
 
 #include "aec_frame.h"
-#include "processing_ports.h"
+#include "core/processing_ports.h"
 
 EchoFrameArgs MakeEchoFrameArgs(const AecFrameInputs& in, AecFrameResults* results);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "processing_ports.h"
+#include "core/processing_ports.h"
 #include "resampler.h"
 #include "ring_buffer.h"
 #include "vorax_mutex.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "core/processing_ports.h"
 #include "echo_canceller.h"
-#include "processing_ports.h"
 
 class CaecEchoCancellerPort : public EchoCancellerPort {
  public:
