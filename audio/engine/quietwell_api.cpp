@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "audio_lib_log.h"
+#include "capture/mic_capture.h"
 #include "core/audio_core.h"
 #include "core/library_state.h"
-#include "mic_capture.h"
 #include "platform/system_access.h"
 #include "was_playback.h"
 

@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "audio_lib_log.h"
+#include "capture/mic_capture.h"
 #include "core/audio_core.h"
 #include "core/caec_echo_canceller_port.h"
 #include "core/library_state.h"
-#include "mic_capture.h"
 #include "platform/system_access.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#include "capture/mic_capture.h"
 #include "core/audio_core.h"
 #include "core/library_state.h"
 #include "core/speaker_limiter.h"
-#include "mic_capture.h"
 #include "resampler.h"
 #include "testing/scripted_device_layer.h"
 #include "testing/scripted_level_layer.h"

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
+#include "capture/mic_capture.h"
 #include "core/audio_core.h"
 #include "core/library_state.h"
-#include "mic_capture.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"
 #include "testing/scripted_level_layer.h"

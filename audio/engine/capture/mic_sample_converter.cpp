@@ -1,4 +1,4 @@
-#include "mic_sample_converter.h"
+#include "capture/mic_sample_converter.h"
 
 #include <cstring>
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/mic_sample_converter.h"
 #include "device/audio_device_layer.h"
-#include "mic_sample_converter.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
 #include "volume/mic_level_control.h"

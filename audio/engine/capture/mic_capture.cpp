@@ -1,4 +1,4 @@
-#include "mic_capture.h"
+#include "capture/mic_capture.h"
 
 #include <algorithm>
 #include <cstdio>
