@@ -11,7 +11,7 @@
 #include "core/audio_core.h"
 #include "core/library_state.h"
 #include "platform/system_access.h"
-#include "was_playback.h"
+#include "playback/was_playback.h"
 
 namespace {
 

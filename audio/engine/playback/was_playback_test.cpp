@@ -1,4 +1,4 @@
-#include "was_playback.h"
+#include "playback/was_playback.h"
 
 #include <gtest/gtest.h>
 
