@@ -6,12 +6,12 @@
 #include <cstring>
 #include <memory>
 
-#include "audio_core.h"
 #include "audio_lib_log.h"
-#include "library_state.h"
-#include "mic_capture.h"
+#include "capture/mic_capture.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
 #include "platform/system_access.h"
-#include "was_playback.h"
+#include "playback/was_playback.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <set>
 #include <thread>
 
-#include "audio_core.h"
 #include "audio_lib_log.h"
-#include "caec_echo_canceller_port.h"
-#include "library_state.h"
-#include "mic_capture.h"
+#include "capture/mic_capture.h"
+#include "core/audio_core.h"
+#include "core/caec_echo_canceller_port.h"
+#include "core/library_state.h"
 #include "platform/system_access.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_device_layer.h"

@@ -11,16 +11,16 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_core.h"
-#include "digital_gain.h"
-#include "library_state.h"
-#include "mic_capture.h"
+#include "capture/mic_capture.h"
+#include "core/audio_core.h"
+#include "core/library_state.h"
+#include "core/speaker_limiter.h"
 #include "resampler.h"
-#include "speaker_limiter.h"
 #include "testing/scripted_device_layer.h"
 #include "testing/scripted_level_layer.h"
 #include "voice_energy_detector.h"
-#include "volume_controller.h"
+#include "volume/digital_gain.h"
+#include "volume/volume_controller.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Designs the filter banks' prototype window and prints it as the C++ table of
-// audio/processing/prototype_window_table.inc.
+// audio/processing/serrin/transform/prototype_window_table.inc.
 //
 // The table passes exactly through the window's characteristic values, keeps its maximum
 // at 2054 and its minimum near 3840, and otherwise minimises, by Gauss-Newton steps with

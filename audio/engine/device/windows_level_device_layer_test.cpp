@@ -9,8 +9,8 @@
 
 #include <cstdio>
 
-#include "dsound_device_table.h"
-#include "volume_controller.h"
+#include "device/dsound_device_table.h"
+#include "volume/volume_controller.h"
 
 namespace {
 

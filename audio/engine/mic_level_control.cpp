@@ -1,5 +1,0 @@
-#include "mic_level_control.h"
-
-#include "volume_controller.h"
-
-std::unique_ptr<MicLevelControl> CreateMicLevelControl(const Guid& device) { return CreateVolumeController(device); }

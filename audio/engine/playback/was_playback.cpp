@@ -1,0 +1,334 @@
+#include "playback/was_playback.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio_lib_log.h"
+#include "core/audio_core.h"
+#include "stream/endpoint_opener.h"
+
+WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
+    : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}
+
+WASPlayback::~WASPlayback() {
+  restart_.BeginClose();
+  Stop();
+  restart_.JoinAll();
+  if (thread_.running()) Stop();
+  {
+    std::lock_guard<std::mutex> lock(volume_mutex_);
+    session_volume_.reset();
+  }
+  endpoint_.reset();
+}
+
+AudioCore& WASPlayback::Core() { return core_ ? *core_ : AudioCore::Instance(); }
+
+HResult WASPlayback::EnumPlayoutDevices(bool select_first) {
+  std::vector<DeviceRecord> previous = devices_;
+  devices_.clear();
+  const HResult hr = layer_->EnumPlayoutDevices(&devices_);
+  if (Failed(hr)) {
+    devices_ = previous;
+    return hr;
+  }
+  if (select_first && !devices_.empty()) device_guid_ = devices_[0].id;
+  return hr;
+}
+
+void WASPlayback::Init(const wchar_t* id) {
+  VORAX::AutoLock lock(control_);
+  AudioLibLog("Init WASPlayback with device %ws \n", id ? id : L"(null)");
+  ThreadComScope com(layer_);
+  endpoint_count_ = 0;
+  device_index_ = -1;
+  friendly_name_.clear();
+  endpoint_.reset();
+  {
+    std::lock_guard<std::mutex> volume_lock(volume_mutex_);
+    session_volume_.reset();
+  }
+
+  std::wstring target;
+  if (id == nullptr) {
+    const HResult hr = layer_->GetDefaultEndpointId(EndpointFlow::kRender, &target);
+    if (Failed(hr)) {
+      AudioLibLog("spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n", HrBits(hr));
+      return;
+    }
+    AudioLibLog("Default device found: %ws\n", target.c_str());
+  } else {
+    target = id;
+  }
+  device_id_ = target.substr(0, 38);
+  AudioLibLog("Device to find: %ws len=%d\n", device_id_.c_str(), static_cast<int>(device_id_.size()));
+
+  std::vector<EndpointInfo> endpoints;
+  if (Failed(layer_->EnumEndpoints(EndpointFlow::kRender, &endpoints))) return;
+  endpoint_count_ = static_cast<int>(endpoints.size());
+  if (endpoint_count_ == 0) {
+    AudioLibLog(" m_uDevCount = 0, No device has been found\n");
+    return;
+  }
+  AudioLibLog(" m_uDevCount = %d found\n", endpoint_count_);
+  int match = -1;
+  for (int i = 0; i < endpoint_count_ && match < 0; ++i) {
+    AudioLibLog("Device: index=%d GUID=%ws, len: %d\n", i, endpoints[i].id.c_str(),
+                static_cast<int>(endpoints[i].id.size()));
+    if (SameDeviceId(endpoints[i].id, device_id_)) match = i;
+  }
+  if (match < 0) {
+    AudioLibLog("FAILED to FIND a matched device\n");
+    return;
+  }
+  const HResult hr = layer_->OpenEndpoint(EndpointFlow::kRender, match, &endpoint_);
+  if (Failed(hr)) {
+    AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
+    endpoint_.reset();
+    return;
+  }
+  device_index_ = match;
+  friendly_name_ = endpoints[match].name.substr(0, 255);
+  const std::string ansi_name = NarrowText(friendly_name_, 256);
+  AudioLibLog("Matched device found: index=%d Name=%s\n", match, ansi_name.c_str());
+  Core().set_speaker_name(ansi_name);
+  const HResult format_hr = CheckFormat(false);
+  if (Failed(format_hr)) AudioLibLog("CheckFormat() %s Failed hr=0x%x\n", "SHARED MODE", HrBits(format_hr));
+  channels_ = format_.channels;
+  rate_ = static_cast<int>(format_.samples_per_sec);
+  buffer_size_ = rate_ / 100 * channels_ * 2;
+  device_buffer_.assign(static_cast<size_t>(buffer_size_), 0);
+  mono_buffer_.assign(static_cast<size_t>(rate_ / 100 * 2), 0);
+}
+
+HResult WASPlayback::CheckFormat(bool exclusive) {
+  std::unique_ptr<AudioClient> client;
+  HResult hr = endpoint_->Activate(&client);
+  if (Failed(hr)) {
+    AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
+    return hr;
+  }
+  WaveFormat mix = {};
+  hr = client->GetMixFormat(&mix);
+  if (Failed(hr)) {
+    AudioLibLog("Unable to get mix format on audio client: hr=0x%x\n", HrBits(hr));
+    return hr;
+  }
+  AudioLibLog("wFormatTag: %d nChannels: %d nSamplesPerSec: %d nBlockAlign: %d wBitsPerSample: %d\n",
+              mix.format_tag, mix.channels, static_cast<int>(mix.samples_per_sec), mix.block_align,
+              mix.bits_per_sample);
+  MakeInt16Format(mix, &format_);
+  hr = client->IsFormatSupported(exclusive, format_);
+  if (hr != kS_OK) AudioLibLog("IsFormatSupported Failed hr=0x%x", HrBits(hr));
+  return kS_OK;
+}
+
+void WASPlayback::Start() {
+  VORAX::AutoLock lock(control_);
+  AudioLibLog("WASPlayback %s enter.\n", "Start");
+  if (thread_.running()) {
+    AudioLibLog("WASPlayback %s thread is exist, stop it.\n", "Start");
+    Stop();
+  }
+  stop_ = false;
+  if (!thread_.Start([this] { PlayProc(); }, true)) stop_ = true;
+}
+
+void WASPlayback::Stop() {
+  VORAX::AutoLock lock(control_);
+  AudioLibLog("%s, m_hThread : %p, enter.\n", "WASPlayback::Stop", thread_.id());
+  stop_ = true;
+  restart_.Cancel();
+  if (!thread_.running()) return;
+  const void* id = thread_.id();
+  if (thread_.Join(2000)) {
+    AudioLibLog("%s, m_hThread : %p, success stopped.\n", "WASPlayback::Stop", id);
+  } else {
+    AudioLibLog("%s, m_hThread : %p, stopp Failed dwRet = %x, the last error: %x\n", "WASPlayback::Stop", id,
+                0x102u, 0u);
+  }
+}
+
+void WASPlayback::ResetDevice(const Guid& guid) {
+  VORAX::AutoLock lock(control_);
+  Stop();
+  device_guid_ = guid;
+  const std::wstring text = FormatGuidText(guid);
+  AudioLibLog("WASPlayback::ResetDevice reset to device: %ws", text.c_str());
+  Init(text.c_str());
+  Start();
+}
+
+bool WASPlayback::GetVolume(float* level) {
+  std::lock_guard<std::mutex> lock(volume_mutex_);
+  return session_volume_ && Succeeded(session_volume_->GetMasterVolume(level));
+}
+
+bool WASPlayback::SetVolume(float level) {
+  std::lock_guard<std::mutex> lock(volume_mutex_);
+  return session_volume_ && Succeeded(session_volume_->SetMasterVolume(level));
+}
+
+void WASPlayback::FillBuffer(uint8_t* out, int bytes, int rate) {
+  AudioCore& core = Core();
+  const int capacity = static_cast<int>(device_buffer_.size() * sizeof(int16_t));
+  if (bytes > capacity) bytes = capacity;
+  if (bytes <= 0) return;
+  std::memset(device_buffer_.data(), 0, static_cast<size_t>(bytes));
+  played_bytes_ += bytes;
+  if (channels_ == 1) {
+    core.RenderPull(reinterpret_cast<uint8_t*>(device_buffer_.data()), bytes, rate);
+  } else if (channels_ == 2) {
+    std::fill(mono_buffer_.begin(), mono_buffer_.end(), 0);
+    core.RenderPull(reinterpret_cast<uint8_t*>(mono_buffer_.data()), bytes / 2, rate);
+    for (int i = 0; i < bytes / 4; ++i) {
+      device_buffer_[2 * i] = mono_buffer_[i];
+      device_buffer_[2 * i + 1] = mono_buffer_[i];
+    }
+  }
+  std::memcpy(out, device_buffer_.data(), static_cast<size_t>(bytes));
+}
+
+void WASPlayback::PlayProc() {
+  AudioLibLog("WASPlayback::PlayProc: enter\n");
+  const bool com = layer_->InitializeThread();
+  restart_.ClearPending();
+  AudioCore& core = Core();
+  bool restart = false;
+  PlatformEvent event;
+  std::unique_ptr<AudioClient> client;
+  std::unique_ptr<RenderClient> render;
+  auto finish = [&] {
+    {
+      std::lock_guard<std::mutex> lock(volume_mutex_);
+      session_volume_.reset();
+    }
+    render.reset();
+    client.reset();
+    stop_ = true;
+    if (com) layer_->UninitializeThread();
+    if (restart) StartRestartThread();
+  };
+
+  if (!endpoint_) {
+    AudioLibLog("Unexpected: m_spDevice NULL\n");
+    finish();
+    return;
+  }
+  EndpointOpener opener(endpoint_.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
+  HResult hr = opener.Activate();
+  if (Succeeded(hr)) hr = opener.Initialize(false, 500000, false, format_, rate_);
+  if (Failed(hr)) {
+    finish();
+    return;
+  }
+  client = opener.TakeClient();
+  std::unique_ptr<SessionVolume> volume;
+  hr = client->GetSessionVolume(&volume);
+  if (Failed(hr)) {
+    AudioLibLog("Unexpected spAudioClient->GetService(ISimpleAudioVolume) Failed hr=0x%x\n", HrBits(hr));
+    finish();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(volume_mutex_);
+    session_volume_ = std::move(volume);
+  }
+  uint32_t buffer_frames = 0;
+  uint8_t* data = nullptr;
+  if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetRenderClient(&render)) ||
+      Failed(hr = client->GetBufferSize(&buffer_frames))) {
+    AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+    finish();
+    return;
+  }
+  // Start from a silent buffer.
+  if (Failed(hr = render->GetBuffer(buffer_frames, &data))) {
+    AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+    finish();
+    return;
+  }
+  std::memset(data, 0, static_cast<size_t>(buffer_frames) * format_.block_align);
+  if (Failed(hr = render->ReleaseBuffer(buffer_frames, 0))) {
+    AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+    finish();
+    return;
+  }
+  const int64_t duration = rate_ > 0 ? 10000000LL * buffer_frames / rate_ : 0;
+  if (Failed(hr = client->Start())) {
+    AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+    finish();
+    return;
+  }
+  played_bytes_ = 0;
+  core.render_ring().Clear();
+  AudioLibLog("WASPlayback::PlayProc loop start.\n");
+
+  int timeouts = 0;
+  while (!stop_) {
+    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
+    if (wait == PlatformEvent::kSignalled) {
+      timeouts = 0;
+      RenderFreeSpace(client.get(), render.get(), buffer_frames);
+      continue;
+    }
+    if (wait == PlatformEvent::kTimeout) {
+      ++timeouts;
+      AudioLibLog("Unexpected, WaitForSingleObject time out, count %d.\n", timeouts);
+      if (timeouts > 2 && !stop_) {
+        restart = true;
+        break;
+      }
+    }
+  }
+  if (!restart) {
+    AudioLibLog("WASPlayback::PlayProc loop end.\n");
+    layer_->Sleep(static_cast<uint32_t>(duration / 10000 / 2), nullptr);
+    if (Failed(hr = client->Stop())) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+  }
+  finish();
+}
+
+// Steps of at most 20 ms, each one pull through the core, while 10 ms or more are free: one
+// step a wake-up in the steady state; after a late wake-up the whole free space, so that a
+// device that has nearly run dry gets again what the ring holds.
+void WASPlayback::RenderFreeSpace(AudioClient* client, RenderClient* render, uint32_t buffer_frames) {
+  const uint32_t most = static_cast<uint32_t>(rate_ / 50);
+  const uint32_t least = static_cast<uint32_t>(rate_ / 100);
+  for (uint32_t written = 0; written < buffer_frames;) {
+    uint32_t padding = 0;
+    HResult hr = client->GetCurrentPadding(&padding);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spAudioClient->GetCurrentPadding failed, lost device control. hr = 0x%x\n",
+                  HrBits(hr));
+      return;
+    }
+    uint32_t frames = padding < buffer_frames ? buffer_frames - padding : 0;
+    if (frames > most) frames = most;
+    if (frames < least || frames == 0) return;
+    uint8_t* data = nullptr;
+    hr = render->GetBuffer(frames, &data);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spRenderClient->GetBuffer failed, lost device control. hr = 0x%x\n", HrBits(hr));
+      return;
+    }
+    FillBuffer(data, static_cast<int>(frames) * format_.block_align, rate_);
+    written += frames;
+    hr = render->ReleaseBuffer(frames, 0);
+    if (Failed(hr)) {
+      AudioLibLog("Unexpected, spRenderClient->ReleaseBuffer failed, lost device control. hr = 0x%x\n",
+                  HrBits(hr));
+      return;
+    }
+  }
+}
+
+void WASPlayback::StartRestartThread() {
+  restart_.Schedule([this] {
+    if (stop_) {
+      ResetDevice(device_guid_);
+    } else {
+      AudioLibLog("%s, play is started, return.\n", "WASPlayback::RestartPlayThreadProc");
+    }
+  });
+}
