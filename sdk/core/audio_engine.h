@@ -4,7 +4,7 @@
 #pragma once
 
 #include "avcore/audio_device.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/core_observers.h"
 
 namespace kiv_core {

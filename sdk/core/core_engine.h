@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/core_observers.h"
 #include "core/core_video_profile.h"
 #include "core/engine_config.h"

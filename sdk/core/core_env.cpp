@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "avcore/ids.h"
-#include "base/string_util.h"
-#include "base/text_holders.h"
+#include "base/text/string_util.h"
+#include "base/text/text_holders.h"
 #include "core/framework_loader.h"
 #include "core/log_record.h"
 

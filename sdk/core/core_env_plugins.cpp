@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <memory>
 
-#include "base/code_page.h"
-#include "base/module_dir.h"
+#include "base/text/code_page.h"
+#include "base/system/module_dir.h"
 #include "core/core_env.h"
 #include "core/log_record.h"
 #include "core/config_file.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "core/framework_loader.h"
 #include "core/fw_std_lib.h"
 #include "core/log_record.h"

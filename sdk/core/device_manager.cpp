@@ -10,8 +10,8 @@
 #include <new>
 
 #include "avcore/ids.h"
-#include "base/code_page.h"
-#include "base/text_holders.h"
+#include "base/text/code_page.h"
+#include "base/text/text_holders.h"
 #include "core/core_env.h"
 #include "core/log_record.h"
 

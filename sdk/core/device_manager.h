@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "avcore/video_device.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/core_device_info.h"
 
 namespace kiv_core {

@@ -7,9 +7,9 @@
 #include <list>
 #include <memory>
 
-#include "base/w_flex_buffer.h"
-#include "base/w_lock.h"
-#include "base/w_semaphore.h"
+#include "base/text/w_flex_buffer.h"
+#include "base/system/w_lock.h"
+#include "base/system/w_semaphore.h"
 
 namespace kiv_core {
 

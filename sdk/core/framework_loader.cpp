@@ -6,9 +6,9 @@
 
 #include "avcore/entry.h"
 #include "avcore/ids.h"
-#include "base/code_page.h"
-#include "base/module_dir.h"
-#include "base/w_dynamic_library.h"
+#include "base/text/code_page.h"
+#include "base/system/module_dir.h"
+#include "base/system/w_dynamic_library.h"
 
 namespace kiv_core {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "base/module_dir.h"
+#include "base/system/module_dir.h"
 #include "tessarine_test_hooks.h"
 #include "tests/temp_dir.h"
 

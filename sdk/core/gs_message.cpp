@@ -1,6 +1,6 @@
 #include "core/gs_message.h"
 
-#include "base/json_reader.h"
+#include "base/text/json_reader.h"
 
 namespace kiv_core {
 

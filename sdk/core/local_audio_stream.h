@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "avcore/audio_processing.h"
-#include "base/w_lock.h"
-#include "base/w_thread.h"
+#include "base/system/w_lock.h"
+#include "base/system/w_thread.h"
 #include "core/frame_pool.h"
 
 namespace kiv_core {

@@ -6,8 +6,8 @@
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"
-#include "base/code_page.h"
-#include "base/tick_count.h"
+#include "base/text/code_page.h"
+#include "base/system/tick_count.h"
 #include "core/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"

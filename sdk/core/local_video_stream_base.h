@@ -13,7 +13,7 @@
 #include "avcore/recording.h"
 #include "avcore/render.h"
 #include "avcore/video_device.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/core_video_profile.h"
 
 namespace kiv_core {

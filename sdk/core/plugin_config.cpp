@@ -2,7 +2,7 @@
 
 #include <tinyxml/tinyxml.h>
 
-#include "base/xml_reader.h"
+#include "base/text/xml_reader.h"
 
 namespace kiv_core {
 

@@ -1,7 +1,7 @@
 #include "core/recoder.h"
 
 #include "avcore/ids.h"
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "core/core_env.h"
 #include "core/log_record.h"
 #include "core/video_codes.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "avcore/audio_processing.h"
-#include "base/w_flex_buffer.h"
+#include "base/text/w_flex_buffer.h"
 #include "core/core_observers.h"
 
 namespace kiv_core {

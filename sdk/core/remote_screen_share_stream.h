@@ -11,7 +11,7 @@
 
 #include "avcore/platform.h"
 #include "avcore/render.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/remote_video_stream_base.h"
 
 namespace kiv_core {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/remote_video_stream_base.h"
 
 namespace kiv_core {

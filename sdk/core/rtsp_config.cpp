@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "base/code_page.h"
+#include "base/text/code_page.h"
 #include "core/config_file.h"
 #include "core/plugin_config.h"
 

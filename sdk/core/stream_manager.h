@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/local_audio_custom_stream.h"
 #include "core/local_audio_stream.h"
 #include "core/local_screen_share_stream.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/string_util.h"
-#include "base/text_holders.h"
+#include "base/text/string_util.h"
+#include "base/text/text_holders.h"
 
 namespace kiv {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "base/w_lock.h"
-#include "base/w_thread.h"
+#include "base/system/w_lock.h"
+#include "base/system/w_thread.h"
 #include "engine/device_change_settler.h"
 #include "engine/wnd_msg_listener.h"
 

@@ -1,7 +1,7 @@
 // The object behind IDeviceManager: device lists and device-change events.
 #pragma once
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "engine/device_list_diff.h"
 #include "engine/wnd_msg_listener.h"
 #include "kiv_device_manager.h"

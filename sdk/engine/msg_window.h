@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "engine/wnd_msg_listener.h"
 
 namespace kiv {

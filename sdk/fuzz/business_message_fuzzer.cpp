@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/json_reader.h"
+#include "base/text/json_reader.h"
 #include "core/board_replies.h"
 #include "core/gs_message.h"
 

@@ -14,7 +14,7 @@
 #include "null_engine_handler.h"
 #include "sdk_library.h"
 #include "sdk_window.h"
-#include "thread_descriptions.h"
+#include "base/system/testing/thread_descriptions.h"
 #include "ui_thread.h"
 
 namespace {

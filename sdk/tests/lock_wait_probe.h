@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 
 namespace kiv_test {
 

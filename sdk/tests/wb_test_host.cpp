@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "base/tick_count.h"
+#include "base/system/tick_count.h"
 #include "core/core_engine.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_sdk.h"

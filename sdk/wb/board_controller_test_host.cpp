@@ -41,7 +41,7 @@
 #include <string>
 #include <vector>
 
-#include "base/tick_count.h"
+#include "base/system/tick_count.h"
 #include "kiv_sdk.h"
 #include "tests/command_loop.h"
 #include "tests/host_events.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "core/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "avcore/base_core.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/white_board_net.h"
 #include "wb/board_engine_controller.h"
 #include "wb/board_manager.h"

@@ -54,7 +54,7 @@ if(KIV_NATIVE)
             ${_wb_dir}/message/update_commands.cpp ${_wb_dir}/canvas/board_painter.cpp ${_wb_dir}/model/board.cpp
             ${_wb_dir}/model/board_rect.cpp ${_wb_dir}/model/edit_settings.cpp ${_wb_dir}/model/graph_base.cpp
             ${_wb_dir}/model/graph_factory.cpp ${_wb_dir}/model/graph_line.cpp ${_wb_dir}/model/graph_path.cpp
-            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/json_reader.cpp
+            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/text/json_reader.cpp
     FLAGS -I${PROJECT_SOURCE_DIR}/sdk
     ARGS -max_len=65536
     SEEDS ${_wb_dir}/message/fuzz/seeds)

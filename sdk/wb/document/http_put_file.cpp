@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "kiv_error.h"
 
 namespace kiv_wb {

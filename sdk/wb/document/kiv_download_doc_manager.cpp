@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "wb/board_engine_log.h"
 #include "wb/document/curl_global.h"
 

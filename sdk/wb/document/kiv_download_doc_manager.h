@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "wb/document/doc_download_mgr_cb.h"
 #include "wb/document/document_download_item.h"
 

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "wb/document/curl_global.h"
 
 namespace kiv_wb {

@@ -1,4 +1,4 @@
-#include "base/tick_count.h"
+#include "base/system/tick_count.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "base/w_semaphore.h"
+#include "base/system/w_semaphore.h"
 
 namespace ZORVANTE {
 

@@ -1,5 +1,5 @@
-#include "base/w_lock.h"
-#include "base/w_semaphore.h"
+#include "base/system/w_lock.h"
+#include "base/system/w_semaphore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "base/w_flex_buffer.h"
+#include "base/text/w_flex_buffer.h"
 
 #include <cstdlib>
 #include <cstring>

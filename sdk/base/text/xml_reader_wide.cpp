@@ -1,5 +1,5 @@
-#include "base/code_page.h"
-#include "base/xml_reader.h"
+#include "base/text/code_page.h"
+#include "base/text/xml_reader.h"
 
 namespace ZORVANTE {
 

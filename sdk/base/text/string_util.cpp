@@ -1,4 +1,4 @@
-#include "base/string_util.h"
+#include "base/text/string_util.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "base/xml_reader.h"
+#include "base/text/xml_reader.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

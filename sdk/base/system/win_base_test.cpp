@@ -3,10 +3,10 @@
 #include <cwchar>
 #include <string>
 
-#include "base/module_dir.h"
-#include "base/tick_count.h"
-#include "base/w_dynamic_library.h"
-#include "base/xml_reader.h"
+#include "base/system/module_dir.h"
+#include "base/system/tick_count.h"
+#include "base/system/w_dynamic_library.h"
+#include "base/text/xml_reader.h"
 
 using namespace ZORVANTE;
 

@@ -1,4 +1,4 @@
-#include "base/reg_key.h"
+#include "base/system/reg_key.h"
 
 #include <vector>
 

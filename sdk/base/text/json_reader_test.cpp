@@ -1,4 +1,4 @@
-#include "base/json_reader.h"
+#include "base/text/json_reader.h"
 
 #include <gtest/gtest.h>
 

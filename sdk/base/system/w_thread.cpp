@@ -1,4 +1,4 @@
-#include "base/w_thread.h"
+#include "base/system/w_thread.h"
 
 #include <process.h>
 

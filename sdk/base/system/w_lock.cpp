@@ -1,4 +1,4 @@
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 
 #include <atomic>
 

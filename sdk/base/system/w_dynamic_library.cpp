@@ -1,4 +1,4 @@
-#include "base/w_dynamic_library.h"
+#include "base/system/w_dynamic_library.h"
 
 namespace ZORVANTE {
 

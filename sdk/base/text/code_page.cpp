@@ -1,4 +1,4 @@
-#include "base/code_page.h"
+#include "base/text/code_page.h"
 
 #include <windows.h>
 

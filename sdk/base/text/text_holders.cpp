@@ -1,9 +1,9 @@
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 
 #include <cstring>
 #include <new>
 
-#include "base/code_page.h"
+#include "base/text/code_page.h"
 
 unsigned WideStrLen(const wchar_t* text) {
     if (!text) return 0;

@@ -1,4 +1,4 @@
-#include "base/module_dir.h"
+#include "base/system/module_dir.h"
 
 #include <cstdlib>
 #include <cwchar>

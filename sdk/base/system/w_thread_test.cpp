@@ -1,10 +1,10 @@
-#include "base/w_thread.h"
+#include "base/system/w_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "tests/thread_descriptions.h"
+#include "base/system/testing/thread_descriptions.h"
 
 using namespace ZORVANTE;
 
