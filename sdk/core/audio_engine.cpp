@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "core/core_env.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "kiv_error.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_core::AudioEngine;
 using kiv_core::CoreAudioFrame;

@@ -3,7 +3,7 @@
 
 #include "core/online_business.h"
 #include "core/tmsg_business.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_fake::Joined;
 

@@ -11,7 +11,7 @@
 #include "base/system/w_lock.h"
 #include "core/core_observers.h"
 #include "core/core_video_profile.h"
-#include "core/engine_config.h"
+#include "core/env/engine_config.h"
 #include "core/kiv_cp_client_event_handler.h"
 #include "core/online_business.h"
 #include "core/recoder.h"

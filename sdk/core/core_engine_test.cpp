@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
 #include "core/win_http_impl.h"

@@ -5,9 +5,9 @@
 
 #include "base/text/code_page.h"
 #include "base/system/module_dir.h"
-#include "core/core_env.h"
-#include "core/log_record.h"
-#include "core/config_file.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
+#include "core/env/config_file.h"
 #include "core/plugin_config.h"
 #include "core/rtsp_config.h"
 

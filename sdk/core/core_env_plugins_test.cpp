@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/rtsp_config.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 #include "tests/temp_dir.h"
 
 namespace {

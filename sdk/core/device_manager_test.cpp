@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_core::CoreDeviceInfo;
 using kiv_core::CoreRtspParam;

@@ -1,6 +1,6 @@
 #include "core/encoded_audio_plugin.h"
 
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

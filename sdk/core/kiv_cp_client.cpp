@@ -3,12 +3,12 @@
 #include <cstring>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/cp_error.h"
 #include "core/engine_event_handler.h"
 #include "core/gs_message.h"
 #include "core/http_client.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

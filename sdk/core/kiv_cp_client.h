@@ -7,7 +7,7 @@
 
 #include "avcore/connection.h"
 #include "core/kiv_cp_client_event_handler.h"
-#include "core/shared_text.h"
+#include "core/env/shared_text.h"
 
 namespace kiv_core {
 

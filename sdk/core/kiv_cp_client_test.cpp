@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/http_client.h"
 #include "tests/scripted_connection.h"

@@ -2,9 +2,9 @@
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

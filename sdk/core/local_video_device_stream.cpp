@@ -1,7 +1,7 @@
 #include "core/local_video_device_stream.h"
 
 #include "core/core_frames.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/core_video_frame.h"
 #include "core/video_codes.h"
 #include "kiv_error.h"

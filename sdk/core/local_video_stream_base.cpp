@@ -8,10 +8,10 @@
 #include "avcore/ids.h"
 #include "base/text/code_page.h"
 #include "base/system/tick_count.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/video_codes.h"
 #include "kiv_error.h"
 

@@ -2,8 +2,8 @@
 
 #include "avcore/ids.h"
 #include "base/text/text_holders.h"
-#include "core/core_env.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 #include "core/video_codes.h"
 #include "kiv_error.h"
 

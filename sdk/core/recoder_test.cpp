@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "kiv_error.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 namespace {
 

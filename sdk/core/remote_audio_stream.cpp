@@ -2,8 +2,8 @@
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"
-#include "core/core_env.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 #include "core/remote_audio_packet.h"
 #include "kiv_error.h"
 

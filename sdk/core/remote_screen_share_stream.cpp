@@ -1,10 +1,10 @@
 #include "core/remote_screen_share_stream.h"
 
 #include "avcore/av_net.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/core_video_frame.h"
 #include "core/video_codes.h"
 

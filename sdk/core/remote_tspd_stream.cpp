@@ -1,8 +1,8 @@
 #include "core/remote_tspd_stream.h"
 
 #include "avcore/ids.h"
-#include "core/core_env.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 #include "core/media_record.h"
 
 namespace kiv_core {

@@ -6,7 +6,7 @@
 #include "avcore/ids.h"
 #include "core/stream_manager.h"
 #include "core/white_board_netimpl.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 namespace {
 

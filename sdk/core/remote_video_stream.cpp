@@ -1,8 +1,8 @@
 #include "core/remote_video_stream.h"
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/core_video_frame.h"
 #include "core/video_codes.h"
 

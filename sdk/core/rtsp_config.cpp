@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "base/text/code_page.h"
-#include "core/config_file.h"
+#include "core/env/config_file.h"
 #include "core/plugin_config.h"
 
 namespace kiv_core {

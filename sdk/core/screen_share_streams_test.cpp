@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/core_engine.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
@@ -20,7 +20,7 @@
 #include "core/remote_screen_share_stream.h"
 #include "tests/lock_wait_probe.h"
 #include "tests/logged_in_core.h"
-#include "tests/media_fakes.h"
+#include "core/env/testing/media_fakes.h"
 #include "tests/recording_core_events.h"
 #include "tests/thread_latch.h"
 

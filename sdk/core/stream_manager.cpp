@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/remote_video_stream.h"
 
 namespace kiv_core {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "core/board_replies.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "core/media_record.h"
 #include "core/stream_manager.h"
 #include "kiv_error.h"

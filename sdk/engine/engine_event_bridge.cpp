@@ -1,5 +1,5 @@
 // The core's reports turned into the application's events.
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 

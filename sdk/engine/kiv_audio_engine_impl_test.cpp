@@ -7,7 +7,7 @@
 #include "core/audio_engine.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_fake::Joined;
 

@@ -8,7 +8,7 @@
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 #include "tests/null_engine_handler.h"
 #include "tests/ui_thread.h"
 

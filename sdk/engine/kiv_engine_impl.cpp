@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/device_manager.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "engine/kiv_audio_engine_impl.h"
 #include "engine/kiv_device_manager_impl.h"
 #include "engine/kiv_signaling_impl.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/kiv_cp_client.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "engine/msg_window.h"
 #include "engine/wnd_msg_listener.h"
 #include "kiv_sdk.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kiv_sdk.h"
-#include "log_files.h"
+#include "core/env/testing/log_files.h"
 #include "null_engine_handler.h"
 #include "sdk_window.h"
 #include "temp_dir.h"

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "core/core_engine.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
 #include "core/kiv_cp_client.h"
-#include "tests/media_fakes.h"
+#include "core/env/testing/media_fakes.h"
 
 namespace kiv_media_fake {
 

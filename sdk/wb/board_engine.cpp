@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/text/text_holders.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"
 #include "wb/document/upload_doc_thread.h"

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 #include "tests/loopback_http_server.h"
 #include "tests/temp_dir.h"
 #include "wb/board_engine_log.h"

@@ -1,4 +1,4 @@
-#include "core/shared_text.h"
+#include "core/env/shared_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Runs from a folder without the framework; copies of the built Tessarine32.dll are put
 // into folders of its own.
-#include "core/framework_loader.h"
+#include "core/env/framework_loader.h"
 
 #include <gtest/gtest.h>
 

@@ -23,8 +23,8 @@
 #include "avcore/online.h"
 #include "avcore/tmsg.h"
 #include "avcore/video_device.h"
-#include "core/core_env.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 
 namespace kiv_fake {
 

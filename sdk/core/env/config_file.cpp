@@ -1,4 +1,4 @@
-#include "core/config_file.h"
+#include "core/env/config_file.h"
 
 #include <cstdio>
 #include <memory>

@@ -21,7 +21,7 @@
 #include "avcore/ids.h"
 #include "avcore/recording.h"
 #include "avcore/render.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 namespace kiv_media_fake {
 

@@ -1,12 +1,12 @@
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 
 #include <memory>
 
 #include "avcore/ids.h"
 #include "base/text/string_util.h"
 #include "base/text/text_holders.h"
-#include "core/framework_loader.h"
-#include "core/log_record.h"
+#include "core/env/framework_loader.h"
+#include "core/env/log_record.h"
 
 namespace kiv_core {
 

@@ -1,4 +1,4 @@
-#include "core/fw_std_lib.h"
+#include "core/env/fw_std_lib.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "core/framework_loader.h"
+#include "core/env/framework_loader.h"
 
 #include <cstring>
 #include <cwchar>

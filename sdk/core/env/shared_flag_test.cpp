@@ -1,11 +1,11 @@
-#include "core/shared_flag.h"
+#include "core/env/shared_flag.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "core/engine_config.h"
+#include "core/env/engine_config.h"
 
 namespace {
 

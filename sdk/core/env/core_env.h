@@ -15,8 +15,8 @@
 #include "avcore/recording.h"
 #include "avcore/render.h"
 #include "avcore/session_manager.h"
-#include "core/engine_config.h"
-#include "core/framework_ref.h"
+#include "core/env/engine_config.h"
+#include "core/env/framework_ref.h"
 
 namespace kiv_core {
 

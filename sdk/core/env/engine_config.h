@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/shared_flag.h"
+#include "core/env/shared_flag.h"
 
 namespace kiv_core {
 

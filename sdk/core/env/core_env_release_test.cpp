@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "core/core_env.h"
-#include "core/log_record.h"
-#include "tests/media_fakes.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
+#include "core/env/testing/media_fakes.h"
 
 namespace {
 

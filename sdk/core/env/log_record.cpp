@@ -1,4 +1,4 @@
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 
 #include <cstdarg>
 

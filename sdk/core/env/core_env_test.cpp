@@ -1,16 +1,16 @@
 // Runs beside the built Tessarine32.dll (the host program's folder is searched first).
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/text/text_holders.h"
-#include "core/framework_loader.h"
-#include "core/fw_std_lib.h"
-#include "core/log_record.h"
+#include "core/env/framework_loader.h"
+#include "core/env/fw_std_lib.h"
+#include "core/env/log_record.h"
 #include "tessarine_test_hooks.h"
-#include "tests/log_files.h"
+#include "core/env/testing/log_files.h"
 #include "tests/temp_dir.h"
 
 using namespace kiv_core;
