@@ -7,7 +7,7 @@
 #include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

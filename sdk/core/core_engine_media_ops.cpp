@@ -3,7 +3,7 @@
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
 #include "core/device_manager.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

@@ -10,7 +10,7 @@
 #include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/remote_video_stream.h"
 #include "kiv_error.h"
 #include "tests/logged_in_core.h"

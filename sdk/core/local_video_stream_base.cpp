@@ -10,7 +10,7 @@
 #include "base/system/tick_count.h"
 #include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "core/video_codes.h"
 #include "kiv_error.h"

@@ -3,7 +3,7 @@
 #include "avcore/av_net.h"
 #include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "core/core_video_frame.h"
 #include "core/video_codes.h"

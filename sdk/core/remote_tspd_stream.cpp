@@ -3,7 +3,7 @@
 #include "avcore/ids.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
-#include "core/media_record.h"
+#include "core/control/media_record.h"
 
 namespace kiv_core {
 

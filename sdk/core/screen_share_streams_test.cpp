@@ -15,7 +15,7 @@
 #include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/local_screen_share_stream.h"
 #include "core/remote_screen_share_stream.h"
 #include "tests/lock_wait_probe.h"

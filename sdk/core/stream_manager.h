@@ -14,7 +14,7 @@
 #include "core/local_screen_share_stream.h"
 #include "core/local_sys_audio_stream.h"
 #include "core/local_video_device_stream.h"
-#include "core/media_record.h"
+#include "core/control/media_record.h"
 #include "core/remote_audio_stream.h"
 #include "core/remote_tspd_stream.h"
 #include "core/remote_video_stream_base.h"

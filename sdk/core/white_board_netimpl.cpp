@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "core/board_replies.h"
+#include "core/control/board_replies.h"
 #include "core/env/core_env.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
-#include "core/media_record.h"
+#include "core/control/media_record.h"
 #include "core/stream_manager.h"
 #include "kiv_error.h"
 

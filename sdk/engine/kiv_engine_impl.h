@@ -10,7 +10,7 @@
 
 #include "core/core_engine.h"
 #include "core/engine_event_handler.h"
-#include "core/win_http_impl.h"
+#include "core/control/win_http_impl.h"
 #include "engine/frame_observer_glue.h"
 #include "engine/wnd_msg_listener.h"
 #include "kiv_engine.h"

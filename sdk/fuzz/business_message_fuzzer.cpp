@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/text/json_reader.h"
-#include "core/board_replies.h"
-#include "core/gs_message.h"
+#include "core/control/board_replies.h"
+#include "core/control/gs_message.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/env/core_env.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
-#include "tests/scripted_connection.h"
+#include "core/control/testing/scripted_connection.h"
 #include "tests/ui_thread.h"
 
 namespace {

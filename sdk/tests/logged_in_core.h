@@ -9,7 +9,7 @@
 #include "core/env/core_env.h"
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 #include "core/env/testing/media_fakes.h"
 
 namespace kiv_media_fake {

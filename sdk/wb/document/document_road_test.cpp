@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "core/env/testing/fake_framework.h"
-#include "tests/loopback_http_server.h"
+#include "core/control/testing/loopback_http_server.h"
 #include "tests/temp_dir.h"
 #include "wb/board_controller_binding.h"
 #include "wb/board_engine.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "core/env/testing/fake_framework.h"
-#include "tests/loopback_http_server.h"
+#include "core/control/testing/loopback_http_server.h"
 #include "tests/temp_dir.h"
 #include "wb/board_engine_log.h"
 #include "wb/document/testing/gated_http_server.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/loopback_listener.h"
+#include "core/control/testing/loopback_listener.h"
 
 namespace kiv_test {
 

@@ -1,4 +1,4 @@
-#include "core/board_replies.h"
+#include "core/control/board_replies.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/media_record.h"
+#include "core/control/media_record.h"
 
 namespace kiv_core {
 

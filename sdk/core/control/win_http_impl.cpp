@@ -1,4 +1,4 @@
-#include "core/win_http_impl.h"
+#include "core/control/win_http_impl.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -1,8 +1,8 @@
 // The online and text-message businesses against scripted framework businesses.
 #include <gtest/gtest.h>
 
-#include "core/online_business.h"
-#include "core/tmsg_business.h"
+#include "core/control/online_business.h"
+#include "core/control/tmsg_business.h"
 #include "core/env/testing/fake_framework.h"
 
 using kiv_fake::Joined;

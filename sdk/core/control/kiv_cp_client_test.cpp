@@ -1,5 +1,5 @@
 // The control-plane client against a scripted connection; no framework is loaded.
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
-#include "core/http_client.h"
-#include "tests/scripted_connection.h"
+#include "core/control/http_client.h"
+#include "core/control/testing/scripted_connection.h"
 
 using kiv_core::KivCpClient;
 using kiv_core::MediaRecord;

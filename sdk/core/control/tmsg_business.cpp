@@ -1,8 +1,8 @@
-#include "core/tmsg_business.h"
+#include "core/control/tmsg_business.h"
 
 #include "avcore/ids.h"
 #include "core/env/core_env.h"
-#include "core/cp_error.h"
+#include "core/control/cp_error.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

@@ -1,4 +1,4 @@
-#include "core/cp_error.h"
+#include "core/control/cp_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/cp_error.h"
+#include "core/control/cp_error.h"
 
 #include "kiv_error.h"
 

@@ -1,4 +1,4 @@
-#include "core/gs_message.h"
+#include "core/control/gs_message.h"
 
 #include "base/text/json_reader.h"
 

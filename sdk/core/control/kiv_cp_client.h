@@ -6,7 +6,7 @@
 #include <string>
 
 #include "avcore/connection.h"
-#include "core/kiv_cp_client_event_handler.h"
+#include "core/control/kiv_cp_client_event_handler.h"
 #include "core/env/shared_text.h"
 
 namespace kiv_core {

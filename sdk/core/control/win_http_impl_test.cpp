@@ -1,5 +1,5 @@
 // The HTTP client against a loopback server, through the real WinHTTP.
-#include "core/win_http_impl.h"
+#include "core/control/win_http_impl.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/loopback_http_server.h"
+#include "core/control/testing/loopback_http_server.h"
 
 using kiv::WinHttpImpl;
 using kiv_test::LoopbackHttpServer;

@@ -1,4 +1,4 @@
-#include "core/online_business.h"
+#include "core/control/online_business.h"
 
 #include "avcore/ids.h"
 #include "core/env/core_env.h"

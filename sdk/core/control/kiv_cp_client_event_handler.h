@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/media_record.h"
+#include "core/control/media_record.h"
 
 namespace kiv_core {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <string>
 
-#include "core/http_client.h"
+#include "core/control/http_client.h"
 
 namespace kiv {
 

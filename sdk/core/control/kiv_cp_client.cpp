@@ -1,13 +1,13 @@
-#include "core/kiv_cp_client.h"
+#include "core/control/kiv_cp_client.h"
 
 #include <cstring>
 #include <vector>
 
 #include "core/env/core_env.h"
-#include "core/cp_error.h"
+#include "core/control/cp_error.h"
 #include "core/engine_event_handler.h"
-#include "core/gs_message.h"
-#include "core/http_client.h"
+#include "core/control/gs_message.h"
+#include "core/control/http_client.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 
