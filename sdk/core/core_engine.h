@@ -15,7 +15,7 @@
 #include "core/control/kiv_cp_client_event_handler.h"
 #include "core/control/online_business.h"
 #include "core/recoder.h"
-#include "core/stream_manager.h"
+#include "core/streams/stream_manager.h"
 #include "core/control/tmsg_business.h"
 #include "core/white_board_netimpl.h"
 

@@ -11,7 +11,7 @@
 #include "core/device_manager.h"
 #include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
-#include "core/remote_video_stream.h"
+#include "core/streams/remote_video_stream.h"
 #include "kiv_error.h"
 #include "tests/logged_in_core.h"
 #include "core/env/testing/media_fakes.h"

@@ -11,7 +11,7 @@
 
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
-#include "core/local_audio_stream.h"
+#include "core/streams/local_audio_stream.h"
 #include "kiv_error.h"
 #include "tests/lock_wait_probe.h"
 #include "tests/logged_in_core.h"

@@ -7,7 +7,7 @@
 #include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "core/control/media_record.h"
-#include "core/stream_manager.h"
+#include "core/streams/stream_manager.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

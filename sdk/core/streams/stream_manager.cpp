@@ -1,11 +1,11 @@
-#include "core/stream_manager.h"
+#include "core/streams/stream_manager.h"
 
-#include "core/remote_screen_share_stream.h"
+#include "core/streams/remote_screen_share_stream.h"
 
 #include <algorithm>
 
 #include "core/env/log_record.h"
-#include "core/remote_video_stream.h"
+#include "core/streams/remote_video_stream.h"
 
 namespace kiv_core {
 

@@ -1,4 +1,4 @@
-#include "core/remote_screen_share_stream.h"
+#include "core/streams/remote_screen_share_stream.h"
 
 #include "avcore/av_net.h"
 #include "core/env/core_env.h"

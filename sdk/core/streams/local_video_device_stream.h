@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/core_observers.h"
-#include "core/local_video_stream_base.h"
+#include "core/streams/local_video_stream_base.h"
 
 namespace kiv_core {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "avcore/av_net.h"
-#include "core/remote_tspd_stream_listener.h"
+#include "core/streams/remote_tspd_stream_listener.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

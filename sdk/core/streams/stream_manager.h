@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "base/system/w_lock.h"
-#include "core/local_audio_custom_stream.h"
-#include "core/local_audio_stream.h"
-#include "core/local_screen_share_stream.h"
-#include "core/local_sys_audio_stream.h"
-#include "core/local_video_device_stream.h"
+#include "core/streams/local_audio_custom_stream.h"
+#include "core/streams/local_audio_stream.h"
+#include "core/streams/local_screen_share_stream.h"
+#include "core/streams/local_sys_audio_stream.h"
+#include "core/streams/local_video_device_stream.h"
 #include "core/control/media_record.h"
-#include "core/remote_audio_stream.h"
-#include "core/remote_tspd_stream.h"
-#include "core/remote_video_stream_base.h"
+#include "core/streams/remote_audio_stream.h"
+#include "core/streams/remote_tspd_stream.h"
+#include "core/streams/remote_video_stream_base.h"
 
 namespace kiv_core {
 

@@ -12,7 +12,7 @@
 #include "avcore/platform.h"
 #include "avcore/render.h"
 #include "base/system/w_lock.h"
-#include "core/remote_video_stream_base.h"
+#include "core/streams/remote_video_stream_base.h"
 
 namespace kiv_core {
 

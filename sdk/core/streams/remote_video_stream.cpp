@@ -1,4 +1,4 @@
-#include "core/remote_video_stream.h"
+#include "core/streams/remote_video_stream.h"
 
 #include "core/env/core_env.h"
 #include "core/engine_event_handler.h"

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "base/system/w_lock.h"
-#include "core/remote_video_stream_base.h"
+#include "core/streams/remote_video_stream_base.h"
 
 namespace kiv_core {
 

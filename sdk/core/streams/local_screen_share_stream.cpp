@@ -1,4 +1,4 @@
-#include "core/local_screen_share_stream.h"
+#include "core/streams/local_screen_share_stream.h"
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"

@@ -1,4 +1,4 @@
-#include "core/remote_audio_stream.h"
+#include "core/streams/remote_audio_stream.h"
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"

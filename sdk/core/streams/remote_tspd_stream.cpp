@@ -1,4 +1,4 @@
-#include "core/remote_tspd_stream.h"
+#include "core/streams/remote_tspd_stream.h"
 
 #include "avcore/ids.h"
 #include "core/env/core_env.h"

@@ -1,4 +1,4 @@
-#include "core/local_audio_custom_stream.h"
+#include "core/streams/local_audio_custom_stream.h"
 
 #include <cwchar>
 

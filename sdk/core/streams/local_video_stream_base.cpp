@@ -1,4 +1,4 @@
-#include "core/local_video_stream_base.h"
+#include "core/streams/local_video_stream_base.h"
 
 #include <libyuv/scale.h>
 

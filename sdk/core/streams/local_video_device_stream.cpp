@@ -1,4 +1,4 @@
-#include "core/local_video_device_stream.h"
+#include "core/streams/local_video_device_stream.h"
 
 #include "core/core_frames.h"
 #include "core/env/log_record.h"
