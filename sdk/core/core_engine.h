@@ -10,7 +10,7 @@
 
 #include "base/system/w_lock.h"
 #include "core/core_observers.h"
-#include "core/core_video_profile.h"
+#include "core/frames/core_video_profile.h"
 #include "core/env/engine_config.h"
 #include "core/control/kiv_cp_client_event_handler.h"
 #include "core/control/online_business.h"

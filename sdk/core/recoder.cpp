@@ -4,7 +4,7 @@
 #include "base/text/text_holders.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
-#include "core/video_codes.h"
+#include "core/frames/video_codes.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

@@ -10,7 +10,7 @@
 #include "avcore/audio_processing.h"
 #include "base/system/w_lock.h"
 #include "base/system/w_thread.h"
-#include "core/frame_pool.h"
+#include "core/frames/frame_pool.h"
 
 namespace kiv_core {
 

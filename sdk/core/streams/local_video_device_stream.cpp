@@ -1,9 +1,9 @@
 #include "core/streams/local_video_device_stream.h"
 
-#include "core/core_frames.h"
+#include "core/frames/core_frames.h"
 #include "core/env/log_record.h"
-#include "core/core_video_frame.h"
-#include "core/video_codes.h"
+#include "core/frames/core_video_frame.h"
+#include "core/frames/video_codes.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

@@ -12,7 +12,7 @@
 #include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
-#include "core/video_codes.h"
+#include "core/frames/video_codes.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

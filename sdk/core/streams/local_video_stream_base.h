@@ -14,7 +14,7 @@
 #include "avcore/render.h"
 #include "avcore/video_device.h"
 #include "base/system/w_lock.h"
-#include "core/core_video_profile.h"
+#include "core/frames/core_video_profile.h"
 
 namespace kiv_core {
 

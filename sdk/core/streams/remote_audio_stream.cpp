@@ -4,7 +4,7 @@
 #include "avcore/ids.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
-#include "core/remote_audio_packet.h"
+#include "core/frames/remote_audio_packet.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

@@ -5,8 +5,8 @@
 #include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
-#include "core/core_video_frame.h"
-#include "core/video_codes.h"
+#include "core/frames/core_video_frame.h"
+#include "core/frames/video_codes.h"
 
 #include <mutex>
 #include <set>

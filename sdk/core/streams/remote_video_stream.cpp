@@ -3,8 +3,8 @@
 #include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
 #include "core/env/log_record.h"
-#include "core/core_video_frame.h"
-#include "core/video_codes.h"
+#include "core/frames/core_video_frame.h"
+#include "core/frames/video_codes.h"
 
 namespace kiv_core {
 

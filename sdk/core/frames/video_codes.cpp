@@ -1,4 +1,4 @@
-#include "core/video_codes.h"
+#include "core/frames/video_codes.h"
 
 #include <cmath>
 

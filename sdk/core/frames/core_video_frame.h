@@ -2,8 +2,8 @@
 #pragma once
 
 #include "avcore/video_device.h"
-#include "core/core_frames.h"
-#include "core/video_codes.h"
+#include "core/frames/core_frames.h"
+#include "core/frames/video_codes.h"
 
 namespace kiv_core {
 

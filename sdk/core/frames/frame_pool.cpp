@@ -1,4 +1,4 @@
-#include "core/frame_pool.h"
+#include "core/frames/frame_pool.h"
 
 namespace kiv_core {
 

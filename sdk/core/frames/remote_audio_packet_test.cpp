@@ -1,4 +1,4 @@
-#include "core/remote_audio_packet.h"
+#include "core/frames/remote_audio_packet.h"
 
 #include <gtest/gtest.h>
 
