@@ -2,7 +2,7 @@
 // profiles, remote videos, observers and statistics, each reaching its stream.
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 #include "core/control/kiv_cp_client.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"

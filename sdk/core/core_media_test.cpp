@@ -8,7 +8,7 @@
 
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
 #include "core/streams/remote_video_stream.h"

@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "core/core_device_info.h"
+#include "core/devices/core_device_info.h"
 
 namespace kiv {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 #include "kiv_exports.h"

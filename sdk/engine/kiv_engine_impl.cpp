@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/env/core_env.h"
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 #include "core/env/log_record.h"
 #include "engine/kiv_audio_engine_impl.h"
 #include "engine/kiv_device_manager_impl.h"

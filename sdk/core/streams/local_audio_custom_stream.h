@@ -6,7 +6,7 @@
 #include <string>
 
 #include "avcore/audio_device.h"
-#include "core/encoded_audio_plugin.h"
+#include "core/devices/encoded_audio_plugin.h"
 
 namespace kiv_core {
 

@@ -1,4 +1,4 @@
-#include "core/plugin_config.h"
+#include "core/devices/plugin_config.h"
 
 #include <tinyxml/tinyxml.h>
 

@@ -1,4 +1,4 @@
-#include "core/audio_engine.h"
+#include "core/devices/audio_engine.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "core/encoded_audio_plugin.h"
+#include "core/devices/encoded_audio_plugin.h"
 
 #include "core/env/log_record.h"
 #include "kiv_error.h"

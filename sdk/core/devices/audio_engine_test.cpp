@@ -1,5 +1,5 @@
 // The core audio engine against a scripted audio device.
-#include "core/audio_engine.h"
+#include "core/devices/audio_engine.h"
 
 #include <gtest/gtest.h>
 

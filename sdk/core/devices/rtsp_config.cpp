@@ -1,11 +1,11 @@
-#include "core/rtsp_config.h"
+#include "core/devices/rtsp_config.h"
 
 #include <cstring>
 #include <memory>
 
 #include "base/text/code_page.h"
 #include "core/env/config_file.h"
-#include "core/plugin_config.h"
+#include "core/devices/plugin_config.h"
 
 namespace kiv_core {
 

@@ -1,4 +1,4 @@
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // std::iterator inside RapidJSON

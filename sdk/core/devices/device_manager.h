@@ -7,7 +7,7 @@
 
 #include "avcore/video_device.h"
 #include "base/system/w_lock.h"
-#include "core/core_device_info.h"
+#include "core/devices/core_device_info.h"
 
 namespace kiv_core {
 

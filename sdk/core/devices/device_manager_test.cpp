@@ -1,5 +1,5 @@
 // The core device manager against a scripted video device and audio device.
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 
 #include <gtest/gtest.h>
 

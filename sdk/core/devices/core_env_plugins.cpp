@@ -8,8 +8,8 @@
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "core/env/config_file.h"
-#include "core/plugin_config.h"
-#include "core/rtsp_config.h"
+#include "core/devices/plugin_config.h"
+#include "core/devices/rtsp_config.h"
 
 namespace kiv_core {
 

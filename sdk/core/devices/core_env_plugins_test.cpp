@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/env/core_env.h"
-#include "core/rtsp_config.h"
+#include "core/devices/rtsp_config.h"
 #include "core/env/testing/fake_framework.h"
 #include "tests/temp_dir.h"
 
