@@ -14,7 +14,7 @@
 #include "core/env/engine_config.h"
 #include "core/control/kiv_cp_client_event_handler.h"
 #include "core/control/online_business.h"
-#include "core/recoder.h"
+#include "core/recorder/recoder.h"
 #include "core/streams/stream_manager.h"
 #include "core/control/tmsg_business.h"
 #include "core/white_board_netimpl.h"

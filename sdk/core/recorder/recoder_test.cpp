@@ -1,6 +1,6 @@
 // The screen recorder object on scripted framework components: the start record it hands
 // the framework, the mixed audio it feeds, and its answers.
-#include "core/recoder.h"
+#include "core/recorder/recoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/recoder.h"
+#include "core/recorder/recoder.h"
 
 #include "avcore/ids.h"
 #include "base/text/text_holders.h"
