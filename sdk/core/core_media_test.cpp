@@ -13,9 +13,9 @@
 #include "core/control/kiv_cp_client.h"
 #include "core/streams/remote_video_stream.h"
 #include "kiv_error.h"
-#include "tests/logged_in_core.h"
+#include "core/testing/logged_in_core.h"
 #include "core/env/testing/media_fakes.h"
-#include "tests/recording_core_events.h"
+#include "core/testing/recording_core_events.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;
