@@ -1,7 +1,7 @@
 #include "engine/kiv_device_manager_impl.h"
 
 #include "core/devices/device_manager.h"
-#include "engine/device_monitor.h"
+#include "engine/devices/device_monitor.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/msg_window.h"
 

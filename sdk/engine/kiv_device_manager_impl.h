@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/system/w_lock.h"
-#include "engine/device_list_diff.h"
+#include "engine/devices/device_list_diff.h"
 #include "engine/wnd_msg_listener.h"
 #include "kiv_device_manager.h"
 

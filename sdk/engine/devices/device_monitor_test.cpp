@@ -1,6 +1,6 @@
 // The device monitor on a real message window: WM_DEVICECHANGE bursts and changes of the
 // device-classes registry key give one WM_KIV_DEVICE_CHANGED once the changes settle.
-#include "engine/device_monitor.h"
+#include "engine/devices/device_monitor.h"
 
 #include <gtest/gtest.h>
 

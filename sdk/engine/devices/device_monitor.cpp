@@ -1,4 +1,4 @@
-#include "engine/device_monitor.h"
+#include "engine/devices/device_monitor.h"
 
 #include <dbt.h>
 #include <rpc.h>

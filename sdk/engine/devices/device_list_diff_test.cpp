@@ -1,4 +1,4 @@
-#include "engine/device_list_diff.h"
+#include "engine/devices/device_list_diff.h"
 
 #include <gtest/gtest.h>
 

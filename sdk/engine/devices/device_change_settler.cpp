@@ -1,4 +1,4 @@
-#include "engine/device_change_settler.h"
+#include "engine/devices/device_change_settler.h"
 
 namespace kiv {
 
