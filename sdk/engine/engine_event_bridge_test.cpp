@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
 #include "tests/ui_thread.h"
 

@@ -3,7 +3,7 @@
 #include "core/devices/device_manager.h"
 #include "engine/devices/device_monitor.h"
 #include "engine/kiv_engine_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 
 namespace kiv {
 

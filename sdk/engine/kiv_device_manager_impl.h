@@ -3,7 +3,7 @@
 
 #include "base/system/w_lock.h"
 #include "engine/devices/device_list_diff.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/wnd_msg_listener.h"
 #include "kiv_device_manager.h"
 
 namespace kiv {

@@ -6,7 +6,7 @@
 
 #include "core/devices/device_manager.h"
 #include "engine/kiv_engine_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
 #include "core/env/testing/fake_framework.h"
 #include "tests/null_engine_handler.h"

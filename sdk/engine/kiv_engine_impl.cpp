@@ -10,7 +10,7 @@
 #include "engine/kiv_audio_engine_impl.h"
 #include "engine/kiv_device_manager_impl.h"
 #include "engine/kiv_signaling_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "wb/kiv_white_board_impl.h"
 
 namespace kiv {

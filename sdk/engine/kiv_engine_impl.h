@@ -12,7 +12,7 @@
 #include "core/engine_event_handler.h"
 #include "core/control/win_http_impl.h"
 #include "engine/frame_observer_glue.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/wnd_msg_listener.h"
 #include "kiv_engine.h"
 
 namespace kiv {

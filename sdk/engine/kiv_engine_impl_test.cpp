@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
 #include "tests/null_engine_handler.h"
 #include "tests/ui_thread.h"

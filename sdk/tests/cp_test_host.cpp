@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "core/env/core_env.h"
-#include "engine/msg_window.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/msg_window.h"
+#include "engine/window/wnd_msg_listener.h"
 #include "kiv_sdk.h"
 #include "tests/command_loop.h"
 #include "tests/dib_pixels.h"

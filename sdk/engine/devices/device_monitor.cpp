@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 
 namespace kiv {
 

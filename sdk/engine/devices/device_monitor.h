@@ -16,7 +16,7 @@
 #include "base/system/w_lock.h"
 #include "base/system/w_thread.h"
 #include "engine/devices/device_change_settler.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/wnd_msg_listener.h"
 
 namespace kiv {
 

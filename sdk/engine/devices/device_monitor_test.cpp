@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "tests/ui_thread.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "base/system/w_lock.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/wnd_msg_listener.h"
 
 namespace kiv {
 

@@ -1,4 +1,4 @@
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 
 #include <gtest/gtest.h>
 
