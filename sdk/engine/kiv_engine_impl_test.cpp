@@ -8,7 +8,7 @@
 
 #include "engine/window/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/null_engine_handler.h"
+#include "engine/testing/null_engine_handler.h"
 #include "tests/ui_thread.h"
 
 using kiv::KivEngineImpl;

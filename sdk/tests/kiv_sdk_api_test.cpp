@@ -9,8 +9,8 @@
 
 #include "kiv_sdk.h"
 #include "core/env/testing/log_files.h"
-#include "null_engine_handler.h"
-#include "sdk_window.h"
+#include "engine/testing/null_engine_handler.h"
+#include "engine/testing/sdk_window.h"
 #include "temp_dir.h"
 #include "ui_thread.h"
 

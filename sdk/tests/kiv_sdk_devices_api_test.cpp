@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "event_log.h"
-#include "null_engine_handler.h"
+#include "engine/testing/null_engine_handler.h"
 #include "sdk_library.h"
-#include "sdk_window.h"
+#include "engine/testing/sdk_window.h"
 #include "base/system/testing/thread_descriptions.h"
 #include "ui_thread.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/sdk_window.h"
+#include "engine/testing/sdk_window.h"
 #include "tests/ui_thread.h"
 
 using kiv::MsgWindow;
