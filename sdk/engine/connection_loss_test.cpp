@@ -12,7 +12,7 @@
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
 #include "core/control/testing/scripted_connection.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 namespace {
 

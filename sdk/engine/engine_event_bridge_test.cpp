@@ -6,7 +6,7 @@
 
 #include "engine/window/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

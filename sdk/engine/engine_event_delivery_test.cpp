@@ -9,8 +9,8 @@
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
 #include "engine/testing/sdk_window.h"
-#include "tests/temp_dir.h"
-#include "tests/ui_thread.h"
+#include "testing/temp_dir.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

@@ -10,7 +10,7 @@
 #include "kiv_exports.h"
 #include "core/env/testing/fake_framework.h"
 #include "engine/testing/null_engine_handler.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 using kiv_fake::Joined;
 

@@ -9,7 +9,7 @@
 #include "engine/window/msg_window.h"
 #include "kiv_exports.h"
 #include "engine/testing/null_engine_handler.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

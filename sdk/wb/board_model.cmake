@@ -63,7 +63,7 @@ endif()
 # Drawing between two hosts: the native driver starts the meeting server and the Windows hosts.
 if(KIV_NATIVE AND TARGET kiv_server_test_support)
   add_executable(kiv_wb_draw_hosts_test ${_wb_dir}/board_controller_hosts_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/tests/wine_host.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/wine_host.cpp)
   target_include_directories(kiv_wb_draw_hosts_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
 endif()

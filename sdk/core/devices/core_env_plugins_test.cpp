@@ -9,7 +9,7 @@
 #include "core/env/core_env.h"
 #include "core/devices/rtsp_config.h"
 #include "core/env/testing/fake_framework.h"
-#include "tests/temp_dir.h"
+#include "testing/temp_dir.h"
 
 namespace {
 

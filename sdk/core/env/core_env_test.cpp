@@ -11,7 +11,7 @@
 #include "core/env/log_record.h"
 #include "tessarine_test_hooks.h"
 #include "core/env/testing/log_files.h"
-#include "tests/temp_dir.h"
+#include "testing/temp_dir.h"
 
 using namespace kiv_core;
 

@@ -8,7 +8,7 @@
 
 #include "base/system/module_dir.h"
 #include "tessarine_test_hooks.h"
-#include "tests/temp_dir.h"
+#include "testing/temp_dir.h"
 
 using namespace kiv_core;
 

@@ -1,4 +1,4 @@
-// A core engine logged in as "me" on the scripted media components (tests/media_fakes.h),
+// A core engine logged in as "me" on the scripted media components (core/env/testing/media_fakes.h),
 // for the core's media tests: the fixture installs the components, replaces what it needs,
 // then logs the core in; at its end it releases the core and empties the environment.
 #pragma once

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/window/msg_window.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/testing/sdk_window.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 using kiv::MsgWindow;
 

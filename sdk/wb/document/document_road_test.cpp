@@ -12,7 +12,7 @@
 
 #include "core/env/testing/fake_framework.h"
 #include "core/control/testing/loopback_http_server.h"
-#include "tests/temp_dir.h"
+#include "testing/temp_dir.h"
 #include "wb/board_controller_binding.h"
 #include "wb/board_engine.h"
 #include "wb/board_engine_log.h"

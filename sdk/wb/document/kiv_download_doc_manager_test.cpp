@@ -13,7 +13,7 @@
 
 #include "core/env/testing/fake_framework.h"
 #include "core/control/testing/loopback_http_server.h"
-#include "tests/temp_dir.h"
+#include "testing/temp_dir.h"
 #include "wb/board_engine_log.h"
 #include "wb/document/testing/gated_http_server.h"
 

@@ -1,4 +1,4 @@
-#include "tests/host_window.h"
+#include "testing/hosts/host_window.h"
 
 namespace kiv_test {
 

@@ -2,7 +2,7 @@
 // line from standard input, reporting results and events line by line on standard output.
 // The main thread runs the message loop and makes every engine call, as an application does.
 //
-// Commands and their answers, besides the session's (tests/host_session_commands.h):
+// Commands and their answers, besides the session's (testing/hosts/host_session_commands.h):
 //   status                           -> status <connection status, -1 without one>
 //   release                          -> released
 // Media (one render window per host, 320x240, shown):
@@ -21,7 +21,7 @@
 //   rawstats                         -> rawstats <frames> <frame rate field> <bytes> <Hz of the
 //                                       strongest 900-1100 Hz tone in the last 0.5 s at 16 kHz>
 //   cameras <n>                      -> cameras (the stand-in's camera count, then a device change)
-// Events: those of tests/host_events.h, and "task" (a task of the core reached the message
+// Events: those of testing/hosts/host_events.h, and "task" (a task of the core reached the message
 // window).
 #include <windows.h>
 
@@ -38,12 +38,12 @@
 #include "engine/window/msg_window.h"
 #include "engine/window/wnd_msg_listener.h"
 #include "kiv_sdk.h"
-#include "tests/command_loop.h"
-#include "tests/dib_pixels.h"
-#include "tests/host_events.h"
-#include "tests/host_output.h"
-#include "tests/host_session_commands.h"
-#include "tests/host_window.h"
+#include "testing/hosts/command_loop.h"
+#include "testing/hosts/dib_pixels.h"
+#include "testing/hosts/host_events.h"
+#include "testing/hosts/host_output.h"
+#include "testing/hosts/host_session_commands.h"
+#include "testing/hosts/host_window.h"
 
 namespace {
 

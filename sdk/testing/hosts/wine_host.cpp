@@ -1,4 +1,4 @@
-#include "tests/wine_host.h"
+#include "testing/hosts/wine_host.h"
 
 #include <signal.h>
 #include <sys/wait.h>

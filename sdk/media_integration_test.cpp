@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "server/tests/server_process.h"
-#include "tests/wine_host.h"
+#include "testing/hosts/wine_host.h"
 
 using kiv_test::ServerProcess;
 using kiv_test::WineHost;

@@ -1,4 +1,4 @@
-#include "tests/host_output.h"
+#include "testing/hosts/host_output.h"
 
 #include <cstdio>
 #include <mutex>

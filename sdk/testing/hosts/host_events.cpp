@@ -1,8 +1,8 @@
-#include "tests/host_events.h"
+#include "testing/hosts/host_events.h"
 
 #include <string>
 
-#include "tests/host_output.h"
+#include "testing/hosts/host_output.h"
 
 namespace kiv_test {
 

@@ -1,5 +1,5 @@
 // A picture copied out of a device context as device-independent pixels, and written as a
-// .bmp file (the test hosts' screenshots; tests/bmp_picture.h reads the 24-bit ones).
+// .bmp file (the test hosts' screenshots; testing/hosts/bmp_picture.h reads the 24-bit ones).
 #pragma once
 
 #include <windows.h>

@@ -1,11 +1,11 @@
-#include "tests/host_session_commands.h"
+#include "testing/hosts/host_session_commands.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/host_output.h"
+#include "testing/hosts/host_output.h"
 
 namespace kiv_test {
 

@@ -1,4 +1,4 @@
-#include "tests/dib_pixels.h"
+#include "testing/hosts/dib_pixels.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // output. The main thread runs the message loop and makes every engine call. Board
 // controllers are replaced by recording ones, which print every board message they get.
 //
-// Commands and their answers, besides the session's (tests/host_session_commands.h):
+// Commands and their answers, besides the session's (testing/hosts/host_session_commands.h):
 //   create <name> <pages>           -> create <result>
 //   open <board> | close <board> | destroy <board> -> open|close|destroy <result>
 //   window <board>                  -> window <1 when the board has a child window, else 0>
@@ -12,7 +12,7 @@
 //   lines <board> <from> <count>    -> lines <result> (line adds with gids from..from+count-1)
 //   ping <board> <count>            -> ping <result>  (timed messages, one every 20 ms)
 //   shot <path>                     -> shot <1 when the window picture was written>
-// Events: those of tests/host_events.h, and "data <board> <text>" (a board message at the
+// Events: those of testing/hosts/host_events.h, and "data <board> <text>" (a board message at the
 // board's controller), "lat <board> <us>" (a timed message arrived, with its age in
 // microseconds).
 #include <windows.h>
@@ -27,12 +27,12 @@
 #include "core/core_engine.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_sdk.h"
-#include "tests/command_loop.h"
-#include "tests/host_events.h"
-#include "tests/host_output.h"
-#include "tests/host_session_commands.h"
-#include "tests/host_window.h"
-#include "tests/window_shot.h"
+#include "testing/hosts/command_loop.h"
+#include "testing/hosts/host_events.h"
+#include "testing/hosts/host_output.h"
+#include "testing/hosts/host_session_commands.h"
+#include "testing/hosts/host_window.h"
+#include "testing/hosts/window_shot.h"
 #include "wb/board_engine_plain_controller.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "core/env/testing/log_files.h"
 #include "engine/testing/null_engine_handler.h"
 #include "engine/testing/sdk_window.h"
-#include "temp_dir.h"
-#include "ui_thread.h"
+#include "testing/temp_dir.h"
+#include "testing/ui_thread.h"
 
 // 1 when this program runs beside Tessarine32.dll, 0 in a folder without it.
 #ifndef KIV_EXPECT_FRAMEWORK

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "server/tests/server_process.h"
-#include "tests/command_line_option.h"
-#include "tests/wine_host.h"
+#include "testing/hosts/command_line_option.h"
+#include "testing/hosts/wine_host.h"
 
 using kiv_test::ServerProcess;
 using kiv_test::WineHost;

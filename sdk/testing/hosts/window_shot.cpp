@@ -1,7 +1,7 @@
-#include "tests/window_shot.h"
+#include "testing/hosts/window_shot.h"
 
-#include "tests/command_loop.h"
-#include "tests/dib_pixels.h"
+#include "testing/hosts/command_loop.h"
+#include "testing/hosts/dib_pixels.h"
 
 namespace kiv_test {
 

@@ -1,4 +1,4 @@
-// Boards created at a whiteboard test host (tests/wine_host.h): the host answers "create
+// Boards created at a whiteboard test host (testing/hosts/wine_host.h): the host answers "create
 // <name> <pages>" at once and reports "created <board id> <name> <result>" later.
 #pragma once
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/wine_host.h"
+#include "testing/hosts/wine_host.h"
 
 namespace kiv_test {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <utility>
 
-#include "event_log.h"
+#include "testing/event_log.h"
 #include "engine/testing/null_engine_handler.h"
-#include "sdk_library.h"
+#include "testing/sdk_library.h"
 #include "engine/testing/sdk_window.h"
 #include "base/system/testing/thread_descriptions.h"
-#include "ui_thread.h"
+#include "testing/ui_thread.h"
 
 namespace {
 

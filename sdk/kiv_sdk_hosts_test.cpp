@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "event_log.h"
-#include "sdk_library.h"
-#include "ui_thread.h"
+#include "testing/event_log.h"
+#include "testing/sdk_library.h"
+#include "testing/ui_thread.h"
 
 namespace {
 

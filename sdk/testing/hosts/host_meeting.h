@@ -1,4 +1,4 @@
-// Brings a test host (tests/wine_host.h) into a meeting on the test server: its engine
+// Brings a test host (testing/hosts/wine_host.h) into a meeting on the test server: its engine
 // started, logged in and joined to a group, each answer and event awaited. Each call returns
 // what went wrong followed by the host's transcript; empty when all went well.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "server/tests/server_process.h"
-#include "tests/wine_host.h"
+#include "testing/hosts/wine_host.h"
 
 namespace kiv_test {
 

@@ -1,11 +1,11 @@
-#include "tests/command_loop.h"
+#include "testing/hosts/command_loop.h"
 
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <thread>
 
-#include "tests/host_output.h"
+#include "testing/hosts/host_output.h"
 
 namespace kiv_test {
 
