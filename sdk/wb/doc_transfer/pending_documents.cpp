@@ -1,4 +1,4 @@
-#include "wb/document/pending_documents.h"
+#include "wb/doc_transfer/pending_documents.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "wb/document/kiv_downloader.h"
+#include "wb/doc_transfer/kiv_downloader.h"
 
 // The transfer uses CURLOPT_PUT and the progress function of the older interface.
 #define CURL_DISABLE_DEPRECATION
@@ -9,7 +9,7 @@
 #include <atomic>
 
 #include "base/text/text_holders.h"
-#include "wb/document/curl_global.h"
+#include "wb/doc_transfer/curl_global.h"
 
 namespace kiv_wb {
 

@@ -17,8 +17,8 @@
 #include "wb/board_engine.h"
 #include "wb/board_engine_log.h"
 #include "wb/canvas/testing/recording_canvas.h"
-#include "wb/document/http_put_file.h"
-#include "wb/document/testing/gated_http_server.h"
+#include "wb/doc_transfer/http_put_file.h"
+#include "wb/doc_transfer/testing/gated_http_server.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "wb/document/kiv_download_doc_manager.h"
+#include "wb/doc_transfer/kiv_download_doc_manager.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 
 #include "base/text/text_holders.h"
 #include "wb/board_engine_log.h"
-#include "wb/document/curl_global.h"
+#include "wb/doc_transfer/curl_global.h"
 
 namespace kiv_wb {
 

@@ -1,7 +1,7 @@
-#include "wb/document/upload_doc_thread.h"
+#include "wb/doc_transfer/upload_doc_thread.h"
 
 #include "wb/board_engine.h"
-#include "wb/document/http_put_file.h"
+#include "wb/doc_transfer/http_put_file.h"
 
 namespace kiv_wb {
 

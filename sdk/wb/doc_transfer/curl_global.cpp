@@ -1,4 +1,4 @@
-#include "wb/document/curl_global.h"
+#include "wb/doc_transfer/curl_global.h"
 
 #include <curl/curl.h>
 

@@ -2,7 +2,7 @@
 // (uploaded) or 5 (failed) and, once uploaded, tells the server that the upload has ended.
 #pragma once
 
-#include "wb/document/upload_doc_profile.h"
+#include "wb/doc_transfer/upload_doc_profile.h"
 
 namespace kiv_wb {
 

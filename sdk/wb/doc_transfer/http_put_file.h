@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "wb/document/upload_file_slot.h"
+#include "wb/doc_transfer/upload_file_slot.h"
 
 namespace kiv_wb {
 

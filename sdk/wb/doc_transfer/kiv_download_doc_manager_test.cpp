@@ -1,6 +1,6 @@
 // Page-image downloads against HTTP servers on loopback: path requests, attempts and their
 // log lines, partial files, reports, and downloads that outlive the manager.
-#include "wb/document/kiv_download_doc_manager.h"
+#include "wb/doc_transfer/kiv_download_doc_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "core/control/testing/loopback_http_server.h"
 #include "testing/temp_dir.h"
 #include "wb/board_engine_log.h"
-#include "wb/document/testing/gated_http_server.h"
+#include "wb/doc_transfer/testing/gated_http_server.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/document/kiv_downloader.h"
+#include "wb/doc_transfer/kiv_downloader.h"
 
 namespace kiv_wb {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "wb/document/doc_event_info.h"
+#include "wb/doc_transfer/doc_event_info.h"
 
 namespace kiv_wb {
 

@@ -1,4 +1,4 @@
-#include "wb/document/http_put_file.h"
+#include "wb/doc_transfer/http_put_file.h"
 
 // The transfer uses CURLOPT_PUT and the progress function of the older interface.
 #define CURL_DISABLE_DEPRECATION

@@ -1,5 +1,5 @@
 # Document boards' transfers: the upload PUT and the page-image downloads, with libcurl.
-set(_doc_dir ${CMAKE_CURRENT_SOURCE_DIR}/wb/document)
+set(_doc_dir ${CMAKE_CURRENT_SOURCE_DIR}/wb/doc_transfer)
 
 add_library(kiv_wb_document STATIC
   ${_doc_dir}/curl_global.cpp

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/system/w_lock.h"
-#include "wb/document/doc_download_mgr_cb.h"
-#include "wb/document/document_download_item.h"
+#include "wb/doc_transfer/doc_download_mgr_cb.h"
+#include "wb/doc_transfer/document_download_item.h"
 
 namespace kiv_wb {
 
