@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "percentile.h"
-#include "tests/command_line_option.h"
+#include "testing/hosts/command_line_option.h"
 #include "two_host_board.h"
 
 using namespace std::chrono_literals;

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "server/tests/server_process.h"
-#include "tests/host_meeting.h"
-#include "tests/wine_host.h"
-#include "tests/wine_path.h"
+#include "testing/hosts/host_meeting.h"
+#include "testing/hosts/wine_host.h"
+#include "testing/hosts/wine_path.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "tests/host_boards.h"
-#include "tests/host_meeting.h"
+#include "testing/hosts/host_boards.h"
+#include "testing/hosts/host_meeting.h"
 
 using namespace std::chrono_literals;
 

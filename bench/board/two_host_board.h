@@ -6,7 +6,7 @@
 #include <string>
 
 #include "server/tests/server_process.h"
-#include "tests/wine_host.h"
+#include "testing/hosts/wine_host.h"
 
 namespace kiv_bench {
 

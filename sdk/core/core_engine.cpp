@@ -3,12 +3,12 @@
 #include <functional>
 #include <new>
 
-#include "core/audio_engine.h"
-#include "core/core_env.h"
-#include "core/device_manager.h"
+#include "core/devices/audio_engine.h"
+#include "core/env/core_env.h"
+#include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/control/kiv_cp_client.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

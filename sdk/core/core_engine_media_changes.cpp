@@ -3,9 +3,9 @@
 #include <functional>
 
 #include "core/core_engine.h"
-#include "core/core_env.h"
+#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

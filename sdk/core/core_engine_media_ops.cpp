@@ -1,10 +1,10 @@
 // The core engine's media requests of the application: cameras, previews, recording,
 // profiles, remote videos, observers and statistics, each reaching its stream.
 #include "core/core_engine.h"
-#include "core/core_env.h"
-#include "core/device_manager.h"
-#include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/devices/device_manager.h"
+#include "core/control/kiv_cp_client.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

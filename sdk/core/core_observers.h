@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/core_frames.h"
+#include "core/frames/core_frames.h"
 
 namespace kiv_core {
 

@@ -1,12 +1,12 @@
 // The board stream and the whiteboard's network adapter against scripted framework components.
-#include "core/remote_tspd_stream.h"
+#include "core/streams/remote_tspd_stream.h"
 
 #include <gtest/gtest.h>
 
 #include "avcore/ids.h"
-#include "core/stream_manager.h"
+#include "core/streams/stream_manager.h"
 #include "core/white_board_netimpl.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 namespace {
 

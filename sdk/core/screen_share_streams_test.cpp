@@ -12,17 +12,17 @@
 #include <vector>
 
 #include "core/core_engine.h"
-#include "core/core_env.h"
-#include "core/device_manager.h"
+#include "core/env/core_env.h"
+#include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/kiv_cp_client.h"
-#include "core/local_screen_share_stream.h"
-#include "core/remote_screen_share_stream.h"
-#include "tests/lock_wait_probe.h"
-#include "tests/logged_in_core.h"
-#include "tests/media_fakes.h"
-#include "tests/recording_core_events.h"
-#include "tests/thread_latch.h"
+#include "core/control/kiv_cp_client.h"
+#include "core/streams/local_screen_share_stream.h"
+#include "core/streams/remote_screen_share_stream.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/logged_in_core.h"
+#include "core/env/testing/media_fakes.h"
+#include "core/testing/recording_core_events.h"
+#include "core/testing/thread_latch.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;

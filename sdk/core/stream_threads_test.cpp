@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "core/core_engine.h"
-#include "core/core_env.h"
-#include "core/local_audio_stream.h"
+#include "core/env/core_env.h"
+#include "core/streams/local_audio_stream.h"
 #include "kiv_error.h"
-#include "tests/lock_wait_probe.h"
-#include "tests/logged_in_core.h"
-#include "tests/media_fakes.h"
-#include "tests/recording_core_events.h"
-#include "tests/thread_latch.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/logged_in_core.h"
+#include "core/env/testing/media_fakes.h"
+#include "core/testing/recording_core_events.h"
+#include "core/testing/thread_latch.h"
 
 using kiv_core::CoreEnv;
 using kiv_core::ERR_FAILED;

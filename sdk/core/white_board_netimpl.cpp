@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "core/board_replies.h"
-#include "core/core_env.h"
-#include "core/kiv_cp_client.h"
-#include "core/log_record.h"
-#include "core/media_record.h"
-#include "core/stream_manager.h"
+#include "core/control/board_replies.h"
+#include "core/env/core_env.h"
+#include "core/control/kiv_cp_client.h"
+#include "core/env/log_record.h"
+#include "core/control/media_record.h"
+#include "core/streams/stream_manager.h"
 #include "kiv_error.h"
 
 namespace kiv_core {

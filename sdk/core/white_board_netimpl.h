@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "avcore/connection.h"
-#include "core/remote_tspd_stream_listener.h"
+#include "core/streams/remote_tspd_stream_listener.h"
 #include "core/white_board_net.h"
 
 namespace kiv_core {

@@ -1,8 +1,8 @@
 // The machine's device id, kept per user in the registry.
 #include <objbase.h>
 
-#include "base/code_page.h"
-#include "base/reg_key.h"
+#include "base/text/code_page.h"
+#include "base/system/reg_key.h"
 #include "engine/kiv_engine_impl.h"
 
 namespace kiv {

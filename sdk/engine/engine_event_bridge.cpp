@@ -1,7 +1,7 @@
 // The core's reports turned into the application's events.
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "engine/kiv_engine_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 
 namespace kiv {
 

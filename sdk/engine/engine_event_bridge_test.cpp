@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/ui_thread.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

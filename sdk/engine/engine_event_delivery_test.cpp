@@ -8,9 +8,9 @@
 #include "engine/frame_observer_glue.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
-#include "tests/sdk_window.h"
-#include "tests/temp_dir.h"
-#include "tests/ui_thread.h"
+#include "engine/testing/sdk_window.h"
+#include "testing/temp_dir.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

@@ -1,8 +1,8 @@
 #include "engine/kiv_audio_engine_impl.h"
 
-#include "core/audio_engine.h"
+#include "core/devices/audio_engine.h"
 #include "core/core_engine.h"
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/kiv_exports_internal.h"
 

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/audio_engine.h"
+#include "core/devices/audio_engine.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_fake::Joined;
 

@@ -1,9 +1,9 @@
 #include "engine/kiv_device_manager_impl.h"
 
-#include "core/device_manager.h"
-#include "engine/device_monitor.h"
+#include "core/devices/device_manager.h"
+#include "engine/devices/device_monitor.h"
 #include "engine/kiv_engine_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 
 namespace kiv {
 

@@ -1,9 +1,9 @@
 // The object behind IDeviceManager: device lists and device-change events.
 #pragma once
 
-#include "base/w_lock.h"
-#include "engine/device_list_diff.h"
-#include "engine/wnd_msg_listener.h"
+#include "base/system/w_lock.h"
+#include "engine/devices/device_list_diff.h"
+#include "engine/window/wnd_msg_listener.h"
 #include "kiv_device_manager.h"
 
 namespace kiv {

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device_manager.h"
+#include "core/devices/device_manager.h"
 #include "engine/kiv_engine_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/fake_framework.h"
-#include "tests/null_engine_handler.h"
-#include "tests/ui_thread.h"
+#include "core/env/testing/fake_framework.h"
+#include "engine/testing/null_engine_handler.h"
+#include "testing/ui_thread.h"
 
 using kiv_fake::Joined;
 

@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "core/core_env.h"
-#include "core/device_manager.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/devices/device_manager.h"
+#include "core/env/log_record.h"
 #include "engine/kiv_audio_engine_impl.h"
 #include "engine/kiv_device_manager_impl.h"
 #include "engine/kiv_signaling_impl.h"
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "wb/kiv_white_board_impl.h"
 
 namespace kiv {

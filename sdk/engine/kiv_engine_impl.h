@@ -10,9 +10,9 @@
 
 #include "core/core_engine.h"
 #include "core/engine_event_handler.h"
-#include "core/win_http_impl.h"
+#include "core/control/win_http_impl.h"
 #include "engine/frame_observer_glue.h"
-#include "engine/wnd_msg_listener.h"
+#include "engine/window/wnd_msg_listener.h"
 #include "kiv_engine.h"
 
 namespace kiv {

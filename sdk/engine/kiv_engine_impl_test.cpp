@@ -6,10 +6,10 @@
 #include <atomic>
 #include <string>
 
-#include "engine/msg_window.h"
+#include "engine/window/msg_window.h"
 #include "kiv_exports.h"
-#include "tests/null_engine_handler.h"
-#include "tests/ui_thread.h"
+#include "engine/testing/null_engine_handler.h"
+#include "testing/ui_thread.h"
 
 using kiv::KivEngineImpl;
 

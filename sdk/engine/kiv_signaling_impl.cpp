@@ -1,7 +1,7 @@
 #include "engine/kiv_signaling_impl.h"
 
 #include "core/core_engine.h"
-#include "core/cp_error.h"
+#include "core/control/cp_error.h"
 #include "kiv_error.h"
 
 namespace kiv {

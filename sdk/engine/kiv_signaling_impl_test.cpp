@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "core/core_engine.h"
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 
 using kiv_fake::Joined;
 

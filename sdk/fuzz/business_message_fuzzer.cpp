@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "base/json_reader.h"
-#include "core/board_replies.h"
-#include "core/gs_message.h"
+#include "base/text/json_reader.h"
+#include "core/control/board_replies.h"
+#include "core/control/gs_message.h"
 
 namespace {
 

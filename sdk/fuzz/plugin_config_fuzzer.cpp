@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/plugin_config.h"
+#include "core/devices/plugin_config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

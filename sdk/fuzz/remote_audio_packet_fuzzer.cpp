@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/remote_audio_packet.h"
+#include "core/frames/remote_audio_packet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly `size` bytes, so that a read past the end is an overflow.

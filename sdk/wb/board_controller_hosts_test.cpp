@@ -21,11 +21,11 @@
 
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
-#include "tests/bmp_picture.h"
-#include "tests/command_line_option.h"
-#include "tests/host_boards.h"
-#include "tests/host_meeting.h"
-#include "tests/wine_host.h"
+#include "testing/hosts/bmp_picture.h"
+#include "testing/hosts/command_line_option.h"
+#include "testing/hosts/host_boards.h"
+#include "testing/hosts/host_meeting.h"
+#include "testing/hosts/wine_host.h"
 
 using kiv_test::ServerProcess;
 using kiv_test::WineHost;

@@ -3,7 +3,7 @@
 // The main thread runs the message loop and makes every engine call; drawing reaches the
 // board window as mouse messages.
 //
-// Commands and their answers, besides the session's (tests/host_session_commands.h; the
+// Commands and their answers, besides the session's (testing/hosts/host_session_commands.h; the
 // window takes its user's place on the display at login, and init takes a work folder):
 //   create <name> <pages> | open <board> | close <board>   -> <command> <result>
 //   doc <local document path>                               -> doc <result> (a document board)
@@ -28,7 +28,7 @@
 //   chars <board> <text>     -> chars 0 (the text after one space, as WM_CHAR messages)
 //   ime <board> <result> <reading> ...  -> ime 0 (an input-method composition of <result>)
 //   edit <board>   -> "edit [<the text editor's text>]"
-// Events: those of tests/host_events.h.
+// Events: those of testing/hosts/host_events.h.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,14 +41,14 @@
 #include <string>
 #include <vector>
 
-#include "base/tick_count.h"
+#include "base/system/tick_count.h"
 #include "kiv_sdk.h"
-#include "tests/command_loop.h"
-#include "tests/host_events.h"
-#include "tests/host_output.h"
-#include "tests/host_session_commands.h"
-#include "tests/host_window.h"
-#include "tests/window_shot.h"
+#include "testing/hosts/command_loop.h"
+#include "testing/hosts/host_events.h"
+#include "testing/hosts/host_output.h"
+#include "testing/hosts/host_session_commands.h"
+#include "testing/hosts/host_window.h"
+#include "testing/hosts/window_shot.h"
 #include "wb/board_controller_binding.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #include "wb/canvas/testing/gdiplus_session.h"

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "base/text_holders.h"
-#include "core/log_record.h"
+#include "base/text/text_holders.h"
+#include "core/env/log_record.h"
 #include "kiv_error.h"
 #include "wb/board_engine_log.h"
-#include "wb/document/upload_doc_thread.h"
+#include "wb/doc_transfer/upload_doc_thread.h"
 #include "wb/model/board_limits.h"
 
 namespace kiv_wb {

@@ -9,16 +9,16 @@
 #include <string>
 
 #include "avcore/base_core.h"
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "core/white_board_net.h"
 #include "wb/board_engine_controller.h"
 #include "wb/board_manager.h"
-#include "wb/document/doc_download_mgr_cb.h"
-#include "wb/document/doc_event_info.h"
-#include "wb/document/kiv_download_doc_manager.h"
-#include "wb/document/pending_documents.h"
-#include "wb/document/running_threads.h"
-#include "wb/document/upload_doc_profile.h"
+#include "wb/doc_transfer/doc_download_mgr_cb.h"
+#include "wb/doc_transfer/doc_event_info.h"
+#include "wb/doc_transfer/kiv_download_doc_manager.h"
+#include "wb/doc_transfer/pending_documents.h"
+#include "wb/doc_transfer/running_threads.h"
+#include "wb/doc_transfer/upload_doc_profile.h"
 
 namespace kiv_wb {
 

@@ -1,7 +1,7 @@
 // Log lines of the whiteboard's module "kiv_wb", whose logger the board engine creates.
 #pragma once
 
-#include "core/log_record.h"
+#include "core/env/log_record.h"
 
 namespace kiv_wb {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 #include "wb/board_engine_log.h"
 #include "wb/board_engine_plain_controller.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/w_lock.h"
+#include "base/system/w_lock.h"
 #include "wb/board_engine_controller.h"
 
 namespace kiv_wb {

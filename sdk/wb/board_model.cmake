@@ -54,7 +54,7 @@ if(KIV_NATIVE)
             ${_wb_dir}/message/update_commands.cpp ${_wb_dir}/canvas/board_painter.cpp ${_wb_dir}/model/board.cpp
             ${_wb_dir}/model/board_rect.cpp ${_wb_dir}/model/edit_settings.cpp ${_wb_dir}/model/graph_base.cpp
             ${_wb_dir}/model/graph_factory.cpp ${_wb_dir}/model/graph_line.cpp ${_wb_dir}/model/graph_path.cpp
-            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/json_reader.cpp
+            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/text/json_reader.cpp
     FLAGS -I${PROJECT_SOURCE_DIR}/sdk
     ARGS -max_len=65536
     SEEDS ${_wb_dir}/message/fuzz/seeds)
@@ -63,7 +63,7 @@ endif()
 # Drawing between two hosts: the native driver starts the meeting server and the Windows hosts.
 if(KIV_NATIVE AND TARGET kiv_server_test_support)
   add_executable(kiv_wb_draw_hosts_test ${_wb_dir}/board_controller_hosts_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/tests/wine_host.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/wine_host.cpp)
   target_include_directories(kiv_wb_draw_hosts_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
 endif()

@@ -1,8 +1,8 @@
 #include "wb/kiv_white_board_impl.h"
 
-#include "core/core_env.h"
-#include "core/kiv_cp_client.h"
-#include "core/log_record.h"
+#include "core/env/core_env.h"
+#include "core/control/kiv_cp_client.h"
+#include "core/env/log_record.h"
 #include "core/white_board_net.h"
 #include "kiv_error.h"
 #include "wb/board_controller_install.h"

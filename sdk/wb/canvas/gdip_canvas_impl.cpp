@@ -1,6 +1,6 @@
 #include "wb/canvas/gdip_canvas_impl.h"
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 
 namespace kiv {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "base/text_holders.h"
+#include "base/text/text_holders.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #include "wb/editor/txt_win_host.h"
 

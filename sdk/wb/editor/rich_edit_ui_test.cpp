@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tests/fake_framework.h"
+#include "core/env/testing/fake_framework.h"
 #include "wb/board_controller_install.h"
 #include "wb/board_window_views.h"
 #include "wb/canvas/gdip_canvas_impl.h"

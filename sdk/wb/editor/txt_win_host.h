@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "base/w_dynamic_library.h"
+#include "base/system/w_dynamic_library.h"
 #include "wb/editor/com_ref.h"
 
 namespace kiv {

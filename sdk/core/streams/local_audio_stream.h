@@ -1,0 +1,69 @@
+// The local microphone published as "appdef_mic" and, with a pitch change set, a pitch-
+// changed copy "appdef_mic_magic" made on the stream's worker from the processed capture.
+#pragma once
+
+#include <list>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "avcore/audio_processing.h"
+#include "base/system/w_lock.h"
+#include "base/system/w_thread.h"
+#include "core/frames/frame_pool.h"
+
+namespace kiv_core {
+
+class LocalAudioStream : public avcore::IAudioEncSource,
+                         public avcore::IAudioDataSink,
+                         public ZORVANTE::WThread {
+public:
+    LocalAudioStream();
+    ~LocalAudioStream() override;
+
+    // 0; 31 when not logged in; 302 when the microphone source is refused.
+    int StartPublish();
+    int StopPublish();
+    bool IsPublishing() const { return m_isPublishMicrophone; }
+    bool SendsTwoStreams() const { return m_bSendTwoStream; }
+    // Captured frames waiting for the worker.
+    size_t QueuedFrames() { return m_pool.ReadyCount(); }
+
+    // IAudioEncSource: not reference counted (the stream manager owns the stream).
+    HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** out) override;
+    ULONG AVCORE_CALL AddRef() override { return 0; }
+    ULONG AVCORE_CALL Release() override { return 0; }
+    HRESULT AVCORE_CALL AddDataSink(avcore::IAudioDataSink* sink, void* context) override;
+    HRESULT AVCORE_CALL RemoveDataSink(avcore::IAudioDataSink* sink) override;
+    // 4105 (pitch in semitones, 0 = off); any other key E_FAIL.
+    HRESULT AVCORE_CALL SetParam(int32_t key, const int32_t* value, int32_t size) override;
+    HRESULT AVCORE_CALL ProcessorCall(int32_t param, void* value, int32_t size) override;
+    HRESULT AVCORE_CALL Notify(int32_t) override { return 0; }
+
+    // IAudioDataSink: a processed capture frame, on the framework's capture thread.
+    int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* context) override;
+
+    // WThread: the pitch worker.
+    DWORD ThreadProc() override;
+
+private:
+    int StartPitchChain();
+    int StopPitchChain();
+    void ProcessFrame(ZORVANTE::WFlexBuffer* buffer);
+
+    bool m_isPublishMicrophone = false;
+    bool m_bSendTwoStream = false;
+    ZORVANTE::WLock m_stateLock;
+    avcore::IAudioProcessor* m_pAudioProc = nullptr;
+    avcore::AudioProcessorSetup m_setup{};
+    ZORVANTE::WLock m_sinkLock;
+    std::list<std::pair<avcore::IAudioDataSink*, void*>> m_sinks;
+    FramePool m_pool{16, 0};
+    std::vector<uint8_t> m_accumulation;
+    size_t m_accumulated = 0;
+    uint8_t m_output[512] = {};
+    int m_nChangePitch = 0;
+    bool m_workerStopped = true;
+};
+
+}  // namespace kiv_core

@@ -1,0 +1,171 @@
+#include "wb/doc_transfer/kiv_download_doc_manager.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "base/text/text_holders.h"
+#include "wb/board_engine_log.h"
+#include "wb/doc_transfer/curl_global.h"
+
+namespace kiv_wb {
+
+namespace {
+
+constexpr int kAttempts = 3;
+
+bool FileReadable(const std::string& path) {
+  Utf8ToWide wide(path);
+  FILE* file = wide.Get() ? _wfopen(wide.Get(), L"rb") : nullptr;
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+std::atomic<PartialFileRemover> g_remover{&RemovePartialFile};
+
+DocEventInfo PageResult(const DocumentDownloadItem& item, int pageIndex) {
+  DocEventInfo info;
+  info.filePath = item.convertedPath;
+  info.boardId = item.boardId;
+  info.pageIndex = pageIndex;
+  return info;
+}
+
+}  // namespace
+
+bool DownloadCallbackLink::HasCallback() {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_callback != nullptr;
+}
+
+bool DownloadCallbackLink::RequestUrl(const std::string& filePath) {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_callback && m_callback->RequestDocDownloadUrl(filePath);
+}
+
+void DownloadCallbackLink::Report(int eventCode, const DocEventInfo& info) {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  if (m_callback) m_callback->OnDownloadEvent(eventCode, info);
+}
+
+void DownloadCallbackLink::Clear() {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  m_callback = nullptr;
+}
+
+void RemovePartialFile(const std::string& path) {
+  Utf8ToWide wide(path);
+  if (wide.Get()) DeleteFileW(wide.Get());
+}
+
+PartialFileRemover SetPartialFileRemover(PartialFileRemover remover) {
+  return g_remover.exchange(remover ? remover : &RemovePartialFile);
+}
+
+std::string PageImagePath(const std::string& convertedPath, int index) {
+  return convertedPath + "/" + std::to_string(index) + ".jpg";
+}
+
+KivDownloadDocManager::KivDownloadDocManager(IDocDownloadMgrCb* callback)
+    : m_curlGlobal(AcquireCurlGlobal()), m_link(std::make_shared<DownloadCallbackLink>(callback)) {}
+
+KivDownloadDocManager::~KivDownloadDocManager() { StopReports(); }
+
+void KivDownloadDocManager::StopReports() {
+  // Threads still running keep their records and downloaders alive but report nothing.
+  m_link->Clear();
+}
+
+DocumentDownloadItemPtr KivDownloadDocManager::EnsureWhiteBoardDownloader(const std::string& boardId, int pageCount) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  for (const auto& item : m_items) {
+    if (item->boardId == boardId) return item;
+  }
+  WB_LOG("Create EnsureWhiteBoardDownloader, board id = %s", boardId.c_str());
+  auto item = std::make_shared<DocumentDownloadItem>();
+  item->boardId = boardId;
+  for (int i = 0; i < pageCount; ++i) item->downloaders.push_back(std::make_shared<DownloaderSlot>(i));
+  m_items.push_back(item);
+  return item;
+}
+
+DocumentDownloadItemPtr KivDownloadDocManager::FindWhiteBoardDownloader(const std::string& boardId) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  for (const auto& item : m_items) {
+    if (item->boardId == boardId) return item;
+  }
+  return nullptr;
+}
+
+std::vector<DocumentDownloadItemPtr> KivDownloadDocManager::FindItemsByConvertedPath(const std::string& convertedPath) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  std::vector<DocumentDownloadItemPtr> found;
+  for (const auto& item : m_items) {
+    if (item->convertedPath == convertedPath) found.push_back(item);
+  }
+  return found;
+}
+
+void KivDownloadDocManager::StartPageImageThread(const DocumentDownloadItemPtr& item) {
+  if (!item) return;
+  std::thread(PageImageThread, m_link, item).detach();
+}
+
+void KivDownloadDocManager::downloadWithItem(const DocumentDownloadItemPtr& item, int pageIndex) {
+  if (!item) {
+    WB_LOG("downloadWithItem, Invalid null param");
+    return;
+  }
+  auto copy = std::make_unique<DocumentDownloadItem>(*item);
+  std::thread(DownloadThread, m_link, std::move(copy), pageIndex).detach();
+}
+
+void PageImageThread(const std::shared_ptr<DownloadCallbackLink>& link, DocumentDownloadItemPtr item) {
+  if (!link->HasCallback()) return;
+  for (int i = 0; i < item->pageCount; ++i) link->RequestUrl(PageImagePath(item->convertedPath, i));
+}
+
+void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::unique_ptr<DocumentDownloadItem> item,
+                    int pageIndex) {
+  if (!link->HasCallback()) return;
+  if (pageIndex < 0 || pageIndex >= static_cast<int>(item->downloaders.size())) {
+    WB_LOG("download index %d out of range", pageIndex);
+    return;
+  }
+  const std::shared_ptr<DownloaderSlot> slot = item->downloaders[pageIndex];
+  const DocEventInfo result = PageResult(*item, pageIndex);
+  if (slot->done.load() && FileReadable(item->localPath)) {
+    link->Report(kDocEventPagePresent, result);
+    WB_LOG("download index %u is already exists", static_cast<unsigned>(pageIndex));
+    return;
+  }
+  // One thread per page at a time: a second request while one runs is dropped.
+  if (slot->claimed.exchange(true)) {
+    WB_LOG("downloading, downloaderIndex %d miss", pageIndex);
+    return;
+  }
+  KivDownloader& downloader = *slot->downloader;
+  bool downloaded = false;
+  for (int left = kAttempts; left >= 1 && !downloaded; --left) {
+    (void)downloader.SetTask(item->url, item->localPath);
+    downloaded = downloader.Run();
+    if (downloaded) break;
+    slot->done.store(false);
+    WB_LOG("download run fail, downloaderIndex %d, %d times left", pageIndex, left - 1);
+    downloader.Cleanup();
+    // The page's own path never holds part of a file: what a failed attempt wrote is in the
+    // downloader's partial file.
+    if (left > 1) g_remover.load()(downloader.PartialPath());
+  }
+  slot->done.store(downloaded);
+  slot->failed.store(!downloaded);
+  // The page is free again before it is reported, so that a request made on the report is
+  // not taken for one made while downloading.
+  slot->claimed.store(false);
+  link->Report(downloaded ? kDocEventPagePresent : kDocEventPageFailed, result);
+}
+
+}  // namespace kiv_wb
