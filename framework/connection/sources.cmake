@@ -11,4 +11,4 @@ target_sources(Tessarine32 PRIVATE
 target_include_directories(Tessarine32 PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(Tessarine32 PRIVATE kiv_protocol ws2_32)
 
-include(${CMAKE_CURRENT_LIST_DIR}/tests/tests.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/tests.cmake)

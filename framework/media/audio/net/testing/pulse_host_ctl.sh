@@ -22,7 +22,7 @@ cmd=$1 KIV_RUN=$2 host=$3 done=$4
 export KIV_RUN
 [ -n "$done" ] || { echo "usage: pulse_host_ctl.sh start|stop|play|record|speech <run-dir> <host> <done> ..." >&2; exit 2; }
 shift 4
-ROOT="$(cd "$(dirname "$0")/../../../.." && pwd)"
+ROOT="$(cd "$(dirname "$0")/../../../../.." && pwd)"
 . "$ROOT/scripts/pulse_hosts.sh"
 rm -f "$done"
 fmt="--raw --format=s16le --rate=48000 --channels=1"

@@ -10,14 +10,14 @@ set(KIV_MEETING_SERVER "${_kiv_native_dir}/bin/meeting_server" CACHE FILEPATH
 kiv_gtest(kiv_connection_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/callback_registry_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/connection_recorder.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/framework_loader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/testing/connection_recorder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/testing/framework_loader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/kiv_connection_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/meeting_server_control.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/winhttp_client.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/testing/meeting_server_control.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/testing/winhttp_client.cpp
   LIBS avcore_headers kiv_protocol tessarine_test_hooks winhttp ws2_32
   TIMEOUT 120)
-target_include_directories(kiv_connection_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
+target_include_directories(kiv_connection_test PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/testing)
 target_compile_definitions(kiv_connection_test PRIVATE
   KIV_MEETING_SERVER="${KIV_MEETING_SERVER}"
   KIV_SERVER_CTL="${PROJECT_SOURCE_DIR}/server/tests/server_ctl.sh"
