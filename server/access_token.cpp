@@ -6,7 +6,7 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/base64.h"
+#include "protocol/wire/base64.h"
 
 namespace kiv_server {
 namespace {

@@ -1,7 +1,7 @@
 #include "server/address_endpoint.h"
 
-#include "protocol/address_query.h"
-#include "protocol/result_codes.h"
+#include "protocol/net/address_query.h"
+#include "protocol/wire/result_codes.h"
 
 namespace kiv_server {
 

@@ -3,9 +3,9 @@
 #include <array>
 #include <deque>
 
-#include "protocol/frame_codec.h"
-#include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "protocol/business_messages.h"
-#include "protocol/ids.h"
-#include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/wire/wire_message.h"
 #include "server/remote_control_grants.h"
 
 namespace kiv_server {

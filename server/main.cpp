@@ -22,7 +22,7 @@
 #include <iostream>
 #include <string>
 
-#include "protocol/address_query.h"
+#include "protocol/net/address_query.h"
 #include "server/address_endpoint.h"
 #include "server/board/board_business.h"
 #include "server/control_server.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "protocol/ids.h"
-#include "protocol/result_codes.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/result_codes.h"
 #include "server/access_token.h"
 
 namespace kiv_server {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 #include "server/business_module.h"
 #include "server/business_router.h"
 #include "server/client_outbox.h"

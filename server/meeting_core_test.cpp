@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "protocol/business_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/access_token.h"
 #include "server/gs_business.h"
 #include "server/online_business.h"

@@ -3,9 +3,9 @@
 #include <climits>
 #include <iterator>
 
-#include "protocol/business_messages.h"
-#include "protocol/ids.h"
-#include "protocol/result_codes.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/result_codes.h"
 
 namespace kiv_server {
 namespace {

@@ -1,4 +1,4 @@
-// Business "ONLINE" (protocol/business_messages.h): who of an application is logged
+// Business "ONLINE" (protocol/messages/business_messages.h): who of an application is logged
 // in, and invitations into groups.
 //   15000 {"req_id",["users"]} -> 15001 to the asker: the listed users (status 1 online,
 //         0 offline), or without a list every online user of the application.

@@ -1,9 +1,9 @@
 #include "server/remote_input_business.h"
 
-#include "protocol/business_messages.h"
-#include "protocol/ids.h"
-#include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/business_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/access_token.h"
 #include "server/gs_business.h"
 #include "server/meeting_core.h"

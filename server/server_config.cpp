@@ -5,7 +5,7 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/ids.h"
+#include "protocol/wire/ids.h"
 
 namespace kiv_server {
 

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "protocol/business_messages.h"
-#include "protocol/result_codes.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/result_codes.h"
 
 namespace kiv_server {
 

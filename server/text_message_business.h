@@ -1,4 +1,4 @@
-// Business "TMSG" (protocol/business_messages.h): text messages, never echoed to their
+// Business "TMSG" (protocol/messages/business_messages.h): text messages, never echoed to their
 // sender. To a user (16000) and to a list (16004) they arrive as private messages
 // (16001) or, for a list sent "as_group", as group messages (16003); to the group
 // (16002) at every other member as group messages. Addressees are online users of the

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/document_messages.h"
+#include "protocol/messages/document_messages.h"
 #include "server/tests/document_member.h"
 #include "server/tests/raw_http.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/tspd_messages.h"
+#include "protocol/messages/tspd_messages.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
 #include "tests/command_line_option.h"

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <map>
 
-#include "protocol/document_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/document_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/access_token.h"
 #include "server/documents/document_http.h"
 #include "server/documents/document_names.h"

@@ -14,8 +14,8 @@
 #include <sstream>
 #include <thread>
 
-#include "protocol/document_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/document_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/tests/document_member.h"
 #include "server/tests/raw_http.h"
 #include "server/tests/server_process.h"

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "protocol/document_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/document_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/tests/raw_http.h"
 
 namespace kiv_test {

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/frame_codec.h"
+#include "protocol/wire/frame_codec.h"
 #include "server/control_server.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"

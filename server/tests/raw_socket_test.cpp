@@ -10,8 +10,8 @@
 
 #include <chrono>
 
-#include "protocol/frame_codec.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/wire_message.h"
 #include "server/tests/server_process.h"
 #include "server/tests/test_client.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "protocol/client_session.h"
-#include "protocol/plain_http_getter.h"
-#include "protocol/posix_socket.h"
+#include "protocol/net/client_session.h"
+#include "protocol/net/plain_http_getter.h"
+#include "protocol/net/posix_socket.h"
 
 namespace kiv_test {
 

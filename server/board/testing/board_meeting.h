@@ -9,8 +9,8 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/tspd_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/access_token.h"
 #include "server/board/board_business.h"
 #include "server/gs_business.h"

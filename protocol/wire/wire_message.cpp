@@ -1,4 +1,4 @@
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 #include <cmath>
 
@@ -6,7 +6,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "protocol/frame_codec.h"
+#include "protocol/wire/frame_codec.h"
 
 namespace kiv_proto {
 namespace {

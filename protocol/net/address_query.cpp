@@ -1,4 +1,4 @@
-#include "protocol/address_query.h"
+#include "protocol/net/address_query.h"
 
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>

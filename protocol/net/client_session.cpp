@@ -1,9 +1,9 @@
-#include "protocol/client_session.h"
+#include "protocol/net/client_session.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "protocol/ids.h"
+#include "protocol/wire/ids.h"
 
 namespace kiv_proto {
 namespace {

@@ -1,4 +1,4 @@
-#include "protocol/posix_socket.h"
+#include "protocol/net/posix_socket.h"
 
 #include <fcntl.h>
 #include <netdb.h>

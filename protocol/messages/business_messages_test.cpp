@@ -1,8 +1,8 @@
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 
 #include <gtest/gtest.h>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 namespace {

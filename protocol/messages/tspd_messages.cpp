@@ -1,9 +1,9 @@
-#include "protocol/tspd_messages.h"
+#include "protocol/messages/tspd_messages.h"
 
 #include <cstring>
 
-#include "protocol/ids.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 

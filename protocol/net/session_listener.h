@@ -7,7 +7,7 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 

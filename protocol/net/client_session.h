@@ -18,13 +18,13 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/address_query.h"
-#include "protocol/frame_codec.h"
-#include "protocol/http_getter.h"
-#include "protocol/result_codes.h"
-#include "protocol/session_listener.h"
-#include "protocol/stream_socket.h"
-#include "protocol/wire_message.h"
+#include "protocol/net/address_query.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/net/http_getter.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/net/session_listener.h"
+#include "protocol/net/stream_socket.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 

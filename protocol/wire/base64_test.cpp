@@ -1,4 +1,4 @@
-#include "protocol/base64.h"
+#include "protocol/wire/base64.h"
 
 #include <gtest/gtest.h>
 

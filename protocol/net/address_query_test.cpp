@@ -1,9 +1,9 @@
-#include "protocol/address_query.h"
+#include "protocol/net/address_query.h"
 
 #include <gtest/gtest.h>
 
-#include "protocol/ids.h"
-#include "protocol/plain_http_getter.h"
+#include "protocol/wire/ids.h"
+#include "protocol/net/plain_http_getter.h"
 
 namespace kiv_proto {
 namespace {

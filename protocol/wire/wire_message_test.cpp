@@ -1,10 +1,10 @@
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 #include <cstdint>
 
 #include <gtest/gtest.h>
 
-#include "protocol/frame_codec.h"
+#include "protocol/wire/frame_codec.h"
 
 namespace kiv_proto {
 namespace {

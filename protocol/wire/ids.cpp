@@ -1,4 +1,4 @@
-#include "protocol/ids.h"
+#include "protocol/wire/ids.h"
 
 namespace kiv_proto {
 namespace {

@@ -1,9 +1,9 @@
-#include "protocol/tspd_messages.h"
+#include "protocol/messages/tspd_messages.h"
 
 #include <gtest/gtest.h>
 
-#include "protocol/frame_codec.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 namespace {

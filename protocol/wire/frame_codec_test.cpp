@@ -1,4 +1,4 @@
-#include "protocol/frame_codec.h"
+#include "protocol/wire/frame_codec.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "protocol/plain_http_getter.h"
+#include "protocol/net/plain_http_getter.h"
 
 #include <chrono>
 
-#include "protocol/address_query.h"
+#include "protocol/net/address_query.h"
 
 namespace kiv_proto {
 namespace {

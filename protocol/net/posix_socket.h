@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "protocol/stream_socket.h"
+#include "protocol/net/stream_socket.h"
 
 namespace kiv_proto {
 

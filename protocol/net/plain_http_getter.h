@@ -4,8 +4,8 @@
 
 #include <mutex>
 
-#include "protocol/http_getter.h"
-#include "protocol/stream_socket.h"
+#include "protocol/net/http_getter.h"
+#include "protocol/net/stream_socket.h"
 
 namespace kiv_proto {
 
