@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "access_token.h"
-#include "server/access_token.h"
+#include "server/control/access_token.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "tests/host_meeting.h"
 #include "tests/wine_host.h"
 #include "tests/wine_path.h"

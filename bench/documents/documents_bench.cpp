@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "protocol/messages/document_messages.h"
-#include "server/tests/document_member.h"
-#include "server/tests/raw_http.h"
+#include "server/testing/document_member.h"
+#include "server/testing/raw_http.h"
 
 namespace {
 

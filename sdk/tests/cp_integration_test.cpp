@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "tests/command_line_option.h"
 #include "tests/wine_host.h"
 

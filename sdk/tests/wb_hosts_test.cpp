@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "protocol/messages/tspd_messages.h"
-#include "server/tests/server_process.h"
-#include "server/tests/test_client.h"
+#include "server/testing/server_process.h"
+#include "server/testing/test_client.h"
 #include "tests/command_line_option.h"
 #include "tests/host_boards.h"
 #include "tests/host_meeting.h"

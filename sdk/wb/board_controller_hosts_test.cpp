@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/tests/server_process.h"
-#include "server/tests/test_client.h"
+#include "server/testing/server_process.h"
+#include "server/testing/test_client.h"
 #include "tests/bmp_picture.h"
 #include "tests/command_line_option.h"
 #include "tests/host_boards.h"
