@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "../src/gdiplus_include.h"
-#include "window_test_support.h"
+#include "render/gdiplus_include.h"
+#include "window/testing/window_test_support.h"
 
 namespace {
 

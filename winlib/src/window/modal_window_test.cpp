@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "window_test_support.h"
+#include "window/testing/window_test_support.h"
 
 namespace {
 
