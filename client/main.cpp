@@ -2,9 +2,9 @@
 #include <ole2.h>
 #include <windows.h>
 
-#include "app_config.h"
+#include "config/app_config.h"
 #include "process_scope.h"
-#include "sdk_manager.h"
+#include "sdk_glue/sdk_manager.h"
 #include "video/video_render_window_class.h"
 #include "winlib/ui_lib.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "testing/hosts/command_line_option.h"
 #include "testing/hosts/wine_host.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "testing/hosts/wine_host.h"
 
 using kiv_test::ServerProcess;

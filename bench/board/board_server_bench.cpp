@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/tspd_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/board/testing/board_meeting.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "testing/hosts/host_meeting.h"
 #include "testing/hosts/wine_host.h"
 #include "testing/hosts/wine_path.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "testing/hosts/wine_host.h"
 
 namespace kiv_bench {

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/document_messages.h"
-#include "server/tests/document_member.h"
-#include "server/tests/raw_http.h"
+#include "protocol/messages/document_messages.h"
+#include "server/testing/document_member.h"
+#include "server/testing/raw_http.h"
 
 namespace {
 

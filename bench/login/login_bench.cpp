@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "server/tests/server_process.h"
-#include "server/tests/test_client.h"
+#include "server/testing/server_process.h"
+#include "server/testing/test_client.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "video/video_panel.h"
 
-#include "media_settings.h"
-#include "sdk_manager.h"
+#include "config/media_settings.h"
+#include "sdk_glue/sdk_manager.h"
 #include "text_codec.h"
 #include "video/video_render_control.h"
 #include "video/video_render_window_class.h"

@@ -1,8 +1,8 @@
 #include "video/video_render_control.h"
 
-#include "media_settings.h"
+#include "config/media_settings.h"
 #include "menu/menu_wnd.h"
-#include "sdk_manager.h"
+#include "sdk_glue/sdk_manager.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
 

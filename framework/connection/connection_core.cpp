@@ -1,9 +1,9 @@
 #include "connection_core.h"
 
 #include "framework_log.h"
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 #include "protocol/media/media_messages.h"
-#include "protocol/tspd_messages.h"
+#include "protocol/messages/tspd_messages.h"
 
 namespace tessarine {
 

@@ -16,7 +16,7 @@
 #include "avcore/online.h"
 #include "avcore/tmsg.h"
 #include "callback_registry.h"
-#include "protocol/client_session.h"
+#include "protocol/net/client_session.h"
 #include "sdk_http_getter.h"
 #include "tspd_channel.h"
 #include "winsock_socket.h"

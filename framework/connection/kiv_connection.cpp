@@ -3,7 +3,7 @@
 #include "avcore/ids.h"
 #include "connection_factory.h"
 #include "framework_log.h"
-#include "protocol/result_codes.h"
+#include "protocol/wire/result_codes.h"
 
 namespace tessarine {
 namespace {

@@ -1,8 +1,8 @@
 #include "online_service.h"
 
 #include "avcore/ids.h"
-#include "protocol/business_messages.h"
-#include "protocol/result_codes.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/result_codes.h"
 
 namespace tessarine {
 namespace {

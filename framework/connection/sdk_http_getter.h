@@ -3,7 +3,7 @@
 #pragma once
 
 #include "avcore/connection.h"
-#include "protocol/http_getter.h"
+#include "protocol/net/http_getter.h"
 
 namespace tessarine {
 

@@ -1,5 +1,5 @@
 # Tests of the connection component under wine64 against the native meeting_server.
-# The Windows test starts the server itself: it runs server/tests/server_ctl.sh through
+# The Windows test starts the server itself: it runs server/testing/server_ctl.sh through
 # Wine (an ELF program started by CreateProcess) and reads the ports the server writes.
 # The server binary is the native tree's: build/<tag->native/bin/meeting_server
 # (KIV_MEETING_SERVER overrides it); scripts/test.sh builds that tree first.
@@ -20,6 +20,6 @@ kiv_gtest(kiv_connection_test
 target_include_directories(kiv_connection_test PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/testing)
 target_compile_definitions(kiv_connection_test PRIVATE
   KIV_MEETING_SERVER="${KIV_MEETING_SERVER}"
-  KIV_SERVER_CTL="${PROJECT_SOURCE_DIR}/server/tests/server_ctl.sh"
+  KIV_SERVER_CTL="${PROJECT_SOURCE_DIR}/server/testing/server_ctl.sh"
   KIV_SERVER_RUN_DIR="${CMAKE_BINARY_DIR}/connection_test_servers")
 add_dependencies(kiv_connection_test Tessarine32)

@@ -6,7 +6,7 @@
 #include "avcore/tmsg.h"
 #include "com_object.h"
 #include "connection_core.h"
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 
 namespace tessarine {
 

@@ -5,9 +5,9 @@
 
 #include "avcore/ids.h"
 #include "framework_log.h"
-#include "protocol/ids.h"
-#include "protocol/result_codes.h"
-#include "protocol/tspd_messages.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/messages/tspd_messages.h"
 
 namespace tessarine {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "connection_factory.h"
-#include "protocol/stream_socket.h"
+#include "protocol/net/stream_socket.h"
 
 namespace tessarine {
 

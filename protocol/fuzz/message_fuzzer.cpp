@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/address_query.h"
-#include "protocol/base64.h"
-#include "protocol/business_messages.h"
-#include "protocol/frame_codec.h"
-#include "protocol/wire_message.h"
+#include "protocol/net/address_query.h"
+#include "protocol/wire/base64.h"
+#include "protocol/messages/business_messages.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/wire_message.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "protocol/media/media_messages.h"
 
 #include "protocol/media/media_ticket.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_media {
 namespace {

@@ -16,7 +16,7 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/media_type.h"
+#include "protocol/wire/media_type.h"
 
 namespace kiv_media {
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/tspd_messages.h"
-#include "server/tests/server_process.h"
-#include "server/tests/test_client.h"
+#include "protocol/messages/tspd_messages.h"
+#include "server/testing/server_process.h"
+#include "server/testing/test_client.h"
 #include "testing/hosts/command_line_option.h"
 #include "testing/hosts/host_boards.h"
 #include "testing/hosts/host_meeting.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "protocol/result_codes.h"
-#include "protocol/tspd_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
 

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "protocol/result_codes.h"
+#include "protocol/wire/result_codes.h"
 #include "server/board/testing/board_meeting.h"
 
 namespace kiv_server {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "protocol/ids.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/ids.h"
+#include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
 

@@ -3,8 +3,8 @@
 #include <climits>
 #include <cstdint>
 
-#include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/wire/wire_message.h"
 #include "wb/message/board_message.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/graph_base.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 #include "server/board/board_state.h"
 #include "wb/message/board_message.h"
 #include "wb/model/board.h"

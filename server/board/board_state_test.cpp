@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/result_codes.h"
-#include "protocol/wire_message.h"
+#include "protocol/wire/result_codes.h"
+#include "protocol/wire/wire_message.h"
 #include "wb/message/board_message.h"
 #include "wb/message/update_commands.h"
 #include "wb/model/board.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "protocol/document_messages.h"
-#include "protocol/result_codes.h"
+#include "protocol/messages/document_messages.h"
+#include "protocol/wire/result_codes.h"
 #include "server/documents/document_names.h"
 
 namespace kiv_server {

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "server/business_module.h"
+#include "server/control/business_module.h"
 #include "server/documents/conversion_workers.h"
 #include "server/documents/document_library.h"
 #include "server/documents/document_store.h"

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <map>
 
-#include "protocol/document_messages.h"
-#include "protocol/wire_message.h"
-#include "server/access_token.h"
+#include "protocol/messages/document_messages.h"
+#include "protocol/wire/wire_message.h"
+#include "server/control/access_token.h"
 #include "server/documents/document_http.h"
 #include "server/documents/document_names.h"
-#include "server/meeting_core.h"
+#include "server/control/meeting_core.h"
 
 namespace kiv_server {
 namespace {

@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "protocol/document_messages.h"
+#include "protocol/messages/document_messages.h"
 #include "server/documents/document_names.h"
 #include "server/documents/jpeg_size.h"
 #include "server/documents/process_runner.h"

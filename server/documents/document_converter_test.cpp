@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/document_messages.h"
+#include "protocol/messages/document_messages.h"
 
 namespace kiv_server {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "protocol/document_messages.h"
+#include "protocol/messages/document_messages.h"
 #include "server/documents/document_names.h"
 #include "server/documents/upload_receiver.h"
 

@@ -11,8 +11,8 @@
 #include "server/documents/document_library.h"
 #include "server/documents/document_store.h"
 #include "server/documents/page_get_faults.h"
-#include "server/http_body_sink.h"
-#include "server/http_request.h"
+#include "server/http/http_body_sink.h"
+#include "server/http/http_request.h"
 
 namespace kiv_server {
 

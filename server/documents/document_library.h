@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "server/client_outbox.h"
+#include "server/control/client_outbox.h"
 #include "server/documents/document_converter.h"
 
 namespace kiv_server {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/http_request.h"
+#include "server/http/http_request.h"
 
 namespace kiv_server {
 

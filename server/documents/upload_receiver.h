@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "server/http_body_sink.h"
+#include "server/http/http_body_sink.h"
 
 namespace kiv_server {
 

@@ -1,7 +1,7 @@
 #include "server/media/media_business.h"
 
 #include "protocol/media/media_messages.h"
-#include "protocol/result_codes.h"
+#include "protocol/wire/result_codes.h"
 
 namespace kiv_server {
 

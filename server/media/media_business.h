@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "server/business_module.h"
+#include "server/control/business_module.h"
 #include "server/media/media_relay.h"
 
 namespace kiv_server {

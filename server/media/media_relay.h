@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "protocol/media/media_ticket.h"
-#include "server/client_outbox.h"
+#include "server/control/client_outbox.h"
 #include "server/media/loss_switch.h"
 #include "server/media/peer_address.h"
 

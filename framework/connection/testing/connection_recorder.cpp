@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 
 namespace connection_test {
 namespace {

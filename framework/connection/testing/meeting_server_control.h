@@ -1,5 +1,5 @@
 // Starts, kills and restarts the native meeting_server from a Windows test under Wine:
-// server/tests/server_ctl.sh is run through CreateProcess and the ports are read from
+// server/testing/server_ctl.sh is run through CreateProcess and the ports are read from
 // the file the server writes (Unix paths are reached through drive Z:).
 #pragma once
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/media_type.h"
+#include "protocol/wire/media_type.h"
 
 // Every virtual operation of a framework interface and every callback handed to the
 // framework uses the COM calling convention (__stdcall on i686, the only one on x64).

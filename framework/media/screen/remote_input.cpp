@@ -1,6 +1,6 @@
 #include "remote_input.h"
 
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 
 namespace tessarine::media {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 
 namespace tessarine::media {
 namespace {

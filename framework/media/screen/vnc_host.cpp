@@ -16,7 +16,7 @@
 #include "components.h"
 #include "framework_log.h"
 #include "input_injector.h"
-#include "protocol/business_messages.h"
+#include "protocol/messages/business_messages.h"
 #include "screen_grabber.h"
 #include "screen_plane.h"
 #include "video_sender.h"

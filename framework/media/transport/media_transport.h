@@ -34,7 +34,7 @@
 #include <memory>
 #include <string>
 
-#include "protocol/media_type.h"
+#include "protocol/wire/media_type.h"
 
 namespace avcore {
 class IKivConnection;

@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "protocol/wire_message.h"
+#include "protocol/wire/wire_message.h"
 #include "server/media/media_business.h"
 #include "transport_core.h"
 

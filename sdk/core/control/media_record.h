@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "protocol/media_type.h"
+#include "protocol/wire/media_type.h"
 
 namespace kiv_core {
 

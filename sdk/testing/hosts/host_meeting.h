@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "server/tests/server_process.h"
+#include "server/testing/server_process.h"
 #include "testing/hosts/wine_host.h"
 
 namespace kiv_test {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "server/tests/server_process.h"
-#include "server/tests/test_client.h"
+#include "server/testing/server_process.h"
+#include "server/testing/test_client.h"
 #include "testing/hosts/bmp_picture.h"
 #include "testing/hosts/command_line_option.h"
 #include "testing/hosts/host_meeting.h"

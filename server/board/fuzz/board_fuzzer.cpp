@@ -6,8 +6,8 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/tspd_messages.h"
-#include "protocol/wire_message.h"
+#include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/wire_message.h"
 #include "server/board/board_message.h"
 #include "server/board/board_state.h"
 

@@ -9,12 +9,12 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/tspd_messages.h"
-#include "protocol/wire_message.h"
-#include "server/access_token.h"
+#include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/wire_message.h"
+#include "server/control/access_token.h"
 #include "server/board/board_business.h"
-#include "server/gs_business.h"
-#include "server/meeting_core.h"
+#include "server/businesses/gs_business.h"
+#include "server/control/meeting_core.h"
 
 namespace kiv_server {
 

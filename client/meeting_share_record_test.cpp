@@ -1,0 +1,425 @@
+// Parleywright's screen-share and recording buttons, clicked in real clients with the real
+// kiv_sdk against the native meeting server: bob's client shows alice's shared screen
+// (pixels compared with what the screen shows) until she stops, and a recording started
+// and stopped from her window is a complete video of the screen, read back by ffprobe.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "testing/meeting_actions.h"
+#include "testing/meeting_fixture.h"
+#include "native_probe.h"
+#include "testing/ui_driver.h"
+
+namespace {
+
+using namespace meeting_test;
+using MeetingRecordTest = MeetingFixture;
+
+constexpr wchar_t kShareOpen[] = L"img\\main_user_screenshare_open.png";
+constexpr wchar_t kShareClosed[] = L"img\\main_user_screenshare_closed.png";
+constexpr wchar_t kRecordOff[] = L"img\\LawIcon\\录制视频.png";
+constexpr wchar_t kRecordOn[] = L"img\\LawIcon\\录制视频_Press.png";
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+bool Listed(const std::vector<std::wstring>& items, const std::wstring& item) {
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// A client of the meeting with its main window shown.
+struct Participant {
+  Participant(const std::wstring& install, const std::wstring& user, const std::wstring& group)
+      : client(install, L"x;" + user + L";" + group) {}
+  bool WaitShown() {
+    return PumpUntil([&] { return (main = client.VisibleWindow(L"CDuiFrameWnd")) != nullptr; }, 40000);
+  }
+  Client client;
+  HWND main = nullptr;
+};
+
+// ---- screen pixels ----
+
+COLORREF ScreenPixel(POINT p) {
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF c = ::GetPixel(screen, p.x, p.y);
+  ::ReleaseDC(nullptr, screen);
+  return c;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+         std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// A top-most window of the test painted in four quadrants of distinct colours; `Swap`
+// turns the pattern round, so a live view shows the change.
+class ColourCard {
+ public:
+  static constexpr COLORREF kColours[4] = {RGB(220, 30, 30), RGB(30, 190, 50), RGB(30, 60, 220), RGB(240, 220, 30)};
+
+  explicit ColourCard(const RECT& at) : rect_(at) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &ColourCard::Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ShareTestColourCard";
+    ::RegisterClassW(&wc);
+    window_ = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP, at.left, at.top,
+                                at.right - at.left, at.bottom - at.top, nullptr, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::ShowWindow(window_, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(window_);
+  }
+  ~ColourCard() {
+    if (window_) ::DestroyWindow(window_);
+  }
+  ColourCard(const ColourCard&) = delete;
+  ColourCard& operator=(const ColourCard&) = delete;
+
+  void Swap() {
+    rotation_ = (rotation_ + 2) % 4;
+    Raise();
+    ::InvalidateRect(window_, nullptr, TRUE);
+    ::UpdateWindow(window_);
+  }
+  void Raise() { ::SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+  // The colour quadrant `q` (0 top left, 1 top right, 2 bottom left, 3 bottom right) shows.
+  COLORREF Colour(int q) const { return kColours[(q + rotation_) % 4]; }
+  // The middle of quadrant `q` in screen pixels.
+  POINT Middle(int q) const {
+    const int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+    return POINT{rect_.left + w / 4 + (q % 2) * w / 2, rect_.top + h / 4 + (q / 2) * h / 2};
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ColourCard*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_PAINT && self) {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      RECT client;
+      ::GetClientRect(hwnd, &client);
+      for (int q = 0; q < 4; ++q) {
+        const RECT part{(q % 2) * client.right / 2, (q / 2) * client.bottom / 2, (q % 2 + 1) * client.right / 2,
+                        (q / 2 + 1) * client.bottom / 2};
+        HBRUSH brush = ::CreateSolidBrush(self->Colour(q));
+        ::FillRect(dc, &part, brush);
+        ::DeleteObject(brush);
+      }
+      ::EndPaint(hwnd, &ps);
+      return 0;
+    }
+    if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  RECT rect_;
+  HWND window_ = nullptr;
+  int rotation_ = 0;
+};
+
+BOOL CALLBACK FindVisibleRenderWindow(HWND child, LPARAM found) {
+  wchar_t cls[32] = {};
+  ::GetClassNameW(child, cls, 32);
+  if (wcscmp(cls, L"VideoRenderWnd") != 0 || !::IsWindowVisible(child)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+// The visible render window of a client's main window (the one a video panel hands to the
+// SDK), or null.
+HWND VisibleRenderWindow(HWND main) {
+  HWND found = nullptr;
+  ::EnumChildWindows(main, &FindVisibleRenderWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Where a screen point shows in a view of the whole virtual screen that fills `view`
+// keeping the aspect (centred between bars).
+POINT InView(HWND view, POINT screenPoint) {
+  RECT client;
+  ::GetClientRect(view, &client);
+  const double sw = ::GetSystemMetrics(SM_CXVIRTUALSCREEN) & ~1, sh = ::GetSystemMetrics(SM_CYVIRTUALSCREEN) & ~1;
+  const double scale = std::min(client.right / sw, client.bottom / sh);
+  const double x0 = (client.right - sw * scale) / 2, y0 = (client.bottom - sh * scale) / 2;
+  POINT p{static_cast<LONG>(x0 + (screenPoint.x - ::GetSystemMetrics(SM_XVIRTUALSCREEN)) * scale),
+          static_cast<LONG>(y0 + (screenPoint.y - ::GetSystemMetrics(SM_YVIRTUALSCREEN)) * scale)};
+  ::ClientToScreen(view, &p);
+  return p;
+}
+
+// Every quadrant of the card shows in its colour at its place in the view.
+bool ViewShowsCard(HWND view, const ColourCard& card, std::string* seen) {
+  seen->clear();
+  bool all = true;
+  for (int q = 0; q < 4; ++q) {
+    const COLORREF c = ScreenPixel(InView(view, card.Middle(q)));
+    char text[48];
+    snprintf(text, sizeof text, "q%d %02x%02x%02x ", q, GetRValue(c), GetGValue(c), GetBValue(c));
+    *seen += text;
+    all = all && Near(c, card.Colour(q), 48);
+  }
+  return all;
+}
+
+// Alice and bob in a group; bob's window fills the screen with his share page shown, and
+// a card of the test lies over his chat, away from his view. Their logs are kept.
+class MeetingShareTest : public MeetingFixture {
+ protected:
+  // `bobFault` goes to bob's client as the framework's fault switch.
+  void Meet(const wchar_t* room, const wchar_t* bobFault = nullptr) {
+    install_ = MakeInstall(room, server_.address(), kSecret);
+    ::CreateDirectoryW((install_ + L"log").c_str(), nullptr);
+    alice_ = std::make_unique<Participant>(install_, L"alice", room);
+    ASSERT_TRUE(alice_->WaitShown());
+    if (bobFault) ::SetEnvironmentVariableW(L"TESSARINE_FAIL", bobFault);
+    bob_ = std::make_unique<Participant>(install_, L"bob", room);
+    ::SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
+    ASSERT_TRUE(bob_->WaitShown());
+    ASSERT_TRUE(PumpUntil([&] { return Listed(meeting_.Users(bob_->main), L"alice"); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return Listed(meeting_.Users(alice_->main), L"bob"); }, 20000));
+    // Alice's window (top-most, as bob's) is moved nearly off the screen, out of bob's way.
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    ::MoveWindow(bob_->main, 0, 0, cx, cy, TRUE);
+    ::MoveWindow(alice_->main, cx - 40, cy - 40, 1000, 660, TRUE);
+    ASSERT_TRUE(ui_.Click(bob_->main, L"tabopt_screenshare"));
+    PumpFor(500);
+    card_ = std::make_unique<ColourCard>(RECT{1024, 110, 1264, 290});
+    PumpFor(300);
+    for (int q = 0; q < 4; ++q) ASSERT_TRUE(Near(ScreenPixel(card_->Middle(q)), card_->Colour(q), 8)) << q;
+  }
+  // The share icon of alice's item in `p`'s list.
+  std::wstring ShareIcon(Participant& p) { return meeting_.Icon(p.main, L"alice", L"icon_user_screenshare"); }
+  // Waits until bob's view shows the card; the view, or null.
+  HWND WaitViewShowsCard(DWORD ms, std::string* seen) {
+    HWND view = nullptr;
+    card_->Raise();
+    PumpUntil([&] { return (view = VisibleRenderWindow(bob_->main)) != nullptr && ViewShowsCard(view, *card_, seen); },
+              ms);
+    return view && ViewShowsCard(view, *card_, seen) ? view : nullptr;
+  }
+  // The framework's log of a client (its SDK writes there too).
+  std::string LogOf(const Client& client) {
+    const std::wstring path = install_ + L"log\\Tessarine32_" + std::to_wstring(client.pid()) + L".log";
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "";
+    std::string text(::GetFileSize(f, nullptr), '\0');
+    DWORD n = 0;
+    ::ReadFile(f, &text[0], static_cast<DWORD>(text.size()), &n, nullptr);
+    ::CloseHandle(f);
+    text.resize(n);
+    return text;
+  }
+
+  std::wstring install_;
+  UiDriver ui_;
+  MeetingActions meeting_{ui_};
+  std::unique_ptr<Participant> alice_;
+  std::unique_ptr<Participant> bob_;
+  std::unique_ptr<ColourCard> card_;
+};
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Verifies the share button: alice's click shares her screen and bob's client shows it
+// (the quadrants of the card at their places and in their colours, following a change of
+// the card), her own item and bob's item of her show the share icon; her second click
+// stops the share, bob's view goes and both icons close; a third click shares again.
+// No view reports bad data on the way.
+TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
+  ASSERT_NO_FATAL_FAILURE(Meet(L"room6"));
+  EXPECT_EQ(VisibleRenderWindow(bob_->main), nullptr) << "a view before any share";
+
+  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareOpen; }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareOpen; }, 20000))
+      << "bob's client never showed alice's share";
+  std::string seen;
+  HWND view = WaitViewShowsCard(15000, &seen);
+  EXPECT_NE(view, nullptr) << "bob's view shows " << seen;
+  PumpFor(800);  // the list's icons repaint
+  EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share.png").empty());
+  // Bob moves his window about while the view draws; it keeps drawing where it is.
+  for (int i = 0; i < 20; ++i) {
+    ::MoveWindow(bob_->main, i % 2 ? 0 : -8, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
+    PumpFor(50);
+  }
+  ::MoveWindow(bob_->main, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
+  card_->Swap();
+  EXPECT_NE(WaitViewShowsCard(5000, &seen), nullptr) << "bob's view did not follow alice's screen: " << seen;
+  EXPECT_FALSE(Contains(meeting_.Chat(bob_->main), L"查看屏幕共享失败"));
+
+  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareClosed; }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareClosed; }, 20000));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleRenderWindow(bob_->main) == nullptr; }, 5000)) << "bob's view stayed";
+  PumpFor(500);
+  EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_stopped.png").empty());
+
+  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  EXPECT_NE(WaitViewShowsCard(20000, &seen), nullptr) << "no view after sharing again: " << seen;
+  // Each view joined a running stream: it waited for a whole picture without reporting
+  // bad data, so the SDK never restarted it.
+  const std::string bobLog = LogOf(bob_->client);
+  EXPECT_EQ(Count(bobLog, ": bad data"), 0u);
+  EXPECT_EQ(Count(bobLog, "receive VNC_EVENT_VIEWER_BADDATA"), 0u);
+  EXPECT_TRUE(alice_->client.running());
+  EXPECT_TRUE(bob_->client.running());
+}
+
+// Verifies the viewer's recovery: bob's framework garbles one packet of alice's screen
+// once his view shows it; the viewer reports bad data, the SDK restarts it (a new
+// reception) and bob's view shows her screen again, live, with no failure line.
+TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
+  ASSERT_NO_FATAL_FAILURE(Meet(L"room8", L"IVncRenderManager.BadData"));
+  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  // What follows the garbled packet in bob's log.
+  std::string after;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        const std::string log = LogOf(bob_->client);
+        const size_t garbled = log.find("one packet garbled on purpose");
+        after = garbled == std::string::npos ? "" : log.substr(garbled);
+        return after.find("receiving the screen of alice") != std::string::npos;
+      },
+      30000))
+      << "no restart after the garbled packet; bob's log from it:\n"
+      << after;
+  const size_t bad = after.find(": bad data");
+  const size_t reported = after.find("receive VNC_EVENT_VIEWER_BADDATA");
+  const size_t restarted = after.find("receiving the screen of alice");
+  EXPECT_LT(bad, reported) << after;
+  EXPECT_LT(reported, restarted) << after;
+  std::string seen;
+  EXPECT_NE(WaitViewShowsCard(15000, &seen), nullptr) << "bob's view after the restart shows " << seen;
+  card_->Swap();
+  EXPECT_NE(WaitViewShowsCard(5000, &seen), nullptr) << "bob's restarted view is not live: " << seen;
+  PumpFor(500);
+  EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_restarted.png").empty());
+  EXPECT_EQ(ShareIcon(*bob_), kShareOpen);
+  EXPECT_FALSE(Contains(meeting_.Chat(bob_->main), L"查看屏幕共享失败"));
+  EXPECT_EQ(Count(LogOf(bob_->client), "one packet garbled on purpose"), 1u);
+  EXPECT_TRUE(bob_->client.running());
+}
+
+// ---- recordings ----
+
+std::wstring DesktopFolder() {
+  PWSTR path = nullptr;
+  std::wstring folder;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)) && path) folder = path;
+  ::CoTaskMemFree(path);
+  return folder;
+}
+
+std::set<std::wstring> Recordings(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = ::FindFirstFileW((folder + L"\\Record*.mp4").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (::FindNextFileW(h, &found));
+  ::FindClose(h);
+  return names;
+}
+
+// Verifies the record button: alice's click starts a recording into the desktop folder
+// (RecordYYYYMMDDhhmmss.mp4) and shows the button pressed; her second click ends it, the
+// button is back, and the file is an H.264 video of the whole screen with AAC sound, as
+// long as the time between the clicks, the sound as long as the video.
+TEST_F(MeetingRecordTest, RecordButtonWritesAVideoOfTheScreen) {
+  const std::wstring desktop = DesktopFolder();
+  ASSERT_FALSE(desktop.empty());
+  const std::set<std::wstring> before = Recordings(desktop);
+  const std::wstring install = MakeInstall(L"room7", server_.address(), kSecret);
+  UiDriver ui;
+  MeetingActions meeting(ui);
+  Participant alice(install, L"alice", L"room7");
+  ASSERT_TRUE(alice.WaitShown());
+  ASSERT_TRUE(PumpUntil([&] { return Listed(meeting.Users(alice.main), L"alice(我)"); }, 20000));
+  ASSERT_EQ(ui.Ask(alice.main, {L"normalimage", L"btn_record"}), kRecordOff);
+  // Her microphone on, so that the recording has sound to take.
+  ASSERT_TRUE(ui.Click(alice.main, L"btn_mic"));
+  PumpFor(1000);
+
+  ASSERT_TRUE(ui.Click(alice.main, L"btn_record"));
+  ASSERT_TRUE(PumpUntil([&] { return ui.Ask(alice.main, {L"normalimage", L"btn_record"}) == kRecordOn; }, 5000));
+  const DWORD started = ::GetTickCount();
+  std::wstring name;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (const std::wstring& n : Recordings(desktop)) {
+          if (!before.count(n)) name = n;
+        }
+        return !name.empty();
+      },
+      5000))
+      << "no recording appeared in " << testing::PrintToString(desktop);
+  EXPECT_EQ(name.size(), std::wstring(L"Record20240131235959.mp4").size());
+  PumpFor(4000);
+  ASSERT_TRUE(ui.Click(alice.main, L"btn_record"));
+  ASSERT_TRUE(PumpUntil([&] { return ui.Ask(alice.main, {L"normalimage", L"btn_record"}) == kRecordOff; }, 5000));
+  const double seconds = (::GetTickCount() - started) / 1000.0;
+
+  // The native ffprobe reads a copy beside the program (the desktop lies on drive C:).
+  const std::wstring recorded = desktop + L"\\" + name;
+  const std::wstring path = install + name;
+  ASSERT_TRUE(::CopyFileW(recorded.c_str(), path.c_str(), FALSE));
+  ::DeleteFileW(recorded.c_str());
+  const std::string probe = media_test::RunNative(
+      "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,sample_rate,duration:"
+      "format=duration -of default=nw=1 '" +
+          media_test::UnixPath(path) + "'",
+      path + L".probe.txt");
+  const int cx = ::GetSystemMetrics(SM_CXVIRTUALSCREEN) & ~1, cy = ::GetSystemMetrics(SM_CYVIRTUALSCREEN) & ~1;
+  EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("width=" + std::to_string(cx)), std::string::npos) << probe;
+  EXPECT_NE(probe.find("height=" + std::to_string(cy)), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+  const double video = media_test::ProbedDuration(probe.substr(probe.find("codec_type=video") + 1));
+  EXPECT_NEAR(video, seconds, 0.6) << probe;
+  const size_t audio = probe.find("codec_type=audio");
+  ASSERT_NE(audio, std::string::npos) << probe;
+  // The sound ends with the video, within two of its frames (15 per second).
+  EXPECT_NEAR(media_test::ProbedDuration(probe.substr(audio)), video, 2.0 / 15) << "the sound does not cover the video";
+}
+
+// Verifies a recording the SDK refuses (no screen recorder in alice's framework): the chat
+// says so with the SDK's code, the button keeps its idle look and no file is written.
+TEST_F(MeetingRecordTest, RefusedRecordingIsReportedAndTheButtonStaysIdle) {
+  const std::wstring desktop = DesktopFolder();
+  ASSERT_FALSE(desktop.empty());
+  const std::set<std::wstring> before = Recordings(desktop);
+  const std::wstring install = MakeInstall(L"room9", server_.address(), kSecret);
+  UiDriver ui;
+  MeetingActions meeting(ui);
+  ::SetEnvironmentVariableW(L"TESSARINE_FAIL", L"IScreenRecorder");
+  Participant alice(install, L"alice", L"room9");
+  ::SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
+  ASSERT_TRUE(alice.WaitShown());
+  ASSERT_TRUE(PumpUntil([&] { return Listed(meeting.Users(alice.main), L"alice(我)"); }, 20000));
+
+  ASSERT_TRUE(ui.Click(alice.main, L"btn_record"));
+  EXPECT_TRUE(PumpUntil([&] { return Contains(meeting.Chat(alice.main), L"录制失败 错误码302"); }, 5000))
+      << testing::PrintToString(meeting.Chat(alice.main));
+  EXPECT_EQ(ui.Ask(alice.main, {L"normalimage", L"btn_record"}), kRecordOff);
+  PumpFor(1000);
+  EXPECT_EQ(Recordings(desktop), before);
+  EXPECT_TRUE(alice.client.running());
+}
+
+}  // namespace

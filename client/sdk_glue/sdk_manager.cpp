@@ -1,0 +1,404 @@
+#include "sdk_glue/sdk_manager.h"
+
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "config/access_token.h"
+#include "config/app_config.h"
+#include "windows/info_wnd.h"
+#include "config/launch_arguments.h"
+#include "windows/meeting_main_wnd.h"
+#include "windows/message_box.h"
+#include "sdk_glue/sdk_messages.h"
+#include "text_codec.h"
+
+using namespace DuiLib;
+
+CSdkManager& CSdkManager::GetInstance() {
+  static CSdkManager instance;
+  return instance;
+}
+
+CSdkManager::CSdkManager() : m_chatTarget("所有人") { EnsureMessageWindow(); }
+
+void CSdkManager::EnsureMessageWindow() {
+  if (m_hWnd && ::IsWindow(m_hWnd)) return;
+  Create(nullptr, L"CSdkManagerMsgWnd", UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+         CW_USEDEFAULT);
+  ShowWindow(false);
+  m_hMsgWnd = m_hWnd;
+}
+
+CSdkManager::~CSdkManager() {
+  if (m_hWnd && ::IsWindow(m_hWnd)) ::KillTimer(m_hWnd, TIMER_USER_STATUS_REFRESH);
+  Shutdown();
+}
+
+bool CSdkManager::Init(LPCWSTR commandLine) {
+  EnsureMessageWindow();
+  m_pEngine = KivGetEngine();
+  if (!m_pEngine) return false;
+  LaunchArguments args =
+      ParseLaunchArguments(WideToAnsi(commandLine ? commandLine : L""), static_cast<uint32_t>(std::time(nullptr)));
+  m_launchUserId = args.userId;
+  m_launchGroupId = args.groupId;
+
+  const AppConfig& config = AppConfig::Instance();
+  m_context.handler = this;
+  m_context.appId = config.EffectiveAppId().c_str();
+  m_context.workDir = "./";
+  m_context.serverAddress = config.EffectiveServerAddr().c_str();
+  if (m_pEngine->Init(&m_context) != kiv_core::ERR_OK) return false;
+
+  kiv::IDeviceManager* devices = m_pEngine->GetDeviceManager();
+  kiv::IAudioEngine* audio = m_pEngine->GetAudioEngine();
+  if (devices) {
+    // The first microphone listed is the one used until the user picks another.
+    kiv::Vector<kiv::DeviceInfo> microphones = devices->GetMicrophoneDevices();
+    m_micIndex = microphones.empty() ? -1 : 0;
+  }
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_MIC_VOLUME, m_micVolume);
+  if (devices) {
+    kiv::Vector<kiv::DeviceInfo> speakers = devices->GetSpeakerDevices();
+    m_speakerIndex = speakers.size() - 1;
+  }
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, m_speakerVolume);
+
+  m_pSignaling = m_pEngine->GetSignaling();
+  if (m_pSignaling) m_pSignaling->AddEventHandler(this);
+  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_USER_STATUS_REFRESH, kUserStatusRefreshMs, nullptr);
+  return true;
+}
+
+bool CSdkManager::Start() {
+  if (!m_pMainWnd) {
+    auto* main = new CMeetingMainWnd;
+    if (!main->Create(nullptr, L"Main", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT)) {
+      delete main;
+      return false;
+    }
+    m_pMainWnd = main;
+    m_hMainWnd = main->GetHWND();
+  }
+  if (!m_pInfoWnd) {
+    auto* info = new CInfoWnd;  // deletes itself when its window is gone
+    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
+                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
+      m_pInfoWnd = info;
+    }
+  }
+  ::SetWindowPos(m_pMainWnd->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (Login(AnsiToWide(m_launchUserId).c_str()) != kiv_core::ERR_OK) {
+    ShowMessageBox(m_pMainWnd->GetHWND(), L"登陆失败");
+  }
+  if (m_pMainWnd) m_pMainWnd->ShowWindow(false);
+  if (m_pInfoWnd) m_pInfoWnd->ShowWindow(false);
+  return true;
+}
+
+int CSdkManager::Login(LPCWSTR userId) {
+  m_userId = WideToUtf8(userId ? userId : L"");
+  if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
+  const AppConfig& config = AppConfig::Instance();
+  TokenInfo info;
+  info.aid = config.EffectiveAppId();
+  info.uid = m_userId;
+  info.et = 0;
+  info.key = config.EffectiveAppSecret();
+  info.version = kTokenVersion;
+  kiv::String token(BuildAccessToken(info).c_str());
+  return m_pEngine->Login(token.c_str(), m_userId.c_str(), true, "");
+}
+
+int CSdkManager::JoinGroup(LPCWSTR groupId) {
+  m_groupId = WideToUtf8(groupId ? groupId : L"");
+  m_publishedVideoIds.clear();
+  if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
+  return m_pEngine->JoinGroup(m_groupId.c_str());
+}
+
+int CSdkManager::StartPublishVideo(const char* videoId, int cameraIndex) {
+  m_publishedVideoIds.insert(videoId ? videoId : "");
+  if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
+  return m_pEngine->StartPublishVideo(videoId, cameraIndex);
+}
+
+int CSdkManager::StopPublishVideo(const char* videoId) {
+  m_publishedVideoIds.erase(videoId ? videoId : "");
+  if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
+  return m_pEngine->StopPublishVideo(videoId);
+}
+
+void CSdkManager::Shutdown() {
+  // The message loop may have ended: close windows directly, not by posted messages.
+  m_hMsgWnd = nullptr;
+  if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+  if (m_pMainWnd) {
+    m_hMainWnd = nullptr;
+    HWND main = m_pMainWnd->GetHWND();
+    if (main && ::IsWindow(main)) ::DestroyWindow(main);  // takes the owned information window along
+    delete m_pMainWnd;
+    m_pMainWnd = nullptr;
+  }
+  if (m_pInfoWnd && ::IsWindow(m_pInfoWnd->GetHWND())) ::DestroyWindow(m_pInfoWnd->GetHWND());
+  m_pInfoWnd = nullptr;
+  if (m_pEngine) {
+    m_pSignaling = nullptr;
+    m_pEngine = nullptr;
+    KivReleaseEngine();
+  }
+}
+
+void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
+  if (m_pInfoWnd == wnd) m_pInfoWnd = nullptr;
+}
+
+std::wstring CSdkManager::GetErrorText(int code) {
+  switch (code) {
+    case kiv_core::ERR_CONNECT_SERVER_FAILED:
+      return L"连接服务器失败！";
+    case kiv_core::ERR_AUTH_FAILED:
+      return L"认证失败！";
+    case kiv_core::ERR_APP_NOT_EXIST:
+      return L"应用不存在！";
+    case kiv_core::ERR_USER_ALREADY_LOGINED:
+      return L"用户已登录！";
+    case kiv_core::ERR_BALANCE_INSUFFICIENT:
+      return L"账户余额不足！";
+    default:
+      return L"未知错误:" + std::to_wstring(code);
+  }
+}
+
+HWND CSdkManager::LiveMainWindow() const {
+  HWND main = m_hMainWnd.load();
+  return (main && ::IsWindow(main)) ? main : nullptr;
+}
+
+LRESULT CSdkManager::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_TIMER) {
+    if (wParam == TIMER_RECONNECT) {
+      TryReconnect();
+      return 0;
+    }
+    if (wParam == TIMER_USER_STATUS_REFRESH && m_pSignaling) {
+      kiv::Vector<kiv::String> everyone;
+      unsigned requestId = 0;
+      m_pSignaling->UserStatusRefresh(everyone, &requestId);
+    }
+    return 0;
+  }
+  return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
+}
+
+LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  bHandled = TRUE;
+  switch (uMsg) {
+    case WM_SDK_EVENT:
+      OnSdkEvent(static_cast<int>(wParam), static_cast<int>(lParam));
+      return 0;
+    case WM_SDK_USERLIST_READY:  // the online users are stored already
+      return 0;
+    case WM_SDK_INVITE_RECEIVED:
+      delete reinterpret_cast<InviteRecord*>(wParam);
+      return 0;
+    case WM_SDK_INVITE_ANSWER: {
+      std::unique_ptr<InviteAnswerRecord> record(reinterpret_cast<InviteAnswerRecord*>(wParam));
+      if (m_pMainWnd && record) m_pMainWnd->ShowInviteAnswer(*record);
+      return 0;
+    }
+    case WM_SDK_GROUP_USERS: {
+      std::unique_ptr<GroupUsersRecord> record(reinterpret_cast<GroupUsersRecord*>(wParam));
+      if (m_pMainWnd && record) {
+        m_pMainWnd->SyncUserList(record->userIds);
+        m_pMainWnd->RefreshChatTargets(record->userIds);
+      }
+      return 0;
+    }
+    default:
+      bHandled = FALSE;
+      return 0;
+  }
+}
+
+void CSdkManager::OnSdkEvent(int eventType, int code) {
+  switch (eventType) {
+    case kiv::EVENT_LOGIN_RESULT: {
+      if (m_bReconnecting) {
+        m_bLogined = code == kiv_core::ERR_OK;
+        if (!m_bLogined) return;  // the timer tries again
+        m_bReconnecting = false;
+        if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
+        const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
+        const int result = JoinGroup(group.c_str());
+        if (m_pMainWnd) {
+          m_pMainWnd->AppendChatText(
+              result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result), true, L"",
+              L"");
+        }
+        return;
+      }
+      if (code != kiv_core::ERR_OK) {
+        m_bLogined = false;
+        // A refused login (wrong secret, unknown application, ...) would otherwise leave
+        // the user with no window and no word.
+        ShowMessageBox(m_pMainWnd ? m_pMainWnd->GetHWND() : nullptr, L"登陆失败");
+        return;
+      }
+      m_bLogined = true;
+      if (m_pSignaling) {
+        kiv::Vector<kiv::String> everyone;
+        unsigned requestId = 0;
+        m_pSignaling->UserStatusRefresh(everyone, &requestId);
+      }
+      const std::wstring group = AnsiToWide(m_launchGroupId);
+      int result = JoinGroup(group.c_str());
+      if (result != kiv_core::ERR_OK) {
+        ::MessageBoxW(nullptr, L"加入组失败", L"Kalmirra", MB_OK);
+        ::MessageBoxW(nullptr, group.c_str(), L"Kalmirra", MB_OK);
+        if (m_pInfoWnd) m_pInfoWnd->OnJoinFailed(GetErrorText(result).c_str());
+      }
+      return;
+    }
+    case kiv::EVENT_JOIN_GROUP_RESULT: {
+      if (code != kiv_core::ERR_OK || !m_pMainWnd) return;
+      m_pMainWnd->CenterWindow();
+      m_pMainWnd->ShowWindow(true);
+      CControlUI* label = m_pMainWnd->GetPaintManager().FindControl(L"label_group_info");
+      if (label) {
+        CDuiString text;
+        text.Format(L"分组ID：%s", Utf8ToWide(m_groupId).c_str());
+        label->SetText(text);
+      }
+      return;
+    }
+    case kiv::EVENT_CONNECTION_LOST:
+      OnConnectionLost();
+      return;
+    default:
+      return;
+  }
+}
+
+void CSdkManager::OnConnectionLost() {
+  if (m_pMainWnd) {
+    m_pMainWnd->ResetMediaState();
+    // The SDK has left the group and logged out: only this user stays listed.
+    m_pMainWnd->RemoveOtherUsers();
+    m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
+  }
+  m_bLogined = false;
+  if (m_bReconnecting) return;
+  m_bReconnecting = true;
+  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
+}
+
+void CSdkManager::TryReconnect() {
+  if (!m_bReconnecting || m_bLogined || !m_pEngine) return;
+  // The answer comes as a login result; a refused call is tried again by the timer.
+  (void)Login(Utf8ToWide(m_userId).c_str());
+}
+
+std::vector<std::string> CSdkManager::OnlineUserIds() {
+  std::vector<std::string> ids;
+  std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+  for (const OnlineUser& user : m_onlineUsers) {
+    if (user.status == 1 && user.userId != m_userId) ids.push_back(user.userId);
+  }
+  return ids;
+}
+
+// ---- engine callbacks (SDK threads): copy and post ----
+
+void CSdkManager::OnDeviceChange(int /*changeCode*/) {
+  HWND main = m_hMainWnd.load();
+  if (main) ::PostMessageW(main, WM_SDK_DEVICE_CHANGED, 0, 0);
+}
+
+void CSdkManager::OnEvent(int eventType, int code) {
+  HWND hidden = m_hMsgWnd.load();
+  if (hidden) ::PostMessageW(hidden, WM_SDK_EVENT, static_cast<WPARAM>(eventType), static_cast<LPARAM>(code));
+}
+
+void CSdkManager::OnRemoteVideoEvent(const kiv::String& userId, const kiv::String& videoId, int state) {
+  UINT message;
+  if (state == kiv::REMOTE_MEDIA_PUBLISHED) {
+    message = WM_SDK_REMOTE_VIDEO_ADDED;
+  } else if (state == kiv::REMOTE_MEDIA_UNPUBLISHED) {
+    message = WM_SDK_REMOTE_VIDEO_REMOVED;
+  } else {
+    return;
+  }
+  PostRecord(m_hMainWnd.load(), message,
+             new RemoteVideoRecord{kiv::String(userId.c_str()), kiv::String(videoId.c_str())});
+}
+
+void CSdkManager::OnRemoteAudioEvent(const kiv::String& userId, const kiv::String& /*audioId*/, int state) {
+  HWND main = LiveMainWindow();
+  if (!main) return;
+  if (state == kiv::REMOTE_MEDIA_PUBLISHED) {
+    PostRecord(main, WM_SDK_REMOTE_AUDIO_ADDED, new RemoteAudioRecord{kiv::String(userId.c_str())});
+  } else if (state == kiv::REMOTE_MEDIA_UNPUBLISHED) {
+    PostRecord(main, WM_SDK_REMOTE_AUDIO_REMOVED, new RemoteAudioRecord{kiv::String(userId.c_str())});
+  }
+}
+
+void CSdkManager::OnRemoteControlEvent(const kiv::String& userId, int operation) {
+  PostRecord(m_hMainWnd.load(), WM_SDK_REMOTE_CONTROL, new RemoteControlRecord{kiv::String(userId.c_str()), operation});
+}
+
+void CSdkManager::OnGroupUsersRefreshed(const kiv::Vector<kiv::String>& userIds) {
+  // The lists are window controls: rebuild them on the user-interface thread.
+  auto* record = new GroupUsersRecord;
+  for (const kiv::String& id : userIds) record->userIds.emplace_back(id.c_str());
+  PostRecord(m_hMsgWnd.load(), WM_SDK_GROUP_USERS, record);
+}
+
+void CSdkManager::OnRemoteUserEvent(const char* userId, int state) {
+  HWND main = LiveMainWindow();
+  if (!main) return;
+  if (state == 0) {
+    PostRecord(main, WM_SDK_USER_JOINED, new UserRecord{userId ? userId : ""});
+  } else if (state == 1) {
+    PostRecord(main, WM_SDK_USER_LEFT, new UserRecord{userId ? userId : ""});
+  }
+}
+
+// ---- signaling callbacks ----
+
+void CSdkManager::OnUsersStateRefreshed(int /*result*/, unsigned /*requestId*/, kiv::Vector<kiv::UserStatus> statuses) {
+  {
+    // Own copies: kiv::String reference counts are not shared across threads.
+    std::vector<OnlineUser> users;
+    for (const kiv::UserStatus& status : statuses) users.push_back(OnlineUser{status.userId.c_str(), status.status});
+    std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+    m_onlineUsers.swap(users);
+  }
+  HWND hidden = m_hMsgWnd.load();
+  if (hidden) ::PostMessageW(hidden, WM_SDK_USERLIST_READY, 0, 0);
+}
+
+void CSdkManager::OnUserStateChanged(const kiv::UserStatus& /*status*/) {}
+
+void CSdkManager::OnInviteReceived(const char* inviterId, int inviteId, const char* groupId, const char* message) {
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_RECEIVED,
+             new InviteRecord{inviterId ? inviterId : "", groupId ? groupId : "", message ? message : "", inviteId});
+}
+
+void CSdkManager::OnInviteAccepted(const char* userId, int inviteId) {
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, true});
+}
+
+void CSdkManager::OnInviteRefused(const char* userId, int inviteId) {
+  PostRecord(m_hMsgWnd.load(), WM_SDK_INVITE_ANSWER, new InviteAnswerRecord{userId ? userId : "", inviteId, false});
+}
+
+void CSdkManager::OnUserMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
+  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 0);
+}
+
+void CSdkManager::OnGroupMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
+  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 1);
+}

@@ -1,0 +1,143 @@
+#include "testing/meeting_support.h"
+
+namespace meeting_test {
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path);
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+namespace {
+
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+  ::CreateDirectoryW(to.c_str(), nullptr);
+  WIN32_FIND_DATAW found;
+  HANDLE h = ::FindFirstFileW((from + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyTree(from + L"\\" + name, to + L"\\" + name);
+    } else {
+      ::CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+    }
+  } while (::FindNextFileW(h, &found));
+  ::FindClose(h);
+}
+
+struct WindowSearch {
+  DWORD pid;
+  const wchar_t* cls;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64] = {};
+  ::GetClassNameW(hwnd, cls, 64);
+  if (pid == s->pid && wcscmp(cls, s->cls) == 0 && ::IsWindowVisible(hwnd)) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring MakeInstall(const std::wstring& name, const std::string& server, const char* secret) {
+  const std::wstring bin = ProgramFolder();
+  const std::wstring root = bin + L"meeting_cases\\";
+  const std::wstring dir = root + name + L"\\";
+  ::CreateDirectoryW(root.c_str(), nullptr);
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  for (const wchar_t* file :
+       {L"Parleywright.exe", L"Accordane.exe", L"kiv_sdk.dll", L"Tessarine32.dll", L"Quietwell.dll"}) {
+    ::CopyFileW((bin + file).c_str(), (dir + file).c_str(), FALSE);
+  }
+  CopyTree(bin + L"skin", dir + L"skin");
+  std::string xml = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<AppUserDefine>false</AppUserDefine>\n") +
+                    "<AppId>" + kAppId + "</AppId>\n<AppSecret>" + secret + "</AppSecret>\n" +
+                    "<ServerUserDefine>false</ServerUserDefine>\n<ServerAddr>" + server + "</ServerAddr>\n";
+  HANDLE f = ::CreateFileW((dir + L"appinfo.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  ::WriteFile(f, xml.data(), static_cast<DWORD>(xml.size()), &written, nullptr);
+  ::CloseHandle(f);
+  return dir;
+}
+
+Client::Client(const std::wstring& dir, const std::wstring& args) {
+  ::SetEnvironmentVariableW(L"WINLIB_UI_PROBE", L"1");
+  std::wstring command = L"\"" + dir + L"Parleywright.exe\" " + args;
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  started_ = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != 0;
+}
+
+Client::~Client() {
+  if (!started_) return;
+  ::TerminateProcess(pi_.hProcess, 0);
+  ::WaitForSingleObject(pi_.hProcess, 10000);
+  ::CloseHandle(pi_.hThread);
+  ::CloseHandle(pi_.hProcess);
+}
+
+HWND Client::VisibleWindow(const wchar_t* windowClass) const {
+  WindowSearch search{pi_.dwProcessId, windowClass, nullptr};
+  ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void Observer::OnEvent(int type, int code) {
+  if (type == kiv::EVENT_LOGIN_RESULT) login = code;
+  if (type == kiv::EVENT_JOIN_GROUP_RESULT) join = code;
+  if (type == kiv::EVENT_CONNECTION_LOST) ++connectionLost;
+}
+
+void Observer::OnGroupUsersRefreshed(const kiv::Vector<kiv::String>& ids) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const kiv::String& id : ids) present_.insert(id.c_str());
+}
+
+void Observer::OnRemoteUserEvent(const char* user, int state) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (state == 0) present_.insert(user);
+  if (state == 1) present_.erase(user);
+}
+
+void Observer::OnInviteReceived(const char* inviterId, int, const char* groupId, const char*) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  invites_.push_back(Invite{inviterId ? inviterId : "", groupId ? groupId : ""});
+}
+
+void Observer::OnUserMsgReceived(const char* senderId, unsigned, const char* text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.push_back(Message{senderId ? senderId : "", text ? text : "", false});
+}
+
+void Observer::OnGroupMsgReceived(const char* senderId, unsigned, const char* text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.push_back(Message{senderId ? senderId : "", text ? text : "", true});
+}
+
+bool Observer::Sees(const std::string& user) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return present_.count(user) != 0;
+}
+
+std::vector<Observer::Message> Observer::Messages() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return messages_;
+}
+
+std::vector<Observer::Invite> Observer::Invites() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return invites_;
+}
+
+}  // namespace meeting_test

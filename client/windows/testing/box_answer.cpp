@@ -1,0 +1,65 @@
+#include "windows/testing/box_answer.h"
+
+#include <cwchar>
+
+#include "windows/message_box.h"
+
+using namespace DuiLib;
+
+namespace {
+
+BoxAnswer* g_answer = nullptr;
+
+std::wstring TextOf(CPaintManagerUI& pm, const wchar_t* name) {
+  CControlUI* control = pm.FindControl(name);
+  return control ? control->GetText().GetData() : L"";
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = ::FindWindowW(L"CMessageBox", nullptr);
+  if (!g_answer || !box || !::IsWindowVisible(box)) return;  // asked again at the next tick
+  ::KillTimer(nullptr, id);
+  auto* wnd = static_cast<CMessageBox*>(reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(box, GWLP_USERDATA)));
+  CPaintManagerUI& pm = wnd->GetPaintManager();
+  g_answer->seen = true;
+  g_answer->text = TextOf(pm, L"label_text");
+  g_answer->ok = TextOf(pm, L"btn_ok");
+  g_answer->cancel = TextOf(pm, L"btn_cancel");
+  CControlUI* button = g_answer->button ? pm.FindControl(g_answer->button) : nullptr;
+  if (!button) {
+    ::PostMessageW(box, WM_CLOSE, 0, 0);
+    return;
+  }
+  const RECT rc = button->GetPos();
+  const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  ::PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(box, WM_LBUTTONUP, 0, at);
+}
+
+LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    wchar_t cls[64] = {};
+    ::GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 64);
+    if (std::wcscmp(cls, L"CMessageBox") == 0) return 1;
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+ScopedBoxAnswer::ScopedBoxAnswer(BoxAnswer& answer) {
+  g_answer = &answer;
+  timer_ = ::SetTimer(nullptr, 0, 30, AnswerBox);
+}
+
+ScopedBoxAnswer::~ScopedBoxAnswer() {
+  ::KillTimer(nullptr, timer_);
+  g_answer = nullptr;
+}
+
+ScopedMessageBoxRefusal::ScopedMessageBoxRefusal()
+    : hook_(::SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, ::GetCurrentThreadId())) {}
+
+ScopedMessageBoxRefusal::~ScopedMessageBoxRefusal() {
+  if (hook_) ::UnhookWindowsHookEx(hook_);
+}
