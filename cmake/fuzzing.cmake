@@ -35,7 +35,8 @@ function(kiv_fuzzer name)
             -fno-sanitize-recover=undefined
             # RapidJSON's parse stack adds offsets to a null pointer before its first growth.
             -fno-sanitize=pointer-overflow -Wno-deprecated-declarations
-            -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_FLAGS} -o ${_bin}
+            -I${PROJECT_SOURCE_DIR} -I${PROJECT_SOURCE_DIR}/common/include -I${_rj_inc} ${_sources} ${F_FLAGS}
+            -o ${_bin}
     DEPENDS ${_sources} ${_headers}
     COMMENT "Building ${name} with clang"
     VERBATIM)

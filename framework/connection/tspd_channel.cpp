@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "avcore/ids.h"
+#include "common/text/utf8.h"
 #include "framework_log.h"
 #include "protocol/wire/ids.h"
 #include "protocol/wire/result_codes.h"
@@ -12,37 +13,6 @@
 namespace tessarine {
 
 namespace {
-
-// Strict UTF-8 (no overlong forms, surrogates or code points above U+10FFFF).
-bool IsUtf8(const unsigned char* p, size_t n) {
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = p[i];
-    size_t len = 0;
-    uint32_t cp = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    static const uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
-}
 
 std::mutex g_registry_mutex;
 std::map<avcore::IKivConnection*, std::weak_ptr<TspdChannel>>& Registry() {
@@ -194,7 +164,8 @@ HRESULT TspdChannel::Send(const std::string& media_id, const void* data, int32_t
   size_t n = static_cast<size_t>(length);
   const auto* bytes = static_cast<const unsigned char*>(data);
   if (n > 0 && bytes[n - 1] == 0) --n;  // texts come with their terminating NUL byte
-  if (n > kiv_proto::kMaxTspdDataBytes || std::memchr(bytes, 0, n) != nullptr || !IsUtf8(bytes, n)) {
+  if (n > kiv_proto::kMaxTspdDataBytes || std::memchr(bytes, 0, n) != nullptr ||
+      !kiv_common::IsUtf8({reinterpret_cast<const char*>(bytes), n})) {
     FW_LOG("tspd: %u bytes for %s cannot be carried", static_cast<unsigned>(length), media_id.c_str());
     return E_INVALIDARG;
   }

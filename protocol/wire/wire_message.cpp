@@ -6,7 +6,9 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "common/text/utf8.h"
 #include "protocol/wire/frame_codec.h"
+#include "protocol/wire/json_depth.h"
 
 namespace kiv_proto {
 namespace {
@@ -29,77 +31,12 @@ constexpr TypeName kTypeNames[] = {
     {MsgType::kError, "error"},
 };
 
-// Nesting depth of objects and arrays, counted outside strings. Checked before
-// parsing so that no deep value ever reaches a recursive reader or writer.
-bool DepthWithin(std::string_view text, size_t max_depth) {
-  size_t depth = 0;
-  bool in_string = false;
-  bool escaped = false;
-  for (char c : text) {
-    if (in_string) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-      continue;
-    }
-    if (c == '"') {
-      in_string = true;
-    } else if (c == '{' || c == '[') {
-      if (++depth > max_depth) return false;
-    } else if ((c == '}' || c == ']') && depth > 0) {
-      --depth;
-    }
-  }
-  return true;
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsUtf8(const char* s, size_t n) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  size_t i = 0;
-  while (i < n) {
-    const unsigned c = p[i];
-    size_t len;
-    unsigned cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xc2 && c <= 0xdf) {
-      len = 2;
-      cp = c & 0x1f;
-    } else if (c >= 0xe0 && c <= 0xef) {
-      len = 3;
-      cp = c & 0x0f;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (n - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xc0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3f);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) ||
-        (cp >= 0xd800 && cp <= 0xdfff)) {
-      return false;
-    }
-    i += len;
-  }
-  return true;
-}
-
 // The parser lets a lone "\uDC00".."\uDFFF" escape through as a surrogate, and a
 // number too large for a double through as infinity, which no writer can put out
 // again: refuse both so that nothing invalid is relayed. Depth is bounded by
 // kMaxJsonDepth.
 bool ValuesValid(const rapidjson::Value& v) {
-  if (v.IsString()) return IsUtf8(v.GetString(), v.GetStringLength());
+  if (v.IsString()) return kiv_common::IsUtf8({v.GetString(), v.GetStringLength()});
   if (v.IsDouble()) return std::isfinite(v.GetDouble());
   if (v.IsArray()) {
     for (const auto& e : v.GetArray()) {
@@ -236,7 +173,7 @@ ParseError ParseMessage(std::string_view payload, Message* out) {
   out->type = MsgType::kError;
   out->doc.SetNull();
   if (payload.size() > kMaxFramePayload) return ParseError::kTooLarge;
-  if (!DepthWithin(payload, kMaxJsonDepth)) return ParseError::kTooDeep;
+  if (!JsonDepthWithin(payload, kMaxJsonDepth)) return ParseError::kTooDeep;
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
   out->doc.Parse<kFlags>(payload.data(), payload.size());
   if (out->doc.HasParseError() || !ValuesValid(out->doc)) {

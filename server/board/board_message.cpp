@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "protocol/wire/ids.h"
+#include "protocol/wire/json_depth.h"
 #include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
@@ -36,31 +37,6 @@ bool ReadText(const rapidjson::Value& body, const char* key, size_t max, std::st
 // Board messages nest at most four deep ({"curve":{"points":[[x,y]]}}).
 constexpr size_t kMaxBoardDepth = 8;
 
-// Nesting depth of objects and arrays counted outside strings, checked before parsing.
-bool DepthWithin(std::string_view text, size_t max_depth) {
-  size_t depth = 0;
-  bool in_string = false;
-  bool escaped = false;
-  for (char c : text) {
-    if (in_string) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '{' || c == '[') {
-      if (++depth > max_depth) return false;
-    } else if ((c == '}' || c == ']') && depth > 0) {
-      --depth;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 const char* BoardReadErrorText(BoardReadError error) {
@@ -85,7 +61,7 @@ bool IsBoardUpdateId(int id) { return UpdateType(id) != nullptr; }
 
 BoardReadError ReadBoardMessage(std::string_view text, BoardMessage* out) {
   if (text.size() > kMaxBoardUpdateBytes) return BoardReadError::kTooLarge;
-  if (!DepthWithin(text, kMaxBoardDepth)) return BoardReadError::kBadJson;
+  if (!kiv_proto::JsonDepthWithin(text, kMaxBoardDepth)) return BoardReadError::kBadJson;
   // Iterative parsing; only white space may follow the object.
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
   rapidjson::Document doc;

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <random>
 
+#include "common/text/utf8.h"
+
 namespace kiv_server {
 namespace {
 
@@ -12,40 +14,8 @@ constexpr size_t kMaxSegment = 1024;  // a 255-character Windows name is up to 7
 constexpr std::array<std::string_view, 5> kAccepted = {"pdf", "docx", "pptx", "xlsx", "odt"};
 constexpr uint32_t kMaxPageIndex = 1000000;
 
-// Well-formed UTF-8: no overlong forms, surrogates or values beyond U+10FFFF.
-bool IsUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t n = 0;
-    uint32_t v = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xc2 && c <= 0xdf) {
-      n = 1, v = c & 0x1f;
-    } else if (c >= 0xe0 && c <= 0xef) {
-      n = 2, v = c & 0x0f;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-      n = 3, v = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + n >= s.size()) return false;
-    for (size_t k = 1; k <= n; ++k) {
-      const auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xc0) != 0x80) return false;
-      v = (v << 6) | (t & 0x3f);
-    }
-    if ((n == 2 && v < 0x800) || (n == 3 && v < 0x10000) || v > 0x10ffff || (v >= 0xd800 && v <= 0xdfff)) {
-      return false;
-    }
-    i += n + 1;
-  }
-  return true;
-}
-
 bool IsPlainSegment(std::string_view s) {
-  if (s.empty() || s.size() > kMaxSegment || s == "." || s == ".." || !IsUtf8(s)) return false;
+  if (s.empty() || s.size() > kMaxSegment || s == "." || s == ".." || !kiv_common::IsUtf8(s)) return false;
   for (char c : s) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7f) return false;

@@ -1,17 +1,12 @@
 #include "server/media/udp_media_server.h"
 
-#include <chrono>
 #include <cstring>
 #include <random>
 
+#include "common/time/monotonic.h"
+
 namespace kiv_server {
 namespace {
-
-uint64_t MonotonicMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 kiv_media::Ticket RandomTicket() {
   static std::random_device device;
@@ -54,7 +49,7 @@ asio::ip::udp::endpoint ToEndpoint(const PeerAddress& p) {
 
 UdpMediaServer::UdpMediaServer(asio::io_context& io, const asio::ip::udp::endpoint& endpoint,
                                UdpMediaServerOptions options)
-    : socket_(io, endpoint), options_(options), relay_(*this, MonotonicMs, RandomTicket) {
+    : socket_(io, endpoint), options_(options), relay_(*this, kiv_common::MonotonicMs, RandomTicket) {
   port_ = socket_.local_endpoint().port();
   asio::socket_base::receive_buffer_size size(4 * 1024 * 1024);
   asio::error_code ignored;

@@ -8,14 +8,15 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "avcore/ids.h"
 #include "com_object.h"
+#include "common/time/monotonic.h"
 #include "components.h"
 #include "framework_log.h"
 #include "input_injector.h"
+#include "protocol/media/random_ssrc.h"
 #include "protocol/messages/business_messages.h"
 #include "screen_grabber.h"
 #include "screen_plane.h"
@@ -25,19 +26,6 @@ namespace tessarine {
 namespace {
 
 constexpr int kFrameRate = 15;
-
-uint32_t RandomSsrc() {
-  std::random_device device;
-  uint32_t v = 0;
-  while (v == 0) v = device();
-  return v;
-}
-
-uint64_t MonotonicMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 // The shared rectangle of a configuration; empty when it is not a valid one.
 RECT AreaOf(const avcore::VncHostConfig& c) {
@@ -110,7 +98,8 @@ class VncHost final : public ComObject<avcore::IVncHost>,
   // media::IScreenPublisher
   HRESULT Publish(const media::ScreenPlane& plane) override {
     if (!plane.transport) return E_FAIL;
-    auto sender = std::make_unique<media::VideoSender>(plane.transport, media::kMediaScreen, "0", RandomSsrc(), true);
+    auto sender =
+        std::make_unique<media::VideoSender>(plane.transport, media::kMediaScreen, "0", kiv_media::RandomSsrc(), true);
     if (!sender->Start()) return E_FAIL;
     Unpublish();
     {
@@ -166,10 +155,10 @@ class VncHost final : public ComObject<avcore::IVncHost>,
   void CaptureLoop() {
     std::unique_ptr<media::ScreenGrabber> grabber;
     std::vector<uint8_t> picture;
-    const uint64_t start = MonotonicMs();
+    const uint64_t start = kiv_common::MonotonicMs();
     for (uint64_t n = 0; running_; ++n) {
       const uint64_t due = start + n * 1000 / kFrameRate;
-      const uint64_t now = MonotonicMs();
+      const uint64_t now = kiv_common::MonotonicMs();
       if (due > now) std::this_thread::sleep_for(std::chrono::milliseconds(due - now));
       if (!running_) break;
       {
@@ -180,11 +169,11 @@ class VncHost final : public ComObject<avcore::IVncHost>,
           area_changed_ = false;
         }
       }
-      const uint64_t captured = MonotonicMs();
+      const uint64_t captured = kiv_common::MonotonicMs();
       if (!grabber->Grab(&picture)) continue;
       std::lock_guard<std::mutex> lock(mutex_);
       if (sender_) sender_->OnPicture(picture.data(), grabber->width(), grabber->height(), kFrameRate, 0, captured);
-      const uint64_t slot = (MonotonicMs() - start) * kFrameRate / 1000;
+      const uint64_t slot = (kiv_common::MonotonicMs() - start) * kFrameRate / 1000;
       if (slot > n) n = slot;  // late: skip the missed slots
     }
   }

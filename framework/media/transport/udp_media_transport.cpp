@@ -4,10 +4,10 @@
 
 #include <chrono>
 #include <cstring>
-#include <random>
 
 #include "framework_log.h"
 #include "kiv_connection.h"
+#include "protocol/media/random_ssrc.h"
 
 namespace tessarine::media {
 namespace {
@@ -18,13 +18,6 @@ uint64_t MonotonicUs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                    std::chrono::steady_clock::now().time_since_epoch())
                                    .count());
-}
-
-uint32_t RandomSsrc() {
-  std::random_device device;
-  uint32_t v = 0;
-  while (v == 0) v = device();
-  return v;
 }
 
 }  // namespace
@@ -61,7 +54,7 @@ UdpMediaTransport::UdpMediaTransport(std::shared_ptr<ConnectionCore> connection,
     if (rc != 0) FW_LOG("media transport: control message not sent (%d)", rc);
   };
   hooks.clock_us = MonotonicUs;
-  core_ = std::make_unique<TransportCore>(hooks, RandomSsrc());
+  core_ = std::make_unique<TransportCore>(hooks, kiv_media::RandomSsrc());
   thread_ = std::thread(&UdpMediaTransport::Run, this);
   connection_->SetMediaHandler([this](int id, const rapidjson::Value& body) { OnControl(id, body); });
 }

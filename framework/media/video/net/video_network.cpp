@@ -1,32 +1,15 @@
 #include "video_network.h"
 
-#include <chrono>
-#include <random>
-
+#include "common/time/monotonic.h"
 #include "frame_stamp.h"
 #include "framework_log.h"
+#include "protocol/media/random_ssrc.h"
 #include "video_frame_tap.h"
 #include "video_receiver.h"
 #include "video_render_manager.h"
 #include "video_sender.h"
 
 namespace tessarine::media {
-namespace {
-
-uint32_t RandomSsrc() {
-  std::random_device device;
-  uint32_t v = 0;
-  while (v == 0) v = device();
-  return v;
-}
-
-uint64_t MonotonicMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
-}  // namespace
 
 struct VideoNetwork::Source {
   ComPtr<IUnknown> device;
@@ -76,7 +59,7 @@ HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
   auto source = std::make_unique<Source>();
   source->device.Share(device);
   source->tap = tap;
-  source->sender = std::make_unique<VideoSender>(transport_, kMediaVideo, video_id, RandomSsrc());
+  source->sender = std::make_unique<VideoSender>(transport_, kMediaVideo, video_id, kiv_media::RandomSsrc());
   auto existing = sources_.find(video_id);
   if (existing != sources_.end()) {
     replaced = std::move(existing->second);  // its publication ends first
@@ -90,7 +73,8 @@ HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
         static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
       return;
     }
-    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate, MonotonicMs());
+    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate,
+                      kiv_common::MonotonicMs());
   });
   FW_LOG("video network: publishing video %s", video_id.c_str());
   sources_[video_id] = std::move(source);
