@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "wb/canvas/board_canvas.h"
+#include "wb/paint/board_canvas.h"
 #include "wb/model/board.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_line.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 #include "core/control/board_replies.h"
 #include "core/control/gs_message.h"
 

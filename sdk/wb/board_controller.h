@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 #include "wb/local_commands/update_command_observer.h"
 #include "wb/model/board.h"
 #include "wb/model/board_limits.h"

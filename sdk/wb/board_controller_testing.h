@@ -16,8 +16,8 @@
 
 #include "core/white_board_net.h"
 #include "wb/board_controller.h"
-#include "wb/canvas/edit_view.h"
-#include "wb/canvas/testing/recording_canvas.h"
+#include "wb/paint/edit_view.h"
+#include "wb/paint/testing/recording_canvas.h"
 #include "wb/message/board_message.h"
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"

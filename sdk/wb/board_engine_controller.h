@@ -1,5 +1,5 @@
 // What the board engine, the board manager and the board window use of a board's
-// controller, and the board events the controller's board reports to the engine. The
+// controller (the events its board reports to the engine are in the board model). The
 // board controller implements IBoardController; MakeBoardController makes one per open board
 // (tests may install another factory).
 #pragma once
@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "wb/board_info.h"
+#include "wb/model/board_event_listener.h"
 
 namespace kiv_core {
 class IWhiteBoardNet;
@@ -18,17 +18,6 @@ namespace kiv_wb {
 
 class IBoardCanvas;
 class IEditView;
-
-// Called by a board after a full state was applied and after another participant switched
-// its page.
-class ICoreBoardEventListener {
- public:
-  virtual void OnBoardSynUpdate(const std::string& boardId, const BoardInfo& info, int currentPageId) = 0;
-  virtual void OnRemoteChangePage(const std::string& boardId, int pageId) = 0;
-
- protected:
-  ~ICoreBoardEventListener() = default;
-};
 
 class IBoardController {
  public:

@@ -4,7 +4,7 @@
 
 #include <rapidjson/document.h>
 
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 #include "core/white_board_net.h"
 
 namespace kiv_wb {

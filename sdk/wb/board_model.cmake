@@ -1,21 +1,16 @@
-# The whiteboard's drawing side: graph and page model, board messages and update commands,
-# painter, local editing commands and the board controller. Pure logic, built everywhere;
-# the GDI+ canvas only for Windows.
+# The whiteboard's drawing side. Pure logic, built everywhere; the GDI+ canvas only for Windows.
 set(_wb_dir ${CMAKE_CURRENT_SOURCE_DIR}/wb)
 
+# The board model: graphs, pages and boards, the painter over the canvas interface, board
+# messages and update commands (model/, paint/, message/). It depends on the protocol and
+# nothing of the SDK, so that the meeting server links it too.
+include(${_wb_dir}/board_model_sources.cmake)
+add_library(kiv_board_model STATIC ${KIV_BOARD_MODEL_SOURCES})
+target_include_directories(kiv_board_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kiv_board_model PUBLIC kiv_protocol dep::rapidjson)
+
+# The SDK's editing side of a board: local editing commands and the board controller.
 add_library(kiv_wb_model STATIC
-  ${_wb_dir}/canvas/board_painter.cpp
-  ${_wb_dir}/model/board.cpp
-  ${_wb_dir}/model/board_rect.cpp
-  ${_wb_dir}/model/edit_settings.cpp
-  ${_wb_dir}/model/graph_base.cpp
-  ${_wb_dir}/model/graph_factory.cpp
-  ${_wb_dir}/model/graph_line.cpp
-  ${_wb_dir}/model/graph_path.cpp
-  ${_wb_dir}/model/graph_text.cpp
-  ${_wb_dir}/model/page.cpp
-  ${_wb_dir}/message/board_message.cpp
-  ${_wb_dir}/message/update_commands.cpp
   ${_wb_dir}/local_commands/four_point_graph_local_command.cpp
   ${_wb_dir}/local_commands/graph_delete_local_command.cpp
   ${_wb_dir}/local_commands/graph_select_local_command.cpp
@@ -25,21 +20,23 @@ add_library(kiv_wb_model STATIC
   ${_wb_dir}/board_controller.cpp
   ${_wb_dir}/board_controller_binding.cpp)
 target_include_directories(kiv_wb_model PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(kiv_wb_model PUBLIC kiv_base_pure dep::rapidjson)
+target_link_libraries(kiv_wb_model PUBLIC kiv_board_model kiv_base_pure)
 
 # What tests and test hosts read of a board: never in the shipped libraries.
-add_library(kiv_wb_model_testing STATIC ${_wb_dir}/model/board_snapshot.cpp)
-target_link_libraries(kiv_wb_model_testing PUBLIC kiv_wb_model)
+add_library(kiv_board_model_testing STATIC ${_wb_dir}/model/board_snapshot.cpp)
+target_link_libraries(kiv_board_model_testing PUBLIC kiv_board_model)
+add_library(kiv_wb_model_testing INTERFACE)
+target_link_libraries(kiv_wb_model_testing INTERFACE kiv_board_model_testing kiv_wb_model)
 
 if(KIV_NATIVE)
   kiv_gtest(kiv_wb_model_test
     SOURCES
-      ${_wb_dir}/canvas/board_painter_test.cpp
+      ${_wb_dir}/paint/board_painter_test.cpp
       ${_wb_dir}/model/graph_test.cpp
       ${_wb_dir}/model/page_test.cpp
       ${_wb_dir}/message/board_message_test.cpp
       ${_wb_dir}/message/update_commands_test.cpp
-    LIBS kiv_wb_model_testing
+    LIBS kiv_board_model_testing
     TIMEOUT 60)
   kiv_gtest(kiv_wb_controller_test
     SOURCES
@@ -50,11 +47,8 @@ if(KIV_NATIVE)
     TIMEOUT 60)
   include(fuzzing)
   kiv_fuzzer(wb_board_message_fuzzer
-    SOURCES ${_wb_dir}/message/fuzz/wb_board_message_fuzzer.cpp ${_wb_dir}/message/board_message.cpp
-            ${_wb_dir}/message/update_commands.cpp ${_wb_dir}/canvas/board_painter.cpp ${_wb_dir}/model/board.cpp
-            ${_wb_dir}/model/board_rect.cpp ${_wb_dir}/model/edit_settings.cpp ${_wb_dir}/model/graph_base.cpp
-            ${_wb_dir}/model/graph_factory.cpp ${_wb_dir}/model/graph_line.cpp ${_wb_dir}/model/graph_path.cpp
-            ${_wb_dir}/model/graph_text.cpp ${_wb_dir}/model/page.cpp ${PROJECT_SOURCE_DIR}/sdk/base/text/json_reader.cpp
+    SOURCES ${_wb_dir}/message/fuzz/wb_board_message_fuzzer.cpp ${KIV_BOARD_MODEL_SOURCES}
+            ${PROJECT_SOURCE_DIR}/protocol/wire/json_reader.cpp
     FLAGS -I${PROJECT_SOURCE_DIR}/sdk
     ARGS -max_len=65536
     SEEDS ${_wb_dir}/message/fuzz/seeds)

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 
 namespace kiv_core {
 

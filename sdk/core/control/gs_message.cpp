@@ -1,6 +1,6 @@
 #include "core/control/gs_message.h"
 
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 
 namespace kiv_core {
 

@@ -18,7 +18,7 @@ using std::min;
 #include <string>
 #include <vector>
 
-#include "wb/canvas/board_canvas.h"
+#include "wb/paint/board_canvas.h"
 
 #ifdef DrawText
 #undef DrawText

@@ -16,7 +16,7 @@
 #include "wb/board_controller_binding.h"
 #include "wb/board_engine.h"
 #include "wb/board_engine_log.h"
-#include "wb/canvas/testing/recording_canvas.h"
+#include "wb/paint/testing/recording_canvas.h"
 #include "wb/doc_transfer/http_put_file.h"
 #include "wb/doc_transfer/testing/gated_http_server.h"
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "wb/canvas/edit_view.h"
+#include "wb/paint/edit_view.h"
 #include "wb/editor/com_ref.h"
 
 namespace kiv {

@@ -2,7 +2,7 @@
 // page follows every move), a final modify on the release.
 #pragma once
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

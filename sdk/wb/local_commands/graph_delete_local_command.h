@@ -2,7 +2,7 @@
 // step that brings it back under its id. Stays current while the delete operation lasts.
 #pragma once
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

@@ -3,7 +3,7 @@
 // rectangle or at the point. A double-click on a selected text starts editing it.
 #pragma once
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

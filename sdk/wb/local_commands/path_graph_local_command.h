@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "wb/canvas/int_point.h"
-#include "wb/local_commands/local_command_base.h"
+#include "wb/paint/int_point.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

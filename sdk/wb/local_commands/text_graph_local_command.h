@@ -3,7 +3,7 @@
 // existing text.
 #pragma once
 
-#include "wb/local_commands/local_command_base.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_wb {
 

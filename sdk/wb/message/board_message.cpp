@@ -6,7 +6,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 #include "wb/message/update_commands.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/graph_text.h"

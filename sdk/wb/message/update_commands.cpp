@@ -6,7 +6,7 @@
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/model/board.h"
 #include "wb/model/board_limits.h"
-#include "wb/board_engine_controller.h"
+#include "wb/model/board_event_listener.h"
 #include "wb/model/graph_factory.h"
 #include "wb/model/graph_line.h"
 #include "wb/model/graph_path.h"

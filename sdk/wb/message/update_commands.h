@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/canvas/int_point.h"
+#include "wb/paint/int_point.h"
 #include "wb/message/board_command_base.h"
 
 namespace kiv_wb {

@@ -5,7 +5,7 @@
 #include "wb/message/board_message.h"
 #include "wb/model/board.h"
 #include "wb/model/board_snapshot.h"
-#include "wb/board_engine_controller.h"
+#include "wb/model/board_event_listener.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_line.h"
 #include "wb/model/graph_path.h"

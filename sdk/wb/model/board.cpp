@@ -1,6 +1,6 @@
 #include "wb/model/board.h"
 
-#include "wb/board_engine_controller.h"
+#include "wb/model/board_event_listener.h"
 
 namespace kiv_wb {
 

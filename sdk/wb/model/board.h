@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "wb/board_info.h"
-#include "wb/canvas/board_painter.h"
+#include "wb/model/board_info.h"
+#include "wb/paint/board_painter.h"
 #include "wb/model/page.h"
 
 namespace kiv_wb {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "wb/canvas/board_painter.h"
+#include "wb/paint/board_painter.h"
 #include "wb/model/edit_settings.h"
 
 namespace kiv_wb {

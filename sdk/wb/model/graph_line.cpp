@@ -1,6 +1,6 @@
 #include "wb/model/graph_line.h"
 
-#include "wb/canvas/board_painter.h"
+#include "wb/paint/board_painter.h"
 #include "wb/model/board_limits.h"
 
 namespace kiv_wb {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "wb/canvas/int_point.h"
+#include "wb/paint/int_point.h"
 #include "wb/model/graph_base.h"
 
 namespace kiv_wb {

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "wb/canvas/board_painter.h"
-#include "wb/canvas/testing/recording_canvas.h"
+#include "wb/paint/board_painter.h"
+#include "wb/paint/testing/recording_canvas.h"
 #include "wb/model/graph_factory.h"
 #include "wb/model/graph_line.h"
 #include "wb/model/graph_path.h"

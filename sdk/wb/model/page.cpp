@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "wb/canvas/board_painter.h"
+#include "wb/paint/board_painter.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_base.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/canvas/int_point.h"
+#include "wb/paint/int_point.h"
 #include "wb/model/board_rect.h"
 
 namespace kiv_wb {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "wb/canvas/testing/recording_canvas.h"
-#include "wb/local_commands/local_command_base.h"
+#include "wb/paint/testing/recording_canvas.h"
+#include "wb/model/local_command_base.h"
 #include "wb/model/board.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_line.h"

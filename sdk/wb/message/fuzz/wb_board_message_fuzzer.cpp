@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "wb/canvas/testing/recording_canvas.h"
+#include "wb/paint/testing/recording_canvas.h"
 #include "wb/message/board_message.h"
 #include "wb/model/board.h"
 #include "wb/model/edit_settings.h"

@@ -1,9 +1,9 @@
-#include "wb/canvas/board_painter.h"
+#include "wb/paint/board_painter.h"
 
 #include <gtest/gtest.h>
 
-#include "wb/canvas/edit_view.h"
-#include "wb/canvas/testing/recording_canvas.h"
+#include "wb/paint/edit_view.h"
+#include "wb/paint/testing/recording_canvas.h"
 
 namespace kiv_wb {
 namespace {

@@ -1,10 +1,10 @@
-#include "wb/canvas/board_painter.h"
+#include "wb/paint/board_painter.h"
 
 #include <cmath>
 #include <limits>
 
-#include "wb/canvas/board_canvas.h"
-#include "wb/canvas/edit_view.h"
+#include "wb/paint/board_canvas.h"
+#include "wb/paint/edit_view.h"
 #include "wb/model/board_limits.h"
 
 namespace kiv_wb {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/canvas/board_canvas.h"
+#include "wb/paint/board_canvas.h"
 
 namespace kiv_wb {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/canvas/int_point.h"
+#include "wb/paint/int_point.h"
 
 namespace kiv_wb {
 

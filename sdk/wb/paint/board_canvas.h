@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "wb/canvas/int_point.h"
+#include "wb/paint/int_point.h"
 
 // windows.h maps DrawText to DrawTextA or DrawTextW; the canvas's operations keep their names.
 #ifdef DrawText

@@ -1,4 +1,4 @@
-#include "base/text/json_reader.h"
+#include "protocol/wire/json_reader.h"
 
 #include <gtest/gtest.h>
 
