@@ -62,7 +62,7 @@ HttpUploadStart DocumentHttp::StartUpload(const HttpRequest& head) {
 
 HttpResponse DocumentHttp::GetPage(const HttpRequest& request) {
   if (request.method != "GET") return Json(405, kDocBadRequest, "GET only");
-  const HttpDelivery delivery = faults_.Next();
+  const HttpDelivery delivery = page_delivery_ ? page_delivery_->Next() : HttpDelivery::kAnswer;
   if (delivery != HttpDelivery::kAnswer) {
     HttpResponse fault;
     fault.delivery = delivery;

@@ -10,7 +10,7 @@
 
 #include "server/documents/document_library.h"
 #include "server/documents/document_store.h"
-#include "server/documents/page_get_faults.h"
+#include "server/documents/page_get_delivery.h"
 #include "server/http/http_body_sink.h"
 #include "server/http/http_request.h"
 
@@ -18,9 +18,13 @@ namespace kiv_server {
 
 class DocumentHttp {
  public:
+  // page_delivery (tests; may be null: every GET answered) must outlive the routes.
   DocumentHttp(DocumentLibrary& library, const DocumentStore& store, uint64_t max_document_bytes,
-               PageGetFaults faults = {})
-      : library_(library), store_(store), max_document_bytes_(max_document_bytes), faults_(faults) {}
+               IPageGetDelivery* page_delivery = nullptr)
+      : library_(library),
+        store_(store),
+        max_document_bytes_(max_document_bytes),
+        page_delivery_(page_delivery) {}
 
   void Register(HttpRouter& router);
   HttpUploadStart StartUpload(const HttpRequest& head);
@@ -30,7 +34,7 @@ class DocumentHttp {
   DocumentLibrary& library_;
   const DocumentStore& store_;
   const uint64_t max_document_bytes_;
-  PageGetFaults faults_;
+  IPageGetDelivery* const page_delivery_;
 };
 
 }  // namespace kiv_server

@@ -1,4 +1,4 @@
-#include "server/documents/page_get_faults.h"
+#include "server/documents/testing/page_get_faults.h"
 
 #include <cstdlib>
 

@@ -7,17 +7,17 @@
 #include <cstdint>
 #include <string>
 
-#include "server/http/http_request.h"
+#include "server/documents/page_get_delivery.h"
 
 namespace kiv_server {
 
-class PageGetFaults {
+class PageGetFaults : public IPageGetDelivery {
  public:
   // "N", "N:reset" or "N:stall"; false for anything else.
   [[nodiscard]] static bool Parse(const std::string& text, PageGetFaults* out);
 
   // How to deliver the next page-image GET's answer: kAnswer once the faults are spent.
-  HttpDelivery Next();
+  HttpDelivery Next() override;
   uint32_t left() const { return left_; }
 
  private:
