@@ -5,7 +5,7 @@
 
 #include "protocol/media/rtcp_packet.h"
 #include "protocol/media/rtp_packet.h"
-#include "test_network.h"
+#include "framework/media/transport/testing/test_network.h"
 
 namespace tessarine::media {
 namespace {

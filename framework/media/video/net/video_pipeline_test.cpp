@@ -4,7 +4,7 @@
 
 #include "frame_stamp.h"
 #include "i420_image.h"
-#include "test_network.h"
+#include "framework/media/transport/testing/test_network.h"
 #include "test_pattern.h"
 #include "video_receiver.h"
 #include "video_sender.h"
