@@ -7,12 +7,7 @@
 
 namespace kiv_test {
 
-void EventRecorder::Push(SessionEvent e) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  events_.push_back(std::move(e));
-  taken_.push_back(false);
-  cv_.notify_all();
-}
+void EventRecorder::Push(SessionEvent e) { log_.Push(std::move(e)); }
 
 void EventRecorder::Push(const std::string& kind, int code, const std::string& text) {
   SessionEvent e;
@@ -42,36 +37,12 @@ void EventRecorder::OnBusiness(const std::string& business, int id, const rapidj
 
 bool EventRecorder::Wait(const std::string& kind, SessionEvent* out, int timeout_ms,
                          const std::function<bool(const SessionEvent&)>& match) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  size_t found = 0;
-  const bool ok = cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-    for (size_t i = 0; i < events_.size(); ++i) {
-      if (!taken_[i] && events_[i].kind == kind && (!match || match(events_[i]))) {
-        found = i;
-        return true;
-      }
-    }
-    return false;
-  });
-  if (!ok) return false;
-  taken_[found] = true;
-  if (out != nullptr) *out = events_[found];
-  return true;
+  return log_.Wait(kind, out, timeout_ms, match);
 }
 
-std::vector<std::string> EventRecorder::Kinds() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::string> out;
-  for (const auto& e : events_) out.push_back(e.kind);
-  return out;
-}
+std::vector<std::string> EventRecorder::Kinds() const { return log_.Kinds(); }
 
-size_t EventRecorder::Count(const std::string& kind) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t n = 0;
-  for (const auto& e : events_) n += e.kind == kind ? 1 : 0;
-  return n;
-}
+size_t EventRecorder::Count(const std::string& kind) const { return log_.Count(kind); }
 
 kiv_proto::SessionOptions TestClient::TestOptions() {
   kiv_proto::SessionOptions o;

@@ -2,12 +2,11 @@
 // and an event recorder that tests wait on.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/testing/event_log.h"
 #include "protocol/net/client_session.h"
 #include "protocol/net/plain_http_getter.h"
 #include "protocol/net/posix_socket.h"
@@ -50,10 +49,7 @@ class EventRecorder : public kiv_proto::ISessionListener {
   void Push(const std::string& kind, int code = 0, const std::string& text = "");
   void Push(SessionEvent e);
 
-  mutable std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<SessionEvent> events_;
-  std::vector<bool> taken_;
+  kiv_common::EventLog<SessionEvent> log_;
 };
 
 struct TestClient {

@@ -24,37 +24,15 @@ void ConnectionRecorder::JoinTasks() {
 
 void ConnectionRecorder::Push(Event e) {
   e.status_in_callback = connection_->GetStatus();
-  std::lock_guard<std::mutex> lock(mutex_);
-  events_.push_back(std::move(e));
-  taken_.push_back(false);
-  cv_.notify_all();
+  log_.Push(std::move(e));
 }
 
 bool ConnectionRecorder::Wait(const std::string& kind, Event* out, int timeout_ms,
                               const std::function<bool(const Event&)>& match) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  size_t found = 0;
-  const bool ok = cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-    for (size_t i = 0; i < events_.size(); ++i) {
-      if (!taken_[i] && events_[i].kind == kind && (!match || match(events_[i]))) {
-        found = i;
-        return true;
-      }
-    }
-    return false;
-  });
-  if (!ok) return false;
-  taken_[found] = true;
-  if (out != nullptr) *out = events_[found];
-  return true;
+  return log_.Wait(kind, out, timeout_ms, match);
 }
 
-size_t ConnectionRecorder::Count(const std::string& kind) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  size_t n = 0;
-  for (const auto& e : events_) n += e.kind == kind ? 1 : 0;
-  return n;
-}
+size_t ConnectionRecorder::Count(const std::string& kind) const { return log_.Count(kind); }
 
 void ConnectionRecorder::Lost() {
   if (!leave_on_loss_) return;

@@ -4,7 +4,6 @@
 // leaving and logging out on another thread.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "avcore/avcore.h"
+#include "common/testing/event_log.h"
 
 namespace connection_test {
 
@@ -82,10 +82,8 @@ class ConnectionRecorder : public avcore::IKivConnectionListener,
 
   avcore::IKivConnection* connection_;
   bool leave_on_loss_ = false;
-  mutable std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<Event> events_;
-  std::vector<bool> taken_;
+  kiv_common::EventLog<Event> log_;
+  std::mutex mutex_;  // guards tasks_
   std::vector<std::thread> tasks_;
 };
 
