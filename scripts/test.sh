@@ -7,6 +7,7 @@ set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KIV_ROOT="$ROOT"
 "$ROOT/scripts/setup.sh" || exit 1
+python3 "$ROOT/scripts/check_layers.py" || { echo "test: an #include runs to a higher or sibling layer (listed above)"; exit 1; }
 "$ROOT/scripts/build.sh" || exit 1
 
 source "$ROOT/scripts/session.sh"
