@@ -97,7 +97,7 @@ if(WIN32)
       FAIL_REGULAR_EXPRESSION "SKIPPED")
   endif()
   # A meeting participant that draws, for the two-host drawing tests.
-  add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
+  add_executable(kiv_wb_draw_host ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/board_controller_test_host.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
   target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support kiv_wb_model_testing)
   if(TARGET Tessarine32)
