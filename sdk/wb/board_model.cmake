@@ -103,7 +103,7 @@ if(WIN32)
   if(TARGET Tessarine32)
     add_dependencies(kiv_wb_draw_host Tessarine32)
   endif()
-  if(KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
+  if(KIV_RUNNABLE)
     string(REGEX REPLACE "x64$" "native" _wb_native_tree "${CMAKE_BINARY_DIR}")
     foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect TypedTextSeenAtTheOtherHost
                  HandlerCallsBackAndWideStrokesKept)
