@@ -22,14 +22,19 @@ function(kiv_fuzzer name)
     list(APPEND _sources ${_abs})
   endforeach()
   get_target_property(_rj_inc dep::rapidjson INTERFACE_INCLUDE_DIRECTORIES)
+  set(_include_flags ${F_FLAGS})
+  list(FILTER _include_flags INCLUDE REGEX "^-[ID]")
   set(_bin ${CMAKE_BINARY_DIR}/bin/${name})
   add_custom_command(
     OUTPUT ${_bin}
+    # The headers the sources include, for the depfile (one rule per source, all on the output).
+    COMMAND ${KIV_CLANGXX} -std=c++17 -M -MT ${_bin} -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_include_flags}
+            ${_sources} > ${_bin}.d
     COMMAND ${KIV_CLANGXX} -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined
             -fno-sanitize-recover=undefined
             # RapidJSON's parse stack adds offsets to a null pointer before its first growth.
             -fno-sanitize=pointer-overflow -Wno-deprecated-declarations
-            -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_FLAGS} -o ${_bin} -MD -MF ${_bin}.d
+            -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_sources} ${F_FLAGS} -o ${_bin}
     DEPENDS ${_sources}
     DEPFILE ${_bin}.d
     COMMENT "Building ${name} with clang"
