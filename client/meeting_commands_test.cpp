@@ -47,7 +47,7 @@ class Meeting : public MeetingActions {
 // 10 000 characters arrives whole. Screenshot: both windows with the lines both ways.
 TEST_F(MeetingCommandsTest, ChatToAllAndToOneThroughTheWindow) {
   JoinAsObserver("room3");
-  const std::wstring install = MakeInstall(L"room3", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room3", m_server.address(), kSecret);
   UiDriver ui;
   Meeting meeting(ui);
   Participant alice(install, L"alice", L"room3");
@@ -61,9 +61,9 @@ TEST_F(MeetingCommandsTest, ChatToAllAndToOneThroughTheWindow) {
   ASSERT_TRUE(PumpUntil([&] { return Contains(meeting.Chat(bob.main), L"hello everyone"); }, 15000));
   EXPECT_TRUE(Contains(meeting.Chat(bob.main), L"alice 对 所有人 说："));
   EXPECT_TRUE(Contains(meeting.Chat(alice.main), L"我 对 所有人 说："));
-  ASSERT_TRUE(PumpUntil([&] { return !observer_.Messages().empty(); }, 10000));
-  EXPECT_EQ(observer_.Messages()[0].sender, "alice");
-  EXPECT_TRUE(observer_.Messages()[0].group);
+  ASSERT_TRUE(PumpUntil([&] { return !m_observer.Messages().empty(); }, 10000));
+  EXPECT_EQ(m_observer.Messages()[0].sender, "alice");
+  EXPECT_TRUE(m_observer.Messages()[0].group);
 
   const std::wstring privateLine = L"你好，爱丽丝！这是一条私信。";
   ASSERT_TRUE(meeting.ChooseChatTarget(bob, L"alice"));
@@ -83,13 +83,13 @@ TEST_F(MeetingCommandsTest, ChatToAllAndToOneThroughTheWindow) {
   ASSERT_TRUE(ui.Click(alice.main, L"main_msg_send"));
   PumpFor(1500);
   EXPECT_EQ(meeting.Chat(alice.main), before);
-  EXPECT_EQ(observer_.Messages().size(), 1u) << "the private line or an empty one reached the witness";
+  EXPECT_EQ(m_observer.Messages().size(), 1u) << "the private line or an empty one reached the witness";
 
   // A line of 10 000 characters arrives whole.
   const std::wstring longLine(10000, L'x');
   ASSERT_TRUE(meeting.SendChat(alice.main, longLine));
-  ASSERT_TRUE(PumpUntil([&] { return observer_.Messages().size() == 2; }, 20000));
-  EXPECT_EQ(observer_.Messages()[1].text.size(), 10000u);
+  ASSERT_TRUE(PumpUntil([&] { return m_observer.Messages().size() == 2; }, 20000));
+  EXPECT_EQ(m_observer.Messages()[1].text.size(), 10000u);
   ASSERT_TRUE(PumpUntil([&] { return Contains(meeting.Chat(bob.main), longLine); }, 15000));
 
   EXPECT_TRUE(alice.client.running());
@@ -103,7 +103,7 @@ TEST_F(MeetingCommandsTest, ChatToAllAndToOneThroughTheWindow) {
 // the client's making, and closing leaves the group.
 TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   JoinAsObserver("room4");
-  const std::wstring install = MakeInstall(L"room4", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room4", m_server.address(), kSecret);
   UiDriver ui;
   Meeting meeting(ui);
   Participant alice(install, L"alice", L"room4");
@@ -237,7 +237,7 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
   // Closing leaves the group: the peer and the witness see the departure.
   ASSERT_TRUE(ui.Click(bob.main, L"closebtn"));
   EXPECT_TRUE(bob.client.WaitExit(15000)) << "closing the main window did not end the program";
-  EXPECT_TRUE(PumpUntil([&] { return !observer_.Sees("bob"); }, 15000));
+  EXPECT_TRUE(PumpUntil([&] { return !m_observer.Sees("bob"); }, 15000));
   EXPECT_TRUE(PumpUntil([&] { return !Listed(meeting.Users(alice.main), L"bob"); }, 15000));
   EXPECT_TRUE(alice.client.running());
 }
@@ -246,7 +246,7 @@ TEST_F(MeetingCommandsTest, ButtonsThroughTheWindow) {
 // the other users, keeps answering, and once the server is back it logs in and joins the
 // group again (the peer is listed again).
 TEST_F(MeetingCommandsTest, ConnectionLostThenANewJoin) {
-  const std::wstring install = MakeInstall(L"room5", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room5", m_server.address(), kSecret);
   UiDriver ui;
   Meeting meeting(ui);
   Participant alice(install, L"alice", L"room5");
@@ -255,7 +255,7 @@ TEST_F(MeetingCommandsTest, ConnectionLostThenANewJoin) {
   ASSERT_TRUE(bob.WaitShown());
   ASSERT_TRUE(PumpUntil([&] { return Listed(meeting.Users(alice.main), L"bob"); }, 20000));
 
-  ASSERT_TRUE(server_.Kill());
+  ASSERT_TRUE(m_server.Kill());
   ASSERT_TRUE(PumpUntil([&] { return Contains(meeting.Chat(alice.main), L"连接已断开"); }, 30000));
   EXPECT_EQ(meeting.Users(alice.main), std::vector<std::wstring>{L"alice(我)"});
   EXPECT_EQ(ui.Ask(alice.main, {L"normalimage", L"btn_mic"}), L"img\\LawIcon\\麦克风.png");
@@ -266,7 +266,7 @@ TEST_F(MeetingCommandsTest, ConnectionLostThenANewJoin) {
   EXPECT_FALSE(SaveScreenshot(L"meeting_connection_lost.png").empty());
 
   std::string why;
-  ASSERT_TRUE(server_.Restart(&why)) << why;
+  ASSERT_TRUE(m_server.Restart(&why)) << why;
   ASSERT_TRUE(PumpUntil([&] { return Listed(meeting.Users(alice.main), L"bob"); }, 60000))
       << "alice never saw bob again after the server came back";
   EXPECT_TRUE(Contains(meeting.Chat(alice.main), L"已重新连接"));

@@ -66,37 +66,37 @@ class ColourCard {
  public:
   static constexpr COLORREF kColours[4] = {RGB(220, 30, 30), RGB(30, 190, 50), RGB(30, 60, 220), RGB(240, 220, 30)};
 
-  explicit ColourCard(const RECT& at) : rect_(at) {
+  explicit ColourCard(const RECT& at) : m_rect(at) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = &ColourCard::Proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"ShareTestColourCard";
     ::RegisterClassW(&wc);
-    window_ = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP, at.left, at.top,
+    m_window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP, at.left, at.top,
                                 at.right - at.left, at.bottom - at.top, nullptr, nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::ShowWindow(window_, SW_SHOWNOACTIVATE);
-    ::UpdateWindow(window_);
+    ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(m_window);
   }
   ~ColourCard() {
-    if (window_) ::DestroyWindow(window_);
+    if (m_window) ::DestroyWindow(m_window);
   }
   ColourCard(const ColourCard&) = delete;
   ColourCard& operator=(const ColourCard&) = delete;
 
   void Swap() {
-    rotation_ = (rotation_ + 2) % 4;
+    m_rotation = (m_rotation + 2) % 4;
     Raise();
-    ::InvalidateRect(window_, nullptr, TRUE);
-    ::UpdateWindow(window_);
+    ::InvalidateRect(m_window, nullptr, TRUE);
+    ::UpdateWindow(m_window);
   }
-  void Raise() { ::SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+  void Raise() { ::SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
   // The colour quadrant `q` (0 top left, 1 top right, 2 bottom left, 3 bottom right) shows.
-  COLORREF Colour(int q) const { return kColours[(q + rotation_) % 4]; }
+  COLORREF Colour(int q) const { return kColours[(q + m_rotation) % 4]; }
   // The middle of quadrant `q` in screen pixels.
   POINT Middle(int q) const {
-    const int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
-    return POINT{rect_.left + w / 4 + (q % 2) * w / 2, rect_.top + h / 4 + (q / 2) * h / 2};
+    const int w = m_rect.right - m_rect.left, h = m_rect.bottom - m_rect.top;
+    return POINT{m_rect.left + w / 4 + (q % 2) * w / 2, m_rect.top + h / 4 + (q / 2) * h / 2};
   }
 
  private:
@@ -121,9 +121,9 @@ class ColourCard {
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 
-  RECT rect_;
-  HWND window_ = nullptr;
-  int rotation_ = 0;
+  RECT m_rect;
+  HWND m_window = nullptr;
+  int m_rotation = 0;
 };
 
 BOOL CALLBACK FindVisibleRenderWindow(HWND child, LPARAM found) {
@@ -176,39 +176,39 @@ class MeetingShareTest : public MeetingFixture {
  protected:
   // `bobFault` goes to bob's client as the framework's fault switch.
   void Meet(const wchar_t* room, const wchar_t* bobFault = nullptr) {
-    install_ = MakeInstall(room, server_.address(), kSecret);
-    ::CreateDirectoryW((install_ + L"log").c_str(), nullptr);
-    alice_ = std::make_unique<Participant>(install_, L"alice", room);
-    ASSERT_TRUE(alice_->WaitShown());
+    m_install = MakeInstall(room, m_server.address(), kSecret);
+    ::CreateDirectoryW((m_install + L"log").c_str(), nullptr);
+    m_alice = std::make_unique<Participant>(m_install, L"alice", room);
+    ASSERT_TRUE(m_alice->WaitShown());
     if (bobFault) ::SetEnvironmentVariableW(L"TESSARINE_FAIL", bobFault);
-    bob_ = std::make_unique<Participant>(install_, L"bob", room);
+    m_bob = std::make_unique<Participant>(m_install, L"bob", room);
     ::SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
-    ASSERT_TRUE(bob_->WaitShown());
-    ASSERT_TRUE(PumpUntil([&] { return Listed(meeting_.Users(bob_->main), L"alice"); }, 20000));
-    ASSERT_TRUE(PumpUntil([&] { return Listed(meeting_.Users(alice_->main), L"bob"); }, 20000));
+    ASSERT_TRUE(m_bob->WaitShown());
+    ASSERT_TRUE(PumpUntil([&] { return Listed(m_meeting.Users(m_bob->main), L"alice"); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return Listed(m_meeting.Users(m_alice->main), L"bob"); }, 20000));
     // Alice's window (top-most, as bob's) is moved nearly off the screen, out of bob's way.
     const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    ::MoveWindow(bob_->main, 0, 0, cx, cy, TRUE);
-    ::MoveWindow(alice_->main, cx - 40, cy - 40, 1000, 660, TRUE);
-    ASSERT_TRUE(ui_.Click(bob_->main, L"tabopt_screenshare"));
+    ::MoveWindow(m_bob->main, 0, 0, cx, cy, TRUE);
+    ::MoveWindow(m_alice->main, cx - 40, cy - 40, 1000, 660, TRUE);
+    ASSERT_TRUE(m_ui.Click(m_bob->main, L"tabopt_screenshare"));
     PumpFor(500);
-    card_ = std::make_unique<ColourCard>(RECT{1024, 110, 1264, 290});
+    m_card = std::make_unique<ColourCard>(RECT{1024, 110, 1264, 290});
     PumpFor(300);
-    for (int q = 0; q < 4; ++q) ASSERT_TRUE(Near(ScreenPixel(card_->Middle(q)), card_->Colour(q), 8)) << q;
+    for (int q = 0; q < 4; ++q) ASSERT_TRUE(Near(ScreenPixel(m_card->Middle(q)), m_card->Colour(q), 8)) << q;
   }
   // The share icon of alice's item in `p`'s list.
-  std::wstring ShareIcon(Participant& p) { return meeting_.Icon(p.main, L"alice", L"icon_user_screenshare"); }
+  std::wstring ShareIcon(Participant& p) { return m_meeting.Icon(p.main, L"alice", L"icon_user_screenshare"); }
   // Waits until bob's view shows the card; the view, or null.
   HWND WaitViewShowsCard(DWORD ms, std::string* seen) {
     HWND view = nullptr;
-    card_->Raise();
-    PumpUntil([&] { return (view = VisibleRenderWindow(bob_->main)) != nullptr && ViewShowsCard(view, *card_, seen); },
-              ms);
-    return view && ViewShowsCard(view, *card_, seen) ? view : nullptr;
+    m_card->Raise();
+    PumpUntil(
+        [&] { return (view = VisibleRenderWindow(m_bob->main)) != nullptr && ViewShowsCard(view, *m_card, seen); }, ms);
+    return view && ViewShowsCard(view, *m_card, seen) ? view : nullptr;
   }
   // The framework's log of a client (its SDK writes there too).
   std::string LogOf(const Client& client) {
-    const std::wstring path = install_ + L"log\\Tessarine32_" + std::to_wstring(client.pid()) + L".log";
+    const std::wstring path = m_install + L"log\\Tessarine32_" + std::to_wstring(client.pid()) + L".log";
     HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return "";
@@ -220,12 +220,12 @@ class MeetingShareTest : public MeetingFixture {
     return text;
   }
 
-  std::wstring install_;
-  UiDriver ui_;
-  MeetingActions meeting_{ui_};
-  std::unique_ptr<Participant> alice_;
-  std::unique_ptr<Participant> bob_;
-  std::unique_ptr<ColourCard> card_;
+  std::wstring m_install;
+  UiDriver m_ui;
+  MeetingActions m_meeting{m_ui};
+  std::unique_ptr<Participant> m_alice;
+  std::unique_ptr<Participant> m_bob;
+  std::unique_ptr<ColourCard> m_card;
 };
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -241,11 +241,11 @@ size_t Count(const std::string& text, const std::string& part) {
 // No view reports bad data on the way.
 TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
   ASSERT_NO_FATAL_FAILURE(Meet(L"room6"));
-  EXPECT_EQ(VisibleRenderWindow(bob_->main), nullptr) << "a view before any share";
+  EXPECT_EQ(VisibleRenderWindow(m_bob->main), nullptr) << "a view before any share";
 
-  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
-  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareOpen; }, 5000));
-  ASSERT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareOpen; }, 20000))
+  ASSERT_TRUE(m_ui.Click(m_alice->main, L"btn_screenshare"));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*m_alice) == kShareOpen; }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return ShareIcon(*m_bob) == kShareOpen; }, 20000))
       << "bob's client never showed alice's share";
   std::string seen;
   HWND view = WaitViewShowsCard(15000, &seen);
@@ -254,30 +254,31 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share.png").empty());
   // Bob moves his window about while the view draws; it keeps drawing where it is.
   for (int i = 0; i < 20; ++i) {
-    ::MoveWindow(bob_->main, i % 2 ? 0 : -8, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
+    ::MoveWindow(m_bob->main, i % 2 ? 0 : -8, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                 TRUE);
     PumpFor(50);
   }
-  ::MoveWindow(bob_->main, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
-  card_->Swap();
+  ::MoveWindow(m_bob->main, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), TRUE);
+  m_card->Swap();
   EXPECT_NE(WaitViewShowsCard(5000, &seen), nullptr) << "bob's view did not follow alice's screen: " << seen;
-  EXPECT_FALSE(Contains(meeting_.Chat(bob_->main), L"查看屏幕共享失败"));
+  EXPECT_FALSE(Contains(m_meeting.Chat(m_bob->main), L"查看屏幕共享失败"));
 
-  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
-  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*alice_) == kShareClosed; }, 5000));
-  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*bob_) == kShareClosed; }, 20000));
-  EXPECT_TRUE(PumpUntil([&] { return VisibleRenderWindow(bob_->main) == nullptr; }, 5000)) << "bob's view stayed";
+  ASSERT_TRUE(m_ui.Click(m_alice->main, L"btn_screenshare"));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*m_alice) == kShareClosed; }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return ShareIcon(*m_bob) == kShareClosed; }, 20000));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleRenderWindow(m_bob->main) == nullptr; }, 5000)) << "bob's view stayed";
   PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_stopped.png").empty());
 
-  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  ASSERT_TRUE(m_ui.Click(m_alice->main, L"btn_screenshare"));
   EXPECT_NE(WaitViewShowsCard(20000, &seen), nullptr) << "no view after sharing again: " << seen;
   // Each view joined a running stream: it waited for a whole picture without reporting
   // bad data, so the SDK never restarted it.
-  const std::string bobLog = LogOf(bob_->client);
+  const std::string bobLog = LogOf(m_bob->client);
   EXPECT_EQ(Count(bobLog, ": bad data"), 0u);
   EXPECT_EQ(Count(bobLog, "receive VNC_EVENT_VIEWER_BADDATA"), 0u);
-  EXPECT_TRUE(alice_->client.running());
-  EXPECT_TRUE(bob_->client.running());
+  EXPECT_TRUE(m_alice->client.running());
+  EXPECT_TRUE(m_bob->client.running());
 }
 
 // Verifies the viewer's recovery: bob's framework garbles one packet of alice's screen
@@ -285,12 +286,12 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
 // reception) and bob's view shows her screen again, live, with no failure line.
 TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
   ASSERT_NO_FATAL_FAILURE(Meet(L"room8", L"IVncRenderManager.BadData"));
-  ASSERT_TRUE(ui_.Click(alice_->main, L"btn_screenshare"));
+  ASSERT_TRUE(m_ui.Click(m_alice->main, L"btn_screenshare"));
   // What follows the garbled packet in bob's log.
   std::string after;
   ASSERT_TRUE(PumpUntil(
       [&] {
-        const std::string log = LogOf(bob_->client);
+        const std::string log = LogOf(m_bob->client);
         const size_t garbled = log.find("one packet garbled on purpose");
         after = garbled == std::string::npos ? "" : log.substr(garbled);
         return after.find("receiving the screen of alice") != std::string::npos;
@@ -305,14 +306,14 @@ TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
   EXPECT_LT(reported, restarted) << after;
   std::string seen;
   EXPECT_NE(WaitViewShowsCard(15000, &seen), nullptr) << "bob's view after the restart shows " << seen;
-  card_->Swap();
+  m_card->Swap();
   EXPECT_NE(WaitViewShowsCard(5000, &seen), nullptr) << "bob's restarted view is not live: " << seen;
   PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_restarted.png").empty());
-  EXPECT_EQ(ShareIcon(*bob_), kShareOpen);
-  EXPECT_FALSE(Contains(meeting_.Chat(bob_->main), L"查看屏幕共享失败"));
-  EXPECT_EQ(Count(LogOf(bob_->client), "one packet garbled on purpose"), 1u);
-  EXPECT_TRUE(bob_->client.running());
+  EXPECT_EQ(ShareIcon(*m_bob), kShareOpen);
+  EXPECT_FALSE(Contains(m_meeting.Chat(m_bob->main), L"查看屏幕共享失败"));
+  EXPECT_EQ(Count(LogOf(m_bob->client), "one packet garbled on purpose"), 1u);
+  EXPECT_TRUE(m_bob->client.running());
 }
 
 // ---- recordings ----
@@ -345,7 +346,7 @@ TEST_F(MeetingRecordTest, RecordButtonWritesAVideoOfTheScreen) {
   const std::wstring desktop = DesktopFolder();
   ASSERT_FALSE(desktop.empty());
   const std::set<std::wstring> before = Recordings(desktop);
-  const std::wstring install = MakeInstall(L"room7", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room7", m_server.address(), kSecret);
   UiDriver ui;
   MeetingActions meeting(ui);
   Participant alice(install, L"alice", L"room7");
@@ -404,7 +405,7 @@ TEST_F(MeetingRecordTest, RefusedRecordingIsReportedAndTheButtonStaysIdle) {
   const std::wstring desktop = DesktopFolder();
   ASSERT_FALSE(desktop.empty());
   const std::set<std::wstring> before = Recordings(desktop);
-  const std::wstring install = MakeInstall(L"room9", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room9", m_server.address(), kSecret);
   UiDriver ui;
   MeetingActions meeting(ui);
   ::SetEnvironmentVariableW(L"TESSARINE_FAIL", L"IScreenRecorder");

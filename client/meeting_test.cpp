@@ -18,13 +18,13 @@ using MeetingTest = MeetingFixture;
 // another participant of room1 sees both arrive. The screen is kept as a screenshot.
 TEST_F(MeetingTest, TwoClientsJoinTheGroupOfTheirCommandLine) {
   JoinAsObserver("room1");
-  const std::wstring install = MakeInstall(L"room1", server_.address(), kSecret);
+  const std::wstring install = MakeInstall(L"room1", m_server.address(), kSecret);
   Client alice(install, L"x;alice;room1");
   ASSERT_TRUE(alice.started());
-  ASSERT_TRUE(PumpUntil([&] { return observer_.Sees("alice"); }, 40000)) << "the observer never saw alice join";
+  ASSERT_TRUE(PumpUntil([&] { return m_observer.Sees("alice"); }, 40000)) << "the observer never saw alice join";
   ASSERT_TRUE(PumpUntil([&] { return alice.VisibleWindow(L"CDuiFrameWnd") != nullptr; }, 20000));
   Client bob(install, L"x;bob;room1");
-  ASSERT_TRUE(PumpUntil([&] { return observer_.Sees("bob"); }, 40000)) << "the observer never saw bob join";
+  ASSERT_TRUE(PumpUntil([&] { return m_observer.Sees("bob"); }, 40000)) << "the observer never saw bob join";
   ASSERT_TRUE(PumpUntil([&] { return bob.VisibleWindow(L"CDuiFrameWnd") != nullptr; }, 20000));
   PumpFor(1500);  // let both windows draw their user lists
   EXPECT_FALSE(SaveScreenshot(L"meeting_two_clients.png").empty());
@@ -36,14 +36,14 @@ TEST_F(MeetingTest, TwoClientsJoinTheGroupOfTheirCommandLine) {
 // joins, and its login failure box is shown (kept as a screenshot).
 TEST_F(MeetingTest, WrongSecretIsRefusedWithTheLoginFailureBox) {
   JoinAsObserver("room2");
-  const std::wstring install = MakeInstall(L"wrong_secret", server_.address(), "fedcba9876543210");
+  const std::wstring install = MakeInstall(L"wrong_secret", m_server.address(), "fedcba9876543210");
   Client mallory(install, L"x;mallory;room2");
   ASSERT_TRUE(mallory.started());
   HWND box = nullptr;
   ASSERT_TRUE(PumpUntil([&] { return (box = mallory.VisibleWindow(L"CMessageBox")) != nullptr; }, 40000));
   PumpFor(500);
   EXPECT_FALSE(SaveScreenshot(L"login_refused.png").empty());
-  EXPECT_FALSE(observer_.Sees("mallory"));
+  EXPECT_FALSE(m_observer.Sees("mallory"));
   EXPECT_EQ(mallory.VisibleWindow(L"CDuiFrameWnd"), nullptr);
   ::PostMessageW(box, WM_CLOSE, 0, 0);
 }

@@ -8,57 +8,57 @@
 // COM on this thread for the owner's lifetime.
 class ComApartment {
  public:
-  ComApartment() : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
+  ComApartment() : m_ok(SUCCEEDED(::CoInitialize(nullptr))) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (ok_) ::CoUninitialize();
+    if (m_ok) ::CoUninitialize();
   }
-  bool ok() const { return ok_; }
+  bool ok() const { return m_ok; }
 
  private:
-  bool ok_;
+  bool m_ok;
 };
 
 // OLE on this thread for the owner's lifetime.
 class OleSession {
  public:
-  OleSession() : ok_(SUCCEEDED(::OleInitialize(nullptr))) {}
+  OleSession() : m_ok(SUCCEEDED(::OleInitialize(nullptr))) {}
   OleSession(const OleSession&) = delete;
   OleSession& operator=(const OleSession&) = delete;
   ~OleSession() {
-    if (ok_) ::OleUninitialize();
+    if (m_ok) ::OleUninitialize();
   }
-  bool ok() const { return ok_; }
+  bool ok() const { return m_ok; }
 
  private:
-  bool ok_;
+  bool m_ok;
 };
 
 // A library loaded for the owner's lifetime; a missing library is allowed (null).
 class LoadedLibrary {
  public:
-  explicit LoadedLibrary(const wchar_t* name) : module_(::LoadLibraryW(name)) {}
+  explicit LoadedLibrary(const wchar_t* name) : m_module(::LoadLibraryW(name)) {}
   LoadedLibrary(const LoadedLibrary&) = delete;
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
   ~LoadedLibrary() {
-    if (module_) ::FreeLibrary(module_);
+    if (m_module) ::FreeLibrary(m_module);
   }
-  HMODULE get() const { return module_; }
+  HMODULE get() const { return m_module; }
 
  private:
-  HMODULE module_;
+  HMODULE m_module;
 };
 
 // Runs the SDK manager's Shutdown when the owner goes, on every path after Init.
 template <class Manager>
 class ShutdownOnExit {
  public:
-  explicit ShutdownOnExit(Manager& manager) : manager_(manager) {}
+  explicit ShutdownOnExit(Manager& manager) : m_manager(manager) {}
   ShutdownOnExit(const ShutdownOnExit&) = delete;
   ShutdownOnExit& operator=(const ShutdownOnExit&) = delete;
-  ~ShutdownOnExit() { manager_.Shutdown(); }
+  ~ShutdownOnExit() { m_manager.Shutdown(); }
 
  private:
-  Manager& manager_;
+  Manager& m_manager;
 };

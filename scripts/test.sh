@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds every tree and runs all tests: the native tests, the native
+# Sets up the machine, checks that every C/C++ file is formatted (scripts/check_format.sh),
+# builds every tree and runs all tests: the native tests, the native
 # tests again under AddressSanitizer with UndefinedBehaviorSanitizer and under
 # ThreadSanitizer, then the Windows tests under wine64 in one session (wineserver, Xvfb,
 # PulseAudio). The last line is the summary.
@@ -8,6 +9,10 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KIV_ROOT="$ROOT"
 "$ROOT/scripts/setup.sh" || exit 1
 python3 "$ROOT/scripts/check_layers.py" || { echo "test: an #include runs to a higher or sibling layer (listed above)"; exit 1; }
+if ! "$ROOT/scripts/check_format.sh"; then
+  echo "test: stopped: the files listed above differ from .clang-format (clang-format -i formats them)"
+  exit 1
+fi
 "$ROOT/scripts/build.sh" || exit 1
 
 source "$ROOT/scripts/session.sh"

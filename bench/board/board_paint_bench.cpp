@@ -16,7 +16,7 @@
 
 #ifdef _WIN32
 #include "wb/board_controller.h"
-#include "wb/board_controller_testing.h"
+#include "wb/testing/board_controller_testing.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #include "wb/canvas/testing/gdiplus_session.h"
 #endif

@@ -14,20 +14,20 @@ class AppConfigTest : public ::testing::Test {
   void SetUp() override {
     char pattern[] = "/tmp/appconfig_testXXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/appinfo.xml";
+    m_dir = pattern;
+    m_path = m_dir + "/appinfo.xml";
   }
   void TearDown() override {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
+    std::remove(m_path.c_str());
+    rmdir(m_dir.c_str());
   }
   bool Load(const std::string& text, AppConfig* config) {
-    std::ofstream(path_, std::ios::binary) << text;
-    return config->LoadFromFile(path_);
+    std::ofstream(m_path, std::ios::binary) << text;
+    return config->LoadFromFile(m_path);
   }
 
-  std::string dir_;
-  std::string path_;
+  std::string m_dir;
+  std::string m_path;
 };
 
 const char kHeader[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
@@ -43,7 +43,7 @@ TEST_F(AppConfigTest, ReadsTopLevelElementsAndChoosesEffectiveValues) {
                "<ServerUserDefine>true</ServerUserDefine>\n<ServerAddr>127.0.0.1:80</ServerAddr>\n"
                "<UserServerAddr>10.0.0.1:8080</UserServerAddr>\n",
            &config));
-  EXPECT_EQ(config.FilePath, path_);
+  EXPECT_EQ(config.FilePath, m_path);
   EXPECT_EQ(config.EffectiveAppId(), "user1");
   EXPECT_EQ(config.EffectiveAppSecret(), "fedcba9876543210");
   EXPECT_EQ(config.EffectiveServerAddr(), "10.0.0.1:8080");
@@ -65,7 +65,7 @@ TEST_F(AppConfigTest, ReadsTopLevelElementsAndChoosesEffectiveValues) {
 // root, AppId or AppSecret missing, without text or empty.
 TEST_F(AppConfigTest, RefusesMissingMalformedOrIncompleteFiles) {
   AppConfig config;
-  EXPECT_FALSE(config.LoadFromFile(dir_ + "/nothing_here.xml"));
+  EXPECT_FALSE(config.LoadFromFile(m_dir + "/nothing_here.xml"));
   for (const std::string& text : {
            std::string(""),
            std::string("<AppId>demo1</AppId><AppSecret>x"),

@@ -45,41 +45,41 @@ class ObserverImpl : public ObserverImplBase<ReturnT, ParamT> {
 
   void AddReceiver(Receiver* receiver) override {
     if (!receiver) return;
-    receivers_.push_back(receiver);
+    m_receivers.push_back(receiver);
     receiver->AddObserver(this);
   }
   void RemoveReceiver(Receiver* receiver) override {
-    auto it = std::find(receivers_.begin(), receivers_.end(), receiver);
-    if (it != receivers_.end()) receivers_.erase(it);
+    auto it = std::find(m_receivers.begin(), m_receivers.end(), receiver);
+    if (it != m_receivers.end()) m_receivers.erase(it);
   }
   // Receivers may remove themselves while they are told: walk a copy.
   ReturnT Broadcast(ParamT param) override {
-    const std::vector<Receiver*> copy = receivers_;
+    const std::vector<Receiver*> copy = m_receivers;
     for (Receiver* r : copy) {
       if (Listed(r)) r->Receive(param);
     }
     return ReturnT();
   }
   ReturnT RBroadcast(ParamT param) override {
-    const std::vector<Receiver*> copy = receivers_;
+    const std::vector<Receiver*> copy = m_receivers;
     for (auto it = copy.rbegin(); it != copy.rend(); ++it) {
       if (Listed(*it)) (*it)->Receive(param);
     }
     return ReturnT();
   }
   ReturnT Notify(ParamT param) override {
-    const std::vector<Receiver*> copy = receivers_;
+    const std::vector<Receiver*> copy = m_receivers;
     for (Receiver* r : copy) {
       if (Listed(r)) r->Respond(param, this);
     }
     return ReturnT();
   }
-  const std::vector<Receiver*>& Receivers() const { return receivers_; }
+  const std::vector<Receiver*>& Receivers() const { return m_receivers; }
 
  private:
-  bool Listed(Receiver* r) const { return std::find(receivers_.begin(), receivers_.end(), r) != receivers_.end(); }
+  bool Listed(Receiver* r) const { return std::find(m_receivers.begin(), m_receivers.end(), r) != m_receivers.end(); }
 
-  std::vector<Receiver*> receivers_;
+  std::vector<Receiver*> m_receivers;
 };
 
 template <class ReturnT, class ParamT>
@@ -87,16 +87,16 @@ class ReceiverImpl : public ReceiverImplBase<ReturnT, ParamT> {
  public:
   using Observer = ObserverImplBase<ReturnT, ParamT>;
 
-  void AddObserver(Observer* observer) override { observers_.push_back(observer); }
+  void AddObserver(Observer* observer) override { m_observers.push_back(observer); }
   void RemoveObserver() override {
-    for (Observer* o : observers_) o->RemoveReceiver(this);
-    observers_.clear();
+    for (Observer* o : m_observers) o->RemoveReceiver(this);
+    m_observers.clear();
   }
   ReturnT Receive(ParamT) override { return ReturnT(); }
   ReturnT Respond(ParamT, Observer*) override { return ReturnT(); }
 
  private:
-  std::vector<Observer*> observers_;
+  std::vector<Observer*> m_observers;
 };
 
 using ContextMenuObserver = ObserverImpl<BOOL, ContextMenuParam>;

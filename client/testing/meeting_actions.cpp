@@ -18,9 +18,9 @@ HWND OwnWindow(HWND main, const wchar_t* windowClass) {
 
 bool MeetingActions::SendChat(HWND main, const std::wstring& text) {
   RECT rc{};
-  if (ui_.VisibleRect(main, L"main_msg_inputtip", &rc)) ui_.Click(main, L"main_msg_inputtip");
-  if (!PumpUntil([&] { return ui_.VisibleRect(main, L"main_msg_input", &rc); }, 5000)) return false;
-  ui_.Click(main, L"main_msg_input");
+  if (m_ui.VisibleRect(main, L"main_msg_inputtip", &rc)) m_ui.Click(main, L"main_msg_inputtip");
+  if (!PumpUntil([&] { return m_ui.VisibleRect(main, L"main_msg_input", &rc); }, 5000)) return false;
+  m_ui.Click(main, L"main_msg_input");
   HWND edit = nullptr;
   const bool focused = PumpUntil(
       [&] {
@@ -32,7 +32,7 @@ bool MeetingActions::SendChat(HWND main, const std::wstring& text) {
       5000);
   if (!focused) return false;
   UiDriver::Type(edit, text);
-  return ui_.Click(main, L"main_msg_send");
+  return m_ui.Click(main, L"main_msg_send");
 }
 
 bool MeetingActions::ChooseChatTarget(HWND main, const std::wstring& target) {
@@ -40,7 +40,7 @@ bool MeetingActions::ChooseChatTarget(HWND main, const std::wstring& target) {
     std::fprintf(stderr, "choosing the chat target: %s\n", step);
     return false;
   };
-  if (!ui_.Click(main, L"main_msg_selectuser")) return fail("the user box is not visible");
+  if (!m_ui.Click(main, L"main_msg_selectuser")) return fail("the user box is not visible");
   HWND drop = nullptr;
   if (!PumpUntil([&] { return (drop = OwnWindow(main, L"ComboWnd")) != nullptr; }, 5000)) {
     return fail("no drop-down list opened");
@@ -48,30 +48,30 @@ bool MeetingActions::ChooseChatTarget(HWND main, const std::wstring& target) {
   std::vector<std::wstring> items;
   if (!PumpUntil(
           [&] {
-            items = ui_.Items(drop, L"dropdown_list");
+            items = m_ui.Items(drop, L"dropdown_list");
             return std::find(items.begin(), items.end(), target) != items.end();
           },
           5000)) {
     return fail("the user is not in the drop-down list");
   }
   const int row = static_cast<int>(std::find(items.begin(), items.end(), target) - items.begin());
-  if (!PumpUntil([&] { return ui_.ClickItem(drop, L"dropdown_list", row); }, 5000)) {
+  if (!PumpUntil([&] { return m_ui.ClickItem(drop, L"dropdown_list", row); }, 5000)) {
     return fail("the user's row is not visible");
   }
-  if (!PumpUntil([&] { return ui_.Ask(main, {L"text", L"main_msg_selectuser"}) == target; }, 5000)) {
+  if (!PumpUntil([&] { return m_ui.Ask(main, {L"text", L"main_msg_selectuser"}) == target; }, 5000)) {
     return fail("the box does not show the chosen user");
   }
   return true;
 }
 
 bool MeetingActions::ChooseCamera(HWND main, int index) {
-  if (!ui_.Click(main, L"btn_cam")) return false;
+  if (!m_ui.Click(main, L"btn_cam")) return false;
   HWND menu = nullptr;
   if (!PumpUntil([&] { return (menu = OwnWindow(main, L"MenuWnd")) != nullptr; }, 8000)) return false;
   const std::wstring item = L"cam_" + std::to_wstring(index);
   RECT rc{};
-  if (!PumpUntil([&] { return ui_.VisibleRect(menu, item, &rc); }, 5000)) return false;
-  return ui_.Click(menu, item);
+  if (!PumpUntil([&] { return m_ui.VisibleRect(menu, item, &rc); }, 5000)) return false;
+  return m_ui.Click(menu, item);
 }
 
 }  // namespace meeting_test

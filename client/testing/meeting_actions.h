@@ -13,12 +13,12 @@ namespace meeting_test {
 
 class MeetingActions {
  public:
-  explicit MeetingActions(UiDriver& ui) : ui_(ui) {}
+  explicit MeetingActions(UiDriver& ui) : m_ui(ui) {}
 
-  std::wstring Chat(HWND main) { return ui_.Ask(main, {L"text", L"main_re_msgs"}); }
-  std::vector<std::wstring> Users(HWND main) { return ui_.Items(main, L"list_users", L"label_userid"); }
+  std::wstring Chat(HWND main) { return m_ui.Ask(main, {L"text", L"main_re_msgs"}); }
+  std::vector<std::wstring> Users(HWND main) { return m_ui.Items(main, L"list_users", L"label_userid"); }
   std::wstring Icon(HWND main, const std::wstring& user, const wchar_t* icon) {
-    return ui_.Ask(main, {L"subimage", L"list_users", L"label_userid", user, icon});
+    return m_ui.Ask(main, {L"subimage", L"list_users", L"label_userid", user, icon});
   }
   // Focuses the chat input, types `text` and presses the send button.
   bool SendChat(HWND main, const std::wstring& text);
@@ -28,7 +28,7 @@ class MeetingActions {
   bool ChooseCamera(HWND main, int index);
 
  private:
-  UiDriver& ui_;
+  UiDriver& m_ui;
 };
 
 }  // namespace meeting_test

@@ -14,34 +14,34 @@ class MeetingFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
-    ASSERT_TRUE(server_.Start(0, 0, &why)) << why;
+    ASSERT_TRUE(m_server.Start(0, 0, &why)) << why;
   }
   void TearDown() override {
-    if (engine_) KivReleaseEngine();
+    if (m_engine) KivReleaseEngine();
   }
 
   // Joins `group` as "observer" and waits until in it.
   void JoinAsObserver(const char* group) {
-    engine_ = KivGetEngine();
-    ASSERT_NE(engine_, nullptr);
+    m_engine = KivGetEngine();
+    ASSERT_NE(m_engine, nullptr);
     kiv::EngineContext context;
-    context.handler = &observer_;
+    context.handler = &m_observer;
     context.appId = kAppId;
-    context.serverAddress = server_.address().c_str();
-    ASSERT_EQ(engine_->Init(&context), 0);
-    engine_->GetSignaling()->AddEventHandler(&observer_);
+    context.serverAddress = m_server.address().c_str();
+    ASSERT_EQ(m_engine->Init(&context), 0);
+    m_engine->GetSignaling()->AddEventHandler(&m_observer);
     TokenInfo info{kAppId, "observer", 0, kSecret, kTokenVersion};
-    ASSERT_EQ(engine_->Login(BuildAccessToken(info).c_str(), "observer", true, ""), 0);
-    ASSERT_TRUE(PumpUntil([&] { return observer_.login != -1; }, 20000));
-    ASSERT_EQ(observer_.login, 0);
-    ASSERT_EQ(engine_->JoinGroup(group), 0);
-    ASSERT_TRUE(PumpUntil([&] { return observer_.join != -1; }, 20000));
-    ASSERT_EQ(observer_.join, 0);
+    ASSERT_EQ(m_engine->Login(BuildAccessToken(info).c_str(), "observer", true, ""), 0);
+    ASSERT_TRUE(PumpUntil([&] { return m_observer.login != -1; }, 20000));
+    ASSERT_EQ(m_observer.login, 0);
+    ASSERT_EQ(m_engine->JoinGroup(group), 0);
+    ASSERT_TRUE(PumpUntil([&] { return m_observer.join != -1; }, 20000));
+    ASSERT_EQ(m_observer.join, 0);
   }
 
-  connection_test::MeetingServerControl server_{"client_meeting"};
-  Observer observer_;
-  kiv::IKivEngine* engine_ = nullptr;
+  connection_test::MeetingServerControl m_server{"client_meeting"};
+  Observer m_observer;
+  kiv::IKivEngine* m_engine = nullptr;
 };
 
 }  // namespace meeting_test

@@ -76,19 +76,19 @@ Client::Client(const std::wstring& dir, const std::wstring& args) {
   std::wstring command = L"\"" + dir + L"Parleywright.exe\" " + args;
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
-  started_ = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != 0;
+  m_started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &m_pi) != 0;
 }
 
 Client::~Client() {
-  if (!started_) return;
-  ::TerminateProcess(pi_.hProcess, 0);
-  ::WaitForSingleObject(pi_.hProcess, 10000);
-  ::CloseHandle(pi_.hThread);
-  ::CloseHandle(pi_.hProcess);
+  if (!m_started) return;
+  ::TerminateProcess(m_pi.hProcess, 0);
+  ::WaitForSingleObject(m_pi.hProcess, 10000);
+  ::CloseHandle(m_pi.hThread);
+  ::CloseHandle(m_pi.hProcess);
 }
 
 HWND Client::VisibleWindow(const wchar_t* windowClass) const {
-  WindowSearch search{pi_.dwProcessId, windowClass, nullptr};
+  WindowSearch search{m_pi.dwProcessId, windowClass, nullptr};
   ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -100,44 +100,44 @@ void Observer::OnEvent(int type, int code) {
 }
 
 void Observer::OnGroupUsersRefreshed(const kiv::Vector<kiv::String>& ids) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const kiv::String& id : ids) present_.insert(id.c_str());
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const kiv::String& id : ids) m_present.insert(id.c_str());
 }
 
 void Observer::OnRemoteUserEvent(const char* user, int state) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (state == 0) present_.insert(user);
-  if (state == 1) present_.erase(user);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (state == 0) m_present.insert(user);
+  if (state == 1) m_present.erase(user);
 }
 
 void Observer::OnInviteReceived(const char* inviterId, int, const char* groupId, const char*) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  invites_.push_back(Invite{inviterId ? inviterId : "", groupId ? groupId : ""});
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_invites.push_back(Invite{inviterId ? inviterId : "", groupId ? groupId : ""});
 }
 
 void Observer::OnUserMsgReceived(const char* senderId, unsigned, const char* text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  messages_.push_back(Message{senderId ? senderId : "", text ? text : "", false});
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_messages.push_back(Message{senderId ? senderId : "", text ? text : "", false});
 }
 
 void Observer::OnGroupMsgReceived(const char* senderId, unsigned, const char* text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  messages_.push_back(Message{senderId ? senderId : "", text ? text : "", true});
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_messages.push_back(Message{senderId ? senderId : "", text ? text : "", true});
 }
 
 bool Observer::Sees(const std::string& user) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return present_.count(user) != 0;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_present.count(user) != 0;
 }
 
 std::vector<Observer::Message> Observer::Messages() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return messages_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_messages;
 }
 
 std::vector<Observer::Invite> Observer::Invites() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return invites_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_invites;
 }
 
 }  // namespace meeting_test

@@ -29,16 +29,16 @@ class Client {
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  bool started() const { return started_; }
-  bool running() const { return started_ && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
-  bool WaitExit(DWORD ms) const { return started_ && ::WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
-  DWORD pid() const { return pi_.dwProcessId; }
+  bool started() const { return m_started; }
+  bool running() const { return m_started && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
+  bool WaitExit(DWORD ms) const { return m_started && ::WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0; }
+  DWORD pid() const { return m_pi.dwProcessId; }
   // A visible top-level window of this client with the given class, or null.
   HWND VisibleWindow(const wchar_t* windowClass) const;
 
  private:
-  PROCESS_INFORMATION pi_ = {};
-  bool started_ = false;
+  PROCESS_INFORMATION m_pi = {};
+  bool m_started = false;
 };
 
 // A participant of the meeting run by this test through kiv_sdk.
@@ -79,10 +79,10 @@ class Observer : public kiv::IKivEngineEventHandler, public kiv::IKivSignalingEv
   std::atomic<int> connectionLost{0};
 
  private:
-  std::mutex mutex_;
-  std::set<std::string> present_;
-  std::vector<Message> messages_;
-  std::vector<Invite> invites_;
+  std::mutex m_mutex;
+  std::set<std::string> m_present;
+  std::vector<Message> m_messages;
+  std::vector<Invite> m_invites;
 };
 
 std::wstring ProgramFolder();

@@ -14,12 +14,12 @@ UiDriver::UiDriver() {
   wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = kClass;
   ::RegisterClassExW(&wc);
-  window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  m_window = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 UiDriver::~UiDriver() {
-  if (window_) ::DestroyWindow(window_);
+  if (m_window) ::DestroyWindow(m_window);
 }
 
 LRESULT CALLBACK UiDriver::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -27,8 +27,8 @@ LRESULT CALLBACK UiDriver::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
   if (msg == WM_COPYDATA && self) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (data->dwData == DuiLib::kUiProbeAnswer) {
-      self->answer_.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
-      self->answered_ = true;
+      self->m_answer.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+      self->m_answered = true;
       return TRUE;
     }
   }
@@ -42,12 +42,12 @@ std::wstring UiDriver::Ask(HWND window, const std::vector<std::wstring>& questio
   data.dwData = DuiLib::kUiProbeQuery;
   data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
   data.lpData = &text[0];
-  answer_.clear();
-  answered_ = false;
+  m_answer.clear();
+  m_answered = false;
   DWORD_PTR result = 0;
-  ::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(&data),
+  ::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(m_window), reinterpret_cast<LPARAM>(&data),
                         SMTO_NORMAL, 5000, &result);
-  return answered_ ? answer_ : std::wstring();
+  return m_answered ? m_answer : std::wstring();
 }
 
 bool UiDriver::VisibleRect(HWND window, const std::wstring& control, RECT* rc) {

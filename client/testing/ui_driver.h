@@ -34,9 +34,9 @@ class UiDriver {
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-  HWND window_ = nullptr;
-  std::wstring answer_;
-  bool answered_ = false;
+  HWND m_window = nullptr;
+  std::wstring m_answer;
+  bool m_answered = false;
 };
 
 // Top-level visible windows of a process with the given class (all processes when pid 0).

@@ -6,26 +6,26 @@
 class UniqueWindow {
  public:
   UniqueWindow() = default;
-  explicit UniqueWindow(HWND hwnd) : hwnd_(hwnd) {}
+  explicit UniqueWindow(HWND hwnd) : m_hwnd(hwnd) {}
   UniqueWindow(const UniqueWindow&) = delete;
   UniqueWindow& operator=(const UniqueWindow&) = delete;
-  UniqueWindow(UniqueWindow&& other) noexcept : hwnd_(other.hwnd_) { other.hwnd_ = nullptr; }
+  UniqueWindow(UniqueWindow&& other) noexcept : m_hwnd(other.m_hwnd) { other.m_hwnd = nullptr; }
   UniqueWindow& operator=(UniqueWindow&& other) noexcept {
     if (this != &other) {
       Reset();
-      hwnd_ = other.hwnd_;
-      other.hwnd_ = nullptr;
+      m_hwnd = other.m_hwnd;
+      other.m_hwnd = nullptr;
     }
     return *this;
   }
   ~UniqueWindow() { Reset(); }
 
   void Reset(HWND hwnd = nullptr) {
-    if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
-    hwnd_ = hwnd;
+    if (m_hwnd && ::IsWindow(m_hwnd)) ::DestroyWindow(m_hwnd);
+    m_hwnd = hwnd;
   }
-  HWND get() const { return hwnd_; }
+  HWND get() const { return m_hwnd; }
 
  private:
-  HWND hwnd_ = nullptr;
+  HWND m_hwnd = nullptr;
 };

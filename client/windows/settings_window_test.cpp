@@ -33,35 +33,35 @@ class SettingsWindowTest : public ::testing::Test {
     sdk().ScreenShare() = ScreenShareSettings{};
     sdk().FrameRate() = 15;
     sdk().ResolutionIndex() = 0;
-    wnd_ = new CSettingWnd;
-    ASSERT_TRUE(wnd_->Create(nullptr, L"CDuiSettingWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE));
+    m_wnd = new CSettingWnd;
+    ASSERT_TRUE(m_wnd->Create(nullptr, L"CDuiSettingWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE));
     PumpFor(50);
   }
   void TearDown() override {
-    if (wnd_ && ::IsWindow(wnd_->GetHWND())) ::DestroyWindow(wnd_->GetHWND());
-    delete wnd_;
+    if (m_wnd && ::IsWindow(m_wnd->GetHWND())) ::DestroyWindow(m_wnd->GetHWND());
+    delete m_wnd;
     CSdkManager::GetInstance().Shutdown();
     PumpFor(20);
   }
 
   CSdkManager& sdk() { return CSdkManager::GetInstance(); }
-  CControlUI* Find(const wchar_t* name) { return wnd_->GetPaintManager().FindControl(name); }
+  CControlUI* Find(const wchar_t* name) { return m_wnd->GetPaintManager().FindControl(name); }
   void Click(const wchar_t* name) {
     CControlUI* c = Find(name);
     ASSERT_NE(c, nullptr);
     const RECT& rc = c->GetPos();
     const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    ::SendMessageW(wnd_->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(wnd_->GetHWND(), WM_LBUTTONUP, 0, at);
+    ::SendMessageW(m_wnd->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(m_wnd->GetHWND(), WM_LBUTTONUP, 0, at);
     PumpFor(20);
   }
   void SetSlider(const wchar_t* name, int value) {
     auto* slider = static_cast<CSliderUI*>(Find(name));
     slider->SetValue(value);
-    wnd_->GetPaintManager().SendNotify(slider, DUI_MSGTYPE_VALUECHANGED);
+    m_wnd->GetPaintManager().SendNotify(slider, DUI_MSGTYPE_VALUECHANGED);
   }
 
-  CSettingWnd* wnd_ = nullptr;
+  CSettingWnd* m_wnd = nullptr;
 };
 
 // Verifies that opening lists the SDK's devices, selects the stored choices and previews
@@ -73,7 +73,7 @@ TEST_F(SettingsWindowTest, OpeningListsDevicesAndPreviewsTheFirstCamera) {
   EXPECT_EQ(mic->GetCurSel(), sdk().MicIndex());
   EXPECT_EQ(static_cast<CComboUI*>(Find(L"combo_aud"))->GetCurSel(), 1);
   EXPECT_EQ(cam->GetCurSel(), 0);
-  EXPECT_EQ(wnd_->GetPreviewedCamera(), 0);
+  EXPECT_EQ(m_wnd->GetPreviewedCamera(), 0);
   EXPECT_EQ(static_cast<CComboUI*>(Find(L"combo_resolution"))->GetCount(), 5);
   EXPECT_EQ(Find(L"label_frame_rate")->GetText(), L"15 帧/秒");
 }
@@ -131,7 +131,7 @@ TEST_F(SettingsWindowTest, OkSavesTheFourEditsAndCloses) {
   EXPECT_EQ(sdk().ScreenShare().top, 0);
   EXPECT_EQ(sdk().ScreenShare().right, width + 650);
   EXPECT_EQ(sdk().ScreenShare().bottom, 480);
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(wnd_->GetHWND()); }, 3000)) << "OK left the dialog open";
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(m_wnd->GetHWND()); }, 3000)) << "OK left the dialog open";
 }
 
 // Verifies that Cancel closes the dialog and leaves the saved rectangle and bias as they were.
@@ -144,7 +144,7 @@ TEST_F(SettingsWindowTest, CancelKeepsTheSavedRectangle) {
   EXPECT_EQ(sdk().ScreenShare().bias, 0);
   EXPECT_EQ(sdk().ScreenShare().left, 0);
   EXPECT_EQ(sdk().ScreenShare().right, 0);
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(wnd_->GetHWND()); }, 3000)) << "Cancel left the dialog open";
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(m_wnd->GetHWND()); }, 3000)) << "Cancel left the dialog open";
 }
 
 }  // namespace

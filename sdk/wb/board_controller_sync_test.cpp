@@ -3,7 +3,7 @@
 #include <random>
 
 #include "wb/board_controller.h"
-#include "wb/board_controller_testing.h"
+#include "wb/testing/board_controller_testing.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/board_snapshot.h"
 

@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "wb/board_controller_testing.h"
+#include "wb/testing/board_controller_testing.h"
 #include "wb/model/board_snapshot.h"
 #include "wb/board_engine_controller.h"
 

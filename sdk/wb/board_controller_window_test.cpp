@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "wb/board_controller.h"
-#include "wb/board_controller_testing.h"
+#include "wb/testing/board_controller_testing.h"
 #include "wb/canvas/gdip_canvas_impl.h"
 #include "wb/canvas/testing/gdiplus_session.h"
 #include "wb/model/board_snapshot.h"

@@ -91,13 +91,13 @@ if(WIN32)
       FAIL_REGULAR_EXPRESSION "SKIPPED")
   endif()
   # A meeting participant that draws, for the two-host drawing tests.
-  add_executable(kiv_wb_draw_host ${_wb_dir}/board_controller_test_host.cpp
+  add_executable(kiv_wb_draw_host ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/board_controller_test_host.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
   target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support kiv_wb_model_testing)
   if(TARGET Tessarine32)
     add_dependencies(kiv_wb_draw_host Tessarine32)
   endif()
-  if(KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
+  if(KIV_RUNNABLE)
     string(REGEX REPLACE "x64$" "native" _wb_native_tree "${CMAKE_BINARY_DIR}")
     foreach(case DrawingSeenAtTheOtherHost ConcurrentDrawingJoinAndReconnect TypedTextSeenAtTheOtherHost
                  HandlerCallsBackAndWideStrokesKept)

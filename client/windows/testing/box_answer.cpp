@@ -49,17 +49,17 @@ LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
 
 ScopedBoxAnswer::ScopedBoxAnswer(BoxAnswer& answer) {
   g_answer = &answer;
-  timer_ = ::SetTimer(nullptr, 0, 30, AnswerBox);
+  m_timer = ::SetTimer(nullptr, 0, 30, AnswerBox);
 }
 
 ScopedBoxAnswer::~ScopedBoxAnswer() {
-  ::KillTimer(nullptr, timer_);
+  ::KillTimer(nullptr, m_timer);
   g_answer = nullptr;
 }
 
 ScopedMessageBoxRefusal::ScopedMessageBoxRefusal()
-    : hook_(::SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, ::GetCurrentThreadId())) {}
+    : m_hook(::SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, ::GetCurrentThreadId())) {}
 
 ScopedMessageBoxRefusal::~ScopedMessageBoxRefusal() {
-  if (hook_) ::UnhookWindowsHookEx(hook_);
+  if (m_hook) ::UnhookWindowsHookEx(m_hook);
 }

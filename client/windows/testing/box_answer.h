@@ -23,7 +23,7 @@ class ScopedBoxAnswer {
   ScopedBoxAnswer& operator=(const ScopedBoxAnswer&) = delete;
 
  private:
-  UINT_PTR timer_ = 0;
+  UINT_PTR m_timer = 0;
 };
 
 // While alive, refuses the creation of every message box window of this thread.
@@ -33,8 +33,8 @@ class ScopedMessageBoxRefusal {
   ~ScopedMessageBoxRefusal();
   ScopedMessageBoxRefusal(const ScopedMessageBoxRefusal&) = delete;
   ScopedMessageBoxRefusal& operator=(const ScopedMessageBoxRefusal&) = delete;
-  bool installed() const { return hook_ != nullptr; }
+  bool installed() const { return m_hook != nullptr; }
 
  private:
-  HHOOK hook_ = nullptr;
+  HHOOK m_hook = nullptr;
 };

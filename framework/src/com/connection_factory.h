@@ -1,8 +1,7 @@
 // Factory hook of the control-plane connection component (CLSID_KivConnection).
 //
-// kiv_connection_stub.cpp defines it with a harmless stub unless
-// framework/connection/sources.cmake exists; then the sources that file adds to
-// Tessarine32 define it instead.
+// Defined by framework/connection/kiv_connection.cpp, which connection/sources.cmake adds
+// to Tessarine32.
 #pragma once
 
 #include "avcore/connection.h"

@@ -8,7 +8,7 @@ if(KIV_NATIVE AND TARGET kiv_server_test_support)
   target_compile_definitions(kiv_wb_document_hosts_test PRIVATE KIV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
 
-if(WIN32 AND KIV_RUNNABLE AND EXISTS ${PROJECT_SOURCE_DIR}/framework/connection/sources.cmake)
+if(WIN32 AND KIV_RUNNABLE)
   string(REGEX REPLACE "x64$" "native" _doc_native_tree "${CMAKE_BINARY_DIR}")
   foreach(case DocumentBoardsBetweenHosts PresentationBoardBetweenHosts TwoDocumentBoardsAtOnce PagesArriveDespiteFailedRequests PageThatNeverComesIsReported)
     add_test(NAME DocumentHostsTest.${case}

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "wb/board_controller.h"
-#include "wb/board_controller_testing.h"
+#include "wb/testing/board_controller_testing.h"
 #include "wb/local_commands/path_graph_local_command.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/board_snapshot.h"

@@ -28,8 +28,8 @@ class ControlTimers {
   const Timer* Find(UINT_PTR windowId) const;
 
  private:
-  std::vector<Timer> timers_;
-  UINT_PTR nextId_ = 0x1000;
+  std::vector<Timer> m_timers;
+  UINT_PTR m_nextId = 0x1000;
 };
 
 }  // namespace DuiLib

@@ -37,8 +37,8 @@ class FontTable {
   };
   Entry& EntryFor(int id);
 
-  std::map<int, Entry> fonts_;
-  int defaultId_ = -1;
+  std::map<int, Entry> m_fonts;
+  int m_defaultId = -1;
 };
 
 }  // namespace DuiLib

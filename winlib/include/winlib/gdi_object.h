@@ -10,29 +10,29 @@ template <class Handle>
 class UniqueGdiObject {
  public:
   UniqueGdiObject() = default;
-  explicit UniqueGdiObject(Handle h) : h_(h) {}
+  explicit UniqueGdiObject(Handle h) : m_handle(h) {}
   UniqueGdiObject(const UniqueGdiObject&) = delete;
   UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept : h_(other.h_) { other.h_ = nullptr; }
+  UniqueGdiObject(UniqueGdiObject&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
   UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
     if (this != &other) {
       Reset();
-      h_ = other.h_;
-      other.h_ = nullptr;
+      m_handle = other.m_handle;
+      other.m_handle = nullptr;
     }
     return *this;
   }
   ~UniqueGdiObject() { Reset(); }
 
   void Reset(Handle h = nullptr) {
-    if (h_) ::DeleteObject(h_);
-    h_ = h;
+    if (m_handle) ::DeleteObject(m_handle);
+    m_handle = h;
   }
-  Handle get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
+  Handle get() const { return m_handle; }
+  explicit operator bool() const { return m_handle != nullptr; }
 
  private:
-  Handle h_ = nullptr;
+  Handle m_handle = nullptr;
 };
 
 using UniqueFont = UniqueGdiObject<HFONT>;
@@ -50,27 +50,27 @@ class MemoryDcWithBitmap {
   bool Reset(HDC reference, HBITMAP bitmap) {
     Reset();
     if (!bitmap) return false;
-    dc_ = ::CreateCompatibleDC(reference);
-    bitmap_.Reset(bitmap);
-    if (!dc_) return false;
-    old_ = ::SelectObject(dc_, bitmap);
+    m_dc = ::CreateCompatibleDC(reference);
+    m_bitmap.Reset(bitmap);
+    if (!m_dc) return false;
+    m_old = ::SelectObject(m_dc, bitmap);
     return true;
   }
   void Reset() {
-    if (dc_) {
-      ::SelectObject(dc_, old_);
-      ::DeleteDC(dc_);
+    if (m_dc) {
+      ::SelectObject(m_dc, m_old);
+      ::DeleteDC(m_dc);
     }
-    dc_ = nullptr;
-    old_ = nullptr;
-    bitmap_.Reset();
+    m_dc = nullptr;
+    m_old = nullptr;
+    m_bitmap.Reset();
   }
-  HDC dc() const { return dc_; }
+  HDC dc() const { return m_dc; }
 
  private:
-  HDC dc_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  UniqueBitmap bitmap_;  // released after the DC lets go of it
+  HDC m_dc = nullptr;
+  HGDIOBJ m_old = nullptr;
+  UniqueBitmap m_bitmap;  // released after the DC lets go of it
 };
 
 }  // namespace DuiLib

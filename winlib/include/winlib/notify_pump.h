@@ -31,8 +31,8 @@ class CNotifyPump {
 
  protected:
   virtual const DUI_MSGMAP* GetMessageMap() const;
-  static const DUI_MSGMAP* _GetBaseMessageMap();
-  static const DUI_MSGMAP_ENTRY* _GetMessageEntries();
+  static const DUI_MSGMAP* GetBaseMessageMap();
+  static const DUI_MSGMAP_ENTRY* GetMessageEntries();
 };
 
 }  // namespace DuiLib
@@ -42,18 +42,18 @@ class CNotifyPump {
   static const DuiLib::DUI_MSGMAP messageMap;                     \
                                                                   \
  protected:                                                       \
-  static const DuiLib::DUI_MSGMAP* _GetBaseMessageMap();          \
-  static const DuiLib::DUI_MSGMAP_ENTRY* _GetMessageEntries();    \
+  static const DuiLib::DUI_MSGMAP* GetBaseMessageMap();           \
+  static const DuiLib::DUI_MSGMAP_ENTRY* GetMessageEntries();     \
   const DuiLib::DUI_MSGMAP* GetMessageMap() const override;       \
                                                                   \
  public:
 
 #define DUI_BEGIN_MESSAGE_MAP(theClass, baseClass)                                                  \
-  const DuiLib::DUI_MSGMAP* theClass::_GetBaseMessageMap() { return &baseClass::messageMap; }      \
+  const DuiLib::DUI_MSGMAP* theClass::GetBaseMessageMap() { return &baseClass::messageMap; }       \
   const DuiLib::DUI_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }      \
-  const DuiLib::DUI_MSGMAP theClass::messageMap = {&theClass::_GetBaseMessageMap,                  \
-                                                   &theClass::_GetMessageEntries};                 \
-  const DuiLib::DUI_MSGMAP_ENTRY* theClass::_GetMessageEntries() {                                 \
+  const DuiLib::DUI_MSGMAP theClass::messageMap = {&theClass::GetBaseMessageMap,                   \
+                                                   &theClass::GetMessageEntries};                  \
+  const DuiLib::DUI_MSGMAP_ENTRY* theClass::GetMessageEntries() {                                  \
     using DuiMapClass = theClass;                                                                   \
     static const DuiLib::DUI_MSGMAP_ENTRY entries[] = {
 

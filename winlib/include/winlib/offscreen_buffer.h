@@ -14,8 +14,8 @@ class OffscreenBuffer {
   HDC Ensure(HDC screen, int cx, int cy);
 
  private:
-  MemoryDcWithBitmap buffer_;
-  SIZE size_{0, 0};
+  MemoryDcWithBitmap m_buffer;
+  SIZE m_size{0, 0};
 };
 
 }  // namespace DuiLib

@@ -19,7 +19,7 @@ class OptionGroups {
   void RemoveWhere(const std::function<bool(CControlUI*)>& match);
 
  private:
-  std::map<std::wstring, std::vector<CControlUI*>> groups_;
+  std::map<std::wstring, std::vector<CControlUI*>> m_groups;
 };
 
 }  // namespace DuiLib

@@ -48,8 +48,8 @@ class CWindowWnd {
   virtual LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
   virtual void OnFinalMessage(HWND hWnd);
 
-  static LRESULT CALLBACK __WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK __ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK StaticWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK StaticControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
   HWND m_hWnd = nullptr;
   WNDPROC m_OldWndProc = ::DefWindowProcW;

@@ -31,23 +31,23 @@ class InputsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteTestImage();
-    ASSERT_NE(w_.CreateShown(), nullptr);
+    ASSERT_NE(m_window.CreateShown(), nullptr);
   }
   void TearDown() override {
-    w_.Close();
-    PumpUntil([&] { return w_.final_message; });
+    m_window.Close();
+    PumpUntil([&] { return m_window.final_message; });
   }
   template <class T>
   T* Find(const wchar_t* name) {
-    return static_cast<T*>(w_.Find(name));
+    return static_cast<T*>(m_window.Find(name));
   }
   size_t Count(const std::wstring& type, const std::wstring& sender) const {
     size_t n = 0;
-    for (const auto& r : w_.received) n += (r.type == type && r.sender == sender) ? 1 : 0;
+    for (const auto& r : m_window.received) n += (r.type == type && r.sender == sender) ? 1 : 0;
     return n;
   }
 
-  TestWindow w_{L"inputs.xml"};
+  TestWindow m_window{L"inputs.xml"};
 };
 
 // Verifies the edit: text set and read back through the native window, typing sends
@@ -64,7 +64,7 @@ TEST_F(InputsTest, EditTextAndFocusNotifications) {
   ::SendMessageW(edit->GetNativeWindow(), WM_CHAR, L'x', 0);
   ASSERT_TRUE(PumpUntil([&] { return Count(L"textchanged", L"edit") >= 1; }));
   EXPECT_GE(edit->GetText().Find(L"x"), 0);
-  winlib_test::ClickControl(w_.GetHWND(), w_.Find(L"other"));
+  winlib_test::ClickControl(m_window.GetHWND(), m_window.Find(L"other"));
   ASSERT_TRUE(PumpUntil([&] { return Count(L"killfocus", L"edit") == 1; }));
   edit->SetVisible(false);
   EXPECT_FALSE(::IsWindowVisible(edit->GetNativeWindow()));
@@ -106,7 +106,7 @@ TEST_F(InputsTest, ComboSelectsThroughItsDropDown) {
   EXPECT_EQ(combo->GetCurSel(), 0);
   EXPECT_EQ(combo->GetText(), CDuiString(L"bob"));
 
-  winlib_test::ClickControl(w_.GetHWND(), combo);
+  winlib_test::ClickControl(m_window.GetHWND(), combo);
   HWND popup = nullptr;
   ASSERT_TRUE(PumpUntil([&] { return (popup = ::FindWindowW(L"ComboWnd", nullptr)) != nullptr; }));
   LPARAM second = MAKELPARAM(10, 1 + 24 + 12);
@@ -124,8 +124,8 @@ TEST_F(InputsTest, SliderFollowsThePress) {
   EXPECT_EQ(slider->GetValue(), 10);
   RECT rc = slider->GetPos();
   LPARAM at = MAKELPARAM(rc.left + (rc.right - rc.left) * 3 / 4, (rc.top + rc.bottom) / 2);
-  ::PostMessageW(w_.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::PostMessageW(w_.GetHWND(), WM_LBUTTONUP, 0, at);
+  ::PostMessageW(m_window.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(m_window.GetHWND(), WM_LBUTTONUP, 0, at);
   ASSERT_TRUE(PumpUntil([&] { return Count(L"valuechanged", L"slider") == 1; }));
   EXPECT_NEAR(slider->GetValue(), 75, 3);
 }
@@ -149,29 +149,29 @@ TEST_F(InputsTest, LongListScrolls) {
   const int before = list->GetScrollPos();
   RECT rc = list->GetPos();
   POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-  ::ClientToScreen(w_.GetHWND(), &at);
-  ::SendMessageW(w_.GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(at.x, at.y));
+  ::ClientToScreen(m_window.GetHWND(), &at);
+  ::SendMessageW(m_window.GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(at.x, at.y));
   EXPECT_LT(list->GetScrollPos(), before);
 }
 
 // Verifies what is painted: a background colour, an image from the skin folder and
 // CJK text in the skin's font.
 TEST_F(InputsTest, PaintsColoursImagesAndText) {
-  ::RedrawWindow(w_.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  ::RedrawWindow(m_window.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   PumpFor(100);
-  HDC dc = ::GetDC(w_.GetHWND());
+  HDC dc = ::GetDC(m_window.GetHWND());
   auto centre = [&](const wchar_t* name) {
-    RECT rc = w_.Find(name)->GetPos();
+    RECT rc = m_window.Find(name)->GetPos();
     return ::GetPixel(dc, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
   };
   EXPECT_EQ(centre(L"red"), RGB(0xFF, 0, 0));
   EXPECT_EQ(centre(L"image"), RGB(0x20, 0x40, 0xE0));
-  RECT text = w_.Find(L"cjk")->GetPos();
+  RECT text = m_window.Find(L"cjk")->GetPos();
   int inked = 0;
   for (int y = text.top; y < text.bottom; ++y) {
     for (int x = text.left; x < text.right; ++x) inked += ::GetPixel(dc, x, y) != RGB(0xFF, 0xFF, 0xFF) ? 1 : 0;
   }
-  ::ReleaseDC(w_.GetHWND(), dc);
+  ::ReleaseDC(m_window.GetHWND(), dc);
   EXPECT_GT(inked, 60) << "the CJK text was not drawn";
 }
 
@@ -179,22 +179,22 @@ TEST_F(InputsTest, PaintsColoursImagesAndText) {
 TEST_F(InputsTest, ShadowFollowsItsWindow) {
   ASSERT_TRUE(CWndShadow::Initialize(::GetModuleHandleW(nullptr)));
   CWndShadow shadow;
-  shadow.Create(w_.GetHWND());
+  shadow.Create(m_window.GetHWND());
   shadow.SetImage(L"dot.png");
   shadow.SetShadowCorner(RECT{6, 6, 6, 6});
   shadow.SetHoleOffset(RECT{7, 7, 7, 7});
   ASSERT_NE(shadow.GetHWND(), nullptr);
-  ::SetWindowPos(w_.GetHWND(), nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::SetWindowPos(m_window.GetHWND(), nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   PumpFor(50);
   RECT win, sh;
-  ::GetWindowRect(w_.GetHWND(), &win);
+  ::GetWindowRect(m_window.GetHWND(), &win);
   ::GetWindowRect(shadow.GetHWND(), &sh);
   EXPECT_EQ(sh.left, win.left - 7);
   EXPECT_EQ(sh.top, win.top - 7);
   EXPECT_EQ(sh.right, win.right + 7);
   EXPECT_EQ(sh.bottom, win.bottom + 7);
   EXPECT_TRUE(::IsWindowVisible(shadow.GetHWND()));
-  ::ShowWindow(w_.GetHWND(), SW_HIDE);
+  ::ShowWindow(m_window.GetHWND(), SW_HIDE);
   PumpFor(50);
   EXPECT_FALSE(::IsWindowVisible(shadow.GetHWND()));
 }

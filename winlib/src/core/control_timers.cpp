@@ -4,20 +4,20 @@ namespace DuiLib {
 
 bool ControlTimers::Set(HWND window, CControlUI* control, UINT id, UINT elapse) {
   if (!control || !window) return false;
-  for (const Timer& t : timers_) {
+  for (const Timer& t : m_timers) {
     if (t.sender == control && t.localId == id) return ::SetTimer(window, t.windowId, elapse, nullptr) != 0;
   }
-  const UINT_PTR windowId = nextId_++;
+  const UINT_PTR windowId = m_nextId++;
   if (!::SetTimer(window, windowId, elapse, nullptr)) return false;
-  timers_.push_back(Timer{control, id, windowId});
+  m_timers.push_back(Timer{control, id, windowId});
   return true;
 }
 
 bool ControlTimers::Kill(HWND window, CControlUI* control, UINT id) {
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+  for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
     if (it->sender == control && it->localId == id) {
       if (window) ::KillTimer(window, it->windowId);
-      timers_.erase(it);
+      m_timers.erase(it);
       return true;
     }
   }
@@ -25,10 +25,10 @@ bool ControlTimers::Kill(HWND window, CControlUI* control, UINT id) {
 }
 
 void ControlTimers::KillWhere(HWND window, const std::function<bool(CControlUI*)>& match) {
-  for (auto it = timers_.begin(); it != timers_.end();) {
+  for (auto it = m_timers.begin(); it != m_timers.end();) {
     if (match(it->sender)) {
       if (window) ::KillTimer(window, it->windowId);
-      it = timers_.erase(it);
+      it = m_timers.erase(it);
     } else {
       ++it;
     }
@@ -36,14 +36,14 @@ void ControlTimers::KillWhere(HWND window, const std::function<bool(CControlUI*)
 }
 
 void ControlTimers::KillAll(HWND window) {
-  for (const Timer& t : timers_) {
+  for (const Timer& t : m_timers) {
     if (window && ::IsWindow(window)) ::KillTimer(window, t.windowId);
   }
-  timers_.clear();
+  m_timers.clear();
 }
 
 const ControlTimers::Timer* ControlTimers::Find(UINT_PTR windowId) const {
-  for (const Timer& t : timers_) {
+  for (const Timer& t : m_timers) {
     if (t.windowId == windowId) return &t;
   }
   return nullptr;

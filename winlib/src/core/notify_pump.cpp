@@ -4,11 +4,11 @@
 
 namespace DuiLib {
 
-const DUI_MSGMAP CNotifyPump::messageMap = {&CNotifyPump::_GetBaseMessageMap, &CNotifyPump::_GetMessageEntries};
+const DUI_MSGMAP CNotifyPump::messageMap = {&CNotifyPump::GetBaseMessageMap, &CNotifyPump::GetMessageEntries};
 
-const DUI_MSGMAP* CNotifyPump::_GetBaseMessageMap() { return nullptr; }
+const DUI_MSGMAP* CNotifyPump::GetBaseMessageMap() { return nullptr; }
 
-const DUI_MSGMAP_ENTRY* CNotifyPump::_GetMessageEntries() {
+const DUI_MSGMAP_ENTRY* CNotifyPump::GetMessageEntries() {
   static const DUI_MSGMAP_ENTRY entries[] = {{nullptr, nullptr, nullptr}};
   return entries;
 }

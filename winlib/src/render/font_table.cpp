@@ -36,7 +36,7 @@ std::wstring ResolveFamily(const std::wstring& list) {
 void FontTable::SetDefaultFamilies(LPCTSTR families) { DefaultFamilies() = families ? families : L""; }
 
 void FontTable::Add(int id, LPCTSTR families, int size, bool bold, bool underline, bool italic, bool isDefault) {
-  Entry& entry = fonts_[id];
+  Entry& entry = m_fonts[id];
   entry.font.Reset();
   entry.info = TFontInfo();
   entry.info.family = ResolveFamily(families ? families : DefaultFamilies());
@@ -44,19 +44,19 @@ void FontTable::Add(int id, LPCTSTR families, int size, bool bold, bool underlin
   entry.info.bold = bold;
   entry.info.underline = underline;
   entry.info.italic = italic;
-  if (isDefault) defaultId_ = id;
+  if (isDefault) m_defaultId = id;
 }
 
 FontTable::Entry& FontTable::EntryFor(int id) {
-  auto it = fonts_.find(id);
-  if (it != fonts_.end()) return it->second;
-  if (defaultId_ != -1) {
-    it = fonts_.find(defaultId_);
-    if (it != fonts_.end()) return it->second;
+  auto it = m_fonts.find(id);
+  if (it != m_fonts.end()) return it->second;
+  if (m_defaultId != -1) {
+    it = m_fonts.find(m_defaultId);
+    if (it != m_fonts.end()) return it->second;
   }
-  it = fonts_.find(kFallbackKey);
-  if (it == fonts_.end()) {
-    it = fonts_.emplace(kFallbackKey, Entry()).first;
+  it = m_fonts.find(kFallbackKey);
+  if (it == m_fonts.end()) {
+    it = m_fonts.emplace(kFallbackKey, Entry()).first;
     it->second.info.family = ResolveFamily(DefaultFamilies());
     it->second.info.size = 12;
   }

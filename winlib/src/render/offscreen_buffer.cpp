@@ -5,14 +5,14 @@
 namespace DuiLib {
 
 HDC OffscreenBuffer::Ensure(HDC screen, int cx, int cy) {
-  if (buffer_.dc() && size_.cx >= cx && size_.cy >= cy) return buffer_.dc();
+  if (m_buffer.dc() && m_size.cx >= cx && m_size.cy >= cy) return m_buffer.dc();
   void* bits = nullptr;
-  if (!buffer_.Reset(screen, CreateTopDownDib(screen, cx, cy, &bits))) {
-    size_ = SIZE{0, 0};
+  if (!m_buffer.Reset(screen, CreateTopDownDib(screen, cx, cy, &bits))) {
+    m_size = SIZE{0, 0};
     return nullptr;
   }
-  size_ = SIZE{cx, cy};
-  return buffer_.dc();
+  m_size = SIZE{cx, cy};
+  return m_buffer.dc();
 }
 
 }  // namespace DuiLib

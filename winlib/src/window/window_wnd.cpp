@@ -24,7 +24,7 @@ CWindowWnd::~CWindowWnd() {
 bool CWindowWnd::RegisterWindowClass() {
   WNDCLASSW wc = {};
   wc.style = GetClassStyle();
-  wc.lpfnWndProc = CWindowWnd::__WndProc;
+  wc.lpfnWndProc = CWindowWnd::StaticWndProc;
   wc.hInstance = CPaintManagerUI::GetInstance();
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = nullptr;
@@ -53,7 +53,7 @@ HWND CWindowWnd::Subclass(HWND hWnd) {
   if (!::IsWindow(hWnd) || m_hWnd) return nullptr;
   ::SetPropW(hWnd, kSubclassProp, this);
   m_OldWndProc = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(__ControlProc)));
+      ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticControlProc)));
   if (!m_OldWndProc) {
     ::RemovePropW(hWnd, kSubclassProp);
     m_OldWndProc = ::DefWindowProcW;
@@ -193,7 +193,7 @@ LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 
 void CWindowWnd::OnFinalMessage(HWND /*hWnd*/) {}
 
-LRESULT CALLBACK CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CWindowWnd::StaticWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   CWindowWnd* self = nullptr;
   if (uMsg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<LPCREATESTRUCTW>(lParam);
@@ -216,7 +216,7 @@ LRESULT CALLBACK CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
   return self->HandleMessage(uMsg, wParam, lParam);
 }
 
-LRESULT CALLBACK CWindowWnd::__ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CWindowWnd::StaticControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   auto* self = static_cast<CWindowWnd*>(::GetPropW(hWnd, kSubclassProp));
   if (!self) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
   if (uMsg == WM_NCDESTROY) {
