@@ -16,6 +16,7 @@
 #include "com_object.h"
 #include "components.h"
 #include "framework_log.h"
+#include "picture_frame.h"
 #include "remote_input.h"
 #include "render_geometry.h"
 #include "screen_plane.h"
@@ -248,13 +249,7 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
   }
 
   static void OnPicture(Viewer& v, const media::DecodedPicture& p, size_t bytes) {
-    avcore::VideoFrame frame{};
-    frame.width = p.width;
-    frame.height = p.height;
-    frame.fourcc = avcore::kFourccI420;
-    frame.stride = p.width;
-    frame.data = p.i420.data();
-    frame.length = static_cast<int32_t>(p.i420.size());
+    const avcore::VideoFrame frame = media::PictureFrame(p);
     StreamFrameInfo info;
     info.bytes = bytes;
     {
