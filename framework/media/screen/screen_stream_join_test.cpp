@@ -36,7 +36,7 @@ class ReplayTransport final : public IMediaTransport {
   void Unpublish(int, const std::string&) override {}
   bool SendRtp(uint32_t, uint8_t payload_type, bool marker, uint32_t timestamp, const uint8_t* payload,
                size_t size) override {
-    sent.push_back({payload_type, marker, timestamp, std::vector<uint8_t>(payload, payload + size)});
+    sent_.push_back({payload_type, marker, timestamp, std::vector<uint8_t>(payload, payload + size)});
     return true;
   }
   SubscriptionId Subscribe(const SourceKey&, std::function<void(const RtpPacketIn&)> receiver) override {
@@ -44,7 +44,7 @@ class ReplayTransport final : public IMediaTransport {
     return 1;
   }
   void Unsubscribe(SubscriptionId) override { receiver_ = nullptr; }
-  void RequestKeyframe(SubscriptionId) override { ++keyframe_requests; }
+  void RequestKeyframe(SubscriptionId) override { ++keyframe_requests_; }
   ReceptionStats Stats(SubscriptionId) const override { return {}; }
   bool Registered() const override { return true; }
   TransportCounters Counters() const override { return {}; }
@@ -72,8 +72,8 @@ class ReplayTransport final : public IMediaTransport {
     }
   }
 
-  std::vector<SentPacket> sent;
-  int keyframe_requests = 0;
+  std::vector<SentPacket> sent_;
+  int keyframe_requests_ = 0;
 
  private:
   SourceFeedback feedback_;
@@ -103,11 +103,11 @@ class ScreenStreamJoinTest : public ::testing::Test {
     for (uint32_t n = 0; n < 3 * kRate; ++n) {
       if (n == kRate) recording_.AskSenderForKeyframe();
       DrawTestPattern(1, n, {"shared screen", "frame " + std::to_string(n)}, &screen);
-      const size_t before = recording_.sent.size();
+      const size_t before = recording_.sent_.size();
       const uint64_t before_keyframes = sender.Stats().keyframes;
       sender.OnPicture(screen.data.data(), kWidth, kHeight, kRate, 300000, 1000 + n * 1000 / kRate);
-      if (recording_.sent.size() > before) {
-        units_.push_back({before, recording_.sent.size(), sender.Stats().keyframes > before_keyframes});
+      if (recording_.sent_.size() > before) {
+        units_.push_back({before, recording_.sent_.size(), sender.Stats().keyframes > before_keyframes});
       }
     }
     ASSERT_GE(std::count_if(units_.begin(), units_.end(), [](const Unit& u) { return u.keyframe; }), 2)
@@ -130,21 +130,21 @@ TEST_F(ScreenStreamJoinTest, JoiningAtAnyPacketReportsNoBadData) {
   const Unit& key = LaterKeyframe();
   ASSERT_GE(key.end - key.first, 3u) << "parameter sets and the picture in separate packets";
   const size_t from = key.first >= 2 ? key.first - 2 : 0;
-  const size_t to = std::min(recording_.sent.size(), key.end + 2);
+  const size_t to = std::min(recording_.sent_.size(), key.end + 2);
   for (size_t join = from; join < to; ++join) {
     ReplayTransport viewer_side;
     size_t pictures = 0;
     VideoReceiver receiver(Borrow(viewer_side), {"alice", kMediaScreen, "0"},
                            [&](const DecodedPicture&, size_t, uint32_t) { ++pictures; });
     ASSERT_TRUE(receiver.Start());
-    viewer_side.Replay(recording_.sent, join, recording_.sent.size());
+    viewer_side.Replay(recording_.sent_, join, recording_.sent_.size());
     const VideoReceiverStats stats = receiver.Stats();
     EXPECT_EQ(stats.decode_errors, 0u) << "joined at packet " << join << " (keyframe packets " << key.first << "-"
                                        << key.end << ")";
     if (join <= key.first) {
       EXPECT_GT(pictures, 0u) << "joined at packet " << join << ", before the keyframe";
     } else {
-      EXPECT_GT(viewer_side.keyframe_requests, 0) << "joined at packet " << join << " without asking for a keyframe";
+      EXPECT_GT(viewer_side.keyframe_requests_, 0) << "joined at packet " << join << " without asking for a keyframe";
     }
   }
 }
@@ -158,14 +158,14 @@ TEST_F(ScreenStreamJoinTest, GarbledPacketIsADecoderError) {
   VideoReceiver receiver(Borrow(viewer_side), {"alice", kMediaScreen, "0"},
                          [&](const DecodedPicture&, size_t, uint32_t) { ++pictures; });
   ASSERT_TRUE(receiver.Start());
-  viewer_side.Replay(recording_.sent, 0, key.end);
+  viewer_side.Replay(recording_.sent_, 0, key.end);
   ASSERT_GT(pictures, 0u);
   ASSERT_EQ(receiver.Stats().decode_errors, 0u);
   // The next unit, a single-packet picture, arrives garbled.
   const auto next = std::find_if(units_.begin(), units_.end(), [&](const Unit& u) { return u.first == key.end; });
   ASSERT_NE(next, units_.end());
   ASSERT_EQ(next->end - next->first, 1u);
-  viewer_side.Replay(recording_.sent, next->first, next->end, true);
+  viewer_side.Replay(recording_.sent_, next->first, next->end, true);
   EXPECT_GT(receiver.Stats().decode_errors, 0u);
 }
 

@@ -4,8 +4,6 @@
 // and allows input, the viewer's mouse and keyboard in that window go to the sharer on
 // the control connection (business "RINPUT"). Viewer events (fourth argument): 1 when
 // the first picture is shown, 3 when the stream carried data the decoder refused.
-// Fault step "IVncRenderManager.BadData": a reception started while it is set gets one
-// packet garbled once it shows a picture; once per process.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,12 +15,12 @@
 #include "avcore/ids.h"
 #include "com_object.h"
 #include "components.h"
-#include "fault_switch.h"
 #include "framework_log.h"
-#include "garbling_transport.h"
+#include "picture_frame.h"
 #include "remote_input.h"
 #include "render_geometry.h"
 #include "screen_plane.h"
+#include "screen_reception.h"
 #include "video_receiver.h"
 #include "video_render.h"
 #include "window_input_hook.h"
@@ -68,9 +66,6 @@ struct Viewer {
     if (events.proc != nullptr) events.proc(id, 0, 0, static_cast<uintptr_t>(code), events.context);
   }
 };
-
-// One garbled packet per process, so that the viewer restarted after it receives cleanly.
-std::atomic<bool> g_garbled{false};
 
 uint64_t NowMs() {
   return static_cast<uint64_t>(
@@ -208,15 +203,10 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
     if (!viewer || !plane.transport || user_id.empty()) return E_INVALIDARG;
     StopReceiver(*viewer);
     std::weak_ptr<Viewer> weak = viewer;
-    std::shared_ptr<media::IMediaTransport> transport = plane.transport;
-    if (!g_garbled.load() && FaultRequested("IVncRenderManager.BadData")) {
-      transport = std::make_shared<media::GarblingTransport>(transport, [weak] {
-        std::shared_ptr<Viewer> v = weak.lock();
-        if (!v || !v->shown.load() || g_garbled.exchange(true)) return false;
-        FW_LOG("vnc viewer %u: one packet garbled on purpose", static_cast<unsigned>(v->id));
-        return true;
-      });
-    }
+    std::shared_ptr<media::IMediaTransport> transport = ScreenReceptionTransport(plane.transport, render, [weak] {
+      std::shared_ptr<Viewer> v = weak.lock();
+      return v && v->shown.load();
+    });
     auto receiver =
         std::make_shared<media::VideoReceiver>(transport, media::SourceKey{user_id, media::kMediaScreen, "0"},
                                                [weak](const media::DecodedPicture& p, size_t bytes, uint32_t) {
@@ -259,13 +249,7 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
   }
 
   static void OnPicture(Viewer& v, const media::DecodedPicture& p, size_t bytes) {
-    avcore::VideoFrame frame{};
-    frame.width = p.width;
-    frame.height = p.height;
-    frame.fourcc = avcore::kFourccI420;
-    frame.stride = p.width;
-    frame.data = p.i420.data();
-    frame.length = static_cast<int32_t>(p.i420.size());
+    const avcore::VideoFrame frame = media::PictureFrame(p);
     StreamFrameInfo info;
     info.bytes = bytes;
     {

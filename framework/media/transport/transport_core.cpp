@@ -1,5 +1,6 @@
 #include "transport_core.h"
 
+#include <array>
 #include <utility>
 
 #include "protocol/media/rtcp_packet.h"
@@ -22,6 +23,10 @@ rapidjson::Document TransportCore::SourceMessage(const SourceKey& key, int id) {
   return kiv_media::EncodeSource(id, {key.user_id, key.media_type, key.media_id, 0});
 }
 
+void TransportCore::Send(const DatagramBatch& datagrams) {
+  for (const auto& d : datagrams) hooks_.send_datagram(d.data(), d.size());
+}
+
 void TransportCore::Flush(ControlBatch& batch) {
   for (const auto& m : batch) hooks_.send_control(m);
   batch.clear();
@@ -32,14 +37,14 @@ uint16_t TransportCore::relay_port() const {
   return relay_port_;
 }
 
-void TransportCore::SendRegistration(uint64_t now) {
-  const auto d = kiv_media::WriteRegistration({kiv_media::RegistrationKind::kRegister, ticket_});
-  hooks_.send_datagram(d.data(), d.size());
+void TransportCore::QueueRegistrationLocked(uint64_t now, DatagramBatch& out) {
+  out.push_back(kiv_media::WriteRegistration({kiv_media::RegistrationKind::kRegister, ticket_}));
   last_register_us_ = now;
 }
 
 void TransportCore::OnControl(int id, const rapidjson::Value& body) {
   ControlBatch batch;
+  DatagramBatch registration;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (id == kiv_media::kMediaTicket) {
@@ -63,7 +68,7 @@ void TransportCore::OnControl(int id, const rapidjson::Value& body) {
           batch.push_back(SourceMessage(s->key, kiv_media::kMediaSubscribe));
         }
       }
-      SendRegistration(hooks_.clock_us());
+      QueueRegistrationLocked(hooks_.clock_us(), registration);
     } else if (id == kiv_media::kMediaSource) {
       kiv_media::SourceMessage m;
       if (!kiv_media::DecodeSource(body, id, &m)) return;
@@ -77,19 +82,24 @@ void TransportCore::OnControl(int id, const rapidjson::Value& body) {
     }
     // 17003: a refused publication (SSRC in use, no group) simply carries no media.
   }
+  Send(registration);
   Flush(batch);
 }
 
 void TransportCore::Tick() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!have_ticket_) return;
-  const uint64_t now = hooks_.clock_us();
-  const uint64_t period = registered_ ? kKeepAliveUs : kRegisterRetryUs;
-  if (now - last_register_us_ >= period) SendRegistration(now);
-  if (registered_ && now - last_report_us_ >= kReportIntervalUs) SendReports(now);
+  DatagramBatch datagrams;  // empty, without a heap block, on most ticks
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!have_ticket_) return;
+    const uint64_t now = hooks_.clock_us();
+    const uint64_t period = registered_ ? kKeepAliveUs : kRegisterRetryUs;
+    if (now - last_register_us_ >= period) QueueRegistrationLocked(now, datagrams);
+    if (registered_ && now - last_report_us_ >= kReportIntervalUs) QueueReportsLocked(now, datagrams);
+  }
+  Send(datagrams);
 }
 
-void TransportCore::SendReports(uint64_t now) {
+void TransportCore::QueueReportsLocked(uint64_t now, DatagramBatch& out) {
   last_report_us_ = now;
   std::vector<kiv_media::ReportBlock> blocks;
   for (auto& [sid, s] : subscriptions_) {
@@ -99,9 +109,7 @@ void TransportCore::SendReports(uint64_t now) {
     const std::vector<kiv_media::ReportBlock> part(
         blocks.begin() + static_cast<std::ptrdiff_t>(i),
         blocks.begin() + static_cast<std::ptrdiff_t>(std::min(blocks.size(), i + kiv_media::kMaxReportBlocks)));
-    std::vector<uint8_t> rr;
-    kiv_media::WriteReceiverReport(local_ssrc_, part, rr);
-    hooks_.send_datagram(rr.data(), rr.size());
+    kiv_media::WriteReceiverReport(local_ssrc_, part, out.emplace_back());
   }
 }
 
@@ -125,9 +133,38 @@ void TransportCore::OnDatagram(const uint8_t* data, size_t size) {
   DispatchRtp(data, size);
 }
 
+namespace {
+
+// The subscriptions a packet goes to: nearly always one, so the first few are kept
+// without a heap block.
+template <typename T>
+class TargetList {
+ public:
+  void Add(std::shared_ptr<T> t) {
+    if (inline_count_ < inline_.size()) {
+      inline_[inline_count_++] = std::move(t);
+    } else {
+      more_.push_back(std::move(t));
+    }
+  }
+  [[nodiscard]] bool empty() const { return inline_count_ == 0; }
+  template <typename Fn>
+  void ForEach(Fn fn) const {
+    for (size_t i = 0; i < inline_count_; ++i) fn(*inline_[i]);
+    for (const auto& t : more_) fn(*t);
+  }
+
+ private:
+  std::array<std::shared_ptr<T>, 4> inline_;
+  size_t inline_count_ = 0;
+  std::vector<std::shared_ptr<T>> more_;
+};
+
+}  // namespace
+
 void TransportCore::DispatchRtp(const uint8_t* data, size_t size) {
   kiv_media::RtpView rtp;
-  std::vector<std::shared_ptr<Subscription>> targets;
+  TargetList<Subscription> targets;
   const uint64_t now = hooks_.clock_us();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -138,7 +175,7 @@ void TransportCore::DispatchRtp(const uint8_t* data, size_t size) {
     for (auto& [sid, s] : subscriptions_) {
       if (s->ssrc == rtp.header.ssrc) {
         s->meter.OnPacket(rtp.header.sequence, rtp.header.timestamp, now, rtp.payload_size);
-        targets.push_back(s);
+        targets.Add(s);
       }
     }
     if (targets.empty()) {
@@ -156,10 +193,10 @@ void TransportCore::DispatchRtp(const uint8_t* data, size_t size) {
   in.payload = rtp.payload;
   in.payload_size = rtp.payload_size;
   in.arrival_us = now;
-  for (const auto& s : targets) {
-    std::lock_guard<std::mutex> gate(s->gate);
-    if (s->alive && s->receiver) s->receiver(in);
-  }
+  targets.ForEach([&in](Subscription& s) {
+    std::lock_guard<std::mutex> gate(s.gate);
+    if (s.alive && s.receiver) s.receiver(in);
+  });
 }
 
 void TransportCore::DispatchRtcp(const uint8_t* data, size_t size) {
@@ -224,6 +261,7 @@ bool TransportCore::Publish(int media_type, const std::string& media_id, uint32_
     }
     Publication& p = publications_[key];
     old = p.feedback;
+    if (!p.sender) p.sender = std::make_shared<SendGate>();  // a new SSRC keeps the sequence
     p.media_type = media_type;
     p.media_id = media_id;
     p.ssrc = ssrc;
@@ -242,11 +280,13 @@ bool TransportCore::Publish(int media_type, const std::string& media_id, uint32_
 void TransportCore::Unpublish(int media_type, const std::string& media_id) {
   ControlBatch batch;
   std::shared_ptr<FeedbackGate> gone;
+  std::shared_ptr<SendGate> sender;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = publications_.find(std::make_pair(media_type, media_id));
     if (it == publications_.end()) return;
     gone = it->second.feedback;
+    sender = it->second.sender;
     publications_.erase(it);
     if (have_ticket_) {
       batch.push_back(kiv_media::EncodePublish(kiv_media::kMediaUnpublish, {media_type, media_id, 0, 0}));
@@ -257,26 +297,35 @@ void TransportCore::Unpublish(int media_type, const std::string& media_id) {
     gone->alive = false;
   }
   Flush(batch);
+  std::lock_guard<std::mutex> gate(sender->gate);  // waits for a send in progress
+  sender->alive = false;
 }
 
 bool TransportCore::SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker, uint32_t timestamp,
                             const uint8_t* payload, size_t size) {
   if (size > kMaxRtpPayload || (payload == nullptr && size > 0)) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  Publication* p = nullptr;
-  for (auto& [k, candidate] : publications_) {
-    if (candidate.ssrc == ssrc) p = &candidate;
+  std::shared_ptr<SendGate> sender;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [k, candidate] : publications_) {
+      if (candidate.ssrc == ssrc) sender = candidate.sender;
+    }
+    if (!sender) return false;
+    if (!registered_) {
+      ++counters_.dropped_unregistered;
+      return false;
+    }
   }
-  if (p == nullptr) return false;
-  if (!registered_) {
-    ++counters_.dropped_unregistered;
-    return false;
+  {
+    std::lock_guard<std::mutex> gate(sender->gate);
+    if (!sender->alive) return false;  // unpublished meanwhile
+    sender->packet.clear();
+    kiv_media::WriteRtp(
+        {marker, static_cast<uint8_t>(payload_type & 0x7F), sender->next_sequence++, timestamp, ssrc}, payload,
+        size, sender->packet);
+    hooks_.send_datagram(sender->packet.data(), sender->packet.size());
   }
-  std::vector<uint8_t> packet;
-  kiv_media::WriteRtp({marker, static_cast<uint8_t>(payload_type & 0x7F), p->next_sequence++, timestamp, ssrc},
-                      payload, size, packet);
-  hooks_.send_datagram(packet.data(), packet.size());
-  ++counters_.sent_packets;
+  sent_packets_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -339,11 +388,13 @@ void TransportCore::Unsubscribe(SubscriptionId id) {
 }
 
 void TransportCore::RequestKeyframe(SubscriptionId id) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = subscriptions_.find(id);
-  if (it == subscriptions_.end() || it->second->ssrc == 0 || !registered_) return;
   std::vector<uint8_t> pli;
-  kiv_media::WritePli(local_ssrc_, it->second->ssrc, pli);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = subscriptions_.find(id);
+    if (it == subscriptions_.end() || it->second->ssrc == 0 || !registered_) return;
+    kiv_media::WritePli(local_ssrc_, it->second->ssrc, pli);
+  }
   hooks_.send_datagram(pli.data(), pli.size());
 }
 
@@ -368,7 +419,9 @@ bool TransportCore::Registered() const {
 
 TransportCounters TransportCore::Counters() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return counters_;
+  TransportCounters counters = counters_;
+  counters.sent_packets = sent_packets_.load(std::memory_order_relaxed);
+  return counters;
 }
 
 }  // namespace tessarine::media

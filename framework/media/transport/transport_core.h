@@ -2,7 +2,9 @@
 // (send a datagram to the relay, send a business message on the control connection) and
 // a clock. The socket layer feeds it the relay's datagrams (OnDatagram), the MEDIA
 // business messages (OnControl) and a periodic Tick for registration, keep-alive and
-// receiver reports. Thread-safe; callbacks run on the thread calling OnDatagram.
+// receiver reports. Thread-safe; callbacks run on the thread calling OnDatagram. No hook
+// runs under the transport's mutex; an RTP packet is built into its source's buffer and
+// sent under that source's gate only, so a source's packets leave in sequence order.
 #pragma once
 
 #include <atomic>
@@ -64,11 +66,19 @@ class TransportCore final : public IMediaTransport {
     std::mutex gate;
     bool alive = true;
   };
+  // A source's sending state; SendRtp holds its gate while it stamps, builds and sends a
+  // packet, and Unpublish closes it, so that no packet of the source leaves afterwards.
+  struct SendGate {
+    std::mutex gate;
+    bool alive = true;
+    uint16_t next_sequence = 0;
+    std::vector<uint8_t> packet;  // reused for every packet of the source
+  };
   struct Publication {
     int media_type = 0;
     std::string media_id;
     uint32_t ssrc = 0;
-    uint16_t next_sequence = 0;
+    std::shared_ptr<SendGate> sender;
     std::shared_ptr<FeedbackGate> feedback;
   };
   // Callbacks of a subscription run under its gate, so that Unsubscribe can wait for them.
@@ -83,13 +93,16 @@ class TransportCore final : public IMediaTransport {
   };
 
   using ControlBatch = std::vector<rapidjson::Document>;
-  void SendRegistration(uint64_t now);
+  using DatagramBatch = std::vector<std::vector<uint8_t>>;
+  // The *Locked steps run under mutex_ and queue datagrams; Send sends them without it.
+  void QueueRegistrationLocked(uint64_t now, DatagramBatch& out);
+  void QueueReportsLocked(uint64_t now, DatagramBatch& out);
+  void Send(const DatagramBatch& datagrams);
   void Flush(ControlBatch& batch);
   static rapidjson::Document PublishMessage(const Publication& p);
   static rapidjson::Document SourceMessage(const SourceKey& key, int id);
   void DispatchRtp(const uint8_t* data, size_t size);
   void DispatchRtcp(const uint8_t* data, size_t size);
-  void SendReports(uint64_t now);
   bool HasSubscription(const SourceKey& key) const;
 
   TransportHooks hooks_;
@@ -104,7 +117,8 @@ class TransportCore final : public IMediaTransport {
   std::map<std::pair<int, std::string>, Publication> publications_;
   std::map<SubscriptionId, std::shared_ptr<Subscription>> subscriptions_;
   SubscriptionId next_subscription_ = 1;
-  TransportCounters counters_;
+  TransportCounters counters_;  // all but sent_packets
+  std::atomic<uint64_t> sent_packets_{0};  // counted after the send, outside mutex_
 };
 
 // Clock rate of a media type's RTP timestamps.

@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
 #include "protocol/media/rtcp_packet.h"
 #include "protocol/media/rtp_packet.h"
 #include "framework/media/transport/testing/test_network.h"
@@ -138,6 +146,150 @@ TEST(MediaTransport, ANewLoginRegistersAgainAndRestoresSourcesAndSubscriptions) 
   ASSERT_TRUE(alice.SendRtp(kSsrc, 96, true, 0, payload, 1));
   net.Pump();
   EXPECT_EQ(received, 1);
+}
+
+// A socket whose send of an RTP datagram can be held: the sending thread stops inside it
+// until the test releases it.
+class LatchedSocket {
+ public:
+  static constexpr auto kGuard = std::chrono::seconds(10);  // a hung step fails, never waits forever
+
+  void Arm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    armed_ = true;
+  }
+  void OnDatagram(const uint8_t* data, size_t size) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool rtp = !kiv_media::LooksLikeRegistration(data, size) && !kiv_media::LooksLikeRtcp(data, size);
+    if (rtp) ++rtp_sent_;
+    if (!rtp || !armed_) return;
+    armed_ = false;
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+  }
+  void OnControl(const rapidjson::Value& body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (body.HasMember("id") && body["id"].IsInt()) controls_.push_back(body["id"].GetInt());
+    changed_.notify_all();
+  }
+  [[nodiscard]] bool WaitHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kGuard, [this] { return held_; });
+  }
+  [[nodiscard]] bool WaitControl(int id) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kGuard, [&] { return std::count(controls_.begin(), controls_.end(), id) > 0; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  [[nodiscard]] int rtp_sent() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rtp_sent_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool armed_ = false;
+  bool held_ = false;
+  bool released_ = false;
+  int rtp_sent_ = 0;
+  std::vector<int> controls_;
+};
+
+// A transport on the latched socket, registered at a relay that accepted its ticket.
+class LatchedTransportTest : public ::testing::Test {
+ protected:
+  LatchedTransportTest() {
+    TransportHooks hooks;
+    hooks.send_datagram = [this](const uint8_t* d, size_t n) { socket_.OnDatagram(d, n); };
+    hooks.send_control = [this](const rapidjson::Value& body) { socket_.OnControl(body); };
+    hooks.clock_us = [] { return uint64_t{1000}; };
+    core_ = std::make_unique<TransportCore>(hooks, 0x1001);
+    kiv_media::Ticket ticket{};
+    ticket[0] = 7;
+    core_->OnControl(kiv_media::kMediaTicket, kiv_media::EncodeTicket({kiv_media::TicketToHex(ticket), 4000}));
+    const auto accepted = kiv_media::WriteRegistration({kiv_media::RegistrationKind::kAccepted, ticket});
+    core_->OnDatagram(accepted.data(), accepted.size());
+  }
+  ~LatchedTransportTest() override {
+    socket_.Release();
+    for (auto& t : threads_) t.join();
+  }
+  // SendRtp of kSsrc on its own thread, held in the socket.
+  std::future<bool> HeldSend() {
+    socket_.Arm();
+    auto sent = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = sent->get_future();
+    threads_.emplace_back([this, sent] { sent->set_value(core_->SendRtp(kSsrc, 96, true, 0, payload_, 1)); });
+    EXPECT_TRUE(socket_.WaitHeld());
+    return result;
+  }
+
+  LatchedSocket socket_;
+  std::unique_ptr<TransportCore> core_;
+  std::vector<std::thread> threads_;
+  const uint8_t payload_[1] = {7};
+};
+
+// While one source's packet is in the socket, the transport serves every other call:
+// counters, another source's packets, received packets, ticks and publishing.
+TEST_F(LatchedTransportTest, ASendInTheSocketHoldsNoTransportLock) {
+  ASSERT_TRUE(core_->Registered());
+  ASSERT_TRUE(core_->Publish(kMediaVideo, "1", kSsrc, {}));
+  ASSERT_TRUE(core_->Publish(kMediaAudio, "a", kSsrc + 1, {}));
+  int received = 0;
+  const SubscriptionId sub = core_->Subscribe({"bob", kMediaAudio, "b"}, [&](const RtpPacketIn&) { ++received; });
+  core_->OnControl(kiv_media::kMediaSource,
+                   kiv_media::EncodeSource(kiv_media::kMediaSource, {"bob", kMediaAudio, "b", 0x7777}));
+  std::future<bool> held = HeldSend();
+
+  auto others = std::async(std::launch::async, [&] {
+    const uint64_t sent_before = core_->Counters().sent_packets;
+    EXPECT_TRUE(core_->SendRtp(kSsrc + 1, 111, false, 960, payload_, 1));
+    std::vector<uint8_t> in;
+    kiv_media::WriteRtp({false, 111, 5, 960, 0x7777}, payload_, 1, in);
+    core_->OnDatagram(in.data(), in.size());
+    core_->Tick();
+    EXPECT_TRUE(core_->Publish(kMediaVideo, "2", kSsrc + 2, {}));
+    EXPECT_EQ(core_->Counters().sent_packets, sent_before + 1);
+    EXPECT_EQ(core_->Stats(sub).packets, 1u);
+  });
+  ASSERT_EQ(others.wait_for(LatchedSocket::kGuard), std::future_status::ready)
+      << "the transport waited for a send in the socket";
+  EXPECT_EQ(received, 1);
+  EXPECT_EQ(held.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the held send went on";
+  socket_.Release();
+  EXPECT_TRUE(held.get());
+  EXPECT_EQ(core_->Counters().sent_packets, 2u);
+  EXPECT_EQ(socket_.rtp_sent(), 2);
+}
+
+// Unpublish returns only after a send of that source in progress has left, and no
+// packet of the source leaves after it.
+TEST_F(LatchedTransportTest, UnpublishWaitsForTheSourcesSendInProgress) {
+  ASSERT_TRUE(core_->Publish(kMediaVideo, "1", kSsrc, {}));
+  std::future<bool> held = HeldSend();
+  std::atomic<bool> unpublished{false};
+  threads_.emplace_back([&] {
+    core_->Unpublish(kMediaVideo, "1");
+    unpublished = true;
+  });
+  // The relay is told at once; the call itself waits for the packet in the socket.
+  ASSERT_TRUE(socket_.WaitControl(kiv_media::kMediaUnpublish));
+  EXPECT_FALSE(unpublished.load());
+  socket_.Release();
+  EXPECT_TRUE(held.get());
+  threads_.back().join();
+  threads_.pop_back();
+  EXPECT_TRUE(unpublished.load());
+  EXPECT_FALSE(core_->SendRtp(kSsrc, 96, true, 0, payload_, 1));
+  EXPECT_EQ(socket_.rtp_sent(), 1);
+  EXPECT_EQ(core_->Counters().sent_packets, 1u);
 }
 
 }  // namespace

@@ -11,34 +11,19 @@
 #include <thread>
 
 #include "connection_core.h"
+#include "forwarding_transport.h"
 #include "transport_core.h"
 
 namespace tessarine::media {
 
-class UdpMediaTransport final : public IMediaTransport {
+class UdpMediaTransport final : public ForwardingTransport {
  public:
   // Null when no socket can be opened.
   static std::shared_ptr<UdpMediaTransport> Create(std::shared_ptr<ConnectionCore> connection);
   ~UdpMediaTransport() override;
 
-  bool Publish(int media_type, const std::string& media_id, uint32_t ssrc, SourceFeedback feedback) override {
-    return core_->Publish(media_type, media_id, ssrc, std::move(feedback));
-  }
-  void Unpublish(int media_type, const std::string& media_id) override { core_->Unpublish(media_type, media_id); }
-  bool SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker, uint32_t timestamp, const uint8_t* payload,
-               size_t size) override {
-    return core_->SendRtp(ssrc, payload_type, marker, timestamp, payload, size);
-  }
-  SubscriptionId Subscribe(const SourceKey& source, std::function<void(const RtpPacketIn&)> receiver) override {
-    return core_->Subscribe(source, std::move(receiver));
-  }
-  void Unsubscribe(SubscriptionId id) override { core_->Unsubscribe(id); }
-  void RequestKeyframe(SubscriptionId id) override { core_->RequestKeyframe(id); }
-  ReceptionStats Stats(SubscriptionId id) const override { return core_->Stats(id); }
-  bool Registered() const override { return core_->Registered(); }
-  TransportCounters Counters() const override { return core_->Counters(); }
-
  private:
+  IMediaTransport& inner() const override { return *core_; }
   UdpMediaTransport(std::shared_ptr<ConnectionCore> connection, SOCKET socket);
   void SendDatagram(const uint8_t* data, size_t size);
   void OnControl(int id, const rapidjson::Value& body);

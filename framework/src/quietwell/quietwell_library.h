@@ -2,49 +2,44 @@
 // library in the framework's directories, loads it and resolves its 24 C exports.
 #pragma once
 
-#include <cstdarg>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "audio/engine/quietwell_api.h"
 #include "avcore/platform.h"
 
 namespace tessarine {
 
 inline constexpr wchar_t kQuietwellFileName[] = L"Quietwell.dll";
 
-// The library's callbacks and exports (cdecl on every target).
-extern "C" {
-typedef void(__cdecl* QwCaptureCallback)(const short* pcm, int bytes, int sampleRate);
-typedef void(__cdecl* QwRenderCallback)(short* buffer, int* bytes, void* info);
-typedef void(__cdecl* QwLogCallback)(const char* format, va_list args);
-}
-
+// The library's exports, typed by its public header: a changed signature there fails
+// to compile here.
 struct QuietwellExports {
-  int(__cdecl* OpenRealAudioEngine)(QwCaptureCallback capture, QwRenderCallback render);
-  void(__cdecl* CloseRealAudioEngine)();
-  void(__cdecl* ResetRealAudioEngine)();
-  void(__cdecl* PauseRealAudioEngine)();
-  void(__cdecl* SetRealAudioConfig)(int aec, int ans);
-  void(__cdecl* RealAudioSetDumpFile)(int enable, const char* folder);
-  void(__cdecl* RealAudioSetAppPath)();
-  void(__cdecl* RealAudioSetStatusChangeCallback)();
-  int(__cdecl* RealAudioSetCaptureDevID)(int index);
-  int(__cdecl* RealAudioSetPlayoutDevID)(int index);
-  int(__cdecl* RealAudioGetCaptureDevsCount)();
-  int(__cdecl* RealAudioGetPlayoutDevsCount)();
-  int(__cdecl* RealAudioGetCaptureDevsName)(int index, char* name);
-  int(__cdecl* RealAudioGetPlayoutDevsName)(int index, char* name);
-  int(__cdecl* RealAudioGetCaptureVolume)();
-  int(__cdecl* RealAudioSetCaptureVolume)(int volume);
-  int(__cdecl* RealAudioGetPlayoutVolume)();
-  int(__cdecl* RealAudioSetPlayoutVolume)(int volume);
-  bool(__cdecl* RealAudioGetMicEnhance)();
-  void(__cdecl* RealAudioSetMicEnhance)(int enable);
-  int(__cdecl* RealAudioSetLogCallback)(QwLogCallback callback);
-  int(__cdecl* RealAudioSetHeadsetEnhance)(int enable);
-  void(__cdecl* RealAudioSetMusicMode)(int music);
-  int(__cdecl* RealAudioSetMicVolumeControl)(int enable);
+  decltype(&::OpenRealAudioEngine) OpenRealAudioEngine;
+  decltype(&::CloseRealAudioEngine) CloseRealAudioEngine;
+  decltype(&::ResetRealAudioEngine) ResetRealAudioEngine;
+  decltype(&::PauseRealAudioEngine) PauseRealAudioEngine;
+  decltype(&::SetRealAudioConfig) SetRealAudioConfig;
+  decltype(&::RealAudioSetDumpFile) RealAudioSetDumpFile;
+  decltype(&::RealAudioSetAppPath) RealAudioSetAppPath;
+  decltype(&::RealAudioSetStatusChangeCallback) RealAudioSetStatusChangeCallback;
+  decltype(&::RealAudioSetCaptureDevID) RealAudioSetCaptureDevID;
+  decltype(&::RealAudioSetPlayoutDevID) RealAudioSetPlayoutDevID;
+  decltype(&::RealAudioGetCaptureDevsCount) RealAudioGetCaptureDevsCount;
+  decltype(&::RealAudioGetPlayoutDevsCount) RealAudioGetPlayoutDevsCount;
+  decltype(&::RealAudioGetCaptureDevsName) RealAudioGetCaptureDevsName;
+  decltype(&::RealAudioGetPlayoutDevsName) RealAudioGetPlayoutDevsName;
+  decltype(&::RealAudioGetCaptureVolume) RealAudioGetCaptureVolume;
+  decltype(&::RealAudioSetCaptureVolume) RealAudioSetCaptureVolume;
+  decltype(&::RealAudioGetPlayoutVolume) RealAudioGetPlayoutVolume;
+  decltype(&::RealAudioSetPlayoutVolume) RealAudioSetPlayoutVolume;
+  decltype(&::RealAudioGetMicEnhance) RealAudioGetMicEnhance;
+  decltype(&::RealAudioSetMicEnhance) RealAudioSetMicEnhance;
+  decltype(&::RealAudioSetLogCallback) RealAudioSetLogCallback;
+  decltype(&::RealAudioSetHeadsetEnhance) RealAudioSetHeadsetEnhance;
+  decltype(&::RealAudioSetMusicMode) RealAudioSetMusicMode;
+  decltype(&::RealAudioSetMicVolumeControl) RealAudioSetMicVolumeControl;
 };
 
 class QuietwellLibrary {

@@ -1,14 +1,15 @@
-// The remote-audio packet handed out by the framework's encoded-data sink: a 6-byte header
-// (codec, rate and channel codes, timestamp, frame count, extension length), an extension,
-// then 1-3 frames of equal length.
+// Reading the remote-audio packet handed out by the framework's encoded-data sink (its
+// format: avcore/remote_audio_packet.h).
 #pragma once
 
 #include <cstdint>
 
+#include "avcore/remote_audio_packet.h"
+
 namespace kiv_core {
 
-constexpr int32_t kRemoteAudioHeaderBytes = 6;
-constexpr int32_t kRemoteAudioFrameMs = 20;
+constexpr int32_t kRemoteAudioHeaderBytes = static_cast<int32_t>(avcore::kRemoteAudioHeaderBytes);
+using avcore::kRemoteAudioFrameMs;
 
 struct RemoteAudioHeader {
     int codec = 0;            // bits 0-3 of byte 0; 1 = Opus

@@ -1,29 +1,17 @@
 #include "remote_audio_packet.h"
 
 namespace tessarine {
-namespace {
 
-constexpr int32_t kRates[] = {8000, 16000, 44100, 48000};
-
-void PutLe32(uint32_t v, uint8_t* p) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
+using avcore::kRemoteAudioRates;
 
 uint8_t RemoteAudioRateCode(int32_t rate) {
   for (uint8_t code = 0; code < 4; ++code) {
-    if (kRates[code] == rate) return code;
+    if (kRemoteAudioRates[code] == rate) return code;
   }
   return 0xFF;
 }
 
-int32_t RemoteAudioRate(uint8_t code) { return code < 4 ? kRates[code] : 0; }
+int32_t RemoteAudioRate(uint8_t code) { return code < 4 ? kRemoteAudioRates[code] : 0; }
 
 bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* extension,
                             size_t extension_bytes, const std::vector<std::vector<uint8_t>>& frames,
@@ -39,12 +27,14 @@ bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* exte
     if (f.size() != frame_bytes) return false;
   }
   out->assign(kRemoteAudioHeaderBytes, 0);
-  (*out)[0] = static_cast<uint8_t>(header.codec | header.rate_code << 6);
-  (*out)[1] = header.channel_code;
-  const uint32_t word = (header.timestamp_ms & kRemoteAudioTimestampMask) |
-                        static_cast<uint32_t>(frames.size()) << 27 |
-                        static_cast<uint32_t>(extension_bytes) << 29;
-  PutLe32(word, out->data() + 2);
+  avcore::RemoteAudioHeaderFields fields;
+  fields.codec = header.codec;
+  fields.rate_code = header.rate_code;
+  fields.channel_code = header.channel_code;
+  fields.timestamp_ms = header.timestamp_ms;
+  fields.frame_count = static_cast<uint8_t>(frames.size());
+  fields.extension_bytes = static_cast<uint8_t>(extension_bytes);
+  avcore::EncodeRemoteAudioHeader(fields, out->data());
   out->insert(out->end(), extension, extension + extension_bytes);
   for (const auto& f : frames) out->insert(out->end(), f.begin(), f.end());
   return true;
@@ -65,16 +55,16 @@ bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, cons
 
 bool ReadRemoteAudioPacket(const uint8_t* data, size_t bytes, RemoteAudioPacketView* view) {
   if (data == nullptr || bytes <= kRemoteAudioHeaderBytes) return false;
-  const uint32_t word = GetLe32(data + 2);
-  const size_t count = (word >> 27) & 3;
-  const size_t extension = word >> 29;
+  const avcore::RemoteAudioHeaderFields fields = avcore::DecodeRemoteAudioHeader(data);
+  const size_t count = fields.frame_count;
+  const size_t extension = fields.extension_bytes;
   if (count == 0 || kRemoteAudioHeaderBytes + extension >= bytes) return false;
   const size_t frame_bytes = (bytes - kRemoteAudioHeaderBytes - extension) / count;
   if (frame_bytes == 0) return false;
-  view->header.codec = data[0] & 0x0F;
-  view->header.rate_code = data[0] >> 6;
-  view->header.channel_code = data[1] & 1;
-  view->header.timestamp_ms = word & kRemoteAudioTimestampMask;
+  view->header.codec = fields.codec;
+  view->header.rate_code = fields.rate_code;
+  view->header.channel_code = fields.channel_code;
+  view->header.timestamp_ms = fields.timestamp_ms;
   view->extension = data + kRemoteAudioHeaderBytes;
   view->extension_bytes = extension;
   view->frame_count = count;

@@ -1,20 +1,21 @@
-// The remote-audio packet handed to a playback stream's encoded-data sinks: a 6-byte
-// header, an uninterpreted extension, then 1-3 frames of equal length, 20 ms apart.
-// All multi-byte fields little-endian. Pure logic (no Win32).
+// Writing and reading the remote-audio packet handed to a playback stream's encoded-data
+// sinks (its format: avcore/remote_audio_packet.h). Pure logic (no Win32).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "avcore/remote_audio_packet.h"
+
 namespace tessarine {
 
-inline constexpr size_t kRemoteAudioHeaderBytes = 6;
-inline constexpr uint8_t kRemoteAudioCodecOpus = 1;
-inline constexpr uint32_t kRemoteAudioTimestampMask = (1u << 27) - 1;
-inline constexpr int kRemoteAudioFrameMs = 20;
-inline constexpr size_t kRemoteAudioMaxFrames = 3;
-inline constexpr size_t kRemoteAudioMaxExtension = 7;
+using avcore::kRemoteAudioCodecOpus;
+using avcore::kRemoteAudioFrameMs;
+using avcore::kRemoteAudioHeaderBytes;
+using avcore::kRemoteAudioMaxExtension;
+using avcore::kRemoteAudioMaxFrames;
+using avcore::kRemoteAudioTimestampMask;
 
 // Sample-rate codes 0-3 and channel codes 0-1.
 uint8_t RemoteAudioRateCode(int32_t rate);  // 0xFF when the rate has no code

@@ -23,12 +23,14 @@
 #include "framework_loader.h"
 #include "meeting_member.h"
 #include "meeting_server_control.h"
+#include "relay_loss_control.h"
 #include "voice_signal.h"
 
 namespace {
 
 using namespace connection_test;
 using media_test::Member;
+using media_test::SendLossControl;
 using namespace voice_test;
 using Clock = std::chrono::steady_clock;
 
@@ -360,22 +362,6 @@ std::vector<int16_t> Heard(const std::vector<int16_t>& rec, int skip_ms, size_t 
     if (RmsDbfs(Slice(rec, at, 960)) > -40) return Slice(rec, at + static_cast<size_t>(skip_ms) * 48, count);
   }
   return {};
-}
-
-void SendLossControl(uint16_t port, int percent, int burst, uint32_t seed) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const char d[10] = {'K', 'M', 'L', static_cast<char>(percent), static_cast<char>(burst >> 8),
-                      static_cast<char>(burst), static_cast<char>(seed >> 24), static_cast<char>(seed >> 16),
-                      static_cast<char>(seed >> 8), static_cast<char>(seed)};
-  sendto(s, d, sizeof d, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  closesocket(s);
-  WSACleanup();
 }
 
 class VoicePlaneTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include "common/time/monotonic.h"
 #include "frame_stamp.h"
 #include "framework_log.h"
+#include "picture_frame.h"
 #include "protocol/media/random_ssrc.h"
 #include "video_frame_tap.h"
 #include "video_receiver.h"
@@ -122,13 +123,7 @@ HRESULT VideoNetwork::StartReceive(const std::string& user_id, const std::string
   reception->receiver = std::make_unique<VideoReceiver>(
       transport_, SourceKey{user_id, kMediaVideo, video_id},
       [renders, own, render, self, transport](const DecodedPicture& p, size_t bytes, uint32_t) {
-        avcore::VideoFrame frame{};
-        frame.width = p.width;
-        frame.height = p.height;
-        frame.fourcc = avcore::kFourccI420;
-        frame.stride = p.width;
-        frame.data = p.i420.data();
-        frame.length = static_cast<int32_t>(p.i420.size());
+        avcore::VideoFrame frame = PictureFrame(p);
         if (own == nullptr) {
           renders->PushFrame(render, &frame);
           return;

@@ -21,6 +21,7 @@
 #include "framework_loader.h"
 #include "meeting_member.h"
 #include "meeting_server_control.h"
+#include "relay_loss_control.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ using namespace connection_test;
 using media_test::kAliceToken;
 using media_test::kBobToken;
 using media_test::Member;
+using media_test::SendLossControl;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kGroup[] = "video-room";
@@ -182,22 +184,6 @@ int AVCORE_CALLBACK OnRenderEvent(uintptr_t, uintptr_t code, uintptr_t, uintptr_
   std::lock_guard<std::mutex> lock(r->mutex);
   if (code == avcore::kRenderEventFirstFrame) ++r->first_frame_events;
   return 1;
-}
-
-void SendLossControl(uint16_t port, int percent, int burst, uint32_t seed) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const char d[10] = {'K', 'M', 'L', static_cast<char>(percent), static_cast<char>(burst >> 8),
-                      static_cast<char>(burst), static_cast<char>(seed >> 24), static_cast<char>(seed >> 16),
-                      static_cast<char>(seed >> 8), static_cast<char>(seed)};
-  sendto(s, d, sizeof d, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  closesocket(s);
-  WSACleanup();
 }
 
 // Frames received in [from, to) and the longest pause between two of them.

@@ -3,6 +3,9 @@
 // from the test's thread, so that the framework's binding can be tested exactly.
 #include <windows.h>
 
+#define QUIETWELL_BUILD
+#include "audio/engine/quietwell_api.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,9 +15,9 @@
 
 namespace {
 
-typedef void(__cdecl* CaptureCallback)(const short* pcm, int bytes, int sampleRate);
-typedef void(__cdecl* RenderCallback)(short* buffer, int* bytes, void* info);
-typedef void(__cdecl* LogCallback)(const char* format, va_list args);
+using CaptureCallback = RealAudioCaptureCallback;
+using RenderCallback = RealAudioRenderCallback;
+using LogCallback = RealAudioLogCallback;
 
 std::mutex g_mutex;
 std::string g_journal;

@@ -19,19 +19,6 @@ std::vector<uint8_t> Garble(const uint8_t* payload, size_t size) {
 GarblingTransport::GarblingTransport(std::shared_ptr<IMediaTransport> inner, std::function<bool()> armed)
     : inner_(std::move(inner)), armed_(std::move(armed)) {}
 
-bool GarblingTransport::Publish(int media_type, const std::string& media_id, uint32_t ssrc, SourceFeedback feedback) {
-  return inner_->Publish(media_type, media_id, ssrc, std::move(feedback));
-}
-
-void GarblingTransport::Unpublish(int media_type, const std::string& media_id) {
-  inner_->Unpublish(media_type, media_id);
-}
-
-bool GarblingTransport::SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker, uint32_t timestamp,
-                                const uint8_t* payload, size_t size) {
-  return inner_->SendRtp(ssrc, payload_type, marker, timestamp, payload, size);
-}
-
 SubscriptionId GarblingTransport::Subscribe(const SourceKey& source, std::function<void(const RtpPacketIn&)> receiver) {
   return inner_->Subscribe(source,
                            [receiver = std::move(receiver), garbled = garbled_, armed = armed_](const RtpPacketIn& p) {
@@ -43,15 +30,5 @@ SubscriptionId GarblingTransport::Subscribe(const SourceKey& source, std::functi
                              receiver(copy);
                            });
 }
-
-void GarblingTransport::Unsubscribe(SubscriptionId id) { inner_->Unsubscribe(id); }
-
-void GarblingTransport::RequestKeyframe(SubscriptionId id) { inner_->RequestKeyframe(id); }
-
-ReceptionStats GarblingTransport::Stats(SubscriptionId id) const { return inner_->Stats(id); }
-
-bool GarblingTransport::Registered() const { return inner_->Registered(); }
-
-TransportCounters GarblingTransport::Counters() const { return inner_->Counters(); }
 
 }  // namespace tessarine::media

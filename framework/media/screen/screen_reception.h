@@ -1,0 +1,18 @@
+// The transport a screen viewer receives its sharer's stream on. The product passes the
+// connection's transport through; a build with the data fault steps (CMake option
+// KIV_FAULT_STEPS, which the tests need) links testing/screen_bad_data_step.cpp instead.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "avcore/platform.h"
+#include "media_transport.h"
+
+namespace tessarine {
+
+// `shown` tells whether the viewer shows a picture yet.
+std::shared_ptr<media::IMediaTransport> ScreenReceptionTransport(std::shared_ptr<media::IMediaTransport> transport,
+                                                                 avcore::RenderId viewer, std::function<bool()> shown);
+
+}  // namespace tessarine
