@@ -6,6 +6,7 @@
 
 #include "aec_platform.h"
 #include "audio_lib_log.h"
+#include "echo_mode.h"
 #include "serrin_config.h"
 
 namespace {
@@ -90,7 +91,8 @@ constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 void UpdateEchoGains(SerrinState* s, int32_t c) {
   EchoPathRecord& path = s->echo_path[c];
   // Learnt where the measure found no near end (not where the echo hint forced mode 2).
-  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0;
+  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == kEchoModeEchoOnly &&
+                     s->residual.residual_flag == 0;
   float far_band[6] = {}, echo_band[6] = {};
   for (int k = 2; k < kSpectralBins; ++k) {
     // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
@@ -322,7 +324,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   // or whose microphone lies mostly where the far end cannot have put it (two unrelated
   // periodic signals give the delay estimator's echo hint without any echo); until it has
   // risen the hint forces full suppression.
-  const bool explained = s->echo_mode == 2 && s->residual.residual_flag == 0;
+  const bool explained = s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
   if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
     ++s->hold_counter;
   }
@@ -367,11 +369,11 @@ void EchoMode(SerrinState* s) {
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
   residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual);
-  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
-  if (s->far_loud_hold == 0) mode = 1;
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
+  int32_t mode = s->residual.residual_flag != 0 ? kEchoModeNearEnd : kEchoModeEchoOnly;
+  if (s->far_loud_hold == 0) mode = kEchoModeNoFarEnd;
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = kEchoModeEchoOnly;
   s->echo_mode = mode;
-  if (mode == 2) {
+  if (mode == kEchoModeEchoOnly) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
     if (s->echo_measure > 3.0f) s->headphone_counter = 0;
   }
@@ -382,7 +384,7 @@ void Headphone(SerrinState* s, SerrinConfig* config) {
   const int32_t sel = s->selected_channel;
   s->far_peak = s->far_energy > s->far_peak ? s->far_energy : 0.95f * s->far_peak;
   if (!s->echo_hint) {
-    if (s->echo_mode == 2 && s->far_peak > 1000000.0f && s->echo_measure < 1.0f &&
+    if (s->echo_mode == kEchoModeEchoOnly && s->far_peak > 1000000.0f && s->echo_measure < 1.0f &&
         s->mic_peak - 10.0f * s->echo_path[sel].echo_path_sum < 0.1f * s->far_peak &&
         s->headphone_counter < kHeadphoneMode) {
       ++s->headphone_counter;
@@ -404,13 +406,15 @@ void Headphone(SerrinState* s, SerrinConfig* config) {
   }
 }
 
+constexpr int kStrengthTypeNoCeiling = 5;  // outside the suppression's table of ceilings
+
 // Strength type of the suppression for the frame's echo mode: full suppression with
 // echo only (the mode itself zeroes every bin), a light ceiling in double talk, none
 // without far end. Without a double-talk result the mode's own ceiling applies.
 int StrengthType(int32_t mode, int32_t double_talk) {
   if (!double_talk) return mode;
-  if (mode == 1) return 5;
-  if (mode == 3) return 5;
+  if (mode == kEchoModeNoFarEnd) return kStrengthTypeNoCeiling;
+  if (mode == kEchoModeNearEnd) return kStrengthTypeNoCeiling;
   return mode;
 }
 
@@ -494,6 +498,126 @@ void NoiseSuppressionChain(SerrinState* s, SerrinComplex* out_spectrum) {
   serrin_synthesis(s->noise_spectrum, s->unit_noise_frame, &s->synthesis[2]);
 }
 
+// Step 4: the type-1 channel's inputs (silence without one), and the per-frame switches.
+struct FrameInputs {
+  const int16_t* mic;
+  const int16_t* mic2;
+  int32_t mic2_samples;
+};
+
+FrameInputs TakeChannelInputs(SerrinState* s, const SerrinConfig* config, SerrinChannel* const* channels,
+                              int music) {
+  const SerrinChannel* channel = FindMicChannel(channels);
+  FrameInputs in;
+  in.mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;
+  in.mic2 = channel != nullptr ? channel->mic2 : nullptr;
+  in.mic2_samples = channel != nullptr ? channel->mic2_samples : 0;
+  s->core_switch_a = 1;
+  s->core_switch_b = 1;
+  s->detector_switch_frame = (channel != nullptr && !music) ? 1 : 0;
+  s->reference_level = config->reference_level;
+  s->per_frame_constant = config->per_frame_constant;
+  return in;
+}
+
+// Step 8: voice frames are counted; the microphone's bins of D / 4 frames earlier for the voter.
+const SerrinComplex* CountVoiceAndDelayBins(SerrinState* s, int32_t voice) {
+  if (voice) ++s->voice_frames;
+  if (s->frame_counter % 250 == 0) s->voice_frames = 0;
+  return spectral_delay_ring_step(s->channel_spectra[0], s->delay_records[0].voter.delay, &s->delay_records[0].ring);
+}
+
+// Step 9: the delayed reference, the echo hint and the reference's analysis.
+void ReferenceStage(SerrinState* s, int16_t* reference, const int16_t* mic) {
+  DelayReference(s, reference);
+  s->echo_hint = delay_estimate_pcm(reference, mic, &s->pcm_delay[0]) & 1;
+  serrin_analysis(reference, s->reference_spectrum, &s->analysis[3]);
+}
+
+// Step 10: far-end power and floor (paused for a few frames after the reference delay
+// moved), and the frame delay voter.
+void FarEndPowerAndVoter(SerrinState* s, const SerrinComplex* delayed_bins) {
+  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
+    for (SerrinComplex& c : s->reference_spectrum) {
+      c.re *= 10.0f;
+      c.im *= 10.0f;
+    }
+  }
+  const int32_t voter_delay = s->delay_records[0].voter.delay;
+  if (voter_delay != s->voter_delay_seen) {
+    // The reference moved against the echo: the learnt echo gains start over.
+    s->voter_delay_seen = voter_delay;
+    s->reference_countdown = kReferenceSettleFrames;
+    for (EchoPathRecord& path : s->echo_path) echo_gains_reset(&path);
+  }
+  if (s->reference_countdown > 0) {
+    --s->reference_countdown;
+  } else {
+    float far_band = 0.0f;
+    for (int k = 0; k < kSpectralBins; ++k) {
+      s->reference_power[k] = Power(s->reference_spectrum[k]);
+      if (k >= 2) far_band += s->reference_power[k];
+    }
+    band_activity_update(s->reference_power, &s->band_tracker[kSerrinChannels], far_band,
+                         &s->spectral_floor[kSerrinChannels], &s->floor_sweep[kSerrinChannels]);
+  }
+  frame_delay_vote(delayed_bins, s->reference_spectrum, &s->delay_records[0].voter);
+}
+
+// Step 14: residual echo and suppression of the selected (and the other) channel, then the
+// second-microphone mixing.
+void ResidualEcho(SerrinState* s, SerrinConfig* config, const SerrinFrameArgs* args, int music, bool mic2_active) {
+  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1], s->mic2_delay,
+                                                         args->second_mic_on, &s->two_mic);
+  int32_t double_talk = two_mic_countdown;
+  if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
+  SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);
+  if (s->other_channel >= 0) {
+    SuppressChannel(s, config, s->other_channel, music != 0, double_talk, args->noise_suppression);
+  }
+  mix_countdowns_update(s->selected_channel, mic2_active ? 1 : 0, two_mic_countdown, &s->mix);
+  const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
+                                          s->spectral_floor[2].floor};
+  second_mic_mix(s->channel_spectra, floors, &s->mix);
+}
+
+// Step 17: echo after the canceller, counted in modes 2 and 3. The estimator follows the
+// output in every frame: started at the far end's first onset, its followers of the output
+// and of the far end would rise from zero together and report echo on a silent microphone.
+void EchoAfterCanceller(SerrinState* s, const int16_t* reference) {
+  const int found = delay_estimate_pcm(reference, s->last_output, &s->pcm_delay[1]) & 1;
+  if (s->echo_mode == kEchoModeEchoOnly || s->echo_mode == kEchoModeNearEnd) serrin_echo_after_canceller(s, found);
+}
+
+// Step 18: the output gain from the level, synthesis (unless the chain did it) and the
+// clip-safe gain. The level counts as activity while the near end may talk (no echo-only
+// frame).
+void OutputGain(SerrinState* s, SerrinComplex* out_spectrum, float level, bool synthesised) {
+  const float activity = s->echo_mode == kEchoModeEchoOnly ? 0.0f : level;
+  float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
+  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
+  // While the far end plays the gain does not raise: it would lift what the canceller left
+  // of the echo (a full-duplex tone loop came back 14.6 dB below the tone in 2 of 4 runs).
+  if (s->far_loud_hold > 0 && gain > 1.0f) gain = 1.0f;
+  gain *= s->gain_step_factor;
+  s->agc_gain = gain;
+  if (!synthesised) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  serrin_apply_output_gain(s, s->output, gain);
+}
+
+// Step 19: the output frame, the final detector's hold and the caller's flags.
+void WriteOutput(SerrinState* s, const int16_t* mic, SerrinFrameArgs* args) {
+  if (args->output != nullptr) std::memcpy(args->output, s->output, sizeof(s->output));
+  std::memcpy(s->last_output, s->output, sizeof(s->output));
+  if (residual_crest_detect(mic, &s->crest) == 1) {
+    s->crest_hold = 50;
+  } else if (s->crest_hold > 0) {
+    --s->crest_hold;
+  }
+  if (args->echo_hold != nullptr) *args->echo_hold = s->crest_hold > 0 ? 1 : 0;
+  if (args->mode3 != nullptr) *args->mode3 = s->echo_mode == kEchoModeNearEnd ? 1 : 0;
+}
+
 }  // namespace
 
 int32_t serrin_far_end_hold(float energy, float level, int32_t hold) {
@@ -568,133 +692,34 @@ void serrin_apply_output_gain(SerrinState* s, int16_t* samples, float gain) {
 void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameArgs* args) {
   if (s == nullptr || args == nullptr || args->reference == nullptr) return;
   SerrinConfig* config = serrin_config();
-
-  // Frame counter and music mode.
   ++s->frame_counter;
   const int music = config->music_mode.load(std::memory_order_relaxed) != 0 ? 1 : 0;
   MusicModeChange(s, config, music);
-
-  // Far-end energy and loud hold.
   FarEndEnergy(s, args->reference);
-
-  // The microphone channel's inputs.
-  const SerrinChannel* channel = FindMicChannel(channels);
-  const int16_t* mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;
-  const int16_t* mic2 = channel != nullptr ? channel->mic2 : nullptr;
-  const int32_t mic2_samples = channel != nullptr ? channel->mic2_samples : 0;
-  s->core_switch_a = 1;
-  s->core_switch_b = 1;
-  s->detector_switch_frame = (channel != nullptr && !music) ? 1 : 0;
-  s->reference_level = config->reference_level;
-  s->per_frame_constant = config->per_frame_constant;
-
-  // Microphone noise floor and analysis.
-  MicNoiseFloor(s, mic, args);
-  serrin_analysis(mic, s->channel_spectra[0], &s->analysis[0]);
-
-  // Second microphone.
-  SecondMic(s, mic2, mic2_samples, args);
-  const bool mic2_active = s->mic2_blocks > 0 && mic2 != nullptr && mic2_samples >= kFrame;
-
-  // Voice frames and the microphone's delayed bins for the voter.
-  if (args->voice) ++s->voice_frames;
-  if (s->frame_counter % 250 == 0) s->voice_frames = 0;
-  const SerrinComplex* delayed_bins =
-      spectral_delay_ring_step(s->channel_spectra[0], s->delay_records[0].voter.delay, &s->delay_records[0].ring);
-
-  // Reference delay, echo hint and analysis.
-  DelayReference(s, args->reference);
-  s->echo_hint = delay_estimate_pcm(args->reference, mic, &s->pcm_delay[0]) & 1;
-  serrin_analysis(args->reference, s->reference_spectrum, &s->analysis[3]);
-
-  // Far-end power and floor (paused for a few frames after the reference delay moved),
-  // and the frame delay voter.
-  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
-    for (SerrinComplex& c : s->reference_spectrum) {
-      c.re *= 10.0f;
-      c.im *= 10.0f;
-    }
-  }
-  const int32_t voter_delay = s->delay_records[0].voter.delay;
-  if (voter_delay != s->voter_delay_seen) {
-    // The reference moved against the echo: the learnt echo gains start over.
-    s->voter_delay_seen = voter_delay;
-    s->reference_countdown = kReferenceSettleFrames;
-    for (EchoPathRecord& path : s->echo_path) echo_gains_reset(&path);
-  }
-  if (s->reference_countdown > 0) {
-    --s->reference_countdown;
-  } else {
-    float far_band = 0.0f;
-    for (int k = 0; k < kSpectralBins; ++k) {
-      s->reference_power[k] = Power(s->reference_spectrum[k]);
-      if (k >= 2) far_band += s->reference_power[k];
-    }
-    band_activity_update(s->reference_power, &s->band_tracker[kSerrinChannels], far_band,
-                         &s->spectral_floor[kSerrinChannels], &s->floor_sweep[kSerrinChannels]);
-  }
-  frame_delay_vote(delayed_bins, s->reference_spectrum, &s->delay_records[0].voter);
-
-  // Adaptive filter, echo mode, headphone detection.
+  const FrameInputs in = TakeChannelInputs(s, config, channels, music);
+  MicNoiseFloor(s, in.mic, args);
+  serrin_analysis(in.mic, s->channel_spectra[0], &s->analysis[0]);
+  SecondMic(s, in.mic2, in.mic2_samples, args);
+  const bool mic2_active = s->mic2_blocks > 0 && in.mic2 != nullptr && in.mic2_samples >= kFrame;
+  const SerrinComplex* delayed_bins = CountVoiceAndDelayBins(s, args->voice);
+  ReferenceStage(s, args->reference, in.mic);
+  FarEndPowerAndVoter(s, delayed_bins);
   AdaptiveFilter(s, config, mic2_active);
   EchoMode(s);
   Headphone(s, config);
-
-  // Residual echo and suppression, second-microphone mixing.
-  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1],
-                                                         s->mic2_delay, args->second_mic_on, &s->two_mic);
-  int32_t double_talk = two_mic_countdown;
-  if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
-  SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);
-  if (s->other_channel >= 0) {
-    SuppressChannel(s, config, s->other_channel, music != 0, double_talk, args->noise_suppression);
-  }
-  mix_countdowns_update(s->selected_channel, mic2_active ? 1 : 0, two_mic_countdown, &s->mix);
-  const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
-                                          s->spectral_floor[2].floor};
-  second_mic_mix(s->channel_spectra, floors, &s->mix);
-
-  // Auto-mute check.
+  ResidualEcho(s, config, args, music, mic2_active);
   if (!music && s->auto_mute_switch) {
     AutoMute(s);
   } else {
     s->loud_flag = 0;
   }
-
-  // The output level (before the spectrum is synthesised) and the noise-suppression chain,
-  // which synthesises the output itself.
+  // The output level is taken before the spectrum is synthesised; the noise-suppression
+  // chain synthesises the output itself.
   SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
   const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
   const bool chain = args->noise_suppression != 0 && !music;
   if (chain) NoiseSuppressionChain(s, out_spectrum);
-
-  // Echo after the canceller, counted in modes 2 and 3. The estimator follows the output in
-  // every frame: started at the far end's first onset, its followers of the output and of
-  // the far end would rise from zero together and report echo on a silent microphone.
-  const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
-  if (s->echo_mode == 2 || s->echo_mode == 3) serrin_echo_after_canceller(s, found);
-
-  // Output gain and synthesis. The level counts as activity while the near end may talk
-  // (no echo-only frame).
-  const float activity = s->echo_mode == 2 ? 0.0f : level;
-  float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
-  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
-  // While the far end plays the gain does not raise: it would lift what the canceller left
-  // of the echo (a full-duplex tone loop came back 14.6 dB below the tone in 2 of 4 runs).
-  if (s->far_loud_hold > 0 && gain > 1.0f) gain = 1.0f;
-  gain *= s->gain_step_factor;
-  s->agc_gain = gain;
-  if (!chain) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
-  serrin_apply_output_gain(s, s->output, gain);
-
-  // Output and the final detector.
-  if (args->output != nullptr) std::memcpy(args->output, s->output, sizeof(s->output));
-  std::memcpy(s->last_output, s->output, sizeof(s->output));
-  if (residual_crest_detect(mic, &s->crest) == 1) {
-    s->crest_hold = 50;
-  } else if (s->crest_hold > 0) {
-    --s->crest_hold;
-  }
-  if (args->echo_hold != nullptr) *args->echo_hold = s->crest_hold > 0 ? 1 : 0;
-  if (args->mode3 != nullptr) *args->mode3 = s->echo_mode == 3 ? 1 : 0;
+  EchoAfterCanceller(s, args->reference);
+  OutputGain(s, out_spectrum, level, chain);
+  WriteOutput(s, in.mic, args);
 }
