@@ -10,6 +10,7 @@
 #include "device/device_quirks.h"
 #include "platform/debug_output.h"
 #include "stream/endpoint_opener.h"
+#include "stream/endpoint_selection.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ MicCapture::~MicCapture() {
     std::lock_guard<std::mutex> lock(level_mutex_);
     level_control_.reset();
   }
-  endpoint_.reset();
+  selected_.endpoint.reset();
 }
 
 AudioCore& MicCapture::Core() { return core_ ? *core_ : AudioCore::Instance(); }
@@ -104,66 +105,26 @@ HResult MicCapture::Init(const wchar_t* id) {
   ThreadComScope com(layer_);
 
   thread_class_registered_ = false;
-  device_index_ = -1;
-  endpoint_count_ = 0;
-  friendly_name_.clear();
-  endpoint_.reset();
+  selected_.Clear();
   format_ = WaveFormat{};
   sample_type_ = SampleType::kUnknown;
   rate_ = channels_ = chunk_ = 0;
 
-  std::wstring target;
-  if (id == nullptr) {
-    const HResult hr = layer_->GetDefaultEndpointId(EndpointFlow::kCapture, &target);
-    if (Failed(hr)) {
-      AudioLibLog("PKEY_AudioEndpoint_GUID Failed hr=0x%x\n", HrBits(hr));
-      return hr;
-    }
-    AudioLibLog("Default device found: %ws\n", target.c_str());
-  } else {
-    target = id;
-  }
-  device_id_ = target.substr(0, 38);
+  HResult hr = ResolveEndpointId(layer_, EndpointFlow::kCapture, id, "PKEY_AudioEndpoint_GUID Failed hr=0x%x\n",
+                                 &device_id_);
+  if (Failed(hr)) return hr;
   if (!second_mic_) {
     std::lock_guard<std::mutex> process_lock(g_process_mutex);
     g_main_device_id = device_id_;
   }
-  AudioLibLog("Device to find: %ws len=%d\n", device_id_.c_str(), static_cast<int>(device_id_.size()));
+  hr = SelectEndpoint(layer_, EndpointFlow::kCapture, device_id_, &selected_);
+  if (Failed(hr) || !selected_.endpoint) return hr;
+  AudioLibLog("Matched device found: index=%d Name=%s \n", selected_.index, selected_.ansi_name.c_str());
+  if (!second_mic_) Core().set_mic_name(selected_.ansi_name);
 
-  std::vector<EndpointInfo> endpoints;
-  HResult hr = layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints);
-  if (Failed(hr)) return hr;
-  endpoint_count_ = static_cast<int>(endpoints.size());
-  if (endpoint_count_ == 0) {
-    AudioLibLog(" m_uDevCount = 0, No device has been found\n");
-    return kS_OK;
-  }
-  AudioLibLog(" m_uDevCount = %d found\n", endpoint_count_);
-  int match = -1;
-  for (int i = 0; i < endpoint_count_ && match < 0; ++i) {
-    AudioLibLog("Device: index=%d GUID=%ws, len: %d\n", i, endpoints[i].id.c_str(),
-                static_cast<int>(endpoints[i].id.size()));
-    if (SameDeviceId(endpoints[i].id, device_id_)) match = i;
-  }
-  if (match < 0) {
-    AudioLibLog("FAILED to FIND a matched device\n");
-    return kE_FAIL;
-  }
-  hr = layer_->OpenEndpoint(EndpointFlow::kCapture, match, &endpoint_);
-  if (Failed(hr)) {
-    AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
-    endpoint_.reset();
-    return hr;
-  }
-  device_index_ = match;
-  friendly_name_ = endpoints[match].name.substr(0, 255);
-  const std::string ansi_name = NarrowText(friendly_name_, 256);
-  AudioLibLog("Matched device found: index=%d Name=%s \n", match, ansi_name.c_str());
-  if (!second_mic_) Core().set_mic_name(ansi_name);
+  if (Succeeded(selected_.endpoint->DisableSystemAgc())) AudioLibLog("System AGC successfully disabled.");
 
-  if (Succeeded(endpoint_->DisableSystemAgc())) AudioLibLog("System AGC successfully disabled.");
-
-  const bool built_in = QuirksForCaptureName(friendly_name_).built_in_mic;
+  const bool built_in = QuirksForCaptureName(selected_.friendly_name).built_in_mic;
   exclusive_ = false;
   if (built_in && !second_mic_) {
     AudioLibLog("found built-in mic, use exclusive mode.\n");
@@ -200,7 +161,7 @@ HResult MicCapture::Init(const wchar_t* id) {
 
 HResult MicCapture::CheckFormat(bool exclusive) {
   std::unique_ptr<AudioClient> client;
-  HResult hr = endpoint_->Activate(&client);
+  HResult hr = selected_.endpoint->Activate(&client);
   if (Failed(hr)) {
     AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     return hr;
@@ -215,7 +176,7 @@ HResult MicCapture::CheckFormat(bool exclusive) {
               format.format_tag, format.channels, static_cast<int>(format.samples_per_sec),
               format.block_align, format.bits_per_sample);
   if (exclusive) {
-    hr = endpoint_->GetDeviceFormat(&format);
+    hr = selected_.endpoint->GetDeviceFormat(&format);
     if (Failed(hr)) {
       AudioLibLog(
           "Unexpected spProperties->GetValue(PKEY_AudioEngine_DeviceFormat,..) Failed hr=0x%x\n",
@@ -393,12 +354,12 @@ void MicCapture::CaptureProc() {
     if (restart_requested_) StartRestartThread();
   };
 
-  if (!endpoint_) {
+  if (!selected_.endpoint) {
     AudioLibLog("Unexpected: m_spDevice NULL\n");
     finish();
     return;
   }
-  EndpointOpener opener(endpoint_.get(), {"AudioClient->Initialize, Failed hr=0x%x\n",
+  EndpointOpener opener(selected_.endpoint.get(), {"AudioClient->Initialize, Failed hr=0x%x\n",
                                           "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
                                           "AudioClient->Initialize, Failed hr=0x%x\n"});
   HResult hr = opener.Activate();
@@ -434,7 +395,7 @@ void MicCapture::CaptureProc() {
     return;
   }
 
-  const CaptureNameQuirks quirks = QuirksForCaptureName(friendly_name_);
+  const CaptureNameQuirks quirks = QuirksForCaptureName(selected_.friendly_name);
   const CaptureBufferChoice buffer = ChooseCaptureBuffer(exclusive_, rate_, default_period, quirks);
   const int duration = static_cast<int>(buffer.duration);
   switch (buffer.reason) {
@@ -446,7 +407,7 @@ void MicCapture::CaptureProc() {
       break;
     case CaptureBufferChoice::kNamedDevice:
       if (quirks.two_channel_sum) two_channel_sum_ = true;
-      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", friendly_name_.c_str(), duration);
+      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(), duration);
       break;
     case CaptureBufferChoice::kShortPeriod:
       AudioLibLog("too small, set hnsRequestedDuration to  %d \n", duration);

@@ -14,6 +14,7 @@
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
+#include "stream/endpoint_selection.h"
 #include "volume/mic_level_control.h"
 #include "vorax_mutex.h"
 
@@ -44,10 +45,10 @@ class MicCapture {
   // A copy of the device list: the exports and a second microphone's thread rewrite it.
   std::vector<DeviceRecord> devices() const;
   bool second_mic() const { return second_mic_; }
-  bool has_device() const { return endpoint_ != nullptr; }
+  bool has_device() const { return selected_.endpoint != nullptr; }
   std::wstring device_id() const;
   Guid device_guid() const;
-  const std::wstring& friendly_name() const { return friendly_name_; }
+  const std::wstring& friendly_name() const { return selected_.friendly_name; }
   int rate() const { return rate_; }
   int channels() const { return channels_; }
   int chunk() const { return chunk_; }
@@ -68,7 +69,6 @@ class MicCapture {
  private:
   AudioCore& Core();
   HResult CheckFormat(bool exclusive);
-  HResult OpenMatchingEndpoint(const std::wstring& id);
   void CaptureProc();
   enum class PacketResult { kRead, kEmpty, kGetFailed, kReleaseFailed };
   // One GetBuffer/ReleaseBuffer pair; `first` of a wake-up logs a short packet.
@@ -95,14 +95,11 @@ class MicCapture {
   DigitalGain digital_gain_;
   std::atomic<bool> extra_gain_on_{false};
   Guid device_guid_ = {};
-  std::unique_ptr<AudioEndpoint> endpoint_;
+  SelectedEndpoint selected_;
   std::wstring device_id_;
   bool second_mic_;
   bool two_channel_sum_ = false;
   bool exclusive_ = false;
-  int endpoint_count_ = 0;
-  int device_index_ = -1;
-  std::wstring friendly_name_;
   int rate_ = 0;
   int channels_ = 0;
   WaveFormat format_ = {};

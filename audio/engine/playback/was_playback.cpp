@@ -6,6 +6,7 @@
 #include "audio_lib_log.h"
 #include "core/audio_core.h"
 #include "stream/endpoint_opener.h"
+#include "stream/endpoint_selection.h"
 
 WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
     : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}
@@ -19,7 +20,7 @@ WASPlayback::~WASPlayback() {
     std::lock_guard<std::mutex> lock(volume_mutex_);
     session_volume_.reset();
   }
-  endpoint_.reset();
+  selected_.endpoint.reset();
 }
 
 AudioCore& WASPlayback::Core() { return core_ ? *core_ : AudioCore::Instance(); }
@@ -40,58 +41,16 @@ void WASPlayback::Init(const wchar_t* id) {
   VORAX::AutoLock lock(control_);
   AudioLibLog("Init WASPlayback with device %ws \n", id ? id : L"(null)");
   ThreadComScope com(layer_);
-  endpoint_count_ = 0;
-  device_index_ = -1;
-  friendly_name_.clear();
-  endpoint_.reset();
+  selected_.Clear();
   {
     std::lock_guard<std::mutex> volume_lock(volume_mutex_);
     session_volume_.reset();
   }
-
-  std::wstring target;
-  if (id == nullptr) {
-    const HResult hr = layer_->GetDefaultEndpointId(EndpointFlow::kRender, &target);
-    if (Failed(hr)) {
-      AudioLibLog("spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n", HrBits(hr));
-      return;
-    }
-    AudioLibLog("Default device found: %ws\n", target.c_str());
-  } else {
-    target = id;
-  }
-  device_id_ = target.substr(0, 38);
-  AudioLibLog("Device to find: %ws len=%d\n", device_id_.c_str(), static_cast<int>(device_id_.size()));
-
-  std::vector<EndpointInfo> endpoints;
-  if (Failed(layer_->EnumEndpoints(EndpointFlow::kRender, &endpoints))) return;
-  endpoint_count_ = static_cast<int>(endpoints.size());
-  if (endpoint_count_ == 0) {
-    AudioLibLog(" m_uDevCount = 0, No device has been found\n");
-    return;
-  }
-  AudioLibLog(" m_uDevCount = %d found\n", endpoint_count_);
-  int match = -1;
-  for (int i = 0; i < endpoint_count_ && match < 0; ++i) {
-    AudioLibLog("Device: index=%d GUID=%ws, len: %d\n", i, endpoints[i].id.c_str(),
-                static_cast<int>(endpoints[i].id.size()));
-    if (SameDeviceId(endpoints[i].id, device_id_)) match = i;
-  }
-  if (match < 0) {
-    AudioLibLog("FAILED to FIND a matched device\n");
-    return;
-  }
-  const HResult hr = layer_->OpenEndpoint(EndpointFlow::kRender, match, &endpoint_);
-  if (Failed(hr)) {
-    AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
-    endpoint_.reset();
-    return;
-  }
-  device_index_ = match;
-  friendly_name_ = endpoints[match].name.substr(0, 255);
-  const std::string ansi_name = NarrowText(friendly_name_, 256);
-  AudioLibLog("Matched device found: index=%d Name=%s\n", match, ansi_name.c_str());
-  Core().set_speaker_name(ansi_name);
+  const char* default_failed = "spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n";
+  if (Failed(ResolveEndpointId(layer_, EndpointFlow::kRender, id, default_failed, &device_id_))) return;
+  if (Failed(SelectEndpoint(layer_, EndpointFlow::kRender, device_id_, &selected_)) || !selected_.endpoint) return;
+  AudioLibLog("Matched device found: index=%d Name=%s\n", selected_.index, selected_.ansi_name.c_str());
+  Core().set_speaker_name(selected_.ansi_name);
   const HResult format_hr = CheckFormat(false);
   if (Failed(format_hr)) AudioLibLog("CheckFormat() %s Failed hr=0x%x\n", "SHARED MODE", HrBits(format_hr));
   channels_ = format_.channels;
@@ -103,7 +62,7 @@ void WASPlayback::Init(const wchar_t* id) {
 
 HResult WASPlayback::CheckFormat(bool exclusive) {
   std::unique_ptr<AudioClient> client;
-  HResult hr = endpoint_->Activate(&client);
+  HResult hr = selected_.endpoint->Activate(&client);
   if (Failed(hr)) {
     AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     return hr;
@@ -210,12 +169,12 @@ void WASPlayback::PlayProc() {
     if (restart) StartRestartThread();
   };
 
-  if (!endpoint_) {
+  if (!selected_.endpoint) {
     AudioLibLog("Unexpected: m_spDevice NULL\n");
     finish();
     return;
   }
-  EndpointOpener opener(endpoint_.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
+  EndpointOpener opener(selected_.endpoint.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
   HResult hr = opener.Activate();
   if (Succeeded(hr)) hr = opener.Initialize(false, 500000, false, format_, rate_);
   if (Failed(hr)) {

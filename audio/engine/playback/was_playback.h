@@ -12,6 +12,7 @@
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
+#include "stream/endpoint_selection.h"
 #include "vorax_mutex.h"
 
 class AudioCore;
@@ -40,8 +41,8 @@ class WASPlayback {
 
   const std::vector<DeviceRecord>& devices() const { return devices_; }
   Guid device_guid() const { return device_guid_; }
-  bool has_device() const { return endpoint_ != nullptr; }
-  const std::wstring& friendly_name() const { return friendly_name_; }
+  bool has_device() const { return selected_.endpoint != nullptr; }
+  const std::wstring& friendly_name() const { return selected_.friendly_name; }
   int rate() const { return rate_; }
   int channels() const { return channels_; }
   const WaveFormat& format() const { return format_; }
@@ -59,16 +60,13 @@ class WASPlayback {
 
   VORAX::Mutex control_;  // Start, Stop, Init and ResetDevice run one at a time
   Guid device_guid_ = {};
-  std::unique_ptr<AudioEndpoint> endpoint_;
+  SelectedEndpoint selected_;
   std::mutex volume_mutex_;  // the render thread owns the session volume, the exports use it
   std::unique_ptr<SessionVolume> session_volume_;
   std::wstring device_id_;
   PlatformThread thread_;
   std::atomic<bool> stop_{true};
   bool exclusive_ = false;
-  int endpoint_count_ = 0;
-  int device_index_ = -1;
-  std::wstring friendly_name_;
   int rate_ = 0;
   int channels_ = 0;
   WaveFormat format_ = {};
