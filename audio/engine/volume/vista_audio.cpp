@@ -20,17 +20,6 @@ std::wstring UpperGuidText(const Guid& g) {
   return text;
 }
 
-WaveFormat Pcm16(int channels, int rate) {
-  WaveFormat f = {};
-  f.format_tag = kWaveFormatPcm;
-  f.channels = static_cast<uint16_t>(channels);
-  f.samples_per_sec = static_cast<uint32_t>(rate);
-  f.bits_per_sample = 16;
-  f.block_align = static_cast<uint16_t>(2 * channels);
-  f.avg_bytes_per_sec = f.block_align * f.samples_per_sec;
-  return f;
-}
-
 }  // namespace
 
 void CMyAudioEndpointVolumeCallback::OnNotify(const VolumeNotification& data) {
@@ -95,7 +84,7 @@ void CVistaAudio::ProbeExclusiveRates() {
   int highest = 0;
   for (int channels : {1, 2}) {
     for (int rate : {48000, 44100, 32000, 22050, 16000, 11025, 8000}) {
-      if (rate > highest && client_->IsFormatSupported(true, Pcm16(channels, rate)) == kS_OK) highest = rate;
+      if (rate > highest && client_->IsFormatSupported(true, Int16Format(rate, channels)) == kS_OK) highest = rate;
     }
   }
   narrow_band_ = highest == 16000 || highest == 8000;
