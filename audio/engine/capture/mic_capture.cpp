@@ -330,71 +330,82 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
 }
 
 void MicCapture::CaptureProc() {
-  const bool com = layer_->InitializeThread();
+  const StreamThread thread = EnterCaptureThread();
+  CaptureStream stream;
+  if (OpenCaptureStream(&stream)) RunCaptureLoop(&stream);
+  LeaveCaptureThread(thread, &stream);
+}
+
+MicCapture::StreamThread MicCapture::EnterCaptureThread() {
+  StreamThread thread;
+  thread.com = layer_->InitializeThread();
   restart_requested_ = false;
   restart_.ClearPending();
   wait_timeouts_ = 0;
-  AudioCore& core = Core();
-  void* task = nullptr;
-  if (!thread_class_registered_ && layer_->RegisterProAudioThread(&task)) {
+  Core();
+  if (!thread_class_registered_ && layer_->RegisterProAudioThread(&thread.task)) {
     AudioLibLog("m_pAvSetMmThreadPriority() to AVRT_PRIORITY_CRITICAL Succeeded\n");
     thread_class_registered_ = true;
   }
   AudioLibLog("%s, enter, 2nd mic %s.\n", "MicCapture::CaptureProc", TrueFalse(second_mic_));
+  return thread;
+}
 
-  PlatformEvent event;
-  std::unique_ptr<AudioClient> client;
-  std::unique_ptr<CaptureClient> capture;
-  auto finish = [&] {
-    capture.reset();
-    client.reset();
-    if (task) layer_->RevertProAudioThread(task);
-    stop_ = true;
-    if (com) layer_->UninitializeThread();
-    if (restart_requested_) StartRestartThread();
-  };
+void MicCapture::LeaveCaptureThread(const StreamThread& thread, CaptureStream* stream) {
+  stream->capture.reset();
+  stream->client.reset();
+  if (thread.task) layer_->RevertProAudioThread(thread.task);
+  stop_ = true;
+  if (thread.com) layer_->UninitializeThread();
+  if (restart_requested_) StartRestartThread();
+}
 
+bool MicCapture::OpenCaptureStream(CaptureStream* stream) {
   if (!selected_.endpoint) {
     AudioLibLog("Unexpected: m_spDevice NULL\n");
-    finish();
-    return;
+    return false;
   }
-  EndpointOpener opener(selected_.endpoint.get(), {"AudioClient->Initialize, Failed hr=0x%x\n",
-                                          "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
-                                          "AudioClient->Initialize, Failed hr=0x%x\n"});
-  HResult hr = opener.Activate();
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
+  EndpointOpener opener(selected_.endpoint.get(),
+                        {"AudioClient->Initialize, Failed hr=0x%x\n",
+                         "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
+                         "AudioClient->Initialize, Failed hr=0x%x\n"});
+  if (Failed(opener.Activate())) return false;
   int64_t default_period = 0, minimum_period = 0;
-  hr = opener.client()->GetDevicePeriod(&default_period, &minimum_period);
+  const HResult hr = opener.client()->GetDevicePeriod(&default_period, &minimum_period);
   if (Failed(hr)) {
     AudioLibLog("spAudioClient->GetDevicePeriod() Failed, hr=0x%x\n", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  AudioLibLog("hnsDefaultDevicePeriod: %d ms, hnsMinimumDevicePeriod: %d ms\n",
-              static_cast<int>(default_period), static_cast<int>(minimum_period));
+  AudioLibLog("hnsDefaultDevicePeriod: %d ms, hnsMinimumDevicePeriod: %d ms\n", static_cast<int>(default_period),
+              static_cast<int>(minimum_period));
+  ChooseShareMode();
+  if (rate_ <= 0 || chunk_ <= 0 || conversion_.empty()) {
+    AudioLibLog("CheckFormat() | Failed to find supported audio format\n");
+    return false;
+  }
+  const CaptureBufferChoice buffer = ChooseBufferDuration(default_period);
+  if (Failed(opener.Initialize(exclusive_, buffer.duration, exclusive_, format_, rate_))) return false;
+  stream->client = opener.TakeClient();
+  return StartCaptureStream(stream);
+}
 
+// A PC model that forces exclusive mode; otherwise exclusive mode stays only in music mode.
+void MicCapture::ChooseShareMode() {
   const PcModelQuirks model = QuirksForPcModel(Library().pc_model());
   const bool forced = model.force_exclusive_mic != nullptr;
   if (forced) {
-    AudioLibLog("%s, Found device %s, always use exclusive mode for built-in mic.\n.",
-                "MicCapture::CaptureProc", model.force_exclusive_mic);
+    AudioLibLog("%s, Found device %s, always use exclusive mode for built-in mic.\n.", "MicCapture::CaptureProc",
+                model.force_exclusive_mic);
     if (second_mic_) {
       SetVolume(100);
     } else {
       exclusive_ = true;
     }
   }
-  if (!(core.music_mode() || forced)) exclusive_ = false;
-  if (rate_ <= 0 || chunk_ <= 0 || conversion_.empty()) {
-    AudioLibLog("CheckFormat() | Failed to find supported audio format\n");
-    finish();
-    return;
-  }
+  if (!(Core().music_mode() || forced)) exclusive_ = false;
+}
 
+CaptureBufferChoice MicCapture::ChooseBufferDuration(int64_t default_period) {
   const CaptureNameQuirks quirks = QuirksForCaptureName(selected_.friendly_name);
   const CaptureBufferChoice buffer = ChooseCaptureBuffer(exclusive_, rate_, default_period, quirks);
   const int duration = static_cast<int>(buffer.duration);
@@ -407,7 +418,8 @@ void MicCapture::CaptureProc() {
       break;
     case CaptureBufferChoice::kNamedDevice:
       if (quirks.two_channel_sum) two_channel_sum_ = true;
-      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(), duration);
+      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(),
+                  duration);
       break;
     case CaptureBufferChoice::kShortPeriod:
       AudioLibLog("too small, set hnsRequestedDuration to  %d \n", duration);
@@ -415,37 +427,36 @@ void MicCapture::CaptureProc() {
     case CaptureBufferChoice::kDevicePeriod:
       break;
   }
+  return buffer;
+}
 
-  hr = opener.Initialize(exclusive_, buffer.duration, exclusive_, format_, rate_);
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
-  client = opener.TakeClient();
+bool MicCapture::StartCaptureStream(CaptureStream* stream) {
+  AudioClient* client = stream->client.get();
   uint32_t buffer_frames = 0;
-  if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetCaptureClient(&capture)) ||
+  HResult hr;
+  if (Failed(hr = client->SetEventHandle(&stream->event)) || Failed(hr = client->GetCaptureClient(&stream->capture)) ||
       Failed(hr = client->GetBufferSize(&buffer_frames))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   hr = client->Start();
   if (Failed(hr)) {
     AudioLibLog("%s, start up mic failed, hr=0x%x\n", "MicCapture::CaptureProc", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   AudioLibLog("mic capture buffer size %d \n", static_cast<int>(buffer_frames));
   first_position_ = -1;
   device_position_ = relative_position_ = 0;
   read_index_ = write_index_ = stored_ = 0;
   AudioLibLog("MicCapture::CaptureProc loop start.\n");
+  return true;
+}
 
-  const MicSampleFormat sample_format = {sample_type_, format_.bits_per_sample, channels_,
-                                         two_channel_sum_};
+void MicCapture::RunCaptureLoop(CaptureStream* stream) {
+  const MicSampleFormat sample_format = {sample_type_, format_.bits_per_sample, channels_, two_channel_sum_};
   std::vector<uint8_t> silence;
   while (!stop_) {
-    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
+    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&stream->event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       wait_timeouts_ = 0;
       // Every packet the device holds: one wake-up may find several (a late thread, or a
@@ -453,7 +464,7 @@ void MicCapture::CaptureProc() {
       // overwritten and the stream would skip.
       PacketResult read = PacketResult::kRead;
       for (bool first = true; read == PacketResult::kRead && !stop_; first = false) {
-        read = ReadPacket(capture.get(), first, sample_format, &silence);
+        read = ReadPacket(stream->capture.get(), first, sample_format, &silence);
       }
       if (read == PacketResult::kReleaseFailed) break;
       continue;
@@ -470,9 +481,8 @@ void MicCapture::CaptureProc() {
   }
   if (stop_) {
     AudioLibLog("MicCapture::CaptureProc loop end.\n");
-    client->Stop();
+    stream->client->Stop();
   }
-  finish();
 }
 
 MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool first,

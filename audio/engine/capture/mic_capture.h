@@ -12,6 +12,7 @@
 
 #include "capture/mic_sample_converter.h"
 #include "device/audio_device_layer.h"
+#include "device/device_quirks.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
 #include "stream/endpoint_selection.h"
@@ -69,7 +70,24 @@ class MicCapture {
  private:
   AudioCore& Core();
   HResult CheckFormat(bool exclusive);
+  // The capture thread and its steps.
   void CaptureProc();
+  struct StreamThread {
+    bool com = false;
+    void* task = nullptr;  // the "Pro Audio" registration, when this thread made it
+  };
+  struct CaptureStream {
+    PlatformEvent event;
+    std::unique_ptr<AudioClient> client;
+    std::unique_ptr<CaptureClient> capture;
+  };
+  StreamThread EnterCaptureThread();
+  void LeaveCaptureThread(const StreamThread& thread, CaptureStream* stream);
+  bool OpenCaptureStream(CaptureStream* stream);
+  void ChooseShareMode();
+  CaptureBufferChoice ChooseBufferDuration(int64_t default_period);
+  bool StartCaptureStream(CaptureStream* stream);
+  void RunCaptureLoop(CaptureStream* stream);
   enum class PacketResult { kRead, kEmpty, kGetFailed, kReleaseFailed };
   // One GetBuffer/ReleaseBuffer pair; `first` of a wake-up logs a short packet.
   PacketResult ReadPacket(CaptureClient* capture, bool first, const MicSampleFormat& sample_format,

@@ -152,100 +152,100 @@ void WASPlayback::PlayProc() {
   AudioLibLog("WASPlayback::PlayProc: enter\n");
   const bool com = layer_->InitializeThread();
   restart_.ClearPending();
-  AudioCore& core = Core();
+  RenderStream stream;
   bool restart = false;
-  PlatformEvent event;
-  std::unique_ptr<AudioClient> client;
-  std::unique_ptr<RenderClient> render;
-  auto finish = [&] {
-    {
-      std::lock_guard<std::mutex> lock(volume_mutex_);
-      session_volume_.reset();
-    }
-    render.reset();
-    client.reset();
-    stop_ = true;
-    if (com) layer_->UninitializeThread();
-    if (restart) StartRestartThread();
-  };
+  if (OpenRenderStream(&stream)) restart = RunRenderLoop(&stream);
+  LeaveRenderThread(com, restart, &stream);
+}
 
+void WASPlayback::LeaveRenderThread(bool com, bool restart, RenderStream* stream) {
+  {
+    std::lock_guard<std::mutex> lock(volume_mutex_);
+    session_volume_.reset();
+  }
+  stream->render.reset();
+  stream->client.reset();
+  stop_ = true;
+  if (com) layer_->UninitializeThread();
+  if (restart) StartRestartThread();
+}
+
+bool WASPlayback::OpenRenderStream(RenderStream* stream) {
+  Core();
   if (!selected_.endpoint) {
     AudioLibLog("Unexpected: m_spDevice NULL\n");
-    finish();
-    return;
+    return false;
   }
-  EndpointOpener opener(selected_.endpoint.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
+  EndpointOpener opener(selected_.endpoint.get(),
+                        {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
   HResult hr = opener.Activate();
   if (Succeeded(hr)) hr = opener.Initialize(false, 500000, false, format_, rate_);
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
-  client = opener.TakeClient();
+  if (Failed(hr)) return false;
+  stream->client = opener.TakeClient();
   std::unique_ptr<SessionVolume> volume;
-  hr = client->GetSessionVolume(&volume);
+  hr = stream->client->GetSessionVolume(&volume);
   if (Failed(hr)) {
     AudioLibLog("Unexpected spAudioClient->GetService(ISimpleAudioVolume) Failed hr=0x%x\n", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   {
     std::lock_guard<std::mutex> lock(volume_mutex_);
     session_volume_ = std::move(volume);
   }
-  uint32_t buffer_frames = 0;
+  return StartRenderStream(stream);
+}
+
+// Event, render client and buffer size; the whole buffer once silent; then the stream starts.
+bool WASPlayback::StartRenderStream(RenderStream* stream) {
+  AudioClient* client = stream->client.get();
   uint8_t* data = nullptr;
-  if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetRenderClient(&render)) ||
-      Failed(hr = client->GetBufferSize(&buffer_frames))) {
+  HResult hr;
+  if (Failed(hr = client->SetEventHandle(&stream->event)) || Failed(hr = client->GetRenderClient(&stream->render)) ||
+      Failed(hr = client->GetBufferSize(&stream->buffer_frames))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  // Start from a silent buffer.
-  if (Failed(hr = render->GetBuffer(buffer_frames, &data))) {
+  if (Failed(hr = stream->render->GetBuffer(stream->buffer_frames, &data))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  std::memset(data, 0, static_cast<size_t>(buffer_frames) * format_.block_align);
-  if (Failed(hr = render->ReleaseBuffer(buffer_frames, 0))) {
+  std::memset(data, 0, static_cast<size_t>(stream->buffer_frames) * format_.block_align);
+  if (Failed(hr = stream->render->ReleaseBuffer(stream->buffer_frames, 0))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  const int64_t duration = rate_ > 0 ? 10000000LL * buffer_frames / rate_ : 0;
+  stream->duration = rate_ > 0 ? 10000000LL * stream->buffer_frames / rate_ : 0;
   if (Failed(hr = client->Start())) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   played_bytes_ = 0;
-  core.render_ring().Clear();
+  Core().render_ring().Clear();
   AudioLibLog("WASPlayback::PlayProc loop start.\n");
+  return true;
+}
 
+// Until stop or a lost device; true when the device is to be reopened.
+bool WASPlayback::RunRenderLoop(RenderStream* stream) {
   int timeouts = 0;
   while (!stop_) {
-    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
+    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&stream->event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       timeouts = 0;
-      RenderFreeSpace(client.get(), render.get(), buffer_frames);
+      RenderFreeSpace(stream->client.get(), stream->render.get(), stream->buffer_frames);
       continue;
     }
     if (wait == PlatformEvent::kTimeout) {
       ++timeouts;
       AudioLibLog("Unexpected, WaitForSingleObject time out, count %d.\n", timeouts);
-      if (timeouts > 2 && !stop_) {
-        restart = true;
-        break;
-      }
+      if (timeouts > 2 && !stop_) return true;
     }
   }
-  if (!restart) {
-    AudioLibLog("WASPlayback::PlayProc loop end.\n");
-    layer_->Sleep(static_cast<uint32_t>(duration / 10000 / 2), nullptr);
-    if (Failed(hr = client->Stop())) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-  }
-  finish();
+  AudioLibLog("WASPlayback::PlayProc loop end.\n");
+  layer_->Sleep(static_cast<uint32_t>(stream->duration / 10000 / 2), nullptr);
+  const HResult hr = stream->client->Stop();
+  if (Failed(hr)) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+  return false;
 }
 
 // Steps of at most 20 ms, each one pull through the core, while 10 ms or more are free: one

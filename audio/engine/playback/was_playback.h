@@ -51,7 +51,19 @@ class WASPlayback {
 
  private:
   AudioCore& Core();
+  // The render thread and its steps.
   void PlayProc();
+  struct RenderStream {
+    PlatformEvent event;
+    std::unique_ptr<AudioClient> client;
+    std::unique_ptr<RenderClient> render;
+    uint32_t buffer_frames = 0;
+    int64_t duration = 0;  // of the device buffer, in 100 ns units
+  };
+  void LeaveRenderThread(bool com, bool restart, RenderStream* stream);
+  bool OpenRenderStream(RenderStream* stream);
+  bool StartRenderStream(RenderStream* stream);
+  bool RunRenderLoop(RenderStream* stream);
   void RenderFreeSpace(AudioClient* client, RenderClient* render, uint32_t buffer_frames);
   void StartRestartThread();
 
