@@ -20,7 +20,7 @@ const char* TrueFalse(bool v) { return v ? "true" : "false"; }
 
 
 // Process-wide: the main microphone's endpoint id and the second microphones tried.
-std::mutex g_process_mutex;
+VORAX::Mutex g_process_mutex;
 std::wstring g_main_device_id;
 Guid g_tried_second_mics[3] = {};
 
@@ -42,7 +42,7 @@ MicCapture::~MicCapture() {
   restart_.JoinAll();
   if (thread_.running()) Stop();  // a restart that was already under way
   {
-    std::lock_guard<std::mutex> lock(level_mutex_);
+    VORAX::AutoLock lock(level_mutex_);
     level_control_.reset();
   }
   selected_.endpoint.reset();
@@ -51,12 +51,12 @@ MicCapture::~MicCapture() {
 AudioCore& MicCapture::Core() { return core_ ? *core_ : AudioCore::Instance(); }
 
 std::wstring MicCapture::MainDeviceId() {
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   return g_main_device_id;
 }
 
 void MicCapture::ClearTriedSecondMics() {
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   for (Guid& g : g_tried_second_mics) g = Guid{};
 }
 
@@ -89,13 +89,13 @@ HResult MicCapture::EnumDevices() {
       std::swap(devices[0], devices[i]);
     }
   }
-  std::lock_guard<std::mutex> lock(devices_mutex_);
+  VORAX::AutoLock lock(devices_mutex_);
   devices_.swap(devices);
   return kS_OK;
 }
 
 std::vector<DeviceRecord> MicCapture::devices() const {
-  std::lock_guard<std::mutex> lock(devices_mutex_);
+  VORAX::AutoLock lock(devices_mutex_);
   return devices_;
 }
 
@@ -114,7 +114,7 @@ HResult MicCapture::Init(const wchar_t* id) {
                                  &device_id_);
   if (Failed(hr)) return hr;
   if (!second_mic_) {
-    std::lock_guard<std::mutex> process_lock(g_process_mutex);
+    VORAX::AutoLock process_lock(g_process_mutex);
     g_main_device_id = device_id_;
   }
   hr = SelectEndpoint(layer_, EndpointFlow::kCapture, device_id_, &selected_);
@@ -230,7 +230,7 @@ void MicCapture::ReplaceLevelControl(const Guid& guid) {
     ThreadComScope com(layer_);  // the level control reaches the endpoint through COM
     fresh = level_factory_(guid);
   }
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   level_control_ = std::move(fresh);
 }
 
@@ -280,7 +280,7 @@ void MicCapture::ResetDevice(const Guid& guid) {
 
 void MicCapture::SetVolume(int level) {
   AudioLibLog("MicCapture::SetVolume value %d \n", level);
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   if (!level_control_) {
     AudioLibLog("MicCapture::SetVolume failed! \n");
     return;
@@ -290,7 +290,7 @@ void MicCapture::SetVolume(int level) {
 }
 
 bool MicCapture::GetVolume(int* percent, float* boost_db) {
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   if (!level_control_) return false;
   uint32_t level = 0;
   if (Failed(level_control_->GetLevel(&level))) level = 0;
@@ -306,7 +306,7 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
   if (Failed(layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints)) || endpoints.size() < 2) {
     return kE_FAIL;
   }
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   bool any_tried = false;
   for (const Guid& g : g_tried_second_mics) any_tried = any_tried || !IsEmpty(g);
   for (const EndpointInfo& e : endpoints) {
@@ -547,7 +547,7 @@ void MicCapture::DeliverSamples(const int16_t* mono, int count, int64_t position
 void MicCapture::OnCapturedData(int16_t* chunk, int bytes, int rate, int64_t) {
   AudioCore& core = Core();
   const int samples = bytes / 2;
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   MicLevelControl* control = level_control_.get();
 
   // 1: digital gain.
@@ -645,7 +645,7 @@ void MicCapture::HandleDeadSecondMic() {
   // This device joins the tried list once; a full list means no further move.
   bool recorded = false;
   {
-    std::lock_guard<std::mutex> lock(g_process_mutex);
+    VORAX::AutoLock lock(g_process_mutex);
     recorded = std::find(std::begin(g_tried_second_mics), std::end(g_tried_second_mics), device_guid_) !=
                std::end(g_tried_second_mics);
     for (Guid& slot : g_tried_second_mics) {

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -108,7 +107,7 @@ class MicCapture {
   std::atomic<bool> restart_requested_{false};
   int wait_timeouts_ = 0;
   // The level control is replaced by the capture thread and read by the exports.
-  std::mutex level_mutex_;
+  VORAX::Mutex level_mutex_;
   std::unique_ptr<MicLevelControl> level_control_;
   DigitalGain digital_gain_;
   std::atomic<bool> extra_gain_on_{false};
@@ -132,7 +131,7 @@ class MicCapture {
   int64_t device_position_ = 0;
   int64_t relative_position_ = 0;
   bool thread_class_registered_ = false;
-  mutable std::mutex devices_mutex_;
+  mutable VORAX::Mutex devices_mutex_;
   std::vector<DeviceRecord> devices_;  // under devices_mutex_
 
   // Restart threads: woken early by Stop, joined before destruction.

@@ -334,7 +334,7 @@ HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationS
     r->client->Release();
     return hr;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  VORAX::AutoLock lock(mutex_);
   registrations_[sink] = std::move(r);
   return hr;
 }
@@ -342,7 +342,7 @@ HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationS
 HResult WindowsLevelDeviceLayer::UnregisterDeviceNotifications(DeviceNotificationSink* sink) {
   std::unique_ptr<Registration> r;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    VORAX::AutoLock lock(mutex_);
     auto it = registrations_.find(sink);
     if (it == registrations_.end()) return E_INVALIDARG;
     r = std::move(it->second);

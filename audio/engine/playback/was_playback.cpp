@@ -17,7 +17,7 @@ WASPlayback::~WASPlayback() {
   restart_.JoinAll();
   if (thread_.running()) Stop();
   {
-    std::lock_guard<std::mutex> lock(volume_mutex_);
+    VORAX::AutoLock lock(volume_mutex_);
     session_volume_.reset();
   }
   selected_.endpoint.reset();
@@ -43,7 +43,7 @@ void WASPlayback::Init(const wchar_t* id) {
   ThreadComScope com(layer_);
   selected_.Clear();
   {
-    std::lock_guard<std::mutex> volume_lock(volume_mutex_);
+    VORAX::AutoLock volume_lock(volume_mutex_);
     session_volume_.reset();
   }
   const char* default_failed = "spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n";
@@ -119,12 +119,12 @@ void WASPlayback::ResetDevice(const Guid& guid) {
 }
 
 bool WASPlayback::GetVolume(float* level) {
-  std::lock_guard<std::mutex> lock(volume_mutex_);
+  VORAX::AutoLock lock(volume_mutex_);
   return session_volume_ && Succeeded(session_volume_->GetMasterVolume(level));
 }
 
 bool WASPlayback::SetVolume(float level) {
-  std::lock_guard<std::mutex> lock(volume_mutex_);
+  VORAX::AutoLock lock(volume_mutex_);
   return session_volume_ && Succeeded(session_volume_->SetMasterVolume(level));
 }
 
@@ -160,7 +160,7 @@ void WASPlayback::PlayProc() {
 
 void WASPlayback::LeaveRenderThread(bool com, bool restart, RenderStream* stream) {
   {
-    std::lock_guard<std::mutex> lock(volume_mutex_);
+    VORAX::AutoLock lock(volume_mutex_);
     session_volume_.reset();
   }
   stream->render.reset();
@@ -189,7 +189,7 @@ bool WASPlayback::OpenRenderStream(RenderStream* stream) {
     return false;
   }
   {
-    std::lock_guard<std::mutex> lock(volume_mutex_);
+    VORAX::AutoLock lock(volume_mutex_);
     session_volume_ = std::move(volume);
   }
   return StartRenderStream(stream);

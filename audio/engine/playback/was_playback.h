@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -73,7 +72,7 @@ class WASPlayback {
   VORAX::Mutex control_;  // Start, Stop, Init and ResetDevice run one at a time
   Guid device_guid_ = {};
   SelectedEndpoint selected_;
-  std::mutex volume_mutex_;  // the render thread owns the session volume, the exports use it
+  VORAX::Mutex volume_mutex_;  // the render thread owns the session volume, the exports use it
   std::unique_ptr<SessionVolume> session_volume_;
   std::wstring device_id_;
   PlatformThread thread_;

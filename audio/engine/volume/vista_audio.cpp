@@ -68,7 +68,7 @@ CVistaAudio::CVistaAudio(LevelDeviceLayer* layer, const Guid& device, bool captu
   ProbeExclusiveRates();
   FindBoost(endpoint.get());
   bool muted = false;
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (Succeeded(volume_->GetMute(&muted))) mute_ = muted ? 1 : 0;
 }
 
@@ -154,26 +154,26 @@ std::unique_ptr<VolumeLevel> CVistaAudio::SearchMicBoostIVol(TopologyPart* part,
 }
 
 HResult CVistaAudio::GetMasterVolume(float* level) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!volume_) return kE_FAIL;
   return volume_->GetMasterVolumeLevelScalar(level);
 }
 
 HResult CVistaAudio::SetMasterVolume(float level, const Guid& event_context) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!volume_) return kE_FAIL;
   change_pending_ = 1;
   return volume_->SetMasterVolumeLevelScalar(level, event_context);
 }
 
 HResult CVistaAudio::GetBoost(float* db) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!boost_) return kE_FAIL;
   return boost_->GetLevel(0, db);
 }
 
 HResult CVistaAudio::SetBoost(float db) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!boost_) return kE_FAIL;
   return boost_->SetLevelUniform(db);
 }
