@@ -278,7 +278,8 @@ bool MostlyUncoupled(const SerrinState* s) {
 
 // Channel selection, the adaptive filter, the ERLE bookkeeping and the echo-path
 // values that the suppression reads.
-void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
+// The channel the filter runs on (channel 0 without the second microphone) and the other one.
+int32_t SelectChannel(SerrinState* s, const SerrinConfig* config, bool mic2_active) {
   int32_t selected = 0;
   int32_t other = -1;
   if (mic2_active) {
@@ -295,7 +296,29 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
   s->selected_channel = selected;
   s->other_channel = other;
+  return selected;
+}
 
+// Band coupling of the microphone with the far end, while the far end is loud.
+void CouplingUpdate(SerrinState* s, EchoPathRecord* path) {
+  float mic_bands[kCouplingBands] = {};
+  float ref_bands[1][kCouplingBands] = {};
+  float ref_floors[1][kCouplingBands] = {};
+  float ref_energies[1][kCouplingBands] = {};
+  for (int b = 0; b < kCouplingBands; ++b) {
+    for (int k = kBandFirst[b]; k <= kBandLast[b]; ++k) {
+      mic_bands[b] += s->mic_power[k];
+      ref_bands[0][b] += s->reference_power[k];
+      ref_floors[0][b] += s->spectral_floor[kSerrinChannels].floor[k];
+    }
+    ref_energies[0][b] = ref_bands[0][b];
+  }
+  const int active[1] = {0};
+  coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies, &path->coupling);
+}
+
+void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
+  const int32_t selected = SelectChannel(s, config, mic2_active);
   SerrinComplex* spectrum = s->channel_spectra[selected];
   EchoPathRecord& path = s->echo_path[selected];
   for (int k = 0; k < kSpectralBins; ++k) s->mic_power[k] = Power(spectrum[k]);
@@ -338,22 +361,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   UpdateEchoGains(s, selected);
   UpdateNoiseFloor(s, selected);
 
-  if (s->far_loud_hold == kLoudHold) {
-    float mic_bands[kCouplingBands] = {};
-    float ref_bands[1][kCouplingBands] = {};
-    float ref_floors[1][kCouplingBands] = {};
-    float ref_energies[1][kCouplingBands] = {};
-    for (int b = 0; b < kCouplingBands; ++b) {
-      for (int k = kBandFirst[b]; k <= kBandLast[b]; ++k) {
-        mic_bands[b] += s->mic_power[k];
-        ref_bands[0][b] += s->reference_power[k];
-        ref_floors[0][b] += s->spectral_floor[kSerrinChannels].floor[k];
-      }
-      ref_energies[0][b] = ref_bands[0][b];
-    }
-    const int active[1] = {0};
-    coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies, &path.coupling);
-  }
+  if (s->far_loud_hold == kLoudHold) CouplingUpdate(s, &path);
 }
 
 // Echo mode of the frame and the echo measure: 3 while the residual-echo measure finds
