@@ -548,61 +548,65 @@ void MicCapture::OnCapturedData(int16_t* chunk, int bytes, int rate, int64_t) {
   AudioCore& core = Core();
   const int samples = bytes / 2;
   VORAX::AutoLock lock(level_mutex_);
-  MicLevelControl* control = level_control_.get();
-
-  // 1: digital gain.
-  if (control) {
-    if (exclusive_) {
-      uint32_t level = 0;
-      if (Failed(control->GetLevel(&level))) level = 0;
-      digital_gain_.gain_index = static_cast<int32_t>(std::min<uint32_t>(level >> 8, 255));
-      control->ApplyDigitalGain(&digital_gain_, chunk, samples);
-    } else if (extra_gain_on_ && Library().headset_enhance.load() && !second_mic_) {
-      digital_gain_.gain_index = 152;
-      control->ApplyDigitalGain(&digital_gain_, chunk, samples);
-    }
-  }
-
-  // 2: to the core.
+  ApplyDigitalGain(chunk, samples);
   uint8_t raise = 0;
   float energy = 0.0f;
   if (!second_mic_) {
     core.CaptureFrame(chunk, bytes, rate, &raise, &energy);
   } else {
-    int16_t converted[Resampler::kMaxOutput];
-    const int16_t* frame = chunk;
-    int count = samples;
-    if (rate != AudioCore::kSampleRate) {
-      count = core.ResampleCapture(chunk, bytes, rate, converted, AudioCore::Slot::kSecondMic);
-      if (count != AudioCore::kFrameSamples) AudioLibLog("resample result error, %d return! \n", count);
-      frame = converted;
-    }
-    RingBuffer& ring = core.second_mic_ring();
-    if (count != AudioCore::kFrameSamples || ring.Write(frame, AudioCore::kFrameBytes) != RingBuffer::kOk) {
-      AudioLibLog("Write 2nd mic data to ring buffer failed %lld.", static_cast<long long>(ring.Filled()));
-      ring.Clear();
-    }
-    if (core.second_mic_dead()) {
-      HandleDeadSecondMic();
-      control = level_control_.get();
-    }
+    DeliverSecondMicChunk(chunk, bytes, rate);  // may move to another device
   }
-
-  // 3: automatic mic level.
+  MicLevelControl* control = level_control_.get();
   if (control && Library().mic_volume_control.load()) AutoMicLevel(chunk, samples, raise, energy);
-
-  // 4: the level saved with the echo state.
+  // The level saved with the echo state, once restored.
   if (!second_mic_ && core.TakeRestorePending() && control && core.saved_mic_level() <= 100) {
     (void)control->SetLevel(static_cast<uint32_t>(core.saved_mic_level() * 65535 / 100));
   }
+  if (control) SaveLevelForEchoState(control);
+}
 
-  // 5: the current level and boost, to be saved with the echo state.
-  if (control) {
+// In exclusive mode the gain follows the mic level; in shared mode the extra virtual gain
+// of a main microphone with headset enhance. The level lock is held.
+void MicCapture::ApplyDigitalGain(int16_t* chunk, int samples) {
+  MicLevelControl* control = level_control_.get();
+  if (!control) return;
+  if (exclusive_) {
     uint32_t level = 0;
     if (Failed(control->GetLevel(&level))) level = 0;
-    core.set_saved_mic_level(static_cast<int>(level * 100 / 65535));
-    core.set_saved_mic_boost(control->GetBoostDb());
+    digital_gain_.gain_index = static_cast<int32_t>(std::min<uint32_t>(level >> 8, 255));
+    control->ApplyDigitalGain(&digital_gain_, chunk, samples);
+  } else if (extra_gain_on_ && Library().headset_enhance.load() && !second_mic_) {
+    digital_gain_.gain_index = kExtraGainIndex;
+    control->ApplyDigitalGain(&digital_gain_, chunk, samples);
   }
+}
+
+// A second microphone's chunk, at 48 kHz, into the core's ring; a microphone the core has
+// declared dead moves to the next device. The level lock is held.
+void MicCapture::DeliverSecondMicChunk(const int16_t* chunk, int bytes, int rate) {
+  AudioCore& core = Core();
+  int16_t converted[Resampler::kMaxOutput];
+  const int16_t* frame = chunk;
+  int count = bytes / 2;
+  if (rate != AudioCore::kSampleRate) {
+    count = core.ResampleCapture(chunk, bytes, rate, converted, AudioCore::Slot::kSecondMic);
+    if (count != AudioCore::kFrameSamples) AudioLibLog("resample result error, %d return! \n", count);
+    frame = converted;
+  }
+  RingBuffer& ring = core.second_mic_ring();
+  if (count != AudioCore::kFrameSamples || ring.Write(frame, AudioCore::kFrameBytes) != RingBuffer::kOk) {
+    AudioLibLog("Write 2nd mic data to ring buffer failed %lld.", static_cast<long long>(ring.Filled()));
+    ring.Clear();
+  }
+  if (core.second_mic_dead()) HandleDeadSecondMic();
+}
+
+// The current level (percent) and boost, to be saved with the echo state.
+void MicCapture::SaveLevelForEchoState(MicLevelControl* control) {
+  uint32_t level = 0;
+  if (Failed(control->GetLevel(&level))) level = 0;
+  Core().set_saved_mic_level(static_cast<int>(level * 100 / 65535));
+  Core().set_saved_mic_boost(control->GetBoostDb());
 }
 
 void MicCapture::AutoMicLevel(const int16_t* chunk, int samples, uint8_t raise, float energy) {

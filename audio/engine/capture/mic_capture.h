@@ -92,6 +92,11 @@ class MicCapture {
   PacketResult ReadPacket(CaptureClient* capture, bool first, const MicSampleFormat& sample_format,
                           std::vector<uint8_t>* silence);
   void DeliverSamples(const int16_t* mono, int count, int64_t position);
+  // Steps of OnCapturedData, under the level lock.
+  void ApplyDigitalGain(int16_t* chunk, int samples);
+  void DeliverSecondMicChunk(const int16_t* chunk, int bytes, int rate);
+  void SaveLevelForEchoState(MicLevelControl* control);
+  static constexpr int32_t kExtraGainIndex = 152;  // the extra virtual gain's step
   void StartRestartThread();
   void ReplaceLevelControl(const Guid& guid);
   void HandleDeadSecondMic();

@@ -183,6 +183,37 @@ void MicNoiseFloor(SerrinState* s, const int16_t* mic, SerrinFrameArgs* args) {
   }
 }
 
+// One second-microphone block: level minimum, clip hold, and its two spectra into the next slot.
+void SecondMicBlock(SerrinState* s, const int16_t* block) {
+  const float level = MeanAbs(block);
+  if (level < s->mic2_minimum) s->mic2_minimum = level;
+  bool clipped = false;
+  for (int n = 0; n < kFrame; ++n) {
+    if (std::abs(static_cast<int>(block[n])) > 25000) clipped = true;
+  }
+  if (clipped) {
+    s->mic2_clip_hold = 3;
+  } else if (s->mic2_clip_hold > 0) {
+    --s->mic2_clip_hold;
+  }
+  s->mic2_slot = (s->mic2_slot + 1) % kSecondMicSlots;
+  serrin_analysis(block, s->mic2_ring[s->mic2_slot][0], &s->analysis[1]);
+  serrin_analysis(block, s->mic2_ring[s->mic2_slot][1], &s->analysis[2]);
+}
+
+// While the search runs: the second microphone's delay against the first, as a slot lag.
+void SecondMicDelaySearch(SerrinState* s) {
+  --s->mic2_delay_search;
+  int echo_path = 0;
+  float delay = 0.0f;
+  delay_estimate_bands(s->channel_spectra[1], s->channel_spectra[0], &s->spectral_delay, &echo_path, &delay);
+  if (echo_path) {
+    s->mic2_delay = delay;
+    int32_t lag = s->mic2_blocks + static_cast<int32_t>(std::lround(delay));
+    s->mic2_slot_lag = lag < 0 ? 0 : (lag > kSecondMicSlots - 1 ? kSecondMicSlots - 1 : lag);
+  }
+}
+
 // Step 7: blocks of the second microphone into the rotating slots; channels 1 and 2.
 void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, SerrinFrameArgs* args) {
   const int32_t blocks = (mic2 != nullptr && mic2_samples > 0) ? mic2_samples / kFrame : 0;
@@ -199,23 +230,7 @@ void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, Serrin
     std::memset(s->channel_spectra[1], 0, sizeof(s->channel_spectra[1]) * 2);
     return;
   }
-  for (int32_t b = 0; b < usable; ++b) {
-    const int16_t* block = mic2 + b * kFrame;
-    const float level = MeanAbs(block);
-    if (level < s->mic2_minimum) s->mic2_minimum = level;
-    bool clipped = false;
-    for (int n = 0; n < kFrame; ++n) {
-      if (std::abs(static_cast<int>(block[n])) > 25000) clipped = true;
-    }
-    if (clipped) {
-      s->mic2_clip_hold = 3;
-    } else if (s->mic2_clip_hold > 0) {
-      --s->mic2_clip_hold;
-    }
-    s->mic2_slot = (s->mic2_slot + 1) % kSecondMicSlots;
-    serrin_analysis(block, s->mic2_ring[s->mic2_slot][0], &s->analysis[1]);
-    serrin_analysis(block, s->mic2_ring[s->mic2_slot][1], &s->analysis[2]);
-  }
+  for (int32_t b = 0; b < usable; ++b) SecondMicBlock(s, mic2 + b * kFrame);
   if (s->frame_counter % 50 == 0) {
     s->mic2_floor = s->mic2_minimum;
     s->mic2_minimum = 32000.0f;
@@ -224,17 +239,7 @@ void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, Serrin
   const int32_t from = ((s->mic2_slot - s->mic2_slot_lag) % kSecondMicSlots + kSecondMicSlots) % kSecondMicSlots;
   std::memcpy(s->channel_spectra[1], s->mic2_ring[from][0], sizeof(s->channel_spectra[1]));
   std::memcpy(s->channel_spectra[2], s->mic2_ring[from][1], sizeof(s->channel_spectra[2]));
-  if (s->mic2_delay_search > 0) {
-    --s->mic2_delay_search;
-    int echo_path = 0;
-    float delay = 0.0f;
-    delay_estimate_bands(s->channel_spectra[1], s->channel_spectra[0], &s->spectral_delay, &echo_path, &delay);
-    if (echo_path) {
-      s->mic2_delay = delay;
-      int32_t lag = s->mic2_blocks + static_cast<int32_t>(std::lround(delay));
-      s->mic2_slot_lag = lag < 0 ? 0 : (lag > kSecondMicSlots - 1 ? kSecondMicSlots - 1 : lag);
-    }
-  }
+  if (s->mic2_delay_search > 0) SecondMicDelaySearch(s);
 }
 
 // Step 9: the reference through the 8192-sample ring, read back D x 240 samples late.
@@ -317,6 +322,24 @@ void CouplingUpdate(SerrinState* s, EchoPathRecord* path) {
   coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies, &path->coupling);
 }
 
+// The echo-return ratio r = M / (E + 0.001) of the microphone energy M and the error energy
+// E, the hold counter and the ERLE bookkeeping.
+void EchoReturnRatio(SerrinState* s, SerrinConfig* config, float m, float e) {
+  float r = m / (e + 0.001f);
+  if (r < 0.707f) r = 0.707f;
+  s->echo_ratio = r;
+  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
+  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
+  // periodic signals give the delay estimator's echo hint without any echo); until it has
+  // risen the hint forces full suppression.
+  const bool explained = s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
+  if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
+    ++s->hold_counter;
+  }
+  if (r > config->erle_ratio_max) config->erle_ratio_max = r;
+  if (++s->erle_check_counter > 150) serrin_erle_check(s);
+}
+
 void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   const int32_t selected = SelectChannel(s, config, mic2_active);
   SerrinComplex* spectrum = s->channel_spectra[selected];
@@ -339,20 +362,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   echo_filter_step(selected, selected, 1, s->residual_floors[selected], &path, s->echo_mode, kEchoFilterBins, spectrum,
                    s->reference_spectrum, &s->filter);
   for (int k = 0; k < kSpectralBins; ++k) s->error_power[k] = Power(spectrum[k]);
-  const float e = EnergyOfBins(spectrum, 20, 119);
-  float r = m / (e + 0.001f);
-  if (r < 0.707f) r = 0.707f;
-  s->echo_ratio = r;
-  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
-  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
-  // periodic signals give the delay estimator's echo hint without any echo); until it has
-  // risen the hint forces full suppression.
-  const bool explained = s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
-  if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
-    ++s->hold_counter;
-  }
-  if (r > config->erle_ratio_max) config->erle_ratio_max = r;
-  if (++s->erle_check_counter > 150) serrin_erle_check(s);
+  EchoReturnRatio(s, config, m, EnergyOfBins(spectrum, 20, 119));
 
   float echo = 0.0f;
   for (int k = 20; k <= 119; ++k) echo += s->filter.echo_power[selected][k];
