@@ -110,8 +110,8 @@ HResult MicCapture::Init(const wchar_t* id) {
   sample_type_ = SampleType::kUnknown;
   rate_ = channels_ = chunk_ = 0;
 
-  HResult hr = ResolveEndpointId(layer_, EndpointFlow::kCapture, id, "PKEY_AudioEndpoint_GUID Failed hr=0x%x\n",
-                                 &device_id_);
+  HResult hr =
+      ResolveEndpointId(layer_, EndpointFlow::kCapture, id, "PKEY_AudioEndpoint_GUID Failed hr=0x%x\n", &device_id_);
   if (Failed(hr)) return hr;
   if (!second_mic_) {
     VORAX::AutoLock process_lock(g_process_mutex);
@@ -418,8 +418,7 @@ CaptureBufferChoice MicCapture::ChooseBufferDuration(int64_t default_period) {
       break;
     case CaptureBufferChoice::kNamedDevice:
       if (quirks.two_channel_sum) two_channel_sum_ = true;
-      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(),
-                  duration);
+      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(), duration);
       break;
     case CaptureBufferChoice::kShortPeriod:
       AudioLibLog("too small, set hnsRequestedDuration to  %d \n", duration);

@@ -63,8 +63,7 @@ HResult ReadStringProperty(IMMDevice* device, const PROPERTYKEY& key, std::wstri
   return hr;
 }
 
-HResult EndpointCollection(EndpointFlow flow, ComRef<IMMDeviceCollection>* collection, UINT* count,
-                           bool log = true) {
+HResult EndpointCollection(EndpointFlow flow, ComRef<IMMDeviceCollection>* collection, UINT* count, bool log = true) {
   ComRef<IMMDeviceEnumerator> enumerator;
   HRESULT hr = CreateEnumerator(&enumerator, log);
   if (FAILED(hr)) return hr;

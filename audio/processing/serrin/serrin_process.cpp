@@ -91,8 +91,8 @@ constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 void UpdateEchoGains(SerrinState* s, int32_t c) {
   EchoPathRecord& path = s->echo_path[c];
   // Learnt where the measure found no near end (not where the echo hint forced mode 2).
-  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == kEchoModeEchoOnly &&
-                     s->residual.residual_flag == 0;
+  const bool learn =
+      s->far_loud_hold == kLoudHold && s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
   float far_band[6] = {}, echo_band[6] = {};
   for (int k = 2; k < kSpectralBins; ++k) {
     // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
@@ -523,8 +523,7 @@ struct FrameInputs {
   int32_t mic2_samples;
 };
 
-FrameInputs TakeChannelInputs(SerrinState* s, const SerrinConfig* config, SerrinChannel* const* channels,
-                              int music) {
+FrameInputs TakeChannelInputs(SerrinState* s, const SerrinConfig* config, SerrinChannel* const* channels, int music) {
   const SerrinChannel* channel = FindMicChannel(channels);
   FrameInputs in;
   in.mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;

@@ -4,6 +4,6 @@
 
 #include <cstdint>
 
-constexpr int32_t kEchoModeNoFarEnd = 1;   // the far end is quiet
-constexpr int32_t kEchoModeEchoOnly = 2;   // far end loud, the microphone holds its echo only
-constexpr int32_t kEchoModeNearEnd = 3;    // far end loud and more than its echo in the microphone
+constexpr int32_t kEchoModeNoFarEnd = 1;  // the far end is quiet
+constexpr int32_t kEchoModeEchoOnly = 2;  // far end loud, the microphone holds its echo only
+constexpr int32_t kEchoModeNearEnd = 3;   // far end loud and more than its echo in the microphone
