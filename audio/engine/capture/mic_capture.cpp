@@ -10,6 +10,7 @@
 #include "device/device_quirks.h"
 #include "platform/debug_output.h"
 #include "stream/endpoint_opener.h"
+#include "stream/endpoint_selection.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const char* TrueFalse(bool v) { return v ? "true" : "false"; }
 
 
 // Process-wide: the main microphone's endpoint id and the second microphones tried.
-std::mutex g_process_mutex;
+VORAX::Mutex g_process_mutex;
 std::wstring g_main_device_id;
 Guid g_tried_second_mics[3] = {};
 
@@ -41,21 +42,21 @@ MicCapture::~MicCapture() {
   restart_.JoinAll();
   if (thread_.running()) Stop();  // a restart that was already under way
   {
-    std::lock_guard<std::mutex> lock(level_mutex_);
+    VORAX::AutoLock lock(level_mutex_);
     level_control_.reset();
   }
-  endpoint_.reset();
+  selected_.endpoint.reset();
 }
 
 AudioCore& MicCapture::Core() { return core_ ? *core_ : AudioCore::Instance(); }
 
 std::wstring MicCapture::MainDeviceId() {
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   return g_main_device_id;
 }
 
 void MicCapture::ClearTriedSecondMics() {
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   for (Guid& g : g_tried_second_mics) g = Guid{};
 }
 
@@ -88,13 +89,13 @@ HResult MicCapture::EnumDevices() {
       std::swap(devices[0], devices[i]);
     }
   }
-  std::lock_guard<std::mutex> lock(devices_mutex_);
+  VORAX::AutoLock lock(devices_mutex_);
   devices_.swap(devices);
   return kS_OK;
 }
 
 std::vector<DeviceRecord> MicCapture::devices() const {
-  std::lock_guard<std::mutex> lock(devices_mutex_);
+  VORAX::AutoLock lock(devices_mutex_);
   return devices_;
 }
 
@@ -104,66 +105,26 @@ HResult MicCapture::Init(const wchar_t* id) {
   ThreadComScope com(layer_);
 
   thread_class_registered_ = false;
-  device_index_ = -1;
-  endpoint_count_ = 0;
-  friendly_name_.clear();
-  endpoint_.reset();
+  selected_.Clear();
   format_ = WaveFormat{};
   sample_type_ = SampleType::kUnknown;
   rate_ = channels_ = chunk_ = 0;
 
-  std::wstring target;
-  if (id == nullptr) {
-    const HResult hr = layer_->GetDefaultEndpointId(EndpointFlow::kCapture, &target);
-    if (Failed(hr)) {
-      AudioLibLog("PKEY_AudioEndpoint_GUID Failed hr=0x%x\n", HrBits(hr));
-      return hr;
-    }
-    AudioLibLog("Default device found: %ws\n", target.c_str());
-  } else {
-    target = id;
-  }
-  device_id_ = target.substr(0, 38);
+  HResult hr =
+      ResolveEndpointId(layer_, EndpointFlow::kCapture, id, "PKEY_AudioEndpoint_GUID Failed hr=0x%x\n", &device_id_);
+  if (Failed(hr)) return hr;
   if (!second_mic_) {
-    std::lock_guard<std::mutex> process_lock(g_process_mutex);
+    VORAX::AutoLock process_lock(g_process_mutex);
     g_main_device_id = device_id_;
   }
-  AudioLibLog("Device to find: %ws len=%d\n", device_id_.c_str(), static_cast<int>(device_id_.size()));
+  hr = SelectEndpoint(layer_, EndpointFlow::kCapture, device_id_, &selected_);
+  if (Failed(hr) || !selected_.endpoint) return hr;
+  AudioLibLog("Matched device found: index=%d Name=%s \n", selected_.index, selected_.ansi_name.c_str());
+  if (!second_mic_) Core().set_mic_name(selected_.ansi_name);
 
-  std::vector<EndpointInfo> endpoints;
-  HResult hr = layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints);
-  if (Failed(hr)) return hr;
-  endpoint_count_ = static_cast<int>(endpoints.size());
-  if (endpoint_count_ == 0) {
-    AudioLibLog(" m_uDevCount = 0, No device has been found\n");
-    return kS_OK;
-  }
-  AudioLibLog(" m_uDevCount = %d found\n", endpoint_count_);
-  int match = -1;
-  for (int i = 0; i < endpoint_count_ && match < 0; ++i) {
-    AudioLibLog("Device: index=%d GUID=%ws, len: %d\n", i, endpoints[i].id.c_str(),
-                static_cast<int>(endpoints[i].id.size()));
-    if (SameDeviceId(endpoints[i].id, device_id_)) match = i;
-  }
-  if (match < 0) {
-    AudioLibLog("FAILED to FIND a matched device\n");
-    return kE_FAIL;
-  }
-  hr = layer_->OpenEndpoint(EndpointFlow::kCapture, match, &endpoint_);
-  if (Failed(hr)) {
-    AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
-    endpoint_.reset();
-    return hr;
-  }
-  device_index_ = match;
-  friendly_name_ = endpoints[match].name.substr(0, 255);
-  const std::string ansi_name = NarrowText(friendly_name_, 256);
-  AudioLibLog("Matched device found: index=%d Name=%s \n", match, ansi_name.c_str());
-  if (!second_mic_) Core().set_mic_name(ansi_name);
+  if (Succeeded(selected_.endpoint->DisableSystemAgc())) AudioLibLog("System AGC successfully disabled.");
 
-  if (Succeeded(endpoint_->DisableSystemAgc())) AudioLibLog("System AGC successfully disabled.");
-
-  const bool built_in = QuirksForCaptureName(friendly_name_).built_in_mic;
+  const bool built_in = QuirksForCaptureName(selected_.friendly_name).built_in_mic;
   exclusive_ = false;
   if (built_in && !second_mic_) {
     AudioLibLog("found built-in mic, use exclusive mode.\n");
@@ -200,7 +161,7 @@ HResult MicCapture::Init(const wchar_t* id) {
 
 HResult MicCapture::CheckFormat(bool exclusive) {
   std::unique_ptr<AudioClient> client;
-  HResult hr = endpoint_->Activate(&client);
+  HResult hr = selected_.endpoint->Activate(&client);
   if (Failed(hr)) {
     AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     return hr;
@@ -215,7 +176,7 @@ HResult MicCapture::CheckFormat(bool exclusive) {
               format.format_tag, format.channels, static_cast<int>(format.samples_per_sec),
               format.block_align, format.bits_per_sample);
   if (exclusive) {
-    hr = endpoint_->GetDeviceFormat(&format);
+    hr = selected_.endpoint->GetDeviceFormat(&format);
     if (Failed(hr)) {
       AudioLibLog(
           "Unexpected spProperties->GetValue(PKEY_AudioEngine_DeviceFormat,..) Failed hr=0x%x\n",
@@ -269,7 +230,7 @@ void MicCapture::ReplaceLevelControl(const Guid& guid) {
     ThreadComScope com(layer_);  // the level control reaches the endpoint through COM
     fresh = level_factory_(guid);
   }
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   level_control_ = std::move(fresh);
 }
 
@@ -319,7 +280,7 @@ void MicCapture::ResetDevice(const Guid& guid) {
 
 void MicCapture::SetVolume(int level) {
   AudioLibLog("MicCapture::SetVolume value %d \n", level);
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   if (!level_control_) {
     AudioLibLog("MicCapture::SetVolume failed! \n");
     return;
@@ -329,7 +290,7 @@ void MicCapture::SetVolume(int level) {
 }
 
 bool MicCapture::GetVolume(int* percent, float* boost_db) {
-  std::lock_guard<std::mutex> lock(level_mutex_);
+  VORAX::AutoLock lock(level_mutex_);
   if (!level_control_) return false;
   uint32_t level = 0;
   if (Failed(level_control_->GetLevel(&level))) level = 0;
@@ -345,7 +306,7 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
   if (Failed(layer_->EnumEndpoints(EndpointFlow::kCapture, &endpoints)) || endpoints.size() < 2) {
     return kE_FAIL;
   }
-  std::lock_guard<std::mutex> lock(g_process_mutex);
+  VORAX::AutoLock lock(g_process_mutex);
   bool any_tried = false;
   for (const Guid& g : g_tried_second_mics) any_tried = any_tried || !IsEmpty(g);
   for (const EndpointInfo& e : endpoints) {
@@ -369,72 +330,83 @@ HResult MicCapture::Find2ndMic(const std::wstring& main_id, std::wstring* out) {
 }
 
 void MicCapture::CaptureProc() {
-  const bool com = layer_->InitializeThread();
+  const StreamThread thread = EnterCaptureThread();
+  CaptureStream stream;
+  if (OpenCaptureStream(&stream)) RunCaptureLoop(&stream);
+  LeaveCaptureThread(thread, &stream);
+}
+
+MicCapture::StreamThread MicCapture::EnterCaptureThread() {
+  StreamThread thread;
+  thread.com = layer_->InitializeThread();
   restart_requested_ = false;
   restart_.ClearPending();
   wait_timeouts_ = 0;
-  AudioCore& core = Core();
-  void* task = nullptr;
-  if (!thread_class_registered_ && layer_->RegisterProAudioThread(&task)) {
+  Core();
+  if (!thread_class_registered_ && layer_->RegisterProAudioThread(&thread.task)) {
     AudioLibLog("m_pAvSetMmThreadPriority() to AVRT_PRIORITY_CRITICAL Succeeded\n");
     thread_class_registered_ = true;
   }
   AudioLibLog("%s, enter, 2nd mic %s.\n", "MicCapture::CaptureProc", TrueFalse(second_mic_));
+  return thread;
+}
 
-  PlatformEvent event;
-  std::unique_ptr<AudioClient> client;
-  std::unique_ptr<CaptureClient> capture;
-  auto finish = [&] {
-    capture.reset();
-    client.reset();
-    if (task) layer_->RevertProAudioThread(task);
-    stop_ = true;
-    if (com) layer_->UninitializeThread();
-    if (restart_requested_) StartRestartThread();
-  };
+void MicCapture::LeaveCaptureThread(const StreamThread& thread, CaptureStream* stream) {
+  stream->capture.reset();
+  stream->client.reset();
+  if (thread.task) layer_->RevertProAudioThread(thread.task);
+  stop_ = true;
+  if (thread.com) layer_->UninitializeThread();
+  if (restart_requested_) StartRestartThread();
+}
 
-  if (!endpoint_) {
+bool MicCapture::OpenCaptureStream(CaptureStream* stream) {
+  if (!selected_.endpoint) {
     AudioLibLog("Unexpected: m_spDevice NULL\n");
-    finish();
-    return;
+    return false;
   }
-  EndpointOpener opener(endpoint_.get(), {"AudioClient->Initialize, Failed hr=0x%x\n",
-                                          "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
-                                          "AudioClient->Initialize, Failed hr=0x%x\n"});
-  HResult hr = opener.Activate();
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
+  EndpointOpener opener(selected_.endpoint.get(),
+                        {"AudioClient->Initialize, Failed hr=0x%x\n",
+                         "AudioClient->Initialize, Failed hr=0x%x --- AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED\n",
+                         "AudioClient->Initialize, Failed hr=0x%x\n"});
+  if (Failed(opener.Activate())) return false;
   int64_t default_period = 0, minimum_period = 0;
-  hr = opener.client()->GetDevicePeriod(&default_period, &minimum_period);
+  const HResult hr = opener.client()->GetDevicePeriod(&default_period, &minimum_period);
   if (Failed(hr)) {
     AudioLibLog("spAudioClient->GetDevicePeriod() Failed, hr=0x%x\n", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  AudioLibLog("hnsDefaultDevicePeriod: %d ms, hnsMinimumDevicePeriod: %d ms\n",
-              static_cast<int>(default_period), static_cast<int>(minimum_period));
+  AudioLibLog("hnsDefaultDevicePeriod: %d ms, hnsMinimumDevicePeriod: %d ms\n", static_cast<int>(default_period),
+              static_cast<int>(minimum_period));
+  ChooseShareMode();
+  if (rate_ <= 0 || chunk_ <= 0 || conversion_.empty()) {
+    AudioLibLog("CheckFormat() | Failed to find supported audio format\n");
+    return false;
+  }
+  const CaptureBufferChoice buffer = ChooseBufferDuration(default_period);
+  if (Failed(opener.Initialize(exclusive_, buffer.duration, exclusive_, format_, rate_))) return false;
+  stream->client = opener.TakeClient();
+  return StartCaptureStream(stream);
+}
 
+// A PC model that forces exclusive mode; otherwise exclusive mode stays only in music mode.
+void MicCapture::ChooseShareMode() {
   const PcModelQuirks model = QuirksForPcModel(Library().pc_model());
   const bool forced = model.force_exclusive_mic != nullptr;
   if (forced) {
-    AudioLibLog("%s, Found device %s, always use exclusive mode for built-in mic.\n.",
-                "MicCapture::CaptureProc", model.force_exclusive_mic);
+    AudioLibLog("%s, Found device %s, always use exclusive mode for built-in mic.\n.", "MicCapture::CaptureProc",
+                model.force_exclusive_mic);
     if (second_mic_) {
       SetVolume(100);
     } else {
       exclusive_ = true;
     }
   }
-  if (!(core.music_mode() || forced)) exclusive_ = false;
-  if (rate_ <= 0 || chunk_ <= 0 || conversion_.empty()) {
-    AudioLibLog("CheckFormat() | Failed to find supported audio format\n");
-    finish();
-    return;
-  }
+  if (!(Core().music_mode() || forced)) exclusive_ = false;
+}
 
-  const CaptureNameQuirks quirks = QuirksForCaptureName(friendly_name_);
+CaptureBufferChoice MicCapture::ChooseBufferDuration(int64_t default_period) {
+  const CaptureNameQuirks quirks = QuirksForCaptureName(selected_.friendly_name);
   const CaptureBufferChoice buffer = ChooseCaptureBuffer(exclusive_, rate_, default_period, quirks);
   const int duration = static_cast<int>(buffer.duration);
   switch (buffer.reason) {
@@ -446,7 +418,7 @@ void MicCapture::CaptureProc() {
       break;
     case CaptureBufferChoice::kNamedDevice:
       if (quirks.two_channel_sum) two_channel_sum_ = true;
-      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", friendly_name_.c_str(), duration);
+      AudioLibLog("special device %ws, set hnsRequestedDuration to  %d \n", selected_.friendly_name.c_str(), duration);
       break;
     case CaptureBufferChoice::kShortPeriod:
       AudioLibLog("too small, set hnsRequestedDuration to  %d \n", duration);
@@ -454,37 +426,36 @@ void MicCapture::CaptureProc() {
     case CaptureBufferChoice::kDevicePeriod:
       break;
   }
+  return buffer;
+}
 
-  hr = opener.Initialize(exclusive_, buffer.duration, exclusive_, format_, rate_);
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
-  client = opener.TakeClient();
+bool MicCapture::StartCaptureStream(CaptureStream* stream) {
+  AudioClient* client = stream->client.get();
   uint32_t buffer_frames = 0;
-  if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetCaptureClient(&capture)) ||
+  HResult hr;
+  if (Failed(hr = client->SetEventHandle(&stream->event)) || Failed(hr = client->GetCaptureClient(&stream->capture)) ||
       Failed(hr = client->GetBufferSize(&buffer_frames))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   hr = client->Start();
   if (Failed(hr)) {
     AudioLibLog("%s, start up mic failed, hr=0x%x\n", "MicCapture::CaptureProc", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   AudioLibLog("mic capture buffer size %d \n", static_cast<int>(buffer_frames));
   first_position_ = -1;
   device_position_ = relative_position_ = 0;
   read_index_ = write_index_ = stored_ = 0;
   AudioLibLog("MicCapture::CaptureProc loop start.\n");
+  return true;
+}
 
-  const MicSampleFormat sample_format = {sample_type_, format_.bits_per_sample, channels_,
-                                         two_channel_sum_};
+void MicCapture::RunCaptureLoop(CaptureStream* stream) {
+  const MicSampleFormat sample_format = {sample_type_, format_.bits_per_sample, channels_, two_channel_sum_};
   std::vector<uint8_t> silence;
   while (!stop_) {
-    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
+    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&stream->event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       wait_timeouts_ = 0;
       // Every packet the device holds: one wake-up may find several (a late thread, or a
@@ -492,7 +463,7 @@ void MicCapture::CaptureProc() {
       // overwritten and the stream would skip.
       PacketResult read = PacketResult::kRead;
       for (bool first = true; read == PacketResult::kRead && !stop_; first = false) {
-        read = ReadPacket(capture.get(), first, sample_format, &silence);
+        read = ReadPacket(stream->capture.get(), first, sample_format, &silence);
       }
       if (read == PacketResult::kReleaseFailed) break;
       continue;
@@ -509,9 +480,8 @@ void MicCapture::CaptureProc() {
   }
   if (stop_) {
     AudioLibLog("MicCapture::CaptureProc loop end.\n");
-    client->Stop();
+    stream->client->Stop();
   }
-  finish();
 }
 
 MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool first,
@@ -576,62 +546,66 @@ void MicCapture::DeliverSamples(const int16_t* mono, int count, int64_t position
 void MicCapture::OnCapturedData(int16_t* chunk, int bytes, int rate, int64_t) {
   AudioCore& core = Core();
   const int samples = bytes / 2;
-  std::lock_guard<std::mutex> lock(level_mutex_);
-  MicLevelControl* control = level_control_.get();
-
-  // 1: digital gain.
-  if (control) {
-    if (exclusive_) {
-      uint32_t level = 0;
-      if (Failed(control->GetLevel(&level))) level = 0;
-      digital_gain_.gain_index = static_cast<int32_t>(std::min<uint32_t>(level >> 8, 255));
-      control->ApplyDigitalGain(&digital_gain_, chunk, samples);
-    } else if (extra_gain_on_ && Library().headset_enhance.load() && !second_mic_) {
-      digital_gain_.gain_index = 152;
-      control->ApplyDigitalGain(&digital_gain_, chunk, samples);
-    }
-  }
-
-  // 2: to the core.
+  VORAX::AutoLock lock(level_mutex_);
+  ApplyDigitalGain(chunk, samples);
   uint8_t raise = 0;
   float energy = 0.0f;
   if (!second_mic_) {
     core.CaptureFrame(chunk, bytes, rate, &raise, &energy);
   } else {
-    int16_t converted[Resampler::kMaxOutput];
-    const int16_t* frame = chunk;
-    int count = samples;
-    if (rate != AudioCore::kSampleRate) {
-      count = core.ResampleCapture(chunk, bytes, rate, converted, AudioCore::Slot::kSecondMic);
-      if (count != AudioCore::kFrameSamples) AudioLibLog("resample result error, %d return! \n", count);
-      frame = converted;
-    }
-    RingBuffer& ring = core.second_mic_ring();
-    if (count != AudioCore::kFrameSamples || ring.Write(frame, AudioCore::kFrameBytes) != RingBuffer::kOk) {
-      AudioLibLog("Write 2nd mic data to ring buffer failed %lld.", static_cast<long long>(ring.Filled()));
-      ring.Clear();
-    }
-    if (core.second_mic_dead()) {
-      HandleDeadSecondMic();
-      control = level_control_.get();
-    }
+    DeliverSecondMicChunk(chunk, bytes, rate);  // may move to another device
   }
-
-  // 3: automatic mic level.
+  MicLevelControl* control = level_control_.get();
   if (control && Library().mic_volume_control.load()) AutoMicLevel(chunk, samples, raise, energy);
-
-  // 4: the level saved with the echo state.
+  // The level saved with the echo state, once restored.
   if (!second_mic_ && core.TakeRestorePending() && control && core.saved_mic_level() <= 100) {
     (void)control->SetLevel(static_cast<uint32_t>(core.saved_mic_level() * 65535 / 100));
   }
+  if (control) SaveLevelForEchoState(control);
+}
 
-  // 5: the current level and boost, to be saved with the echo state.
-  if (control) {
+// In exclusive mode the gain follows the mic level; in shared mode the extra virtual gain
+// of a main microphone with headset enhance. The level lock is held.
+void MicCapture::ApplyDigitalGain(int16_t* chunk, int samples) {
+  MicLevelControl* control = level_control_.get();
+  if (!control) return;
+  if (exclusive_) {
     uint32_t level = 0;
     if (Failed(control->GetLevel(&level))) level = 0;
-    core.set_saved_mic_level(static_cast<int>(level * 100 / 65535));
-    core.set_saved_mic_boost(control->GetBoostDb());
+    digital_gain_.gain_index = static_cast<int32_t>(std::min<uint32_t>(level >> 8, 255));
+    control->ApplyDigitalGain(&digital_gain_, chunk, samples);
+  } else if (extra_gain_on_ && Library().headset_enhance.load() && !second_mic_) {
+    digital_gain_.gain_index = kExtraGainIndex;
+    control->ApplyDigitalGain(&digital_gain_, chunk, samples);
   }
+}
+
+// A second microphone's chunk, at 48 kHz, into the core's ring; a microphone the core has
+// declared dead moves to the next device. The level lock is held.
+void MicCapture::DeliverSecondMicChunk(const int16_t* chunk, int bytes, int rate) {
+  AudioCore& core = Core();
+  int16_t converted[Resampler::kMaxOutput];
+  const int16_t* frame = chunk;
+  int count = bytes / 2;
+  if (rate != AudioCore::kSampleRate) {
+    count = core.ResampleCapture(chunk, bytes, rate, converted, AudioCore::Slot::kSecondMic);
+    if (count != AudioCore::kFrameSamples) AudioLibLog("resample result error, %d return! \n", count);
+    frame = converted;
+  }
+  RingBuffer& ring = core.second_mic_ring();
+  if (count != AudioCore::kFrameSamples || ring.Write(frame, AudioCore::kFrameBytes) != RingBuffer::kOk) {
+    AudioLibLog("Write 2nd mic data to ring buffer failed %lld.", static_cast<long long>(ring.Filled()));
+    ring.Clear();
+  }
+  if (core.second_mic_dead()) HandleDeadSecondMic();
+}
+
+// The current level (percent) and boost, to be saved with the echo state.
+void MicCapture::SaveLevelForEchoState(MicLevelControl* control) {
+  uint32_t level = 0;
+  if (Failed(control->GetLevel(&level))) level = 0;
+  Core().set_saved_mic_level(static_cast<int>(level * 100 / 65535));
+  Core().set_saved_mic_boost(control->GetBoostDb());
 }
 
 void MicCapture::AutoMicLevel(const int16_t* chunk, int samples, uint8_t raise, float energy) {
@@ -674,7 +648,7 @@ void MicCapture::HandleDeadSecondMic() {
   // This device joins the tried list once; a full list means no further move.
   bool recorded = false;
   {
-    std::lock_guard<std::mutex> lock(g_process_mutex);
+    VORAX::AutoLock lock(g_process_mutex);
     recorded = std::find(std::begin(g_tried_second_mics), std::end(g_tried_second_mics), device_guid_) !=
                std::end(g_tried_second_mics);
     for (Guid& slot : g_tried_second_mics) {

@@ -6,14 +6,15 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "capture/mic_sample_converter.h"
 #include "device/audio_device_layer.h"
+#include "device/device_quirks.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
+#include "stream/endpoint_selection.h"
 #include "volume/mic_level_control.h"
 #include "vorax_mutex.h"
 
@@ -44,10 +45,10 @@ class MicCapture {
   // A copy of the device list: the exports and a second microphone's thread rewrite it.
   std::vector<DeviceRecord> devices() const;
   bool second_mic() const { return second_mic_; }
-  bool has_device() const { return endpoint_ != nullptr; }
+  bool has_device() const { return selected_.endpoint != nullptr; }
   std::wstring device_id() const;
   Guid device_guid() const;
-  const std::wstring& friendly_name() const { return friendly_name_; }
+  const std::wstring& friendly_name() const { return selected_.friendly_name; }
   int rate() const { return rate_; }
   int channels() const { return channels_; }
   int chunk() const { return chunk_; }
@@ -68,13 +69,34 @@ class MicCapture {
  private:
   AudioCore& Core();
   HResult CheckFormat(bool exclusive);
-  HResult OpenMatchingEndpoint(const std::wstring& id);
+  // The capture thread and its steps.
   void CaptureProc();
+  struct StreamThread {
+    bool com = false;
+    void* task = nullptr;  // the "Pro Audio" registration, when this thread made it
+  };
+  struct CaptureStream {
+    PlatformEvent event;
+    std::unique_ptr<AudioClient> client;
+    std::unique_ptr<CaptureClient> capture;
+  };
+  StreamThread EnterCaptureThread();
+  void LeaveCaptureThread(const StreamThread& thread, CaptureStream* stream);
+  bool OpenCaptureStream(CaptureStream* stream);
+  void ChooseShareMode();
+  CaptureBufferChoice ChooseBufferDuration(int64_t default_period);
+  bool StartCaptureStream(CaptureStream* stream);
+  void RunCaptureLoop(CaptureStream* stream);
   enum class PacketResult { kRead, kEmpty, kGetFailed, kReleaseFailed };
   // One GetBuffer/ReleaseBuffer pair; `first` of a wake-up logs a short packet.
   PacketResult ReadPacket(CaptureClient* capture, bool first, const MicSampleFormat& sample_format,
                           std::vector<uint8_t>* silence);
   void DeliverSamples(const int16_t* mono, int count, int64_t position);
+  // Steps of OnCapturedData, under the level lock.
+  void ApplyDigitalGain(int16_t* chunk, int samples);
+  void DeliverSecondMicChunk(const int16_t* chunk, int bytes, int rate);
+  void SaveLevelForEchoState(MicLevelControl* control);
+  static constexpr int32_t kExtraGainIndex = 152;  // the extra virtual gain's step
   void StartRestartThread();
   void ReplaceLevelControl(const Guid& guid);
   void HandleDeadSecondMic();
@@ -90,19 +112,16 @@ class MicCapture {
   std::atomic<bool> restart_requested_{false};
   int wait_timeouts_ = 0;
   // The level control is replaced by the capture thread and read by the exports.
-  std::mutex level_mutex_;
+  VORAX::Mutex level_mutex_;
   std::unique_ptr<MicLevelControl> level_control_;
   DigitalGain digital_gain_;
   std::atomic<bool> extra_gain_on_{false};
   Guid device_guid_ = {};
-  std::unique_ptr<AudioEndpoint> endpoint_;
+  SelectedEndpoint selected_;
   std::wstring device_id_;
   bool second_mic_;
   bool two_channel_sum_ = false;
   bool exclusive_ = false;
-  int endpoint_count_ = 0;
-  int device_index_ = -1;
-  std::wstring friendly_name_;
   int rate_ = 0;
   int channels_ = 0;
   WaveFormat format_ = {};
@@ -117,7 +136,7 @@ class MicCapture {
   int64_t device_position_ = 0;
   int64_t relative_position_ = 0;
   bool thread_class_registered_ = false;
-  mutable std::mutex devices_mutex_;
+  mutable VORAX::Mutex devices_mutex_;
   std::vector<DeviceRecord> devices_;  // under devices_mutex_
 
   // Restart threads: woken early by Stop, joined before destruction.

@@ -245,9 +245,23 @@ void AudioCore::CaptureFrame(const int16_t* data, int bytes, int rate, uint8_t* 
 
 void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, float* energy) {
   VORAX::AutoLock lock(this);
-  const bool headset = Library().headset_enhance.load();
+  *energy = MeasureMicEnergy(mic);
+  int16_t mic2[kFrameSamples];
+  const int mic2_present = TakeSecondMicFrame(mic2);
+  AecFrameResults results;
+  RunEchoCanceller(mic, mic2, bytes, &results);
+  CheckSecondMic(mic2_present, results.mic2_floor);
+  UpdateLimiterState(results);
+  DetectOutputVoice();
+  // The echo core's gain; a loud, voiced, strongly amplified output asks for more level.
+  agc_gain_ = !echo_ ? 0.0f : (!echo_->HasCoreState() ? 1.0f : echo_->CurrentGain());
+  if (agc_gain_ > 5.0f && output_voice_ && voice_energy_ > 500.0f) *raise_level = 1;
+  AverageAgcGain();
+  SaveEchoStateIfBetter();
+}
 
-  // 1-2: microphone voice energy and its 1.5 s moving average.
+// The microphone's voice energy and its 1.5 s moving average.
+float AudioCore::MeasureMicEnergy(const int16_t* mic) {
   int16_t decimated[kFrameSamples / 6];
   if (mic_detector_ && mic_decimator_) {
     Resampler::Down6(mic_decimator_, mic, kFrameSamples, decimated);
@@ -256,54 +270,57 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
   }
   energy_sum_ += voice_energy_ - energy_history_[energy_position_];
   energy_history_[energy_position_] = voice_energy_;
-  energy_position_ = energy_position_ == 74 ? 0 : energy_position_ + 1;
-  *energy = energy_sum_ / 75.0f;
+  energy_position_ = energy_position_ == kEnergyHistoryFrames - 1 ? 0 : energy_position_ + 1;
+  return energy_sum_ / static_cast<float>(kEnergyHistoryFrames);
+}
 
-  // 3: the second microphone's frame, when one is queued.
-  int16_t mic2[kFrameSamples];
-  int mic2_present = 0;
-  if (second_mic_ring_.Filled() >= kFrameBytes &&
-      second_mic_ring_.Read(mic2, kFrameBytes) == RingBuffer::kOk) {
-    mic2_present = kFrameBytes;
-  } else {
-    std::memset(mic2, 0, sizeof mic2);
+// The second microphone's frame when one is queued, else silence; returns its byte count.
+int AudioCore::TakeSecondMicFrame(int16_t* mic2) {
+  if (second_mic_ring_.Filled() >= kFrameBytes && second_mic_ring_.Read(mic2, kFrameBytes) == RingBuffer::kOk) {
+    return kFrameBytes;
   }
+  std::memset(mic2, 0, sizeof(int16_t) * kFrameSamples);
+  return 0;
+}
 
-  // 4: the echo canceller, or the microphone passed through when there is none.
-  AecFrameResults results;
-  if (echo_) {
-    int16_t side[kFrameSamples] = {};
-    EchoFrameArgs args = MakeEchoFrameArgs(
-        AecFrameInputs{mic, mic2, headset, output_voice_, Library().noise_suppression.load(),
-                       output_frame_, side, bytes},
-        &results);
-    echo_->Process(&args);
-  } else {
+// The echo canceller into the output frame, or the microphone passed through without one.
+void AudioCore::RunEchoCanceller(int16_t* mic, int16_t* mic2, int bytes, AecFrameResults* results) {
+  if (!echo_) {
     std::memcpy(output_frame_, mic, kFrameBytes);
+    return;
   }
+  int16_t side[kFrameSamples] = {};
+  EchoFrameArgs args = MakeEchoFrameArgs(AecFrameInputs{mic, mic2, Library().headset_enhance.load(), output_voice_,
+                                                        Library().noise_suppression.load(), output_frame_, side, bytes},
+                                         results);
+  echo_->Process(&args);
+}
 
-  // 5: second-microphone supervision.
+// Second-microphone supervision: marks it dead after too many frames without data or with
+// an implausible noise floor, within the check window.
+void AudioCore::CheckSecondMic(int mic2_present, float mic2_floor) {
   const int counter = check_frames_++;
-  if (!second_mic_dead_ && counter >= 250 && counter <= 3249) {
-    if (mic2_present == 0) {
-      ++missing_data_count_;
+  if (second_mic_dead_ || counter < kCheckFirstFrame || counter > kCheckLastFrame) return;
+  if (mic2_present == 0) {
+    ++missing_data_count_;
+  } else {
+    const int level = static_cast<int>(mic2_floor * 100.0f);
+    if (level >= 10 && level <= 100000) {
+      if (bad_level_count_ > 0) --bad_level_count_;
     } else {
-      const int level = static_cast<int>(results.mic2_floor * 100.0f);
-      if (level >= 10 && level <= 100000) {
-        if (bad_level_count_ > 0) --bad_level_count_;
-      } else {
-        ++bad_level_count_;
-      }
-      missing_data_count_ = 0;
+      ++bad_level_count_;
     }
-    if (bad_level_count_ > 249 || missing_data_count_ > 249) {
-      second_mic_dead_ = true;
-      bad_level_count_ = 0;
-      AudioLibLog("====================MicCapture_On2ndMicIsDead() CALLED=======================\n");
-    }
+    missing_data_count_ = 0;
   }
+  if (bad_level_count_ > kDeadCountLimit || missing_data_count_ > kDeadCountLimit) {
+    second_mic_dead_ = true;
+    bad_level_count_ = 0;
+    AudioLibLog("====================MicCapture_On2ndMicIsDead() CALLED=======================\n");
+  }
+}
 
-  // 6: double-talk state for the speaker limiter.
+// Double-talk state and echo flag for the speaker limiter.
+void AudioCore::UpdateLimiterState(const AecFrameResults& results) {
   if (results.double_talk) {
     ++limiter_.flagged;
     limiter_.unflagged = 0;
@@ -314,41 +331,40 @@ void AudioCore::ProcessFrame(int16_t* mic, int bytes, uint8_t* raise_level, floa
     if (limiter_.unflagged >= limiter_parameters_.exit_dt_threshold) limiter_.dt_state = false;
   }
   limiter_.echo_flag = results.echo != 0;
+}
 
-  // 7: output voice.
-  if (output_detector_ && output_decimator_) {
-    Resampler::Down6(output_decimator_, output_frame_, kFrameSamples, decimated);
-    int voice = 0, confirmed = 0;
-    output_detector_->Process(decimated, &voice, &confirmed, &voice_energy_);
-    output_voice_ = confirmed != 0;
-  }
+// The output's voice energy and voice flag.
+void AudioCore::DetectOutputVoice() {
+  if (!output_detector_ || !output_decimator_) return;
+  int16_t decimated[kFrameSamples / 6];
+  Resampler::Down6(output_decimator_, output_frame_, kFrameSamples, decimated);
+  int voice = 0, confirmed = 0;
+  output_detector_->Process(decimated, &voice, &confirmed, &voice_energy_);
+  output_voice_ = confirmed != 0;
+}
 
-  // 8: the echo core's gain; a loud, voiced, strongly amplified output asks for more level.
-  agc_gain_ = !echo_ ? 0.0f : (!echo_->HasCoreState() ? 1.0f : echo_->CurrentGain());
-  if (agc_gain_ > 5.0f && output_voice_ && voice_energy_ > 500.0f) *raise_level = 1;
-
-  // 9: average gain.
+void AudioCore::AverageAgcGain() {
   ++frames_processed_;
   gain_sum_ += agc_gain_;
-  if (frames_processed_ % 50 == 0) {
-    average_agc_gain_ = gain_sum_ / 50.0f;
+  if (frames_processed_ % kGainAverageFrames == 0) {
+    average_agc_gain_ = gain_sum_ / static_cast<float>(kGainAverageFrames);
     gain_sum_ = 0.0f;
   }
-  if (frames_processed_ % 250 == 0) AudioLibLog("AGC gain = %f\n", average_agc_gain_);
+  if (frames_processed_ % kGainLogFrames == 0) AudioLibLog("AGC gain = %f\n", average_agc_gain_);
+}
 
-  // 10: save the echo state once it has proved better.
+// Saves the echo state once it has proved better, at most once per 50 qualifying frames.
+void AudioCore::SaveEchoStateIfBetter() {
   const float erle = echo_ && echo_->HasCoreState() ? echo_->CurrentErle() : 0.0f;
-  if (erle >= best_erle_ + 1.0f || erle >= 28.0f) {
-    ++qualifying_frames_;
-    if (qualifying_frames_ >= last_save_attempt_ + 50) {
-      last_save_attempt_ = qualifying_frames_;
-      if (echo_ && echo_->SaveState(mic_name_, speaker_name_, saved_mic_level_, saved_mic_boost_)) {
-        best_erle_ = erle;
-        AudioLibLog(
-            "Save the aec status to file for next time call useage, mic %s, speaker %s, the current "
-            "ERLE is %f.\n",
-            mic_name_.c_str(), speaker_name_.c_str(), erle);
-      }
-    }
+  if (!(erle >= best_erle_ + 1.0f || erle >= kSaveErleAlways)) return;
+  ++qualifying_frames_;
+  if (qualifying_frames_ < last_save_attempt_ + kSaveEveryQualifying) return;
+  last_save_attempt_ = qualifying_frames_;
+  if (echo_ && echo_->SaveState(mic_name_, speaker_name_, saved_mic_level_, saved_mic_boost_)) {
+    best_erle_ = erle;
+    AudioLibLog(
+        "Save the aec status to file for next time call useage, mic %s, speaker %s, the current "
+        "ERLE is %f.\n",
+        mic_name_.c_str(), speaker_name_.c_str(), erle);
   }
 }

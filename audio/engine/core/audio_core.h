@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "aec_frame.h"
 #include "core/processing_ports.h"
 #include "resampler.h"
 #include "ring_buffer.h"
@@ -88,6 +89,29 @@ class AudioCore : public VORAX::Mutex {
   void RestoreEchoState();
   void CreateEchoCanceller();
   void LimitFarEnd(int16_t* samples, int count);
+  // Steps of ProcessFrame, under the core lock.
+  float MeasureMicEnergy(const int16_t* mic);
+  int TakeSecondMicFrame(int16_t* mic2);
+  void RunEchoCanceller(int16_t* mic, int16_t* mic2, int bytes, AecFrameResults* results);
+  void CheckSecondMic(int mic2_present, float mic2_floor);
+  void UpdateLimiterState(const AecFrameResults& results);
+  void DetectOutputVoice();
+  void AverageAgcGain();
+  void SaveEchoStateIfBetter();
+
+  // Voice-energy moving average: 1.5 s of frames.
+  static constexpr int kEnergyHistoryFrames = 75;
+  // Second-microphone check: the frames it runs in, and the count of bad or missing frames
+  // beyond which the second microphone is dead.
+  static constexpr int kCheckFirstFrame = 250;
+  static constexpr int kCheckLastFrame = 3249;
+  static constexpr int kDeadCountLimit = 249;
+  // The AGC gain is averaged over 50 frames and logged every 250.
+  static constexpr int kGainAverageFrames = 50;
+  static constexpr int kGainLogFrames = 250;
+  // The echo state is saved from this ERLE on, or 1 dB above the best, every 50 qualifying frames.
+  static constexpr float kSaveErleAlways = 28.0f;
+  static constexpr int kSaveEveryQualifying = 50;
 
   std::unique_ptr<EchoCancellerPort> (*echo_factory_)() = &::CreateEchoCanceller;
   std::unique_ptr<EchoCancellerPort> echo_;
@@ -114,7 +138,7 @@ class AudioCore : public VORAX::Mutex {
   std::unique_ptr<SpeakerLimiterPort> speaker_limiter_;
   LimiterState limiter_;
   float voice_energy_ = 0.0f;
-  float energy_history_[75] = {};
+  float energy_history_[kEnergyHistoryFrames] = {};
   int energy_position_ = 0;
   float energy_sum_ = 0.0f;
   std::atomic<bool> small_speaker_delay_{false};

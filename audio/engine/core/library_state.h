@@ -4,10 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "quietwell_api.h"
+#include "vorax_mutex.h"
 
 class LibraryState {
  public:
@@ -29,7 +29,7 @@ class LibraryState {
   void Reset();
 
  private:
-  mutable std::mutex mutex_;
+  mutable VORAX::Mutex mutex_;
   std::wstring data_folder_ = L".\\";
   std::string pc_model_;
   std::string mic_array_key_;

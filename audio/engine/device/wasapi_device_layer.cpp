@@ -34,18 +34,19 @@ const IID kIidAutoGainControl = {0x85401fd4, 0x6de4, 0x4b9d, {0x98, 0x69, 0x2d, 
 
 EDataFlow ToDataFlow(EndpointFlow flow) { return flow == EndpointFlow::kRender ? eRender : eCapture; }
 
-HResult CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator) {
+// `log`: failures are logged (the level layer reads the same endpoints without logging).
+HResult CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator, bool log = true) {
   const HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
                                       __uuidof(IMMDeviceEnumerator), enumerator->ReceiveVoid());
-  if (FAILED(hr)) AudioLibLog("Failed to create MMDeviceEnumerator hr=0x%x\n", static_cast<unsigned>(hr));
+  if (FAILED(hr) && log) AudioLibLog("Failed to create MMDeviceEnumerator hr=0x%x\n", static_cast<unsigned>(hr));
   return hr;
 }
 
-HResult ReadStringProperty(IMMDevice* device, const PROPERTYKEY& key, std::wstring* out) {
+HResult ReadStringProperty(IMMDevice* device, const PROPERTYKEY& key, std::wstring* out, bool log = true) {
   ComRef<IPropertyStore> store;
   HRESULT hr = device->OpenPropertyStore(STGM_READ, store.Receive());
   if (FAILED(hr)) {
-    AudioLibLog("Unexpected m_spDevice->OpenPropertyStore() Failed hr=0x%x\n", static_cast<unsigned>(hr));
+    if (log) AudioLibLog("Unexpected m_spDevice->OpenPropertyStore() Failed hr=0x%x\n", static_cast<unsigned>(hr));
     return hr;
   }
   PROPVARIANT value;
@@ -62,17 +63,17 @@ HResult ReadStringProperty(IMMDevice* device, const PROPERTYKEY& key, std::wstri
   return hr;
 }
 
-HResult EndpointCollection(EndpointFlow flow, ComRef<IMMDeviceCollection>* collection, UINT* count) {
+HResult EndpointCollection(EndpointFlow flow, ComRef<IMMDeviceCollection>* collection, UINT* count, bool log = true) {
   ComRef<IMMDeviceEnumerator> enumerator;
-  HRESULT hr = CreateEnumerator(&enumerator);
+  HRESULT hr = CreateEnumerator(&enumerator, log);
   if (FAILED(hr)) return hr;
   hr = enumerator->EnumAudioEndpoints(ToDataFlow(flow), DEVICE_STATE_ACTIVE, collection->Receive());
   if (FAILED(hr)) {
-    AudioLibLog("EnumAudioEndpoints() failed hr=0x%x\n", static_cast<unsigned>(hr));
+    if (log) AudioLibLog("EnumAudioEndpoints() failed hr=0x%x\n", static_cast<unsigned>(hr));
     return hr;
   }
   hr = (*collection)->GetCount(count);
-  if (FAILED(hr)) AudioLibLog("spEndpoints->GetCount() Failed hr=0x%x\n", static_cast<unsigned>(hr));
+  if (FAILED(hr) && log) AudioLibLog("spEndpoints->GetCount() Failed hr=0x%x\n", static_cast<unsigned>(hr));
   return hr;
 }
 
@@ -394,26 +395,30 @@ bool WasapiDeviceLayer::InitializeThread() { return SUCCEEDED(CoInitialize(nullp
 
 void WasapiDeviceLayer::UninitializeThread() { CoUninitialize(); }
 
-HResult WasapiDeviceLayer::EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) {
+HResult ReadActiveEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints, bool log) {
   ComRef<IMMDeviceCollection> collection;
   UINT count = 0;
-  HRESULT hr = EndpointCollection(flow, &collection, &count);
+  HRESULT hr = EndpointCollection(flow, &collection, &count, log);
   if (FAILED(hr)) return hr;
   std::vector<EndpointInfo> found;
   for (UINT i = 0; i < count; ++i) {
     ComRef<IMMDevice> device;
     hr = collection->Item(i, device.Receive());
     if (FAILED(hr)) {
-      AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", static_cast<unsigned>(hr));
+      if (log) AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", static_cast<unsigned>(hr));
       return hr;
     }
     EndpointInfo info;
-    ReadStringProperty(device.get(), PKEY_AudioEndpoint_GUID, &info.id);
-    ReadStringProperty(device.get(), PKEY_Device_FriendlyName, &info.name);
+    ReadStringProperty(device.get(), PKEY_AudioEndpoint_GUID, &info.id, log);
+    ReadStringProperty(device.get(), PKEY_Device_FriendlyName, &info.name, log);
     found.push_back(info);
   }
   endpoints->swap(found);
   return S_OK;
+}
+
+HResult WasapiDeviceLayer::EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) {
+  return ReadActiveEndpoints(flow, endpoints, true);
 }
 
 HResult WasapiDeviceLayer::GetDefaultEndpointId(EndpointFlow flow, std::wstring* id) {

@@ -25,5 +25,9 @@ class WasapiDeviceLayer : public AudioDeviceLayer {
   Avrt* avrt_;
 };
 
+// The active endpoints of a flow in index order, with their id text and friendly name;
+// `log`: failures are logged with the device layer's messages.
+HResult ReadActiveEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints, bool log);
+
 // The layer's AudioClient over an activated IAudioClient (takes over its reference).
 std::unique_ptr<AudioClient> WrapWasapiAudioClient(void* audio_client);

@@ -34,25 +34,26 @@ int MakeInt16Format(const WaveFormat& mix, WaveFormat* out) {
   return 18;
 }
 
-WaveFormat Int16Format(int rate, int channels) {
+namespace {
+
+// Tag, channels and rate with `bits` per sample, packed: block and byte rate follow.
+WaveFormat PackedFormat(uint16_t tag, int rate, int channels, int bits) {
   WaveFormat f = {};
-  f.format_tag = kWaveFormatPcm;
+  f.format_tag = tag;
   f.channels = static_cast<uint16_t>(channels);
   f.samples_per_sec = static_cast<uint32_t>(rate);
-  f.bits_per_sample = 16;
-  f.block_align = static_cast<uint16_t>(2 * channels);
+  f.bits_per_sample = static_cast<uint16_t>(bits);
+  f.block_align = static_cast<uint16_t>(bits / 8 * channels);
   f.avg_bytes_per_sec = f.block_align * f.samples_per_sec;
   return f;
 }
 
+}  // namespace
+
+WaveFormat Int16Format(int rate, int channels) { return PackedFormat(kWaveFormatPcm, rate, channels, 16); }
+
 WaveFormat FloatExtensibleFormat(int rate, int channels) {
-  WaveFormat f = {};
-  f.format_tag = kWaveFormatExtensible;
-  f.channels = static_cast<uint16_t>(channels);
-  f.samples_per_sec = static_cast<uint32_t>(rate);
-  f.bits_per_sample = 32;
-  f.block_align = static_cast<uint16_t>(4 * channels);
-  f.avg_bytes_per_sec = f.block_align * f.samples_per_sec;
+  WaveFormat f = PackedFormat(kWaveFormatExtensible, rate, channels, 32);
   f.cb_size = 22;
   f.valid_bits_per_sample = 32;
   f.channel_mask = channels == 1 ? 0x4 : 0x3;

@@ -32,27 +32,18 @@ GUID FromGuid(const Guid& g) {
   return out;
 }
 
+// A text that a call returned in task memory: copied out and freed; the call's result passes through.
+HRESULT TakeTaskText(HRESULT hr, LPWSTR text, std::wstring* out) {
+  if (SUCCEEDED(hr) && text) {
+    *out = text;
+    CoTaskMemFree(text);
+  }
+  return hr;
+}
+
 HRESULT CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator) {
   return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                           enumerator->ReceiveVoid());
-}
-
-HRESULT ReadString(IMMDevice* device, const PROPERTYKEY& key, std::wstring* out) {
-  ComRef<IPropertyStore> store;
-  HRESULT hr = device->OpenPropertyStore(STGM_READ, store.Receive());
-  if (FAILED(hr)) return hr;
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  hr = store->GetValue(key, &value);
-  if (SUCCEEDED(hr)) {
-    if (value.vt == VT_LPWSTR && value.pwszVal) {
-      *out = value.pwszVal;
-    } else {
-      hr = E_FAIL;
-    }
-  }
-  PropVariantClear(&value);
-  return hr;
 }
 
 HRESULT CaptureCollection(ComRef<IMMDeviceCollection>* collection, UINT* count) {
@@ -206,12 +197,7 @@ class WindowsTopologyPart : public TopologyPart {
   explicit WindowsTopologyPart(IPart* part) : part_(part) {}
   HResult GetName(std::wstring* name) override {
     LPWSTR text = nullptr;
-    const HRESULT hr = part_->GetName(&text);
-    if (SUCCEEDED(hr) && text) {
-      *name = text;
-      CoTaskMemFree(text);
-    }
-    return hr;
+    return TakeTaskText(part_->GetName(&text), text, name);
   }
   HResult GetSubType(Guid* subtype) override {
     GUID g;
@@ -251,12 +237,7 @@ class WindowsLevelEndpoint : public LevelEndpoint {
   explicit WindowsLevelEndpoint(IMMDevice* device) : device_(device) {}
   HResult GetId(std::wstring* id) override {
     LPWSTR text = nullptr;
-    const HRESULT hr = device_->GetId(&text);
-    if (SUCCEEDED(hr) && text) {
-      *id = text;
-      CoTaskMemFree(text);
-    }
-    return hr;
+    return TakeTaskText(device_->GetId(&text), text, id);
   }
   HResult ActivateEndpointVolume(std::unique_ptr<EndpointVolume>* volume) override {
     IAudioEndpointVolume* v = nullptr;
@@ -328,21 +309,7 @@ bool WindowsLevelDeviceLayer::GetSystemVersion(int* major, int* minor) {
 void WindowsLevelDeviceLayer::Sleep(uint32_t ms) { ::Sleep(ms); }
 
 HResult WindowsLevelDeviceLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) {
-  ComRef<IMMDeviceCollection> collection;
-  UINT count = 0;
-  HRESULT hr = CaptureCollection(&collection, &count);
-  if (FAILED(hr)) return hr;
-  std::vector<EndpointInfo> found;
-  for (UINT i = 0; i < count; ++i) {
-    ComRef<IMMDevice> device;
-    if (FAILED(hr = collection->Item(i, device.Receive()))) return hr;
-    EndpointInfo info;
-    ReadString(device.get(), PKEY_AudioEndpoint_GUID, &info.id);
-    ReadString(device.get(), PKEY_Device_FriendlyName, &info.name);
-    found.push_back(info);
-  }
-  endpoints->swap(found);
-  return S_OK;
+  return ReadActiveEndpoints(EndpointFlow::kCapture, endpoints, false);
 }
 
 HResult WindowsLevelDeviceLayer::OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) {
@@ -367,7 +334,7 @@ HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationS
     r->client->Release();
     return hr;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  VORAX::AutoLock lock(mutex_);
   registrations_[sink] = std::move(r);
   return hr;
 }
@@ -375,7 +342,7 @@ HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationS
 HResult WindowsLevelDeviceLayer::UnregisterDeviceNotifications(DeviceNotificationSink* sink) {
   std::unique_ptr<Registration> r;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    VORAX::AutoLock lock(mutex_);
     auto it = registrations_.find(sink);
     if (it == registrations_.end()) return E_INVALIDARG;
     r = std::move(it->second);

@@ -4,9 +4,9 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "device/level_device_layer.h"
+#include "vorax_mutex.h"
 
 class WindowsLevelDeviceLayer : public LevelDeviceLayer {
  public:
@@ -29,6 +29,6 @@ class WindowsLevelDeviceLayer : public LevelDeviceLayer {
 
  private:
   struct Registration;
-  std::mutex mutex_;
+  VORAX::Mutex mutex_;
   std::map<DeviceNotificationSink*, std::unique_ptr<Registration>> registrations_;
 };

@@ -8,7 +8,6 @@
 // clang-format on
 
 #include <map>
-#include <mutex>
 
 namespace {
 
@@ -17,8 +16,8 @@ constexpr wchar_t kClassName[] = L"OrvexCommonClass";
 class WindowsNotifyWindow;
 
 // Window handle to window object, under its own lock.
-std::mutex& WindowMapLock() {
-  static std::mutex lock;
+VORAX::Mutex& WindowMapLock() {
+  static VORAX::Mutex lock;
   return lock;
 }
 std::map<HWND, WindowsNotifyWindow*>& WindowMap() {
@@ -31,21 +30,21 @@ class WindowsNotifyWindow : public MixerNotifyWindow {
   explicit WindowsNotifyWindow(HWND hwnd) : hwnd_(hwnd) {}
   ~WindowsNotifyWindow() override {
     {
-      std::lock_guard<std::mutex> lock(WindowMapLock());
+      VORAX::AutoLock lock(WindowMapLock());
       WindowMap().erase(hwnd_);
     }
     DestroyWindow(hwnd_);
   }
   void* handle() const override { return hwnd_; }
   void set_sink(MixerWindowSink* sink) override {
-    std::lock_guard<std::mutex> lock(WindowMapLock());
+    VORAX::AutoLock lock(WindowMapLock());
     sink_ = sink;
   }
   LRESULT Proc(UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == MM_MIXM_CONTROL_CHANGE) {
       MixerWindowSink* sink;
       {
-        std::lock_guard<std::mutex> lock(WindowMapLock());
+        VORAX::AutoLock lock(WindowMapLock());
         sink = sink_;
       }
       if (sink) sink->OnControlChange(static_cast<uint32_t>(lparam));
@@ -62,7 +61,7 @@ class WindowsNotifyWindow : public MixerNotifyWindow {
 LRESULT CALLBACK ClassProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   WindowsNotifyWindow* window = nullptr;
   {
-    std::lock_guard<std::mutex> lock(WindowMapLock());
+    VORAX::AutoLock lock(WindowMapLock());
     auto it = WindowMap().find(hwnd);
     if (it != WindowMap().end()) window = it->second;
   }
@@ -223,7 +222,7 @@ HResult WindowsLevelDeviceLayer::CreateNotifyWindow(std::unique_ptr<MixerNotifyW
   if (!hwnd) return kE_FAIL;
   WindowsNotifyWindow* w = new WindowsNotifyWindow(hwnd);
   {
-    std::lock_guard<std::mutex> lock(WindowMapLock());
+    VORAX::AutoLock lock(WindowMapLock());
     WindowMap()[hwnd] = w;
   }
   window->reset(w);

@@ -6,6 +6,7 @@
 #include "audio_lib_log.h"
 #include "core/audio_core.h"
 #include "stream/endpoint_opener.h"
+#include "stream/endpoint_selection.h"
 
 WASPlayback::WASPlayback(AudioDeviceLayer* layer, AudioCore* core)
     : layer_(layer), core_(core), restart_(layer, "WASPlayback::RestartPlayThreadProc") {}
@@ -16,10 +17,10 @@ WASPlayback::~WASPlayback() {
   restart_.JoinAll();
   if (thread_.running()) Stop();
   {
-    std::lock_guard<std::mutex> lock(volume_mutex_);
+    VORAX::AutoLock lock(volume_mutex_);
     session_volume_.reset();
   }
-  endpoint_.reset();
+  selected_.endpoint.reset();
 }
 
 AudioCore& WASPlayback::Core() { return core_ ? *core_ : AudioCore::Instance(); }
@@ -40,58 +41,16 @@ void WASPlayback::Init(const wchar_t* id) {
   VORAX::AutoLock lock(control_);
   AudioLibLog("Init WASPlayback with device %ws \n", id ? id : L"(null)");
   ThreadComScope com(layer_);
-  endpoint_count_ = 0;
-  device_index_ = -1;
-  friendly_name_.clear();
-  endpoint_.reset();
+  selected_.Clear();
   {
-    std::lock_guard<std::mutex> volume_lock(volume_mutex_);
+    VORAX::AutoLock volume_lock(volume_mutex_);
     session_volume_.reset();
   }
-
-  std::wstring target;
-  if (id == nullptr) {
-    const HResult hr = layer_->GetDefaultEndpointId(EndpointFlow::kRender, &target);
-    if (Failed(hr)) {
-      AudioLibLog("spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n", HrBits(hr));
-      return;
-    }
-    AudioLibLog("Default device found: %ws\n", target.c_str());
-  } else {
-    target = id;
-  }
-  device_id_ = target.substr(0, 38);
-  AudioLibLog("Device to find: %ws len=%d\n", device_id_.c_str(), static_cast<int>(device_id_.size()));
-
-  std::vector<EndpointInfo> endpoints;
-  if (Failed(layer_->EnumEndpoints(EndpointFlow::kRender, &endpoints))) return;
-  endpoint_count_ = static_cast<int>(endpoints.size());
-  if (endpoint_count_ == 0) {
-    AudioLibLog(" m_uDevCount = 0, No device has been found\n");
-    return;
-  }
-  AudioLibLog(" m_uDevCount = %d found\n", endpoint_count_);
-  int match = -1;
-  for (int i = 0; i < endpoint_count_ && match < 0; ++i) {
-    AudioLibLog("Device: index=%d GUID=%ws, len: %d\n", i, endpoints[i].id.c_str(),
-                static_cast<int>(endpoints[i].id.size()));
-    if (SameDeviceId(endpoints[i].id, device_id_)) match = i;
-  }
-  if (match < 0) {
-    AudioLibLog("FAILED to FIND a matched device\n");
-    return;
-  }
-  const HResult hr = layer_->OpenEndpoint(EndpointFlow::kRender, match, &endpoint_);
-  if (Failed(hr)) {
-    AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
-    endpoint_.reset();
-    return;
-  }
-  device_index_ = match;
-  friendly_name_ = endpoints[match].name.substr(0, 255);
-  const std::string ansi_name = NarrowText(friendly_name_, 256);
-  AudioLibLog("Matched device found: index=%d Name=%s\n", match, ansi_name.c_str());
-  Core().set_speaker_name(ansi_name);
+  const char* default_failed = "spEnumerator->GetDefaultAudioEndpoint Failed hr=0x%x\n";
+  if (Failed(ResolveEndpointId(layer_, EndpointFlow::kRender, id, default_failed, &device_id_))) return;
+  if (Failed(SelectEndpoint(layer_, EndpointFlow::kRender, device_id_, &selected_)) || !selected_.endpoint) return;
+  AudioLibLog("Matched device found: index=%d Name=%s\n", selected_.index, selected_.ansi_name.c_str());
+  Core().set_speaker_name(selected_.ansi_name);
   const HResult format_hr = CheckFormat(false);
   if (Failed(format_hr)) AudioLibLog("CheckFormat() %s Failed hr=0x%x\n", "SHARED MODE", HrBits(format_hr));
   channels_ = format_.channels;
@@ -103,7 +62,7 @@ void WASPlayback::Init(const wchar_t* id) {
 
 HResult WASPlayback::CheckFormat(bool exclusive) {
   std::unique_ptr<AudioClient> client;
-  HResult hr = endpoint_->Activate(&client);
+  HResult hr = selected_.endpoint->Activate(&client);
   if (Failed(hr)) {
     AudioLibLog("Unexpected m_spDevice->Activate()| Failed hr=0x%x\n", HrBits(hr));
     return hr;
@@ -160,12 +119,12 @@ void WASPlayback::ResetDevice(const Guid& guid) {
 }
 
 bool WASPlayback::GetVolume(float* level) {
-  std::lock_guard<std::mutex> lock(volume_mutex_);
+  VORAX::AutoLock lock(volume_mutex_);
   return session_volume_ && Succeeded(session_volume_->GetMasterVolume(level));
 }
 
 bool WASPlayback::SetVolume(float level) {
-  std::lock_guard<std::mutex> lock(volume_mutex_);
+  VORAX::AutoLock lock(volume_mutex_);
   return session_volume_ && Succeeded(session_volume_->SetMasterVolume(level));
 }
 
@@ -193,100 +152,100 @@ void WASPlayback::PlayProc() {
   AudioLibLog("WASPlayback::PlayProc: enter\n");
   const bool com = layer_->InitializeThread();
   restart_.ClearPending();
-  AudioCore& core = Core();
+  RenderStream stream;
   bool restart = false;
-  PlatformEvent event;
-  std::unique_ptr<AudioClient> client;
-  std::unique_ptr<RenderClient> render;
-  auto finish = [&] {
-    {
-      std::lock_guard<std::mutex> lock(volume_mutex_);
-      session_volume_.reset();
-    }
-    render.reset();
-    client.reset();
-    stop_ = true;
-    if (com) layer_->UninitializeThread();
-    if (restart) StartRestartThread();
-  };
+  if (OpenRenderStream(&stream)) restart = RunRenderLoop(&stream);
+  LeaveRenderThread(com, restart, &stream);
+}
 
-  if (!endpoint_) {
-    AudioLibLog("Unexpected: m_spDevice NULL\n");
-    finish();
-    return;
+void WASPlayback::LeaveRenderThread(bool com, bool restart, RenderStream* stream) {
+  {
+    VORAX::AutoLock lock(volume_mutex_);
+    session_volume_.reset();
   }
-  EndpointOpener opener(endpoint_.get(), {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
+  stream->render.reset();
+  stream->client.reset();
+  stop_ = true;
+  if (com) layer_->UninitializeThread();
+  if (restart) StartRestartThread();
+}
+
+bool WASPlayback::OpenRenderStream(RenderStream* stream) {
+  Core();
+  if (!selected_.endpoint) {
+    AudioLibLog("Unexpected: m_spDevice NULL\n");
+    return false;
+  }
+  EndpointOpener opener(selected_.endpoint.get(),
+                        {nullptr, nullptr, "Unexpected spAudioClient->Initialize() Failed hr=0x%x\n"});
   HResult hr = opener.Activate();
   if (Succeeded(hr)) hr = opener.Initialize(false, 500000, false, format_, rate_);
-  if (Failed(hr)) {
-    finish();
-    return;
-  }
-  client = opener.TakeClient();
+  if (Failed(hr)) return false;
+  stream->client = opener.TakeClient();
   std::unique_ptr<SessionVolume> volume;
-  hr = client->GetSessionVolume(&volume);
+  hr = stream->client->GetSessionVolume(&volume);
   if (Failed(hr)) {
     AudioLibLog("Unexpected spAudioClient->GetService(ISimpleAudioVolume) Failed hr=0x%x\n", HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   {
-    std::lock_guard<std::mutex> lock(volume_mutex_);
+    VORAX::AutoLock lock(volume_mutex_);
     session_volume_ = std::move(volume);
   }
-  uint32_t buffer_frames = 0;
+  return StartRenderStream(stream);
+}
+
+// Event, render client and buffer size; the whole buffer once silent; then the stream starts.
+bool WASPlayback::StartRenderStream(RenderStream* stream) {
+  AudioClient* client = stream->client.get();
   uint8_t* data = nullptr;
-  if (Failed(hr = client->SetEventHandle(&event)) || Failed(hr = client->GetRenderClient(&render)) ||
-      Failed(hr = client->GetBufferSize(&buffer_frames))) {
+  HResult hr;
+  if (Failed(hr = client->SetEventHandle(&stream->event)) || Failed(hr = client->GetRenderClient(&stream->render)) ||
+      Failed(hr = client->GetBufferSize(&stream->buffer_frames))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  // Start from a silent buffer.
-  if (Failed(hr = render->GetBuffer(buffer_frames, &data))) {
+  if (Failed(hr = stream->render->GetBuffer(stream->buffer_frames, &data))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  std::memset(data, 0, static_cast<size_t>(buffer_frames) * format_.block_align);
-  if (Failed(hr = render->ReleaseBuffer(buffer_frames, 0))) {
+  std::memset(data, 0, static_cast<size_t>(stream->buffer_frames) * format_.block_align);
+  if (Failed(hr = stream->render->ReleaseBuffer(stream->buffer_frames, 0))) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
-  const int64_t duration = rate_ > 0 ? 10000000LL * buffer_frames / rate_ : 0;
+  stream->duration = rate_ > 0 ? 10000000LL * stream->buffer_frames / rate_ : 0;
   if (Failed(hr = client->Start())) {
     AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-    finish();
-    return;
+    return false;
   }
   played_bytes_ = 0;
-  core.render_ring().Clear();
+  Core().render_ring().Clear();
   AudioLibLog("WASPlayback::PlayProc loop start.\n");
+  return true;
+}
 
+// Until stop or a lost device; true when the device is to be reopened.
+bool WASPlayback::RunRenderLoop(RenderStream* stream) {
   int timeouts = 0;
   while (!stop_) {
-    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&event, 1000);
+    const PlatformEvent::WaitResult wait = layer_->WaitForEvent(&stream->event, 1000);
     if (wait == PlatformEvent::kSignalled) {
       timeouts = 0;
-      RenderFreeSpace(client.get(), render.get(), buffer_frames);
+      RenderFreeSpace(stream->client.get(), stream->render.get(), stream->buffer_frames);
       continue;
     }
     if (wait == PlatformEvent::kTimeout) {
       ++timeouts;
       AudioLibLog("Unexpected, WaitForSingleObject time out, count %d.\n", timeouts);
-      if (timeouts > 2 && !stop_) {
-        restart = true;
-        break;
-      }
+      if (timeouts > 2 && !stop_) return true;
     }
   }
-  if (!restart) {
-    AudioLibLog("WASPlayback::PlayProc loop end.\n");
-    layer_->Sleep(static_cast<uint32_t>(duration / 10000 / 2), nullptr);
-    if (Failed(hr = client->Stop())) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
-  }
-  finish();
+  AudioLibLog("WASPlayback::PlayProc loop end.\n");
+  layer_->Sleep(static_cast<uint32_t>(stream->duration / 10000 / 2), nullptr);
+  const HResult hr = stream->client->Stop();
+  if (Failed(hr)) AudioLibLog("error on line %d, hr = 0x%x \n", __LINE__, HrBits(hr));
+  return false;
 }
 
 // Steps of at most 20 ms, each one pull through the core, while 10 ms or more are free: one

@@ -5,13 +5,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
 #include "stream/delayed_restart.h"
+#include "stream/endpoint_selection.h"
 #include "vorax_mutex.h"
 
 class AudioCore;
@@ -40,8 +40,8 @@ class WASPlayback {
 
   const std::vector<DeviceRecord>& devices() const { return devices_; }
   Guid device_guid() const { return device_guid_; }
-  bool has_device() const { return endpoint_ != nullptr; }
-  const std::wstring& friendly_name() const { return friendly_name_; }
+  bool has_device() const { return selected_.endpoint != nullptr; }
+  const std::wstring& friendly_name() const { return selected_.friendly_name; }
   int rate() const { return rate_; }
   int channels() const { return channels_; }
   const WaveFormat& format() const { return format_; }
@@ -50,7 +50,19 @@ class WASPlayback {
 
  private:
   AudioCore& Core();
+  // The render thread and its steps.
   void PlayProc();
+  struct RenderStream {
+    PlatformEvent event;
+    std::unique_ptr<AudioClient> client;
+    std::unique_ptr<RenderClient> render;
+    uint32_t buffer_frames = 0;
+    int64_t duration = 0;  // of the device buffer, in 100 ns units
+  };
+  void LeaveRenderThread(bool com, bool restart, RenderStream* stream);
+  bool OpenRenderStream(RenderStream* stream);
+  bool StartRenderStream(RenderStream* stream);
+  bool RunRenderLoop(RenderStream* stream);
   void RenderFreeSpace(AudioClient* client, RenderClient* render, uint32_t buffer_frames);
   void StartRestartThread();
 
@@ -59,16 +71,13 @@ class WASPlayback {
 
   VORAX::Mutex control_;  // Start, Stop, Init and ResetDevice run one at a time
   Guid device_guid_ = {};
-  std::unique_ptr<AudioEndpoint> endpoint_;
-  std::mutex volume_mutex_;  // the render thread owns the session volume, the exports use it
+  SelectedEndpoint selected_;
+  VORAX::Mutex volume_mutex_;  // the render thread owns the session volume, the exports use it
   std::unique_ptr<SessionVolume> session_volume_;
   std::wstring device_id_;
   PlatformThread thread_;
   std::atomic<bool> stop_{true};
   bool exclusive_ = false;
-  int endpoint_count_ = 0;
-  int device_index_ = -1;
-  std::wstring friendly_name_;
   int rate_ = 0;
   int channels_ = 0;
   WaveFormat format_ = {};

@@ -14,7 +14,7 @@ DelayedRestart::DelayedRestart(AudioDeviceLayer* layer, const char* proc_name)
 void DelayedRestart::Schedule(std::function<void()> restart) {
   if (closing_) return;
   pending_ = true;
-  std::lock_guard<std::mutex> lock(threads_mutex_);
+  VORAX::AutoLock lock(threads_mutex_);
   threads_.erase(std::remove_if(threads_.begin(), threads_.end(),
                                 [](const std::unique_ptr<PlatformThread>& t) { return t->Join(0); }),
                  threads_.end());
@@ -35,7 +35,7 @@ void DelayedRestart::BeginClose() {
 void DelayedRestart::JoinAll() {
   std::vector<std::unique_ptr<PlatformThread>> threads;
   {
-    std::lock_guard<std::mutex> lock(threads_mutex_);
+    VORAX::AutoLock lock(threads_mutex_);
     threads.swap(threads_);
   }
   threads.clear();  // each joins its thread, which returns at once once woken

@@ -6,11 +6,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "device/audio_device_layer.h"
 #include "platform/platform_thread.h"
+#include "vorax_mutex.h"
 
 class DelayedRestart {
  public:
@@ -37,6 +37,6 @@ class DelayedRestart {
   std::atomic<bool> pending_{false};
   std::atomic<bool> closing_{false};
   PlatformEvent wake_;
-  std::mutex threads_mutex_;
+  VORAX::Mutex threads_mutex_;
   std::vector<std::unique_ptr<PlatformThread>> threads_;
 };

@@ -22,8 +22,8 @@ uint32_t ChannelsFor(const MixerControlInfo& control, uint32_t line_channels) {
 
 }  // namespace
 
-std::recursive_mutex& MixerLock() {
-  static std::recursive_mutex lock;
+VORAX::Mutex& MixerLock() {
+  static VORAX::Mutex lock;
   return lock;
 }
 
@@ -38,19 +38,19 @@ CMixerCtrlWnd::~CMixerCtrlWnd() {
 }
 
 void CMixerCtrlWnd::Unlink() {
-  std::lock_guard<std::recursive_mutex> lock(MixerLock());
+  VORAX::AutoLock lock(MixerLock());
   mixer_ = nullptr;
 }
 
 void CMixerCtrlWnd::OnControlChange(uint32_t control_id) {
-  std::lock_guard<std::recursive_mutex> lock(MixerLock());
+  VORAX::AutoLock lock(MixerLock());
   if (mixer_) mixer_->ReadChangedControl(control_id);
 }
 
 CAudioMixerBase::CAudioMixerBase(LevelDeviceLayer* layer, const std::wstring& device_name,
                                  uint32_t component_type, HResult* result)
     : layer_(layer) {
-  std::lock_guard<std::recursive_mutex> mixers(MixerLock());
+  VORAX::AutoLock mixers(MixerLock());
   for (int i = 0; i < 2; ++i) {
     std::unique_ptr<MixerNotifyWindow> window;
     (void)layer_->CreateNotifyWindow(&window);
@@ -108,7 +108,7 @@ void CAudioMixerBase::ReadSourceLines() {
 CAudioMixerBase::~CAudioMixerBase() { DestroyMixer(); }
 
 void CAudioMixerBase::DestroyMixer() {
-  std::lock_guard<std::recursive_mutex> mixers(MixerLock());
+  VORAX::AutoLock mixers(MixerLock());
   mixer_.reset();
   for (std::unique_ptr<CMixerCtrlWnd>& w : windows_) {
     if (!w) continue;
@@ -124,7 +124,7 @@ int CAudioMixerBase::notify_windows() const {
 }
 
 HResult CAudioMixerBase::SetSourceMute(bool mute) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   return WriteFlag(&source_mute_, source_channels_, mute);
 }
 
@@ -165,12 +165,12 @@ HResult CAudioMixerBase::Read(const Control& control, uint32_t line_channels, ui
 }
 
 HResult CAudioMixerBase::SetDestinationVolume(uint32_t level) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   return WriteLevel(&destination_volume_, destination_.channels, level);
 }
 
 HResult CAudioMixerBase::SetSourceVolume(uint32_t level) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   return WriteLevel(&source_volume_, source_channels_, level);
 }
 
@@ -201,7 +201,7 @@ CAudioMixerSrc::CAudioMixerSrc(LevelDeviceLayer* layer, const std::wstring& devi
     : CAudioMixerBase(layer, device_name, kMixerDstWaveIn, result), owner_(owner) {}
 
 CAudioMixerSrc::~CAudioMixerSrc() {
-  std::lock_guard<std::recursive_mutex> mixers(MixerLock());
+  VORAX::AutoLock mixers(MixerLock());
   if (has_remembered_) (void)SelectRecordingSource(remembered_);
   DestroyMixer();
 }
@@ -212,13 +212,13 @@ int CAudioMixerSrc::SetUserContext(intptr_t context) {
 }
 
 HResult CAudioMixerSrc::SetVolume(uint32_t level) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   (void)WriteLevel(&destination_volume_, destination_.channels, level);
   return WriteLevel(&source_volume_, source_channels_, level);
 }
 
 HResult CAudioMixerSrc::SetMute(bool mute) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   (void)WriteFlag(&destination_mute_, destination_.channels, mute);
   return WriteFlag(&source_mute_, source_channels_, mute);
 }

@@ -6,17 +6,17 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/level_device_layer.h"
+#include "vorax_mutex.h"
 
 class CAudioMixerBase;
 class VolumeBackend;
 
 // The process-wide lock of all mixer objects and their windows' links to them.
-std::recursive_mutex& MixerLock();
+VORAX::Mutex& MixerLock();
 
 // A notification window that reports control changes to a mixer object.
 class CMixerCtrlWnd : public MixerWindowSink {
@@ -80,7 +80,7 @@ class CAudioMixerBase {
   Control source_volume_;
   Control source_mute_;
   const uint32_t full_scale_ = 0xffff;
-  std::recursive_mutex lock_;
+  VORAX::Mutex lock_;
 
  private:
   void ReadSourceLines();

@@ -20,17 +20,6 @@ std::wstring UpperGuidText(const Guid& g) {
   return text;
 }
 
-WaveFormat Pcm16(int channels, int rate) {
-  WaveFormat f = {};
-  f.format_tag = kWaveFormatPcm;
-  f.channels = static_cast<uint16_t>(channels);
-  f.samples_per_sec = static_cast<uint32_t>(rate);
-  f.bits_per_sample = 16;
-  f.block_align = static_cast<uint16_t>(2 * channels);
-  f.avg_bytes_per_sec = f.block_align * f.samples_per_sec;
-  return f;
-}
-
 }  // namespace
 
 void CMyAudioEndpointVolumeCallback::OnNotify(const VolumeNotification& data) {
@@ -79,7 +68,7 @@ CVistaAudio::CVistaAudio(LevelDeviceLayer* layer, const Guid& device, bool captu
   ProbeExclusiveRates();
   FindBoost(endpoint.get());
   bool muted = false;
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (Succeeded(volume_->GetMute(&muted))) mute_ = muted ? 1 : 0;
 }
 
@@ -95,7 +84,7 @@ void CVistaAudio::ProbeExclusiveRates() {
   int highest = 0;
   for (int channels : {1, 2}) {
     for (int rate : {48000, 44100, 32000, 22050, 16000, 11025, 8000}) {
-      if (rate > highest && client_->IsFormatSupported(true, Pcm16(channels, rate)) == kS_OK) highest = rate;
+      if (rate > highest && client_->IsFormatSupported(true, Int16Format(rate, channels)) == kS_OK) highest = rate;
     }
   }
   narrow_band_ = highest == 16000 || highest == 8000;
@@ -165,26 +154,26 @@ std::unique_ptr<VolumeLevel> CVistaAudio::SearchMicBoostIVol(TopologyPart* part,
 }
 
 HResult CVistaAudio::GetMasterVolume(float* level) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!volume_) return kE_FAIL;
   return volume_->GetMasterVolumeLevelScalar(level);
 }
 
 HResult CVistaAudio::SetMasterVolume(float level, const Guid& event_context) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!volume_) return kE_FAIL;
   change_pending_ = 1;
   return volume_->SetMasterVolumeLevelScalar(level, event_context);
 }
 
 HResult CVistaAudio::GetBoost(float* db) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!boost_) return kE_FAIL;
   return boost_->GetLevel(0, db);
 }
 
 HResult CVistaAudio::SetBoost(float db) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  VORAX::AutoLock lock(lock_);
   if (!boost_) return kE_FAIL;
   return boost_->SetLevelUniform(db);
 }

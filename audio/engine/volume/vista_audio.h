@@ -6,10 +6,10 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "device/level_device_layer.h"
+#include "vorax_mutex.h"
 
 class CVistaAudio;
 class VolumeController;
@@ -106,5 +106,5 @@ class CVistaAudio {
   std::atomic<int> mute_{0};
   std::atomic<int> change_pending_{0};
   bool narrow_band_ = false;
-  std::recursive_mutex lock_;
+  VORAX::Mutex lock_;
 };

@@ -5,6 +5,7 @@
 #include "audio_lib_log.h"
 #include "device/device_quirks.h"
 #include "device/dsound_device_table.h"
+#include "vorax_mutex.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ HResult VolumeBackend::SelectMicSource() {
 HResult VolumeBackend::SetMicLevel(uint32_t level) {
   if (level > 0xffff) level = 0xffff;
   if (mixer_) {
-    std::lock_guard<std::recursive_mutex> lock(MixerLock());
+    VORAX::AutoLock lock(MixerLock());
     (void)SelectMicSource();
     if (Succeeded(mixer_->SetSourceVolume(level))) return kS_OK;
     return mixer_->SetDestinationVolume(level);
@@ -86,7 +87,7 @@ HResult VolumeBackend::SetMicLevel(uint32_t level) {
 
 HResult VolumeBackend::GetMicLevel(uint32_t* level) {
   if (mixer_) {
-    std::lock_guard<std::recursive_mutex> lock(MixerLock());
+    VORAX::AutoLock lock(MixerLock());
     (void)SelectMicSource();
     if (Succeeded(mixer_->GetSourceVolume(level))) return kS_OK;
     return mixer_->GetDestinationVolume(level);

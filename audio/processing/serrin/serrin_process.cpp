@@ -6,6 +6,7 @@
 
 #include "aec_platform.h"
 #include "audio_lib_log.h"
+#include "echo_mode.h"
 #include "serrin_config.h"
 
 namespace {
@@ -90,7 +91,8 @@ constexpr int kBandLast[6] = {12, 24, 60, 140, 280, 959};
 void UpdateEchoGains(SerrinState* s, int32_t c) {
   EchoPathRecord& path = s->echo_path[c];
   // Learnt where the measure found no near end (not where the echo hint forced mode 2).
-  const bool learn = s->far_loud_hold == kLoudHold && s->echo_mode == 2 && s->residual.residual_flag == 0;
+  const bool learn =
+      s->far_loud_hold == kLoudHold && s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
   float far_band[6] = {}, echo_band[6] = {};
   for (int k = 2; k < kSpectralBins; ++k) {
     // Neighbouring bins too: a gliding pitch moves the echo's harmonics between bins.
@@ -181,6 +183,37 @@ void MicNoiseFloor(SerrinState* s, const int16_t* mic, SerrinFrameArgs* args) {
   }
 }
 
+// One second-microphone block: level minimum, clip hold, and its two spectra into the next slot.
+void SecondMicBlock(SerrinState* s, const int16_t* block) {
+  const float level = MeanAbs(block);
+  if (level < s->mic2_minimum) s->mic2_minimum = level;
+  bool clipped = false;
+  for (int n = 0; n < kFrame; ++n) {
+    if (std::abs(static_cast<int>(block[n])) > 25000) clipped = true;
+  }
+  if (clipped) {
+    s->mic2_clip_hold = 3;
+  } else if (s->mic2_clip_hold > 0) {
+    --s->mic2_clip_hold;
+  }
+  s->mic2_slot = (s->mic2_slot + 1) % kSecondMicSlots;
+  serrin_analysis(block, s->mic2_ring[s->mic2_slot][0], &s->analysis[1]);
+  serrin_analysis(block, s->mic2_ring[s->mic2_slot][1], &s->analysis[2]);
+}
+
+// While the search runs: the second microphone's delay against the first, as a slot lag.
+void SecondMicDelaySearch(SerrinState* s) {
+  --s->mic2_delay_search;
+  int echo_path = 0;
+  float delay = 0.0f;
+  delay_estimate_bands(s->channel_spectra[1], s->channel_spectra[0], &s->spectral_delay, &echo_path, &delay);
+  if (echo_path) {
+    s->mic2_delay = delay;
+    int32_t lag = s->mic2_blocks + static_cast<int32_t>(std::lround(delay));
+    s->mic2_slot_lag = lag < 0 ? 0 : (lag > kSecondMicSlots - 1 ? kSecondMicSlots - 1 : lag);
+  }
+}
+
 // Step 7: blocks of the second microphone into the rotating slots; channels 1 and 2.
 void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, SerrinFrameArgs* args) {
   const int32_t blocks = (mic2 != nullptr && mic2_samples > 0) ? mic2_samples / kFrame : 0;
@@ -197,23 +230,7 @@ void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, Serrin
     std::memset(s->channel_spectra[1], 0, sizeof(s->channel_spectra[1]) * 2);
     return;
   }
-  for (int32_t b = 0; b < usable; ++b) {
-    const int16_t* block = mic2 + b * kFrame;
-    const float level = MeanAbs(block);
-    if (level < s->mic2_minimum) s->mic2_minimum = level;
-    bool clipped = false;
-    for (int n = 0; n < kFrame; ++n) {
-      if (std::abs(static_cast<int>(block[n])) > 25000) clipped = true;
-    }
-    if (clipped) {
-      s->mic2_clip_hold = 3;
-    } else if (s->mic2_clip_hold > 0) {
-      --s->mic2_clip_hold;
-    }
-    s->mic2_slot = (s->mic2_slot + 1) % kSecondMicSlots;
-    serrin_analysis(block, s->mic2_ring[s->mic2_slot][0], &s->analysis[1]);
-    serrin_analysis(block, s->mic2_ring[s->mic2_slot][1], &s->analysis[2]);
-  }
+  for (int32_t b = 0; b < usable; ++b) SecondMicBlock(s, mic2 + b * kFrame);
   if (s->frame_counter % 50 == 0) {
     s->mic2_floor = s->mic2_minimum;
     s->mic2_minimum = 32000.0f;
@@ -222,17 +239,7 @@ void SecondMic(SerrinState* s, const int16_t* mic2, int32_t mic2_samples, Serrin
   const int32_t from = ((s->mic2_slot - s->mic2_slot_lag) % kSecondMicSlots + kSecondMicSlots) % kSecondMicSlots;
   std::memcpy(s->channel_spectra[1], s->mic2_ring[from][0], sizeof(s->channel_spectra[1]));
   std::memcpy(s->channel_spectra[2], s->mic2_ring[from][1], sizeof(s->channel_spectra[2]));
-  if (s->mic2_delay_search > 0) {
-    --s->mic2_delay_search;
-    int echo_path = 0;
-    float delay = 0.0f;
-    delay_estimate_bands(s->channel_spectra[1], s->channel_spectra[0], &s->spectral_delay, &echo_path, &delay);
-    if (echo_path) {
-      s->mic2_delay = delay;
-      int32_t lag = s->mic2_blocks + static_cast<int32_t>(std::lround(delay));
-      s->mic2_slot_lag = lag < 0 ? 0 : (lag > kSecondMicSlots - 1 ? kSecondMicSlots - 1 : lag);
-    }
-  }
+  if (s->mic2_delay_search > 0) SecondMicDelaySearch(s);
 }
 
 // Step 9: the reference through the 8192-sample ring, read back D x 240 samples late.
@@ -276,7 +283,8 @@ bool MostlyUncoupled(const SerrinState* s) {
 
 // Channel selection, the adaptive filter, the ERLE bookkeeping and the echo-path
 // values that the suppression reads.
-void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
+// The channel the filter runs on (channel 0 without the second microphone) and the other one.
+int32_t SelectChannel(SerrinState* s, const SerrinConfig* config, bool mic2_active) {
   int32_t selected = 0;
   int32_t other = -1;
   if (mic2_active) {
@@ -293,7 +301,47 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   }
   s->selected_channel = selected;
   s->other_channel = other;
+  return selected;
+}
 
+// Band coupling of the microphone with the far end, while the far end is loud.
+void CouplingUpdate(SerrinState* s, EchoPathRecord* path) {
+  float mic_bands[kCouplingBands] = {};
+  float ref_bands[1][kCouplingBands] = {};
+  float ref_floors[1][kCouplingBands] = {};
+  float ref_energies[1][kCouplingBands] = {};
+  for (int b = 0; b < kCouplingBands; ++b) {
+    for (int k = kBandFirst[b]; k <= kBandLast[b]; ++k) {
+      mic_bands[b] += s->mic_power[k];
+      ref_bands[0][b] += s->reference_power[k];
+      ref_floors[0][b] += s->spectral_floor[kSerrinChannels].floor[k];
+    }
+    ref_energies[0][b] = ref_bands[0][b];
+  }
+  const int active[1] = {0};
+  coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies, &path->coupling);
+}
+
+// The echo-return ratio r = M / (E + 0.001) of the microphone energy M and the error energy
+// E, the hold counter and the ERLE bookkeeping.
+void EchoReturnRatio(SerrinState* s, SerrinConfig* config, float m, float e) {
+  float r = m / (e + 0.001f);
+  if (r < 0.707f) r = 0.707f;
+  s->echo_ratio = r;
+  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
+  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
+  // periodic signals give the delay estimator's echo hint without any echo); until it has
+  // risen the hint forces full suppression.
+  const bool explained = s->echo_mode == kEchoModeEchoOnly && s->residual.residual_flag == 0;
+  if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
+    ++s->hold_counter;
+  }
+  if (r > config->erle_ratio_max) config->erle_ratio_max = r;
+  if (++s->erle_check_counter > 150) serrin_erle_check(s);
+}
+
+void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
+  const int32_t selected = SelectChannel(s, config, mic2_active);
   SerrinComplex* spectrum = s->channel_spectra[selected];
   EchoPathRecord& path = s->echo_path[selected];
   for (int k = 0; k < kSpectralBins; ++k) s->mic_power[k] = Power(spectrum[k]);
@@ -314,20 +362,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   echo_filter_step(selected, selected, 1, s->residual_floors[selected], &path, s->echo_mode, kEchoFilterBins, spectrum,
                    s->reference_spectrum, &s->filter);
   for (int k = 0; k < kSpectralBins; ++k) s->error_power[k] = Power(spectrum[k]);
-  const float e = EnergyOfBins(spectrum, 20, 119);
-  float r = m / (e + 0.001f);
-  if (r < 0.707f) r = 0.707f;
-  s->echo_ratio = r;
-  // The hold counter rises with frames of loud far end whose echo the learnt gains explain,
-  // or whose microphone lies mostly where the far end cannot have put it (two unrelated
-  // periodic signals give the delay estimator's echo hint without any echo); until it has
-  // risen the hint forces full suppression.
-  const bool explained = s->echo_mode == 2 && s->residual.residual_flag == 0;
-  if (s->far_loud_hold == kLoudHold && s->hold_counter < kHoldCounterMax && (explained || MostlyUncoupled(s))) {
-    ++s->hold_counter;
-  }
-  if (r > config->erle_ratio_max) config->erle_ratio_max = r;
-  if (++s->erle_check_counter > 150) serrin_erle_check(s);
+  EchoReturnRatio(s, config, m, EnergyOfBins(spectrum, 20, 119));
 
   float echo = 0.0f;
   for (int k = 20; k <= 119; ++k) echo += s->filter.echo_power[selected][k];
@@ -336,22 +371,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   UpdateEchoGains(s, selected);
   UpdateNoiseFloor(s, selected);
 
-  if (s->far_loud_hold == kLoudHold) {
-    float mic_bands[kCouplingBands] = {};
-    float ref_bands[1][kCouplingBands] = {};
-    float ref_floors[1][kCouplingBands] = {};
-    float ref_energies[1][kCouplingBands] = {};
-    for (int b = 0; b < kCouplingBands; ++b) {
-      for (int k = kBandFirst[b]; k <= kBandLast[b]; ++k) {
-        mic_bands[b] += s->mic_power[k];
-        ref_bands[0][b] += s->reference_power[k];
-        ref_floors[0][b] += s->spectral_floor[kSerrinChannels].floor[k];
-      }
-      ref_energies[0][b] = ref_bands[0][b];
-    }
-    const int active[1] = {0};
-    coupling_update(mic_bands, ref_bands, active, 1, ref_floors, ref_energies, &path.coupling);
-  }
+  if (s->far_loud_hold == kLoudHold) CouplingUpdate(s, &path);
 }
 
 // Echo mode of the frame and the echo measure: 3 while the residual-echo measure finds
@@ -367,11 +387,11 @@ void EchoMode(SerrinState* s) {
   static const float kWeights[6] = {kResidualBandWeight, kResidualBandWeight, kResidualBandWeight,
                                     kResidualBandWeight, kResidualBandWeight, kResidualBandWeight};
   residual_echo_measure(s->error_power, s->expected_residual, s->expected_power, kWeights, &s->residual);
-  int32_t mode = s->residual.residual_flag != 0 ? 3 : 2;
-  if (s->far_loud_hold == 0) mode = 1;
-  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = 2;
+  int32_t mode = s->residual.residual_flag != 0 ? kEchoModeNearEnd : kEchoModeEchoOnly;
+  if (s->far_loud_hold == 0) mode = kEchoModeNoFarEnd;
+  if (s->hold_counter < 20 && s->headphone_counter < kHeadphoneMode && s->echo_hint) mode = kEchoModeEchoOnly;
   s->echo_mode = mode;
-  if (mode == 2) {
+  if (mode == kEchoModeEchoOnly) {
     s->echo_measure = 0.99f * s->echo_measure + 0.01f * 10.0f * std::log10(s->echo_ratio);
     if (s->echo_measure > 3.0f) s->headphone_counter = 0;
   }
@@ -382,7 +402,7 @@ void Headphone(SerrinState* s, SerrinConfig* config) {
   const int32_t sel = s->selected_channel;
   s->far_peak = s->far_energy > s->far_peak ? s->far_energy : 0.95f * s->far_peak;
   if (!s->echo_hint) {
-    if (s->echo_mode == 2 && s->far_peak > 1000000.0f && s->echo_measure < 1.0f &&
+    if (s->echo_mode == kEchoModeEchoOnly && s->far_peak > 1000000.0f && s->echo_measure < 1.0f &&
         s->mic_peak - 10.0f * s->echo_path[sel].echo_path_sum < 0.1f * s->far_peak &&
         s->headphone_counter < kHeadphoneMode) {
       ++s->headphone_counter;
@@ -404,13 +424,15 @@ void Headphone(SerrinState* s, SerrinConfig* config) {
   }
 }
 
+constexpr int kStrengthTypeNoCeiling = 5;  // outside the suppression's table of ceilings
+
 // Strength type of the suppression for the frame's echo mode: full suppression with
 // echo only (the mode itself zeroes every bin), a light ceiling in double talk, none
 // without far end. Without a double-talk result the mode's own ceiling applies.
 int StrengthType(int32_t mode, int32_t double_talk) {
   if (!double_talk) return mode;
-  if (mode == 1) return 5;
-  if (mode == 3) return 5;
+  if (mode == kEchoModeNoFarEnd) return kStrengthTypeNoCeiling;
+  if (mode == kEchoModeNearEnd) return kStrengthTypeNoCeiling;
   return mode;
 }
 
@@ -494,6 +516,125 @@ void NoiseSuppressionChain(SerrinState* s, SerrinComplex* out_spectrum) {
   serrin_synthesis(s->noise_spectrum, s->unit_noise_frame, &s->synthesis[2]);
 }
 
+// Step 4: the type-1 channel's inputs (silence without one), and the per-frame switches.
+struct FrameInputs {
+  const int16_t* mic;
+  const int16_t* mic2;
+  int32_t mic2_samples;
+};
+
+FrameInputs TakeChannelInputs(SerrinState* s, const SerrinConfig* config, SerrinChannel* const* channels, int music) {
+  const SerrinChannel* channel = FindMicChannel(channels);
+  FrameInputs in;
+  in.mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;
+  in.mic2 = channel != nullptr ? channel->mic2 : nullptr;
+  in.mic2_samples = channel != nullptr ? channel->mic2_samples : 0;
+  s->core_switch_a = 1;
+  s->core_switch_b = 1;
+  s->detector_switch_frame = (channel != nullptr && !music) ? 1 : 0;
+  s->reference_level = config->reference_level;
+  s->per_frame_constant = config->per_frame_constant;
+  return in;
+}
+
+// Step 8: voice frames are counted; the microphone's bins of D / 4 frames earlier for the voter.
+const SerrinComplex* CountVoiceAndDelayBins(SerrinState* s, int32_t voice) {
+  if (voice) ++s->voice_frames;
+  if (s->frame_counter % 250 == 0) s->voice_frames = 0;
+  return spectral_delay_ring_step(s->channel_spectra[0], s->delay_records[0].voter.delay, &s->delay_records[0].ring);
+}
+
+// Step 9: the delayed reference, the echo hint and the reference's analysis.
+void ReferenceStage(SerrinState* s, int16_t* reference, const int16_t* mic) {
+  DelayReference(s, reference);
+  s->echo_hint = delay_estimate_pcm(reference, mic, &s->pcm_delay[0]) & 1;
+  serrin_analysis(reference, s->reference_spectrum, &s->analysis[3]);
+}
+
+// Step 10: far-end power and floor (paused for a few frames after the reference delay
+// moved), and the frame delay voter.
+void FarEndPowerAndVoter(SerrinState* s, const SerrinComplex* delayed_bins) {
+  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
+    for (SerrinComplex& c : s->reference_spectrum) {
+      c.re *= 10.0f;
+      c.im *= 10.0f;
+    }
+  }
+  const int32_t voter_delay = s->delay_records[0].voter.delay;
+  if (voter_delay != s->voter_delay_seen) {
+    // The reference moved against the echo: the learnt echo gains start over.
+    s->voter_delay_seen = voter_delay;
+    s->reference_countdown = kReferenceSettleFrames;
+    for (EchoPathRecord& path : s->echo_path) echo_gains_reset(&path);
+  }
+  if (s->reference_countdown > 0) {
+    --s->reference_countdown;
+  } else {
+    float far_band = 0.0f;
+    for (int k = 0; k < kSpectralBins; ++k) {
+      s->reference_power[k] = Power(s->reference_spectrum[k]);
+      if (k >= 2) far_band += s->reference_power[k];
+    }
+    band_activity_update(s->reference_power, &s->band_tracker[kSerrinChannels], far_band,
+                         &s->spectral_floor[kSerrinChannels], &s->floor_sweep[kSerrinChannels]);
+  }
+  frame_delay_vote(delayed_bins, s->reference_spectrum, &s->delay_records[0].voter);
+}
+
+// Step 14: residual echo and suppression of the selected (and the other) channel, then the
+// second-microphone mixing.
+void ResidualEcho(SerrinState* s, SerrinConfig* config, const SerrinFrameArgs* args, int music, bool mic2_active) {
+  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1], s->mic2_delay,
+                                                         args->second_mic_on, &s->two_mic);
+  int32_t double_talk = two_mic_countdown;
+  if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
+  SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);
+  if (s->other_channel >= 0) {
+    SuppressChannel(s, config, s->other_channel, music != 0, double_talk, args->noise_suppression);
+  }
+  mix_countdowns_update(s->selected_channel, mic2_active ? 1 : 0, two_mic_countdown, &s->mix);
+  const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
+                                          s->spectral_floor[2].floor};
+  second_mic_mix(s->channel_spectra, floors, &s->mix);
+}
+
+// Step 17: echo after the canceller, counted in modes 2 and 3. The estimator follows the
+// output in every frame: started at the far end's first onset, its followers of the output
+// and of the far end would rise from zero together and report echo on a silent microphone.
+void EchoAfterCanceller(SerrinState* s, const int16_t* reference) {
+  const int found = delay_estimate_pcm(reference, s->last_output, &s->pcm_delay[1]) & 1;
+  if (s->echo_mode == kEchoModeEchoOnly || s->echo_mode == kEchoModeNearEnd) serrin_echo_after_canceller(s, found);
+}
+
+// Step 18: the output gain from the level, synthesis (unless the chain did it) and the
+// clip-safe gain. The level counts as activity while the near end may talk (no echo-only
+// frame).
+void OutputGain(SerrinState* s, SerrinComplex* out_spectrum, float level, bool synthesised) {
+  const float activity = s->echo_mode == kEchoModeEchoOnly ? 0.0f : level;
+  float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
+  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
+  // While the far end plays the gain does not raise: it would lift what the canceller left
+  // of the echo (a full-duplex tone loop came back 14.6 dB below the tone in 2 of 4 runs).
+  if (s->far_loud_hold > 0 && gain > 1.0f) gain = 1.0f;
+  gain *= s->gain_step_factor;
+  s->agc_gain = gain;
+  if (!synthesised) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
+  serrin_apply_output_gain(s, s->output, gain);
+}
+
+// Step 19: the output frame, the final detector's hold and the caller's flags.
+void WriteOutput(SerrinState* s, const int16_t* mic, SerrinFrameArgs* args) {
+  if (args->output != nullptr) std::memcpy(args->output, s->output, sizeof(s->output));
+  std::memcpy(s->last_output, s->output, sizeof(s->output));
+  if (residual_crest_detect(mic, &s->crest) == 1) {
+    s->crest_hold = 50;
+  } else if (s->crest_hold > 0) {
+    --s->crest_hold;
+  }
+  if (args->echo_hold != nullptr) *args->echo_hold = s->crest_hold > 0 ? 1 : 0;
+  if (args->mode3 != nullptr) *args->mode3 = s->echo_mode == kEchoModeNearEnd ? 1 : 0;
+}
+
 }  // namespace
 
 int32_t serrin_far_end_hold(float energy, float level, int32_t hold) {
@@ -568,133 +709,34 @@ void serrin_apply_output_gain(SerrinState* s, int16_t* samples, float gain) {
 void serrin_process(SerrinState* s, SerrinChannel* const* channels, SerrinFrameArgs* args) {
   if (s == nullptr || args == nullptr || args->reference == nullptr) return;
   SerrinConfig* config = serrin_config();
-
-  // Frame counter and music mode.
   ++s->frame_counter;
   const int music = config->music_mode.load(std::memory_order_relaxed) != 0 ? 1 : 0;
   MusicModeChange(s, config, music);
-
-  // Far-end energy and loud hold.
   FarEndEnergy(s, args->reference);
-
-  // The microphone channel's inputs.
-  const SerrinChannel* channel = FindMicChannel(channels);
-  const int16_t* mic = (channel != nullptr && channel->mic != nullptr) ? channel->mic : kSilence;
-  const int16_t* mic2 = channel != nullptr ? channel->mic2 : nullptr;
-  const int32_t mic2_samples = channel != nullptr ? channel->mic2_samples : 0;
-  s->core_switch_a = 1;
-  s->core_switch_b = 1;
-  s->detector_switch_frame = (channel != nullptr && !music) ? 1 : 0;
-  s->reference_level = config->reference_level;
-  s->per_frame_constant = config->per_frame_constant;
-
-  // Microphone noise floor and analysis.
-  MicNoiseFloor(s, mic, args);
-  serrin_analysis(mic, s->channel_spectra[0], &s->analysis[0]);
-
-  // Second microphone.
-  SecondMic(s, mic2, mic2_samples, args);
-  const bool mic2_active = s->mic2_blocks > 0 && mic2 != nullptr && mic2_samples >= kFrame;
-
-  // Voice frames and the microphone's delayed bins for the voter.
-  if (args->voice) ++s->voice_frames;
-  if (s->frame_counter % 250 == 0) s->voice_frames = 0;
-  const SerrinComplex* delayed_bins =
-      spectral_delay_ring_step(s->channel_spectra[0], s->delay_records[0].voter.delay, &s->delay_records[0].ring);
-
-  // Reference delay, echo hint and analysis.
-  DelayReference(s, args->reference);
-  s->echo_hint = delay_estimate_pcm(args->reference, mic, &s->pcm_delay[0]) & 1;
-  serrin_analysis(args->reference, s->reference_spectrum, &s->analysis[3]);
-
-  // Far-end power and floor (paused for a few frames after the reference delay moved),
-  // and the frame delay voter.
-  if (kScaleLoudReference && s->echo_path[s->selected_channel].echo_path_sum > kLoudEchoPathSum) {
-    for (SerrinComplex& c : s->reference_spectrum) {
-      c.re *= 10.0f;
-      c.im *= 10.0f;
-    }
-  }
-  const int32_t voter_delay = s->delay_records[0].voter.delay;
-  if (voter_delay != s->voter_delay_seen) {
-    // The reference moved against the echo: the learnt echo gains start over.
-    s->voter_delay_seen = voter_delay;
-    s->reference_countdown = kReferenceSettleFrames;
-    for (EchoPathRecord& path : s->echo_path) echo_gains_reset(&path);
-  }
-  if (s->reference_countdown > 0) {
-    --s->reference_countdown;
-  } else {
-    float far_band = 0.0f;
-    for (int k = 0; k < kSpectralBins; ++k) {
-      s->reference_power[k] = Power(s->reference_spectrum[k]);
-      if (k >= 2) far_band += s->reference_power[k];
-    }
-    band_activity_update(s->reference_power, &s->band_tracker[kSerrinChannels], far_band,
-                         &s->spectral_floor[kSerrinChannels], &s->floor_sweep[kSerrinChannels]);
-  }
-  frame_delay_vote(delayed_bins, s->reference_spectrum, &s->delay_records[0].voter);
-
-  // Adaptive filter, echo mode, headphone detection.
+  const FrameInputs in = TakeChannelInputs(s, config, channels, music);
+  MicNoiseFloor(s, in.mic, args);
+  serrin_analysis(in.mic, s->channel_spectra[0], &s->analysis[0]);
+  SecondMic(s, in.mic2, in.mic2_samples, args);
+  const bool mic2_active = s->mic2_blocks > 0 && in.mic2 != nullptr && in.mic2_samples >= kFrame;
+  const SerrinComplex* delayed_bins = CountVoiceAndDelayBins(s, args->voice);
+  ReferenceStage(s, args->reference, in.mic);
+  FarEndPowerAndVoter(s, delayed_bins);
   AdaptiveFilter(s, config, mic2_active);
   EchoMode(s);
   Headphone(s, config);
-
-  // Residual echo and suppression, second-microphone mixing.
-  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1],
-                                                         s->mic2_delay, args->second_mic_on, &s->two_mic);
-  int32_t double_talk = two_mic_countdown;
-  if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
-  SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);
-  if (s->other_channel >= 0) {
-    SuppressChannel(s, config, s->other_channel, music != 0, double_talk, args->noise_suppression);
-  }
-  mix_countdowns_update(s->selected_channel, mic2_active ? 1 : 0, two_mic_countdown, &s->mix);
-  const float* floors[kSerrinChannels] = {s->spectral_floor[0].floor, s->spectral_floor[1].floor,
-                                          s->spectral_floor[2].floor};
-  second_mic_mix(s->channel_spectra, floors, &s->mix);
-
-  // Auto-mute check.
+  ResidualEcho(s, config, args, music, mic2_active);
   if (!music && s->auto_mute_switch) {
     AutoMute(s);
   } else {
     s->loud_flag = 0;
   }
-
-  // The output level (before the spectrum is synthesised) and the noise-suppression chain,
-  // which synthesises the output itself.
+  // The output level is taken before the spectrum is synthesised; the noise-suppression
+  // chain synthesises the output itself.
   SerrinComplex* out_spectrum = s->channel_spectra[s->selected_channel];
   const float level = 0.01f * std::sqrt(EnergyOfBins(out_spectrum, 10, 79));
   const bool chain = args->noise_suppression != 0 && !music;
   if (chain) NoiseSuppressionChain(s, out_spectrum);
-
-  // Echo after the canceller, counted in modes 2 and 3. The estimator follows the output in
-  // every frame: started at the far end's first onset, its followers of the output and of
-  // the far end would rise from zero together and report echo on a silent microphone.
-  const int found = delay_estimate_pcm(args->reference, s->last_output, &s->pcm_delay[1]) & 1;
-  if (s->echo_mode == 2 || s->echo_mode == 3) serrin_echo_after_canceller(s, found);
-
-  // Output gain and synthesis. The level counts as activity while the near end may talk
-  // (no echo-only frame).
-  const float activity = s->echo_mode == 2 ? 0.0f : level;
-  float gain = agc_gain_update(&s->agc, 0, level, activity, 0);
-  if (s->echo_flag && gain > kEchoFlagGainCap) gain = kEchoFlagGainCap;
-  // While the far end plays the gain does not raise: it would lift what the canceller left
-  // of the echo (a full-duplex tone loop came back 14.6 dB below the tone in 2 of 4 runs).
-  if (s->far_loud_hold > 0 && gain > 1.0f) gain = 1.0f;
-  gain *= s->gain_step_factor;
-  s->agc_gain = gain;
-  if (!chain) serrin_synthesis(out_spectrum, s->output, &s->synthesis[0]);
-  serrin_apply_output_gain(s, s->output, gain);
-
-  // Output and the final detector.
-  if (args->output != nullptr) std::memcpy(args->output, s->output, sizeof(s->output));
-  std::memcpy(s->last_output, s->output, sizeof(s->output));
-  if (residual_crest_detect(mic, &s->crest) == 1) {
-    s->crest_hold = 50;
-  } else if (s->crest_hold > 0) {
-    --s->crest_hold;
-  }
-  if (args->echo_hold != nullptr) *args->echo_hold = s->crest_hold > 0 ? 1 : 0;
-  if (args->mode3 != nullptr) *args->mode3 = s->echo_mode == 3 ? 1 : 0;
+  EchoAfterCanceller(s, args->reference);
+  OutputGain(s, out_spectrum, level, chain);
+  WriteOutput(s, in.mic, args);
 }

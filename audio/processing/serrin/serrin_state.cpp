@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "echo_mode.h"
 #include "serrin_config.h"
 
 namespace {
@@ -10,14 +11,10 @@ constexpr float kFarLevelReset = 96000000.0f;
 constexpr float kFarLevelFloor = 96000.0f;
 }  // namespace
 
-void serrin_init(SerrinState* s) {
-  AuxBlock* old_aux = s->aux;
+namespace {
 
-  serrin_default_features(&s->features);
-  s->core_switch_a = 3;
-  s->core_switch_b = 2;
-
-  // Spectra, rings and followers start empty.
+// Step 2: spectra, rings and followers start empty.
+void ClearBuffers(SerrinState* s) {
   std::memset(s->channel_spectra, 0, sizeof(s->channel_spectra));
   std::memset(s->mic2_ring, 0, sizeof(s->mic2_ring));
   std::memset(s->reference_spectrum, 0, sizeof(s->reference_spectrum));
@@ -36,11 +33,17 @@ void serrin_init(SerrinState* s) {
   std::memset(s->unit_noise_frame, 0, sizeof(s->unit_noise_frame));
   std::memset(s->output, 0, sizeof(s->output));
   std::memset(s->last_output, 0, sizeof(s->last_output));
+}
 
+// Step 3: the analysis and synthesis banks and the adaptive filter.
+void InitBanksAndFilter(SerrinState* s) {
   for (AnalysisBank& b : s->analysis) serrin_analysis_init(&b);
   for (SynthesisBank& b : s->synthesis) serrin_synthesis_init(&b);
   echo_filter_init(&s->filter);
+}
 
+// Step 4: band tracker, spectral floor and residual-echo record of each channel and the far end.
+void InitChannelTrackers(SerrinState* s) {
   for (int c = 0; c <= kSerrinChannels; ++c) {
     min_tracker_setup(&s->band_tracker[c], 2000000000000.0f, 1000.0f, 1000.0f, 50, 100, 0.25f);
     spectral_floor_init(&s->spectral_floor[c]);
@@ -52,11 +55,17 @@ void serrin_init(SerrinState* s) {
     r.mode = 2;
     r.reserved[0] = r.reserved[1] = 0;
   }
+}
 
+// Step 5: the two far-end level trackers at their normal reset values.
+void InitFarLevelTrackers(SerrinState* s) {
   for (MinTracker& t : s->far_level) {
     min_tracker_setup(&t, kFarLevelReset, kFarLevelFloor, kFarLevelFloor, 50, 100, 0.25f);
   }
+}
 
+// Step 6: the kernels' records, the residual floors and the auxiliary block.
+void InitKernels(SerrinState* s, AuxBlock* old_aux) {
   // Channels 1 and 2 are the second microphone's.
   for (int c = 0; c <= kSerrinChannels; ++c) echo_path_record_init(&s->echo_path[c], c == 1 || c == 2);
   residual_state_init(&s->residual);
@@ -82,7 +91,10 @@ void serrin_init(SerrinState* s) {
 
   if (old_aux != nullptr) serrin_free_aux(old_aux);
   s->aux = serrin_alloc_aux();
+}
 
+// Step 7: 0 dB output gain, frame counter, the compensation table and the unity gains.
+void InitOutputGainAndTables(SerrinState* s) {
   serrin_set_output_gain_db(s, 0);
   s->frame_counter = 0;
   const double pi = 3.14159265358979323846;
@@ -93,13 +105,10 @@ void serrin_init(SerrinState* s) {
     s->compensation[i] = static_cast<float>(1.0 / (sw * sw + cw * cw));
     s->unity_gains[i] = 1.0f;
   }
+}
 
-  SerrinConfig* config = serrin_config();
-  serrin_config_reset(config);
-
-  serrin_reset_band_state(&s->pcm_delay[0]);
-  serrin_reset_band_state(&s->pcm_delay[1]);
-
+// Step 10: AGC and applied gain, auto-mute, echo count and flag.
+void InitGainAndAutoMute(SerrinState* s) {
   s->agc_gain = 1.0f;
   s->auto_mute_switch = 1;
   s->auto_mute_threshold = 32.0f;
@@ -109,8 +118,10 @@ void serrin_init(SerrinState* s) {
   s->echo_count_short = 0;
   s->echo_count_long = 0;
   s->echo_flag = 0;
+}
 
-  // Remaining per-frame values.
+// The remaining per-frame values of the processing.
+void ResetFrameValues(SerrinState* s, const SerrinConfig* config) {
   s->hold_counter = 0;
   s->music_mode_seen = 0;
   s->reference_level = config->reference_level;
@@ -132,7 +143,7 @@ void serrin_init(SerrinState* s) {
   s->mic2_delay_search = 0;
   s->mic2_delay = 0.0f;
   s->voice_frames = 0;
-  s->echo_mode = 1;
+  s->echo_mode = kEchoModeNoFarEnd;
   s->echo_ratio = 1.0f;
   s->echo_measure = 0.0f;
   s->mic_peak = 0.0f;
@@ -146,6 +157,27 @@ void serrin_init(SerrinState* s) {
   s->mode23_frames = 0;
   s->crest_hold = 0;
   s->residual_level = 0.0f;
+}
+
+}  // namespace
+
+void serrin_init(SerrinState* s) {
+  AuxBlock* old_aux = s->aux;
+  serrin_default_features(&s->features);
+  s->core_switch_a = 3;
+  s->core_switch_b = 2;
+  ClearBuffers(s);
+  InitBanksAndFilter(s);
+  InitChannelTrackers(s);
+  InitFarLevelTrackers(s);
+  InitKernels(s, old_aux);
+  InitOutputGainAndTables(s);
+  SerrinConfig* config = serrin_config();
+  serrin_config_reset(config);
+  serrin_reset_band_state(&s->pcm_delay[0]);
+  serrin_reset_band_state(&s->pcm_delay[1]);
+  InitGainAndAutoMute(s);
+  ResetFrameValues(s, config);
 }
 
 void serrin_release(SerrinState* s) {

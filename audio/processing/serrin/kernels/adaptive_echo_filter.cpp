@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "echo_mode.h"
+
 const EchoFilterGroup kEchoFilterGroupTable[kEchoFilterGroups] = {
     {2, 40, 13, 0.03f},
     {40, 280, 8, 0.05f},
@@ -67,6 +69,165 @@ void echo_filter_init(EchoFilterState* f) {
   f->drift_step = 1.0f;
 }
 
+namespace {
+
+// Step 1: the newest far-end frame into each group's history ring, and the band far-end sums.
+void FeedFarEnd(const SerrinComplex* far_spectrum, EchoFilterState* f) {
+  std::memset(f->band_far, 0, sizeof(f->band_far));
+  for (int g = 0; g < kEchoFilterGroups; ++g) {
+    const EchoFilterGroup& p = kEchoFilterGroupTable[g];
+    const int slot = (f->history_index[g] + 1) % p.partitions;
+    f->history_index[g] = slot;
+    const int base = GroupTapBase(g);
+    for (int k = p.first; k < p.end; ++k) {
+      f->history[base + (k - p.first) * p.partitions + slot] = far_spectrum[k];
+      f->band_far[echo_band_of_bin(k)] += Power(far_spectrum[k]);
+    }
+  }
+}
+
+void ClearChannelSums(int channel, EchoFilterState* f) {
+  std::memset(f->band_mic[channel], 0, sizeof(f->band_mic[channel]));
+  std::memset(f->band_echo[channel], 0, sizeof(f->band_echo[channel]));
+  std::memset(f->band_error[channel], 0, sizeof(f->band_error[channel]));
+  std::memset(f->echo_power[channel], 0, sizeof(f->echo_power[channel]));
+}
+
+// What one step of a channel shares across its bins.
+struct ChannelStep {
+  int channel;
+  float weight;  // adaptation gate: W of the frame's echo mode
+  const float* residual_floors;
+  const EchoPathRecord* echo_path;
+  SerrinComplex* spectrum;
+  EchoFilterState* f;
+};
+
+// One bin's far-end history (newest first through `order`) and its two filters.
+struct BinTaps {
+  const SerrinComplex* hist;
+  SerrinComplex* a;
+  SerrinComplex* b;
+  const int* order;
+  int partitions;
+};
+
+struct EchoEstimates {
+  float far_power;  // P
+  SerrinComplex ea_est;
+  SerrinComplex eb_est;
+};
+
+// Step 2: P and the echo estimates of both filters.
+EchoEstimates EstimateEcho(const BinTaps& t) {
+  EchoEstimates e{0.0f, {0.0f, 0.0f}, {0.0f, 0.0f}};
+  for (int j = 0; j < t.partitions; ++j) {
+    const SerrinComplex& x = t.hist[t.order[j]];
+    e.far_power += Power(x);
+    const SerrinComplex pa = Mul(t.a[j], x);
+    const SerrinComplex pb = Mul(t.b[j], x);
+    e.ea_est.re += pa.re;
+    e.ea_est.im += pa.im;
+    e.eb_est.re += pb.re;
+    e.eb_est.im += pb.im;
+  }
+  return e;
+}
+
+// Step 4: the error with the smaller instantaneous power replaces the bin; the band sums.
+void TakeSmallerError(const ChannelStep& s, int k, float ym, float am, float bm, const SerrinComplex& ea,
+                      const SerrinComplex& eb, const EchoEstimates& est) {
+  const bool use_a = am < bm;
+  const float power = Power(use_a ? est.ea_est : est.eb_est);
+  s.f->echo_power[s.channel][k] = power;
+  const int band = echo_band_of_bin(k);
+  s.f->band_mic[s.channel][band] += ym;
+  s.f->band_echo[s.channel][band] += power;
+  s.f->band_error[s.channel][band] += use_a ? am : bm;
+  s.spectrum[k] = use_a ? ea : eb;
+}
+
+struct DivergenceResult {
+  bool cleared_a;
+  bool copied_into_a;
+};
+
+// Step 5: clear a filter far worse than no filter, copy a clearly better one over the other.
+DivergenceResult ControlDivergence(const BinTaps& t, float& pm, float& pa, float& pb) {
+  DivergenceResult r{false, false};
+  if (pa > kDivergence * pm) {
+    std::memset(t.a, 0, sizeof(SerrinComplex) * t.partitions);
+    pm = pa = pb = 0.0f;
+    r.cleared_a = true;
+  } else if (pm > kDivergence * pa && pb > kCopyMargin * pa) {
+    pm = pa = pb = 0.0f;
+    std::memcpy(t.b, t.a, sizeof(SerrinComplex) * t.partitions);
+  }
+  if (pb > kDivergence * pm) {
+    std::memset(t.b, 0, sizeof(SerrinComplex) * t.partitions);
+    pm = pa = pb = 0.0f;
+  } else if (pm > kDivergence * pb && pa > kCopyMargin * pb) {
+    pm = pa = pb = 0.0f;
+    std::memcpy(t.a, t.b, sizeof(SerrinComplex) * t.partitions);
+    r.copied_into_a = true;
+  }
+  return r;
+}
+
+// Step 6: A += mu e conj(X) (normalised LMS).
+void AdaptFilterA(const BinTaps& t, const SerrinComplex& e, float far_power) {
+  const float mu = kStep / (far_power + kRegularisation);
+  const SerrinComplex me{mu * e.re, mu * e.im};
+  for (int j = 0; j < t.partitions; ++j) {
+    const SerrinComplex& x = t.hist[t.order[j]];
+    t.a[j].re += me.re * x.re + me.im * x.im;
+    t.a[j].im += me.im * x.re - me.re * x.im;
+  }
+}
+
+// Steps 2 to 6 for bin k, with the group's power smoothing c.
+void FilterBin(const ChannelStep& s, const BinTaps& t, float c, int k) {
+  const EchoEstimates est = EstimateEcho(t);
+  const SerrinComplex y = s.spectrum[k];
+  const SerrinComplex ea{y.re - est.ea_est.re, y.im - est.ea_est.im};
+  const SerrinComplex eb{y.re - est.eb_est.re, y.im - est.eb_est.im};
+  const float ym = Power(y), am = Power(ea), bm = Power(eb);
+  float& pm = s.f->power_mic[s.channel][k];
+  float& pa = s.f->power_a[s.channel][k];
+  float& pb = s.f->power_b[s.channel][k];
+  pm += c * (ym - pm);
+  pa += c * (am - pa);
+  pb += c * (bm - pb);
+  TakeSmallerError(s, k, ym, am, bm, ea, eb, est);
+  const DivergenceResult d = ControlDivergence(t, pm, pa, pb);
+  // Adaptation where the far end is well above the near end.
+  const float near = s.echo_path != nullptr ? s.echo_path->near_level[k] : 0.0f;
+  const float far_power = est.far_power;
+  if (far_power * s.residual_floors[echo_band_of_bin(k)] > s.weight * near && ym < kMaxEchoPathGain * far_power) {
+    // The error of the filter as it now stands: of B's copy, of the cleared filter (the
+    // microphone itself: adapting a cleared filter with the diverged error would throw it
+    // straight back), or of A.
+    AdaptFilterA(t, d.copied_into_a ? eb : (d.cleared_a ? y : ea), far_power);
+  }
+}
+
+// The bins of group g below `bins`; step 7 (the history index) was taken in step 1.
+void FilterGroup(const ChannelStep& s, int g, int bins) {
+  const EchoFilterGroup& p = kEchoFilterGroupTable[g];
+  const int base = GroupTapBase(g);
+  const int end = p.end < bins ? p.end : bins;
+  int order[13];
+  SlotOrder(s.f->history_index[g], p.partitions, order);
+  for (int k = p.first; k < end; ++k) {
+    const int at = base + (k - p.first) * p.partitions;
+    const BinTaps t{s.f->history + at, s.f->filter_a[s.channel] + at, s.f->filter_b[s.channel] + at, order,
+                    p.partitions};
+    FilterBin(s, t, p.smoothing, k);
+  }
+}
+
+}  // namespace
+
 void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
                       const float* residual_floors, const EchoPathRecord* echo_path,
                       int echo_mode, int bins, SerrinComplex* channel_spectrum,
@@ -74,117 +235,11 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
   (void)echo_path_channel;
   if (channel < 0 || channel >= kEchoFilterChannels) return;
   if (bins > kEchoFilterBins) bins = kEchoFilterBins;
-  const float weight = echo_mode == 2 ? 100.0f : 400.0f;
-
-  if (feed_far_end) {
-    std::memset(f->band_far, 0, sizeof(f->band_far));
-    for (int g = 0; g < kEchoFilterGroups; ++g) {
-      const EchoFilterGroup& p = kEchoFilterGroupTable[g];
-      const int slot = (f->history_index[g] + 1) % p.partitions;
-      f->history_index[g] = slot;
-      const int base = GroupTapBase(g);
-      for (int k = p.first; k < p.end; ++k) {
-        f->history[base + (k - p.first) * p.partitions + slot] = far_spectrum[k];
-        f->band_far[echo_band_of_bin(k)] += Power(far_spectrum[k]);
-      }
-    }
-  }
-
-  float* band_mic = f->band_mic[channel];
-  float* band_echo = f->band_echo[channel];
-  float* band_error = f->band_error[channel];
-  std::memset(band_mic, 0, sizeof(f->band_mic[channel]));
-  std::memset(band_echo, 0, sizeof(f->band_echo[channel]));
-  std::memset(band_error, 0, sizeof(f->band_error[channel]));
-  float* echo_power = f->echo_power[channel];
-  std::memset(echo_power, 0, sizeof(f->echo_power[channel]));
-
-  for (int g = 0; g < kEchoFilterGroups; ++g) {
-    const EchoFilterGroup& p = kEchoFilterGroupTable[g];
-    const int base = GroupTapBase(g);
-    const int end = p.end < bins ? p.end : bins;
-    const float c = p.smoothing;
-    int order[13];
-    SlotOrder(f->history_index[g], p.partitions, order);
-    for (int k = p.first; k < end; ++k) {
-      const int at = base + (k - p.first) * p.partitions;
-      const SerrinComplex* hist = f->history + at;
-      SerrinComplex* a = f->filter_a[channel] + at;
-      SerrinComplex* b = f->filter_b[channel] + at;
-      float far_power = 0.0f;
-      SerrinComplex ea_est{0.0f, 0.0f}, eb_est{0.0f, 0.0f};
-      for (int j = 0; j < p.partitions; ++j) {
-        const SerrinComplex& x = hist[order[j]];
-        far_power += Power(x);
-        const SerrinComplex pa = Mul(a[j], x);
-        const SerrinComplex pb = Mul(b[j], x);
-        ea_est.re += pa.re;
-        ea_est.im += pa.im;
-        eb_est.re += pb.re;
-        eb_est.im += pb.im;
-      }
-      const SerrinComplex y = channel_spectrum[k];
-      const SerrinComplex ea{y.re - ea_est.re, y.im - ea_est.im};
-      const SerrinComplex eb{y.re - eb_est.re, y.im - eb_est.im};
-      const float ym = Power(y), am = Power(ea), bm = Power(eb);
-      const int i = k;
-      float& pm = f->power_mic[channel][i];
-      float& pa = f->power_a[channel][i];
-      float& pb = f->power_b[channel][i];
-      pm += c * (ym - pm);
-      pa += c * (am - pa);
-      pb += c * (bm - pb);
-
-      const bool use_a = am < bm;
-      const SerrinComplex& out = use_a ? ea : eb;
-      const float est = Power(use_a ? ea_est : eb_est);
-      echo_power[k] = est;
-      const int band = echo_band_of_bin(k);
-      band_mic[band] += ym;
-      band_echo[band] += est;
-      band_error[band] += use_a ? am : bm;
-      channel_spectrum[k] = out;
-
-      // Divergence control: clear a filter far worse than no filter, copy a clearly
-      // better one over the other.
-      bool copied_into_a = false;
-      bool cleared_a = false;
-      if (pa > kDivergence * pm) {
-        std::memset(a, 0, sizeof(SerrinComplex) * p.partitions);
-        pm = pa = pb = 0.0f;
-        cleared_a = true;
-      } else if (pm > kDivergence * pa && pb > kCopyMargin * pa) {
-        pm = pa = pb = 0.0f;
-        std::memcpy(b, a, sizeof(SerrinComplex) * p.partitions);
-      }
-      if (pb > kDivergence * pm) {
-        std::memset(b, 0, sizeof(SerrinComplex) * p.partitions);
-        pm = pa = pb = 0.0f;
-      } else if (pm > kDivergence * pb && pa > kCopyMargin * pb) {
-        pm = pa = pb = 0.0f;
-        std::memcpy(a, b, sizeof(SerrinComplex) * p.partitions);
-        copied_into_a = true;
-      }
-
-      // Adaptation of A (normalised LMS) where the far end is well above the near end.
-      const float near = echo_path != nullptr ? echo_path->near_level[k] : 0.0f;
-      if (far_power * residual_floors[band] > weight * near &&
-          ym < kMaxEchoPathGain * far_power) {
-        // The error of the filter as it now stands: of B's copy, of the cleared filter
-        // (the microphone itself: adapting a cleared filter with the diverged error would
-        // throw it straight back), or of A.
-        const SerrinComplex& e = copied_into_a ? eb : (cleared_a ? y : ea);
-        const float mu = kStep / (far_power + kRegularisation);
-        const SerrinComplex me{mu * e.re, mu * e.im};
-        for (int j = 0; j < p.partitions; ++j) {
-          const SerrinComplex& x = hist[order[j]];
-          // A += mu e conj(X)
-          a[j].re += me.re * x.re + me.im * x.im;
-          a[j].im += me.im * x.re - me.re * x.im;
-        }
-      }
-    }
-  }
+  const float weight = echo_mode == kEchoModeEchoOnly ? 100.0f : 400.0f;
+  if (feed_far_end) FeedFarEnd(far_spectrum, f);
+  ClearChannelSums(channel, f);
+  const ChannelStep step{channel, weight, residual_floors, echo_path, channel_spectrum, f};
+  for (int g = 0; g < kEchoFilterGroups; ++g) FilterGroup(step, g, bins);
   if (channel == 0) {
     for (int k = bins; k < kSpectralBins; ++k) channel_spectrum[k] = {0.0f, 0.0f};
   }
@@ -331,7 +386,7 @@ float clock_drift_fixed_shape(float c) {
 void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum,
                           const float* floors, int channel, int echo_mode, int warm_up,
                           EchoFilterState* f) {
-  if (echo_mode != 2 || channel < 0 || channel >= kEchoFilterChannels) return;
+  if (echo_mode != kEchoModeEchoOnly || channel < 0 || channel >= kEchoFilterChannels) return;
   SerrinComplex pred_a[kDriftBins], pred_b[kDriftBins];
   DriftPredictions(far_spectrum, channel, f, pred_a, pred_b);
   if (!PredictionFits(mic, pred_a, pred_b)) return;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "echo_mode.h"
 #include "serrin_config.h"
 
 namespace {
@@ -67,7 +68,8 @@ void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int m
       peaks[k] = peaks[k] < d ? d : 0.7f * peaks[k];
       float w = 0.0f;
       if (peaks[k] > band_thresholds[b]) {
-        w = mode == 2 ? 8.0f * peaks[k] : (mode == 1 ? 0.0f : band_factors[b] * peaks[k]);
+        w = mode == kEchoModeEchoOnly ? 8.0f * peaks[k]
+                                      : (mode == kEchoModeNoFarEnd ? 0.0f : band_factors[b] * peaks[k]);
       }
       gated[k] = w;
       sum += weights[k] * peaks[k];
@@ -110,10 +112,10 @@ void echo_activity_update(const float* residual_power, const float* thresholds,
   a->energy_low = total > 4668.0f ? 1 : 0;
   a->energy_high = total > 8558.0f ? 1 : 0;
   const float threshold = config->echo_threshold;
-  int trigger = mode == 1 ? (margin > threshold) : (margin > 3.0f * threshold);
+  int trigger = mode == kEchoModeNoFarEnd ? (margin > threshold) : (margin > 3.0f * threshold);
   a->trigger = trigger;
-  if (mode != 2) a->frame_level = std::sqrt(q * 2.1701392e-6f);
-  if (mode == 2) {
+  if (mode != kEchoModeEchoOnly) a->frame_level = std::sqrt(q * 2.1701392e-6f);
+  if (mode == kEchoModeEchoOnly) {
     a->energy_low = a->energy_high = 0;
     trigger = 0;
   }
@@ -212,7 +214,7 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
         g_k *= gain;
         noise_factor = h;
       }
-      if (mode == 2) {
+      if (mode == kEchoModeEchoOnly) {
         g_k = 0.0f;
         noise_factor = o;
       }
