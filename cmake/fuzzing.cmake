@@ -28,7 +28,7 @@ function(kiv_fuzzer name)
   add_custom_command(
     OUTPUT ${_bin}
     # The headers the sources include, for the depfile (one rule per source, all on the output).
-    COMMAND ${KIV_CLANGXX} -std=c++17 -M -MT ${_bin} -I${PROJECT_SOURCE_DIR} -I${_rj_inc} ${_include_flags}
+    COMMAND ${KIV_CLANGXX} -std=c++17 -M -MT ${_bin} -I${PROJECT_SOURCE_DIR} -I${PROJECT_SOURCE_DIR}/common/include -I${_rj_inc} ${_include_flags}
             ${_sources} > ${_bin}.d
     COMMAND ${KIV_CLANGXX} -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined
             -fno-sanitize-recover=undefined
