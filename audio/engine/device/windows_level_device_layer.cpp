@@ -15,8 +15,8 @@
 
 #include <cstring>
 
+#include "common/win/com_ref.h"
 #include "device/wasapi_device_layer.h"
-#include "platform/com_ref.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "win_handle.h"
+#include "common/win/unique_handle.h"
 
 namespace tessarine {
 

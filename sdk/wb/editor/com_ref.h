@@ -1,7 +1,7 @@
 // The project's owning COM reference, shared with the audio engine.
 #pragma once
 
-#include "../../../audio/engine/platform/com_ref.h"
+#include "common/win/com_ref.h"
 
 namespace kiv {
 using ::ComRef;
