@@ -22,6 +22,8 @@
 static_assert(sizeof(WAVEFORMATEXTENSIBLE) == sizeof(WaveFormat), "format record layout");
 static_assert(sizeof(GUID) == sizeof(Guid), "GUID layout");
 
+using kiv_common::ComRef;
+
 namespace {
 
 // IAudioAutoGainControl as Windows lays it out (the MinGW header names its two methods wrongly).

@@ -21,7 +21,7 @@ class LogFile {
 
  private:
   mutable std::mutex mutex_;
-  UniqueHandle file_;
+  kiv_common::UniqueHandle file_;
   std::wstring path_;
 };
 

@@ -1,39 +1,14 @@
-// Small move-only owners of GDI objects: a font, bitmap or brush (DeleteObject) and a
-// memory device context that puts back its original bitmap before DeleteDC.
+// Winlib's names of the GDI owners: a font or bitmap (DeleteObject) and a memory device
+// context that puts back its original bitmap before DeleteDC.
 #pragma once
 
 #include <windows.h>
 
+#include "common/win/gdi_object.h"
+
 namespace DuiLib {
 
-template <class Handle>
-class UniqueGdiObject {
- public:
-  UniqueGdiObject() = default;
-  explicit UniqueGdiObject(Handle h) : h_(h) {}
-  UniqueGdiObject(const UniqueGdiObject&) = delete;
-  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept : h_(other.h_) { other.h_ = nullptr; }
-  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      h_ = other.h_;
-      other.h_ = nullptr;
-    }
-    return *this;
-  }
-  ~UniqueGdiObject() { Reset(); }
-
-  void Reset(Handle h = nullptr) {
-    if (h_) ::DeleteObject(h_);
-    h_ = h;
-  }
-  Handle get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  Handle h_ = nullptr;
-};
+using kiv_common::UniqueGdiObject;
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;

@@ -1,36 +1,38 @@
-// RAII owner of a Win32 kernel handle.
+// Owner of a Win32 kernel handle (CloseHandle). INVALID_HANDLE_VALUE is held as null, so
+// both failure values of the creating functions test false.
 #pragma once
 
-#include "avcore/platform.h"
+#include <windows.h>
 
-namespace tessarine {
+#include <utility>
+
+namespace kiv_common {
 
 class UniqueHandle {
  public:
   UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+  explicit UniqueHandle(HANDLE h) : h_(Valid(h)) {}
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.h_) { other.h_ = nullptr; }
+  UniqueHandle(UniqueHandle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      h_ = other.h_;
-      other.h_ = nullptr;
-    }
+    if (this != &other) Reset(std::exchange(other.h_, nullptr));
     return *this;
   }
   ~UniqueHandle() { Reset(); }
 
-  void Reset() {
-    if (h_) CloseHandle(h_);
-    h_ = nullptr;
+  // Closes what is held and takes `h`.
+  void Reset(HANDLE h = nullptr) {
+    if (h_) ::CloseHandle(h_);
+    h_ = Valid(h);
   }
   HANDLE get() const { return h_; }
   explicit operator bool() const { return h_ != nullptr; }
 
  private:
+  static HANDLE Valid(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
+
   HANDLE h_ = nullptr;
 };
 
-}  // namespace tessarine
+}  // namespace kiv_common

@@ -29,7 +29,7 @@ uint64_t MonotonicMs() {
 }  // namespace
 
 struct VideoNetwork::Source {
-  ComPtr<IUnknown> device;
+  ComRef<IUnknown> device;
   IVideoFrameTap* tap = nullptr;
   uint64_t sink = 0;
   std::unique_ptr<VideoSender> sender;
