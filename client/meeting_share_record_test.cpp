@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/unique_handle.h"
 #include "testing/meeting_actions.h"
 #include "testing/meeting_fixture.h"
 #include "native_probe.h"
@@ -209,13 +210,13 @@ class MeetingShareTest : public MeetingFixture {
   // The framework's log of a client (its SDK writes there too).
   std::string LogOf(const Client& client) {
     const std::wstring path = m_install + L"log\\Tessarine32_" + std::to_wstring(client.pid()) + L".log";
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "";
-    std::string text(::GetFileSize(f, nullptr), '\0');
+    const kiv_common::UniqueHandle f(::CreateFileW(path.c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
+    if (!f) return "";
+    std::string text(::GetFileSize(f.get(), nullptr), '\0');
     DWORD n = 0;
-    ::ReadFile(f, &text[0], static_cast<DWORD>(text.size()), &n, nullptr);
-    ::CloseHandle(f);
+    ::ReadFile(f.get(), &text[0], static_cast<DWORD>(text.size()), &n, nullptr);
     text.resize(n);
     return text;
   }

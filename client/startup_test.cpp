@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/win/unique_handle.h"
+
 namespace {
 
 std::wstring ProgramFolder() {
@@ -27,12 +29,11 @@ std::wstring MakeCase(const std::wstring& name, const char* appinfo) {
   }
   ::DeleteFileW((dir + L"appinfo.xml").c_str());
   if (appinfo) {
-    HANDLE f = ::CreateFileW((dir + L"appinfo.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_NE(f, INVALID_HANDLE_VALUE);
+    const kiv_common::UniqueHandle f(::CreateFileW((dir + L"appinfo.xml").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(f);
     DWORD written = 0;
-    ::WriteFile(f, appinfo, static_cast<DWORD>(strlen(appinfo)), &written, nullptr);
-    ::CloseHandle(f);
+    ::WriteFile(f.get(), appinfo, static_cast<DWORD>(strlen(appinfo)), &written, nullptr);
   }
   return dir;
 }
@@ -47,6 +48,8 @@ DWORD RunProgram(const std::wstring& dir, const std::wstring& arguments) {
     ADD_FAILURE() << "cannot start the program: " << ::GetLastError();
     return 0;
   }
+  const kiv_common::UniqueHandle thread(pi.hThread);
+  const kiv_common::UniqueHandle process(pi.hProcess);
   DWORD code = 0xDEAD;
   if (::WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) {
     ::GetExitCodeProcess(pi.hProcess, &code);
@@ -55,8 +58,6 @@ DWORD RunProgram(const std::wstring& dir, const std::wstring& arguments) {
     ::TerminateProcess(pi.hProcess, 0xDEAD);
     ::WaitForSingleObject(pi.hProcess, 5000);
   }
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
   return code;
 }
 

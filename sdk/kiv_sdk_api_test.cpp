@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/win/unique_handle.h"
 #include "kiv_sdk.h"
 #include "core/env/testing/log_files.h"
 #include "engine/testing/null_engine_handler.h"
@@ -380,11 +381,11 @@ bool RunAgain(const char* filter, const std::string& expected) {
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
+    const kiv_common::UniqueHandle thread(pi.hThread);
+    const kiv_common::UniqueHandle process(pi.hProcess);
     WaitForSingleObject(pi.hProcess, 30000);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     SetEnvironmentVariableA("KIV_EXPECTED_DEVICE_ID", nullptr);
     return code == 0;
 }

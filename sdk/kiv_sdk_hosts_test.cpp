@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/unique_handle.h"
 #include "testing/event_log.h"
 #include "testing/sdk_library.h"
 #include "testing/ui_thread.h"
@@ -47,17 +48,13 @@ HANDLE SharedEvent(const std::string& name) {
 }
 
 bool Signal(const std::string& name) {
-    HANDLE event = SharedEvent(name);
-    const bool ok = event && SetEvent(event);
-    if (event) CloseHandle(event);
-    return ok;
+    const kiv_common::UniqueHandle event(SharedEvent(name));
+    return event && SetEvent(event.get());
 }
 
 bool WaitSignal(const std::string& name, int ms) {
-    HANDLE event = SharedEvent(name);
-    const bool ok = event && WaitForSingleObject(event, ms) == WAIT_OBJECT_0;
-    if (event) CloseHandle(event);
-    return ok;
+    const kiv_common::UniqueHandle event(SharedEvent(name));
+    return event && WaitForSingleObject(event.get(), ms) == WAIT_OBJECT_0;
 }
 
 // Engine and signaling events as text lines:
@@ -214,9 +211,9 @@ public:
     }
     ~HostProcess() {
         if (!m_started) return;
+        const kiv_common::UniqueHandle thread(m_process.hThread);
+        const kiv_common::UniqueHandle process(m_process.hProcess);
         if (WaitForSingleObject(m_process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(m_process.hProcess, 9);
-        CloseHandle(m_process.hThread);
-        CloseHandle(m_process.hProcess);
     }
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
@@ -242,14 +239,10 @@ struct HostsTest : ::testing::Test {
         SetEnvironmentVariableA("KIV_HOSTS_RUN", std::to_string(GetCurrentProcessId()).c_str());
         // A named event lives only while someone holds it: keep every event of the run, so
         // that a host's signal is not lost before this side waits for it.
-        for (const char* name : {"bob_ready", "carol_ready", "finish"}) events.push_back(SharedEvent(name));
+        for (const char* name : {"bob_ready", "carol_ready", "finish"}) events.emplace_back(SharedEvent(name));
     }
-    void TearDown() override {
-        for (HANDLE event : events) {
-            if (event) CloseHandle(event);
-        }
-    }
-    std::vector<HANDLE> events;
+    void TearDown() override { events.clear(); }
+    std::vector<kiv_common::UniqueHandle> events;
     // Starts alice; skips the test when the framework has no control-plane connection.
     void StartAlice(const char* group) {
         bool refused = false;

@@ -1,5 +1,7 @@
 #include "menu/menu_item_list.h"
 
+#include <memory>
+
 #include "menu/menu_wnd.h"
 
 namespace DuiLib {
@@ -22,14 +24,14 @@ void MenuItemList::BuildInto(CMenuWnd* menu, CControlUI* root) const {
   if (!list) return;
   if (CControlUI* placeholder = menu->GetPaintManager().FindControl(L"placeholder")) list->Remove(placeholder);
   for (const MenuItemInfo& item : items) {
-    auto* element = new CMenuElementUI;
+    auto element = std::make_unique<CMenuElementUI>();
     element->SetName(item.name.c_str());
     element->SetText(item.text.c_str());
     element->SetFixedWidth(itemWidth);
     element->SetFixedHeight(itemHeight);
     element->SetAttribute(L"bkimage", item.marked ? L"file='img\\checkbox_selected.png' dest='4,10,20,26'"
                                                   : L"file='img\\checkbox_normal.png' dest='4,10,20,26'");
-    if (!list->Add(element)) delete element;
+    if (list->Add(element.get())) (void)element.release();  // the list owns it now
   }
 }
 

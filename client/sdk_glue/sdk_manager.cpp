@@ -73,14 +73,13 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
 
 bool CSdkManager::Start() {
   if (!m_pMainWnd) {
-    auto* main = new CMeetingMainWnd;
+    auto main = std::make_unique<CMeetingMainWnd>();
     if (!main->Create(nullptr, L"Main", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT)) {
-      delete main;
       return false;
     }
-    m_pMainWnd = main;
-    m_hMainWnd = main->GetHWND();
+    m_pMainWnd = std::move(main);
+    m_hMainWnd = m_pMainWnd->GetHWND();
   }
   if (!m_pInfoWnd) {
     auto* info = new CInfoWnd;  // deletes itself when its window is gone
@@ -139,8 +138,7 @@ void CSdkManager::Shutdown() {
     m_hMainWnd = nullptr;
     HWND main = m_pMainWnd->GetHWND();
     if (main && ::IsWindow(main)) ::DestroyWindow(main);  // takes the owned information window along
-    delete m_pMainWnd;
-    m_pMainWnd = nullptr;
+    m_pMainWnd.reset();
   }
   if (m_pInfoWnd && ::IsWindow(m_pInfoWnd->GetHWND())) ::DestroyWindow(m_pInfoWnd->GetHWND());
   m_pInfoWnd = nullptr;
@@ -202,15 +200,15 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
     case WM_SDK_USERLIST_READY:  // the online users are stored already
       return 0;
     case WM_SDK_INVITE_RECEIVED:
-      delete reinterpret_cast<InviteRecord*>(wParam);
+      (void)kiv_common::TakePosted<InviteRecord>(wParam);  // not shown: dropped
       return 0;
     case WM_SDK_INVITE_ANSWER: {
-      std::unique_ptr<InviteAnswerRecord> record(reinterpret_cast<InviteAnswerRecord*>(wParam));
+      auto record = kiv_common::TakePosted<InviteAnswerRecord>(wParam);
       if (m_pMainWnd && record) m_pMainWnd->ShowInviteAnswer(*record);
       return 0;
     }
     case WM_SDK_GROUP_USERS: {
-      std::unique_ptr<GroupUsersRecord> record(reinterpret_cast<GroupUsersRecord*>(wParam));
+      auto record = kiv_common::TakePosted<GroupUsersRecord>(wParam);
       if (m_pMainWnd && record) {
         m_pMainWnd->SyncUserList(record->userIds);
         m_pMainWnd->RefreshChatTargets(record->userIds);

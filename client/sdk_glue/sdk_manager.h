@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -54,7 +55,7 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
 
   kiv::IKivEngine* GetEngine() const { return m_pEngine; }
   kiv::IKivSignaling* GetSignaling() const { return m_pSignaling; }
-  CMeetingMainWnd* GetMainWnd() const { return m_pMainWnd; }
+  CMeetingMainWnd* GetMainWnd() const { return m_pMainWnd.get(); }
   CInfoWnd* GetInfoWnd() const { return m_pInfoWnd; }
   void OnInfoWndGone(CInfoWnd* wnd);
   bool IsLogined() const { return m_bLogined; }
@@ -112,7 +113,7 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   // The main window while it exists as a window, else null.
   HWND LiveMainWindow() const;
 
-  CMeetingMainWnd* m_pMainWnd = nullptr;
+  std::unique_ptr<CMeetingMainWnd> m_pMainWnd;
   // Window handles for SDK threads, which must not touch the window objects.
   std::atomic<HWND> m_hMainWnd{nullptr};
   std::atomic<HWND> m_hMsgWnd{nullptr};

@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/win/posted_object.h"
 #include "kiv_sdk.h"
 
 enum SdkWindowMessage : UINT {
@@ -71,13 +73,11 @@ struct GroupUsersRecord {
   std::vector<std::string> userIds;
 };
 
-// Posts `record` with `message`; the record is deleted here when the post fails.
+// Posts `record` (adopted) with `message`; the record is freed here when the post fails.
+// The receiver takes it back with kiv_common::TakePosted.
 template <class Record>
 bool PostRecord(HWND window, UINT message, Record* record) {
-  if (window && ::IsWindow(window) &&
-      ::PostMessageW(window, message, reinterpret_cast<WPARAM>(record), 0)) {
-    return true;
-  }
-  delete record;
-  return false;
+  return kiv_common::PostOwned(std::unique_ptr<Record>(record), [window, message](WPARAM w) {
+    return window && ::IsWindow(window) && ::PostMessageW(window, message, w, 0);
+  });
 }

@@ -1,5 +1,7 @@
 #include "testing/meeting_support.h"
 
+#include "common/win/unique_handle.h"
+
 namespace meeting_test {
 
 std::wstring ProgramFolder() {
@@ -63,11 +65,10 @@ std::wstring MakeInstall(const std::wstring& name, const std::string& server, co
   std::string xml = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<AppUserDefine>false</AppUserDefine>\n") +
                     "<AppId>" + kAppId + "</AppId>\n<AppSecret>" + secret + "</AppSecret>\n" +
                     "<ServerUserDefine>false</ServerUserDefine>\n<ServerAddr>" + server + "</ServerAddr>\n";
-  HANDLE f = ::CreateFileW((dir + L"appinfo.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  const kiv_common::UniqueHandle f(::CreateFileW((dir + L"appinfo.xml").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  ::WriteFile(f, xml.data(), static_cast<DWORD>(xml.size()), &written, nullptr);
-  ::CloseHandle(f);
+  ::WriteFile(f.get(), xml.data(), static_cast<DWORD>(xml.size()), &written, nullptr);
   return dir;
 }
 
@@ -81,10 +82,10 @@ Client::Client(const std::wstring& dir, const std::wstring& args) {
 
 Client::~Client() {
   if (!m_started) return;
+  const kiv_common::UniqueHandle thread(m_pi.hThread);
+  const kiv_common::UniqueHandle process(m_pi.hProcess);
   ::TerminateProcess(m_pi.hProcess, 0);
   ::WaitForSingleObject(m_pi.hProcess, 10000);
-  ::CloseHandle(m_pi.hThread);
-  ::CloseHandle(m_pi.hProcess);
 }
 
 HWND Client::VisibleWindow(const wchar_t* windowClass) const {

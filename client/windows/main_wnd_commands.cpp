@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "windows/info_wnd.h"
@@ -165,7 +166,8 @@ void CMeetingMainWnd::ShowSpeakerPopup(TNotifyUI& msg) {
 }
 
 void CMeetingMainWnd::RunSettingsDialog() {
-  m_pSettingWnd = new CSettingWnd;
+  const auto dialog = std::make_unique<CSettingWnd>();
+  m_pSettingWnd = dialog.get();  // reachable while the dialog runs
   if (m_pSettingWnd->Create(m_hWnd, L"CDuiSettingWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT)) {
     m_pSettingWnd->CenterWindow();
@@ -178,7 +180,6 @@ void CMeetingMainWnd::RunSettingsDialog() {
       }
     }
   }
-  delete m_pSettingWnd;
   m_pSettingWnd = nullptr;
 }
 

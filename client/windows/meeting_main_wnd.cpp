@@ -469,7 +469,7 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
       return 0;
     case WM_SDK_REMOTE_VIDEO_ADDED:
     case WM_SDK_REMOTE_VIDEO_REMOVED: {
-      std::unique_ptr<RemoteVideoRecord> record(reinterpret_cast<RemoteVideoRecord*>(wParam));
+      auto record = kiv_common::TakePosted<RemoteVideoRecord>(wParam);
       if (!m_bInitialized || !record) return 0;
       if (uMsg == WM_SDK_REMOTE_VIDEO_ADDED) {
         OnRemoteVideoAdded(*record);
@@ -483,17 +483,17 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
       return 0;
     case WM_SDK_REMOTE_AUDIO_ADDED:
     case WM_SDK_REMOTE_AUDIO_REMOVED: {
-      std::unique_ptr<RemoteAudioRecord> record(reinterpret_cast<RemoteAudioRecord*>(wParam));
+      auto record = kiv_common::TakePosted<RemoteAudioRecord>(wParam);
       if (m_bInitialized && record) SetUserMediaIcon(record->userId.c_str(), 1, uMsg == WM_SDK_REMOTE_AUDIO_ADDED);
       return 0;
     }
     case WM_SDK_REMOTE_CONTROL: {
-      std::unique_ptr<RemoteControlRecord> record(reinterpret_cast<RemoteControlRecord*>(wParam));
+      auto record = kiv_common::TakePosted<RemoteControlRecord>(wParam);
       if (m_bInitialized && record) OnRemoteControl(*record);
       return 0;
     }
     case WM_SDK_CHAT_MESSAGE: {
-      std::unique_ptr<ChatMessageRecord> record(reinterpret_cast<ChatMessageRecord*>(wParam));
+      auto record = kiv_common::TakePosted<ChatMessageRecord>(wParam);
       if (m_bInitialized && record) {
         AppendChatText(Utf8ToWide(record->text), false, Utf8ToWide(record->sender),
                        record->groupFlag ? kAllUsers : L"我");
@@ -501,21 +501,21 @@ LRESULT CMeetingMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lP
       return 0;
     }
     case WM_SDK_USER_JOINED: {
-      std::unique_ptr<UserRecord> record(reinterpret_cast<UserRecord*>(wParam));
+      auto record = kiv_common::TakePosted<UserRecord>(wParam);
       if (!m_bInitialized || !record) return 0;
       AddUserItem(record->userId);
       auto* combo = static_cast<CComboUI*>(m_pm.FindControl(L"main_msg_selectuser"));
       if (combo) {
-        auto* item = new CListLabelElementUI;
+        auto item = std::make_unique<CListLabelElementUI>();
         item->SetText(Utf8ToWide(record->userId).c_str());
         const int count = combo->GetCount();
         item->SetTag(static_cast<UINT_PTR>(count));
-        if (!combo->AddAt(item, count > 0 ? count - 1 : 0)) delete item;
+        if (combo->AddAt(item.get(), count > 0 ? count - 1 : 0)) (void)item.release();  // the combo owns it now
       }
       return 0;
     }
     case WM_SDK_USER_LEFT: {
-      std::unique_ptr<UserRecord> record(reinterpret_cast<UserRecord*>(wParam));
+      auto record = kiv_common::TakePosted<UserRecord>(wParam);
       if (!m_bInitialized || !record) return 0;
       RemoveUserItem(record->userId);
       RemoveChatTarget(record->userId);

@@ -87,7 +87,7 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   void SetButtonImagesOf(LPCTSTR button, LPCTSTR normal, LPCTSTR hot, LPCTSTR pushed);
 
   DuiLib::CWndShadow m_shadow;
-  CSettingWnd* m_pSettingWnd = nullptr;
+  CSettingWnd* m_pSettingWnd = nullptr;  // the settings dialog while RunSettingsDialog runs it
   bool m_bInitialized = false;
   bool m_bMicPublishing = false;
   bool m_bScreenSharing = false;

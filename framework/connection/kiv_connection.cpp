@@ -49,14 +49,14 @@ HRESULT KivConnection::QueryBusiness(REFIID interfaceId, void** business) {
   *business = nullptr;
   std::lock_guard<std::mutex> lock(services_mutex_);
   if (interfaceId == avcore::IID_IKivOnline) {
-    if (online_.get() == nullptr) online_ = ComPtr<OnlineService>(new (std::nothrow) OnlineService(core_));
+    if (online_.get() == nullptr) online_ = ComRef<OnlineService>(new (std::nothrow) OnlineService(core_));
     if (online_.get() == nullptr) return E_OUTOFMEMORY;
     online_->AddRef();
     *business = static_cast<avcore::IKivOnline*>(online_.get());
     return S_OK;
   }
   if (interfaceId == avcore::IID_IKivTMsg) {
-    if (text_.get() == nullptr) text_ = ComPtr<TextMessageService>(new (std::nothrow) TextMessageService(core_));
+    if (text_.get() == nullptr) text_ = ComRef<TextMessageService>(new (std::nothrow) TextMessageService(core_));
     if (text_.get() == nullptr) return E_OUTOFMEMORY;
     text_->AddRef();
     *business = static_cast<avcore::IKivTMsg*>(text_.get());

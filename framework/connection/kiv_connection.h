@@ -48,8 +48,8 @@ class KivConnection final : public ComObject<avcore::IKivConnection> {
 
   std::shared_ptr<ConnectionCore> core_;
   std::mutex services_mutex_;
-  ComPtr<OnlineService> online_;
-  ComPtr<TextMessageService> text_;
+  ComRef<OnlineService> online_;
+  ComRef<TextMessageService> text_;
 };
 
 }  // namespace tessarine

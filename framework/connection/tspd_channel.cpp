@@ -44,7 +44,7 @@ HRESULT TspdChannel::Subscribe(const std::string& media_id, avcore::ITspDataRece
     std::lock_guard<std::mutex> lock(mutex_);
     Stream& s = streams_[media_id];
     s.receiver = receiver;
-    s.sender = ComPtr<avcore::ITspdSender>(new (std::nothrow) Sender(weak_from_this(), media_id));
+    s.sender = ComRef<avcore::ITspdSender>(new (std::nothrow) Sender(weak_from_this(), media_id));
     if (s.sender.get() == nullptr) {
       streams_.erase(media_id);
       return E_OUTOFMEMORY;
@@ -61,10 +61,13 @@ HRESULT TspdChannel::Stop(const std::string& media_id) {
     std::unique_lock<std::mutex> lock(mutex_);
     auto it = streams_.find(media_id);
     if (it == streams_.end()) return S_FALSE;
-    stream = it->second;
+    stream = std::move(it->second);
     streams_.erase(it);
     WaitIdle(lock, stream.receiver);
-    if (stream.sender.get()) retired_.push_back(stream.sender);
+    if (stream.sender.get()) {
+      retired_.emplace_back();
+      retired_.back().Share(stream.sender.get());
+    }
   }
   (void)send_(kiv_proto::EncodeTspdMedia(kiv_proto::kTspdUnsubscribe, media_id));
   if (stream.attached) (void)stream.receiver->DetachSender(stream.sender.get());

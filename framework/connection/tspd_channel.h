@@ -53,7 +53,7 @@ class TspdChannel : public std::enable_shared_from_this<TspdChannel> {
   class Sender;
   struct Stream {
     avcore::ITspDataReceiver* receiver = nullptr;
-    ComPtr<avcore::ITspdSender> sender;
+    ComRef<avcore::ITspdSender> sender;
     bool attached = false;
   };
   using Running = std::pair<avcore::ITspDataReceiver*, std::thread::id>;
@@ -69,7 +69,7 @@ class TspdChannel : public std::enable_shared_from_this<TspdChannel> {
   std::map<std::string, Stream> streams_;
   std::vector<Running> running_;
   // Senders handed out stay alive with the channel: a receiver may still hold one.
-  std::vector<ComPtr<avcore::ITspdSender>> retired_;
+  std::vector<ComRef<avcore::ITspdSender>> retired_;
 };
 
 // The channel of a connection component of this library, or null.

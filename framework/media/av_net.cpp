@@ -137,11 +137,11 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   }
 
   std::mutex mutex_;
-  ComPtr<avcore::IKivConnection> connection_;
-  ComPtr<avcore::IAudioDevice> audio_device_;
-  ComPtr<avcore::IVideoRenderManager> video_render_manager_;
-  ComPtr<avcore::IVncRenderManager> vnc_render_manager_;
-  ComPtr<avcore::IVncHost> screen_host_;  // the published screen, if any
+  ComRef<avcore::IKivConnection> connection_;
+  ComRef<avcore::IAudioDevice> audio_device_;
+  ComRef<avcore::IVideoRenderManager> video_render_manager_;
+  ComRef<avcore::IVncRenderManager> vnc_render_manager_;
+  ComRef<avcore::IVncHost> screen_host_;  // the published screen, if any
   std::shared_ptr<media::IMediaTransport> transport_;
   media::VideoNetwork video_;
   std::unique_ptr<VoiceNet> voice_;  // made by Initialize

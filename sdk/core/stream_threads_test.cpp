@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/win/unique_handle.h"
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
 #include "core/streams/local_audio_stream.h"
@@ -141,7 +142,8 @@ TEST_F(StreamThreadsTest, MicrophoneStopDropsWaitingFrames) {
   ASSERT_EQ(mic.StartPublish(), ERR_OK);
   mic.AddDataSink(&network, nullptr);
   // The worker is held in its first frame until the stop asks it to end.
-  HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const kiv_common::UniqueHandle insideEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE inside = insideEvent.get();
   media.processor.onProcess = [&] {
     SetEvent(inside);
     WaitForSingleObject(mic.WorkerStop(), INFINITE);
@@ -156,7 +158,6 @@ TEST_F(StreamThreadsTest, MicrophoneStopDropsWaitingFrames) {
   EXPECT_EQ(media.processor.processed.load(), 1);
   media.processor.onProcess = nullptr;
   mic.RemoveDataSink(&network);
-  CloseHandle(inside);
 }
 
 // An empty video id publishes nothing and has no statistics, even with a previewing camera;

@@ -1,4 +1,8 @@
 // The core's reports turned into the application's events.
+#include <functional>
+#include <memory>
+
+#include "common/win/posted_object.h"
 #include "core/env/log_record.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/window/msg_window.h"
@@ -20,11 +24,10 @@ void KivEngineImpl::OnEvent(int eventType, int code) {
 void KivEngineImpl::OnRemoteVideoEvent(const std::string& userId, const std::string& videoId,
                                        int state) {
     if (state == REMOTE_MEDIA_UNPUBLISHED) {
-        auto* removal = new RemoteVideoRemoval{userId, videoId};
-        if (!MsgWindow::Instance()->Post(WM_KIV_REMOTE_VIDEO_REMOVED,
-                                         reinterpret_cast<WPARAM>(removal), 0)) {
-            delete removal;
-        }
+        (void)kiv_common::PostOwned(std::make_unique<RemoteVideoRemoval>(RemoteVideoRemoval{userId, videoId}),
+                                    [](WPARAM removal) {
+                                        return MsgWindow::Instance()->Post(WM_KIV_REMOTE_VIDEO_REMOVED, removal, 0);
+                                    });
     }
     IKivEngineEventHandler* handler = m_context.handler;
     if (handler) handler->OnRemoteVideoEvent(String(userId.c_str()), String(videoId.c_str()), state);
@@ -62,10 +65,9 @@ void KivEngineImpl::OnRemoteUserLeft(const char* userId) {
 void KivEngineImpl::OnCoreNotice(int, int) {}
 
 void KivEngineImpl::PostTask(const std::function<void()>& task) {
-    auto* copy = new std::function<void()>(task);
-    if (!MsgWindow::Instance()->Post(WM_KIV_RUN_TASK, reinterpret_cast<WPARAM>(copy), 0)) {
-        delete copy;
-    }
+    (void)kiv_common::PostOwned(std::make_unique<std::function<void()>>(task), [](WPARAM copy) {
+        return MsgWindow::Instance()->Post(WM_KIV_RUN_TASK, copy, 0);
+    });
 }
 
 HWND KivEngineImpl::GetPreviewRenderWindow(HWND window) { return window; }
@@ -74,18 +76,14 @@ void KivEngineImpl::ReleasePreviewRenderWindow(HWND) {}
 
 int KivEngineImpl::OnWndMsg(unsigned message, WPARAM wParam, LPARAM) {
     if (message == WM_KIV_REMOTE_VIDEO_REMOVED) {
-        auto* removal = reinterpret_cast<RemoteVideoRemoval*>(wParam);
+        const auto removal = kiv_common::TakePosted<RemoteVideoRemoval>(wParam);
         if (removal) {
             m_core.SetRemoteVideoRender(removal->userId, removal->videoId, nullptr,
                                         RENDER_MODE_ASPECT_CROP);
-            delete removal;
         }
     } else if (message == WM_KIV_RUN_TASK) {
-        auto* task = reinterpret_cast<std::function<void()>*>(wParam);
-        if (task) {
-            if (*task) (*task)();
-            delete task;
-        }
+        const auto task = kiv_common::TakePosted<std::function<void()>>(wParam);
+        if (task && *task) (*task)();
     }
     return 0;
 }

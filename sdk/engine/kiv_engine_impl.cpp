@@ -29,21 +29,18 @@ std::string CurrentDirectory() {
 }  // namespace
 
 KivEngineImpl::KivEngineImpl() : m_audioObserver(&m_core) {
-    m_deviceManager = new KivDeviceManagerImpl(this);
-    m_audioEngine = new KivAudioEngineImpl(m_core.GetAudioEngine());
-    m_signaling = new KivSignalingImpl(&m_core);
-    m_whiteBoard = new KivWhiteBoardImpl();
+    m_deviceManager = std::make_unique<KivDeviceManagerImpl>(this);
+    m_audioEngine = std::make_unique<KivAudioEngineImpl>(m_core.GetAudioEngine());
+    m_signaling = std::make_unique<KivSignalingImpl>(&m_core);
+    m_whiteBoard = std::make_unique<KivWhiteBoardImpl>();
 }
 
 KivEngineImpl::~KivEngineImpl() {
-    delete m_deviceManager;
-    m_deviceManager = nullptr;
-    delete m_audioEngine;
-    m_audioEngine = nullptr;
-    delete m_signaling;
-    m_signaling = nullptr;
-    delete m_whiteBoard;
-    m_whiteBoard = nullptr;
+    // In this order, before the core they reach.
+    m_deviceManager.reset();
+    m_audioEngine.reset();
+    m_signaling.reset();
+    m_whiteBoard.reset();
     m_loginPending = false;
 }
 
@@ -100,7 +97,7 @@ int KivEngineImpl::Logout() {
     return m_core.Logout();
 }
 
-IKivSignaling* KivEngineImpl::GetSignaling() { return m_signaling; }
+IKivSignaling* KivEngineImpl::GetSignaling() { return m_signaling.get(); }
 
 int KivEngineImpl::JoinGroup(const char* groupId) { return m_core.JoinGroup(Text(groupId)); }
 
@@ -196,9 +193,9 @@ int KivEngineImpl::MuteRemoteAudio(const char* userId, const char* audioId, bool
                 : m_core.SubscribeRemoteAudio(Text(userId), Text(audioId));
 }
 
-IDeviceManager* KivEngineImpl::GetDeviceManager() { return m_deviceManager; }
+IDeviceManager* KivEngineImpl::GetDeviceManager() { return m_deviceManager.get(); }
 
-IAudioEngine* KivEngineImpl::GetAudioEngine() { return m_audioEngine; }
+IAudioEngine* KivEngineImpl::GetAudioEngine() { return m_audioEngine.get(); }
 
 int KivEngineImpl::StartPublishScreenShare(int left, int top, int right, int bottom, int bias) {
     const int cx = GetSystemMetrics(SM_CXVIRTUALSCREEN);
@@ -237,7 +234,7 @@ int KivEngineImpl::RemoteControlOperation(const char* userId, int operation) {
     return m_core.ScreenShareRemoteControl(Text(userId), operation);
 }
 
-IKivWhiteBoard* KivEngineImpl::GetWhiteBoard() { return m_whiteBoard; }
+IKivWhiteBoard* KivEngineImpl::GetWhiteBoard() { return m_whiteBoard.get(); }
 
 void KivEngineImpl::Release() {
     MsgWindow* window = MsgWindow::Instance();

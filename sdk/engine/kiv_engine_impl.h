@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,10 +117,10 @@ private:
     static std::string ObtainDeviceId();
 
     kiv_core::CoreEngine m_core;
-    KivDeviceManagerImpl* m_deviceManager = nullptr;
-    KivAudioEngineImpl* m_audioEngine = nullptr;
-    KivSignalingImpl* m_signaling = nullptr;
-    KivWhiteBoardImpl* m_whiteBoard = nullptr;
+    std::unique_ptr<KivDeviceManagerImpl> m_deviceManager;
+    std::unique_ptr<KivAudioEngineImpl> m_audioEngine;
+    std::unique_ptr<KivSignalingImpl> m_signaling;
+    std::unique_ptr<KivWhiteBoardImpl> m_whiteBoard;
     WinHttpImpl m_httpClient;
     CoreAudioFrameObserverImpl m_audioObserver;
     EngineContext m_context;

@@ -6,12 +6,15 @@
 #include <functional>
 #include <thread>
 
+#include "common/win/unique_handle.h"
+
 namespace kiv_test {
 
 class UiThread {
 public:
     UiThread() {
-        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        const kiv_common::UniqueHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const HANDLE ready = readyEvent.get();
         m_thread = std::thread([this, ready] {
             MSG msg;
             PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
@@ -29,7 +32,6 @@ public:
             }
         });
         WaitForSingleObject(ready, 10000);
-        CloseHandle(ready);
     }
 
     ~UiThread() {
@@ -42,10 +44,10 @@ public:
 
     // Runs `work` on the thread and waits for it (the test time-out bounds the wait).
     bool Run(const std::function<void()>& work) {
-        Job job{work, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        const kiv_common::UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        Job job{work, done.get()};
         bool ok = PostThreadMessageW(m_id, kRunMessage, 0, reinterpret_cast<LPARAM>(&job)) &&
                   WaitForSingleObject(job.done, INFINITE) == WAIT_OBJECT_0;
-        CloseHandle(job.done);
         return ok;
     }
 

@@ -17,10 +17,12 @@
 #include <vector>
 
 #include "audio_lib_log.h"
-#include "platform/com_ref.h"
+#include "common/win/com_ref.h"
 
 static_assert(sizeof(WAVEFORMATEXTENSIBLE) == sizeof(WaveFormat), "format record layout");
 static_assert(sizeof(GUID) == sizeof(Guid), "GUID layout");
+
+using kiv_common::ComRef;
 
 namespace {
 

@@ -15,8 +15,11 @@
 
 #include <cstring>
 
+#include "common/win/com_object.h"
+#include "common/win/com_ref.h"
 #include "device/wasapi_device_layer.h"
-#include "platform/com_ref.h"
+
+using kiv_common::ComRef;
 
 namespace {
 
@@ -55,55 +58,24 @@ HRESULT CaptureCollection(ComRef<IMMDeviceCollection>* collection, UINT* count) 
   return (*collection)->GetCount(count);
 }
 
-// COM side of an EndpointVolumeSink; interlocked reference count.
-class VolumeCallback : public IAudioEndpointVolumeCallback {
+// COM side of an EndpointVolumeSink.
+class VolumeCallback : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease, IAudioEndpointVolumeCallback> {
  public:
-  explicit VolumeCallback(EndpointVolumeSink* sink) : sink_(sink) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolumeCallback)) {
-      AddRef();
-      *out = static_cast<IAudioEndpointVolumeCallback*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
+  explicit VolumeCallback(EndpointVolumeSink* sink) : ComObject(__uuidof(IAudioEndpointVolumeCallback)), sink_(sink) {}
   HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) override {
     if (data) sink_->OnNotify(VolumeNotification{ToGuid(data->guidEventContext), data->bMuted != FALSE, data->fMasterVolume});
     return S_OK;
   }
 
  private:
-  virtual ~VolumeCallback() = default;
-  LONG refs_ = 1;
+  ~VolumeCallback() override = default;
   EndpointVolumeSink* sink_;
 };
 
 // COM side of a DeviceNotificationSink.
-class NotificationClient : public IMMNotificationClient {
+class NotificationClient : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease, IMMNotificationClient> {
  public:
-  explicit NotificationClient(DeviceNotificationSink* sink) : sink_(sink) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
-      AddRef();
-      *out = static_cast<IMMNotificationClient*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
+  explicit NotificationClient(DeviceNotificationSink* sink) : ComObject(__uuidof(IMMNotificationClient)), sink_(sink) {}
   HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override {
     sink_->OnDeviceStateChanged(id ? id : L"", state);
     return S_OK;
@@ -124,8 +96,7 @@ class NotificationClient : public IMMNotificationClient {
   HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
 
  private:
-  virtual ~NotificationClient() = default;
-  LONG refs_ = 1;
+  ~NotificationClient() override = default;
   DeviceNotificationSink* sink_;
 };
 

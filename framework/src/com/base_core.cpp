@@ -12,9 +12,9 @@ BaseCore::BaseCore() : ComObject(avcore::CLSID_BaseCore) {}
 BaseCore* BaseCore::Create() {
   BaseCore* core = new (std::nothrow) BaseCore();
   if (core == nullptr) return nullptr;
-  core->log_center_ = ComPtr<LogCenter>(new (std::nothrow) LogCenter());
-  core->config_center_ = ComPtr<ConfigCenter>(new (std::nothrow) ConfigCenter());
-  core->session_manager_ = ComPtr<SessionManager>(new (std::nothrow) SessionManager());
+  core->log_center_ = ComRef<LogCenter>(new (std::nothrow) LogCenter());
+  core->config_center_ = ComRef<ConfigCenter>(new (std::nothrow) ConfigCenter());
+  core->session_manager_ = ComRef<SessionManager>(new (std::nothrow) SessionManager());
   if (!core->log_center_ || !core->config_center_ || !core->session_manager_) {
     core->Release();
     return nullptr;

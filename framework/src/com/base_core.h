@@ -24,9 +24,9 @@ class BaseCore final : public ComObject<avcore::IBaseCore> {
  private:
   BaseCore();
 
-  ComPtr<LogCenter> log_center_;
-  ComPtr<ConfigCenter> config_center_;
-  ComPtr<SessionManager> session_manager_;
+  ComRef<LogCenter> log_center_;
+  ComRef<ConfigCenter> config_center_;
+  ComRef<SessionManager> session_manager_;
 };
 
 }  // namespace tessarine

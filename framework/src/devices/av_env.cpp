@@ -23,7 +23,7 @@ class AVEnv final : public ComObject<avcore::IAVEnv> {
   }
 
  private:
-  ComPtr<avcore::IAVDevManager> dev_manager_;
+  ComRef<avcore::IAVDevManager> dev_manager_;
 };
 
 }  // namespace

@@ -17,7 +17,7 @@ bool LogFile::Open(const std::wstring& directory) {
   std::wstring path = directory;
   if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
   path += L"Tessarine32_" + std::to_wstring(GetCurrentProcessId()) + L".log";
-  UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+  kiv_common::UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "win_handle.h"
+#include "common/win/unique_handle.h"
 
 namespace tessarine {
 
@@ -21,7 +21,7 @@ class LogFile {
 
  private:
   mutable std::mutex mutex_;
-  UniqueHandle file_;
+  kiv_common::UniqueHandle file_;
   std::wstring path_;
 };
 

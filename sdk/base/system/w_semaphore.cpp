@@ -5,12 +5,10 @@ namespace ZORVANTE {
 WSemaphore::WSemaphore(long initialCount, long maximumCount)
     : m_handle(CreateSemaphoreW(nullptr, initialCount, maximumCount, nullptr)) {}
 
-WSemaphore::~WSemaphore() {
-    if (m_handle) CloseHandle(m_handle);
-}
+WSemaphore::~WSemaphore() = default;
 
 bool WSemaphore::Release(long count) {
-    return m_handle && ReleaseSemaphore(m_handle, count, nullptr) != FALSE;
+    return m_handle && ReleaseSemaphore(m_handle.get(), count, nullptr) != FALSE;
 }
 
 }  // namespace ZORVANTE

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "common/win/unique_handle.h"
+
 namespace ZORVANTE {
 
 class WSemaphore {
@@ -14,10 +16,10 @@ public:
 
     // ReleaseSemaphore with that count; false when the count would pass the maximum.
     bool Release(long count);
-    HANDLE Handle() const { return m_handle; }
+    HANDLE Handle() const { return m_handle.get(); }
 
 private:
-    HANDLE m_handle;
+    kiv_common::UniqueHandle m_handle;
 };
 
 }  // namespace ZORVANTE

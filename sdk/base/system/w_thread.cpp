@@ -52,12 +52,10 @@ void SetThreadName(const char* name) {
 
 WThread::WThread() {
     std::memset(m_name, 0, sizeof(m_name));
-    m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
-WThread::~WThread() {
-    if (m_stopEvent) CloseHandle(m_stopEvent);
-}
+WThread::~WThread() = default;
 
 void WThread::SetName(const char* name) {
     std::memset(m_name, 0, sizeof(m_name));
@@ -67,11 +65,11 @@ void WThread::SetName(const char* name) {
 bool WThread::StartThread(bool waitForQueue, WThread* target) {
     if (m_thread) return true;
     m_stop = 0;
-    if (m_stopEvent) ResetEvent(m_stopEvent);
+    if (m_stopEvent) ResetEvent(m_stopEvent.get());
     WThread* runner = target ? target : this;
-    HANDLE startEvent = nullptr;
-    if (waitForQueue) startEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    runner->m_startEvent = startEvent;
+    kiv_common::UniqueHandle startEvent;
+    if (waitForQueue) startEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    runner->m_startEvent = startEvent.get();
     const bool autoDelete = runner->m_autoDelete != 0;
 
     // Created suspended so that handle and id are stored before the body runs: an
@@ -80,15 +78,15 @@ bool WThread::StartThread(bool waitForQueue, WThread* target) {
     HANDLE thread = reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, 0, &WThread::ThreadEntry, runner, CREATE_SUSPENDED, &id));
     if (thread) {
-        m_thread = thread;
+        m_thread.Reset(thread);
         m_threadId = id;
         ::ResumeThread(thread);
     } else {
         runner->m_startEvent = nullptr;
     }
     if (startEvent) {
-        if (thread) WaitForSingleObject(startEvent, kStartWaitMs);
-        CloseHandle(startEvent);
+        if (thread) WaitForSingleObject(startEvent.get(), kStartWaitMs);
+        startEvent.Reset();
         // The runner may already be gone when it deletes itself.
         if (!autoDelete || !thread) runner->m_startEvent = nullptr;
     }
@@ -97,20 +95,19 @@ bool WThread::StartThread(bool waitForQueue, WThread* target) {
 
 void WThread::SetAutoDelete(int autoDelete) { m_autoDelete = autoDelete; }
 
-DWORD WThread::SuspendThread() { return ::SuspendThread(m_thread); }
+DWORD WThread::SuspendThread() { return ::SuspendThread(m_thread.get()); }
 
-DWORD WThread::ResumeThread() { return ::ResumeThread(m_thread); }
+DWORD WThread::ResumeThread() { return ::ResumeThread(m_thread.get()); }
 
-BOOL WThread::SetPriority(int priority) { return SetThreadPriority(m_thread, priority); }
+BOOL WThread::SetPriority(int priority) { return SetThreadPriority(m_thread.get(), priority); }
 
-BOOL WThread::GetExitCode(DWORD* exitCode) { return GetExitCodeThread(m_thread, exitCode); }
+BOOL WThread::GetExitCode(DWORD* exitCode) { return GetExitCodeThread(m_thread.get(), exitCode); }
 
 void WThread::StopThread() {
     SignalStop();
     if (m_thread) {
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-        m_thread = nullptr;
+        WaitForSingleObject(m_thread.get(), INFINITE);
+        m_thread.Reset();
         m_threadId = 0;
     }
 }
@@ -118,7 +115,7 @@ void WThread::StopThread() {
 void WThread::SignalStop() {
     if (m_thread) {
         m_stop = 1;
-        if (m_stopEvent) SetEvent(m_stopEvent);
+        if (m_stopEvent) SetEvent(m_stopEvent.get());
     }
 }
 
@@ -126,7 +123,7 @@ DWORD WThread::ThreadProc() { return 0; }
 
 DWORD WThread::GetThreadId() { return m_threadId; }
 
-bool WThread::IsRunning() { return m_thread != nullptr; }
+bool WThread::IsRunning() { return static_cast<bool>(m_thread); }
 
 unsigned __stdcall WThread::ThreadEntry(void* object) {
     WThread* self = static_cast<WThread*>(object);
@@ -140,7 +137,7 @@ unsigned __stdcall WThread::ThreadEntry(void* object) {
     self->m_exitCode = code;
     if (self->m_autoDelete) {
         // Nobody stops an auto-deleting thread, so its handle is closed here.
-        if (self->m_thread) CloseHandle(self->m_thread);
+        self->m_thread.Reset();
         delete self;
     }
     return code;

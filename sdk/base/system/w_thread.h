@@ -7,12 +7,14 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/win/unique_handle.h"
+
 namespace ZORVANTE {
 
 class WThread {
 public:
     WThread();
-    // Closes the stop event only: the thread must already be stopped.
+    // Closes the stop event and the thread handle: the thread must already be stopped.
     virtual ~WThread();
     WThread(const WThread&) = delete;
     WThread& operator=(const WThread&) = delete;
@@ -35,7 +37,7 @@ public:
 
 protected:
     bool StopRequested() const { return m_stop != 0; }
-    HANDLE StopEvent() const { return m_stopEvent; }
+    HANDLE StopEvent() const { return m_stopEvent.get(); }
     // Name shown by a debugger; empty means unnamed. Set before StartThread.
     void SetName(const char* name);
 
@@ -47,9 +49,9 @@ private:
     std::atomic<int32_t> m_stop{0};
     char m_name[128];
     DWORD m_threadId = 0;
-    HANDLE m_thread = nullptr;
-    HANDLE m_startEvent = nullptr;
-    HANDLE m_stopEvent = nullptr;
+    kiv_common::UniqueHandle m_thread;
+    HANDLE m_startEvent = nullptr;  // the starting call's event, not owned
+    kiv_common::UniqueHandle m_stopEvent;
 };
 
 // Names the calling thread for an attached debugger, and as its description where the

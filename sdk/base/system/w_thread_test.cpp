@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "base/system/testing/thread_descriptions.h"
+#include "common/win/unique_handle.h"
 
 using namespace ZORVANTE;
 
@@ -74,7 +75,8 @@ TEST(WThreadTest, WaitFlagGivesMessageQueue) {
 
 // An auto-deleting thread deletes its object after ThreadProc, also when it is named.
 TEST(WThreadTest, AutoDelete) {
-    HANDLE deleted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const kiv_common::UniqueHandle deletedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE deleted = deletedEvent.get();
     for (int i = 0; i < 20; ++i) {
         ResetEvent(deleted);
         auto* thread = new SelfDeletingThread(deleted);
@@ -82,7 +84,6 @@ TEST(WThreadTest, AutoDelete) {
         ASSERT_TRUE(thread->StartThread(i % 2 == 0));
         ASSERT_EQ(WaitForSingleObject(deleted, 10000), WAIT_OBJECT_0);
     }
-    CloseHandle(deleted);
 }
 
 // Naming a thread needs no debugger attached; the name becomes the thread's description

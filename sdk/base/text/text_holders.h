@@ -2,6 +2,7 @@
 // An empty or null input holds null; a failed conversion holds an empty text.
 #pragma once
 
+#include <memory>
 #include <string>
 
 // Number of characters before the first 0; 0 for null.
@@ -14,10 +15,10 @@ public:
     ~AnsiToWide();
     AnsiToWide(const AnsiToWide&) = delete;
     AnsiToWide& operator=(const AnsiToWide&) = delete;
-    const wchar_t* Get() const { return m_text; }
+    const wchar_t* Get() const { return m_text.get(); }
 
 private:
-    wchar_t* m_text = nullptr;
+    std::unique_ptr<wchar_t[]> m_text;
 };
 
 // UTF-8 -> UTF-16, in a block of length + 4 characters.
@@ -27,10 +28,10 @@ public:
     ~Utf8ToWide();
     Utf8ToWide(const Utf8ToWide&) = delete;
     Utf8ToWide& operator=(const Utf8ToWide&) = delete;
-    const wchar_t* Get() const { return m_text; }
+    const wchar_t* Get() const { return m_text.get(); }
 
 private:
-    wchar_t* m_text = nullptr;
+    std::unique_ptr<wchar_t[]> m_text;
 };
 
 // UTF-16 -> UTF-8, in a zeroed block of 4 x length + 64 bytes.
@@ -40,10 +41,10 @@ public:
     ~WideToUtf8();
     WideToUtf8(const WideToUtf8&) = delete;
     WideToUtf8& operator=(const WideToUtf8&) = delete;
-    const char* Get() const { return m_text; }
+    const char* Get() const { return m_text.get(); }
     unsigned BlockSize() const { return m_size; }
 
 private:
-    char* m_text = nullptr;
+    std::unique_ptr<char[]> m_text;
     unsigned m_size = 0;
 };

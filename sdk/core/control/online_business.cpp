@@ -19,10 +19,12 @@ int Result(HRESULT hr, const char* failure) {
 
 }  // namespace
 
+OnlineBusiness::~OnlineBusiness() { CoreEnv::ReleaseFrameworkRef(m_pKivOnline); }
+
 // A business exists only while the framework that made it is up; otherwise requests
 // answer as for a missing business.
 bool OnlineBusiness::Available() const {
-    return m_pKivOnline != nullptr && CoreEnv::IsBaseCoreInited();
+    return m_pKivOnline && CoreEnv::IsBaseCoreInited();
 }
 
 void OnlineBusiness::Init() {
@@ -35,7 +37,7 @@ void OnlineBusiness::Init() {
         KIV_LOG("Query online business failed");
         return;
     }
-    m_pKivOnline = online;
+    m_pKivOnline.Attach(online);
     (void)m_pKivOnline->SetListener(this);
 }
 
@@ -44,11 +46,8 @@ void OnlineBusiness::Init() {
 // unloaded after this; a kept pointer would be called into freed code.
 void OnlineBusiness::Uninit() {
     // Once the framework was released its objects are gone with it: nothing to call.
-    if (m_pKivOnline && CoreEnv::IsBaseCoreInited()) {
-        (void)m_pKivOnline->RemoveListener(this);
-        m_pKivOnline->Release();
-    }
-    m_pKivOnline = nullptr;
+    if (m_pKivOnline && CoreEnv::IsBaseCoreInited()) (void)m_pKivOnline->RemoveListener(this);
+    CoreEnv::ReleaseFrameworkRef(m_pKivOnline);
 }
 
 int OnlineBusiness::UserStatusRefresh(const avcore::FwVector<avcore::FwString>& userIds,

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "avcore/online.h"
+#include "common/win/com_ref.h"
 
 namespace kiv_core {
 
 class OnlineBusiness : public avcore::IKivOnlineListener {
 public:
     OnlineBusiness() = default;
-    ~OnlineBusiness() override = default;
+    ~OnlineBusiness() override;
     OnlineBusiness(const OnlineBusiness&) = delete;
     OnlineBusiness& operator=(const OnlineBusiness&) = delete;
 
@@ -52,7 +53,7 @@ public:
 private:
     bool Available() const;
 
-    avcore::IKivOnline* m_pKivOnline = nullptr;
+    kiv_common::ComRef<avcore::IKivOnline> m_pKivOnline;
     avcore::IKivOnlineListener* m_listener = nullptr;
 };
 

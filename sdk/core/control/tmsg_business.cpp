@@ -8,8 +8,10 @@
 
 namespace kiv_core {
 
+TMsgBusiness::~TMsgBusiness() { CoreEnv::ReleaseFrameworkRef(m_pKivMsg); }
+
 bool TMsgBusiness::Available() const {
-    return m_pKivMsg != nullptr && CoreEnv::IsBaseCoreInited();
+    return m_pKivMsg && CoreEnv::IsBaseCoreInited();
 }
 
 void TMsgBusiness::Init() {
@@ -22,18 +24,15 @@ void TMsgBusiness::Init() {
         KIV_LOG("Query text message business failed");
         return;
     }
-    m_pKivMsg = business;
+    m_pKivMsg.Attach(business);
     (void)m_pKivMsg->SetListener(this);
 }
 
 // Deliberate: the pointer is cleared, not kept (see OnlineBusiness::Uninit).
 void TMsgBusiness::Uninit() {
     // Once the framework was released its objects are gone with it: nothing to call.
-    if (m_pKivMsg && CoreEnv::IsBaseCoreInited()) {
-        (void)m_pKivMsg->RemoveListener(this);
-        m_pKivMsg->Release();
-    }
-    m_pKivMsg = nullptr;
+    if (m_pKivMsg && CoreEnv::IsBaseCoreInited()) (void)m_pKivMsg->RemoveListener(this);
+    CoreEnv::ReleaseFrameworkRef(m_pKivMsg);
 }
 
 int TMsgBusiness::SendUserMsg(const char* userId, const char* text, unsigned* messageId) {

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "avcore/tmsg.h"
+#include "common/win/com_ref.h"
 
 namespace kiv_core {
 
 class TMsgBusiness : public avcore::IKivTMsgListener {
 public:
     TMsgBusiness() = default;
-    ~TMsgBusiness() override = default;
+    ~TMsgBusiness() override;
     TMsgBusiness(const TMsgBusiness&) = delete;
     TMsgBusiness& operator=(const TMsgBusiness&) = delete;
 
@@ -43,7 +44,7 @@ public:
 private:
     bool Available() const;
 
-    avcore::IKivTMsg* m_pKivMsg = nullptr;
+    kiv_common::ComRef<avcore::IKivTMsg> m_pKivMsg;
     avcore::IKivTMsgListener* m_listener = nullptr;
 };
 

@@ -71,15 +71,15 @@ int32_t MixedAudioFrameDataSink::OnAudioData(const void* data, int32_t length, v
 }
 
 AudioEngine::AudioEngine() {
-  m_captureSink = new (std::nothrow) RecordAudioFrameDataSink();
-  m_playSink = new (std::nothrow) PlaybackAudioFrameDataSink();
-  m_mixedSink = new (std::nothrow) MixedAudioFrameDataSink();
+  m_captureSink.reset(new (std::nothrow) RecordAudioFrameDataSink());
+  m_playSink.reset(new (std::nothrow) PlaybackAudioFrameDataSink());
+  m_mixedSink.reset(new (std::nothrow) MixedAudioFrameDataSink());
 }
 
 AudioEngine::~AudioEngine() {
-  delete m_captureSink;
-  delete m_playSink;
-  delete m_mixedSink;
+  m_captureSink.reset();
+  m_playSink.reset();
+  m_mixedSink.reset();
 }
 
 bool AudioEngine::Init() {
@@ -234,21 +234,21 @@ int AudioEngine::SetLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* ob
                              &avcore::IAudioDevice::RemoveCapProcessedDataSink,
                              "Set local capture audio observer repeat.", "AddCapProcessedDataSink failed!",
                              "RemoveCapProcessedDataSink %p failed!!!"};
-  return SetObserver(m_captureObserver, m_captureSink, ops, observer);
+  return SetObserver(m_captureObserver, m_captureSink.get(), ops, observer);
 }
 
 int AudioEngine::SetLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddPlayDataSink, &avcore::IAudioDevice::RemovePlayDataSink,
                              "Set local play audio observer repeat.", "AddPlayDataSink failed!!!",
                              "RemovePlayDataSink failed!!!"};
-  return SetObserver(m_playObserver, m_playSink, ops, observer);
+  return SetObserver(m_playObserver, m_playSink.get(), ops, observer);
 }
 
 int AudioEngine::SetMixedAudioObserver(ICoreAllMixedAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddMixDataSink, &avcore::IAudioDevice::RemoveMixDataSink,
                              "Set mixed audio observer repeat.", "AddMixDataSink failed!!!",
                              "RemoveMixDataSink failed!!!"};
-  return SetObserver(m_mixedObserver, m_mixedSink, ops, observer);
+  return SetObserver(m_mixedObserver, m_mixedSink.get(), ops, observer);
 }
 
 int32_t AudioEngine::DeliverFrame(Tap tap, const void* data, int32_t length) {

@@ -3,6 +3,8 @@
 // device's three PCM taps to the observers registered by the facade.
 #pragma once
 
+#include <memory>
+
 #include "avcore/audio_device.h"
 #include "base/system/w_lock.h"
 #include "core/core_observers.h"
@@ -94,9 +96,9 @@ private:
     ICoreLocalCaptureAudioObserver* m_captureObserver = nullptr;
     ICoreLocalPlayAudioObserver* m_playObserver = nullptr;
     ICoreAllMixedAudioObserver* m_mixedObserver = nullptr;
-    RecordAudioFrameDataSink* m_captureSink = nullptr;
-    PlaybackAudioFrameDataSink* m_playSink = nullptr;
-    MixedAudioFrameDataSink* m_mixedSink = nullptr;
+    std::unique_ptr<RecordAudioFrameDataSink> m_captureSink;
+    std::unique_ptr<PlaybackAudioFrameDataSink> m_playSink;
+    std::unique_ptr<MixedAudioFrameDataSink> m_mixedSink;
     // The device format read at the latest observer registration; used for every tap.
     WAVEFORMATEX m_format = {};
     // Keeps the observers and the format consistent between the application's thread and

@@ -62,15 +62,13 @@ bool DeviceManager::Init() {
     Uninit();
     return false;
   }
-  m_videoDevice = device;
+  m_videoDevice.Attach(device);
   (void)m_videoDevice->ReEnumerate();
   return true;
 }
 
 void DeviceManager::Uninit() {
-  // Once the framework was released its objects are gone with it: nothing to call.
-  if (m_videoDevice && CoreEnv::IsBaseCoreInited()) m_videoDevice->Release();
-  m_videoDevice = nullptr;
+  CoreEnv::ReleaseFrameworkRef(m_videoDevice);
 }
 
 void DeviceManager::Refresh() {

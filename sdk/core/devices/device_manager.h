@@ -7,6 +7,7 @@
 
 #include "avcore/video_device.h"
 #include "base/system/w_lock.h"
+#include "common/win/com_ref.h"
 #include "core/devices/core_device_info.h"
 
 namespace kiv_core {
@@ -54,7 +55,7 @@ public:
     static std::string RtspParamText(const CoreRtspParam& param);
 
 private:
-    avcore::IVideoDevice* m_videoDevice = nullptr;
+    kiv_common::ComRef<avcore::IVideoDevice> m_videoDevice;
     // Serialises camera enumeration.
     ZORVANTE::WLock m_cameraLock;
 };

@@ -20,7 +20,7 @@ CoreEnv* g_instance = nullptr;
 
 // A component of the root; a failed call leaves nothing held.
 template <class T>
-HRESULT Create(avcore::IBaseCore* root, REFCLSID classId, REFIID interfaceId, FrameworkRef<T>& out) {
+HRESULT Create(avcore::IBaseCore* root, REFCLSID classId, REFIID interfaceId, kiv_common::ComRef<T>& out) {
   const HRESULT hr = root->CreateComponent(classId, interfaceId, nullptr, out.ReceiveVoid());
   if (FAILED(hr)) {
     (void)out.Detach();  // whatever a failed call wrote carries no reference
@@ -31,7 +31,7 @@ HRESULT Create(avcore::IBaseCore* root, REFCLSID classId, REFIID interfaceId, Fr
 
 // An interface of `object` into `out`; false, with nothing held, when there is none.
 template <class Source, class T>
-bool Query(Source* object, REFIID interfaceId, FrameworkRef<T>& out) {
+bool Query(Source* object, REFIID interfaceId, kiv_common::ComRef<T>& out) {
   if (FAILED(object->QueryInterface(interfaceId, out.ReceiveVoid()))) (void)out.Detach();
   return static_cast<bool>(out);
 }
@@ -136,7 +136,7 @@ bool CoreEnv::CreateBaseCore(const std::string& frameworkDirs, const std::string
     return false;
   }
   {
-    FrameworkRef<avcore::IAVEnv> env;
+    kiv_common::ComRef<avcore::IAVEnv> env;
     if (FAILED(Create(m_basecore.get(), avcore::CLSID_AVEnv, avcore::IID_IAVEnv, env))) {
       KIV_LOG("ERR:CVideoDevice CreateComponent IAVEnv failed.\n");
       return false;

@@ -15,8 +15,8 @@
 #include "avcore/recording.h"
 #include "avcore/render.h"
 #include "avcore/session_manager.h"
+#include "common/win/com_ref.h"
 #include "core/env/engine_config.h"
-#include "core/env/framework_ref.h"
 
 namespace kiv_core {
 
@@ -48,6 +48,16 @@ class CoreEnv {
   static CoreEnv* Instance();
   // True only between a complete CreateBaseCore and the next ReleaseBaseCore.
   static bool IsBaseCoreInited();
+  // Gives back a reference to a framework object. Once the framework was released its
+  // objects are gone with it: the reference is then only dropped.
+  template <typename T>
+  static void ReleaseFrameworkRef(kiv_common::ComRef<T>& ref) {
+    if (IsBaseCoreInited()) {
+      ref.Reset();
+    } else {
+      (void)ref.Detach();
+    }
+  }
   // A connection is held and its status is CPSTATUS_CONNECTED or later.
   static bool IsConnected();
   // A connection is held and its status is exactly CPSTATUS_LOGINED.
@@ -67,25 +77,25 @@ class CoreEnv {
   void CreateRtspPlugin(AVPluginInfo& plugin);
 
   // Every interface member owns one reference and is null when absent.
-  FrameworkRef<avcore::IBaseCore> m_basecore;
-  FrameworkRef<avcore::IAudioDevice> m_audiodevice;
-  FrameworkRef<avcore::IVideoRenderManager> m_video_rendermanager;
-  FrameworkRef<avcore::IKivConnection> m_connection;
-  FrameworkRef<avcore::IAvNet> m_avnet;
-  FrameworkRef<avcore::IVncRenderManager> m_vnc_rendermanager;
-  FrameworkRef<avcore::IAVDevManager> m_devmanager;
-  FrameworkRef<avcore::ISessionManager> m_sessionmanager;
+  kiv_common::ComRef<avcore::IBaseCore> m_basecore;
+  kiv_common::ComRef<avcore::IAudioDevice> m_audiodevice;
+  kiv_common::ComRef<avcore::IVideoRenderManager> m_video_rendermanager;
+  kiv_common::ComRef<avcore::IKivConnection> m_connection;
+  kiv_common::ComRef<avcore::IAvNet> m_avnet;
+  kiv_common::ComRef<avcore::IVncRenderManager> m_vnc_rendermanager;
+  kiv_common::ComRef<avcore::IAVDevManager> m_devmanager;
+  kiv_common::ComRef<avcore::ISessionManager> m_sessionmanager;
   // The plug-in configuration path stays empty here.
   EngineConfig m_config;
   // The core engine's, which sets and uses it; not owned.
   KivCpClient* m_cpclient = nullptr;
-  FrameworkRef<avcore::IConfigCenter> m_configcenter;
+  kiv_common::ComRef<avcore::IConfigCenter> m_configcenter;
   // Held only for a moment during the bring-up.
-  FrameworkRef<avcore::IScreenRecorder> m_screenrecorder;
+  kiv_common::ComRef<avcore::IScreenRecorder> m_screenrecorder;
   // Cleared by the engine's remote-control operation 4.
   bool m_remoteControl = true;
   bool m_baseCoreInited = false;
-  FrameworkRef<avcore::ILogCenter> m_logcenter;
+  kiv_common::ComRef<avcore::ILogCenter> m_logcenter;
   std::vector<AVPluginInfo> m_plugins;
 
  private:

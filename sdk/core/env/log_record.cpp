@@ -27,10 +27,10 @@ bool LoggerAdmits(const ModuleLogger& logger) {
 
 LogRecord::LogRecord(avcore::ILogManager* manager, avcore::LoggerHandle handle, int level,
                      const char* file, int line) {
-    if (manager) m_record = manager->BeginRecord(handle, level, file, line);
+    if (manager) m_record.reset(manager->BeginRecord(handle, level, file, line));
 }
 
-LogRecord::~LogRecord() { delete m_record; }
+LogRecord::~LogRecord() = default;
 
 void LogRecord::Printf(const char* format, ...) {
     if (!m_record) return;

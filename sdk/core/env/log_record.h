@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "avcore/base_core.h"
 #include "avcore/log.h"
@@ -34,7 +35,7 @@ public:
     void Printf(const char* format, ...);
 
 private:
-    avcore::ILogRecord* m_record = nullptr;
+    std::unique_ptr<avcore::ILogRecord> m_record;
 };
 
 // The base name of a source path (after the last '/' or '\').

@@ -4,7 +4,7 @@ namespace kiv_core {
 
 FramePool::FramePool(int count, uint32_t bufferSize)
     : m_readySemaphore(0, count), m_freeSemaphore(count, count) {
-    m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     for (int i = 0; i < count; ++i) {
         m_all.push_back(std::make_unique<ZORVANTE::WFlexBuffer>(bufferSize));
         m_free.push_back(m_all.back().get());
@@ -22,12 +22,11 @@ FramePool::~FramePool() {
         m_free.clear();
     }
     m_all.clear();
-    if (m_stopEvent) CloseHandle(m_stopEvent);
 }
 
 ZORVANTE::WFlexBuffer* FramePool::Take(ZORVANTE::WSemaphore& semaphore, ZORVANTE::WLock& lock,
                                        std::list<ZORVANTE::WFlexBuffer*>& list, DWORD timeoutMs) {
-    const HANDLE handles[2] = {m_stopEvent, semaphore.Handle()};
+    const HANDLE handles[2] = {m_stopEvent.get(), semaphore.Handle()};
     if (WaitForMultipleObjects(2, handles, FALSE, timeoutMs) != WAIT_OBJECT_0 + 1) return nullptr;
     ZORVANTE::WAutoLock guard(&lock);
     if (list.empty()) return nullptr;
@@ -68,7 +67,7 @@ size_t FramePool::ReadyCount() {
 }
 
 void FramePool::SignalStop() {
-    if (m_stopEvent) SetEvent(m_stopEvent);
+    if (m_stopEvent) SetEvent(m_stopEvent.get());
     m_stopped = 1;
 }
 

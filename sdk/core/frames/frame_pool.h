@@ -10,6 +10,7 @@
 #include "base/text/w_flex_buffer.h"
 #include "base/system/w_lock.h"
 #include "base/system/w_semaphore.h"
+#include "common/win/unique_handle.h"
 
 namespace kiv_core {
 
@@ -37,7 +38,7 @@ private:
     void Put(ZORVANTE::WSemaphore& semaphore, ZORVANTE::WLock& lock, std::list<ZORVANTE::WFlexBuffer*>& list,
              ZORVANTE::WFlexBuffer* buffer);
 
-    HANDLE m_stopEvent = nullptr;
+    kiv_common::UniqueHandle m_stopEvent;
     int m_stopped = 0;
     ZORVANTE::WLock m_freeLock;
     ZORVANTE::WLock m_readyLock;

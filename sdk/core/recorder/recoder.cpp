@@ -36,10 +36,7 @@ int Recoder::StartScreenRecord(const std::string& filePath, int left, int top, i
     }
     CoreEnv* env = CoreEnv::Instance();
     if (!env || !CoreEnv::IsBaseCoreInited() || !env->m_basecore) return ERR_INVALID_STATE;
-    if (m_recorder) {  // kept from a start the recorder refused
-        m_recorder->Release();
-        m_recorder = nullptr;
-    }
+    m_recorder.Reset();  // kept from a start the recorder refused
     void* object = nullptr;
     if (env->m_basecore->CreateComponent(avcore::CLSID_ScreenRecorder, avcore::IID_IScreenRecorder, nullptr,
                                          &object) < 0 ||
@@ -47,7 +44,7 @@ int Recoder::StartScreenRecord(const std::string& filePath, int left, int top, i
         KIV_LOG("crate screen recorder fail");
         return ERR_FAILED;
     }
-    m_recorder = static_cast<avcore::IScreenRecorder*>(object);
+    m_recorder.Attach(static_cast<avcore::IScreenRecorder*>(object));
     avcore::ScreenRecordParam param = BuildParam(left, top, width, height);
     if (recordAudio && env->m_audiodevice) {
         WAVEFORMATEX format = {};
@@ -80,14 +77,13 @@ int Recoder::Stop() {
     m_recording = false;
     if (m_recorder) {
         m_recorder->StopRecord();
-        m_recorder->Release();
-        m_recorder = nullptr;
+        m_recorder.Reset();
     }
     return ERR_OK;
 }
 
 int32_t Recoder::OnAudioData(const void* data, int32_t length, void*) {
-    avcore::IScreenRecorder* recorder = m_recorder;
+    avcore::IScreenRecorder* recorder = m_recorder.get();
     if (m_recording && recorder) recorder->WriteAudio(data, length);
     return length;
 }

@@ -6,6 +6,7 @@
 
 #include "avcore/audio_device.h"
 #include "avcore/recording.h"
+#include "common/win/com_ref.h"
 
 namespace kiv_core {
 
@@ -35,7 +36,7 @@ public:
     int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* context) override;
 
 private:
-    avcore::IScreenRecorder* m_recorder = nullptr;
+    kiv_common::ComRef<avcore::IScreenRecorder> m_recorder;
     bool m_recording = false;
 };
 

@@ -28,7 +28,7 @@ LocalAudioCustomStream::LocalAudioCustomStream(const std::string& audioId)
     KIV_LOG("Create audio devie failed!");
     return;
   }
-  m_device = static_cast<avcore::IAudioDevice*>(object);
+  m_device.Attach(static_cast<avcore::IAudioDevice*>(object));
   (void)m_device->StartCapture(0);
 }
 
@@ -37,8 +37,7 @@ LocalAudioCustomStream::~LocalAudioCustomStream() {
   CoreEnv* env = CoreEnv::Instance();
   if (m_device) {
     (void)m_device->StopCapture();
-    m_device->Release();
-    m_device = nullptr;
+    m_device.Reset();
   }
   // The device manager must not keep the plug-in past its life.
   if (m_pluginAdded && env && env->m_devmanager) (void)env->m_devmanager->RemoveAudioPlugin(m_plugin.get());
@@ -90,7 +89,7 @@ int LocalAudioCustomStream::StartPublish() {
     KIV_LOG("Start capure audio device failed, hr = %d", static_cast<int>(hr));
     return ERR_FAILED;
   }
-  hr = env->m_avnet ? env->m_avnet->AddSource(avcore::kMediaAudio, m_audioId.c_str(), m_device) : E_POINTER;
+  hr = env->m_avnet ? env->m_avnet->AddSource(avcore::kMediaAudio, m_audioId.c_str(), m_device.get()) : E_POINTER;
   if (hr < 0) {
     KIV_LOG("Add audio source failed, hr = %d", static_cast<int>(hr));
     return ERR_FAILED;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "avcore/audio_device.h"
+#include "common/win/com_ref.h"
 #include "core/devices/encoded_audio_plugin.h"
 
 namespace kiv_core {
@@ -29,7 +30,7 @@ public:
 private:
     std::string m_audioId;
     std::unique_ptr<EncodedAudioPlugin> m_plugin;
-    avcore::IAudioDevice* m_device = nullptr;
+    kiv_common::ComRef<avcore::IAudioDevice> m_device;
     bool m_pluginAdded = false;
 };
 

@@ -36,7 +36,7 @@ KivCpClient* CpClient() {
 
 }  // namespace
 
-LocalAudioStream::LocalAudioStream() = default;
+LocalAudioStream::LocalAudioStream() : ComObject(avcore::IID_IAudioEncSource) {}
 
 LocalAudioStream::~LocalAudioStream() {
   (void)StopPublish();
@@ -83,7 +83,7 @@ int LocalAudioStream::StartPitchChain() {
     KIV_LOG("CreateComponent for m_pAudioProc failed.");
     result = ERR_FAILED;
   } else {
-    m_pAudioProc = static_cast<avcore::IAudioProcessor*>(object);
+    m_pAudioProc.Attach(static_cast<avcore::IAudioProcessor*>(object));
   }
   if (result == ERR_OK && device->AddCapProcessedDataSink(this, nullptr) < 0) {
     KIV_LOG("AddRawCapDataSink failed.");
@@ -131,20 +131,8 @@ int LocalAudioStream::StopPitchChain() {
   // Frames the worker did not reach would open the next chain with old audio.
   m_pool.ReclaimReady();
   m_bSendTwoStream = (m_nChangePitch != 0);
-  if (m_pAudioProc) {
-    m_pAudioProc->Release();
-    m_pAudioProc = nullptr;
-  }
+  m_pAudioProc.Reset();
   return ERR_OK;
-}
-
-HRESULT AVCORE_CALL LocalAudioStream::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == avcore::IID_IAudioEncSource) {
-    *out = static_cast<avcore::IAudioEncSource*>(this);
-    return S_OK;
-  }
-  return E_NOTIMPL;
 }
 
 HRESULT AVCORE_CALL LocalAudioStream::AddDataSink(avcore::IAudioDataSink* sink, void* context) {

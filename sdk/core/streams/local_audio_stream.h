@@ -10,11 +10,17 @@
 #include "avcore/audio_processing.h"
 #include "base/system/w_lock.h"
 #include "base/system/w_thread.h"
+#include "common/win/com_object.h"
+#include "common/win/com_ref.h"
 #include "core/frames/frame_pool.h"
 
 namespace kiv_core {
 
-class LocalAudioStream : public avcore::IAudioEncSource,
+// Not reference counted (the stream manager owns the stream): AddRef and Release return 0;
+// QueryInterface answers only the source's own id, E_NOTIMPL for any other.
+using LocalAudioSourcePolicy = kiv_common::ComPolicy<kiv_common::RefCounting::kFixed, 0, false, E_NOTIMPL>;
+
+class LocalAudioStream : public kiv_common::ComObject<LocalAudioSourcePolicy, avcore::IAudioEncSource>,
                          public avcore::IAudioDataSink,
                          public ZORVANTE::WThread {
 public:
@@ -29,10 +35,7 @@ public:
     // Captured frames waiting for the worker.
     size_t QueuedFrames() { return m_pool.ReadyCount(); }
 
-    // IAudioEncSource: not reference counted (the stream manager owns the stream).
-    HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** out) override;
-    ULONG AVCORE_CALL AddRef() override { return 0; }
-    ULONG AVCORE_CALL Release() override { return 0; }
+    // IAudioEncSource
     HRESULT AVCORE_CALL AddDataSink(avcore::IAudioDataSink* sink, void* context) override;
     HRESULT AVCORE_CALL RemoveDataSink(avcore::IAudioDataSink* sink) override;
     // 4105 (pitch in semitones, 0 = off); any other key E_FAIL.
@@ -54,7 +57,7 @@ private:
     bool m_isPublishMicrophone = false;
     bool m_bSendTwoStream = false;
     ZORVANTE::WLock m_stateLock;
-    avcore::IAudioProcessor* m_pAudioProc = nullptr;
+    kiv_common::ComRef<avcore::IAudioProcessor> m_pAudioProc;
     avcore::AudioProcessorSetup m_setup{};
     ZORVANTE::WLock m_sinkLock;
     std::list<std::pair<avcore::IAudioDataSink*, void*>> m_sinks;

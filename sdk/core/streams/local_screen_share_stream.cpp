@@ -59,12 +59,11 @@ int LocalScreenShareStream::StartPublish(int left, int top, int right, int botto
       KIV_LOG("CreateComponent for m_host_vnc failed.");
       return ERR_FAILED;
     }
-    m_host_vnc = static_cast<avcore::IVncHost*>(object);
+    m_host_vnc.Attach(static_cast<avcore::IVncHost*>(object));
     if (m_host_vnc->Initialize(0, &m_hostEvents, env->m_avnet.get(), env->m_audiodevice.get()) < 0) {
       KIV_LOG("Initialize for m_host_vnc failed.");
       // Never initialised, it cannot serve a later start: that one makes a new host.
-      m_host_vnc->Release();
-      m_host_vnc = nullptr;
+      m_host_vnc.Reset();
       return ERR_FAILED;
     }
   }
@@ -91,7 +90,7 @@ int LocalScreenShareStream::StartPublish(int left, int top, int right, int botto
     KIV_LOG("scrennshare StartHostKiv failed %x", static_cast<unsigned>(started));
     return ERR_FAILED;
   }
-  if (!env->m_avnet || env->m_avnet->AddScreenSource(avcore::kMediaScreen, "0", m_host_vnc, 0) < 0) {
+  if (!env->m_avnet || env->m_avnet->AddScreenSource(avcore::kMediaScreen, "0", m_host_vnc.get(), 0) < 0) {
     KIV_LOG("StartHostKiv failed.");
     // The capture the host started is stopped again: nothing is published.
     (void)m_host_vnc->Stop();
@@ -111,8 +110,7 @@ int LocalScreenShareStream::StopPublish() {
   m_publishing = false;
   m_controlGranted = false;
   m_controller.clear();
-  m_host_vnc->Release();
-  m_host_vnc = nullptr;
+  m_host_vnc.Reset();
   return ERR_OK;
 }
 

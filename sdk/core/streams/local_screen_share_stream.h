@@ -6,6 +6,7 @@
 
 #include "avcore/platform.h"
 #include "avcore/vnc_host.h"
+#include "common/win/com_ref.h"
 
 namespace kiv_core {
 
@@ -41,7 +42,7 @@ private:
     bool m_controlGranted = false;
     int m_reserved = 0;
     avcore::EventRecord m_hostEvents;
-    avcore::IVncHost* m_host_vnc = nullptr;
+    kiv_common::ComRef<avcore::IVncHost> m_host_vnc;
 };
 
 }  // namespace kiv_core

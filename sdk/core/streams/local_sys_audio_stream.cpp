@@ -26,10 +26,8 @@ Itf* Create(REFCLSID cls, REFIID iid) {
 LocalSysAudioStream::~LocalSysAudioStream() { (void)StopPublish(); }
 
 void LocalSysAudioStream::ReleaseComponents() {
-  if (m_pSysSoundSource) m_pSysSoundSource->Release();
-  if (m_SysSourceAec) m_SysSourceAec->Release();
-  m_pSysSoundSource = nullptr;
-  m_SysSourceAec = nullptr;
+  m_pSysSoundSource.Reset();
+  m_SysSourceAec.Reset();
 }
 
 int LocalSysAudioStream::StartPublish() {
@@ -39,18 +37,18 @@ int LocalSysAudioStream::StartPublish() {
     return ERR_OK;
   }
   ReleaseComponents();
-  m_pSysSoundSource = Create<avcore::ISysSoundSource>(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource);
+  m_pSysSoundSource.Attach(Create<avcore::ISysSoundSource>(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource));
   if (!m_pSysSoundSource) {
     KIV_LOG("StartPublish Create m_pSysSoundSource fail");
     return ERR_FAILED;
   }
-  m_SysSourceAec = Create<avcore::IAecProcessor>(avcore::CLSID_AecProcessor, avcore::IID_IAecProcessor);
+  m_SysSourceAec.Attach(Create<avcore::IAecProcessor>(avcore::CLSID_AecProcessor, avcore::IID_IAecProcessor));
   if (!m_SysSourceAec) {
     KIV_LOG("StartPublish Create m_SysSourceAec fail");
     return ERR_FAILED;
   }
   CoreEnv* env = CoreEnv::Instance();
-  if (m_pSysSoundSource->Start(env->m_avnet.get(), env->m_audiodevice.get(), m_SysSourceAec, 0, kSystemPlayId) < 0)
+  if (m_pSysSoundSource->Start(env->m_avnet.get(), env->m_audiodevice.get(), m_SysSourceAec.get(), 0, kSystemPlayId) < 0)
     return ERR_FAILED;
   m_published = true;
   const int result = env->m_cpclient ? env->m_cpclient->PublishAudioNotify(kSystemPlayId) : ERR_FAILED;

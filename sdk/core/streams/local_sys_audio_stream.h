@@ -3,6 +3,7 @@
 #pragma once
 
 #include "avcore/audio_processing.h"
+#include "common/win/com_ref.h"
 
 namespace kiv_core {
 
@@ -22,8 +23,8 @@ public:
 private:
     void ReleaseComponents();
 
-    avcore::ISysSoundSource* m_pSysSoundSource = nullptr;
-    avcore::IAecProcessor* m_SysSourceAec = nullptr;
+    kiv_common::ComRef<avcore::ISysSoundSource> m_pSysSoundSource;
+    kiv_common::ComRef<avcore::IAecProcessor> m_SysSourceAec;
     bool m_published = false;
 };
 

@@ -32,12 +32,6 @@ Itf* Create(REFCLSID cls, REFIID iid) {
   return static_cast<Itf*>(object);
 }
 
-template <class Itf>
-void ReleaseRef(Itf*& object) {
-  if (object) object->Release();
-  object = nullptr;
-}
-
 EngineEventHandler* EventHandler() {
   CoreEnv* env = CoreEnv::Instance();
   return env ? env->m_config.eventHandler : nullptr;
@@ -62,13 +56,13 @@ LocalVideoStreamBase::LocalVideoStreamBase()
   m_profile.width = 960;
   m_profile.height = 540;
   m_profile.frameRate = 15;
-  m_videoDevice = Create<avcore::IVideoDevice>(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice);
+  m_videoDevice.Attach(Create<avcore::IVideoDevice>(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice));
   if (m_videoDevice) {
     void* manager = nullptr;
     if (m_videoDevice->QueryInterface(avcore::IID_IVideoRenderManager, &manager) >= 0)
-      m_renderManager = static_cast<avcore::IVideoRenderManager*>(manager);
+      m_renderManager.Attach(static_cast<avcore::IVideoRenderManager*>(manager));
   }
-  m_recordSink = Create<avcore::IVideoRecordSink>(avcore::CLSID_VideoRecordSink, avcore::IID_IVideoRecordSink);
+  m_recordSink.Attach(Create<avcore::IVideoRecordSink>(avcore::CLSID_VideoRecordSink, avcore::IID_IVideoRecordSink));
   m_scaleBuffer.resize(static_cast<size_t>(kRecordWidth) * kRecordHeight * 3 / 2);
 }
 
@@ -176,7 +170,7 @@ int LocalVideoStreamBase::DoPublishVideo(const std::string& videoId) {
     KIV_LOG("Invalid video device!!!");
     return ERR_FAILED;
   }
-  if (net->AddSource(avcore::kMediaVideo, videoId.c_str(), m_videoDevice) < 0) {
+  if (net->AddSource(avcore::kMediaVideo, videoId.c_str(), m_videoDevice.get()) < 0) {
     KIV_LOG("Add source failed.");
     return ERR_FAILED;
   }
@@ -225,11 +219,11 @@ int LocalVideoStreamBase::SetProfile(const CoreVideoProfile* profile) {
 
 void LocalVideoStreamBase::Release() {
   UnpublishVideo();
-  ReleaseRef(m_renderManager);
+  m_renderManager.Reset();
   if (m_videoDevice) (void)m_videoDevice->StopCapture();
-  ReleaseRef(m_videoDevice);
+  m_videoDevice.Reset();
   if (m_recordSink) (void)m_recordSink->Stop();
-  ReleaseRef(m_recordSink);
+  m_recordSink.Reset();
 }
 
 int LocalVideoStreamBase::StartLocalRecord(const char* path) {

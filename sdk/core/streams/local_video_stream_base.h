@@ -14,6 +14,7 @@
 #include "avcore/render.h"
 #include "avcore/video_device.h"
 #include "base/system/w_lock.h"
+#include "common/win/com_ref.h"
 #include "core/frames/core_video_profile.h"
 
 namespace kiv_core {
@@ -59,9 +60,9 @@ protected:
 
     int m_cameraIndex = 0;
     std::string m_videoId;
-    avcore::IVideoDevice* m_videoDevice = nullptr;
-    avcore::IVideoRenderManager* m_renderManager = nullptr;
-    avcore::IVideoRecordSink* m_recordSink = nullptr;
+    kiv_common::ComRef<avcore::IVideoDevice> m_videoDevice;
+    kiv_common::ComRef<avcore::IVideoRenderManager> m_renderManager;
+    kiv_common::ComRef<avcore::IVideoRecordSink> m_recordSink;
     uint64_t m_recordStartMs = 0;
     uint64_t m_lastRecordOffsetMs = 0;
     std::unique_ptr<wchar_t[]> m_recordPath;

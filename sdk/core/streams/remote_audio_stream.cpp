@@ -42,8 +42,7 @@ RemoteAudioStream::~RemoteAudioStream() {
   KIV_LOG("RemoteAudioStream::~RemoteAudioStream");
   if (m_transcoder) {
     (void)m_transcoder->Uninit();
-    m_transcoder->Release();
-    m_transcoder = nullptr;
+    m_transcoder.Reset();
   }
 }
 
@@ -119,7 +118,7 @@ int RemoteAudioStream::SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioOb
   const bool set = static_cast<bool>(observer);
   std::atomic_store(&m_rawObserver, std::move(observer));
   if (!set) return StopObserverReceive();
-  if (!m_transcoder) m_transcoder = CreateTranscoder();
+  if (!m_transcoder) m_transcoder.Attach(CreateTranscoder());
   if (!m_transcoder) {
     KIV_LOG("SetRawAudioObserver create transcode");
     return ERR_FAILED;

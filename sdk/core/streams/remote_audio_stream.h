@@ -8,6 +8,7 @@
 
 #include "avcore/audio_processing.h"
 #include "base/text/w_flex_buffer.h"
+#include "common/win/com_ref.h"
 #include "core/core_observers.h"
 
 namespace kiv_core {
@@ -63,7 +64,7 @@ private:
     bool m_subscribed = false;
     bool m_sinkAdded = false;
     bool m_observerReceive = false;
-    avcore::IAudioTranscoder* m_transcoder = nullptr;
+    kiv_common::ComRef<avcore::IAudioTranscoder> m_transcoder;
     ZORVANTE::WFlexBuffer m_output;
 };
 

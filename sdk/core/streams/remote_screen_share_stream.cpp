@@ -8,7 +8,6 @@
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"
 
-#include <mutex>
 #include <set>
 
 namespace kiv_core {
@@ -32,11 +31,11 @@ avcore::IAvNet* Net() {
 }
 
 // Streams alive now: a restart posted for a stream deleted before it ran is dropped.
-std::mutex g_liveMutex;
+ZORVANTE::WLock g_liveLock;
 std::set<const RemoteScreenShareStream*> g_live;
 
 bool IsLive(const RemoteScreenShareStream* stream) {
-  std::lock_guard<std::mutex> lock(g_liveMutex);
+  ZORVANTE::WAutoLock lock(&g_liveLock);
   return g_live.count(stream) != 0;
 }
 
@@ -51,13 +50,13 @@ RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId, ZORV
     : RemoteVideoStreamBase(userId, kScreenVideoId),
       m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0, this},
       m_registryLock(registryLock) {
-  std::lock_guard<std::mutex> lock(g_liveMutex);
+  ZORVANTE::WAutoLock lock(&g_liveLock);
   g_live.insert(this);
 }
 
 RemoteScreenShareStream::~RemoteScreenShareStream() {
   {
-    std::lock_guard<std::mutex> lock(g_liveMutex);
+    ZORVANTE::WAutoLock lock(&g_liveLock);
     g_live.erase(this);
   }
   m_receiveStarted = false;

@@ -55,15 +55,6 @@ int RemoteTspdStream::SendData(const char* data, int length) {
   return sender->SendData(data, length, 0) == 0 ? ERR_OK : ERR_FAILED;
 }
 
-HRESULT AVCORE_CALL RemoteTspdStream::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (iid == avcore::IID_ITspDataReceiver) {
-    *object = static_cast<avcore::ITspDataReceiver*>(this);
-    return S_OK;
-  }
-  return E_FAIL;
-}
-
 int32_t AVCORE_CALL RemoteTspdStream::AttachSender(avcore::ITspdSender* sender) {
   m_sender = sender;
   return 0;

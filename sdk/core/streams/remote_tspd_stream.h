@@ -8,17 +8,24 @@
 #include <string>
 
 #include "avcore/av_net.h"
+#include "avcore/ids.h"
+#include "common/win/com_object.h"
 #include "core/streams/remote_tspd_stream_listener.h"
 #include "kiv_error.h"
 
 namespace kiv_core {
 
-class RemoteTspdStream : public avcore::ITspDataReceiver {
+// Counts nothing: AddRef and Release return 1; QueryInterface answers only the receiver's own
+// id, E_FAIL for any other.
+using TspReceiverPolicy = kiv_common::ComPolicy<kiv_common::RefCounting::kFixed, 1, false, E_FAIL>;
+
+class RemoteTspdStream : public kiv_common::ComObject<TspReceiverPolicy, avcore::ITspDataReceiver> {
  public:
   RemoteTspdStream(const std::string& userId, const std::string& mediaId, const std::string& owner, int streamIndex)
-      : m_mediaId(mediaId), m_userId(userId), m_owner(owner), m_streamIndex(streamIndex) {}
+      : ComObject(avcore::IID_ITspDataReceiver),
+        m_mediaId(mediaId), m_userId(userId), m_owner(owner), m_streamIndex(streamIndex) {}
   // Unsubscribes first.
-  virtual ~RemoteTspdStream();
+  ~RemoteTspdStream() override;
   RemoteTspdStream(const RemoteTspdStream&) = delete;
   RemoteTspdStream& operator=(const RemoteTspdStream&) = delete;
 
@@ -38,9 +45,6 @@ class RemoteTspdStream : public avcore::ITspDataReceiver {
   bool IsSubscribed() const { return m_subscribed; }
 
   // avcore::ITspDataReceiver
-  HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** object) override;
-  ULONG AVCORE_CALL AddRef() override { return 1; }
-  ULONG AVCORE_CALL Release() override { return 1; }
   int32_t AVCORE_CALL GetStreamIndex() override { return m_streamIndex; }
   int32_t AVCORE_CALL AttachSender(avcore::ITspdSender* sender) override;
   int32_t AVCORE_CALL DetachSender(avcore::ITspdSender* sender) override;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/system/w_lock.h"
+#include "common/win/unique_handle.h"
 
 namespace kiv_test {
 
@@ -23,22 +24,20 @@ class LockWaitProbe {
     m_thread = std::thread([this, body] {
       m_threadId.store(GetCurrentThreadId());
       body();
-      SetEvent(m_finished);
+      SetEvent(m_finished.get());
     });
   }
   ~LockWaitProbe() {
     Join();
     ZORVANTE::WLock::SetWaitObserver(nullptr);
     Current().store(nullptr);
-    CloseHandle(m_waiting);
-    CloseHandle(m_finished);
   }
   LockWaitProbe(const LockWaitProbe&) = delete;
   LockWaitProbe& operator=(const LockWaitProbe&) = delete;
 
   // Blocks until the body waits for a lock (true) or has ended without waiting (false).
   bool WaitsForLock() {
-    const HANDLE events[2] = {m_waiting, m_finished};
+    const HANDLE events[2] = {m_waiting.get(), m_finished.get()};
     return WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0;
   }
   void Join() {
@@ -52,11 +51,11 @@ class LockWaitProbe {
   }
   static void Observe(const ZORVANTE::WLock*) {
     LockWaitProbe* probe = Current().load();
-    if (probe && probe->m_threadId.load() == GetCurrentThreadId()) SetEvent(probe->m_waiting);
+    if (probe && probe->m_threadId.load() == GetCurrentThreadId()) SetEvent(probe->m_waiting.get());
   }
 
-  HANDLE m_waiting;
-  HANDLE m_finished;
+  kiv_common::UniqueHandle m_waiting;
+  kiv_common::UniqueHandle m_finished;
   std::atomic<DWORD> m_threadId{0};
   std::thread m_thread;
 };

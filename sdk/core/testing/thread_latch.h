@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "common/win/unique_handle.h"
+
 namespace kiv_test {
 
 class ThreadLatch {
@@ -12,24 +14,20 @@ class ThreadLatch {
   ThreadLatch()
       : m_arrived(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         m_released(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~ThreadLatch() {
-    CloseHandle(m_arrived);
-    CloseHandle(m_released);
-  }
   ThreadLatch(const ThreadLatch&) = delete;
   ThreadLatch& operator=(const ThreadLatch&) = delete;
 
   void Arrive() {
-    SetEvent(m_arrived);
-    WaitForSingleObject(m_released, INFINITE);
+    SetEvent(m_arrived.get());
+    WaitForSingleObject(m_released.get(), INFINITE);
   }
   // The test's time-out bounds the wait.
-  void WaitArrived() { WaitForSingleObject(m_arrived, INFINITE); }
-  void Release() { SetEvent(m_released); }
+  void WaitArrived() { WaitForSingleObject(m_arrived.get(), INFINITE); }
+  void Release() { SetEvent(m_released.get()); }
 
  private:
-  HANDLE m_arrived;
-  HANDLE m_released;
+  kiv_common::UniqueHandle m_arrived;
+  kiv_common::UniqueHandle m_released;
 };
 
 }  // namespace kiv_test

@@ -15,21 +15,6 @@ constexpr DWORD kFinishWaitMs = 3000;
 
 bool SameGuid(const GUID& a, const GUID& b) { return IsEqualGUID(a, b) != 0; }
 
-// Owner of an event handle.
-class EventHandle {
-public:
-    explicit EventHandle(BOOL manualReset) : m_event(CreateEventW(nullptr, manualReset, FALSE, nullptr)) {}
-    ~EventHandle() {
-        if (m_event) CloseHandle(m_event);
-    }
-    EventHandle(const EventHandle&) = delete;
-    EventHandle& operator=(const EventHandle&) = delete;
-    HANDLE get() const { return m_event; }
-
-private:
-    HANDLE m_event;
-};
-
 }  // namespace
 
 CDeviceMonitor* CDeviceMonitor::Instance() {
@@ -37,9 +22,9 @@ CDeviceMonitor* CDeviceMonitor::Instance() {
     return &s_monitor;
 }
 
-CDeviceMonitor::CDeviceMonitor(Hooks hooks) : m_hooks(std::move(hooks)) {
-    m_nudge = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    m_finished = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+CDeviceMonitor::CDeviceMonitor(Hooks hooks) : ComObject(__uuidof(IMMNotificationClient)), m_hooks(std::move(hooks)) {
+    m_nudge.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    m_finished.Reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
 }
 
 CDeviceMonitor::~CDeviceMonitor() {
@@ -47,9 +32,7 @@ CDeviceMonitor::~CDeviceMonitor() {
     // The watcher wakes at once and leaves its loop. The thread itself is not joined: when
     // the library is unloaded its exit waits for the loader, which this destructor holds.
     // A thread the process has already ended (at its exit) is not waited for.
-    if (m_finished && WatcherAlive()) WaitForSingleObject(m_finished, kFinishWaitMs);
-    if (m_nudge) CloseHandle(m_nudge);
-    if (m_finished) CloseHandle(m_finished);
+    if (m_finished && WatcherAlive()) WaitForSingleObject(m_finished.get(), kFinishWaitMs);
 }
 
 uint32_t CDeviceMonitor::Now() const { return m_hooks.now ? m_hooks.now() : GetTickCount(); }
@@ -71,10 +54,10 @@ bool CDeviceMonitor::Start() {
     MsgWindow::Instance()->AddListener(this);
     if (IsRunning() && !WatcherAlive()) StopThread();  // ended earlier
     if (!IsRunning()) {
-        ResetEvent(m_finished);
+        ResetEvent(m_finished.get());
         SetName(kThreadName);
         if (!StartThread(true)) {
-            SetEvent(m_finished);
+            SetEvent(m_finished.get());
             return false;
         }
         PinModule();
@@ -110,7 +93,7 @@ void CDeviceMonitor::UnpinModule() {
 
 void CDeviceMonitor::StopWatching() {
     m_running = false;
-    if (m_nudge) SetEvent(m_nudge);
+    if (m_nudge) SetEvent(m_nudge.get());
     UnregisterAll();
     m_knownClasses.clear();
     MsgWindow::Instance()->RemoveListener(this);
@@ -120,24 +103,6 @@ int CDeviceMonitor::OnWndMsg(unsigned message, WPARAM, LPARAM) {
     if (message == WM_DEVICECHANGE) NoteChange();
     return 0;
 }
-
-HRESULT STDMETHODCALLTYPE CDeviceMonitor::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    // {7991EEC9-7E89-4D85-8390-6C703CEC60C0}
-    static const GUID kNotificationClient = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
-    static const GUID kUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-    if (SameGuid(iid, kUnknown) || SameGuid(iid, kNotificationClient)) {
-        *out = static_cast<IMMNotificationClient*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CDeviceMonitor::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-ULONG STDMETHODCALLTYPE CDeviceMonitor::Release() { return static_cast<ULONG>(InterlockedDecrement(&m_refs)); }
 
 HRESULT STDMETHODCALLTYPE CDeviceMonitor::OnDeviceStateChanged(LPCWSTR, DWORD) {
     NoteChange();
@@ -150,7 +115,7 @@ void CDeviceMonitor::NoteChange() {
         m_settler.NoteChange(Now());
     }
     // The watcher starts its quiet period again from this change.
-    if (m_nudge) SetEvent(m_nudge);
+    if (m_nudge) SetEvent(m_nudge.get());
 }
 
 std::vector<GUID> CDeviceMonitor::EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew) {
@@ -206,11 +171,11 @@ DWORD CDeviceMonitor::ThreadProc() {
     struct Finished {
         HANDLE event;
         ~Finished() { SetEvent(event); }
-    } finished{m_finished};
+    } finished{m_finished.get()};
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceClassesKey, 0, KEY_READ | KEY_NOTIFY, &key) != ERROR_SUCCESS)
         return 0;
-    EventHandle registryChanged(TRUE);
+    kiv_common::UniqueHandle registryChanged(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!registryChanged.get() || !m_nudge) {
         RegCloseKey(key);
         return 0;
@@ -229,7 +194,7 @@ DWORD CDeviceMonitor::ThreadProc() {
             ZORVANTE::WAutoLock guard(&m_lock);
             waitMs = m_settler.WaitMs(Now());
         }
-        const HANDLE events[2] = {registryChanged.get(), m_nudge};
+        const HANDLE events[2] = {registryChanged.get(), m_nudge.get()};
         const DWORD woke = WaitForMultipleObjects(2, events, FALSE, waitMs);
         if (!m_running || woke == WAIT_FAILED) break;
         if (woke == WAIT_OBJECT_0) {

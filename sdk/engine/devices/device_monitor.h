@@ -15,6 +15,8 @@
 
 #include "base/system/w_lock.h"
 #include "base/system/w_thread.h"
+#include "common/win/com_object.h"
+#include "common/win/unique_handle.h"
 #include "engine/devices/device_change_settler.h"
 #include "engine/window/wnd_msg_listener.h"
 
@@ -22,7 +24,9 @@ namespace kiv {
 
 // Also a Core Audio notification client: a device state change counts as a change. The
 // library itself does not register it with an endpoint enumerator.
-class CDeviceMonitor : public IMMNotificationClient, public ZORVANTE::WThread, public IWndMsgListener {
+class CDeviceMonitor : public kiv_common::ComObject<kiv_common::KeepOnLastRelease, IMMNotificationClient>,
+                       public ZORVANTE::WThread,
+                       public IWndMsgListener {
 public:
     static constexpr const wchar_t* kDeviceClassesKey =
         L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
@@ -60,9 +64,6 @@ public:
 
     // IMMNotificationClient. The count only tracks references: the object is never deleted
     // through it.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
     HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
@@ -86,15 +87,14 @@ private:
     uint32_t Now() const;
     void PostChanged() const;
 
-    LONG m_refs = 0;
     Hooks m_hooks;
     ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
     DeviceChangeSettler m_settler;
     std::vector<HDEVNOTIFY> m_notifications;
     std::vector<GUID> m_knownClasses;
     std::atomic<bool> m_running{false};
-    HANDLE m_nudge = nullptr;     // auto-reset: a change or Stop wakes the watcher
-    HANDLE m_finished = nullptr;  // manual-reset: set while no watcher loop runs
+    kiv_common::UniqueHandle m_nudge;     // auto-reset: a change or Stop wakes the watcher
+    kiv_common::UniqueHandle m_finished;  // manual-reset: set while no watcher loop runs
     HMODULE m_pinnedModule = nullptr;  // this code's module, referenced while the watcher runs
 };
 

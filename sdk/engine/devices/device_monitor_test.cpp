@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 
+#include "common/win/unique_handle.h"
 #include "engine/window/msg_window.h"
 #include "testing/ui_thread.h"
 
@@ -123,7 +124,8 @@ TEST_F(DeviceMonitorTest, StopEndsWithoutReporting) {
 // The Core Audio face: a device state change is a change like any other and is reported
 // once it settles; the face answers its own interface and IUnknown and counts references.
 TEST_F(DeviceMonitorTest, CoreAudioStateChangeIsReported) {
-    HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const kiv_common::UniqueHandle reportedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE reported = reportedEvent.get();
     ui.Run([&] {
         monitor->Stop();
         monitor.reset();
@@ -158,5 +160,4 @@ TEST_F(DeviceMonitorTest, CoreAudioStateChangeIsReported) {
     EXPECT_EQ(client->AddRef(), 2u);
     EXPECT_EQ(client->Release(), 1u);
     EXPECT_EQ(client->Release(), 0u);
-    CloseHandle(reported);
 }

@@ -2,7 +2,7 @@
 
 #include <curl/curl.h>
 
-#include <mutex>
+#include "base/system/w_lock.h"
 
 namespace kiv_wb {
 
@@ -13,9 +13,9 @@ CurlGlobal::~CurlGlobal() {
 }
 
 std::shared_ptr<CurlGlobal> AcquireCurlGlobal() {
-  static std::mutex lock;
+  static ZORVANTE::WLock lock;
   static std::weak_ptr<CurlGlobal> current;
-  std::lock_guard<std::mutex> guard(lock);
+  ZORVANTE::WAutoLock guard(&lock);
   std::shared_ptr<CurlGlobal> token = current.lock();
   if (!token) {
     token = std::make_shared<CurlGlobal>();

@@ -37,22 +37,22 @@ DocEventInfo PageResult(const DocumentDownloadItem& item, int pageIndex) {
 }  // namespace
 
 bool DownloadCallbackLink::HasCallback() {
-  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  ZORVANTE::WAutoLock guard(&m_lock);
   return m_callback != nullptr;
 }
 
 bool DownloadCallbackLink::RequestUrl(const std::string& filePath) {
-  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  ZORVANTE::WAutoLock guard(&m_lock);
   return m_callback && m_callback->RequestDocDownloadUrl(filePath);
 }
 
 void DownloadCallbackLink::Report(int eventCode, const DocEventInfo& info) {
-  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  ZORVANTE::WAutoLock guard(&m_lock);
   if (m_callback) m_callback->OnDownloadEvent(eventCode, info);
 }
 
 void DownloadCallbackLink::Clear() {
-  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  ZORVANTE::WAutoLock guard(&m_lock);
   m_callback = nullptr;
 }
 

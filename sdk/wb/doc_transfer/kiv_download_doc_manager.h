@@ -5,7 +5,6 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,7 @@ class DownloadCallbackLink {
   void Clear();
 
  private:
-  std::recursive_mutex m_lock;
+  ZORVANTE::WLock m_lock;
   IDocDownloadMgrCb* m_callback;
 };
 

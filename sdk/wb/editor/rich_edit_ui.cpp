@@ -4,6 +4,7 @@
 #include <richedit.h>
 #include <windowsx.h>
 
+#include <utility>
 #include <vector>
 
 #include "base/text/text_holders.h"
@@ -57,11 +58,9 @@ bool CRichEditUI::Init(HWND window, GDIPCanvasImpl* canvas) {
   m_canvas = canvas;
   // The host acts on the window from its first callback on.
   m_window = window;
-  auto* host = new CTxtWinHost();
-  if (host->Init(this, m_style)) {
-    m_host = ComRef<CTxtWinHost>(host);
-  } else {
-    host->Release();
+  {
+    kiv_common::ComRef<CTxtWinHost> host(new CTxtWinHost());
+    if (host->Init(this, m_style)) m_host = std::move(host);
   }
   if (m_host) {
     LRESULT ignored = 0;

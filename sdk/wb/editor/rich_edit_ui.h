@@ -8,8 +8,8 @@
 
 #include <string>
 
+#include "common/win/com_ref.h"
 #include "wb/paint/edit_view.h"
-#include "wb/editor/com_ref.h"
 
 namespace kiv {
 
@@ -74,7 +74,7 @@ class CRichEditUI : public kiv_wb::IEditView {
   bool HandleMouse(UINT message, WPARAM wParam, LPARAM lParam);
   void PlaceComposition();
 
-  ComRef<CTxtWinHost> m_host;
+  kiv_common::ComRef<CTxtWinHost> m_host;
   bool m_rich = false;
   std::wstring m_fontFace;
   int m_fontSize = 0;

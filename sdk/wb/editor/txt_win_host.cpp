@@ -25,6 +25,8 @@ SIZE PixelsPerInch(HWND window) {
 
 }  // namespace
 
+CTxtWinHost::CTxtWinHost() : ComObject(kIidTextHost) {}
+
 CTxtWinHost::~CTxtWinHost() = default;
 
 HWND CTxtWinHost::Window() const { return m_owner ? m_owner->GetWindow() : nullptr; }
@@ -51,14 +53,13 @@ bool CTxtWinHost::CreateServices() {
   if (!m_library.Load(kLibrary)) return false;
   auto create = reinterpret_cast<PCreateTextServices>(reinterpret_cast<void (*)()>(m_library.GetProc(kCreateExport)));
   if (!create) return false;
-  ComRef<IUnknown> unknown;
+  kiv_common::ComRef<IUnknown> unknown;
   if (FAILED(create(nullptr, this, unknown.Receive())) || !unknown) return false;
   return SUCCEEDED(unknown->QueryInterface(kIidTextServices, m_services.ReceiveVoid())) && m_services;
 }
 
 bool CTxtWinHost::Init(CRichEditUI* owner, DWORD style) {
   m_owner = owner;
-  m_refs = 1;
   m_style = style;
   m_textLimit = owner->GetTextLimit();
   m_wordWrap = !(style & (ES_AUTOHSCROLL | WS_HSCROLL));
@@ -91,25 +92,6 @@ void CTxtWinHost::SetFont(const std::wstring& face, LONG twips) {
 }
 
 void CTxtWinHost::SetTextColor(COLORREF colour) { m_charFormat.crTextColor = colour; }
-
-HRESULT CTxtWinHost::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidTextHost)) {
-    *object = static_cast<ITextHost*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CTxtWinHost::AddRef() { return ++m_refs; }
-
-ULONG CTxtWinHost::Release() {
-  const ULONG refs = --m_refs;
-  if (refs == 0) delete this;
-  return refs;
-}
 
 HDC CTxtWinHost::TxGetDC() { return m_owner ? m_owner->TakeWindowDC() : nullptr; }
 

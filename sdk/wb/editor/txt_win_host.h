@@ -13,17 +13,18 @@
 #include <string>
 
 #include "base/system/w_dynamic_library.h"
-#include "wb/editor/com_ref.h"
+#include "common/win/com_object.h"
+#include "common/win/com_ref.h"
 
 namespace kiv {
 
 class CRichEditUI;
 
-class CTxtWinHost : public ITextHost {
+class CTxtWinHost : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease, ITextHost> {
  public:
   static constexpr LONG kDefaultTabTwips = 720;
 
-  CTxtWinHost() = default;
+  CTxtWinHost();
   CTxtWinHost(const CTxtWinHost&) = delete;
   CTxtWinHost& operator=(const CTxtWinHost&) = delete;
 
@@ -44,11 +45,6 @@ class CTxtWinHost : public ITextHost {
   INT CaretWidth() const { return m_caretWidth; }
   INT CaretHeight() const { return m_caretHeight; }
   void SetResized(bool resized) { m_resized = resized; }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // ITextHost
   HDC TxGetDC() override;
@@ -93,7 +89,7 @@ class CTxtWinHost : public ITextHost {
   HRESULT TxGetSelectionBarWidth(LONG* width) override;
 
  protected:
-  virtual ~CTxtWinHost();
+  ~CTxtWinHost() override;
 
  private:
   HWND Window() const;
@@ -101,9 +97,8 @@ class CTxtWinHost : public ITextHost {
   bool CreateServices();
 
   CRichEditUI* m_owner = nullptr;  // not counted: the owner holds this host
-  ULONG m_refs = 1;
   ZORVANTE::WDynamicLibrary m_library;  // declared before the services: freed after them
-  ComRef<ITextServices> m_services;
+  kiv_common::ComRef<ITextServices> m_services;
   DWORD m_style = 0;
   bool m_wordWrap = false;
   bool m_inPlaceActive = false;

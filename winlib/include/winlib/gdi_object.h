@@ -1,39 +1,14 @@
-// Small move-only owners of GDI objects: a font, bitmap or brush (DeleteObject) and a
-// memory device context that puts back its original bitmap before DeleteDC.
+// Winlib's names of the GDI owners: a font or bitmap (DeleteObject) and a memory device
+// context that puts back its original bitmap before DeleteDC.
 #pragma once
 
 #include <windows.h>
 
+#include "common/win/gdi_object.h"
+
 namespace DuiLib {
 
-template <class Handle>
-class UniqueGdiObject {
- public:
-  UniqueGdiObject() = default;
-  explicit UniqueGdiObject(Handle h) : m_handle(h) {}
-  UniqueGdiObject(const UniqueGdiObject&) = delete;
-  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
-  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_handle = other.m_handle;
-      other.m_handle = nullptr;
-    }
-    return *this;
-  }
-  ~UniqueGdiObject() { Reset(); }
-
-  void Reset(Handle h = nullptr) {
-    if (m_handle) ::DeleteObject(m_handle);
-    m_handle = h;
-  }
-  Handle get() const { return m_handle; }
-  explicit operator bool() const { return m_handle != nullptr; }
-
- private:
-  Handle m_handle = nullptr;
-};
+using kiv_common::UniqueGdiObject;
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;

@@ -52,25 +52,17 @@ void FillLevels(const AudioLevels& levels, int32_t* current, int32_t* peak, int3
   if (average) *average = levels.average;
 }
 
-class AudioDevice final : public ComObject<avcore::IAudioDevice>,
-                          public IAudioSourcePort,
+class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePort>,
                           private AudioEngineClient,
                           private PluginBlockReceiver {
  public:
-  AudioDevice() : ComObject(avcore::IID_IAudioDevice), engine_(QuietwellEngine::Acquire()) {}
+  AudioDevice() : ComObject(avcore::IID_IAudioDevice, IID_IAudioSourcePort), engine_(QuietwellEngine::Acquire()) {}
 
   ~AudioDevice() override {
     StopCapture();
     StopPlay();
     send_.Clear();
   }
-
-  // IUnknown, for both interfaces.
-  HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** object) override {
-    return ComObject::QueryInterface(iid, object);
-  }
-  ULONG AVCORE_CALL AddRef() override { return ComObject::AddRef(); }
-  ULONG AVCORE_CALL Release() override { return ComObject::Release(); }
 
   HRESULT AVCORE_CALL Open() override { return engine_->Reload() ? S_OK : S_FALSE; }
 
@@ -382,14 +374,6 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice>,
         sink->OnAudioData(packet, bytes, context);
       });
     }
-    return S_OK;
-  }
-
- protected:
-  HRESULT QueryOther(REFIID iid, void** object) override {
-    if (iid != IID_IAudioSourcePort) return E_NOINTERFACE;
-    *object = static_cast<IAudioSourcePort*>(this);
-    AddRef();
     return S_OK;
   }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "com_object.h"
@@ -48,7 +49,7 @@ bool IsFloat(const WAVEFORMATEX* f) {
 std::wstring FriendlyName(IMMDevice* device) {
   IPropertyStore* raw = nullptr;
   if (FAILED(device->OpenPropertyStore(STGM_READ, &raw))) return L"";
-  ComPtr<IPropertyStore> store(raw);
+  ComRef<IPropertyStore> store(raw);
   PROPVARIANT value;
   PropVariantInit(&value);
   std::wstring name;
@@ -61,14 +62,14 @@ std::wstring FriendlyName(IMMDevice* device) {
 
 // The active capture endpoint that monitors the default render endpoint (see
 // ChooseMonitor), or null.
-ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& render_name,
+ComRef<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& render_name,
                               const std::wstring& playing_name) {
   IMMDeviceCollection* raw = nullptr;
   if (FAILED(devices->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, &raw))) return {};
-  ComPtr<IMMDeviceCollection> list(raw);
+  ComRef<IMMDeviceCollection> list(raw);
   UINT count = 0;
   list->GetCount(&count);
-  std::vector<ComPtr<IMMDevice>> endpoints;
+  std::vector<ComRef<IMMDevice>> endpoints;
   std::vector<std::wstring> names;
   for (UINT i = 0; i < count; ++i) {
     IMMDevice* device = nullptr;
@@ -77,14 +78,14 @@ ComPtr<IMMDevice> FindMonitor(IMMDeviceEnumerator* devices, const std::wstring& 
     names.push_back(FriendlyName(device));
   }
   const int chosen = ChooseMonitor(names, render_name, playing_name);
-  return chosen < 0 ? ComPtr<IMMDevice>() : endpoints[static_cast<size_t>(chosen)];
+  return chosen < 0 ? ComRef<IMMDevice>() : std::move(endpoints[static_cast<size_t>(chosen)]);
 }
 
-ComPtr<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* format, HRESULT* hr) {
+ComRef<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* format, HRESULT* hr) {
   IAudioClient* raw = nullptr;
   *hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&raw));
   if (FAILED(*hr)) return {};
-  ComPtr<IAudioClient> client(raw);
+  ComRef<IAudioClient> client(raw);
   *hr = client->GetMixFormat(&format->p);
   if (FAILED(*hr)) return {};
   *hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0, format->p, nullptr);
@@ -93,15 +94,15 @@ ComPtr<IAudioClient> OpenClient(IMMDevice* device, DWORD flags, MixFormat* forma
 }
 
 // A started-up capture on `device`: its client and capture service, or nulls.
-bool OpenCapture(IMMDevice* device, DWORD flags, MixFormat* format, ComPtr<IAudioClient>* client,
-                 ComPtr<IAudioCaptureClient>* capture, HRESULT* hr) {
-  ComPtr<IAudioClient> c = OpenClient(device, flags, format, hr);
+bool OpenCapture(IMMDevice* device, DWORD flags, MixFormat* format, ComRef<IAudioClient>* client,
+                 ComRef<IAudioCaptureClient>* capture, HRESULT* hr) {
+  ComRef<IAudioClient> c = OpenClient(device, flags, format, hr);
   if (!c) return false;
   IAudioCaptureClient* raw = nullptr;
   *hr = c->GetService(__uuidof(IAudioCaptureClient), reinterpret_cast<void**>(&raw));
   if (FAILED(*hr) || raw == nullptr) return false;
-  *capture = ComPtr<IAudioCaptureClient>(raw);
-  *client = c;
+  *capture = ComRef<IAudioCaptureClient>(raw);
+  *client = std::move(c);
   return true;
 }
 
@@ -148,22 +149,22 @@ void LoopbackCapture::Run(Sink sink) {
     state_ = -1;
     return;
   }
-  ComPtr<IMMDeviceEnumerator> devices(raw);
+  ComRef<IMMDeviceEnumerator> devices(raw);
   MixFormat format;
-  ComPtr<IAudioClient> client;
-  ComPtr<IAudioCaptureClient> capture;
+  ComRef<IAudioClient> client;
+  ComRef<IAudioCaptureClient> capture;
   IMMDevice* render = nullptr;
   HRESULT loopback_hr = E_NOINTERFACE, monitor_hr = E_NOINTERFACE;
   std::wstring render_name;
   if (SUCCEEDED(devices->GetDefaultAudioEndpoint(eRender, eConsole, &render))) {
-    ComPtr<IMMDevice> held(render);
+    ComRef<IMMDevice> held(render);
     render_name = FriendlyName(render);
     if (OpenCapture(render, AUDCLNT_STREAMFLAGS_LOOPBACK, &format, &client, &capture, &loopback_hr)) {
       mode_ = "loopback";
     }
   }
   if (!capture) {
-    ComPtr<IMMDevice> monitor = FindMonitor(devices.get(), render_name, playing_name_);
+    ComRef<IMMDevice> monitor = FindMonitor(devices.get(), render_name, playing_name_);
     MixFormat monitor_format;
     if (monitor && OpenCapture(monitor.get(), 0, &monitor_format, &client, &capture, &monitor_hr)) {
       std::swap(format.p, monitor_format.p);

@@ -20,18 +20,12 @@ namespace tessarine {
 namespace {
 
 // What the media network reads: Opus packets to its data sinks. Part of the source
-// object; counts nothing.
-class SystemSoundEncoder final : public avcore::IAudioEncSource {
+// object; counts no references and answers only its own interface id.
+using EncoderPolicy = kiv_common::ComPolicy<kiv_common::RefCounting::kFixed, 1, false>;
+
+class SystemSoundEncoder final : public kiv_common::ComObject<EncoderPolicy, avcore::IAudioEncSource> {
  public:
-  HRESULT AVCORE_CALL QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid != avcore::IID_IAudioEncSource) return E_NOINTERFACE;
-    *object = static_cast<avcore::IAudioEncSource*>(this);
-    return S_OK;
-  }
-  ULONG AVCORE_CALL AddRef() override { return 1; }
-  ULONG AVCORE_CALL Release() override { return 1; }
+  SystemSoundEncoder() : ComObject(avcore::IID_IAudioEncSource) {}
   HRESULT AVCORE_CALL AddDataSink(avcore::IAudioDataSink* sink, void* context) override {
     return sinks_.Add(sink, context) ? S_OK : E_POINTER;
   }
@@ -76,7 +70,7 @@ std::wstring PlayingDeviceName(avcore::IAudioDevice* device) {
   if (FAILED(device->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) || raw == nullptr) {
     return {};
   }
-  ComPtr<IAudioSourcePort> port(raw);
+  ComRef<IAudioSourcePort> port(raw);
   wchar_t name[260] = {};
   return port->GetPlayingDeviceName(name, 260) == S_OK ? std::wstring(name) : std::wstring();
 }
@@ -125,7 +119,7 @@ class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
   std::mutex mutex_;
   SystemSoundEncoder encoder_;
   LoopbackCapture capture_;
-  ComPtr<avcore::IAvNet> net_;
+  ComRef<avcore::IAvNet> net_;
   std::string id_;
 };
 

@@ -48,7 +48,7 @@ bool VoicePublisher::Attach(IUnknown* source) {
   IAudioSourcePort* port = nullptr;
   if (SUCCEEDED(source->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&port))) &&
       port != nullptr) {
-    port_ = ComPtr<IAudioSourcePort>(port);
+    port_ = ComRef<IAudioSourcePort>(port);
     return SUCCEEDED(port_->SetSendSink(this));
   }
   // The SDK's source takes no reference and answers only its own interface id.

@@ -41,7 +41,7 @@ class VoicePublisher final : private IAudioSendSink, private avcore::IAudioDataS
 
   std::shared_ptr<media::IMediaTransport> transport_;
   std::string id_;
-  ComPtr<IAudioSourcePort> port_;                // a device of this library
+  ComRef<IAudioSourcePort> port_;                // a device of this library
   avcore::IAudioEncSource* encoded_ = nullptr;   // an SDK source (not counted)
   std::mutex mutex_;                             // the sender and converter
   VoiceStreamSender sender_;

@@ -229,7 +229,7 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
   std::mutex mutex_;  // settings and the start and stop of the capture
   int32_t synthetic_count_ = 0;
   avcore::VideoCaptureParam param_{};
-  ComPtr<VideoRenderManager> preview_;
+  ComRef<VideoRenderManager> preview_;
   CallbackSlot<RawCallback> raw_;
   std::atomic<int32_t> frame_rate_{0};  // of param_, read by the capture thread
   std::atomic<int32_t> bitrate_{0};

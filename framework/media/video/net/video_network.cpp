@@ -13,7 +13,7 @@
 namespace tessarine::media {
 
 struct VideoNetwork::Source {
-  ComPtr<IUnknown> device;
+  ComRef<IUnknown> device;
   IVideoFrameTap* tap = nullptr;
   uint64_t sink = 0;
   std::unique_ptr<VideoSender> sender;

@@ -44,7 +44,7 @@ class VideoNetwork {
 
   std::mutex mutex_;
   std::shared_ptr<IMediaTransport> transport_;
-  ComPtr<avcore::IVideoRenderManager> renders_;
+  ComRef<avcore::IVideoRenderManager> renders_;
   std::map<std::string, std::unique_ptr<Source>> sources_;
   std::map<std::pair<std::string, std::string>, std::unique_ptr<Reception>> receptions_;
 };

@@ -6,15 +6,11 @@
 
 #include <tlhelp32.h>
 
-#include <memory>
 #include <string>
 
-namespace kiv_test {
+#include "common/win/unique_handle.h"
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+namespace kiv_test {
 
 using ReadThreadDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
 
@@ -39,13 +35,13 @@ inline int CountThreadsDescribed(const std::wstring& description) {
   if (!ThreadDescriptionReader()) return -1;
   HANDLE listing = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (listing == INVALID_HANDLE_VALUE) return -1;
-  const OwnedHandle snapshot(listing);
+  const kiv_common::UniqueHandle snapshot(listing);
   int count = 0;
   THREADENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Thread32First(listing, &entry); more; more = Thread32Next(listing, &entry)) {
     if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
-    const OwnedHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
+    const kiv_common::UniqueHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
     if (thread && ThreadDescription(thread.get()) == description) ++count;
   }
   return count;
