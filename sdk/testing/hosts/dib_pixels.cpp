@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "winlib/gdi_object.h"
+#include "common/win/gdi_object.h"
 
 namespace kiv_test {
 
@@ -39,7 +39,7 @@ DibPixels CopyPixels(HDC source, int x, int y, int width, int height, int bitCou
   void* bits = nullptr;
   HBITMAP section = CreateDIBSection(source, reinterpret_cast<const BITMAPINFO*>(&picture.format), DIB_RGB_COLORS,
                                      &bits, nullptr, 0);
-  DuiLib::MemoryDcWithBitmap memory;
+  kiv_common::MemoryDcWithBitmap memory;
   if (!memory.Reset(source, section) || !bits) return picture;
   BitBlt(memory.dc(), 0, 0, width, height, source, x, y, SRCCOPY);
   GdiFlush();

@@ -1,4 +1,5 @@
-// Owner of a GDI object freed by DeleteObject: a font, bitmap, brush, pen or region.
+// Owners of GDI objects: one freed by DeleteObject (a font, bitmap, brush, pen or region), and a
+// memory DC that puts back its original bitmap before DeleteDC.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +32,41 @@ class UniqueGdiObject {
 
  private:
   Handle h_ = nullptr;
+};
+
+// A memory DC with one bitmap selected into it; the bitmap is owned too.
+class MemoryDcWithBitmap {
+ public:
+  MemoryDcWithBitmap() = default;
+  MemoryDcWithBitmap(const MemoryDcWithBitmap&) = delete;
+  MemoryDcWithBitmap& operator=(const MemoryDcWithBitmap&) = delete;
+  ~MemoryDcWithBitmap() { Reset(); }
+
+  // Replaces what is held by a DC compatible with `reference` holding `bitmap`.
+  bool Reset(HDC reference, HBITMAP bitmap) {
+    Reset();
+    if (!bitmap) return false;
+    dc_ = ::CreateCompatibleDC(reference);
+    bitmap_.Reset(bitmap);
+    if (!dc_) return false;
+    old_ = ::SelectObject(dc_, bitmap);
+    return true;
+  }
+  void Reset() {
+    if (dc_) {
+      ::SelectObject(dc_, old_);
+      ::DeleteDC(dc_);
+    }
+    dc_ = nullptr;
+    old_ = nullptr;
+    bitmap_.Reset();
+  }
+  HDC dc() const { return dc_; }
+
+ private:
+  HDC dc_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  UniqueGdiObject<HBITMAP> bitmap_;  // released after the DC lets go of it
 };
 
 }  // namespace kiv_common
