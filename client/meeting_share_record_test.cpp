@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/win/unique_handle.h"
+#include "native_probe.h"
 #include "testing/meeting_actions.h"
 #include "testing/meeting_fixture.h"
-#include "native_probe.h"
 #include "testing/ui_driver.h"
 
 namespace {
@@ -74,7 +74,7 @@ class ColourCard {
     wc.lpszClassName = L"ShareTestColourCard";
     ::RegisterClassW(&wc);
     m_window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, wc.lpszClassName, L"", WS_POPUP, at.left, at.top,
-                                at.right - at.left, at.bottom - at.top, nullptr, nullptr, wc.hInstance, nullptr);
+                                 at.right - at.left, at.bottom - at.top, nullptr, nullptr, wc.hInstance, nullptr);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
     ::UpdateWindow(m_window);

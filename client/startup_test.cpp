@@ -73,9 +73,10 @@ TEST(StartupTest, UnreadableAppInfoExitsWithMinusOne) {
 // Verifies that elements inside a common root, or a missing or empty AppId or AppSecret,
 // end the program with -1.
 TEST(StartupTest, MissingIdOrSecretExitsWithMinusOne) {
-  EXPECT_EQ(RunProgram(MakeCase(L"rooted", "<Config><AppId>demo1</AppId><AppSecret>0123456789abcdef</AppSecret></Config>"),
-                       L"x;alice;room1"),
-            kFailed);
+  EXPECT_EQ(
+      RunProgram(MakeCase(L"rooted", "<Config><AppId>demo1</AppId><AppSecret>0123456789abcdef</AppSecret></Config>"),
+                 L"x;alice;room1"),
+      kFailed);
   EXPECT_EQ(RunProgram(MakeCase(L"no_id", "<AppSecret>0123456789abcdef</AppSecret>"), L"x;alice;room1"), kFailed);
   EXPECT_EQ(RunProgram(MakeCase(L"no_secret", "<AppId>demo1</AppId>"), L"x;alice;room1"), kFailed);
   EXPECT_EQ(RunProgram(MakeCase(L"empty_secret", "<AppId>demo1</AppId><AppSecret></AppSecret>"), L"x;alice;room1"),
@@ -85,8 +86,9 @@ TEST(StartupTest, MissingIdOrSecretExitsWithMinusOne) {
 // Verifies that an application id the engine refuses (not letters and digits) ends the
 // program with -1 at the engine's Init.
 TEST(StartupTest, EngineRefusalExitsWithMinusOne) {
-  EXPECT_EQ(RunProgram(MakeCase(L"bad_app_id", "<AppId>demo 1</AppId><AppSecret>0123456789abcdef</AppSecret>"
-                                               "<ServerAddr>127.0.0.1:1</ServerAddr>"),
+  EXPECT_EQ(RunProgram(MakeCase(L"bad_app_id",
+                                "<AppId>demo 1</AppId><AppSecret>0123456789abcdef</AppSecret>"
+                                "<ServerAddr>127.0.0.1:1</ServerAddr>"),
                        L"x;alice;room1"),
             kFailed);
 }

@@ -11,12 +11,12 @@
 #include <windows.h>
 
 int main(void) {
-    if (!GetDesktopWindow()) {
-        fprintf(stderr, "desktop_keeper: no desktop window\n");
-        return 1;
-    }
-    printf("ready\n");
-    fflush(stdout);
-    Sleep(INFINITE);
-    return 0;
+  if (!GetDesktopWindow()) {
+    fprintf(stderr, "desktop_keeper: no desktop window\n");
+    return 1;
+  }
+  printf("ready\n");
+  fflush(stdout);
+  Sleep(INFINITE);
+  return 0;
 }

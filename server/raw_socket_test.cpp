@@ -75,7 +75,8 @@ class RawSocket {
 
  private:
   bool Fill(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0 || closed_) return false;
     pollfd p{fd_, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left)) != 1) return false;
@@ -109,11 +110,16 @@ class RawSocketTest : public ::testing::Test {
 TEST_F(RawSocketTest, MalformedMessagesGetErrorsAndConnectionStays) {
   RawSocket raw(server_.tcp_port());
   ASSERT_TRUE(raw.connected());
-  const std::string bad[] = {
-      "not json", "[]", "{\"type\":\"zzz\"}", "{\"type\":\"ping\"", std::string("\x00\xff\xfe{", 4),
-      std::string(1000, '[') + std::string(1000, ']'), "{\"type\":\"login\",\"seq\":\"x\"}",
-      "{\"type\":\"biz\",\"body\":{\"business\":\"GS\",\"id\":14104}}", "{\"type\":\"p\xc3\x28\"}",
-      "{\"type\":\"pong\"}"};
+  const std::string bad[] = {"not json",
+                             "[]",
+                             "{\"type\":\"zzz\"}",
+                             "{\"type\":\"ping\"",
+                             std::string("\x00\xff\xfe{", 4),
+                             std::string(1000, '[') + std::string(1000, ']'),
+                             "{\"type\":\"login\",\"seq\":\"x\"}",
+                             "{\"type\":\"biz\",\"body\":{\"business\":\"GS\",\"id\":14104}}",
+                             "{\"type\":\"p\xc3\x28\"}",
+                             "{\"type\":\"pong\"}"};
   for (const auto& payload : bad) {
     ASSERT_TRUE(raw.SendFrame(payload));
     const std::string type = raw.Type();

@@ -12,21 +12,21 @@
 #include <string>
 
 #include "protocol/net/address_query.h"
-#include "server/http/address_endpoint.h"
 #include "server/board/board_business.h"
+#include "server/businesses/gs_business.h"
+#include "server/businesses/online_business.h"
+#include "server/businesses/remote_input_business.h"
+#include "server/businesses/text_message_business.h"
 #include "server/control/control_server.h"
+#include "server/control/meeting_core.h"
+#include "server/control/server_config.h"
 #include "server/documents/conversion_workers.h"
 #include "server/documents/document_business.h"
 #include "server/documents/document_http.h"
-#include "server/businesses/gs_business.h"
+#include "server/http/address_endpoint.h"
 #include "server/http/http_server.h"
 #include "server/media/media_business.h"
 #include "server/media/udp_media_server.h"
-#include "server/control/meeting_core.h"
-#include "server/businesses/online_business.h"
-#include "server/businesses/remote_input_business.h"
-#include "server/control/server_config.h"
-#include "server/businesses/text_message_business.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ namespace kiv_server {
 struct ServerExtras {
   // A further "--name value" option: true when the build takes it with that value.
   std::function<bool(const std::string& name, const char* value)> option;
-  std::string usage;  // the further options' usage lines
+  std::string usage;                          // the further options' usage lines
   IPageGetDelivery* page_delivery = nullptr;  // null: every page-image GET answered
 };
 

@@ -60,10 +60,14 @@ TEST_F(SessionIntegrationTest, TwoClientsMeetAndPart) {
   EXPECT_EQ(e.text, "bob");
 
   // A media announcement reaches both, the sender included.
-  ASSERT_EQ(b.session.SendBusiness(Json(R"({"business":"GS","id":14104,"source_type":0,"media_type":2,"media_id":"cam0","operation":1})")), 0);
+  ASSERT_EQ(b.session.SendBusiness(
+                Json(R"({"business":"GS","id":14104,"source_type":0,"media_type":2,"media_id":"cam0","operation":1})")),
+            0);
   auto is_gs = [](const SessionEvent& x) { return x.code == 14106; };
   ASSERT_TRUE(a.events.Wait("business", &e, 10000, is_gs));
-  EXPECT_EQ(e.body, R"({"business":"GS","id":14106,"user_id":"bob","media_id":"cam0","media_type":2,"operation":1,"media_owner":"bob","media_name":""})");
+  EXPECT_EQ(
+      e.body,
+      R"({"business":"GS","id":14106,"user_id":"bob","media_id":"cam0","media_type":2,"operation":1,"media_owner":"bob","media_name":""})");
   ASSERT_TRUE(b.events.Wait("business", &e, 10000, is_gs));
 
   ASSERT_EQ(b.session.LeaveGroup(), 0);

@@ -6,15 +6,16 @@
 // suppression on the capture thread, which must remove the tone's echo; its dumps show what it
 // was given. Exit code 0 on success.
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -41,14 +42,18 @@ struct Api {
   decltype(&RealAudioSetLogCallback) set_log;
 };
 
-const char* const kExports[] = {
-    "OpenRealAudioEngine", "CloseRealAudioEngine", "ResetRealAudioEngine", "PauseRealAudioEngine",
-    "SetRealAudioConfig", "RealAudioSetDumpFile", "RealAudioSetAppPath", "RealAudioSetStatusChangeCallback",
-    "RealAudioSetCaptureDevID", "RealAudioSetPlayoutDevID", "RealAudioGetCaptureDevsCount",
-    "RealAudioGetPlayoutDevsCount", "RealAudioGetCaptureDevsName", "RealAudioGetPlayoutDevsName",
-    "RealAudioGetCaptureVolume", "RealAudioSetCaptureVolume", "RealAudioGetPlayoutVolume",
-    "RealAudioSetPlayoutVolume", "RealAudioGetMicEnhance", "RealAudioSetMicEnhance", "RealAudioSetLogCallback",
-    "RealAudioSetHeadsetEnhance", "RealAudioSetMusicMode", "RealAudioSetMicVolumeControl"};
+const char* const kExports[] = {"OpenRealAudioEngine",          "CloseRealAudioEngine",
+                                "ResetRealAudioEngine",         "PauseRealAudioEngine",
+                                "SetRealAudioConfig",           "RealAudioSetDumpFile",
+                                "RealAudioSetAppPath",          "RealAudioSetStatusChangeCallback",
+                                "RealAudioSetCaptureDevID",     "RealAudioSetPlayoutDevID",
+                                "RealAudioGetCaptureDevsCount", "RealAudioGetPlayoutDevsCount",
+                                "RealAudioGetCaptureDevsName",  "RealAudioGetPlayoutDevsName",
+                                "RealAudioGetCaptureVolume",    "RealAudioSetCaptureVolume",
+                                "RealAudioGetPlayoutVolume",    "RealAudioSetPlayoutVolume",
+                                "RealAudioGetMicEnhance",       "RealAudioSetMicEnhance",
+                                "RealAudioSetLogCallback",      "RealAudioSetHeadsetEnhance",
+                                "RealAudioSetMusicMode",        "RealAudioSetMicVolumeControl"};
 
 double Seconds() {
   static LARGE_INTEGER frequency = [] {
@@ -245,10 +250,14 @@ int main(int argc, char** argv) {
   Check(missing == 0, "all 24 exports are found by their plain names");
   Api api;
   api.open = reinterpret_cast<decltype(api.open)>(reinterpret_cast<void*>(GetProcAddress(dll, "OpenRealAudioEngine")));
-  api.close = reinterpret_cast<decltype(api.close)>(reinterpret_cast<void*>(GetProcAddress(dll, "CloseRealAudioEngine")));
-  api.reset = reinterpret_cast<decltype(api.reset)>(reinterpret_cast<void*>(GetProcAddress(dll, "ResetRealAudioEngine")));
-  api.pause = reinterpret_cast<decltype(api.pause)>(reinterpret_cast<void*>(GetProcAddress(dll, "PauseRealAudioEngine")));
-  api.config = reinterpret_cast<decltype(api.config)>(reinterpret_cast<void*>(GetProcAddress(dll, "SetRealAudioConfig")));
+  api.close =
+      reinterpret_cast<decltype(api.close)>(reinterpret_cast<void*>(GetProcAddress(dll, "CloseRealAudioEngine")));
+  api.reset =
+      reinterpret_cast<decltype(api.reset)>(reinterpret_cast<void*>(GetProcAddress(dll, "ResetRealAudioEngine")));
+  api.pause =
+      reinterpret_cast<decltype(api.pause)>(reinterpret_cast<void*>(GetProcAddress(dll, "PauseRealAudioEngine")));
+  api.config =
+      reinterpret_cast<decltype(api.config)>(reinterpret_cast<void*>(GetProcAddress(dll, "SetRealAudioConfig")));
   api.dump = reinterpret_cast<decltype(api.dump)>(reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioSetDumpFile")));
   api.capture_count = reinterpret_cast<decltype(api.capture_count)>(
       reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioGetCaptureDevsCount")));
@@ -258,8 +267,8 @@ int main(int argc, char** argv) {
       reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioGetCaptureDevsName")));
   api.playout_name = reinterpret_cast<decltype(api.playout_name)>(
       reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioGetPlayoutDevsName")));
-  api.set_log = reinterpret_cast<decltype(api.set_log)>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioSetLogCallback")));
+  api.set_log =
+      reinterpret_cast<decltype(api.set_log)>(reinterpret_cast<void*>(GetProcAddress(dll, "RealAudioSetLogCallback")));
   if (missing) return 1;
 
   api.set_log(&Log);
@@ -319,18 +328,22 @@ int main(int argc, char** argv) {
   // again after the sound server broke it (see EchoPathBreaks).
   if (processing) {
     const size_t start = g_captured.size() / 960;
-    WaitFor([&] {
-      std::lock_guard<std::mutex> lock(g_capture_mutex);
-      return g_frame_times.size() >= start + 400;
-    }, 20.0);
+    WaitFor(
+        [&] {
+          std::lock_guard<std::mutex> lock(g_capture_mutex);
+          return g_frame_times.size() >= start + 400;
+        },
+        20.0);
   } else {
     Check(detected != 0.0, "the tone is captured back");
   }
   if (detected != 0.0 && !processing) {
-    WaitFor([&] {
-      std::lock_guard<std::mutex> lock(g_capture_mutex);
-      return g_frame_times.size() >= tone_at + 10 + 50;  // one second of tone after settling
-    }, 10.0);
+    WaitFor(
+        [&] {
+          std::lock_guard<std::mutex> lock(g_capture_mutex);
+          return g_frame_times.size() >= tone_at + 10 + 50;  // one second of tone after settling
+        },
+        10.0);
     std::vector<short> tone;
     {
       std::lock_guard<std::mutex> lock(g_capture_mutex);
@@ -381,8 +394,8 @@ int main(int argc, char** argv) {
     for (size_t f = onset + 1; f < breaks.size(); ++f) {
       if (breaks[f]) where += " " + std::to_string(f);
     }
-    std::printf("tone from frame %zu of %zu; echo path broken by the sound server at frames:%s\n", onset,
-                frames, where.empty() ? " none" : where.c_str());
+    std::printf("tone from frame %zu of %zu; echo path broken by the sound server at frames:%s\n", onset, frames,
+                where.empty() ? " none" : where.c_str());
     if (end != 0) std::printf("measured frames %zu to %zu\n", end - 50, end);
     Check(end != 0, "a second of tone follows 600 ms of steady echo path");
     const char* const kWhat[3] = {"microphone", "far-end reference", "denoised output"};
@@ -410,8 +423,7 @@ int main(int argc, char** argv) {
       if (end != 0 && callback_frames >= tail) {
         left = Rms(&g_captured[(callback_frames - tail) * 960], 50 * 960);
       }
-      std::printf("captured level with processing: %.1f rms (tone %.0f rms)\n", left,
-                  kToneAmplitude / std::sqrt(2.0));
+      std::printf("captured level with processing: %.1f rms (tone %.0f rms)\n", left, kToneAmplitude / std::sqrt(2.0));
       Check(left < kToneAmplitude / std::sqrt(2.0) / 17.8, "the tone's echo is removed before the capture callback");
     }
     if (failures == 0) {

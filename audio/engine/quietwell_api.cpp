@@ -51,8 +51,8 @@ uint32_t RegistryView(const char* caller) {
 void ReadPcModel() {
   const uint32_t view = RegistryView("GetPCModel");
   std::unique_ptr<RegistryKey> key;
-  if (ActiveSystemAccess()->OpenLocalMachineKey("HARDWARE\\DESCRIPTION\\System\\BIOS", view | kKeyQueryValue,
-                                                &key) != kRegistryOk) {
+  if (ActiveSystemAccess()->OpenLocalMachineKey("HARDWARE\\DESCRIPTION\\System\\BIOS", view | kKeyQueryValue, &key) !=
+      kRegistryOk) {
     return;
   }
   std::string model;
@@ -185,8 +185,8 @@ void QUIETWELL_CALL RealAudioSetDumpFile(int enable, const char* folder) {
     f = nullptr;
   }
   if (!on) return;
-  static const char* const kNames[5] = {"%s\\MicData.pcm", "%s\\MicData2.pcm", "%s\\RefData.pcm",
-                                        "%s\\OutData.pcm", "%s\\RNNData.pcm"};
+  static const char* const kNames[5] = {"%s\\MicData.pcm", "%s\\MicData2.pcm", "%s\\RefData.pcm", "%s\\OutData.pcm",
+                                        "%s\\RNNData.pcm"};
   for (int i = 0; i < 5; ++i) {
     char path[256];
     std::snprintf(path, sizeof path, kNames[i], folder ? folder : ".");
@@ -339,8 +339,7 @@ bool QUIETWELL_CALL RealAudioGetMicEnhance(void) {
     std::string description;
     if (properties->QueryString(kDescriptionValue, &description, 260) != kRegistryOk) continue;
     AudioLibLog("%s, get mic name is %s .\n", kName, description.c_str());
-    if (description.find(kMicArrayGbk) != std::string::npos ||
-        description.find(kBuiltInMicGbk) != std::string::npos ||
+    if (description.find(kMicArrayGbk) != std::string::npos || description.find(kBuiltInMicGbk) != std::string::npos ||
         description.find("Microphone Array") != std::string::npos) {
       AudioLibLog("%s, Found built-in microphone array\n.", kName);
       found = std::string(kCaptureDevicesKey) + "\\" + subkey + "\\FxProperties";
@@ -371,8 +370,7 @@ void QUIETWELL_CALL RealAudioSetMicEnhance(int enable) {
   std::unique_ptr<RegistryKey> effects;
   // No device found yet: there is no key to open (an empty path would open the hive's root).
   const long r = path.empty() ? kRegistryNotFound
-                              : ActiveSystemAccess()->OpenLocalMachineKey(path, kKeyWow64_64 | kKeySetValue,
-                                                                          &effects);
+                              : ActiveSystemAccess()->OpenLocalMachineKey(path, kKeyWow64_64 | kKeySetValue, &effects);
   if (r != kRegistryOk) {
     AudioLibLog("%s, open mic array enhance control failed, ret value is %d \n", kName, static_cast<int>(r));
     return;

@@ -29,14 +29,13 @@ extern "C" {
 #endif
 
 /* One processed frame: 960 mono 16-bit samples at 48000 Hz (bytes 1920, sampleRate 48000). */
-typedef void (QUIETWELL_CALL *RealAudioCaptureCallback)(const short* pcm, int bytes, int sampleRate);
+typedef void(QUIETWELL_CALL* RealAudioCaptureCallback)(const short* pcm, int bytes, int sampleRate);
 /* Far-end audio: buffer has room for 3840 bytes and is zeroed; *bytes is 1920 on entry and
    the number of bytes delivered on return; info points to an int holding 0. */
-typedef void (QUIETWELL_CALL *RealAudioRenderCallback)(short* buffer, int* bytes, void* info);
-typedef void (QUIETWELL_CALL *RealAudioLogCallback)(const char* format, va_list args);
+typedef void(QUIETWELL_CALL* RealAudioRenderCallback)(short* buffer, int* bytes, void* info);
+typedef void(QUIETWELL_CALL* RealAudioLogCallback)(const char* format, va_list args);
 
-QUIETWELL_API int QUIETWELL_CALL OpenRealAudioEngine(RealAudioCaptureCallback capture,
-                                                     RealAudioRenderCallback render);
+QUIETWELL_API int QUIETWELL_CALL OpenRealAudioEngine(RealAudioCaptureCallback capture, RealAudioRenderCallback render);
 QUIETWELL_API void QUIETWELL_CALL CloseRealAudioEngine(void);
 QUIETWELL_API void QUIETWELL_CALL ResetRealAudioEngine(void);
 QUIETWELL_API void QUIETWELL_CALL PauseRealAudioEngine(void);

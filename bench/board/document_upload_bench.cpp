@@ -25,7 +25,6 @@ using kiv_test::WinePath;
 
 namespace {
 
-
 double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }

@@ -47,8 +47,7 @@ bool Run(const std::string& command) { return std::system(command.c_str()) == 0;
 
 }  // namespace
 
-std::vector<float> SyntheticSpeech(size_t samples, float level_dbfs, float pitch_hz,
-                                   uint32_t seed) {
+std::vector<float> SyntheticSpeech(size_t samples, float level_dbfs, float pitch_hz, uint32_t seed) {
   std::vector<float> out(samples, 0.0f);
   Rng rng{seed};
   size_t pos = static_cast<size_t>(rng.Uniform() * 0.3 * kRate);
@@ -77,8 +76,8 @@ std::vector<float> SyntheticSpeech(size_t samples, float level_dbfs, float pitch
       double v = 0.0;
       for (int k = 1; k * f0 < 5000.0; ++k) {
         const double fk = k * f0;
-        const double formants = 1.0 / (1.0 + std::pow((fk - f1) / 120.0, 2)) +
-                                0.6 / (1.0 + std::pow((fk - f2) / 180.0, 2)) + 0.05;
+        const double formants =
+            1.0 / (1.0 + std::pow((fk - f1) / 120.0, 2)) + 0.6 / (1.0 + std::pow((fk - f2) / 180.0, 2)) + 0.05;
         v += formants / std::sqrt(static_cast<double>(k)) * std::sin(k * phase);
       }
       const double env = std::pow(std::sin(kPi * t), 0.6);
@@ -104,8 +103,8 @@ std::string EspeakVersion() {
   return s;
 }
 
-bool EspeakSpeech(const std::string& voice, const std::string& text, size_t samples,
-                  float level_dbfs, std::vector<float>* out, std::string* reason) {
+bool EspeakSpeech(const std::string& voice, const std::string& text, size_t samples, float level_dbfs,
+                  std::vector<float>* out, std::string* reason) {
   char dir[] = "/tmp/echo_bench_XXXXXX";
   if (mkdtemp(dir) == nullptr) {
     *reason = "cannot make a temporary folder";
@@ -122,8 +121,7 @@ bool EspeakSpeech(const std::string& voice, const std::string& text, size_t samp
   bool ok = Run("espeak-ng -v '" + voice + "' -s 150 -f '" + txt + "' -w '" + wav + "' 2>/dev/null");
   if (!ok) *reason = "espeak-ng failed";
   if (ok) {
-    ok = Run("sox '" + wav + "' -r 48000 -c 1 -b 16 -e signed-integer -t raw '" + raw +
-             "' 2>/dev/null");
+    ok = Run("sox '" + wav + "' -r 48000 -c 1 -b 16 -e signed-integer -t raw '" + raw + "' 2>/dev/null");
     if (!ok) *reason = "sox failed";
   }
   std::vector<int16_t> pcm;
@@ -132,8 +130,7 @@ bool EspeakSpeech(const std::string& voice, const std::string& text, size_t samp
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     pcm.resize(bytes.size() / 2);
     for (size_t i = 0; i < pcm.size(); ++i) {
-      pcm[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                    (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+      pcm[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
     }
     if (pcm.empty()) {
       ok = false;
@@ -148,8 +145,8 @@ bool EspeakSpeech(const std::string& voice, const std::string& text, size_t samp
   return true;
 }
 
-std::vector<float> RoomImpulseResponse(int delay_samples, int tail_samples, float rt60_s,
-                                       float gain_db, uint32_t seed) {
+std::vector<float> RoomImpulseResponse(int delay_samples, int tail_samples, float rt60_s, float gain_db,
+                                       uint32_t seed) {
   std::vector<float> h(static_cast<size_t>(delay_samples + tail_samples), 0.0f);
   Rng rng{seed};
   const double decay = std::log(1000.0) / (rt60_s * kRate);  // amplitude: -60 dB at RT60
@@ -171,8 +168,8 @@ std::vector<float> RoomImpulseResponse(int delay_samples, int tail_samples, floa
   return h;
 }
 
-std::vector<float> DiffuseRoomResponse(int delay_samples, int tail_samples, float rt60_s,
-                                       float drr_db, float gain_db, uint32_t seed) {
+std::vector<float> DiffuseRoomResponse(int delay_samples, int tail_samples, float rt60_s, float drr_db, float gain_db,
+                                       uint32_t seed) {
   std::vector<float> h(static_cast<size_t>(delay_samples + tail_samples), 0.0f);
   Rng rng{seed};
   const double decay = std::log(1000.0) / (rt60_s * kRate);

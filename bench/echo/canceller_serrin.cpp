@@ -38,14 +38,12 @@ class SerrinCanceller : public CancellerUnderTest {
       aec_->SetDataFolder(restore->folder);
       float erle = 0.0f, boost = 0.0f;
       int32_t volume = 0;
-      restored_ = aec_->RestoreAECDataFromFile(restore->mic.c_str(), restore->speaker.c_str(),
-                                               nullptr, &erle, &volume, &boost) == 1;
+      restored_ = aec_->RestoreAECDataFromFile(restore->mic.c_str(), restore->speaker.c_str(), nullptr, &erle, &volume,
+                                               &boost) == 1;
     }
   }
 
-  std::string Name() const override {
-    return noise_suppression_ ? "serrin + RNNoise" : "serrin (ANS off)";
-  }
+  std::string Name() const override { return noise_suppression_ ? "serrin + RNNoise" : "serrin (ANS off)"; }
 
   void ProcessFrame(const int16_t* far, const int16_t* mic, int16_t* out) override {
     aec_->WriteFarEnd(far);
@@ -53,8 +51,7 @@ class SerrinCanceller : public CancellerUnderTest {
     std::memset(mic2_, 0, sizeof(mic2_));
     std::memset(side_, 0, sizeof(side_));
     AecFrameResults results;
-    AECFrame f = aec_frame_make(
-        AecFrameInputs{mic_, mic2_, false, false, noise_suppression_, out, side_}, &results);
+    AECFrame f = aec_frame_make(AecFrameInputs{mic_, mic2_, false, false, noise_suppression_, out, side_}, &results);
     aec_->Process(&f);
   }
 
@@ -83,7 +80,6 @@ class SerrinCanceller : public CancellerUnderTest {
 
 }  // namespace
 
-std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression,
-                                                        const SavedState* restore) {
+std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression, const SavedState* restore) {
   return std::unique_ptr<CancellerUnderTest>(new SerrinCanceller(noise_suppression, restore));
 }

@@ -30,8 +30,7 @@ class SpeexCanceller : public CancellerUnderTest {
   }
 
   std::string Name() const override {
-    return std::string(pre_ != nullptr ? "speexdsp AEC+pre " : "speexdsp AEC ") +
-           std::to_string(filter_ms_) + "ms";
+    return std::string(pre_ != nullptr ? "speexdsp AEC+pre " : "speexdsp AEC ") + std::to_string(filter_ms_) + "ms";
   }
 
   void ProcessFrame(const int16_t* far, const int16_t* mic, int16_t* out) override {

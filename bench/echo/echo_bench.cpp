@@ -52,8 +52,8 @@ constexpr double kTargetCoreCpu = 1.2;  // x webrtc's per-frame cost
 
 struct Scenario {
   std::string name;
-  bool espeak;         // far and near end from espeak-ng, else synthetic
-  int delay_ms;        // bulk echo delay
+  bool espeak;   // far and near end from espeak-ng, else synthetic
+  int delay_ms;  // bulk echo delay
   float rt60_s;
   float echo_gain_db;  // energy of the echo path
   float noise_dbfs;
@@ -61,16 +61,16 @@ struct Scenario {
   Clip clip;           // how the loudspeaker distorts the far end
   int jump_to_ms;      // echo delay after a jump in the far-end-only stretch (0: none)
   Room room = Room::kReflections;
-  int tail_ms = 125;   // length of the response after the direct path
-  float drr_db = 0.0f; // direct-to-reverberant ratio of the diffuse room
-  bool white = false;  // white noise instead of softly coloured noise
+  int tail_ms = 125;    // length of the response after the direct path
+  float drr_db = 0.0f;  // direct-to-reverberant ratio of the diffuse room
+  bool white = false;   // white noise instead of softly coloured noise
 };
 
 struct Timeline {
-  size_t far_start;  // first far-end sample
-  size_t dt_start;   // near talker starts
-  size_t jump;       // echo delay changes (0: never)
-  size_t near_alone; // the far end stops, the near talker goes on alone
+  size_t far_start;   // first far-end sample
+  size_t dt_start;    // near talker starts
+  size_t jump;        // echo delay changes (0: never)
+  size_t near_alone;  // the far end stops, the near talker goes on alone
   size_t total;
 };
 
@@ -132,8 +132,7 @@ bool MakeInputs(const Scenario& s, const Timeline& t, Inputs* in, std::string* r
     const std::vector<float> echo2 = Convolve(played, rir2);
     for (size_t i = t.jump; i < t.total; ++i) echo[i] = echo2[i];
   }
-  const std::vector<float> noise =
-      s.white ? WhiteNoise(t.total, s.noise_dbfs, 99) : Noise(t.total, s.noise_dbfs, 99);
+  const std::vector<float> noise = s.white ? WhiteNoise(t.total, s.noise_dbfs, 99) : Noise(t.total, s.noise_dbfs, 99);
   double noise_energy = 0.0;
   for (float v : noise) noise_energy += static_cast<double>(v) * v;
   in->noise_energy_per_sample = noise_energy / t.total;
@@ -148,10 +147,10 @@ bool MakeInputs(const Scenario& s, const Timeline& t, Inputs* in, std::string* r
 
 struct Result {
   std::string name;
-  double erle_all;     // from 1 s after the far end starts to double talk
-  double erle_late;    // the last 30 % of the far-end-only stretch
-  double converge_s;   // far-end onset to a lasting 20 dB (-1: never)
-  double recover_s;    // delay jump to a lasting 30 dB (-1: never; 0 without a jump)
+  double erle_all;    // from 1 s after the far end starts to double talk
+  double erle_late;   // the last 30 % of the far-end-only stretch
+  double converge_s;  // far-end onset to a lasting 20 dB (-1: never)
+  double recover_s;   // delay jump to a lasting 30 dB (-1: never; 0 without a jump)
   double dt_gain_db;
   double dt_distortion_db;
   double alone_gain_db;   // near end alone: its gain in the output
@@ -163,8 +162,7 @@ struct Result {
 // First time from `from` at which every 0.5 s window (0.1 s steps) starting within the
 // next 1.5 s has an ERLE of at least `target`, in seconds after `from`; windows whose
 // microphone holds little more than noise are skipped. -1 when the stretch ends first.
-double TimeToLastingErle(const Inputs& in, const int16_t* out, size_t from, size_t end, int lag,
-                         double target) {
+double TimeToLastingErle(const Inputs& in, const int16_t* out, size_t from, size_t end, int lag, double target) {
   const size_t window = kRate / 2, step = kRate / 10, hold = 3 * kRate / 2;
   auto ok = [&](size_t at) {
     double m = 0.0;
@@ -180,8 +178,7 @@ double TimeToLastingErle(const Inputs& in, const int16_t* out, size_t from, size
   return -1.0;
 }
 
-Result Measure(CancellerUnderTest* c, const Inputs& in, const Timeline& t,
-               std::vector<int16_t>* out_keep = nullptr) {
+Result Measure(CancellerUnderTest* c, const Inputs& in, const Timeline& t, std::vector<int16_t>* out_keep = nullptr) {
   const size_t frames = in.mic.size() / kBenchFrame;
   std::vector<int16_t> out(in.mic.size(), 0);
   double ns = 0.0;
@@ -195,11 +192,11 @@ Result Measure(CancellerUnderTest* c, const Inputs& in, const Timeline& t,
   r.ns_per_frame = ns / frames;
   r.core_ns_per_frame = c->CoreFrames() > 0 ? c->CoreNs() / c->CoreFrames() : 0.0;
   const int max_lag = 12000;
-  const NearEndFit fit = FitNearEnd(out.data(), in.near_talk.data(), t.dt_start + kRate / 2,
-                                    t.near_alone - max_lag, max_lag);
+  const NearEndFit fit =
+      FitNearEnd(out.data(), in.near_talk.data(), t.dt_start + kRate / 2, t.near_alone - max_lag, max_lag);
   // The echo tail has died away one second after the far end stops.
-  const NearEndFit alone = FitNearEnd(out.data(), in.near_talk.data(), t.near_alone + kRate,
-                                      in.mic.size() - max_lag, max_lag);
+  const NearEndFit alone =
+      FitNearEnd(out.data(), in.near_talk.data(), t.near_alone + kRate, in.mic.size() - max_lag, max_lag);
   r.alone_gain_db = alone.gain_db;
   r.alone_delay_ms = 1000.0 * alone.lag / kRate;
   r.dt_gain_db = fit.gain_db;
@@ -208,8 +205,7 @@ Result Measure(CancellerUnderTest* c, const Inputs& in, const Timeline& t,
   const size_t late = t.dt_start - (t.dt_start - t.far_start) * 3 / 10;
   r.erle_all = ErleDb(in.mic.data(), out.data(), t.far_start + kRate, end, fit.lag);
   r.erle_late = ErleDb(in.mic.data(), out.data(), late, end, fit.lag);
-  r.converge_s = TimeToLastingErle(in, out.data(), t.far_start, t.jump > 0 ? t.jump : end,
-                                   fit.lag, 20.0);
+  r.converge_s = TimeToLastingErle(in, out.data(), t.far_start, t.jump > 0 ? t.jump : end, fit.lag, 20.0);
   r.recover_s = t.jump > 0 ? TimeToLastingErle(in, out.data(), t.jump, end, fit.lag, 30.0) : 0.0;
   if (out_keep != nullptr) *out_keep = out;
   return r;
@@ -288,23 +284,24 @@ struct Verdict {
 const char* Mark(bool ok) { return ok ? "ok" : "MISSED"; }
 
 void PrintSummary(const std::vector<Verdict>& verdicts) {
-  std::printf("== ours against the targets: ERLE late >= %.0f dB; near end in double talk loses at most\n"
-              "   %.0f dB against the clean near end; near end alone loses < %.1f dB; serrin core per frame\n"
-              "   <= %.1f x webrtc's whole row. Our output gain raises this near end (-26 dBFS) towards its\n"
-              "   level target, so gains above 0 dB are the gain control's. Output delay: the near end's\n"
-              "   lag through our chain (filter bank and, when it sits in the output path, the 8 kHz\n"
-              "   chain's delay line).\n",
-              kTargetErleDb, kTargetDtDb, kTargetNearLossDb, kTargetCoreCpu);
-  std::printf("   %-62s %9s %8s %8s %8s %8s %9s\n", "scenario", "ERLE late", "DT gain", "alone",
-              "delay", "core ns", "x webrtc");
+  std::printf(
+      "== ours against the targets: ERLE late >= %.0f dB; near end in double talk loses at most\n"
+      "   %.0f dB against the clean near end; near end alone loses < %.1f dB; serrin core per frame\n"
+      "   <= %.1f x webrtc's whole row. Our output gain raises this near end (-26 dBFS) towards its\n"
+      "   level target, so gains above 0 dB are the gain control's. Output delay: the near end's\n"
+      "   lag through our chain (filter bank and, when it sits in the output path, the 8 kHz\n"
+      "   chain's delay line).\n",
+      kTargetErleDb, kTargetDtDb, kTargetNearLossDb, kTargetCoreCpu);
+  std::printf("   %-62s %9s %8s %8s %8s %8s %9s\n", "scenario", "ERLE late", "DT gain", "alone", "delay", "core ns",
+              "x webrtc");
   for (const Verdict& v : verdicts) {
     const Result& r = v.ours;
     const double ratio = v.webrtc_ns > 0.0 ? r.core_ns_per_frame / v.webrtc_ns : 0.0;
-    std::printf("   %-62.62s %6.1f %-2s %5.1f %-2s %5.2f %-2s %5.0f ms %8.0f %5.2f %-6s\n",
-                v.scenario.c_str(), r.erle_late, r.erle_late >= kTargetErleDb ? "" : "!",
-                r.dt_gain_db, r.dt_gain_db >= -kTargetDtDb ? "" : "!", r.alone_gain_db,
-                -r.alone_gain_db < kTargetNearLossDb ? "" : "!", r.alone_delay_ms,
-                r.core_ns_per_frame, ratio, Mark(ratio <= kTargetCoreCpu));
+    std::printf("   %-62.62s %6.1f %-2s %5.1f %-2s %5.2f %-2s %5.0f ms %8.0f %5.2f %-6s\n", v.scenario.c_str(),
+                r.erle_late, r.erle_late >= kTargetErleDb ? "" : "!", r.dt_gain_db,
+                r.dt_gain_db >= -kTargetDtDb ? "" : "!", r.alone_gain_db,
+                -r.alone_gain_db < kTargetNearLossDb ? "" : "!", r.alone_delay_ms, r.core_ns_per_frame, ratio,
+                Mark(ratio <= kTargetCoreCpu));
   }
   std::printf("   (! marks a figure that misses its target)\n\n");
 }
@@ -317,10 +314,14 @@ int main(int argc, char** argv) {
   bool bank_only = false;
   int only = -1;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--quick") == 0) quick = true;
-    else if (std::strcmp(argv[i], "--scenario") == 0 && i + 1 < argc) only = std::atoi(argv[++i]);
-    else if (std::strcmp(argv[i], "--bank-only") == 0) bank_only = true;
-    else if (std::strcmp(argv[i], "--no-espeak") == 0) espeak = false;
+    if (std::strcmp(argv[i], "--quick") == 0)
+      quick = true;
+    else if (std::strcmp(argv[i], "--scenario") == 0 && i + 1 < argc)
+      only = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--bank-only") == 0)
+      bank_only = true;
+    else if (std::strcmp(argv[i], "--no-espeak") == 0)
+      espeak = false;
     else {
       std::fprintf(stderr, "usage: %s [--quick] [--no-espeak] [--bank-only] [--scenario N]\n", argv[0]);
       return 2;
@@ -331,12 +332,18 @@ int main(int argc, char** argv) {
   const double dt_s = quick ? 4.0 : 8.0;
 
   std::vector<Scenario> scenarios = {
-      {"synthetic speech, delay 40 ms, RT60 0.2 s, echo -6 dB, noise -60 dBFS", false, 40, 0.2f, -6.0f, -60.0f, 0.0, Clip::kNone, 0},
-      {"synthetic speech, delay 120 ms, RT60 0.3 s, echo -3 dB, noise -50 dBFS", false, 120, 0.3f, -3.0f, -50.0f, 0.0, Clip::kNone, 0},
-      {"synthetic speech, delay 250 ms, RT60 0.3 s, echo -6 dB, noise -55 dBFS", false, 250, 0.3f, -6.0f, -55.0f, 0.0, Clip::kNone, 0},
-      {"synthetic speech, clipped loudspeaker, delay 60 ms, echo -6 dB, noise -55 dBFS", false, 60, 0.25f, -6.0f, -55.0f, 0.0, Clip::kHard, 0},
-      {"synthetic speech, far end after 5 s of silence, delay 60 ms, echo -6 dB", false, 60, 0.25f, -6.0f, -55.0f, 5.0, Clip::kNone, 0},
-      {"synthetic speech, echo delay jumps 40 -> 180 ms, echo -6 dB, noise -55 dBFS", false, 40, 0.25f, -6.0f, -55.0f, 0.0, Clip::kNone, 180},
+      {"synthetic speech, delay 40 ms, RT60 0.2 s, echo -6 dB, noise -60 dBFS", false, 40, 0.2f, -6.0f, -60.0f, 0.0,
+       Clip::kNone, 0},
+      {"synthetic speech, delay 120 ms, RT60 0.3 s, echo -3 dB, noise -50 dBFS", false, 120, 0.3f, -3.0f, -50.0f, 0.0,
+       Clip::kNone, 0},
+      {"synthetic speech, delay 250 ms, RT60 0.3 s, echo -6 dB, noise -55 dBFS", false, 250, 0.3f, -6.0f, -55.0f, 0.0,
+       Clip::kNone, 0},
+      {"synthetic speech, clipped loudspeaker, delay 60 ms, echo -6 dB, noise -55 dBFS", false, 60, 0.25f, -6.0f,
+       -55.0f, 0.0, Clip::kHard, 0},
+      {"synthetic speech, far end after 5 s of silence, delay 60 ms, echo -6 dB", false, 60, 0.25f, -6.0f, -55.0f, 5.0,
+       Clip::kNone, 0},
+      {"synthetic speech, echo delay jumps 40 -> 180 ms, echo -6 dB, noise -55 dBFS", false, 40, 0.25f, -6.0f, -55.0f,
+       0.0, Clip::kNone, 180},
   };
   std::string version = EspeakVersion();
   const size_t cut = version.find("  Data");
@@ -344,30 +351,48 @@ int main(int argc, char** argv) {
   const bool speech = espeak && !version.empty();
   const std::string voice = speech ? "espeak-ng speech" : "synthetic speech";
   if (speech) {
-    scenarios.push_back({"espeak-ng speech, delay 60 ms, RT60 0.25 s, echo -6 dB, noise -55 dBFS", true, 60, 0.25f, -6.0f, -55.0f, 0.0, Clip::kNone, 0});
+    scenarios.push_back({"espeak-ng speech, delay 60 ms, RT60 0.25 s, echo -6 dB, noise -55 dBFS", true, 60, 0.25f,
+                         -6.0f, -55.0f, 0.0, Clip::kNone, 0});
   }
   Scenario diffuse{voice + ", delay 120 ms, diffuse tail 300 ms DRR 0 dB RT60 0.25 s, echo -6 dB, white noise -50 dBFS",
-                   speech, 120, 0.25f, -6.0f, -50.0f, 0.0, Clip::kNone, 0};
+                   speech,
+                   120,
+                   0.25f,
+                   -6.0f,
+                   -50.0f,
+                   0.0,
+                   Clip::kNone,
+                   0};
   diffuse.room = Room::kDiffuse;
   diffuse.tail_ms = 300;
   diffuse.drr_db = 0.0f;
   diffuse.white = true;
   scenarios.push_back(diffuse);
   Scenario soft{voice + ", soft-clipping (tanh) loudspeaker, delay 60 ms, echo -6 dB, white noise -50 dBFS",
-                speech, 60, 0.25f, -6.0f, -50.0f, 0.0, Clip::kTanh, 0};
+                speech,
+                60,
+                0.25f,
+                -6.0f,
+                -50.0f,
+                0.0,
+                Clip::kTanh,
+                0};
   soft.white = true;
   scenarios.push_back(soft);
 
-  std::printf("Echo bench: 48 kHz mono, 20 ms frames; %.0f s far end only, %.0f s double talk, %.0f s near end alone.\n",
-              far_only_s, dt_s, kNearAloneS);
+  std::printf(
+      "Echo bench: 48 kHz mono, 20 ms frames; %.0f s far end only, %.0f s double talk, %.0f s near end alone.\n",
+      far_only_s, dt_s, kNearAloneS);
   std::printf("Far end -20 dBFS active, near talker -26 dBFS. espeak: %s\n",
               version.empty() ? "not available" : (espeak ? version.c_str() : "skipped"));
-  std::printf("ERLE: mic/out energy over the far-end-only stretch from 1 s after the far end starts\n"
-              "(all) and over its last 30 %% (late). 20 dB: far-end onset to an ERLE that holds 20 dB\n"
-              "in every 0.5 s window for 1.5 s; 30 dB back: the same for 30 dB after the delay jump.\n");
-  std::printf("DT: near talker's gain in the output and everything else relative to it (lower is better).\n"
-              "Alone: the near talker's gain and delay in the output once the far end has stopped.\n"
-              "ns/frame: the whole canceller; core: the serrin core alone (ours, every step on); thread CPU time.\n\n");
+  std::printf(
+      "ERLE: mic/out energy over the far-end-only stretch from 1 s after the far end starts\n"
+      "(all) and over its last 30 %% (late). 20 dB: far-end onset to an ERLE that holds 20 dB\n"
+      "in every 0.5 s window for 1.5 s; 30 dB back: the same for 30 dB after the delay jump.\n");
+  std::printf(
+      "DT: near talker's gain in the output and everything else relative to it (lower is better).\n"
+      "Alone: the near talker's gain and delay in the output once the far end has stopped.\n"
+      "ns/frame: the whole canceller; core: the serrin core alone (ours, every step on); thread CPU time.\n\n");
 
   PrintBankCost();
   if (bank_only) return 0;
@@ -383,9 +408,8 @@ int main(int argc, char** argv) {
       continue;
     }
     std::printf("== %s\n", s.name.c_str());
-    std::printf("   %-24s %9s %9s %7s %8s %8s %9s %8s %8s %10s %9s\n", "canceller", "ERLE all",
-                "ERLE late", "20 dB", "30 dB bk", "DT gain", "DT dist", "alone", "delay", "ns/frame",
-                "core");
+    std::printf("   %-24s %9s %9s %7s %8s %8s %9s %8s %8s %10s %9s\n", "canceller", "ERLE all", "ERLE late", "20 dB",
+                "30 dB bk", "DT gain", "DT dist", "alone", "delay", "ns/frame", "core");
     // Speex's filter covers the echo path.
     const int speex_ms = std::max(256, (s.delay_ms + s.tail_ms + 50 + 63) / 64 * 64);
     // One canceller at a time: the serrin core keeps process-wide settings.
@@ -402,10 +426,10 @@ int main(int argc, char** argv) {
       const Result r = Measure(c.get(), in, t);
       char core[32] = "-";
       if (r.core_ns_per_frame > 0.0) std::snprintf(core, sizeof core, "%.0f", r.core_ns_per_frame);
-      std::printf("   %-24s %6.1f dB %6.1f dB %7s %8s %5.1f dB %6.1f dB %5.2f dB %5.0f ms %10.0f %9s\n",
-                  r.name.c_str(), r.erle_all, r.erle_late, Seconds(r.converge_s).c_str(),
-                  t.jump > 0 ? Seconds(r.recover_s).c_str() : "-", r.dt_gain_db,
-                  r.dt_distortion_db, r.alone_gain_db, r.alone_delay_ms, r.ns_per_frame, core);
+      std::printf("   %-24s %6.1f dB %6.1f dB %7s %8s %5.1f dB %6.1f dB %5.2f dB %5.0f ms %10.0f %9s\n", r.name.c_str(),
+                  r.erle_all, r.erle_late, Seconds(r.converge_s).c_str(),
+                  t.jump > 0 ? Seconds(r.recover_s).c_str() : "-", r.dt_gain_db, r.dt_distortion_db, r.alone_gain_db,
+                  r.alone_delay_ms, r.ns_per_frame, core);
       if (i == 0) v.ours = r;
       if (i + 1 == makers.size()) v.webrtc_ns = r.ns_per_frame;
     }

@@ -33,8 +33,7 @@ constexpr int kBenchRate = 48000;
 constexpr int kBenchFrame = 960;
 
 // restore: a state to read back at creation (null: cold start).
-std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression,
-                                                        const SavedState* restore = nullptr);
+std::unique_ptr<CancellerUnderTest> MakeSerrinCanceller(bool noise_suppression, const SavedState* restore = nullptr);
 std::unique_ptr<CancellerUnderTest> MakeSpeexCanceller(bool preprocess, int filter_ms);
 // echo_delay_ms: the delay a device layer would report (used by webrtc only).
 std::unique_ptr<CancellerUnderTest> MakeWebrtcCanceller(int echo_delay_ms);

@@ -15,8 +15,7 @@ double ErleDb(const int16_t* mic, const int16_t* out, size_t begin, size_t end, 
 
 namespace {
 
-double Correlation(const int16_t* out, const float* near, size_t begin, size_t end, int lag,
-                   int step) {
+double Correlation(const int16_t* out, const float* near, size_t begin, size_t end, int lag, int step) {
   double c = 0.0;
   for (size_t n = begin; n < end; n += step) c += out[n + lag] * static_cast<double>(near[n]);
   return c;
@@ -24,8 +23,7 @@ double Correlation(const int16_t* out, const float* near, size_t begin, size_t e
 
 }  // namespace
 
-NearEndFit FitNearEnd(const int16_t* out, const float* near, size_t begin, size_t end,
-                      int max_lag) {
+NearEndFit FitNearEnd(const int16_t* out, const float* near, size_t begin, size_t end, int max_lag) {
   // Coarse search every 4th lag on every 4th sample of a two-second window, then the
   // neighbourhood of the best lag at full resolution.
   const size_t window_end = std::min(end, begin + 96000);

@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
   const double played = Dbfs(g_far.data(), g_far.size());
   const double level = Dbfs(&g_captured[settle], g_captured.size() - settle);
   std::printf("processing %s: far end %.1f dBFS, captured frames %.1f dBFS over %.1f s after %.1f s\n",
-              processing ? "on" : "off", played, level,
-              static_cast<double>(g_captured.size() - settle) / 48000.0, settle_s);
+              processing ? "on" : "off", played, level, static_cast<double>(g_captured.size() - settle) / 48000.0,
+              settle_s);
   std::printf("level %.2f\n", level);
   return 0;
 }

@@ -40,10 +40,9 @@ struct Knot {
 // The characteristic values, with the maximum at 2054 and the minimum placed where a
 // parabola through 3840 and 4320 with that minimum value puts it.
 constexpr Knot kKnots[] = {
-    {0, -0.05463},     {960, 0.227248},   {1440, 0.619908},   {1920, 0.89224},
-    {2054, 0.907996},  {2400, 0.805716},  {2880, 0.424815},   {3360, 0.048626},
-    {3840, -0.101363}, {3937, -0.103908}, {4320, -0.063904},  {4800, -0.001662},
-    {5759, -0.005092},
+    {0, -0.05463},     {960, 0.227248},   {1440, 0.619908},  {1920, 0.89224},   {2054, 0.907996},
+    {2400, 0.805716},  {2880, 0.424815},  {3360, 0.048626},  {3840, -0.101363}, {3937, -0.103908},
+    {4320, -0.063904}, {4800, -0.001662}, {5759, -0.005092},
 };
 constexpr int kKnotCount = sizeof(kKnots) / sizeof(kKnots[0]);
 constexpr double kMax = 0.907996;
@@ -129,8 +128,7 @@ void Residuals(const Problem& p, const std::vector<double>& h, std::vector<doubl
 }
 
 // J v at h (free coordinates of v only).
-void Jv(const Problem& p, const std::vector<double>& h, const std::vector<double>& v,
-        std::vector<double>* out) {
+void Jv(const Problem& p, const std::vector<double>& h, const std::vector<double>& v, std::vector<double>* out) {
   out->clear();
   const double sr = std::sqrt(p.wr), ss = std::sqrt(p.ws), st = std::sqrt(p.wt);
   for (int n = 0; n < kSeg / 2; ++n) {
@@ -147,8 +145,7 @@ void Jv(const Problem& p, const std::vector<double>& h, const std::vector<double
 }
 
 // J^T u at h, zero on fixed coordinates.
-void JTu(const Problem& p, const std::vector<double>& h, const std::vector<double>& u,
-         std::vector<double>* out) {
+void JTu(const Problem& p, const std::vector<double>& h, const std::vector<double>& u, std::vector<double>* out) {
   out->assign(kN, 0.0);
   std::vector<double>& g = *out;
   const double sr = std::sqrt(p.wr), ss = std::sqrt(p.ws), st = std::sqrt(p.wt);
@@ -338,8 +335,8 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "columns made exact: %d of %d\n", exact, kSeg / 2);
   double worst = 0.0;
   const double mse = Reconstruction(h, &worst);
-  std::fprintf(stderr, "wr %g ws %g wt %g: reconstruction error rms %.3g (%.1f dB), worst %.3g\n",
-               p.wr, p.ws, p.wt, std::sqrt(mse), 10.0 * std::log10(mse + 1e-300), worst);
+  std::fprintf(stderr, "wr %g ws %g wt %g: reconstruction error rms %.3g (%.1f dB), worst %.3g\n", p.wr, p.ws, p.wt,
+               std::sqrt(mse), 10.0 * std::log10(mse + 1e-300), worst);
   int held = 0;
   for (int j = 0; j < kN; ++j) held += p.fixed[j];
   double rough = 0.0;
@@ -349,8 +346,8 @@ int main(int argc, char** argv) {
     if (h[j] < h[argmin]) argmin = j;
     if (j > 0 && j + 1 < kN) rough = std::fmax(rough, std::fabs(h[j - 1] - 2 * h[j] + h[j + 1]));
   }
-  std::fprintf(stderr, "held coordinates: %d, maximum at %d, minimum at %d, largest second difference %.3g\n",
-               held, argmax, argmin, rough);
+  std::fprintf(stderr, "held coordinates: %d, maximum at %d, minimum at %d, largest second difference %.3g\n", held,
+               argmax, argmin, rough);
   for (int j = 0; j < kN; ++j) {
     std::printf("%.9gf,%s", static_cast<float>(h[j]), (j % 6 == 5) ? "\n" : " ");
   }

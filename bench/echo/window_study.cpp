@@ -52,8 +52,7 @@ double ReconstructionDb(const float* proto) {
 }
 
 // Echo removed by the filter over the last 100 of 300 frames: far end x, echo y.
-double FilterErleDb(const float* proto, const std::vector<int16_t>& x,
-                    const std::vector<int16_t>& y) {
+double FilterErleDb(const float* proto, const std::vector<int16_t>& x, const std::vector<int16_t>& y) {
   const int frames = static_cast<int>(x.size() / kFrame);
   std::unique_ptr<EchoFilterState> f(new EchoFilterState);
   echo_filter_init(f.get());

@@ -57,8 +57,8 @@ int main() {
     // The server must have seen the logout before the same user logs in again.
     if (!peer.events.Wait("user_left")) return 1;
   }
-  std::printf("login to joined on loopback, %d runs: median %.3f ms (min %.3f, max %.3f)\n", kRuns,
-              Median(joined_ms), *std::min_element(joined_ms.begin(), joined_ms.end()),
+  std::printf("login to joined on loopback, %d runs: median %.3f ms (min %.3f, max %.3f)\n", kRuns, Median(joined_ms),
+              *std::min_element(joined_ms.begin(), joined_ms.end()),
               *std::max_element(joined_ms.begin(), joined_ms.end()));
   std::printf("  of which address query, connect and login: median %.3f ms\n", Median(login_ms));
   return 0;

@@ -44,7 +44,8 @@ LRESULT CALLBACK FlipProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     // Some text so that the encoder has edges to code, as on a real desktop.
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(128, 128, 128));
-    for (int y = 100; y < kHeight; y += 40) TextOutW(dc, 40, y, L"The quick brown fox jumps over the lazy dog 0123456789", 54);
+    for (int y = 100; y < kHeight; y += 40)
+      TextOutW(dc, 40, y, L"The quick brown fox jumps over the lazy dog 0123456789", 54);
     EndPaint(hwnd, &ps);
     return 0;
   }

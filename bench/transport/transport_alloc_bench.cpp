@@ -65,19 +65,19 @@ int main() {
   uint64_t received = 0;
   const auto sub = core.Subscribe({"bob", tessarine::media::kMediaVideo, "1"},
                                   [&](const tessarine::media::RtpPacketIn&) { ++received; });
-  core.OnControl(kiv_media::kMediaSource, kiv_media::EncodeSource(kiv_media::kMediaSource,
-                                                                  {"bob", tessarine::media::kMediaVideo, "1", kSsrc}));
+  core.OnControl(kiv_media::kMediaSource,
+                 kiv_media::EncodeSource(kiv_media::kMediaSource, {"bob", tessarine::media::kMediaVideo, "1", kSsrc}));
 
   std::vector<uint8_t> payload(1200, 0x5A);
   // Warm-up: buffers that are reused reach their size.
   for (int i = 0; i < 16; ++i) (void)core.SendRtp(kSsrc, 96, false, 0, payload.data(), payload.size());
-  const double send = AllocationsPer(
-      [&](int i) { (void)core.SendRtp(kSsrc, 96, false, 3000u * i, payload.data(), payload.size()); });
+  const double send =
+      AllocationsPer([&](int i) { (void)core.SendRtp(kSsrc, 96, false, 3000u * i, payload.data(), payload.size()); });
 
   std::vector<std::vector<uint8_t>> packets(64);
   for (size_t i = 0; i < packets.size(); ++i) {
-    kiv_media::WriteRtp({false, 96, static_cast<uint16_t>(i), 3000u * static_cast<uint32_t>(i), kSsrc},
-                        payload.data(), payload.size(), packets[i]);
+    kiv_media::WriteRtp({false, 96, static_cast<uint16_t>(i), 3000u * static_cast<uint32_t>(i), kSsrc}, payload.data(),
+                        payload.size(), packets[i]);
   }
   for (const auto& p : packets) core.OnDatagram(p.data(), p.size());
   const double receive = AllocationsPer([&](int i) {
@@ -87,8 +87,7 @@ int main() {
   core.Unsubscribe(sub);
 
   std::printf("transport_alloc_bench: %d packets of %zu payload bytes\n", kPackets, payload.size());
-  std::printf("  SendRtp:    %.3f allocations per packet (%llu sent)\n", send,
-              static_cast<unsigned long long>(sent));
+  std::printf("  SendRtp:    %.3f allocations per packet (%llu sent)\n", send, static_cast<unsigned long long>(sent));
   std::printf("  OnDatagram: %.3f allocations per packet (%llu received)\n", receive,
               static_cast<unsigned long long>(received));
   return 0;

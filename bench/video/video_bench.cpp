@@ -66,10 +66,11 @@ void CodecCost(double seconds) {
     (void)decoder->Decode(unit.data(), unit.size(), &picture);
     decode_s += Seconds(t);
   }
-  std::printf("codec 640x480 (OpenH264, camera real-time, %d bit/s target): encode %.2f ms/frame, "
-              "decode %.2f ms/frame over %zu frames; %.0f bytes/frame\n",
-              s.bitrate, 1000 * encode_s / units.size(), 1000 * decode_s / units.size(), units.size(),
-              static_cast<double>(bytes) / units.size());
+  std::printf(
+      "codec 640x480 (OpenH264, camera real-time, %d bit/s target): encode %.2f ms/frame, "
+      "decode %.2f ms/frame over %zu frames; %.0f bytes/frame\n",
+      s.bitrate, 1000 * encode_s / units.size(), 1000 * decode_s / units.size(), units.size(),
+      static_cast<double>(bytes) / units.size());
 }
 
 class NullOut : public kiv_server::IDatagramOut {
@@ -96,11 +97,13 @@ class SocketOut : public kiv_server::IDatagramOut {
 // The relay's logic with one publisher and one subscriber; every packet is forwarded once.
 void RelayLogicCost(kiv_server::IDatagramOut& out, uint16_t subscriber_port, const char* label, double seconds) {
   uint8_t n = 0;
-  kiv_server::MediaRelay relay(out, [] { return uint64_t{1}; }, [&n] {
-    kiv_media::Ticket t{};
-    t[0] = ++n;
-    return t;
-  });
+  kiv_server::MediaRelay relay(
+      out, [] { return uint64_t{1}; },
+      [&n] {
+        kiv_media::Ticket t{};
+        t[0] = ++n;
+        return t;
+      });
   const auto publisher = kiv_server::Ipv4Peer(0x7F000001, 40000);
   const auto subscriber = kiv_server::Ipv4Peer(0x7F000001, subscriber_port);
   for (auto [id, user, address] : {std::tuple{1, "alice", publisher}, std::tuple{2, "bob", subscriber}}) {
@@ -124,8 +127,8 @@ void RelayLogicCost(kiv_server::IDatagramOut& out, uint16_t subscriber_port, con
     }
   }
   const double s = Seconds(start);
-  std::printf("relay %s: %.0f ns per forwarded 1112-byte packet, %.0f packets/s on one core (%llu forwarded)\n",
-              label, 1e9 * s / packets, packets / s, static_cast<unsigned long long>(relay.counters().forwarded));
+  std::printf("relay %s: %.0f ns per forwarded 1112-byte packet, %.0f packets/s on one core (%llu forwarded)\n", label,
+              1e9 * s / packets, packets / s, static_cast<unsigned long long>(relay.counters().forwarded));
 }
 
 int UdpSocket(uint16_t* port) {
@@ -195,10 +198,11 @@ void RelayUdp(double seconds) {
   counter.join();
   io.stop();
   relay_thread.join();
-  std::printf("relay over loopback UDP (relay on one thread): %.0f packets/s forwarded end to end "
-              "(%llu of %llu sent; the relay forwarded %llu)\n",
-              (received - before) / s, static_cast<unsigned long long>(received - before),
-              static_cast<unsigned long long>(sent), static_cast<unsigned long long>(r.counters().forwarded));
+  std::printf(
+      "relay over loopback UDP (relay on one thread): %.0f packets/s forwarded end to end "
+      "(%llu of %llu sent; the relay forwarded %llu)\n",
+      (received - before) / s, static_cast<unsigned long long>(received - before),
+      static_cast<unsigned long long>(sent), static_cast<unsigned long long>(r.counters().forwarded));
   close(pub);
   close(sub);
 }

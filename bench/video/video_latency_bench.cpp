@@ -109,9 +109,10 @@ int main(int argc, char** argv) {
     std::printf("glass-to-glass: no picture received\n");
     return 1;
   }
-  std::printf("glass-to-glass (capture stamp to decoder output, loopback, wine64) over %zu pictures in %d s: "
-              "median %.1f ms, p95 %.1f ms, max %.1f ms; %d unreadable; render %d fps, %d bit/s, %dx%d\n",
-              d.size(), seconds, d[d.size() / 2], d[d.size() * 95 / 100], d.back(), delays.unreadable,
-              stats.frame_rate, stats.bitrate, stats.width, stats.height);
+  std::printf(
+      "glass-to-glass (capture stamp to decoder output, loopback, wine64) over %zu pictures in %d s: "
+      "median %.1f ms, p95 %.1f ms, max %.1f ms; %d unreadable; render %d fps, %d bit/s, %dx%d\n",
+      d.size(), seconds, d[d.size() / 2], d[d.size() * 95 / 100], d.back(), delays.unreadable, stats.frame_rate,
+      stats.bitrate, stats.width, stats.height);
   return 0;
 }

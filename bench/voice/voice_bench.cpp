@@ -83,8 +83,7 @@ void CodecCost(int frames) {
               Percentile(enc_us, 0.95));
   std::printf("opus decode per 20 ms frame: median %.1f us, p95 %.1f us\n", Percentile(dec_us, 0.5),
               Percentile(dec_us, 0.95));
-  std::printf("opus bitrate: %.1f kbit/s (with in-band FEC)\n",
-              bytes * 8.0 / (frames * 0.020) / 1000.0);
+  std::printf("opus bitrate: %.1f kbit/s (with in-band FEC)\n", bytes * 8.0 / (frames * 0.020) / 1000.0);
 }
 
 // Sender -> receiver -> mixer on one 20 ms clock: the packet of frame n arrives before
@@ -97,9 +96,8 @@ void PathDelay() {
   const int32_t id = mixer.Create();
   mixer.Attach(id, receiver);
   int64_t now = 0;
-  VoiceStreamSender sender(1, [&](const RtpHeader& h, const uint8_t* p, size_t n) {
-    receiver->OnPacket(h.sequence, h.ssrc, p, n, now);
-  });
+  VoiceStreamSender sender(
+      1, [&](const RtpHeader& h, const uint8_t* p, size_t n) { receiver->OnPacket(h.sequence, h.ssrc, p, n, now); });
   const auto input = Speechlike(48000 * 3, 2);
   std::vector<int16_t> output, frame(kFrame);
   for (size_t at = 0; at + kFrame <= input.size(); at += kFrame, now += 20) {
@@ -108,9 +106,10 @@ void PathDelay() {
     output.insert(output.end(), frame.begin(), frame.end());
   }
   const size_t lag = BestLag(input, output, 48000 / 5);
-  std::printf("codec + jitter buffer at its floor (target %d frame) + mixer, packet in the "
-              "same 20 ms tick as the pull: %.1f ms\n",
-              receiver->target_frames(), lag / 48.0);
+  std::printf(
+      "codec + jitter buffer at its floor (target %d frame) + mixer, packet in the "
+      "same 20 ms tick as the pull: %.1f ms\n",
+      receiver->target_frames(), lag / 48.0);
 }
 
 void CodecDelay() {

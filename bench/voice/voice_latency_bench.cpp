@@ -287,16 +287,19 @@ int main(int argc, char** argv) {
   double path_median = 0, path_p95 = 0;
   const size_t at = log.find("path ");
   if (at != std::string::npos) std::sscanf(log.c_str() + at, "path %zu %lf %lf", &path_bursts, &path_median, &path_p95);
-  std::printf("mouth-to-ear (microphone sink monitor to speaker sink monitor) over %zu bursts: median %.1f ms, "
-              "p95 %.1f ms, min %.1f ms\n",
-              ms.size(), ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.front());
+  std::printf(
+      "mouth-to-ear (microphone sink monitor to speaker sink monitor) over %zu bursts: median %.1f ms, "
+      "p95 %.1f ms, min %.1f ms\n",
+      ms.size(), ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.front());
   if (path_bursts > 0) {
-    std::printf("  voice path (processed capture frame -> played frame: framing into 20 ms Opus frames, "
-                "encoding, relay, jitter buffer, decoding, mixing) over %zu bursts: median %.1f ms, p95 %.1f ms\n",
-                path_bursts, path_median, path_p95);
-    std::printf("  the rest (capture and render device buffers, PulseAudio, the audio core's framing, the echo "
-                "canceller): median %.1f ms\n",
-                ms[ms.size() / 2] - path_median);
+    std::printf(
+        "  voice path (processed capture frame -> played frame: framing into 20 ms Opus frames, "
+        "encoding, relay, jitter buffer, decoding, mixing) over %zu bursts: median %.1f ms, p95 %.1f ms\n",
+        path_bursts, path_median, path_p95);
+    std::printf(
+        "  the rest (capture and render device buffers, PulseAudio, the audio core's framing, the echo "
+        "canceller): median %.1f ms\n",
+        ms[ms.size() / 2] - path_median);
   }
   return 0;
 }

@@ -12,9 +12,9 @@ namespace {
 // AES-128-CBC without padding and Base64, done by OpenSSL.
 std::string OpenSslToken(const std::string& plain, const std::string& key, const uint8_t iv[16]) {
   std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
-  EXPECT_EQ(EVP_EncryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr,
-                               reinterpret_cast<const unsigned char*>(key.data()), iv),
-            1);
+  EXPECT_EQ(
+      EVP_EncryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, reinterpret_cast<const unsigned char*>(key.data()), iv),
+      1);
   EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
   std::vector<unsigned char> out(plain.size() + 16);
   int n = 0, tail = 0;
@@ -69,9 +69,11 @@ TEST(AccessTokenTest, MatchesOpenSsl) {
 // between "uid" and "ts", ids inserted unescaped, unsigned numbers.
 TEST(AccessTokenTest, BuildsThePlainText) {
   TokenInfo info{"demo1", "al\"ice", 0, "k", kTokenVersion};
-  EXPECT_EQ(BuildTokenPlainText(info, 123, 4294967295u), "{\"aid\":\"demo1\",\"uid\":\"al\"ice\",\"ts\":123,\"r\":4294967295}");
+  EXPECT_EQ(BuildTokenPlainText(info, 123, 4294967295u),
+            "{\"aid\":\"demo1\",\"uid\":\"al\"ice\",\"ts\":123,\"r\":4294967295}");
   info.et = -1;
-  EXPECT_EQ(BuildTokenPlainText(info, 0, 7), "{\"aid\":\"demo1\",\"uid\":\"al\"ice\",\"et\":4294967295,\"ts\":0,\"r\":7}");
+  EXPECT_EQ(BuildTokenPlainText(info, 0, 7),
+            "{\"aid\":\"demo1\",\"uid\":\"al\"ice\",\"et\":4294967295,\"ts\":0,\"r\":7}");
   EXPECT_EQ(PadTokenText(std::string(16, 'x')).size(), 16u);
   EXPECT_EQ(PadTokenText(std::string(17, 'x')), std::string(17, 'x') + std::string(15, ' '));
   EXPECT_EQ(PadTokenText(""), "");
@@ -108,7 +110,8 @@ TEST(AccessTokenTest, RefusesBadInputAndBuildsTokens) {
   EXPECT_EQ(b64 % 4, 0u);
   // {"aid":"demo1","uid":"alice","ts":N,"r":M} is 42..61 bytes: 48 or 64 after padding.
   EXPECT_TRUE(b64 == 64u || b64 == 88u) << token;
-  EXPECT_EQ(token.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/="), std::string::npos);
+  EXPECT_EQ(token.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/="),
+            std::string::npos);
   EXPECT_NE(BuildAccessToken(info), token);  // time stamp and random value change
 }
 

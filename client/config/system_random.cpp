@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <bcrypt.h>
 #else
 #include <fstream>

@@ -6,12 +6,12 @@
 
 #include "config/access_token.h"
 #include "config/app_config.h"
-#include "windows/info_wnd.h"
 #include "config/launch_arguments.h"
-#include "windows/meeting_main_wnd.h"
-#include "windows/message_box.h"
 #include "sdk_glue/sdk_messages.h"
 #include "text_codec.h"
+#include "windows/info_wnd.h"
+#include "windows/meeting_main_wnd.h"
+#include "windows/message_box.h"
 
 using namespace DuiLib;
 

@@ -5,11 +5,11 @@
 #include <thread>
 
 #include "config/app_config.h"
-#include "testing/client_test_support.h"
 #include "sdk_glue/testing/fake_sdk_state.h"
+#include "testing/client_test_support.h"
+#include "text_codec.h"
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
-#include "text_codec.h"
 
 namespace {
 

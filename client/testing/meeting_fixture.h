@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "config/access_token.h"
-#include "testing/client_test_support.h"
 #include "meeting_server_control.h"
+#include "testing/client_test_support.h"
 #include "testing/meeting_support.h"
 
 namespace meeting_test {

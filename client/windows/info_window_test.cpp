@@ -6,14 +6,14 @@
 #include <string>
 
 #include "config/app_config.h"
-#include "windows/testing/box_answer.h"
-#include "testing/client_test_support.h"
-#include "sdk_glue/testing/fake_sdk_state.h"
-#include "windows/info_wnd.h"
-#include "windows/meeting_main_wnd.h"
 #include "sdk_glue/sdk_manager.h"
 #include "sdk_glue/sdk_messages.h"
+#include "sdk_glue/testing/fake_sdk_state.h"
+#include "testing/client_test_support.h"
 #include "video/video_render_window_class.h"
+#include "windows/info_wnd.h"
+#include "windows/meeting_main_wnd.h"
+#include "windows/testing/box_answer.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "windows/message_box.h"
 #include "sdk_glue/sdk_manager.h"
 #include "text_codec.h"
+#include "windows/message_box.h"
 #include "windows/window_stacking.h"
 
 using namespace DuiLib;

@@ -5,19 +5,19 @@
 #include <algorithm>
 
 #include "config/app_config.h"
-#include "windows/testing/box_answer.h"
-#include "testing/client_test_support.h"
-#include "sdk_glue/testing/fake_sdk_state.h"
-#include "windows/meeting_main_wnd.h"
 #include "menu/menu_item_list.h"
 #include "menu/menu_wnd.h"
 #include "sdk_glue/sdk_manager.h"
 #include "sdk_glue/sdk_messages.h"
+#include "sdk_glue/testing/fake_sdk_state.h"
+#include "testing/client_test_support.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
 #include "video/video_panel_layout.h"
 #include "video/video_render_control.h"
 #include "video/video_render_window_class.h"
+#include "windows/meeting_main_wnd.h"
+#include "windows/testing/box_answer.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <memory>
 #include <string>
 
-#include "windows/info_wnd.h"
 #include "config/media_settings.h"
-#include "windows/meeting_main_wnd.h"
 #include "sdk_glue/sdk_manager.h"
-#include "windows/setting_wnd.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
 #include "video/video_panel_layout.h"
+#include "windows/info_wnd.h"
+#include "windows/meeting_main_wnd.h"
+#include "windows/setting_wnd.h"
 #include "windows/window_stacking.h"
 
 using namespace DuiLib;

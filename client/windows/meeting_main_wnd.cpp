@@ -6,12 +6,12 @@
 #include "config/media_settings.h"
 #include "menu/menu_item_list.h"
 #include "menu/menu_wnd.h"
-#include "windows/message_box.h"
 #include "sdk_glue/sdk_manager.h"
-#include "windows/setting_wnd.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
 #include "video/video_panel_layout.h"
+#include "windows/message_box.h"
+#include "windows/setting_wnd.h"
 
 using namespace DuiLib;
 

@@ -4,9 +4,9 @@
 
 #include "config/media_settings.h"
 #include "sdk_glue/sdk_manager.h"
+#include "sdk_glue/video_profile_record.h"
 #include "text_codec.h"
 #include "video/video_panel.h"
-#include "sdk_glue/video_profile_record.h"
 
 using namespace DuiLib;
 

@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "config/app_config.h"
-#include "testing/client_test_support.h"
-#include "sdk_glue/testing/fake_sdk_state.h"
 #include "sdk_glue/sdk_manager.h"
-#include "windows/setting_wnd.h"
+#include "sdk_glue/testing/fake_sdk_state.h"
+#include "testing/client_test_support.h"
 #include "video/video_render_window_class.h"
+#include "windows/setting_wnd.h"
 
 namespace {
 

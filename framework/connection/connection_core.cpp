@@ -1,8 +1,8 @@
 #include "connection_core.h"
 
 #include "framework_log.h"
-#include "protocol/messages/business_messages.h"
 #include "protocol/media/media_messages.h"
+#include "protocol/messages/business_messages.h"
 #include "protocol/messages/tspd_messages.h"
 
 namespace tessarine {
@@ -168,9 +168,8 @@ void ConnectionCore::OnGroupMediaList(const std::vector<std::string>& users,
     std::lock_guard<std::mutex> lock(mutex_);
     group = group_id_;
   }
-  listeners_.ForEach([&](avcore::IKivConnectionListener* l) {
-    l->OnGroupMediaList(&user_list, &media_list, group.c_str());
-  });
+  listeners_.ForEach(
+      [&](avcore::IKivConnectionListener* l) { l->OnGroupMediaList(&user_list, &media_list, group.c_str()); });
 }
 
 void ConnectionCore::OnBusiness(const std::string& business, int id, const rapidjson::Value& body) {
@@ -178,9 +177,8 @@ void ConnectionCore::OnBusiness(const std::string& business, int id, const rapid
   if (business == kiv_proto::kBusinessText) return OnTextMessage(id, body);
   if (business == kiv_media::kBusinessMedia) return OnMediaMessage(id, body);
   if (business == kiv_proto::kBusinessTspd) return tspd_->OnMessage(id, body);
-  const bool taken = businesses_.Offer([&](avcore::IKivBusinessBase* b) {
-    return b->ProcessCpBusinessCmd(business.c_str(), id, body);
-  });
+  const bool taken = businesses_.Offer(
+      [&](avcore::IKivBusinessBase* b) { return b->ProcessCpBusinessCmd(business.c_str(), id, body); });
   if (!taken) FW_LOG("connection: business message %s %d not handled", business.c_str(), id);
 }
 
@@ -192,10 +190,9 @@ void ConnectionCore::OnOnlineMessage(int id, const rapidjson::Value& body) {
     for (const auto& s : result.users) {
       avcore::UserStatusEntry entry{avcore::FwString(s.user_id.data(), s.user_id.size()), {}};
       if (s.status != 0) {
-        entry.items.push_back(avcore::UserStatusItem{
-            avcore::FwString(s.device_id.data(), s.device_id.size()), s.status,
-            avcore::FwString(s.platform.data(), s.platform.size()),
-            avcore::FwString(s.group_id.data(), s.group_id.size())});
+        entry.items.push_back(avcore::UserStatusItem{avcore::FwString(s.device_id.data(), s.device_id.size()), s.status,
+                                                     avcore::FwString(s.platform.data(), s.platform.size()),
+                                                     avcore::FwString(s.group_id.data(), s.group_id.size())});
       }
       entries.push_back(entry);
     }
@@ -229,9 +226,8 @@ void ConnectionCore::OnOnlineMessage(int id, const rapidjson::Value& body) {
   } else if (id == kiv_proto::kInviteCanceled) {
     kiv_proto::InviteReply c;
     if (!kiv_proto::DecodeInviteReply(body, &c)) return;
-    online_listeners_.ForEach([&](avcore::IKivOnlineListener* l) {
-      l->OnInviteCanceled(c.inviter.c_str(), c.invite_id, c.extra.c_str());
-    });
+    online_listeners_.ForEach(
+        [&](avcore::IKivOnlineListener* l) { l->OnInviteCanceled(c.inviter.c_str(), c.invite_id, c.extra.c_str()); });
   }
 }
 

@@ -65,10 +65,9 @@ HRESULT KivConnection::QueryBusiness(REFIID interfaceId, void** business) {
   return E_NOINTERFACE;
 }
 
-HRESULT KivConnection::Login(const char* server, avcore::IKivHttpClient* http, const char* appId,
-                             const char* token, const char* deviceId, const char* /*reserved*/,
-                             const char* userId, const char* platform, const char* extra, int32_t force,
-                             int32_t /*mode*/) {
+HRESULT KivConnection::Login(const char* server, avcore::IKivHttpClient* http, const char* appId, const char* token,
+                             const char* deviceId, const char* /*reserved*/, const char* userId, const char* platform,
+                             const char* extra, int32_t force, int32_t /*mode*/) {
   if (http == nullptr) return E_INVALIDARG;
   kiv_proto::LoginParams params;
   params.server = Text(server);
@@ -82,10 +81,14 @@ HRESULT KivConnection::Login(const char* server, avcore::IKivHttpClient* http, c
   const int code = core_->Login(std::move(params), http);
   FW_LOG("connection: login of %s to %s: %d", Text(userId).c_str(), Text(server).c_str(), code);
   switch (code) {
-    case kiv_proto::kResultOk: return S_OK;
-    case kiv_proto::kResultInvalidArgument: return E_INVALIDARG;
-    case kiv_proto::kResultWrongState: return E_UNEXPECTED;
-    default: return E_FAIL;
+    case kiv_proto::kResultOk:
+      return S_OK;
+    case kiv_proto::kResultInvalidArgument:
+      return E_INVALIDARG;
+    case kiv_proto::kResultWrongState:
+      return E_UNEXPECTED;
+    default:
+      return E_FAIL;
   }
 }
 

@@ -28,10 +28,9 @@ class KivConnection final : public ComObject<avcore::IKivConnection> {
   // E_INVALIDARG: an argument is missing or invalid (a user id of other characters than
   // letters, digits, '_' and '-' never reaches the server); E_UNEXPECTED: a login is in
   // effect; E_FAIL: Winsock is unavailable.
-  HRESULT AVCORE_CALL Login(const char* server, avcore::IKivHttpClient* http, const char* appId,
-                            const char* token, const char* deviceId, const char* reserved,
-                            const char* userId, const char* platform, const char* extra, int32_t force,
-                            int32_t mode) override;
+  HRESULT AVCORE_CALL Login(const char* server, avcore::IKivHttpClient* http, const char* appId, const char* token,
+                            const char* deviceId, const char* reserved, const char* userId, const char* platform,
+                            const char* extra, int32_t force, int32_t mode) override;
   HRESULT AVCORE_CALL Logout() override;
   // 0 accepted; 1 invalid id; 2 in or joining a group; 31 not logged in.
   HRESULT AVCORE_CALL JoinGroup(const char* groupId) override;

@@ -122,7 +122,9 @@ TEST_F(KivConnectionTest, TwoConnectionsMeetAndPart) {
   ASSERT_EQ(b.conn->SendBusinessCmd(cmd), 0);
   ASSERT_TRUE(a.rec.Wait("business", &e));
   EXPECT_EQ(e.code, 14106);
-  EXPECT_EQ(e.text, R"({"business":"GS","id":14106,"user_id":"bob","media_id":"cam0","media_type":2,"operation":1,"media_owner":"bob","media_name":""})");
+  EXPECT_EQ(
+      e.text,
+      R"({"business":"GS","id":14106,"user_id":"bob","media_id":"cam0","media_type":2,"operation":1,"media_owner":"bob","media_name":""})");
   ASSERT_TRUE(b.rec.Wait("business", &e));  // the sender's own announcement comes back too
   EXPECT_EQ(a.conn->GetStatus(), avcore::CPSTATUS_LOGINED);
 

@@ -27,8 +27,7 @@ HRESULT OnlineService::RemoveListener(avcore::IKivOnlineListener* listener) {
 
 HRESULT OnlineService::RefreshAllUserStatus(uint32_t* requestId) { return Query({}, requestId); }
 
-HRESULT OnlineService::RefreshUserStatus(const avcore::FwVector<avcore::FwString>* userIds,
-                                         uint32_t* requestId) {
+HRESULT OnlineService::RefreshUserStatus(const avcore::FwVector<avcore::FwString>* userIds, uint32_t* requestId) {
   if (userIds == nullptr) return E_POINTER;
   if (userIds->size() > static_cast<int32_t>(kiv_proto::kMaxListedUsers)) return E_INVALIDARG;
   std::vector<std::string> users;

@@ -23,8 +23,8 @@ class OnlineService final : public ComObject<avcore::IKivOnline> {
   HRESULT AVCORE_CALL RefreshUserStatus(const avcore::FwVector<avcore::FwString>* userIds,
                                         uint32_t* requestId) override;
   HRESULT AVCORE_CALL InviteUsers(const avcore::FwVector<avcore::FwString>* userIds,
-                                  const avcore::FwVector<avcore::FwStringPair>* attributes,
-                                  const char* groupId, const char* message, uint32_t* requestId) override;
+                                  const avcore::FwVector<avcore::FwStringPair>* attributes, const char* groupId,
+                                  const char* message, uint32_t* requestId) override;
   HRESULT AVCORE_CALL AcceptInvite(const char* inviterId, int32_t inviteId, const char* extra) override;
   HRESULT AVCORE_CALL RefuseInvite(const char* inviterId, int32_t inviteId, const char* extra) override;
 

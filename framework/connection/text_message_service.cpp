@@ -41,8 +41,8 @@ HRESULT TextMessageService::SendUsersMsg(const avcore::FwVector<avcore::FwString
   return SendToList(userIds, text, true, messageId);
 }
 
-HRESULT TextMessageService::SendUsersMsgEx(const avcore::FwVector<avcore::FwString>* userIds,
-                                           const char* text, uint32_t* messageId) {
+HRESULT TextMessageService::SendUsersMsgEx(const avcore::FwVector<avcore::FwString>* userIds, const char* text,
+                                           uint32_t* messageId) {
   return SendToList(userIds, text, false, messageId);
 }
 

@@ -6,9 +6,9 @@
 #include "avcore/ids.h"
 #include "common/text/utf8.h"
 #include "framework_log.h"
+#include "protocol/messages/tspd_messages.h"
 #include "protocol/wire/ids.h"
 #include "protocol/wire/result_codes.h"
-#include "protocol/messages/tspd_messages.h"
 
 namespace tessarine {
 

@@ -87,8 +87,8 @@ bool WinsockSocket::Connect(const std::string& host, uint16_t port, int timeout_
     if (rc == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
       rc = -1;
       while (!shut_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) break;
         const int w = WaitSocket(s, true, static_cast<int>(std::min<long long>(left, kSliceMs)));
         if (w < 0) break;
@@ -128,8 +128,8 @@ int WinsockSocket::Recv(void* buf, size_t cap, int timeout_ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
     if (shut_) return kRecvError;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     const int w = WaitSocket(socket_, false, static_cast<int>(std::clamp<long long>(left, 0, kSliceMs)));
     if (w < 0) return kRecvError;
     if (w > 0) break;
@@ -155,8 +155,6 @@ WinsockSocketFactory::~WinsockSocketFactory() {
   if (started_) WSACleanup();
 }
 
-std::unique_ptr<kiv_proto::IStreamSocket> WinsockSocketFactory::Create() {
-  return std::make_unique<WinsockSocket>();
-}
+std::unique_ptr<kiv_proto::IStreamSocket> WinsockSocketFactory::Create() { return std::make_unique<WinsockSocket>(); }
 
 }  // namespace tessarine

@@ -14,9 +14,9 @@
 #include "framework_log.h"
 #include "media_transport.h"
 #include "screen_plane.h"
+#include "tspd_channel.h"
 #include "video_network.h"
 #include "voice_net.h"
-#include "tspd_channel.h"
 
 namespace tessarine {
 namespace {
@@ -30,11 +30,9 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     voice_.reset();
   }
 
-  HRESULT AVCORE_CALL Initialize(avcore::IKivConnection* connection,
-                                 avcore::IAudioDevice* audioDevice,
+  HRESULT AVCORE_CALL Initialize(avcore::IKivConnection* connection, avcore::IAudioDevice* audioDevice,
                                  avcore::IVideoRenderManager* videoRenderManager,
-                                 avcore::IVncRenderManager* vncRenderManager,
-                                 int32_t flags) override {
+                                 avcore::IVncRenderManager* vncRenderManager, int32_t flags) override {
     if (FaultRequested("IAvNet.Initialize")) return E_FAIL;
     if (connection == nullptr || audioDevice == nullptr || videoRenderManager == nullptr ||
         vncRenderManager == nullptr) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/messages/business_messages.h"
 #include "protocol/net/address_query.h"
 #include "protocol/wire/base64.h"
-#include "protocol/messages/business_messages.h"
 #include "protocol/wire/frame_codec.h"
 #include "protocol/wire/wire_message.h"
 

@@ -168,8 +168,7 @@ H264Depacketizer::Result H264Depacketizer::Push(const RtpView& packet, AccessUni
   }
   if (!h.marker) return Result::kPending;
 
-  const bool usable = !frame_broken_ && !in_fragment_ && !frame_.empty() &&
-                      (!waiting_keyframe_ || frame_keyframe_);
+  const bool usable = !frame_broken_ && !in_fragment_ && !frame_.empty() && (!waiting_keyframe_ || frame_keyframe_);
   if (!usable) {
     // Broken, or intact but referring to a lost picture.
     waiting_keyframe_ = waiting_keyframe_ || frame_broken_ || in_fragment_;

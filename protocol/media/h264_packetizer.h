@@ -34,14 +34,14 @@ std::vector<std::vector<uint8_t>> PacketizeH264(const std::vector<NalSpan>& nals
 struct AccessUnit {
   std::vector<uint8_t> annexb;  // NAL units with 4-byte start codes
   uint32_t timestamp = 0;
-  bool keyframe = false;        // holds an IDR slice
+  bool keyframe = false;  // holds an IDR slice
 };
 
 struct DepacketizerCounters {
   uint64_t frames = 0;
-  uint64_t malformed = 0;       // payloads that are not valid RFC 6184
-  uint64_t late = 0;            // duplicate or out-of-order packets, dropped
-  uint64_t broken_frames = 0;   // lost a packet, or waited for a keyframe
+  uint64_t malformed = 0;      // payloads that are not valid RFC 6184
+  uint64_t late = 0;           // duplicate or out-of-order packets, dropped
+  uint64_t broken_frames = 0;  // lost a packet, or waited for a keyframe
 };
 
 // Assembles access units from packets of one SSRC in arrival order. A sequence gap

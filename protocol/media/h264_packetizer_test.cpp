@@ -28,8 +28,7 @@ struct Sender {
     std::vector<std::vector<uint8_t>> packets;
     for (size_t i = 0; i < payloads.size(); ++i) {
       std::vector<uint8_t> p;
-      WriteRtp(RtpHeader{i + 1 == payloads.size(), 96, sequence++, ts, 1}, payloads[i].data(),
-               payloads[i].size(), p);
+      WriteRtp(RtpHeader{i + 1 == payloads.size(), 96, sequence++, ts, 1}, payloads[i].data(), payloads[i].size(), p);
       packets.push_back(std::move(p));
     }
     return packets;
@@ -115,11 +114,11 @@ TEST(H264Packetizer, LostMarkerAndDuplicatesAndMalformedPayloads) {
   EXPECT_EQ(d.counters().late, 1u);
 
   const std::vector<std::vector<uint8_t>> bad_payloads = {
-      {0x80 | 5, 1},          // forbidden bit
-      {0x7C},                 // FU-A without its header
-      {0x7C, 0xC5, 1},        // FU-A with start and end
-      {0x78, 0, 9, 0x65},     // STAP-A entry longer than the packet
-      {0x7E, 1, 2},           // type 30
+      {0x80 | 5, 1},       // forbidden bit
+      {0x7C},              // FU-A without its header
+      {0x7C, 0xC5, 1},     // FU-A with start and end
+      {0x78, 0, 9, 0x65},  // STAP-A entry longer than the packet
+      {0x7E, 1, 2},        // type 30
   };
   for (const auto& payload : bad_payloads) {
     std::vector<uint8_t> p;

@@ -72,8 +72,7 @@ bool ParseRtcp(const uint8_t* data, size_t size, RtcpCompound* out) {
   return true;
 }
 
-void WriteReceiverReport(uint32_t sender_ssrc, const std::vector<ReportBlock>& blocks,
-                         std::vector<uint8_t>& out) {
+void WriteReceiverReport(uint32_t sender_ssrc, const std::vector<ReportBlock>& blocks, std::vector<uint8_t>& out) {
   const size_t n = std::min(blocks.size(), kMaxReportBlocks);
   out.push_back(static_cast<uint8_t>(0x80 | n));
   out.push_back(kRtcpReceiverReport);

@@ -17,7 +17,7 @@ constexpr uint8_t kPliFormat = 1;
 constexpr size_t kMaxReportBlocks = 31;
 
 struct ReportBlock {
-  uint32_t ssrc = 0;            // the source reported on
+  uint32_t ssrc = 0;  // the source reported on
   uint8_t fraction_lost = 0;
   int32_t cumulative_lost = 0;  // 24-bit signed
   uint32_t highest_sequence = 0;
@@ -45,8 +45,7 @@ struct RtcpCompound {
 [[nodiscard]] bool ParseRtcp(const uint8_t* data, size_t size, RtcpCompound* out);
 
 // Append one packet each; at most kMaxReportBlocks blocks (more are left out).
-void WriteReceiverReport(uint32_t sender_ssrc, const std::vector<ReportBlock>& blocks,
-                         std::vector<uint8_t>& out);
+void WriteReceiverReport(uint32_t sender_ssrc, const std::vector<ReportBlock>& blocks, std::vector<uint8_t>& out);
 void WritePli(uint32_t sender_ssrc, uint32_t media_ssrc, std::vector<uint8_t>& out);
 
 }  // namespace kiv_media

@@ -29,10 +29,10 @@ TEST(RtpPacket, WriteThenParseKeepsEveryField) {
 
 TEST(RtpPacket, SkipsCsrcsAndExtensionAndStripsPadding) {
   std::vector<uint8_t> p = Packet(8);
-  p[0] = 0x80 | 0x20 | 0x10 | 1;  // padding, extension, one CSRC
-  std::vector<uint8_t> extra = {0, 0, 0, 7,           // CSRC
-                                0xBE, 0xDE, 0, 1,     // extension header, one word
-                                1, 2, 3, 4};          // extension word
+  p[0] = 0x80 | 0x20 | 0x10 | 1;                    // padding, extension, one CSRC
+  std::vector<uint8_t> extra = {0,    0,    0, 7,   // CSRC
+                                0xBE, 0xDE, 0, 1,   // extension header, one word
+                                1,    2,    3, 4};  // extension word
   p.insert(p.begin() + 12, extra.begin(), extra.end());
   p.back() = 3;  // last three payload bytes are padding
   RtpView v;

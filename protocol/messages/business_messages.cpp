@@ -56,9 +56,9 @@ rapidjson::Value StateValue(const OnlineState& s, Allocator& a) {
 }
 
 bool ReadState(const rapidjson::Value& v, OnlineState* out) {
-  return v.IsObject() && ReadText(v, "user_id", kMaxFieldLength, &out->user_id) &&
-         GetInt(v, "status", &out->status) && ReadOptText(v, "device_id", &out->device_id) &&
-         ReadOptText(v, "platform", &out->platform) && ReadOptText(v, "group_id", &out->group_id);
+  return v.IsObject() && ReadText(v, "user_id", kMaxFieldLength, &out->user_id) && GetInt(v, "status", &out->status) &&
+         ReadOptText(v, "device_id", &out->device_id) && ReadOptText(v, "platform", &out->platform) &&
+         ReadOptText(v, "group_id", &out->group_id);
 }
 
 }  // namespace

@@ -145,7 +145,8 @@ TEST(BusinessMessages, OnlineResultLimits) {
   EXPECT_TRUE(r.all);
   EXPECT_FALSE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"all":1})"), &r));
   EXPECT_TRUE(r.users.empty());
-  EXPECT_FALSE(DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"users":[{"user_id":"a","status":1,"platform":2}]})"), &r));
+  EXPECT_FALSE(
+      DecodeOnlineResult(Parse(R"({"req_id":1,"result":0,"users":[{"user_id":"a","status":1,"platform":2}]})"), &r));
   std::string many = R"({"req_id":1,"result":0,"users":[)";
   for (size_t i = 0; i <= kMaxListedUsers; ++i) many += (i ? "," : "") + std::string(R"({"user_id":"a","status":0})");
   EXPECT_FALSE(DecodeOnlineResult(Parse((many + "]}").c_str()), &r));

@@ -60,9 +60,9 @@ TEST(TspdMessages, DataLimitsAndNulBytes) {
 
   // A NUL written as an escape in the JSON text is the same NUL after parsing.
   Message msg;
-  ASSERT_EQ(ParseMessage(R"({"type":"biz","body":{"business":"TSPD","id":17004,"media_id":"m","data":"a\u0000b"}})",
-                         &msg),
-            ParseError::kNone);
+  ASSERT_EQ(
+      ParseMessage(R"({"type":"biz","body":{"business":"TSPD","id":17004,"media_id":"m","data":"a\u0000b"}})", &msg),
+      ParseError::kNone);
   std::string business;
   int id = 0;
   const rapidjson::Value* body = BusinessBody(msg, &business, &id);

@@ -31,8 +31,8 @@ std::string PercentEncode(std::string_view text) {
   std::string out;
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '~') {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+        c == '.' || c == '~') {
       out.push_back(ch);
     } else {
       out.push_back('%');
@@ -43,8 +43,7 @@ std::string PercentEncode(std::string_view text) {
   return out;
 }
 
-std::string BuildAddressQueryUrl(const HostPort& server, std::string_view app_id,
-                                 std::string_view user_id) {
+std::string BuildAddressQueryUrl(const HostPort& server, std::string_view app_id, std::string_view user_id) {
   return "http://" + server.host + ":" + std::to_string(server.port) + kAddressPath +
          "?app_id=" + PercentEncode(app_id) + "&user_id=" + PercentEncode(user_id);
 }

@@ -21,8 +21,7 @@ struct HostPort {
 [[nodiscard]] bool SplitHostPort(std::string_view text, HostPort* out);
 
 // The query URL for a server address "host:port". Ids are sent percent-encoded.
-std::string BuildAddressQueryUrl(const HostPort& server, std::string_view app_id,
-                                 std::string_view user_id);
+std::string BuildAddressQueryUrl(const HostPort& server, std::string_view app_id, std::string_view user_id);
 
 // The JSON answer body of the endpoint.
 std::string EncodeAddressReply(int code, std::string_view address);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/wire/ids.h"
 #include "protocol/net/plain_http_getter.h"
+#include "protocol/wire/ids.h"
 
 namespace kiv_proto {
 namespace {
@@ -14,8 +14,7 @@ TEST(AddressQuery, SplitsHostAndPort) {
   ASSERT_TRUE(SplitHostPort("127.0.0.1:8080", &hp));
   EXPECT_EQ(hp.host, "127.0.0.1");
   EXPECT_EQ(hp.port, 8080);
-  for (const char* bad : {"", ":80", "host:", "host", "host:0", "host:65536", "host:8a", "a b:80",
-                          "host:123456"}) {
+  for (const char* bad : {"", ":80", "host:", "host", "host:0", "host:65536", "host:8a", "a b:80", "host:123456"}) {
     EXPECT_FALSE(SplitHostPort(bad, &hp)) << bad;
   }
 }

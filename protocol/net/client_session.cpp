@@ -18,20 +18,18 @@ int MsUntil(Clock::time_point t) {
 bool ValidBusinessBody(const rapidjson::Value& body) {
   std::string name;
   int id = 0;
-  return body.IsObject() && GetString(body, "business", &name) && !name.empty() &&
-         GetInt(body, "id", &id);
+  return body.IsObject() && GetString(body, "business", &name) && !name.empty() && GetInt(body, "id", &id);
 }
 
 // A login answer that no retry can change.
 bool IsFinal(int code) {
-  return code == kResultInvalidArgument || code == kResultAuthFailed ||
-         code == kResultAppNotExist || code == kResultUserAlreadyLogined;
+  return code == kResultInvalidArgument || code == kResultAuthFailed || code == kResultAppNotExist ||
+         code == kResultUserAlreadyLogined;
 }
 
 }  // namespace
 
-ClientSession::ClientSession(ISocketFactory& sockets, SessionOptions options)
-    : sockets_(sockets), options_(options) {
+ClientSession::ClientSession(ISocketFactory& sockets, SessionOptions options) : sockets_(sockets), options_(options) {
   dispatcher_ = std::thread([this] { DispatchLoop(); });
 }
 
@@ -88,9 +86,9 @@ void ClientSession::PostLocked(Event event) {
 int ClientSession::Login(const LoginParams& params, IHttpGetter* http) {
   HostPort server;
   if (http == nullptr || !SplitHostPort(params.server, &server) || !IsValidAppId(params.app_id) ||
-      !IsValidUserId(params.user_id) || !IsValidDeviceId(params.device_id) ||
-      params.token.empty() || params.token.size() > kMaxFieldLength ||
-      params.platform.size() > kMaxFieldLength || params.extra.size() > kMaxFieldLength) {
+      !IsValidUserId(params.user_id) || !IsValidDeviceId(params.device_id) || params.token.empty() ||
+      params.token.size() > kMaxFieldLength || params.platform.size() > kMaxFieldLength ||
+      params.extra.size() > kMaxFieldLength) {
     return kResultInvalidArgument;
   }
   std::lock_guard<std::mutex> ctl(control_mutex_);
@@ -332,9 +330,9 @@ void ClientSession::Run(uint64_t gen, LoginParams params, IHttpGetter* http) {
   }
 }
 
-int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGetter* http,
-                             bool reconnect, std::shared_ptr<IStreamSocket>* sock_out,
-                             std::string* conflict_device, std::string* detail) {
+int ClientSession::Establish(uint64_t gen, const LoginParams& params, IHttpGetter* http, bool reconnect,
+                             std::shared_ptr<IStreamSocket>* sock_out, std::string* conflict_device,
+                             std::string* detail) {
   SetStatus(gen, kStatusAddrQuerying);
   HostPort server;
   if (!SplitHostPort(params.server, &server)) return kResultInvalidArgument;

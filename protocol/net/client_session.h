@@ -19,22 +19,22 @@
 #include <rapidjson/document.h>
 
 #include "protocol/net/address_query.h"
-#include "protocol/wire/frame_codec.h"
 #include "protocol/net/http_getter.h"
-#include "protocol/wire/result_codes.h"
 #include "protocol/net/session_listener.h"
 #include "protocol/net/stream_socket.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 
 namespace kiv_proto {
 
 struct SessionOptions {
   int connect_timeout_ms = 3000;
-  int login_timeout_ms = 10000;      // for the server's answer to a login
-  int heartbeat_ms = 5000;           // a ping after this long without sending
-  int idle_timeout_ms = 15000;       // the link counts as lost after this long without a frame
-  int reconnect_window_ms = 60000;   // reconnection gives up after this long
-  int reconnect_backoff_ms = 500;    // first pause between attempts, doubling
+  int login_timeout_ms = 10000;     // for the server's answer to a login
+  int heartbeat_ms = 5000;          // a ping after this long without sending
+  int idle_timeout_ms = 15000;      // the link counts as lost after this long without a frame
+  int reconnect_window_ms = 60000;  // reconnection gives up after this long
+  int reconnect_backoff_ms = 500;   // first pause between attempts, doubling
   int reconnect_backoff_max_ms = 4000;
 };
 
@@ -93,8 +93,7 @@ class ClientSession {
   void Run(uint64_t gen, LoginParams params, IHttpGetter* http);
   // Address query, connect, login; kResultOk with the link up and *sock set.
   int Establish(uint64_t gen, const LoginParams& params, IHttpGetter* http, bool reconnect,
-                std::shared_ptr<IStreamSocket>* sock, std::string* conflict_device,
-                std::string* detail);
+                std::shared_ptr<IStreamSocket>* sock, std::string* conflict_device, std::string* detail);
   // Reads until the link fails or the login ends; true when the server ended it.
   bool ReadLoop(uint64_t gen, IStreamSocket& sock);
   void HandleFrame(uint64_t gen, const std::string& payload, bool* logouted);
@@ -108,33 +107,33 @@ class ClientSession {
   const SessionOptions options_;
 
   mutable std::mutex mutex_;
-  std::condition_variable cv_;           // queue, stop and pause waits
+  std::condition_variable cv_;  // queue, stop and pause waits
   std::deque<Event> queue_;
   ISessionListener* listener_ = nullptr;
-  bool dispatching_ = false;             // a callback is running
-  bool closing_ = false;                 // the dispatcher is to end
+  bool dispatching_ = false;  // a callback is running
+  bool closing_ = false;      // the dispatcher is to end
   std::thread::id dispatch_thread_id_;
   std::thread dispatcher_;
 
-  uint64_t gen_ = 0;                     // bumped by Login and Logout
-  bool active_ = false;                  // a login is in effect (worker running)
+  uint64_t gen_ = 0;     // bumped by Login and Logout
+  bool active_ = false;  // a login is in effect (worker running)
   SessionStatus status_ = kStatusUnconnect;
-  std::mutex control_mutex_;             // serialises Login and Logout
+  std::mutex control_mutex_;  // serialises Login and Logout
   std::thread worker_;
   IHttpGetter* http_ = nullptr;
   std::shared_ptr<IStreamSocket> socket_;
-  std::mutex send_mutex_;                // keeps frames whole
+  std::mutex send_mutex_;  // keeps frames whole
   std::chrono::steady_clock::time_point last_send_;
-  FrameDecoder decoder_;                 // worker only
+  FrameDecoder decoder_;  // worker only
 
   std::string user_id_;
-  std::string group_id_;                 // requested or joined group
-  bool joined_ = false;                  // the server accepted group_id_
-  bool join_reported_ = false;           // its join result went to the listener
-  uint32_t rejoin_seq_ = 0;              // the join sent after a reconnection
+  std::string group_id_;        // requested or joined group
+  bool joined_ = false;         // the server accepted group_id_
+  bool join_reported_ = false;  // its join result went to the listener
+  uint32_t rejoin_seq_ = 0;     // the join sent after a reconnection
   bool leave_pending_ = false;
   uint32_t leave_seq_ = 0;
-  std::string leaving_group_;            // the group of the pending leave
+  std::string leaving_group_;  // the group of the pending leave
   uint32_t seq_ = 0;
 };
 

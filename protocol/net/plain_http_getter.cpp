@@ -44,15 +44,14 @@ std::string PlainHttpGetter::Get(const std::string& url) {
     active_ = sock.get();
   }
   std::string response;
-  const std::string request = "GET " + target + " HTTP/1.0\r\nHost: " + host + ":" +
-                              std::to_string(port) + "\r\nConnection: close\r\n\r\n";
+  const std::string request =
+      "GET " + target + " HTTP/1.0\r\nHost: " + host + ":" + std::to_string(port) + "\r\nConnection: close\r\n\r\n";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
   if (sock->Connect(host, port, timeout_ms_) && sock->SendAll(request.data(), request.size())) {
     char buf[4096];
     while (response.size() < kMaxResponse) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now())
-                            .count();
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
       if (left <= 0) break;
       const int n = sock->Recv(buf, sizeof buf, static_cast<int>(left));
       if (n <= 0) break;

@@ -26,7 +26,6 @@ class PlainHttpGetter : public IHttpGetter {
 };
 
 // Splits "http://host:port/path?query"; false for any other scheme or form.
-[[nodiscard]] bool SplitHttpUrl(const std::string& url, std::string* host, uint16_t* port,
-                                std::string* target);
+[[nodiscard]] bool SplitHttpUrl(const std::string& url, std::string* host, uint16_t* port, std::string* target);
 
 }  // namespace kiv_proto

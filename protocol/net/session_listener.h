@@ -29,8 +29,7 @@ class ISessionListener {
   virtual void OnRemoteUserJoined(const std::string& user_id) = 0;
   virtual void OnRemoteUserLeft(const std::string& user_id) = 0;
   // The full member and media list of the group, after each (re)join.
-  virtual void OnGroupMediaList(const std::vector<std::string>& users,
-                                const std::vector<MediaEntry>& media) = 0;
+  virtual void OnGroupMediaList(const std::vector<std::string>& users, const std::vector<MediaEntry>& media) = 0;
   // A business message; body is valid during the call.
   virtual void OnBusiness(const std::string& business, int id, const rapidjson::Value& body) = 0;
 };

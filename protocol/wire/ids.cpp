@@ -3,9 +3,7 @@
 namespace kiv_proto {
 namespace {
 
-bool IsAlnum(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool IsAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 bool IsIdChar(char c) { return IsAlnum(c) || c == '_' || c == '-'; }
 

@@ -21,13 +21,20 @@ struct TypeName {
 };
 
 constexpr TypeName kTypeNames[] = {
-    {MsgType::kLogin, "login"},           {MsgType::kLoginResult, "login_result"},
-    {MsgType::kLogout, "logout"},         {MsgType::kLogouted, "logouted"},
-    {MsgType::kJoin, "join"},             {MsgType::kJoinResult, "join_result"},
-    {MsgType::kLeave, "leave"},           {MsgType::kLeaveResult, "leave_result"},
-    {MsgType::kMediaList, "media_list"},  {MsgType::kUserJoined, "user_joined"},
-    {MsgType::kUserLeft, "user_left"},    {MsgType::kPing, "ping"},
-    {MsgType::kPong, "pong"},             {MsgType::kBusiness, "biz"},
+    {MsgType::kLogin, "login"},
+    {MsgType::kLoginResult, "login_result"},
+    {MsgType::kLogout, "logout"},
+    {MsgType::kLogouted, "logouted"},
+    {MsgType::kJoin, "join"},
+    {MsgType::kJoinResult, "join_result"},
+    {MsgType::kLeave, "leave"},
+    {MsgType::kLeaveResult, "leave_result"},
+    {MsgType::kMediaList, "media_list"},
+    {MsgType::kUserJoined, "user_joined"},
+    {MsgType::kUserLeft, "user_left"},
+    {MsgType::kPing, "ping"},
+    {MsgType::kPong, "pong"},
+    {MsgType::kBusiness, "biz"},
     {MsgType::kError, "error"},
 };
 
@@ -158,13 +165,20 @@ bool MsgTypeFromName(std::string_view name, MsgType* type) {
 
 const char* ParseErrorText(ParseError error) {
   switch (error) {
-    case ParseError::kNone: return "ok";
-    case ParseError::kTooLarge: return "message too large";
-    case ParseError::kTooDeep: return "message nested too deeply";
-    case ParseError::kBadJson: return "message is not valid JSON";
-    case ParseError::kNotObject: return "message is not a JSON object";
-    case ParseError::kNoType: return "message has no type";
-    case ParseError::kUnknownType: return "message type unknown";
+    case ParseError::kNone:
+      return "ok";
+    case ParseError::kTooLarge:
+      return "message too large";
+    case ParseError::kTooDeep:
+      return "message nested too deeply";
+    case ParseError::kBadJson:
+      return "message is not valid JSON";
+    case ParseError::kNotObject:
+      return "message is not a JSON object";
+    case ParseError::kNoType:
+      return "message has no type";
+    case ParseError::kUnknownType:
+      return "message type unknown";
   }
   return "unknown error";
 }
@@ -183,8 +197,7 @@ ParseError ParseMessage(std::string_view payload, Message* out) {
   if (!out->doc.IsObject()) return ParseError::kNotObject;
   auto it = out->doc.FindMember("type");
   if (it == out->doc.MemberEnd() || !it->value.IsString()) return ParseError::kNoType;
-  if (!MsgTypeFromName(std::string_view(it->value.GetString(), it->value.GetStringLength()),
-                       &out->type)) {
+  if (!MsgTypeFromName(std::string_view(it->value.GetString(), it->value.GetStringLength()), &out->type)) {
     return ParseError::kUnknownType;
   }
   return ParseError::kNone;
@@ -315,8 +328,7 @@ bool DecodeLoginResult(const Message& msg, LoginResult* out) {
   if (!IsType(msg, MsgType::kLoginResult)) return false;
   *out = LoginResult{};
   return ReadSeq(msg.doc, &out->seq) && GetInt(msg.doc, "code", &out->code) &&
-         ReadOptString(msg.doc, "device_id", &out->device_id) &&
-         ReadOptString(msg.doc, "detail", &out->detail);
+         ReadOptString(msg.doc, "device_id", &out->device_id) && ReadOptString(msg.doc, "detail", &out->detail);
 }
 
 bool DecodeSeqOnly(const Message& msg, SeqOnly* out) {
@@ -335,13 +347,11 @@ bool DecodeJoin(const Message& msg, JoinRequest* out) {
 }
 
 bool DecodeJoinResult(const Message& msg, JoinResult* out) {
-  return IsType(msg, MsgType::kJoinResult) &&
-         ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
+  return IsType(msg, MsgType::kJoinResult) && ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
 }
 
 bool DecodeLeaveResult(const Message& msg, LeaveResult* out) {
-  return IsType(msg, MsgType::kLeaveResult) &&
-         ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
+  return IsType(msg, MsgType::kLeaveResult) && ReadGroupResult(msg.doc, &out->seq, &out->code, &out->group_id);
 }
 
 bool DecodeMediaList(const Message& msg, MediaList* out) {

@@ -70,9 +70,9 @@ TEST(WireMessage, CarriesBusinessBodies) {
   EXPECT_EQ(id, 14104);
   EXPECT_EQ(ToJson(*got), "{\"business\":\"GS\",\"id\":14104,\"media_id\":\"cam0\"}");
 
-  for (const char* bad : {R"({"type":"biz"})", R"({"type":"biz","body":[]})",
-                          R"({"type":"biz","body":{"id":1}})", R"({"type":"biz","body":{"business":"GS","id":"1"}})",
-                          R"({"type":"biz","body":{"business":"GS","id":1.5}})"}) {
+  for (const char* bad :
+       {R"({"type":"biz"})", R"({"type":"biz","body":[]})", R"({"type":"biz","body":{"id":1}})",
+        R"({"type":"biz","body":{"business":"GS","id":"1"}})", R"({"type":"biz","body":{"business":"GS","id":1.5}})"}) {
     EXPECT_EQ(BusinessBody(Parsed(bad), &name, &id), nullptr) << bad;
   }
 }
@@ -85,7 +85,7 @@ TEST(WireMessage, RejectsMalformedPayloads) {
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\"} x", &m), ParseError::kBadJson);
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\"}{}", &m), ParseError::kBadJson);
   EXPECT_EQ(ParseMessage(std::string("{\"type\":\"p\xff\"}"), &m), ParseError::kBadJson);
-  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"\\udee9\"}", &m), ParseError::kBadJson);  // lone surrogate
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"\\udee9\"}", &m), ParseError::kBadJson);      // lone surrogate
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"\\ud83d\\ude00\"}", &m), ParseError::kNone);  // a pair
   // A number beyond a double's range would come out as infinity, which no writer puts out.
   EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":" + std::string(40, '9') + "e308}", &m), ParseError::kBadJson);
@@ -97,31 +97,37 @@ TEST(WireMessage, RejectsMalformedPayloads) {
   EXPECT_EQ(ParseMessage(std::string(kMaxFramePayload + 1, ' '), &m), ParseError::kTooLarge);
   EXPECT_EQ(ParseMessage(std::string(100000, '[') + std::string(100000, ']'), &m), ParseError::kTooDeep);
   // Brackets inside strings do not count as nesting.
-  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"" + std::string(1000, '[') + "\\\"\"}", &m),
-            ParseError::kNone);
-  const std::string depth_ok = "{\"type\":\"ping\",\"x\":" + std::string(kMaxJsonDepth - 1, '[') +
-                               std::string(kMaxJsonDepth - 1, ']') + "}";
+  EXPECT_EQ(ParseMessage("{\"type\":\"ping\",\"x\":\"" + std::string(1000, '[') + "\\\"\"}", &m), ParseError::kNone);
+  const std::string depth_ok =
+      "{\"type\":\"ping\",\"x\":" + std::string(kMaxJsonDepth - 1, '[') + std::string(kMaxJsonDepth - 1, ']') + "}";
   EXPECT_EQ(ParseMessage(depth_ok, &m), ParseError::kNone);
 }
 
 // Decoders insist on every required member with its JSON type and length.
 TEST(WireMessage, DecodersAreStrict) {
   LoginRequest login;
-  EXPECT_FALSE(DecodeLogin(Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","device_id":"d","user_id":"u"})"), &login));
-  EXPECT_FALSE(DecodeLogin(Parsed(R"({"type":"login","seq":-1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
-  EXPECT_FALSE(DecodeLogin(Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":7})"), &login));
-  EXPECT_FALSE(DecodeLogin(Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u","force":1})"), &login));
+  EXPECT_FALSE(
+      DecodeLogin(Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","device_id":"d","user_id":"u"})"), &login));
+  EXPECT_FALSE(DecodeLogin(
+      Parsed(R"({"type":"login","seq":-1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
+  EXPECT_FALSE(DecodeLogin(
+      Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":7})"), &login));
+  EXPECT_FALSE(DecodeLogin(
+      Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u","force":1})"),
+      &login));
   const std::string long_token = "{\"type\":\"login\",\"seq\":1,\"proto\":1,\"app_id\":\"a\",\"token\":\"" +
-                                 std::string(kMaxFieldLength + 1, 't') +
-                                 "\",\"device_id\":\"d\",\"user_id\":\"u\"}";
+                                 std::string(kMaxFieldLength + 1, 't') + "\",\"device_id\":\"d\",\"user_id\":\"u\"}";
   EXPECT_FALSE(DecodeLogin(Parsed(long_token), &login));
-  EXPECT_TRUE(DecodeLogin(Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
+  EXPECT_TRUE(DecodeLogin(
+      Parsed(R"({"type":"login","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
   // A message of another type never decodes as a login.
-  EXPECT_FALSE(DecodeLogin(Parsed(R"({"type":"join","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
+  EXPECT_FALSE(DecodeLogin(
+      Parsed(R"({"type":"join","seq":1,"proto":1,"app_id":"a","token":"t","device_id":"d","user_id":"u"})"), &login));
 
   MediaList list;
   EXPECT_FALSE(DecodeMediaList(Parsed(R"({"type":"media_list","group_id":"g","users":["a",1],"media":[]})"), &list));
-  EXPECT_FALSE(DecodeMediaList(Parsed(R"({"type":"media_list","group_id":"g","users":[],"media":[{"user_id":"a","media_id":"m"}]})"), &list));
+  EXPECT_FALSE(DecodeMediaList(
+      Parsed(R"({"type":"media_list","group_id":"g","users":[],"media":[{"user_id":"a","media_id":"m"}]})"), &list));
   EXPECT_FALSE(DecodeMediaList(Parsed(R"({"type":"media_list","group_id":"g","users":[]})"), &list));
 
   JoinRequest join;
@@ -135,14 +141,14 @@ TEST(WireMessage, DecodersAreStrict) {
 TEST(WireMessage, Utf8Boundaries) {
   auto with = [](const std::string& text) { return "{\"type\":\"ping\",\"x\":\"" + text + "\"}"; };
   Message m;
-  for (const char* good : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
-                           "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\\u0000", "\\uFFFF",
-                           "\\uD800\\uDC00", "\\uDBFF\\uDFFF"}) {
+  for (const char* good :
+       {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",
+        "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\\u0000", "\\uFFFF", "\\uD800\\uDC00", "\\uDBFF\\uDFFF"}) {
     EXPECT_EQ(ParseMessage(with(good), &m), ParseError::kNone) << good;
   }
   for (const char* bad : {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
-                          "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xE0\xA0",
-                          "\\uD800", "\\uDFFF", "\\uDC00\\uD800", "\\uD800x", "\\uD800\\u0041"}) {
+                          "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xE0\xA0", "\\uD800",
+                          "\\uDFFF", "\\uDC00\\uD800", "\\uD800x", "\\uD800\\u0041"}) {
     EXPECT_EQ(ParseMessage(with(bad), &m), ParseError::kBadJson) << bad;
     EXPECT_TRUE(m.doc.IsNull());
   }

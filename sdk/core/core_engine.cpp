@@ -3,11 +3,11 @@
 #include <functional>
 #include <new>
 
+#include "core/control/kiv_cp_client.h"
 #include "core/devices/audio_engine.h"
-#include "core/env/core_env.h"
 #include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "base/system/w_lock.h"
-#include "core/core_observers.h"
-#include "core/frames/core_video_profile.h"
-#include "core/env/engine_config.h"
 #include "core/control/kiv_cp_client_event_handler.h"
 #include "core/control/online_business.h"
+#include "core/control/tmsg_business.h"
+#include "core/core_observers.h"
+#include "core/env/engine_config.h"
+#include "core/frames/core_video_profile.h"
 #include "core/recorder/recoder.h"
 #include "core/streams/stream_manager.h"
-#include "core/control/tmsg_business.h"
 #include "core/white_board_netimpl.h"
 
 namespace kiv_core {

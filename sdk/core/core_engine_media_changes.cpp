@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "core/core_engine.h"
-#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

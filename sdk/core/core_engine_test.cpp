@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/env/core_env.h"
-#include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/control/testing/scripted_connection.h"
 #include "core/control/win_http_impl.h"
+#include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 #include "kiv_error.h"
 #include "tessarine_test_hooks.h"
-#include "core/control/testing/scripted_connection.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;

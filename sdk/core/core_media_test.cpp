@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "core/control/kiv_cp_client.h"
 #include "core/core_engine.h"
-#include "core/env/core_env.h"
 #include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/control/kiv_cp_client.h"
-#include "core/streams/remote_video_stream.h"
-#include "kiv_error.h"
-#include "core/testing/logged_in_core.h"
+#include "core/env/core_env.h"
 #include "core/env/testing/media_fakes.h"
+#include "core/streams/remote_video_stream.h"
+#include "core/testing/logged_in_core.h"
 #include "core/testing/recording_core_events.h"
+#include "kiv_error.h"
 
 using kiv_core::CoreEngine;
 using kiv_core::CoreEnv;

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "avcore/ids.h"
+#include "core/env/testing/fake_framework.h"
 #include "core/streams/stream_manager.h"
 #include "core/white_board_netimpl.h"
-#include "core/env/testing/fake_framework.h"
 
 namespace {
 

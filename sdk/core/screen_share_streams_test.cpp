@@ -4,23 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/control/kiv_cp_client.h"
 #include "core/core_engine.h"
-#include "core/env/core_env.h"
 #include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
+#include "core/env/testing/media_fakes.h"
 #include "core/streams/local_screen_share_stream.h"
 #include "core/streams/remote_screen_share_stream.h"
 #include "core/testing/lock_wait_probe.h"
 #include "core/testing/logged_in_core.h"
-#include "core/env/testing/media_fakes.h"
 #include "core/testing/recording_core_events.h"
 #include "core/testing/thread_latch.h"
 

@@ -12,13 +12,13 @@
 #include "common/win/unique_handle.h"
 #include "core/core_engine.h"
 #include "core/env/core_env.h"
+#include "core/env/testing/media_fakes.h"
 #include "core/streams/local_audio_stream.h"
-#include "kiv_error.h"
 #include "core/testing/lock_wait_probe.h"
 #include "core/testing/logged_in_core.h"
-#include "core/env/testing/media_fakes.h"
 #include "core/testing/recording_core_events.h"
 #include "core/testing/thread_latch.h"
+#include "kiv_error.h"
 
 using kiv_core::CoreEnv;
 using kiv_core::ERR_FAILED;

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "core/control/board_replies.h"
-#include "core/env/core_env.h"
 #include "core/control/kiv_cp_client.h"
-#include "core/env/log_record.h"
 #include "core/control/media_record.h"
+#include "core/env/core_env.h"
+#include "core/env/log_record.h"
 #include "core/streams/stream_manager.h"
 #include "kiv_error.h"
 

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/env/core_env.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/control/testing/scripted_connection.h"
+#include "core/env/core_env.h"
 #include "engine/kiv_engine_impl.h"
 #include "kiv_exports.h"
-#include "core/control/testing/scripted_connection.h"
 #include "testing/ui_thread.h"
 
 namespace {

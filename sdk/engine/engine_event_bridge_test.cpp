@@ -13,13 +13,12 @@ using kiv::KivEngineImpl;
 namespace {
 
 class MessageLog : public kiv::IWndMsgListener {
-public:
-    int OnWndMsg(unsigned message, WPARAM, LPARAM) override {
-        if (message >= kiv::WM_KIV_DEVICE_CHANGED && message <= kiv::WM_KIV_RUN_TASK)
-            messages.push_back(message);
-        return 0;
-    }
-    std::vector<unsigned> messages;
+ public:
+  int OnWndMsg(unsigned message, WPARAM, LPARAM) override {
+    if (message >= kiv::WM_KIV_DEVICE_CHANGED && message <= kiv::WM_KIV_RUN_TASK) messages.push_back(message);
+    return 0;
+  }
+  std::vector<unsigned> messages;
 };
 
 }  // namespace
@@ -27,36 +26,36 @@ public:
 // Before a successful Init there is no application handler: reports are dropped, but an
 // unpublished remote video still sends its render removal to the window thread.
 TEST(EngineEventBridgeTest, ReportsWithoutHandler) {
-    kiv_test::UiThread ui;
-    auto* engine = static_cast<KivEngineImpl*>(KivGetEngine());
-    ui.Run([] { kiv::MsgWindow::Instance()->EnsureCreated(); });
-    MessageLog log;
-    kiv::MsgWindow::Instance()->AddListener(&log);
+  kiv_test::UiThread ui;
+  auto* engine = static_cast<KivEngineImpl*>(KivGetEngine());
+  ui.Run([] { kiv::MsgWindow::Instance()->EnsureCreated(); });
+  MessageLog log;
+  kiv::MsgWindow::Instance()->AddListener(&log);
 
-    engine->OnEvent(0, 0);
-    engine->OnEvent(1, 30);
-    engine->OnRemoteAudioEvent("u", "appdef_mic", 0);
-    engine->OnRemoteControl("u", 0);
-    engine->OnRemoteUserJoined("u");
-    engine->OnRemoteVideoEvent("u", "v", 0);
-    engine->OnRemoteVideoEvent("u", "v", 1);
-    avcore::FwVector<avcore::FwString> ids;
-    ids.push_back(avcore::FwString("u1"));
-    engine->OnGroupListSync(ids);
-    ASSERT_TRUE(ui.Drain());
-    EXPECT_EQ(log.messages, std::vector<unsigned>{kiv::WM_KIV_REMOTE_VIDEO_REMOVED});
+  engine->OnEvent(0, 0);
+  engine->OnEvent(1, 30);
+  engine->OnRemoteAudioEvent("u", "appdef_mic", 0);
+  engine->OnRemoteControl("u", 0);
+  engine->OnRemoteUserJoined("u");
+  engine->OnRemoteVideoEvent("u", "v", 0);
+  engine->OnRemoteVideoEvent("u", "v", 1);
+  avcore::FwVector<avcore::FwString> ids;
+  ids.push_back(avcore::FwString("u1"));
+  engine->OnGroupListSync(ids);
+  ASSERT_TRUE(ui.Drain());
+  EXPECT_EQ(log.messages, std::vector<unsigned>{kiv::WM_KIV_REMOTE_VIDEO_REMOVED});
 
-    kiv::MsgWindow::Instance()->RemoveListener(&log);
-    ui.Run([] { KivReleaseEngine(); });
+  kiv::MsgWindow::Instance()->RemoveListener(&log);
+  ui.Run([] { KivReleaseEngine(); });
 }
 
 // Without a window a report that would post keeps nothing behind and does not fail.
 TEST(EngineEventBridgeTest, PostsWithoutWindow) {
-    auto* engine = static_cast<KivEngineImpl*>(KivGetEngine());
-    ASSERT_EQ(kiv::MsgWindow::Instance()->Window(), nullptr);
-    engine->OnRemoteVideoEvent("u", "v", 1);
-    bool ran = false;
-    engine->PostTask([&] { ran = true; });
-    EXPECT_FALSE(ran);
-    KivReleaseEngine();
+  auto* engine = static_cast<KivEngineImpl*>(KivGetEngine());
+  ASSERT_EQ(kiv::MsgWindow::Instance()->Window(), nullptr);
+  engine->OnRemoteVideoEvent("u", "v", 1);
+  bool ran = false;
+  engine->PostTask([&] { ran = true; });
+  EXPECT_FALSE(ran);
+  KivReleaseEngine();
 }

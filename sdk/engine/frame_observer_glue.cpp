@@ -5,78 +5,77 @@
 namespace kiv {
 
 VideoFrame ToVideoFrame(const kiv_core::CoreVideoFrame& frame) {
-    VideoFrame out;
-    out.format = frame.format;
-    out.width = frame.width;
-    out.height = frame.height;
-    out.data = frame.data;
-    out.size = frame.length;
-    return out;
+  VideoFrame out;
+  out.format = frame.format;
+  out.width = frame.width;
+  out.height = frame.height;
+  out.data = frame.data;
+  out.size = frame.length;
+  return out;
 }
 
 AudioFrame ToAudioFrame(const kiv_core::CoreAudioFrame& frame) {
-    AudioFrame out;
-    out.type = frame.kind;
-    out.channels = frame.channels;
-    out.sampleRate = frame.sampleRate;
-    out.data = frame.data;
-    out.size = frame.length;
-    return out;
+  AudioFrame out;
+  out.type = frame.kind;
+  out.channels = frame.channels;
+  out.sampleRate = frame.sampleRate;
+  out.data = frame.data;
+  out.size = frame.length;
+  return out;
 }
 
 void CoreVideoFrameObserverImpl::OnCaptureFrame(int cameraId, kiv_core::CoreVideoFrame* frame) {
-    if (!m_observer || !frame) return;
-    VideoFrame out = ToVideoFrame(*frame);
-    m_observer->OnCaptureVideoFrame(cameraId, &out);
+  if (!m_observer || !frame) return;
+  VideoFrame out = ToVideoFrame(*frame);
+  m_observer->OnCaptureVideoFrame(cameraId, &out);
 }
 
 void CoreVideoFrameObserverImpl::OnRenderFrame(const char* userId, const char* videoId,
                                                kiv_core::CoreVideoFrame* frame) {
-    if (!m_observer || !frame) return;
-    VideoFrame out = ToVideoFrame(*frame);
-    m_observer->OnRenderVideoFrame(userId, videoId, &out);
+  if (!m_observer || !frame) return;
+  VideoFrame out = ToVideoFrame(*frame);
+  m_observer->OnRenderVideoFrame(userId, videoId, &out);
 }
 
 void CoreAudioFrameObserverImpl::SetObserver(IAudioFrameObserver* observer) {
-    m_observer = observer;
-    if (observer) {
-        m_core->RegisterLocalCaptureAudioObserver(this);
-        m_core->RegisterLocalPlayAudioObserver(this);
-        m_core->RegisterAllMixedAudioObserver(this);
-    } else {
-        m_core->RegisterLocalCaptureAudioObserver(nullptr);
-        m_core->RegisterLocalPlayAudioObserver(nullptr);
-        m_core->RegisterAllMixedAudioObserver(nullptr);
-    }
+  m_observer = observer;
+  if (observer) {
+    m_core->RegisterLocalCaptureAudioObserver(this);
+    m_core->RegisterLocalPlayAudioObserver(this);
+    m_core->RegisterAllMixedAudioObserver(this);
+  } else {
+    m_core->RegisterLocalCaptureAudioObserver(nullptr);
+    m_core->RegisterLocalPlayAudioObserver(nullptr);
+    m_core->RegisterAllMixedAudioObserver(nullptr);
+  }
 }
 
 void CoreAudioFrameObserverImpl::OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-    IAudioFrameObserver* observer = m_observer;
-    if (!observer || !frame) return;
-    AudioFrame out = ToAudioFrame(*frame);
-    observer->OnCaptureAudioFrame(&out);
+  IAudioFrameObserver* observer = m_observer;
+  if (!observer || !frame) return;
+  AudioFrame out = ToAudioFrame(*frame);
+  observer->OnCaptureAudioFrame(&out);
 }
 
 void CoreAudioFrameObserverImpl::OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-    IAudioFrameObserver* observer = m_observer;
-    if (!observer || !frame) return;
-    AudioFrame out = ToAudioFrame(*frame);
-    observer->OnPlaybackAudioFrame(&out);
+  IAudioFrameObserver* observer = m_observer;
+  if (!observer || !frame) return;
+  AudioFrame out = ToAudioFrame(*frame);
+  observer->OnPlaybackAudioFrame(&out);
 }
 
 void CoreAudioFrameObserverImpl::OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-    IAudioFrameObserver* observer = m_observer;
-    if (!observer || !frame) return;
-    AudioFrame out = ToAudioFrame(*frame);
-    observer->OnMixedAudioFrame(&out);
+  IAudioFrameObserver* observer = m_observer;
+  if (!observer || !frame) return;
+  AudioFrame out = ToAudioFrame(*frame);
+  observer->OnMixedAudioFrame(&out);
 }
 
-void CoreRemoteRawAudioGlue::OnRemoteRawAudioFrame(const std::string& userId,
-                                                   const std::string& audioId,
+void CoreRemoteRawAudioGlue::OnRemoteRawAudioFrame(const std::string& userId, const std::string& audioId,
                                                    kiv_core::CoreAudioFrame* frame) {
-    if (!m_observer || !frame) return;
-    AudioFrame out = ToAudioFrame(*frame);
-    m_observer->OnRemoteRawAudioFrame(userId.c_str(), audioId.c_str(), &out);
+  if (!m_observer || !frame) return;
+  AudioFrame out = ToAudioFrame(*frame);
+  m_observer->OnRemoteRawAudioFrame(userId.c_str(), audioId.c_str(), &out);
 }
 
 }  // namespace kiv

@@ -14,46 +14,45 @@ namespace kiv {
 
 // One per registration; owned by the core, which deletes it.
 class CoreVideoFrameObserverImpl : public kiv_core::ICoreVideoFrameObserver {
-public:
-    explicit CoreVideoFrameObserverImpl(IVideoFrameObserver* observer) : m_observer(observer) {}
+ public:
+  explicit CoreVideoFrameObserverImpl(IVideoFrameObserver* observer) : m_observer(observer) {}
 
-    void OnCaptureFrame(int cameraId, kiv_core::CoreVideoFrame* frame) override;
-    void OnRenderFrame(const char* userId, const char* videoId,
-                       kiv_core::CoreVideoFrame* frame) override;
+  void OnCaptureFrame(int cameraId, kiv_core::CoreVideoFrame* frame) override;
+  void OnRenderFrame(const char* userId, const char* videoId, kiv_core::CoreVideoFrame* frame) override;
 
-private:
-    IVideoFrameObserver* m_observer;
+ private:
+  IVideoFrameObserver* m_observer;
 };
 
 // A member of the engine: holds the application's audio observer and its three core faces.
 class CoreAudioFrameObserverImpl : public kiv_core::ICoreLocalCaptureAudioObserver,
                                    public kiv_core::ICoreLocalPlayAudioObserver,
                                    public kiv_core::ICoreAllMixedAudioObserver {
-public:
-    explicit CoreAudioFrameObserverImpl(kiv_core::CoreEngine* core) : m_core(core) {}
+ public:
+  explicit CoreAudioFrameObserverImpl(kiv_core::CoreEngine* core) : m_core(core) {}
 
-    // Registers the three faces with the core, or unregisters them for null.
-    void SetObserver(IAudioFrameObserver* observer);
+  // Registers the three faces with the core, or unregisters them for null.
+  void SetObserver(IAudioFrameObserver* observer);
 
-    void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
-    void OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
-    void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
+  void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
+  void OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
+  void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
 
-private:
-    std::atomic<IAudioFrameObserver*> m_observer{nullptr};  // read on audio threads
-    kiv_core::CoreEngine* m_core;
+ private:
+  std::atomic<IAudioFrameObserver*> m_observer{nullptr};  // read on audio threads
+  kiv_core::CoreEngine* m_core;
 };
 
 // Shared by the core's remote audio stream.
 class CoreRemoteRawAudioGlue : public kiv_core::ICoreRemoteRawAudioObserver {
-public:
-    explicit CoreRemoteRawAudioGlue(IRemoteRawAudioObserver* observer) : m_observer(observer) {}
+ public:
+  explicit CoreRemoteRawAudioGlue(IRemoteRawAudioObserver* observer) : m_observer(observer) {}
 
-    void OnRemoteRawAudioFrame(const std::string& userId, const std::string& audioId,
-                               kiv_core::CoreAudioFrame* frame) override;
+  void OnRemoteRawAudioFrame(const std::string& userId, const std::string& audioId,
+                             kiv_core::CoreAudioFrame* frame) override;
 
-private:
-    IRemoteRawAudioObserver* m_observer;
+ private:
+  IRemoteRawAudioObserver* m_observer;
 };
 
 VideoFrame ToVideoFrame(const kiv_core::CoreVideoFrame& frame);

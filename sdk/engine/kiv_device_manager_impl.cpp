@@ -14,96 +14,95 @@ namespace {
 int g_monitorUsers = 0;
 
 Vector<DeviceInfo> ToPublic(const std::vector<kiv_core::CoreDeviceInfo>& list) {
-    Vector<DeviceInfo> out;
-    for (const auto& d : list) {
-        DeviceInfo info;
-        info.id = d.id;
-        info.name = d.name.c_str();
-        out.push_back(info);
-    }
-    return out;
+  Vector<DeviceInfo> out;
+  for (const auto& d : list) {
+    DeviceInfo info;
+    info.id = d.id;
+    info.name = d.name.c_str();
+    out.push_back(info);
+  }
+  return out;
 }
 
 }  // namespace
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetMicrophoneDevices() {
-    ZORVANTE::WAutoLock guard(&m_lock);
-    m_lists.microphones = m_engine->Core()->GetDeviceManager()->GetMicrophoneDevices();
-    return ToPublic(m_lists.microphones);
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_lists.microphones = m_engine->Core()->GetDeviceManager()->GetMicrophoneDevices();
+  return ToPublic(m_lists.microphones);
 }
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetSpeakerDevices() {
-    ZORVANTE::WAutoLock guard(&m_lock);
-    m_lists.speakers = m_engine->Core()->GetDeviceManager()->GetSpeakerDevices();
-    return ToPublic(m_lists.speakers);
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_lists.speakers = m_engine->Core()->GetDeviceManager()->GetSpeakerDevices();
+  return ToPublic(m_lists.speakers);
 }
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetCameraDevices() {
-    ZORVANTE::WAutoLock guard(&m_lock);
-    m_lists.cameras = m_engine->Core()->GetDeviceManager()->GetCameraDevices();
-    return ToPublic(m_lists.cameras);
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_lists.cameras = m_engine->Core()->GetDeviceManager()->GetCameraDevices();
+  return ToPublic(m_lists.cameras);
 }
 
 int KivDeviceManagerImpl::AddRtspPlugin(const RtspPluginParam* param) {
-    if (!param) return kiv_core::ERR_INVALID_PARAM;
-    kiv_core::CoreRtspParam core;
-    core.url = param->url.c_str();
-    core.audioName = param->audioName.c_str();
-    core.videoName = param->videoName.c_str();
-    core.hasAudio = param->hasAudio;
-    core.hasVideo = param->hasVideo;
-    core.udp = param->udp;
-    core.vbuf = param->vbuf;
-    core.timeout = param->timeout;
-    return m_engine->Core()->GetDeviceManager()->AddRtspPlugin(core) ? kiv_core::ERR_OK
-                                                                     : kiv_core::ERR_FAILED;
+  if (!param) return kiv_core::ERR_INVALID_PARAM;
+  kiv_core::CoreRtspParam core;
+  core.url = param->url.c_str();
+  core.audioName = param->audioName.c_str();
+  core.videoName = param->videoName.c_str();
+  core.hasAudio = param->hasAudio;
+  core.hasVideo = param->hasVideo;
+  core.udp = param->udp;
+  core.vbuf = param->vbuf;
+  core.timeout = param->timeout;
+  return m_engine->Core()->GetDeviceManager()->AddRtspPlugin(core) ? kiv_core::ERR_OK : kiv_core::ERR_FAILED;
 }
 
 void KivDeviceManagerImpl::Start() {
-    if (!m_started) {
-        m_started = true;
-        ++g_monitorUsers;
-    }
-    CDeviceMonitor::Instance()->Start();
-    MsgWindow::Instance()->AddListener(this);
-    (void)GetMicrophoneDevices();
-    (void)GetSpeakerDevices();
-    (void)GetCameraDevices();
+  if (!m_started) {
+    m_started = true;
+    ++g_monitorUsers;
+  }
+  CDeviceMonitor::Instance()->Start();
+  MsgWindow::Instance()->AddListener(this);
+  (void)GetMicrophoneDevices();
+  (void)GetSpeakerDevices();
+  (void)GetCameraDevices();
 }
 
 void KivDeviceManagerImpl::Stop() {
-    if (!m_started) return;
-    m_started = false;
-    MsgWindow::Instance()->RemoveListener(this);
-    if (--g_monitorUsers == 0) CDeviceMonitor::Instance()->Stop();
+  if (!m_started) return;
+  m_started = false;
+  MsgWindow::Instance()->RemoveListener(this);
+  if (--g_monitorUsers == 0) CDeviceMonitor::Instance()->Stop();
 }
 
 int KivDeviceManagerImpl::OnWndMsg(unsigned message, WPARAM, LPARAM) {
-    if (message == WM_KIV_DEVICE_CHANGED) OnDeviceChanged();
-    return 0;
+  if (message == WM_KIV_DEVICE_CHANGED) OnDeviceChanged();
+  return 0;
 }
 
 void KivDeviceManagerImpl::OnDeviceChanged() {
-    m_engine->Core()->GetDeviceManager()->Refresh();
-    DeviceLists before;
-    {
-        ZORVANTE::WAutoLock guard(&m_lock);
-        before = m_lists;
-    }
-    (void)GetMicrophoneDevices();
-    (void)GetSpeakerDevices();
-    (void)GetCameraDevices();
-    DeviceListDiff diff;
-    {
-        ZORVANTE::WAutoLock guard(&m_lock);
-        diff = DiffDeviceLists(before, m_lists);
-    }
-    kiv_core::CoreEngine* core = m_engine->Core();
-    for (const kiv_core::CoreDeviceInfo& camera : diff.removedCameras) core->OnCameraRemoved(camera.id);
-    for (const kiv_core::CoreDeviceInfo& camera : diff.addedCameras) core->OnCameraAdded(camera.id);
-    IKivEngineEventHandler* handler = m_engine->AppHandler();
-    if (!handler) return;
-    for (int code : diff.codes) handler->OnDeviceChange(code);
+  m_engine->Core()->GetDeviceManager()->Refresh();
+  DeviceLists before;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    before = m_lists;
+  }
+  (void)GetMicrophoneDevices();
+  (void)GetSpeakerDevices();
+  (void)GetCameraDevices();
+  DeviceListDiff diff;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    diff = DiffDeviceLists(before, m_lists);
+  }
+  kiv_core::CoreEngine* core = m_engine->Core();
+  for (const kiv_core::CoreDeviceInfo& camera : diff.removedCameras) core->OnCameraRemoved(camera.id);
+  for (const kiv_core::CoreDeviceInfo& camera : diff.addedCameras) core->OnCameraAdded(camera.id);
+  IKivEngineEventHandler* handler = m_engine->AppHandler();
+  if (!handler) return;
+  for (int code : diff.codes) handler->OnDeviceChange(code);
 }
 
 }  // namespace kiv

@@ -11,34 +11,34 @@ namespace kiv {
 class KivEngineImpl;
 
 class KivDeviceManagerImpl : public IDeviceManager, public IWndMsgListener {
-public:
-    explicit KivDeviceManagerImpl(KivEngineImpl* engine) : m_engine(engine) {}
-    virtual ~KivDeviceManagerImpl() { Stop(); }
-    KivDeviceManagerImpl(const KivDeviceManagerImpl&) = delete;
-    KivDeviceManagerImpl& operator=(const KivDeviceManagerImpl&) = delete;
+ public:
+  explicit KivDeviceManagerImpl(KivEngineImpl* engine) : m_engine(engine) {}
+  virtual ~KivDeviceManagerImpl() { Stop(); }
+  KivDeviceManagerImpl(const KivDeviceManagerImpl&) = delete;
+  KivDeviceManagerImpl& operator=(const KivDeviceManagerImpl&) = delete;
 
-    // Each list fetched here becomes the reference for the next comparison.
-    Vector<DeviceInfo> GetMicrophoneDevices() override;
-    Vector<DeviceInfo> GetSpeakerDevices() override;
-    Vector<DeviceInfo> GetCameraDevices() override;
-    int AddRtspPlugin(const RtspPluginParam* param) override;
+  // Each list fetched here becomes the reference for the next comparison.
+  Vector<DeviceInfo> GetMicrophoneDevices() override;
+  Vector<DeviceInfo> GetSpeakerDevices() override;
+  Vector<DeviceInfo> GetCameraDevices() override;
+  int AddRtspPlugin(const RtspPluginParam* param) override;
 
-    // After a successful engine Init: listens on the message window, starts the device
-    // monitor and takes the first snapshot of the three lists.
-    void Start();
-    // On the engine's release, before its message window goes: stops listening, and stops
-    // the process-wide device monitor (thread joined, notifications unregistered) once no
-    // started device manager is left. Again, or without a Start, it does nothing.
-    void Stop();
-    int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
-    // On the message-window thread: lists again, compares, tells the application.
-    void OnDeviceChanged();
+  // After a successful engine Init: listens on the message window, starts the device
+  // monitor and takes the first snapshot of the three lists.
+  void Start();
+  // On the engine's release, before its message window goes: stops listening, and stops
+  // the process-wide device monitor (thread joined, notifications unregistered) once no
+  // started device manager is left. Again, or without a Start, it does nothing.
+  void Stop();
+  int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
+  // On the message-window thread: lists again, compares, tells the application.
+  void OnDeviceChanged();
 
-private:
-    KivEngineImpl* m_engine;
-    DeviceLists m_lists;
-    ZORVANTE::WLock m_lock;
-    bool m_started = false;  // counted among the device monitor's users
+ private:
+  KivEngineImpl* m_engine;
+  DeviceLists m_lists;
+  ZORVANTE::WLock m_lock;
+  bool m_started = false;  // counted among the device monitor's users
 };
 
 }  // namespace kiv

@@ -1,7 +1,7 @@
 // The exported functions.
+#include "kiv_exports.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/kiv_exports_internal.h"
-#include "kiv_exports.h"
 
 namespace kiv {
 
@@ -17,16 +17,16 @@ KivEngineImpl* CurrentEngine() { return g_engine; }
 extern "C" {
 
 kiv::IKivEngine* KivGetEngine() {
-    if (!kiv::g_engine) kiv::g_engine = new kiv::KivEngineImpl();
-    return kiv::g_engine;
+  if (!kiv::g_engine) kiv::g_engine = new kiv::KivEngineImpl();
+  return kiv::g_engine;
 }
 
 void KivReleaseEngine() {
-    kiv::KivEngineImpl* engine = kiv::g_engine;
-    if (!engine) return;
-    engine->Release();
-    kiv::g_engine = nullptr;
-    delete static_cast<kiv_core::EngineEventHandler*>(engine);
+  kiv::KivEngineImpl* engine = kiv::g_engine;
+  if (!engine) return;
+  engine->Release();
+  kiv::g_engine = nullptr;
+  delete static_cast<kiv_core::EngineEventHandler*>(engine);
 }
 
 }  // extern "C"

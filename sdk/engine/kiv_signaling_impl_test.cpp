@@ -17,71 +17,68 @@ namespace {
 const char kChinese[] = "\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x8C\xE4\xB8\x96\xE7\x95\x8C";
 
 struct AppHandler : kiv::IKivSignalingEventHandler {
-    std::string name;
-    std::vector<std::string>* events;
-    AppHandler(const char* n, std::vector<std::string>* e) : name(n), events(e) {}
-    void Add(const std::string& text) { events->push_back(name + ":" + text); }
+  std::string name;
+  std::vector<std::string>* events;
+  AppHandler(const char* n, std::vector<std::string>* e) : name(n), events(e) {}
+  void Add(const std::string& text) { events->push_back(name + ":" + text); }
 
-    void OnUsersStateRefreshed(int result, unsigned requestId,
-                               kiv::Vector<kiv::UserStatus> statuses) override {
-        std::string text = "refreshed " + std::to_string(result) + " " + std::to_string(requestId);
-        for (const kiv::UserStatus& s : statuses)
-            text += std::string(" ") + s.userId.c_str() + "=" + std::to_string(s.status) + "/" +
-                    s.data.c_str();
-        Add(text);
-    }
-    void OnUserStateChanged(const kiv::UserStatus& s) override {
-        Add(std::string("changed ") + s.userId.c_str() + "=" + std::to_string(s.status) + "/" +
-            s.data.c_str());
-    }
-    void OnInviteReceived(const char* inviter, int id, const char* group, const char* msg) override {
-        Add(std::string("invite ") + inviter + " " + std::to_string(id) + " " + group + " " + msg);
-    }
-    void OnInviteAccepted(const char* user, int id) override {
-        Add(std::string("accepted ") + user + " " + std::to_string(id));
-    }
-    void OnInviteRefused(const char* user, int id) override {
-        Add(std::string("refused ") + user + " " + std::to_string(id));
-    }
-    void OnUserMsgReceived(const char* sender, unsigned id, const char* text) override {
-        Add(std::string("user ") + sender + " " + std::to_string(id) + " " + text);
-    }
-    void OnGroupMsgReceived(const char* sender, unsigned id, const char* text) override {
-        Add(std::string("group ") + sender + " " + std::to_string(id) + " " + text);
-    }
+  void OnUsersStateRefreshed(int result, unsigned requestId, kiv::Vector<kiv::UserStatus> statuses) override {
+    std::string text = "refreshed " + std::to_string(result) + " " + std::to_string(requestId);
+    for (const kiv::UserStatus& s : statuses)
+      text += std::string(" ") + s.userId.c_str() + "=" + std::to_string(s.status) + "/" + s.data.c_str();
+    Add(text);
+  }
+  void OnUserStateChanged(const kiv::UserStatus& s) override {
+    Add(std::string("changed ") + s.userId.c_str() + "=" + std::to_string(s.status) + "/" + s.data.c_str());
+  }
+  void OnInviteReceived(const char* inviter, int id, const char* group, const char* msg) override {
+    Add(std::string("invite ") + inviter + " " + std::to_string(id) + " " + group + " " + msg);
+  }
+  void OnInviteAccepted(const char* user, int id) override {
+    Add(std::string("accepted ") + user + " " + std::to_string(id));
+  }
+  void OnInviteRefused(const char* user, int id) override {
+    Add(std::string("refused ") + user + " " + std::to_string(id));
+  }
+  void OnUserMsgReceived(const char* sender, unsigned id, const char* text) override {
+    Add(std::string("user ") + sender + " " + std::to_string(id) + " " + text);
+  }
+  void OnGroupMsgReceived(const char* sender, unsigned id, const char* text) override {
+    Add(std::string("group ") + sender + " " + std::to_string(id) + " " + text);
+  }
 };
 
 kiv::Vector<kiv::String> Ids(std::initializer_list<const char*> ids) {
-    kiv::Vector<kiv::String> list;
-    for (const char* id : ids) list.push_back(kiv::String(id));
-    return list;
+  kiv::Vector<kiv::String> list;
+  for (const char* id : ids) list.push_back(kiv::String(id));
+  return list;
 }
 
 avcore::UserStatusItem Item(int32_t status, const char* data) {
-    avcore::UserStatusItem item;
-    item.device_id = "dev";
-    item.status = status;
-    item.platform = "windows";
-    item.data = data;
-    return item;
+  avcore::UserStatusItem item;
+  item.device_id = "dev";
+  item.status = status;
+  item.platform = "windows";
+  item.data = data;
+  return item;
 }
 
 struct SignalingTest : ::testing::Test {
-    void SetUp() override {
-        fw.Install(kiv_core::CoreEnv::Instance());
-        core.GetOnlineBusiness()->Init();
-        core.GetTMsgBusiness()->Init();
-    }
-    void TearDown() override {
-        core.GetOnlineBusiness()->Uninit();
-        core.GetTMsgBusiness()->Uninit();
-    }
-    kiv_fake::Framework fw;
-    kiv_core::CoreEngine core;
-    kiv::KivSignalingImpl signaling{&core};
-    std::vector<std::string> events;
-    AppHandler first{"A", &events};
-    AppHandler second{"B", &events};
+  void SetUp() override {
+    fw.Install(kiv_core::CoreEnv::Instance());
+    core.GetOnlineBusiness()->Init();
+    core.GetTMsgBusiness()->Init();
+  }
+  void TearDown() override {
+    core.GetOnlineBusiness()->Uninit();
+    core.GetTMsgBusiness()->Uninit();
+  }
+  kiv_fake::Framework fw;
+  kiv_core::CoreEngine core;
+  kiv::KivSignalingImpl signaling{&core};
+  std::vector<std::string> events;
+  AppHandler first{"A", &events};
+  AppHandler second{"B", &events};
 };
 
 }  // namespace
@@ -89,93 +86,91 @@ struct SignalingTest : ::testing::Test {
 // Requests reach the framework's businesses with the user lists copied in order; an
 // invitation without users answers 1 and reaches nothing.
 TEST_F(SignalingTest, RequestsReachTheFramework) {
-    unsigned id = 0;
-    EXPECT_EQ(signaling.UserStatusRefresh(kiv::Vector<kiv::String>(), &id), 0);
-    EXPECT_EQ(id, 7u);
-    EXPECT_EQ(signaling.UserStatusRefresh(Ids({"b", kChinese, ""}), &id), 0);
-    EXPECT_EQ(fw.online.ids, (std::vector<std::string>{"b", kChinese, ""}));
-    EXPECT_EQ(signaling.Invite(kiv::Vector<kiv::String>(), "g", "m", &id), 1);
-    EXPECT_EQ(signaling.Invite(Ids({"b", "c"}), "room", kChinese, &id), 0);
-    EXPECT_EQ(Joined(fw.online.ids), "b, c");
-    EXPECT_EQ(fw.online.group, "room");
-    EXPECT_EQ(fw.online.message, kChinese);
-    EXPECT_EQ(signaling.AcceptInvite("a", 11), 0);
-    EXPECT_EQ(signaling.RefuseInvite("a", 12), 0);
-    EXPECT_EQ(Joined(fw.online.calls),
-              "SetListener, RefreshAll, Refresh, Invite, Accept a 11, Refuse a 12");
+  unsigned id = 0;
+  EXPECT_EQ(signaling.UserStatusRefresh(kiv::Vector<kiv::String>(), &id), 0);
+  EXPECT_EQ(id, 7u);
+  EXPECT_EQ(signaling.UserStatusRefresh(Ids({"b", kChinese, ""}), &id), 0);
+  EXPECT_EQ(fw.online.ids, (std::vector<std::string>{"b", kChinese, ""}));
+  EXPECT_EQ(signaling.Invite(kiv::Vector<kiv::String>(), "g", "m", &id), 1);
+  EXPECT_EQ(signaling.Invite(Ids({"b", "c"}), "room", kChinese, &id), 0);
+  EXPECT_EQ(Joined(fw.online.ids), "b, c");
+  EXPECT_EQ(fw.online.group, "room");
+  EXPECT_EQ(fw.online.message, kChinese);
+  EXPECT_EQ(signaling.AcceptInvite("a", 11), 0);
+  EXPECT_EQ(signaling.RefuseInvite("a", 12), 0);
+  EXPECT_EQ(Joined(fw.online.calls), "SetListener, RefreshAll, Refresh, Invite, Accept a 11, Refuse a 12");
 
-    EXPECT_EQ(signaling.SendUserMsg("b", kChinese, &id), 0);
-    EXPECT_EQ(fw.tmsg.to, "b");
-    EXPECT_EQ(fw.tmsg.text, kChinese);
-    EXPECT_EQ(signaling.SendGroupMsg("all", nullptr), 0);
-    EXPECT_EQ(signaling.SendUsersMsg(Ids({"b", "c"}), "two", &id), 0);
-    EXPECT_EQ(Joined(fw.tmsg.ids), "b, c");
-    EXPECT_EQ(signaling.SendUsersMsgEx(Ids({"c"}), "one", &id), 0);
-    EXPECT_EQ(Joined(fw.tmsg.ids), "c");
-    EXPECT_EQ(Joined(fw.tmsg.calls), "SetListener, User, Group, Users, UsersEx");
-    fw.tmsg.result = 36;
-    EXPECT_EQ(signaling.SendGroupMsg("x", nullptr), 34);
+  EXPECT_EQ(signaling.SendUserMsg("b", kChinese, &id), 0);
+  EXPECT_EQ(fw.tmsg.to, "b");
+  EXPECT_EQ(fw.tmsg.text, kChinese);
+  EXPECT_EQ(signaling.SendGroupMsg("all", nullptr), 0);
+  EXPECT_EQ(signaling.SendUsersMsg(Ids({"b", "c"}), "two", &id), 0);
+  EXPECT_EQ(Joined(fw.tmsg.ids), "b, c");
+  EXPECT_EQ(signaling.SendUsersMsgEx(Ids({"c"}), "one", &id), 0);
+  EXPECT_EQ(Joined(fw.tmsg.ids), "c");
+  EXPECT_EQ(Joined(fw.tmsg.calls), "SetListener, User, Group, Users, UsersEx");
+  fw.tmsg.result = 36;
+  EXPECT_EQ(signaling.SendGroupMsg("x", nullptr), 34);
 }
 
 // A status answer becomes public records (first status item of each user; none: 0 and
 // "") with its result mapped, delivered once to each handler; without handlers it is
 // dropped.
 TEST_F(SignalingTest, StatusResultsBecomeRecords) {
-    avcore::FwVector<avcore::UserStatusEntry> entries;
-    avcore::UserStatusEntry b;
-    b.user_id = "b";
-    b.items.push_back(Item(1, kChinese));
-    b.items.push_back(Item(0, "second"));
-    avcore::UserStatusEntry c;
-    c.user_id = "c";
-    entries.push_back(b);
-    entries.push_back(c);
-    avcore::IKivOnlineListener* framework = fw.online.listener;
-    ASSERT_NE(framework, nullptr);
-    framework->OnUserStatusResult(0, 5, &entries, 2, 0);
-    EXPECT_TRUE(events.empty());
+  avcore::FwVector<avcore::UserStatusEntry> entries;
+  avcore::UserStatusEntry b;
+  b.user_id = "b";
+  b.items.push_back(Item(1, kChinese));
+  b.items.push_back(Item(0, "second"));
+  avcore::UserStatusEntry c;
+  c.user_id = "c";
+  entries.push_back(b);
+  entries.push_back(c);
+  avcore::IKivOnlineListener* framework = fw.online.listener;
+  ASSERT_NE(framework, nullptr);
+  framework->OnUserStatusResult(0, 5, &entries, 2, 0);
+  EXPECT_TRUE(events.empty());
 
-    signaling.AddEventHandler(&first);
-    signaling.AddEventHandler(&second);
-    signaling.AddEventHandler(&first);
-    signaling.AddEventHandler(nullptr);
-    framework->OnUserStatusResult(0, 5, &entries, 2, 0);
-    ASSERT_EQ(events.size(), 2u);
-    const std::string expected = std::string("refreshed 0 5 b=1/") + kChinese + " c=0/";
-    EXPECT_NE(std::find(events.begin(), events.end(), "A:" + expected), events.end());
-    EXPECT_NE(std::find(events.begin(), events.end(), "B:" + expected), events.end());
+  signaling.AddEventHandler(&first);
+  signaling.AddEventHandler(&second);
+  signaling.AddEventHandler(&first);
+  signaling.AddEventHandler(nullptr);
+  framework->OnUserStatusResult(0, 5, &entries, 2, 0);
+  ASSERT_EQ(events.size(), 2u);
+  const std::string expected = std::string("refreshed 0 5 b=1/") + kChinese + " c=0/";
+  EXPECT_NE(std::find(events.begin(), events.end(), "A:" + expected), events.end());
+  EXPECT_NE(std::find(events.begin(), events.end(), "B:" + expected), events.end());
 
-    events.clear();
-    signaling.RemoveEventHandler(&second);
-    framework->OnUserStatusResult(36, 6, nullptr, 0, 0);
-    framework->OnUserStatusResult(-1, 7, &entries, 0, 0);
-    EXPECT_EQ(Joined(events), "A:refreshed 34 6, A:" + std::string("refreshed 302 7 b=1/") +
-                                  kChinese + " c=0/");
+  events.clear();
+  signaling.RemoveEventHandler(&second);
+  framework->OnUserStatusResult(36, 6, nullptr, 0, 0);
+  framework->OnUserStatusResult(-1, 7, &entries, 0, 0);
+  EXPECT_EQ(Joined(events), "A:refreshed 34 6, A:" + std::string("refreshed 302 7 b=1/") + kChinese + " c=0/");
 }
 
 // Invitations and state changes reach the handlers; a cancelled invitation reaches none.
 TEST_F(SignalingTest, InvitationAndStateEvents) {
-    signaling.AddEventHandler(&first);
-    avcore::IKivOnlineListener* framework = fw.online.listener;
-    framework->OnInviteCome("a", 3, "room", kChinese);
-    framework->OnInviteAccepted("b", 3, "x");
-    framework->OnInviteRefused("c", 3, "x", 1);
-    framework->OnInviteCanceled("a", 3, "x");
-    const avcore::UserStatusItem item = Item(1, "busy");
-    framework->OnOnlineNotify("b", &item);
-    framework->OnOnlineNotify("c", nullptr);
-    EXPECT_EQ(Joined(events), std::string("A:invite a 3 room ") + kChinese +
-                                  ", A:accepted b 3, A:refused c 3, A:changed b=1/busy, "
-                                  "A:changed c=0/");
+  signaling.AddEventHandler(&first);
+  avcore::IKivOnlineListener* framework = fw.online.listener;
+  framework->OnInviteCome("a", 3, "room", kChinese);
+  framework->OnInviteAccepted("b", 3, "x");
+  framework->OnInviteRefused("c", 3, "x", 1);
+  framework->OnInviteCanceled("a", 3, "x");
+  const avcore::UserStatusItem item = Item(1, "busy");
+  framework->OnOnlineNotify("b", &item);
+  framework->OnOnlineNotify("c", nullptr);
+  EXPECT_EQ(Joined(events), std::string("A:invite a 3 room ") + kChinese +
+                                ", A:accepted b 3, A:refused c 3, A:changed b=1/busy, "
+                                "A:changed c=0/");
 }
 
 // Received messages reach every handler with sender, id and text unchanged.
 TEST_F(SignalingTest, MessagesFanOut) {
-    signaling.AddEventHandler(&first);
-    signaling.AddEventHandler(&second);
-    fw.tmsg.listener->OnUserMessage("a", 9, kChinese);
-    fw.tmsg.listener->OnGroupMessage("a", 10, "to all");
-    std::sort(events.begin(), events.end());
-    EXPECT_EQ(Joined(events), std::string("A:group a 10 to all, A:user a 9 ") + kChinese +
-                                  ", B:group a 10 to all, B:user a 9 " + kChinese);
+  signaling.AddEventHandler(&first);
+  signaling.AddEventHandler(&second);
+  fw.tmsg.listener->OnUserMessage("a", 9, kChinese);
+  fw.tmsg.listener->OnGroupMessage("a", 10, "to all");
+  std::sort(events.begin(), events.end());
+  EXPECT_EQ(Joined(events), std::string("A:group a 10 to all, A:user a 9 ") + kChinese +
+                                ", B:group a 10 to all, B:user a 9 " + kChinese);
 }

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "protocol/wire/json_reader.h"
 #include "core/control/board_replies.h"
 #include "core/control/gs_message.h"
+#include "protocol/wire/json_reader.h"
 
 namespace {
 

@@ -30,5 +30,4 @@ KIV_API void KivMemMov(void* dst, const void* src, size_t n);
 KIV_API int KivStrCmp(const char* a, const char* b);
 // 0 for null.
 KIV_API unsigned KivStrLen(const char* s);
-
 }

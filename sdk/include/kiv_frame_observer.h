@@ -7,33 +7,33 @@
 namespace kiv {
 
 class IVideoFrameObserver {
-public:
-    virtual void OnCaptureVideoFrame(int cameraId, VideoFrame* frame) = 0;
-    virtual void OnRenderVideoFrame(const char* userId, const char* videoId, VideoFrame* frame) = 0;
+ public:
+  virtual void OnCaptureVideoFrame(int cameraId, VideoFrame* frame) = 0;
+  virtual void OnRenderVideoFrame(const char* userId, const char* videoId, VideoFrame* frame) = 0;
 
-protected:
-    ~IVideoFrameObserver() = default;
+ protected:
+  ~IVideoFrameObserver() = default;
 };
 
 class IAudioFrameObserver {
-public:
-    // Processed microphone audio.
-    virtual void OnCaptureAudioFrame(AudioFrame* frame) = 0;
-    // Audio being played.
-    virtual void OnPlaybackAudioFrame(AudioFrame* frame) = 0;
-    // The mix of both.
-    virtual void OnMixedAudioFrame(AudioFrame* frame) = 0;
+ public:
+  // Processed microphone audio.
+  virtual void OnCaptureAudioFrame(AudioFrame* frame) = 0;
+  // Audio being played.
+  virtual void OnPlaybackAudioFrame(AudioFrame* frame) = 0;
+  // The mix of both.
+  virtual void OnMixedAudioFrame(AudioFrame* frame) = 0;
 
-protected:
-    ~IAudioFrameObserver() = default;
+ protected:
+  ~IAudioFrameObserver() = default;
 };
 
 class IRemoteRawAudioObserver {
-public:
-    virtual void OnRemoteRawAudioFrame(const char* userId, const char* audioId, AudioFrame* frame) = 0;
+ public:
+  virtual void OnRemoteRawAudioFrame(const char* userId, const char* audioId, AudioFrame* frame) = 0;
 
-protected:
-    ~IRemoteRawAudioObserver() = default;
+ protected:
+  ~IRemoteRawAudioObserver() = default;
 };
 
 }  // namespace kiv

@@ -17,96 +17,96 @@ namespace kiv {
 
 // Memory of the public value types.
 struct KivHeap {
-    static void* Alloc(int size) { return KivMalloc(size); }
-    static void Free(void* p) { KivFree(p); }
+  static void* Alloc(int size) { return KivMalloc(size); }
+  static void Free(void* p) { KivFree(p); }
 };
 
 template <class Heap>
 class BasicString {
-public:
-    struct Header {
-        int32_t length;
-        int32_t capacity;
-        int32_t refs;
-    };
-    static constexpr int kMinCapacity = 32;
+ public:
+  struct Header {
+    int32_t length;
+    int32_t capacity;
+    int32_t refs;
+  };
+  static constexpr int kMinCapacity = 32;
 
-    BasicString() : m_chars(ShareEmpty()) {}
-    BasicString(const char* text) : m_chars(Make(text)) {}  // NOLINT: implicit by design
-    BasicString(const BasicString& other) : m_chars(other.m_chars) { ++Head()->refs; }
-    ~BasicString() { Release(m_chars); }
+  BasicString() : m_chars(ShareEmpty()) {}
+  BasicString(const char* text) : m_chars(Make(text)) {}  // NOLINT: implicit by design
+  BasicString(const BasicString& other) : m_chars(other.m_chars) { ++Head()->refs; }
+  ~BasicString() { Release(m_chars); }
 
-    BasicString& operator=(const BasicString& other) {
-        char* previous = m_chars;
-        m_chars = other.m_chars;
-        ++Head()->refs;
-        Release(previous);
-        return *this;
+  BasicString& operator=(const BasicString& other) {
+    char* previous = m_chars;
+    m_chars = other.m_chars;
+    ++Head()->refs;
+    Release(previous);
+    return *this;
+  }
+
+  BasicString& operator=(const char* text) {
+    const int n = text ? static_cast<int>(std::strlen(text)) : 0;
+    if (n == 0) {
+      char* previous = m_chars;
+      m_chars = ShareEmpty();
+      Release(previous);
+      return *this;
     }
-
-    BasicString& operator=(const char* text) {
-        const int n = text ? static_cast<int>(std::strlen(text)) : 0;
-        if (n == 0) {
-            char* previous = m_chars;
-            m_chars = ShareEmpty();
-            Release(previous);
-            return *this;
-        }
-        Header* h = Head();
-        if (h != &s_empty.header && n <= h->capacity && h->refs < 1) {
-            std::memmove(m_chars, text, static_cast<size_t>(n) + 1);
-            h->length = n;
-            return *this;
-        }
-        // The new block is filled before the old one goes: text may point into it.
-        char* previous = m_chars;
-        m_chars = Make(text);
-        Release(previous);
-        return *this;
+    Header* h = Head();
+    if (h != &s_empty.header && n <= h->capacity && h->refs < 1) {
+      std::memmove(m_chars, text, static_cast<size_t>(n) + 1);
+      h->length = n;
+      return *this;
     }
+    // The new block is filled before the old one goes: text may point into it.
+    char* previous = m_chars;
+    m_chars = Make(text);
+    Release(previous);
+    return *this;
+  }
 
-    const char* c_str() const { return m_chars; }
-    int length() const { return Head()->length; }
-    bool empty() const { return Head()->length == 0; }
+  const char* c_str() const { return m_chars; }
+  int length() const { return Head()->length; }
+  bool empty() const { return Head()->length == 0; }
 
-private:
-    struct EmptyBlock {
-        Header header;
-        char terminator[4];
-    };
-    static_assert(sizeof(Header) == 12, "string header is three 32-bit ints");
+ private:
+  struct EmptyBlock {
+    Header header;
+    char terminator[4];
+  };
+  static_assert(sizeof(Header) == 12, "string header is three 32-bit ints");
 
-    Header* Head() const { return reinterpret_cast<Header*>(m_chars) - 1; }
-    static Header* HeadOf(char* chars) { return reinterpret_cast<Header*>(chars) - 1; }
+  Header* Head() const { return reinterpret_cast<Header*>(m_chars) - 1; }
+  static Header* HeadOf(char* chars) { return reinterpret_cast<Header*>(chars) - 1; }
 
-    static char* ShareEmpty() {
-        ++s_empty.header.refs;
-        return s_empty.terminator;
-    }
+  static char* ShareEmpty() {
+    ++s_empty.header.refs;
+    return s_empty.terminator;
+  }
 
-    static char* Make(const char* text) {
-        const int n = text ? static_cast<int>(std::strlen(text)) : 0;
-        if (n == 0) return ShareEmpty();
-        const int capacity = n > kMinCapacity ? n : kMinCapacity;
-        void* block = Heap::Alloc(capacity + static_cast<int>(sizeof(Header)) + 1);
-        if (!block) return ShareEmpty();
-        Header* h = static_cast<Header*>(block);
-        h->length = n;
-        h->capacity = capacity;
-        h->refs = 0;
-        char* chars = reinterpret_cast<char*>(h + 1);
-        std::memcpy(chars, text, static_cast<size_t>(n) + 1);
-        return chars;
-    }
+  static char* Make(const char* text) {
+    const int n = text ? static_cast<int>(std::strlen(text)) : 0;
+    if (n == 0) return ShareEmpty();
+    const int capacity = n > kMinCapacity ? n : kMinCapacity;
+    void* block = Heap::Alloc(capacity + static_cast<int>(sizeof(Header)) + 1);
+    if (!block) return ShareEmpty();
+    Header* h = static_cast<Header*>(block);
+    h->length = n;
+    h->capacity = capacity;
+    h->refs = 0;
+    char* chars = reinterpret_cast<char*>(h + 1);
+    std::memcpy(chars, text, static_cast<size_t>(n) + 1);
+    return chars;
+  }
 
-    static void Release(char* chars) {
-        Header* h = HeadOf(chars);
-        if (--h->refs < 0 && h != &s_empty.header) Heap::Free(h);
-    }
+  static void Release(char* chars) {
+    Header* h = HeadOf(chars);
+    if (--h->refs < 0 && h != &s_empty.header) Heap::Free(h);
+  }
 
-    inline static EmptyBlock s_empty = {{0, 0, 0}, {0, 0, 0, 0}};
+  inline static EmptyBlock s_empty = {{0, 0, 0}, {0, 0, 0, 0}};
 
-    char* m_chars;
+  char* m_chars;
 };
 
 typedef BasicString<KivHeap> String;

@@ -9,11 +9,11 @@
 namespace kiv_test {
 
 struct SdkLibrary {
-    HMODULE module = nullptr;
-    decltype(&KivGetEngine) getEngine = nullptr;
-    decltype(&KivReleaseEngine) releaseEngine = nullptr;
-    decltype(&KivMalloc) malloc = nullptr;
-    decltype(&KivFree) free = nullptr;
+  HMODULE module = nullptr;
+  decltype(&KivGetEngine) getEngine = nullptr;
+  decltype(&KivReleaseEngine) releaseEngine = nullptr;
+  decltype(&KivMalloc) malloc = nullptr;
+  decltype(&KivFree) free = nullptr;
 };
 
 // Loads the library from the program's folder unless it is loaded; null members when that

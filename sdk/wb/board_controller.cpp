@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/white_board_net.h"
+#include "wb/board_engine_controller.h"
 #include "wb/local_commands/four_point_graph_local_command.h"
 #include "wb/local_commands/graph_delete_local_command.h"
 #include "wb/local_commands/graph_select_local_command.h"
@@ -11,7 +12,6 @@
 #include "wb/message/board_message.h"
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"
-#include "wb/board_engine_controller.h"
 #include "wb/model/graph_base.h"
 #include "wb/model/graph_line.h"
 
@@ -21,9 +21,9 @@ namespace {
 std::atomic<BoardController::LogFunction> g_log{nullptr};
 
 void Log(const std::string& line) {
-    if (BoardController::LogFunction log = g_log.load()) {
-        log(line);
-    }
+  if (BoardController::LogFunction log = g_log.load()) {
+    log(line);
+  }
 }
 
 }  // namespace
@@ -31,14 +31,13 @@ void Log(const std::string& line) {
 void BoardController::SetLogFunction(LogFunction log) { g_log = log; }
 
 BoardController::BoardController()
-    : m_settings(static_cast<uint32_t>(EditSettings::SteadyMicroseconds()), this),
-      m_board(&m_settings) {}
+    : m_settings(static_cast<uint32_t>(EditSettings::SteadyMicroseconds()), this), m_board(&m_settings) {}
 
 BoardController::~BoardController() = default;
 
 void BoardController::SetBoardId(const std::string& boardId, ICoreBoardEventListener* listener) {
-    m_board.SetEventListener(listener);
-    m_board.SetBoardId(boardId);
+  m_board.SetEventListener(listener);
+  m_board.SetBoardId(boardId);
 }
 
 void BoardController::SetCanvas(IBoardCanvas* canvas) { m_board.GetPainter().SetCanvas(canvas); }
@@ -48,449 +47,443 @@ void BoardController::SetEditView(IEditView* view) { m_board.GetPainter().SetEdi
 void BoardController::SetNet(kiv_core::IWhiteBoardNet* net) { m_net = net; }
 
 void BoardController::SetGraphType(int type) {
-    Guard guard(m_lock);
-    if (type != m_settings.GetGraphType()) {
-        EndCommand(m_board.GetCurrentPageIndex());
-        Redraw();
-    }
-    m_settings.SetGraphType(type);
+  Guard guard(m_lock);
+  if (type != m_settings.GetGraphType()) {
+    EndCommand(m_board.GetCurrentPageIndex());
+    Redraw();
+  }
+  m_settings.SetGraphType(type);
 }
 
 void BoardController::SetOperation(int operation) {
-    Guard guard(m_lock);
-    if (operation != m_settings.GetOperation()) {
-        EndCommand(m_board.GetCurrentPageIndex());
-        Redraw();
-    }
-    if (operation != kOpDraw) {
-        m_settings.SetGraphType(kGraphNone);
-    }
-    m_settings.SetOperation(operation);
-    if (m_board.GetEditId() == 0) {
-        SendNetCmd(kBoardEditIdRequest);
-    }
+  Guard guard(m_lock);
+  if (operation != m_settings.GetOperation()) {
+    EndCommand(m_board.GetCurrentPageIndex());
+    Redraw();
+  }
+  if (operation != kOpDraw) {
+    m_settings.SetGraphType(kGraphNone);
+  }
+  m_settings.SetOperation(operation);
+  if (m_board.GetEditId() == 0) {
+    SendNetCmd(kBoardEditIdRequest);
+  }
 }
 
 void BoardController::SetPageChangeSynMode(bool sync) {
-    Guard guard(m_lock);
-    if (sync && !m_board.GetPageChangeSynMode()) {
-        m_board.ApplyRemotePageIndex();
-        Redraw();
-    }
-    m_board.SetPageChangeSynMode(sync);
+  Guard guard(m_lock);
+  if (sync && !m_board.GetPageChangeSynMode()) {
+    m_board.ApplyRemotePageIndex();
+    Redraw();
+  }
+  m_board.SetPageChangeSynMode(sync);
 }
 
 void BoardController::SetCurrentPage(int index) {
-    Guard guard(m_lock);
-    EndCommand(m_board.GetCurrentPageIndex());
-    if (index < 0 || index >= m_board.GetPageCount()) {
-        return;
-    }
-    if (m_board.GetPageChangeSynMode()) {
-        OnUpdateCommand(std::make_shared<PageUpdateCommand>(
-            m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageSwitch,
-            index));
-    } else {
-        m_board.SetCurrentPageIndex(index);
-    }
-    Redraw();
+  Guard guard(m_lock);
+  EndCommand(m_board.GetCurrentPageIndex());
+  if (index < 0 || index >= m_board.GetPageCount()) {
+    return;
+  }
+  if (m_board.GetPageChangeSynMode()) {
+    OnUpdateCommand(std::make_shared<PageUpdateCommand>(
+        m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageSwitch, index));
+  } else {
+    m_board.SetCurrentPageIndex(index);
+  }
+  Redraw();
 }
 
 bool BoardController::ClearCurrentPage() {
-    Guard guard(m_lock);
-    OnUpdateCommand(std::make_shared<PageUpdateCommand>(
-        m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageClear,
-        m_board.GetCurrentPageIndex()));
-    Redraw();
-    return true;
+  Guard guard(m_lock);
+  OnUpdateCommand(std::make_shared<PageUpdateCommand>(
+      m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageClear, m_board.GetCurrentPageIndex()));
+  Redraw();
+  return true;
 }
 
 bool BoardController::Undo() {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (auto page = m_board.GetCurrentPage()) {
-        if (auto command = page->PopUndo()) {
-            if (command->IsReverse()) {
-                command->Apply(m_board);
-            } else {
-                command->Revert(m_board);
-            }
-            page->PushRedo(command);
-            page->ClearSelection();
-        }
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (auto page = m_board.GetCurrentPage()) {
+    if (auto command = page->PopUndo()) {
+      if (command->IsReverse()) {
+        command->Apply(m_board);
+      } else {
+        command->Revert(m_board);
+      }
+      page->PushRedo(command);
+      page->ClearSelection();
     }
-    Redraw();
-    return true;
+  }
+  Redraw();
+  return true;
 }
 
 bool BoardController::Redo() {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (auto page = m_board.GetCurrentPage()) {
-        if (auto command = page->PopRedo()) {
-            if (command->IsReverse()) {
-                command->Revert(m_board);
-            } else {
-                command->Apply(m_board);
-            }
-            page->PushUndoFromRedo(command);
-            page->ClearSelection();
-        }
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (auto page = m_board.GetCurrentPage()) {
+    if (auto command = page->PopRedo()) {
+      if (command->IsReverse()) {
+        command->Revert(m_board);
+      } else {
+        command->Apply(m_board);
+      }
+      page->PushUndoFromRedo(command);
+      page->ClearSelection();
     }
-    Redraw();
-    return true;
+  }
+  Redraw();
+  return true;
 }
 
 int BoardController::GetUndoCount() const {
-    auto page = m_board.GetCurrentPage();
-    return page ? page->GetUndoCount() : 0;
+  auto page = m_board.GetCurrentPage();
+  return page ? page->GetUndoCount() : 0;
 }
 
 int BoardController::GetRedoCount() const {
-    auto page = m_board.GetCurrentPage();
-    return page ? page->GetRedoCount() : 0;
+  auto page = m_board.GetCurrentPage();
+  return page ? page->GetRedoCount() : 0;
 }
 
 std::shared_ptr<LocalCommandBase> BoardController::MakeCommand() const {
-    switch (m_settings.GetOperation()) {
-        case kOpDraw:
-            switch (m_settings.GetGraphType()) {
-                case kGraphLine:
-                    return std::make_shared<FourPointGraphLocalCommand>();
-                case kGraphPath:
-                    return std::make_shared<PathGraphLocalCommand>();
-                case kGraphText:
-                    return std::make_shared<TextGraphLocalCommand>();
-                default:
-                    return nullptr;
-            }
-        case kOpSelect:
-            return std::make_shared<GraphSelectLocalCommand>();
-        case kOpDelete:
-            return std::make_shared<GraphDeleteLocalCommand>();
+  switch (m_settings.GetOperation()) {
+    case kOpDraw:
+      switch (m_settings.GetGraphType()) {
+        case kGraphLine:
+          return std::make_shared<FourPointGraphLocalCommand>();
+        case kGraphPath:
+          return std::make_shared<PathGraphLocalCommand>();
+        case kGraphText:
+          return std::make_shared<TextGraphLocalCommand>();
         default:
-            return nullptr;
-    }
+          return nullptr;
+      }
+    case kOpSelect:
+      return std::make_shared<GraphSelectLocalCommand>();
+    case kOpDelete:
+      return std::make_shared<GraphDeleteLocalCommand>();
+    default:
+      return nullptr;
+  }
 }
 
 bool BoardController::RunStep(GesturePhase phase, int x, int y) {
-    BoardPainter& painter = m_board.GetPainter();
-    m_current->SetStep(phase, painter.ToBoardX(x), painter.ToBoardY(y));
-    return m_current->Execute(m_board);
+  BoardPainter& painter = m_board.GetPainter();
+  m_current->SetStep(phase, painter.ToBoardX(x), painter.ToBoardY(y));
+  return m_current->Execute(m_board);
 }
 
 void BoardController::FinishCommand() {
-    auto page = m_board.GetCurrentPage();
-    if (m_current && page) {
-        page->PushUndo(m_current);
-    }
-    m_current.reset();
-    if (page) {
-        page->ClearSelection();
-    }
-    Redraw();
+  auto page = m_board.GetCurrentPage();
+  if (m_current && page) {
+    page->PushUndo(m_current);
+  }
+  m_current.reset();
+  if (page) {
+    page->ClearSelection();
+  }
+  Redraw();
 }
 
 void BoardController::EndCommand(int pageIndex) {
-    if (m_current && m_settings.GetOperation() == kOpDraw) {
-        if (m_settings.GetGraphType() == kGraphText && !m_current->Apply(m_board)) {
-            m_current.reset();
-        }
-        if (m_current) {
-            if (auto page = m_board.FindPage(pageIndex)) {
-                page->PushUndo(m_current);
-            }
-        }
+  if (m_current && m_settings.GetOperation() == kOpDraw) {
+    if (m_settings.GetGraphType() == kGraphText && !m_current->Apply(m_board)) {
+      m_current.reset();
     }
-    m_current.reset();
-    if (auto page = m_board.GetCurrentPage()) {
-        page->ClearSelection();
+    if (m_current) {
+      if (auto page = m_board.FindPage(pageIndex)) {
+        page->PushUndo(m_current);
+      }
     }
+  }
+  m_current.reset();
+  if (auto page = m_board.GetCurrentPage()) {
+    page->ClearSelection();
+  }
 }
 
 void BoardController::EndCommandAfterRemotePageChange() {
-    const int from = m_remotePageChangeFrom.exchange(-1);
-    if (from >= 0) {
-        EndCommand(from);
-    }
+  const int from = m_remotePageChangeFrom.exchange(-1);
+  if (from >= 0) {
+    EndCommand(from);
+  }
 }
 
 void BoardController::OnMouseDown(int x, int y) {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (m_handedOver) {
-        FinishCommand();
-        m_current = std::move(m_handedOver);
-        m_handedOver.reset();
-    } else if (m_current) {
-        const int type = m_settings.GetGraphType();
-        if (type == kGraphPath || type == kGraphLine) {
-            FinishCommand();
-            return;
-        }
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (m_handedOver) {
+    FinishCommand();
+    m_current = std::move(m_handedOver);
+    m_handedOver.reset();
+  } else if (m_current) {
+    const int type = m_settings.GetGraphType();
+    if (type == kGraphPath || type == kGraphLine) {
+      FinishCommand();
+      return;
     }
+  }
+  if (!m_current) {
+    m_current = MakeCommand();
     if (!m_current) {
-        m_current = MakeCommand();
-        if (!m_current) {
-            return;
-        }
+      return;
     }
-    m_current->SetSettings(&m_settings);
-    if (RunStep(kPhasePress, x, y)) {
-        FinishCommand();
-    } else {
-        Redraw();
-    }
+  }
+  m_current->SetSettings(&m_settings);
+  if (RunStep(kPhasePress, x, y)) {
+    FinishCommand();
+  } else {
+    Redraw();
+  }
 }
 
 void BoardController::OnMouseMove(int x, int y) {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (!m_current) {
-        return;
-    }
-    if (RunStep(kPhaseDrag, x, y)) {
-        FinishCommand();
-    } else if (m_settings.GetOperation() != kOpSelect && m_settings.GetGraphType() != kGraphText) {
-        Redraw();
-    }
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (!m_current) {
+    return;
+  }
+  if (RunStep(kPhaseDrag, x, y)) {
+    FinishCommand();
+  } else if (m_settings.GetOperation() != kOpSelect && m_settings.GetGraphType() != kGraphText) {
+    Redraw();
+  }
 }
 
 void BoardController::OnMouseUp(int x, int y) {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (!m_current) {
-        return;
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (!m_current) {
+    return;
+  }
+  if (RunStep(kPhaseRelease, x, y)) {
+    if (m_settings.GetOperation() == kOpDraw && m_settings.GetGraphType() == kGraphText) {
+      m_current.reset();
     }
-    if (RunStep(kPhaseRelease, x, y)) {
-        if (m_settings.GetOperation() == kOpDraw && m_settings.GetGraphType() == kGraphText) {
-            m_current.reset();
-        }
-        FinishCommand();
-    } else {
-        Redraw();
-    }
+    FinishCommand();
+  } else {
+    Redraw();
+  }
 }
 
 bool BoardController::OnDoubleClick(int x, int y) {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    if (m_settings.GetOperation() != kOpSelect || !m_current) {
-        return false;
-    }
-    if (RunStep(kPhaseDoubleClick, x, y)) {
-        m_current.reset();
-        FinishCommand();
-    } else {
-        Redraw();
-    }
-    return true;
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  if (m_settings.GetOperation() != kOpSelect || !m_current) {
+    return false;
+  }
+  if (RunStep(kPhaseDoubleClick, x, y)) {
+    m_current.reset();
+    FinishCommand();
+  } else {
+    Redraw();
+  }
+  return true;
 }
 
 void BoardController::Redraw() {
-    Guard guard(m_lock);
-    EndCommandAfterRemotePageChange();
-    BoardPainter& painter = m_board.GetPainter();
-    painter.BeginDraw();
-    m_board.DrawCurrentPage();
-    if (m_current) {
-        if (auto graph = m_current->GetDrawingGraph()) {
-            graph->Draw(painter);
-        }
+  Guard guard(m_lock);
+  EndCommandAfterRemotePageChange();
+  BoardPainter& painter = m_board.GetPainter();
+  painter.BeginDraw();
+  m_board.DrawCurrentPage();
+  if (m_current) {
+    if (auto graph = m_current->GetDrawingGraph()) {
+      graph->Draw(painter);
     }
-    painter.EndDraw();
+  }
+  painter.EndDraw();
 }
 
 void BoardController::ResetCommands() {
-    Guard guard(m_lock);
-    m_current.reset();
-    m_handedOver.reset();
+  Guard guard(m_lock);
+  m_current.reset();
+  m_handedOver.reset();
 }
 
 void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& command) {
-    const std::string text = command->ToJson();
-    const uint32_t cliSeqId = ReadBoardMsgHeader(text.c_str(), text.size()).cli_seq_id;
-    {
-        std::lock_guard<std::mutex> guard(m_applyLock);
-        command->Apply(m_board);
-        if (m_inFlight.size() >= kMaxInFlight) {
-            m_inFlight.pop_front();
-        }
-        m_inFlight.push_back(InFlight{cliSeqId, text});
+  const std::string text = command->ToJson();
+  const uint32_t cliSeqId = ReadBoardMsgHeader(text.c_str(), text.size()).cli_seq_id;
+  {
+    std::lock_guard<std::mutex> guard(m_applyLock);
+    command->Apply(m_board);
+    if (m_inFlight.size() >= kMaxInFlight) {
+      m_inFlight.pop_front();
     }
-    if (!SendText(text)) {
-        // Never reaches the others: not applied again after a full state.
-        std::lock_guard<std::mutex> guard(m_applyLock);
-        for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
-            if (it->cliSeqId == cliSeqId) {
-                m_inFlight.erase(it);
-                break;
-            }
-        }
+    m_inFlight.push_back(InFlight{cliSeqId, text});
+  }
+  if (!SendText(text)) {
+    // Never reaches the others: not applied again after a full state.
+    std::lock_guard<std::mutex> guard(m_applyLock);
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+      if (it->cliSeqId == cliSeqId) {
+        m_inFlight.erase(it);
+        break;
+      }
     }
+  }
 }
 
 void BoardController::ReplayInFlight() {
-    for (const InFlight& update : m_inFlight) {
-        if (auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board)) {
-            command->Apply(m_board);
-        }
+  for (const InFlight& update : m_inFlight) {
+    if (auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board)) {
+      command->Apply(m_board);
     }
+  }
 }
 
 void BoardController::DropEchoed(uint32_t cliSeqId) {
-    std::lock_guard<std::mutex> guard(m_applyLock);
-    while (!m_inFlight.empty() && m_inFlight.front().cliSeqId <= cliSeqId) {
-        m_inFlight.pop_front();
-    }
+  std::lock_guard<std::mutex> guard(m_applyLock);
+  while (!m_inFlight.empty() && m_inFlight.front().cliSeqId <= cliSeqId) {
+    m_inFlight.pop_front();
+  }
 }
 
-void BoardController::OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) {
-    m_handedOver = command;
-}
+void BoardController::OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) { m_handedOver = command; }
 
 void BoardController::PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) {
-    if (auto page = m_board.GetCurrentPage()) {
-        page->PushUndo(command);
-    }
+  if (auto page = m_board.GetCurrentPage()) {
+    page->PushUndo(command);
+  }
 }
 
 bool BoardController::SendText(const std::string& text) {
-    if (!m_net) {
-        return false;
-    }
-    return m_net->SendBoardData(m_board.GetBoardId().c_str(),
-                                reinterpret_cast<const uint8_t*>(text.c_str()),
-                                static_cast<uint32_t>(text.size() + 1)) == 0;
+  if (!m_net) {
+    return false;
+  }
+  return m_net->SendBoardData(m_board.GetBoardId().c_str(), reinterpret_cast<const uint8_t*>(text.c_str()),
+                              static_cast<uint32_t>(text.size() + 1)) == 0;
 }
 
 void BoardController::SendNetCmd(int id) {
-    if (id != kBoardEditIdRequest && id != kBoardFullStateRequest) {
-        return;
-    }
-    SendText(WriteBoardIdRequest(id));
+  if (id != kBoardEditIdRequest && id != kBoardFullStateRequest) {
+    return;
+  }
+  SendText(WriteBoardIdRequest(id));
 }
 
 void BoardController::OnNetMsg(const uint8_t* data, size_t length) {
-    const char* text = reinterpret_cast<const char*>(data);
-    const BoardMsgHeader header = ReadBoardMsgHeader(text, length);
-    switch (header.id) {
-        case kBoardSeqNotice:
-            OnSequenceNotice(header.seq_id, header.id);
-            break;
-        case kBoardEditId:
-            if (header.edit_id >= 1) {
-                m_board.SetEditId(header.edit_id);
-            }
-            break;
-        case kBoardFullState:
-            OnFullState(header.seq_id, text, length);
-            break;
-        case kBoardPageUpdate:
-        case kBoardGraphsMove:
-        case kBoardLineUpdate:
-        case kBoardCurveUpdate:
-        case kBoardTextUpdate:
-            OnUpdateMessage(header.id, header.seq_id, header.edit_id, header.cli_seq_id, text,
-                            length);
-            break;
-        default:
-            break;
-    }
+  const char* text = reinterpret_cast<const char*>(data);
+  const BoardMsgHeader header = ReadBoardMsgHeader(text, length);
+  switch (header.id) {
+    case kBoardSeqNotice:
+      OnSequenceNotice(header.seq_id, header.id);
+      break;
+    case kBoardEditId:
+      if (header.edit_id >= 1) {
+        m_board.SetEditId(header.edit_id);
+      }
+      break;
+    case kBoardFullState:
+      OnFullState(header.seq_id, text, length);
+      break;
+    case kBoardPageUpdate:
+    case kBoardGraphsMove:
+    case kBoardLineUpdate:
+    case kBoardCurveUpdate:
+    case kBoardTextUpdate:
+      OnUpdateMessage(header.id, header.seq_id, header.edit_id, header.cli_seq_id, text, length);
+      break;
+    default:
+      break;
+  }
 }
 
 void BoardController::OnSequenceNotice(uint32_t seqId, int32_t id) {
-    const uint32_t expected = m_board.GetNextSeqId();
-    if (seqId == expected && seqId != 1) {
-        m_board.SetNextSeqId(seqId + 1);
-        return;
-    }
-    SendNetCmd(kBoardFullStateRequest);
-    if (m_board.GetEditId() == 0) {
-        SendNetCmd(kBoardEditIdRequest);
-    }
-    char line[160];
-    std::snprintf(line, sizeof(line), "BoardController::OnNetMsg,nCmdId:%d, nSeqId:%u, LocalNextSeqId:%u.",
-                  id, seqId, expected);
-    Log(line);
+  const uint32_t expected = m_board.GetNextSeqId();
+  if (seqId == expected && seqId != 1) {
     m_board.SetNextSeqId(seqId + 1);
+    return;
+  }
+  SendNetCmd(kBoardFullStateRequest);
+  if (m_board.GetEditId() == 0) {
+    SendNetCmd(kBoardEditIdRequest);
+  }
+  char line[160];
+  std::snprintf(line, sizeof(line), "BoardController::OnNetMsg,nCmdId:%d, nSeqId:%u, LocalNextSeqId:%u.", id, seqId,
+                expected);
+  Log(line);
+  m_board.SetNextSeqId(seqId + 1);
 }
 
 void BoardController::OnFullState(uint32_t seqId, const char* text, size_t length) {
-    auto commands = ParseBoardFullSync(text, length, &m_board);
-    if (commands.empty()) {
-        return;
-    }
-    std::vector<BoardSyncReport> reports;
+  auto commands = ParseBoardFullSync(text, length, &m_board);
+  if (commands.empty()) {
+    return;
+  }
+  std::vector<BoardSyncReport> reports;
+  {
+    // A new board size replaces the canvas's back buffer: not while the window draws on it.
+    Guard drawing(m_lock);
+    const int before = m_board.GetCurrentPageIndex();
     {
-        // A new board size replaces the canvas's back buffer: not while the window draws on it.
-        Guard drawing(m_lock);
-        const int before = m_board.GetCurrentPageIndex();
-        {
-            std::lock_guard<std::mutex> guard(m_applyLock);
-            m_board.HoldSyncReports();
-            for (auto& command : commands) {
-                if (command) {
-                    command->Apply(m_board);
-                }
-            }
-            ReplayInFlight();
-            reports = m_board.TakeSyncReports();
+      std::lock_guard<std::mutex> guard(m_applyLock);
+      m_board.HoldSyncReports();
+      for (auto& command : commands) {
+        if (command) {
+          command->Apply(m_board);
         }
-        if (m_board.GetCurrentPageIndex() != before) {
-            m_remotePageChangeFrom = before;
-        }
+      }
+      ReplayInFlight();
+      reports = m_board.TakeSyncReports();
     }
-    m_board.GetPainter().Invalidate();
-    m_board.SetNextSeqId(seqId + 1);
-    // The listener reaches the application's handler, which may call back into this board.
-    if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
-        for (const BoardSyncReport& report : reports) {
-            listener->OnBoardSynUpdate(report.boardId, report.info, report.currentPageId);
-        }
+    if (m_board.GetCurrentPageIndex() != before) {
+      m_remotePageChangeFrom = before;
     }
+  }
+  m_board.GetPainter().Invalidate();
+  m_board.SetNextSeqId(seqId + 1);
+  // The listener reaches the application's handler, which may call back into this board.
+  if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
+    for (const BoardSyncReport& report : reports) {
+      listener->OnBoardSynUpdate(report.boardId, report.info, report.currentPageId);
+    }
+  }
 }
 
-void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId,
-                                      uint32_t cliSeqId, const char* text, size_t length) {
-    if (seqId != m_board.GetNextSeqId() || seqId == 1) {
-        if (m_board.GetEditId() == 0) {
-            SendNetCmd(kBoardEditIdRequest);
-        }
-        SendNetCmd(kBoardFullStateRequest);
+void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId, uint32_t cliSeqId, const char* text,
+                                      size_t length) {
+  if (seqId != m_board.GetNextSeqId() || seqId == 1) {
+    if (m_board.GetEditId() == 0) {
+      SendNetCmd(kBoardEditIdRequest);
     }
-    m_board.SetNextSeqId(seqId + 1);
-    if (editId == m_board.GetEditId()) {
-        DropEchoed(cliSeqId);
-        OnOwnEcho(text, length);
-        return;
-    }
-    auto command = ParseBoardCommand(text, length, &m_board);
-    if (!command) {
-        return;
-    }
-    if (id == kBoardPageUpdate) {
-        const int before = m_board.GetCurrentPageIndex();
-        auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
-        if (page && page->action == kPageClear) {
-            // The clear came first at the server: own updates still on their way follow it.
-            std::lock_guard<std::mutex> guard(m_applyLock);
-            command->Apply(m_board);
-            ReplayInFlight();
-        } else {
-            command->Apply(m_board);
-        }
-        const int after = m_board.GetCurrentPageIndex();
-        if (after != before) {
-            m_remotePageChangeFrom = before;
-            if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
-                listener->OnRemoteChangePage(m_board.GetBoardId(), after);
-            }
-        }
+    SendNetCmd(kBoardFullStateRequest);
+  }
+  m_board.SetNextSeqId(seqId + 1);
+  if (editId == m_board.GetEditId()) {
+    DropEchoed(cliSeqId);
+    OnOwnEcho(text, length);
+    return;
+  }
+  auto command = ParseBoardCommand(text, length, &m_board);
+  if (!command) {
+    return;
+  }
+  if (id == kBoardPageUpdate) {
+    const int before = m_board.GetCurrentPageIndex();
+    auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
+    if (page && page->action == kPageClear) {
+      // The clear came first at the server: own updates still on their way follow it.
+      std::lock_guard<std::mutex> guard(m_applyLock);
+      command->Apply(m_board);
+      ReplayInFlight();
     } else {
-        command->Apply(m_board);
+      command->Apply(m_board);
     }
-    m_board.GetPainter().Invalidate();
+    const int after = m_board.GetCurrentPageIndex();
+    if (after != before) {
+      m_remotePageChangeFrom = before;
+      if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
+        listener->OnRemoteChangePage(m_board.GetBoardId(), after);
+      }
+    }
+  } else {
+    command->Apply(m_board);
+  }
+  m_board.GetPainter().Invalidate();
 }
 
 // The own update was applied when it was made. Where the server ordered others' updates
@@ -498,41 +491,41 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
 // of the drawing order, and a page clear is done again (it also removes what others added
 // before it), followed by the own updates still on their way.
 void BoardController::OnOwnEcho(const char* text, size_t length) {
-    auto command = ParseBoardCommand(text, length, &m_board);
-    if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
-        if (page->action == kPageClear) {
-            std::lock_guard<std::mutex> guard(m_applyLock);
-            if (auto cleared = m_board.FindPage(page->pid)) {
-                cleared->Clear();
-            }
-            ReplayInFlight();
-            m_board.GetPainter().Invalidate();
-        }
-        return;
+  auto command = ParseBoardCommand(text, length, &m_board);
+  if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
+    if (page->action == kPageClear) {
+      std::lock_guard<std::mutex> guard(m_applyLock);
+      if (auto cleared = m_board.FindPage(page->pid)) {
+        cleared->Clear();
+      }
+      ReplayInFlight();
+      m_board.GetPainter().Invalidate();
     }
-    int pid = -1;
-    int gid = -1;
-    if (auto* line = dynamic_cast<FourPointGraphUpdateCommand*>(command.get())) {
-        if (line->action == kGraphAdd && line->graph == GraphLine::kKind) {
-            pid = line->pid, gid = line->gid;
-        }
-    } else if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
-        if (path->action == kGraphAdd) {
-            pid = path->pid, gid = path->gid;
-        }
-    } else if (auto* textCommand = dynamic_cast<TextGraphUpdateCommand*>(command.get())) {
-        if (textCommand->action == kGraphAdd) {
-            pid = textCommand->pid, gid = textCommand->gid;
-        }
+    return;
+  }
+  int pid = -1;
+  int gid = -1;
+  if (auto* line = dynamic_cast<FourPointGraphUpdateCommand*>(command.get())) {
+    if (line->action == kGraphAdd && line->graph == GraphLine::kKind) {
+      pid = line->pid, gid = line->gid;
     }
-    if (gid == -1) {
-        return;
+  } else if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
+    if (path->action == kGraphAdd) {
+      pid = path->pid, gid = path->gid;
     }
-    if (auto page = m_board.FindPage(pid)) {
-        if (page->RaiseGraph(static_cast<uint32_t>(gid))) {
-            m_board.GetPainter().Invalidate();
-        }
+  } else if (auto* textCommand = dynamic_cast<TextGraphUpdateCommand*>(command.get())) {
+    if (textCommand->action == kGraphAdd) {
+      pid = textCommand->pid, gid = textCommand->gid;
     }
+  }
+  if (gid == -1) {
+    return;
+  }
+  if (auto page = m_board.FindPage(pid)) {
+    if (page->RaiseGraph(static_cast<uint32_t>(gid))) {
+      m_board.GetPainter().Invalidate();
+    }
+  }
 }
 
 }  // namespace kiv_wb

@@ -12,11 +12,11 @@
 #include <mutex>
 #include <string>
 
-#include "wb/model/local_command_base.h"
 #include "wb/local_commands/update_command_observer.h"
 #include "wb/model/board.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/edit_settings.h"
+#include "wb/model/local_command_base.h"
 
 namespace kiv_core {
 class IWhiteBoardNet;
@@ -29,96 +29,95 @@ class IEditView;
 class ICoreBoardEventListener;
 
 class BoardController : public IUpdateCommandObserver {
-public:
-    // Where the controller's log line goes (the whiteboard's "kiv_wb" log); none by default.
-    using LogFunction = void (*)(const std::string& line);
-    static void SetLogFunction(LogFunction log);
+ public:
+  // Where the controller's log line goes (the whiteboard's "kiv_wb" log); none by default.
+  using LogFunction = void (*)(const std::string& line);
+  static void SetLogFunction(LogFunction log);
 
-    BoardController();
-    ~BoardController() override;
-    BoardController(const BoardController&) = delete;
-    BoardController& operator=(const BoardController&) = delete;
+  BoardController();
+  ~BoardController() override;
+  BoardController(const BoardController&) = delete;
+  BoardController& operator=(const BoardController&) = delete;
 
-    void SetBoardId(const std::string& boardId, ICoreBoardEventListener* listener);
-    void SetCanvas(IBoardCanvas* canvas);
-    void SetEditView(IEditView* view);
-    void SetNet(kiv_core::IWhiteBoardNet* net);
-    Board& GetBoard() { return m_board; }
-    EditSettings& GetEditSettings() { return m_settings; }
+  void SetBoardId(const std::string& boardId, ICoreBoardEventListener* listener);
+  void SetCanvas(IBoardCanvas* canvas);
+  void SetEditView(IEditView* view);
+  void SetNet(kiv_core::IWhiteBoardNet* net);
+  Board& GetBoard() { return m_board; }
+  EditSettings& GetEditSettings() { return m_settings; }
 
-    void SetGraphType(int type);
-    int GetGraphType() const { return m_settings.GetGraphType(); }
-    void SetOperation(int operation);
-    int GetOperation() const { return m_settings.GetOperation(); }
-    // Held within the widths every board reads.
-    void SetLineWidth(int width) { m_settings.SetBrushSize(ClampBrushSize(width)); }
-    int GetLineWidth() const { return m_settings.GetBrushSize(); }
-    void SetLineColor(uint32_t argb) { m_settings.SetColor(argb); }
-    uint32_t GetLineColor() const { return m_settings.GetColor(); }
-    void SetPageChangeSynMode(bool sync);
-    bool GetPageChangeSynMode() const { return m_board.GetPageChangeSynMode(); }
-    void SetCurrentPage(int index);
-    int GetCurrentPage() const { return m_board.GetCurrentPageIndex(); }
-    bool ClearCurrentPage();
-    bool Undo();
-    bool Redo();
-    int GetUndoCount() const;
-    int GetRedoCount() const;
+  void SetGraphType(int type);
+  int GetGraphType() const { return m_settings.GetGraphType(); }
+  void SetOperation(int operation);
+  int GetOperation() const { return m_settings.GetOperation(); }
+  // Held within the widths every board reads.
+  void SetLineWidth(int width) { m_settings.SetBrushSize(ClampBrushSize(width)); }
+  int GetLineWidth() const { return m_settings.GetBrushSize(); }
+  void SetLineColor(uint32_t argb) { m_settings.SetColor(argb); }
+  uint32_t GetLineColor() const { return m_settings.GetColor(); }
+  void SetPageChangeSynMode(bool sync);
+  bool GetPageChangeSynMode() const { return m_board.GetPageChangeSynMode(); }
+  void SetCurrentPage(int index);
+  int GetCurrentPage() const { return m_board.GetCurrentPageIndex(); }
+  bool ClearCurrentPage();
+  bool Undo();
+  bool Redo();
+  int GetUndoCount() const;
+  int GetRedoCount() const;
 
-    // Positions in window pixels; left button only.
-    void OnMouseDown(int x, int y);
-    void OnMouseMove(int x, int y);
-    void OnMouseUp(int x, int y);
-    bool OnDoubleClick(int x, int y);
-    void Redraw();
-    // Data received on the board's stream, on a network thread.
-    void OnNetMsg(const uint8_t* data, size_t length);
-    void ResetCommands();
+  // Positions in window pixels; left button only.
+  void OnMouseDown(int x, int y);
+  void OnMouseMove(int x, int y);
+  void OnMouseUp(int x, int y);
+  bool OnDoubleClick(int x, int y);
+  void Redraw();
+  // Data received on the board's stream, on a network thread.
+  void OnNetMsg(const uint8_t* data, size_t length);
+  void ResetCommands();
 
-    // IUpdateCommandObserver
-    void OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& command) override;
-    void OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) override;
-    void PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) override;
+  // IUpdateCommandObserver
+  void OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& command) override;
+  void OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) override;
+  void PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) override;
 
-private:
-    using Guard = std::lock_guard<std::recursive_mutex>;
+ private:
+  using Guard = std::lock_guard<std::recursive_mutex>;
 
-    // Runs one gesture step at a window position; true when the command is complete.
-    bool RunStep(GesturePhase phase, int x, int y);
-    void FinishCommand();
-    void EndCommand(int pageIndex);
-    // A page change that arrived from the network ends the gesture here, on the window's
-    // thread, the next time the controller runs there.
-    void EndCommandAfterRemotePageChange();
-    std::shared_ptr<LocalCommandBase> MakeCommand() const;
-    void SendNetCmd(int id);
-    // False when there is no adapter or it refused the data.
-    bool SendText(const std::string& text);
-    void OnSequenceNotice(uint32_t seqId, int32_t id);
-    void OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId, uint32_t cliSeqId,
-                         const char* text, size_t length);
-    void OnFullState(uint32_t seqId, const char* text, size_t length);
-    void OnOwnEcho(const char* text, size_t length);
+  // Runs one gesture step at a window position; true when the command is complete.
+  bool RunStep(GesturePhase phase, int x, int y);
+  void FinishCommand();
+  void EndCommand(int pageIndex);
+  // A page change that arrived from the network ends the gesture here, on the window's
+  // thread, the next time the controller runs there.
+  void EndCommandAfterRemotePageChange();
+  std::shared_ptr<LocalCommandBase> MakeCommand() const;
+  void SendNetCmd(int id);
+  // False when there is no adapter or it refused the data.
+  bool SendText(const std::string& text);
+  void OnSequenceNotice(uint32_t seqId, int32_t id);
+  void OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId, uint32_t cliSeqId, const char* text, size_t length);
+  void OnFullState(uint32_t seqId, const char* text, size_t length);
+  void OnOwnEcho(const char* text, size_t length);
 
-    EditSettings m_settings;
-    Board m_board;
-    kiv_core::IWhiteBoardNet* m_net = nullptr;
-    std::recursive_mutex m_lock;
-    std::shared_ptr<LocalCommandBase> m_current;
-    std::shared_ptr<LocalCommandBase> m_handedOver;
-    std::atomic<int> m_remotePageChangeFrom{-1};
-    // Own updates are applied when they are made and their echoes skipped. A full state
-    // replaces the board with the server's copy, which lacks the own updates still on their
-    // way (sent, echo not yet back): those are applied again on top of it.
-    struct InFlight {
-        uint32_t cliSeqId;
-        std::string text;
-    };
-    static constexpr size_t kMaxInFlight = 4096;
-    void ReplayInFlight();
-    void DropEchoed(uint32_t cliSeqId);
-    std::mutex m_applyLock;
-    std::deque<InFlight> m_inFlight;
+  EditSettings m_settings;
+  Board m_board;
+  kiv_core::IWhiteBoardNet* m_net = nullptr;
+  std::recursive_mutex m_lock;
+  std::shared_ptr<LocalCommandBase> m_current;
+  std::shared_ptr<LocalCommandBase> m_handedOver;
+  std::atomic<int> m_remotePageChangeFrom{-1};
+  // Own updates are applied when they are made and their echoes skipped. A full state
+  // replaces the board with the server's copy, which lacks the own updates still on their
+  // way (sent, echo not yet back): those are applied again on top of it.
+  struct InFlight {
+    uint32_t cliSeqId;
+    std::string text;
+  };
+  static constexpr size_t kMaxInFlight = 4096;
+  void ReplayInFlight();
+  void DropEchoed(uint32_t cliSeqId);
+  std::mutex m_applyLock;
+  std::deque<InFlight> m_inFlight;
 };
 
 }  // namespace kiv_wb

@@ -2,47 +2,42 @@
 
 namespace kiv_wb {
 
-void EngineBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener,
-                                   IBoardCanvas* canvas, kiv_core::IWhiteBoardNet* net,
-                                   IEditView* editView) {
-    m_controller.SetBoardId(boardId, listener);
-    m_controller.SetCanvas(canvas);
-    m_controller.SetNet(net);
-    m_controller.SetEditView(editView);
+void EngineBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas* canvas,
+                                   kiv_core::IWhiteBoardNet* net, IEditView* editView) {
+  m_controller.SetBoardId(boardId, listener);
+  m_controller.SetCanvas(canvas);
+  m_controller.SetNet(net);
+  m_controller.SetEditView(editView);
 }
 
-std::string EngineBoardController::GetConvertedFilePath() {
-    return m_controller.GetBoard().GetConvertFilePath();
-}
+std::string EngineBoardController::GetConvertedFilePath() { return m_controller.GetBoard().GetConvertFilePath(); }
 
 int EngineBoardController::GetCurrentPageId() {
-    auto page = m_controller.GetBoard().GetCurrentPage();
-    return page ? page->GetId() : m_controller.GetCurrentPage();
+  auto page = m_controller.GetBoard().GetCurrentPage();
+  return page ? page->GetId() : m_controller.GetCurrentPage();
 }
 
 bool EngineBoardController::GetPageLocalPath(int pageId, std::string* path) {
-    auto page = m_controller.GetBoard().FindPage(pageId);
-    if (!page) {
-        return false;
-    }
-    if (path) {
-        *path = page->GetImagePath();
-    }
-    return true;
+  auto page = m_controller.GetBoard().FindPage(pageId);
+  if (!page) {
+    return false;
+  }
+  if (path) {
+    *path = page->GetImagePath();
+  }
+  return true;
 }
 
 bool EngineBoardController::SetPageLocalPath(int pageId, const std::string& path) {
-    auto page = m_controller.GetBoard().FindPage(pageId);
-    if (!page) {
-        return false;
-    }
-    page->SetImagePath(path);
-    m_controller.GetBoard().GetPainter().Invalidate();
-    return true;
+  auto page = m_controller.GetBoard().FindPage(pageId);
+  if (!page) {
+    return false;
+  }
+  page->SetImagePath(path);
+  m_controller.GetBoard().GetPainter().Invalidate();
+  return true;
 }
 
-std::unique_ptr<IBoardController> MakeDrawingBoardController() {
-    return std::make_unique<EngineBoardController>();
-}
+std::unique_ptr<IBoardController> MakeDrawingBoardController() { return std::make_unique<EngineBoardController>(); }
 
 }  // namespace kiv_wb

@@ -13,9 +13,9 @@ void WriteLog(const std::string& line) { WB_LOG("%s", line.c_str()); }
 }  // namespace
 
 void InstallBoardDrawing() {
-    InstallGdipCanvasHooks();
-    InstallRichEditHooks();
-    BoardController::SetLogFunction(&WriteLog);
+  InstallGdipCanvasHooks();
+  InstallRichEditHooks();
+  BoardController::SetLogFunction(&WriteLog);
 }
 
 }  // namespace kiv_wb

@@ -8,171 +8,175 @@
 #include <future>
 #include <thread>
 
-#include "wb/testing/board_controller_testing.h"
-#include "wb/model/board_snapshot.h"
 #include "wb/board_engine_controller.h"
+#include "wb/model/board_snapshot.h"
+#include "wb/testing/board_controller_testing.h"
 
 namespace kiv_wb {
 namespace {
 
 class BoardControllerTest : public ::testing::Test {
-protected:
-    BoardControllerTest() {
-        controller.SetCanvas(&canvas);
-        controller.SetNet(&net);
-        controller.SetBoardId("b", nullptr);
-    }
-    void Receive(const std::string& text) {
-        controller.OnNetMsg(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);
-    }
-    static std::string Line(uint32_t seq, int editId, int gid) {
-        return "{\"id\":31000,\"seq_id\":" + std::to_string(seq) + ",\"cli_seq_id\":1,\"edit_id\":" +
-               std::to_string(editId) + ",\"type\":\"line\",\"line\":{\"pid\":0,\"gid\":" +
-               std::to_string(gid) + ",\"action\":1,\"graph\":1,\"brush_size\":6,\"color\":1,"
-               "\"x1\":1,\"y1\":1,\"x2\":9,\"y2\":9}}";
-    }
-    Board& board() { return controller.GetBoard(); }
+ protected:
+  BoardControllerTest() {
+    controller.SetCanvas(&canvas);
+    controller.SetNet(&net);
+    controller.SetBoardId("b", nullptr);
+  }
+  void Receive(const std::string& text) {
+    controller.OnNetMsg(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);
+  }
+  static std::string Line(uint32_t seq, int editId, int gid) {
+    return "{\"id\":31000,\"seq_id\":" + std::to_string(seq) +
+           ",\"cli_seq_id\":1,\"edit_id\":" + std::to_string(editId) +
+           ",\"type\":\"line\",\"line\":{\"pid\":0,\"gid\":" + std::to_string(gid) +
+           ",\"action\":1,\"graph\":1,\"brush_size\":6,\"color\":1,"
+           "\"x1\":1,\"y1\":1,\"x2\":9,\"y2\":9}}";
+  }
+  Board& board() { return controller.GetBoard(); }
 
-    RecordingCanvas canvas;
-    RecordingNet net;
-    BoardController controller;
+  RecordingCanvas canvas;
+  RecordingNet net;
+  BoardController controller;
 };
 
 // Verifies the sequence protocol: the first notice with seq 1 asks for the full state and an
 // edit id; a notice in order only advances; gaps and repeated 1s ask again.
 TEST_F(BoardControllerTest, SequenceNotices) {
-    Receive("{\"id\":30000,\"seq_id\":1}");
-    EXPECT_EQ(net.CountId(30003), 1);
-    EXPECT_EQ(net.CountId(30001), 1);
-    EXPECT_EQ(board().GetNextSeqId(), 2u);
-    Receive("{\"id\":30000,\"seq_id\":2}");
-    EXPECT_EQ(net.CountId(30003), 1);
-    EXPECT_EQ(board().GetNextSeqId(), 3u);
-    Receive("{\"id\":30002,\"edit_id\":0}");
-    EXPECT_EQ(board().GetEditId(), 0);
-    Receive("{\"id\":30002,\"edit_id\":7}");
-    EXPECT_EQ(board().GetEditId(), 7);
-    Receive("{\"id\":30000,\"seq_id\":9}");
-    EXPECT_EQ(net.CountId(30003), 2);
-    EXPECT_EQ(net.CountId(30001), 1);
-    EXPECT_EQ(board().GetNextSeqId(), 10u);
-    // An unreadable text counts as a notice of seq 0.
-    Receive("garbage");
-    EXPECT_EQ(net.CountId(30003), 3);
-    EXPECT_EQ(board().GetNextSeqId(), 1u);
+  Receive("{\"id\":30000,\"seq_id\":1}");
+  EXPECT_EQ(net.CountId(30003), 1);
+  EXPECT_EQ(net.CountId(30001), 1);
+  EXPECT_EQ(board().GetNextSeqId(), 2u);
+  Receive("{\"id\":30000,\"seq_id\":2}");
+  EXPECT_EQ(net.CountId(30003), 1);
+  EXPECT_EQ(board().GetNextSeqId(), 3u);
+  Receive("{\"id\":30002,\"edit_id\":0}");
+  EXPECT_EQ(board().GetEditId(), 0);
+  Receive("{\"id\":30002,\"edit_id\":7}");
+  EXPECT_EQ(board().GetEditId(), 7);
+  Receive("{\"id\":30000,\"seq_id\":9}");
+  EXPECT_EQ(net.CountId(30003), 2);
+  EXPECT_EQ(net.CountId(30001), 1);
+  EXPECT_EQ(board().GetNextSeqId(), 10u);
+  // An unreadable text counts as a notice of seq 0.
+  Receive("garbage");
+  EXPECT_EQ(net.CountId(30003), 3);
+  EXPECT_EQ(board().GetNextSeqId(), 1u);
 }
 
 // Verifies updates: applied and painted later on the window's thread; an own echo advances the
 // number and changes nothing; a gap asks for the full state but still applies.
 TEST_F(BoardControllerTest, UpdatesAndEchoes) {
-    board().SetEditId(3);
-    board().SetNextSeqId(5);
-    Receive(Line(5, 4, 100));
-    EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
-    EXPECT_EQ(canvas.invalidations, 1);
-    Receive(Line(6, 3, 101));
-    EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
-    EXPECT_EQ(board().GetNextSeqId(), 7u);
-    Receive(Line(9, 4, 102));
-    EXPECT_EQ(net.CountId(30003), 1);
-    EXPECT_EQ(net.CountId(30001), 0);
-    EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 2u);
-    Receive("{\"id\":31000,\"seq_id\":10,\"edit_id\":4,\"type\":\"nope\"}");
-    EXPECT_EQ(board().GetNextSeqId(), 11u);
-    Receive("{\"id\":30004,\"seq_id\":40,\"data\":[]}");
-    EXPECT_EQ(board().GetNextSeqId(), 11u);
+  board().SetEditId(3);
+  board().SetNextSeqId(5);
+  Receive(Line(5, 4, 100));
+  EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
+  EXPECT_EQ(canvas.invalidations, 1);
+  Receive(Line(6, 3, 101));
+  EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
+  EXPECT_EQ(board().GetNextSeqId(), 7u);
+  Receive(Line(9, 4, 102));
+  EXPECT_EQ(net.CountId(30003), 1);
+  EXPECT_EQ(net.CountId(30001), 0);
+  EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 2u);
+  Receive("{\"id\":31000,\"seq_id\":10,\"edit_id\":4,\"type\":\"nope\"}");
+  EXPECT_EQ(board().GetNextSeqId(), 11u);
+  Receive("{\"id\":30004,\"seq_id\":40,\"data\":[]}");
+  EXPECT_EQ(board().GetNextSeqId(), 11u);
 }
 
 // Verifies that the echo of an own add takes the server's place in the drawing order.
 TEST_F(BoardControllerTest, OwnAddEchoTakesServerOrder) {
-    board().SetEditId(3);
-    board().SetNextSeqId(1);
-    controller.SetOperation(kOpDraw);
-    controller.SetGraphType(kGraphLine);
-    controller.OnMouseDown(10, 10);
-    controller.OnMouseUp(20, 20);
-    const uint32_t own = board().FindPage(0)->GetGraphs()[0]->GetId();
-    Receive("{\"id\":30000,\"seq_id\":1}");
-    Receive(Line(2, 4, 100));
-    EXPECT_EQ(board().FindPage(0)->GetGraphs()[0]->GetId(), own);
-    Receive("{\"id\":31000,\"seq_id\":3,\"cli_seq_id\":1,\"edit_id\":3,\"type\":\"line\",\"line\":{\"pid\":0,"
-            "\"gid\":" + std::to_string(static_cast<int>(own)) + ",\"action\":1,\"graph\":1}}");
-    EXPECT_EQ(board().FindPage(0)->GetGraphs()[1]->GetId(), own);
-    EXPECT_NE(DescribeBoard(board()).find("10,10 20,20"), std::string::npos);
+  board().SetEditId(3);
+  board().SetNextSeqId(1);
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseUp(20, 20);
+  const uint32_t own = board().FindPage(0)->GetGraphs()[0]->GetId();
+  Receive("{\"id\":30000,\"seq_id\":1}");
+  Receive(Line(2, 4, 100));
+  EXPECT_EQ(board().FindPage(0)->GetGraphs()[0]->GetId(), own);
+  Receive(
+      "{\"id\":31000,\"seq_id\":3,\"cli_seq_id\":1,\"edit_id\":3,\"type\":\"line\",\"line\":{\"pid\":0,"
+      "\"gid\":" +
+      std::to_string(static_cast<int>(own)) + ",\"action\":1,\"graph\":1}}");
+  EXPECT_EQ(board().FindPage(0)->GetGraphs()[1]->GetId(), own);
+  EXPECT_NE(DescribeBoard(board()).find("10,10 20,20"), std::string::npos);
 }
 
 // Verifies tools and pages: a non-draw operation resets the graph type; an edit-id request
 // goes out while there is none; a page index outside the pages switches nothing; a switch
 // with sync on is sent; clearing is sent and applied; 33 commands leave 32 undo entries.
 TEST_F(BoardControllerTest, ToolsPagesAndUndoCap) {
-    controller.SetOperation(kOpDraw);
-    EXPECT_EQ(net.CountId(30001), 1);
-    controller.SetGraphType(kGraphLine);
-    controller.SetOperation(kOpSelect);
-    EXPECT_EQ(controller.GetGraphType(), kGraphNone);
-    controller.SetOperation(kOpDraw);
-    const size_t sent = net.sent.size();
-    controller.OnMouseDown(5, 5);
-    EXPECT_EQ(net.sent.size(), sent);
-    controller.SetGraphType(kGraphLine);
-    for (int i = 0; i < 33; ++i) {
-        controller.OnMouseDown(i, 0);
-        controller.OnMouseUp(i, 50);
-    }
-    EXPECT_EQ(controller.GetUndoCount(), 32);
-    canvas.calls.clear();
-    controller.SetCurrentPage(3);
-    EXPECT_EQ(canvas.Count("begin"), 0);
-    PageUpdateCommand(0, 0, 1, 0).Apply(board());
-    controller.SetCurrentPage(1);
-    EXPECT_EQ(controller.GetCurrentPage(), 1);
-    EXPECT_NE(net.sent.back().find("\"type\":\"page\",\"page\":{\"pid\":1,\"action\":0}"),
-              std::string::npos);
-    controller.SetCurrentPage(0);
-    EXPECT_TRUE(controller.ClearCurrentPage());
-    EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 0u);
-    EXPECT_EQ(controller.GetUndoCount(), 0);
-    EXPECT_NE(net.sent.back().find("\"action\":3"), std::string::npos);
-    controller.SetPageChangeSynMode(false);
-    controller.SetCurrentPage(1);
-    EXPECT_EQ(controller.GetCurrentPage(), 1);
-    EXPECT_EQ(net.sent.back().find("\"pid\":1,\"action\":0"), std::string::npos);
+  controller.SetOperation(kOpDraw);
+  EXPECT_EQ(net.CountId(30001), 1);
+  controller.SetGraphType(kGraphLine);
+  controller.SetOperation(kOpSelect);
+  EXPECT_EQ(controller.GetGraphType(), kGraphNone);
+  controller.SetOperation(kOpDraw);
+  const size_t sent = net.sent.size();
+  controller.OnMouseDown(5, 5);
+  EXPECT_EQ(net.sent.size(), sent);
+  controller.SetGraphType(kGraphLine);
+  for (int i = 0; i < 33; ++i) {
+    controller.OnMouseDown(i, 0);
+    controller.OnMouseUp(i, 50);
+  }
+  EXPECT_EQ(controller.GetUndoCount(), 32);
+  canvas.calls.clear();
+  controller.SetCurrentPage(3);
+  EXPECT_EQ(canvas.Count("begin"), 0);
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  controller.SetCurrentPage(1);
+  EXPECT_EQ(controller.GetCurrentPage(), 1);
+  EXPECT_NE(net.sent.back().find("\"type\":\"page\",\"page\":{\"pid\":1,\"action\":0}"), std::string::npos);
+  controller.SetCurrentPage(0);
+  EXPECT_TRUE(controller.ClearCurrentPage());
+  EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 0u);
+  EXPECT_EQ(controller.GetUndoCount(), 0);
+  EXPECT_NE(net.sent.back().find("\"action\":3"), std::string::npos);
+  controller.SetPageChangeSynMode(false);
+  controller.SetCurrentPage(1);
+  EXPECT_EQ(controller.GetCurrentPage(), 1);
+  EXPECT_EQ(net.sent.back().find("\"pid\":1,\"action\":0"), std::string::npos);
 }
 
 // Verifies a remote page switch: followed with sync on and reported to the listener; with sync
 // off kept until sync is switched on again.
 TEST_F(BoardControllerTest, RemotePageSwitch) {
-    struct Listener : ICoreBoardEventListener {
-        void OnBoardSynUpdate(const std::string&, const BoardInfo&, int) override {}
-        void OnRemoteChangePage(const std::string&, int page) override { pages.push_back(page); }
-        std::vector<int> pages;
-    } listener;
-    controller.SetBoardId("b", &listener);
-    PageUpdateCommand(0, 0, 1, 0).Apply(board());
-    PageUpdateCommand(0, 0, 1, 0).Apply(board());
-    board().SetNextSeqId(1);
-    Receive("{\"id\":30200,\"seq_id\":2,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":2,"
-            "\"action\":0}}");
-    EXPECT_EQ(controller.GetCurrentPage(), 2);
-    EXPECT_EQ(listener.pages, std::vector<int>{2});
-    controller.SetPageChangeSynMode(false);
-    Receive("{\"id\":30200,\"seq_id\":3,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":1,"
-            "\"action\":0}}");
-    EXPECT_EQ(controller.GetCurrentPage(), 2);
-    controller.SetPageChangeSynMode(true);
-    EXPECT_EQ(controller.GetCurrentPage(), 1);
+  struct Listener : ICoreBoardEventListener {
+    void OnBoardSynUpdate(const std::string&, const BoardInfo&, int) override {}
+    void OnRemoteChangePage(const std::string&, int page) override { pages.push_back(page); }
+    std::vector<int> pages;
+  } listener;
+  controller.SetBoardId("b", &listener);
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  board().SetNextSeqId(1);
+  Receive(
+      "{\"id\":30200,\"seq_id\":2,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":2,"
+      "\"action\":0}}");
+  EXPECT_EQ(controller.GetCurrentPage(), 2);
+  EXPECT_EQ(listener.pages, std::vector<int>{2});
+  controller.SetPageChangeSynMode(false);
+  Receive(
+      "{\"id\":30200,\"seq_id\":3,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":1,"
+      "\"action\":0}}");
+  EXPECT_EQ(controller.GetCurrentPage(), 2);
+  controller.SetPageChangeSynMode(true);
+  EXPECT_EQ(controller.GetCurrentPage(), 1);
 }
 
 // Runs `work` on a thread of its own, as the media framework delivers board data; false when
 // it has not ended within 10 s (the blocked thread is then left behind).
 bool EndsInTime(std::function<void()> work) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> ended = done->get_future();
-    std::thread([work = std::move(work), done] {
-        work();
-        done->set_value();
-    }).detach();
-    return ended.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> ended = done->get_future();
+  std::thread([work = std::move(work), done] {
+    work();
+    done->set_value();
+  }).detach();
+  return ended.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
 }
 
 const char kFullState[] =
@@ -183,76 +187,76 @@ const char kFullState[] =
 
 // The application's handler, reached from a full state's board report.
 struct CallingBackListener : ICoreBoardEventListener {
-    std::function<void()> onInfo;
-    std::vector<std::string> infos;
-    void OnBoardSynUpdate(const std::string& id, const BoardInfo& info, int page) override {
-        infos.push_back(id + " " + std::to_string(info.pageCount) + " " + std::to_string(page));
-        if (onInfo) {
-            onInfo();
-        }
+  std::function<void()> onInfo;
+  std::vector<std::string> infos;
+  void OnBoardSynUpdate(const std::string& id, const BoardInfo& info, int page) override {
+    infos.push_back(id + " " + std::to_string(info.pageCount) + " " + std::to_string(page));
+    if (onInfo) {
+      onInfo();
     }
-    void OnRemoteChangePage(const std::string&, int) override {}
+  }
+  void OnRemoteChangePage(const std::string&, int) override {}
 };
 
 // Verifies that a handler answering a full state's report calls back into the same board on
 // the delivering thread: clearing, switching the page with sync, undo and redo all return,
 // and the report comes after the state was applied.
 TEST_F(BoardControllerTest, FullStateHandlerCallsBackOnItsThread) {
-    CallingBackListener listener;
-    controller.SetBoardId("b", &listener);
-    controller.SetOperation(kOpDraw);
-    controller.SetGraphType(kGraphLine);
-    controller.OnMouseDown(10, 10);
-    controller.OnMouseUp(20, 20);
-    size_t graphsSeen = 99;
-    listener.onInfo = [&] {
-        graphsSeen = board().FindPage(0)->GetGraphCount();
-        EXPECT_TRUE(controller.Undo());
-        EXPECT_TRUE(controller.Redo());
-        controller.SetCurrentPage(1);
-        EXPECT_TRUE(controller.ClearCurrentPage());
-    };
-    const size_t sentBefore = net.sent.size();
-    ASSERT_TRUE(EndsInTime([&] { Receive(kFullState); })) << "the handler's calls never returned";
-    EXPECT_EQ(listener.infos, std::vector<std::string>{"b 2 0"});
-    EXPECT_EQ(graphsSeen, 2u) << "the state and the own line still on its way";
-    EXPECT_EQ(controller.GetCurrentPage(), 1);
-    EXPECT_EQ(board().GetNextSeqId(), 5u);
-    ASSERT_GE(net.sent.size(), sentBefore + 2);
-    EXPECT_NE(net.sent.back().find("\"pid\":1,\"action\":3"), std::string::npos);
+  CallingBackListener listener;
+  controller.SetBoardId("b", &listener);
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseUp(20, 20);
+  size_t graphsSeen = 99;
+  listener.onInfo = [&] {
+    graphsSeen = board().FindPage(0)->GetGraphCount();
+    EXPECT_TRUE(controller.Undo());
+    EXPECT_TRUE(controller.Redo());
+    controller.SetCurrentPage(1);
+    EXPECT_TRUE(controller.ClearCurrentPage());
+  };
+  const size_t sentBefore = net.sent.size();
+  ASSERT_TRUE(EndsInTime([&] { Receive(kFullState); })) << "the handler's calls never returned";
+  EXPECT_EQ(listener.infos, std::vector<std::string>{"b 2 0"});
+  EXPECT_EQ(graphsSeen, 2u) << "the state and the own line still on its way";
+  EXPECT_EQ(controller.GetCurrentPage(), 1);
+  EXPECT_EQ(board().GetNextSeqId(), 5u);
+  ASSERT_GE(net.sent.size(), sentBefore + 2);
+  EXPECT_NE(net.sent.back().find("\"pid\":1,\"action\":3"), std::string::npos);
 }
 
 // Verifies a handler that hands its call to the window's thread and waits for it there: the
 // delivering thread holds none of the controller's locks while the handler runs.
 TEST_F(BoardControllerTest, FullStateHandlerWaitsForTheWindowThread) {
-    CallingBackListener listener;
-    controller.SetBoardId("b", &listener);
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool asked = false, answered = false;
-    std::thread window([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return asked; });
-        lock.unlock();
-        controller.Undo();
-        controller.ClearCurrentPage();
-        lock.lock();
-        answered = true;
-        changed.notify_all();
-    });
-    listener.onInfo = [&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        asked = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return answered; });
-    };
-    const bool ended = EndsInTime([&] { Receive(kFullState); });
-    if (!ended) {
-        window.detach();
-        FAIL() << "the window thread never got the controller";
-    }
-    window.join();
-    EXPECT_EQ(net.CountId(30200), 1);
+  CallingBackListener listener;
+  controller.SetBoardId("b", &listener);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool asked = false, answered = false;
+  std::thread window([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return asked; });
+    lock.unlock();
+    controller.Undo();
+    controller.ClearCurrentPage();
+    lock.lock();
+    answered = true;
+    changed.notify_all();
+  });
+  listener.onInfo = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    asked = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return answered; });
+  };
+  const bool ended = EndsInTime([&] { Receive(kFullState); });
+  if (!ended) {
+    window.detach();
+    FAIL() << "the window thread never got the controller";
+  }
+  window.join();
+  EXPECT_EQ(net.CountId(30200), 1);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <rapidjson/document.h>
 
-#include "protocol/wire/json_reader.h"
 #include "core/white_board_net.h"
+#include "protocol/wire/json_reader.h"
 
 namespace kiv_wb {
 

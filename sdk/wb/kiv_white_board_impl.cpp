@@ -1,7 +1,7 @@
 #include "wb/kiv_white_board_impl.h"
 
-#include "core/env/core_env.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "core/white_board_net.h"
 #include "kiv_error.h"

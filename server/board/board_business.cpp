@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "protocol/wire/result_codes.h"
 #include "protocol/messages/tspd_messages.h"
+#include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 
 namespace kiv_server {

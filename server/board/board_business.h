@@ -20,8 +20,8 @@
 #include <utility>
 
 #include "server/board/board_state.h"
-#include "server/control/business_module.h"
 #include "server/businesses/gs_business.h"
+#include "server/control/business_module.h"
 
 namespace kiv_server {
 

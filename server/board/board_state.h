@@ -66,8 +66,8 @@ class BoardState {
   struct Graph {
     int pid = 0;
     int gid = 0;
-    std::string kind;          // "line", "curve" or "text"
-    StoredBody body;  // as added, "action" 1
+    std::string kind;  // "line", "curve" or "text"
+    StoredBody body;   // as added, "action" 1
     size_t bytes = 0;
   };
   using Key = std::pair<int, int>;  // (page id, graph id)

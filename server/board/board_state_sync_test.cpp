@@ -144,8 +144,10 @@ TEST_F(LateJoin, UpdatesTheBoardsRefuseChangeNothing) {
   Send(Curve(1, R"(,"points":[[0,0],[10,0],[10,10]])"));
   Send(Curve(2, R"(,"points":[[20,20],[5000000,0]])"));
   Send(R"({"id":31002,"type":"curve","curve":{"pid":0,"gid":8,"action":2,"brush_size":9999,"points":[[30,30]]}})");
-  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3,"y2":4}})");
-  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3000000,"y2":4}})");
+  Send(
+      R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3,"y2":4}})");
+  Send(
+      R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3000000,"y2":4}})");
   Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":2,"x2":-3000000}})");
   Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":3,"brush_size":1000}})");
   Join();

@@ -110,7 +110,8 @@ std::string CurvePoints(int pid, int gid, int action, int from, int count) {
     points += (points.empty() ? "[" : ",[") + std::to_string(i) + "," + std::to_string(i % 2 * 10) + "]";
   }
   return R"({"id":31002,"type":"curve","curve":{"pid":)" + std::to_string(pid) + R"(,"gid":)" + std::to_string(gid) +
-         R"(,"action":)" + std::to_string(action) + R"(,"graph":2,"brush_size":2,"color":1,"points":[)" + points + "]}}";
+         R"(,"action":)" + std::to_string(action) + R"(,"graph":2,"brush_size":2,"color":1,"points":[)" + points +
+         "]}}";
 }
 
 // Points of the one curve of a full state as a board reads them; -1 when it reads no curve.

@@ -25,8 +25,7 @@ rapidjson::Value Str(const std::string& s, rapidjson::Document::AllocatorType& a
 
 std::vector<std::string> GsBusiness::Businesses() const { return {kiv_proto::kBusinessGs}; }
 
-void GsBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, int id,
-                            const rapidjson::Value& body) {
+void GsBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, int id, const rapidjson::Value& body) {
   Group* group = server_.State().GroupOf(from);
   if (group == nullptr) {
     server_.SendError(from.id, kiv_proto::kResultWrongState, "GS message outside a group");
@@ -56,7 +55,8 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
   if (media.media_type == kBoardMediaType && boards_ != nullptr) {
     const std::string* name = boards_->BoardName(group, media.media_id);
     if (name == nullptr) {
-      server_.SendError(from.id, kiv_proto::kResultNoSuchMedia, "GS 14104: no board " + media.media_id + " in the group");
+      server_.SendError(from.id, kiv_proto::kResultNoSuchMedia,
+                        "GS 14104: no board " + media.media_id + " in the group");
       return;
     }
     media.media_name = *name;

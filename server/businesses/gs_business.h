@@ -36,8 +36,7 @@ class GsBusiness : public IBusinessModule {
       : server_(server), boards_(boards), grants_(grants) {}
 
   std::vector<std::string> Businesses() const override;
-  void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                  const rapidjson::Value& body) override;
+  void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) override;
   void OnMemberLeaving(ClientInfo& client, Group& group) override;
 
  private:

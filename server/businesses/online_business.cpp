@@ -29,10 +29,13 @@ std::vector<std::string> OnlineBusiness::Businesses() const { return {kiv_proto:
 void OnlineBusiness::OnBusiness(ClientInfo& from, const std::string& /*business*/, int id,
                                 const rapidjson::Value& body) {
   switch (id) {
-    case kiv_proto::kOnlineQuery: return Query(from, body);
-    case kiv_proto::kInvite: return Invite(from, body);
+    case kiv_proto::kOnlineQuery:
+      return Query(from, body);
+    case kiv_proto::kInvite:
+      return Invite(from, body);
     case kiv_proto::kInviteAccept:
-    case kiv_proto::kInviteRefuse: return Answer(from, id, body);
+    case kiv_proto::kInviteRefuse:
+      return Answer(from, id, body);
     default:
       server_.SendError(from.id, kiv_proto::kResultInvalidArgument, "unknown ONLINE command");
   }
@@ -70,8 +73,7 @@ void OnlineBusiness::Invite(ClientInfo& from, const rapidjson::Value& body) {
   const int32_t id = next_invite_;
   next_invite_ = next_invite_ == INT32_MAX ? 1 : next_invite_ + 1;
   PendingInvite pending{from.app_id, from.user_id, from.id, {}};
-  const rapidjson::Document notice =
-      kiv_proto::EncodeInviteNotice({from.user_id, id, req.group_id, req.message});
+  const rapidjson::Document notice = kiv_proto::EncodeInviteNotice({from.user_id, id, req.group_id, req.message});
   for (const auto& user : req.users) {
     const ClientId to = state.FindUser(from.app_id, user);
     if (to == 0 || to == from.id || !pending.invitees.insert(user).second) continue;
@@ -94,9 +96,9 @@ void OnlineBusiness::Answer(ClientInfo& from, int id, const rapidjson::Value& bo
   const bool accepted = id == kiv_proto::kInviteAccept;
   const ClientInfo* inviter = server_.State().Client(it->second.inviter_client);
   if (inviter != nullptr && inviter->logged_in && inviter->user_id == it->second.inviter) {
-    server_.SendBusiness(inviter->id, kiv_proto::EncodeInviteOutcome(
-                                          accepted ? kiv_proto::kInviteAccepted : kiv_proto::kInviteRefused,
-                                          {from.user_id, reply.invite_id, reply.extra, 0}));
+    server_.SendBusiness(
+        inviter->id, kiv_proto::EncodeInviteOutcome(accepted ? kiv_proto::kInviteAccepted : kiv_proto::kInviteRefused,
+                                                    {from.user_id, reply.invite_id, reply.extra, 0}));
   }
   if (it->second.invitees.empty()) invites_.erase(it);
 }

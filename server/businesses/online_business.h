@@ -21,8 +21,7 @@ class OnlineBusiness : public IBusinessModule {
   explicit OnlineBusiness(IServerContext& server) : server_(server) {}
 
   std::vector<std::string> Businesses() const override;
-  void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                  const rapidjson::Value& body) override;
+  void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) override;
   void OnLogin(ClientInfo& client) override;
   void OnLogout(ClientInfo& client) override;
 

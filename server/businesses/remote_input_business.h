@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "server/control/business_module.h"
 #include "server/businesses/remote_control_grants.h"
+#include "server/control/business_module.h"
 
 namespace kiv_server {
 
@@ -17,8 +17,7 @@ class RemoteInputBusiness : public IBusinessModule {
   explicit RemoteInputBusiness(IServerContext& server) : server_(server) {}
 
   std::vector<std::string> Businesses() const override;
-  void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                  const rapidjson::Value& body) override;
+  void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) override;
   void OnMemberLeaving(ClientInfo& client, Group& group) override;
   void OnLogout(ClientInfo& client) override;
 

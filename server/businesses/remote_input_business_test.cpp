@@ -7,8 +7,8 @@
 
 #include "protocol/messages/business_messages.h"
 #include "protocol/wire/wire_message.h"
-#include "server/control/access_token.h"
 #include "server/businesses/gs_business.h"
+#include "server/control/access_token.h"
 #include "server/control/meeting_core.h"
 
 namespace kiv_server {
@@ -50,8 +50,8 @@ class RemoteInputTest : public ::testing::Test {
     kiv_proto::LoginRequest req;
     req.seq = 1;
     req.app_id = kApp;
-    req.token = SealAccessToken(R"({"aid":")" + std::string(kApp) + R"(","uid":")" + user + R"(","ts":1,"r":2})",
-                                kSecret);
+    req.token =
+        SealAccessToken(R"({"aid":")" + std::string(kApp) + R"(","uid":")" + user + R"(","ts":1,"r":2})", kSecret);
     req.device_id = "{DEV-" + user + "}";
     req.user_id = user;
     req.platform = "windows";
@@ -67,12 +67,12 @@ class RemoteInputTest : public ::testing::Test {
     core_.OnPayload(c, kiv_proto::EncodeBusiness(d));
   }
   void Control(ClientId from, const std::string& to, int operation) {
-    Biz(from, R"({"business":"GS","id":14108,"operation":)" + std::to_string(operation) +
-                  R"(,"dst_user_id":")" + to + R"("})");
+    Biz(from, R"({"business":"GS","id":14108,"operation":)" + std::to_string(operation) + R"(,"dst_user_id":")" + to +
+                  R"("})");
   }
   void Input(ClientId from, const std::string& to, int key) {
-    Biz(from, R"({"business":"RINPUT","id":14300,"dst_user_id":")" + to + R"(","events":[{"k":)" +
-                  std::to_string(key) + "}]}");
+    Biz(from, R"({"business":"RINPUT","id":14300,"dst_user_id":")" + to + R"(","events":[{"k":)" + std::to_string(key) +
+                  "}]}");
   }
   void Clear() { out_.sent.clear(); }
 

@@ -14,8 +14,7 @@ class TextMessageBusiness : public IBusinessModule {
   explicit TextMessageBusiness(IServerContext& server) : server_(server) {}
 
   std::vector<std::string> Businesses() const override;
-  void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                  const rapidjson::Value& body) override;
+  void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) override;
 
  private:
   IServerContext& server_;

@@ -53,11 +53,16 @@ bool StringMember(const rapidjson::Value& obj, const char* key, std::string_view
 
 const char* TokenCheckText(TokenCheck check) {
   switch (check) {
-    case TokenCheck::kOk: return "ok";
-    case TokenCheck::kMalformed: return "token malformed";
-    case TokenCheck::kUndecodable: return "token does not decrypt to its record";
-    case TokenCheck::kMismatch: return "token issued for another application or user";
-    case TokenCheck::kExpired: return "token expired";
+    case TokenCheck::kOk:
+      return "ok";
+    case TokenCheck::kMalformed:
+      return "token malformed";
+    case TokenCheck::kUndecodable:
+      return "token does not decrypt to its record";
+    case TokenCheck::kMismatch:
+      return "token issued for another application or user";
+    case TokenCheck::kExpired:
+      return "token expired";
   }
   return "token refused";
 }
@@ -76,8 +81,7 @@ TokenCheck CheckAccessToken(std::string_view token, std::string_view secret, std
   if (!Crypt(false, cipher, secret, &plain)) return TokenCheck::kUndecodable;
   // The padding is spaces, which JSON allows after the value.
   rapidjson::Document doc;
-  doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(plain.data(),
-                                                                                    plain.size());
+  doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(plain.data(), plain.size());
   if (doc.HasParseError() || !doc.IsObject()) return TokenCheck::kUndecodable;
   std::string_view aid, uid;
   if (!StringMember(doc, "aid", &aid) || !StringMember(doc, "uid", &uid)) {

@@ -20,9 +20,8 @@ enum class TokenCheck {
 const char* TokenCheckText(TokenCheck check);
 
 // secret must be 16 bytes. now_seconds: current time, seconds since 1970.
-[[nodiscard]] TokenCheck CheckAccessToken(std::string_view token, std::string_view secret,
-                                          std::string_view app_id, std::string_view user_id,
-                                          uint64_t now_seconds);
+[[nodiscard]] TokenCheck CheckAccessToken(std::string_view token, std::string_view secret, std::string_view app_id,
+                                          std::string_view user_id, uint64_t now_seconds);
 
 // Builds a token from a JSON plain text (padding added here); "" when the secret is
 // not 16 bytes. For tools and tests that stand in for the client.

@@ -14,8 +14,7 @@ constexpr char kKnownToken[] =
 // A token made elsewhere with the shared IV is accepted, and sealing reproduces it.
 TEST(AccessToken, AcceptsIndependentlyEncryptedToken) {
   EXPECT_EQ(CheckAccessToken(kKnownToken, kSecret, "demo1", "alice", 0), TokenCheck::kOk);
-  EXPECT_EQ(SealAccessToken(R"({"aid":"demo1","uid":"alice","ts":1700000000,"r":305419896})", kSecret),
-            kKnownToken);
+  EXPECT_EQ(SealAccessToken(R"({"aid":"demo1","uid":"alice","ts":1700000000,"r":305419896})", kSecret), kKnownToken);
 }
 
 // Tokens for another app or user, under another key, or damaged, are refused.
@@ -32,9 +31,9 @@ TEST(AccessToken, RefusesForeignAndDamagedTokens) {
   flipped[10] = flipped[10] == 'A' ? 'B' : 'A';
   EXPECT_NE(CheckAccessToken(flipped, kSecret, "demo1", "alice", 0), TokenCheck::kOk);
   // A record without "ts" and "r" is not a token.
-  EXPECT_EQ(CheckAccessToken(SealAccessToken(R"({"aid":"demo1","uid":"alice"})", kSecret), kSecret, "demo1",
-                             "alice", 0),
-            TokenCheck::kUndecodable);
+  EXPECT_EQ(
+      CheckAccessToken(SealAccessToken(R"({"aid":"demo1","uid":"alice"})", kSecret), kSecret, "demo1", "alice", 0),
+      TokenCheck::kUndecodable);
 }
 
 // "et" is an expiry in seconds: past refuses, future and 0 pass; a 16-byte text needs no padding.

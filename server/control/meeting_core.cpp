@@ -120,9 +120,7 @@ void MeetingCore::OnLogin(ClientInfo& client, const LoginRequest& req) {
 }
 
 void MeetingCore::OnJoin(ClientInfo& client, const JoinRequest& req) {
-  auto answer = [&](int code) {
-    Send(client.id, EncodeJoinResult(JoinResult{req.seq, code, req.group_id}));
-  };
+  auto answer = [&](int code) { Send(client.id, EncodeJoinResult(JoinResult{req.seq, code, req.group_id})); };
   if (!client.logged_in) return answer(kResultNotLoggedIn);
   if (!IsValidGroupId(req.group_id)) return answer(kResultInvalidArgument);
   if (!client.group_id.empty()) {
@@ -225,9 +223,7 @@ void MeetingCore::OnBusinessMessage(ClientInfo& client, const Message& msg) {
   module->OnBusiness(client, business, id, *body);
 }
 
-void MeetingCore::SendBusiness(ClientId client, const rapidjson::Value& body) {
-  Send(client, EncodeBusiness(body));
-}
+void MeetingCore::SendBusiness(ClientId client, const rapidjson::Value& body) { Send(client, EncodeBusiness(body)); }
 
 void MeetingCore::SendError(ClientId client, int code, const std::string& detail) {
   Send(client, EncodeError(ErrorReply{code, detail}));

@@ -5,10 +5,10 @@
 
 #include "protocol/messages/business_messages.h"
 #include "protocol/wire/wire_message.h"
-#include "server/control/access_token.h"
 #include "server/businesses/gs_business.h"
 #include "server/businesses/online_business.h"
 #include "server/businesses/text_message_business.h"
+#include "server/control/access_token.h"
 
 namespace kiv_server {
 namespace {
@@ -85,9 +85,8 @@ class MeetingCoreTest : public ::testing::Test {
     return code;
   }
 
-  int Login(ClientId c, const std::string& user, const std::string& device = "{DEV-1}",
-            const std::string& token = "", bool reconnect = false, const std::string& app = kApp,
-            bool force = false) {
+  int Login(ClientId c, const std::string& user, const std::string& device = "{DEV-1}", const std::string& token = "",
+            bool reconnect = false, const std::string& app = kApp, bool force = false) {
     kiv_proto::LoginRequest req;
     req.seq = 1;
     req.app_id = app;
@@ -130,8 +129,8 @@ class MeetingCoreTest : public ::testing::Test {
   }
 
   void Publish(ClientId c, int type, const std::string& id, int op = 1) {
-    Biz(c, R"({"business":"GS","id":14104,"source_type":0,"media_type":)" + std::to_string(type) +
-               R"(,"media_id":")" + id + R"(","operation":)" + std::to_string(op) + "}");
+    Biz(c, R"({"business":"GS","id":14104,"source_type":0,"media_type":)" + std::to_string(type) + R"(,"media_id":")" +
+               id + R"(","operation":)" + std::to_string(op) + "}");
   }
 
   kiv_proto::MediaList LastMediaList(ClientId c) {
@@ -436,7 +435,8 @@ TEST_F(MeetingCoreTest, RoutesInvitations) {
   Take(b);
   Take(c);
 
-  Biz(a, R"({"business":"ONLINE","id":15010,"req_id":1,"users":["bob","carol","ghost","alice"],"group_id":"room","message":"come"})");
+  Biz(a,
+      R"({"business":"ONLINE","id":15010,"req_id":1,"users":["bob","carol","ghost","alice"],"group_id":"room","message":"come"})");
   EXPECT_TRUE(Types(a).empty());
   auto msgs = Take(b);
   ASSERT_EQ(msgs.size(), 1u);

@@ -34,8 +34,7 @@ void MeetingState::UnindexUser(const ClientInfo& client) {
 
 std::vector<ClientId> MeetingState::UsersOfApp(const std::string& app_id) const {
   std::vector<ClientId> out;
-  for (auto it = users_.lower_bound({app_id, std::string()});
-       it != users_.end() && it->first.first == app_id; ++it) {
+  for (auto it = users_.lower_bound({app_id, std::string()}); it != users_.end() && it->first.first == app_id; ++it) {
     out.push_back(it->second);
   }
   return out;

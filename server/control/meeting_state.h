@@ -35,7 +35,7 @@ struct PublishedMedia {
 struct Group {
   std::string app_id;
   std::string group_id;
-  std::vector<ClientId> members;  // joining order
+  std::vector<ClientId> members;      // joining order
   std::vector<PublishedMedia> media;  // boards (type 4) stay until closed or the group ends
 };
 

@@ -28,8 +28,8 @@ bool ParseServerConfig(const std::string& text, ServerConfig* out, std::string* 
   }
   ServerConfig config;
   for (const auto& app : apps->value.GetArray()) {
-    if (!app.IsObject() || !app.HasMember("app_id") || !app["app_id"].IsString() ||
-        !app.HasMember("secret") || !app["secret"].IsString()) {
+    if (!app.IsObject() || !app.HasMember("app_id") || !app["app_id"].IsString() || !app.HasMember("secret") ||
+        !app["secret"].IsString()) {
       *error = "each app needs string members \"app_id\" and \"secret\"";
       return false;
     }

@@ -13,9 +13,10 @@ TEST(ServerConfig, ReadsAppsAndRefusesBadEntries) {
   ASSERT_NE(c.SecretOf("a1"), nullptr);
   EXPECT_EQ(*c.SecretOf("a1"), "0123456789abcdef");
   EXPECT_EQ(c.SecretOf("a2"), nullptr);
-  for (const char* bad : {"", "[]", R"({"apps":{}})", R"({"apps":[{"app_id":"a_1","secret":"0123456789abcdef"}]})",
-                          R"({"apps":[{"app_id":"a1","secret":"short"}]})", R"({"apps":[{"app_id":"a1"}]})",
-                          R"({"apps":[{"app_id":"a1","secret":"0123456789abcdef"},{"app_id":"a1","secret":"0123456789abcdef"}]})"}) {
+  for (const char* bad :
+       {"", "[]", R"({"apps":{}})", R"({"apps":[{"app_id":"a_1","secret":"0123456789abcdef"}]})",
+        R"({"apps":[{"app_id":"a1","secret":"short"}]})", R"({"apps":[{"app_id":"a1"}]})",
+        R"({"apps":[{"app_id":"a1","secret":"0123456789abcdef"},{"app_id":"a1","secret":"0123456789abcdef"}]})"}) {
     error.clear();
     EXPECT_FALSE(ParseServerConfig(bad, &c, &error)) << bad;
     EXPECT_FALSE(error.empty());

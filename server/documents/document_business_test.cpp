@@ -11,9 +11,9 @@
 #include "protocol/messages/document_messages.h"
 #include "protocol/wire/wire_message.h"
 #include "server/control/access_token.h"
+#include "server/control/meeting_core.h"
 #include "server/documents/document_http.h"
 #include "server/documents/document_names.h"
-#include "server/control/meeting_core.h"
 
 namespace kiv_server {
 namespace {

@@ -21,10 +21,7 @@ class DocumentHttp {
   // page_delivery (tests; may be null: every GET answered) must outlive the routes.
   DocumentHttp(DocumentLibrary& library, const DocumentStore& store, uint64_t max_document_bytes,
                IPageGetDelivery* page_delivery = nullptr)
-      : library_(library),
-        store_(store),
-        max_document_bytes_(max_document_bytes),
-        page_delivery_(page_delivery) {}
+      : library_(library), store_(store), max_document_bytes_(max_document_bytes), page_delivery_(page_delivery) {}
 
   void Register(HttpRouter& router);
   HttpUploadStart StartUpload(const HttpRequest& head);

@@ -10,7 +10,8 @@ HttpRouter::Handler MakeAddressHandler(const ServerConfig& config, uint16_t cont
     if (req.method != "GET") return HttpResponse{405, "application/json", "{}"};
     std::string app_id;
     if (!QueryParam(req.query, "app_id", &app_id)) {
-      return HttpResponse{400, "application/json", kiv_proto::EncodeAddressReply(kiv_proto::kResultInvalidArgument, "")};
+      return HttpResponse{400, "application/json",
+                          kiv_proto::EncodeAddressReply(kiv_proto::kResultInvalidArgument, "")};
     }
     if (config.SecretOf(app_id) == nullptr) {
       return HttpResponse{200, "application/json", kiv_proto::EncodeAddressReply(kiv_proto::kResultAppNotExist, "")};

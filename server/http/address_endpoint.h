@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "server/http/http_request.h"
 #include "server/control/server_config.h"
+#include "server/http/http_request.h"
 
 namespace kiv_server {
 

@@ -20,17 +20,14 @@ void MediaBusiness::SendTicket(const ClientInfo& client) {
 
 void MediaBusiness::SendNotices(const std::vector<SourceNotice>& notices) {
   for (const SourceNotice& n : notices) {
-    server_.SendBusiness(n.to, kiv_media::EncodeSource(kiv_media::kMediaSource,
-                                                       {n.source.user_id, n.source.media_type,
-                                                        n.source.media_id, n.ssrc}));
+    server_.SendBusiness(n.to, kiv_media::EncodeSource(kiv_media::kMediaSource, {n.source.user_id, n.source.media_type,
+                                                                                 n.source.media_id, n.ssrc}));
   }
 }
 
 void MediaBusiness::OnLogin(ClientInfo& client) { (void)relay_.AddLogin(client.id, client.user_id); }
 
-void MediaBusiness::OnMemberLeaving(ClientInfo& client, Group& /*group*/) {
-  SendNotices(relay_.LeaveGroup(client.id));
-}
+void MediaBusiness::OnMemberLeaving(ClientInfo& client, Group& /*group*/) { SendNotices(relay_.LeaveGroup(client.id)); }
 
 void MediaBusiness::OnLogout(ClientInfo& client) { SendNotices(relay_.RemoveLogin(client.id)); }
 
@@ -58,8 +55,8 @@ void MediaBusiness::OnPublish(ClientInfo& from, int id, const rapidjson::Value& 
   }
   if (id == kiv_media::kMediaUnpublish) return SendNotices(relay_.Unpublish(from.id, m.media_type, m.media_id));
   std::vector<SourceNotice> notices;
-  m.result = relay_.Publish(from.id, MediaGroupKey(from.app_id, from.group_id), m.media_type, m.media_id,
-                            m.ssrc, &notices);
+  m.result =
+      relay_.Publish(from.id, MediaGroupKey(from.app_id, from.group_id), m.media_type, m.media_id, m.ssrc, &notices);
   server_.SendBusiness(from.id, kiv_media::EncodePublish(kiv_media::kMediaPublishResult, m));
   SendNotices(notices);
 }

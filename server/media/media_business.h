@@ -1,7 +1,7 @@
 // Business "MEDIA": the control plane of the media relay. A login is issued its ticket
-// when it starts; the client asks for it and the relay's port (17000 -> 17001). Publications, subscriptions and their "source" notices
-// follow protocol/media/media_messages.h. Publishing and subscribing need a group; a
-// member leaving its group (or its login ending) ends its publications and subscriptions.
+// when it starts; the client asks for it and the relay's port (17000 -> 17001). Publications, subscriptions and their
+// "source" notices follow protocol/media/media_messages.h. Publishing and subscribing need a group; a member leaving
+// its group (or its login ending) ends its publications and subscriptions.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,7 @@ class MediaBusiness : public IBusinessModule {
       : server_(server), relay_(relay), relay_port_(relay_port) {}
 
   std::vector<std::string> Businesses() const override;
-  void OnBusiness(ClientInfo& from, const std::string& business, int id,
-                  const rapidjson::Value& body) override;
+  void OnBusiness(ClientInfo& from, const std::string& business, int id, const rapidjson::Value& body) override;
   void OnLogin(ClientInfo& client) override;
   void OnMemberLeaving(ClientInfo& client, Group& group) override;
   void OnLogout(ClientInfo& client) override;

@@ -47,8 +47,8 @@ std::vector<SourceNotice> MediaRelay::RemoveLogin(ClientId client) {
   return notices;
 }
 
-int MediaRelay::Publish(ClientId client, const std::string& group, int media_type,
-                        const std::string& media_id, uint32_t ssrc, std::vector<SourceNotice>* notices) {
+int MediaRelay::Publish(ClientId client, const std::string& group, int media_type, const std::string& media_id,
+                        uint32_t ssrc, std::vector<SourceNotice>* notices) {
   auto it = logins_.find(client);
   if (it == logins_.end() || group.empty()) return kiv_media::kPublishNotInGroup;
   if (ssrc == 0 || media_id.empty()) return kiv_media::kPublishBadRequest;
@@ -58,7 +58,7 @@ int MediaRelay::Publish(ClientId client, const std::string& group, int media_typ
   auto previous = ssrc_of_.find(key);
   if (previous != ssrc_of_.end()) {
     if (previous->second == ssrc) return kiv_media::kPublishOk;  // announced again
-    publications_.erase(previous->second);                      // new SSRC for the source
+    publications_.erase(previous->second);                       // new SSRC for the source
   }
   ssrc_of_[key] = ssrc;
   Publication& p = publications_[ssrc];
@@ -129,9 +129,9 @@ std::vector<SourceNotice> MediaRelay::LeaveGroup(ClientId client) {
   const std::set<MediaSourceKey> subscriptions = std::move(it->second.subscriptions);
   it->second.subscriptions.clear();
   for (const MediaSourceKey& key : subscriptions) Unsubscribe(client, key);
-  notices.erase(std::remove_if(notices.begin(), notices.end(),
-                               [client](const SourceNotice& n) { return n.to == client; }),
-                notices.end());
+  notices.erase(
+      std::remove_if(notices.begin(), notices.end(), [client](const SourceNotice& n) { return n.to == client; }),
+      notices.end());
   Changed();
   return notices;
 }
@@ -193,8 +193,7 @@ void MediaRelay::OnRegistration(const PeerAddress& from, const uint8_t* data, si
   const uint64_t now = clock_();
   auto refuse = [&] {
     ++counters_.registrations_refused;
-    const std::vector<uint8_t> answer =
-        kiv_media::WriteRegistration({kiv_media::RegistrationKind::kRefused, r.ticket});
+    const std::vector<uint8_t> answer = kiv_media::WriteRegistration({kiv_media::RegistrationKind::kRefused, r.ticket});
     out_.SendTo(from, answer.data(), answer.size());
   };
   auto ticket = tickets_.find(r.ticket);
@@ -212,8 +211,7 @@ void MediaRelay::OnRegistration(const PeerAddress& from, const uint8_t* data, si
   }
   login.last_seen_ms = now;
   ++counters_.registrations;
-  const std::vector<uint8_t> answer =
-      kiv_media::WriteRegistration({kiv_media::RegistrationKind::kAccepted, r.ticket});
+  const std::vector<uint8_t> answer = kiv_media::WriteRegistration({kiv_media::RegistrationKind::kAccepted, r.ticket});
   out_.SendTo(from, answer.data(), answer.size());
 }
 

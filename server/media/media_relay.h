@@ -85,8 +85,8 @@ class MediaRelay {
   // Ends the login: its publications (notices to their subscribers) and subscriptions.
   std::vector<SourceNotice> RemoveLogin(ClientId client);
   // One of the kiv_media::kPublish* results.
-  int Publish(ClientId client, const std::string& group, int media_type, const std::string& media_id,
-              uint32_t ssrc, std::vector<SourceNotice>* notices);
+  int Publish(ClientId client, const std::string& group, int media_type, const std::string& media_id, uint32_t ssrc,
+              std::vector<SourceNotice>* notices);
   std::vector<SourceNotice> Unpublish(ClientId client, int media_type, const std::string& media_id);
   // The notice for the subscriber itself (the source's SSRC now, 0 when unpublished).
   SourceNotice Subscribe(ClientId client, const MediaSourceKey& source);

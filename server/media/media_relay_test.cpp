@@ -23,7 +23,8 @@ class Recorder : public IDatagramOut {
   }
   size_t CountTo(const PeerAddress& a, bool rtp_only = true) const {
     size_t n = 0;
-    for (const auto& s : sent) n += s.to == a && (!rtp_only || !kiv_media::LooksLikeRegistration(s.data.data(), s.data.size()));
+    for (const auto& s : sent)
+      n += s.to == a && (!rtp_only || !kiv_media::LooksLikeRegistration(s.data.data(), s.data.size()));
     return n;
   }
   std::vector<Sent> sent;
@@ -38,11 +39,13 @@ constexpr uint32_t kAliceVideo = 0xA11CE;
 class MediaRelayTest : public ::testing::Test {
  protected:
   MediaRelayTest()
-      : relay_(out_, [this] { return now_ms_; }, [this] {
-          Ticket t{};
-          t[0] = static_cast<uint8_t>(++issued_);
-          return t;
-        }) {}
+      : relay_(
+            out_, [this] { return now_ms_; },
+            [this] {
+              Ticket t{};
+              t[0] = static_cast<uint8_t>(++issued_);
+              return t;
+            }) {}
 
   Ticket Login(ClientId id, const std::string& user, const PeerAddress& address) {
     const Ticket t = relay_.AddLogin(id, user);
@@ -199,10 +202,10 @@ TEST_F(MediaRelayTest, FeedbackReachesThePublisherOnlyFromItsSubscribers) {
 TEST_F(MediaRelayTest, MalformedTruncatedAndOversizedDatagramsAreCounted) {
   Meeting();
   const std::vector<std::vector<uint8_t>> bad = {
-      {0x80, 96, 0},                       // truncated RTP
-      {0x81, 201, 0, 9, 0, 0, 0, 1},        // RTCP length past the end
-      {0x00, 1, 2, 3},                      // neither RTP nor registration
-      {'K', 'M', 'R', 1, 2},                // short registration
+      {0x80, 96, 0},                  // truncated RTP
+      {0x81, 201, 0, 9, 0, 0, 0, 1},  // RTCP length past the end
+      {0x00, 1, 2, 3},                // neither RTP nor registration
+      {'K', 'M', 'R', 1, 2},          // short registration
   };
   for (const auto& d : bad) relay_.OnDatagram(kAlice, d.data(), d.size());
   EXPECT_EQ(relay_.counters().dropped_malformed, bad.size());

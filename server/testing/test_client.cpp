@@ -54,9 +54,7 @@ kiv_proto::SessionOptions TestClient::TestOptions() {
   return o;
 }
 
-TestClient::TestClient(kiv_proto::SessionOptions options) : session(sockets, options) {
-  session.SetListener(&events);
-}
+TestClient::TestClient(kiv_proto::SessionOptions options) : session(sockets, options) { session.SetListener(&events); }
 
 TestClient::~TestClient() {
   session.Logout();

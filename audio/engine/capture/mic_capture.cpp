@@ -18,7 +18,6 @@ constexpr uint32_t kBufferFlagSilent = 0x2;  // AUDCLNT_BUFFERFLAGS_SILENT
 
 const char* TrueFalse(bool v) { return v ? "true" : "false"; }
 
-
 // Process-wide: the main microphone's endpoint id and the second microphones tried.
 VORAX::Mutex g_process_mutex;
 std::wstring g_main_device_id;
@@ -28,8 +27,7 @@ bool IsEmpty(const Guid& g) { return g == Guid{}; }
 
 }  // namespace
 
-MicCapture::MicCapture(AudioDeviceLayer* layer, bool second_mic, AudioCore* core,
-                       MicLevelControlFactory level_factory)
+MicCapture::MicCapture(AudioDeviceLayer* layer, bool second_mic, AudioCore* core, MicLevelControlFactory level_factory)
     : layer_(layer),
       core_(core),
       level_factory_(level_factory ? level_factory : &CreateMicLevelControl),
@@ -137,8 +135,7 @@ HResult MicCapture::Init(const wchar_t* id) {
 
   hr = CheckFormat(exclusive_);
   if (Failed(hr)) {
-    AudioLibLog("CheckFormat() %s Failed hr=0x%x\n", exclusive_ ? "EXCLUSIVE MODE" : "SHARED MODE",
-                HrBits(hr));
+    AudioLibLog("CheckFormat() %s Failed hr=0x%x\n", exclusive_ ? "EXCLUSIVE MODE" : "SHARED MODE", HrBits(hr));
     if (exclusive_) {
       AudioLibLog("Check format for SHARED MODE\n");
       hr = CheckFormat(false);
@@ -172,15 +169,12 @@ HResult MicCapture::CheckFormat(bool exclusive) {
     AudioLibLog("Unexpected spAudioClient->GetMixFormat() Failed hr=0x%x\n", HrBits(hr));
     return hr;
   }
-  AudioLibLog("wFormatTag: %d nChannels: %d nSamplesPerSec: %d nBlockAlign: %d wBitsPerSample: %d\n",
-              format.format_tag, format.channels, static_cast<int>(format.samples_per_sec),
-              format.block_align, format.bits_per_sample);
+  AudioLibLog("wFormatTag: %d nChannels: %d nSamplesPerSec: %d nBlockAlign: %d wBitsPerSample: %d\n", format.format_tag,
+              format.channels, static_cast<int>(format.samples_per_sec), format.block_align, format.bits_per_sample);
   if (exclusive) {
     hr = selected_.endpoint->GetDeviceFormat(&format);
     if (Failed(hr)) {
-      AudioLibLog(
-          "Unexpected spProperties->GetValue(PKEY_AudioEngine_DeviceFormat,..) Failed hr=0x%x\n",
-          HrBits(hr));
+      AudioLibLog("Unexpected spProperties->GetValue(PKEY_AudioEngine_DeviceFormat,..) Failed hr=0x%x\n", HrBits(hr));
       return hr;
     }
   }
@@ -259,8 +253,8 @@ void MicCapture::Stop() {
   if (thread_.Join(2000)) {
     AudioLibLog("%s, m_hThread : %p, success stopped.\n", "MicCapture::Stop", id);
   } else {
-    AudioLibLog("%s, m_hThread : %p, Stop Failed dwRet = %x, the last error: %x .\n", "MicCapture::Stop",
-                id, 0x102u, 0u);
+    AudioLibLog("%s, m_hThread : %p, Stop Failed dwRet = %x, the last error: %x .\n", "MicCapture::Stop", id, 0x102u,
+                0u);
   }
 }
 
@@ -485,15 +479,13 @@ void MicCapture::RunCaptureLoop(CaptureStream* stream) {
 }
 
 MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool first,
-                                               const MicSampleFormat& sample_format,
-                                               std::vector<uint8_t>* silence) {
+                                                const MicSampleFormat& sample_format, std::vector<uint8_t>* silence) {
   uint8_t* data = nullptr;
   uint32_t frames = 0, flags = 0;
   uint64_t position = 0;
   HResult hr = capture->GetBuffer(&data, &frames, &flags, &position);
   if (Failed(hr)) {
-    AudioLibLog("Unexpected, spCaptureClient->GetBuffer failed, lost device control. hr = 0x%x\n",
-                HrBits(hr));
+    AudioLibLog("Unexpected, spCaptureClient->GetBuffer failed, lost device control. hr = 0x%x\n", HrBits(hr));
     return PacketResult::kGetFailed;
   }
   if (first_position_ < 0) first_position_ = static_cast<int64_t>(position);
@@ -509,8 +501,7 @@ MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool fir
   const int conversion_frames = static_cast<int>(conversion_.size()) / (channels_ > 0 ? channels_ : 1);
   for (uint32_t done = 0; data != nullptr && done < frames;) {
     const int piece = static_cast<int>(std::min<uint32_t>(frames - done, conversion_frames));
-    if (!ConvertToMono(data + static_cast<size_t>(done) * block_align, piece, sample_format,
-                       conversion_.data())) {
+    if (!ConvertToMono(data + static_cast<size_t>(done) * block_align, piece, sample_format, conversion_.data())) {
       if (sample_type_ == SampleType::kUnknown) {
         AudioLibLog("Unexpected m_eFormatType: EN_WAVE_FORMAT_UNKNOWN\n");
       } else {

@@ -7,10 +7,14 @@ namespace {
 // One integer sample as 16 bits.
 int32_t IntSample(const uint8_t* p, int bits) {
   switch (bits) {
-    case 8: return (static_cast<int32_t>(p[0]) - 128) * 256;  // 8-bit PCM is unsigned
-    case 16: return static_cast<int16_t>(p[0] | (p[1] << 8));
-    case 24: return static_cast<int16_t>(p[1] | (p[2] << 8));
-    default: return static_cast<int16_t>(p[2] | (p[3] << 8));
+    case 8:
+      return (static_cast<int32_t>(p[0]) - 128) * 256;  // 8-bit PCM is unsigned
+    case 16:
+      return static_cast<int16_t>(p[0] | (p[1] << 8));
+    case 24:
+      return static_cast<int16_t>(p[1] | (p[2] << 8));
+    default:
+      return static_cast<int16_t>(p[2] | (p[3] << 8));
   }
 }
 

@@ -7,8 +7,8 @@
 
 struct MicSampleFormat {
   SampleType type;
-  int bits;      // 8, 16, 24 or 32 (32 for float)
-  int channels;  // at least 1
+  int bits;              // 8, 16, 24 or 32 (32 for float)
+  int channels;          // at least 1
   bool two_channel_sum;  // float input: add the second channel to the first
 };
 

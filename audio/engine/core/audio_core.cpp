@@ -90,8 +90,7 @@ void AudioCore::DecideSpeakerDelay() {
   AudioLibLog("%s, get pc model name is %s .\n", "GetSpkDelayByPCModel", model.c_str());
   const char* found = QuirksForPcModel(model).small_speaker_delay;
   if (found) {
-    AudioLibLog("%s, Found device %s, set spk delay buffer to small one.\n.", "GetSpkDelayByPCModel",
-                found);
+    AudioLibLog("%s, Found device %s, set spk delay buffer to small one.\n.", "GetSpkDelayByPCModel", found);
   }
   small_speaker_delay_ = found != nullptr;
 }
@@ -106,8 +105,8 @@ void AudioCore::RestoreEchoState() {
     saved_mic_boost_ = boost;
   }
   restore_pending_ = true;
-  AudioLibLog("restored aec data file, mic %s, speaker %s, _isNeedChangeMicVol set to true.\n",
-              mic_name_.c_str(), speaker_name_.c_str());
+  AudioLibLog("restored aec data file, mic %s, speaker %s, _isNeedChangeMicVol set to true.\n", mic_name_.c_str(),
+              speaker_name_.c_str());
 }
 
 void AudioCore::ClearSecondMicCheck() {
@@ -142,8 +141,7 @@ void AudioCore::LimitFarEnd(int16_t* samples, int count) {
   float gain = 1.0f;
   if (dt) gain *= limiter_parameters_.speaker_scale;
   if (limiter_.echo_flag) gain *= limiter_parameters_.speaker_scale;
-  const float limit =
-      static_cast<float>(dt ? limiter_parameters_.low_limit : limiter_parameters_.high_limit);
+  const float limit = static_cast<float>(dt ? limiter_parameters_.low_limit : limiter_parameters_.high_limit);
   float block[48];
   for (int start = 0; start + 48 <= count; start += 48) {
     for (int i = 0; i < 48; ++i) block[i] = samples[start + i];
@@ -198,7 +196,7 @@ void AudioCore::PutFarEndReference(const int16_t* data, int bytes) {
 }
 
 int AudioCore::ResampleCapture(const int16_t* data, int bytes, int rate, int16_t* out, Slot slot) {
-  std::unique_ptr<Resampler>& r = slot == Slot::kCapture ? capture_resampler_
+  std::unique_ptr<Resampler>& r = slot == Slot::kCapture  ? capture_resampler_
                                   : slot == Slot::kRender ? render_resampler_
                                                           : second_mic_resampler_;
   if (!r) r.reset(new Resampler);
@@ -210,8 +208,7 @@ int AudioCore::ResampleCapture(const int16_t* data, int bytes, int rate, int16_t
   return r->Process(data, bytes / 2, out);
 }
 
-void AudioCore::CaptureFrame(const int16_t* data, int bytes, int rate, uint8_t* raise_level,
-                             float* energy) {
+void AudioCore::CaptureFrame(const int16_t* data, int bytes, int rate, uint8_t* raise_level, float* energy) {
   if (data == nullptr || bytes <= 0) return;
   int16_t frame[kMaxDeviceSamples] = {};
   if (rate == kSampleRate) {
@@ -236,8 +233,7 @@ void AudioCore::CaptureFrame(const int16_t* data, int bytes, int rate, uint8_t* 
     VORAX::AutoLock lock(this);
     std::memcpy(output_frame_, frame, kFrameBytes);
   } else {
-    ProcessFrame(frame, kFrameBytes, raise_level ? raise_level : &unused_flag,
-                 energy ? energy : &unused_energy);
+    ProcessFrame(frame, kFrameBytes, raise_level ? raise_level : &unused_flag, energy ? energy : &unused_energy);
   }
   RealAudioCaptureCallback capture = Library().capture_callback.load();
   if (capture != nullptr) capture(output_frame_, kFrameBytes, kSampleRate);

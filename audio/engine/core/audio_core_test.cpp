@@ -350,7 +350,8 @@ TEST_F(AudioCoreTest, VoiceEnergyAndRaiseRequest) {
   g_echo.gain = 6.0f;
   int raised_at = -1;
   for (int f = 0; f < 100; ++f) {
-    for (int i = 0; i < 960; ++i) tone[i] = static_cast<int16_t>(12000 * std::sin(2 * 3.14159265358979 * 500.0 * (f * 960 + i) / 48000));
+    for (int i = 0; i < 960; ++i)
+      tone[i] = static_cast<int16_t>(12000 * std::sin(2 * 3.14159265358979 * 500.0 * (f * 960 + i) / 48000));
     raise = 0;
     core.CaptureFrame(tone.data(), 1920, 48000, &raise, &energy);
     if (f == 1) first = energy;

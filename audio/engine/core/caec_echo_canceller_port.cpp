@@ -51,21 +51,20 @@ float CaecEchoCancellerPort::CurrentGain() const { return aec_->AgcGain(); }
 
 float CaecEchoCancellerPort::CurrentErle() const { return aec_->CurrentErle(); }
 
-bool CaecEchoCancellerPort::SaveState(const std::string& mic, const std::string& speaker,
-                                      int mic_level, float mic_boost) {
+bool CaecEchoCancellerPort::SaveState(const std::string& mic, const std::string& speaker, int mic_level,
+                                      float mic_boost) {
   aec_->SetDataFolder(Library().data_folder());
   return aec_->SaveAECDataToFile(mic.c_str(), speaker.c_str(), 0, 0, mic_level, mic_boost);
 }
 
-bool CaecEchoCancellerPort::RestoreState(const std::string& mic, const std::string& speaker,
-                                         float* best_erle, int* mic_level, float* mic_boost) {
+bool CaecEchoCancellerPort::RestoreState(const std::string& mic, const std::string& speaker, float* best_erle,
+                                         int* mic_level, float* mic_boost) {
   // The caller's values change only when a record was found.
   aec_->SetDataFolder(Library().data_folder());
   float erle = *best_erle;
   int32_t level = *mic_level;
   float boost = *mic_boost;
-  if (aec_->RestoreAECDataFromFile(mic.c_str(), speaker.c_str(), nullptr, &erle, &level, &boost) !=
-      1) {
+  if (aec_->RestoreAECDataFromFile(mic.c_str(), speaker.c_str(), nullptr, &erle, &level, &boost) != 1) {
     return false;
   }
   *best_erle = erle;

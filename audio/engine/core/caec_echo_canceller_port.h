@@ -23,8 +23,8 @@ class CaecEchoCancellerPort : public EchoCancellerPort {
   float CurrentErle() const override;
   [[nodiscard]] bool SaveState(const std::string& mic, const std::string& speaker, int mic_level,
                                float mic_boost) override;
-  bool RestoreState(const std::string& mic, const std::string& speaker, float* best_erle,
-                    int* mic_level, float* mic_boost) override;
+  bool RestoreState(const std::string& mic, const std::string& speaker, float* best_erle, int* mic_level,
+                    float* mic_boost) override;
   void SetMusicMode(bool on) override;
   void SetDumpFiles(FILE* const files[5]) override;
 

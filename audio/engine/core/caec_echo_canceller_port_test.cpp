@@ -22,8 +22,7 @@ struct CoreSide {
   EchoFrameArgs args;
 
   explicit CoreSide(int32_t noise_suppression)
-      : args(MakeEchoFrameArgs(
-            AecFrameInputs{mic, mic2, false, false, noise_suppression != 0, out, side}, &results)) {
+      : args(MakeEchoFrameArgs(AecFrameInputs{mic, mic2, false, false, noise_suppression != 0, out, side}, &results)) {
     results.mic_floor = -1.0f;  // shows whether the core wrote it
   }
 };

@@ -10,25 +10,25 @@
 
 // The per-frame hand-over to the echo canceller, one field per word of its frame record.
 struct EchoFrameArgs {
-  int16_t* mic;                  // 960 samples, 48 kHz
-  int32_t mic_bytes;             // 1920
-  int16_t* mic2;                 // second-microphone frame (zeros when none was queued)
-  int32_t mic2_bytes;            // 1920 with headset enhance on, else 0
-  float clock_ratio;             // always 1.0
-  int32_t output_voice;          // output voice flag of the previous frame
-  int32_t reserved6;             // 0
-  int32_t reserved7;             // 0
-  int32_t headset;               // 1 with headset enhance on, else 0
-  float constant_15;             // 15.0
-  int16_t* out;                  // the processed output frame
-  int16_t* side;                 // zeroed 960-sample side buffer
-  int32_t* result_unused_a;      // not read by the core
-  float* result_unused_b;        // not read by the core
-  float* mic2_level;             // second-mic level for the second-microphone check
-  int32_t* echo;                 // nonzero: echo flag
-  uint8_t* double_talk;          // nonzero: DT flag
-  int32_t one;                   // 1
-  int32_t noise_suppression;     // the noise-suppression switch
+  int16_t* mic;               // 960 samples, 48 kHz
+  int32_t mic_bytes;          // 1920
+  int16_t* mic2;              // second-microphone frame (zeros when none was queued)
+  int32_t mic2_bytes;         // 1920 with headset enhance on, else 0
+  float clock_ratio;          // always 1.0
+  int32_t output_voice;       // output voice flag of the previous frame
+  int32_t reserved6;          // 0
+  int32_t reserved7;          // 0
+  int32_t headset;            // 1 with headset enhance on, else 0
+  float constant_15;          // 15.0
+  int16_t* out;               // the processed output frame
+  int16_t* side;              // zeroed 960-sample side buffer
+  int32_t* result_unused_a;   // not read by the core
+  float* result_unused_b;     // not read by the core
+  float* mic2_level;          // second-mic level for the second-microphone check
+  int32_t* echo;              // nonzero: echo flag
+  uint8_t* double_talk;       // nonzero: DT flag
+  int32_t one;                // 1
+  int32_t noise_suppression;  // the noise-suppression switch
 };
 
 class EchoCancellerPort {
@@ -42,11 +42,11 @@ class EchoCancellerPort {
   virtual bool HasCoreState() const = 0;
   virtual float CurrentGain() const = 0;
   virtual float CurrentErle() const = 0;
-  [[nodiscard]] virtual bool SaveState(const std::string& mic, const std::string& speaker,
-                                       int mic_level, float mic_boost) = 0;
+  [[nodiscard]] virtual bool SaveState(const std::string& mic, const std::string& speaker, int mic_level,
+                                       float mic_boost) = 0;
   // Fills the outputs when a record for the pair exists.
-  virtual bool RestoreState(const std::string& mic, const std::string& speaker, float* best_erle,
-                            int* mic_level, float* mic_boost) = 0;
+  virtual bool RestoreState(const std::string& mic, const std::string& speaker, float* best_erle, int* mic_level,
+                            float* mic_boost) = 0;
   virtual void SetMusicMode(bool on) = 0;
   // The caller's five dump files (microphone, second microphone, reference, output,
   // denoised output); null entries are absent.

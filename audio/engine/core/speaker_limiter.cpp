@@ -6,9 +6,9 @@
 
 SpeakerLimiter::SpeakerLimiter(LimiterParameters* parameters) {
   *parameters = LimiterParameters{};
-  AudioLibLog("spk limiter low:%d high:%d, enter_DT_thr=%d, exit_DT_thr=%d, spkScale=%g\n",
-              parameters->low_limit, parameters->high_limit, parameters->enter_dt_threshold,
-              parameters->exit_dt_threshold, static_cast<double>(parameters->speaker_scale));
+  AudioLibLog("spk limiter low:%d high:%d, enter_DT_thr=%d, exit_DT_thr=%d, spkScale=%g\n", parameters->low_limit,
+              parameters->high_limit, parameters->enter_dt_threshold, parameters->exit_dt_threshold,
+              static_cast<double>(parameters->speaker_scale));
 }
 
 void SpeakerLimiter::Process(float target_gain, float* x, float limit) {
@@ -48,8 +48,7 @@ void SpeakerLimiter::Process(float target_gain, float* x, float limit) {
   // Per sample: fast fall, slow rise, hard limit.
   const float g = limiter_gain_;
   for (int i = 0; i < kBlock; ++i) {
-    smoothed_gain_ = g < smoothed_gain_ ? 0.8f * smoothed_gain_ + 0.2f * g
-                                        : 0.99999f * smoothed_gain_ + 0.00001f * g;
+    smoothed_gain_ = g < smoothed_gain_ ? 0.8f * smoothed_gain_ + 0.2f * g : 0.99999f * smoothed_gain_ + 0.00001f * g;
     float y = smoothed_gain_ * x[i];
     if (y > limit) y = limit;
     if (y < -(limit + 1.0f)) y = -(limit + 1.0f);

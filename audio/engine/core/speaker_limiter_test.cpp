@@ -23,8 +23,8 @@ double g_far_amplitude = 0.0;
 int64_t g_far_position = 0;
 void FarEnd(short* buffer, int* bytes, void*) {
   for (int i = 0; i < 960; ++i, ++g_far_position) {
-    const double v = g_far_amplitude * std::sin(0.031 * g_far_position) + 0.3 * g_far_amplitude *
-                     std::sin(0.0047 * g_far_position);
+    const double v =
+        g_far_amplitude * std::sin(0.031 * g_far_position) + 0.3 * g_far_amplitude * std::sin(0.0047 * g_far_position);
     buffer[i] = static_cast<short>(std::max(-32768.0, std::min(32767.0, v)));
   }
   *bytes = 1920;

@@ -31,8 +31,7 @@ class CaptureClient {
  public:
   virtual ~CaptureClient() = default;
   // The next packet: data, frames, buffer flags and the device position of its first frame.
-  virtual HResult GetBuffer(uint8_t** data, uint32_t* frames, uint32_t* flags,
-                            uint64_t* device_position) = 0;
+  virtual HResult GetBuffer(uint8_t** data, uint32_t* frames, uint32_t* flags, uint64_t* device_position) = 0;
   virtual HResult ReleaseBuffer(uint32_t frames) = 0;
 };
 

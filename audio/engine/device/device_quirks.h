@@ -7,15 +7,15 @@
 #include <string>
 
 struct CaptureNameQuirks {
-  bool built_in_mic = false;       // main microphone prefers exclusive mode
-  bool never_second_mic = false;   // a mix-down device, never a second microphone
-  int shared_buffer_periods = 0;   // shared-mode buffer in device periods (0: the general rule)
-  bool two_channel_sum = false;    // float capture sums the first two channels
-  bool boost_only = false;         // only the boost is set, never the level
+  bool built_in_mic = false;      // main microphone prefers exclusive mode
+  bool never_second_mic = false;  // a mix-down device, never a second microphone
+  int shared_buffer_periods = 0;  // shared-mode buffer in device periods (0: the general rule)
+  bool two_channel_sum = false;   // float capture sums the first two channels
+  bool boost_only = false;        // only the boost is set, never the level
 };
 
 struct PcModelQuirks {
-  const char* force_exclusive_mic = nullptr;   // the matched name, or null
+  const char* force_exclusive_mic = nullptr;  // the matched name, or null
   const char* small_speaker_delay = nullptr;
   const char* small_boost_start = nullptr;
 };

@@ -4,9 +4,9 @@
 
 // Verifies every named capture device of the table and that the tests are case-sensitive.
 TEST(DeviceQuirksTest, CaptureNames) {
-  for (const wchar_t* name : {L"\u9EA6\u514B\u98CE\u9635\u5217 (Realtek)", L"\u5185\u88C5\u9EA6\u514B\u98CE",
-                              L"Internal Microphone (Conexant)", L"Microphone (Realtek(R) Audio)",
-                              L"Microphone Array (Intel SST)"}) {
+  for (const wchar_t* name :
+       {L"\u9EA6\u514B\u98CE\u9635\u5217 (Realtek)", L"\u5185\u88C5\u9EA6\u514B\u98CE",
+        L"Internal Microphone (Conexant)", L"Microphone (Realtek(R) Audio)", L"Microphone Array (Intel SST)"}) {
     EXPECT_TRUE(QuirksForCaptureName(name).built_in_mic) << name;
   }
   EXPECT_FALSE(QuirksForCaptureName(L"microphone array").built_in_mic);
@@ -40,7 +40,8 @@ TEST(DeviceQuirksTest, PcModels) {
 
 // Verifies the capture buffer rules in their order.
 TEST(DeviceQuirksTest, CaptureBufferRules) {
-  const CaptureNameQuirks plain, bss = QuirksForCaptureName(L"BSS DCP-555"), amd = QuirksForCaptureName(L"AMD Audio Device");
+  const CaptureNameQuirks plain, bss = QuirksForCaptureName(L"BSS DCP-555"),
+                                 amd = QuirksForCaptureName(L"AMD Audio Device");
   EXPECT_EQ(ChooseCaptureBuffer(true, 44100, 100000, bss).duration, 200000);
   EXPECT_EQ(ChooseCaptureBuffer(false, 44100, 100000, bss).duration, 400000);  // rate first
   EXPECT_EQ(ChooseCaptureBuffer(false, 44100, 100000, bss).reason, CaptureBufferChoice::kLowRate);

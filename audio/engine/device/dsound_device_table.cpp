@@ -13,9 +13,7 @@ constexpr wchar_t kBluetoothHeadphones[] = L"Bluetooth Headphones (Bluetooth Aud
 bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
 // Entries that are never kept: the stereo profile of the speakerphone and Bluetooth headphones.
-bool IsRemovedKind(const std::wstring& name) {
-  return Contains(name, kStereo) || Contains(name, kBluetoothHeadphones);
-}
+bool IsRemovedKind(const std::wstring& name) { return Contains(name, kStereo) || Contains(name, kBluetoothHeadphones); }
 
 }  // namespace
 
@@ -85,8 +83,10 @@ void DSoundDeviceTable::Order() {
     }
     const int last = count() - 1;
     std::swap(entries_[i], entries_[last]);
-    if (first_index_ == last) first_index_ = i;
-    else if (first_index_ == i) first_index_ = -1;
+    if (first_index_ == last)
+      first_index_ = i;
+    else if (first_index_ == i)
+      first_index_ = -1;
     entries_.pop_back();
   }
   for (int i = 0; i < count(); ++i) {

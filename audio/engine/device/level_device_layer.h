@@ -144,8 +144,7 @@ class Mixer {
   virtual HResult GetAllControls(const MixerLineInfo& line, std::vector<MixerControlInfo>* controls) = 0;
   // Values of `channels` x `items` entries (items 0 for a plain control, counted as 1).
   virtual HResult GetValues(const MixerControlInfo& control, uint32_t channels, std::vector<int32_t>* values) = 0;
-  virtual HResult SetValues(const MixerControlInfo& control, uint32_t channels,
-                            const std::vector<int32_t>& values) = 0;
+  virtual HResult SetValues(const MixerControlInfo& control, uint32_t channels, const std::vector<int32_t>& values) = 0;
   // Texts of a list control's items.
   virtual HResult GetItemTexts(const MixerControlInfo& control, uint32_t channels,
                                std::vector<std::wstring>* texts) = 0;

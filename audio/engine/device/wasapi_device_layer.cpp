@@ -38,8 +38,8 @@ EDataFlow ToDataFlow(EndpointFlow flow) { return flow == EndpointFlow::kRender ?
 
 // `log`: failures are logged (the level layer reads the same endpoints without logging).
 HResult CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator, bool log = true) {
-  const HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                                      __uuidof(IMMDeviceEnumerator), enumerator->ReceiveVoid());
+  const HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                      enumerator->ReceiveVoid());
   if (FAILED(hr) && log) AudioLibLog("Failed to create MMDeviceEnumerator hr=0x%x\n", static_cast<unsigned>(hr));
   return hr;
 }
@@ -109,9 +109,7 @@ class WasapiRenderClient : public RenderClient {
     *data = buffer;
     return hr;
   }
-  HResult ReleaseBuffer(uint32_t frames, uint32_t flags) override {
-    return client_->ReleaseBuffer(frames, flags);
-  }
+  HResult ReleaseBuffer(uint32_t frames, uint32_t flags) override { return client_->ReleaseBuffer(frames, flags); }
 
  private:
   ComRef<IAudioRenderClient> client_;
@@ -145,9 +143,9 @@ class WasapiAudioClient : public AudioClient {
 
   HResult IsFormatSupported(bool exclusive, const WaveFormat& format) override {
     WAVEFORMATEX* closest = nullptr;
-    const HRESULT hr = client_->IsFormatSupported(
-        exclusive ? AUDCLNT_SHAREMODE_EXCLUSIVE : AUDCLNT_SHAREMODE_SHARED,
-        reinterpret_cast<const WAVEFORMATEX*>(&format), exclusive ? nullptr : &closest);
+    const HRESULT hr =
+        client_->IsFormatSupported(exclusive ? AUDCLNT_SHAREMODE_EXCLUSIVE : AUDCLNT_SHAREMODE_SHARED,
+                                   reinterpret_cast<const WAVEFORMATEX*>(&format), exclusive ? nullptr : &closest);
     if (closest) CoTaskMemFree(closest);
     return hr;
   }

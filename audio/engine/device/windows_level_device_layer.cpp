@@ -63,7 +63,8 @@ class VolumeCallback : public kiv_common::ComObject<kiv_common::DeleteOnLastRele
  public:
   explicit VolumeCallback(EndpointVolumeSink* sink) : ComObject(__uuidof(IAudioEndpointVolumeCallback)), sink_(sink) {}
   HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) override {
-    if (data) sink_->OnNotify(VolumeNotification{ToGuid(data->guidEventContext), data->bMuted != FALSE, data->fMasterVolume});
+    if (data)
+      sink_->OnNotify(VolumeNotification{ToGuid(data->guidEventContext), data->bMuted != FALSE, data->fMasterVolume});
     return S_OK;
   }
 
@@ -212,7 +213,8 @@ class WindowsLevelEndpoint : public LevelEndpoint {
   }
   HResult ActivateEndpointVolume(std::unique_ptr<EndpointVolume>* volume) override {
     IAudioEndpointVolume* v = nullptr;
-    const HRESULT hr = device_->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&v));
+    const HRESULT hr =
+        device_->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&v));
     if (SUCCEEDED(hr)) volume->reset(new WindowsEndpointVolume(v));
     return hr;
   }

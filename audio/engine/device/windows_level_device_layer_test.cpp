@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
 #include <objbase.h>
 
 #include <cstdio>
@@ -21,7 +22,9 @@ class ComScope {
 };
 
 // The DirectSound capture device that stands for the default capture endpoint.
-bool DefaultCaptureDevice(LevelDeviceLayer* layer, Guid* id) { return Succeeded(layer->GetDefaultVoiceDevice(DeviceKind::kCapture, id)); }
+bool DefaultCaptureDevice(LevelDeviceLayer* layer, Guid* id) {
+  return Succeeded(layer->GetDefaultVoiceDevice(DeviceKind::kCapture, id));
+}
 
 }  // namespace
 

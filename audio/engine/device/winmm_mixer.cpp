@@ -151,7 +151,8 @@ class WindowsMixer : public Mixer {
     controls.cControls = line.controls;
     controls.cbmxctrl = sizeof(MIXERCONTROLW);
     controls.pamxctrl = list.data();
-    const HResult hr = Mm(mixerGetLineControlsW(Object(), &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ALL));
+    const HResult hr =
+        Mm(mixerGetLineControlsW(Object(), &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ALL));
     if (Failed(hr)) return hr;
     out->resize(list.size());
     for (size_t i = 0; i < list.size(); ++i) FromControl(list[i], &(*out)[i]);
@@ -209,16 +210,16 @@ HResult WindowsLevelDeviceLayer::GetMixerName(int index, std::wstring* name) {
 HResult WindowsLevelDeviceLayer::OpenMixer(int index, MixerNotifyWindow* window, std::unique_ptr<Mixer>* mixer) {
   HMIXER handle = nullptr;
   const DWORD_PTR callback = window ? reinterpret_cast<DWORD_PTR>(window->handle()) : 0;
-  const HResult hr = Mm(mixerOpen(&handle, static_cast<UINT>(index), callback, 0,
-                                  MIXER_OBJECTF_MIXER | (window ? CALLBACK_WINDOW : 0)));
+  const HResult hr = Mm(
+      mixerOpen(&handle, static_cast<UINT>(index), callback, 0, MIXER_OBJECTF_MIXER | (window ? CALLBACK_WINDOW : 0)));
   if (Succeeded(hr)) mixer->reset(new WindowsMixer(handle));
   return hr;
 }
 
 HResult WindowsLevelDeviceLayer::CreateNotifyWindow(std::unique_ptr<MixerNotifyWindow>* window) {
   if (!RegisterClassOnce()) return kE_FAIL;
-  HWND hwnd = CreateWindowExW(0, kClassName, L"TORMWND", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr),
-                              nullptr);
+  HWND hwnd =
+      CreateWindowExW(0, kClassName, L"TORMWND", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return kE_FAIL;
   WindowsNotifyWindow* w = new WindowsNotifyWindow(hwnd);
   {

@@ -25,9 +25,12 @@ void* PlatformEvent::native_handle() const { return impl_->event; }
 
 PlatformEvent::WaitResult PlatformEvent::Wait(uint32_t timeout_ms) {
   switch (WaitForSingleObject(impl_->event, timeout_ms)) {
-    case WAIT_OBJECT_0: return kSignalled;
-    case WAIT_TIMEOUT: return kTimeout;
-    default: return kFailed;
+    case WAIT_OBJECT_0:
+      return kSignalled;
+    case WAIT_TIMEOUT:
+      return kTimeout;
+    default:
+      return kFailed;
   }
 }
 

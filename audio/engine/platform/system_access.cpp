@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <shlobj.h>
 #endif
 
@@ -28,8 +29,7 @@ class Win32RegistryKey : public RegistryKey {
     std::string buffer(max_bytes + 1, '\0');
     DWORD size = static_cast<DWORD>(max_bytes);
     DWORD type = 0;
-    const LONG r = RegQueryValueExA(key_, value.c_str(), nullptr, &type,
-                                    reinterpret_cast<BYTE*>(&buffer[0]), &size);
+    const LONG r = RegQueryValueExA(key_, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &size);
     if (r != ERROR_SUCCESS) return r;
     buffer.resize(size < max_bytes ? size : max_bytes);
     out->assign(buffer.c_str());
@@ -38,8 +38,7 @@ class Win32RegistryKey : public RegistryKey {
 
   long QueryDword(const std::string& value, uint32_t* out) override {
     DWORD data = 0, size = sizeof data, type = 0;
-    const LONG r =
-        RegQueryValueExA(key_, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    const LONG r = RegQueryValueExA(key_, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
     if (r == ERROR_SUCCESS) *out = data;
     return r;
   }

@@ -13,7 +13,7 @@ constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyWow64_64 = 0x0100;
 constexpr uint32_t kKeyWow64_32 = 0x0200;
 constexpr long kRegistryOk = 0;
-constexpr long kRegistryNotFound = 2;      // ERROR_FILE_NOT_FOUND
+constexpr long kRegistryNotFound = 2;       // ERROR_FILE_NOT_FOUND
 constexpr long kRegistryNoMoreItems = 259;  // ERROR_NO_MORE_ITEMS
 
 class RegistryKey {
@@ -34,8 +34,7 @@ class SystemAccess {
   // The processor architecture of the native system is x64 or Itanium.
   virtual bool Is64BitWindows() = 0;
   // Opens a key under HKEY_LOCAL_MACHINE with the given access (view flags included).
-  virtual long OpenLocalMachineKey(const std::string& path, uint32_t access,
-                                   std::unique_ptr<RegistryKey>* key) = 0;
+  virtual long OpenLocalMachineKey(const std::string& path, uint32_t access, std::unique_ptr<RegistryKey>* key) = 0;
 };
 
 // The system the library runs on (natively: no documents folder, no registry).

@@ -73,9 +73,8 @@ HResult WASPlayback::CheckFormat(bool exclusive) {
     AudioLibLog("Unable to get mix format on audio client: hr=0x%x\n", HrBits(hr));
     return hr;
   }
-  AudioLibLog("wFormatTag: %d nChannels: %d nSamplesPerSec: %d nBlockAlign: %d wBitsPerSample: %d\n",
-              mix.format_tag, mix.channels, static_cast<int>(mix.samples_per_sec), mix.block_align,
-              mix.bits_per_sample);
+  AudioLibLog("wFormatTag: %d nChannels: %d nSamplesPerSec: %d nBlockAlign: %d wBitsPerSample: %d\n", mix.format_tag,
+              mix.channels, static_cast<int>(mix.samples_per_sec), mix.block_align, mix.bits_per_sample);
   MakeInt16Format(mix, &format_);
   hr = client->IsFormatSupported(exclusive, format_);
   if (hr != kS_OK) AudioLibLog("IsFormatSupported Failed hr=0x%x", HrBits(hr));
@@ -103,8 +102,8 @@ void WASPlayback::Stop() {
   if (thread_.Join(2000)) {
     AudioLibLog("%s, m_hThread : %p, success stopped.\n", "WASPlayback::Stop", id);
   } else {
-    AudioLibLog("%s, m_hThread : %p, stopp Failed dwRet = %x, the last error: %x\n", "WASPlayback::Stop", id,
-                0x102u, 0u);
+    AudioLibLog("%s, m_hThread : %p, stopp Failed dwRet = %x, the last error: %x\n", "WASPlayback::Stop", id, 0x102u,
+                0u);
   }
 }
 
@@ -258,8 +257,7 @@ void WASPlayback::RenderFreeSpace(AudioClient* client, RenderClient* render, uin
     uint32_t padding = 0;
     HResult hr = client->GetCurrentPadding(&padding);
     if (Failed(hr)) {
-      AudioLibLog("Unexpected, spAudioClient->GetCurrentPadding failed, lost device control. hr = 0x%x\n",
-                  HrBits(hr));
+      AudioLibLog("Unexpected, spAudioClient->GetCurrentPadding failed, lost device control. hr = 0x%x\n", HrBits(hr));
       return;
     }
     uint32_t frames = padding < buffer_frames ? buffer_frames - padding : 0;
@@ -275,8 +273,7 @@ void WASPlayback::RenderFreeSpace(AudioClient* client, RenderClient* render, uin
     written += frames;
     hr = render->ReleaseBuffer(frames, 0);
     if (Failed(hr)) {
-      AudioLibLog("Unexpected, spRenderClient->ReleaseBuffer failed, lost device control. hr = 0x%x\n",
-                  HrBits(hr));
+      AudioLibLog("Unexpected, spRenderClient->ReleaseBuffer failed, lost device control. hr = 0x%x\n", HrBits(hr));
       return;
     }
   }

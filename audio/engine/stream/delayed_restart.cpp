@@ -8,8 +8,7 @@ namespace {
 constexpr uint32_t kRestartDelayMs = 5000;
 }  // namespace
 
-DelayedRestart::DelayedRestart(AudioDeviceLayer* layer, const char* proc_name)
-    : layer_(layer), proc_name_(proc_name) {}
+DelayedRestart::DelayedRestart(AudioDeviceLayer* layer, const char* proc_name) : layer_(layer), proc_name_(proc_name) {}
 
 void DelayedRestart::Schedule(std::function<void()> restart) {
   if (closing_) return;

@@ -36,10 +36,24 @@ void WriteSample(uint8_t* p, const WaveFormat& f, double v) {
   }
   const int32_t s = static_cast<int32_t>(std::lround(v * 32767.0));
   switch (f.bits_per_sample) {
-    case 8: p[0] = static_cast<uint8_t>((s >> 8) + 128); break;
-    case 16: p[0] = static_cast<uint8_t>(s); p[1] = static_cast<uint8_t>(s >> 8); break;
-    case 24: p[0] = 0; p[1] = static_cast<uint8_t>(s); p[2] = static_cast<uint8_t>(s >> 8); break;
-    default: p[0] = 0; p[1] = 0; p[2] = static_cast<uint8_t>(s); p[3] = static_cast<uint8_t>(s >> 8); break;
+    case 8:
+      p[0] = static_cast<uint8_t>((s >> 8) + 128);
+      break;
+    case 16:
+      p[0] = static_cast<uint8_t>(s);
+      p[1] = static_cast<uint8_t>(s >> 8);
+      break;
+    case 24:
+      p[0] = 0;
+      p[1] = static_cast<uint8_t>(s);
+      p[2] = static_cast<uint8_t>(s >> 8);
+      break;
+    default:
+      p[0] = 0;
+      p[1] = 0;
+      p[2] = static_cast<uint8_t>(s);
+      p[3] = static_cast<uint8_t>(s >> 8);
+      break;
   }
 }
 
@@ -338,8 +352,7 @@ void ScriptedDeviceLayer::Configure(const std::wstring& id, const std::function<
   changed_.notify_all();
 }
 
-void ScriptedDeviceLayer::Inspect(const std::wstring& id,
-                                  const std::function<void(const ScriptedEndpoint&)>& look) {
+void ScriptedDeviceLayer::Inspect(const std::wstring& id, const std::function<void(const ScriptedEndpoint&)>& look) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (auto e = Find(id)) look(*e);
 }

@@ -27,7 +27,7 @@ struct ScriptedEndpoint {
   WaveFormat mix = {};
   WaveFormat device_format = {};  // the exclusive-mode format
   HResult device_format_result = kS_OK;
-  std::set<int> shared_rates;       // rates IsFormatSupported accepts in shared mode
+  std::set<int> shared_rates;  // rates IsFormatSupported accepts in shared mode
   bool exclusive_allowed = false;
   int64_t default_period = 100000;  // 10 ms
   int64_t minimum_period = 30000;
@@ -44,9 +44,9 @@ struct ScriptedEndpoint {
   float session_volume = 1.0f;
 
   // Observations.
-  std::vector<int16_t> rendered;     // every channel of every released render frame
+  std::vector<int16_t> rendered;          // every channel of every released render frame
   std::vector<uint32_t> render_requests;  // frame counts of GetBuffer calls after the first
-  int64_t packets_dropped = 0;             // capture packets overwritten before they were read
+  int64_t packets_dropped = 0;            // capture packets overwritten before they were read
   int activations = 0;
   int streams_started = 0;
   int64_t last_buffer_duration = 0;

@@ -120,8 +120,9 @@ class ScriptedProbeClient : public AudioClient {
   }
   HResult IsFormatSupported(bool exclusive, const WaveFormat& f) override {
     if (!exclusive) return kS_OK;
-    return e_->exclusive_rates.count(static_cast<int>(f.samples_per_sec)) && f.bits_per_sample == 16 ? kS_OK
-                                                                                                      : kAUDCLNT_E_UNSUPPORTED_FORMAT;
+    return e_->exclusive_rates.count(static_cast<int>(f.samples_per_sec)) && f.bits_per_sample == 16
+               ? kS_OK
+               : kAUDCLNT_E_UNSUPPORTED_FORMAT;
   }
   HResult GetDevicePeriod(int64_t*, int64_t*) override { return kE_NOTIMPL; }
   HResult Initialize(bool, int64_t, int64_t, const WaveFormat&) override { return kE_NOTIMPL; }

@@ -47,8 +47,8 @@ void CMixerCtrlWnd::OnControlChange(uint32_t control_id) {
   if (mixer_) mixer_->ReadChangedControl(control_id);
 }
 
-CAudioMixerBase::CAudioMixerBase(LevelDeviceLayer* layer, const std::wstring& device_name,
-                                 uint32_t component_type, HResult* result)
+CAudioMixerBase::CAudioMixerBase(LevelDeviceLayer* layer, const std::wstring& device_name, uint32_t component_type,
+                                 HResult* result)
     : layer_(layer) {
   VORAX::AutoLock mixers(MixerLock());
   for (int i = 0; i < 2; ++i) {
@@ -101,7 +101,8 @@ void CAudioMixerBase::ReadSourceLines() {
   }
   if (!have_line_in) return;
   source_channels_ = line_in.channels;
-  source_volume_.present = Succeeded(mixer_->GetControlByType(line_in.line_id, kMixerControlVolume, &source_volume_.info));
+  source_volume_.present =
+      Succeeded(mixer_->GetControlByType(line_in.line_id, kMixerControlVolume, &source_volume_.info));
   source_mute_.present = Succeeded(mixer_->GetControlByType(line_in.line_id, kMixerControlMute, &source_mute_.info));
 }
 
@@ -119,7 +120,8 @@ void CAudioMixerBase::DestroyMixer() {
 
 int CAudioMixerBase::notify_windows() const {
   int n = 0;
-  for (const std::unique_ptr<CMixerCtrlWnd>& w : windows_) n += w && const_cast<CMixerCtrlWnd*>(w.get())->window() ? 1 : 0;
+  for (const std::unique_ptr<CMixerCtrlWnd>& w : windows_)
+    n += w && const_cast<CMixerCtrlWnd*>(w.get())->window() ? 1 : 0;
   return n;
 }
 
@@ -151,7 +153,7 @@ HResult CAudioMixerBase::WriteFlag(Control* control, uint32_t line_channels, boo
   const uint32_t channels = ChannelsFor(control->info, line_channels);
   RememberEarlierValue(control, channels);
   return Failed(mixer_->SetValues(control->info, channels, std::vector<int32_t>(channels, on ? 1 : 0))) ? kE_FAIL
-                                                                                                       : kS_OK;
+                                                                                                        : kS_OK;
 }
 
 HResult CAudioMixerBase::Read(const Control& control, uint32_t line_channels, uint32_t* value) {

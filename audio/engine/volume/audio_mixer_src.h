@@ -41,8 +41,7 @@ class CAudioMixerBase {
     std::vector<int32_t> earlier;
   };
 
-  CAudioMixerBase(LevelDeviceLayer* layer, const std::wstring& device_name, uint32_t component_type,
-                  HResult* result);
+  CAudioMixerBase(LevelDeviceLayer* layer, const std::wstring& device_name, uint32_t component_type, HResult* result);
   virtual ~CAudioMixerBase();
   CAudioMixerBase(const CAudioMixerBase&) = delete;
   CAudioMixerBase& operator=(const CAudioMixerBase&) = delete;

@@ -15,8 +15,8 @@ const Guid kKsNodeTypeVolume = {0x3A5ACC00, 0xC557, 0x11D0, {0x8A, 0x2B, 0x00, 0
 // "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", all upper case.
 std::wstring UpperGuidText(const Guid& g) {
   wchar_t text[40];
-  std::swprintf(text, 40, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2, g.data3,
-                g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+  std::swprintf(text, 40, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2, g.data3, g.data4[0],
+                g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
   return text;
 }
 

@@ -37,13 +37,9 @@ VolumeController::~VolumeController() {
   backend_.reset();
 }
 
-HResult VolumeController::GetLevel(uint32_t* level) {
-  return backend_ ? backend_->GetMicLevel(level) : kE_FAIL;
-}
+HResult VolumeController::GetLevel(uint32_t* level) { return backend_ ? backend_->GetMicLevel(level) : kE_FAIL; }
 
-HResult VolumeController::SetLevel(uint32_t level) {
-  return backend_ ? backend_->SetMicLevel(level) : kE_FAIL;
-}
+HResult VolumeController::SetLevel(uint32_t level) { return backend_ ? backend_->SetMicLevel(level) : kE_FAIL; }
 
 CVistaAudio* VolumeController::BoostEndpoint() {
   CVistaAudio* v = backend_ ? backend_->vista() : nullptr;

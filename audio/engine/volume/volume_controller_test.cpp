@@ -350,7 +350,8 @@ TEST_F(AutoMicLevelTest, QuietTalkerRaisesLoudTalkerLowers) {
   EXPECT_TRUE(mic.extra_gain_on());
 
   // A loud talker (moving-average energy over 9000) lowers it and ends the extra gain.
-  for (int buffer = 0; buffer < 2000 && Level() > Percent(50); ++buffer) mic.AutoMicLevel(chunk.data(), 960, 0, 12000.0f);
+  for (int buffer = 0; buffer < 2000 && Level() > Percent(50); ++buffer)
+    mic.AutoMicLevel(chunk.data(), 960, 0, 12000.0f);
   EXPECT_LE(Level(), Percent(50));
   EXPECT_FALSE(mic.extra_gain_on());
 

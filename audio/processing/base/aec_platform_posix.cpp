@@ -47,9 +47,7 @@ std::string aec_debug_folder() {
   return std::string(home) + "/Documents/Larkmoot";
 }
 
-std::string aec_path_join(const std::string& folder, const char* name) {
-  return folder + "/" + name;
-}
+std::string aec_path_join(const std::string& folder, const char* name) { return folder + "/" + name; }
 
 bool aec_file_exists(const std::string& path) {
   struct stat st;
@@ -84,9 +82,7 @@ std::string Narrow(const std::wstring& path) {
 
 }  // namespace
 
-FILE* aec_open_wide(const std::wstring& path, const char* mode) {
-  return std::fopen(Narrow(path).c_str(), mode);
-}
+FILE* aec_open_wide(const std::wstring& path, const char* mode) { return std::fopen(Narrow(path).c_str(), mode); }
 
 bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
   return std::rename(Narrow(from).c_str(), Narrow(to).c_str()) == 0;

@@ -1,6 +1,7 @@
 #include "aec_platform.h"
 
 #include <windows.h>
+
 #include <io.h>
 
 #include <cstdarg>
@@ -14,8 +15,8 @@ HKEY g_settings_key = nullptr;  // one per library; used on the capture thread
 bool aec_settings_open() {
   aec_settings_close();
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
     return false;
   }
   g_settings_key = key;
@@ -36,8 +37,7 @@ bool aec_settings_read_dword(const char* name, uint32_t* value) {
   DWORD data = 0;
   DWORD size = sizeof(data);
   DWORD type = 0;
-  if (RegQueryValueExA(g_settings_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
-                       &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(g_settings_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
       size != sizeof(data)) {
     return false;
   }
@@ -53,9 +53,7 @@ std::string aec_debug_folder() {
   return folder;
 }
 
-std::string aec_path_join(const std::string& folder, const char* name) {
-  return folder + "\\" + name;
-}
+std::string aec_path_join(const std::string& folder, const char* name) { return folder + "\\" + name; }
 
 bool aec_file_exists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -78,8 +76,7 @@ FILE* aec_open_wide(const std::wstring& path, const char* mode) {
 }
 
 bool aec_replace_file(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-         0;
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool aec_remove_file(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
@@ -108,8 +105,8 @@ std::string aec_path_to_ansi(const std::wstring& path) {
 }
 
 AecFileLock::AecFileLock(const std::wstring& path) {
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h =
+      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
   handle_ = reinterpret_cast<intptr_t>(h);
   held_ = true;

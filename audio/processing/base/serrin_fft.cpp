@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int kN = kSerrinFftSize;
-constexpr int kRadices[] = {3, 5, 4, 4, 4};  // 960 = 3 * 5 * 64
+constexpr int kRadices[] = {3, 5, 4, 4, 4};      // 960 = 3 * 5 * 64
 constexpr float kInverseScale = 0.00026041668f;  // 1 / 3840
 
 inline SerrinComplex Add(SerrinComplex a, SerrinComplex b) { return {a.re + b.re, a.im + b.im}; }

@@ -70,8 +70,8 @@ void AecDelayLine::Write(const int16_t* frame) {
 void AecDelayLine::Latest(int16_t* out) {
   VORAX::AutoLock guard(lock_);
   RepairWriteIndex();
-  const int32_t start = write_index_ >= kDelayLineFrame ? write_index_ - kDelayLineFrame
-                                                        : kDelayLineSamples - kDelayLineFrame;
+  const int32_t start =
+      write_index_ >= kDelayLineFrame ? write_index_ - kDelayLineFrame : kDelayLineSamples - kDelayLineFrame;
   std::memcpy(out, ring_ + start, sizeof(int16_t) * kDelayLineFrame);
 }
 

@@ -38,9 +38,9 @@ TEST(AecDelayLine, ResetPositions) {
     double read_position;
     int32_t kept_delay;
   };
-  for (const Case& c : {Case{1920, 2880, 960.0, 1920}, Case{2000, 2880, 880.0, 2000},
-                        Case{2400, 2880, 480.0, 2400}, Case{900, 2880, 960.0, 1920},
-                        Case{13441, 2880, 960.0, 1920}, Case{13440, 14400, 960.0, 13440}}) {
+  for (const Case& c :
+       {Case{1920, 2880, 960.0, 1920}, Case{2000, 2880, 880.0, 2000}, Case{2400, 2880, 480.0, 2400},
+        Case{900, 2880, 960.0, 1920}, Case{13441, 2880, 960.0, 1920}, Case{13440, 14400, 960.0, 13440}}) {
     auto line = LineWithDelay(c.delay);
     p = line->Snapshot();
     EXPECT_EQ(p.buffer_delay, c.kept_delay) << c.delay;

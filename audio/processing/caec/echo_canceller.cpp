@@ -15,24 +15,20 @@ constexpr int32_t kSilentFrames = 25;
 constexpr int32_t kEvaluationFrames = 100;
 constexpr int32_t kMaxTrackedDelay = 14400;
 
-const char* const kDebugDumpNames[CAEC::kDumpCount] = {"Mic.pcm", "Mic2.pcm", "Ref.pcm", "Out.pcm",
-                                                       "RNN.pcm"};
+const char* const kDebugDumpNames[CAEC::kDumpCount] = {"Mic.pcm", "Mic2.pcm", "Ref.pcm", "Out.pcm", "RNN.pcm"};
 const char* const kDebugInputNames[3] = {"debugMic.pcm", "debugMic2.pcm", "debugSpk.pcm"};
 
 }  // namespace
 
-DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_delay,
-                                             int32_t aligned_count, float aligned_delay,
-                                             float buffer_delay) {
+DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_delay, int32_t aligned_count,
+                                             float aligned_delay, float buffer_delay) {
   DelayTrackDecision d{false, false, 0};
   const bool total_bad = total_count > 0 && !(total_delay >= 0.0f && total_delay < 20.0f);
   // An aligned delay out of range because the echo lies more than four frames behind the
   // buffer is what the shift below mends; resetting instead would never let a long echo
   // delay (above about 240 ms) be tracked.
-  const bool shift_coming = total_count > 0 && aligned_count > 0 && !total_bad &&
-                            total_delay - buffer_delay > 4.0f;
-  const bool aligned_bad = aligned_count > 0 && !shift_coming &&
-                           !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
+  const bool shift_coming = total_count > 0 && aligned_count > 0 && !total_bad && total_delay - buffer_delay > 4.0f;
+  const bool aligned_bad = aligned_count > 0 && !shift_coming && !(aligned_delay >= 1.0f && aligned_delay < 12.0f);
   const bool buffer_behind = total_count > 0 && buffer_delay >= total_delay;
   if (total_bad || aligned_bad || buffer_behind) {
     d.reset = true;
@@ -179,9 +175,7 @@ float CAEC::CurrentErle() const { return state_ ? state_->filter.erle_db : 0.0f;
 
 float CAEC::AgcGain() const { return state_ ? state_->agc_gain : 1.0f; }
 
-void CAEC::SetMusicMode(bool on) {
-  serrin_config()->music_mode.store(on ? 1 : 0, std::memory_order_relaxed);
-}
+void CAEC::SetMusicMode(bool on) { serrin_config()->music_mode.store(on ? 1 : 0, std::memory_order_relaxed); }
 
 void CAEC::SetDumpFiles(FILE* const files[kDumpCount]) {
   for (int i = 0; i < kDumpCount; ++i) caller_dumps_[i] = files != nullptr ? files[i] : nullptr;
@@ -248,8 +242,7 @@ void CAEC::UpdateDelay(AECFrame* frame) {
 
   // 6. Delay detection against this frame's and the two-frames-old microphone.
   const int total_flag = delay_estimate_pcm(latest_ref_, frame->mic, total_detector_.get());
-  const int aligned_flag =
-      delay_estimate_pcm(aligned_ref_, mic_history_[mic_history_slot_], aligned_detector_.get());
+  const int aligned_flag = delay_estimate_pcm(aligned_ref_, mic_history_[mic_history_slot_], aligned_detector_.get());
   std::memcpy(mic_history_[mic_history_slot_], frame->mic, sizeof(mic_history_[0]));
   mic_history_slot_ ^= 1;
 
@@ -259,8 +252,7 @@ void CAEC::UpdateDelay(AECFrame* frame) {
     resample_reset(delay_line_.get());
     config->reference_level = 64.0f;
     config->erle_ratio_max = 0.0f;
-    AudioLibLog("AudioCore: Unexpected nDelay, reset resampler and AudioCore, nDelay = %d\n",
-                buffer_delay);
+    AudioLibLog("AudioCore: Unexpected nDelay, reset resampler and AudioCore, nDelay = %d\n", buffer_delay);
     return;
   }
 
@@ -284,8 +276,7 @@ void CAEC::UpdateDelay(AECFrame* frame) {
   const float b = buffer_delay_count_ > 0 ? buffer_delay_sum_ / buffer_delay_count_ / 960.0f : 0.0f;
   const float t = total_count_ > 0 ? total_sum_ / total_count_ : 0.0f;
   const float a = aligned_count_ > 0 ? aligned_sum_ / aligned_count_ : 0.0f;
-  const DelayTrackDecision decision =
-      aec_decide_delay_tracking(total_count_, t, aligned_count_, a, b);
+  const DelayTrackDecision decision = aec_decide_delay_tracking(total_count_, t, aligned_count_, a, b);
   if (decision.reset) {
     AudioLibLog(
         "AEC: RESET resampler and AEC: count %d TotalDelay=%f count %d DelayBeforeAEC=%f "
@@ -303,9 +294,8 @@ void CAEC::UpdateDelay(AECFrame* frame) {
       for (EchoPathRecord& path : state_->echo_path) echo_gains_reset(&path);
       for (DelayRecord& record : state_->delay_records) record.voter = FrameDelayVoter{};
     }
-    AudioLibLog(
-        "AudioCore: TotalDelay=%f DelayBeforeAudioCore=%f BufferDelay=%f nEstimatedDelta=%d\n", t,
-        a - 2.0f, b, decision.shift);
+    AudioLibLog("AudioCore: TotalDelay=%f DelayBeforeAudioCore=%f BufferDelay=%f nEstimatedDelta=%d\n", t, a - 2.0f, b,
+                decision.shift);
   }
   buffer_delay_sum_ = 0.0f;
   buffer_delay_count_ = 0;
@@ -324,8 +314,7 @@ void CAEC::RunFileInput(AECFrame* frame, bool mic2_on) {
   if (mic2 != nullptr && mic2_on && frame->mic2 != nullptr) {
     (void)std::fread(frame->mic2, sizeof(int16_t), kAecFrameSamples, mic2);
   }
-  if (std::fread(aligned_ref_, sizeof(int16_t), kAecFrameSamples, ref) <
-      static_cast<size_t>(kAecFrameSamples)) {
+  if (std::fread(aligned_ref_, sizeof(int16_t), kAecFrameSamples, ref) < static_cast<size_t>(kAecFrameSamples)) {
     std::fputs("reach end of file.\n", stdout);
     std::fflush(stdout);
     std::exit(0);
@@ -333,8 +322,7 @@ void CAEC::RunFileInput(AECFrame* frame, bool mic2_on) {
 }
 
 int CAEC::Process(AECFrame* frame) {
-  if (frame == nullptr || frame->bytes != kAecFrameBytes || frame->mic == nullptr ||
-      frame->out == nullptr) {
+  if (frame == nullptr || frame->bytes != kAecFrameBytes || frame->mic == nullptr || frame->out == nullptr) {
     return kResultRejected;
   }
   if (!state_) {
@@ -379,8 +367,7 @@ int CAEC::Process(AECFrame* frame) {
   RunFileInput(frame, mic2_samples > 0);
 
   // 5. Input dumps.
-  if (debug_dumps_[kMic] != nullptr && debug_dumps_[kRef] != nullptr &&
-      debug_dumps_[kMic2] != nullptr) {
+  if (debug_dumps_[kMic] != nullptr && debug_dumps_[kRef] != nullptr && debug_dumps_[kMic2] != nullptr) {
     WriteDump(debug_dumps_[kMic], frame->mic);
     if (mic2_samples > 0) WriteDump(debug_dumps_[kMic2], frame->mic2);
     WriteDump(debug_dumps_[kRef], aligned_ref_);

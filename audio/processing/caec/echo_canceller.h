@@ -44,13 +44,12 @@ struct AECFrame {
 
 // Decision of one delay-tracking evaluation (means in frames of 20 ms).
 struct DelayTrackDecision {
-  bool reset;     // reset the delay line and the tracking
-  bool adjust;    // both estimates present: shift by `shift` frames (may be 0) and log
+  bool reset;   // reset the delay line and the tracking
+  bool adjust;  // both estimates present: shift by `shift` frames (may be 0) and log
   int32_t shift;
 };
-DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_delay,
-                                             int32_t aligned_count, float aligned_delay,
-                                             float buffer_delay);
+DelayTrackDecision aec_decide_delay_tracking(int32_t total_count, float total_delay, int32_t aligned_count,
+                                             float aligned_delay, float buffer_delay);
 
 class CAEC {
  public:
@@ -78,10 +77,10 @@ class CAEC {
   // Saved state "AECParams.bin" per (microphone, speaker) pair, in the data folder
   // (".\\" until set).
   void SetDataFolder(const std::wstring& folder);
-  bool SaveAECDataToFile(const char* mic_name, const char* speaker_name, int32_t unused_a,
-                         int32_t unused_b, int32_t mic_volume, float boost_level);
-  int RestoreAECDataFromFile(const char* mic_name, const char* speaker_name, void* unused,
-                             float* erle, int32_t* mic_volume, float* boost_level);
+  bool SaveAECDataToFile(const char* mic_name, const char* speaker_name, int32_t unused_a, int32_t unused_b,
+                         int32_t mic_volume, float boost_level);
+  int RestoreAECDataFromFile(const char* mic_name, const char* speaker_name, void* unused, float* erle,
+                             int32_t* mic_volume, float* boost_level);
 
   // What the audio core uses besides Process.
   AecDelayLine* DelayLine() { return delay_line_.get(); }  // null without core
@@ -91,8 +90,8 @@ class CAEC {
     if (delay_line_ && frame != nullptr) delay_line_->Write(frame);
   }
   bool HasCore() const { return state_ != nullptr; }
-  float CurrentErle() const;   // core's ERLE in dB (0 without core)
-  float AgcGain() const;       // core's output gain (1.0 without core)
+  float CurrentErle() const;  // core's ERLE in dB (0 without core)
+  float AgcGain() const;      // core's output gain (1.0 without core)
   void SetMusicMode(bool on);
   // The caller's five dump files (order of kDumpCount; null: absent). The caller keeps
   // them open while they are set and closes them itself.

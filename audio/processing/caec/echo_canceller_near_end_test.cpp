@@ -48,13 +48,11 @@ struct Level {
 
 // Feeds the microphone frames (and the far end into the delay line, when given; none of it
 // reaches the microphone) and measures the last `tail` frames of output against the input.
-Level Measure(const std::vector<int16_t>& near, const std::vector<int16_t>* far, bool ans,
-              int tail) {
+Level Measure(const std::vector<int16_t>& near, const std::vector<int16_t>* far, bool ans, int tail) {
   std::unique_ptr<CAEC> aec = CAEC::Create();
   int16_t mic[kFrame], mic2[kFrame] = {}, out[kFrame], side[kFrame] = {};
   AecFrameResults results;
-  AECFrame frame =
-      aec_frame_make(AecFrameInputs{mic, mic2, false, false, ans, out, side}, &results);
+  AECFrame frame = aec_frame_make(AecFrameInputs{mic, mic2, false, false, ans, out, side}, &results);
   const int frames = static_cast<int>(near.size() / kFrame);
   std::vector<int16_t> output;
   Level run{};
@@ -71,8 +69,8 @@ Level Measure(const std::vector<int16_t>& near, const std::vector<int16_t>* far,
   }
   run.in_db = RmsDb(&near[near.size() - output.size()], output.size());
   run.out_db = RmsDb(output.data(), output.size());
-  std::printf("near %.2f dBFS out %.2f dBFS modes 1:%d 2:%d 3:%d\n", run.in_db, run.out_db,
-              run.mode_counts[1], run.mode_counts[2], run.mode_counts[3]);
+  std::printf("near %.2f dBFS out %.2f dBFS modes 1:%d 2:%d 3:%d\n", run.in_db, run.out_db, run.mode_counts[1],
+              run.mode_counts[2], run.mode_counts[3]);
   return run;
 }
 

@@ -37,8 +37,7 @@ struct CoreFrame {
   AECFrame frame;
 
   explicit CoreFrame(int32_t ans)
-      : frame(aec_frame_make(AecFrameInputs{mic, mic2, false, false, ans != 0, out, side},
-                             &results)) {}
+      : frame(aec_frame_make(AecFrameInputs{mic, mic2, false, false, ans != 0, out, side}, &results)) {}
   int Run(CAEC* aec, const int16_t* samples) {
     std::memcpy(mic, samples, sizeof(mic));
     results.echo = 0;

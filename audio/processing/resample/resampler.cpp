@@ -6,8 +6,22 @@
 
 namespace {
 
-enum Kernel { kNone, kCopy, kUp2, kUp3, kUp4, kUp6, kDown2, kDown3, kDown4, kDown6, kUp3Down2,
-              kUp2Down3, k147To160, k160To147 };
+enum Kernel {
+  kNone,
+  kCopy,
+  kUp2,
+  kUp3,
+  kUp4,
+  kUp6,
+  kDown2,
+  kDown3,
+  kDown4,
+  kDown6,
+  kUp3Down2,
+  kUp2Down3,
+  k147To160,
+  k160To147
+};
 
 struct TypeInfo {
   int ratio_in, ratio_out;  // reduced ratio of the rates in kHz
@@ -185,19 +199,32 @@ int Resampler::RunStage(int kernel, const int16_t* in, int count, int16_t* out) 
     case kCopy:
       std::memcpy(out, in, count * sizeof(int16_t));
       return count;
-    case kUp2: return Up2(table_, in, count, out);
-    case kUp4: return Up4(table_, in, count, out);
-    case kDown2: return Down2(table_, in, count, out);
-    case kDown4: return Down4(table_, in, count, out);
-    case kUp3: return Up3(hold_, in, count, out);
-    case kUp6: return Up6(hold_, in, count, out);
-    case kUp3Down2: return Up3Down2(hold_, in, count, out);
-    case kUp2Down3: return Up2Down3(hold_, in, count, out);
-    case kDown3: return Down3(hold_, in, count, out);
-    case kDown6: return Down6(hold_, in, count, out);
-    case k147To160: return Convert147To160(converter_, in, count, out);
-    case k160To147: return Convert160To147(converter_, in, count, out);
-    default: return 0;
+    case kUp2:
+      return Up2(table_, in, count, out);
+    case kUp4:
+      return Up4(table_, in, count, out);
+    case kDown2:
+      return Down2(table_, in, count, out);
+    case kDown4:
+      return Down4(table_, in, count, out);
+    case kUp3:
+      return Up3(hold_, in, count, out);
+    case kUp6:
+      return Up6(hold_, in, count, out);
+    case kUp3Down2:
+      return Up3Down2(hold_, in, count, out);
+    case kUp2Down3:
+      return Up2Down3(hold_, in, count, out);
+    case kDown3:
+      return Down3(hold_, in, count, out);
+    case kDown6:
+      return Down6(hold_, in, count, out);
+    case k147To160:
+      return Convert147To160(converter_, in, count, out);
+    case k160To147:
+      return Convert160To147(converter_, in, count, out);
+    default:
+      return 0;
   }
 }
 

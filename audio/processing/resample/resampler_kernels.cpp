@@ -41,8 +41,8 @@ int16_t Truncate(int32_t acc) { return static_cast<int16_t>(acc >> 15); }
 // "Hold each input `factor` times, filter, keep every `step`-th output" through per-phase
 // filters of `width` taps.
 template <int16_t (*Finish)(int32_t)>
-int HeldFilter(int16_t* history, int h, const int16_t* phases, int width, int factor, int step,
-               const int16_t* in, int n, int16_t* out) {
+int HeldFilter(int16_t* history, int h, const int16_t* phases, int width, int factor, int step, const int16_t* in,
+               int n, int16_t* out) {
   HistoryView view(history, h, in, n);
   int k = 0;
   for (int u = 0; u < n * factor; u += step) {
@@ -59,8 +59,7 @@ int HeldFilter(int16_t* history, int h, const int16_t* phases, int width, int fa
 // Filter with `taps` coefficients, one output per `factor` inputs, lined up with the first
 // input of its group.
 template <int16_t (*Finish)(int32_t)>
-int Decimate(int16_t* history, const int16_t* coeffs, int taps, int factor, const int16_t* in,
-             int n, int16_t* out) {
+int Decimate(int16_t* history, const int16_t* coeffs, int taps, int factor, const int16_t* in, int n, int16_t* out) {
   const int h = taps - 1;
   HistoryView view(history, h, in, n);
   int k = 0;
@@ -75,8 +74,8 @@ int Decimate(int16_t* history, const int16_t* coeffs, int taps, int factor, cons
 }
 
 // 16-tap rows, one per output phase; inputs are taken in chunks of at most 960 samples.
-int Convert(ConverterState* s, const int16_t (*rows)[16], int block_in, int block_out,
-            const int16_t* in, int n, int16_t* out) {
+int Convert(ConverterState* s, const int16_t (*rows)[16], int block_in, int block_out, const int16_t* in, int n,
+            int16_t* out) {
   const int chunk_max = 960 / block_in * block_in;
   int written = 0;
   for (int done = 0; done + block_in <= n;) {
@@ -135,8 +134,7 @@ int Resampler::Up3Down2(HoldFilterState* s, const int16_t* in, int n, int16_t* o
 }
 
 int Resampler::Up2Down3(HoldFilterState* s, const int16_t* in, int n, int16_t* out) {
-  return HeldFilter<Truncate>(s->history, 31, &s->tables->up2down3_phase[0][0], 32, 2, 3, in, n,
-                              out);
+  return HeldFilter<Truncate>(s->history, 31, &s->tables->up2down3_phase[0][0], 32, 2, 3, in, n, out);
 }
 
 int Resampler::Down3(HoldFilterState* s, const int16_t* in, int n, int16_t* out) {

@@ -27,8 +27,8 @@ int16_t Trunc(int32_t acc) { return static_cast<int16_t>(acc >> 15); }
 
 // Straight from the definition: hold each input L times, filter with taps F[1..taps],
 // keep every D-th output. Inputs before the signal are zero.
-std::vector<int16_t> HeldReference(const std::vector<int16_t>& x, const int16_t* f, int taps,
-                                   int L, int D, int16_t (*finish)(int32_t)) {
+std::vector<int16_t> HeldReference(const std::vector<int16_t>& x, const int16_t* f, int taps, int L, int D,
+                                   int16_t (*finish)(int32_t)) {
   std::vector<int16_t> y;
   const int up = static_cast<int>(x.size()) * L;
   for (int n = 0; n < up; n += D) {
@@ -42,8 +42,8 @@ std::vector<int16_t> HeldReference(const std::vector<int16_t>& x, const int16_t*
   return y;
 }
 
-std::vector<int16_t> DecimateReference(const std::vector<int16_t>& x, const int16_t* f, int taps,
-                                       int D, int16_t (*finish)(int32_t)) {
+std::vector<int16_t> DecimateReference(const std::vector<int16_t>& x, const int16_t* f, int taps, int D,
+                                       int16_t (*finish)(int32_t)) {
   std::vector<int16_t> y;
   for (int m = 0; m * D < static_cast<int>(x.size()); ++m) {
     int32_t acc = 0;
@@ -59,8 +59,7 @@ std::vector<int16_t> DecimateReference(const std::vector<int16_t>& x, const int1
 // Runs a kernel over x in calls of `piece` samples.
 template <typename State>
 std::vector<int16_t> RunPieces(int (*kernel)(State*, const int16_t*, int, int16_t*), State* s,
-                               const std::vector<int16_t>& x, int piece, int ratio_num,
-                               int ratio_den) {
+                               const std::vector<int16_t>& x, int piece, int ratio_num, int ratio_den) {
   std::vector<int16_t> y;
   std::vector<int16_t> buf(piece * ratio_num / ratio_den + 16);
   for (size_t pos = 0; pos < x.size(); pos += piece) {
@@ -88,25 +87,65 @@ TEST(ResamplerKernelsTest, KernelsMatchTheirDefinition) {
   auto fresh_hold = [&] { std::fill(std::begin(h->history), std::end(h->history), 0); };
   auto fresh_table = [&] { std::fill(std::begin(t->history), std::end(t->history), 0); };
   std::vector<HeldCase> cases = {
-      {"Up3", [&] { fresh_hold(); return RunPieces(&Resampler::Up3, h, x, 160, 3, 1); },
+      {"Up3",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Up3, h, x, 160, 3, 1);
+       },
        HeldReference(x, a.p3, 63, 3, 1, Sat)},
-      {"Up6", [&] { fresh_hold(); return RunPieces(&Resampler::Up6, h, x, 80, 6, 1); },
+      {"Up6",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Up6, h, x, 80, 6, 1);
+       },
        HeldReference(x, a.p6, 63, 6, 1, Sat)},
-      {"Up3Down2", [&] { fresh_hold(); return RunPieces(&Resampler::Up3Down2, h, x, 320, 3, 2); },
+      {"Up3Down2",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Up3Down2, h, x, 320, 3, 2);
+       },
        HeldReference(x, a.p3, 63, 3, 2, Sat)},
-      {"Up2Down3", [&] { fresh_hold(); return RunPieces(&Resampler::Up2Down3, h, x, 480, 2, 3); },
+      {"Up2Down3",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Up2Down3, h, x, 480, 2, 3);
+       },
        HeldReference(x, a.p3, 63, 2, 3, Trunc)},
-      {"Down3", [&] { fresh_hold(); return RunPieces(&Resampler::Down3, h, x, 480, 1, 3); },
+      {"Down3",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Down3, h, x, 480, 1, 3);
+       },
        DecimateReference(x, a.p3, 63, 3, Trunc)},
-      {"Down6", [&] { fresh_hold(); return RunPieces(&Resampler::Down6, h, x, 96, 1, 6); },
+      {"Down6",
+       [&] {
+         fresh_hold();
+         return RunPieces(&Resampler::Down6, h, x, 96, 1, 6);
+       },
        DecimateReference(x, a.p6, 63, 6, Trunc)},
-      {"Up2", [&] { fresh_table(); return RunPieces(&Resampler::Up2, t, x, 240, 2, 1); },
+      {"Up2",
+       [&] {
+         fresh_table();
+         return RunPieces(&Resampler::Up2, t, x, 240, 2, 1);
+       },
        HeldReference(x, b.t2, 47, 2, 1, Sat)},
-      {"Up4", [&] { fresh_table(); return RunPieces(&Resampler::Up4, t, x, 120, 4, 1); },
+      {"Up4",
+       [&] {
+         fresh_table();
+         return RunPieces(&Resampler::Up4, t, x, 120, 4, 1);
+       },
        HeldReference(x, b.t4, 47, 4, 1, Sat)},
-      {"Down2", [&] { fresh_table(); return RunPieces(&Resampler::Down2, t, x, 480, 1, 2); },
+      {"Down2",
+       [&] {
+         fresh_table();
+         return RunPieces(&Resampler::Down2, t, x, 480, 1, 2);
+       },
        DecimateReference(x, b.t2, 47, 2, Sat)},
-      {"Down4", [&] { fresh_table(); return RunPieces(&Resampler::Down4, t, x, 32, 1, 4); },
+      {"Down4",
+       [&] {
+         fresh_table();
+         return RunPieces(&Resampler::Down4, t, x, 32, 1, 4);
+       },
        DecimateReference(x, b.t4, 47, 4, Sat)},
   };
   for (auto& c : cases) EXPECT_EQ(c.run(), c.expected) << c.name;
@@ -116,7 +155,10 @@ TEST(ResamplerKernelsTest, KernelsMatchTheirDefinition) {
 
 // Verifies the prototypes: symmetric, leading zero, unity sum, -6 dB near their cutoffs.
 TEST(ResamplerKernelsTest, PrototypesHaveTheirCharacteristics) {
-  struct Proto { int taps; double cutoff; };
+  struct Proto {
+    int taps;
+    double cutoff;
+  };
   for (Proto p : {Proto{63, kP6Cutoff}, {63, kP3Cutoff}, {47, kT4Cutoff}, {47, kT2Cutoff}}) {
     std::vector<float> f(p.taps + 1);
     DesignLowPass(f.data(), p.taps, p.cutoff);
@@ -171,7 +213,7 @@ TEST(ResamplerKernelsTest, SharedTablesFollowTheirLayout) {
     EXPECT_NEAR(sum, 31400, 8) << k;
   }
   // Row 0 of 147 to 160 reads exactly as given.
-  const int16_t row0[16] = {26,    -261, -882,  1138,  -1683, 2251, -2749, 3116,
+  const int16_t row0[16] = {26,    -261, -882,  1138, -1683, 2251, -2749, 3116,
                             29597, 2995, -2700, 2229, -1674, 1137, -886,  -257};
   for (int t = 0; t < 16; ++t) EXPECT_EQ(c.up[0][t], row0[t]) << t;
   // The designed rows peak on the centre taps like it.

@@ -128,12 +128,12 @@ void BuildConverterRow(int16_t* row, double frac, double cutoff) {
 // with a hold before the sinc and with a 3- or 5-tap compensation after it. The nearest
 // (Kaiser 2.0, half-width 6.5, cut-off 0.898) misses by 261 at worst, with compensation by
 // 223. It is kept as given; the other rows come from the design below.
-constexpr int16_t kUpRow0[16] = {26,    -261, -882,  1138,  -1683, 2251, -2749, 3116,
+constexpr int16_t kUpRow0[16] = {26,    -261, -882,  1138, -1683, 2251, -2749, 3116,
                                  29597, 2995, -2700, 2229, -1674, 1137, -886,  -257};
 
 ConverterTables* BuildConverterTables() {
   auto* t = new ConverterTables;
-  constexpr double kUpCutoff = 0.902;                     // of 22.05 kHz
+  constexpr double kUpCutoff = 0.902;                    // of 22.05 kHz
   constexpr double kDownCutoff = kUpCutoff * 147 / 160;  // the same frequency, of 24 kHz
   for (int k = 0; k < 160; ++k) BuildConverterRow(t->up[k], (k * 147 % 160) / 160.0, kUpCutoff);
   for (int i = 0; i < 16; ++i) t->up[0][i] = kUpRow0[i];

@@ -23,15 +23,21 @@ double SineSnr(const std::vector<int16_t>& x, int rate, double freq) {
   const double w = 2 * kPi * freq / rate;
   for (size_t i = 0; i < x.size(); ++i) {
     const double s = std::sin(w * i), c = std::cos(w * i);
-    ss += s * s; sc += s * c; cc += c * c; s1 += s; c1 += c; n += 1;
-    xs += x[i] * s; xc += x[i] * c; x1 += x[i];
+    ss += s * s;
+    sc += s * c;
+    cc += c * c;
+    s1 += s;
+    c1 += c;
+    n += 1;
+    xs += x[i] * s;
+    xc += x[i] * c;
+    x1 += x[i];
   }
   // Solve the 3x3 normal equations by Cramer's rule.
   const double m[3][3] = {{ss, sc, s1}, {sc, cc, c1}, {s1, c1, n}};
   const double r[3] = {xs, xc, x1};
   auto det = [](const double a[3][3]) {
-    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-           a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+    return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
            a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
   };
   const double d = det(m);
@@ -70,21 +76,22 @@ std::vector<int16_t> Tail(const std::vector<int16_t>& v, size_t skip) {
 
 // Verifies which conversion type each reduced rate pair selects, and refusals of the others.
 TEST(ResamplerTest, SelectsTypeByReducedRatio) {
-  struct Case { int in, out, type; };
-  const Case cases[] = {
-      {48000, 48000, 0}, {16000, 32000, 1}, {24000, 48000, 1}, {16000, 48000, 2},
-      {8000, 32000, 3},  {12000, 48000, 3}, {8000, 48000, 4},  {32000, 16000, 5},
-      {96000, 48000, 5}, {44100, 22050, 5}, {32000, 48000, 6}, {8000, 44100, 7},
-      {48000, 16000, 8}, {48000, 32000, 9}, {32000, 8000, 10}, {16000, 44100, 11},
-      {48000, 8000, 12}, {32000, 44100, 13}, {44100, 8000, 14}, {44100, 16000, 15},
-      {44100, 32000, 16}, {44100, 48000, 17}, {48000, 44100, 18}, {44100, 44100, 0}};
+  struct Case {
+    int in, out, type;
+  };
+  const Case cases[] = {{48000, 48000, 0},  {16000, 32000, 1},  {24000, 48000, 1},  {16000, 48000, 2},
+                        {8000, 32000, 3},   {12000, 48000, 3},  {8000, 48000, 4},   {32000, 16000, 5},
+                        {96000, 48000, 5},  {44100, 22050, 5},  {32000, 48000, 6},  {8000, 44100, 7},
+                        {48000, 16000, 8},  {48000, 32000, 9},  {32000, 8000, 10},  {16000, 44100, 11},
+                        {48000, 8000, 12},  {32000, 44100, 13}, {44100, 8000, 14},  {44100, 16000, 15},
+                        {44100, 32000, 16}, {44100, 48000, 17}, {48000, 44100, 18}, {44100, 44100, 0}};
   for (const Case& c : cases) {
     Resampler r;
     EXPECT_EQ(r.SetRates(c.in, c.out), 0) << c.in << " -> " << c.out;
     EXPECT_EQ(r.type(), c.type) << c.in << " -> " << c.out;
   }
-  for (auto [in, out] : {std::pair{22050, 48000}, {8000, 40000}, {44100, 96000}, {500, 48000},
-                         {48000, 0}, {-48000, 48000}}) {
+  for (auto [in, out] :
+       {std::pair{22050, 48000}, {8000, 40000}, {44100, 96000}, {500, 48000}, {48000, 0}, {-48000, 48000}}) {
     Resampler r;
     EXPECT_EQ(r.SetRates(in, out), -1) << in << " -> " << out;
     EXPECT_EQ(r.type(), -1);
@@ -189,11 +196,13 @@ TEST(ResamplerTest, LoudSquareWaveSaturates) {
 
 // Verifies that every device rate converts to 48 kHz and back with a clean 1 kHz sine.
 TEST(ResamplerTest, RoundTripSignalToNoise) {
-  struct Trip { int rate, via; double min_snr_db; };
-  const Trip trips[] = {
-      {8000, 48000, 70},  {12000, 48000, 70}, {16000, 48000, 70}, {24000, 48000, 70},
-      {32000, 48000, 70}, {44100, 48000, 55}, {48000, 48000, 80}, {96000, 48000, 70},
-      {8000, 44100, 55},  {16000, 44100, 55}, {32000, 44100, 55}};
+  struct Trip {
+    int rate, via;
+    double min_snr_db;
+  };
+  const Trip trips[] = {{8000, 48000, 70},  {12000, 48000, 70}, {16000, 48000, 70}, {24000, 48000, 70},
+                        {32000, 48000, 70}, {44100, 48000, 55}, {48000, 48000, 80}, {96000, 48000, 70},
+                        {8000, 44100, 55},  {16000, 44100, 55}, {32000, 44100, 55}};
   for (const Trip& t : trips) {
     const std::vector<int16_t> x = Sine(t.rate, 1000, 10000, t.rate);  // one second
     Resampler there, back;
@@ -212,9 +221,18 @@ TEST(ResamplerTest, RoundTripSignalToNoise) {
 
 // Verifies unity gain for a constant input through every kernel chain.
 TEST(ResamplerTest, ConstantInputKeepsItsLevel) {
-  for (auto [in, out] : {std::pair{16000, 48000}, {8000, 48000}, {24000, 48000}, {12000, 48000},
-                         {32000, 48000}, {48000, 16000}, {48000, 8000}, {48000, 32000},
-                         {96000, 48000}, {48000, 12000}, {44100, 48000}, {48000, 44100}}) {
+  for (auto [in, out] : {std::pair{16000, 48000},
+                         {8000, 48000},
+                         {24000, 48000},
+                         {12000, 48000},
+                         {32000, 48000},
+                         {48000, 16000},
+                         {48000, 8000},
+                         {48000, 32000},
+                         {96000, 48000},
+                         {48000, 12000},
+                         {44100, 48000},
+                         {48000, 44100}}) {
     Resampler r;
     ASSERT_EQ(r.SetRates(in, out), 0);
     std::vector<int16_t> x(in / 100, 10000);

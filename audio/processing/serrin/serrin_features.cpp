@@ -4,14 +4,30 @@
 
 void serrin_set_feature(int32_t code, int32_t value, SerrinFeatures* f) {
   switch (code) {
-    case 1: f->adaptive_filter = value; break;
-    case 4: f->channel_select = value; break;
-    case 8: f->suppression = value; break;
-    case 128: f->s128 = value; break;
-    case 256: f->s256 = value; break;
-    case 512: f->s512 = value; break;
-    case 1024: f->s1024 = value; break;
-    case 16384: f->s16384 = value; break;
+    case 1:
+      f->adaptive_filter = value;
+      break;
+    case 4:
+      f->channel_select = value;
+      break;
+    case 8:
+      f->suppression = value;
+      break;
+    case 128:
+      f->s128 = value;
+      break;
+    case 256:
+      f->s256 = value;
+      break;
+    case 512:
+      f->s512 = value;
+      break;
+    case 1024:
+      f->s1024 = value;
+      break;
+    case 16384:
+      f->s16384 = value;
+      break;
     case 2:
       f->s2 = f->s2_copies[0] = f->s2_copies[1] = value;
       break;

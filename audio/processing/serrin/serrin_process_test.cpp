@@ -322,8 +322,8 @@ namespace {
 void SetAutoMuteSnr(uint32_t value) {
 #ifdef _WIN32
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvex\\SERRIN\\Settings", 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const DWORD v = value;
   RegSetValueExA(key, "AutoMuteSNR", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v));
@@ -396,7 +396,6 @@ TEST_F(Core, NoMicrophoneChannelIsSilence) {
   for (int f = 0; f < 8; ++f) Run(kZeros, &far_end[960 * f]);
   for (int16_t v : output_) ASSERT_LE(std::abs(static_cast<int>(v)), kComfortNoisePeak);
 }
-
 
 // Verifies the output gain: a talker 20 dB under the level the gain control aims at (a mean
 // active level of 750 against the target 15000 / (2 x level), i.e. 7500) comes out within
@@ -502,8 +501,7 @@ TEST_F(Core, ImpulsiveMicrophoneRunsTheHold) {
 namespace {
 
 // The lag (0..max_lag samples) at which `out` best matches `in` over [from, from + count).
-int BestLag(const std::vector<int16_t>& in, const std::vector<int16_t>& out, size_t from, size_t count,
-            int max_lag) {
+int BestLag(const std::vector<int16_t>& in, const std::vector<int16_t>& out, size_t from, size_t count, int max_lag) {
   int best = 0;
   double best_c = -1.0;
   for (int lag = 0; lag <= max_lag; ++lag) {

@@ -16,7 +16,7 @@
 #include "serrin_fft.h"
 #include "suppression_gain.h"
 
-constexpr int kSerrinChannels = 3;          // microphone, second microphone (two spectra)
+constexpr int kSerrinChannels = 3;  // microphone, second microphone (two spectra)
 constexpr int kSerrinFrame = 960;
 constexpr int kReferenceRingSamples = 8192;
 constexpr int kSecondMicSlots = 8;
@@ -44,7 +44,7 @@ struct SerrinState {
   ResidualEchoRecord residual_echo[kSerrinChannels + 1];
   MinTracker far_level[2];
   BandTrackers band_trackers;
-  ResidualState residual;        // on what the filter left
+  ResidualState residual;  // on what the filter left
   TwoMicState two_mic;
   ChannelVote channel_vote;
   MixRecord mix;
@@ -56,34 +56,34 @@ struct SerrinState {
   DetectorChain detector;
   CrestDetector crest;
   float residual_floors[kSerrinChannels][6];  // at least 0.01
-  float residual_gain_floor[2];                // 0.005, 0.05 in music mode
+  float residual_gain_floor[2];               // 0.005, 0.05 in music mode
 
   // Core values.
-  int32_t hold_counter;        // rises with converged ERLE checks (see serrin_process)
+  int32_t hold_counter;  // rises with converged ERLE checks (see serrin_process)
   int32_t frame_counter;
   int32_t music_mode_seen;
-  float reference_level;       // copied from the settings every frame
-  float per_frame_constant;    // likewise
-  int32_t gain_step_index;     // output gain step (row of kGainStepTable)
+  float reference_level;     // copied from the settings every frame
+  float per_frame_constant;  // likewise
+  int32_t gain_step_index;   // output gain step (row of kGainStepTable)
   float gain_step_factor;
-  float agc_gain;              // the gain the audio core reports
-  float applied_gain;          // gain at the end of the last output block
+  float agc_gain;                 // the gain the audio core reports
+  float applied_gain;             // gain at the end of the last output block
   int32_t detector_switch_init;   // 8 kHz chain: set by init
   int32_t detector_switch_frame;  // 8 kHz chain: set per frame
 
   // Far end.
-  float far_x1;                // pre-emphasis memory of the energy filter
+  float far_x1;  // pre-emphasis memory of the energy filter
   float far_y1;
   float far_energy;
-  int32_t far_loud_hold;       // 17 after a loud far-end frame, counts down
-  float far_peak;              // peak follower of the far-end energy
+  int32_t far_loud_hold;  // 17 after a loud far-end frame, counts down
+  float far_peak;         // peak follower of the far-end energy
 
   // Microphone floors.
   float mic_minimum;
   float mic_floor;
   float mic_floor_history[5];
   int32_t mic2_max_blocks;
-  int32_t mic2_blocks;         // whole blocks in use
+  int32_t mic2_blocks;  // whole blocks in use
   float mic2_minimum;
   float mic2_floor;
   int32_t mic2_clip_hold;
@@ -94,22 +94,22 @@ struct SerrinState {
   int32_t voice_frames;
 
   // Echo decisions.
-  int32_t echo_mode;           // 1, 2 or 3
-  float echo_ratio;            // microphone / error energy of the frame
+  int32_t echo_mode;  // 1, 2 or 3
+  float echo_ratio;   // microphone / error energy of the frame
   float echo_measure;
   float mic_peak;
   int32_t erle_check_counter;
   int32_t low_erle_count;
   int32_t selected_channel;
-  int32_t other_channel;       // -1 when none
-  int32_t headphone_counter;   // 50: headphone mode
+  int32_t other_channel;      // -1 when none
+  int32_t headphone_counter;  // 50: headphone mode
   int32_t headphone_escalation;
   int32_t echo_hint;
   int32_t mode23_frames;
   int32_t reference_countdown;  // frames the far-end floor waits after a delay change
   int32_t voter_delay_seen;
-  int32_t echo_count_short;    // echo-after-canceller detections, 150-frame period
-  int32_t echo_count_long;     // likewise, 1500-frame period
+  int32_t echo_count_short;  // echo-after-canceller detections, 150-frame period
+  int32_t echo_count_long;   // likewise, 1500-frame period
   int32_t echo_flag;
   int32_t crest_hold;
 
@@ -131,7 +131,7 @@ struct SerrinState {
   float expected_power[kSpectralBins];  // expected echo plus noise floor, scaled
   float far_envelope[kSpectralBins];
   float expected_residual[kSpectralBins];  // far-end envelope times what the filter leaves
-  float residual_power[kSpectralBins];  // power of the channel after the filter
+  float residual_power[kSpectralBins];     // power of the channel after the filter
   float noise_magnitudes[kSpectralBins];
   float ratios[kSpectralBins + 1];  // per-bin ratios, then the recent-echo flag
   float echo_peaks[kSerrinChannels][kSpectralBins];

@@ -58,8 +58,7 @@ TEST(SerrinState, GainStepTable) {
   EXPECT_EQ(gain_step_index_at_least(0), 29);
   EXPECT_EQ(gain_step_index_at_least(-40), 3);  // first row at or above: -37
   for (int i = 9; i < kGainStepCount; ++i) {
-    EXPECT_NEAR(kGainStepTable[i].factor, std::pow(10.0, kGainStepTable[i].db / 20.0), 1e-6)
-        << kGainStepTable[i].db;
+    EXPECT_NEAR(kGainStepTable[i].factor, std::pow(10.0, kGainStepTable[i].db / 20.0), 1e-6) << kGainStepTable[i].db;
   }
   StateHolder h;
   EXPECT_EQ(h.state->gain_step_index, 29);
@@ -101,8 +100,7 @@ TEST(SerrinState, CoreStartValues) {
   // Inverse power response of the pre-emphasis: 100 at DC.
   EXPECT_NEAR(s.compensation[0], 100.0f, 1e-3f);
   const double w = 2.0 * 3.14159265358979323846 * 25.0 * 480 / 48000.0;
-  EXPECT_NEAR(s.compensation[480],
-              1.0 / (std::sin(w) * std::sin(w) + std::pow(1.0 - 0.9 * std::cos(w), 2)), 1e-4);
+  EXPECT_NEAR(s.compensation[480], 1.0 / (std::sin(w) * std::sin(w) + std::pow(1.0 - 0.9 * std::cos(w), 2)), 1e-4);
 }
 
 // Verifies that initialising a state again replaces its auxiliary block without leaking it.

@@ -58,8 +58,7 @@ std::wstring StatePath(const std::wstring& folder) { return folder + L"\\AECPara
 // A name no other save uses, in this process or another.
 std::wstring TempPath(const std::wstring& path) {
   static std::atomic<uint32_t> counter{0};
-  return path + L"." + std::to_wstring(aec_process_id()) + L"." + std::to_wstring(++counter) +
-         L".tmp";
+  return path + L"." + std::to_wstring(aec_process_id()) + L"." + std::to_wstring(++counter) + L".tmp";
 }
 
 bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
@@ -69,18 +68,17 @@ bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
 
 // What the old file holds for the save.
 struct OldFile {
-  bool usable = false;   // false: the file is there but cannot be read; nothing is written
-  File file;             // open when its records are kept
-  int64_t records = 0;   // whole records to copy
-  int64_t match = -1;    // the pair's record, -1 when none
+  bool usable = false;  // false: the file is there but cannot be read; nothing is written
+  File file;            // open when its records are kept
+  int64_t records = 0;  // whole records to copy
+  int64_t match = -1;   // the pair's record, -1 when none
   bool match_sound = false;
   float match_erle = 0.0f;
 };
 
 // Opens the old file and finds the pair's record. A missing file, an older version or a
 // file of broken length holds nothing to keep; any other failure makes the file unusable.
-OldFile ReadOldFile(const std::wstring& path, const char* mic, const char* speaker,
-                    uint8_t* record) {
+OldFile ReadOldFile(const std::wstring& path, const char* mic, const char* speaker, uint8_t* record) {
   OldFile old;
   old.file.reset(aec_open_wide(path, "rb"));
   if (!old.file) {
@@ -129,22 +127,19 @@ bool WriteNewFile(const std::wstring& temp, OldFile* old, const uint8_t* fresh, 
 
 }  // namespace
 
-AecStateReplaceFile aec_state_set_replace_file(AecStateReplaceFile replace) {
-  return g_replace_file.exchange(replace);
-}
+AecStateReplaceFile aec_state_set_replace_file(AecStateReplaceFile replace) { return g_replace_file.exchange(replace); }
 
 void CAEC::SetDataFolder(const std::wstring& folder) { data_folder_ = folder; }
 
-bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int32_t, int32_t,
-                             int32_t mic_volume, float boost_level) {
+bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int32_t, int32_t, int32_t mic_volume,
+                             float boost_level) {
   if (delay_changed_age_ >= 1) {
-    AudioLibLog("%s buffer delay just changed ,age %d dont save aec parameter. \n",
-                "CAEC::SaveAECDataToFile", delay_changed_age_);
+    AudioLibLog("%s buffer delay just changed ,age %d dont save aec parameter. \n", "CAEC::SaveAECDataToFile",
+                delay_changed_age_);
     return false;
   }
-  if (!state_ || !delay_line_ || !aec_state_name_usable(mic_name) ||
-      !aec_state_name_usable(speaker_name) || data_folder_.empty() ||
-      data_folder_.size() > kMaxFolderChars) {
+  if (!state_ || !delay_line_ || !aec_state_name_usable(mic_name) || !aec_state_name_usable(speaker_name) ||
+      data_folder_.empty() || data_folder_.size() > kMaxFolderChars) {
     return false;
   }
   const int32_t volume = mic_volume > kMaxMicVolume ? kMaxMicVolume : (mic_volume < 0 ? 0 : mic_volume);
@@ -156,8 +151,7 @@ bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int
   RecordBuffer fresh = NewRecord();
   if (!record || !fresh) return false;
   const float erle = state_->filter.erle_db;
-  aec_state_fill_record(fresh.get(), mic_name, speaker_name, *state_,
-                        AecStateValues{delay, erle, volume, boost_level});
+  aec_state_fill_record(fresh.get(), mic_name, speaker_name, *state_, AecStateValues{delay, erle, volume, boost_level});
   // A state that no restore would take is not written over anything.
   if (!aec_state_record_valid(fresh.get())) return false;
 
@@ -192,10 +186,9 @@ bool CAEC::SaveAECDataToFile(const char* mic_name, const char* speaker_name, int
   return true;
 }
 
-int CAEC::RestoreAECDataFromFile(const char* mic_name, const char* speaker_name, void*,
-                                 float* erle, int32_t* mic_volume, float* boost_level) {
-  if (!state_ || !delay_line_ || !aec_state_name_usable(mic_name) ||
-      !aec_state_name_usable(speaker_name)) {
+int CAEC::RestoreAECDataFromFile(const char* mic_name, const char* speaker_name, void*, float* erle,
+                                 int32_t* mic_volume, float* boost_level) {
+  if (!state_ || !delay_line_ || !aec_state_name_usable(mic_name) || !aec_state_name_usable(speaker_name)) {
     return 0;
   }
   const std::wstring path = StatePath(data_folder_);

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "aec_state_file.h"
 #include "aec_platform.h"
+#include "aec_state_file.h"
 #include "aec_state_reader.h"
 #include "aec_state_record.h"
 #include "echo_canceller.h"
@@ -34,8 +34,8 @@ class StateFile : public ::testing::Test {
  protected:
   void SetUp() override {
     serrin_config()->music_mode.store(0);
-    folder_ = fs::current_path() / (std::string("aec_state_") +
-                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::current_path() /
+              (std::string("aec_state_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     file_ = folder_ / "AECParams.bin";
@@ -195,8 +195,7 @@ TEST_F(StateFile, DamagedRecordsAreRefused) {
 TEST_F(StateFile, KnownPairReplacedOnlyNearItsErle) {
   LogCapture log;
   std::unique_ptr<CAEC> aec = NewAec();
-  const std::vector<uint8_t> file =
-      FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("Mic", "Spk", 1920, 20.0f)});
+  const std::vector<uint8_t> file = FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("Mic", "Spk", 1920, 20.0f)});
   WriteBytes(file);
   aec->State()->filter.erle_db = 17.9f;
   EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
@@ -251,8 +250,7 @@ class ReplaceStep {
 
 // Every pair of the file restores into a new canceller; returns how many there are.
 int RestoreEveryPair(const std::vector<uint8_t>& bytes, const fs::path& folder) {
-  EXPECT_EQ(aec_state_check(static_cast<int32_t>(bytes[0] | (bytes[1] << 8)),
-                            static_cast<int64_t>(bytes.size())),
+  EXPECT_EQ(aec_state_check(static_cast<int32_t>(bytes[0] | (bytes[1] << 8)), static_cast<int64_t>(bytes.size())),
             AecStateFileCheck::kOk);
   const int64_t n = aec_state_record_count(static_cast<int64_t>(bytes.size()));
   for (int64_t i = 0; i < n; ++i) {
@@ -261,9 +259,7 @@ int RestoreEveryPair(const std::vector<uint8_t>& bytes, const fs::path& folder) 
     const std::string spk(reinterpret_cast<const char*>(r + kAecStateSpeakerName));
     std::unique_ptr<CAEC> aec = CAEC::Create();
     aec->SetDataFolder(folder.wstring());
-    EXPECT_EQ(aec->RestoreAECDataFromFile(mic.c_str(), spk.c_str(), nullptr, nullptr, nullptr,
-                                          nullptr),
-              1)
+    EXPECT_EQ(aec->RestoreAECDataFromFile(mic.c_str(), spk.c_str(), nullptr, nullptr, nullptr, nullptr), 1)
         << mic << " / " << spk;
   }
   return static_cast<int>(n);
@@ -328,16 +324,15 @@ TEST_F(StateFile, UnsoundStateIsNotSaved) {
 // Verifies that a state file that exists but cannot be opened is left as it is: it is not
 // taken for a missing file and replaced by one holding only the new pair.
 TEST_F(StateFile, UnreadableFileIsLeftAlone) {
-  const std::vector<uint8_t> file =
-      FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("C", "D", 1920, 4.0f)});
+  const std::vector<uint8_t> file = FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("C", "D", 1920, 4.0f)});
   WriteBytes(file);
   std::unique_ptr<CAEC> aec = NewAec();
   aec->State()->filter.erle_db = 30.0f;
   {
 #ifdef _WIN32
     // Another program holds the file without sharing it.
-    const HANDLE held = CreateFileW(file_.wstring().c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held =
+        CreateFileW(file_.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(aec->SaveAECDataToFile("Mic", "Spk", 0, 0, 10, 0.0f));
     CloseHandle(held);
@@ -411,8 +406,7 @@ bool InterruptBeforeReplace(const std::wstring& from, const std::wstring&) {
 // Verifies that a save interrupted before its replace leaves the good file as it was, with
 // every pair restoring, and that the next save works.
 TEST_F(StateFile, SaveInterruptedBeforeReplace) {
-  const std::vector<uint8_t> file =
-      FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("Mic", "Spk", 1920, 4.0f)});
+  const std::vector<uint8_t> file = FileOf(1006, {Record("A", "B", 1920, 3.0f), Record("Mic", "Spk", 1920, 4.0f)});
   WriteBytes(file);
   std::unique_ptr<CAEC> aec = NewAec();
   aec->State()->filter.erle_db = 30.0f;

@@ -17,8 +17,7 @@ int32_t ReadVersion(FILE* f) {
     return kAecStateUnreadableVersion;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                              (static_cast<uint32_t>(b[2]) << 16) |
-                              (static_cast<uint32_t>(b[3]) << 24));
+                              (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
 }
 
 }  // namespace
@@ -28,12 +27,10 @@ int32_t aec_state_file_version(FILE* f) { return ReadVersion(f); }
 
 bool aec_state_read_record(FILE* f, int64_t index, uint8_t* record) {
   const long at = static_cast<long>(kAecStateHeaderBytes + index * kAecStateRecordBytes);
-  return std::fseek(f, at, SEEK_SET) == 0 &&
-         std::fread(record, 1, kAecStateRecordBytes, f) == kAecStateRecordBytes;
+  return std::fseek(f, at, SEEK_SET) == 0 && std::fread(record, 1, kAecStateRecordBytes, f) == kAecStateRecordBytes;
 }
 
-AecStateReadResult aec_state_read(FILE* file, const char* mic, const char* speaker,
-                                  SerrinState* state) {
+AecStateReadResult aec_state_read(FILE* file, const char* mic, const char* speaker, SerrinState* state) {
   AecStateReadResult r{AecStateRead::kNoRecord, kAecStateUnreadableVersion, 0, {0, 0.0f, 0, 0.0f}};
   const int64_t size = FileSize(file);
   r.body_bytes = size < 0 ? 0 : size - static_cast<int64_t>(kAecStateHeaderBytes);

@@ -18,8 +18,8 @@ enum class AecStateRead {
 
 struct AecStateReadResult {
   AecStateRead outcome;
-  int32_t version;     // as read (1000 when unreadable)
-  int64_t body_bytes;  // file size less the version word
+  int32_t version;        // as read (1000 when unreadable)
+  int64_t body_bytes;     // file size less the version word
   AecStateValues values;  // of the restored record
 };
 
@@ -29,5 +29,4 @@ int64_t aec_state_file_size(FILE* f);
 int32_t aec_state_file_version(FILE* f);
 bool aec_state_read_record(FILE* f, int64_t index, uint8_t* record);
 
-AecStateReadResult aec_state_read(FILE* file, const char* mic, const char* speaker,
-                                  SerrinState* state);
+AecStateReadResult aec_state_read(FILE* file, const char* mic, const char* speaker, SerrinState* state);

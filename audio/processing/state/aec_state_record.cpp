@@ -7,8 +7,7 @@ namespace {
 
 int32_t ReadI32(const uint8_t* p) {
   return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                              (static_cast<uint32_t>(p[2]) << 16) |
-                              (static_cast<uint32_t>(p[3]) << 24));
+                              (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
 }
 
 void WriteI32(uint8_t* p, int32_t v) {
@@ -53,8 +52,8 @@ bool WordsFinite(const uint8_t* p, size_t bytes) {
 }
 
 bool TrackerSound(const MinTracker& t) {
-  return t.window_a > 0 && t.window_a <= 1000 && t.window_b > 0 && t.window_b <= 1000 &&
-         t.count_a >= 0 && t.count_b >= 0 && t.hangover >= 0;
+  return t.window_a > 0 && t.window_a <= 1000 && t.window_b > 0 && t.window_b <= 1000 && t.count_a >= 0 &&
+         t.count_b >= 0 && t.hangover >= 0;
 }
 
 }  // namespace
@@ -78,8 +77,7 @@ bool aec_state_name_usable(const char* name) {
 }
 
 bool aec_state_record_matches(const uint8_t* record, const char* mic, const char* speaker) {
-  return NameEquals(record + kAecStateMicName, mic) &&
-         NameEquals(record + kAecStateSpeakerName, speaker);
+  return NameEquals(record + kAecStateMicName, mic) && NameEquals(record + kAecStateSpeakerName, speaker);
 }
 
 bool aec_state_record_valid(const uint8_t* record) {
@@ -117,12 +115,11 @@ bool aec_state_record_valid(const uint8_t* record) {
     std::memcpy(&r, record + kAecStateBlockC + c * sizeof(ResidualEchoRecord), sizeof r);
     if (r.mode < 1 || r.mode > 3) return false;
   }
-  return std::isfinite(ReadF32(record + kAecStateErle)) &&
-         std::isfinite(ReadF32(record + kAecStateBoost));
+  return std::isfinite(ReadF32(record + kAecStateErle)) && std::isfinite(ReadF32(record + kAecStateBoost));
 }
 
-void aec_state_fill_record(uint8_t* record, const char* mic, const char* speaker,
-                           const SerrinState& state, const AecStateValues& values) {
+void aec_state_fill_record(uint8_t* record, const char* mic, const char* speaker, const SerrinState& state,
+                           const AecStateValues& values) {
   WriteName(record + kAecStateMicName, mic);
   WriteName(record + kAecStateSpeakerName, speaker);
   std::memcpy(record + kAecStateBlockA, &state.filter, kAecStateBlockABytes);

@@ -46,9 +46,9 @@ struct AecStateValues {
 };
 
 enum class AecStateFileCheck {
-  kOk,          // version 1006 or later, whole records, at least one
-  kTooShort,    // nothing beyond the version
-  kBadLayout,   // older version or not whole records
+  kOk,         // version 1006 or later, whole records, at least one
+  kTooShort,   // nothing beyond the version
+  kBadLayout,  // older version or not whole records
 };
 
 // Judges a file of `size` bytes whose first word is `version` (kAecStateUnreadableVersion
@@ -66,8 +66,8 @@ bool aec_state_record_matches(const uint8_t* record, const char* mic, const char
 // windows in range. A record that fails this is treated as absent.
 bool aec_state_record_valid(const uint8_t* record);
 
-void aec_state_fill_record(uint8_t* record, const char* mic, const char* speaker,
-                           const SerrinState& state, const AecStateValues& values);
+void aec_state_fill_record(uint8_t* record, const char* mic, const char* speaker, const SerrinState& state,
+                           const AecStateValues& values);
 AecStateValues aec_state_record_values(const uint8_t* record);
 // Copies the three blocks into the state (the core's running ERLE then starts at 0).
 void aec_state_apply_record(const uint8_t* record, SerrinState* state);

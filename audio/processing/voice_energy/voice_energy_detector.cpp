@@ -159,10 +159,9 @@ void VoiceEnergyDetector::Analyse() {
   }
 
   float v = 0.0f;
-  const bool rising = s.energy_history[0] * 4.0f >= s.energy_history[1] &&
-                      s.energy_history[0] * 4.0f * 1.07f >= s.energy_history[2];
-  if (s.pitch[0] != 0.0f && variance < 60.0f && static_cast<int>(mean) != 0 && rising &&
-      PeriodsLookVoiced(mean)) {
+  const bool rising =
+      s.energy_history[0] * 4.0f >= s.energy_history[1] && s.energy_history[0] * 4.0f * 1.07f >= s.energy_history[2];
+  if (s.pitch[0] != 0.0f && variance < 60.0f && static_cast<int>(mean) != 0 && rising && PeriodsLookVoiced(mean)) {
     v = k == 3 ? harmonicity_sum / 3.0f : harmonicity_sum;
   }
   std::memmove(s.voicing + 1, s.voicing, 2 * sizeof(float));

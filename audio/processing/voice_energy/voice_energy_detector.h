@@ -45,7 +45,7 @@ class VoiceEnergyDetector {
     float hp[3];
     float halves[2][128];  // filled alternately
     int newest_half;
-    float squares[512];    // squared filtered samples, oldest first
+    float squares[512];  // squared filtered samples, oldest first
     MinimumTracker low;
     MinimumTracker full;
     float smoothed_low;

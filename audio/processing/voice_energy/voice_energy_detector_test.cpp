@@ -30,7 +30,8 @@ std::vector<Result> Feed(VoiceEnergyDetector* d, const std::vector<int16_t>& sig
 
 std::vector<int16_t> Tone(double hz, double amplitude, int samples) {
   std::vector<int16_t> s(samples);
-  for (int i = 0; i < samples; ++i) s[i] = static_cast<int16_t>(amplitude * std::sin(2 * 3.14159265358979 * hz * i / 8000.0));
+  for (int i = 0; i < samples; ++i)
+    s[i] = static_cast<int16_t>(amplitude * std::sin(2 * 3.14159265358979 * hz * i / 8000.0));
   return s;
 }
 
@@ -194,10 +195,11 @@ TEST(VoiceEnergyDetectorTest, LabelledSpeechAndNoise) {
   }
   const double found_rate = 100.0 * found / speech_frames;
   const double false_rate = 100.0 * false_voice / noise_frames;
-  std::printf("speech frames %d: voice %.1f %%, confirmed %.1f %%; noise frames %d: voice %.2f %%; "
-              "silence frames %d: voice %d\n",
-              speech_frames, found_rate, 100.0 * confirmed / speech_frames, noise_frames, false_rate,
-              silence_frames, silence_voice);
+  std::printf(
+      "speech frames %d: voice %.1f %%, confirmed %.1f %%; noise frames %d: voice %.2f %%; "
+      "silence frames %d: voice %d\n",
+      speech_frames, found_rate, 100.0 * confirmed / speech_frames, noise_frames, false_rate, silence_frames,
+      silence_voice);
   EXPECT_GT(speech_frames, 300);
   EXPECT_GE(found_rate, 95.0);
   EXPECT_LE(false_rate, 5.0);

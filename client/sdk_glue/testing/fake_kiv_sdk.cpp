@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sdk_glue/testing/fake_sdk_state.h"
 #include "kiv_sdk.h"
+#include "sdk_glue/testing/fake_sdk_state.h"
 
 namespace {
 

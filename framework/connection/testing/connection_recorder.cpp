@@ -78,13 +78,12 @@ void ConnectionRecorder::OnRemoteUserJoined(const char* userId) { Push(Event("us
 void ConnectionRecorder::OnRemoteUserLeft(const char* userId) { Push(Event("user_left", 0, S(userId))); }
 
 void ConnectionRecorder::OnGroupMediaList(const avcore::FwVector<avcore::FwString>* userIds,
-                                          const avcore::FwVector<avcore::GroupMediaEntry>* media,
-                                          const char* groupId) {
+                                          const avcore::FwVector<avcore::GroupMediaEntry>* media, const char* groupId) {
   Event e("media_list", 0, S(groupId));
   for (const auto& u : *userIds) e.users.push_back(u.c_str());
   for (const auto& m : *media) {
-    e.media.push_back(std::string(m.user_id.c_str()) + "/" + std::to_string(m.media_type) + "/" +
-                      m.media_id.c_str() + "/" + m.media_name.c_str() + "/" + m.media_owner.c_str());
+    e.media.push_back(std::string(m.user_id.c_str()) + "/" + std::to_string(m.media_type) + "/" + m.media_id.c_str() +
+                      "/" + m.media_name.c_str() + "/" + m.media_owner.c_str());
   }
   Push(std::move(e));
 }

@@ -60,8 +60,7 @@ class ConnectionRecorder : public avcore::IKivConnectionListener,
                                     const avcore::FwVector<avcore::GroupMediaEntry>* media,
                                     const char* groupId) override;
 
-  bool AVCORE_CALL ProcessCpBusinessCmd(const char* business, int32_t commandId,
-                                        const rapidjson::Value& body) override;
+  bool AVCORE_CALL ProcessCpBusinessCmd(const char* business, int32_t commandId, const rapidjson::Value& body) override;
 
   void AVCORE_CALL OnUserStatusResult(int32_t result, uint32_t requestId,
                                       const avcore::FwVector<avcore::UserStatusEntry>* entries, int32_t total,

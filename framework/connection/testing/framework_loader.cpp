@@ -30,8 +30,7 @@ FrameworkLoader::FrameworkLoader() {
   table_.size = sizeof(table_);
   static wchar_t directories[2048];
   static wchar_t log_directory[260];
-  if (pmdll(&table_) != S_OK || table_.Init == nullptr ||
-      table_.Init(1, directories, log_directory, 0, 0) != S_OK) {
+  if (pmdll(&table_) != S_OK || table_.Init == nullptr || table_.Init(1, directories, log_directory, 0, 0) != S_OK) {
     return;
   }
   if (table_.GetObject(avcore::CLSID_BaseCore, reinterpret_cast<void**>(&root_)) != S_OK) root_ = nullptr;

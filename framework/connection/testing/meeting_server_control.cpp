@@ -1,6 +1,7 @@
 #include "meeting_server_control.h"
 
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <chrono>
@@ -22,8 +23,8 @@ bool FileExists(const std::string& unix_path) {
 }
 
 std::string ReadText(const std::string& unix_path) {
-  HANDLE f = CreateFileW(WinePath(unix_path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE f = CreateFileW(WinePath(unix_path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return {};
   char buf[256];
   DWORD n = 0;
@@ -79,8 +80,8 @@ bool MeetingServerControl::Start(uint16_t tcp_port, uint16_t http_port, std::str
   unsigned tcp = 0, http = 0, media = 0;
   const bool up = WaitUntil(
       [&] {
-        return std::sscanf(ReadText(dir_ + "/ports.json").c_str(), "{\"tcp\":%u,\"http\":%u,\"media\":%u}", &tcp,
-                           &http, &media) >= 2;
+        return std::sscanf(ReadText(dir_ + "/ports.json").c_str(), "{\"tcp\":%u,\"http\":%u,\"media\":%u}", &tcp, &http,
+                           &media) >= 2;
       },
       15000);
   if (!up) {

@@ -15,10 +15,10 @@ struct IAudioDataSink {
 
 // Device parameters for GetParam/SetParam (4-byte integer values).
 enum AudioDeviceParam : int32_t {
-  kAudioParamEchoCancel = 4097,    // 1 = echo cancellation on
-  kAudioParamNoiseSuppress = 4098, // 1 = noise suppression on
-  kAudioParamProcessorMode = 4102, // low byte: set-up mode for IAudioProcessor::Init
-  kAudioParamAutoGain = 4130,      // 1 = automatic microphone gain on
+  kAudioParamEchoCancel = 4097,     // 1 = echo cancellation on
+  kAudioParamNoiseSuppress = 4098,  // 1 = noise suppression on
+  kAudioParamProcessorMode = 4102,  // low byte: set-up mode for IAudioProcessor::Init
+  kAudioParamAutoGain = 4130,       // 1 = automatic microphone gain on
 };
 
 // Kinds of CreateAudioStream.
@@ -56,27 +56,21 @@ struct IAudioDevice : public IUnknown {
   virtual int32_t AVCORE_CALL CreateAudioStream(int32_t kind, int32_t flags) = 0;
   virtual HRESULT AVCORE_CALL RemoveAudioStream(int32_t streamId) = 0;
   // Hands each still-encoded packet of that stream to the sink (one packet per call).
-  virtual HRESULT AVCORE_CALL AddRemoteEncodedDataSink(int32_t streamId, IAudioDataSink* sink,
-                                                       void* context) = 0;
+  virtual HRESULT AVCORE_CALL AddRemoteEncodedDataSink(int32_t streamId, IAudioDataSink* sink, void* context) = 0;
   virtual HRESULT AVCORE_CALL RemoveRemoteEncodedDataSink(IAudioDataSink* sink) = 0;
   // level: the stream's output level (0-100); packets: packets received; lost: packets lost.
-  virtual HRESULT AVCORE_CALL GetStreamInfo(int32_t streamId, int32_t* level, int32_t* packets,
-                                            int32_t* lost) = 0;
+  virtual HRESULT AVCORE_CALL GetStreamInfo(int32_t streamId, int32_t* level, int32_t* packets, int32_t* lost) = 0;
 
   // Device lists; names are NUL-terminated UTF-16 in `capacity` units (260 suffices).
   virtual int32_t AVCORE_CALL GetCaptureDeviceCount() = 0;
-  virtual HRESULT AVCORE_CALL GetCaptureDeviceName(int32_t index, wchar_t* name,
-                                                   int32_t capacity) = 0;
+  virtual HRESULT AVCORE_CALL GetCaptureDeviceName(int32_t index, wchar_t* name, int32_t capacity) = 0;
   virtual int32_t AVCORE_CALL GetPlayDeviceCount() = 0;
-  virtual HRESULT AVCORE_CALL GetPlayDeviceName(int32_t index, wchar_t* name,
-                                                int32_t capacity) = 0;
+  virtual HRESULT AVCORE_CALL GetPlayDeviceName(int32_t index, wchar_t* name, int32_t capacity) = 0;
 
   // Volumes 0-100. Getters fill (current, minimum, maximum); any pointer may be null.
-  virtual HRESULT AVCORE_CALL GetSpeakerVolume(int32_t* volume, int32_t* minimum,
-                                               int32_t* maximum) = 0;
+  virtual HRESULT AVCORE_CALL GetSpeakerVolume(int32_t* volume, int32_t* minimum, int32_t* maximum) = 0;
   virtual HRESULT AVCORE_CALL SetSpeakerVolume(int32_t volume) = 0;
-  virtual HRESULT AVCORE_CALL GetMicrophoneVolume(int32_t* volume, int32_t* minimum,
-                                                  int32_t* maximum) = 0;
+  virtual HRESULT AVCORE_CALL GetMicrophoneVolume(int32_t* volume, int32_t* minimum, int32_t* maximum) = 0;
   virtual HRESULT AVCORE_CALL SetMicrophoneVolume(int32_t volume) = 0;
   // Switches: 1 = on (sound passes), 0 = muted.
   virtual HRESULT AVCORE_CALL GetSpeakerSwitch(int32_t* on) = 0;
@@ -84,10 +78,8 @@ struct IAudioDevice : public IUnknown {
   virtual HRESULT AVCORE_CALL GetMicrophoneSwitch(int32_t* on) = 0;
   virtual HRESULT AVCORE_CALL SetMicrophoneSwitch(uint8_t on) = 0;
   // Energies 0-100 of the last 20 ms: (current, peak, average); any pointer may be null.
-  virtual HRESULT AVCORE_CALL GetSpeakerEnergy(int32_t* energy, int32_t* peak,
-                                               int32_t* average) = 0;
-  virtual HRESULT AVCORE_CALL GetMicrophoneEnergy(int32_t* energy, int32_t* peak,
-                                                  int32_t* average) = 0;
+  virtual HRESULT AVCORE_CALL GetSpeakerEnergy(int32_t* energy, int32_t* peak, int32_t* average) = 0;
+  virtual HRESULT AVCORE_CALL GetMicrophoneEnergy(int32_t* energy, int32_t* peak, int32_t* average) = 0;
 };
 
 }  // namespace avcore

@@ -13,11 +13,9 @@ struct IAvNet;
 // captures of the system's output. Configured and driven by ISysSoundSource.
 struct IAecProcessor : public IUnknown {
   // Formats of the near (captured) and far (played) signals.
-  virtual HRESULT AVCORE_CALL Init(const WAVEFORMATEX* nearFormat,
-                                   const WAVEFORMATEX* farFormat) = 0;
+  virtual HRESULT AVCORE_CALL Init(const WAVEFORMATEX* nearFormat, const WAVEFORMATEX* farFormat) = 0;
   // One block: `output` receives `length` bytes of the cleaned near signal.
-  virtual HRESULT AVCORE_CALL Process(const void* nearData, const void* farData, void* output,
-                                      int32_t length) = 0;
+  virtual HRESULT AVCORE_CALL Process(const void* nearData, const void* farData, void* output, int32_t length) = 0;
   virtual HRESULT AVCORE_CALL Reset() = 0;
 };
 
@@ -25,17 +23,17 @@ struct IAecProcessor : public IUnknown {
 struct ISysSoundSource : public IUnknown {
   // Publishes on `net` under (1, audioId), cancelling `audioDevice`'s playback with `aec`;
   // `flags` 0.
-  virtual HRESULT AVCORE_CALL Start(IAvNet* net, IAudioDevice* audioDevice, IAecProcessor* aec,
-                                    int32_t flags, const char* audioId) = 0;
+  virtual HRESULT AVCORE_CALL Start(IAvNet* net, IAudioDevice* audioDevice, IAecProcessor* aec, int32_t flags,
+                                    const char* audioId) = 0;
   virtual HRESULT AVCORE_CALL Stop() = 0;
 };
 
 #pragma pack(push, 1)
 // Set-up record of IAudioProcessor::Init, packed, 37 bytes.
 struct AudioProcessorSetup {
-  uint8_t mode;             // low byte of the device's kAudioParamProcessorMode
-  WAVEFORMATEX input;       // 1
-  WAVEFORMATEX output;      // 19
+  uint8_t mode;         // low byte of the device's kAudioParamProcessorMode
+  WAVEFORMATEX input;   // 1
+  WAVEFORMATEX output;  // 19
 };
 #pragma pack(pop)
 static_assert(sizeof(AudioProcessorSetup) == 37, "AudioProcessorSetup is 37 bytes");

@@ -13,8 +13,7 @@ struct IBaseCore : public IUnknown {
   // CLASS_E_NOAGGREGATION); an unknown class id gives REGDB_E_CLASSNOTREG; an interface
   // id that the class does not implement gives E_NOINTERFACE. On success *object holds
   // one reference.
-  virtual HRESULT AVCORE_CALL CreateComponent(REFCLSID classId, REFIID interfaceId,
-                                              IUnknown* outer, void** object) = 0;
+  virtual HRESULT AVCORE_CALL CreateComponent(REFCLSID classId, REFIID interfaceId, IUnknown* outer, void** object) = 0;
 };
 
 }  // namespace avcore

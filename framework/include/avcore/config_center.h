@@ -18,8 +18,8 @@ struct IConfigCenter : public IUnknown {
   // empty key: E_INVALIDARG.
   virtual HRESULT AVCORE_CALL SetConfig(const char* key, const char* value) = 0;
   // The same with a scope block (may be null) and flags (0).
-  virtual HRESULT AVCORE_CALL SetConfigEx(const char* key, const ConfigScope* scope,
-                                          int32_t flags, const char* value) = 0;
+  virtual HRESULT AVCORE_CALL SetConfigEx(const char* key, const ConfigScope* scope, int32_t flags,
+                                          const char* value) = 0;
   // Copies the value of `key` with its terminator into `value` (capacity in bytes).
   // Absent key: HRESULT_FROM_WIN32(ERROR_NOT_FOUND); too small a buffer:
   // HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), nothing written.

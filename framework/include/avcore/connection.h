@@ -24,11 +24,11 @@ enum ConnectionStatus : int32_t {
 
 // One entry of the group media list (20 bytes on the 32-bit build).
 struct GroupMediaEntry {
-  FwString user_id;     // 0
-  int32_t media_type;   // 4: MediaType
-  FwString media_id;    // 8
-  FwString media_name;  // 12
-  FwString media_owner; // 16
+  FwString user_id;      // 0
+  int32_t media_type;    // 4: MediaType
+  FwString media_id;     // 8
+  FwString media_name;   // 12
+  FwString media_owner;  // 16
 };
 AVCORE_ASSERT_SIZE32(GroupMediaEntry, 20);
 
@@ -37,8 +37,7 @@ AVCORE_ASSERT_SIZE32(GroupMediaEntry, 20);
 struct IKivConnectionListener {
   // result: control-plane code (0 success). user_id: the id that logged in; detail: the
   // server's text for a refusal, or "". Both may be null.
-  virtual void AVCORE_CALL OnLoginResult(int32_t result, const char* userId,
-                                         const char* detail) = 0;
+  virtual void AVCORE_CALL OnLoginResult(int32_t result, const char* userId, const char* detail) = 0;
   virtual void AVCORE_CALL OnJoinGroupResult(int32_t result, const char* groupId) = 0;
   virtual void AVCORE_CALL OnLeaveGroupResult(int32_t result, const char* groupId) = 0;
   // The server ended the login (not raised for the SDK's own Logout).
@@ -51,8 +50,7 @@ struct IKivConnectionListener {
   virtual void AVCORE_CALL OnRemoteUserJoined(const char* userId) = 0;
   virtual void AVCORE_CALL OnRemoteUserLeft(const char* userId) = 0;
   // The full list of the group's users and published media after every join.
-  virtual void AVCORE_CALL OnGroupMediaList(const FwVector<FwString>* userIds,
-                                            const FwVector<GroupMediaEntry>* media,
+  virtual void AVCORE_CALL OnGroupMediaList(const FwVector<FwString>* userIds, const FwVector<GroupMediaEntry>* media,
                                             const char* groupId) = 0;
   virtual ~IKivConnectionListener() {}
 };
@@ -70,8 +68,7 @@ struct IKivBusinessBase {
 // stored into *response, which is returned. HttpCancel aborts a running request from
 // another thread.
 struct IKivHttpClient {
-  virtual FwString* AVCORE_CALL HttpPost(FwString* response, const char* url,
-                                         const char* body) = 0;
+  virtual FwString* AVCORE_CALL HttpPost(FwString* response, const char* url, const char* body) = 0;
   virtual FwString* AVCORE_CALL HttpGet(FwString* response, const char* url) = 0;
   virtual HRESULT AVCORE_CALL HttpCancel(intptr_t reserved) = 0;
 };
@@ -88,11 +85,9 @@ struct IKivConnection : public IUnknown {
   // Starts a login to `server` ("host:port"). Negative only for an immediate refusal;
   // the outcome arrives as OnLoginResult. `reserved` is "", `platform` "windows",
   // `force` 0 or 1 (take the login over from another device), `mode` 1.
-  virtual HRESULT AVCORE_CALL Login(const char* server, IKivHttpClient* http, const char* appId,
-                                    const char* token, const char* deviceId,
-                                    const char* reserved, const char* userId,
-                                    const char* platform, const char* extra, int32_t force,
-                                    int32_t mode) = 0;
+  virtual HRESULT AVCORE_CALL Login(const char* server, IKivHttpClient* http, const char* appId, const char* token,
+                                    const char* deviceId, const char* reserved, const char* userId,
+                                    const char* platform, const char* extra, int32_t force, int32_t mode) = 0;
   virtual HRESULT AVCORE_CALL Logout() = 0;
   // 0 = accepted (the outcome arrives as OnJoinGroupResult, then OnGroupMediaList);
   // otherwise a control-plane code or a negative failure.

@@ -37,16 +37,12 @@ struct IAVPlugin {
   virtual HRESULT AVCORE_CALL SetLanCode(int32_t languageCode) = 0;
   virtual HRESULT AVCORE_CALL Config(HWND parent) = 0;
   virtual HRESULT AVCORE_CALL EnableOutput(int32_t mediaType, int32_t enable) = 0;
-  virtual HRESULT AVCORE_CALL SetOutputCallback(int32_t mediaType, PluginOutputCallback callback,
-                                                void* context) = 0;
+  virtual HRESULT AVCORE_CALL SetOutputCallback(int32_t mediaType, PluginOutputCallback callback, void* context) = 0;
   virtual HRESULT AVCORE_CALL EnableInput(int32_t mediaType, int32_t enable) = 0;
   virtual HRESULT AVCORE_CALL PushOutput(const void* data) = 0;
-  virtual HRESULT AVCORE_CALL QueryOutputFormat(int32_t mediaType, int32_t index, void* format,
-                                                int32_t* size) = 0;
-  virtual HRESULT AVCORE_CALL SetOutputFormat(int32_t mediaType, const void* format,
-                                              int32_t size) = 0;
-  virtual HRESULT AVCORE_CALL GetOutputFormat(int32_t mediaType, void* format,
-                                              int32_t* size) = 0;
+  virtual HRESULT AVCORE_CALL QueryOutputFormat(int32_t mediaType, int32_t index, void* format, int32_t* size) = 0;
+  virtual HRESULT AVCORE_CALL SetOutputFormat(int32_t mediaType, const void* format, int32_t size) = 0;
+  virtual HRESULT AVCORE_CALL GetOutputFormat(int32_t mediaType, void* format, int32_t* size) = 0;
   virtual HRESULT AVCORE_CALL Config2(int32_t key, void* value, int32_t size) = 0;
 };
 
@@ -57,16 +53,14 @@ struct IAVDevManager : public IUnknown {
   virtual HRESULT AVCORE_CALL SetupRtspVideoPlugins(int32_t count) = 0;
   // A video plug-in of `type` ("rtsp-ex100") reading `url`; `transport` 2 = TCP.
   // Returns the plug-in's id, -1 on failure. The plug-in appears as a camera.
-  virtual int32_t AVCORE_CALL AddVideoPlugin(const char* type, const char* url,
-                                             int32_t transport) = 0;
+  virtual int32_t AVCORE_CALL AddVideoPlugin(const char* type, const char* url, int32_t transport) = 0;
   virtual HRESULT AVCORE_CALL RemoveVideoPlugin(int32_t pluginId) = 0;
   // Lists `plugin` as an audio capture device named `name`.
   virtual HRESULT AVCORE_CALL AddAudioPlugin(IAVPlugin* plugin, const wchar_t* name) = 0;
   virtual HRESULT AVCORE_CALL RemoveAudioPlugin(IAVPlugin* plugin) = 0;
   // Capture devices including audio plug-ins; names in `capacity` UTF-16 units (64).
   virtual int32_t AVCORE_CALL GetAudioCaptureDeviceCount() = 0;
-  virtual HRESULT AVCORE_CALL GetAudioCaptureDeviceInfo(int32_t index, wchar_t* name,
-                                                        int32_t capacity) = 0;
+  virtual HRESULT AVCORE_CALL GetAudioCaptureDeviceInfo(int32_t index, wchar_t* name, int32_t capacity) = 0;
 };
 
 // The audio/video environment; only its QueryInterface for IID_IAVDevManager is used.

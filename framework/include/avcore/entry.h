@@ -16,9 +16,8 @@ inline constexpr char kStdLibExportName[] = "FwGetQelStdLibImpl";
 //   directory list: ';'-separated wide list of 2048 units, where the framework found itself;
 //   log directory: wide path of at most 260 units; "" = write no log file;
 //   reserved1, reserved2: 0.
-typedef HRESULT(AVCORE_CALL* PMDllInitProc)(int flag, const wchar_t* directoryList,
-                                            const wchar_t* logDirectory, intptr_t reserved1,
-                                            intptr_t reserved2);
+typedef HRESULT(AVCORE_CALL* PMDllInitProc)(int flag, const wchar_t* directoryList, const wchar_t* logDirectory,
+                                            intptr_t reserved1, intptr_t reserved2);
 typedef HRESULT(AVCORE_CALL* PMDllUninitProc)();
 // GetObject(CLSID_BaseCore, out IBaseCore*): the root object, one reference.
 typedef HRESULT(AVCORE_CALL* PMDllGetObjectProc)(REFCLSID classId, void** object);
@@ -28,11 +27,11 @@ typedef HRESULT(AVCORE_CALL* PMDllReservedProc)();
 // The record between the SDK and PMDll: zero-filled by the caller, `size` set to
 // sizeof(PMDllFunctionTable) (32 on the 32-bit build; the library refuses any other value).
 struct PMDllFunctionTable {
-  uint32_t size;                   // 0
-  PMDllReservedProc reserved[4];   // 4, 8, 12, 16
-  PMDllInitProc Init;              // 20
-  PMDllUninitProc Uninit;          // 24
-  PMDllGetObjectProc GetObject;    // 28
+  uint32_t size;                  // 0
+  PMDllReservedProc reserved[4];  // 4, 8, 12, 16
+  PMDllInitProc Init;             // 20
+  PMDllUninitProc Uninit;         // 24
+  PMDllGetObjectProc GetObject;   // 28
 };
 AVCORE_ASSERT_SIZE32(PMDllFunctionTable, 32);
 

@@ -85,9 +85,7 @@ class FwString {
     return block.chars;
   }
   static Header* HeaderOf(char* chars) noexcept { return reinterpret_cast<Header*>(chars) - 1; }
-  static const Header* HeaderOf(const char* chars) noexcept {
-    return reinterpret_cast<const Header*>(chars) - 1;
-  }
+  static const Header* HeaderOf(const char* chars) noexcept { return reinterpret_cast<const Header*>(chars) - 1; }
   static char* Share(char* chars) noexcept {
     ++HeaderOf(chars)->refs;
     return chars;

@@ -42,8 +42,7 @@ struct ILogManager {
   virtual int32_t AVCORE_CALL GetLevel(LoggerHandle logger) = 0;
   // A new record of `level` at source file base name `file` and `line`; null when the
   // handle is unknown or the logger's level does not admit `level`. The caller deletes it.
-  virtual ILogRecord* AVCORE_CALL BeginRecord(LoggerHandle logger, int32_t level,
-                                               const char* file, int32_t line) = 0;
+  virtual ILogRecord* AVCORE_CALL BeginRecord(LoggerHandle logger, int32_t level, const char* file, int32_t line) = 0;
   // Changes a logger's level (framework addition; the SDK does not call it).
   virtual HRESULT AVCORE_CALL SetLevel(LoggerHandle logger, int32_t level) = 0;
 };
@@ -52,8 +51,7 @@ struct ILogCenter : public IUnknown {
   virtual ILogManager* AVCORE_CALL GetLogManager() = 0;
   // A logger for `module` at `level`, writing to `outputs` (LogOutput bits); `flags` is 0.
   // Returns 0 when none can be made (null or empty module name).
-  virtual LoggerHandle AVCORE_CALL CreateLogger(const char* module, int32_t level,
-                                                int32_t outputs, int32_t flags) = 0;
+  virtual LoggerHandle AVCORE_CALL CreateLogger(const char* module, int32_t level, int32_t outputs, int32_t flags) = 0;
   virtual HRESULT AVCORE_CALL ReleaseLogger(LoggerHandle logger) = 0;
 };
 

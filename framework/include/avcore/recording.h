@@ -34,21 +34,21 @@ struct IScreenRecorder : public IUnknown {
 
 // Camera recording start record, passed by value (76 bytes on the 32-bit build).
 struct VideoRecordParam {
-  const wchar_t* path;       // 0
-  int32_t container;         // 4: 1 = MP4
-  int32_t flags;             // 8: 0
-  uint16_t width;            // 12
-  uint16_t height;           // 14
-  uint16_t frame_rate;       // 16
-  uint16_t profile;          // 18: 8
-  uint32_t fourcc;           // 20: input frames, I420
-  uint16_t reserved24[2];    // 24
-  uint16_t gop;              // 28: key frame interval in frames
-  uint16_t quality;          // 30: 80
-  uint16_t min_quality;      // 32: 75
-  uint16_t reserved34;       // 34
-  uint32_t bitrate;          // 36: bits per second
-  uint8_t reserved40[36];    // 40
+  const wchar_t* path;     // 0
+  int32_t container;       // 4: 1 = MP4
+  int32_t flags;           // 8: 0
+  uint16_t width;          // 12
+  uint16_t height;         // 14
+  uint16_t frame_rate;     // 16
+  uint16_t profile;        // 18: 8
+  uint32_t fourcc;         // 20: input frames, I420
+  uint16_t reserved24[2];  // 24
+  uint16_t gop;            // 28: key frame interval in frames
+  uint16_t quality;        // 30: 80
+  uint16_t min_quality;    // 32: 75
+  uint16_t reserved34;     // 34
+  uint32_t bitrate;        // 36: bits per second
+  uint8_t reserved40[36];  // 40
 };
 AVCORE_ASSERT_SIZE32(VideoRecordParam, 76);
 
@@ -56,8 +56,7 @@ struct IVideoRecordSink : public IUnknown {
   // Any non-zero result is a failure.
   virtual HRESULT AVCORE_CALL Start(VideoRecordParam param) = 0;
   // One I420 frame of the record size at `timestampMs` after the start.
-  virtual HRESULT AVCORE_CALL WriteFrame(uint64_t timestampMs, const void* data,
-                                         int32_t length) = 0;
+  virtual HRESULT AVCORE_CALL WriteFrame(uint64_t timestampMs, const void* data, int32_t length) = 0;
   virtual HRESULT AVCORE_CALL Stop() = 0;
 };
 

@@ -46,7 +46,8 @@ inline RemoteAudioHeaderFields DecodeRemoteAudioHeader(const uint8_t* header) {
 
 // Writes kRemoteAudioHeaderBytes at `header`; each field is cut to its bits.
 inline void EncodeRemoteAudioHeader(const RemoteAudioHeaderFields& f, uint8_t* header) {
-  const uint32_t word = (f.timestamp_ms & kRemoteAudioTimestampMask) | static_cast<uint32_t>(f.frame_count & 0x03) << 27 |
+  const uint32_t word = (f.timestamp_ms & kRemoteAudioTimestampMask) |
+                        static_cast<uint32_t>(f.frame_count & 0x03) << 27 |
                         static_cast<uint32_t>(f.extension_bytes & 0x07) << 29;
   header[0] = static_cast<uint8_t>((f.codec & 0x0F) | (f.rate_code & 0x03) << 6);
   header[1] = f.channel_code & 0x01;

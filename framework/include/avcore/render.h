@@ -44,16 +44,14 @@ typedef int32_t(AVCORE_CALLBACK* RenderValueCallback)(void* context, int32_t val
 struct IVideoRenderManager : public IUnknown {
   // A render drawing into `window`, reporting to `events` (the record is copied).
   // *renderId stays 0 on failure.
-  virtual HRESULT AVCORE_CALL AddRender(HWND window, const EventRecord* events,
-                                        RenderId* renderId) = 0;
+  virtual HRESULT AVCORE_CALL AddRender(HWND window, const EventRecord* events, RenderId* renderId) = 0;
   // After it returns, the render's callbacks are not called again.
   virtual HRESULT AVCORE_CALL RemoveRender(RenderId renderId) = 0;
   virtual HRESULT AVCORE_CALL SetRenderMode(RenderId renderId, int32_t mode) = 0;
   // Moves the render to `window`; null detaches it (frames still flow to callbacks).
   virtual HRESULT AVCORE_CALL SetRenderWindow(RenderId renderId, HWND window) = 0;
   // Both callbacks null removes them.
-  virtual HRESULT AVCORE_CALL SetRawDataCallback(RenderId renderId, void* context,
-                                                 RenderFrameCallback frameCallback,
+  virtual HRESULT AVCORE_CALL SetRawDataCallback(RenderId renderId, void* context, RenderFrameCallback frameCallback,
                                                  RenderValueCallback valueCallback) = 0;
   virtual HRESULT AVCORE_CALL PushFrame(RenderId renderId, const VideoFrame* frame) = 0;
   virtual HRESULT AVCORE_CALL NotifyRender(RenderId renderId, int32_t value) = 0;
@@ -77,14 +75,13 @@ AVCORE_ASSERT_SIZE32(VncViewConfig, 56);
 
 struct IVncRenderManager : public IUnknown {
   // A viewer drawing into `window` with `config`, reporting to `events`.
-  virtual HRESULT AVCORE_CALL AddRender2(HWND window, const EventRecord* events,
-                                         RenderId* renderId, const VncViewConfig* config) = 0;
+  virtual HRESULT AVCORE_CALL AddRender2(HWND window, const EventRecord* events, RenderId* renderId,
+                                         const VncViewConfig* config) = 0;
   virtual HRESULT AVCORE_CALL RemoveRender(RenderId renderId) = 0;
   virtual HRESULT AVCORE_CALL SetViewConfig(RenderId renderId, const VncViewConfig* config) = 0;
   virtual HRESULT AVCORE_CALL GetRenderStats(RenderId renderId, RenderStats* stats) = 0;
   // (render, 0, null, null) removes the callbacks.
-  virtual HRESULT AVCORE_CALL SetRawDataCallback(RenderId renderId, void* context,
-                                                 RenderFrameCallback frameCallback,
+  virtual HRESULT AVCORE_CALL SetRawDataCallback(RenderId renderId, void* context, RenderFrameCallback frameCallback,
                                                  RenderValueCallback valueCallback) = 0;
 };
 

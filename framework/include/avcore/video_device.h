@@ -14,29 +14,29 @@ inline constexpr uint32_t kFourccNV21 = 0x3132564E;
 // A frame handed to raw-data callbacks and to IVideoRenderManager::PushFrame; valid during
 // the call. 32 bytes on the 32-bit build.
 struct VideoFrame {
-  int32_t width;       // word 0
-  int32_t height;      // word 1
-  uint32_t fourcc;     // word 2
-  int32_t stride;      // word 3: bytes per row of the first plane
-  int32_t rotation;    // word 4: degrees, 0/90/180/270
-  int32_t timestamp;   // word 5: milliseconds
-  const uint8_t* data; // word 6
-  int32_t length;      // word 7: bytes
+  int32_t width;        // word 0
+  int32_t height;       // word 1
+  uint32_t fourcc;      // word 2
+  int32_t stride;       // word 3: bytes per row of the first plane
+  int32_t rotation;     // word 4: degrees, 0/90/180/270
+  int32_t timestamp;    // word 5: milliseconds
+  const uint8_t* data;  // word 6
+  int32_t length;       // word 7: bytes
 };
 AVCORE_ASSERT_SIZE32(VideoFrame, 32);
 
 // One camera of the enumeration, 1544 bytes.
 struct VideoDeviceEntry {
-  int32_t id;               // 0: the index used everywhere else
-  wchar_t path[258];        // 4: device path, NUL-terminated UTF-16
-  wchar_t name[512];        // 520: friendly name, NUL-terminated UTF-16
+  int32_t id;         // 0: the index used everywhere else
+  wchar_t path[258];  // 4: device path, NUL-terminated UTF-16
+  wchar_t name[512];  // 520: friendly name, NUL-terminated UTF-16
 };
 static_assert(sizeof(VideoDeviceEntry) == 1544, "VideoDeviceEntry is 1544 bytes");
 static_assert(offsetof(VideoDeviceEntry, name) == 520, "VideoDeviceEntry name at 520");
 
 // Per-layer rate entry of the capture parameters (16 bytes).
 struct VideoLayerRate {
-  int32_t bitrate;      // bits per second
+  int32_t bitrate;  // bits per second
   int32_t min_bitrate;
   int32_t max_bitrate;
   int32_t reserved;
@@ -45,23 +45,23 @@ struct VideoLayerRate {
 // Capture parameters, 212 bytes. A fresh record is zero except mode 1, layer_count 1 and
 // encoder_enabled 1 (VideoCaptureParam::Defaults()).
 struct VideoCaptureParam {
-  int32_t mode;                     // 0: 1 = keep the running capture's settings, 0 = apply
-  int32_t camera_index;             // 4
-  int32_t width;                    // 8
-  int32_t height;                   // 12
-  int32_t frame_rate;               // 16
-  int32_t reserved20[2];            // 20
-  int32_t temporal_svc;             // 28: 1 = temporal layers
-  int32_t reserved32[5];            // 32
-  int32_t rate_control;             // 52: 1 = bitrates from `layers`
-  int32_t reserved56[4];            // 56
-  int32_t layer_count;              // 72
-  int32_t reserved76[8];            // 76
-  int32_t encoder_enabled;          // 108
-  int32_t reserved112[3];           // 112
-  int32_t layer_frame_rate[4];      // 124
-  VideoLayerRate layers[4];         // 140
-  int32_t reserved204[2];           // 204
+  int32_t mode;                 // 0: 1 = keep the running capture's settings, 0 = apply
+  int32_t camera_index;         // 4
+  int32_t width;                // 8
+  int32_t height;               // 12
+  int32_t frame_rate;           // 16
+  int32_t reserved20[2];        // 20
+  int32_t temporal_svc;         // 28: 1 = temporal layers
+  int32_t reserved32[5];        // 32
+  int32_t rate_control;         // 52: 1 = bitrates from `layers`
+  int32_t reserved56[4];        // 56
+  int32_t layer_count;          // 72
+  int32_t reserved76[8];        // 76
+  int32_t encoder_enabled;      // 108
+  int32_t reserved112[3];       // 112
+  int32_t layer_frame_rate[4];  // 124
+  VideoLayerRate layers[4];     // 140
+  int32_t reserved204[2];       // 204
 
   static VideoCaptureParam Defaults() {
     VideoCaptureParam p{};

@@ -13,8 +13,7 @@ constexpr size_t kBlock = 960;  // 20 ms
 
 // Feeds `blocks` blocks arriving every `period_us`; returns the track's frames and adds
 // the silence written to *silence.
-uint64_t Feed(const RecordingSoundClock& clock, int blocks, uint64_t period_us, uint64_t first_ms,
-              uint64_t* silence) {
+uint64_t Feed(const RecordingSoundClock& clock, int blocks, uint64_t period_us, uint64_t first_ms, uint64_t* silence) {
   uint64_t written = 0;
   for (int n = 0; n < blocks; ++n) {
     const uint64_t now_ms = first_ms + static_cast<uint64_t>(n) * period_us / 1000;

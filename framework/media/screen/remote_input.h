@@ -24,7 +24,7 @@ enum MouseButton : int32_t { kButtonLeft = 0, kButtonRight = 1, kButtonMiddle = 
 
 struct InputEvent {
   InputKind kind = InputKind::kMouseMove;
-  int32_t x = 0;       // mouse kinds: 0..kInputScale across the picture
+  int32_t x = 0;  // mouse kinds: 0..kInputScale across the picture
   int32_t y = 0;
   int32_t button = 0;  // down / up
   int32_t delta = 0;   // wheel, in WHEEL_DELTA units of 120

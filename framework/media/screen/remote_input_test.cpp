@@ -9,10 +9,12 @@ namespace {
 
 // The six kinds survive the trip through a 14300 body turned into a 14301 one.
 TEST(RemoteInput, EventsRoundTrip) {
-  const std::vector<InputEvent> sent = {
-      {InputKind::kMouseMove, 0, 65535, 0, 0, 0},  {InputKind::kMouseDown, 100, 200, kButtonRight, 0, 0},
-      {InputKind::kMouseUp, 100, 200, kButtonRight, 0, 0}, {InputKind::kWheel, 0, 0, 0, -240, 0},
-      {InputKind::kKeyDown, 0, 0, 0, 0, 0x41},     {InputKind::kKeyUp, 0, 0, 0, 0, 0x41}};
+  const std::vector<InputEvent> sent = {{InputKind::kMouseMove, 0, 65535, 0, 0, 0},
+                                        {InputKind::kMouseDown, 100, 200, kButtonRight, 0, 0},
+                                        {InputKind::kMouseUp, 100, 200, kButtonRight, 0, 0},
+                                        {InputKind::kWheel, 0, 0, 0, -240, 0},
+                                        {InputKind::kKeyDown, 0, 0, 0, 0, 0x41},
+                                        {InputKind::kKeyUp, 0, 0, 0, 0, 0x41}};
   rapidjson::Document d = EncodeRemoteInput("alice", sent);
   EXPECT_STREQ(d["business"].GetString(), "RINPUT");
   EXPECT_EQ(d["id"].GetInt(), 14300);

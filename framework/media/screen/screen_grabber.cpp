@@ -38,8 +38,8 @@ bool ScreenGrabber::Grab(std::vector<uint8_t>* i420) {
   uint8_t* y = i420->data();
   uint8_t* u = y + luma;
   uint8_t* v = u + luma / 4;
-  return libyuv::ARGBToI420(static_cast<const uint8_t*>(pixels_), width_ * 4, y, width_, u, width_ / 2, v,
-                            width_ / 2, width_, height_) == 0;
+  return libyuv::ARGBToI420(static_cast<const uint8_t*>(pixels_), width_ * 4, y, width_, u, width_ / 2, v, width_ / 2,
+                            width_, height_) == 0;
 }
 
 }  // namespace tessarine::media

@@ -102,8 +102,8 @@ class ScreenRecorder final : public ComObject<avcore::IScreenRecorder> {
     frame_ms_ = 1000 / param->frame_rate;
     running_ = true;
     thread_ = std::thread([this] { CaptureLoop(); });
-    FW_LOG("screen recorder: recording %dx%d at %d,%d, %d fps, audio %d", video.width, video.height, param->x,
-           param->y, param->frame_rate, param->audio);
+    FW_LOG("screen recorder: recording %dx%d at %d,%d, %d fps, audio %d", video.width, video.height, param->x, param->y,
+           param->frame_rate, param->audio);
     return S_OK;
   }
 

@@ -61,9 +61,9 @@ struct TrackDurations {
   double audio = -1;
 };
 TrackDurations ProbeTracks(const std::wstring& path) {
-  const std::string probe = RunNative("ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 '" +
-                                          UnixPath(path) + "'",
-                                      path + L".tracks.txt");
+  const std::string probe =
+      RunNative("ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 '" + UnixPath(path) + "'",
+                path + L".tracks.txt");
   TrackDurations d;
   size_t at = 0;
   while (at < probe.size()) {
@@ -94,8 +94,7 @@ class ScreenRecorderTest : public ::testing::Test {
     if (recorder_) recorder_->Release();
   }
   avcore::IScreenRecorder* Make() {
-    return static_cast<avcore::IScreenRecorder*>(
-        fw_.Create(avcore::CLSID_ScreenRecorder, avcore::IID_IScreenRecorder));
+    return static_cast<avcore::IScreenRecorder*>(fw_.Create(avcore::CLSID_ScreenRecorder, avcore::IID_IScreenRecorder));
   }
   std::wstring PathFor(const wchar_t* name) {
     return WorkDir() + L"\\" + name + std::to_wstring(GetCurrentProcessId()) + L".mp4";

@@ -49,8 +49,8 @@ void Touch(const std::wstring& path, const std::string& text = "") {
 }
 
 std::string ReadText(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE f =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return "";
   char buf[256];
   DWORD n = 0;
@@ -225,9 +225,9 @@ HWND MakeViewerWindow() {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"ScreenShareViewer";
   RegisterClassW(&wc);
-  HWND w = CreateWindowExW(0, wc.lpszClassName, L"bob sees alice's screen", WS_POPUP | WS_VISIBLE,
-                           kViewerRect.left, kViewerRect.top, kViewerRect.right - kViewerRect.left,
-                           kViewerRect.bottom - kViewerRect.top, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND w = CreateWindowExW(0, wc.lpszClassName, L"bob sees alice's screen", WS_POPUP | WS_VISIBLE, kViewerRect.left,
+                           kViewerRect.top, kViewerRect.right - kViewerRect.left, kViewerRect.bottom - kViewerRect.top,
+                           nullptr, nullptr, wc.hInstance, nullptr);
   ShowWindow(w, SW_SHOWNOACTIVATE);
   return w;
 }
@@ -377,8 +377,8 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
   EXPECT_TRUE(Near(seen, at_alice)) << std::hex << seen << " at bob, " << at_alice << " at alice";
   // Her button's face (grey) shows where it is.
   const POINT button = InViewer((kButton.left + kButton.right) / 2, kButton.top + 4);
-  const COLORREF button_at_alice = ScreenPixel(kAliceRect.left + (kButton.left + kButton.right) / 2,
-                                               kAliceRect.top + kButton.top + 4);
+  const COLORREF button_at_alice =
+      ScreenPixel(kAliceRect.left + (kButton.left + kButton.right) / 2, kAliceRect.top + kButton.top + 4);
   EXPECT_TRUE(Near(ScreenPixel(kViewerRect.left + button.x, kViewerRect.top + button.y), button_at_alice));
   avcore::RenderStats stats{};
   ASSERT_EQ(bob.vnc->GetRenderStats(render, &stats), S_OK);
@@ -389,8 +389,8 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
   // A change on alice's desktop shows at bob within half a second.
   const auto changed = Clock::now();
   Touch(dir_ + L"\\recolor");
-  ASSERT_TRUE(WaitFor([&] { return Near(ScreenPixel(kViewerRect.left + red.x, kViewerRect.top + red.y), kGreen); },
-                      3000));
+  ASSERT_TRUE(
+      WaitFor([&] { return Near(ScreenPixel(kViewerRect.left + red.x, kViewerRect.top + red.y), kGreen); }, 3000));
   const double change_ms = std::chrono::duration<double, std::milli>(Clock::now() - changed).count();
   EXPECT_LT(change_ms, 500.0);
   std::printf("change visible at the viewer after %.0f ms\n", change_ms);

@@ -4,8 +4,8 @@
 // input (business "RINPUT", forwarded by the server only from the viewer granted
 // control) is applied with SendInput while the configuration allows it.
 #include <atomic>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>

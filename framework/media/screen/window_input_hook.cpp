@@ -65,8 +65,8 @@ bool WindowInputHook::Attach(HWND window, Sink sink) {
   }
   Hooked hooked;
   hooked.sink = std::make_shared<Sink>(std::move(sink));
-  hooked.original = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HookProc)));
+  hooked.original =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HookProc)));
   if (hooked.original == nullptr) return false;
   Hooks()[window] = hooked;
   return true;
@@ -76,8 +76,7 @@ void WindowInputHook::Detach(HWND window) {
   std::lock_guard<std::mutex> lock(HookMutex());
   auto it = Hooks().find(window);
   if (it == Hooks().end()) return;
-  if (IsWindow(window) &&
-      GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HookProc)) {
+  if (IsWindow(window) && GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&HookProc)) {
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.original));
     Hooks().erase(it);
   } else {

@@ -17,8 +17,8 @@ bool Member::Join(const std::string& server, const std::string& user, const char
   conn->SetListener(rec);
   conn->AddBusiness(rec);
   Event e;
-  if (conn->Login(server.c_str(), &http, "demo1", token, ("{" + user + "}").c_str(), "", user.c_str(), "windows",
-                  "", 1, 1) != S_OK ||
+  if (conn->Login(server.c_str(), &http, "demo1", token, ("{" + user + "}").c_str(), "", user.c_str(), "windows", "", 1,
+                  1) != S_OK ||
       !rec->Wait("login", &e) || e.code != 0) {
     return false;
   }
@@ -26,7 +26,8 @@ bool Member::Join(const std::string& server, const std::string& user, const char
   audio = static_cast<avcore::IAudioDevice*>(fw.Create(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice));
   renders = static_cast<avcore::IVideoRenderManager*>(
       fw.Create(avcore::CLSID_VideoRenderManager, avcore::IID_IVideoRenderManager));
-  vnc = static_cast<avcore::IVncRenderManager*>(fw.Create(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager));
+  vnc =
+      static_cast<avcore::IVncRenderManager*>(fw.Create(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager));
   net = static_cast<avcore::IAvNet*>(fw.Create(avcore::CLSID_AvNet, avcore::IID_IAvNet));
   return audio && renders && vnc && net && net->Initialize(conn, audio, renders, vnc, 0) == S_OK;
 }

@@ -51,9 +51,11 @@ inline std::string RunNative(const std::string& line, const std::wstring& out) {
 
 // "codec_type=...,codec_name=...,width=...,height=..." per stream and the duration.
 inline std::string Probe(const std::wstring& path) {
-  return RunNative("ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,sample_rate:"
-                   "format=duration -of default=nw=1 '" + UnixPath(path) + "'",
-                   path + L".probe.txt");
+  return RunNative(
+      "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,sample_rate:"
+      "format=duration -of default=nw=1 '" +
+          UnixPath(path) + "'",
+      path + L".probe.txt");
 }
 
 inline double ProbedDuration(const std::string& probe) {

@@ -5,8 +5,7 @@
 
 namespace tessarine::media {
 
-void ReceptionMeter::OnPacket(uint16_t sequence, uint32_t rtp_timestamp, uint64_t arrival_us,
-                              size_t payload_bytes) {
+void ReceptionMeter::OnPacket(uint16_t sequence, uint32_t rtp_timestamp, uint64_t arrival_us, size_t payload_bytes) {
   if (!started_) {
     started_ = true;
     base_sequence_ = sequence;
@@ -50,7 +49,8 @@ kiv_media::ReportBlock ReceptionMeter::TakeReport(uint32_t ssrc) {
   const int64_t lost_interval = static_cast<int64_t>(expected_interval) - static_cast<int64_t>(received_interval);
   b.fraction_lost = (expected_interval == 0 || lost_interval <= 0)
                         ? 0
-                        : static_cast<uint8_t>(std::min<int64_t>(255, (lost_interval << 8) / static_cast<int64_t>(expected_interval)));
+                        : static_cast<uint8_t>(
+                              std::min<int64_t>(255, (lost_interval << 8) / static_cast<int64_t>(expected_interval)));
   b.cumulative_lost = static_cast<int32_t>(std::min<uint64_t>(lost(), 0x7FFFFF));
   b.highest_sequence = cycles_ + max_sequence_;
   b.jitter = jitter();

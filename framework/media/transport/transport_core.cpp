@@ -62,7 +62,9 @@ void TransportCore::OnControl(int id, const rapidjson::Value& body) {
       std::vector<const SourceKey*> keys;
       for (const auto& [sid, s] : subscriptions_) {
         bool seen = false;
-        for (const SourceKey* k : keys) seen = seen || (k->user_id == s->key.user_id && k->media_type == s->key.media_type && k->media_id == s->key.media_id);
+        for (const SourceKey* k : keys)
+          seen = seen ||
+                 (k->user_id == s->key.user_id && k->media_type == s->key.media_type && k->media_id == s->key.media_id);
         if (!seen) {
           keys.push_back(&s->key);
           batch.push_back(SourceMessage(s->key, kiv_media::kMediaSubscribe));
@@ -320,9 +322,8 @@ bool TransportCore::SendRtp(uint32_t ssrc, uint8_t payload_type, bool marker, ui
     std::lock_guard<std::mutex> gate(sender->gate);
     if (!sender->alive) return false;  // unpublished meanwhile
     sender->packet.clear();
-    kiv_media::WriteRtp(
-        {marker, static_cast<uint8_t>(payload_type & 0x7F), sender->next_sequence++, timestamp, ssrc}, payload,
-        size, sender->packet);
+    kiv_media::WriteRtp({marker, static_cast<uint8_t>(payload_type & 0x7F), sender->next_sequence++, timestamp, ssrc},
+                        payload, size, sender->packet);
     hooks_.send_datagram(sender->packet.data(), sender->packet.size());
   }
   sent_packets_.fetch_add(1, std::memory_order_relaxed);

@@ -117,7 +117,7 @@ class TransportCore final : public IMediaTransport {
   std::map<std::pair<int, std::string>, Publication> publications_;
   std::map<SubscriptionId, std::shared_ptr<Subscription>> subscriptions_;
   SubscriptionId next_subscription_ = 1;
-  TransportCounters counters_;  // all but sent_packets
+  TransportCounters counters_;             // all but sent_packets
   std::atomic<uint64_t> sent_packets_{0};  // counted after the send, outside mutex_
 };
 

@@ -11,9 +11,9 @@
 #include <mutex>
 #include <thread>
 
+#include "framework/media/transport/testing/test_network.h"
 #include "protocol/media/rtcp_packet.h"
 #include "protocol/media/rtp_packet.h"
-#include "framework/media/transport/testing/test_network.h"
 
 namespace tessarine::media {
 namespace {

@@ -15,9 +15,9 @@ namespace {
 constexpr DWORD kReceiveSliceMs = 50;
 
 uint64_t MonotonicUs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 }  // namespace
@@ -138,7 +138,8 @@ std::shared_ptr<IMediaTransport> MediaTransportFor(avcore::IKivConnection* conne
   std::lock_guard<std::mutex> lock(core->media_transport_mutex());
   if (auto existing = std::static_pointer_cast<IMediaTransport>(core->media_transport().lock())) return existing;
   std::shared_ptr<UdpMediaTransport> created = UdpMediaTransport::Create(core);
-  if (created) core->media_transport() = std::static_pointer_cast<void>(std::static_pointer_cast<IMediaTransport>(created));
+  if (created)
+    core->media_transport() = std::static_pointer_cast<void>(std::static_pointer_cast<IMediaTransport>(created));
   return created;
 }
 

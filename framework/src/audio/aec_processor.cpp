@@ -11,9 +11,7 @@ class AecProcessor final : public ComObject<avcore::IAecProcessor> {
   AecProcessor() : ComObject(avcore::IID_IAecProcessor) {}
 
   HRESULT AVCORE_CALL Init(const WAVEFORMATEX*, const WAVEFORMATEX*) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL Process(const void*, const void*, void*, int32_t) override {
-    return E_NOTIMPL;
-  }
+  HRESULT AVCORE_CALL Process(const void*, const void*, void*, int32_t) override { return E_NOTIMPL; }
   HRESULT AVCORE_CALL Reset() override { return E_NOTIMPL; }
 };
 

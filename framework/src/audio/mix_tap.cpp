@@ -4,8 +4,7 @@
 
 namespace tessarine {
 
-bool MixTap::OnCaptured(const int16_t* pcm, size_t samples, bool playing,
-                        std::vector<int16_t>* out) {
+bool MixTap::OnCaptured(const int16_t* pcm, size_t samples, bool playing, std::vector<int16_t>* out) {
   if (!playing) {
     out->assign(pcm, pcm + samples);
     return true;

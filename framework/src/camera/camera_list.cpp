@@ -20,8 +20,7 @@ std::optional<int32_t> ParseCameraCount(const char* value) {
   return count;
 }
 
-std::vector<CameraInfo> BuildCameraList(int32_t synthetic_count,
-                                        const std::vector<VideoPluginEntry>& plugins) {
+std::vector<CameraInfo> BuildCameraList(int32_t synthetic_count, const std::vector<VideoPluginEntry>& plugins) {
   std::vector<CameraInfo> cameras;
   for (int32_t i = 1; i <= synthetic_count; ++i) {
     CameraInfo c;

@@ -28,7 +28,6 @@ struct CameraInfo {
   std::string source;     // drawn under the name: "synthetic" or the plug-in's url
 };
 
-std::vector<CameraInfo> BuildCameraList(int32_t synthetic_count,
-                                        const std::vector<VideoPluginEntry>& plugins);
+std::vector<CameraInfo> BuildCameraList(int32_t synthetic_count, const std::vector<VideoPluginEntry>& plugins);
 
 }  // namespace tessarine

@@ -45,8 +45,8 @@ int32_t MovingBoxX(uint32_t frame_number, int32_t width) {
   return static_cast<int32_t>(travel <= span ? travel : 2 * span - travel);
 }
 
-void DrawTestPattern(int32_t camera_number, uint32_t frame_number,
-                     const std::vector<std::string>& lines, I420Image* image) {
+void DrawTestPattern(int32_t camera_number, uint32_t frame_number, const std::vector<std::string>& lines,
+                     I420Image* image) {
   const int32_t w = image->width, h = image->height;
   if (w <= 0 || h <= 0) return;
   const int32_t first_bar = ((camera_number - 1) * 3 % 8 + 8) % 8;
@@ -74,15 +74,13 @@ void DrawTestPattern(int32_t camera_number, uint32_t frame_number,
   const int* rgb = kBars[(first_bar + 4) % 8];
   FillRect(image, bx, by, bx + box, by + box, RgbToYuv(16, 16, 16));
   const int32_t border = std::max<int32_t>(1, box / 16);
-  FillRect(image, bx + border, by + border, bx + box - border, by + box - border,
-           RgbToYuv(rgb[0], rgb[1], rgb[2]));
+  FillRect(image, bx + border, by + border, bx + box - border, by + box - border, RgbToYuv(rgb[0], rgb[1], rgb[2]));
 
   const int32_t scale = TextScaleFor(h);
   DrawTextBox(4 * scale, 4 * scale, scale, lines, image);
 }
 
-void DrawTextBox(int32_t x, int32_t y, int32_t scale, const std::vector<std::string>& lines,
-                 I420Image* image) {
+void DrawTextBox(int32_t x, int32_t y, int32_t scale, const std::vector<std::string>& lines, I420Image* image) {
   if (lines.empty() || scale <= 0) return;
   size_t longest = 0;
   for (const std::string& line : lines) longest = std::max(longest, line.size());

@@ -17,13 +17,12 @@ int32_t TextScaleFor(int32_t height);
 
 // Draws the pattern of frame `frame_number` of camera `camera_number` (1, 2, ...) into
 // `image`, which gives the size.
-void DrawTestPattern(int32_t camera_number, uint32_t frame_number,
-                     const std::vector<std::string>& lines, I420Image* image);
+void DrawTestPattern(int32_t camera_number, uint32_t frame_number, const std::vector<std::string>& lines,
+                     I420Image* image);
 
 // Lines of white text on a dark box whose top-left corner is (x, y); text beyond the
 // picture is cut. Each character cell is 6 x 9 font pixels of `scale` picture pixels.
-void DrawTextBox(int32_t x, int32_t y, int32_t scale, const std::vector<std::string>& lines,
-                 I420Image* image);
+void DrawTextBox(int32_t x, int32_t y, int32_t scale, const std::vector<std::string>& lines, I420Image* image);
 
 // Left edge of the moving box in frame `frame_number` of a picture `width` wide.
 int32_t MovingBoxX(uint32_t frame_number, int32_t width);

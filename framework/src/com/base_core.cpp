@@ -44,8 +44,7 @@ HRESULT BaseCore::QueryOther(REFIID iid, void** object) {
   return S_OK;
 }
 
-HRESULT AVCORE_CALL BaseCore::CreateComponent(REFCLSID classId, REFIID interfaceId,
-                                              IUnknown* outer, void** object) {
+HRESULT AVCORE_CALL BaseCore::CreateComponent(REFCLSID classId, REFIID interfaceId, IUnknown* outer, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;

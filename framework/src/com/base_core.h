@@ -15,8 +15,7 @@ class BaseCore final : public ComObject<avcore::IBaseCore> {
   // A root with its services, or null when they cannot be made.
   static BaseCore* Create();
 
-  HRESULT AVCORE_CALL CreateComponent(REFCLSID classId, REFIID interfaceId, IUnknown* outer,
-                                      void** object) override;
+  HRESULT AVCORE_CALL CreateComponent(REFCLSID classId, REFIID interfaceId, IUnknown* outer, void** object) override;
 
  protected:
   HRESULT QueryOther(REFIID iid, void** object) override;

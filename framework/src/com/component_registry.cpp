@@ -37,8 +37,7 @@ const ComponentClass kClasses[] = {
      &Make<avcore::IAudioProcessor, CreateAudioProcessor>},
     {"IAudioTranscoder", &avcore::CLSID_AudioTranscoder, &avcore::IID_IAudioTranscoder,
      &Make<avcore::IAudioTranscoder, CreateAudioTranscoder>},
-    {"IVncHost", &avcore::CLSID_VncHost, &avcore::IID_IVncHost,
-     &Make<avcore::IVncHost, CreateVncHost>},
+    {"IVncHost", &avcore::CLSID_VncHost, &avcore::IID_IVncHost, &Make<avcore::IVncHost, CreateVncHost>},
 };
 
 }  // namespace

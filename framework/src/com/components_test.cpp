@@ -34,8 +34,7 @@ const ClassIds kClasses[] = {
 // The three services come from the root's QueryInterface, the same object every time.
 TEST_F(ComponentsTest, RootAnswersItsServices) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
-  for (const GUID* iid : {&avcore::IID_ILogCenter, &avcore::IID_IConfigCenter,
-                          &avcore::IID_ISessionManager}) {
+  for (const GUID* iid : {&avcore::IID_ILogCenter, &avcore::IID_IConfigCenter, &avcore::IID_ISessionManager}) {
     Held<IUnknown> a, b, unknown;
     ASSERT_EQ(root_->QueryInterface(*iid, a.out()), S_OK);
     ASSERT_EQ(root_->QueryInterface(*iid, b.out()), S_OK);
@@ -72,15 +71,10 @@ TEST_F(ComponentsTest, EveryClassIsCreatable) {
 TEST_F(ComponentsTest, CreateComponentRefusesBadRequests) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
   Held<IUnknown> out;
-  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAudioDevice, nullptr,
-                                   out.out()),
-            E_NOINTERFACE);
-  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, root_, out.out()),
-            CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(root_->CreateComponent(avcore::IID_IAvNet, avcore::IID_IAvNet, nullptr, out.out()),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, nullptr),
-            E_POINTER);
+  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAudioDevice, nullptr, out.out()), E_NOINTERFACE);
+  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, root_, out.out()), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(root_->CreateComponent(avcore::IID_IAvNet, avcore::IID_IAvNet, nullptr, out.out()), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, nullptr), E_POINTER);
   EXPECT_EQ(out.p, nullptr);
 }
 
@@ -89,8 +83,7 @@ TEST_F(ComponentsTest, DeviceManagerOutlivesItsEnvironment) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
   Held<avcore::IAVEnv> env;
   Held<avcore::IAVDevManager> manager;
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()),
-            S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()), S_OK);
   ASSERT_EQ(env->QueryInterface(avcore::IID_IAVDevManager, manager.out()), S_OK);
   env.reset();
   EXPECT_EQ(manager->GetAudioCaptureDeviceCount(), 0);  // no Quietwell.dll here
@@ -105,9 +98,7 @@ TEST_F(ComponentsTest, VideoDeviceHasAPreviewRenderManager) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
   Held<avcore::IVideoDevice> device;
   Held<avcore::IVideoRenderManager> preview, again;
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr,
-                                   device.out()),
-            S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr, device.out()), S_OK);
   ASSERT_EQ(device->QueryInterface(avcore::IID_IVideoRenderManager, preview.out()), S_OK);
   ASSERT_EQ(device->QueryInterface(avcore::IID_IVideoRenderManager, again.out()), S_OK);
   EXPECT_EQ(preview.p, again.p);
@@ -146,31 +137,24 @@ TEST_F(ComponentsTest, CoreEnvironmentBringUpAndTeardown) {
   avcore::ConfigScope scope{};
   EXPECT_EQ(config->SetConfigEx("avcore.video.gpu.enc.num", &scope, 0, "0"), S_OK);
   ASSERT_EQ(root_->QueryInterface(avcore::IID_ISessionManager, sessions.out()), S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_ScreenRecorder, avcore::IID_IScreenRecorder,
-                                   nullptr, probe.out()),
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_ScreenRecorder, avcore::IID_IScreenRecorder, nullptr, probe.out()),
             S_OK);
   probe.reset();
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice, nullptr,
-                                   audio.out()),
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice, nullptr, audio.out()), S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoRenderManager, avcore::IID_IVideoRenderManager, nullptr,
+                                   video_renders.out()),
             S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoRenderManager,
-                                   avcore::IID_IVideoRenderManager, nullptr, video_renders.out()),
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_KivConnection, avcore::IID_IKivConnection, nullptr, connection.out()),
             S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_KivConnection, avcore::IID_IKivConnection,
-                                   nullptr, connection.out()),
-            S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()),
-            S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager,
-                                   nullptr, vnc_renders.out()),
-            S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()),
-            S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()), S_OK);
+  ASSERT_EQ(
+      root_->CreateComponent(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager, nullptr, vnc_renders.out()),
+      S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()), S_OK);
   ASSERT_EQ(env->QueryInterface(avcore::IID_IAVDevManager, dev_manager.out()), S_OK);
   env.reset();
   (void)dev_manager->SetupRtspVideoPlugins(64);  // may fail
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr,
-                                   video_device.out()),
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr, video_device.out()),
             S_OK);
   EXPECT_GE(video_device->ReEnumerate(), 0);
   EXPECT_GE(net->Initialize(connection.p, audio.p, video_renders.p, vnc_renders.p, 0), 0);
@@ -202,8 +186,7 @@ TEST_F(ComponentsTest, CoreEnvironmentBringUpAndTeardown) {
 TEST_F(ComponentsTest, AvNetInitializeRefusesMissingComponents) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
   Held<avcore::IAvNet> net;
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()),
-            S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()), S_OK);
   EXPECT_EQ(net->Initialize(nullptr, nullptr, nullptr, nullptr, 0), E_INVALIDARG);
 }
 
@@ -224,8 +207,7 @@ TEST_F(ComponentsTest, ConfigCentreKeepsEveryKey) {
   char value[8];
   EXPECT_EQ(config->GetConfig("avcore.video.svc2.onoff", value, sizeof(value)), S_OK);
   EXPECT_STREQ(value, "FALSE");
-  EXPECT_EQ(config->GetConfig("avcore.video.svc2.onoff", value, 5),
-            HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(config->GetConfig("avcore.video.svc2.onoff", value, 5), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(config->GetConfig("nothing", value, sizeof(value)), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
   EXPECT_EQ(config->SetConfig(nullptr, "x"), E_POINTER);
   EXPECT_EQ(config->SetConfig("k", nullptr), E_POINTER);

@@ -18,13 +18,12 @@ HRESULT AVCORE_CALL ConfigCenter::SetConfig(const char* key, const char* value) 
   return S_OK;
 }
 
-HRESULT AVCORE_CALL ConfigCenter::SetConfigEx(const char* key, const avcore::ConfigScope* scope,
-                                              int32_t flags, const char* value) {
+HRESULT AVCORE_CALL ConfigCenter::SetConfigEx(const char* key, const avcore::ConfigScope* scope, int32_t flags,
+                                              const char* value) {
   if (key == nullptr || value == nullptr) return E_POINTER;
   if (*key == '\0') return E_INVALIDARG;
   GlobalConfigStore().Set(key, value);
-  FW_LOG("config %s = %s (scope %d/%d, flags %d)", key, value, scope ? scope->kind : 0,
-         scope ? scope->id : 0, flags);
+  FW_LOG("config %s = %s (scope %d/%d, flags %d)", key, value, scope ? scope->kind : 0, scope ? scope->id : 0, flags);
   return S_OK;
 }
 

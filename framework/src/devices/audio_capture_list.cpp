@@ -5,12 +5,10 @@
 namespace tessarine {
 
 int32_t CaptureDeviceCount(QuietwellEngine& engine) {
-  return engine.CaptureDeviceCount() +
-         static_cast<int32_t>(GlobalPluginRegistry().AudioPlugins().size());
+  return engine.CaptureDeviceCount() + static_cast<int32_t>(GlobalPluginRegistry().AudioPlugins().size());
 }
 
-HRESULT CaptureDeviceName(QuietwellEngine& engine, int32_t index, wchar_t* buffer,
-                          int32_t capacity) {
+HRESULT CaptureDeviceName(QuietwellEngine& engine, int32_t index, wchar_t* buffer, int32_t capacity) {
   if (buffer == nullptr) return E_POINTER;
   if (capacity < 1) return E_INVALIDARG;
   buffer[0] = L'\0';

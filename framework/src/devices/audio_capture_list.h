@@ -14,15 +14,14 @@ namespace tessarine {
 
 struct CaptureTarget {
   bool plugin = false;
-  int32_t engine_index = -1;  // microphones
+  int32_t engine_index = -1;   // microphones
   uintptr_t plugin_token = 0;  // plug-ins
 };
 
 int32_t CaptureDeviceCount(QuietwellEngine& engine);
 // Copies the name of device `index` into `buffer` (see CopyName); E_INVALIDARG for an
 // index that is not in the list.
-HRESULT CaptureDeviceName(QuietwellEngine& engine, int32_t index, wchar_t* buffer,
-                          int32_t capacity);
+HRESULT CaptureDeviceName(QuietwellEngine& engine, int32_t index, wchar_t* buffer, int32_t capacity);
 // False for an index that is not in the list.
 bool ResolveCaptureDevice(QuietwellEngine& engine, int32_t index, CaptureTarget* target);
 

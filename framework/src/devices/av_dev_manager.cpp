@@ -19,10 +19,14 @@ namespace {
 
 const char* RefusalText(PluginRegistry::VideoRefusal refusal) {
   switch (refusal) {
-    case PluginRegistry::VideoRefusal::kType: return "unknown plug-in type";
-    case PluginRegistry::VideoRefusal::kUrl: return "url empty or too long";
-    case PluginRegistry::VideoRefusal::kNoSlot: return "no free RTSP slot";
-    default: return "";
+    case PluginRegistry::VideoRefusal::kType:
+      return "unknown plug-in type";
+    case PluginRegistry::VideoRefusal::kUrl:
+      return "url empty or too long";
+    case PluginRegistry::VideoRefusal::kNoSlot:
+      return "no free RTSP slot";
+    default:
+      return "";
   }
 }
 
@@ -37,8 +41,7 @@ class AVDevManager final : public ComObject<avcore::IAVDevManager> {
     return S_OK;
   }
 
-  int32_t AVCORE_CALL AddVideoPlugin(const char* type, const char* url,
-                                     int32_t transport) override {
+  int32_t AVCORE_CALL AddVideoPlugin(const char* type, const char* url, int32_t transport) override {
     if (type == nullptr || url == nullptr) return -1;
     // Bounded reads: a text without a terminator in reach is refused as too long.
     const std::string type_text(type, strnlen(type, 64));
@@ -49,14 +52,12 @@ class AVDevManager final : public ComObject<avcore::IAVDevManager> {
       return -1;
     }
     PluginRegistry::VideoRefusal refusal;
-    const int32_t id =
-        GlobalPluginRegistry().AddVideo(this, type_text, url_text, transport, &refusal);
+    const int32_t id = GlobalPluginRegistry().AddVideo(this, type_text, url_text, transport, &refusal);
     if (id < 0) {
       FW_LOG("video plug-in \"%s\" refused: %s", type_text.c_str(), RefusalText(refusal));
       return -1;
     }
-    FW_LOG("video plug-in %d added: %s %s transport %d", id, type_text.c_str(), url_text.c_str(),
-           transport);
+    FW_LOG("video plug-in %d added: %s %s transport %d", id, type_text.c_str(), url_text.c_str(), transport);
     return id;
   }
 
@@ -73,12 +74,11 @@ class AVDevManager final : public ComObject<avcore::IAVDevManager> {
     // The plug-in is called only here, while its owner holds it for certain; its output
     // reaches the capturing devices through the token.
     const uintptr_t token = registry.NewToken();
-    HRESULT hr = plugin->SetOutputCallback(avcore::kPluginAudio, &PluginOutputCallback,
-                                           reinterpret_cast<void*>(token));
+    HRESULT hr = plugin->SetOutputCallback(avcore::kPluginAudio, &PluginOutputCallback, reinterpret_cast<void*>(token));
     if (SUCCEEDED(hr)) hr = plugin->EnableOutput(avcore::kPluginAudio, 1);
     if (FAILED(hr)) {
-      FW_LOG("audio plug-in \"%s\" refused its output callback: 0x%08lx",
-             WideToUtf8(text).c_str(), static_cast<unsigned long>(hr));
+      FW_LOG("audio plug-in \"%s\" refused its output callback: 0x%08lx", WideToUtf8(text).c_str(),
+             static_cast<unsigned long>(hr));
       return hr;
     }
     registry.AddAudio(this, plugin, text, token);
@@ -93,8 +93,7 @@ class AVDevManager final : public ComObject<avcore::IAVDevManager> {
 
   int32_t AVCORE_CALL GetAudioCaptureDeviceCount() override { return CaptureDeviceCount(*engine_); }
 
-  HRESULT AVCORE_CALL GetAudioCaptureDeviceInfo(int32_t index, wchar_t* name,
-                                                int32_t capacity) override {
+  HRESULT AVCORE_CALL GetAudioCaptureDeviceInfo(int32_t index, wchar_t* name, int32_t capacity) override {
     return CaptureDeviceName(*engine_, index, name, capacity);
   }
 

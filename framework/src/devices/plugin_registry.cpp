@@ -14,15 +14,13 @@ int32_t PluginRegistry::video_slots() const {
   return video_slots_;
 }
 
-int32_t PluginRegistry::AddVideo(const void* owner, const std::string& type,
-                                 const std::string& url, int32_t transport,
+int32_t PluginRegistry::AddVideo(const void* owner, const std::string& type, const std::string& url, int32_t transport,
                                  VideoRefusal* refusal) {
   VideoRefusal reason = VideoRefusal::kNone;
   int32_t id = -1;
   if (type != kRtspPluginType) {
     reason = VideoRefusal::kType;
-  } else if (url.empty() || url.size() >= kMaxRtspUrlBytes ||
-             url.find('\0') != std::string::npos) {
+  } else if (url.empty() || url.size() >= kMaxRtspUrlBytes || url.find('\0') != std::string::npos) {
     reason = VideoRefusal::kUrl;
   } else {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -39,8 +37,7 @@ int32_t PluginRegistry::AddVideo(const void* owner, const std::string& type,
 
 bool PluginRegistry::RemoveVideo(int32_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = std::find_if(video_.begin(), video_.end(),
-                         [&](const VideoPluginEntry& e) { return e.id == id; });
+  auto it = std::find_if(video_.begin(), video_.end(), [&](const VideoPluginEntry& e) { return e.id == id; });
   if (it == video_.end()) return false;
   video_.erase(it);
   return true;
@@ -56,19 +53,16 @@ uintptr_t PluginRegistry::NewToken() {
   return next_token_++;
 }
 
-PluginRegistry::AudioResult PluginRegistry::AddAudio(const void* owner, void* plugin,
-                                                     const std::wstring& name,
+PluginRegistry::AudioResult PluginRegistry::AddAudio(const void* owner, void* plugin, const std::wstring& name,
                                                      uintptr_t token) {
-  if (name.empty() || name.size() >= kAudioPluginNameUnits ||
-      name.find(L'\0') != std::wstring::npos) {
+  if (name.empty() || name.size() >= kAudioPluginNameUnits || name.find(L'\0') != std::wstring::npos) {
     return AudioResult::kBadName;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   for (const AudioPluginEntry& e : audio_) {
     if (e.plugin == plugin) return AudioResult::kAlreadyListed;
   }
-  audio_.erase(std::remove_if(audio_.begin(), audio_.end(),
-                              [&](const AudioPluginEntry& e) { return e.name == name; }),
+  audio_.erase(std::remove_if(audio_.begin(), audio_.end(), [&](const AudioPluginEntry& e) { return e.name == name; }),
                audio_.end());
   audio_.push_back(AudioPluginEntry{token, plugin, name, owner});
   return AudioResult::kAdded;
@@ -76,14 +70,12 @@ PluginRegistry::AudioResult PluginRegistry::AddAudio(const void* owner, void* pl
 
 bool PluginRegistry::IsAudioListed(const void* plugin) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return std::any_of(audio_.begin(), audio_.end(),
-                     [&](const AudioPluginEntry& e) { return e.plugin == plugin; });
+  return std::any_of(audio_.begin(), audio_.end(), [&](const AudioPluginEntry& e) { return e.plugin == plugin; });
 }
 
 bool PluginRegistry::RemoveAudio(const void* plugin) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = std::find_if(audio_.begin(), audio_.end(),
-                         [&](const AudioPluginEntry& e) { return e.plugin == plugin; });
+  auto it = std::find_if(audio_.begin(), audio_.end(), [&](const AudioPluginEntry& e) { return e.plugin == plugin; });
   if (it == audio_.end()) return false;
   audio_.erase(it);
   return true;
@@ -96,12 +88,12 @@ std::vector<AudioPluginEntry> PluginRegistry::AudioPlugins() const {
 
 void PluginRegistry::RemoveOwner(const void* owner) {
   std::lock_guard<std::mutex> lock(mutex_);
-  video_.erase(std::remove_if(video_.begin(), video_.end(),
-                              [&](const VideoPluginEntry& e) { return e.owner == owner; }),
-               video_.end());
-  audio_.erase(std::remove_if(audio_.begin(), audio_.end(),
-                              [&](const AudioPluginEntry& e) { return e.owner == owner; }),
-               audio_.end());
+  video_.erase(
+      std::remove_if(video_.begin(), video_.end(), [&](const VideoPluginEntry& e) { return e.owner == owner; }),
+      video_.end());
+  audio_.erase(
+      std::remove_if(audio_.begin(), audio_.end(), [&](const AudioPluginEntry& e) { return e.owner == owner; }),
+      audio_.end());
 }
 
 void PluginRegistry::Attach(uintptr_t token, PluginBlockReceiver* receiver) {

@@ -54,8 +54,8 @@ class PluginRegistry {
   void SetVideoSlots(int32_t count);
   [[nodiscard]] int32_t video_slots() const;
   // The new plug-in's id (>= 1), or -1 with the reason.
-  int32_t AddVideo(const void* owner, const std::string& type, const std::string& url,
-                   int32_t transport, VideoRefusal* refusal);
+  int32_t AddVideo(const void* owner, const std::string& type, const std::string& url, int32_t transport,
+                   VideoRefusal* refusal);
   bool RemoveVideo(int32_t id);
   [[nodiscard]] std::vector<VideoPluginEntry> VideoPlugins() const;
 

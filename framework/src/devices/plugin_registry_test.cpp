@@ -47,8 +47,7 @@ TEST(PluginRegistryTest, AudioPluginsByNameAndOwner) {
   int p1 = 0, p2 = 0, p3 = 0;
   const int owner_a = 0, owner_b = 0;
   EXPECT_EQ(r.AddAudio(&owner_a, &p1, L"", r.NewToken()), PluginRegistry::AudioResult::kBadName);
-  EXPECT_EQ(r.AddAudio(&owner_a, &p1, std::wstring(64, L'x'), r.NewToken()),
-            PluginRegistry::AudioResult::kBadName);
+  EXPECT_EQ(r.AddAudio(&owner_a, &p1, std::wstring(64, L'x'), r.NewToken()), PluginRegistry::AudioResult::kBadName);
   const uintptr_t t1 = r.NewToken();
   EXPECT_EQ(r.AddAudio(&owner_a, &p1, L"Encoded Audio Plugin", t1), PluginRegistry::AudioResult::kAdded);
   EXPECT_EQ(r.AddAudio(&owner_a, &p1, L"Other", r.NewToken()), PluginRegistry::AudioResult::kAlreadyListed);

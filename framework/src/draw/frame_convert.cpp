@@ -21,11 +21,20 @@ inline uint32_t YuvToBgra(int32_t y, int32_t u, int32_t v) {
 
 bool LayoutOfFourcc(uint32_t fourcc, FrameLayout* layout) {
   switch (fourcc) {
-    case 0x30323449: *layout = FrameLayout::kI420; return true;  // I420
-    case 0x32315659: *layout = FrameLayout::kYV12; return true;  // YV12
-    case 0x3231564E: *layout = FrameLayout::kNV12; return true;  // NV12
-    case 0x3132564E: *layout = FrameLayout::kNV21; return true;  // NV21
-    default: return false;
+    case 0x30323449:
+      *layout = FrameLayout::kI420;
+      return true;  // I420
+    case 0x32315659:
+      *layout = FrameLayout::kYV12;
+      return true;  // YV12
+    case 0x3231564E:
+      *layout = FrameLayout::kNV12;
+      return true;  // NV12
+    case 0x3132564E:
+      *layout = FrameLayout::kNV21;
+      return true;  // NV21
+    default:
+      return false;
   }
 }
 
@@ -40,8 +49,8 @@ size_t FrameBytes(FrameLayout /*layout*/, int32_t width, int32_t height, int32_t
   return static_cast<size_t>(total);
 }
 
-void ConvertToBgra(FrameLayout layout, const uint8_t* data, int32_t width, int32_t height,
-                   int32_t stride, uint32_t* out) {
+void ConvertToBgra(FrameLayout layout, const uint8_t* data, int32_t width, int32_t height, int32_t stride,
+                   uint32_t* out) {
   const uint8_t* y_plane = data;
   const uint8_t* chroma = data + static_cast<size_t>(stride) * height;
   const size_t ch = static_cast<size_t>((height + 1) / 2);

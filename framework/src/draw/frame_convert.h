@@ -19,7 +19,7 @@ size_t FrameBytes(FrameLayout layout, int32_t width, int32_t height, int32_t str
 
 // Converts the frame into `width` x `height` BGRA pixels (0xAARRGGBB words, alpha 255),
 // top row first.
-void ConvertToBgra(FrameLayout layout, const uint8_t* data, int32_t width, int32_t height,
-                   int32_t stride, uint32_t* out);
+void ConvertToBgra(FrameLayout layout, const uint8_t* data, int32_t width, int32_t height, int32_t stride,
+                   uint32_t* out);
 
 }  // namespace tessarine

@@ -37,8 +37,7 @@ bool ClientSize(HWND window, int32_t* width, int32_t* height) {
   return true;
 }
 
-bool PaintFrame(HWND window, const std::vector<uint32_t>& bgra, int32_t width, int32_t height,
-                int32_t mode) {
+bool PaintFrame(HWND window, const std::vector<uint32_t>& bgra, int32_t width, int32_t height, int32_t mode) {
   int32_t cw = 0, ch = 0;
   if (!ClientSize(window, &cw, &ch)) return false;
   if (cw <= 0 || ch <= 0) return true;  // nothing visible to draw
@@ -68,9 +67,8 @@ bool PaintFrame(HWND window, const std::vector<uint32_t>& bgra, int32_t width, i
   info.bmiHeader.biCompression = BI_RGB;
   SetStretchBltMode(dc.get(), HALFTONE);
   SetBrushOrgEx(dc.get(), 0, 0, nullptr);
-  const int lines = StretchDIBits(dc.get(), p.target.x, p.target.y, p.target.width, p.target.height,
-                                  0, 0, p.source.width, p.source.height, pixels->data(), &info,
-                                  DIB_RGB_COLORS, SRCCOPY);
+  const int lines = StretchDIBits(dc.get(), p.target.x, p.target.y, p.target.width, p.target.height, 0, 0,
+                                  p.source.width, p.source.height, pixels->data(), &info, DIB_RGB_COLORS, SRCCOPY);
   // Bars around a fitted frame.
   const PixelRect& t = p.target;
   FillBlack(dc.get(), 0, 0, cw, t.y);

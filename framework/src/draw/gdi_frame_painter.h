@@ -12,8 +12,7 @@ namespace tessarine {
 
 // `bgra` holds `width` x `height` pixels, top row first. False when the window is gone
 // or GDI refused the drawing.
-bool PaintFrame(HWND window, const std::vector<uint32_t>& bgra, int32_t width, int32_t height,
-                int32_t mode);
+bool PaintFrame(HWND window, const std::vector<uint32_t>& bgra, int32_t width, int32_t height, int32_t mode);
 
 // The client area's size; false when the window is gone.
 bool ClientSize(HWND window, int32_t* width, int32_t* height);

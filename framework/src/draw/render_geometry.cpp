@@ -2,8 +2,8 @@
 
 namespace tessarine {
 
-FramePlacement PlaceFrame(int32_t mode, int32_t frame_width, int32_t frame_height,
-                          int32_t window_width, int32_t window_height) {
+FramePlacement PlaceFrame(int32_t mode, int32_t frame_width, int32_t frame_height, int32_t window_width,
+                          int32_t window_height) {
   FramePlacement p;
   if (frame_width <= 0 || frame_height <= 0 || window_width <= 0 || window_height <= 0) return p;
   const int64_t fw = frame_width, fh = frame_height, ww = window_width, wh = window_height;

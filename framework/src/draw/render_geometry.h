@@ -7,9 +7,7 @@ namespace tessarine {
 
 struct PixelRect {
   int32_t x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const PixelRect& o) const {
-    return x == o.x && y == o.y && width == o.width && height == o.height;
-  }
+  bool operator==(const PixelRect& o) const { return x == o.x && y == o.y && width == o.width && height == o.height; }
 };
 
 // Render modes: 1 scales the whole frame to the whole window (aspect ignored); 2 fills
@@ -25,7 +23,7 @@ struct FramePlacement {
 };
 
 // An unknown mode is treated as 3. Empty rectangles when either size is not positive.
-FramePlacement PlaceFrame(int32_t mode, int32_t frame_width, int32_t frame_height,
-                          int32_t window_width, int32_t window_height);
+FramePlacement PlaceFrame(int32_t mode, int32_t frame_width, int32_t frame_height, int32_t window_width,
+                          int32_t window_height);
 
 }  // namespace tessarine

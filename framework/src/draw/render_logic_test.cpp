@@ -60,15 +60,26 @@ TEST(FrameConvertTest, ConvertsEachLayoutToBgra) {
   const int r = 200, g = 40, b = 90;
   const tessarine::Yuv c = tessarine::RgbToYuv(r, g, b);
   const int w = 4, h = 2;
-  for (FrameLayout layout : {FrameLayout::kI420, FrameLayout::kYV12, FrameLayout::kNV12,
-                             FrameLayout::kNV21}) {
+  for (FrameLayout layout : {FrameLayout::kI420, FrameLayout::kYV12, FrameLayout::kNV12, FrameLayout::kNV21}) {
     std::vector<uint8_t> frame(tessarine::FrameBytes(layout, w, h, w));
     std::fill(frame.begin(), frame.begin() + w * h, c.y);
     uint8_t* chroma = frame.data() + w * h;
-    if (layout == FrameLayout::kI420) { chroma[0] = chroma[1] = c.u; chroma[2] = chroma[3] = c.v; }
-    if (layout == FrameLayout::kYV12) { chroma[0] = chroma[1] = c.v; chroma[2] = chroma[3] = c.u; }
-    if (layout == FrameLayout::kNV12) { chroma[0] = chroma[2] = c.u; chroma[1] = chroma[3] = c.v; }
-    if (layout == FrameLayout::kNV21) { chroma[0] = chroma[2] = c.v; chroma[1] = chroma[3] = c.u; }
+    if (layout == FrameLayout::kI420) {
+      chroma[0] = chroma[1] = c.u;
+      chroma[2] = chroma[3] = c.v;
+    }
+    if (layout == FrameLayout::kYV12) {
+      chroma[0] = chroma[1] = c.v;
+      chroma[2] = chroma[3] = c.u;
+    }
+    if (layout == FrameLayout::kNV12) {
+      chroma[0] = chroma[2] = c.u;
+      chroma[1] = chroma[3] = c.v;
+    }
+    if (layout == FrameLayout::kNV21) {
+      chroma[0] = chroma[2] = c.v;
+      chroma[1] = chroma[3] = c.u;
+    }
     std::vector<uint32_t> out(w * h);
     tessarine::ConvertToBgra(layout, frame.data(), w, h, w, out.data());
     for (uint32_t px : out) {

@@ -24,8 +24,8 @@ RenderFigures RenderStatsMeter::Read(int64_t now_ms) const {
   f.frame_rate = static_cast<int32_t>(samples_.size());
   uint64_t bits = 0;
   for (const Sample& s : samples_) bits += static_cast<uint64_t>(s.bytes) * 8u;
-  f.bitrate = static_cast<int32_t>(
-      std::min<uint64_t>(bits, static_cast<uint64_t>(std::numeric_limits<int32_t>::max())));
+  f.bitrate =
+      static_cast<int32_t>(std::min<uint64_t>(bits, static_cast<uint64_t>(std::numeric_limits<int32_t>::max())));
   f.width = width_;
   f.height = height_;
   return f;

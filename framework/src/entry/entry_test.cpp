@@ -110,7 +110,7 @@ TEST_F(EntryTest, UnloadReportsLeakedObjects) {
   initialised_ = false;
   FreeLibrary(module_);  // the root (and its three services) still held
   module_ = nullptr;
-  root_ = nullptr;       // its code is gone: never call it again
+  root_ = nullptr;  // its code is gone: never call it again
   wchar_t value[32] = {};
   ASSERT_GT(GetEnvironmentVariableW(kLiveObjectsAtUnloadVariable, value, 32), 0u);
   EXPECT_STREQ(value, L"4");

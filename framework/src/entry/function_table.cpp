@@ -27,18 +27,17 @@ constexpr size_t kLogDirectoryUnits = 260;
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(n > 0 ? n : 0, '\0');
   if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   }
   return out;
 }
 
-HRESULT AVCORE_CALL Init(int flag, const wchar_t* directoryList, const wchar_t* logDirectory,
-                         intptr_t reserved1, intptr_t reserved2) {
+HRESULT AVCORE_CALL Init(int flag, const wchar_t* directoryList, const wchar_t* logDirectory, intptr_t reserved1,
+                         intptr_t reserved2) {
   if (FaultRequested("Init")) return E_FAIL;
   if (flag != 1 || reserved1 != 0 || reserved2 != 0) return E_INVALIDARG;
   const size_t list_length = directoryList ? wcsnlen(directoryList, kDirectoryListUnits) : 0;
@@ -53,8 +52,8 @@ HRESULT AVCORE_CALL Init(int flag, const wchar_t* directoryList, const wchar_t* 
   const bool logging = FrameworkLogFile().Open(log_directory);
   g_initialised = true;
   FW_LOG("framework initialised; directories \"%s\"; log directory \"%s\"%s",
-         ToUtf8(std::wstring(directoryList ? directoryList : L"", list_length)).c_str(),
-         ToUtf8(log_directory).c_str(), logging ? "" : " (no log file)");
+         ToUtf8(std::wstring(directoryList ? directoryList : L"", list_length)).c_str(), ToUtf8(log_directory).c_str(),
+         logging ? "" : " (no log file)");
   return S_OK;
 }
 

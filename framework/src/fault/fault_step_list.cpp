@@ -5,9 +5,7 @@
 namespace tessarine {
 namespace {
 
-bool IsSeparator(char c) {
-  return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+bool IsSeparator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -90,8 +90,7 @@ TEST_F(FaultSwitchTest, OperationsFailByName) {
   ASSERT_NO_FATAL_FAILURE(StartWithRoot(L""));
   Held<avcore::IAVEnv> env;
   Held<avcore::IAVDevManager> manager;
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()),
-            S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.out()), S_OK);
   {
     ScopedEnv fail(kFailVariable, L"IAVDevManager");
     EXPECT_EQ(env->QueryInterface(avcore::IID_IAVDevManager, manager.out()), E_FAIL);
@@ -104,16 +103,15 @@ TEST_F(FaultSwitchTest, OperationsFailByName) {
   Held<avcore::IKivConnection> connection;
   Held<avcore::IAvNet> net;
   Held<avcore::IVncRenderManager> vnc;
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice, nullptr,
-                                   audio.out()), S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VideoRenderManager,
-                                   avcore::IID_IVideoRenderManager, nullptr, video.out()), S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_KivConnection, avcore::IID_IKivConnection,
-                                   nullptr, connection.out()), S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()),
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AudioDevice, avcore::IID_IAudioDevice, nullptr, audio.out()), S_OK);
+  ASSERT_EQ(
+      root_->CreateComponent(avcore::CLSID_VideoRenderManager, avcore::IID_IVideoRenderManager, nullptr, video.out()),
+      S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_KivConnection, avcore::IID_IKivConnection, nullptr, connection.out()),
             S_OK);
-  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager,
-                                   nullptr, vnc.out()), S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, net.out()), S_OK);
+  ASSERT_EQ(root_->CreateComponent(avcore::CLSID_VncRenderManager, avcore::IID_IVncRenderManager, nullptr, vnc.out()),
+            S_OK);
   {
     ScopedEnv fail(kFailVariable, L"IAvNet.Initialize");
     EXPECT_EQ(net->Initialize(connection.p, audio.p, video.p, vnc.p, 0), E_FAIL);
@@ -136,8 +134,7 @@ TEST_F(FaultSwitchTest, FaultHitIsLogged) {
   {
     ScopedEnv fail(kFailVariable, L"IAvNet");
     Held<IUnknown> out;
-    EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, out.out()),
-              E_FAIL);
+    EXPECT_EQ(root_->CreateComponent(avcore::CLSID_AvNet, avcore::IID_IAvNet, nullptr, out.out()), E_FAIL);
   }
   bool found = false;
   for (const std::string& line : ReadLines(LogFilePath())) {

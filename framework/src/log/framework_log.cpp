@@ -13,8 +13,7 @@ void FrameworkLog(const char* file, int line, const char* format, ...) {
   va_start(args, format);
   const std::string message = FormatV(format, args);
   va_end(args);
-  EmitRecord("tessarine", avcore::kLogLevelInfo, FileBaseName(file), line, message,
-             avcore::kLogToFile);
+  EmitRecord("tessarine", avcore::kLogLevelInfo, FileBaseName(file), line, message, avcore::kLogToFile);
 }
 
 }  // namespace tessarine

@@ -3,8 +3,7 @@
 
 namespace tessarine {
 
-void FrameworkLog(const char* file, int line, const char* format, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
+void FrameworkLog(const char* file, int line, const char* format, ...) __attribute__((format(gnu_printf, 3, 4)));
 
 }  // namespace tessarine
 

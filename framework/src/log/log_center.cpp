@@ -13,13 +13,10 @@ namespace {
 class LogRecord final : public avcore::ILogRecord, private LiveObject {
  public:
   LogRecord(std::string module, int32_t level, std::string file, int32_t line, int32_t outputs)
-      : module_(std::move(module)), level_(level), file_(std::move(file)), line_(line),
-        outputs_(outputs) {}
+      : module_(std::move(module)), level_(level), file_(std::move(file)), line_(line), outputs_(outputs) {}
   ~LogRecord() override { EmitRecord(module_, level_, file_, line_, text_, outputs_); }
 
-  void AVCORE_CALL Printf(const char* format, va_list args) override {
-    text_ += FormatV(format, args);
-  }
+  void AVCORE_CALL Printf(const char* format, va_list args) override { text_ += FormatV(format, args); }
 
  private:
   std::string module_;
@@ -43,8 +40,8 @@ LogCenter::LogCenter() : ComObject(avcore::IID_ILogCenter) {}
 
 avcore::ILogManager* AVCORE_CALL LogCenter::GetLogManager() { return this; }
 
-avcore::LoggerHandle AVCORE_CALL LogCenter::CreateLogger(const char* module, int32_t level,
-                                                         int32_t outputs, int32_t flags) {
+avcore::LoggerHandle AVCORE_CALL LogCenter::CreateLogger(const char* module, int32_t level, int32_t outputs,
+                                                         int32_t flags) {
   if (module == nullptr || *module == '\0') return 0;
   if (FaultRequested("ILogCenter.CreateLogger")) return 0;
   const int32_t effective = ConfiguredLogLevel(module, level);
@@ -55,8 +52,7 @@ avcore::LoggerHandle AVCORE_CALL LogCenter::CreateLogger(const char* module, int
     if (next_handle_ == 0) next_handle_ = 1;
     loggers_[handle] = Logger{module, effective, outputs};
   }
-  FW_LOG("logger %u for module %s, level %d, outputs %d, flags %d", handle, module, effective,
-         outputs, flags);
+  FW_LOG("logger %u for module %s, level %d, outputs %d, flags %d", handle, module, effective, outputs, flags);
   return handle;
 }
 
@@ -71,9 +67,8 @@ int32_t AVCORE_CALL LogCenter::GetLevel(avcore::LoggerHandle logger) {
   return it == loggers_.end() ? avcore::kLogLevelOff : it->second.level;
 }
 
-avcore::ILogRecord* AVCORE_CALL LogCenter::BeginRecord(avcore::LoggerHandle logger,
-                                                        int32_t level, const char* file,
-                                                        int32_t line) {
+avcore::ILogRecord* AVCORE_CALL LogCenter::BeginRecord(avcore::LoggerHandle logger, int32_t level, const char* file,
+                                                       int32_t line) {
   Logger copy;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -17,8 +17,8 @@ class LogCenter final : public ComObject<avcore::ILogCenter>, private avcore::IL
 
   // ILogCenter
   avcore::ILogManager* AVCORE_CALL GetLogManager() override;
-  avcore::LoggerHandle AVCORE_CALL CreateLogger(const char* module, int32_t level,
-                                                int32_t outputs, int32_t flags) override;
+  avcore::LoggerHandle AVCORE_CALL CreateLogger(const char* module, int32_t level, int32_t outputs,
+                                                int32_t flags) override;
   HRESULT AVCORE_CALL ReleaseLogger(avcore::LoggerHandle logger) override;
 
  private:
@@ -30,8 +30,8 @@ class LogCenter final : public ComObject<avcore::ILogCenter>, private avcore::IL
 
   // ILogManager
   int32_t AVCORE_CALL GetLevel(avcore::LoggerHandle logger) override;
-  avcore::ILogRecord* AVCORE_CALL BeginRecord(avcore::LoggerHandle logger, int32_t level,
-                                               const char* file, int32_t line) override;
+  avcore::ILogRecord* AVCORE_CALL BeginRecord(avcore::LoggerHandle logger, int32_t level, const char* file,
+                                              int32_t line) override;
   HRESULT AVCORE_CALL SetLevel(avcore::LoggerHandle logger, int32_t level) override;
 
   std::mutex mutex_;

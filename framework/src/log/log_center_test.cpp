@@ -48,13 +48,12 @@ TEST_F(LogCenterTest, RecordBecomesOneLineInTheLogFile) {
   TempDir logs;
   ASSERT_NO_FATAL_FAILURE(Open(logs.path()));
   const std::wstring file = LogFilePath();
-  ASSERT_EQ(file, logs.path() + L"\\Tessarine32_" + std::to_wstring(GetCurrentProcessId()) +
-                      L".log");
+  ASSERT_EQ(file, logs.path() + L"\\Tessarine32_" + std::to_wstring(GetCurrentProcessId()) + L".log");
   const avcore::LoggerHandle logger = center_->CreateLogger("kivcore", 1, 2, 0);
   ASSERT_NE(logger, 0u);
   EXPECT_EQ(manager_->GetLevel(logger), 1);
-  Write(logger, "core_env.cpp", 57, "CreateBaseCore success. avcirever: %s, sdkver: %s\n",
-        "3.19.4.m_B00469_win32", "2.1.0.0");
+  Write(logger, "core_env.cpp", 57, "CreateBaseCore success. avcirever: %s, sdkver: %s\n", "3.19.4.m_B00469_win32",
+        "2.1.0.0");
   const auto lines = LinesContaining(" kivcore 2 core_env.cpp:57 ");
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("core_env.cpp:57 CreateBaseCore success. avcirever: "

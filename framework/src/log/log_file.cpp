@@ -18,8 +18,8 @@ bool LogFile::Open(const std::wstring& directory) {
   if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
   path += L"Tessarine32_" + std::to_wstring(GetCurrentProcessId()) + L".log";
   kiv_common::UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   file_ = std::move(file);
   path_ = path;
@@ -39,8 +39,7 @@ void LogFile::Write(const std::string& line) {
   size_t left = line.size();
   while (left > 0) {
     DWORD written = 0;
-    if (!WriteFile(file_.get(), data, static_cast<DWORD>(left), &written, nullptr) ||
-        written == 0) {
+    if (!WriteFile(file_.get(), data, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
       return;
     }
     data += written;
@@ -63,14 +62,13 @@ LogFile& FrameworkLogFile() {
   return file;
 }
 
-void EmitRecord(const std::string& module, int level, const std::string& file, int line,
-                const std::string& message, int outputs) {
+void EmitRecord(const std::string& module, int level, const std::string& file, int line, const std::string& message,
+                int outputs) {
   if ((outputs & (avcore::kLogToFile | avcore::kLogToDebugger)) == 0) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
   LogLineFields fields;
-  fields.time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                 now.wMilliseconds};
+  fields.time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
   fields.thread_id = GetCurrentThreadId();
   fields.module = module;
   fields.level = level;

@@ -30,7 +30,7 @@ LogFile& FrameworkLogFile();
 
 // Writes one record as a line: to the log file when `outputs` has avcore::kLogToFile,
 // to the debugger when it has avcore::kLogToDebugger.
-void EmitRecord(const std::string& module, int level, const std::string& file, int line,
-                const std::string& message, int outputs);
+void EmitRecord(const std::string& module, int level, const std::string& file, int line, const std::string& message,
+                int outputs);
 
 }  // namespace tessarine

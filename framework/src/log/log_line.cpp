@@ -34,9 +34,8 @@ std::string FormatV(const char* format, va_list args) {
 
 std::string FormatLogLine(const LogLineFields& f) {
   char head[96];
-  std::snprintf(head, sizeof(head), "%04d-%02d-%02d %02d:%02d:%02d.%03d %u ", f.time.year,
-                f.time.month, f.time.day, f.time.hour, f.time.minute, f.time.second,
-                f.time.millisecond, static_cast<unsigned>(f.thread_id));
+  std::snprintf(head, sizeof(head), "%04d-%02d-%02d %02d:%02d:%02d.%03d %u ", f.time.year, f.time.month, f.time.day,
+                f.time.hour, f.time.minute, f.time.second, f.time.millisecond, static_cast<unsigned>(f.thread_id));
   std::string message = f.message;
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
   for (char& c : message) {

@@ -121,8 +121,8 @@ void QuietwellEngine::OpenOnThread() {
   std::string report;
   library_ = QuietwellLibrary::Load(QuietwellSearchDirectories(), &report);
   if (!library_) {
-    FW_LOG("audio engine %s not available: %s; no audio devices",
-           WideToUtf8(kQuietwellFileName).c_str(), report.c_str());
+    FW_LOG("audio engine %s not available: %s; no audio devices", WideToUtf8(kQuietwellFileName).c_str(),
+           report.c_str());
     return;
   }
   const QuietwellExports& api = library_->api();

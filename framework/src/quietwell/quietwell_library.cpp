@@ -50,8 +50,7 @@ bool BindAll(HMODULE m, QuietwellExports* a, std::string* missing) {
 
 std::wstring OwnDirectory() {
   HMODULE self = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           reinterpret_cast<LPCWSTR>(&OwnDirectory), &self)) {
     return std::wstring();
   }
@@ -74,8 +73,8 @@ std::vector<std::wstring> QuietwellSearchDirectories() {
   return dirs;
 }
 
-std::unique_ptr<QuietwellLibrary> QuietwellLibrary::Load(
-    const std::vector<std::wstring>& directories, std::string* report) {
+std::unique_ptr<QuietwellLibrary> QuietwellLibrary::Load(const std::vector<std::wstring>& directories,
+                                                         std::string* report) {
   report->clear();
   for (const std::wstring& dir : directories) {
     const std::wstring path = dir + kQuietwellFileName;
@@ -83,8 +82,7 @@ std::unique_ptr<QuietwellLibrary> QuietwellLibrary::Load(
     // Its own directory first for its dependencies.
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
-      *report += "cannot load " + WideToUtf8(path) + " (error " +
-                 std::to_string(GetLastError()) + "); ";
+      *report += "cannot load " + WideToUtf8(path) + " (error " + std::to_string(GetLastError()) + "); ";
       continue;
     }
     QuietwellExports api{};

@@ -46,8 +46,7 @@ class QuietwellLibrary {
  public:
   // Tries `directories` in order (each ending in a separator); the first library that
   // loads and has every export wins. Null when none does; `report` says what was tried.
-  static std::unique_ptr<QuietwellLibrary> Load(const std::vector<std::wstring>& directories,
-                                                std::string* report);
+  static std::unique_ptr<QuietwellLibrary> Load(const std::vector<std::wstring>& directories, std::string* report);
   ~QuietwellLibrary();
   QuietwellLibrary(const QuietwellLibrary&) = delete;
   QuietwellLibrary& operator=(const QuietwellLibrary&) = delete;

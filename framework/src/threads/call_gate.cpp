@@ -23,8 +23,7 @@ void CallGate::Close() {
   closed_ = true;
   const std::thread::id self = std::this_thread::get_id();
   idle_.wait(lock, [&] {
-    return std::all_of(inside_.begin(), inside_.end(),
-                       [&](const std::thread::id& t) { return t == self; });
+    return std::all_of(inside_.begin(), inside_.end(), [&](const std::thread::id& t) { return t == self; });
   });
 }
 

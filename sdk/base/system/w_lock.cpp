@@ -13,9 +13,9 @@ WLock::WLock() { InitializeCriticalSection(&m_cs); }
 WLock::~WLock() { DeleteCriticalSection(&m_cs); }
 
 void WLock::Lock() {
-    if (TryEnterCriticalSection(&m_cs)) return;
-    if (WaitObserver observer = g_waitObserver.load()) observer(this);
-    EnterCriticalSection(&m_cs);
+  if (TryEnterCriticalSection(&m_cs)) return;
+  if (WaitObserver observer = g_waitObserver.load()) observer(this);
+  EnterCriticalSection(&m_cs);
 }
 
 void WLock::SetWaitObserver(WaitObserver observer) { g_waitObserver.store(observer); }
@@ -23,11 +23,11 @@ void WLock::SetWaitObserver(WaitObserver observer) { g_waitObserver.store(observ
 void WLock::UnLock() { LeaveCriticalSection(&m_cs); }
 
 WAutoLock::WAutoLock(WLock* lock) : m_lock(lock) {
-    if (m_lock) m_lock->Lock();
+  if (m_lock) m_lock->Lock();
 }
 
 WAutoLock::~WAutoLock() {
-    if (m_lock) m_lock->UnLock();
+  if (m_lock) m_lock->UnLock();
 }
 
 }  // namespace ZORVANTE

@@ -7,8 +7,6 @@ WSemaphore::WSemaphore(long initialCount, long maximumCount)
 
 WSemaphore::~WSemaphore() = default;
 
-bool WSemaphore::Release(long count) {
-    return m_handle && ReleaseSemaphore(m_handle.get(), count, nullptr) != FALSE;
-}
+bool WSemaphore::Release(long count) { return m_handle && ReleaseSemaphore(m_handle.get(), count, nullptr) != FALSE; }
 
 }  // namespace ZORVANTE

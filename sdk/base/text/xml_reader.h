@@ -11,11 +11,9 @@ const char* XmlGetChildText(const TiXmlNode* parent, const char* name);
 // As XmlGetChildText; when found, `value` receives atoi of the text.
 const char* XmlGetChildInt(const TiXmlNode* parent, const char* name, int* value);
 // As XmlGetChildText; the text is converted from UTF-8 into `buffer` (null when that fails).
-const char* XmlGetChildTextW(const TiXmlNode* parent, const char* name, wchar_t* buffer,
-                             int bufferLength);
+const char* XmlGetChildTextW(const TiXmlNode* parent, const char* name, wchar_t* buffer, int bufferLength);
 // As XmlGetChildText; the text with its terminator is copied into `buffer` when it fits
 // (its length below `bufferSize`), else null and nothing is written.
-const char* XmlGetChildTextBuf(const TiXmlNode* parent, const char* name, char* buffer,
-                               int bufferSize);
+const char* XmlGetChildTextBuf(const TiXmlNode* parent, const char* name, char* buffer, int bufferSize);
 
 }  // namespace ZORVANTE

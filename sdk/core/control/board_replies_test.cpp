@@ -37,8 +37,7 @@ TEST(BoardRepliesTest, TakesOnlyTheServicesReplies) {
 TEST(BoardRepliesTest, CreateReply) {
   BoardReply reply;
   // The reply's texts point into the body, which must outlive them.
-  const rapidjson::Document body =
-      Parse(R"({"cli_seq_id":7,"result":0,"board_id":"b-1","code":9})");
+  const rapidjson::Document body = Parse(R"({"cli_seq_id":7,"result":0,"board_id":"b-1","code":9})");
   ASSERT_TRUE(ReadBoardReply("WBS", kiv_core::kCreateBoardResult, body, &reply));
   EXPECT_EQ(reply.seq, 7);
   EXPECT_EQ(reply.code, 0);

@@ -20,8 +20,7 @@ constexpr int kMediaSourceLocal = 0;
 constexpr int kMediaSourceWhiteBoard = 1;
 
 // {"business","id":14104,"source_type","media_type","media_id","operation"} into `document`.
-void BuildMediaChange(rapidjson::Document& document, int sourceType, int mediaType,
-                      const char* mediaId, int operation);
+void BuildMediaChange(rapidjson::Document& document, int sourceType, int mediaType, const char* mediaId, int operation);
 
 // {"business","id":14108,"operation","src_user_id","dst_user_id"} into `document`.
 void BuildRemoteControl(rapidjson::Document& document, int operation, const std::string& sourceUserId,
@@ -32,7 +31,6 @@ void BuildRemoteControl(rapidjson::Document& document, int operation, const std:
 [[nodiscard]] bool ReadMediaChange(const rapidjson::Value& body, MediaRecord* record);
 
 // A received remote-control message: "src_user_id" and an integer "operation" are required.
-[[nodiscard]] bool ReadRemoteControl(const rapidjson::Value& body, std::string* sourceUserId,
-                                     int* operation);
+[[nodiscard]] bool ReadRemoteControl(const rapidjson::Value& body, std::string* sourceUserId, int* operation);
 
 }  // namespace kiv_core

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/env/core_env.h"
 #include "core/control/cp_error.h"
-#include "core/engine_event_handler.h"
 #include "core/control/gs_message.h"
 #include "core/control/http_client.h"
+#include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/env/core_env.h"
-#include "core/engine_event_handler.h"
 #include "core/control/http_client.h"
 #include "core/control/testing/scripted_connection.h"
+#include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 
 using kiv_core::KivCpClient;
 using kiv_core::MediaRecord;

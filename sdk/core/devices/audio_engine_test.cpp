@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kiv_error.h"
 #include "core/env/testing/fake_framework.h"
+#include "kiv_error.h"
 
 using kiv_core::AudioEngine;
 using kiv_core::CoreAudioFrame;

@@ -7,8 +7,8 @@
 namespace kiv_core {
 
 struct CoreDeviceInfo {
-    int id = 0;
-    std::string name;  // UTF-8
+  int id = 0;
+  std::string name;  // UTF-8
 };
 
 }  // namespace kiv_core

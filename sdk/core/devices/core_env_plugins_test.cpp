@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/env/core_env.h"
 #include "core/devices/rtsp_config.h"
+#include "core/env/core_env.h"
 #include "core/env/testing/fake_framework.h"
 #include "testing/temp_dir.h"
 

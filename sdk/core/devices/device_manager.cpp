@@ -67,9 +67,7 @@ bool DeviceManager::Init() {
   return true;
 }
 
-void DeviceManager::Uninit() {
-  CoreEnv::ReleaseFrameworkRef(m_videoDevice);
-}
+void DeviceManager::Uninit() { CoreEnv::ReleaseFrameworkRef(m_videoDevice); }
 
 void DeviceManager::Refresh() {
   if (!CoreEnv::IsBaseCoreInited()) return;

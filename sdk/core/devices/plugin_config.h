@@ -12,18 +12,18 @@ constexpr size_t kPluginNameUnits = 64;
 constexpr size_t kPluginPathUnits = 260;
 
 struct PluginEntry {
-    std::string name;
-    bool enableAudio = false;
-    std::string audioDevName;
-    bool enableVideo = false;
-    std::string videoDevName;
-    std::string configFile;
+  std::string name;
+  bool enableAudio = false;
+  std::string audioDevName;
+  bool enableVideo = false;
+  std::string videoDevName;
+  std::string configFile;
 };
 
 enum class PluginConfigResult {
-    kOk,
-    kUnreadable,  // not well-formed XML (or empty)
-    kNoRoot,      // no "Root" element
+  kOk,
+  kUnreadable,  // not well-formed XML (or empty)
+  kNoRoot,      // no "Root" element
 };
 
 // Appends one entry per "Plugin" child of the first "Root", in document order. A missing
@@ -34,8 +34,8 @@ constexpr int kRtspDefaultTimeout = 21088;
 constexpr size_t kRtspUrlBytes = 512;
 
 struct RtspPluginSettings {
-    std::string url;
-    int timeout = kRtspDefaultTimeout;
+  std::string url;
+  int timeout = kRtspDefaultTimeout;
 };
 
 // False when the text is not XML, has no "root", or its "url" is missing or 512 bytes or longer.

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "base/text/code_page.h"
-#include "core/env/config_file.h"
 #include "core/devices/plugin_config.h"
+#include "core/env/config_file.h"
 
 namespace kiv_core {
 

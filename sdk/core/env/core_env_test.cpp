@@ -9,8 +9,8 @@
 #include "core/env/framework_loader.h"
 #include "core/env/fw_std_lib.h"
 #include "core/env/log_record.h"
-#include "tessarine_test_hooks.h"
 #include "core/env/testing/log_files.h"
+#include "tessarine_test_hooks.h"
 #include "testing/temp_dir.h"
 
 using namespace kiv_core;

@@ -17,15 +17,14 @@ constexpr size_t kFrameworkLogDirUnits = 260;
 
 // Searches the host program's directory, then each directory of `directoryList`
 // (';'-separated, may be null). A log directory that does not exist is passed as "".
-HRESULT LoadFramework(int flag, const wchar_t* directoryList, const wchar_t* logDirectory,
-                      avcore::IBaseCore** root, intptr_t extra);
+HRESULT LoadFramework(int flag, const wchar_t* directoryList, const wchar_t* logDirectory, avcore::IBaseCore** root,
+                      intptr_t extra);
 // Tries the directories of `fullList` in order; the first success wins, else the last result.
-HRESULT TryFrameworkDirs(int flag, const wchar_t* fullList, const wchar_t* logDirectory,
-                         avcore::IBaseCore** root, intptr_t reserved, intptr_t extra);
+HRESULT TryFrameworkDirs(int flag, const wchar_t* fullList, const wchar_t* logDirectory, avcore::IBaseCore** root,
+                         intptr_t reserved, intptr_t extra);
 // Loads and initialises the framework from one directory.
-HRESULT LoadFrameworkFrom(int flag, const wchar_t* fullList, const wchar_t* directory,
-                          const wchar_t* logDirectory, avcore::IBaseCore** root,
-                          intptr_t reserved, intptr_t extra);
+HRESULT LoadFrameworkFrom(int flag, const wchar_t* fullList, const wchar_t* directory, const wchar_t* logDirectory,
+                          avcore::IBaseCore** root, intptr_t reserved, intptr_t extra);
 // Uninitialises and frees a loaded framework; always 0.
 HRESULT UnloadFramework();
 bool IsFrameworkLoaded();

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/env/core_env.h"
-#include "kiv_error.h"
 #include "core/env/testing/fake_framework.h"
+#include "kiv_error.h"
 
 namespace {
 
@@ -106,9 +106,8 @@ TEST_F(RecoderTest, RecordsARectangleWithSound) {
 // The path is UTF-8 and reaches the recorder as the same characters, also where the ANSI
 // code page has none of them (a user folder named in Chinese).
 TEST_F(RecoderTest, Utf8PathReachesTheRecorderUnchanged) {
-  ASSERT_EQ(recoder.StartScreenRecord("C:\\Users\\\xE5\xBC\xA0\xE4\xB8\x89\\Desktop\\Record.mp4", 0, 0, 320, 240,
-                                      false),
-            0);
+  ASSERT_EQ(
+      recoder.StartScreenRecord("C:\\Users\\\xE5\xBC\xA0\xE4\xB8\x89\\Desktop\\Record.mp4", 0, 0, 320, 240, false), 0);
   EXPECT_EQ(recorder.path, L"C:\\Users\\\u5F20\u4E09\\Desktop\\Record.mp4");
   EXPECT_EQ(recoder.Stop(), 0);
 }

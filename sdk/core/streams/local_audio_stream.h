@@ -23,50 +23,50 @@ using LocalAudioSourcePolicy = kiv_common::ComPolicy<kiv_common::RefCounting::kF
 class LocalAudioStream : public kiv_common::ComObject<LocalAudioSourcePolicy, avcore::IAudioEncSource>,
                          public avcore::IAudioDataSink,
                          public ZORVANTE::WThread {
-public:
-    LocalAudioStream();
-    ~LocalAudioStream() override;
+ public:
+  LocalAudioStream();
+  ~LocalAudioStream() override;
 
-    // 0; 31 when not logged in; 302 when the microphone source is refused.
-    int StartPublish();
-    int StopPublish();
-    bool IsPublishing() const { return m_isPublishMicrophone; }
-    bool SendsTwoStreams() const { return m_bSendTwoStream; }
-    // Captured frames waiting for the worker.
-    size_t QueuedFrames() { return m_pool.ReadyCount(); }
+  // 0; 31 when not logged in; 302 when the microphone source is refused.
+  int StartPublish();
+  int StopPublish();
+  bool IsPublishing() const { return m_isPublishMicrophone; }
+  bool SendsTwoStreams() const { return m_bSendTwoStream; }
+  // Captured frames waiting for the worker.
+  size_t QueuedFrames() { return m_pool.ReadyCount(); }
 
-    // IAudioEncSource
-    HRESULT AVCORE_CALL AddDataSink(avcore::IAudioDataSink* sink, void* context) override;
-    HRESULT AVCORE_CALL RemoveDataSink(avcore::IAudioDataSink* sink) override;
-    // 4105 (pitch in semitones, 0 = off); any other key E_FAIL.
-    HRESULT AVCORE_CALL SetParam(int32_t key, const int32_t* value, int32_t size) override;
-    HRESULT AVCORE_CALL ProcessorCall(int32_t param, void* value, int32_t size) override;
-    HRESULT AVCORE_CALL Notify(int32_t) override { return 0; }
+  // IAudioEncSource
+  HRESULT AVCORE_CALL AddDataSink(avcore::IAudioDataSink* sink, void* context) override;
+  HRESULT AVCORE_CALL RemoveDataSink(avcore::IAudioDataSink* sink) override;
+  // 4105 (pitch in semitones, 0 = off); any other key E_FAIL.
+  HRESULT AVCORE_CALL SetParam(int32_t key, const int32_t* value, int32_t size) override;
+  HRESULT AVCORE_CALL ProcessorCall(int32_t param, void* value, int32_t size) override;
+  HRESULT AVCORE_CALL Notify(int32_t) override { return 0; }
 
-    // IAudioDataSink: a processed capture frame, on the framework's capture thread.
-    int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* context) override;
+  // IAudioDataSink: a processed capture frame, on the framework's capture thread.
+  int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* context) override;
 
-    // WThread: the pitch worker.
-    DWORD ThreadProc() override;
+  // WThread: the pitch worker.
+  DWORD ThreadProc() override;
 
-private:
-    int StartPitchChain();
-    int StopPitchChain();
-    void ProcessFrame(ZORVANTE::WFlexBuffer* buffer);
+ private:
+  int StartPitchChain();
+  int StopPitchChain();
+  void ProcessFrame(ZORVANTE::WFlexBuffer* buffer);
 
-    bool m_isPublishMicrophone = false;
-    bool m_bSendTwoStream = false;
-    ZORVANTE::WLock m_stateLock;
-    kiv_common::ComRef<avcore::IAudioProcessor> m_pAudioProc;
-    avcore::AudioProcessorSetup m_setup{};
-    ZORVANTE::WLock m_sinkLock;
-    std::list<std::pair<avcore::IAudioDataSink*, void*>> m_sinks;
-    FramePool m_pool{16, 0};
-    std::vector<uint8_t> m_accumulation;
-    size_t m_accumulated = 0;
-    uint8_t m_output[512] = {};
-    int m_nChangePitch = 0;
-    bool m_workerStopped = true;
+  bool m_isPublishMicrophone = false;
+  bool m_bSendTwoStream = false;
+  ZORVANTE::WLock m_stateLock;
+  kiv_common::ComRef<avcore::IAudioProcessor> m_pAudioProc;
+  avcore::AudioProcessorSetup m_setup{};
+  ZORVANTE::WLock m_sinkLock;
+  std::list<std::pair<avcore::IAudioDataSink*, void*>> m_sinks;
+  FramePool m_pool{16, 0};
+  std::vector<uint8_t> m_accumulation;
+  size_t m_accumulated = 0;
+  uint8_t m_output[512] = {};
+  int m_nChangePitch = 0;
+  bool m_workerStopped = true;
 };
 
 }  // namespace kiv_core

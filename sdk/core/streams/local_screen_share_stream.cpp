@@ -2,8 +2,8 @@
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"
-#include "core/env/core_env.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 

@@ -2,8 +2,8 @@
 
 #include "avcore/av_net.h"
 #include "avcore/ids.h"
-#include "core/env/core_env.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "kiv_error.h"
 
@@ -48,7 +48,8 @@ int LocalSysAudioStream::StartPublish() {
     return ERR_FAILED;
   }
   CoreEnv* env = CoreEnv::Instance();
-  if (m_pSysSoundSource->Start(env->m_avnet.get(), env->m_audiodevice.get(), m_SysSourceAec.get(), 0, kSystemPlayId) < 0)
+  if (m_pSysSoundSource->Start(env->m_avnet.get(), env->m_audiodevice.get(), m_SysSourceAec.get(), 0, kSystemPlayId) <
+      0)
     return ERR_FAILED;
   m_published = true;
   const int result = env->m_cpclient ? env->m_cpclient->PublishAudioNotify(kSystemPlayId) : ERR_FAILED;

@@ -8,24 +8,24 @@
 namespace kiv_core {
 
 class LocalSysAudioStream {
-public:
-    LocalSysAudioStream() = default;
-    ~LocalSysAudioStream();
-    LocalSysAudioStream(const LocalSysAudioStream&) = delete;
-    LocalSysAudioStream& operator=(const LocalSysAudioStream&) = delete;
+ public:
+  LocalSysAudioStream() = default;
+  ~LocalSysAudioStream();
+  LocalSysAudioStream(const LocalSysAudioStream&) = delete;
+  LocalSysAudioStream& operator=(const LocalSysAudioStream&) = delete;
 
-    // 0 (or the announcement's code); 31 when not logged in; 302 without the components.
-    int StartPublish();
-    // Always 0; safe when nothing was started.
-    int StopPublish();
-    bool IsPublished() const { return m_published; }
+  // 0 (or the announcement's code); 31 when not logged in; 302 without the components.
+  int StartPublish();
+  // Always 0; safe when nothing was started.
+  int StopPublish();
+  bool IsPublished() const { return m_published; }
 
-private:
-    void ReleaseComponents();
+ private:
+  void ReleaseComponents();
 
-    kiv_common::ComRef<avcore::ISysSoundSource> m_pSysSoundSource;
-    kiv_common::ComRef<avcore::IAecProcessor> m_SysSourceAec;
-    bool m_published = false;
+  kiv_common::ComRef<avcore::ISysSoundSource> m_pSysSoundSource;
+  kiv_common::ComRef<avcore::IAecProcessor> m_SysSourceAec;
+  bool m_published = false;
 };
 
 }  // namespace kiv_core

@@ -1,7 +1,7 @@
 #include "core/streams/local_video_device_stream.h"
 
-#include "core/frames/core_frames.h"
 #include "core/env/log_record.h"
+#include "core/frames/core_frames.h"
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"
 #include "kiv_error.h"
@@ -13,119 +13,117 @@ constexpr int kDeviceFailed = 4;
 }  // namespace
 
 LocalVideoDeviceStream::LocalVideoDeviceStream(int cameraIndex) {
-    m_cameraIndex = cameraIndex;
-    if (m_videoDevice) {
-        avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
-        (void)m_videoDevice->GetParam(&param);
-        param.camera_index = cameraIndex;
-        if (m_videoDevice->SetParam(&param) < 0)
-            KIV_LOG("LocalVideoDeviceStream SetParam fail cameraid: %d", cameraIndex);
-    }
-}
-
-LocalVideoDeviceStream::~LocalVideoDeviceStream() {
-    LocalVideoDeviceStream::Release();
-    m_captureObserver.reset();
-}
-
-int LocalVideoDeviceStream::PublishVideo(const std::string& videoId) {
-    if (!CheckDevice()) return kDeviceFailed;
-    return DoPublishVideo(videoId);
-}
-
-int LocalVideoDeviceStream::UnpublishVideo() {
-    const int result = LocalVideoStreamBase::UnpublishVideo();
-    m_videoId.clear();
-    return result;
-}
-
-void LocalVideoDeviceStream::Release() {
-    if (m_renderManager) {
-        KIV_LOG("destroy local video device stream: %s, %d", m_videoId.c_str(), m_cameraIndex);
-        ZORVANTE::WAutoLock guard(&m_lock);
-        for (const auto& preview : m_previews) (void)m_renderManager->RemoveRender(preview.first);
-        m_previews.clear();
-        m_renderWindows.clear();
-    }
-    // The capture thread must not reach the observer or the sink once they go.
-    if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-    LocalVideoStreamBase::Release();
-}
-
-void LocalVideoDeviceStream::GetVideoStats(avcore::RenderStats* stats) {
-    avcore::RenderId renderId = 0;
-    bool any = false;
-    {
-        ZORVANTE::WAutoLock guard(&m_lock);
-        if (!m_previews.empty()) {
-            renderId = m_previews.begin()->first;
-            any = true;
-        }
-    }
-    if (m_renderManager && any) {
-        (void)m_renderManager->GetRenderStats(renderId, stats);
-        return;
-    }
-    *stats = avcore::RenderStats{};
-}
-
-int LocalVideoDeviceStream::SwitchCamera(int cameraIndex) {
-    if (cameraIndex == m_cameraIndex) {
-        KIV_LOG("Invalid camera id = %d", cameraIndex);
-        return ERR_OK;
-    }
-    if (!m_videoDevice) return ERR_FAILED;
-    (void)m_videoDevice->StopCapture();
+  m_cameraIndex = cameraIndex;
+  if (m_videoDevice) {
     avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
     (void)m_videoDevice->GetParam(&param);
     param.camera_index = cameraIndex;
-    m_cameraIndex = cameraIndex;
-    if (m_videoDevice->StartCapture(&param) < 0) {
-        KIV_LOG("change to capture cameraid: %d failed!!!", cameraIndex);
-        return ERR_FAILED;
+    if (m_videoDevice->SetParam(&param) < 0) KIV_LOG("LocalVideoDeviceStream SetParam fail cameraid: %d", cameraIndex);
+  }
+}
+
+LocalVideoDeviceStream::~LocalVideoDeviceStream() {
+  LocalVideoDeviceStream::Release();
+  m_captureObserver.reset();
+}
+
+int LocalVideoDeviceStream::PublishVideo(const std::string& videoId) {
+  if (!CheckDevice()) return kDeviceFailed;
+  return DoPublishVideo(videoId);
+}
+
+int LocalVideoDeviceStream::UnpublishVideo() {
+  const int result = LocalVideoStreamBase::UnpublishVideo();
+  m_videoId.clear();
+  return result;
+}
+
+void LocalVideoDeviceStream::Release() {
+  if (m_renderManager) {
+    KIV_LOG("destroy local video device stream: %s, %d", m_videoId.c_str(), m_cameraIndex);
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (const auto& preview : m_previews) (void)m_renderManager->RemoveRender(preview.first);
+    m_previews.clear();
+    m_renderWindows.clear();
+  }
+  // The capture thread must not reach the observer or the sink once they go.
+  if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
+  LocalVideoStreamBase::Release();
+}
+
+void LocalVideoDeviceStream::GetVideoStats(avcore::RenderStats* stats) {
+  avcore::RenderId renderId = 0;
+  bool any = false;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    if (!m_previews.empty()) {
+      renderId = m_previews.begin()->first;
+      any = true;
     }
+  }
+  if (m_renderManager && any) {
+    (void)m_renderManager->GetRenderStats(renderId, stats);
+    return;
+  }
+  *stats = avcore::RenderStats{};
+}
+
+int LocalVideoDeviceStream::SwitchCamera(int cameraIndex) {
+  if (cameraIndex == m_cameraIndex) {
+    KIV_LOG("Invalid camera id = %d", cameraIndex);
     return ERR_OK;
+  }
+  if (!m_videoDevice) return ERR_FAILED;
+  (void)m_videoDevice->StopCapture();
+  avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
+  (void)m_videoDevice->GetParam(&param);
+  param.camera_index = cameraIndex;
+  m_cameraIndex = cameraIndex;
+  if (m_videoDevice->StartCapture(&param) < 0) {
+    KIV_LOG("change to capture cameraid: %d failed!!!", cameraIndex);
+    return ERR_FAILED;
+  }
+  return ERR_OK;
 }
 
 void LocalVideoDeviceStream::StopCapture() {
-    if (m_videoDevice) (void)m_videoDevice->StopCapture();
+  if (m_videoDevice) (void)m_videoDevice->StopCapture();
 }
 
 void LocalVideoDeviceStream::RestartCapture() {
-    if (!m_videoDevice) return;
-    if (m_videoId.empty() && PreviewCount() == 0) return;
-    avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
-    (void)m_videoDevice->GetParam(&param);
-    param.camera_index = m_cameraIndex;
-    (void)m_videoDevice->StartCapture(&param);
+  if (!m_videoDevice) return;
+  if (m_videoId.empty() && PreviewCount() == 0) return;
+  avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
+  (void)m_videoDevice->GetParam(&param);
+  param.camera_index = m_cameraIndex;
+  (void)m_videoDevice->StartCapture(&param);
 }
 
 int LocalVideoDeviceStream::SetCaptureVideoFrameCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
-    KIV_LOG("SetCaptureVideoFrameCallback, Observer = %p, CaptureVideoFrameCallback = %p",
-            static_cast<void*>(observer.get()),
-            reinterpret_cast<void*>(&LocalVideoDeviceStream::CaptureVideoFrameCallback));
-    if (observer && observer == m_captureObserver) return ERR_OK;
-    if (!observer) {
-        if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-        m_captureObserver.reset();
-        return ERR_OK;
-    }
-    // The callback is removed before the old observer goes, so no frame reaches a deleted one.
+  KIV_LOG("SetCaptureVideoFrameCallback, Observer = %p, CaptureVideoFrameCallback = %p",
+          static_cast<void*>(observer.get()),
+          reinterpret_cast<void*>(&LocalVideoDeviceStream::CaptureVideoFrameCallback));
+  if (observer && observer == m_captureObserver) return ERR_OK;
+  if (!observer) {
     if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-    m_captureObserver = std::move(observer);
-    if (m_videoDevice)
-        (void)m_videoDevice->SetRawDataCallback(this, &LocalVideoDeviceStream::CaptureVideoFrameCallback);
+    m_captureObserver.reset();
     return ERR_OK;
+  }
+  // The callback is removed before the old observer goes, so no frame reaches a deleted one.
+  if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
+  m_captureObserver = std::move(observer);
+  if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(this, &LocalVideoDeviceStream::CaptureVideoFrameCallback);
+  return ERR_OK;
 }
 
 int32_t AVCORE_CALLBACK LocalVideoDeviceStream::CaptureVideoFrameCallback(void* context,
-                                                                         const avcore::VideoFrame* frame) {
-    if (!context || !frame) return 0;
-    auto* stream = static_cast<LocalVideoDeviceStream*>(context);
-    if (!stream->m_captureObserver) return frame->length;
-    CoreVideoFrame record = ToCoreVideoFrame(*frame);
-    stream->m_captureObserver->OnCaptureFrame(stream->m_cameraIndex, &record);
-    return frame->length;
+                                                                          const avcore::VideoFrame* frame) {
+  if (!context || !frame) return 0;
+  auto* stream = static_cast<LocalVideoDeviceStream*>(context);
+  if (!stream->m_captureObserver) return frame->length;
+  CoreVideoFrame record = ToCoreVideoFrame(*frame);
+  stream->m_captureObserver->OnCaptureFrame(stream->m_cameraIndex, &record);
+  return frame->length;
 }
 
 }  // namespace kiv_core

@@ -24,54 +24,54 @@ constexpr int kRecordWidth = 640;
 constexpr int kRecordHeight = 480;
 
 class LocalVideoStreamBase {
-public:
-    LocalVideoStreamBase();
-    virtual ~LocalVideoStreamBase();
-    LocalVideoStreamBase(const LocalVideoStreamBase&) = delete;
-    LocalVideoStreamBase& operator=(const LocalVideoStreamBase&) = delete;
+ public:
+  LocalVideoStreamBase();
+  virtual ~LocalVideoStreamBase();
+  LocalVideoStreamBase(const LocalVideoStreamBase&) = delete;
+  LocalVideoStreamBase& operator=(const LocalVideoStreamBase&) = delete;
 
-    // 0, or 302 when the device rejects the parameters (the profile is kept either way).
-    virtual int SetProfile(const CoreVideoProfile* profile);
-    virtual void GetVideoStats(avcore::RenderStats* stats) = 0;
-    virtual int PublishVideo(const std::string& videoId) = 0;
-    virtual int UnpublishVideo();
-    // Gives every framework object back; the stream is inert afterwards.
-    virtual void Release();
+  // 0, or 302 when the device rejects the parameters (the profile is kept either way).
+  virtual int SetProfile(const CoreVideoProfile* profile);
+  virtual void GetVideoStats(avcore::RenderStats* stats) = 0;
+  virtual int PublishVideo(const std::string& videoId) = 0;
+  virtual int UnpublishVideo();
+  // Gives every framework object back; the stream is inert afterwards.
+  virtual void Release();
 
-    // 3 without device or render manager, 4 when the camera cannot start.
-    int AddVideoPreview(HWND window, int renderMode);
-    int RemoveVideoPreview(HWND window);
-    // 3 without device or record sink, 4 when the camera or its callback fails.
-    int StartLocalRecord(const char* path);
-    int StopLocalRecord();
+  // 3 without device or render manager, 4 when the camera cannot start.
+  int AddVideoPreview(HWND window, int renderMode);
+  int RemoveVideoPreview(HWND window);
+  // 3 without device or record sink, 4 when the camera or its callback fails.
+  int StartLocalRecord(const char* path);
+  int StopLocalRecord();
 
-    int GetCameraIndex() const { return m_cameraIndex; }
-    const std::string& GetVideoId() const { return m_videoId; }
-    const CoreVideoProfile& GetProfile() const { return m_profile; }
-    size_t PreviewCount();
+  int GetCameraIndex() const { return m_cameraIndex; }
+  const std::string& GetVideoId() const { return m_videoId; }
+  const CoreVideoProfile& GetProfile() const { return m_profile; }
+  size_t PreviewCount();
 
-protected:
-    bool CheckDevice();
-    int DoPublishVideo(const std::string& videoId);
-    void SetRecordPath(const char* path);
-    void OnRecordFrame(const avcore::VideoFrame* frame);
-    static int32_t AVCORE_CALLBACK RecordFrameCallback(void* context, const avcore::VideoFrame* frame);
-    static int AVCORE_CALLBACK OnPreviewEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
+ protected:
+  bool CheckDevice();
+  int DoPublishVideo(const std::string& videoId);
+  void SetRecordPath(const char* path);
+  void OnRecordFrame(const avcore::VideoFrame* frame);
+  static int32_t AVCORE_CALLBACK RecordFrameCallback(void* context, const avcore::VideoFrame* frame);
+  static int AVCORE_CALLBACK OnPreviewEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
 
-    int m_cameraIndex = 0;
-    std::string m_videoId;
-    kiv_common::ComRef<avcore::IVideoDevice> m_videoDevice;
-    kiv_common::ComRef<avcore::IVideoRenderManager> m_renderManager;
-    kiv_common::ComRef<avcore::IVideoRecordSink> m_recordSink;
-    uint64_t m_recordStartMs = 0;
-    uint64_t m_lastRecordOffsetMs = 0;
-    std::unique_ptr<wchar_t[]> m_recordPath;
-    avcore::EventRecord m_renderEvents;
-    std::map<avcore::RenderId, HWND> m_previews;
-    std::map<HWND, HWND> m_renderWindows;
-    CoreVideoProfile m_profile;
-    std::vector<uint8_t> m_scaleBuffer;
-    ZORVANTE::WLock m_lock;  // the two preview maps
+  int m_cameraIndex = 0;
+  std::string m_videoId;
+  kiv_common::ComRef<avcore::IVideoDevice> m_videoDevice;
+  kiv_common::ComRef<avcore::IVideoRenderManager> m_renderManager;
+  kiv_common::ComRef<avcore::IVideoRecordSink> m_recordSink;
+  uint64_t m_recordStartMs = 0;
+  uint64_t m_lastRecordOffsetMs = 0;
+  std::unique_ptr<wchar_t[]> m_recordPath;
+  avcore::EventRecord m_renderEvents;
+  std::map<avcore::RenderId, HWND> m_previews;
+  std::map<HWND, HWND> m_renderWindows;
+  CoreVideoProfile m_profile;
+  std::vector<uint8_t> m_scaleBuffer;
+  ZORVANTE::WLock m_lock;  // the two preview maps
 };
 
 }  // namespace kiv_core

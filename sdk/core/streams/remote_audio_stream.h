@@ -15,57 +15,57 @@ namespace kiv_core {
 
 // The still-encoded frames of a remote audio; valid during the call only.
 class IRemoteEncodedAudioObserver {
-public:
-    virtual void OnRemoteEncodedAudioFrame(const std::string& userId, const std::string& audioId,
-                                           CoreAudioFrame* frame) = 0;
+ public:
+  virtual void OnRemoteEncodedAudioFrame(const std::string& userId, const std::string& audioId,
+                                         CoreAudioFrame* frame) = 0;
 
-protected:
-    ~IRemoteEncodedAudioObserver() = default;
+ protected:
+  ~IRemoteEncodedAudioObserver() = default;
 };
 
 class RemoteAudioStream : public avcore::IAudioDataSink {
-public:
-    RemoteAudioStream(const std::string& userId, const std::string& audioId);
-    virtual ~RemoteAudioStream();
-    RemoteAudioStream(const RemoteAudioStream&) = delete;
-    RemoteAudioStream& operator=(const RemoteAudioStream&) = delete;
+ public:
+  RemoteAudioStream(const std::string& userId, const std::string& audioId);
+  virtual ~RemoteAudioStream();
+  RemoteAudioStream(const RemoteAudioStream&) = delete;
+  RemoteAudioStream& operator=(const RemoteAudioStream&) = delete;
 
-    // Playback wanted / not wanted; unsubscribing also drops both observers.
-    int Subscribe();
-    int UnSubscribe();
-    int StartRecvAudio();
-    // Stops receiving once neither playback nor an observer needs the audio.
-    int StopRecvAudio();
-    int SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
-    // Not owned; must stay valid until cleared.
-    int SetEncodedAudioObserver(IRemoteEncodedAudioObserver* observer);
-    // The first value the device reports for the playback stream; 0 without one.
-    int GetAudioInfo();
+  // Playback wanted / not wanted; unsubscribing also drops both observers.
+  int Subscribe();
+  int UnSubscribe();
+  int StartRecvAudio();
+  // Stops receiving once neither playback nor an observer needs the audio.
+  int StopRecvAudio();
+  int SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
+  // Not owned; must stay valid until cleared.
+  int SetEncodedAudioObserver(IRemoteEncodedAudioObserver* observer);
+  // The first value the device reports for the playback stream; 0 without one.
+  int GetAudioInfo();
 
-    std::string GetUserId() const { return m_userId; }
-    const std::string& GetAudioId() const { return m_audioId; }
-    int32_t GetDeviceStreamId() const { return m_streamId; }
+  std::string GetUserId() const { return m_userId; }
+  const std::string& GetAudioId() const { return m_audioId; }
+  int32_t GetDeviceStreamId() const { return m_streamId; }
 
-    // avcore::IAudioDataSink: one remote-audio packet, on the framework's audio thread.
-    int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* format) override;
+  // avcore::IAudioDataSink: one remote-audio packet, on the framework's audio thread.
+  int32_t AVCORE_CALL OnAudioData(const void* data, int32_t length, void* format) override;
 
-private:
-    int StartObserverReceive();
-    int StopObserverReceive();
-    void Decode(const uint8_t* packet, int32_t length, int channels, int sampleRate);
-    void Split(const uint8_t* packet, int32_t length);
+ private:
+  int StartObserverReceive();
+  int StopObserverReceive();
+  void Decode(const uint8_t* packet, int32_t length, int channels, int sampleRate);
+  void Split(const uint8_t* packet, int32_t length);
 
-    std::string m_userId;
-    std::string m_audioId;
-    int32_t m_streamId = 0;
-    // Read on the audio thread while the caller's thread sets them: atomic access only.
-    std::atomic<IRemoteEncodedAudioObserver*> m_encodedObserver{nullptr};
-    std::shared_ptr<ICoreRemoteRawAudioObserver> m_rawObserver;
-    bool m_subscribed = false;
-    bool m_sinkAdded = false;
-    bool m_observerReceive = false;
-    kiv_common::ComRef<avcore::IAudioTranscoder> m_transcoder;
-    ZORVANTE::WFlexBuffer m_output;
+  std::string m_userId;
+  std::string m_audioId;
+  int32_t m_streamId = 0;
+  // Read on the audio thread while the caller's thread sets them: atomic access only.
+  std::atomic<IRemoteEncodedAudioObserver*> m_encodedObserver{nullptr};
+  std::shared_ptr<ICoreRemoteRawAudioObserver> m_rawObserver;
+  bool m_subscribed = false;
+  bool m_sinkAdded = false;
+  bool m_observerReceive = false;
+  kiv_common::ComRef<avcore::IAudioTranscoder> m_transcoder;
+  ZORVANTE::WFlexBuffer m_output;
 };
 
 }  // namespace kiv_core

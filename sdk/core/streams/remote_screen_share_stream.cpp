@@ -1,9 +1,9 @@
 #include "core/streams/remote_screen_share_stream.h"
 
 #include "avcore/av_net.h"
-#include "core/env/core_env.h"
-#include "core/engine_event_handler.h"
 #include "core/control/kiv_cp_client.h"
+#include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"

@@ -1,9 +1,9 @@
 #include "core/streams/remote_tspd_stream.h"
 
 #include "avcore/ids.h"
+#include "core/control/media_record.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
-#include "core/control/media_record.h"
 
 namespace kiv_core {
 

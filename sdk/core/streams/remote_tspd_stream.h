@@ -23,7 +23,10 @@ class RemoteTspdStream : public kiv_common::ComObject<TspReceiverPolicy, avcore:
  public:
   RemoteTspdStream(const std::string& userId, const std::string& mediaId, const std::string& owner, int streamIndex)
       : ComObject(avcore::IID_ITspDataReceiver),
-        m_mediaId(mediaId), m_userId(userId), m_owner(owner), m_streamIndex(streamIndex) {}
+        m_mediaId(mediaId),
+        m_userId(userId),
+        m_owner(owner),
+        m_streamIndex(streamIndex) {}
   // Unsubscribes first.
   ~RemoteTspdStream() override;
   RemoteTspdStream(const RemoteTspdStream&) = delete;

@@ -1,7 +1,7 @@
 #include "core/streams/remote_video_stream.h"
 
-#include "core/env/core_env.h"
 #include "core/engine_event_handler.h"
+#include "core/env/core_env.h"
 #include "core/env/log_record.h"
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"

@@ -10,52 +10,51 @@
 namespace kiv_core {
 
 class RemoteVideoStream : public RemoteVideoStreamBase {
-public:
-    RemoteVideoStream(const std::string& userId, const std::string& videoId);
-    ~RemoteVideoStream() override;
+ public:
+  RemoteVideoStream(const std::string& userId, const std::string& videoId);
+  ~RemoteVideoStream() override;
 
-    bool CanUnSubscribe() override;
-    int UnSubscribe() override;
-    void GetRenderStats(avcore::RenderStats* stats) override;
-    // Sets the main render's window and mode and starts receiving; a null window detaches.
-    int SetRender(HWND window, int mode) override;
-    // Changes window and mode only; never starts receiving.
-    int UpdateRender(HWND window, int mode) override;
-    int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) override;
-    // Adds, changes (window set) or removes (window null) the extended render `id`.
-    int SetExtendRender(int id, HWND window, int mode) override;
-    int UpdateExtendRender(int id, HWND window, int mode) override;
+  bool CanUnSubscribe() override;
+  int UnSubscribe() override;
+  void GetRenderStats(avcore::RenderStats* stats) override;
+  // Sets the main render's window and mode and starts receiving; a null window detaches.
+  int SetRender(HWND window, int mode) override;
+  // Changes window and mode only; never starts receiving.
+  int UpdateRender(HWND window, int mode) override;
+  int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) override;
+  // Adds, changes (window set) or removes (window null) the extended render `id`.
+  int SetExtendRender(int id, HWND window, int mode) override;
+  int UpdateExtendRender(int id, HWND window, int mode) override;
 
-    avcore::RenderId GetRenderId() const { return m_renderId; }
-    bool IsSubscribed() const { return m_subscribed; }
+  avcore::RenderId GetRenderId() const { return m_renderId; }
+  bool IsSubscribed() const { return m_subscribed; }
 
-private:
-    struct ExtendRenderEntry {
-        HWND window = nullptr;
-        int mode = 0;
-        avcore::RenderId renderId = 0;
-    };
+ private:
+  struct ExtendRenderEntry {
+    HWND window = nullptr;
+    int mode = 0;
+    avcore::RenderId renderId = 0;
+  };
 
-    int CheckSubscribe();
-    void RefreshRawCallbacks();
-    void OnFrame(const avcore::VideoFrame* frame);
-    int OnValue(int32_t value);
+  int CheckSubscribe();
+  void RefreshRawCallbacks();
+  void OnFrame(const avcore::VideoFrame* frame);
+  int OnValue(int32_t value);
 
-    static int AVCORE_CALLBACK OnRenderEvent(uintptr_t, uintptr_t code, uintptr_t, uintptr_t,
-                                             void* context);
-    static int AVCORE_CALLBACK OnExtendRenderEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
-    static int32_t AVCORE_CALLBACK FrameCallback(void* context, const avcore::VideoFrame* frame);
-    static int32_t AVCORE_CALLBACK ValueCallback(void* context, int32_t value);
+  static int AVCORE_CALLBACK OnRenderEvent(uintptr_t, uintptr_t code, uintptr_t, uintptr_t, void* context);
+  static int AVCORE_CALLBACK OnExtendRenderEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
+  static int32_t AVCORE_CALLBACK FrameCallback(void* context, const avcore::VideoFrame* frame);
+  static int32_t AVCORE_CALLBACK ValueCallback(void* context, int32_t value);
 
-    HWND m_hrender = nullptr;
-    int m_renderMode = 3;
-    avcore::RenderId m_renderId = 0;
-    ZORVANTE::WLock m_lock;  // the extended renders against the frame callback
-    std::map<int, ExtendRenderEntry> m_extendRenders;
-    bool m_subscribed = false;
-    avcore::EventRecord m_renderEvents;
-    avcore::EventRecord m_extendRenderEvents;
-    std::unique_ptr<ICoreVideoFrameObserver> m_rawObserver;
+  HWND m_hrender = nullptr;
+  int m_renderMode = 3;
+  avcore::RenderId m_renderId = 0;
+  ZORVANTE::WLock m_lock;  // the extended renders against the frame callback
+  std::map<int, ExtendRenderEntry> m_extendRenders;
+  bool m_subscribed = false;
+  avcore::EventRecord m_renderEvents;
+  avcore::EventRecord m_extendRenderEvents;
+  std::unique_ptr<ICoreVideoFrameObserver> m_rawObserver;
 };
 
 }  // namespace kiv_core

@@ -14,32 +14,31 @@
 namespace kiv_core {
 
 class RemoteVideoStreamBase {
-public:
-    RemoteVideoStreamBase(const std::string& userId, const std::string& videoId)
-        : m_userId(userId), m_videoId(videoId) {}
-    virtual ~RemoteVideoStreamBase() = default;
-    RemoteVideoStreamBase(const RemoteVideoStreamBase&) = delete;
-    RemoteVideoStreamBase& operator=(const RemoteVideoStreamBase&) = delete;
+ public:
+  RemoteVideoStreamBase(const std::string& userId, const std::string& videoId) : m_userId(userId), m_videoId(videoId) {}
+  virtual ~RemoteVideoStreamBase() = default;
+  RemoteVideoStreamBase(const RemoteVideoStreamBase&) = delete;
+  RemoteVideoStreamBase& operator=(const RemoteVideoStreamBase&) = delete;
 
-    // True when nothing shows the video any more.
-    virtual bool CanUnSubscribe() = 0;
-    virtual int UnSubscribe() = 0;
-    virtual void GetRenderStats(avcore::RenderStats* stats) = 0;
-    virtual int SetRender(HWND, int) { return ERR_FAILED; }
-    virtual int UpdateRender(HWND, int) { return ERR_FAILED; }
-    virtual int RemoteControl(int) { return ERR_FAILED; }
-    virtual void HandleRemoteControlEvent(int) {}
-    // Takes the observer; a null one clears.
-    virtual int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver>) { return ERR_FAILED; }
-    virtual int SetExtendRender(int, HWND, int) { return ERR_FAILED; }
-    virtual int UpdateExtendRender(int, HWND, int) { return ERR_FAILED; }
+  // True when nothing shows the video any more.
+  virtual bool CanUnSubscribe() = 0;
+  virtual int UnSubscribe() = 0;
+  virtual void GetRenderStats(avcore::RenderStats* stats) = 0;
+  virtual int SetRender(HWND, int) { return ERR_FAILED; }
+  virtual int UpdateRender(HWND, int) { return ERR_FAILED; }
+  virtual int RemoteControl(int) { return ERR_FAILED; }
+  virtual void HandleRemoteControlEvent(int) {}
+  // Takes the observer; a null one clears.
+  virtual int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver>) { return ERR_FAILED; }
+  virtual int SetExtendRender(int, HWND, int) { return ERR_FAILED; }
+  virtual int UpdateExtendRender(int, HWND, int) { return ERR_FAILED; }
 
-    const std::string& GetUserId() const { return m_userId; }
-    const std::string& GetVideoId() const { return m_videoId; }
+  const std::string& GetUserId() const { return m_userId; }
+  const std::string& GetVideoId() const { return m_videoId; }
 
-protected:
-    std::string m_userId;
-    std::string m_videoId;
+ protected:
+  std::string m_userId;
+  std::string m_videoId;
 };
 
 }  // namespace kiv_core

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/control/kiv_cp_client.h"
 #include "core/core_engine.h"
-#include "core/env/core_env.h"
 #include "core/devices/device_manager.h"
 #include "core/engine_event_handler.h"
-#include "core/control/kiv_cp_client.h"
+#include "core/env/core_env.h"
 #include "core/env/testing/media_fakes.h"
 
 namespace kiv_media_fake {

@@ -8,19 +8,19 @@
 namespace kiv {
 
 class DeviceChangeSettler {
-public:
-    static constexpr uint32_t kQuietMs = 1200;
+ public:
+  static constexpr uint32_t kQuietMs = 1200;
 
-    void NoteChange(uint32_t now);
-    // How long the watcher may sleep before the next report can be due.
-    uint32_t WaitMs(uint32_t now) const;
-    // True once when a change is pending and quiet for the quiet period; clears it.
-    bool TakeSettled(uint32_t now);
-    bool Pending() const { return m_pending; }
+  void NoteChange(uint32_t now);
+  // How long the watcher may sleep before the next report can be due.
+  uint32_t WaitMs(uint32_t now) const;
+  // True once when a change is pending and quiet for the quiet period; clears it.
+  bool TakeSettled(uint32_t now);
+  bool Pending() const { return m_pending; }
 
-private:
-    bool m_pending = false;
-    uint32_t m_lastChange = 0;
+ private:
+  bool m_pending = false;
+  uint32_t m_lastChange = 0;
 };
 
 }  // namespace kiv

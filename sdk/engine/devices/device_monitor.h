@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <mmdeviceapi.h>
 
 #include <atomic>
@@ -27,75 +28,74 @@ namespace kiv {
 class CDeviceMonitor : public kiv_common::ComObject<kiv_common::KeepOnLastRelease, IMMNotificationClient>,
                        public ZORVANTE::WThread,
                        public IWndMsgListener {
-public:
-    static constexpr const wchar_t* kDeviceClassesKey =
-        L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
+ public:
+  static constexpr const wchar_t* kDeviceClassesKey = L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
 
-    // What the monitor reaches outside itself; empty members take the real ones (the
-    // millisecond tick count, a post to the message window).
-    struct Hooks {
-        std::function<uint32_t()> now;
-        std::function<void()> post;
-    };
+  // What the monitor reaches outside itself; empty members take the real ones (the
+  // millisecond tick count, a post to the message window).
+  struct Hooks {
+    std::function<uint32_t()> now;
+    std::function<void()> post;
+  };
 
-    // The process-wide monitor, created on first use.
-    static CDeviceMonitor* Instance();
+  // The process-wide monitor, created on first use.
+  static CDeviceMonitor* Instance();
 
-    explicit CDeviceMonitor(Hooks hooks = {});
-    ~CDeviceMonitor() override;
+  explicit CDeviceMonitor(Hooks hooks = {});
+  ~CDeviceMonitor() override;
 
-    // The watcher thread's name, as debuggers and thread listings show it.
-    static constexpr const char* kThreadName = "kiv device monitor";
+  // The watcher thread's name, as debuggers and thread listings show it.
+  static constexpr const char* kThreadName = "kiv device monitor";
 
-    // Listens on the message window, starts the watcher (once) and registers a device
-    // notification for every known class. Again after the window was re-created: the
-    // notifications move to the new window. While the watcher runs, the module holding
-    // this code stays loaded: a library unloaded before Stop stays mapped instead of
-    // pulling the code from under the thread.
-    bool Start();
-    // Stops watching: wakes the watcher, which ends without posting, waits for its thread
-    // to end (the thread's own epilogue still reads this object), unregisters the
-    // notifications and lets the module go. Call it before deleting a monitor and before
-    // the library is unloaded (the engine's release does); the destructor cannot wait for
-    // the thread (see there).
-    void Stop();
-    int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
-    DWORD ThreadProc() override;
+  // Listens on the message window, starts the watcher (once) and registers a device
+  // notification for every known class. Again after the window was re-created: the
+  // notifications move to the new window. While the watcher runs, the module holding
+  // this code stays loaded: a library unloaded before Stop stays mapped instead of
+  // pulling the code from under the thread.
+  bool Start();
+  // Stops watching: wakes the watcher, which ends without posting, waits for its thread
+  // to end (the thread's own epilogue still reads this object), unregisters the
+  // notifications and lets the module go. Call it before deleting a monitor and before
+  // the library is unloaded (the engine's release does); the destructor cannot wait for
+  // the thread (see there).
+  void Stop();
+  int OnWndMsg(unsigned message, WPARAM wParam, LPARAM lParam) override;
+  DWORD ThreadProc() override;
 
-    // IMMNotificationClient. The count only tracks references: the object is never deleted
-    // through it.
-    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
-    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow, ERole, LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+  // IMMNotificationClient. The count only tracks references: the object is never deleted
+  // through it.
+  HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
+  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow, ERole, LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
 
-    // The class GUIDs under the device-classes key; with `onlyNew`, those not in `known`.
-    static std::vector<GUID> EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew);
+  // The class GUIDs under the device-classes key; with `onlyNew`, those not in `known`.
+  static std::vector<GUID> EnumDeviceClasses(const std::vector<GUID>& known, bool onlyNew);
 
-private:
-    // Stop without waiting for the thread: for the destructor, which may run under the
-    // loader lock that the ending thread needs.
-    void StopWatching();
-    bool WatcherAlive();
-    void PinModule();
-    void UnpinModule();
-    void NoteChange();
-    void RegisterDeviceClasses(const std::vector<GUID>& classes);
-    void UnregisterAll();
-    bool RescanDeviceClasses();
-    uint32_t Now() const;
-    void PostChanged() const;
+ private:
+  // Stop without waiting for the thread: for the destructor, which may run under the
+  // loader lock that the ending thread needs.
+  void StopWatching();
+  bool WatcherAlive();
+  void PinModule();
+  void UnpinModule();
+  void NoteChange();
+  void RegisterDeviceClasses(const std::vector<GUID>& classes);
+  void UnregisterAll();
+  bool RescanDeviceClasses();
+  uint32_t Now() const;
+  void PostChanged() const;
 
-    Hooks m_hooks;
-    ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
-    DeviceChangeSettler m_settler;
-    std::vector<HDEVNOTIFY> m_notifications;
-    std::vector<GUID> m_knownClasses;
-    std::atomic<bool> m_running{false};
-    kiv_common::UniqueHandle m_nudge;     // auto-reset: a change or Stop wakes the watcher
-    kiv_common::UniqueHandle m_finished;  // manual-reset: set while no watcher loop runs
-    HMODULE m_pinnedModule = nullptr;  // this code's module, referenced while the watcher runs
+  Hooks m_hooks;
+  ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
+  DeviceChangeSettler m_settler;
+  std::vector<HDEVNOTIFY> m_notifications;
+  std::vector<GUID> m_knownClasses;
+  std::atomic<bool> m_running{false};
+  kiv_common::UniqueHandle m_nudge;     // auto-reset: a change or Stop wakes the watcher
+  kiv_common::UniqueHandle m_finished;  // manual-reset: set while no watcher loop runs
+  HMODULE m_pinnedModule = nullptr;     // this code's module, referenced while the watcher runs
 };
 
 }  // namespace kiv

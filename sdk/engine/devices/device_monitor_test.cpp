@@ -17,51 +17,49 @@ namespace {
 constexpr const wchar_t* kTestClass = L"{6B0C3E51-2F7A-4C1B-9E55-0D4A2B7C9F13}";
 
 std::wstring ClassKeyPath(const wchar_t* name) {
-    return std::wstring(kiv::CDeviceMonitor::kDeviceClassesKey) + L"\\" + name;
+  return std::wstring(kiv::CDeviceMonitor::kDeviceClassesKey) + L"\\" + name;
 }
 
-void RemoveTestClass() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassKeyPath(kTestClass).c_str());
-}
+void RemoveTestClass() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassKeyPath(kTestClass).c_str()); }
 
 bool CreateKey(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
 }
 
 struct DeviceMonitorTest : ::testing::Test {
-    void SetUp() override {
-        RemoveTestClass();
-        ui.Run([] { kiv::MsgWindow::Instance()->Create(); });
-        kiv::CDeviceMonitor::Hooks hooks;
-        hooks.post = [this] {
-            posts++;
-            lastPostTick = GetTickCount();
-        };
-        monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
-        bool started = false;
-        ui.Run([&] { started = monitor->Start(); });
-        ASSERT_TRUE(started);
-    }
-    void TearDown() override {
-        ui.Run([&] {
-            if (monitor) monitor->Stop();
-            monitor.reset();
-        });
-        ui.Run([] { kiv::MsgWindow::Instance()->Destroy(); });
-        RemoveTestClass();
-    }
-    void PostDeviceChange() {
-        PostMessageW(kiv::MsgWindow::Instance()->Window(), WM_DEVICECHANGE, 0x0007 /*DBT_DEVNODES_CHANGED*/, 0);
-    }
-    kiv_test::UiThread ui;
-    std::unique_ptr<kiv::CDeviceMonitor> monitor;
-    std::atomic<int> posts{0};
-    std::atomic<DWORD> lastPostTick{0};
+  void SetUp() override {
+    RemoveTestClass();
+    ui.Run([] { kiv::MsgWindow::Instance()->Create(); });
+    kiv::CDeviceMonitor::Hooks hooks;
+    hooks.post = [this] {
+      posts++;
+      lastPostTick = GetTickCount();
+    };
+    monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
+    bool started = false;
+    ui.Run([&] { started = monitor->Start(); });
+    ASSERT_TRUE(started);
+  }
+  void TearDown() override {
+    ui.Run([&] {
+      if (monitor) monitor->Stop();
+      monitor.reset();
+    });
+    ui.Run([] { kiv::MsgWindow::Instance()->Destroy(); });
+    RemoveTestClass();
+  }
+  void PostDeviceChange() {
+    PostMessageW(kiv::MsgWindow::Instance()->Window(), WM_DEVICECHANGE, 0x0007 /*DBT_DEVNODES_CHANGED*/, 0);
+  }
+  kiv_test::UiThread ui;
+  std::unique_ptr<kiv::CDeviceMonitor> monitor;
+  std::atomic<int> posts{0};
+  std::atomic<DWORD> lastPostTick{0};
 };
 
 }  // namespace
@@ -69,95 +67,95 @@ struct DeviceMonitorTest : ::testing::Test {
 // Five notifications 300 ms apart (longer than the burst is the watcher's own 1200 ms
 // period) give exactly one report, 1200 ms or more after the last one; nothing before.
 TEST_F(DeviceMonitorTest, BurstOfDeviceMessagesGivesOneReport) {
-    DWORD lastChange = 0;
-    for (int i = 0; i < 5; ++i) {
-        PostDeviceChange();
-        ui.Drain();
-        lastChange = GetTickCount();
-        Sleep(300);
-        EXPECT_EQ(posts.load(), 0) << "reported during the burst, change " << i;
-    }
-    Sleep(1500);
-    EXPECT_EQ(posts.load(), 1);
-    EXPECT_GE(lastPostTick.load() - lastChange, 1150u);
-    Sleep(1500);
-    EXPECT_EQ(posts.load(), 1) << "reported twice";
+  DWORD lastChange = 0;
+  for (int i = 0; i < 5; ++i) {
+    PostDeviceChange();
+    ui.Drain();
+    lastChange = GetTickCount();
+    Sleep(300);
+    EXPECT_EQ(posts.load(), 0) << "reported during the burst, change " << i;
+  }
+  Sleep(1500);
+  EXPECT_EQ(posts.load(), 1);
+  EXPECT_GE(lastPostTick.load() - lastChange, 1150u);
+  Sleep(1500);
+  EXPECT_EQ(posts.load(), 1) << "reported twice";
 }
 
 // A new device-interface class in the registry is a change; a new key under a known class
 // (no new class) is not.
 TEST_F(DeviceMonitorTest, RegistryChanges) {
-    wchar_t firstClass[260] = {};
-    HKEY classes = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kiv::CDeviceMonitor::kDeviceClassesKey, 0, KEY_READ, &classes),
-              ERROR_SUCCESS);
-    DWORD length = 260;
-    const bool haveClass = RegEnumKeyExW(classes, 0, firstClass, &length, nullptr, nullptr, nullptr, nullptr) ==
-                           ERROR_SUCCESS;
-    RegCloseKey(classes);
-    if (haveClass) {
-        const std::wstring inner = ClassKeyPath(firstClass) + L"\\kiv-monitor-test";
-        ASSERT_TRUE(CreateKey(inner));
-        Sleep(2000);
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, inner.c_str());
-        EXPECT_EQ(posts.load(), 0) << "a key under a known class was reported";
-        Sleep(1500);
-        posts = 0;
-    }
-    ASSERT_TRUE(CreateKey(ClassKeyPath(kTestClass)));
+  wchar_t firstClass[260] = {};
+  HKEY classes = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kiv::CDeviceMonitor::kDeviceClassesKey, 0, KEY_READ, &classes),
+            ERROR_SUCCESS);
+  DWORD length = 260;
+  const bool haveClass =
+      RegEnumKeyExW(classes, 0, firstClass, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(classes);
+  if (haveClass) {
+    const std::wstring inner = ClassKeyPath(firstClass) + L"\\kiv-monitor-test";
+    ASSERT_TRUE(CreateKey(inner));
     Sleep(2000);
-    EXPECT_EQ(posts.load(), 1) << "the new device class was not reported once";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, inner.c_str());
+    EXPECT_EQ(posts.load(), 0) << "a key under a known class was reported";
+    Sleep(1500);
+    posts = 0;
+  }
+  ASSERT_TRUE(CreateKey(ClassKeyPath(kTestClass)));
+  Sleep(2000);
+  EXPECT_EQ(posts.load(), 1) << "the new device class was not reported once";
 }
 
 // Stop wakes the watcher at once: the pending change is never reported.
 TEST_F(DeviceMonitorTest, StopEndsWithoutReporting) {
-    PostDeviceChange();
-    ui.Drain();
-    const DWORD before = GetTickCount();
-    ui.Run([&] { monitor->Stop(); });
-    ui.Run([&] { monitor.reset(); });
-    EXPECT_LT(GetTickCount() - before, 1000u);
-    Sleep(1500);
-    EXPECT_EQ(posts.load(), 0);
+  PostDeviceChange();
+  ui.Drain();
+  const DWORD before = GetTickCount();
+  ui.Run([&] { monitor->Stop(); });
+  ui.Run([&] { monitor.reset(); });
+  EXPECT_LT(GetTickCount() - before, 1000u);
+  Sleep(1500);
+  EXPECT_EQ(posts.load(), 0);
 }
 
 // The Core Audio face: a device state change is a change like any other and is reported
 // once it settles; the face answers its own interface and IUnknown and counts references.
 TEST_F(DeviceMonitorTest, CoreAudioStateChangeIsReported) {
-    const kiv_common::UniqueHandle reportedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    const HANDLE reported = reportedEvent.get();
-    ui.Run([&] {
-        monitor->Stop();
-        monitor.reset();
-    });
-    kiv::CDeviceMonitor::Hooks hooks;
-    hooks.post = [&] {
-        posts++;
-        SetEvent(reported);
-    };
-    monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
-    bool started = false;
-    ui.Run([&] { started = monitor->Start(); });
-    ASSERT_TRUE(started);
+  const kiv_common::UniqueHandle reportedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE reported = reportedEvent.get();
+  ui.Run([&] {
+    monitor->Stop();
+    monitor.reset();
+  });
+  kiv::CDeviceMonitor::Hooks hooks;
+  hooks.post = [&] {
+    posts++;
+    SetEvent(reported);
+  };
+  monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
+  bool started = false;
+  ui.Run([&] { started = monitor->Start(); });
+  ASSERT_TRUE(started);
 
-    IMMNotificationClient* client = monitor.get();
-    EXPECT_EQ(client->OnDeviceStateChanged(L"{0.0.1.00000000}.{x}", DEVICE_STATE_UNPLUGGED), S_OK);
-    EXPECT_EQ(WaitForSingleObject(reported, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(posts.load(), 1);
-    EXPECT_EQ(client->OnDeviceAdded(L"x"), S_OK);
-    EXPECT_EQ(client->OnDefaultDeviceChanged(eRender, eConsole, L"x"), S_OK);
+  IMMNotificationClient* client = monitor.get();
+  EXPECT_EQ(client->OnDeviceStateChanged(L"{0.0.1.00000000}.{x}", DEVICE_STATE_UNPLUGGED), S_OK);
+  EXPECT_EQ(WaitForSingleObject(reported, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(posts.load(), 1);
+  EXPECT_EQ(client->OnDeviceAdded(L"x"), S_OK);
+  EXPECT_EQ(client->OnDefaultDeviceChanged(eRender, eConsole, L"x"), S_OK);
 
-    void* out = nullptr;
-    const IID unknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-    const IID notification = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
-    const IID other = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC1}};
-    EXPECT_EQ(client->QueryInterface(unknown, &out), S_OK);
-    EXPECT_EQ(out, static_cast<void*>(client));
-    EXPECT_EQ(client->QueryInterface(notification, &out), S_OK);
-    EXPECT_EQ(client->QueryInterface(other, &out), E_NOINTERFACE);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(client->Release(), 1u);
-    EXPECT_EQ(client->AddRef(), 2u);
-    EXPECT_EQ(client->Release(), 1u);
-    EXPECT_EQ(client->Release(), 0u);
+  void* out = nullptr;
+  const IID unknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  const IID notification = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
+  const IID other = {0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC1}};
+  EXPECT_EQ(client->QueryInterface(unknown, &out), S_OK);
+  EXPECT_EQ(out, static_cast<void*>(client));
+  EXPECT_EQ(client->QueryInterface(notification, &out), S_OK);
+  EXPECT_EQ(client->QueryInterface(other, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(client->Release(), 1u);
+  EXPECT_EQ(client->AddRef(), 2u);
+  EXPECT_EQ(client->Release(), 1u);
+  EXPECT_EQ(client->Release(), 0u);
 }

@@ -10,13 +10,13 @@ constexpr const wchar_t* kSdkWindowClass = L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03
 
 // The window of that class owned by this process (and by `threadId` unless 0); null if none.
 inline HWND FindOwnSdkWindow(DWORD threadId = 0) {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(HWND_MESSAGE, window, kSdkWindowClass, nullptr))) {
-        DWORD processId = 0;
-        const DWORD owner = GetWindowThreadProcessId(window, &processId);
-        if (processId == GetCurrentProcessId() && (threadId == 0 || owner == threadId)) return window;
-    }
-    return nullptr;
+  HWND window = nullptr;
+  while ((window = FindWindowExW(HWND_MESSAGE, window, kSdkWindowClass, nullptr))) {
+    DWORD processId = 0;
+    const DWORD owner = GetWindowThreadProcessId(window, &processId);
+    if (processId == GetCurrentProcessId() && (threadId == 0 || owner == threadId)) return window;
+  }
+  return nullptr;
 }
 
 }  // namespace kiv_test

@@ -12,32 +12,32 @@
 namespace kiv {
 
 class MsgWindow {
-public:
-    static constexpr const wchar_t* kClassName = L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}";
+ public:
+  static constexpr const wchar_t* kClassName = L"{3B32C1AA-AE53-4AE7-A159-AEBC6D0E03F5}";
 
-    // Created on first use, never deleted.
-    static MsgWindow* Instance();
+  // Created on first use, never deleted.
+  static MsgWindow* Instance();
 
-    // Creates the window on the calling thread unless one exists.
-    void EnsureCreated();
-    void Create();
-    bool AddListener(IWndMsgListener* listener);
-    void RemoveListener(IWndMsgListener* listener);
-    // FALSE when there is no window: the caller keeps what wParam points to.
-    BOOL Post(UINT message, WPARAM wParam, LPARAM lParam);
-    // Destroys the window and drops every listener; a later Create works again.
-    void Destroy();
+  // Creates the window on the calling thread unless one exists.
+  void EnsureCreated();
+  void Create();
+  bool AddListener(IWndMsgListener* listener);
+  void RemoveListener(IWndMsgListener* listener);
+  // FALSE when there is no window: the caller keeps what wParam points to.
+  BOOL Post(UINT message, WPARAM wParam, LPARAM lParam);
+  // Destroys the window and drops every listener; a later Create works again.
+  void Destroy();
 
-    HWND Window() const { return m_window; }
+  HWND Window() const { return m_window; }
 
-private:
-    MsgWindow() = default;
-    static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+ private:
+  MsgWindow() = default;
+  static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
-    std::set<IWndMsgListener*> m_listeners;
-    HWND m_window = nullptr;
-    ZORVANTE::WLock m_lock;
+  std::set<IWndMsgListener*> m_listeners;
+  HWND m_window = nullptr;
+  ZORVANTE::WLock m_lock;
 };
 
 }  // namespace kiv

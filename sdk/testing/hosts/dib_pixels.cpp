@@ -37,8 +37,8 @@ DibPixels CopyPixels(HDC source, int x, int y, int width, int height, int bitCou
   DibPixels picture;
   picture.format = Format(width, height, bitCount, topDown);
   void* bits = nullptr;
-  HBITMAP section = CreateDIBSection(source, reinterpret_cast<const BITMAPINFO*>(&picture.format), DIB_RGB_COLORS,
-                                     &bits, nullptr, 0);
+  HBITMAP section =
+      CreateDIBSection(source, reinterpret_cast<const BITMAPINFO*>(&picture.format), DIB_RGB_COLORS, &bits, nullptr, 0);
   kiv_common::MemoryDcWithBitmap memory;
   if (!memory.Reset(source, section) || !bits) return picture;
   BitBlt(memory.dc(), 0, 0, width, height, source, x, y, SRCCOPY);

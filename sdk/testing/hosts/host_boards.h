@@ -16,7 +16,9 @@ inline std::string AwaitCreated(WineHost& host, const std::string& name, std::ch
                                 int* result = nullptr) {
   std::string line;
   const bool created = host.Expect(
-      [&](const std::string& l) { return l.rfind("created ", 0) == 0 && l.find(" " + name + " ") != std::string::npos; },
+      [&](const std::string& l) {
+        return l.rfind("created ", 0) == 0 && l.find(" " + name + " ") != std::string::npos;
+      },
       wait, &line);
   if (!created) return "";
   if (result) *result = std::atoi(line.c_str() + line.rfind(' ') + 1);

@@ -23,7 +23,8 @@ inline std::string Failed(WineHost& host, const std::string& step) {
 inline std::string StartEngine(WineHost& host, const std::string& serverAddress, const std::string& workDir = "") {
   using namespace std::chrono_literals;
   if (!host.ExpectLine("ready", 30s)) return host_meeting_detail::Failed(host, "start");
-  const std::string init = "init " + std::string(kTestApp) + " " + serverAddress + (workDir.empty() ? "" : " " + workDir);
+  const std::string init =
+      "init " + std::string(kTestApp) + " " + serverAddress + (workDir.empty() ? "" : " " + workDir);
   if (host.Call(init, 30s) != 0) return host_meeting_detail::Failed(host, init);
   return "";
 }

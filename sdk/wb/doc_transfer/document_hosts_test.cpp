@@ -26,8 +26,8 @@
 #include "testing/hosts/wine_path.h"
 
 using kiv_test::ServerProcess;
-using kiv_test::WinePath;
 using kiv_test::WineHost;
+using kiv_test::WinePath;
 using namespace std::chrono_literals;
 
 namespace {

@@ -10,15 +10,15 @@
 #include <mutex>
 #include <thread>
 
-#include "core/env/testing/fake_framework.h"
 #include "core/control/testing/loopback_http_server.h"
+#include "core/env/testing/fake_framework.h"
 #include "testing/temp_dir.h"
 #include "wb/board_controller_binding.h"
 #include "wb/board_engine.h"
 #include "wb/board_engine_log.h"
-#include "wb/paint/testing/recording_canvas.h"
 #include "wb/doc_transfer/http_put_file.h"
 #include "wb/doc_transfer/testing/gated_http_server.h"
+#include "wb/paint/testing/recording_canvas.h"
 
 namespace {
 

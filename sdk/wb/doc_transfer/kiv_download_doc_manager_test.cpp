@@ -11,8 +11,8 @@
 #include <mutex>
 #include <thread>
 
-#include "core/env/testing/fake_framework.h"
 #include "core/control/testing/loopback_http_server.h"
+#include "core/env/testing/fake_framework.h"
 #include "testing/temp_dir.h"
 #include "wb/board_engine_log.h"
 #include "wb/doc_transfer/testing/gated_http_server.h"

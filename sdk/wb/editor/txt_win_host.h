@@ -96,7 +96,7 @@ class CTxtWinHost : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease
   void InitFormats(COLORREF colour);
   bool CreateServices();
 
-  CRichEditUI* m_owner = nullptr;  // not counted: the owner holds this host
+  CRichEditUI* m_owner = nullptr;       // not counted: the owner holds this host
   ZORVANTE::WDynamicLibrary m_library;  // declared before the services: freed after them
   kiv_common::ComRef<ITextServices> m_services;
   DWORD m_style = 0;

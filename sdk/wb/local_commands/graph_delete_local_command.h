@@ -7,12 +7,12 @@
 namespace kiv_wb {
 
 class GraphDeleteLocalCommand : public LocalCommandBase {
-public:
-    bool Execute(Board& board) override;
+ public:
+  bool Execute(Board& board) override;
 
-private:
-    int32_t m_pressX = 0, m_pressY = 0;
-    bool m_pressed = false;
+ private:
+  int32_t m_pressX = 0, m_pressY = 0;
+  bool m_pressed = false;
 };
 
 }  // namespace kiv_wb

@@ -7,15 +7,15 @@
 namespace kiv_wb {
 
 bool LocalGraphsMoveCommand::SendMove(Board& board, int ox, int oy) {
-    auto page = board.FindPage(m_pid);
-    if (!page) {
-        return false;
-    }
-    SendUpdate(m_settings, std::make_shared<GraphsMoveCommand>(
-                               board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()),
-                               m_pid, m_graphIds, ox, oy));
-    page->UpdateSelectionRect();
-    return true;
+  auto page = board.FindPage(m_pid);
+  if (!page) {
+    return false;
+  }
+  SendUpdate(m_settings,
+             std::make_shared<GraphsMoveCommand>(board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()), m_pid,
+                                                 m_graphIds, ox, oy));
+  page->UpdateSelectionRect();
+  return true;
 }
 
 }  // namespace kiv_wb

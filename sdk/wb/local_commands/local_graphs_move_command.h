@@ -9,19 +9,19 @@
 namespace kiv_wb {
 
 class LocalGraphsMoveCommand : public LocalCommandBase {
-public:
-    LocalGraphsMoveCommand(int pid, const std::vector<int>& graphIds, int ox, int oy)
-        : m_pid(pid), m_ox(ox), m_oy(oy), m_graphIds(graphIds) {}
+ public:
+  LocalGraphsMoveCommand(int pid, const std::vector<int>& graphIds, int ox, int oy)
+      : m_pid(pid), m_ox(ox), m_oy(oy), m_graphIds(graphIds) {}
 
-    bool Execute(Board&) override { return false; }
-    bool Apply(Board& board) override { return SendMove(board, m_ox, m_oy); }
-    bool Revert(Board& board) override { return SendMove(board, -m_ox, -m_oy); }
+  bool Execute(Board&) override { return false; }
+  bool Apply(Board& board) override { return SendMove(board, m_ox, m_oy); }
+  bool Revert(Board& board) override { return SendMove(board, -m_ox, -m_oy); }
 
-private:
-    bool SendMove(Board& board, int ox, int oy);
+ private:
+  bool SendMove(Board& board, int ox, int oy);
 
-    int m_pid, m_ox, m_oy;
-    std::vector<int> m_graphIds;
+  int m_pid, m_ox, m_oy;
+  std::vector<int> m_graphIds;
 };
 
 }  // namespace kiv_wb

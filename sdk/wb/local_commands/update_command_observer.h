@@ -10,11 +10,11 @@ class BoardCommandBase;
 class LocalCommandBase;
 
 class IUpdateCommandObserver {
-public:
-    virtual ~IUpdateCommandObserver() = default;
-    virtual void OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& command) = 0;
-    virtual void OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) = 0;
-    virtual void PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) = 0;
+ public:
+  virtual ~IUpdateCommandObserver() = default;
+  virtual void OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& command) = 0;
+  virtual void OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) = 0;
+  virtual void PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) = 0;
 };
 
 }  // namespace kiv_wb

@@ -11,9 +11,9 @@
 namespace kiv_wb {
 
 inline void SendUpdate(EditSettings* settings, std::shared_ptr<BoardCommandBase> update) {
-    if (settings && settings->GetObserver()) {
-        settings->GetObserver()->OnUpdateCommand(update);
-    }
+  if (settings && settings->GetObserver()) {
+    settings->GetObserver()->OnUpdateCommand(update);
+  }
 }
 
 }  // namespace kiv_wb

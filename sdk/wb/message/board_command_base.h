@@ -9,12 +9,12 @@ namespace kiv_wb {
 class Board;
 
 class BoardCommandBase {
-public:
-    virtual ~BoardCommandBase() = default;
-    // The message text; empty for commands that are never sent.
-    virtual std::string ToJson() = 0;
-    virtual bool Apply(Board& board) = 0;
-    virtual bool Revert(Board&) { return false; }
+ public:
+  virtual ~BoardCommandBase() = default;
+  // The message text; empty for commands that are never sent.
+  virtual std::string ToJson() = 0;
+  virtual bool Apply(Board& board) = 0;
+  virtual bool Revert(Board&) { return false; }
 };
 
 }  // namespace kiv_wb

@@ -14,25 +14,24 @@
 namespace kiv_wb {
 namespace {
 
-constexpr unsigned kParseFlags = rapidjson::kParseStopWhenDoneFlag |
-                                 rapidjson::kParseIterativeFlag |
-                                 rapidjson::kParseValidateEncodingFlag;
+constexpr unsigned kParseFlags =
+    rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
 
 bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 const rapidjson::Value* Member(const rapidjson::Value& object, const char* name) {
-    auto it = object.FindMember(name);
-    return it == object.MemberEnd() ? nullptr : &it->value;
+  auto it = object.FindMember(name);
+  return it == object.MemberEnd() ? nullptr : &it->value;
 }
 
 const rapidjson::Value* ObjectMember(const rapidjson::Value& object, const char* name) {
-    const rapidjson::Value* v = Member(object, name);
-    return v && v->IsObject() ? v : nullptr;
+  const rapidjson::Value* v = Member(object, name);
+  return v && v->IsObject() ? v : nullptr;
 }
 
 std::string StringOrEmpty(const rapidjson::Value& object, const char* name) {
-    const char* s = GetJsonString(object, name);
-    return s ? std::string(s) : std::string();
+  const char* s = GetJsonString(object, name);
+  return s ? std::string(s) : std::string();
 }
 
 bool BrushSizeAllowed(int size) { return size >= -1 && size <= kMaxBrushSize; }
@@ -40,211 +39,206 @@ bool BrushSizeAllowed(int size) { return size >= -1 && size <= kMaxBrushSize; }
 }  // namespace
 
 bool ParseBoardJson(const char* text, size_t length, rapidjson::Document& doc) {
-    if (!text) {
-        return false;
+  if (!text) {
+    return false;
+  }
+  if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
+    text += 3;
+    length -= 3;
+  }
+  rapidjson::MemoryStream stream(text, length);
+  doc.ParseStream<kParseFlags, rapidjson::UTF8<>>(stream);
+  if (doc.HasParseError() || !doc.IsObject()) {
+    return false;
+  }
+  for (size_t i = stream.Tell(); i < length; ++i) {
+    if (text[i] == '\0') {
+      break;
     }
-    if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
-        text += 3;
-        length -= 3;
+    if (!IsJsonSpace(text[i])) {
+      return false;
     }
-    rapidjson::MemoryStream stream(text, length);
-    doc.ParseStream<kParseFlags, rapidjson::UTF8<>>(stream);
-    if (doc.HasParseError() || !doc.IsObject()) {
-        return false;
-    }
-    for (size_t i = stream.Tell(); i < length; ++i) {
-        if (text[i] == '\0') {
-            break;
-        }
-        if (!IsJsonSpace(text[i])) {
-            return false;
-        }
-    }
-    return true;
+  }
+  return true;
 }
 
 BoardMsgHeader ReadBoardMsgHeader(const char* text, size_t length) {
-    BoardMsgHeader header;
-    rapidjson::Document doc;
-    if (!ParseBoardJson(text, length, doc)) {
-        return header;
-    }
-    header.id = GetJsonInt(doc, "id", -1);
-    header.seq_id = GetJsonUint(doc, "seq_id", 0);
-    header.cli_seq_id = GetJsonUint(doc, "cli_seq_id", 0);
-    header.edit_id = GetJsonInt(doc, "edit_id", -1);
+  BoardMsgHeader header;
+  rapidjson::Document doc;
+  if (!ParseBoardJson(text, length, doc)) {
     return header;
+  }
+  header.id = GetJsonInt(doc, "id", -1);
+  header.seq_id = GetJsonUint(doc, "seq_id", 0);
+  header.cli_seq_id = GetJsonUint(doc, "cli_seq_id", 0);
+  header.edit_id = GetJsonInt(doc, "edit_id", -1);
+  return header;
 }
 
-std::unique_ptr<BoardCommandBase> ParseBoardCommand(const char* text, size_t length,
-                                                    Board* board) {
-    rapidjson::Document doc;
-    if (!ParseBoardJson(text, length, doc)) {
-        return nullptr;
-    }
-    const char* type = GetJsonString(doc, "type");
-    if (!type) {
-        return nullptr;
-    }
-    const rapidjson::Value* body = ObjectMember(doc, type);
-    if (std::strcmp(type, "line") == 0) {
-        return body ? ReadFourPointUpdate(*body) : nullptr;
-    }
-    if (std::strcmp(type, "curve") == 0) {
-        return body ? ReadPathUpdate(*body) : nullptr;
-    }
-    if (std::strcmp(type, "text") == 0) {
-        return body ? ReadTextUpdate(*body, board) : nullptr;
-    }
-    if (std::strcmp(type, "page") == 0) {
-        return body ? ReadPageUpdate(*body) : nullptr;
-    }
-    if (std::strcmp(type, "gmov") == 0) {
-        return body ? ReadGraphsMove(*body) : nullptr;
-    }
+std::unique_ptr<BoardCommandBase> ParseBoardCommand(const char* text, size_t length, Board* board) {
+  rapidjson::Document doc;
+  if (!ParseBoardJson(text, length, doc)) {
     return nullptr;
+  }
+  const char* type = GetJsonString(doc, "type");
+  if (!type) {
+    return nullptr;
+  }
+  const rapidjson::Value* body = ObjectMember(doc, type);
+  if (std::strcmp(type, "line") == 0) {
+    return body ? ReadFourPointUpdate(*body) : nullptr;
+  }
+  if (std::strcmp(type, "curve") == 0) {
+    return body ? ReadPathUpdate(*body) : nullptr;
+  }
+  if (std::strcmp(type, "text") == 0) {
+    return body ? ReadTextUpdate(*body, board) : nullptr;
+  }
+  if (std::strcmp(type, "page") == 0) {
+    return body ? ReadPageUpdate(*body) : nullptr;
+  }
+  if (std::strcmp(type, "gmov") == 0) {
+    return body ? ReadGraphsMove(*body) : nullptr;
+  }
+  return nullptr;
 }
 
-std::vector<std::unique_ptr<BoardCommandBase>> ParseBoardFullSync(const char* text, size_t length,
-                                                                  Board* board) {
-    std::vector<std::unique_ptr<BoardCommandBase>> commands;
-    rapidjson::Document doc;
-    if (!ParseBoardJson(text, length, doc)) {
-        return commands;
-    }
-    const rapidjson::Value* data = Member(doc, "data");
-    if (!data || !data->IsArray()) {
-        return commands;
-    }
-    for (const rapidjson::Value& element : data->GetArray()) {
-        if (!element.IsObject()) {
-            continue;
-        }
-        if (const rapidjson::Value* body = ObjectMember(element, "board")) {
-            commands.push_back(ReadBoardFullUpdate(*body));
-        } else if (const rapidjson::Value* line = ObjectMember(element, "line")) {
-            commands.push_back(ReadFourPointUpdate(*line));
-        } else if (const rapidjson::Value* curve = ObjectMember(element, "curve")) {
-            commands.push_back(ReadPathUpdate(*curve));
-        } else if (const rapidjson::Value* textBody = ObjectMember(element, "text")) {
-            commands.push_back(ReadTextUpdate(*textBody, board));
-        }
-    }
+std::vector<std::unique_ptr<BoardCommandBase>> ParseBoardFullSync(const char* text, size_t length, Board* board) {
+  std::vector<std::unique_ptr<BoardCommandBase>> commands;
+  rapidjson::Document doc;
+  if (!ParseBoardJson(text, length, doc)) {
     return commands;
+  }
+  const rapidjson::Value* data = Member(doc, "data");
+  if (!data || !data->IsArray()) {
+    return commands;
+  }
+  for (const rapidjson::Value& element : data->GetArray()) {
+    if (!element.IsObject()) {
+      continue;
+    }
+    if (const rapidjson::Value* body = ObjectMember(element, "board")) {
+      commands.push_back(ReadBoardFullUpdate(*body));
+    } else if (const rapidjson::Value* line = ObjectMember(element, "line")) {
+      commands.push_back(ReadFourPointUpdate(*line));
+    } else if (const rapidjson::Value* curve = ObjectMember(element, "curve")) {
+      commands.push_back(ReadPathUpdate(*curve));
+    } else if (const rapidjson::Value* textBody = ObjectMember(element, "text")) {
+      commands.push_back(ReadTextUpdate(*textBody, board));
+    }
+  }
+  return commands;
 }
 
 std::string WriteBoardIdRequest(int id) {
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
-    w.StartObject();
-    w.Key("id");
-    w.Int(id);
-    w.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+  rapidjson::StringBuffer buffer;
+  rapidjson::Writer<rapidjson::StringBuffer> w(buffer);
+  w.StartObject();
+  w.Key("id");
+  w.Int(id);
+  w.EndObject();
+  return std::string(buffer.GetString(), buffer.GetSize());
 }
 
 std::unique_ptr<BoardCommandBase> ReadFourPointUpdate(const rapidjson::Value& body) {
-    const int x1 = GetJsonInt(body, "x1", -1), y1 = GetJsonInt(body, "y1", -1);
-    const int x2 = GetJsonInt(body, "x2", -1), y2 = GetJsonInt(body, "y2", -1);
-    const int brush = GetJsonInt(body, "brush_size", -1);
-    if (!IsBoardCoordinate(x1) || !IsBoardCoordinate(y1) || !IsBoardCoordinate(x2) ||
-        !IsBoardCoordinate(y2) || !BrushSizeAllowed(brush)) {
-        return nullptr;
-    }
-    return std::make_unique<FourPointGraphUpdateCommand>(
-        0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
-        GetJsonInt(body, "action", -1), GetJsonInt(body, "graph", -1), brush,
-        GetJsonUint(body, "color", 0xFFFFFFFFu), x1, y1, x2, y2);
+  const int x1 = GetJsonInt(body, "x1", -1), y1 = GetJsonInt(body, "y1", -1);
+  const int x2 = GetJsonInt(body, "x2", -1), y2 = GetJsonInt(body, "y2", -1);
+  const int brush = GetJsonInt(body, "brush_size", -1);
+  if (!IsBoardCoordinate(x1) || !IsBoardCoordinate(y1) || !IsBoardCoordinate(x2) || !IsBoardCoordinate(y2) ||
+      !BrushSizeAllowed(brush)) {
+    return nullptr;
+  }
+  return std::make_unique<FourPointGraphUpdateCommand>(0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
+                                                       GetJsonInt(body, "action", -1), GetJsonInt(body, "graph", -1),
+                                                       brush, GetJsonUint(body, "color", 0xFFFFFFFFu), x1, y1, x2, y2);
 }
 
 std::unique_ptr<BoardCommandBase> ReadPathUpdate(const rapidjson::Value& body) {
-    const int brush = GetJsonInt(body, "brush_size", -1);
-    if (!BrushSizeAllowed(brush)) {
+  const int brush = GetJsonInt(body, "brush_size", -1);
+  if (!BrushSizeAllowed(brush)) {
+    return nullptr;
+  }
+  std::vector<IntPoint> points;
+  const rapidjson::Value* list = Member(body, "points");
+  if (list && list->IsArray()) {
+    if (list->Size() > kMaxPathPoints) {
+      return nullptr;
+    }
+    points.reserve(list->Size());
+    for (const rapidjson::Value& p : list->GetArray()) {
+      // Elements other than [x, y] of two integers are skipped.
+      if (!p.IsArray() || p.Size() < 2 || !p[0].IsInt() || !p[1].IsInt()) {
+        continue;
+      }
+      const int x = p[0].GetInt(), y = p[1].GetInt();
+      if (!IsBoardCoordinate(x) || !IsBoardCoordinate(y)) {
         return nullptr;
+      }
+      points.push_back(IntPoint{x, y});
     }
-    std::vector<IntPoint> points;
-    const rapidjson::Value* list = Member(body, "points");
-    if (list && list->IsArray()) {
-        if (list->Size() > kMaxPathPoints) {
-            return nullptr;
-        }
-        points.reserve(list->Size());
-        for (const rapidjson::Value& p : list->GetArray()) {
-            // Elements other than [x, y] of two integers are skipped.
-            if (!p.IsArray() || p.Size() < 2 || !p[0].IsInt() || !p[1].IsInt()) {
-                continue;
-            }
-            const int x = p[0].GetInt(), y = p[1].GetInt();
-            if (!IsBoardCoordinate(x) || !IsBoardCoordinate(y)) {
-                return nullptr;
-            }
-            points.push_back(IntPoint{x, y});
-        }
-    }
-    return std::make_unique<PathGraphUpdateCommand>(
-        0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
-        GetJsonInt(body, "action", -1), brush, GetJsonUint(body, "color", 0xFFFFFFFFu), points);
+  }
+  return std::make_unique<PathGraphUpdateCommand>(0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
+                                                  GetJsonInt(body, "action", -1), brush,
+                                                  GetJsonUint(body, "color", 0xFFFFFFFFu), points);
 }
 
 std::unique_ptr<BoardCommandBase> ReadTextUpdate(const rapidjson::Value& body, Board* board) {
-    const int pid = GetJsonInt(body, "pid", -1);
-    const int gid = GetJsonInt(body, "gid", -1);
-    const char* text = GetJsonString(body, "text");
-    const char* font = GetJsonString(body, "font");
-    if (pid == -1 || gid == -1 || !text || !font) {
-        return nullptr;
-    }
-    const int left = GetJsonInt(body, "left", -1), top = GetJsonInt(body, "top", -1);
-    const int right = GetJsonInt(body, "right", -1), bottom = GetJsonInt(body, "bottom", -1);
-    const int fontSize = GetJsonInt(body, "fontsize", -1);
-    if (!IsBoardCoordinate(left) || !IsBoardCoordinate(top) || !IsBoardCoordinate(right) ||
-        !IsBoardCoordinate(bottom) || fontSize > kMaxBrushSize) {
-        return nullptr;
-    }
-    auto graph = std::make_shared<GraphText>(static_cast<uint32_t>(gid), board, pid);
-    graph->SetText(text);
-    graph->SetRect(left, top, right, bottom);
-    graph->SetFont(font, fontSize, GetJsonUint(body, "color", 0));
-    return std::make_unique<TextGraphUpdateCommand>(0, 0, pid, gid, GetJsonInt(body, "action", -1),
-                                                    graph);
+  const int pid = GetJsonInt(body, "pid", -1);
+  const int gid = GetJsonInt(body, "gid", -1);
+  const char* text = GetJsonString(body, "text");
+  const char* font = GetJsonString(body, "font");
+  if (pid == -1 || gid == -1 || !text || !font) {
+    return nullptr;
+  }
+  const int left = GetJsonInt(body, "left", -1), top = GetJsonInt(body, "top", -1);
+  const int right = GetJsonInt(body, "right", -1), bottom = GetJsonInt(body, "bottom", -1);
+  const int fontSize = GetJsonInt(body, "fontsize", -1);
+  if (!IsBoardCoordinate(left) || !IsBoardCoordinate(top) || !IsBoardCoordinate(right) || !IsBoardCoordinate(bottom) ||
+      fontSize > kMaxBrushSize) {
+    return nullptr;
+  }
+  auto graph = std::make_shared<GraphText>(static_cast<uint32_t>(gid), board, pid);
+  graph->SetText(text);
+  graph->SetRect(left, top, right, bottom);
+  graph->SetFont(font, fontSize, GetJsonUint(body, "color", 0));
+  return std::make_unique<TextGraphUpdateCommand>(0, 0, pid, gid, GetJsonInt(body, "action", -1), graph);
 }
 
 std::unique_ptr<BoardCommandBase> ReadPageUpdate(const rapidjson::Value& body) {
-    const int pid = GetJsonInt(body, "pid", -1);
-    const int action = GetJsonInt(body, "action", -1);
-    if (pid == -1 || action == -1) {
-        return nullptr;
-    }
-    return std::make_unique<PageUpdateCommand>(0, 0, action, pid);
+  const int pid = GetJsonInt(body, "pid", -1);
+  const int action = GetJsonInt(body, "action", -1);
+  if (pid == -1 || action == -1) {
+    return nullptr;
+  }
+  return std::make_unique<PageUpdateCommand>(0, 0, action, pid);
 }
 
 std::unique_ptr<BoardCommandBase> ReadGraphsMove(const rapidjson::Value& body) {
-    const int ox = GetJsonInt(body, "ox", -1), oy = GetJsonInt(body, "oy", -1);
-    if (!IsBoardCoordinate(ox) || !IsBoardCoordinate(oy)) {
-        return nullptr;
+  const int ox = GetJsonInt(body, "ox", -1), oy = GetJsonInt(body, "oy", -1);
+  if (!IsBoardCoordinate(ox) || !IsBoardCoordinate(oy)) {
+    return nullptr;
+  }
+  std::vector<int> graphs;
+  const rapidjson::Value* list = Member(body, "graphs");
+  if (list && list->IsArray()) {
+    for (const rapidjson::Value& id : list->GetArray()) {
+      if (id.IsInt()) {
+        graphs.push_back(id.GetInt());
+      }
     }
-    std::vector<int> graphs;
-    const rapidjson::Value* list = Member(body, "graphs");
-    if (list && list->IsArray()) {
-        for (const rapidjson::Value& id : list->GetArray()) {
-            if (id.IsInt()) {
-                graphs.push_back(id.GetInt());
-            }
-        }
-    }
-    return std::make_unique<GraphsMoveCommand>(0, 0, GetJsonInt(body, "pid", -1), graphs, ox, oy);
+  }
+  return std::make_unique<GraphsMoveCommand>(0, 0, GetJsonInt(body, "pid", -1), graphs, ox, oy);
 }
 
 std::unique_ptr<BoardCommandBase> ReadBoardFullUpdate(const rapidjson::Value& body) {
-    const int page = GetJsonInt(body, "page", -1);
-    if (page > kMaxPageCount) {
-        return nullptr;
-    }
-    return std::make_unique<BoardFullUpdateCommand>(
-        StringOrEmpty(body, "board_name"), GetJsonInt(body, "board_type", -1),
-        GetJsonInt(body, "width", -1), GetJsonInt(body, "height", -1), page,
-        GetJsonInt(body, "current_pid", -1), StringOrEmpty(body, "file_path"),
-        StringOrEmpty(body, "convert_file_path"));
+  const int page = GetJsonInt(body, "page", -1);
+  if (page > kMaxPageCount) {
+    return nullptr;
+  }
+  return std::make_unique<BoardFullUpdateCommand>(StringOrEmpty(body, "board_name"), GetJsonInt(body, "board_type", -1),
+                                                  GetJsonInt(body, "width", -1), GetJsonInt(body, "height", -1), page,
+                                                  GetJsonInt(body, "current_pid", -1), StringOrEmpty(body, "file_path"),
+                                                  StringOrEmpty(body, "convert_file_path"));
 }
 
 }  // namespace kiv_wb

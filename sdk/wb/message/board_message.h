@@ -18,10 +18,10 @@ namespace kiv_wb {
 class Board;
 
 struct BoardMsgHeader {
-    int32_t id = 30000;
-    uint32_t seq_id = 0;
-    uint32_t cli_seq_id = 0;
-    int32_t edit_id = 0;
+  int32_t id = 30000;
+  uint32_t seq_id = 0;
+  uint32_t cli_seq_id = 0;
+  int32_t edit_id = 0;
 };
 
 // Parses exactly length bytes: a leading UTF-8 byte-order mark is skipped; after the root
@@ -33,8 +33,7 @@ BoardMsgHeader ReadBoardMsgHeader(const char* text, size_t length);
 // Null when the text names no body or a reader refuses it.
 std::unique_ptr<BoardCommandBase> ParseBoardCommand(const char* text, size_t length, Board* board);
 // The commands of "data" in order; null entries where a reader refused its element.
-std::vector<std::unique_ptr<BoardCommandBase>> ParseBoardFullSync(const char* text, size_t length,
-                                                                  Board* board);
+std::vector<std::unique_ptr<BoardCommandBase>> ParseBoardFullSync(const char* text, size_t length, Board* board);
 // {"id":<id>}.
 std::string WriteBoardIdRequest(int id);
 

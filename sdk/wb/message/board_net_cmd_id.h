@@ -4,16 +4,16 @@
 namespace kiv_wb {
 
 enum BoardNetCmdId : int {
-    kBoardSeqNotice = 30000,
-    kBoardEditIdRequest = 30001,
-    kBoardEditId = 30002,
-    kBoardFullStateRequest = 30003,
-    kBoardFullState = 30004,
-    kBoardPageUpdate = 30200,
-    kBoardGraphsMove = 30202,
-    kBoardLineUpdate = 31000,
-    kBoardCurveUpdate = 31002,
-    kBoardTextUpdate = 31006,
+  kBoardSeqNotice = 30000,
+  kBoardEditIdRequest = 30001,
+  kBoardEditId = 30002,
+  kBoardFullStateRequest = 30003,
+  kBoardFullState = 30004,
+  kBoardPageUpdate = 30200,
+  kBoardGraphsMove = 30202,
+  kBoardLineUpdate = 31000,
+  kBoardCurveUpdate = 31002,
+  kBoardTextUpdate = 31006,
 };
 
 enum GraphAction : int { kGraphAdd = 1, kGraphModify = 2, kGraphDelete = 3 };

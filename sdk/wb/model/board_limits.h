@@ -20,16 +20,12 @@ constexpr int kMaxPageCount = 1000;
 // Board width and height.
 constexpr int kMaxBoardSide = 16384;
 
-inline bool IsBoardCoordinate(int64_t v) {
-    return v >= -kMaxBoardCoordinate && v <= kMaxBoardCoordinate;
-}
+inline bool IsBoardCoordinate(int64_t v) { return v >= -kMaxBoardCoordinate && v <= kMaxBoardCoordinate; }
 
 inline int32_t ClampBoardCoordinate(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxBoardCoordinate, kMaxBoardCoordinate));
+  return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxBoardCoordinate, kMaxBoardCoordinate));
 }
 
-inline int32_t ClampBrushSize(int32_t size) {
-    return std::clamp(size, kMinBrushSize, kMaxBrushSize);
-}
+inline int32_t ClampBrushSize(int32_t size) { return std::clamp(size, kMinBrushSize, kMaxBrushSize); }
 
 }  // namespace kiv_wb

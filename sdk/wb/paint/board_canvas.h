@@ -15,34 +15,34 @@
 namespace kiv_wb {
 
 class IBoardCanvas {
-public:
-    virtual ~IBoardCanvas() = default;
-    virtual void BeginDraw() = 0;
-    // Presents the finished frame on the window.
-    virtual void EndDraw() = 0;
-    // Asks the window to repaint.
-    virtual void Invalidate() = 0;
-    // Size of the back buffer; a new size discards its content.
-    virtual void SetSize(int width, int height) = 0;
-    virtual void SetPen(int width, uint32_t argb) = 0;
-    // count 0 returns to solid lines.
-    virtual void SetDash(const int* pattern, int count) = 0;
-    virtual void SetFont(const std::string& faceUtf8, int size, uint32_t argb) = 0;
-    virtual void SetFontW(const std::wstring& face, int size, uint32_t argb) = 0;
-    // Size of the window, not of the back buffer.
-    virtual int GetWidth() = 0;
-    virtual int GetHeight() = 0;
-    virtual void Clear(uint8_t r, uint8_t g, uint8_t b) = 0;
-    virtual void DrawBackground(const std::string& imagePathUtf8) = 0;
-    virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
-    // anchors[0], then per segment i: c1[i-1], c2[i-1], anchors[i] as cubic Bezier segments.
-    virtual void DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
-                           const std::vector<IntPoint>& c2) = 0;
-    // Any two opposite corners.
-    virtual void DrawRect(int x1, int y1, int x2, int y2) = 0;
-    // Drawn from (left, top), neither wrapped nor clipped.
-    virtual void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) = 0;
-    virtual void DrawTextW(const std::wstring& text, int left, int top, int right, int bottom) = 0;
+ public:
+  virtual ~IBoardCanvas() = default;
+  virtual void BeginDraw() = 0;
+  // Presents the finished frame on the window.
+  virtual void EndDraw() = 0;
+  // Asks the window to repaint.
+  virtual void Invalidate() = 0;
+  // Size of the back buffer; a new size discards its content.
+  virtual void SetSize(int width, int height) = 0;
+  virtual void SetPen(int width, uint32_t argb) = 0;
+  // count 0 returns to solid lines.
+  virtual void SetDash(const int* pattern, int count) = 0;
+  virtual void SetFont(const std::string& faceUtf8, int size, uint32_t argb) = 0;
+  virtual void SetFontW(const std::wstring& face, int size, uint32_t argb) = 0;
+  // Size of the window, not of the back buffer.
+  virtual int GetWidth() = 0;
+  virtual int GetHeight() = 0;
+  virtual void Clear(uint8_t r, uint8_t g, uint8_t b) = 0;
+  virtual void DrawBackground(const std::string& imagePathUtf8) = 0;
+  virtual void DrawLine(int x1, int y1, int x2, int y2) = 0;
+  // anchors[0], then per segment i: c1[i-1], c2[i-1], anchors[i] as cubic Bezier segments.
+  virtual void DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
+                         const std::vector<IntPoint>& c2) = 0;
+  // Any two opposite corners.
+  virtual void DrawRect(int x1, int y1, int x2, int y2) = 0;
+  // Drawn from (left, top), neither wrapped nor clipped.
+  virtual void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) = 0;
+  virtual void DrawTextW(const std::wstring& text, int left, int top, int right, int bottom) = 0;
 };
 
 }  // namespace kiv_wb

@@ -3,201 +3,194 @@
 #include <cmath>
 #include <limits>
 
+#include "wb/model/board_limits.h"
 #include "wb/paint/board_canvas.h"
 #include "wb/paint/edit_view.h"
-#include "wb/model/board_limits.h"
 
 namespace kiv_wb {
 namespace {
 
 // v x (to / from), truncated toward zero; 0 when either dimension is not positive.
 int Scale(int v, double to, double from) {
-    if (to <= 0.0 || from <= 0.0) {
-        return 0;
-    }
-    const double scaled = v * (to / from);
-    // Keeps a hostile coordinate from overflowing the conversion.
-    if (scaled >= static_cast<double>(std::numeric_limits<int>::max())) {
-        return std::numeric_limits<int>::max();
-    }
-    if (scaled <= static_cast<double>(std::numeric_limits<int>::min())) {
-        return std::numeric_limits<int>::min();
-    }
-    return static_cast<int>(scaled);
+  if (to <= 0.0 || from <= 0.0) {
+    return 0;
+  }
+  const double scaled = v * (to / from);
+  // Keeps a hostile coordinate from overflowing the conversion.
+  if (scaled >= static_cast<double>(std::numeric_limits<int>::max())) {
+    return std::numeric_limits<int>::max();
+  }
+  if (scaled <= static_cast<double>(std::numeric_limits<int>::min())) {
+    return std::numeric_limits<int>::min();
+  }
+  return static_cast<int>(scaled);
 }
 
 }  // namespace
 
 void BoardPainter::SetBoardSize(int width, int height) {
-    m_boardWidth = width;
-    m_boardHeight = height;
-    if (m_canvas) {
-        m_canvas->SetSize(width, height);
-    }
+  m_boardWidth = width;
+  m_boardHeight = height;
+  if (m_canvas) {
+    m_canvas->SetSize(width, height);
+  }
 }
 
 void BoardPainter::BeginDraw() {
-    if (m_drawing) {
-        return;
-    }
-    m_drawing = true;
-    if (m_canvas) {
-        m_canvas->BeginDraw();
-    }
+  if (m_drawing) {
+    return;
+  }
+  m_drawing = true;
+  if (m_canvas) {
+    m_canvas->BeginDraw();
+  }
 }
 
 void BoardPainter::EndDraw() {
-    if (m_editView && m_canvas) {
-        m_editView->Draw(m_canvas);
-    }
-    if (m_canvas) {
-        m_canvas->EndDraw();
-    }
-    m_drawing = false;
+  if (m_editView && m_canvas) {
+    m_editView->Draw(m_canvas);
+  }
+  if (m_canvas) {
+    m_canvas->EndDraw();
+  }
+  m_drawing = false;
 }
 
 void BoardPainter::Invalidate() {
-    if (m_canvas) {
-        m_canvas->Invalidate();
-    }
+  if (m_canvas) {
+    m_canvas->Invalidate();
+  }
 }
 
 void BoardPainter::Clear(uint8_t r, uint8_t g, uint8_t b) {
-    if (m_canvas) {
-        m_canvas->Clear(r, g, b);
-    }
+  if (m_canvas) {
+    m_canvas->Clear(r, g, b);
+  }
 }
 
 void BoardPainter::DrawBackground(const std::string& imagePathUtf8) {
-    if (m_canvas) {
-        m_canvas->DrawBackground(imagePathUtf8);
-    }
+  if (m_canvas) {
+    m_canvas->DrawBackground(imagePathUtf8);
+  }
 }
 
 void BoardPainter::SetPen(int width, uint32_t argb) {
-    if (m_canvas) {
-        m_canvas->SetPen(width, argb);
-    }
+  if (m_canvas) {
+    m_canvas->SetPen(width, argb);
+  }
 }
 
 void BoardPainter::SetDash(const int* pattern, int count) {
-    if (m_canvas) {
-        m_canvas->SetDash(pattern, count);
-    }
+  if (m_canvas) {
+    m_canvas->SetDash(pattern, count);
+  }
 }
 
 void BoardPainter::SetFont(const std::string& faceUtf8, int size, uint32_t argb) {
-    if (m_canvas) {
-        m_canvas->SetFont(faceUtf8, size, argb);
-    }
+  if (m_canvas) {
+    m_canvas->SetFont(faceUtf8, size, argb);
+  }
 }
 
 void BoardPainter::DrawLine(int x1, int y1, int x2, int y2) {
-    if (m_canvas) {
-        m_canvas->DrawLine(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
-    }
+  if (m_canvas) {
+    m_canvas->DrawLine(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
+  }
 }
 
 void BoardPainter::DrawRect(int x1, int y1, int x2, int y2) {
-    if (m_canvas) {
-        m_canvas->DrawRect(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
-    }
+  if (m_canvas) {
+    m_canvas->DrawRect(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
+  }
 }
 
-void BoardPainter::DrawText(const std::string& textUtf8, int left, int top, int right,
-                            int bottom) {
-    if (m_canvas) {
-        m_canvas->DrawText(textUtf8, ToCanvasX(left), ToCanvasY(top), ToCanvasX(right),
-                           ToCanvasY(bottom));
-    }
+void BoardPainter::DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) {
+  if (m_canvas) {
+    m_canvas->DrawText(textUtf8, ToCanvasX(left), ToCanvasY(top), ToCanvasX(right), ToCanvasY(bottom));
+  }
 }
 
-void BoardPainter::DrawCurve(const std::vector<IntPoint>& anchors,
-                             const std::vector<IntPoint>& c1, const std::vector<IntPoint>& c2) {
-    if (!m_canvas || anchors.empty()) {
-        return;
-    }
-    const size_t segments = anchors.size() - 1;
-    if (c1.size() < segments || c2.size() < segments) {
-        return;
-    }
-    // One window size for the whole curve.
-    const double canvasW = m_canvas->GetWidth();
-    const double canvasH = m_canvas->GetHeight();
-    auto scaled = [&](const IntPoint& p) {
-        return IntPoint{Scale(p.x, canvasW, m_boardWidth), Scale(p.y, canvasH, m_boardHeight)};
-    };
-    std::vector<IntPoint> a, s1, s2;
-    a.reserve(anchors.size());
-    s1.reserve(segments);
-    s2.reserve(segments);
-    a.push_back(scaled(anchors[0]));
-    for (size_t i = 1; i < anchors.size(); ++i) {
-        a.push_back(scaled(anchors[i]));
-        s1.push_back(scaled(c1[i - 1]));
-        s2.push_back(scaled(c2[i - 1]));
-    }
-    m_canvas->DrawCurve(a, s1, s2);
+void BoardPainter::DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
+                             const std::vector<IntPoint>& c2) {
+  if (!m_canvas || anchors.empty()) {
+    return;
+  }
+  const size_t segments = anchors.size() - 1;
+  if (c1.size() < segments || c2.size() < segments) {
+    return;
+  }
+  // One window size for the whole curve.
+  const double canvasW = m_canvas->GetWidth();
+  const double canvasH = m_canvas->GetHeight();
+  auto scaled = [&](const IntPoint& p) {
+    return IntPoint{Scale(p.x, canvasW, m_boardWidth), Scale(p.y, canvasH, m_boardHeight)};
+  };
+  std::vector<IntPoint> a, s1, s2;
+  a.reserve(anchors.size());
+  s1.reserve(segments);
+  s2.reserve(segments);
+  a.push_back(scaled(anchors[0]));
+  for (size_t i = 1; i < anchors.size(); ++i) {
+    a.push_back(scaled(anchors[i]));
+    s1.push_back(scaled(c1[i - 1]));
+    s2.push_back(scaled(c2[i - 1]));
+  }
+  m_canvas->DrawCurve(a, s1, s2);
 }
 
 void BoardPainter::SetEditFont(const std::string& faceUtf8, int size, uint32_t argb) {
-    if (!m_editView) {
-        return;
-    }
-    float pixelSize = 0.0f;
-    if (m_canvas && m_boardWidth != 0) {
-        pixelSize = static_cast<float>(m_canvas->GetWidth() * size) /
-                    static_cast<float>(m_boardWidth);
-    }
-    m_editView->SetTextFont(faceUtf8, size, pixelSize, argb);
+  if (!m_editView) {
+    return;
+  }
+  float pixelSize = 0.0f;
+  if (m_canvas && m_boardWidth != 0) {
+    pixelSize = static_cast<float>(m_canvas->GetWidth() * size) / static_cast<float>(m_boardWidth);
+  }
+  m_editView->SetTextFont(faceUtf8, size, pixelSize, argb);
 }
 
 void BoardPainter::SetEditText(const std::string& textUtf8) {
-    if (m_editView) {
-        m_editView->SetText(textUtf8);
-    }
+  if (m_editView) {
+    m_editView->SetText(textUtf8);
+  }
 }
 
 void BoardPainter::MoveEdit(int x, int y, int width) {
-    if (m_editView) {
-        m_editView->MoveTo(ToCanvasX(x), ToCanvasY(y), ToCanvasX(width));
-    }
+  if (m_editView) {
+    m_editView->MoveTo(ToCanvasX(x), ToCanvasY(y), ToCanvasX(width));
+  }
 }
 
 void BoardPainter::ShowEdit(bool visible) {
-    if (m_editView) {
-        m_editView->SetVisible(visible);
-    }
+  if (m_editView) {
+    m_editView->SetVisible(visible);
+  }
 }
 
 std::string BoardPainter::GetEditText() { return m_editView ? m_editView->GetText() : std::string(); }
 
 void BoardPainter::GetEditRect(int* left, int* top, int* right, int* bottom) {
-    int l = 0, t = 0, r = 0, b = 0;
-    if (m_editView) {
-        m_editView->GetRect(&l, &t, &r, &b);
-    }
-    *left = ToBoardX(l);
-    *top = ToBoardY(t);
-    *right = ToBoardX(r);
-    *bottom = ToBoardY(b);
+  int l = 0, t = 0, r = 0, b = 0;
+  if (m_editView) {
+    m_editView->GetRect(&l, &t, &r, &b);
+  }
+  *left = ToBoardX(l);
+  *top = ToBoardY(t);
+  *right = ToBoardX(r);
+  *bottom = ToBoardY(b);
 }
 
-int BoardPainter::ToCanvasX(int v) const {
-    return m_canvas ? Scale(v, m_canvas->GetWidth(), m_boardWidth) : 0;
-}
+int BoardPainter::ToCanvasX(int v) const { return m_canvas ? Scale(v, m_canvas->GetWidth(), m_boardWidth) : 0; }
 
-int BoardPainter::ToCanvasY(int v) const {
-    return m_canvas ? Scale(v, m_canvas->GetHeight(), m_boardHeight) : 0;
-}
+int BoardPainter::ToCanvasY(int v) const { return m_canvas ? Scale(v, m_canvas->GetHeight(), m_boardHeight) : 0; }
 
 // Window positions become board coordinates within the bounds every board reads.
 int BoardPainter::ToBoardX(int v) const {
-    return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardWidth, m_canvas->GetWidth())) : 0;
+  return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardWidth, m_canvas->GetWidth())) : 0;
 }
 
 int BoardPainter::ToBoardY(int v) const {
-    return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardHeight, m_canvas->GetHeight())) : 0;
+  return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardHeight, m_canvas->GetHeight())) : 0;
 }
 
 }  // namespace kiv_wb

@@ -14,51 +14,51 @@ class IBoardCanvas;
 class IEditView;
 
 class BoardPainter {
-public:
-    BoardPainter() = default;
-    BoardPainter(const BoardPainter&) = delete;
-    BoardPainter& operator=(const BoardPainter&) = delete;
+ public:
+  BoardPainter() = default;
+  BoardPainter(const BoardPainter&) = delete;
+  BoardPainter& operator=(const BoardPainter&) = delete;
 
-    void SetCanvas(IBoardCanvas* canvas) { m_canvas = canvas; }
-    IBoardCanvas* GetCanvas() const { return m_canvas; }
-    void SetEditView(IEditView* view) { m_editView = view; }
-    // The back buffer takes the board's size in pixels.
-    void SetBoardSize(int width, int height);
+  void SetCanvas(IBoardCanvas* canvas) { m_canvas = canvas; }
+  IBoardCanvas* GetCanvas() const { return m_canvas; }
+  void SetEditView(IEditView* view) { m_editView = view; }
+  // The back buffer takes the board's size in pixels.
+  void SetBoardSize(int width, int height);
 
-    void BeginDraw();
-    // Lets the editor paint itself, then presents the frame.
-    void EndDraw();
-    void Invalidate();
+  void BeginDraw();
+  // Lets the editor paint itself, then presents the frame.
+  void EndDraw();
+  void Invalidate();
 
-    void Clear(uint8_t r, uint8_t g, uint8_t b);
-    void DrawBackground(const std::string& imagePathUtf8);
-    void SetPen(int width, uint32_t argb);
-    void SetDash(const int* pattern, int count);
-    void SetFont(const std::string& faceUtf8, int size, uint32_t argb);
-    void DrawLine(int x1, int y1, int x2, int y2);
-    void DrawRect(int x1, int y1, int x2, int y2);
-    void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom);
-    void DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
-                   const std::vector<IntPoint>& c2);
+  void Clear(uint8_t r, uint8_t g, uint8_t b);
+  void DrawBackground(const std::string& imagePathUtf8);
+  void SetPen(int width, uint32_t argb);
+  void SetDash(const int* pattern, int count);
+  void SetFont(const std::string& faceUtf8, int size, uint32_t argb);
+  void DrawLine(int x1, int y1, int x2, int y2);
+  void DrawRect(int x1, int y1, int x2, int y2);
+  void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom);
+  void DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
+                 const std::vector<IntPoint>& c2);
 
-    void SetEditFont(const std::string& faceUtf8, int size, uint32_t argb);
-    void SetEditText(const std::string& textUtf8);
-    void MoveEdit(int x, int y, int width);
-    void ShowEdit(bool visible);
-    std::string GetEditText();
-    void GetEditRect(int* left, int* top, int* right, int* bottom);
+  void SetEditFont(const std::string& faceUtf8, int size, uint32_t argb);
+  void SetEditText(const std::string& textUtf8);
+  void MoveEdit(int x, int y, int width);
+  void ShowEdit(bool visible);
+  std::string GetEditText();
+  void GetEditRect(int* left, int* top, int* right, int* bottom);
 
-    int ToCanvasX(int v) const;
-    int ToCanvasY(int v) const;
-    int ToBoardX(int v) const;
-    int ToBoardY(int v) const;
+  int ToCanvasX(int v) const;
+  int ToCanvasY(int v) const;
+  int ToBoardX(int v) const;
+  int ToBoardY(int v) const;
 
-private:
-    IBoardCanvas* m_canvas = nullptr;
-    IEditView* m_editView = nullptr;
-    int m_boardWidth = 1280;
-    int m_boardHeight = 720;
-    bool m_drawing = false;
+ private:
+  IBoardCanvas* m_canvas = nullptr;
+  IEditView* m_editView = nullptr;
+  int m_boardWidth = 1280;
+  int m_boardHeight = 720;
+  bool m_drawing = false;
 };
 
 }  // namespace kiv_wb

@@ -6,8 +6,8 @@
 namespace kiv_wb {
 
 struct IntPoint {
-    int32_t x = 0;
-    int32_t y = 0;
+  int32_t x = 0;
+  int32_t y = 0;
 };
 
 inline bool operator==(const IntPoint& a, const IntPoint& b) { return a.x == b.x && a.y == b.y; }

@@ -11,9 +11,9 @@
 
 #include "protocol/messages/tspd_messages.h"
 #include "protocol/wire/wire_message.h"
-#include "server/control/access_token.h"
 #include "server/board/board_business.h"
 #include "server/businesses/gs_business.h"
+#include "server/control/access_token.h"
 #include "server/control/meeting_core.h"
 
 namespace kiv_server {

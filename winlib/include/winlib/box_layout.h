@@ -15,7 +15,7 @@ enum class BoxAlign { kStart, kCenter, kEnd };
 struct BoxChild {
   bool visible = true;
   bool is_float = false;
-  SkinRect float_pos;  // relative to the container's top-left corner
+  SkinRect float_pos;    // relative to the container's top-left corner
   int fixed_width = 0;   // 0: stretch
   int fixed_height = 0;  // 0: stretch
   int min_width = 0;
@@ -26,12 +26,12 @@ struct BoxChild {
 };
 
 struct BoxParams {
-  SkinRect bounds;       // the container's own rectangle
-  SkinRect inset;        // room kept inside the container's border
-  int child_padding = 0;  // gap between neighbouring children
+  SkinRect bounds;                          // the container's own rectangle
+  SkinRect inset;                           // room kept inside the container's border
+  int child_padding = 0;                    // gap between neighbouring children
   BoxAlign main_align = BoxAlign::kStart;   // along the stacking direction, used without stretching children
   BoxAlign cross_align = BoxAlign::kStart;  // across it, for children narrower than the room
-  int scroll = 0;         // content offset along the stacking direction
+  int scroll = 0;                           // content offset along the stacking direction
 };
 
 struct BoxResult {

@@ -37,26 +37,24 @@ class CNotifyPump {
 
 }  // namespace DuiLib
 
-#define DUI_DECLARE_MESSAGE_MAP()                                 \
- public:                                                          \
-  static const DuiLib::DUI_MSGMAP messageMap;                     \
-                                                                  \
- protected:                                                       \
-  static const DuiLib::DUI_MSGMAP* GetBaseMessageMap();           \
-  static const DuiLib::DUI_MSGMAP_ENTRY* GetMessageEntries();     \
-  const DuiLib::DUI_MSGMAP* GetMessageMap() const override;       \
-                                                                  \
+#define DUI_DECLARE_MESSAGE_MAP()                             \
+ public:                                                      \
+  static const DuiLib::DUI_MSGMAP messageMap;                 \
+                                                              \
+ protected:                                                   \
+  static const DuiLib::DUI_MSGMAP* GetBaseMessageMap();       \
+  static const DuiLib::DUI_MSGMAP_ENTRY* GetMessageEntries(); \
+  const DuiLib::DUI_MSGMAP* GetMessageMap() const override;   \
+                                                              \
  public:
 
-#define DUI_BEGIN_MESSAGE_MAP(theClass, baseClass)                                                  \
-  const DuiLib::DUI_MSGMAP* theClass::GetBaseMessageMap() { return &baseClass::messageMap; }       \
-  const DuiLib::DUI_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }      \
-  const DuiLib::DUI_MSGMAP theClass::messageMap = {&theClass::GetBaseMessageMap,                   \
-                                                   &theClass::GetMessageEntries};                  \
-  const DuiLib::DUI_MSGMAP_ENTRY* theClass::GetMessageEntries() {                                  \
-    using DuiMapClass = theClass;                                                                   \
+#define DUI_BEGIN_MESSAGE_MAP(theClass, baseClass)                                                              \
+  const DuiLib::DUI_MSGMAP* theClass::GetBaseMessageMap() { return &baseClass::messageMap; }                    \
+  const DuiLib::DUI_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }                   \
+  const DuiLib::DUI_MSGMAP theClass::messageMap = {&theClass::GetBaseMessageMap, &theClass::GetMessageEntries}; \
+  const DuiLib::DUI_MSGMAP_ENTRY* theClass::GetMessageEntries() {                                               \
+    using DuiMapClass = theClass;                                                                               \
     static const DuiLib::DUI_MSGMAP_ENTRY entries[] = {
-
 // Any control.
 #define DUI_ON_MSGTYPE(msgtype, memberFxn) \
   {msgtype, L"", static_cast<DuiLib::DuiNotifyHandler>(&DuiMapClass::memberFxn)},
@@ -67,9 +65,9 @@ class CNotifyPump {
 
 #define DUI_ON_CLICK_CTRNAME(ctrname, memberFxn) DUI_ON_MSGTYPE_CTRNAME(DUI_MSGTYPE_CLICK, ctrname, memberFxn)
 
-#define DUI_END_MESSAGE_MAP() \
-  {nullptr, nullptr, nullptr} \
-  }                           \
-  ;                           \
-  return entries;             \
+#define DUI_END_MESSAGE_MAP()   \
+  { nullptr, nullptr, nullptr } \
+  }                             \
+  ;                             \
+  return entries;               \
   }

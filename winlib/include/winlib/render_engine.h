@@ -26,8 +26,8 @@ class CRenderEngine {
 
   // Text in font `iFont` of the manager; uStyle takes DT_LEFT/CENTER/RIGHT, DT_TOP/VCENTER/
   // BOTTOM, DT_SINGLELINE, DT_WORDBREAK, DT_END_ELLIPSIS and DT_CALCRECT (measures into rc).
-  static void DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText, DWORD dwTextColor,
-                       int iFont, UINT uStyle);
+  static void DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR pstrText, DWORD dwTextColor, int iFont,
+                       UINT uStyle);
   static SIZE GetTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, int maxWidth, UINT uStyle);
 
   // True when GDI+ knows the family (fonts installed for fontconfig under Wine).

@@ -48,11 +48,11 @@ bool ParseBool(const std::wstring& text);
 struct ImageDescription {
   std::wstring file;
   bool has_dest = false;
-  SkinRect dest;          // relative to the control's rectangle
+  SkinRect dest;  // relative to the control's rectangle
   bool has_source = false;
-  SkinRect source;        // part of the image to draw
-  SkinRect corner;        // nine-grid corners (image pixels), all 0 = plain stretch
-  int fade = 255;         // 0..255 opacity
+  SkinRect source;  // part of the image to draw
+  SkinRect corner;  // nine-grid corners (image pixels), all 0 = plain stretch
+  int fade = 255;   // 0..255 opacity
 
   bool empty() const { return file.empty(); }
 };

@@ -18,8 +18,7 @@ class CWindowWnd {
   operator HWND() const { return m_hWnd; }
 
   bool RegisterWindowClass();
-  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
-              HMENU hMenu = nullptr);
+  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc, HMENU hMenu = nullptr);
   HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
               int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT, HMENU hMenu = nullptr);
   // Routes the messages of an existing window through this object until it is destroyed.

@@ -179,9 +179,7 @@ void CContainerUI::SetInternVisible(bool bVisible) {
   for (CControlUI* c : m_items) c->SetInternVisible(IsVisible());
 }
 
-void CContainerUI::SetEnabled(bool bEnable) {
-  CControlUI::SetEnabled(bEnable);
-}
+void CContainerUI::SetEnabled(bool bEnable) { CControlUI::SetEnabled(bEnable); }
 
 void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
   for (CControlUI* c : m_items) c->SetManager(pManager, this, bInit);

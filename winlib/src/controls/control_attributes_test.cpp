@@ -68,12 +68,11 @@ TEST(ControlAttributesTest, FlagsAndColours) {
     bool expected;
   };
   CControlUI c;
-  for (const Flag& f : {Flag{L"float", L"True", &CControlUI::IsFloat, true},
-                        Flag{L"float", L"no", &CControlUI::IsFloat, false},
-                        Flag{L"enabled", L"0", &CControlUI::IsEnabled, false},
-                        Flag{L"enabled", L"-3", &CControlUI::IsEnabled, true},
-                        Flag{L"mouse", L"false", &CControlUI::IsMouseEnabled, false},
-                        Flag{L"visible", L"FALSE", &CControlUI::IsVisible, false}}) {
+  for (const Flag& f :
+       {Flag{L"float", L"True", &CControlUI::IsFloat, true}, Flag{L"float", L"no", &CControlUI::IsFloat, false},
+        Flag{L"enabled", L"0", &CControlUI::IsEnabled, false}, Flag{L"enabled", L"-3", &CControlUI::IsEnabled, true},
+        Flag{L"mouse", L"false", &CControlUI::IsMouseEnabled, false},
+        Flag{L"visible", L"FALSE", &CControlUI::IsVisible, false}}) {
     c.SetAttribute(f.name, f.value);
     EXPECT_EQ((c.*f.get)(), f.expected) << f.name << "=" << f.value;
   }

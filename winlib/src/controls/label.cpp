@@ -98,8 +98,6 @@ void CLabelUI::DrawLabelText(HDC hDC, LPCTSTR text, DWORD color) {
   CRenderEngine::DrawText(hDC, m_pManager, rc, text, color, m_iFont, m_uTextStyle);
 }
 
-void CLabelUI::PaintText(HDC hDC) {
-  DrawLabelText(hDC, m_sText, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor);
-}
+void CLabelUI::PaintText(HDC hDC) { DrawLabelText(hDC, m_sText, IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor); }
 
 }  // namespace DuiLib

@@ -159,7 +159,8 @@ bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
   }
   EnsureVisible(iIndex);
   if (bTakeFocus) control->SetFocus();
-  if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
+  if (bTriggerEvent && m_pManager)
+    m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
   return true;
 }
 

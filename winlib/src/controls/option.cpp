@@ -20,7 +20,8 @@ LPVOID COptionUI::GetInterface(LPCTSTR pstrName) {
 }
 
 void COptionUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
-  if (m_pManager && m_pManager != pManager && !m_sGroupName.IsEmpty()) m_pManager->RemoveOptionGroup(m_sGroupName, this);
+  if (m_pManager && m_pManager != pManager && !m_sGroupName.IsEmpty())
+    m_pManager->RemoveOptionGroup(m_sGroupName, this);
   CButtonUI::SetManager(pManager, pParent, bInit);
   if (bInit && m_pManager && !m_sGroupName.IsEmpty()) m_pManager->AddOptionGroup(m_sGroupName, this);
 }

@@ -43,7 +43,8 @@ long CRichEditUI::AppendText(LPCTSTR pstrText, bool bCanUndo) {
   }
   long start = GetTextLength(GTL_NUMCHARS | GTL_PRECISE);
   SetSel(-1, -1);
-  ::SendMessageW(m_hwndNative, EM_REPLACESEL, bCanUndo ? TRUE : FALSE, reinterpret_cast<LPARAM>(pstrText ? pstrText : L""));
+  ::SendMessageW(m_hwndNative, EM_REPLACESEL, bCanUndo ? TRUE : FALSE,
+                 reinterpret_cast<LPARAM>(pstrText ? pstrText : L""));
   return start;
 }
 

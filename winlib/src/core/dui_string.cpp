@@ -98,7 +98,8 @@ CDuiString CDuiString::Left(int length) const {
 CDuiString CDuiString::Mid(int pos, int length) const {
   if (pos < 0) pos = 0;
   if (pos >= GetLength()) return CDuiString();
-  return CDuiString(m_text.substr(static_cast<size_t>(pos), length < 0 ? std::wstring::npos : static_cast<size_t>(length)));
+  return CDuiString(
+      m_text.substr(static_cast<size_t>(pos), length < 0 ? std::wstring::npos : static_cast<size_t>(length)));
 }
 
 CDuiString CDuiString::Right(int length) const {

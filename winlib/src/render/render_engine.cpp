@@ -26,8 +26,7 @@ std::map<std::wstring, ImageEntry>& ImageCache() {
 
 std::wstring ResolvePath(CPaintManagerUI* manager, const std::wstring& file) {
   if (file.size() > 1 && (file[1] == L':' || (file[0] == L'\\' && file[1] == L'\\'))) return file;
-  std::wstring base =
-      manager ? manager->GetResourcePath().str() : CPaintManagerUI::GetDefaultResourcePath().str();
+  std::wstring base = manager ? manager->GetResourcePath().str() : CPaintManagerUI::GetDefaultResourcePath().str();
   return base + file;
 }
 
@@ -69,8 +68,8 @@ Gdiplus::Bitmap* LoadSkinImage(CPaintManagerUI* manager, const std::wstring& fil
   return result;
 }
 
-void DrawNineGrid(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const RECT& dest, const RECT& src,
-                  const SkinRect& c, int fade) {
+void DrawNineGrid(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const RECT& dest, const RECT& src, const SkinRect& c,
+                  int fade) {
   Gdiplus::ImageAttributes attributes;
   Gdiplus::ImageAttributes* attr = nullptr;
   if (fade < 255) {
@@ -84,8 +83,7 @@ void DrawNineGrid(Gdiplus::Graphics& g, Gdiplus::Bitmap* bitmap, const RECT& des
   }
   auto blit = [&](int dl, int dt, int dr, int db, int sl, int st, int sr, int sb) {
     if (dr <= dl || db <= dt || sr <= sl || sb <= st) return;
-    g.DrawImage(bitmap, Gdiplus::Rect(dl, dt, dr - dl, db - dt), sl, st, sr - sl, sb - st, Gdiplus::UnitPixel,
-                attr);
+    g.DrawImage(bitmap, Gdiplus::Rect(dl, dt, dr - dl, db - dt), sl, st, sr - sl, sb - st, Gdiplus::UnitPixel, attr);
   };
   if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
     blit(dest.left, dest.top, dest.right, dest.bottom, src.left, src.top, src.right, src.bottom);
@@ -123,8 +121,8 @@ Gdiplus::Font* GetGdiplusFont(CPaintManagerUI* manager, int iFont) {
   auto& cache = FontCache();
   auto it = cache.find(key);
   if (it != cache.end()) return it->second.get();
-  auto font = std::make_unique<Gdiplus::Font>(family.c_str(), static_cast<Gdiplus::REAL>(size), style,
-                                              Gdiplus::UnitPixel);
+  auto font =
+      std::make_unique<Gdiplus::Font>(family.c_str(), static_cast<Gdiplus::REAL>(size), style, Gdiplus::UnitPixel);
   if (font->GetLastStatus() != Gdiplus::Ok) {
     const Gdiplus::FontFamily* generic = Gdiplus::FontFamily::GenericSansSerif();
     if (generic && generic->GetLastStatus() == Gdiplus::Ok) {
@@ -155,7 +153,7 @@ void MakeFormat(UINT uStyle, Gdiplus::StringFormat* format) {
   if ((uStyle & DT_SINGLELINE) || !(uStyle & DT_WORDBREAK)) flags |= Gdiplus::StringFormatFlagsNoWrap;
   format->SetFormatFlags(flags);
   format->SetTrimming((uStyle & DT_END_ELLIPSIS) ? Gdiplus::StringTrimmingEllipsisCharacter
-                                                  : Gdiplus::StringTrimmingNone);
+                                                 : Gdiplus::StringTrimmingNone);
 }
 
 void RoundRectPath(const RECT& rc, int width, int height, Gdiplus::GraphicsPath* path) {

@@ -51,8 +51,8 @@ CWndShadow::~CWndShadow() {
 void CWndShadow::Create(HWND hParentWnd) {
   if (!g_initialized || m_hWnd || !::IsWindow(hParentWnd)) return;
   m_hParent = hParentWnd;
-  m_hWnd = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kShadowClass,
-                             L"", WS_POPUP, 0, 0, 0, 0, ::GetWindow(hParentWnd, GW_OWNER), nullptr,
+  m_hWnd = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kShadowClass, L"",
+                             WS_POPUP, 0, 0, 0, 0, ::GetWindow(hParentWnd, GW_OWNER), nullptr,
                              CPaintManagerUI::GetInstance(), nullptr);
   auto& hooks = Hooks();
   auto it = hooks.find(hParentWnd);
@@ -126,8 +126,10 @@ void CWndShadow::Update() {
       }
       // The hole under the parent stays fully transparent: where per-pixel alpha is not
       // composited (Wine without a compositing manager) only alpha 0 lets the parent through.
-      const int hole_left = std::min<int>(m_rcHoleOffset.left, cx), hole_right = std::max<int>(cx - m_rcHoleOffset.right, hole_left);
-      const int hole_top = std::min<int>(m_rcHoleOffset.top, cy), hole_bottom = std::max<int>(cy - m_rcHoleOffset.bottom, hole_top);
+      const int hole_left = std::min<int>(m_rcHoleOffset.left, cx),
+                hole_right = std::max<int>(cx - m_rcHoleOffset.right, hole_left);
+      const int hole_top = std::min<int>(m_rcHoleOffset.top, cy),
+                hole_bottom = std::max<int>(cy - m_rcHoleOffset.bottom, hole_top);
       for (int y = hole_top; y < hole_bottom; ++y) {
         BYTE* row = static_cast<BYTE*>(bits) + (static_cast<size_t>(y) * cx + hole_left) * 4;
         ZeroMemory(row, static_cast<size_t>(hole_right - hole_left) * 4);

@@ -21,20 +21,24 @@ long long AlignOffset(BoxAlign align, int room, int used) {
   if (room <= used) return 0;
   const long long free_room = static_cast<long long>(room) - used;
   switch (align) {
-    case BoxAlign::kCenter: return free_room / 2;
-    case BoxAlign::kEnd: return free_room;
-    default: return 0;
+    case BoxAlign::kCenter:
+      return free_room / 2;
+    case BoxAlign::kEnd:
+      return free_room;
+    default:
+      return 0;
   }
 }
 
 // Returns {main_start, main_size, cross_start, cross_size} per stacked child.
-struct AxisPlace { int main_pos, main_size, cross_pos, cross_size; };
+struct AxisPlace {
+  int main_pos, main_size, cross_pos, cross_size;
+};
 
 // Sums and positions are kept in 64 bits: sizes from a skin may add up past int. What is
 // stored is saturated to int.
-int LayoutAxis(int main_start, int main_room, int cross_start, int cross_room, int gap,
-               BoxAlign main_align, BoxAlign cross_align, int scroll,
-               const std::vector<AxisChild>& kids, std::vector<AxisPlace>* places) {
+int LayoutAxis(int main_start, int main_room, int cross_start, int cross_room, int gap, BoxAlign main_align,
+               BoxAlign cross_align, int scroll, const std::vector<AxisChild>& kids, std::vector<AxisPlace>* places) {
   places->assign(kids.size(), AxisPlace{0, 0, 0, 0});
   int stacked = 0, stretching = 0;
   long long fixed_total = 0;
@@ -72,8 +76,8 @@ int LayoutAxis(int main_start, int main_room, int cross_start, int cross_room, i
       size = Clamp(size, k.min_main, k.max_main);
     }
     cursor += k.pad_main_before;
-    int cross_avail = SkinRect::Saturate(std::max(0LL, static_cast<long long>(cross_room) - k.pad_cross_before -
-                                                           k.pad_cross_after));
+    int cross_avail =
+        SkinRect::Saturate(std::max(0LL, static_cast<long long>(cross_room) - k.pad_cross_before - k.pad_cross_after));
     int cross = k.fixed_cross > 0 ? k.fixed_cross : cross_avail;
     cross = Clamp(cross, k.min_cross, k.max_cross);
     int cross_pos = SkinRect::Saturate(static_cast<long long>(cross_start) + k.pad_cross_before +
@@ -113,11 +117,11 @@ BoxResult Layout(const BoxParams& p, const std::vector<BoxChild>& children, bool
   }
   std::vector<AxisPlace> places;
   if (vertical) {
-    result.content_extent = LayoutAxis(area.top, area.Height(), area.left, area.Width(), p.child_padding,
-                                       p.main_align, p.cross_align, p.scroll, kids, &places);
+    result.content_extent = LayoutAxis(area.top, area.Height(), area.left, area.Width(), p.child_padding, p.main_align,
+                                       p.cross_align, p.scroll, kids, &places);
   } else {
-    result.content_extent = LayoutAxis(area.left, area.Width(), area.top, area.Height(), p.child_padding,
-                                       p.main_align, p.cross_align, p.scroll, kids, &places);
+    result.content_extent = LayoutAxis(area.left, area.Width(), area.top, area.Height(), p.child_padding, p.main_align,
+                                       p.cross_align, p.scroll, kids, &places);
   }
   for (size_t i = 0; i < children.size(); ++i) {
     const BoxChild& c = children[i];

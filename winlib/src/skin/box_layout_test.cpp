@@ -85,7 +85,6 @@ TEST(BoxLayoutTest, OvercrowdedRoomNeverGivesNegativeSizes) {
   EXPECT_GE(r.rects[1].Width(), 0);
 }
 
-
 // Verifies that sizes from a skin that add up past int neither wrap the stretching child to
 // a huge height nor the positions to negative ones: the stretching child gets no room and
 // positions and the content extent saturate.

@@ -19,8 +19,7 @@ bool Convert(const tinyxml2::XMLElement* element, SkinNode* node, int depth, std
   for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a; a = a->Next()) {
     node->attributes.emplace_back(Utf8ToWide(a->Name()), Utf8ToWide(a->Value()));
   }
-  for (const tinyxml2::XMLElement* child = element->FirstChildElement(); child;
-       child = child->NextSiblingElement()) {
+  for (const tinyxml2::XMLElement* child = element->FirstChildElement(); child; child = child->NextSiblingElement()) {
     node->children.emplace_back();
     if (!Convert(child, &node->children.back(), depth + 1, error)) return false;
   }

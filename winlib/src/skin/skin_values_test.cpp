@@ -114,10 +114,17 @@ TEST(SkinValuesTest, NumberListsStopAtTheFirstNonNumber) {
 // blanks allowed but no trailing junk, and digits of every kind of case.
 TEST(SkinValuesTest, ColourEdgeCases) {
   const std::pair<const wchar_t*, uint32_t> cases[] = {
-      {L"#00000000", 0u},         {L"0X00FF00", 0xFF00FF00u}, {L"#aBcDeF", 0xFFABCDEFu},
-      {L"#FF112233 ", 0xFF112233u}, {L"#FF112233x", 4u},       {L"#1FF112233", 4u},
-      {L"#1234567", 4u},          {L"#", 4u},                 {L"0x", 4u},
-      {L"x12345678", 4u},         {L"#-12345", 4u},
+      {L"#00000000", 0u},
+      {L"0X00FF00", 0xFF00FF00u},
+      {L"#aBcDeF", 0xFFABCDEFu},
+      {L"#FF112233 ", 0xFF112233u},
+      {L"#FF112233x", 4u},
+      {L"#1FF112233", 4u},
+      {L"#1234567", 4u},
+      {L"#", 4u},
+      {L"0x", 4u},
+      {L"x12345678", 4u},
+      {L"#-12345", 4u},
       {L"#１２３４５６", 4u},  // full-width digits are no hex digits
   };
   for (const auto& [text, colour] : cases) EXPECT_EQ(ParseColor(text, 4), colour) << text;

@@ -60,8 +60,14 @@ TEST(Utf8TextTest, ReplacesEachBrokenSequenceOnce) {
   EXPECT_EQ(Utf8ToWide("\xF8\x88\x80\x80\x80"), std::wstring(5, L'\xFFFD'));
   EXPECT_EQ(Utf8ToWide("\xFE\xFF"), std::wstring(2, L'\xFFFD'));
   EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), std::wstring(L"\xFFFD"));
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F" "a\xE6\x91\x84"), std::wstring(L"\xFFFD" L"a摄"));
-  EXPECT_EQ(Utf8ToWide("\xC3" "\xC3\xA9"), std::wstring(L"\xFFFD" L"\xE9"));
+  EXPECT_EQ(Utf8ToWide("\xF0\x9F"
+                       "a\xE6\x91\x84"),
+            std::wstring(L"\xFFFD"
+                         L"a摄"));
+  EXPECT_EQ(Utf8ToWide("\xC3"
+                       "\xC3\xA9"),
+            std::wstring(L"\xFFFD"
+                         L"\xE9"));
 }
 
 // Verifies that wide text that is not valid (lone or reversed surrogates) gives U+FFFD and

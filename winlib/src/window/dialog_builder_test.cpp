@@ -104,8 +104,8 @@ TEST(DialogBuilderTest, RefusedChildrenAreDestroyed) {
   ProbeCallback callback;
   CDialogBuilder builder;
   CControlUI* combo = builder.Create(
-      L"<Combo name=\"c\" width=\"3000000000\"><Probe/><ListLabelElement text=\"a&amp;b\"/><Probe/></Combo>",
-      nullptr, &callback);
+      L"<Combo name=\"c\" width=\"3000000000\"><Probe/><ListLabelElement text=\"a&amp;b\"/><Probe/></Combo>", nullptr,
+      &callback);
   ASSERT_NE(combo, nullptr);
   EXPECT_EQ(callback.destroyed, 2);
   auto* items = static_cast<CComboUI*>(combo->GetInterface(L"Combo"));

@@ -50,10 +50,18 @@ void CALLBACK OnScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
   s.box_was_visible = ::IsWindowVisible(s.box->GetHWND()) != FALSE;
   HWND h = s.box->GetHWND();
   switch (s.action) {
-    case 0: winlib_test::ClickControl(h, s.box->Find(L"btn_ok")); break;
-    case 1: winlib_test::ClickControl(h, s.box->Find(L"btn_cancel")); break;
-    case 2: ::PostMessageW(h, WM_CLOSE, 0, 0); break;
-    case 3: ::PostMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0); break;
+    case 0:
+      winlib_test::ClickControl(h, s.box->Find(L"btn_ok"));
+      break;
+    case 1:
+      winlib_test::ClickControl(h, s.box->Find(L"btn_cancel"));
+      break;
+    case 2:
+      ::PostMessageW(h, WM_CLOSE, 0, 0);
+      break;
+    case 3:
+      ::PostMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+      break;
   }
 }
 

@@ -35,16 +35,16 @@ bool CWindowWnd::RegisterWindowClass() {
 
 HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
                         HMENU hMenu) {
-  return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left,
-                rc.bottom - rc.top, hMenu);
+  return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                hMenu);
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y,
-                        int cx, int cy, HMENU hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx, int cy,
+                        HMENU hMenu) {
   if (m_hWnd) return nullptr;
   if (!RegisterWindowClass()) return nullptr;
-  HWND hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName ? pstrName : L"", dwStyle, x, y, cx,
-                                cy, hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
+  HWND hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName ? pstrName : L"", dwStyle, x, y, cx, cy,
+                                hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
   // On failure after WM_NCCREATE the object may already have run OnFinalMessage.
   return hwnd;
 }
@@ -52,8 +52,8 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
 HWND CWindowWnd::Subclass(HWND hWnd) {
   if (!::IsWindow(hWnd) || m_hWnd) return nullptr;
   ::SetPropW(hWnd, kSubclassProp, this);
-  m_OldWndProc = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticControlProc)));
+  m_OldWndProc =
+      reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticControlProc)));
   if (!m_OldWndProc) {
     ::RemovePropW(hWnd, kSubclassProp);
     m_OldWndProc = ::DefWindowProcW;
@@ -158,12 +158,11 @@ void CWindowWnd::CenterWindow() {
 
 void CWindowWnd::SetIcon(UINT nRes) {
   HINSTANCE inst = CPaintManagerUI::GetInstance();
-  HICON big = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(nRes), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                               LR_DEFAULTCOLOR | LR_SHARED));
-  HICON small = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(nRes), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                                 LR_DEFAULTCOLOR | LR_SHARED));
+  HICON big = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(nRes), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                              ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
+  HICON small =
+      static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(nRes), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                      ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
   if (big) ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   if (small) ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }

@@ -228,9 +228,8 @@ void FilterGroup(const ChannelStep& s, int g, int bins) {
 
 }  // namespace
 
-void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
-                      const float* residual_floors, const EchoPathRecord* echo_path,
-                      int echo_mode, int bins, SerrinComplex* channel_spectrum,
+void echo_filter_step(int channel, int echo_path_channel, int feed_far_end, const float* residual_floors,
+                      const EchoPathRecord* echo_path, int echo_mode, int bins, SerrinComplex* channel_spectrum,
                       const SerrinComplex* far_spectrum, EchoFilterState* f) {
   (void)echo_path_channel;
   if (channel < 0 || channel >= kEchoFilterChannels) return;
@@ -280,8 +279,8 @@ double SlopeSum(const SerrinComplex* z, int s) {
 
 // Echo predictions of filters A and B over bins 2..151 for this frame: far_spectrum is the
 // newest partition, the history ring (not yet fed this frame) holds the older ones.
-void DriftPredictions(const SerrinComplex* far_spectrum, int channel, const EchoFilterState* f,
-                      SerrinComplex* pred_a, SerrinComplex* pred_b) {
+void DriftPredictions(const SerrinComplex* far_spectrum, int channel, const EchoFilterState* f, SerrinComplex* pred_a,
+                      SerrinComplex* pred_b) {
   pred_a[0] = pred_a[1] = pred_b[0] = pred_b[1] = {0.0f, 0.0f};
   int base = 0;
   for (int g = 0; g < kEchoFilterGroups; ++g) {
@@ -332,9 +331,8 @@ bool PredictionFits(const SerrinComplex* mic, const SerrinComplex* pred_a, const
 
 }  // namespace
 
-float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
-                        const SerrinComplex* pred_b, const float* floors, float* best_sum,
-                        int* bins_used) {
+float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a, const SerrinComplex* pred_b,
+                        const float* floors, float* best_sum, int* bins_used) {
   int used = 0;
   // Unit cross-spectrum of the better prediction with the microphone where the echo is
   // well above the floor.
@@ -383,9 +381,8 @@ float clock_drift_fixed_shape(float c) {
   return c;
 }
 
-void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum,
-                          const float* floors, int channel, int echo_mode, int warm_up,
-                          EchoFilterState* f) {
+void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum, const float* floors, int channel,
+                          int echo_mode, int warm_up, EchoFilterState* f) {
   if (echo_mode != kEchoModeEchoOnly || channel < 0 || channel >= kEchoFilterChannels) return;
   SerrinComplex pred_a[kDriftBins], pred_b[kDriftBins];
   DriftPredictions(far_spectrum, channel, f, pred_a, pred_b);
@@ -421,8 +418,7 @@ void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spe
 
 void delay_record_init(DelayRecord* r) { std::memset(r, 0, sizeof(*r)); }
 
-const SerrinComplex* spectral_delay_ring_step(const SerrinComplex* spectrum, int32_t delay,
-                                              SpectralDelayRing* ring) {
+const SerrinComplex* spectral_delay_ring_step(const SerrinComplex* spectrum, int32_t delay, SpectralDelayRing* ring) {
   SerrinComplex* slot = ring->slots[ring->index];
   for (int i = 0; i < kDelayRingValues; ++i) slot[i] = spectrum[60 + 2 * i];
   int back = delay / 4;
@@ -448,13 +444,11 @@ void UpdateFit(const SerrinComplex* mic, FrameDelayVoter* v) {
     v->mic_power[i] += kVoterSmoothing * (Power(mic[i]) - v->mic_power[i]);
   }
   for (int lag = 0; lag < kVoterLags; ++lag) {
-    const SerrinComplex* r =
-        v->reference_history[(v->history_index - lag + kVoterLags) % kVoterLags];
+    const SerrinComplex* r = v->reference_history[(v->history_index - lag + kVoterLags) % kVoterLags];
     float fit = 0.0f;
     for (int i = 0; i < kDelayRingValues; ++i) {
       // Smoothed cross spectrum m conj(r) and reference power.
-      const SerrinComplex x{mic[i].re * r[i].re + mic[i].im * r[i].im,
-                            mic[i].im * r[i].re - mic[i].re * r[i].im};
+      const SerrinComplex x{mic[i].re * r[i].re + mic[i].im * r[i].im, mic[i].im * r[i].re - mic[i].re * r[i].im};
       SerrinComplex& c = v->cross[lag][i];
       c.re += kVoterSmoothing * (x.re - c.re);
       c.im += kVoterSmoothing * (x.im - c.im);
@@ -483,8 +477,7 @@ int frame_delay_best_fit(const FrameDelayVoter* v) {
   return best > 0 ? best - 1 : 0;
 }
 
-void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum,
-                      FrameDelayVoter* v) {
+void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum, FrameDelayVoter* v) {
   v->history_index = (v->history_index + 1) % kVoterLags;
   for (int i = 0; i < kDelayRingValues; ++i) {
     v->reference_history[v->history_index][i] = reference_spectrum[60 + 2 * i];

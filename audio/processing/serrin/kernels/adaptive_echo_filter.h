@@ -32,15 +32,15 @@ int echo_band_of_bin(int k);
 // The filter record: saved and restored byte for byte as block A of the state file, so it
 // holds no pointers and has a fixed size.
 struct EchoFilterBody {
-  double sample_rate_ratio;  // read step of the far-end delay line
-  float erle_db;             // current ERLE of the core
-  int32_t settle;            // clock-drift estimates that found the slope within the fine range
+  double sample_rate_ratio;                  // read step of the far-end delay line
+  float erle_db;                             // current ERLE of the core
+  int32_t settle;                            // clock-drift estimates that found the slope within the fine range
   int32_t history_index[kEchoFilterGroups];  // newest slot of each group's far-end ring
-  int32_t drift_count;       // clock-drift estimator: fine corrections counted
-  float drift_step;          // adaptive step e, 0.005..1.0
-  float drift_slope;         // accumulated slope
-  int32_t drift_adaptive;    // adaptive mode reached
-  float drift_last;          // last correction
+  int32_t drift_count;                       // clock-drift estimator: fine corrections counted
+  float drift_step;                          // adaptive step e, 0.005..1.0
+  float drift_slope;                         // accumulated slope
+  int32_t drift_adaptive;                    // adaptive mode reached
+  float drift_last;                          // last correction
   // Far-end history (shared by the channels) and the two filters of each channel; per
   // bin the taps lie at bin_offset(k) .. + partitions.
   SerrinComplex history[kEchoFilterTaps];
@@ -72,9 +72,8 @@ void echo_filter_init(EchoFilterState* f);
 // replaced by the error spectrum over bins 2..bins-1; for channel 0 bins from `bins` up
 // are cleared. residual_floors: the channel's six band floors; echo_path gives the
 // near-end level per bin that gates the adaptation.
-void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
-                      const float* residual_floors, const EchoPathRecord* echo_path,
-                      int echo_mode, int bins, SerrinComplex* channel_spectrum,
+void echo_filter_step(int channel, int echo_path_channel, int feed_far_end, const float* residual_floors,
+                      const EchoPathRecord* echo_path, int echo_mode, int bins, SerrinComplex* channel_spectrum,
                       const SerrinComplex* far_spectrum, EchoFilterState* f);
 
 // Clock-drift estimator, run before the filter step of the frame: the echo predictions of
@@ -84,16 +83,14 @@ void echo_filter_step(int channel, int echo_path_channel, int feed_far_end,
 // better prediction leaves more than a tenth of the microphone's power give no estimate. floors: the
 // channel's per-bin noise floor. warm_up below 9 keeps the coarse (fixed) mode; the
 // caller passes f->settle, which counts estimates that found the slope in the fine range.
-void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum,
-                          const float* floors, int channel, int echo_mode, int warm_up,
-                          EchoFilterState* f);
+void clock_drift_estimate(const SerrinComplex* mic, const SerrinComplex* far_spectrum, const float* floors, int channel,
+                          int echo_mode, int warm_up, EchoFilterState* f);
 // Slope value C over bins 2..151: 1.875 per step of two samples (0.9375 per sample) that
 // the microphone leads the better prediction by, refined between the sixteen steps of
 // either sign from the correlation sums around the best one. Also gives the best correlation sum and the
 // number of bins whose echo is well above the floor; exposed for tests.
-float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a,
-                        const SerrinComplex* pred_b, const float* floors, float* best_sum,
-                        int* bins_used);
+float clock_drift_slope(const SerrinComplex* mic, const SerrinComplex* pred_a, const SerrinComplex* pred_b,
+                        const float* floors, float* best_sum, int* bins_used);
 
 // The shaped correction of the fixed mode for a slope value C (before the 0.000003 step).
 float clock_drift_fixed_shape(float c);
@@ -132,12 +129,10 @@ void delay_record_init(DelayRecord* r);
 
 // Stores this frame's twelve values (from spectrum) and returns those of delay / 4 frames
 // earlier.
-const SerrinComplex* spectral_delay_ring_step(const SerrinComplex* spectrum, int32_t delay,
-                                              SpectralDelayRing* ring);
+const SerrinComplex* spectral_delay_ring_step(const SerrinComplex* spectrum, int32_t delay, SpectralDelayRing* ring);
 
 // One frame of the voter: `delayed` are the microphone's twelve bins as the delay ring gave
 // them, reference_spectrum the (delayed) reference. Result in voter->delay.
-void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum,
-                      FrameDelayVoter* voter);
+void frame_delay_vote(const SerrinComplex* delayed, const SerrinComplex* reference_spectrum, FrameDelayVoter* voter);
 // Lag (0..7) of the last frame's best fit, -1 when no lag fits; exposed for tests.
 int frame_delay_best_fit(const FrameDelayVoter* voter);

@@ -85,8 +85,7 @@ TEST_F(Filter, LearnsAKnownEchoPath) {
     const float a = 0.3f + 0.2f * std::sin(0.05f * k), ph = 0.7f * k;
     gain[k] = {a * std::cos(ph), a * std::sin(ph)};
   }
-  std::vector<SerrinComplex> far(kSpectralBins), previous(kSpectralBins, {0.0f, 0.0f}),
-      mic(kSpectralBins);
+  std::vector<SerrinComplex> far(kSpectralBins), previous(kSpectralBins, {0.0f, 0.0f}), mic(kSpectralBins);
   double echo = 0.0, error = 0.0;
   for (int frame = 0; frame < 200; ++frame) {
     Random(far.data(), 1e5f);
@@ -218,8 +217,8 @@ struct DriftSetup {
 
 // Verifies the two modes: before the warm-up the shaped slope moves the ratio (C = 3.75,
 // four samples: 3.75^3 x 0.000003); slopes of 30 or more, a weak correlation, a prediction
-// that does not explain the microphone or an echo mode other than 2 move nothing; after it only slopes below 1.5 count, scaled by the
-// adaptive step, which shrinks tenfold after 25 corrections that cancel out.
+// that does not explain the microphone or an echo mode other than 2 move nothing; after it only slopes below 1.5 count,
+// scaled by the adaptive step, which shrinks tenfold after 25 corrections that cancel out.
 TEST(ClockDrift, FixedAndAdaptiveModes) {
   {
     DriftSetup d(4.0);
@@ -307,8 +306,8 @@ double ReadAt(const std::vector<int16_t>& x, double t) {
 
 // Lag (samples, with a parabolic fraction) at which `mic` best matches `ref` over
 // [from, from + length), searched over 0..max_lag.
-double BestLag(const std::vector<int16_t>& ref, const std::vector<int16_t>& mic, size_t from,
-               size_t length, int max_lag) {
+double BestLag(const std::vector<int16_t>& ref, const std::vector<int16_t>& mic, size_t from, size_t length,
+               int max_lag) {
   std::vector<double> c(max_lag + 1, 0.0);
   for (int lag = 0; lag <= max_lag; ++lag) {
     for (size_t n = from; n < from + length; ++n) c[lag] += static_cast<double>(mic[n]) * ref[n - lag];

@@ -59,9 +59,8 @@ void echo_gains_reset(EchoPathRecord* r) {
   for (float& g : r->residual_gain_bin) g = 1.0f;
 }
 
-int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBands],
-                    const int* active_refs, int active_count,
-                    const float (*ref_floors)[kCouplingBands],
+int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBands], const int* active_refs,
+                    int active_count, const float (*ref_floors)[kCouplingBands],
                     const float (*ref_energies)[kCouplingBands], CouplingState* c) {
   int updated = 0;
   float sum = 0.0f;
@@ -87,13 +86,11 @@ int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBa
         const int r = active_refs[i];
         if (ref_energies[r][b] > 6.0f * ref_floors[r][b]) {
           if (b == 1) ++c->far_frames;
-          const float h =
-              Clamp(c->ref_peak[b][r] / (c->band_level[b] + 1e-7f), c->coupling_min, kCouplingMax);
+          const float h = Clamp(c->ref_peak[b][r] / (c->band_level[b] + 1e-7f), c->coupling_min, kCouplingMax);
           c->coupling_fast[b][r] += (h - c->coupling_fast[b][r]) * 0.2f;
           if (b >= 1) ++updated;
         } else {
-          const float h = Clamp(4.0f * c->ref_peak[b][r] / (c->band_level[b] + 1e-7f),
-                                c->coupling_min, kCouplingMax);
+          const float h = Clamp(4.0f * c->ref_peak[b][r] / (c->band_level[b] + 1e-7f), c->coupling_min, kCouplingMax);
           float& slow = c->coupling_slow[b][r];
           slow += (h - slow) * (h > slow ? 0.0005f : 0.1f);
         }
@@ -112,9 +109,8 @@ void residual_state_init(ResidualState* r) {
   r->low_leak = kResidualLowLeak;
 }
 
-void residual_echo_measure(const float* mic_power, const float* echo_power,
-                           const float* third_power, const float* band_weights,
-                           ResidualState* r) {
+void residual_echo_measure(const float* mic_power, const float* echo_power, const float* third_power,
+                           const float* band_weights, ResidualState* r) {
   const SerrinConfig* config = serrin_config();
   const bool switch_on = config->residual_switch != 0;
   float leak = 0.0f;
@@ -150,8 +146,7 @@ void residual_echo_measure(const float* mic_power, const float* echo_power,
   if (r->residual_flag > 0) --r->residual_flag;
 }
 
-void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown,
-                           MixRecord* mix) {
+void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown, MixRecord* mix) {
   if (selected != mix->target) {
     mix->source = mix->target;
     mix->target = selected;
@@ -183,8 +178,7 @@ void MixRatios(const SerrinComplex* x, const float* floor, float* ratio) {
 
 }  // namespace
 
-void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const* floors,
-                    MixRecord* mix) {
+void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const* floors, MixRecord* mix) {
   float d = 0.0f;
   int source = mix->source;
   if (mix->fade_a > 0) {
@@ -217,8 +211,7 @@ void two_mic_state_init(TwoMicState* t) {
   t->magnitude_threshold = 20.0f;
 }
 
-void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values,
-                          TwoMicState* t) {
+void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values, TwoMicState* t) {
   const SerrinComplex* spectra[2] = {main, second};
   for (int i = 0; i < 2; ++i) {
     float e = 0.0f;
@@ -243,14 +236,12 @@ void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second
 namespace {
 
 // 10 log10 of a ratio; an empty numerator or denominator is taken as 1e-9.
-float RatioDb(float num, float den) {
-  return 10.0f * std::log10(std::fmax(num, 1e-9f) / std::fmax(den, 1e-9f));
-}
+float RatioDb(float num, float den) { return 10.0f * std::log10(std::fmax(num, 1e-9f) / std::fmax(den, 1e-9f)); }
 
 }  // namespace
 
-int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay,
-                         int enable, TwoMicState* t) {
+int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay, int enable,
+                         TwoMicState* t) {
   float values[2] = {0.0f, 0.0f};
   low_band_energy_pair(main, second, values, t);
   const float band = t->band_sum[0];
@@ -269,8 +260,7 @@ int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second,
     aec_debugger_output("serrin: Echo Delay = %f \n", delay);
   }
   const bool second_silent = second[0].re == 0.0f && second[0].im == 0.0f;
-  if ((RatioDb(c, 1.0f) > 100.0f || band_db > 40.0f) && enable && ratio_db < 20.0f &&
-      second_silent) {
+  if ((RatioDb(c, 1.0f) > 100.0f || band_db > 40.0f) && enable && ratio_db < 20.0f && second_silent) {
     t->hold = 150;
     float& m = t->magnitude_threshold;
     if (ratio_db > m) {
@@ -298,8 +288,7 @@ void channel_vote_init(ChannelVote* v, int channels) {
   v->release = 0.95f;
 }
 
-int dominant_channel_select(const SerrinComplex (*spectra)[kSpectralBins],
-                            const float* const* floors, ChannelVote* v) {
+int dominant_channel_select(const SerrinComplex (*spectra)[kSpectralBins], const float* const* floors, ChannelVote* v) {
   if (v->channels <= 1) {
     v->selected = 0;
     return 0;

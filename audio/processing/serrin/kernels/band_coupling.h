@@ -19,8 +19,8 @@ struct CouplingState {
   float coupling_slow[kCouplingBands][kCouplingRefs];
   float band_sum;
   float release;
-  float smoothing;     // second smoothing factor, 1 - e^(-1/8)
-  float growth;        // per-frame growth factor, 10^0.004
+  float smoothing;  // second smoothing factor, 1 - e^(-1/8)
+  float growth;     // per-frame growth factor, 10^0.004
   float coupling_min;
   int32_t far_frames;
 };
@@ -34,10 +34,10 @@ void coupling_trackers_init_second(CouplingState* c);
 // Saved and restored byte for byte (block B of the state file): no pointers, fixed size.
 struct EchoPathBody {
   CouplingState coupling;
-  float band_levels[37];           // band levels for the crest measure
-  float near_level[kSpectralBins]; // per-bin near-end level, gates the filter adaptation
-  float echo_path_sum;             // echo estimate energy of the last frame (bins 20..119)
-  float echo_gain[6];              // echo power over the far-end envelope, per band
+  float band_levels[37];                   // band levels for the crest measure
+  float near_level[kSpectralBins];         // per-bin near-end level, gates the filter adaptation
+  float echo_path_sum;                     // echo estimate energy of the last frame (bins 20..119)
+  float echo_gain[6];                      // echo power over the far-end envelope, per band
   float echo_gain_bin[kSpectralBins];      // the same per bin
   float residual_gain_bin[kSpectralBins];  // what the filter leaves over the envelope, per bin
 };
@@ -54,9 +54,8 @@ void echo_gains_reset(EchoPathRecord* r);
 
 // Returns 2 while the far end has been active in band 1 for at most 100 frames, else the
 // number of (band >= 1, reference) pairs updated.
-int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBands],
-                    const int* active_refs, int active_count,
-                    const float (*ref_floors)[kCouplingBands],
+int coupling_update(const float* mic_bands, const float (*ref_bands)[kCouplingBands], const int* active_refs,
+                    int active_count, const float (*ref_floors)[kCouplingBands],
                     const float (*ref_energies)[kCouplingBands], CouplingState* c);
 
 struct ResidualState {
@@ -72,9 +71,8 @@ constexpr float kResidualThreshold = 2.0f;
 constexpr float kResidualLowLeak = 0.5f;
 
 void residual_state_init(ResidualState* r);
-void residual_echo_measure(const float* mic_power, const float* echo_power,
-                           const float* third_power, const float* band_weights,
-                           ResidualState* r);
+void residual_echo_measure(const float* mic_power, const float* echo_power, const float* third_power,
+                           const float* band_weights, ResidualState* r);
 
 struct MixRecord {
   int32_t target;
@@ -89,12 +87,10 @@ constexpr int32_t kMixSwitchFrames = 20;
 // from the channel selected so far (the record's source) over 20 frames; the second
 // countdown is the two-microphone countdown of mag_threshold_update while the second
 // microphone takes part, else 0.
-void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown,
-                           MixRecord* mix);
+void mix_countdowns_update(int32_t selected, int second_mic_active, int32_t two_mic_countdown, MixRecord* mix);
 
 // floors: one per-bin noise floor per channel.
-void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const* floors,
-                    MixRecord* mix);
+void second_mic_mix(SerrinComplex (*spectra)[kSpectralBins], const float* const* floors, MixRecord* mix);
 
 constexpr int kLowBandFirst = 12;
 constexpr int kLowBandValues = 28;  // bins 12..39
@@ -105,20 +101,19 @@ struct TwoMicState {
   int32_t hold;
   int32_t frame_counter;
   int32_t countdown;
-  float previous_level[2];    // c and the second channel's level of the last frame
+  float previous_level[2];               // c and the second channel's level of the last frame
   float band_values[2][kLowBandValues];  // |X|^2 of bins 12..39 of the last frame
-  float band_sum[2];          // their sums; [0] is the main band sum
+  float band_sum[2];                     // their sums; [0] is the main band sum
 };
 
 void two_mic_state_init(TwoMicState* t);
 // Stores the low-band values of both channels, publishes their sums and adds each
 // channel's follower to values[i].
-void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values,
-                          TwoMicState* t);
+void low_band_energy_pair(const SerrinComplex* main, const SerrinComplex* second, float* values, TwoMicState* t);
 // Runs low_band_energy_pair and moves the magnitude threshold; returns the two-microphone
 // countdown, decreased by one when positive.
-int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay,
-                         int enable, TwoMicState* t);
+int mag_threshold_update(const SerrinComplex* main, const SerrinComplex* second, float delay, int enable,
+                         TwoMicState* t);
 
 struct ChannelVote {
   int32_t channels;
@@ -130,5 +125,4 @@ struct ChannelVote {
 };
 
 void channel_vote_init(ChannelVote* v, int channels);
-int dominant_channel_select(const SerrinComplex (*spectra)[kSpectralBins], const float* const* floors,
-                            ChannelVote* v);
+int dominant_channel_select(const SerrinComplex (*spectra)[kSpectralBins], const float* const* floors, ChannelVote* v);

@@ -52,8 +52,7 @@ TEST(Residual, MeasureAndFlag) {
   serrin_config_reset(serrin_config());
   ResidualState r;
   residual_state_init(&r);
-  std::vector<float> zero(kSpectralBins, 0.0f), echo(kSpectralBins, 1.0f),
-      loud(kSpectralBins, 1e6f);
+  std::vector<float> zero(kSpectralBins, 0.0f), echo(kSpectralBins, 1.0f), loud(kSpectralBins, 1e6f);
   const float weights[6] = {1, 1, 1, 1, 1, 1};
   r.residual_flag = 2;
   residual_echo_measure(zero.data(), echo.data(), zero.data(), weights, &r);

@@ -118,8 +118,7 @@ void TrackNear(const float* near, DelayStatistics* st) {
 
 }  // namespace
 
-void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int max_lag,
-                           int adopt_after) {
+void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int max_lag, int adopt_after) {
   std::memset(c, 0, sizeof(*c));
   c->lags = lags > kDelayMaxLags ? kDelayMaxLags : lags;
   c->threshold = threshold;
@@ -128,8 +127,8 @@ void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int ma
   StatisticsInit(&c->stats);
 }
 
-int delay_correlator_step(const float* reference_bands, const float* mic_bands,
-                          float reference_energy, DelayCorrelator* c) {
+int delay_correlator_step(const float* reference_bands, const float* mic_bands, float reference_energy,
+                          DelayCorrelator* c) {
   const int L = c->lags;
   float corr_sum_at_delay = 0.0f;
   const int at_delay = static_cast<int>(std::lround(c->delay));
@@ -192,10 +191,10 @@ int delay_correlator_step(const float* reference_bands, const float* mic_bands,
     c->agreement = 0;
   }
 
-  c->echo_path = (c->corr_at_delay > c->threshold && c->delay >= 0.0f &&
-                  std::fabs(c->delay - mean_lag) < 2.0f && spread < 2.0f)
-                     ? 1
-                     : 0;
+  c->echo_path =
+      (c->corr_at_delay > c->threshold && c->delay >= 0.0f && std::fabs(c->delay - mean_lag) < 2.0f && spread < 2.0f)
+          ? 1
+          : 0;
   if (reference_energy < kMinFarEnergy) c->echo_path = 0;
 
   // The reference frame that lies the adopted delay back.
@@ -219,8 +218,8 @@ void delay_estimator_init(DelayEstimatorState* s) {
   delay_correlator_init(&s->corr, 16, 0.9f, 14, 21);
 }
 
-int delay_estimate_bands(const SerrinComplex* near_spectrum, const SerrinComplex* far_spectrum,
-                         DelayEstimatorState* s, int* echo_path, float* delay) {
+int delay_estimate_bands(const SerrinComplex* near_spectrum, const SerrinComplex* far_spectrum, DelayEstimatorState* s,
+                         int* echo_path, float* delay) {
   float near[kDelayBands] = {}, far[kDelayBands] = {};
   float far_energy = 0.0f;
   for (int b = 0; b < kDelayBands; ++b) {

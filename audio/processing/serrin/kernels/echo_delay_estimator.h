@@ -21,8 +21,8 @@ struct DelayStatistics {
   int32_t peak_count[kDelayBands];
   float average_ring[kDelayBands][4];  // near band powers of the last four frames
   int32_t average_index;
-  float average[kDelayBands];        // their mean
-  float minimum[kDelayBands];        // minimum of the 4-frame averages, windows 100 / 300
+  float average[kDelayBands];  // their mean
+  float minimum[kDelayBands];  // minimum of the 4-frame averages, windows 100 / 300
   float minimum_candidate[kDelayBands];
   int32_t minimum_count[kDelayBands];
   float decaying_peak[kDelayBands];  // held 4 frames, then 0.8 per frame
@@ -31,10 +31,10 @@ struct DelayStatistics {
 
 // Lag search shared by both variants.
 struct DelayCorrelator {
-  int32_t lags;              // ring length: 16 or 128
-  float threshold;           // correlation threshold of the consensus
-  int32_t max_lag;           // consensus lags from 0 up to (not including) this one
-  int32_t adopt_after;       // agreeing frames needed beyond the first
+  int32_t lags;         // ring length: 16 or 128
+  float threshold;      // correlation threshold of the consensus
+  int32_t max_lag;      // consensus lags from 0 up to (not including) this one
+  int32_t adopt_after;  // agreeing frames needed beyond the first
   float near_fast[kDelayBands], near_slow[kDelayBands];
   float far_fast[kDelayBands], far_slow[kDelayBands];
   float var_near[kDelayBands], var_far[kDelayBands];
@@ -43,26 +43,25 @@ struct DelayCorrelator {
   float acc[kDelayBands][kDelayMaxLags];        // correlation accumulators
   int32_t best_lag[kDelayBands];
   float best_corr[kDelayBands];
-  int32_t index;             // counts down modulo lags
-  float delay;               // adopted delay in frames
-  float consensus;           // mean of the five best lags of the last frame
+  int32_t index;    // counts down modulo lags
+  float delay;      // adopted delay in frames
+  float consensus;  // mean of the five best lags of the last frame
   float previous_consensus;
-  float spread;              // largest distance of a band's best lag from the consensus
-  float corr_at_delay;       // mean correlation at the adopted delay
+  float spread;         // largest distance of a band's best lag from the consensus
+  float corr_at_delay;  // mean correlation at the adopted delay
   int32_t agreement;
-  int32_t echo_path;         // echo-path flag of the last frame
+  int32_t echo_path;                           // echo-path flag of the last frame
   float far_ring[kDelayBands][kDelayMaxLags];  // past reference band powers (same index)
-  float far_energy_at_delay;  // reference energy of the frame that lies `delay` back
+  float far_energy_at_delay;                   // reference energy of the frame that lies `delay` back
   DelayStatistics stats;
 };
 
-void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int max_lag,
-                           int adopt_after);
+void delay_correlator_init(DelayCorrelator* c, int lags, float threshold, int max_lag, int adopt_after);
 // One frame: band powers of the reference side (which leads) and the microphone side
 // (which lags it by the echo delay), and the reference's frame energy. Returns the
 // echo-path flag.
-int delay_correlator_step(const float* reference_bands, const float* mic_bands,
-                          float reference_energy, DelayCorrelator* c);
+int delay_correlator_step(const float* reference_bands, const float* mic_bands, float reference_energy,
+                          DelayCorrelator* c);
 
 // Spectral variant.
 struct DelayEstimatorState {
@@ -77,15 +76,15 @@ void delay_echo_path_counters(int flag, DelayEstimatorState* s);
 void delay_estimator_init(DelayEstimatorState* s);
 // Reference (far) and microphone (near) spectra. Returns the echo-path flag; *delay
 // receives the adopted delay less three frames.
-int delay_estimate_bands(const SerrinComplex* near_spectrum, const SerrinComplex* far_spectrum,
-                         DelayEstimatorState* s, int* echo_path, float* delay);
+int delay_estimate_bands(const SerrinComplex* near_spectrum, const SerrinComplex* far_spectrum, DelayEstimatorState* s,
+                         int* echo_path, float* delay);
 
 // Time-domain variant: five band-pass sections per side.
 struct BandTrackState {
   DelayCorrelator corr;
-  int32_t sample_rate;  // input rate: 48000 (after a reset), 32000 or 16000
+  int32_t sample_rate;               // input rate: 48000 (after a reset), 32000 or 16000
   float section[2][kDelayBands][4];  // per side and band: biquad memory x1, x2, y1, y2
-  float delay;          // adopted delay in frames of 20 ms (mirrors corr.delay)
+  float delay;                       // adopted delay in frames of 20 ms (mirrors corr.delay)
 };
 
 // Clears the record; returns 1.

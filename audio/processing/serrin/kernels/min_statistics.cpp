@@ -7,8 +7,8 @@ namespace {
 
 // One minimum stage: the minimum over a window that renews itself from the best value
 // seen in the second half of the span, and its smoothed value.
-void MinStage(float x, int32_t window, float reset, float alpha, float* minimum,
-              float* candidate, int32_t* count, float* smoothed) {
+void MinStage(float x, int32_t window, float reset, float alpha, float* minimum, float* candidate, int32_t* count,
+              float* smoothed) {
   if (x < *minimum) {
     *minimum = x;
     *candidate = reset;
@@ -33,8 +33,8 @@ constexpr int kSweepBinsPerFrame = 24;
 
 }  // namespace
 
-void min_tracker_setup(MinTracker* t, float reset, float floor_value, float floor_threshold,
-                       int32_t window_a, int32_t window_b, float alpha) {
+void min_tracker_setup(MinTracker* t, float reset, float floor_value, float floor_threshold, int32_t window_a,
+                       int32_t window_b, float alpha) {
   std::memset(t, 0, sizeof(*t));
   t->reset_a = t->min_a = t->cand_a = t->smooth_a = reset;
   t->reset_b = t->min_b = t->cand_b = t->smooth_b = reset;
@@ -46,12 +46,10 @@ void min_tracker_setup(MinTracker* t, float reset, float floor_value, float floo
 }
 
 void min_tracker_update(MinTracker* t, float x) {
-  MinStage(x, t->window_b, t->reset_b, t->alpha_b, &t->min_b, &t->cand_b, &t->count_b,
-           &t->smooth_b);
+  MinStage(x, t->window_b, t->reset_b, t->alpha_b, &t->min_b, &t->cand_b, &t->count_b, &t->smooth_b);
   if (x >= 10.0f * t->smooth_b) return;  // a loud value never reaches stage A
   if (x < t->floor_threshold) x = t->floor_value;
-  MinStage(x, t->window_a, t->reset_a, t->alpha_a, &t->min_a, &t->cand_a, &t->count_a,
-           &t->smooth_a);
+  MinStage(x, t->window_a, t->reset_a, t->alpha_a, &t->min_a, &t->cand_a, &t->count_a, &t->smooth_a);
 }
 
 void spectral_floor_init(SpectralFloor* f) {
@@ -95,8 +93,8 @@ void floor_sweep_init(FloorSweep* s) {
   s->cursor = kSweepFirstBin;
 }
 
-void band_activity_update(const float* power, MinTracker* tracker, float band_value,
-                          SpectralFloor* floor, FloorSweep* sweep) {
+void band_activity_update(const float* power, MinTracker* tracker, float band_value, SpectralFloor* floor,
+                          FloorSweep* sweep) {
   min_tracker_update(tracker, band_value);
   if (band_value > 10.0f * tracker->smooth_a) {
     tracker->hangover = 10;

@@ -25,8 +25,8 @@ struct MinTracker {
 };
 
 // Both stages start at reset (minimum, candidate, smoothed value), counters at 0.
-void min_tracker_setup(MinTracker* t, float reset, float floor_value, float floor_threshold,
-                       int32_t window_a, int32_t window_b, float alpha);
+void min_tracker_setup(MinTracker* t, float reset, float floor_value, float floor_threshold, int32_t window_a,
+                       int32_t window_b, float alpha);
 void min_tracker_update(MinTracker* t, float x);
 
 constexpr int kSpectralBins = 960;
@@ -61,8 +61,8 @@ struct FloorSweep {
 void floor_sweep_init(FloorSweep* s);
 
 // Tracker update, band hangover, floor update and a 24-bin sweep step.
-void band_activity_update(const float* power, MinTracker* tracker, float band_value,
-                          SpectralFloor* floor, FloorSweep* sweep);
+void band_activity_update(const float* power, MinTracker* tracker, float band_value, SpectralFloor* floor,
+                          FloorSweep* sweep);
 
 // Six trackers of the main path's band energies.
 struct BandTrackers {

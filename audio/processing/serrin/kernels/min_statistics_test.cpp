@@ -146,7 +146,8 @@ TEST(SpectralFloor, SteadyToneIsFloorAsWell) {
     for (int n = 0; n < 960; ++n) {
       seed = seed * 1664525u + 1013904223u;
       const double noise = 20.0 * static_cast<int32_t>(seed) / 2147483648.0;
-      mic[n] = static_cast<int16_t>(std::lround(4000.0 * std::sin(2 * pi * 1000.0 * (frame * 960 + n) / 48000.0) + noise));
+      mic[n] =
+          static_cast<int16_t>(std::lround(4000.0 * std::sin(2 * pi * 1000.0 * (frame * 960 + n) / 48000.0) + noise));
     }
     std::memset(reference, 0, sizeof(reference));
     channel.mic = channel.mic_copy = mic;

@@ -13,8 +13,8 @@ constexpr int kCrestOrder = 18;
 constexpr int kCrestFrames = 8;
 
 struct CrestDetector {
-  float history[kCrestHistory];   // the last 204 input samples
-  float memory[kCrestOrder];      // the last 18 decimated samples of the previous frame
+  float history[kCrestHistory];  // the last 204 input samples
+  float memory[kCrestOrder];     // the last 18 decimated samples of the previous frame
   float decimated[kCrestFrame];
   float autocorrelation[kCrestOrder + 1];
   float predictor[kCrestOrder + 1];   // a[1..18]

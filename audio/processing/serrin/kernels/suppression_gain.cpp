@@ -13,12 +13,16 @@ constexpr int kActivityTop = 780;
 constexpr float kNoiseScale = 0.000030517578f;  // 2^-15
 constexpr int kCurveGroupEdges[kGainCurveRows + 1] = {2, 20, 80, 160, 320, 880};
 
-const GainCurveRow kNormalCurve[kGainCurveRows] = {
-    {81.0f, 0.0080247f, 0}, {81.0f, 0.0080247f, 16}, {41.0f, 0.0158537f, 32},
-    {41.0f, 0.0158537f, 64}, {41.0f, 0.0158537f, 64}};
-const GainCurveRow kGentleCurve[kGainCurveRows] = {
-    {21.0f, 0.0238095f, 0}, {21.0f, 0.0238095f, 16}, {21.0f, 0.0238095f, 32},
-    {21.0f, 0.0238095f, 64}, {21.0f, 0.0238095f, 64}};
+const GainCurveRow kNormalCurve[kGainCurveRows] = {{81.0f, 0.0080247f, 0},
+                                                   {81.0f, 0.0080247f, 16},
+                                                   {41.0f, 0.0158537f, 32},
+                                                   {41.0f, 0.0158537f, 64},
+                                                   {41.0f, 0.0158537f, 64}};
+const GainCurveRow kGentleCurve[kGainCurveRows] = {{21.0f, 0.0238095f, 0},
+                                                   {21.0f, 0.0238095f, 16},
+                                                   {21.0f, 0.0238095f, 32},
+                                                   {21.0f, 0.0238095f, 64},
+                                                   {21.0f, 0.0238095f, 64}};
 constexpr float kNormalFloor = 0.35f;
 constexpr float kGentleFloor = 0.5f;
 constexpr float kCeilings[5] = {0.0f, 0.41f, 0.51f, 0.64f, 0.8f};
@@ -56,9 +60,8 @@ void suppressor_init(SuppressorState* s) {
 
 void echo_activity_init(EchoActivity* a) { std::memset(a, 0, sizeof(*a)); }
 
-void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode,
-                      const float* band_thresholds, const float* band_factors, const float* weights,
-                      EchoActivity* a) {
+void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode, const float* band_thresholds,
+                      const float* band_factors, const float* weights, EchoActivity* a) {
   float sum = 0.0f;
   int k = 2;
   for (int b = 0; b < 6; ++b) {
@@ -78,8 +81,8 @@ void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int m
   a->mean_echo = sum * 2.0f / 960.0f;
 }
 
-void echo_activity_update(const float* residual_power, const float* thresholds,
-                          const float* gains, int mode, float* output, EchoActivity* a) {
+void echo_activity_update(const float* residual_power, const float* thresholds, const float* gains, int mode,
+                          float* output, EchoActivity* a) {
   const SerrinConfig* config = serrin_config();
   float total = 0.0f, q = 0.0f;
   float band_sum[6] = {};
@@ -146,9 +149,8 @@ void echo_activity_update(const float* residual_power, const float* thresholds,
   if (config->echo_detection == 0) a->hold2 = 55;
 }
 
-void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
-                            const float* noise_magnitudes, float gain, int mode, int strength_type,
-                            int bins, SuppressorState* s, int flag) {
+void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios, const float* noise_magnitudes, float gain,
+                            int mode, int strength_type, int bins, SuppressorState* s, int flag) {
   const SerrinConfig* config = serrin_config();
   bool gentle;
   if (ratios[kSpectralBins] != 0.0f) {
@@ -229,8 +231,8 @@ void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
 namespace {
 
 // Noise of magnitude scale x magnitudes[k] (x window[k] when given) into bins [first, end).
-void FillNoise(const float* magnitudes, const float* window, float scale, int first, int end,
-               SerrinComplex* out, SuppressorState* s) {
+void FillNoise(const float* magnitudes, const float* window, float scale, int first, int end, SerrinComplex* out,
+               SuppressorState* s) {
   for (int k = first; k < end; ++k) {
     const float a = scale * magnitudes[k] * (window != nullptr ? window[k] : 1.0f) * kNoiseScale;
     const float g1 = comfort_noise_next(&s->noise_seed);
@@ -241,8 +243,8 @@ void FillNoise(const float* magnitudes, const float* window, float scale, int fi
 
 // Bins 2..879 from the noise magnitudes, the tail from the stored tail magnitudes when the
 // delay length asks for it; nothing from 880 up.
-void FillComfortNoise(const float* noise_magnitudes, const float* window, float scale,
-                      SerrinComplex* out, SuppressorState* s) {
+void FillComfortNoise(const float* noise_magnitudes, const float* window, float scale, SerrinComplex* out,
+                      SuppressorState* s) {
   std::memset(out, 0, sizeof(SerrinComplex) * kSpectralBins);
   FillNoise(noise_magnitudes, window, scale, 2, kGainCurveEnd, out, s);
   if (s->delay_length > kTailFillLength) {
@@ -255,14 +257,12 @@ void FillComfortNoise(const float* noise_magnitudes, const float* window, float 
 
 }  // namespace
 
-void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out,
-                        SuppressorState* s, int flag) {
+void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out, SuppressorState* s, int flag) {
   const float c = (s->suppress ? (flag ? 0.1f : 0.35f) : 1.0f) * level;
   FillComfortNoise(noise_magnitudes, s->window, c, out, s);
 }
 
-void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out,
-                             SuppressorState* s) {
+void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out, SuppressorState* s) {
   FillComfortNoise(noise_magnitudes, nullptr, 1.0f, out, s);
 }
 

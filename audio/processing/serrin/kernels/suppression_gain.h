@@ -33,15 +33,15 @@ constexpr float kRatioRelease = 0.5f;
 int16_t comfort_noise_next(int16_t* seed);
 
 struct SuppressorState {
-  float ratios[kSpectralBins];   // smoothed per-bin ratios
+  float ratios[kSpectralBins];  // smoothed per-bin ratios
   float release;
   int32_t gentle_countdown;
-  int16_t noise_seed;            // comfort-noise generator
-  int32_t comfort_noise;         // comfort noise enabled
-  int32_t suppress;              // suppression flag set by the per-frame processing
-  float frame_constant;          // set to 0.01 every frame
-  float strength;                // per-channel suppression strength
-  float window[kSpectralBins];   // comfort-noise shape of comfort_noise_fill
+  int16_t noise_seed;           // comfort-noise generator
+  int32_t comfort_noise;        // comfort noise enabled
+  int32_t suppress;             // suppression flag set by the per-frame processing
+  float frame_constant;         // set to 0.01 every frame
+  float strength;               // per-channel suppression strength
+  float window[kSpectralBins];  // comfort-noise shape of comfort_noise_fill
   // Delay length of the core (0: none) and the stored tail magnitudes: a length above 161
   // fills the bins from 960 - length / 2 with noise of the tail magnitudes.
   int32_t delay_length;
@@ -64,31 +64,27 @@ struct EchoActivity {
   int32_t hold2;
   int32_t frames;
   int32_t quiet2;
-  float mean_echo;    // weighted mean echo level of the last peak follow
+  float mean_echo;  // weighted mean echo level of the last peak follow
 };
 
 void echo_activity_init(EchoActivity* a);
 
 // Decaying per-bin peaks of the echo estimate, gated per band into `gated`; publishes the
 // weighted mean 2/960 x sum(weights[k] x peaks[k]) over the band bins as a->mean_echo.
-void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode,
-                      const float* band_thresholds, const float* band_factors, const float* weights,
-                      EchoActivity* a);
-void echo_activity_update(const float* residual_power, const float* thresholds,
-                          const float* gains, int mode, float* output, EchoActivity* a);
+void echo_peak_follow(const float* echo_power, float* peaks, float* gated, int mode, const float* band_thresholds,
+                      const float* band_factors, const float* weights, EchoActivity* a);
+void echo_activity_update(const float* residual_power, const float* thresholds, const float* gains, int mode,
+                          float* output, EchoActivity* a);
 
 // Scales every bin of spectrum by its gain and adds comfort noise; ratios[960] is the
 // recent-echo flag.
-void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios,
-                            const float* noise_magnitudes, float gain, int mode, int strength_type,
-                            int bins, SuppressorState* s, int flag);
-void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out,
-                        SuppressorState* s, int flag);
-void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out,
-                             SuppressorState* s);
+void apply_suppression_gain(SerrinComplex* spectrum, const float* ratios, const float* noise_magnitudes, float gain,
+                            int mode, int strength_type, int bins, SuppressorState* s, int flag);
+void comfort_noise_fill(const float* noise_magnitudes, float level, SerrinComplex* out, SuppressorState* s, int flag);
+void comfort_noise_fill_unit(const float* noise_magnitudes, SerrinComplex* out, SuppressorState* s);
 
 struct AgcState {
-  float gain;      // at least 0.5
+  float gain;  // at least 0.5
   float max_gain;
   float level;
   float follower;

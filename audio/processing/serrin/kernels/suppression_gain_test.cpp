@@ -33,8 +33,8 @@ class Suppression : public ::testing::Test {
   }
   void TearDown() override { serrin_config_reset(serrin_config()); }
   void Apply(int mode, int type, int flag = 0) {
-    apply_suppression_gain(spectrum_.data(), ratios_.data(), noise_.data(), 1.0f, mode, type,
-                           kGainCurveEnd, s_.get(), flag);
+    apply_suppression_gain(spectrum_.data(), ratios_.data(), noise_.data(), 1.0f, mode, type, kGainCurveEnd, s_.get(),
+                           flag);
   }
   std::unique_ptr<SuppressorState> s_;
   std::vector<float> ratios_, noise_;
@@ -123,8 +123,8 @@ TEST(EchoActivity, SparseBinsAreCleared) {
   serrin_config_reset(serrin_config());
   EchoActivity a;
   echo_activity_init(&a);
-  std::vector<float> residual(kSpectralBins, 0.0f), thresholds(kSpectralBins, 1.0f),
-      gains(kSpectralBins, 1.0f), out(kSpectralBins);
+  std::vector<float> residual(kSpectralBins, 0.0f), thresholds(kSpectralBins, 1.0f), gains(kSpectralBins, 1.0f),
+      out(kSpectralBins);
   residual[50] = 300.0f;  // alone
   for (int k = 100; k < 120; ++k) residual[k] = 300.0f;
   echo_activity_update(residual.data(), thresholds.data(), gains.data(), 3, out.data(), &a);

@@ -42,8 +42,8 @@ inline std::vector<int16_t> SpeechLike(size_t samples, float peak, uint32_t seed
     double v = 0.0;
     for (int k = 1; k <= 20; ++k) {
       const double fk = k * f0;
-      const double formant = 1.0 / (1.0 + std::pow((fk - 700.0) / 400.0, 2)) +
-                             0.5 / (1.0 + std::pow((fk - 1800.0) / 500.0, 2));
+      const double formant =
+          1.0 / (1.0 + std::pow((fk - 700.0) / 400.0, 2)) + 0.5 / (1.0 + std::pow((fk - 1800.0) / 500.0, 2));
       v += formant / k * std::sin(k * phase);
     }
     const double syllable = std::fmod(t * syllable_hz + 0.1 * seed, 1.0);
@@ -89,8 +89,8 @@ inline std::vector<int16_t> Talker(size_t samples, float rms, double pitch_hz, u
       double x = 0.0;
       for (int k = 1; k * f0 < 5000.0; ++k) {
         const double fk = k * f0;
-        const double formants = 1.0 / (1.0 + std::pow((fk - f1) / 120.0, 2)) +
-                                0.6 / (1.0 + std::pow((fk - f2) / 180.0, 2)) + 0.02;
+        const double formants =
+            1.0 / (1.0 + std::pow((fk - f1) / 120.0, 2)) + 0.6 / (1.0 + std::pow((fk - f2) / 180.0, 2)) + 0.02;
         x += formants * std::sin(k * phase);
       }
       x *= amp * std::sin(pi * t);

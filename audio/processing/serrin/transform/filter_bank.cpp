@@ -14,9 +14,7 @@ int16_t SaturateToInt16(float v) {
 }
 }  // namespace
 
-void serrin_analysis_init(AnalysisBank* bank) {
-  serrin_analysis_init_window(bank, serrin_prototype_window());
-}
+void serrin_analysis_init(AnalysisBank* bank) { serrin_analysis_init_window(bank, serrin_prototype_window()); }
 
 void serrin_analysis_init_window(AnalysisBank* bank, const float* proto) {
   bank->memory = 0.0f;
@@ -47,19 +45,15 @@ void serrin_analysis(const int16_t* samples, SerrinComplex* spectrum, AnalysisBa
   // Fold: the first half takes the even ages, the second half the odd ages.
   float* folded = reinterpret_cast<float*>(spectrum);
   for (int n = 0; n < kBankFrame; ++n) {
-    folded[n] = bank->segments[0][n] * bank->buffers[0][n] +
-                bank->segments[2][n] * bank->buffers[2][n] +
+    folded[n] = bank->segments[0][n] * bank->buffers[0][n] + bank->segments[2][n] * bank->buffers[2][n] +
                 bank->segments[4][n] * bank->buffers[4][n];
-    folded[kBankFrame + n] = bank->segments[1][n] * bank->buffers[1][n] +
-                             bank->segments[3][n] * bank->buffers[3][n] +
+    folded[kBankFrame + n] = bank->segments[1][n] * bank->buffers[1][n] + bank->segments[3][n] * bank->buffers[3][n] +
                              bank->segments[5][n] * bank->buffers[5][n];
   }
   serrin_rfft1920(spectrum, 1);
 }
 
-void serrin_synthesis_init(SynthesisBank* bank) {
-  serrin_synthesis_init_window(bank, serrin_prototype_window());
-}
+void serrin_synthesis_init(SynthesisBank* bank) { serrin_synthesis_init_window(bank, serrin_prototype_window()); }
 
 void serrin_synthesis_init_window(SynthesisBank* bank, const float* proto) {
   bank->memory = 0.0f;

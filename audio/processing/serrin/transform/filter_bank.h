@@ -12,8 +12,8 @@ constexpr int kBankAges = 6;
 // History of six pre-emphasised frames, oldest (age 0) to newest (age 5), with the
 // analysis window (the prototype reversed in time) cut into six segments.
 struct AnalysisBank {
-  float memory;                     // last input sample of the previous frame
-  float* buffers[kBankAges];        // rotate by pointer
+  float memory;               // last input sample of the previous frame
+  float* buffers[kBankAges];  // rotate by pointer
   const float* segments[kBankAges];
   float storage[kBankAges][kBankFrame];
   float window[kBankAges * kBankFrame];
@@ -22,8 +22,8 @@ struct AnalysisBank {
 // Six overlap-add accumulators, the one emitted next (age 0) to the newest (age 5),
 // with the synthesis window (the prototype as stored) cut into six segments.
 struct SynthesisBank {
-  float memory;                     // previous output sample of the de-emphasis
-  float* accumulators[kBankAges];   // rotate by pointer
+  float memory;                    // previous output sample of the de-emphasis
+  float* accumulators[kBankAges];  // rotate by pointer
   const float* segments[kBankAges];
   float storage[kBankAges][kBankFrame];
 };

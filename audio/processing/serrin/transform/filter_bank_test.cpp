@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -38,8 +38,8 @@ TEST(FilterBank, PrototypeWindowCharacteristicValues) {
     int index;
     float value;
   } values[] = {
-      {0, -0.05463f},    {960, 0.227248f},  {1440, 0.619908f}, {1920, 0.89224f},
-      {2054, 0.907996f}, {2400, 0.805716f}, {2880, 0.424815f}, {3360, 0.048626f},
+      {0, -0.05463f},     {960, 0.227248f},   {1440, 0.619908f},  {1920, 0.89224f},
+      {2054, 0.907996f},  {2400, 0.805716f},  {2880, 0.424815f},  {3360, 0.048626f},
       {3840, -0.101363f}, {4320, -0.063904f}, {4800, -0.001662f}, {5759, -0.005092f},
   };
   for (const auto& v : values) EXPECT_NEAR(w[v.index], v.value, 5e-7f) << "index " << v.index;

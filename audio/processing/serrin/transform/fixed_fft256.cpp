@@ -23,12 +23,10 @@ struct Tables {
       int r = 0;
       for (int b = 0; b < kBits; ++b) r |= ((i >> b) & 1) << (kBits - 1 - b);
       bitrev[i] = r;
-      twiddle[i] = {static_cast<float>(std::cos(2.0 * pi * i / kN)),
-                    static_cast<float>(-std::sin(2.0 * pi * i / kN))};
+      twiddle[i] = {static_cast<float>(std::cos(2.0 * pi * i / kN)), static_cast<float>(-std::sin(2.0 * pi * i / kN))};
     }
     for (int i = 0; i <= kN; ++i) {
-      split[i] = {static_cast<float>(std::cos(pi * i / kN)),
-                  static_cast<float>(-std::sin(pi * i / kN))};
+      split[i] = {static_cast<float>(std::cos(pi * i / kN)), static_cast<float>(-std::sin(pi * i / kN))};
     }
   }
 };
@@ -41,10 +39,8 @@ const Tables& T() {
 uint32_t MagnitudeOr(const FixedPair* in) {
   uint32_t bits = 0;
   for (int i = 0; i < kN; ++i) {
-    bits |= in[i].re < 0 ? static_cast<uint32_t>(-(static_cast<int64_t>(in[i].re)))
-                         : static_cast<uint32_t>(in[i].re);
-    bits |= in[i].im < 0 ? static_cast<uint32_t>(-(static_cast<int64_t>(in[i].im)))
-                         : static_cast<uint32_t>(in[i].im);
+    bits |= in[i].re < 0 ? static_cast<uint32_t>(-(static_cast<int64_t>(in[i].re))) : static_cast<uint32_t>(in[i].re);
+    bits |= in[i].im < 0 ? static_cast<uint32_t>(-(static_cast<int64_t>(in[i].im))) : static_cast<uint32_t>(in[i].im);
   }
   return bits;
 }
@@ -89,8 +85,7 @@ inline int32_t ToInt(float v) {
 
 int32_t norm_shift(int32_t x) {
   if (x == 0) return 0;
-  uint32_t b = x < 0 ? (x == INT32_MIN ? 0x7FFFFFFFu : static_cast<uint32_t>(-x))
-                     : static_cast<uint32_t>(x);
+  uint32_t b = x < 0 ? (x == INT32_MIN ? 0x7FFFFFFFu : static_cast<uint32_t>(-x)) : static_cast<uint32_t>(x);
   int32_t count = 0;
   while (b < 0x40000000u) {
     b <<= 1;

@@ -76,8 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SerrinComplex far[kSpectralBins];
     for (int k = 0; k < kSpectralBins; ++k) far[k] = {1000.0f, -500.0f};
     float floors[6] = {1, 1, 1, 1, 1, 1};
-    echo_filter_step(0, 0, 1, floors, &state->echo_path[0], 2, kEchoFilterBins, spectrum, far,
-                     &state->filter);
+    echo_filter_step(0, 0, 1, floors, &state->echo_path[0], 2, kEchoFilterBins, spectrum, far, &state->filter);
     for (int k = 0; k < kSpectralBins; ++k) {
       if (!(spectrum[k].re == spectrum[k].re)) __builtin_trap();  // a NaN got through
     }

@@ -37,8 +37,7 @@ namespace kiv_common {
       if ((p[i + k] & 0xc0) != 0x80) return false;
       cp = (cp << 6) | (p[i + k] & 0x3f);
     }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) ||
-        (cp >= 0xd800 && cp <= 0xdfff)) {
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) || (cp >= 0xd800 && cp <= 0xdfff)) {
       return false;
     }
     i += len;

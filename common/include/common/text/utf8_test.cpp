@@ -14,10 +14,10 @@ TEST(Utf8Test, AcceptsEachSequenceLength) {
   EXPECT_TRUE(IsUtf8(""));
   EXPECT_TRUE(IsUtf8("plain ascii"));
   EXPECT_TRUE(IsUtf8("nul\0inside"s));
-  EXPECT_TRUE(IsUtf8("\xc2\x80\xdf\xbf"));                  // U+0080, U+07FF
+  EXPECT_TRUE(IsUtf8("\xc2\x80\xdf\xbf"));                      // U+0080, U+07FF
   EXPECT_TRUE(IsUtf8("\xe0\xa0\x80\xed\x9f\xbf\xef\xbf\xbf"));  // U+0800, U+D7FF, U+FFFF
-  EXPECT_TRUE(IsUtf8("\xee\x80\x80"));                      // U+E000, just past the surrogates
-  EXPECT_TRUE(IsUtf8("\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"));  // U+10000, U+10FFFF
+  EXPECT_TRUE(IsUtf8("\xee\x80\x80"));                          // U+E000, just past the surrogates
+  EXPECT_TRUE(IsUtf8("\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"));      // U+10000, U+10FFFF
 }
 
 // Verifies that a code point written with more bytes than it needs is refused.

@@ -19,7 +19,8 @@ struct ISecond : public IUnknown {
 template <typename Policy>
 class TwoFaces : public kiv_common::ComObject<Policy, IFirst, ISecond> {
  public:
-  explicit TwoFaces(bool* deleted) : kiv_common::ComObject<Policy, IFirst, ISecond>(kIidFirst, kIidSecond), deleted_(deleted) {}
+  explicit TwoFaces(bool* deleted)
+      : kiv_common::ComObject<Policy, IFirst, ISecond>(kIidFirst, kIidSecond), deleted_(deleted) {}
   ~TwoFaces() override { *deleted_ = true; }
   int STDMETHODCALLTYPE First() override { return 1; }
   int STDMETHODCALLTYPE Second() override { return 2; }
@@ -121,7 +122,9 @@ class WithExtra : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease, 
   WithExtra() : ComObject(kIidFirst) {}
   int STDMETHODCALLTYPE First() override { return 1; }
   int STDMETHODCALLTYPE Second() override { return 2; }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return ComObject::QueryInterface(iid, out); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    return ComObject::QueryInterface(iid, out);
+  }
   ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return ComObject::Release(); }
 

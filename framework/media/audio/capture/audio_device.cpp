@@ -90,8 +90,8 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
       DetachPluginLocked();
       const HRESULT hr = engine_->StartCapture(this, target.engine_index);
       if (FAILED(hr)) {
-        FW_LOG("audio device %p: capture on %d failed 0x%08lx", static_cast<void*>(this),
-               deviceIndex, static_cast<unsigned long>(hr));
+        FW_LOG("audio device %p: capture on %d failed 0x%08lx", static_cast<void*>(this), deviceIndex,
+               static_cast<unsigned long>(hr));
         engine_->StopCapture(this);
         capture_index_ = -1;
         return hr;
@@ -114,8 +114,8 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     std::lock_guard<std::mutex> lock(control_);
     const HRESULT hr = engine_->StartPlay(this, deviceIndex);
     if (FAILED(hr)) {
-      FW_LOG("audio device %p: playback on %d failed 0x%08lx", static_cast<void*>(this),
-             deviceIndex, static_cast<unsigned long>(hr));
+      FW_LOG("audio device %p: playback on %d failed 0x%08lx", static_cast<void*>(this), deviceIndex,
+             static_cast<unsigned long>(hr));
       return hr;
     }
     playing_ = true;
@@ -207,13 +207,13 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
       auto voice = voices_.find(streamId);
       if (voice != voices_.end()) {
         const VoiceJitterStats st = voice->second->stats();
-        FW_LOG("audio device %p: stream %d received %lld packets, %lld late, %lld duplicate, "
-               "%lld lost (%lld rebuilt), playout held %lld times, %lld frames shed, target %d frames",
-               static_cast<void*>(this), streamId, static_cast<long long>(st.received),
-               static_cast<long long>(st.late), static_cast<long long>(st.duplicates),
-               static_cast<long long>(st.lost), static_cast<long long>(st.recovered),
-               static_cast<long long>(st.held), static_cast<long long>(st.shed),
-               voice->second->target_frames());
+        FW_LOG(
+            "audio device %p: stream %d received %lld packets, %lld late, %lld duplicate, "
+            "%lld lost (%lld rebuilt), playout held %lld times, %lld frames shed, target %d frames",
+            static_cast<void*>(this), streamId, static_cast<long long>(st.received), static_cast<long long>(st.late),
+            static_cast<long long>(st.duplicates), static_cast<long long>(st.lost),
+            static_cast<long long>(st.recovered), static_cast<long long>(st.held), static_cast<long long>(st.shed),
+            voice->second->target_frames());
         voices_.erase(voice);
       }
       auto it = encoded_sinks_.find(streamId);
@@ -226,8 +226,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     return S_OK;
   }
 
-  HRESULT AVCORE_CALL AddRemoteEncodedDataSink(int32_t streamId, avcore::IAudioDataSink* sink,
-                                               void* context) override {
+  HRESULT AVCORE_CALL AddRemoteEncodedDataSink(int32_t streamId, avcore::IAudioDataSink* sink, void* context) override {
     if (sink == nullptr) return E_POINTER;
     std::lock_guard<std::mutex> lock(streams_);
     if (!mixer_.Contains(streamId)) return E_INVALIDARG;
@@ -248,8 +247,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     return removed ? S_OK : S_FALSE;
   }
 
-  HRESULT AVCORE_CALL GetStreamInfo(int32_t streamId, int32_t* level, int32_t* packets,
-                                    int32_t* lost) override {
+  HRESULT AVCORE_CALL GetStreamInfo(int32_t streamId, int32_t* level, int32_t* packets, int32_t* lost) override {
     AudioStreamInfo info;
     if (!mixer_.Info(streamId, &info)) return E_INVALIDARG;
     if (level) *level = info.level;
@@ -279,8 +277,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     return ReadVolume(false, volume, minimum, maximum);
   }
   HRESULT AVCORE_CALL SetSpeakerVolume(int32_t volume) override { return WriteVolume(false, volume); }
-  HRESULT AVCORE_CALL GetMicrophoneVolume(int32_t* volume, int32_t* minimum,
-                                          int32_t* maximum) override {
+  HRESULT AVCORE_CALL GetMicrophoneVolume(int32_t* volume, int32_t* minimum, int32_t* maximum) override {
     return ReadVolume(true, volume, minimum, maximum);
   }
   HRESULT AVCORE_CALL SetMicrophoneVolume(int32_t volume) override { return WriteVolume(true, volume); }
@@ -294,8 +291,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     FillLevels(speaker_meter_.levels(), energy, peak, average);
     return S_OK;
   }
-  HRESULT AVCORE_CALL GetMicrophoneEnergy(int32_t* energy, int32_t* peak,
-                                          int32_t* average) override {
+  HRESULT AVCORE_CALL GetMicrophoneEnergy(int32_t* energy, int32_t* peak, int32_t* average) override {
     FillLevels(mic_meter_.levels(), energy, peak, average);
     return S_OK;
   }
@@ -331,16 +327,14 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
       auto it = encoded_sinks_.find(streamId);
       if (it != encoded_sinks_.end()) sinks = it->second;
     }
-    voice->OnPacket(packet->sequence, packet->ssrc, packet->payload, packet->payload_bytes,
-                    packet->arrival_ms);
+    voice->OnPacket(packet->sequence, packet->ssrc, packet->payload, packet->payload_bytes, packet->arrival_ms);
     if (sinks && !sinks->empty()) {
       std::vector<uint8_t> encoded;
-      if (WriteRemoteAudioFromOpusRtp(packet->sequence, packet->timestamp, packet->payload,
-                                      packet->payload_bytes, &encoded)) {
+      if (WriteRemoteAudioFromOpusRtp(packet->sequence, packet->timestamp, packet->payload, packet->payload_bytes,
+                                      &encoded)) {
         const int32_t bytes = static_cast<int32_t>(encoded.size());
-        sinks->ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-          sink->OnAudioData(encoded.data(), bytes, context);
-        });
+        sinks->ForEach(
+            [&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(encoded.data(), bytes, context); });
       }
     }
     return S_OK;
@@ -354,13 +348,11 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
 
   HRESULT AVCORE_CALL WriteStream(int32_t streamId, const void* pcm, int32_t bytes) override {
     if (pcm == nullptr || bytes < 0 || bytes % 2 != 0) return E_INVALIDARG;
-    return mixer_.Write(streamId, static_cast<const int16_t*>(pcm), static_cast<size_t>(bytes) / 2)
-               ? S_OK
-               : E_INVALIDARG;
+    return mixer_.Write(streamId, static_cast<const int16_t*>(pcm), static_cast<size_t>(bytes) / 2) ? S_OK
+                                                                                                    : E_INVALIDARG;
   }
 
-  HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet, int32_t bytes,
-                                          int32_t lost) override {
+  HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet, int32_t bytes, int32_t lost) override {
     if (packet == nullptr || bytes <= 0) return E_INVALIDARG;
     std::shared_ptr<SinkList<avcore::IAudioDataSink>> sinks;
     {
@@ -370,9 +362,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
       if (it != encoded_sinks_.end()) sinks = it->second;
     }
     if (sinks) {
-      sinks->ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-        sink->OnAudioData(packet, bytes, context);
-      });
+      sinks->ForEach([&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(packet, bytes, context); });
     }
     return S_OK;
   }
@@ -384,9 +374,8 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     if (!mic_on_) std::fill(capture_frame_.begin(), capture_frame_.end(), 0);
     mic_meter_.AddFrame(capture_frame_.data(), samples);
     const int32_t bytes = static_cast<int32_t>(samples * 2);
-    capture_sinks_.ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-      sink->OnAudioData(capture_frame_.data(), bytes, context);
-    });
+    capture_sinks_.ForEach(
+        [&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(capture_frame_.data(), bytes, context); });
     send_.ForEach([&](IAudioSendSink* sink, void*) {
       sink->OnCapturedPcm(capture_frame_.data(), static_cast<int32_t>(samples));
     });
@@ -401,9 +390,7 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
     if (!speaker_on_) std::fill(out, out + samples, 0);
     speaker_meter_.AddFrame(out, samples);
     const int32_t bytes = static_cast<int32_t>(samples * 2);
-    play_sinks_.ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-      sink->OnAudioData(out, bytes, context);
-    });
+    play_sinks_.ForEach([&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(out, bytes, context); });
     mix_tap_.OnPlayed(out, samples, &render_mix_);
     DeliverMix(render_mix_);
   }
@@ -415,9 +402,8 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
 
   void DeliverMix(const std::vector<int16_t>& frame) {
     const int32_t bytes = static_cast<int32_t>(frame.size() * 2);
-    mix_sinks_.ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-      sink->OnAudioData(frame.data(), bytes, context);
-    });
+    mix_sinks_.ForEach(
+        [&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(frame.data(), bytes, context); });
   }
 
   void DetachPluginLocked() {
@@ -427,11 +413,16 @@ class AudioDevice final : public ComObject<avcore::IAudioDevice, IAudioSourcePor
 
   int32_t* ParamSlot(int32_t param) {
     switch (param) {
-      case avcore::kAudioParamEchoCancel: return &echo_cancel_;
-      case avcore::kAudioParamNoiseSuppress: return &noise_suppress_;
-      case avcore::kAudioParamProcessorMode: return &processor_mode_;
-      case avcore::kAudioParamAutoGain: return &auto_gain_;
-      default: return nullptr;
+      case avcore::kAudioParamEchoCancel:
+        return &echo_cancel_;
+      case avcore::kAudioParamNoiseSuppress:
+        return &noise_suppress_;
+      case avcore::kAudioParamProcessorMode:
+        return &processor_mode_;
+      case avcore::kAudioParamAutoGain:
+        return &auto_gain_;
+      default:
+        return nullptr;
     }
   }
 

@@ -37,8 +37,7 @@ std::vector<std::wstring> Names(avcore::IAudioDevice* device, bool capture) {
   const int32_t n = capture ? device->GetCaptureDeviceCount() : device->GetPlayDeviceCount();
   for (int32_t i = 0; i < n; ++i) {
     wchar_t name[260] = {};
-    const HRESULT hr = capture ? device->GetCaptureDeviceName(i, name, 260)
-                               : device->GetPlayDeviceName(i, name, 260);
+    const HRESULT hr = capture ? device->GetCaptureDeviceName(i, name, 260) : device->GetPlayDeviceName(i, name, 260);
     names.push_back(SUCCEEDED(hr) ? name : L"<error>");
   }
   return names;
@@ -151,8 +150,8 @@ TEST_F(AudioDeviceRealTest, ToneOnAStreamComesBackThroughTheMonitor) {
     port->WriteStream(stream, tone.data(), static_cast<int32_t>(tone.size() * 2));
     std::this_thread::sleep_for(100ms);
   }
-  printf("frames played %d (loud %d), captured %d (loud %d)\n", played.frames.load(),
-         played.loud_frames.load(), captured.frames.load(), captured.loud_frames.load());
+  printf("frames played %d (loud %d), captured %d (loud %d)\n", played.frames.load(), played.loud_frames.load(),
+         captured.frames.load(), captured.loud_frames.load());
   EXPECT_GT(played.loud_frames, 10);
   EXPECT_GT(captured.frames, 10);
   EXPECT_GE(captured.loud_frames, 10);

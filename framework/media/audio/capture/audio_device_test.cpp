@@ -35,9 +35,7 @@ struct FrameSink : avcore::IAudioDataSink {
 struct SendSink : tessarine::IAudioSendSink {
   std::vector<std::vector<int16_t>> pcm;
   std::vector<const void*> blocks;
-  void OnCapturedPcm(const int16_t* data, int32_t samples) override {
-    pcm.emplace_back(data, data + samples);
-  }
+  void OnCapturedPcm(const int16_t* data, int32_t samples) override { pcm.emplace_back(data, data + samples); }
   void OnPluginBlock(const void* block) override { blocks.push_back(block); }
 };
 
@@ -56,8 +54,7 @@ struct FakePlugin : avcore::IAVPlugin {
     enabled_type = enable ? type : 0;
     return S_OK;
   }
-  HRESULT AVCORE_CALL SetOutputCallback(int32_t type, avcore::PluginOutputCallback cb,
-                                        void* ctx) override {
+  HRESULT AVCORE_CALL SetOutputCallback(int32_t type, avcore::PluginOutputCallback cb, void* ctx) override {
     if (FAILED(refuse)) return refuse;
     callback_type = type;
     callback = cb;
@@ -84,8 +81,8 @@ std::vector<int16_t> Ramp(int16_t start) {
 
 std::wstring Name(avcore::IAudioDevice* device, bool capture, int index) {
   wchar_t name[260] = {};
-  const HRESULT hr = capture ? device->GetCaptureDeviceName(index, name, 260)
-                             : device->GetPlayDeviceName(index, name, 260);
+  const HRESULT hr =
+      capture ? device->GetCaptureDeviceName(index, name, 260) : device->GetPlayDeviceName(index, name, 260);
   return SUCCEEDED(hr) ? std::wstring(name) : L"<error>";
 }
 

@@ -43,8 +43,8 @@ struct IAudioSourcePort : public IUnknown {
   virtual HRESULT AVCORE_CALL WriteStream(int32_t streamId, const void* pcm, int32_t bytes) = 0;
   // A packet received for a playback stream (and `lost` packets missing before it):
   // counted for GetStreamInfo and handed to the stream's encoded-data sinks.
-  virtual HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet,
-                                                  int32_t bytes, int32_t lost) = 0;
+  virtual HRESULT AVCORE_CALL DeliverStreamPacket(int32_t streamId, const void* packet, int32_t bytes,
+                                                  int32_t lost) = 0;
   // A received voice packet (one Opus frame of 20 ms) for a playback stream: it goes
   // through the stream's jitter buffer and decoder into the render callback, and to the
   // stream's encoded-data sinks as a remote-audio packet. Any thread.

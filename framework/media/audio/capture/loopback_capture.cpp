@@ -1,6 +1,7 @@
 #include "loopback_capture.h"
 
 #include <windows.h>
+
 #include <audioclient.h>
 #include <mmdeviceapi.h>
 
@@ -21,8 +22,8 @@ constexpr REFERENCE_TIME kBufferDuration = 2000000;  // 200 ms, in 100 ns units
 
 // Defined here: the import libraries do not carry them.
 constexpr GUID kSubtypeIeeeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-const PROPERTYKEY kDeviceFriendlyName = {
-    {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
+const PROPERTYKEY kDeviceFriendlyName = {{0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}},
+                                         14};
 
 struct ComApartment {
   ComApartment() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
@@ -142,9 +143,8 @@ void LoopbackCapture::Stop() {
 void LoopbackCapture::Run(Sink sink) {
   ComApartment apartment;
   IMMDeviceEnumerator* raw = nullptr;
-  if (!apartment.ok ||
-      FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                              __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&raw)))) {
+  if (!apartment.ok || FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
+                                               __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&raw)))) {
     error_ = "no device enumerator";
     state_ = -1;
     return;
@@ -172,8 +172,8 @@ void LoopbackCapture::Run(Sink sink) {
     }
   }
   if (!capture) {
-    error_ = "no loopback capture (" + Hex(loopback_hr) + ") and no monitor endpoint of \"" +
-             Narrow(render_name) + "\" or \"" + Narrow(playing_name_) + "\" (" + Hex(monitor_hr) + ")";
+    error_ = "no loopback capture (" + Hex(loopback_hr) + ") and no monitor endpoint of \"" + Narrow(render_name) +
+             "\" or \"" + Narrow(playing_name_) + "\" (" + Hex(monitor_hr) + ")";
     state_ = -1;
     return;
   }

@@ -45,9 +45,8 @@ class SystemSoundEncoder final : public kiv_common::ComObject<EncoderPolicy, avc
     while (pending_.size() - used >= kVoiceFrameSamples) {
       if (encoder_.Encode(pending_.data() + used, &packet_)) {
         const int32_t bytes = static_cast<int32_t>(packet_.size());
-        sinks_.ForEach([&](avcore::IAudioDataSink* sink, void* context) {
-          sink->OnAudioData(packet_.data(), bytes, context);
-        });
+        sinks_.ForEach(
+            [&](avcore::IAudioDataSink* sink, void* context) { sink->OnAudioData(packet_.data(), bytes, context); });
       }
       used += kVoiceFrameSamples;
     }
@@ -80,8 +79,8 @@ class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
   SysSoundSource() : ComObject(avcore::IID_ISysSoundSource) {}
   ~SysSoundSource() override { Stop(); }
 
-  HRESULT AVCORE_CALL Start(avcore::IAvNet* net, avcore::IAudioDevice* device,
-                            avcore::IAecProcessor* aec, int32_t flags, const char* audioId) override {
+  HRESULT AVCORE_CALL Start(avcore::IAvNet* net, avcore::IAudioDevice* device, avcore::IAecProcessor* aec,
+                            int32_t flags, const char* audioId) override {
     (void)aec;  // the capture excludes nothing: what the device plays is heard as well
     if (net == nullptr || audioId == nullptr || audioId[0] == '\0') return E_INVALIDARG;
     if (flags != 0) return E_INVALIDARG;
@@ -92,9 +91,9 @@ class SysSoundSource final : public ComObject<avcore::ISysSoundSource> {
       FW_LOG("system sound: publishing \"%s\" failed 0x%08lx", audioId, static_cast<unsigned long>(added));
       return added;
     }
-    if (!capture_.Start([this](const int16_t* pcm, size_t frames, int32_t rate, int32_t channels) {
-          encoder_.OnPcm(pcm, frames, rate, channels);
-        }, PlayingDeviceName(device))) {
+    if (!capture_.Start([this](const int16_t* pcm, size_t frames, int32_t rate,
+                               int32_t channels) { encoder_.OnPcm(pcm, frames, rate, channels); },
+                        PlayingDeviceName(device))) {
       FW_LOG("system sound: %s", capture_.error().c_str());
       net->RemoveSource(avcore::kMediaAudio, audioId);
       return E_FAIL;

@@ -29,8 +29,7 @@ class AudioProcessor final : public ComObject<avcore::IAudioProcessor> {
   HRESULT AVCORE_CALL Init(const avcore::AudioProcessorSetup* setup, int32_t flags) override {
     if (setup == nullptr) return E_POINTER;
     if (flags != 0 || !IsWorkingFormat(setup->input) || !IsWorkingFormat(setup->output)) {
-      FW_LOG("audio processor %p: input/output must be 48000 Hz mono 16-bit PCM",
-             static_cast<void*>(this));
+      FW_LOG("audio processor %p: input/output must be 48000 Hz mono 16-bit PCM", static_cast<void*>(this));
       return E_INVALIDARG;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -45,8 +44,7 @@ class AudioProcessor final : public ComObject<avcore::IAudioProcessor> {
     if (param != avcore::kAudioParamPitch || size != 4) return E_INVALIDARG;
     int32_t semitones;
     std::memcpy(&semitones, value, sizeof(semitones));
-    if (semitones < -PitchedVoiceEncoder::kMaxSemitones ||
-        semitones > PitchedVoiceEncoder::kMaxSemitones) {
+    if (semitones < -PitchedVoiceEncoder::kMaxSemitones || semitones > PitchedVoiceEncoder::kMaxSemitones) {
       return E_INVALIDARG;
     }
     std::lock_guard<std::mutex> lock(mutex_);

@@ -20,11 +20,10 @@ class AudioTranscoder final : public ComObject<avcore::IAudioTranscoder> {
     if (output == nullptr) return E_POINTER;
     if (codec != 0 || flags != 0 || output->wFormatTag != WAVE_FORMAT_PCM) return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!transcoder_.Init(output->nChannels, static_cast<int32_t>(output->nSamplesPerSec),
-                          output->wBitsPerSample)) {
-      FW_LOG("audio transcoder %p: no PCM output of %u Hz, %u channels, %u bits",
-             static_cast<void*>(this), static_cast<unsigned>(output->nSamplesPerSec),
-             static_cast<unsigned>(output->nChannels), static_cast<unsigned>(output->wBitsPerSample));
+    if (!transcoder_.Init(output->nChannels, static_cast<int32_t>(output->nSamplesPerSec), output->wBitsPerSample)) {
+      FW_LOG("audio transcoder %p: no PCM output of %u Hz, %u channels, %u bits", static_cast<void*>(this),
+             static_cast<unsigned>(output->nSamplesPerSec), static_cast<unsigned>(output->nChannels),
+             static_cast<unsigned>(output->wBitsPerSample));
       return E_INVALIDARG;
     }
     return S_OK;
@@ -42,16 +41,13 @@ class AudioTranscoder final : public ComObject<avcore::IAudioTranscoder> {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!transcoder_.ready()) return E_UNEXPECTED;
     // Another codec, or a malformed packet: no output (S_FALSE).
-    return transcoder_.Transcode(static_cast<const uint8_t*>(packet), static_cast<size_t>(length))
-               ? S_OK
-               : S_FALSE;
+    return transcoder_.Transcode(static_cast<const uint8_t*>(packet), static_cast<size_t>(length)) ? S_OK : S_FALSE;
   }
 
   int32_t AVCORE_CALL GetOutput(void* buffer, int32_t capacity) override {
     if (buffer == nullptr || capacity <= 0) return 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int32_t>(
-        transcoder_.TakeOutput(static_cast<uint8_t*>(buffer), static_cast<size_t>(capacity)));
+    return static_cast<int32_t>(transcoder_.TakeOutput(static_cast<uint8_t*>(buffer), static_cast<size_t>(capacity)));
   }
 
  private:

@@ -32,8 +32,8 @@ OpusVoiceEncoder::~OpusVoiceEncoder() {
 bool OpusVoiceEncoder::Encode(const int16_t* pcm, std::vector<uint8_t>* packet) {
   if (encoder_ == nullptr || pcm == nullptr) return false;
   packet->resize(kMaxPacketBytes);
-  const opus_int32 n = opus_encode(encoder_, pcm, static_cast<int>(kVoiceFrameSamples),
-                                   packet->data(), static_cast<opus_int32>(packet->size()));
+  const opus_int32 n = opus_encode(encoder_, pcm, static_cast<int>(kVoiceFrameSamples), packet->data(),
+                                   static_cast<opus_int32>(packet->size()));
   if (n <= 0) {
     packet->clear();
     return false;

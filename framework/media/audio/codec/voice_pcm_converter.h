@@ -13,13 +13,12 @@ class VoicePcmConverter {
  public:
   // Appends the converted samples to `out`; false (nothing appended) for a rate or
   // channel count out of range.
-  bool Convert(const int16_t* pcm, size_t frames, int32_t rate, int32_t channels,
-               std::vector<int16_t>* out);
+  bool Convert(const int16_t* pcm, size_t frames, int32_t rate, int32_t channels, std::vector<int16_t>* out);
 
  private:
   int32_t rate_ = 0;
-  double position_ = 0;   // of the next output sample, in input samples after `last_`
-  int16_t last_ = 0;      // the last input sample of the previous block
+  double position_ = 0;  // of the next output sample, in input samples after `last_`
+  int16_t last_ = 0;     // the last input sample of the previous block
 };
 
 }  // namespace tessarine

@@ -23,7 +23,7 @@ struct Playout {
 };
 
 Playout Simulate(VoiceJitterBuffer* buffer, int frames, int jitter_ms, double loss, uint32_t seed,
-             uint16_t first_sequence = 0, int tail_frames = 0) {
+                 uint16_t first_sequence = 0, int tail_frames = 0) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> jitter(0, jitter_ms);
   std::bernoulli_distribution lost(loss);

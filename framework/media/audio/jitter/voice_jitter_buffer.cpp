@@ -43,8 +43,7 @@ int VoiceJitterBuffer::depth_frames() const {
   return highest_ >= next_ ? static_cast<int>(highest_ - next_ + 1) : 0;
 }
 
-bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t bytes,
-                            int64_t arrival_ms) {
+bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t bytes, int64_t arrival_ms) {
   if (payload == nullptr || bytes == 0) return false;
   int64_t seq = Unwrap(sequence);
   if (have_any_ && (seq > highest_ + kRestartDistance || seq < highest_ - kRestartDistance)) {

@@ -7,11 +7,10 @@
 // holds (the frame is concealed, the delay grows). A missing frame with later ones queued
 // is waited for only as long as packets have been seen to arrive after later ones
 // (reordering: bursts and jitter alone keep the order) and while less than the target
-// depth is queued behind it; then it is given up: when playout already held for it, that concealed frame took its place and the
-// next frame plays at once; else it is concealed now, from the next packet's redundancy
-// when that one is there. A buffer
-// that stays deeper than its target sheds one frame per second. Pure logic (no Win32); not
-// thread-safe; time in milliseconds of any monotonic clock.
+// depth is queued behind it; then it is given up: when playout already held for it, that concealed frame took its place
+// and the next frame plays at once; else it is concealed now, from the next packet's redundancy when that one is there.
+// A buffer that stays deeper than its target sheds one frame per second. Pure logic (no Win32); not thread-safe; time
+// in milliseconds of any monotonic clock.
 #pragma once
 
 #include <cstddef>
@@ -23,14 +22,14 @@
 namespace tessarine {
 
 struct VoiceJitterConfig {
-  int floor_frames = 1;        // the smallest target depth
-  int max_frames = 25;         // the largest target depth (500 ms)
-  int startup_frames = 3;      // target until startup_packets have arrived
+  int floor_frames = 1;    // the smallest target depth
+  int max_frames = 25;     // the largest target depth (500 ms)
+  int startup_frames = 3;  // target until startup_packets have arrived
   int startup_packets = 25;
   int64_t startup_reorder_ms = 60;  // reordering allowed for until startup_packets arrived
-  int64_t history_ms = 10000;  // how far back jitter counts
-  int neighbours = 4;          // packets a transit time is compared with
-  int shrink_after_pops = 50;  // pops the buffer must stay too deep before it sheds a frame
+  int64_t history_ms = 10000;       // how far back jitter counts
+  int neighbours = 4;               // packets a transit time is compared with
+  int shrink_after_pops = 50;       // pops the buffer must stay too deep before it sheds a frame
 };
 
 enum class VoiceFrameKind {
@@ -47,13 +46,13 @@ struct VoiceFrame {
 
 struct VoiceJitterStats {
   int64_t received = 0;
-  int64_t late = 0;        // arrived after their frame was played or given up
+  int64_t late = 0;  // arrived after their frame was played or given up
   int64_t duplicates = 0;
-  int64_t lost = 0;        // frames given up
-  int64_t recovered = 0;   // of those, rebuilt from redundancy
-  int64_t covered = 0;     // of those, whose place a frame concealed while holding took
-  int64_t held = 0;        // playout held (delay grew) for a missing frame
-  int64_t shed = 0;        // frames dropped to bring the delay down
+  int64_t lost = 0;       // frames given up
+  int64_t recovered = 0;  // of those, rebuilt from redundancy
+  int64_t covered = 0;    // of those, whose place a frame concealed while holding took
+  int64_t held = 0;       // playout held (delay grew) for a missing frame
+  int64_t shed = 0;       // frames dropped to bring the delay down
 };
 
 class VoiceJitterBuffer {
@@ -91,7 +90,7 @@ class VoiceJitterBuffer {
   int64_t highest_ = 0;  // newest frame received
   int target_;
   int too_deep_pops_ = 0;
-  int waiting_pops_ = 0;  // pops spent on a missing frame with later ones queued
+  int waiting_pops_ = 0;   // pops spent on a missing frame with later ones queued
   int held_for_next_ = 0;  // concealed frames played while the next frame was missing
   int64_t jitter_ms_ = 0;
   int64_t reorder_ms_ = 0;  // the largest delay of a packet behind a later one, in the history
@@ -99,7 +98,7 @@ class VoiceJitterBuffer {
     int64_t sequence;
     int64_t arrival_ms;
   };
-  std::deque<Arrival> arrivals_;  // the last packets, for reordering
+  std::deque<Arrival> arrivals_;         // the last packets, for reordering
   std::deque<int64_t> recent_transits_;  // of the last `neighbours` packets
   struct Jitter {
     int64_t arrival_ms;

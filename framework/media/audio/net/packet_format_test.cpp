@@ -10,8 +10,12 @@ namespace {
 using namespace tessarine;
 
 std::vector<uint8_t> Packet(uint8_t b0, uint8_t b1, uint32_t word, size_t payload) {
-  std::vector<uint8_t> p = {b0, b1, static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
-                            static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
+  std::vector<uint8_t> p = {b0,
+                            b1,
+                            static_cast<uint8_t>(word),
+                            static_cast<uint8_t>(word >> 8),
+                            static_cast<uint8_t>(word >> 16),
+                            static_cast<uint8_t>(word >> 24)};
   for (size_t i = 0; i < payload; ++i) p.push_back(static_cast<uint8_t>(i));
   return p;
 }
@@ -102,10 +106,9 @@ TEST(RtpOpusPacketTest, RoundTripAndMalformedPackets) {
   EXPECT_EQ(v.payload_bytes, 3u);
 
   // One CSRC, a one-word extension, two bytes of padding.
-  std::vector<uint8_t> full = {0xB1, 111, 0, 1, 0, 0, 0, 0, 0, 0, 0, 9,
-                               0, 0, 0, 5,                    // CSRC
-                               0xBE, 0xDE, 0, 1, 1, 2, 3, 4,  // extension
-                               7, 8, 9, 0, 2};                // payload + padding
+  std::vector<uint8_t> full = {0xB1, 111,  0, 1, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 5,  // CSRC
+                               0xBE, 0xDE, 0, 1, 1, 2, 3, 4,                          // extension
+                               7,    8,    9, 0, 2};                                  // payload + padding
   ASSERT_TRUE(ReadRtpPacket(full.data(), full.size(), &v));
   EXPECT_EQ(v.payload_bytes, 3u);
   EXPECT_EQ(v.payload[0], 7);

@@ -13,9 +13,8 @@ uint8_t RemoteAudioRateCode(int32_t rate) {
 
 int32_t RemoteAudioRate(uint8_t code) { return code < 4 ? kRemoteAudioRates[code] : 0; }
 
-bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* extension,
-                            size_t extension_bytes, const std::vector<std::vector<uint8_t>>& frames,
-                            std::vector<uint8_t>* out) {
+bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* extension, size_t extension_bytes,
+                            const std::vector<std::vector<uint8_t>>& frames, std::vector<uint8_t>* out) {
   if (frames.empty() || frames.size() > kRemoteAudioMaxFrames) return false;
   if (extension_bytes > kRemoteAudioMaxExtension || (extension_bytes > 0 && extension == nullptr)) {
     return false;
@@ -40,8 +39,8 @@ bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* exte
   return true;
 }
 
-bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, const uint8_t* opus,
-                                 size_t bytes, std::vector<uint8_t>* out) {
+bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, const uint8_t* opus, size_t bytes,
+                                 std::vector<uint8_t>* out) {
   if (opus == nullptr || bytes == 0) return false;
   RemoteAudioHeader header;
   header.codec = kRemoteAudioCodecOpus;
@@ -49,8 +48,7 @@ bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, cons
   header.channel_code = 0;
   header.timestamp_ms = rtp_timestamp / 48;
   const uint8_t extension[2] = {static_cast<uint8_t>(sequence), static_cast<uint8_t>(sequence >> 8)};
-  return WriteRemoteAudioPacket(header, extension, sizeof(extension),
-                                {std::vector<uint8_t>(opus, opus + bytes)}, out);
+  return WriteRemoteAudioPacket(header, extension, sizeof(extension), {std::vector<uint8_t>(opus, opus + bytes)}, out);
 }
 
 bool ReadRemoteAudioPacket(const uint8_t* data, size_t bytes, RemoteAudioPacketView* view) {

@@ -46,14 +46,13 @@ struct RemoteAudioPacketView {
 // Writes header, extension and frames. False (nothing written) when there are no frames
 // or more than 3, their lengths differ or are 0, the extension is longer than 7 bytes,
 // or a code is out of range.
-bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* extension,
-                            size_t extension_bytes, const std::vector<std::vector<uint8_t>>& frames,
-                            std::vector<uint8_t>* out);
+bool WriteRemoteAudioPacket(const RemoteAudioHeader& header, const uint8_t* extension, size_t extension_bytes,
+                            const std::vector<std::vector<uint8_t>>& frames, std::vector<uint8_t>* out);
 
 // The packet of one received 20 ms Opus frame: codec 1, 48 kHz, mono, the RTP timestamp
 // in milliseconds, and a 2-byte extension holding the RTP sequence number.
-bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, const uint8_t* opus,
-                                 size_t bytes, std::vector<uint8_t>* out);
+bool WriteRemoteAudioFromOpusRtp(uint16_t sequence, uint32_t rtp_timestamp, const uint8_t* opus, size_t bytes,
+                                 std::vector<uint8_t>* out);
 
 // Reads a packet. False for 6 bytes or fewer, a frame count of 0, an extension that does
 // not fit, or frames of 0 bytes. A remainder after the equal frames is ignored.

@@ -6,8 +6,8 @@ namespace {
 uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
 uint32_t GetBe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+         p[3];
 }
 
 void PutBe32(uint32_t v, uint8_t* p) {
@@ -19,8 +19,7 @@ void PutBe32(uint32_t v, uint8_t* p) {
 
 }  // namespace
 
-void WriteRtpPacket(const RtpHeader& header, const uint8_t* payload, size_t payload_bytes,
-                    std::vector<uint8_t>* out) {
+void WriteRtpPacket(const RtpHeader& header, const uint8_t* payload, size_t payload_bytes, std::vector<uint8_t>* out) {
   out->assign(kRtpFixedHeaderBytes, 0);
   uint8_t* p = out->data();
   p[0] = 0x80;  // version 2

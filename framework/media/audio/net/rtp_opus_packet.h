@@ -30,8 +30,7 @@ struct RtpPacketView {
 };
 
 // Fixed header (no CSRC, no extension) and payload.
-void WriteRtpPacket(const RtpHeader& header, const uint8_t* payload, size_t payload_bytes,
-                    std::vector<uint8_t>* out);
+void WriteRtpPacket(const RtpHeader& header, const uint8_t* payload, size_t payload_bytes, std::vector<uint8_t>* out);
 
 // Reads version 2 packets, skipping CSRCs and a header extension and removing padding.
 // False for anything malformed or an empty payload.

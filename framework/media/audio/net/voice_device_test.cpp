@@ -31,14 +31,11 @@ struct Loop : tessarine::IAudioSendSink {
   tessarine::IAudioSourcePort* to = nullptr;
   int32_t stream = 0;
   int64_t now_ms = 0;
-  tessarine::VoiceStreamSender sender{
-      99, [this](const tessarine::RtpHeader& h, const uint8_t* p, size_t n) {
-        tessarine::VoicePacket packet{h.sequence, h.timestamp, h.ssrc, p, n, now_ms};
-        to->DeliverVoicePacket(stream, &packet);
-      }};
-  void OnCapturedPcm(const int16_t* pcm, int32_t samples) override {
-    sender.OnPcm(pcm, static_cast<size_t>(samples));
-  }
+  tessarine::VoiceStreamSender sender{99, [this](const tessarine::RtpHeader& h, const uint8_t* p, size_t n) {
+                                        tessarine::VoicePacket packet{h.sequence, h.timestamp, h.ssrc, p, n, now_ms};
+                                        to->DeliverVoicePacket(stream, &packet);
+                                      }};
+  void OnCapturedPcm(const int16_t* pcm, int32_t samples) override { sender.OnPcm(pcm, static_cast<size_t>(samples)); }
   void OnPluginBlock(const void*) override {}
 };
 

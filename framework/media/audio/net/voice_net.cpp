@@ -44,8 +44,7 @@ HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint
   if (user.empty() || id.empty() || stream == 0) return E_INVALIDARG;
   if (!transport_ || device_ == nullptr) return E_FAIL;
   IAudioSourcePort* raw = nullptr;
-  if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) ||
-      raw == nullptr) {
+  if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) || raw == nullptr) {
     return E_FAIL;
   }
   std::shared_ptr<IAudioSourcePort> port(raw, [](IAudioSourcePort* p) { p->Release(); });
@@ -53,8 +52,8 @@ HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint
   const int32_t stream_id = static_cast<int32_t>(stream);
   const media::SubscriptionId subscription = transport_->Subscribe(
       media::SourceKey{user, media::kMediaAudio, id}, [port, stream_id](const media::RtpPacketIn& in) {
-        VoicePacket packet{in.sequence, in.timestamp, in.ssrc, in.payload, in.payload_size,
-                           static_cast<int64_t>(in.arrival_us / 1000)};
+        VoicePacket packet{in.sequence, in.timestamp,    in.ssrc,
+                           in.payload,  in.payload_size, static_cast<int64_t>(in.arrival_us / 1000)};
         port->DeliverVoicePacket(stream_id, &packet);
       });
   if (subscription == 0) {

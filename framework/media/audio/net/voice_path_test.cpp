@@ -40,8 +40,7 @@ struct Network {
   }
   void Deliver(int64_t now, VoiceStreamReceiver* to) {
     while (!in_flight.empty() && in_flight.begin()->first <= now) {
-      to->OnRtp(in_flight.begin()->second.data(), in_flight.begin()->second.size(),
-                in_flight.begin()->first);
+      to->OnRtp(in_flight.begin()->second.data(), in_flight.begin()->second.size(), in_flight.begin()->first);
       in_flight.erase(in_flight.begin());
     }
   }
@@ -112,8 +111,10 @@ TEST(VoicePathTest, MixerSumsStreams) {
   mixer.Attach(a, ra);
   mixer.Attach(b, rb);
   int64_t now = 0;
-  VoiceStreamSender sa(1, [&](const RtpHeader& h, const uint8_t* p, size_t n) { ra->OnPacket(h.sequence, h.ssrc, p, n, now); });
-  VoiceStreamSender sb(2, [&](const RtpHeader& h, const uint8_t* p, size_t n) { rb->OnPacket(h.sequence, h.ssrc, p, n, now); });
+  VoiceStreamSender sa(
+      1, [&](const RtpHeader& h, const uint8_t* p, size_t n) { ra->OnPacket(h.sequence, h.ssrc, p, n, now); });
+  VoiceStreamSender sb(
+      2, [&](const RtpHeader& h, const uint8_t* p, size_t n) { rb->OnPacket(h.sequence, h.ssrc, p, n, now); });
   const auto ta = Tone(500, 0.2, 48000 * 2), tb = Tone(1500, 0.2, 48000 * 2);
   std::vector<int16_t> out, frame(kFrame);
   for (size_t at = 0; at + kFrame <= ta.size(); at += kFrame, now += 20) {
@@ -154,7 +155,8 @@ TEST(RemoteAudioTranscoderTest, DecodesOpusTo16kHz) {
   uint8_t out[4096];
   for (size_t f = 0; f * kFrame < tone.size(); ++f) {
     ASSERT_TRUE(encoder.Encode(tone.data() + f * kFrame, &opus));
-    ASSERT_TRUE(WriteRemoteAudioFromOpusRtp(static_cast<uint16_t>(f), static_cast<uint32_t>(f * 960), opus.data(), opus.size(), &packet));
+    ASSERT_TRUE(WriteRemoteAudioFromOpusRtp(static_cast<uint16_t>(f), static_cast<uint32_t>(f * 960), opus.data(),
+                                            opus.size(), &packet));
     ASSERT_TRUE(transcoder.Transcode(packet.data(), packet.size()));
     EXPECT_EQ(transcoder.TakeOutput(out, 100), 0u);
     const size_t n = transcoder.TakeOutput(out, sizeof(out));
@@ -187,8 +189,7 @@ TEST(PitchedVoiceEncoderTest, ShiftsByTheSetSemitones) {
     std::vector<int16_t> out;
     for (size_t at = 0; at + kFrame <= tone.size(); at += kFrame) shifter.Shift(tone.data() + at, kFrame, &out);
     const double expected = 300 * std::pow(2.0, semitones / 12.0);
-    EXPECT_NEAR(MeasureFrequency(Slice(out, 9600, 48000)), expected, expected * 0.01)
-        << semitones << " semitones";
+    EXPECT_NEAR(MeasureFrequency(Slice(out, 9600, 48000)), expected, expected * 0.01) << semitones << " semitones";
   }
   PitchedVoiceEncoder encoder;
   EXPECT_FALSE(encoder.SetSemitones(13));

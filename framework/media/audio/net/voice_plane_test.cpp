@@ -4,6 +4,7 @@
 // sink it plays on); this program speaks into a host by playing into its "mic" sink and
 // listens by recording its "speaker" monitor.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -210,7 +211,8 @@ struct CustomAudio {
 // "Microphone" monitor, publishes it as "appdef_mic" and follows commands written as
 // files <dir>\<user>.cmd.<verb>[.<peer>]: recv/stop (the peer's microphone),
 // recvsys/stopsys (its system sound), recvcustom (its custom audio), mute, unmute, sys
-// (publish this host's system sound), custom (publish custom audio), quit. Each is deleted once done and <dir>\<user>.done.<n> counts them.
+// (publish this host's system sound), custom (publish custom audio), quit. Each is deleted once done and
+// <dir>\<user>.done.<n> counts them.
 TEST(VoicePlaneChild, DISABLED_Host) {
   const std::wstring dir = Env(L"VOICE_PLANE_DIR");
   const std::string user = Narrow(Env(L"VOICE_PLANE_USER"));
@@ -222,8 +224,8 @@ TEST(VoicePlaneChild, DISABLED_Host) {
   ASSERT_TRUE(me.Join(Narrow(Env(L"VOICE_PLANE_SERVER")), user, kTokens.at(user), kGroup));
   const int mic = IndexOf(me.audio, true, L"Monitor of Microphone");
   const int speaker = IndexOf(me.audio, false, L"Speaker");
-  ASSERT_GE(mic, 0) << "this host's PulseAudio server is not the one of this test: "
-                    << Names(me.audio, true) << "/ PULSE_SERVER=" << Narrow(Env(L"PULSE_SERVER"));
+  ASSERT_GE(mic, 0) << "this host's PulseAudio server is not the one of this test: " << Names(me.audio, true)
+                    << "/ PULSE_SERVER=" << Narrow(Env(L"PULSE_SERVER"));
   ASSERT_GE(speaker, 0) << Names(me.audio, false);
   // A steady tone is what noise suppression removes: off, like automatic gain.
   const int32_t off = 0;
@@ -262,8 +264,8 @@ TEST(VoicePlaneChild, DISABLED_Host) {
       break;
     }
     const char* id = verb == "recvsys" || verb == "stopsys" ? kSystemSound
-                     : verb == "recvcustom"                  ? "custom_demo"
-                                                             : "appdef_mic";
+                     : verb == "recvcustom"                 ? "custom_demo"
+                                                            : "appdef_mic";
     if (verb == "recv" || verb == "recvsys" || verb == "recvcustom") {
       const int32_t stream = me.audio->CreateAudioStream(1, 0);
       EXPECT_NE(stream, 0);
@@ -280,8 +282,8 @@ TEST(VoicePlaneChild, DISABLED_Host) {
       custom = std::make_unique<CustomAudio>(fw);
       custom->Start(me.net);
     } else if (verb == "sys" && !system_sound) {
-      system_sound = static_cast<avcore::ISysSoundSource*>(
-          fw.Create(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource));
+      system_sound =
+          static_cast<avcore::ISysSoundSource*>(fw.Create(avcore::CLSID_SysSoundSource, avcore::IID_ISysSoundSource));
       aec = static_cast<avcore::IAecProcessor*>(fw.Create(avcore::CLSID_AecProcessor, avcore::IID_IAecProcessor));
       ASSERT_NE(system_sound, nullptr);
       EXPECT_EQ(system_sound->Start(me.net, me.audio, aec, 0, kSystemSound), S_OK);
@@ -439,8 +441,7 @@ class VoicePlaneTest : public ::testing::Test {
   // Plays `signal` into each of `speakers` (after 300 ms) while recording `listener`'s speaker
   // for `seconds`; the recording.
   std::vector<int16_t> Listen(const std::string& listener, const std::vector<std::string>& speakers,
-                              const std::vector<std::string>& signals, int seconds,
-                              const std::string& play = "play") {
+                              const std::vector<std::string>& signals, int seconds, const std::string& play = "play") {
     const std::string rec = run_ + "/" + listener + "-" + std::to_string(++recordings_) + ".rec";
     Ctl("record", listener, "rec-done", rec + " " + std::to_string(seconds), 0);
     Sleep(300);

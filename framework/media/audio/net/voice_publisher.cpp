@@ -22,14 +22,13 @@ uint32_t NewSsrc() {
 
 }  // namespace
 
-VoicePublisher::VoicePublisher(std::shared_ptr<media::IMediaTransport> transport, std::string id,
-                               uint32_t ssrc)
+VoicePublisher::VoicePublisher(std::shared_ptr<media::IMediaTransport> transport, std::string id, uint32_t ssrc)
     : transport_(std::move(transport)),
       id_(std::move(id)),
       sender_(ssrc, [this](const RtpHeader& h, const uint8_t* p, size_t n) { SendRtp(h, p, n); }) {}
 
-std::unique_ptr<VoicePublisher> VoicePublisher::Create(
-    std::shared_ptr<media::IMediaTransport> transport, const std::string& id, IUnknown* source) {
+std::unique_ptr<VoicePublisher> VoicePublisher::Create(std::shared_ptr<media::IMediaTransport> transport,
+                                                       const std::string& id, IUnknown* source) {
   if (!transport || source == nullptr) return nullptr;
   std::unique_ptr<VoicePublisher> publisher(new VoicePublisher(transport, id, NewSsrc()));
   if (!transport->Publish(media::kMediaAudio, id, publisher->sender_.ssrc(), {})) {
@@ -46,15 +45,13 @@ std::unique_ptr<VoicePublisher> VoicePublisher::Create(
 
 bool VoicePublisher::Attach(IUnknown* source) {
   IAudioSourcePort* port = nullptr;
-  if (SUCCEEDED(source->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&port))) &&
-      port != nullptr) {
+  if (SUCCEEDED(source->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&port))) && port != nullptr) {
     port_ = ComRef<IAudioSourcePort>(port);
     return SUCCEEDED(port_->SetSendSink(this));
   }
   // The SDK's source takes no reference and answers only its own interface id.
   avcore::IAudioEncSource* encoded = nullptr;
-  if (SUCCEEDED(source->QueryInterface(avcore::IID_IAudioEncSource,
-                                       reinterpret_cast<void**>(&encoded))) &&
+  if (SUCCEEDED(source->QueryInterface(avcore::IID_IAudioEncSource, reinterpret_cast<void**>(&encoded))) &&
       encoded != nullptr) {
     encoded_ = encoded;
     return SUCCEEDED(encoded_->AddDataSink(this, nullptr));
@@ -81,8 +78,7 @@ void VoicePublisher::OnCapturedPcm(const int16_t* pcm, int32_t samples) {
 
 void VoicePublisher::OnPluginBlock(const void* data) {
   const auto* block = static_cast<const avcore::PluginAudioBlock*>(data);
-  if (block == nullptr || block->data == nullptr || block->length <= 0 ||
-      block->length > kMaxPluginBlockBytes) {
+  if (block == nullptr || block->data == nullptr || block->length <= 0 || block->length > kMaxPluginBlockBytes) {
     return;
   }
   std::lock_guard<std::mutex> lock(mutex_);
@@ -93,8 +89,8 @@ void VoicePublisher::OnPluginBlock(const void* data) {
   if (block->codec != avcore::kPluginAudioPcm || block->channels < 1 || block->channels > 2) return;
   const size_t frames = static_cast<size_t>(block->length) / (2u * static_cast<size_t>(block->channels));
   converted_.clear();
-  if (!converter_.Convert(static_cast<const int16_t*>(block->data), frames, block->sample_rate,
-                          block->channels, &converted_)) {
+  if (!converter_.Convert(static_cast<const int16_t*>(block->data), frames, block->sample_rate, block->channels,
+                          &converted_)) {
     return;
   }
   sender_.OnPcm(converted_.data(), converted_.size());
@@ -107,8 +103,7 @@ int32_t VoicePublisher::OnAudioData(const void* data, int32_t length, void*) {
 }
 
 void VoicePublisher::SendRtp(const RtpHeader& header, const uint8_t* payload, size_t bytes) {
-  if (!transport_->SendRtp(header.ssrc, header.payload_type, header.marker, header.timestamp,
-                           payload, bytes)) {
+  if (!transport_->SendRtp(header.ssrc, header.payload_type, header.marker, header.timestamp, payload, bytes)) {
     // Dropped before the relay accepted the ticket, or the link is down: the receiver
     // conceals the gap.
   }

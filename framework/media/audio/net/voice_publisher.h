@@ -41,9 +41,9 @@ class VoicePublisher final : private IAudioSendSink, private avcore::IAudioDataS
 
   std::shared_ptr<media::IMediaTransport> transport_;
   std::string id_;
-  ComRef<IAudioSourcePort> port_;                // a device of this library
-  avcore::IAudioEncSource* encoded_ = nullptr;   // an SDK source (not counted)
-  std::mutex mutex_;                             // the sender and converter
+  ComRef<IAudioSourcePort> port_;               // a device of this library
+  avcore::IAudioEncSource* encoded_ = nullptr;  // an SDK source (not counted)
+  std::mutex mutex_;                            // the sender and converter
   VoiceStreamSender sender_;
   VoicePcmConverter converter_;
   std::vector<int16_t> converted_;

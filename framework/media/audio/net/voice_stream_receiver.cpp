@@ -4,18 +4,16 @@
 
 namespace tessarine {
 
-VoiceStreamReceiver::VoiceStreamReceiver(VoiceJitterConfig config)
-    : buffer_(config), decoder_(kVoiceSampleRate) {}
+VoiceStreamReceiver::VoiceStreamReceiver(VoiceJitterConfig config) : buffer_(config), decoder_(kVoiceSampleRate) {}
 
 bool VoiceStreamReceiver::OnRtp(const uint8_t* data, size_t bytes, int64_t arrival_ms) {
   RtpPacketView packet;
   if (!ReadOpusRtpPacket(data, bytes, &packet)) return false;
-  return OnPacket(packet.header.sequence, packet.header.ssrc, packet.payload, packet.payload_bytes,
-                  arrival_ms);
+  return OnPacket(packet.header.sequence, packet.header.ssrc, packet.payload, packet.payload_bytes, arrival_ms);
 }
 
-bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload,
-                                   size_t bytes, int64_t arrival_ms) {
+bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload, size_t bytes,
+                                   int64_t arrival_ms) {
   if (payload == nullptr || bytes == 0 || bytes > kMaxOpusPayloadBytes) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (have_ssrc_ && ssrc != ssrc_) buffer_.Reset();

@@ -21,8 +21,7 @@ class VoiceStreamReceiver {
   // refused it (duplicate, late). A new SSRC restarts the stream.
   bool OnRtp(const uint8_t* data, size_t bytes, int64_t arrival_ms);
   // The same for a packet whose RTP header was read already.
-  bool OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload, size_t bytes,
-                int64_t arrival_ms);
+  bool OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload, size_t bytes, int64_t arrival_ms);
   // Writes the next 960 samples (silence before the first frame).
   void Render(int16_t* out);
 

@@ -16,8 +16,7 @@ namespace tessarine {
 
 class VoiceStreamSender {
  public:
-  using PacketOut =
-      std::function<void(const RtpHeader& header, const uint8_t* payload, size_t bytes)>;
+  using PacketOut = std::function<void(const RtpHeader& header, const uint8_t* payload, size_t bytes)>;
 
   VoiceStreamSender(uint32_t ssrc, PacketOut out);
 

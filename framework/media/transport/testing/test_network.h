@@ -22,12 +22,15 @@ class Network : public kiv_server::IDatagramOut, public kiv_server::IServerConte
     std::unique_ptr<TransportCore> core;
   };
 
-  Network() : relay_(*this, [this] { return now_us_ / 1000; }, [this] {
-                kiv_media::Ticket t{};
-                t[0] = static_cast<uint8_t>(++tickets_);
-                return t;
-              }),
-              business_(*this, relay_, 4000) {}
+  Network()
+      : relay_(
+            *this, [this] { return now_us_ / 1000; },
+            [this] {
+              kiv_media::Ticket t{};
+              t[0] = static_cast<uint8_t>(++tickets_);
+              return t;
+            }),
+        business_(*this, relay_, 4000) {}
 
   TransportCore& AddClient(ClientId id, const std::string& user, const std::string& group) {
     auto& c = clients_[id];
@@ -52,9 +55,7 @@ class Network : public kiv_server::IDatagramOut, public kiv_server::IServerConte
   }
 
   // What the client's connection does after a login.
-  void RequestTicket(ClientId id) {
-    SendBusinessFrom(id, kiv_media::EncodeTicketRequest());
-  }
+  void RequestTicket(ClientId id) { SendBusinessFrom(id, kiv_media::EncodeTicketRequest()); }
   void SendBusinessFrom(ClientId id, const rapidjson::Value& body) {
     auto doc = std::make_shared<rapidjson::Document>();
     doc->CopyFrom(body, doc->GetAllocator());

@@ -16,8 +16,8 @@ std::string ClockText(uint32_t frame_number) {
   SYSTEMTIME t;
   GetLocalTime(&t);
   char text[64];
-  snprintf(text, sizeof(text), "%02u:%02u:%02u.%03u  #%u", t.wHour, t.wMinute, t.wSecond,
-           t.wMilliseconds, frame_number);
+  snprintf(text, sizeof(text), "%02u:%02u:%02u.%03u  #%u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+           frame_number);
   return text;
 }
 
@@ -44,8 +44,7 @@ void CameraCapture::Stop() {
   state_.reset();
 }
 
-void CameraCapture::Run(std::shared_ptr<State> state, FrameHandler handler, CameraInfo camera,
-                        CaptureFormat format) {
+void CameraCapture::Run(std::shared_ptr<State> state, FrameHandler handler, CameraInfo camera, CaptureFormat format) {
   using Clock = std::chrono::steady_clock;
   const auto period = std::chrono::microseconds(1000000 / format.frame_rate);
   const auto start = Clock::now();
@@ -64,16 +63,15 @@ void CameraCapture::Run(std::shared_ptr<State> state, FrameHandler handler, Came
     }
     lines[2] = ClockText(n);
     DrawTestPattern(camera.number, n, lines, &image);
-    media::WriteStamp(image.y(), format.width, format.width, format.height,
-                      media::FrameStamp{n, media::WallClockUs()});
+    media::WriteStamp(image.y(), format.width, format.width, format.height, media::FrameStamp{n, media::WallClockUs()});
     avcore::VideoFrame frame{};
     frame.width = format.width;
     frame.height = format.height;
     frame.fourcc = avcore::kFourccI420;
     frame.stride = format.width;
     frame.rotation = 0;
-    frame.timestamp = static_cast<int32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    frame.timestamp =
+        static_cast<int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     frame.data = image.data.data();
     frame.length = static_cast<int32_t>(image.data.size());
     handler(frame);

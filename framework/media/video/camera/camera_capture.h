@@ -46,8 +46,7 @@ class CameraCapture {
     std::condition_variable wake;
     bool stop = false;
   };
-  static void Run(std::shared_ptr<State> state, FrameHandler handler, CameraInfo camera,
-                  CaptureFormat format);
+  static void Run(std::shared_ptr<State> state, FrameHandler handler, CameraInfo camera, CaptureFormat format);
 
   const FrameHandler handler_;
   std::shared_ptr<State> state_;

@@ -35,8 +35,7 @@ struct Preview {
 bool StartPreview(avcore::IBaseCore* root, int camera, int mode, HWND window, Preview* p) {
   if (FAILED(root->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr,
                                    reinterpret_cast<void**>(&p->device))) ||
-      FAILED(p->device->QueryInterface(avcore::IID_IVideoRenderManager,
-                                       reinterpret_cast<void**>(&p->renders)))) {
+      FAILED(p->device->QueryInterface(avcore::IID_IVideoRenderManager, reinterpret_cast<void**>(&p->renders)))) {
     return false;
   }
   const avcore::EventRecord events{avcore::kEventRecordVersion, &OnRenderEvent, 0, nullptr};
@@ -76,8 +75,7 @@ int main(int argc, char** argv) {
 
   avcore::IAVEnv* env = nullptr;
   avcore::IAVDevManager* manager = nullptr;
-  root->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr,
-                        reinterpret_cast<void**>(&env));
+  root->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, reinterpret_cast<void**>(&env));
   env->QueryInterface(avcore::IID_IAVDevManager, reinterpret_cast<void**>(&manager));
   env->Release();
   manager->SetupRtspVideoPlugins(4);
@@ -94,9 +92,8 @@ int main(int argc, char** argv) {
   Preview previews[3];
   HWND windows[3] = {};
   for (int i = 0; i < 3; ++i) {
-    windows[i] = CreateWindowExW(0, wc.lpszClassName, L"preview", WS_POPUP | WS_VISIBLE, layout[i].x,
-                                 layout[i].y, layout[i].w, layout[i].h, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
+    windows[i] = CreateWindowExW(0, wc.lpszClassName, L"preview", WS_POPUP | WS_VISIBLE, layout[i].x, layout[i].y,
+                                 layout[i].w, layout[i].h, nullptr, nullptr, wc.hInstance, nullptr);
     if (!StartPreview(root, layout[i].camera, layout[i].mode, windows[i], &previews[i])) {
       std::printf("preview of camera %d failed\n", layout[i].camera);
     }

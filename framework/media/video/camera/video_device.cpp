@@ -47,8 +47,7 @@ int32_t ConfiguredCameraCount() {
   const char* text = n == 0 ? nullptr : (n < sizeof(value) ? value : "?");
   const std::optional<int32_t> count = ParseCameraCount(text);
   if (!count) {
-    FW_LOG("%s=\"%s\" is not a count 0-%d; using %d", kCameraCountVariable, text, kMaxCameraCount,
-           kDefaultCameraCount);
+    FW_LOG("%s=\"%s\" is not a count 0-%d; using %d", kCameraCountVariable, text, kMaxCameraCount, kDefaultCameraCount);
     return kDefaultCameraCount;
   }
   return *count;
@@ -125,13 +124,9 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
     return S_OK;
   }
 
-  HRESULT AVCORE_CALL SetParam(const avcore::VideoCaptureParam* param) override {
-    return Apply(param, false);
-  }
+  HRESULT AVCORE_CALL SetParam(const avcore::VideoCaptureParam* param) override { return Apply(param, false); }
 
-  HRESULT AVCORE_CALL StartCapture(const avcore::VideoCaptureParam* param) override {
-    return Apply(param, true);
-  }
+  HRESULT AVCORE_CALL StartCapture(const avcore::VideoCaptureParam* param) override { return Apply(param, true); }
 
   HRESULT AVCORE_CALL StopCapture() override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -154,8 +149,7 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
   }
   void RemoveFrameSink(uint64_t id) override {
     std::lock_guard<std::mutex> lock(taps_mutex_);
-    taps_.erase(std::remove_if(taps_.begin(), taps_.end(), [id](const auto& t) { return t.first == id; }),
-                taps_.end());
+    taps_.erase(std::remove_if(taps_.begin(), taps_.end(), [id](const auto& t) { return t.first == id; }), taps_.end());
   }
 
  protected:
@@ -192,9 +186,8 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
     const std::vector<CameraInfo> cameras = Cameras();
     const HRESULT check = Check(*param, cameras.size());
     if (FAILED(check)) {
-      FW_LOG("video device %p: refused settings: camera %d, %dx%d at %d fps",
-             static_cast<void*>(this), param->camera_index, param->width, param->height,
-             param->frame_rate);
+      FW_LOG("video device %p: refused settings: camera %d, %dx%d at %d fps", static_cast<void*>(this),
+             param->camera_index, param->width, param->height, param->frame_rate);
       return check;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -208,8 +201,8 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
     if ((running && changed) || (start && !running)) {
       const CameraInfo& camera = cameras[static_cast<size_t>(param->camera_index)];
       capture_.Start(camera, format);
-      FW_LOG("video device %p: capturing %s at %dx%d, %d fps", static_cast<void*>(this),
-             camera.name.c_str(), format.width, format.height, format.frame_rate);
+      FW_LOG("video device %p: capturing %s at %dx%d, %d fps", static_cast<void*>(this), camera.name.c_str(),
+             format.width, format.height, format.frame_rate);
     }
     return S_OK;
   }

@@ -14,7 +14,7 @@ struct EncoderSettings {
   int width = 640;
   int height = 480;
   int frame_rate = 15;
-  int bitrate = 500000;         // bits per second
+  int bitrate = 500000;  // bits per second
   int keyframe_interval_ms = 3000;
   bool screen_content = false;
 };
@@ -30,8 +30,8 @@ class H264Encoder {
   // One I420 picture of the configured size (planes contiguous, strides w, w/2, w/2).
   // Fills `annexb` with the access unit (empty when the encoder skipped the frame);
   // false on an encoder error.
-  [[nodiscard]] bool Encode(const uint8_t* i420, uint64_t timestamp_ms, bool keyframe,
-                            std::vector<uint8_t>* annexb, bool* is_keyframe);
+  [[nodiscard]] bool Encode(const uint8_t* i420, uint64_t timestamp_ms, bool keyframe, std::vector<uint8_t>* annexb,
+                            bool* is_keyframe);
   void SetBitrate(int bitrate);
   const EncoderSettings& settings() const { return settings_; }
 

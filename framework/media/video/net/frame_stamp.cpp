@@ -73,9 +73,9 @@ std::optional<FrameStamp> ReadStamp(const uint8_t* y, int stride, int width, int
 }
 
 uint64_t WallClockUs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                   std::chrono::system_clock::now().time_since_epoch())
-                                   .count());
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count());
 }
 
 }  // namespace tessarine::media

@@ -74,8 +74,7 @@ HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
         static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
       return;
     }
-    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate,
-                      kiv_common::MonotonicMs());
+    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate, kiv_common::MonotonicMs());
   });
   FW_LOG("video network: publishing video %s", video_id.c_str());
   sources_[video_id] = std::move(source);

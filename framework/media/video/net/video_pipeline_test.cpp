@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "frame_stamp.h"
-#include "i420_image.h"
 #include "framework/media/transport/testing/test_network.h"
+#include "i420_image.h"
 #include "test_pattern.h"
 #include "video_receiver.h"
 #include "video_sender.h"

@@ -2,6 +2,7 @@
 // meeting server's relay: alice (a child process of this program) publishes a synthetic
 // camera, bob receives it into a window.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -173,8 +174,7 @@ int32_t AVCORE_CALLBACK OnFrame(void* context, const avcore::VideoFrame* f) {
   r->numbers.push_back(stamp ? static_cast<int64_t>(stamp->frame_number) : -1);
   r->times.push_back(Clock::now());
   if (stamp) {
-    r->delays_ms.push_back(
-        tessarine::media::StampAgeUs(tessarine::media::WallClockUs(), stamp->capture_us) / 1000.0);
+    r->delays_ms.push_back(tessarine::media::StampAgeUs(tessarine::media::WallClockUs(), stamp->capture_us) / 1000.0);
   }
   return 0;
 }
@@ -206,7 +206,8 @@ Window Look(Received& r, Clock::time_point from, Clock::time_point to) {
     last = r.times[i];
     if (r.numbers[i] < 0) ++w.unreadable;
     if (r.numbers[i] >= 0 && r.numbers[i] <= last_number) w.numbers_rise = false;
-    if (r.numbers[i] >= 0 && last_number >= 0) w.longest_jump = std::max(w.longest_jump, r.numbers[i] - last_number - 1);
+    if (r.numbers[i] >= 0 && last_number >= 0)
+      w.longest_jump = std::max(w.longest_jump, r.numbers[i] - last_number - 1);
     if (r.numbers[i] >= 0) last_number = r.numbers[i];
   }
   w.longest_gap_ms = std::max(w.longest_gap_ms, std::chrono::duration<double, std::milli>(to - last).count());
@@ -319,8 +320,10 @@ TEST_F(VideoPlaneTest, BobSeesAlicesCameraLiveUnderLossUntilSheUnpublishes) {
   const Window burst = Look(received, burst_from, Clock::now());
   EXPECT_LT(burst.longest_gap_ms, 1000.0 + 30 * 1000.0 / 15 / 2) << "burst (~2 frames of packets) plus recovery";
   EXPECT_GE(burst.frames, 20u);
-  std::printf("5 %% loss: longest pause %.0f ms; 30-packet burst: longest pause %.0f ms from its start (%lld frames skipped later)\n",
-              lossy.longest_gap_ms, burst.longest_gap_ms, static_cast<long long>(burst.longest_jump));
+  std::printf(
+      "5 %% loss: longest pause %.0f ms; 30-packet burst: longest pause %.0f ms from its start (%lld frames skipped "
+      "later)\n",
+      lossy.longest_gap_ms, burst.longest_gap_ms, static_cast<long long>(burst.longest_jump));
 
   // Unpublished: the window stops updating.
   Touch(dir_ + L"\\unpublish");

@@ -65,8 +65,8 @@ void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int fram
   bool keyframe = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const bool reshape = !encoder_ || encoder_->settings().width != width ||
-                         encoder_->settings().height != height || encoder_->settings().frame_rate != frame_rate;
+    const bool reshape = !encoder_ || encoder_->settings().width != width || encoder_->settings().height != height ||
+                         encoder_->settings().frame_rate != frame_rate;
     if (reshape || bitrate != target_bitrate_) {
       if (reshape) {
         EncoderSettings s;

@@ -37,7 +37,8 @@ class VideoRecordSinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fw_.ok());
-    sink_ = static_cast<avcore::IVideoRecordSink*>(fw_.Create(avcore::CLSID_VideoRecordSink, avcore::IID_IVideoRecordSink));
+    sink_ =
+        static_cast<avcore::IVideoRecordSink*>(fw_.Create(avcore::CLSID_VideoRecordSink, avcore::IID_IVideoRecordSink));
     ASSERT_NE(sink_, nullptr);
   }
   void TearDown() override {
@@ -57,18 +58,19 @@ TEST_F(VideoRecordSinkTest, ThreeSecondsOf640x480BecomeAnMp4ThatFfprobeReads) {
     for (int y = 0; y < 480; ++y) {
       for (int x = 0; x < 640; ++x) picture[y * 640 + x] = static_cast<uint8_t>(x + y + 8 * n);
     }
-    ASSERT_EQ(sink_->WriteFrame(static_cast<uint64_t>(n) * 1000 / 15, picture.data(),
-                                static_cast<int32_t>(picture.size())),
-              S_OK);
+    ASSERT_EQ(
+        sink_->WriteFrame(static_cast<uint64_t>(n) * 1000 / 15, picture.data(), static_cast<int32_t>(picture.size())),
+        S_OK);
   }
   EXPECT_NE(sink_->WriteFrame(3100, picture.data(), 100), S_OK) << "a short picture";
   ASSERT_EQ(sink_->Stop(), S_OK);
   ASSERT_TRUE(Exists(path));
 
-  const std::string probe = RunNative("ffprobe -v error -select_streams v:0 -show_entries "
-                                      "stream=codec_name,width,height:format=duration -of default=nw=1 '" +
-                                          UnixPath(path) + "'",
-                                      path + L".txt");
+  const std::string probe = RunNative(
+      "ffprobe -v error -select_streams v:0 -show_entries "
+      "stream=codec_name,width,height:format=duration -of default=nw=1 '" +
+          UnixPath(path) + "'",
+      path + L".txt");
   EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
   EXPECT_NE(probe.find("width=640"), std::string::npos) << probe;
   EXPECT_NE(probe.find("height=480"), std::string::npos) << probe;

@@ -43,8 +43,7 @@ HRESULT VideoRender::SetWindow(HWND window) {
   return S_OK;
 }
 
-HRESULT VideoRender::SetCallbacks(void* context, avcore::RenderFrameCallback frame,
-                                  avcore::RenderValueCallback value) {
+HRESULT VideoRender::SetCallbacks(void* context, avcore::RenderFrameCallback frame, avcore::RenderValueCallback value) {
   raw_.Set(RawCallbacks{context, frame, value}, frame != nullptr || value != nullptr);
   return S_OK;
 }
@@ -89,8 +88,8 @@ HRESULT VideoRender::Deliver(const avcore::VideoFrame& frame, const StreamFrameI
   {
     std::lock_guard<std::mutex> lock(mutex_);
     picture_.resize(static_cast<size_t>(frame.width) * frame.height);
-    ConvertToBgra(layout, frame.data, frame.width, frame.height,
-                  frame.stride > 0 ? frame.stride : frame.width, picture_.data());
+    ConvertToBgra(layout, frame.data, frame.width, frame.height, frame.stride > 0 ? frame.stride : frame.width,
+                  picture_.data());
     picture_width_ = frame.width;
     picture_height_ = frame.height;
     RedrawLocked();

@@ -35,8 +35,7 @@ class VideoRender {
   HRESULT SetMode(int32_t mode);
   // Null detaches the render from any window; frames still reach the callbacks.
   HRESULT SetWindow(HWND window);
-  HRESULT SetCallbacks(void* context, avcore::RenderFrameCallback frame,
-                       avcore::RenderValueCallback value);
+  HRESULT SetCallbacks(void* context, avcore::RenderFrameCallback frame, avcore::RenderValueCallback value);
   HRESULT Notify(int32_t value);
   void Stats(avcore::RenderStats* stats) const;
 

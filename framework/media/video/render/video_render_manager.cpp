@@ -32,8 +32,7 @@ std::shared_ptr<VideoRender> VideoRenderManager::Find(avcore::RenderId id) {
   return it == renders_.end() ? nullptr : it->second;
 }
 
-HRESULT VideoRenderManager::AddRender(HWND window, const avcore::EventRecord* events,
-                                      avcore::RenderId* renderId) {
+HRESULT VideoRenderManager::AddRender(HWND window, const avcore::EventRecord* events, avcore::RenderId* renderId) {
   if (renderId == nullptr || events == nullptr) return E_POINTER;
   *renderId = 0;
   if (events->version != avcore::kEventRecordVersion) return E_INVALIDARG;
@@ -117,8 +116,6 @@ void VideoRenderManager::DeliverToAll(const avcore::VideoFrame& frame) {
   for (auto& render : renders) render->Deliver(frame);
 }
 
-avcore::IVideoRenderManager* CreateVideoRenderManager() {
-  return new (std::nothrow) VideoRenderManager();
-}
+avcore::IVideoRenderManager* CreateVideoRenderManager() { return new (std::nothrow) VideoRenderManager(); }
 
 }  // namespace tessarine

@@ -18,8 +18,7 @@ class VideoRenderManager final : public ComObject<avcore::IVideoRenderManager> {
   VideoRenderManager();
   ~VideoRenderManager() override;
 
-  HRESULT AVCORE_CALL AddRender(HWND window, const avcore::EventRecord* events,
-                                avcore::RenderId* renderId) override;
+  HRESULT AVCORE_CALL AddRender(HWND window, const avcore::EventRecord* events, avcore::RenderId* renderId) override;
   HRESULT AVCORE_CALL RemoveRender(avcore::RenderId renderId) override;
   HRESULT AVCORE_CALL SetRenderMode(avcore::RenderId renderId, int32_t mode) override;
   HRESULT AVCORE_CALL SetRenderWindow(avcore::RenderId renderId, HWND window) override;

@@ -24,9 +24,12 @@ std::vector<uint8_t> StripedFrame() {
   for (int row = 0; row < h; ++row) {
     for (int x = 0; x < w; ++x) {
       uint8_t c[3];
-      if (x < 16) yuv(0, 200, 0, c);
-      else if (x < 48) yuv(200, 0, 0, c);
-      else yuv(0, 0, 200, c);
+      if (x < 16)
+        yuv(0, 200, 0, c);
+      else if (x < 48)
+        yuv(200, 0, 0, c);
+      else
+        yuv(0, 0, 200, c);
       y[row * w + x] = c[0];
       if (row % 2 == 0 && x % 2 == 0) {
         u[(row / 2) * (w / 2) + x / 2] = c[1];
@@ -160,8 +163,7 @@ TEST_F(VideoRenderTest, CallbacksWindowsAndStatistics) {
   ASSERT_EQ(manager_->SetRenderWindow(id, window.hwnd()), S_OK);
   EXPECT_EQ(Classify(window.ReadPixels()[16 * 64 + 30]), kRed);
   ASSERT_EQ(manager_->SetRenderWindow(id, nullptr), S_OK);
-  EXPECT_EQ(manager_->SetRenderWindow(id, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5678))),
-            E_HANDLE);
+  EXPECT_EQ(manager_->SetRenderWindow(id, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5678))), E_HANDLE);
 
   ASSERT_EQ(manager_->SetRawDataCallback(id, nullptr, nullptr, nullptr), S_OK);
   ASSERT_EQ(manager_->PushFrame(id, &frame), S_OK);
@@ -185,8 +187,7 @@ TEST_F(VideoRenderTest, RefusesBadInput) {
   record.version = avcore::kEventRecordVersion;
   EXPECT_EQ(manager_->AddRender(nullptr, nullptr, &id), E_POINTER);
   EXPECT_EQ(manager_->AddRender(nullptr, &record, nullptr), E_POINTER);
-  EXPECT_EQ(manager_->AddRender(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), &record, &id),
-            E_HANDLE);
+  EXPECT_EQ(manager_->AddRender(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), &record, &id), E_HANDLE);
   EXPECT_EQ(id, 0u);
   ASSERT_EQ(manager_->AddRender(nullptr, &record, &id), S_OK);
 

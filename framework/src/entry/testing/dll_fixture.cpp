@@ -20,8 +20,8 @@ TempDir::TempDir() {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
   static int counter = 0;
-  path_ = std::wstring(base) + L"tessarine_test_" + std::to_wstring(GetCurrentProcessId()) +
-          L"_" + std::to_wstring(++counter);
+  path_ = std::wstring(base) + L"tessarine_test_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+          std::to_wstring(++counter);
   CreateDirectoryW(path_.c_str(), nullptr);
 }
 
@@ -40,8 +40,8 @@ TempDir::~TempDir() {
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
   std::vector<std::string> lines;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return lines;
   std::string text;
   char buffer[4096];
@@ -98,8 +98,7 @@ void FrameworkTest::Start(const std::wstring& log_directory, const std::wstring&
   initialised_ = true;
 }
 
-void FrameworkTest::StartWithRoot(const std::wstring& log_directory,
-                                  const std::wstring& directories) {
+void FrameworkTest::StartWithRoot(const std::wstring& log_directory, const std::wstring& directories) {
   ASSERT_NO_FATAL_FAILURE(Start(log_directory, directories));
   ASSERT_EQ(table_.GetObject(avcore::CLSID_BaseCore, reinterpret_cast<void**>(&root_)), S_OK);
   ASSERT_NE(root_, nullptr);

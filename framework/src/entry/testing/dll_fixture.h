@@ -65,8 +65,7 @@ class FrameworkTest : public ::testing::Test {
   // list names a directory without Quietwell.dll.
   void Start(const std::wstring& log_directory, const std::wstring& directories = L"C:\\app\\;");
   // Start and GetObject; the root is released by TearDown.
-  void StartWithRoot(const std::wstring& log_directory,
-                     const std::wstring& directories = L"C:\\app\\;");
+  void StartWithRoot(const std::wstring& log_directory, const std::wstring& directories = L"C:\\app\\;");
   // A new component of the root (ASSERTs success).
   template <typename T>
   void Create(const GUID& class_id, const GUID& interface_id, Held<T>* out) {

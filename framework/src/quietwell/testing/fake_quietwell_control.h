@@ -10,9 +10,7 @@
 namespace tessarine_test {
 
 // The double lives in its own directory so that it never meets the real library.
-inline std::wstring FakeQuietwellDirectory() {
-  return FrameworkTest::BinDirectory() + L"fake_quietwell\\";
-}
+inline std::wstring FakeQuietwellDirectory() { return FrameworkTest::BinDirectory() + L"fake_quietwell\\"; }
 
 // Holds the double loaded for the test (so that its journal can be read after the
 // framework let it go) and calls its test exports.

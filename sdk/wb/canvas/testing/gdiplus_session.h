@@ -7,17 +7,17 @@
 namespace kiv_wb {
 
 class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
+ public:
+  GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+  }
+  ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
+  GdiplusSession(const GdiplusSession&) = delete;
+  GdiplusSession& operator=(const GdiplusSession&) = delete;
 
-private:
-    ULONG_PTR m_token = 0;
+ private:
+  ULONG_PTR m_token = 0;
 };
 
 }  // namespace kiv_wb

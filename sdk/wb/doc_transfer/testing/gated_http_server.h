@@ -126,8 +126,7 @@ class GatedHttpServer {
   }
 
   static std::string Answer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
   }
 
   // Reads until the blank line; returns the length of the head (with the blank line).

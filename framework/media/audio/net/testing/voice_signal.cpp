@@ -5,8 +5,7 @@
 
 namespace voice_test {
 
-std::vector<int16_t> Tone(double hz, double amplitude, size_t samples, int rate,
-                          size_t phase_offset) {
+std::vector<int16_t> Tone(double hz, double amplitude, size_t samples, int rate, size_t phase_offset) {
   std::vector<int16_t> out(samples);
   for (size_t i = 0; i < samples; ++i) {
     const double t = static_cast<double>(i + phase_offset) / rate;

@@ -10,8 +10,7 @@ namespace voice_test {
 
 inline constexpr double kPi = 3.14159265358979323846;
 
-std::vector<int16_t> Tone(double hz, double amplitude, size_t samples, int rate = 48000,
-                          size_t phase_offset = 0);
+std::vector<int16_t> Tone(double hz, double amplitude, size_t samples, int rate = 48000, size_t phase_offset = 0);
 // Frequency from interpolated rising zero crossings over the whole signal; 0 without any.
 double MeasureFrequency(const std::vector<int16_t>& pcm, int rate = 48000);
 double RmsDbfs(const std::vector<int16_t>& pcm);

@@ -35,8 +35,8 @@ const wchar_t* WindowClass() {
 TestWindow::TestWindow(int x, int y, int width, int height) : width_(width), height_(height) {
   // Shown without taking activation: the focus of other programs' windows (window tests
   // running at the same time) stays where it is.
-  hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, WindowClass(), L"render test", WS_POPUP, x,
-                          y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, WindowClass(), L"render test", WS_POPUP, x, y, width,
+                          height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (hwnd_) ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
   Pump();
 }
