@@ -39,10 +39,11 @@ bool Listed(const std::vector<std::wstring>& items, const std::wstring& item) {
 // A client of the meeting with its main window shown.
 struct Participant {
   Participant(const std::wstring& install, const std::wstring& user, const std::wstring& group)
-      : client(install, L"x;" + user + L";" + group) {}
+      : install(install), client(install, L"x;" + user + L";" + group) {}
   bool WaitShown() {
     return PumpUntil([&] { return (main = client.VisibleWindow(L"CDuiFrameWnd")) != nullptr; }, 40000);
   }
+  std::wstring install;
   Client client;
   HWND main = nullptr;
 };
@@ -175,14 +176,16 @@ bool ViewShowsCard(HWND view, const ColourCard& card, std::string* seen) {
 // a card of the test lies over his chat, away from his view. Their logs are kept.
 class MeetingShareTest : public MeetingFixture {
  protected:
-  // `bobFault` goes to bob's client as the framework's fault switch.
+  // `bobFault` goes to bob's client as the framework's fault switch; bob then runs from an
+  // install of his own with the framework that has the data fault steps.
   void Meet(const wchar_t* room, const wchar_t* bobFault = nullptr) {
-    m_install = MakeInstall(room, m_server.address(), kSecret);
-    ::CreateDirectoryW((m_install + L"log").c_str(), nullptr);
-    m_alice = std::make_unique<Participant>(m_install, L"alice", room);
+    const std::wstring install = MakeLoggingInstall(room, Framework::kProduct);
+    const std::wstring bobInstall =
+        bobFault ? MakeLoggingInstall(std::wstring(room) + L"_bob", Framework::kWithFaultSteps) : install;
+    m_alice = std::make_unique<Participant>(install, L"alice", room);
     ASSERT_TRUE(m_alice->WaitShown());
     if (bobFault) ::SetEnvironmentVariableW(L"TESSARINE_FAIL", bobFault);
-    m_bob = std::make_unique<Participant>(m_install, L"bob", room);
+    m_bob = std::make_unique<Participant>(bobInstall, L"bob", room);
     ::SetEnvironmentVariableW(L"TESSARINE_FAIL", nullptr);
     ASSERT_TRUE(m_bob->WaitShown());
     ASSERT_TRUE(PumpUntil([&] { return Listed(m_meeting.Users(m_bob->main), L"alice"); }, 20000));
@@ -207,9 +210,15 @@ class MeetingShareTest : public MeetingFixture {
         [&] { return (view = VisibleRenderWindow(m_bob->main)) != nullptr && ViewShowsCard(view, *m_card, seen); }, ms);
     return view && ViewShowsCard(view, *m_card, seen) ? view : nullptr;
   }
-  // The framework's log of a client (its SDK writes there too).
-  std::string LogOf(const Client& client) {
-    const std::wstring path = m_install + L"log\\Tessarine32_" + std::to_wstring(client.pid()) + L".log";
+  // An install whose clients keep their logs (in its "log" folder).
+  std::wstring MakeLoggingInstall(const std::wstring& name, Framework framework) {
+    const std::wstring install = MakeInstall(name, m_server.address(), kSecret, framework);
+    ::CreateDirectoryW((install + L"log").c_str(), nullptr);
+    return install;
+  }
+  // The framework's log of a participant's client (its SDK writes there too).
+  std::string LogOf(const Participant& p) {
+    const std::wstring path = p.install + L"log\\Tessarine32_" + std::to_wstring(p.client.pid()) + L".log";
     const kiv_common::UniqueHandle f(::CreateFileW(path.c_str(), GENERIC_READ,
                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                    OPEN_EXISTING, 0, nullptr));
@@ -221,7 +230,6 @@ class MeetingShareTest : public MeetingFixture {
     return text;
   }
 
-  std::wstring m_install;
   UiDriver m_ui;
   MeetingActions m_meeting{m_ui};
   std::unique_ptr<Participant> m_alice;
@@ -275,7 +283,7 @@ TEST_F(MeetingShareTest, BobSeesAlicesSharedScreenUntilSheStops) {
   EXPECT_NE(WaitViewShowsCard(20000, &seen), nullptr) << "no view after sharing again: " << seen;
   // Each view joined a running stream: it waited for a whole picture without reporting
   // bad data, so the SDK never restarted it.
-  const std::string bobLog = LogOf(m_bob->client);
+  const std::string bobLog = LogOf(*m_bob);
   EXPECT_EQ(Count(bobLog, ": bad data"), 0u);
   EXPECT_EQ(Count(bobLog, "receive VNC_EVENT_VIEWER_BADDATA"), 0u);
   EXPECT_TRUE(m_alice->client.running());
@@ -292,7 +300,7 @@ TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
   std::string after;
   ASSERT_TRUE(PumpUntil(
       [&] {
-        const std::string log = LogOf(m_bob->client);
+        const std::string log = LogOf(*m_bob);
         const size_t garbled = log.find("one packet garbled on purpose");
         after = garbled == std::string::npos ? "" : log.substr(garbled);
         return after.find("receiving the screen of alice") != std::string::npos;
@@ -313,7 +321,7 @@ TEST_F(MeetingShareTest, BobsViewRestartsAfterCorruptedScreenData) {
   EXPECT_FALSE(SaveScreenshot(L"meeting_screen_share_restarted.png").empty());
   EXPECT_EQ(ShareIcon(*m_bob), kShareOpen);
   EXPECT_FALSE(Contains(m_meeting.Chat(m_bob->main), L"查看屏幕共享失败"));
-  EXPECT_EQ(Count(LogOf(m_bob->client), "one packet garbled on purpose"), 1u);
+  EXPECT_EQ(Count(LogOf(*m_bob), "one packet garbled on purpose"), 1u);
   EXPECT_TRUE(m_bob->client.running());
 }
 

@@ -51,16 +51,17 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
 
 }  // namespace
 
-std::wstring MakeInstall(const std::wstring& name, const std::string& server, const char* secret) {
+std::wstring MakeInstall(const std::wstring& name, const std::string& server, const char* secret, Framework framework) {
   const std::wstring bin = ProgramFolder();
   const std::wstring root = bin + L"meeting_cases\\";
   const std::wstring dir = root + name + L"\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
   ::CreateDirectoryW(dir.c_str(), nullptr);
-  for (const wchar_t* file :
-       {L"Parleywright.exe", L"Accordane.exe", L"kiv_sdk.dll", L"Tessarine32.dll", L"Quietwell.dll"}) {
+  for (const wchar_t* file : {L"Parleywright.exe", L"Accordane.exe", L"kiv_sdk.dll", L"Quietwell.dll"}) {
     ::CopyFileW((bin + file).c_str(), (dir + file).c_str(), FALSE);
   }
+  const std::wstring frameworkDir = framework == Framework::kWithFaultSteps ? bin + L"fault_steps\\" : bin;
+  ::CopyFileW((frameworkDir + L"Tessarine32.dll").c_str(), (dir + L"Tessarine32.dll").c_str(), FALSE);
   CopyTree(bin + L"skin", dir + L"skin");
   std::string xml = std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<AppUserDefine>false</AppUserDefine>\n") +
                     "<AppId>" + kAppId + "</AppId>\n<AppSecret>" + secret + "</AppSecret>\n" +

@@ -17,9 +17,14 @@ namespace meeting_test {
 constexpr char kAppId[] = "demo1";
 constexpr char kSecret[] = "0123456789abcdef";  // the application of server_ctl.sh
 
+// Which Tessarine32.dll an install gets: the product's, or the test build's with the data
+// fault steps (bin/fault_steps).
+enum class Framework { kProduct, kWithFaultSteps };
+
 // A folder with the program, its libraries, the companion stand-in, its skin and an
 // appinfo.xml for `server`.
-std::wstring MakeInstall(const std::wstring& name, const std::string& server, const char* secret);
+std::wstring MakeInstall(const std::wstring& name, const std::string& server, const char* secret,
+                         Framework framework = Framework::kProduct);
 
 class Client {
  public:

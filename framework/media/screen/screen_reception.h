@@ -1,6 +1,6 @@
-// The transport a screen viewer receives its sharer's stream on. The product passes the
-// connection's transport through; a build with the data fault steps (CMake option
-// KIV_FAULT_STEPS, which the tests need) links testing/screen_bad_data_step.cpp instead.
+// The transport a screen viewer receives its sharer's stream on. Tessarine32.dll passes the
+// connection's transport through (screen_reception.cpp); its test variant with the data
+// fault steps (bin/fault_steps/Tessarine32.dll) links testing/screen_bad_data_step.cpp instead.
 #pragma once
 
 #include <functional>
