@@ -20,7 +20,7 @@ CSdkManager& CSdkManager::GetInstance() {
   return instance;
 }
 
-CSdkManager::CSdkManager() : m_chatTarget("所有人") { EnsureMessageWindow(); }
+CSdkManager::CSdkManager() { EnsureMessageWindow(); }
 
 void CSdkManager::EnsureMessageWindow() {
   if (m_hWnd && ::IsWindow(m_hWnd)) return;
@@ -41,8 +41,8 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   if (!m_pEngine) return false;
   LaunchArguments args =
       ParseLaunchArguments(WideToAnsi(commandLine ? commandLine : L""), static_cast<uint32_t>(std::time(nullptr)));
-  m_launchUserId = args.userId;
-  m_launchGroupId = args.groupId;
+  m_session.launchUserId = args.userId;
+  m_session.launchGroupId = args.groupId;
 
   const AppConfig& config = AppConfig::Instance();
   m_context.handler = this;
@@ -56,14 +56,14 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   if (devices) {
     // The first microphone listed is the one used until the user picks another.
     kiv::Vector<kiv::DeviceInfo> microphones = devices->GetMicrophoneDevices();
-    m_micIndex = microphones.empty() ? -1 : 0;
+    m_session.micIndex = microphones.empty() ? -1 : 0;
   }
-  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_MIC_VOLUME, m_micVolume);
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_MIC_VOLUME, m_session.micVolume);
   if (devices) {
     kiv::Vector<kiv::DeviceInfo> speakers = devices->GetSpeakerDevices();
-    m_speakerIndex = speakers.size() - 1;
+    m_session.speakerIndex = speakers.size() - 1;
   }
-  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, m_speakerVolume);
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, m_session.speakerVolume);
 
   m_pSignaling = m_pEngine->GetSignaling();
   if (m_pSignaling) m_pSignaling->AddEventHandler(this);
@@ -89,7 +89,7 @@ bool CSdkManager::Start() {
     }
   }
   ::SetWindowPos(m_pMainWnd->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  if (Login(AnsiToWide(m_launchUserId).c_str()) != kiv_core::ERR_OK) {
+  if (Login(AnsiToWide(m_session.launchUserId).c_str()) != kiv_core::ERR_OK) {
     ShowMessageBox(m_pMainWnd->GetHWND(), L"登陆失败");
   }
   if (m_pMainWnd) m_pMainWnd->ShowWindow(false);
@@ -98,34 +98,34 @@ bool CSdkManager::Start() {
 }
 
 int CSdkManager::Login(LPCWSTR userId) {
-  m_userId = WideToUtf8(userId ? userId : L"");
+  m_session.userId = WideToUtf8(userId ? userId : L"");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   const AppConfig& config = AppConfig::Instance();
   TokenInfo info;
   info.aid = config.EffectiveAppId();
-  info.uid = m_userId;
+  info.uid = m_session.userId;
   info.et = 0;
   info.key = config.EffectiveAppSecret();
   info.version = kTokenVersion;
   kiv::String token(BuildAccessToken(info).c_str());
-  return m_pEngine->Login(token.c_str(), m_userId.c_str(), true, "");
+  return m_pEngine->Login(token.c_str(), m_session.userId.c_str(), true, "");
 }
 
 int CSdkManager::JoinGroup(LPCWSTR groupId) {
-  m_groupId = WideToUtf8(groupId ? groupId : L"");
-  m_publishedVideoIds.clear();
+  m_session.groupId = WideToUtf8(groupId ? groupId : L"");
+  m_session.publishedVideoIds.clear();
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
-  return m_pEngine->JoinGroup(m_groupId.c_str());
+  return m_pEngine->JoinGroup(m_session.groupId.c_str());
 }
 
 int CSdkManager::StartPublishVideo(const char* videoId, int cameraIndex) {
-  m_publishedVideoIds.insert(videoId ? videoId : "");
+  m_session.publishedVideoIds.insert(videoId ? videoId : "");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   return m_pEngine->StartPublishVideo(videoId, cameraIndex);
 }
 
 int CSdkManager::StopPublishVideo(const char* videoId) {
-  m_publishedVideoIds.erase(videoId ? videoId : "");
+  m_session.publishedVideoIds.erase(videoId ? videoId : "");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   return m_pEngine->StopPublishVideo(videoId);
 }
@@ -147,6 +147,10 @@ void CSdkManager::Shutdown() {
     m_pEngine = nullptr;
     KivReleaseEngine();
   }
+  // A later Init starts from the defaults, as in a new process.
+  m_session = Session{};
+  std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+  m_onlineUsers.clear();
 }
 
 void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
@@ -224,12 +228,13 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
 void CSdkManager::OnSdkEvent(int eventType, int code) {
   switch (eventType) {
     case kiv::EVENT_LOGIN_RESULT: {
-      if (m_bReconnecting) {
-        m_bLogined = code == kiv_core::ERR_OK;
-        if (!m_bLogined) return;  // the timer tries again
-        m_bReconnecting = false;
+      if (m_session.reconnecting) {
+        m_session.logined = code == kiv_core::ERR_OK;
+        if (!m_session.logined) return;  // the timer tries again
+        m_session.reconnecting = false;
         if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
-        const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
+        const std::wstring group =
+            m_session.groupId.empty() ? AnsiToWide(m_session.launchGroupId) : Utf8ToWide(m_session.groupId);
         const int result = JoinGroup(group.c_str());
         if (m_pMainWnd) {
           m_pMainWnd->AppendChatText(
@@ -239,19 +244,19 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
         return;
       }
       if (code != kiv_core::ERR_OK) {
-        m_bLogined = false;
+        m_session.logined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
         // the user with no window and no word.
         ShowMessageBox(m_pMainWnd ? m_pMainWnd->GetHWND() : nullptr, L"登陆失败");
         return;
       }
-      m_bLogined = true;
+      m_session.logined = true;
       if (m_pSignaling) {
         kiv::Vector<kiv::String> everyone;
         unsigned requestId = 0;
         m_pSignaling->UserStatusRefresh(everyone, &requestId);
       }
-      const std::wstring group = AnsiToWide(m_launchGroupId);
+      const std::wstring group = AnsiToWide(m_session.launchGroupId);
       int result = JoinGroup(group.c_str());
       if (result != kiv_core::ERR_OK) {
         ::MessageBoxW(nullptr, L"加入组失败", L"Kalmirra", MB_OK);
@@ -267,7 +272,7 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
       CControlUI* label = m_pMainWnd->GetPaintManager().FindControl(L"label_group_info");
       if (label) {
         CDuiString text;
-        text.Format(L"分组ID：%s", Utf8ToWide(m_groupId).c_str());
+        text.Format(L"分组ID：%s", Utf8ToWide(m_session.groupId).c_str());
         label->SetText(text);
       }
       return;
@@ -287,23 +292,23 @@ void CSdkManager::OnConnectionLost() {
     m_pMainWnd->RemoveOtherUsers();
     m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
   }
-  m_bLogined = false;
-  if (m_bReconnecting) return;
-  m_bReconnecting = true;
+  m_session.logined = false;
+  if (m_session.reconnecting) return;
+  m_session.reconnecting = true;
   if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
 }
 
 void CSdkManager::TryReconnect() {
-  if (!m_bReconnecting || m_bLogined || !m_pEngine) return;
+  if (!m_session.reconnecting || m_session.logined || !m_pEngine) return;
   // The answer comes as a login result; a refused call is tried again by the timer.
-  (void)Login(Utf8ToWide(m_userId).c_str());
+  (void)Login(Utf8ToWide(m_session.userId).c_str());
 }
 
 std::vector<std::string> CSdkManager::OnlineUserIds() {
   std::vector<std::string> ids;
   std::lock_guard<std::mutex> lock(m_onlineUsersLock);
   for (const OnlineUser& user : m_onlineUsers) {
-    if (user.status == 1 && user.userId != m_userId) ids.push_back(user.userId);
+    if (user.status == 1 && user.userId != m_session.userId) ids.push_back(user.userId);
   }
   return ids;
 }

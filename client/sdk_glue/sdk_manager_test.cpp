@@ -243,6 +243,32 @@ TEST_F(SdkManagerTest, ErrorTexts) {
   EXPECT_EQ(CSdkManager::GetErrorText(-2147483647 - 1), L"未知错误:-2147483648");
 }
 
+// Verifies that Shutdown forgets what the session chose: a later Init starts from the
+// defaults and hands the engine the default volumes.
+TEST_F(SdkManagerTest, ShutdownForgetsTheSession) {
+  StartLoggedOut();
+  sdk().MicVolume() = 70;
+  sdk().SpeakerVolume() = 30;
+  sdk().FrameRate() = 25;
+  sdk().ScreenShare() = ScreenShareSettings{1, 10, 20, 330, 260};
+  sdk().SetChatTarget("bob");
+  ASSERT_EQ(sdk().StartPublishVideo("appdef_cam0", 0), 0);
+  sdk().Shutdown();
+  FakeSdkReset();
+  ASSERT_TRUE(sdk().Init(L"x;carol;room2"));
+  EXPECT_EQ(sdk().MicVolume(), 50);
+  EXPECT_EQ(sdk().SpeakerVolume(), 50);
+  EXPECT_EQ(sdk().FrameRate(), 15);
+  EXPECT_EQ(sdk().ScreenShare().bias, 0);
+  EXPECT_EQ(sdk().ScreenShare().right, 0);
+  EXPECT_EQ(std::string(sdk().ChatTarget().c_str()), "所有人");
+  EXPECT_TRUE(sdk().PublishedVideoIds().empty());
+  EXPECT_TRUE(sdk().GetUserId().empty());
+  EXPECT_FALSE(sdk().IsLogined());
+  EXPECT_NE(std::find(FakeSdk()->audio_params.begin(), FakeSdk()->audio_params.end(), std::make_pair(1, 50)),
+            FakeSdk()->audio_params.end());
+}
+
 // Verifies that Shutdown releases the engine once and can be repeated.
 TEST_F(SdkManagerTest, ShutdownReleasesTheEngineOnce) {
   StartLoggedOut();
