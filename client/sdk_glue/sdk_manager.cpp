@@ -9,9 +9,6 @@
 #include "config/launch_arguments.h"
 #include "sdk_glue/sdk_messages.h"
 #include "text_codec.h"
-#include "windows/info_wnd.h"
-#include "windows/meeting_main_wnd.h"
-#include "windows/message_box.h"
 
 using namespace DuiLib;
 
@@ -71,29 +68,17 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   return true;
 }
 
+IMeetingWindows* CSdkManager::Windows() {
+  if (!m_pWindows && m_windowsFactory) m_pWindows = m_windowsFactory();
+  return m_pWindows.get();
+}
+
 bool CSdkManager::Start() {
-  if (!m_pMainWnd) {
-    auto main = std::make_unique<CMeetingMainWnd>();
-    if (!main->Create(nullptr, L"Main", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT)) {
-      return false;
-    }
-    m_pMainWnd = std::move(main);
-    m_hMainWnd = m_pMainWnd->GetHWND();
-  }
-  if (!m_pInfoWnd) {
-    auto* info = new CInfoWnd;  // deletes itself when its window is gone
-    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
-                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
-      m_pInfoWnd = info;
-    }
-  }
-  ::SetWindowPos(m_pMainWnd->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  if (Login(AnsiToWide(m_session.launchUserId).c_str()) != kiv_core::ERR_OK) {
-    ShowMessageBox(m_pMainWnd->GetHWND(), L"登陆失败");
-  }
-  if (m_pMainWnd) m_pMainWnd->ShowWindow(false);
-  if (m_pInfoWnd) m_pInfoWnd->ShowWindow(false);
+  IMeetingWindows* windows = Windows();
+  if (!windows || !windows->Create()) return false;
+  m_hMainWnd = windows->MainHandle();
+  if (Login(AnsiToWide(m_session.launchUserId).c_str()) != kiv_core::ERR_OK) windows->ShowMessage(L"登陆失败");
+  windows->Hide();
   return true;
 }
 
@@ -134,14 +119,11 @@ void CSdkManager::Shutdown() {
   // The message loop may have ended: close windows directly, not by posted messages.
   m_hMsgWnd = nullptr;
   if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
-  if (m_pMainWnd) {
-    m_hMainWnd = nullptr;
-    HWND main = m_pMainWnd->GetHWND();
-    if (main && ::IsWindow(main)) ::DestroyWindow(main);  // takes the owned information window along
-    m_pMainWnd.reset();
+  m_hMainWnd = nullptr;
+  if (m_pWindows) {
+    m_pWindows->Destroy();
+    m_pWindows.reset();
   }
-  if (m_pInfoWnd && ::IsWindow(m_pInfoWnd->GetHWND())) ::DestroyWindow(m_pInfoWnd->GetHWND());
-  m_pInfoWnd = nullptr;
   if (m_pEngine) {
     m_pSignaling = nullptr;
     m_pEngine = nullptr;
@@ -154,7 +136,7 @@ void CSdkManager::Shutdown() {
 }
 
 void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
-  if (m_pInfoWnd == wnd) m_pInfoWnd = nullptr;
+  if (m_pWindows) m_pWindows->OnInfoWndGone(wnd);
 }
 
 std::wstring CSdkManager::GetErrorText(int code) {
@@ -208,15 +190,12 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_SDK_INVITE_ANSWER: {
       auto record = kiv_common::TakePosted<InviteAnswerRecord>(wParam);
-      if (m_pMainWnd && record) m_pMainWnd->ShowInviteAnswer(*record);
+      if (m_pWindows && record) m_pWindows->ShowInviteAnswer(*record);
       return 0;
     }
     case WM_SDK_GROUP_USERS: {
       auto record = kiv_common::TakePosted<GroupUsersRecord>(wParam);
-      if (m_pMainWnd && record) {
-        m_pMainWnd->SyncUserList(record->userIds);
-        m_pMainWnd->RefreshChatTargets(record->userIds);
-      }
+      if (m_pWindows && record) m_pWindows->SyncUsers(record->userIds);
       return 0;
     }
     default:
@@ -236,10 +215,9 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
         const std::wstring group =
             m_session.groupId.empty() ? AnsiToWide(m_session.launchGroupId) : Utf8ToWide(m_session.groupId);
         const int result = JoinGroup(group.c_str());
-        if (m_pMainWnd) {
-          m_pMainWnd->AppendChatText(
-              result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result), true, L"",
-              L"");
+        if (m_pWindows) {
+          m_pWindows->AppendNotice(result == 0 ? L"已重新连接服务器，正在重新加入组"
+                                               : L"重新加入组失败:" + GetErrorText(result));
         }
         return;
       }
@@ -247,7 +225,7 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
         m_session.logined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
         // the user with no window and no word.
-        ShowMessageBox(m_pMainWnd ? m_pMainWnd->GetHWND() : nullptr, L"登陆失败");
+        if (IMeetingWindows* windows = Windows()) windows->ShowMessage(L"登陆失败");
         return;
       }
       m_session.logined = true;
@@ -261,20 +239,12 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
       if (result != kiv_core::ERR_OK) {
         ::MessageBoxW(nullptr, L"加入组失败", L"Kalmirra", MB_OK);
         ::MessageBoxW(nullptr, group.c_str(), L"Kalmirra", MB_OK);
-        if (m_pInfoWnd) m_pInfoWnd->OnJoinFailed(GetErrorText(result).c_str());
+        if (m_pWindows) m_pWindows->ShowJoinFailed(GetErrorText(result));
       }
       return;
     }
     case kiv::EVENT_JOIN_GROUP_RESULT: {
-      if (code != kiv_core::ERR_OK || !m_pMainWnd) return;
-      m_pMainWnd->CenterWindow();
-      m_pMainWnd->ShowWindow(true);
-      CControlUI* label = m_pMainWnd->GetPaintManager().FindControl(L"label_group_info");
-      if (label) {
-        CDuiString text;
-        text.Format(L"分组ID：%s", Utf8ToWide(m_session.groupId).c_str());
-        label->SetText(text);
-      }
+      if (code == kiv_core::ERR_OK && m_pWindows) m_pWindows->ShowJoined(m_session.groupId);
       return;
     }
     case kiv::EVENT_CONNECTION_LOST:
@@ -286,11 +256,9 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
 }
 
 void CSdkManager::OnConnectionLost() {
-  if (m_pMainWnd) {
-    m_pMainWnd->ResetMediaState();
-    // The SDK has left the group and logged out: only this user stays listed.
-    m_pMainWnd->RemoveOtherUsers();
-    m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
+  if (m_pWindows) {
+    m_pWindows->ShowConnectionLost();
+    m_pWindows->AppendNotice(L"与服务器的连接已断开，正在重新连接...");
   }
   m_session.logined = false;
   if (m_session.reconnecting) return;
@@ -399,9 +367,9 @@ void CSdkManager::OnInviteRefused(const char* userId, int inviteId) {
 }
 
 void CSdkManager::OnUserMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
-  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 0);
+  PostChatMessage(m_hMainWnd.load(), senderId, text, 0);
 }
 
 void CSdkManager::OnGroupMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
-  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 1);
+  PostChatMessage(m_hMainWnd.load(), senderId, text, 1);
 }

@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "kiv_sdk.h"
+#include "sdk_glue/meeting_windows.h"
 #include "winlib/ui_lib.h"
-
-class CMeetingMainWnd;
-class CInfoWnd;
 
 // The screen-share rectangle and quality choice of the settings window.
 struct ScreenShareSettings {
@@ -40,10 +38,14 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   CSdkManager();
   ~CSdkManager() override;
 
+  // Makes the windows Start shows; the program and the window tests set it before Start.
+  using WindowsFactory = std::unique_ptr<IMeetingWindows> (*)();
+  void SetWindowsFactory(WindowsFactory factory) { m_windowsFactory = factory; }
+
   // Obtains and initialises the engine from the command line and "appinfo.xml".
   bool Init(LPCWSTR commandLine);
   // Creates the main and information windows and logs in; false when the main window
-  // cannot be made (nothing would be left to end the message loop).
+  // cannot be made (nothing would be left to end the message loop) or no factory is set.
   bool Start();
   int Login(LPCWSTR userId);
   int JoinGroup(LPCWSTR groupId);
@@ -56,8 +58,8 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
 
   kiv::IKivEngine* GetEngine() const { return m_pEngine; }
   kiv::IKivSignaling* GetSignaling() const { return m_pSignaling; }
-  CMeetingMainWnd* GetMainWnd() const { return m_pMainWnd.get(); }
-  CInfoWnd* GetInfoWnd() const { return m_pInfoWnd; }
+  CMeetingMainWnd* GetMainWnd() const { return m_pWindows ? m_pWindows->MainWnd() : nullptr; }
+  CInfoWnd* GetInfoWnd() const { return m_pWindows ? m_pWindows->InfoWnd() : nullptr; }
   void OnInfoWndGone(CInfoWnd* wnd);
   bool IsLogined() const { return m_session.logined; }
   const std::string& GetUserId() const { return m_session.userId; }
@@ -113,12 +115,14 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   void TryReconnect();
   // The main window while it exists as a window, else null.
   HWND LiveMainWindow() const;
+  // The windows object, made by the factory on first use; null without a factory.
+  IMeetingWindows* Windows();
 
-  std::unique_ptr<CMeetingMainWnd> m_pMainWnd;
+  WindowsFactory m_windowsFactory = nullptr;
+  std::unique_ptr<IMeetingWindows> m_pWindows;
   // Window handles for SDK threads, which must not touch the window objects.
   std::atomic<HWND> m_hMainWnd{nullptr};
   std::atomic<HWND> m_hMsgWnd{nullptr};
-  CInfoWnd* m_pInfoWnd = nullptr;
   kiv::IKivEngine* m_pEngine = nullptr;
   kiv::IKivSignaling* m_pSignaling = nullptr;
   kiv::EngineContext m_context;

@@ -10,6 +10,7 @@
 #include "text_codec.h"
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
+#include "windows/meeting_windows.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ class SdkManagerTest : public ::testing::Test {
   void SetUp() override {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));  // as the program's start-up does
     CSdkManager::GetInstance().Shutdown();
+    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
     PumpFor(20);  // the destroyed windows' quit messages
     FakeSdkReset();
     AppConfig& config = AppConfig::Instance();
