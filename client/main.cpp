@@ -6,6 +6,7 @@
 #include "process_scope.h"
 #include "sdk_glue/sdk_manager.h"
 #include "video/video_render_window_class.h"
+#include "windows/meeting_windows.h"
 #include "winlib/ui_lib.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int /*nCmdShow*/) {
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
   }
   CSdkManager& sdk = CSdkManager::GetInstance();
   ShutdownOnExit<CSdkManager> shutdown(sdk);
+  sdk.SetWindowsFactory(&CMeetingWindows::Make);
   if (!sdk.Init(lpCmdLine)) {
     ::OutputDebugStringW(L"Parleywright: the SDK engine could not be initialised\n");
     return -1;

@@ -9,9 +9,6 @@
 #include "config/launch_arguments.h"
 #include "sdk_glue/sdk_messages.h"
 #include "text_codec.h"
-#include "windows/info_wnd.h"
-#include "windows/meeting_main_wnd.h"
-#include "windows/message_box.h"
 
 using namespace DuiLib;
 
@@ -20,7 +17,7 @@ CSdkManager& CSdkManager::GetInstance() {
   return instance;
 }
 
-CSdkManager::CSdkManager() : m_chatTarget("所有人") { EnsureMessageWindow(); }
+CSdkManager::CSdkManager() { EnsureMessageWindow(); }
 
 void CSdkManager::EnsureMessageWindow() {
   if (m_hWnd && ::IsWindow(m_hWnd)) return;
@@ -41,8 +38,8 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   if (!m_pEngine) return false;
   LaunchArguments args =
       ParseLaunchArguments(WideToAnsi(commandLine ? commandLine : L""), static_cast<uint32_t>(std::time(nullptr)));
-  m_launchUserId = args.userId;
-  m_launchGroupId = args.groupId;
+  m_session.launchUserId = args.userId;
+  m_session.launchGroupId = args.groupId;
 
   const AppConfig& config = AppConfig::Instance();
   m_context.handler = this;
@@ -56,14 +53,14 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   if (devices) {
     // The first microphone listed is the one used until the user picks another.
     kiv::Vector<kiv::DeviceInfo> microphones = devices->GetMicrophoneDevices();
-    m_micIndex = microphones.empty() ? -1 : 0;
+    m_session.micIndex = microphones.empty() ? -1 : 0;
   }
-  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_MIC_VOLUME, m_micVolume);
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_MIC_VOLUME, m_session.micVolume);
   if (devices) {
     kiv::Vector<kiv::DeviceInfo> speakers = devices->GetSpeakerDevices();
-    m_speakerIndex = speakers.size() - 1;
+    m_session.speakerIndex = speakers.size() - 1;
   }
-  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, m_speakerVolume);
+  if (audio) audio->SetAudioParam(kiv::AUDIOPARAM_SPEAKER_VOLUME, m_session.speakerVolume);
 
   m_pSignaling = m_pEngine->GetSignaling();
   if (m_pSignaling) m_pSignaling->AddEventHandler(this);
@@ -71,61 +68,49 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
   return true;
 }
 
+IMeetingWindows* CSdkManager::Windows() {
+  if (!m_pWindows && m_windowsFactory) m_pWindows = m_windowsFactory();
+  return m_pWindows.get();
+}
+
 bool CSdkManager::Start() {
-  if (!m_pMainWnd) {
-    auto main = std::make_unique<CMeetingMainWnd>();
-    if (!main->Create(nullptr, L"Main", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT)) {
-      return false;
-    }
-    m_pMainWnd = std::move(main);
-    m_hMainWnd = m_pMainWnd->GetHWND();
-  }
-  if (!m_pInfoWnd) {
-    auto* info = new CInfoWnd;  // deletes itself when its window is gone
-    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
-                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
-      m_pInfoWnd = info;
-    }
-  }
-  ::SetWindowPos(m_pMainWnd->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  if (Login(AnsiToWide(m_launchUserId).c_str()) != kiv_core::ERR_OK) {
-    ShowMessageBox(m_pMainWnd->GetHWND(), L"登陆失败");
-  }
-  if (m_pMainWnd) m_pMainWnd->ShowWindow(false);
-  if (m_pInfoWnd) m_pInfoWnd->ShowWindow(false);
+  IMeetingWindows* windows = Windows();
+  if (!windows || !windows->Create()) return false;
+  m_hMainWnd = windows->MainHandle();
+  if (Login(AnsiToWide(m_session.launchUserId).c_str()) != kiv_core::ERR_OK) windows->ShowMessage(L"登陆失败");
+  windows->Hide();
   return true;
 }
 
 int CSdkManager::Login(LPCWSTR userId) {
-  m_userId = WideToUtf8(userId ? userId : L"");
+  m_session.userId = WideToUtf8(userId ? userId : L"");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   const AppConfig& config = AppConfig::Instance();
   TokenInfo info;
   info.aid = config.EffectiveAppId();
-  info.uid = m_userId;
+  info.uid = m_session.userId;
   info.et = 0;
   info.key = config.EffectiveAppSecret();
   info.version = kTokenVersion;
   kiv::String token(BuildAccessToken(info).c_str());
-  return m_pEngine->Login(token.c_str(), m_userId.c_str(), true, "");
+  return m_pEngine->Login(token.c_str(), m_session.userId.c_str(), true, "");
 }
 
 int CSdkManager::JoinGroup(LPCWSTR groupId) {
-  m_groupId = WideToUtf8(groupId ? groupId : L"");
-  m_publishedVideoIds.clear();
+  m_session.groupId = WideToUtf8(groupId ? groupId : L"");
+  m_session.publishedVideoIds.clear();
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
-  return m_pEngine->JoinGroup(m_groupId.c_str());
+  return m_pEngine->JoinGroup(m_session.groupId.c_str());
 }
 
 int CSdkManager::StartPublishVideo(const char* videoId, int cameraIndex) {
-  m_publishedVideoIds.insert(videoId ? videoId : "");
+  m_session.publishedVideoIds.insert(videoId ? videoId : "");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   return m_pEngine->StartPublishVideo(videoId, cameraIndex);
 }
 
 int CSdkManager::StopPublishVideo(const char* videoId) {
-  m_publishedVideoIds.erase(videoId ? videoId : "");
+  m_session.publishedVideoIds.erase(videoId ? videoId : "");
   if (!m_pEngine) return kiv_core::ERR_INVALID_STATE;
   return m_pEngine->StopPublishVideo(videoId);
 }
@@ -134,23 +119,24 @@ void CSdkManager::Shutdown() {
   // The message loop may have ended: close windows directly, not by posted messages.
   m_hMsgWnd = nullptr;
   if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
-  if (m_pMainWnd) {
-    m_hMainWnd = nullptr;
-    HWND main = m_pMainWnd->GetHWND();
-    if (main && ::IsWindow(main)) ::DestroyWindow(main);  // takes the owned information window along
-    m_pMainWnd.reset();
+  m_hMainWnd = nullptr;
+  if (m_pWindows) {
+    m_pWindows->Destroy();
+    m_pWindows.reset();
   }
-  if (m_pInfoWnd && ::IsWindow(m_pInfoWnd->GetHWND())) ::DestroyWindow(m_pInfoWnd->GetHWND());
-  m_pInfoWnd = nullptr;
   if (m_pEngine) {
     m_pSignaling = nullptr;
     m_pEngine = nullptr;
     KivReleaseEngine();
   }
+  // A later Init starts from the defaults, as in a new process.
+  m_session = Session{};
+  std::lock_guard<std::mutex> lock(m_onlineUsersLock);
+  m_onlineUsers.clear();
 }
 
 void CSdkManager::OnInfoWndGone(CInfoWnd* wnd) {
-  if (m_pInfoWnd == wnd) m_pInfoWnd = nullptr;
+  if (m_pWindows) m_pWindows->OnInfoWndGone(wnd);
 }
 
 std::wstring CSdkManager::GetErrorText(int code) {
@@ -204,15 +190,12 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_SDK_INVITE_ANSWER: {
       auto record = kiv_common::TakePosted<InviteAnswerRecord>(wParam);
-      if (m_pMainWnd && record) m_pMainWnd->ShowInviteAnswer(*record);
+      if (m_pWindows && record) m_pWindows->ShowInviteAnswer(*record);
       return 0;
     }
     case WM_SDK_GROUP_USERS: {
       auto record = kiv_common::TakePosted<GroupUsersRecord>(wParam);
-      if (m_pMainWnd && record) {
-        m_pMainWnd->SyncUserList(record->userIds);
-        m_pMainWnd->RefreshChatTargets(record->userIds);
-      }
+      if (m_pWindows && record) m_pWindows->SyncUsers(record->userIds);
       return 0;
     }
     default:
@@ -224,52 +207,44 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
 void CSdkManager::OnSdkEvent(int eventType, int code) {
   switch (eventType) {
     case kiv::EVENT_LOGIN_RESULT: {
-      if (m_bReconnecting) {
-        m_bLogined = code == kiv_core::ERR_OK;
-        if (!m_bLogined) return;  // the timer tries again
-        m_bReconnecting = false;
+      if (m_session.reconnecting) {
+        m_session.logined = code == kiv_core::ERR_OK;
+        if (!m_session.logined) return;  // the timer tries again
+        m_session.reconnecting = false;
         if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
-        const std::wstring group = m_groupId.empty() ? AnsiToWide(m_launchGroupId) : Utf8ToWide(m_groupId);
+        const std::wstring group =
+            m_session.groupId.empty() ? AnsiToWide(m_session.launchGroupId) : Utf8ToWide(m_session.groupId);
         const int result = JoinGroup(group.c_str());
-        if (m_pMainWnd) {
-          m_pMainWnd->AppendChatText(
-              result == 0 ? L"已重新连接服务器，正在重新加入组" : L"重新加入组失败:" + GetErrorText(result), true, L"",
-              L"");
+        if (m_pWindows) {
+          m_pWindows->AppendNotice(result == 0 ? L"已重新连接服务器，正在重新加入组"
+                                               : L"重新加入组失败:" + GetErrorText(result));
         }
         return;
       }
       if (code != kiv_core::ERR_OK) {
-        m_bLogined = false;
+        m_session.logined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
         // the user with no window and no word.
-        ShowMessageBox(m_pMainWnd ? m_pMainWnd->GetHWND() : nullptr, L"登陆失败");
+        if (IMeetingWindows* windows = Windows()) windows->ShowMessage(L"登陆失败");
         return;
       }
-      m_bLogined = true;
+      m_session.logined = true;
       if (m_pSignaling) {
         kiv::Vector<kiv::String> everyone;
         unsigned requestId = 0;
         m_pSignaling->UserStatusRefresh(everyone, &requestId);
       }
-      const std::wstring group = AnsiToWide(m_launchGroupId);
+      const std::wstring group = AnsiToWide(m_session.launchGroupId);
       int result = JoinGroup(group.c_str());
       if (result != kiv_core::ERR_OK) {
         ::MessageBoxW(nullptr, L"加入组失败", L"Kalmirra", MB_OK);
         ::MessageBoxW(nullptr, group.c_str(), L"Kalmirra", MB_OK);
-        if (m_pInfoWnd) m_pInfoWnd->OnJoinFailed(GetErrorText(result).c_str());
+        if (m_pWindows) m_pWindows->ShowJoinFailed(GetErrorText(result));
       }
       return;
     }
     case kiv::EVENT_JOIN_GROUP_RESULT: {
-      if (code != kiv_core::ERR_OK || !m_pMainWnd) return;
-      m_pMainWnd->CenterWindow();
-      m_pMainWnd->ShowWindow(true);
-      CControlUI* label = m_pMainWnd->GetPaintManager().FindControl(L"label_group_info");
-      if (label) {
-        CDuiString text;
-        text.Format(L"分组ID：%s", Utf8ToWide(m_groupId).c_str());
-        label->SetText(text);
-      }
+      if (code == kiv_core::ERR_OK && m_pWindows) m_pWindows->ShowJoined(m_session.groupId);
       return;
     }
     case kiv::EVENT_CONNECTION_LOST:
@@ -281,29 +256,27 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
 }
 
 void CSdkManager::OnConnectionLost() {
-  if (m_pMainWnd) {
-    m_pMainWnd->ResetMediaState();
-    // The SDK has left the group and logged out: only this user stays listed.
-    m_pMainWnd->RemoveOtherUsers();
-    m_pMainWnd->AppendChatText(L"与服务器的连接已断开，正在重新连接...", true, L"", L"");
+  if (m_pWindows) {
+    m_pWindows->ShowConnectionLost();
+    m_pWindows->AppendNotice(L"与服务器的连接已断开，正在重新连接...");
   }
-  m_bLogined = false;
-  if (m_bReconnecting) return;
-  m_bReconnecting = true;
+  m_session.logined = false;
+  if (m_session.reconnecting) return;
+  m_session.reconnecting = true;
   if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
 }
 
 void CSdkManager::TryReconnect() {
-  if (!m_bReconnecting || m_bLogined || !m_pEngine) return;
+  if (!m_session.reconnecting || m_session.logined || !m_pEngine) return;
   // The answer comes as a login result; a refused call is tried again by the timer.
-  (void)Login(Utf8ToWide(m_userId).c_str());
+  (void)Login(Utf8ToWide(m_session.userId).c_str());
 }
 
 std::vector<std::string> CSdkManager::OnlineUserIds() {
   std::vector<std::string> ids;
   std::lock_guard<std::mutex> lock(m_onlineUsersLock);
   for (const OnlineUser& user : m_onlineUsers) {
-    if (user.status == 1 && user.userId != m_userId) ids.push_back(user.userId);
+    if (user.status == 1 && user.userId != m_session.userId) ids.push_back(user.userId);
   }
   return ids;
 }
@@ -394,9 +367,9 @@ void CSdkManager::OnInviteRefused(const char* userId, int inviteId) {
 }
 
 void CSdkManager::OnUserMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
-  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 0);
+  PostChatMessage(m_hMainWnd.load(), senderId, text, 0);
 }
 
 void CSdkManager::OnGroupMsgReceived(const char* senderId, unsigned /*messageId*/, const char* text) {
-  CMeetingMainWnd::PostChatMessage(m_hMainWnd.load(), senderId, text, 1);
+  PostChatMessage(m_hMainWnd.load(), senderId, text, 1);
 }

@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "kiv_sdk.h"
+#include "sdk_glue/meeting_windows.h"
 #include "winlib/ui_lib.h"
-
-class CMeetingMainWnd;
-class CInfoWnd;
 
 // The screen-share rectangle and quality choice of the settings window.
 struct ScreenShareSettings {
@@ -40,42 +38,47 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   CSdkManager();
   ~CSdkManager() override;
 
+  // Makes the windows Start shows; the program and the window tests set it before Start.
+  using WindowsFactory = std::unique_ptr<IMeetingWindows> (*)();
+  void SetWindowsFactory(WindowsFactory factory) { m_windowsFactory = factory; }
+
   // Obtains and initialises the engine from the command line and "appinfo.xml".
   bool Init(LPCWSTR commandLine);
   // Creates the main and information windows and logs in; false when the main window
-  // cannot be made (nothing would be left to end the message loop).
+  // cannot be made (nothing would be left to end the message loop) or no factory is set.
   bool Start();
   int Login(LPCWSTR userId);
   int JoinGroup(LPCWSTR groupId);
   int StartPublishVideo(const char* videoId, int cameraIndex);
   int StopPublishVideo(const char* videoId);
-  // Closes the windows and releases the engine; safe to call more than once.
+  // Closes the windows, releases the engine and forgets the session (user, group, media
+  // choices); safe to call more than once.
   void Shutdown();
   static std::wstring GetErrorText(int code);
 
   kiv::IKivEngine* GetEngine() const { return m_pEngine; }
   kiv::IKivSignaling* GetSignaling() const { return m_pSignaling; }
-  CMeetingMainWnd* GetMainWnd() const { return m_pMainWnd.get(); }
-  CInfoWnd* GetInfoWnd() const { return m_pInfoWnd; }
+  CMeetingMainWnd* GetMainWnd() const { return m_pWindows ? m_pWindows->MainWnd() : nullptr; }
+  CInfoWnd* GetInfoWnd() const { return m_pWindows ? m_pWindows->InfoWnd() : nullptr; }
   void OnInfoWndGone(CInfoWnd* wnd);
-  bool IsLogined() const { return m_bLogined; }
-  const std::string& GetUserId() const { return m_userId; }
-  const std::string& GetGroupId() const { return m_groupId; }
-  void ClearGroupId() { m_groupId.clear(); }
-  const std::string& GetLaunchUserId() const { return m_launchUserId; }
-  const std::string& GetLaunchGroupId() const { return m_launchGroupId; }
-  int& MicVolume() { return m_micVolume; }
-  int& MicIndex() { return m_micIndex; }
-  int& SpeakerVolume() { return m_speakerVolume; }
-  int& SpeakerIndex() { return m_speakerIndex; }
-  int& ResolutionIndex() { return m_resolutionIndex; }
-  int& FrameRate() { return m_frameRate; }
-  const std::set<std::string>& PublishedVideoIds() const { return m_publishedVideoIds; }
-  ScreenShareSettings& ScreenShare() { return m_screenShare; }
+  bool IsLogined() const { return m_session.logined; }
+  const std::string& GetUserId() const { return m_session.userId; }
+  const std::string& GetGroupId() const { return m_session.groupId; }
+  void ClearGroupId() { m_session.groupId.clear(); }
+  const std::string& GetLaunchUserId() const { return m_session.launchUserId; }
+  const std::string& GetLaunchGroupId() const { return m_session.launchGroupId; }
+  int& MicVolume() { return m_session.micVolume; }
+  int& MicIndex() { return m_session.micIndex; }
+  int& SpeakerVolume() { return m_session.speakerVolume; }
+  int& SpeakerIndex() { return m_session.speakerIndex; }
+  int& ResolutionIndex() { return m_session.resolutionIndex; }
+  int& FrameRate() { return m_session.frameRate; }
+  const std::set<std::string>& PublishedVideoIds() const { return m_session.publishedVideoIds; }
+  ScreenShareSettings& ScreenShare() { return m_session.screenShare; }
   // Ids of the users the last online refresh reported online (UTF-8), without this user.
   std::vector<std::string> OnlineUserIds();
-  const kiv::String& ChatTarget() const { return m_chatTarget; }
-  void SetChatTarget(const char* target) { m_chatTarget = target; }
+  const kiv::String& ChatTarget() const { return m_session.chatTarget; }
+  void SetChatTarget(const char* target) { m_session.chatTarget = target; }
 
   // kiv::IKivEngineEventHandler
   void OnDeviceChange(int changeCode) override;
@@ -112,34 +115,40 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   void TryReconnect();
   // The main window while it exists as a window, else null.
   HWND LiveMainWindow() const;
+  // The windows object, made by the factory on first use; null without a factory.
+  IMeetingWindows* Windows();
 
-  std::unique_ptr<CMeetingMainWnd> m_pMainWnd;
+  WindowsFactory m_windowsFactory = nullptr;
+  std::unique_ptr<IMeetingWindows> m_pWindows;
   // Window handles for SDK threads, which must not touch the window objects.
   std::atomic<HWND> m_hMainWnd{nullptr};
   std::atomic<HWND> m_hMsgWnd{nullptr};
-  CInfoWnd* m_pInfoWnd = nullptr;
-  bool m_bLogined = false;
   kiv::IKivEngine* m_pEngine = nullptr;
   kiv::IKivSignaling* m_pSignaling = nullptr;
   kiv::EngineContext m_context;
-  std::string m_groupId;  // UTF-8
-  std::string m_userId;   // UTF-8
-  int m_micVolume = 50;
-  int m_micIndex = -1;
-  int m_speakerVolume = 50;
-  int m_speakerIndex = -1;
-  int m_resolutionIndex = 0;
-  int m_frameRate = 15;
-  std::set<std::string> m_publishedVideoIds;
-  ScreenShareSettings m_screenShare;
+  // What one run of the engine chose and learned; Shutdown puts these defaults back.
+  struct Session {
+    bool logined = false;
+    bool reconnecting = false;
+    std::string groupId;  // UTF-8
+    std::string userId;   // UTF-8
+    int micVolume = 50;
+    int micIndex = -1;
+    int speakerVolume = 50;
+    int speakerIndex = -1;
+    int resolutionIndex = 0;
+    int frameRate = 15;
+    std::set<std::string> publishedVideoIds;
+    ScreenShareSettings screenShare;
+    kiv::String chatTarget{"所有人"};
+    std::string launchUserId;   // ANSI
+    std::string launchGroupId;  // ANSI
+  };
+  Session m_session;
   std::mutex m_onlineUsersLock;  // the signaling callback replaces the array on an SDK thread
   struct OnlineUser {
     std::string userId;  // UTF-8
     int status = 0;
   };
   std::vector<OnlineUser> m_onlineUsers;
-  bool m_bReconnecting = false;
-  kiv::String m_chatTarget;
-  std::string m_launchUserId;   // ANSI
-  std::string m_launchGroupId;  // ANSI
 };

@@ -81,3 +81,9 @@ bool PostRecord(HWND window, UINT message, Record* record) {
     return window && ::IsWindow(window) && ::PostMessageW(window, message, w, 0);
   });
 }
+
+// Any thread: copies a chat line into a record posted to `window`.
+inline bool PostChatMessage(HWND window, const char* sender, const char* text, int groupFlag) {
+  return PostRecord(window, WM_SDK_CHAT_MESSAGE,
+                    new ChatMessageRecord{sender ? sender : "", text ? text : "", groupFlag});
+}

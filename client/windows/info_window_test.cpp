@@ -13,6 +13,7 @@
 #include "video/video_render_window_class.h"
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
+#include "windows/meeting_windows.h"
 #include "windows/testing/box_answer.h"
 
 namespace {
@@ -25,6 +26,7 @@ class InfoWindowTest : public ::testing::Test {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));
     ASSERT_TRUE(RegisterVideoRenderClass(::GetModuleHandleW(nullptr)));
     CSdkManager::GetInstance().Shutdown();
+    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
     PumpFor(20);
     FakeSdkReset();
     AppConfig::Instance().AppId = "demo1";

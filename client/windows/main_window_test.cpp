@@ -17,6 +17,7 @@
 #include "video/video_render_control.h"
 #include "video/video_render_window_class.h"
 #include "windows/meeting_main_wnd.h"
+#include "windows/meeting_windows.h"
 #include "windows/testing/box_answer.h"
 
 namespace {
@@ -29,6 +30,7 @@ class MainWindowTest : public ::testing::Test {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));
     ASSERT_TRUE(RegisterVideoRenderClass(::GetModuleHandleW(nullptr)));  // as the program's start-up does
     CSdkManager::GetInstance().Shutdown();
+    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
     PumpFor(20);
     FakeSdkReset();
     AppConfig& config = AppConfig::Instance();

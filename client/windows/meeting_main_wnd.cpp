@@ -270,7 +270,7 @@ void CMeetingMainWnd::PostChatMessage(const char* sender, const char* text, int 
 }
 
 void CMeetingMainWnd::PostChatMessage(HWND window, const char* sender, const char* text, int groupFlag) {
-  PostRecord(window, WM_SDK_CHAT_MESSAGE, new ChatMessageRecord{sender ? sender : "", text ? text : "", groupFlag});
+  ::PostChatMessage(window, sender, text, groupFlag);
 }
 
 void CMeetingMainWnd::SetCameraButtonImages(bool on) {

@@ -14,6 +14,7 @@
 // clang-format on
 
 #include <cstring>
+#include <utility>
 
 #include "common/win/com_object.h"
 #include "common/win/com_ref.h"
@@ -105,10 +106,7 @@ class WindowsEndpointVolume : public EndpointVolume {
  public:
   explicit WindowsEndpointVolume(IAudioEndpointVolume* volume) : volume_(volume) {}
   ~WindowsEndpointVolume() override {
-    for (auto& entry : callbacks_) {
-      volume_->UnregisterControlChangeNotify(entry.second);
-      entry.second->Release();
-    }
+    for (auto& entry : callbacks_) volume_->UnregisterControlChangeNotify(entry.second.get());
   }
   HResult GetMasterVolumeLevelScalar(float* level) override { return volume_->GetMasterVolumeLevelScalar(level); }
   HResult SetMasterVolumeLevelScalar(float level, const Guid& context) override {
@@ -122,27 +120,23 @@ class WindowsEndpointVolume : public EndpointVolume {
     return hr;
   }
   HResult RegisterControlChangeNotify(EndpointVolumeSink* sink) override {
-    VolumeCallback* callback = new VolumeCallback(sink);
-    const HRESULT hr = volume_->RegisterControlChangeNotify(callback);
-    if (FAILED(hr)) {
-      callback->Release();
-      return hr;
-    }
-    callbacks_[sink] = callback;
+    ComRef<VolumeCallback> callback(new VolumeCallback(sink));
+    const HRESULT hr = volume_->RegisterControlChangeNotify(callback.get());
+    if (FAILED(hr)) return hr;
+    callbacks_[sink] = std::move(callback);
     return hr;
   }
   HResult UnregisterControlChangeNotify(EndpointVolumeSink* sink) override {
     auto it = callbacks_.find(sink);
     if (it == callbacks_.end()) return E_INVALIDARG;
-    const HRESULT hr = volume_->UnregisterControlChangeNotify(it->second);
-    it->second->Release();
+    const HRESULT hr = volume_->UnregisterControlChangeNotify(it->second.get());
     callbacks_.erase(it);
     return hr;
   }
 
  private:
   ComRef<IAudioEndpointVolume> volume_;
-  std::map<EndpointVolumeSink*, VolumeCallback*> callbacks_;
+  std::map<EndpointVolumeSink*, ComRef<VolumeCallback>> callbacks_;
 };
 
 class WindowsVolumeLevel : public VolumeLevel {
@@ -255,15 +249,14 @@ BOOL CALLBACK CollectDirectSound(LPGUID guid, LPCWSTR description, LPCWSTR, LPVO
 
 struct WindowsLevelDeviceLayer::Registration {
   ComRef<IMMDeviceEnumerator> enumerator;
-  NotificationClient* client = nullptr;
+  ComRef<NotificationClient> client;
 };
 
 WindowsLevelDeviceLayer::WindowsLevelDeviceLayer() = default;
 
 WindowsLevelDeviceLayer::~WindowsLevelDeviceLayer() {
   for (auto& entry : registrations_) {
-    entry.second->enumerator->UnregisterEndpointNotificationCallback(entry.second->client);
-    entry.second->client->Release();
+    entry.second->enumerator->UnregisterEndpointNotificationCallback(entry.second->client.get());
   }
 }
 
@@ -301,12 +294,9 @@ HResult WindowsLevelDeviceLayer::RegisterDeviceNotifications(DeviceNotificationS
   std::unique_ptr<Registration> r(new Registration);
   HRESULT hr = CreateEnumerator(&r->enumerator);
   if (FAILED(hr)) return hr;
-  r->client = new NotificationClient(sink);
-  hr = r->enumerator->RegisterEndpointNotificationCallback(r->client);
-  if (FAILED(hr)) {
-    r->client->Release();
-    return hr;
-  }
+  r->client.Attach(new NotificationClient(sink));
+  hr = r->enumerator->RegisterEndpointNotificationCallback(r->client.get());
+  if (FAILED(hr)) return hr;
   VORAX::AutoLock lock(mutex_);
   registrations_[sink] = std::move(r);
   return hr;
@@ -321,9 +311,7 @@ HResult WindowsLevelDeviceLayer::UnregisterDeviceNotifications(DeviceNotificatio
     r = std::move(it->second);
     registrations_.erase(it);
   }
-  const HRESULT hr = r->enumerator->UnregisterEndpointNotificationCallback(r->client);
-  r->client->Release();
-  return hr;
+  return r->enumerator->UnregisterEndpointNotificationCallback(r->client.get());
 }
 
 HResult WindowsLevelDeviceLayer::EnumDirectSound(DeviceKind kind, std::vector<DirectSoundDevice>* devices) {

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/win/unique_handle.h"
 #else
 #include <chrono>
 #include <condition_variable>
@@ -12,19 +14,16 @@
 #ifdef _WIN32
 
 struct PlatformEvent::Impl {
-  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  ~Impl() {
-    if (event) CloseHandle(event);
-  }
+  kiv_common::UniqueHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };
 
 PlatformEvent::PlatformEvent() : impl_(new Impl) {}
 PlatformEvent::~PlatformEvent() = default;
-void PlatformEvent::Set() { SetEvent(impl_->event); }
-void* PlatformEvent::native_handle() const { return impl_->event; }
+void PlatformEvent::Set() { SetEvent(impl_->event.get()); }
+void* PlatformEvent::native_handle() const { return impl_->event.get(); }
 
 PlatformEvent::WaitResult PlatformEvent::Wait(uint32_t timeout_ms) {
-  switch (WaitForSingleObject(impl_->event, timeout_ms)) {
+  switch (WaitForSingleObject(impl_->event.get(), timeout_ms)) {
     case WAIT_OBJECT_0:
       return kSignalled;
     case WAIT_TIMEOUT:
@@ -35,7 +34,7 @@ PlatformEvent::WaitResult PlatformEvent::Wait(uint32_t timeout_ms) {
 }
 
 struct PlatformThread::Impl {
-  HANDLE handle = nullptr;
+  kiv_common::UniqueHandle handle;
   std::function<void()> body;
   static DWORD WINAPI Entry(LPVOID param) {
     auto* impl = static_cast<Impl*>(param);
@@ -47,33 +46,29 @@ struct PlatformThread::Impl {
 PlatformThread::PlatformThread() : impl_(new Impl) {}
 
 PlatformThread::~PlatformThread() {
-  if (impl_->handle) {
-    WaitForSingleObject(impl_->handle, INFINITE);
-    CloseHandle(impl_->handle);
-  }
+  if (impl_->handle) WaitForSingleObject(impl_->handle.get(), INFINITE);
 }
 
 bool PlatformThread::Start(std::function<void()> body, bool time_critical) {
   if (impl_->handle) return false;
   impl_->body = std::move(body);
-  impl_->handle = CreateThread(nullptr, 0, &Impl::Entry, impl_.get(), CREATE_SUSPENDED, nullptr);
+  impl_->handle.Reset(CreateThread(nullptr, 0, &Impl::Entry, impl_.get(), CREATE_SUSPENDED, nullptr));
   if (!impl_->handle) return false;
-  if (time_critical) SetThreadPriority(impl_->handle, THREAD_PRIORITY_TIME_CRITICAL);
-  ResumeThread(impl_->handle);
+  if (time_critical) SetThreadPriority(impl_->handle.get(), THREAD_PRIORITY_TIME_CRITICAL);
+  ResumeThread(impl_->handle.get());
   return true;
 }
 
-bool PlatformThread::running() const { return impl_->handle != nullptr; }
+bool PlatformThread::running() const { return static_cast<bool>(impl_->handle); }
 
 bool PlatformThread::Join(uint32_t timeout_ms) {
   if (!impl_->handle) return true;
-  if (WaitForSingleObject(impl_->handle, timeout_ms) != WAIT_OBJECT_0) return false;
-  CloseHandle(impl_->handle);
-  impl_->handle = nullptr;
+  if (WaitForSingleObject(impl_->handle.get(), timeout_ms) != WAIT_OBJECT_0) return false;
+  impl_->handle.Reset();
   return true;
 }
 
-const void* PlatformThread::id() const { return impl_->handle; }
+const void* PlatformThread::id() const { return impl_->handle.get(); }
 
 void SleepMilliseconds(uint32_t ms) { Sleep(ms); }
 

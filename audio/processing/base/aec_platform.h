@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // Opens HKCU "SOFTWARE\Orvex\SERRIN\Settings" for query into the library-wide handle,
@@ -53,8 +54,9 @@ class AecFileLock {
   bool Held() const { return held_; }
 
  private:
+  struct File;  // the open lock file, owned; defined per platform
+  std::unique_ptr<File> file_;
   bool held_ = false;
-  intptr_t handle_ = -1;  // a HANDLE on Windows, a descriptor elsewhere
 };
 // The path in the ANSI code page (UTF-8 elsewhere), for log lines.
 std::string aec_path_to_ansi(const std::wstring& path);

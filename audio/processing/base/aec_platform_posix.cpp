@@ -103,13 +103,19 @@ std::string aec_path_to_ansi(const std::wstring& path) { return Narrow(path); }
 
 void aec_debugger_output(const char*, ...) {}
 
+struct AecFileLock::File {
+  explicit File(int descriptor) : fd(descriptor) {}
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { close(fd); }
+  const int fd;
+};
+
 AecFileLock::AecFileLock(const std::wstring& path) {
   const int fd = open(Narrow(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  handle_ = fd;
+  file_ = std::make_unique<File>(fd);
   held_ = flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
-AecFileLock::~AecFileLock() {
-  if (handle_ >= 0) close(static_cast<int>(handle_));
-}
+AecFileLock::~AecFileLock() = default;

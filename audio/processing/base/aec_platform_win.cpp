@@ -7,6 +7,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <utility>
+
+#include "common/win/unique_handle.h"
 
 namespace {
 HKEY g_settings_key = nullptr;  // one per library; used on the capture thread
@@ -104,14 +108,17 @@ std::string aec_path_to_ansi(const std::wstring& path) {
   return out;
 }
 
+struct AecFileLock::File {
+  kiv_common::UniqueHandle handle;
+};
+
+// Opened without sharing: a second opener fails until this one closes it.
 AecFileLock::AecFileLock(const std::wstring& path) {
-  const HANDLE h =
-      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  handle_ = reinterpret_cast<intptr_t>(h);
+  kiv_common::UniqueHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) return;
+  file_.reset(new File{std::move(h)});
   held_ = true;
 }
 
-AecFileLock::~AecFileLock() {
-  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
+AecFileLock::~AecFileLock() = default;

@@ -9,8 +9,6 @@ ScreenGrabber::ScreenGrabber(int x, int y, int width, int height)
   if (width_ <= 0 || height_ <= 0) return;
   screen_ = GetDC(nullptr);
   if (screen_ == nullptr) return;
-  memory_ = CreateCompatibleDC(screen_);
-  if (memory_ == nullptr) return;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width_;
@@ -18,20 +16,17 @@ ScreenGrabber::ScreenGrabber(int x, int y, int width, int height)
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &pixels_, nullptr, 0);
-  if (bitmap_ != nullptr) previous_ = SelectObject(memory_, bitmap_);
+  memory_.Reset(screen_, CreateDIBSection(screen_, &info, DIB_RGB_COLORS, &pixels_, nullptr, 0));
 }
 
 ScreenGrabber::~ScreenGrabber() {
-  if (memory_ != nullptr && previous_ != nullptr) SelectObject(memory_, previous_);
-  if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  if (memory_ != nullptr) DeleteDC(memory_);
+  memory_.Reset();  // before the screen DC it was made compatible with
   if (screen_ != nullptr) ReleaseDC(nullptr, screen_);
 }
 
 bool ScreenGrabber::Grab(std::vector<uint8_t>* i420) {
   if (!ok()) return false;
-  if (!BitBlt(memory_, 0, 0, width_, height_, screen_, x_, y_, SRCCOPY | CAPTUREBLT)) return false;
+  if (!BitBlt(memory_.dc(), 0, 0, width_, height_, screen_, x_, y_, SRCCOPY | CAPTUREBLT)) return false;
   GdiFlush();
   const size_t luma = static_cast<size_t>(width_) * height_;
   i420->resize(luma * 3 / 2);

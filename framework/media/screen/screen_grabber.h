@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/win/gdi_object.h"
+
 namespace tessarine::media {
 
 class ScreenGrabber {
@@ -17,7 +19,7 @@ class ScreenGrabber {
   ScreenGrabber(const ScreenGrabber&) = delete;
   ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
-  [[nodiscard]] bool ok() const { return bitmap_ != nullptr; }
+  [[nodiscard]] bool ok() const { return memory_.dc() != nullptr; }
   [[nodiscard]] int width() const { return width_; }
   [[nodiscard]] int height() const { return height_; }
   // Grabs the rectangle now into `i420` (width * height * 3 / 2 bytes); false on failure.
@@ -29,10 +31,8 @@ class ScreenGrabber {
   int width_;
   int height_;
   HDC screen_ = nullptr;
-  HDC memory_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  void* pixels_ = nullptr;  // top-down BGRA of the DIB section
+  kiv_common::MemoryDcWithBitmap memory_;  // with the DIB section selected
+  void* pixels_ = nullptr;                 // top-down BGRA of the DIB section
 };
 
 }  // namespace tessarine::media

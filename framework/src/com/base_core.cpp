@@ -10,17 +10,14 @@ namespace tessarine {
 BaseCore::BaseCore() : ComObject(avcore::CLSID_BaseCore) {}
 
 BaseCore* BaseCore::Create() {
-  BaseCore* core = new (std::nothrow) BaseCore();
-  if (core == nullptr) return nullptr;
+  ComRef<BaseCore> core(new (std::nothrow) BaseCore());
+  if (!core) return nullptr;
   core->log_center_ = ComRef<LogCenter>(new (std::nothrow) LogCenter());
   core->config_center_ = ComRef<ConfigCenter>(new (std::nothrow) ConfigCenter());
   core->session_manager_ = ComRef<SessionManager>(new (std::nothrow) SessionManager());
-  if (!core->log_center_ || !core->config_center_ || !core->session_manager_) {
-    core->Release();
-    return nullptr;
-  }
+  if (!core->log_center_ || !core->config_center_ || !core->session_manager_) return nullptr;
   (void)core->session_manager_->Init();
-  return core;
+  return core.Detach();
 }
 
 HRESULT BaseCore::QueryOther(REFIID iid, void** object) {
@@ -58,10 +55,12 @@ HRESULT AVCORE_CALL BaseCore::CreateComponent(REFCLSID classId, REFIID interface
     return E_NOINTERFACE;
   }
   if (FaultRequested(cls->name)) return E_FAIL;
-  IUnknown* created = cls->create();
-  if (created == nullptr) return E_OUTOFMEMORY;
-  const HRESULT hr = created->QueryInterface(interfaceId, object);
-  created->Release();
+  HRESULT hr;
+  {
+    ComRef<IUnknown> created(cls->create());
+    if (!created) return E_OUTOFMEMORY;
+    hr = created->QueryInterface(interfaceId, object);
+  }
   FW_LOG("CreateComponent %s: %s", cls->name, SUCCEEDED(hr) ? "created" : "failed");
   return hr;
 }

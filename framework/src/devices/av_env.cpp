@@ -29,12 +29,9 @@ class AVEnv final : public ComObject<avcore::IAVEnv> {
 }  // namespace
 
 avcore::IAVEnv* CreateAVEnv() {
-  AVEnv* env = new (std::nothrow) AVEnv();
-  if (env != nullptr && !env->valid()) {
-    env->Release();
-    return nullptr;
-  }
-  return env;
+  ComRef<AVEnv> env(new (std::nothrow) AVEnv());
+  if (!env || !env->valid()) return nullptr;
+  return env.Detach();
 }
 
 }  // namespace tessarine

@@ -2,6 +2,7 @@
 // Sends "textchanged" on user edits and "setfocus"/"killfocus" with the keyboard focus.
 #pragma once
 
+#include "winlib/gdi_object.h"
 #include "winlib/native_text.h"
 
 namespace DuiLib {
@@ -27,7 +28,7 @@ class CEditUI : public CNativeTextUI {
   void PlaceNative() override;
 
  private:
-  HBRUSH m_hBkBrush = nullptr;
+  UniqueBrush m_bkBrush;  // of m_dwBrushColor, for the native window's background
   UINT m_uMaxChar = 255;
   bool m_bPassword = false;
   DWORD m_dwEditBkColor = 0xFFFFFFFF;

@@ -1,4 +1,4 @@
-// Winlib's names of the GDI owners: a font or bitmap (DeleteObject) and a memory device
+// Winlib's names of the GDI owners: a font, bitmap or brush (DeleteObject) and a memory device
 // context that puts back its original bitmap before DeleteDC.
 #pragma once
 
@@ -12,6 +12,7 @@ using kiv_common::UniqueGdiObject;
 
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueBrush = UniqueGdiObject<HBRUSH>;
 
 using kiv_common::MemoryDcWithBitmap;
 

@@ -21,8 +21,7 @@ CEditUI::CEditUI() {
 }
 
 CEditUI::~CEditUI() {
-  DestroyNative();
-  if (m_hBkBrush) ::DeleteObject(m_hBkBrush);
+  DestroyNative();  // before the brush it paints with goes
 }
 
 LPCTSTR CEditUI::GetClass() const { return L"EditUI"; }
@@ -44,10 +43,7 @@ void CEditUI::SetPasswordMode(bool bPassword) {
 
 void CEditUI::SetNativeEditBkColor(DWORD dwBkColor) {
   m_dwEditBkColor = dwBkColor;
-  if (m_hBkBrush) {
-    ::DeleteObject(m_hBkBrush);
-    m_hBkBrush = nullptr;
-  }
+  m_bkBrush.Reset();
   if (m_hwndNative) ::InvalidateRect(m_hwndNative, nullptr, TRUE);
 }
 
@@ -82,18 +78,15 @@ LRESULT CEditUI::OnNativeMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& 
     HDC hdc = reinterpret_cast<HDC>(wParam);
     // The native window takes the control's background when that is opaque.
     DWORD bk = (m_dwBackColor >> 24) == 0xFF ? m_dwBackColor : m_dwEditBkColor;
-    if (m_hBkBrush && bk != m_dwBrushColor) {
-      ::DeleteObject(m_hBkBrush);
-      m_hBkBrush = nullptr;
-    }
-    if (!m_hBkBrush) {
-      m_hBkBrush = ::CreateSolidBrush(ToColorRef(bk));
+    if (m_bkBrush && bk != m_dwBrushColor) m_bkBrush.Reset();
+    if (!m_bkBrush) {
+      m_bkBrush.Reset(::CreateSolidBrush(ToColorRef(bk)));
       m_dwBrushColor = bk;
     }
     ::SetBkColor(hdc, ToColorRef(bk));
     ::SetTextColor(hdc, ToColorRef(IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor));
     bHandled = true;
-    return reinterpret_cast<LRESULT>(m_hBkBrush);
+    return reinterpret_cast<LRESULT>(m_bkBrush.get());
   }
   return CNativeTextUI::OnNativeMessage(uMsg, wParam, lParam, bHandled);
 }

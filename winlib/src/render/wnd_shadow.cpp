@@ -6,6 +6,7 @@
 
 #include "gdiplus_include.h"
 #include "render_internal.h"
+#include "winlib/gdi_object.h"
 #include "winlib/paint_manager.h"
 
 namespace DuiLib {
@@ -107,43 +108,40 @@ void CWndShadow::Update() {
   if (cx != m_szLast.cx || cy != m_szLast.cy) {
     void* bits = nullptr;
     HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP dib = CreateTopDownDib(screen, cx, cy, &bits);
-    if (dib && bits) {
-      HGDIOBJ old = ::SelectObject(mem, dib);
-      ZeroMemory(bits, static_cast<size_t>(cx) * static_cast<size_t>(cy) * 4);
-      Gdiplus::Bitmap* image = LoadSkinImage(nullptr, m_sImage.str());
-      if (image) {
-        // Draw with alpha straight into the premultiplied pixels of the layered window.
-        Gdiplus::Bitmap target(cx, cy, cx * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
-        Gdiplus::Graphics g(&target);
-        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-        RECT whole{0, 0, cx, cy};
-        RECT src{0, 0, static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())};
-        DrawNineGrid(g, image, whole, src,
-                     SkinRect{m_rcCorner.left, m_rcCorner.top, m_rcCorner.right, m_rcCorner.bottom}, 255);
+    {
+      MemoryDcWithBitmap mem;
+      if (mem.Reset(screen, CreateTopDownDib(screen, cx, cy, &bits)) && bits) {
+        ZeroMemory(bits, static_cast<size_t>(cx) * static_cast<size_t>(cy) * 4);
+        Gdiplus::Bitmap* image = LoadSkinImage(nullptr, m_sImage.str());
+        if (image) {
+          // Draw with alpha straight into the premultiplied pixels of the layered window.
+          Gdiplus::Bitmap target(cx, cy, cx * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
+          Gdiplus::Graphics g(&target);
+          g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+          g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+          RECT whole{0, 0, cx, cy};
+          RECT src{0, 0, static_cast<LONG>(image->GetWidth()), static_cast<LONG>(image->GetHeight())};
+          DrawNineGrid(g, image, whole, src,
+                       SkinRect{m_rcCorner.left, m_rcCorner.top, m_rcCorner.right, m_rcCorner.bottom}, 255);
+        }
+        // The hole under the parent stays fully transparent: where per-pixel alpha is not
+        // composited (Wine without a compositing manager) only alpha 0 lets the parent through.
+        const int hole_left = std::min<int>(m_rcHoleOffset.left, cx),
+                  hole_right = std::max<int>(cx - m_rcHoleOffset.right, hole_left);
+        const int hole_top = std::min<int>(m_rcHoleOffset.top, cy),
+                  hole_bottom = std::max<int>(cy - m_rcHoleOffset.bottom, hole_top);
+        for (int y = hole_top; y < hole_bottom; ++y) {
+          BYTE* row = static_cast<BYTE*>(bits) + (static_cast<size_t>(y) * cx + hole_left) * 4;
+          ZeroMemory(row, static_cast<size_t>(hole_right - hole_left) * 4);
+        }
+        POINT dst{x, y};
+        SIZE size{cx, cy};
+        POINT src{0, 0};
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        ::UpdateLayeredWindow(m_hWnd, screen, &dst, &size, mem.dc(), &src, 0, &blend, ULW_ALPHA);
+        m_szLast = SIZE{cx, cy};
       }
-      // The hole under the parent stays fully transparent: where per-pixel alpha is not
-      // composited (Wine without a compositing manager) only alpha 0 lets the parent through.
-      const int hole_left = std::min<int>(m_rcHoleOffset.left, cx),
-                hole_right = std::max<int>(cx - m_rcHoleOffset.right, hole_left);
-      const int hole_top = std::min<int>(m_rcHoleOffset.top, cy),
-                hole_bottom = std::max<int>(cy - m_rcHoleOffset.bottom, hole_top);
-      for (int y = hole_top; y < hole_bottom; ++y) {
-        BYTE* row = static_cast<BYTE*>(bits) + (static_cast<size_t>(y) * cx + hole_left) * 4;
-        ZeroMemory(row, static_cast<size_t>(hole_right - hole_left) * 4);
-      }
-      POINT dst{x, y};
-      SIZE size{cx, cy};
-      POINT src{0, 0};
-      BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-      ::UpdateLayeredWindow(m_hWnd, screen, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA);
-      ::SelectObject(mem, old);
-      ::DeleteObject(dib);
-      m_szLast = SIZE{cx, cy};
-    }
-    ::DeleteDC(mem);
+    }  // the DIB and its DC go before the screen DC is given back
     ::ReleaseDC(nullptr, screen);
   }
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOACTIVATE | SWP_NOSIZE | SWP_NOZORDER);

@@ -1,5 +1,6 @@
 #include "voice_net.h"
 
+#include <memory>
 #include <vector>
 
 #include "audio_source_port.h"
@@ -43,18 +44,16 @@ HRESULT VoiceNet::RemoveSource(const std::string& id) {
 HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint32_t stream) {
   if (user.empty() || id.empty() || stream == 0) return E_INVALIDARG;
   if (!transport_ || device_ == nullptr) return E_FAIL;
-  IAudioSourcePort* raw = nullptr;
-  if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, reinterpret_cast<void**>(&raw))) || raw == nullptr) {
-    return E_FAIL;
-  }
-  std::shared_ptr<IAudioSourcePort> port(raw, [](IAudioSourcePort* p) { p->Release(); });
+  // Shared: the transport keeps the receiver as a std::function, which is copied.
+  auto port = std::make_shared<ComRef<IAudioSourcePort>>();
+  if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, port->ReceiveVoid())) || !*port) return E_FAIL;
   StopRecv(user, id);
   const int32_t stream_id = static_cast<int32_t>(stream);
   const media::SubscriptionId subscription = transport_->Subscribe(
       media::SourceKey{user, media::kMediaAudio, id}, [port, stream_id](const media::RtpPacketIn& in) {
         VoicePacket packet{in.sequence, in.timestamp,    in.ssrc,
                            in.payload,  in.payload_size, static_cast<int64_t>(in.arrival_us / 1000)};
-        port->DeliverVoicePacket(stream_id, &packet);
+        (*port)->DeliverVoicePacket(stream_id, &packet);
       });
   if (subscription == 0) {
     FW_LOG("voice: subscribing to audio \"%s\" of %s failed", id.c_str(), user.c_str());

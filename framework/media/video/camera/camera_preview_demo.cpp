@@ -9,8 +9,11 @@
 #include <string>
 
 #include "avcore/avcore.h"
+#include "common/win/com_ref.h"
 
 namespace {
+
+using kiv_common::ComRef;
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_ERASEBKGND) return 1;
@@ -27,15 +30,15 @@ int AVCORE_CALLBACK OnRenderEvent(uintptr_t render, uintptr_t code, uintptr_t, u
 }
 
 struct Preview {
-  avcore::IVideoDevice* device = nullptr;
-  avcore::IVideoRenderManager* renders = nullptr;
+  ComRef<avcore::IVideoDevice> device;
+  ComRef<avcore::IVideoRenderManager> renders;
   avcore::RenderId id = 0;
 };
 
 bool StartPreview(avcore::IBaseCore* root, int camera, int mode, HWND window, Preview* p) {
   if (FAILED(root->CreateComponent(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice, nullptr,
-                                   reinterpret_cast<void**>(&p->device))) ||
-      FAILED(p->device->QueryInterface(avcore::IID_IVideoRenderManager, reinterpret_cast<void**>(&p->renders)))) {
+                                   p->device.ReceiveVoid())) ||
+      FAILED(p->device->QueryInterface(avcore::IID_IVideoRenderManager, p->renders.ReceiveVoid()))) {
     return false;
   }
   const avcore::EventRecord events{avcore::kEventRecordVersion, &OnRenderEvent, 0, nullptr};
@@ -50,34 +53,23 @@ bool StartPreview(avcore::IBaseCore* root, int camera, int mode, HWND window, Pr
 
 void StopPreview(Preview* p) {
   if (p->device) p->device->StopCapture();
-  if (p->renders) {
-    p->renders->RemoveRender(p->id);
-    p->renders->Release();
-  }
-  if (p->device) p->device->Release();
+  if (p->renders) p->renders->RemoveRender(p->id);
+  p->renders.Reset();
+  p->device.Reset();
 }
 
-}  // namespace
+// The windows and previews for `seconds`, with the framework started; false when its root
+// object cannot be had. Every reference is gone on return.
+bool RunPreviews(avcore::PMDllFunctionTable* table, int seconds) {
+  ComRef<avcore::IBaseCore> root;
+  if (FAILED(table->GetObject(avcore::CLSID_BaseCore, root.ReceiveVoid()))) return false;
 
-int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-  HMODULE module = LoadLibraryW(avcore::kFrameworkFileName);
-  auto pmdll = reinterpret_cast<avcore::PMDllProc>(
-      reinterpret_cast<void (*)()>(GetProcAddress(module, avcore::kEntryPointName)));
-  avcore::PMDllFunctionTable table{};
-  table.size = sizeof(table);
-  avcore::IBaseCore* root = nullptr;
-  if (!pmdll || FAILED(pmdll(&table)) || FAILED(table.Init(1, L"", L"", 0, 0)) ||
-      FAILED(table.GetObject(avcore::CLSID_BaseCore, reinterpret_cast<void**>(&root)))) {
-    std::printf("cannot start Tessarine32.dll\n");
-    return 1;
+  ComRef<avcore::IAVDevManager> manager;
+  {
+    ComRef<avcore::IAVEnv> env;
+    root->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, env.ReceiveVoid());
+    env->QueryInterface(avcore::IID_IAVDevManager, manager.ReceiveVoid());
   }
-
-  avcore::IAVEnv* env = nullptr;
-  avcore::IAVDevManager* manager = nullptr;
-  root->CreateComponent(avcore::CLSID_AVEnv, avcore::IID_IAVEnv, nullptr, reinterpret_cast<void**>(&env));
-  env->QueryInterface(avcore::IID_IAVDevManager, reinterpret_cast<void**>(&manager));
-  env->Release();
   manager->SetupRtspVideoPlugins(4);
   const int32_t plugin = manager->AddVideoPlugin("rtsp-ex100", "rtsp://192.0.2.10:554/live/main", 2);
 
@@ -94,7 +86,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 3; ++i) {
     windows[i] = CreateWindowExW(0, wc.lpszClassName, L"preview", WS_POPUP | WS_VISIBLE, layout[i].x, layout[i].y,
                                  layout[i].w, layout[i].h, nullptr, nullptr, wc.hInstance, nullptr);
-    if (!StartPreview(root, layout[i].camera, layout[i].mode, windows[i], &previews[i])) {
+    if (!StartPreview(root.get(), layout[i].camera, layout[i].mode, windows[i], &previews[i])) {
       std::printf("preview of camera %d failed\n", layout[i].camera);
     }
   }
@@ -111,8 +103,22 @@ int main(int argc, char** argv) {
     DestroyWindow(windows[i]);
   }
   manager->RemoveVideoPlugin(plugin);
-  manager->Release();
-  root->Release();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+  HMODULE module = LoadLibraryW(avcore::kFrameworkFileName);
+  auto pmdll = reinterpret_cast<avcore::PMDllProc>(
+      reinterpret_cast<void (*)()>(GetProcAddress(module, avcore::kEntryPointName)));
+  avcore::PMDllFunctionTable table{};
+  table.size = sizeof(table);
+  if (!pmdll || FAILED(pmdll(&table)) || FAILED(table.Init(1, L"", L"", 0, 0)) || !RunPreviews(&table, seconds)) {
+    std::printf("cannot start Tessarine32.dll\n");
+    return 1;
+  }
   table.Uninit();
   FreeLibrary(module);
   return 0;

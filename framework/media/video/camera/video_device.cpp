@@ -235,12 +235,9 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
 }  // namespace
 
 avcore::IVideoDevice* CreateVideoDevice() {
-  VideoDevice* device = new (std::nothrow) VideoDevice();
-  if (device != nullptr && !device->valid()) {
-    device->Release();
-    return nullptr;
-  }
-  return device;
+  ComRef<VideoDevice> device(new (std::nothrow) VideoDevice());
+  if (!device || !device->valid()) return nullptr;
+  return device.Detach();
 }
 
 }  // namespace tessarine

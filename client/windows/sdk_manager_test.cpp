@@ -10,6 +10,7 @@
 #include "text_codec.h"
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
+#include "windows/meeting_windows.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ class SdkManagerTest : public ::testing::Test {
   void SetUp() override {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));  // as the program's start-up does
     CSdkManager::GetInstance().Shutdown();
+    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
     PumpFor(20);  // the destroyed windows' quit messages
     FakeSdkReset();
     AppConfig& config = AppConfig::Instance();
@@ -241,6 +243,32 @@ TEST_F(SdkManagerTest, ErrorTexts) {
   EXPECT_EQ(CSdkManager::GetErrorText(70), L"账户余额不足！");
   EXPECT_EQ(CSdkManager::GetErrorText(35), L"未知错误:35");
   EXPECT_EQ(CSdkManager::GetErrorText(-2147483647 - 1), L"未知错误:-2147483648");
+}
+
+// Verifies that Shutdown forgets what the session chose: a later Init starts from the
+// defaults and hands the engine the default volumes.
+TEST_F(SdkManagerTest, ShutdownForgetsTheSession) {
+  StartLoggedOut();
+  sdk().MicVolume() = 70;
+  sdk().SpeakerVolume() = 30;
+  sdk().FrameRate() = 25;
+  sdk().ScreenShare() = ScreenShareSettings{1, 10, 20, 330, 260};
+  sdk().SetChatTarget("bob");
+  ASSERT_EQ(sdk().StartPublishVideo("appdef_cam0", 0), 0);
+  sdk().Shutdown();
+  FakeSdkReset();
+  ASSERT_TRUE(sdk().Init(L"x;carol;room2"));
+  EXPECT_EQ(sdk().MicVolume(), 50);
+  EXPECT_EQ(sdk().SpeakerVolume(), 50);
+  EXPECT_EQ(sdk().FrameRate(), 15);
+  EXPECT_EQ(sdk().ScreenShare().bias, 0);
+  EXPECT_EQ(sdk().ScreenShare().right, 0);
+  EXPECT_EQ(std::string(sdk().ChatTarget().c_str()), "所有人");
+  EXPECT_TRUE(sdk().PublishedVideoIds().empty());
+  EXPECT_TRUE(sdk().GetUserId().empty());
+  EXPECT_FALSE(sdk().IsLogined());
+  EXPECT_NE(std::find(FakeSdk()->audio_params.begin(), FakeSdk()->audio_params.end(), std::make_pair(1, 50)),
+            FakeSdk()->audio_params.end());
 }
 
 // Verifies that Shutdown releases the engine once and can be repeated.
