@@ -14,6 +14,9 @@ if ! "$ROOT/scripts/check_format.sh"; then
   exit 1
 fi
 "$ROOT/scripts/build.sh" || exit 1
+python3 "$ROOT/scripts/check_single_compile.py" "$ROOT/build/${KIV_TAG:+$KIV_TAG-}native" \
+  "$ROOT/build/${KIV_TAG:+$KIV_TAG-}x64" ||
+  { echo "test: a source file is compiled into more than one target (listed above): one library, linked by them"; exit 1; }
 
 source "$ROOT/scripts/session.sh"
 trap session_stop EXIT

@@ -56,10 +56,8 @@ endif()
 
 # Drawing between two hosts: the native driver starts the meeting server and the Windows hosts.
 if(KIV_NATIVE AND TARGET kiv_server_test_support)
-  add_executable(kiv_wb_draw_hosts_test ${_wb_dir}/board_controller_hosts_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/wine_host.cpp)
-  target_include_directories(kiv_wb_draw_hosts_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
+  add_executable(kiv_wb_draw_hosts_test ${_wb_dir}/board_controller_hosts_test.cpp)
+  target_link_libraries(kiv_wb_draw_hosts_test PRIVATE kiv_wine_host_testing kiv_server_test_support GTest::gtest)
 endif()
 
 # The GDI+ canvas and the text editor of the board windows.
@@ -91,9 +89,8 @@ if(WIN32)
       FAIL_REGULAR_EXPRESSION "SKIPPED")
   endif()
   # A meeting participant that draws, for the two-host drawing tests.
-  add_executable(kiv_wb_draw_host ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/board_controller_test_host.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/engine/kiv_exports.cpp)
-  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_test_host_support kiv_wb_model_testing)
+  add_executable(kiv_wb_draw_host ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/board_controller_test_host.cpp)
+  target_link_libraries(kiv_wb_draw_host PRIVATE kiv_sdk_exports kiv_test_host_support kiv_wb_model_testing)
   if(TARGET Tessarine32)
     add_dependencies(kiv_wb_draw_host Tessarine32)
   endif()

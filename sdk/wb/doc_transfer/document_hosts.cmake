@@ -1,10 +1,8 @@
 # Document boards between two hosts: the native driver starts the meeting server (with its
 # document service) and the Windows drawing hosts; the cases are registered in the x64 tree.
 if(KIV_NATIVE AND TARGET kiv_server_test_support)
-  add_executable(kiv_wb_document_hosts_test ${CMAKE_CURRENT_SOURCE_DIR}/wb/doc_transfer/document_hosts_test.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/testing/hosts/wine_host.cpp)
-  target_include_directories(kiv_wb_document_hosts_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(kiv_wb_document_hosts_test PRIVATE kiv_server_test_support GTest::gtest)
+  add_executable(kiv_wb_document_hosts_test ${CMAKE_CURRENT_SOURCE_DIR}/wb/doc_transfer/document_hosts_test.cpp)
+  target_link_libraries(kiv_wb_document_hosts_test PRIVATE kiv_wine_host_testing kiv_server_test_support GTest::gtest)
   target_compile_definitions(kiv_wb_document_hosts_test PRIVATE KIV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
 
