@@ -22,10 +22,22 @@ session_env() {
   mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR" "$PULSE_RUNTIME_PATH"
 }
 
+# Whether the X server of display number $1 runs (its lock file names its process).
+x_server_alive() {
+  local lock="/tmp/.X$1-lock"
+  [ -f "$lock" ] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null
+}
+
 session_start() {
   session_env
   mkdir -p "$KIV_RUN"
   local n="${DISPLAY#:}"
+  if [ -e "/tmp/.X11-unix/X$n" ] && ! x_server_alive "$n"; then
+    # An X server that died left its socket and lock behind: without this, no server would be
+    # started and every window test would fail for want of a display.
+    echo "session: display $DISPLAY: removing the socket of a server that is gone" >&2
+    rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
+  fi
   if [ ! -e "/tmp/.X11-unix/X$n" ]; then
     Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$KIV_RUN/xvfb.log" 2>&1 &
     echo $! > "$KIV_RUN/xvfb.pid"
