@@ -15,6 +15,7 @@
 #include "windows/meeting_main_wnd.h"
 #include "windows/meeting_windows.h"
 #include "windows/testing/box_answer.h"
+#include "windows/testing/fresh_manager.h"
 
 namespace {
 
@@ -25,10 +26,7 @@ class InfoWindowTest : public ::testing::Test {
   void SetUp() override {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));
     ASSERT_TRUE(RegisterVideoRenderClass(::GetModuleHandleW(nullptr)));
-    CSdkManager::GetInstance().Shutdown();
-    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
-    PumpFor(20);
-    FakeSdkReset();
+    StartFromFreshManager();
     AppConfig::Instance().AppId = "demo1";
     AppConfig::Instance().AppSecret = "0123456789abcdef";
     ASSERT_TRUE(sdk().Init(L"x;alice;room1"));

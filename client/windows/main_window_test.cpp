@@ -19,6 +19,7 @@
 #include "windows/meeting_main_wnd.h"
 #include "windows/meeting_windows.h"
 #include "windows/testing/box_answer.h"
+#include "windows/testing/fresh_manager.h"
 
 namespace {
 
@@ -29,16 +30,8 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));
     ASSERT_TRUE(RegisterVideoRenderClass(::GetModuleHandleW(nullptr)));  // as the program's start-up does
-    CSdkManager::GetInstance().Shutdown();
-    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
-    PumpFor(20);
-    FakeSdkReset();
-    AppConfig& config = AppConfig::Instance();
-    config.AppUserDefine = false;
-    config.AppId = "demo1";
-    config.AppSecret = "0123456789abcdef";
-    config.ServerUserDefine = false;
-    config.ServerAddr = "127.0.0.1:5000";
+    StartFromFreshManager();
+    UseDemoApplication(AppConfig::Instance());
   }
   void TearDown() override {
     CSdkManager::GetInstance().Shutdown();

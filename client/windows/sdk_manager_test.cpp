@@ -11,6 +11,7 @@
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
 #include "windows/meeting_windows.h"
+#include "windows/testing/fresh_manager.h"
 
 namespace {
 
@@ -20,16 +21,9 @@ class SdkManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CWndShadow::Initialize(::GetModuleHandleW(nullptr));  // as the program's start-up does
-    CSdkManager::GetInstance().Shutdown();
-    CSdkManager::GetInstance().SetWindowsFactory(&CMeetingWindows::Make);
-    PumpFor(20);  // the destroyed windows' quit messages
-    FakeSdkReset();
+    StartFromFreshManager();
     AppConfig& config = AppConfig::Instance();
-    config.AppUserDefine = false;
-    config.AppId = "demo1";
-    config.AppSecret = "0123456789abcdef";
-    config.ServerUserDefine = false;
-    config.ServerAddr = "127.0.0.1:5000";
+    UseDemoApplication(config);
     config.UserAppId = "user1";
     config.UserAppSecret = "fedcba9876543210";
     config.UserServerAddr = "10.0.0.1:80";
