@@ -132,7 +132,11 @@ int CoreEngine::JoinGroup(const std::string& groupId) {
 
 int CoreEngine::LeaveGroup() {
   KIV_LOG("leave group");
-  m_streamManager.DestroyStreams();
+  {
+    // A subscription running on a framework thread keeps its stream until it is done.
+    ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
+    m_streamManager.DestroyStreams();
+  }
   (void)m_recoder.Stop();
   if (m_audioEngine) m_audioEngine->Uninit();
   if (!m_cpClient) return ERR_FAILED;

@@ -110,6 +110,8 @@ void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int 
   }
   KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
   if (eventType == 2 || eventType == 3) {
+    // The viewer is deleted under the stream manager's lock on the application's thread.
+    ZORVANTE::WAutoLock guard(m_streamManager.Lock());
     if (RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
       viewer->HandleRemoteControlEvent(eventType);
   } else if (eventType == 1) {

@@ -110,6 +110,8 @@ int CoreEngine::SetRemoteVideoRender(const std::string& userId, const std::strin
   KIV_LOG("SetRemoteVideoRender, uid=%s, vid=%s, render %p, mode:%d", userId.c_str(), videoId.c_str(),
           static_cast<void*>(window), renderMode);
   if (!window) return UnSubscribeRemoteVideo(userId, videoId);
+  // An empty id names no video: nothing is made for it.
+  if (userId.empty() || videoId.empty()) return ERR_INVALID_PARAM;
   RemoteVideoStreamBase* stream = m_streamManager.CreateRemoteVideoStream(userId, videoId);
   if (!stream) return ERR_FAILED;
   return stream->SetRender(window, renderMode);
@@ -141,11 +143,15 @@ void CoreEngine::RegisterRemoteRawAudioObserver(const std::string& userId, const
     (void)UnSubscribeRemoteAudio(userId, audioId);
     return;
   }
+  // Remote audio streams are deleted and subscribed under the subscription lock: held,
+  // the stream outlives its use and no subscription starts receiving beside this one.
+  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
   RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, audioId);
   if (stream) (void)stream->SetRawAudioObserver(std::move(observer));
 }
 
 int CoreEngine::GetRemoteAudioInfo(const std::string& userId, const std::string& audioId) {
+  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
   RemoteAudioStream* stream =
       m_streamManager.FindRemoteAudioStream(userId, audioId.empty() ? std::string("appdef_mic") : audioId);
   return stream ? stream->GetAudioInfo() : 0;

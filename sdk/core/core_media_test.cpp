@@ -339,6 +339,15 @@ TEST_F(CoreMediaTest, RemoteVideoRender) {
   EXPECT_EQ(core.SetRemoteVideoRender("a", "v", nullptr, 0), ERR_FAILED);
 }
 
+// A window for an empty user or video id makes no stream and no render.
+TEST_F(CoreMediaTest, RemoteVideoRenderWithEmptyIds) {
+  EXPECT_EQ(core.SetRemoteVideoRender("a", "", Wnd(20), 3), ERR_INVALID_PARAM);
+  EXPECT_EQ(core.SetRemoteVideoRender("", "v", Wnd(20), 3), ERR_INVALID_PARAM);
+  EXPECT_EQ(media.log.Take(), Calls{});
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", ""), nullptr);
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("", "v"), nullptr);
+}
+
 // An unpublished video posts its removal; the task ends the stream on the Init thread.
 TEST_F(CoreMediaTest, UnpublishedVideoRemovedByPostedTask) {
   ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(20), 3), ERR_OK);

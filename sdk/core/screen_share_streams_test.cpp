@@ -82,8 +82,11 @@ struct Viewers : kiv_fake::Counted<avcore::IVncRenderManager> {
   }
   HRESULT AVCORE_CALL SetViewConfig(avcore::RenderId id, const avcore::VncViewConfig* c) override {
     log->Add("SetViewConfig " + std::to_string(id) + " " + View(c));
+    if (onSetViewConfig) onSetViewConfig();
     return S_OK;
   }
+  // Run inside SetViewConfig, after it was logged.
+  std::function<void()> onSetViewConfig;
   HRESULT AVCORE_CALL GetRenderStats(avcore::RenderId, avcore::RenderStats*) override { return S_OK; }
   void* rawContext = nullptr;
   avcore::RenderFrameCallback rawFrame = nullptr;
@@ -372,5 +375,30 @@ TEST_F(ScreenShareStreamsTest, ViewerDestroyedAfterRestartInProgress) {
             (Calls{"StopRecvMedia alice 0 0", "RemoveRender 7", "AddRender2 8 80 00 0 1", "StartRecvMedia2 alice 0 0 8",
                    "StopRecvMedia alice 0 0", "RemoveRender 8"}));
   for (size_t i = 6; i < calls.size(); ++i) EXPECT_EQ(calls[i], "StopRecvMedia alice 0 0");
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("alice", "reserved_videoid_screenshare"), nullptr);
+}
+
+// The sharer's answer to a control request arriving while the application takes the
+// viewer's window away: the viewer goes only once the answer is applied to it.
+TEST_F(ScreenShareStreamsTest, ViewerKeptWhileControlAnswerIsApplied) {
+  ASSERT_EQ(core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", Wnd(0x50), 3), 0);
+  media.log.Take();
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  viewers.onSetViewConfig = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  std::thread framework(
+      [&] { EXPECT_TRUE(Deliver(R"({"id":14108,"operation":2,"src_user_id":"alice","dst_user_id":"me"})")); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe close(
+      [&] { (void)core.SetRemoteVideoRender("alice", "reserved_videoid_screenshare", nullptr, 3); });
+  EXPECT_TRUE(close.WaitsForLock()) << "the viewer went while the answer was applied to it";
+  latch.Release();
+  framework.join();
+  close.Join();
+  EXPECT_EQ(media.log.Take(), (Calls{"SetViewConfig 7 80 11 0 1", "StopRecvMedia alice 0 0", "RemoveRender 7"}));
+  EXPECT_EQ(events.lines, Calls{"control alice 2"});
   EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("alice", "reserved_videoid_screenshare"), nullptr);
 }

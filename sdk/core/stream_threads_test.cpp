@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,6 +58,57 @@ struct StreamThreadsTest : ::testing::Test {
   kiv_core::CoreEngine core;
 };
 
+// Keeps the decoded frames of a remote audio as lines.
+struct RawFrames : kiv_core::ICoreRemoteRawAudioObserver {
+  explicit RawFrames(Calls* seen) : seen(seen) {}
+  void OnRemoteRawAudioFrame(const std::string& u, const std::string& a, kiv_core::CoreAudioFrame*) override {
+    seen->push_back(u + " " + a);
+  }
+  Calls* seen;
+};
+
+// Holds the audio thread inside its first decoded frame.
+struct HeldRawFrames : kiv_core::ICoreRemoteRawAudioObserver {
+  void OnRemoteRawAudioFrame(const std::string&, const std::string&, kiv_core::CoreAudioFrame*) override {
+    inside = true;
+    latch.Arrive();
+    inside = false;
+  }
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> inside{false};
+};
+
+// One 20 ms packet of codec 1 at 16000 Hz with a byte of payload.
+std::vector<uint8_t> AudioPacket() {
+  std::vector<uint8_t> packet(7, 0);
+  packet[0] = static_cast<uint8_t>(1 | (1 << 6));
+  const uint32_t word = 500u | (1u << 27);
+  for (int i = 0; i < 4; ++i) packet[2 + i] = static_cast<uint8_t>(word >> (8 * i));
+  return packet;
+}
+
+// The audio device with a hook run inside a playback stream's creation and one inside the
+// stream information request, each after the call was logged.
+struct HookedAudio : kiv_media_fake::Audio {
+  using Audio::Audio;
+  int32_t AVCORE_CALL CreateAudioStream(int32_t kind, int32_t flags) override {
+    const int32_t id = Audio::CreateAudioStream(kind, flags);
+    if (onCreateStream) onCreateStream();
+    return id;
+  }
+  HRESULT AVCORE_CALL GetStreamInfo(int32_t id, int32_t* level, int32_t* b, int32_t* c) override {
+    if (onStreamInfo) onStreamInfo();
+    return Audio::GetStreamInfo(id, level, b, c);
+  }
+  std::function<void()> onCreateStream, onStreamInfo;
+};
+
+struct RemoteAudioThreadsTest : StreamThreadsTest {
+  RemoteAudioThreadsTest() { CoreEnv::Instance()->m_audiodevice.Attach(&audio); }
+  ~RemoteAudioThreadsTest() override { CoreEnv::Instance()->m_audiodevice.Attach(&media.audio); }
+  HookedAudio audio{&media.log};
+};
+
 }  // namespace
 
 // Leaving the group while a decoded frame is in the raw observer: the observer outlives
@@ -107,6 +159,98 @@ TEST_F(StreamThreadsTest, LeavingUserWaitsForSubscription) {
                                      "StopRecvMedia a 1 appdef_mic", "RemoveAudioStream 11"}));
   EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
   EXPECT_TRUE(core.GetStreamManager()->GetMediaRecords().empty());
+}
+
+// Leaving the group while a "GS" announcement subscribes its audio on a framework thread:
+// the streams go once the subscription is done, and neither the stream nor its record is
+// left after the leave.
+TEST_F(StreamThreadsTest, LeavingGroupWaitsForAnnouncedSubscription) {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  media.net.onStartRecv = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  std::thread framework([&] {
+    core.OnMediaChanged({kiv_core::MediaRecord("a", "appdef_mic", "", "", kiv_core::kMediaAudio, true)}, false);
+  });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe leave([&] { (void)core.LeaveGroup(); });
+  EXPECT_TRUE(leave.WaitsForLock()) << "the streams went under a subscription";
+  latch.Release();
+  framework.join();
+  leave.Join();
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+  EXPECT_TRUE(core.GetStreamManager()->GetMediaRecords().empty()) << "the record outlived the leave";
+}
+
+// The information of a remote audio read while its user leaves: the stream goes once the
+// read is done with it.
+TEST_F(RemoteAudioThreadsTest, AudioInfoReadWhileUserLeaves) {
+  ASSERT_EQ(core.SubscribeRemoteAudio("a", "appdef_mic"), ERR_OK);
+  kiv_test::ThreadLatch latch;
+  audio.onStreamInfo = [&] { latch.Arrive(); };
+  int info = -1;
+  std::thread application([&] { info = core.GetRemoteAudioInfo("a", ""); });
+  latch.WaitArrived();
+
+  kiv_test::LockWaitProbe left([&] { core.OnRemoteUser("a", false); });
+  EXPECT_TRUE(left.WaitsForLock()) << "the stream went under its information request";
+  latch.Release();
+  application.join();
+  left.Join();
+  EXPECT_EQ(info, 77);
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+}
+
+// A raw observer registered while an announcement subscribes the same audio: one playback
+// stream serves both.
+TEST_F(RemoteAudioThreadsTest, ObserverDuringSubscriptionMakesOnePlaybackStream) {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  audio.onCreateStream = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  int subscribed = -1;
+  std::thread framework([&] { subscribed = core.SubscribeRemoteAudio("a", "appdef_mic"); });
+  latch.WaitArrived();
+
+  Calls frames;
+  kiv_test::LockWaitProbe observe(
+      [&] { core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<RawFrames>(&frames)); });
+  EXPECT_TRUE(observe.WaitsForLock()) << "the stream was started twice at once";
+  latch.Release();
+  framework.join();
+  observe.Join();
+  EXPECT_EQ(subscribed, ERR_OK);
+  EXPECT_EQ(media.log.Take(), (Calls{"CreateAudioStream 1 -> 11", "StartRecvMedia a 1 appdef_mic 11",
+                                     "Transcoder.Init 16000", "AddRemoteEncodedDataSink 11"}));
+}
+
+// Replacing a remote audio's raw observer while a frame is in it: the registration returns
+// once that frame is done, and the next frame goes to the new observer only.
+TEST_F(StreamThreadsTest, ReplacedRawAudioObserverFinishesItsFrameFirst) {
+  auto held = std::make_shared<HeldRawFrames>();
+  core.RegisterRemoteRawAudioObserver("a", "appdef_mic", held);
+  avcore::IAudioDataSink* sink = media.audio.encodedSink;
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> packet = AudioPacket();
+  std::thread framework([&] { (void)sink->OnAudioData(packet.data(), 7, nullptr); });
+  held->latch.WaitArrived();
+
+  Calls frames;
+  bool insideWhenReplaced = true;
+  kiv_test::LockWaitProbe replace([&] {
+    core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<RawFrames>(&frames));
+    insideWhenReplaced = held->inside.load();
+  });
+  EXPECT_TRUE(replace.WaitsForLock()) << "replaced under a running frame";
+  held->latch.Release();
+  framework.join();
+  replace.Join();
+  EXPECT_FALSE(insideWhenReplaced);
+  EXPECT_EQ(sink->OnAudioData(packet.data(), 7, nullptr), 7);
+  EXPECT_EQ(frames, Calls{"a appdef_mic"});
 }
 
 // A second start of the microphone with a pitch set changes nothing: no second processor,

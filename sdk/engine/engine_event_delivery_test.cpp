@@ -2,9 +2,15 @@
 // is known.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/env/core_env.h"
+#include "core/env/testing/media_fakes.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/thread_latch.h"
 #include "engine/frame_observer_glue.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/testing/sdk_window.h"
@@ -86,6 +92,49 @@ struct AudioProbe : kiv::IAudioFrameObserver {
   std::vector<int> seen;
 };
 
+// A logged-in connection, a media network and a render manager, all scripted, in place of
+// the framework's for the life of the object; the render manager notes the thread of each
+// render removal.
+struct ScriptedRemoteVideo {
+  struct Renders : kiv_media_fake::Renders {
+    using kiv_media_fake::Renders::Renders;
+    HRESULT AVCORE_CALL RemoveRender(avcore::RenderId id) override {
+      removedOn.push_back(GetCurrentThreadId());
+      return kiv_media_fake::Renders::RemoveRender(id);
+    }
+    std::vector<DWORD> removedOn;
+  };
+  ScriptedRemoteVideo() {
+    connection.status = avcore::CPSTATUS_LOGINED;
+    Swap();
+  }
+  ~ScriptedRemoteVideo() { Swap(); }
+  ScriptedRemoteVideo(const ScriptedRemoteVideo&) = delete;
+  ScriptedRemoteVideo& operator=(const ScriptedRemoteVideo&) = delete;
+
+  kiv_media_fake::CallLog log;
+  kiv_media_fake::Connection connection;
+  kiv_media_fake::Net net{&log};
+  Renders renders{&log, "Render", 100};
+
+ private:
+  template <class T>
+  static void Exchange(kiv_common::ComRef<T>& held, T*& other) {
+    T* taken = held.Detach();
+    held.Attach(other);
+    other = taken;
+  }
+  void Swap() {
+    kiv_core::CoreEnv* env = kiv_core::CoreEnv::Instance();
+    Exchange(env->m_connection, m_connection);
+    Exchange(env->m_avnet, m_net);
+    Exchange(env->m_video_rendermanager, m_renders);
+  }
+  avcore::IKivConnection* m_connection = &connection;
+  avcore::IAvNet* m_net = &net;
+  avcore::IVideoRenderManager* m_renders = &renders;
+};
+
 }  // namespace
 
 // The application sees one connection-lost event per login: none after Logout, none for a
@@ -103,17 +152,27 @@ TEST_F(EventDeliveryTest, ConnectionLostOncePerLogin) {
 }
 
 // Remote media and user reports reach the handler unchanged; an unpublished video's render
-// is taken away on the window thread.
+// is taken away on the window thread, later, and a published or raised one keeps it.
 TEST_F(EventDeliveryTest, RemoteReports) {
+  ScriptedRemoteVideo scripted;
+  ASSERT_EQ(engine->SetRemoteVideoRender("u1", "cam", reinterpret_cast<HWND>(0x20), 3), 0);
+  ASSERT_EQ(engine->SetRemoteVideoRender("u1", "other", reinterpret_cast<HWND>(0x21), 3), 0);
+  kiv_core::StreamManager* streams = engine->Core()->GetStreamManager();
   engine->OnRemoteVideoEvent("u1", "cam", 0);
+  engine->OnRemoteVideoEvent("u1", "other", 2);
   engine->OnRemoteVideoEvent("u1", "cam", 1);
+  EXPECT_NE(streams->FindRemoteVideoStream("u1", "cam"), nullptr) << "removed on the reporting thread";
   engine->OnRemoteVideoEvent("u1", "cam", 2);
   engine->OnRemoteAudioEvent("u2", "appdef_mic", 1);
   engine->OnRemoteControl("u3", 2);
   engine->OnRemoteUserJoined("u4");
   engine->OnRemoteUserLeft("u4");
   ASSERT_TRUE(ui.Drain());
-  EXPECT_EQ(recorder.videos, (std::vector<std::string>{"u1/cam/0", "u1/cam/1", "u1/cam/2"}));
+  EXPECT_EQ(scripted.renders.removedOn, std::vector<DWORD>{ui.Id()});
+  EXPECT_EQ(streams->FindRemoteVideoStream("u1", "cam"), nullptr);
+  EXPECT_NE(streams->FindRemoteVideoStream("u1", "other"), nullptr);
+  ASSERT_TRUE(ui.Run([&] { (void)engine->SetRemoteVideoRender("u1", "other", nullptr, 3); }));
+  EXPECT_EQ(recorder.videos, (std::vector<std::string>{"u1/cam/0", "u1/other/2", "u1/cam/1", "u1/cam/2"}));
   EXPECT_EQ(recorder.audios, std::vector<std::string>{"u2/appdef_mic/1"});
   EXPECT_EQ(recorder.controls, std::vector<std::string>{"u3/2"});
   EXPECT_EQ(recorder.users, (std::vector<std::string>{"u4/0", "u4/1"}));
@@ -168,4 +227,42 @@ TEST_F(EventDeliveryTest, FrameGlue) {
   audioGlue.SetObserver(nullptr);
   audioGlue.OnLocalCaptureAudioFrame(&sound);
   EXPECT_EQ(audio.seen, (std::vector<int>{48000, -2, 1000}));
+}
+
+// Replacing the application's audio observer while a frame is in it: the registration
+// returns once that frame is done; the other faces' frames pass meanwhile.
+TEST_F(EventDeliveryTest, ReplacedAudioObserverFinishesItsFrameFirst) {
+  struct Held : AudioProbe {
+    void OnCaptureAudioFrame(kiv::AudioFrame*) override {
+      inside = true;
+      latch.Arrive();
+      inside = false;
+    }
+    kiv_test::ThreadLatch latch;
+    std::atomic<bool> inside{false};
+  } held;
+  AudioProbe next;
+  kiv::CoreAudioFrameObserverImpl glue(engine->Core());
+  kiv_core::CoreAudioFrame sound;
+  sound.sampleRate = 16000;
+  sound.channels = 1;
+  glue.SetObserver(&held);
+  std::thread capture([&] { glue.OnLocalCaptureAudioFrame(&sound); });
+  held.latch.WaitArrived();
+  glue.OnLocalPlayAudioFrame(&sound);
+  EXPECT_EQ(held.seen, std::vector<int>{-1}) << "the playback face waited";
+
+  bool insideWhenReplaced = true;
+  kiv_test::LockWaitProbe replace([&] {
+    glue.SetObserver(&next);
+    insideWhenReplaced = held.inside.load();
+  });
+  EXPECT_TRUE(replace.WaitsForLock()) << "replaced under a running frame";
+  held.latch.Release();
+  capture.join();
+  replace.Join();
+  EXPECT_FALSE(insideWhenReplaced);
+  glue.OnLocalCaptureAudioFrame(&sound);
+  EXPECT_EQ(next.seen, std::vector<int>{16000});
+  glue.SetObserver(nullptr);
 }

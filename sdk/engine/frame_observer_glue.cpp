@@ -38,7 +38,12 @@ void CoreVideoFrameObserverImpl::OnRenderFrame(const char* userId, const char* v
 }
 
 void CoreAudioFrameObserverImpl::SetObserver(IAudioFrameObserver* observer) {
-  m_observer = observer;
+  {
+    ZORVANTE::WAutoLock capture(&m_captureGate);
+    ZORVANTE::WAutoLock play(&m_playGate);
+    ZORVANTE::WAutoLock mixed(&m_mixedGate);
+    m_observer = observer;
+  }
   if (observer) {
     m_core->RegisterLocalCaptureAudioObserver(this);
     m_core->RegisterLocalPlayAudioObserver(this);
@@ -51,6 +56,7 @@ void CoreAudioFrameObserverImpl::SetObserver(IAudioFrameObserver* observer) {
 }
 
 void CoreAudioFrameObserverImpl::OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) {
+  ZORVANTE::WAutoLock passage(&m_captureGate);
   IAudioFrameObserver* observer = m_observer;
   if (!observer || !frame) return;
   AudioFrame out = ToAudioFrame(*frame);
@@ -58,6 +64,7 @@ void CoreAudioFrameObserverImpl::OnLocalCaptureAudioFrame(const kiv_core::CoreAu
 }
 
 void CoreAudioFrameObserverImpl::OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame* frame) {
+  ZORVANTE::WAutoLock passage(&m_playGate);
   IAudioFrameObserver* observer = m_observer;
   if (!observer || !frame) return;
   AudioFrame out = ToAudioFrame(*frame);
@@ -65,6 +72,7 @@ void CoreAudioFrameObserverImpl::OnLocalPlayAudioFrame(const kiv_core::CoreAudio
 }
 
 void CoreAudioFrameObserverImpl::OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) {
+  ZORVANTE::WAutoLock passage(&m_mixedGate);
   IAudioFrameObserver* observer = m_observer;
   if (!observer || !frame) return;
   AudioFrame out = ToAudioFrame(*frame);

@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "base/system/w_lock.h"
 #include "core/core_observers.h"
 #include "kiv_frame_observer.h"
 
@@ -31,7 +32,8 @@ class CoreAudioFrameObserverImpl : public kiv_core::ICoreLocalCaptureAudioObserv
  public:
   explicit CoreAudioFrameObserverImpl(kiv_core::CoreEngine* core) : m_core(core) {}
 
-  // Registers the three faces with the core, or unregisters them for null.
+  // Registers the three faces with the core, or unregisters them for null; returns once no
+  // frame is in the observer it replaces.
   void SetObserver(IAudioFrameObserver* observer);
 
   void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
@@ -41,9 +43,15 @@ class CoreAudioFrameObserverImpl : public kiv_core::ICoreLocalCaptureAudioObserv
  private:
   std::atomic<IAudioFrameObserver*> m_observer{nullptr};  // read on audio threads
   kiv_core::CoreEngine* m_core;
+  // One gate per face, held across the application's call and by SetObserver while it
+  // replaces the observer.
+  ZORVANTE::WLock m_captureGate;
+  ZORVANTE::WLock m_playGate;
+  ZORVANTE::WLock m_mixedGate;
 };
 
-// Shared by the core's remote audio stream.
+// Shared by the core's remote audio stream; made also for a null observer, which drops the
+// frames.
 class CoreRemoteRawAudioGlue : public kiv_core::ICoreRemoteRawAudioObserver {
  public:
   explicit CoreRemoteRawAudioGlue(IRemoteRawAudioObserver* observer) : m_observer(observer) {}

@@ -160,9 +160,10 @@ int KivEngineImpl::RegisterAudioFrameObserver(IAudioFrameObserver* observer) {
 
 int KivEngineImpl::RegisterRemoteRawAudioObserver(const char* userId, const char* audioId,
                                                   IRemoteRawAudioObserver* observer) {
-  std::shared_ptr<kiv_core::ICoreRemoteRawAudioObserver> glue;
-  if (observer) glue = std::make_shared<CoreRemoteRawAudioGlue>(observer);
-  m_core.RegisterRemoteRawAudioObserver(Text(userId), Text(audioId), std::move(glue));
+  // Also for null: the glue replaces the application's observer and leaves the user's
+  // playback alone.
+  m_core.RegisterRemoteRawAudioObserver(Text(userId), Text(audioId),
+                                        std::make_shared<CoreRemoteRawAudioGlue>(observer));
   return kiv_core::ERR_OK;
 }
 

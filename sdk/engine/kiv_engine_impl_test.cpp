@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
+#include <vector>
 
+#include "core/core_engine.h"
+#include "core/env/core_env.h"
+#include "core/env/testing/media_fakes.h"
+#include "core/testing/logged_in_core.h"
+#include "core/testing/recording_core_events.h"
 #include "engine/testing/null_engine_handler.h"
 #include "engine/window/msg_window.h"
 #include "kiv_exports.h"
@@ -35,6 +42,34 @@ struct EngineTest : ::testing::Test {
   kiv_test::UiThread ui;
   kiv_test::NullEngineHandler handler;
   KivEngineImpl* engine = nullptr;
+};
+
+// The engine's core on the scripted media components, logged in, never Init'ed.
+struct EngineMediaTest : EngineTest {
+  void SetUp() override {
+    EngineTest::SetUp();
+    media.Install(kiv_core::CoreEnv::Instance());
+    kiv_media_fake::LogInCore(*engine->Core(), &events, media);
+  }
+  void TearDown() override {
+    kiv_media_fake::ReleaseCore(*engine->Core());
+    EngineTest::TearDown();
+  }
+  // Hands one decoded 20 ms packet to the remote audio's sink; false without a sink.
+  bool DeliverPacket() {
+    std::vector<uint8_t> packet(7, 0);
+    packet[0] = static_cast<uint8_t>(1 | (1 << 6));
+    const uint32_t word = 500u | (1u << 27);
+    for (int i = 0; i < 4; ++i) packet[2 + i] = static_cast<uint8_t>(word >> (8 * i));
+    return media.audio.encodedSink && media.audio.encodedSink->OnAudioData(packet.data(), 7, nullptr) == 7;
+  }
+  kiv_media_fake::Media media;
+  kiv_media_fake::RecordingCoreEvents events;
+};
+
+struct RawAudioCounter : kiv::IRemoteRawAudioObserver {
+  void OnRemoteRawAudioFrame(const char*, const char*, kiv::AudioFrame*) override { ++frames; }
+  int frames = 0;
 };
 
 void DeleteDeviceId() { RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\AppDataLow\\Qel", L"DeviceId"); }
@@ -146,4 +181,28 @@ TEST(ServerAddressTest, Split) {
   EXPECT_EQ(KivEngineImpl::SplitServerAddress(":80"), (V{"", "80"}));
   EXPECT_EQ(KivEngineImpl::SplitServerAddress("a:b:c"), (V{"a", "b", "c"}));
   EXPECT_EQ(KivEngineImpl::SplitServerAddress(""), V{});
+}
+
+// Taking a user's raw-audio observer away leaves the user audible, and the observer is
+// called no more, also where an unsubscription would do nothing (not connected).
+TEST_F(EngineMediaTest, RemovedRawAudioObserverKeepsPlayback) {
+  RawAudioCounter app;
+  ASSERT_EQ(engine->MuteRemoteAudio("a", "appdef_mic", false), 0);
+  EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", &app), 0);
+  ASSERT_TRUE(DeliverPacket());
+  EXPECT_EQ(app.frames, 1);
+  media.log.Take();
+  EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", nullptr), 0);
+  const std::vector<std::string> calls = media.log.Take();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "StopRecvMedia a 1 appdef_mic"), 0) << "the user was muted";
+  EXPECT_NE(engine->Core()->GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+  EXPECT_TRUE(DeliverPacket());
+  EXPECT_EQ(app.frames, 1);
+
+  EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", &app), 0);
+  media.connection.status = avcore::CPSTATUS_UNCONNECT;
+  EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", nullptr), 0);
+  EXPECT_TRUE(DeliverPacket());
+  EXPECT_EQ(app.frames, 1) << "the observer was kept after it was taken away";
+  media.connection.status = avcore::CPSTATUS_LOGINED;
 }

@@ -18,10 +18,24 @@ KivSignalingImpl::KivSignalingImpl(kiv_core::CoreEngine* core) : m_core(core) {
 }
 
 void KivSignalingImpl::AddEventHandler(IKivSignalingEventHandler* handler) {
-  if (handler) m_handlers.insert(handler);
+  if (!handler) return;
+  ZORVANTE::WAutoLock gate(&m_handlersGate);
+  m_handlers.insert(handler);
 }
 
-void KivSignalingImpl::RemoveEventHandler(IKivSignalingEventHandler* handler) { m_handlers.erase(handler); }
+void KivSignalingImpl::RemoveEventHandler(IKivSignalingEventHandler* handler) {
+  // Waits for an event in progress: once erased, the handler is called no more.
+  ZORVANTE::WAutoLock gate(&m_handlersGate);
+  m_handlers.erase(handler);
+}
+
+template <class Call>
+void KivSignalingImpl::FanOut(const Call& call) {
+  ZORVANTE::WAutoLock gate(&m_handlersGate);
+  // A copy: a handler that changes the set from inside its event breaks no iteration.
+  const std::set<IKivSignalingEventHandler*> handlers = m_handlers;
+  for (IKivSignalingEventHandler* handler : handlers) call(handler);
+}
 
 int KivSignalingImpl::UserStatusRefresh(const Vector<String>& userIds, unsigned* requestId) {
   return m_core->GetOnlineBusiness()->UserStatusRefresh(ToFwList(userIds), requestId);
@@ -73,21 +87,20 @@ void AVCORE_CALL KivSignalingImpl::OnUserStatusResult(int32_t result, uint32_t r
     }
   }
   const int code = kiv_core::MapCpError(result);
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnUsersStateRefreshed(code, requestId, statuses);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnUsersStateRefreshed(code, requestId, statuses); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnInviteCome(const char* inviterId, int32_t inviteId, const char* groupId,
                                                 const char* message) {
-  for (IKivSignalingEventHandler* handler : m_handlers)
-    handler->OnInviteReceived(inviterId, inviteId, groupId, message);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnInviteReceived(inviterId, inviteId, groupId, message); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnInviteAccepted(const char* userId, int32_t inviteId, const char*) {
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnInviteAccepted(userId, inviteId);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnInviteAccepted(userId, inviteId); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnInviteRefused(const char* userId, int32_t inviteId, const char*, int32_t) {
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnInviteRefused(userId, inviteId);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnInviteRefused(userId, inviteId); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnInviteCanceled(const char*, int32_t, const char*) {}
@@ -99,15 +112,15 @@ void AVCORE_CALL KivSignalingImpl::OnOnlineNotify(const char* userId, const avco
     status.status = item->status;
     status.data = item->data.c_str();
   }
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnUserStateChanged(status);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnUserStateChanged(status); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnUserMessage(const char* senderId, uint32_t messageId, const char* text) {
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnUserMsgReceived(senderId, messageId, text);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnUserMsgReceived(senderId, messageId, text); });
 }
 
 void AVCORE_CALL KivSignalingImpl::OnGroupMessage(const char* senderId, uint32_t messageId, const char* text) {
-  for (IKivSignalingEventHandler* handler : m_handlers) handler->OnGroupMsgReceived(senderId, messageId, text);
+  FanOut([&](IKivSignalingEventHandler* handler) { handler->OnGroupMsgReceived(senderId, messageId, text); });
 }
 
 }  // namespace kiv

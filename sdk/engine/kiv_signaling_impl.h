@@ -6,6 +6,7 @@
 
 #include "avcore/online.h"
 #include "avcore/tmsg.h"
+#include "base/system/w_lock.h"
 #include "kiv_signaling.h"
 
 namespace kiv_core {
@@ -22,7 +23,7 @@ class KivSignalingImpl : public IKivSignaling, public avcore::IKivOnlineListener
   KivSignalingImpl(const KivSignalingImpl&) = delete;
   KivSignalingImpl& operator=(const KivSignalingImpl&) = delete;
 
-  // IKivSignaling
+  // IKivSignaling. RemoveEventHandler returns once no event is in the handler.
   void AddEventHandler(IKivSignalingEventHandler* handler) override;
   void RemoveEventHandler(IKivSignalingEventHandler* handler) override;
   int UserStatusRefresh(const Vector<String>& userIds, unsigned* requestId) override;
@@ -50,8 +51,14 @@ class KivSignalingImpl : public IKivSignaling, public avcore::IKivOnlineListener
   void AVCORE_CALL OnGroupMessage(const char* senderId, uint32_t messageId, const char* text) override;
 
  private:
+  // Calls `call` with every handler, in the set's order, inside the gate.
+  template <class Call>
+  void FanOut(const Call& call);
+
   kiv_core::CoreEngine* m_core;
   std::set<IKivSignalingEventHandler*> m_handlers;
+  // Held across each fan-out and by AddEventHandler/RemoveEventHandler.
+  ZORVANTE::WLock m_handlersGate;
 };
 
 // A framework-side copy of a list of user ids, in order.

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "core/core_engine.h"
 #include "core/env/testing/fake_framework.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/thread_latch.h"
 
 using kiv_fake::Joined;
 
@@ -173,4 +177,39 @@ TEST_F(SignalingTest, MessagesFanOut) {
   std::sort(events.begin(), events.end());
   EXPECT_EQ(Joined(events), std::string("A:group a 10 to all, A:user a 9 ") + kChinese +
                                 ", B:group a 10 to all, B:user a 9 " + kChinese);
+}
+
+// A handler removed while a message is in it: the removal waits for that call, and the
+// handler is called no more; adding one during an event waits as well.
+TEST_F(SignalingTest, RemovedHandlerFinishesItsEventFirst) {
+  struct Held : AppHandler {
+    using AppHandler::AppHandler;
+    kiv_test::ThreadLatch latch;
+    std::atomic<bool> inside{false};
+    void OnUserMsgReceived(const char* sender, unsigned id, const char* text) override {
+      inside = true;
+      latch.Arrive();
+      AppHandler::OnUserMsgReceived(sender, id, text);
+      inside = false;
+    }
+  } held{"H", &events};
+  signaling.AddEventHandler(&held);
+  std::thread framework([&] { fw.tmsg.listener->OnUserMessage("a", 1, "hi"); });
+  held.latch.WaitArrived();
+
+  bool insideWhenRemoved = true;
+  kiv_test::LockWaitProbe add([&] { signaling.AddEventHandler(&first); });
+  EXPECT_TRUE(add.WaitsForLock()) << "the set changed under a running event";
+  kiv_test::LockWaitProbe remove([&] {
+    signaling.RemoveEventHandler(&held);
+    insideWhenRemoved = held.inside.load();
+  });
+  EXPECT_TRUE(remove.WaitsForLock()) << "removed under a running event";
+  held.latch.Release();
+  framework.join();
+  add.Join();
+  remove.Join();
+  EXPECT_FALSE(insideWhenRemoved);
+  fw.tmsg.listener->OnUserMessage("a", 2, "again");
+  EXPECT_EQ(Joined(events), "H:user a 1 hi, A:user a 2 again");
 }

@@ -39,13 +39,14 @@ class IKivEngine {
   virtual int StartPublishVideo(const char* videoId, int cameraId) = 0;
   virtual int StopPublishVideo(const char* videoId) = 0;
   virtual int SetVideoProfile(const char* videoId, const VideoProfile* profile) = 0;
-  // A null window detaches the render.
+  // A null window detaches the render; with a window, empty ids give 1.
   virtual int SetRemoteVideoRender(const char* userId, const char* videoId, HWND window, int renderMode) = 0;
   virtual int GetVideoStats(const char* userId, const char* videoId, VideoStats* stats) = 0;
   virtual int RegisterCaptureVideoFrameObserver(int cameraId, IVideoFrameObserver* observer) = 0;
   virtual int RegisterRenderVideoFrameObserver(const char* userId, const char* videoId,
                                                IVideoFrameObserver* observer) = 0;
   virtual int RegisterAudioFrameObserver(IAudioFrameObserver* observer) = 0;
+  // Null takes the observer away and leaves the user's playback as it is.
   virtual int RegisterRemoteRawAudioObserver(const char* userId, const char* audioId,
                                              IRemoteRawAudioObserver* observer) = 0;
   virtual int StartPublishAudio(const char* audioId) = 0;

@@ -1,5 +1,8 @@
 // The application's frame observers. Frames are valid only during the call, which comes
-// on the framework's capture, render or audio thread.
+// on the framework's capture, render or audio thread. A registration that replaces or
+// removes an observer (also the leave that drops it) returns only once no call on the old
+// one is running, so the old one may be freed then; in return, an observer must not wait
+// for the thread that replaces or removes it, nor call the engine from inside a frame.
 #pragma once
 
 #include "kiv_records.h"

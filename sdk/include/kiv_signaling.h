@@ -5,6 +5,9 @@
 
 namespace kiv {
 
+// Events come on the framework's threads. RemoveEventHandler returns only once no event is
+// in the handler, so it may be freed then; in return, a handler must not wait for the thread
+// that adds or removes handlers.
 class IKivSignalingEventHandler {
  public:
   virtual void OnUsersStateRefreshed(int result, unsigned requestId, Vector<UserStatus> statuses) = 0;

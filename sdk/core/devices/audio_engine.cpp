@@ -194,7 +194,16 @@ int AudioEngine::GetSpeakerEnergy() { return ReadLevel(&avcore::IAudioDevice::Ge
 int AudioEngine::GetMicrophoneEnergy() { return ReadLevel(&avcore::IAudioDevice::GetMicrophoneEnergy); }
 
 template <class Observer>
-int AudioEngine::SetObserver(Observer*& slot, avcore::IAudioDataSink* sink, const TapOps& ops, Observer* observer) {
+void AudioEngine::StoreObserver(Observer*& slot, ZORVANTE::WLock* gate, Observer* observer) {
+  // Waits for a frame in the old observer: once stored, no call on the old one can run.
+  ZORVANTE::WAutoLock passage(gate);
+  ZORVANTE::WAutoLock guard(&m_tapLock);
+  slot = observer;
+}
+
+template <class Observer>
+int AudioEngine::SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAudioDataSink* sink, const TapOps& ops,
+                             Observer* observer) {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
   if (!sink) return ERR_FAILED;
@@ -203,8 +212,7 @@ int AudioEngine::SetObserver(Observer*& slot, avcore::IAudioDataSink* sink, cons
       KIV_LOG(ops.removeFailure, static_cast<void*>(sink));
       return ERR_FAILED;
     }
-    ZORVANTE::WAutoLock guard(&m_tapLock);
-    slot = nullptr;
+    StoreObserver(slot, gate, static_cast<Observer*>(nullptr));
     return ERR_OK;
   }
   if (observer == slot) {
@@ -224,8 +232,7 @@ int AudioEngine::SetObserver(Observer*& slot, avcore::IAudioDataSink* sink, cons
     KIV_LOG("%s", ops.addFailure);
     return ERR_FAILED;
   }
-  ZORVANTE::WAutoLock guard(&m_tapLock);
-  slot = observer;
+  StoreObserver(slot, gate, observer);
   return ERR_OK;
 }
 
@@ -234,25 +241,27 @@ int AudioEngine::SetLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* ob
                              &avcore::IAudioDevice::RemoveCapProcessedDataSink,
                              "Set local capture audio observer repeat.", "AddCapProcessedDataSink failed!",
                              "RemoveCapProcessedDataSink %p failed!!!"};
-  return SetObserver(m_captureObserver, m_captureSink.get(), ops, observer);
+  return SetObserver(m_captureObserver, &m_captureGate, m_captureSink.get(), ops, observer);
 }
 
 int AudioEngine::SetLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddPlayDataSink, &avcore::IAudioDevice::RemovePlayDataSink,
                              "Set local play audio observer repeat.", "AddPlayDataSink failed!!!",
                              "RemovePlayDataSink failed!!!"};
-  return SetObserver(m_playObserver, m_playSink.get(), ops, observer);
+  return SetObserver(m_playObserver, &m_playGate, m_playSink.get(), ops, observer);
 }
 
 int AudioEngine::SetMixedAudioObserver(ICoreAllMixedAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddMixDataSink, &avcore::IAudioDevice::RemoveMixDataSink,
                              "Set mixed audio observer repeat.", "AddMixDataSink failed!!!",
                              "RemoveMixDataSink failed!!!"};
-  return SetObserver(m_mixedObserver, m_mixedSink.get(), ops, observer);
+  return SetObserver(m_mixedObserver, &m_mixedGate, m_mixedSink.get(), ops, observer);
 }
 
 int32_t AudioEngine::DeliverFrame(Tap tap, const void* data, int32_t length) {
   if (!data) return 0;
+  // Held across the observer's call (see StoreObserver).
+  ZORVANTE::WAutoLock passage(tap == Tap::Capture ? &m_captureGate : tap == Tap::Playback ? &m_playGate : &m_mixedGate);
   CoreAudioFrame frame;
   ICoreLocalCaptureAudioObserver* capture = nullptr;
   ICoreLocalPlayAudioObserver* play = nullptr;

@@ -75,6 +75,7 @@ class AudioEngine {
 
   // Null removes the tap's sink from the device (even when none was added); the same
   // observer again changes nothing; another reads the device format and adds the sink.
+  // A setter that replaces or clears an observer returns once no frame is in the old one.
   // The core engine's callers ignore the result.
   int SetLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* observer);
   int SetLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer);
@@ -87,7 +88,10 @@ class AudioEngine {
  private:
   struct TapOps;
   template <class Observer>
-  int SetObserver(Observer*& slot, avcore::IAudioDataSink* sink, const TapOps& ops, Observer* observer);
+  int SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAudioDataSink* sink, const TapOps& ops,
+                  Observer* observer);
+  template <class Observer>
+  void StoreObserver(Observer*& slot, ZORVANTE::WLock* gate, Observer* observer);
 
   int m_playbackIndex = -1;
   int m_captureIndex = -1;
@@ -103,6 +107,11 @@ class AudioEngine {
   // Keeps the observers and the format consistent between the application's thread and
   // the audio threads. Never held across a device call or an observer call.
   ZORVANTE::WLock m_tapLock;
+  // One gate per tap, held by the audio thread across the observer's call and by the
+  // setter while it stores an observer; taken before m_tapLock.
+  ZORVANTE::WLock m_captureGate;
+  ZORVANTE::WLock m_playGate;
+  ZORVANTE::WLock m_mixedGate;
 };
 
 }  // namespace kiv_core

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "core/env/testing/fake_framework.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/thread_latch.h"
 #include "kiv_error.h"
 
 using kiv_core::AudioEngine;
@@ -223,4 +228,39 @@ TEST_F(AudioEngineTest, ObserverFailures) {
   EXPECT_EQ(engine.SetMixedAudioObserver(nullptr), 302);
   EXPECT_TRUE(fw.log.Has("RemoveMixDataSink failed!!!"));
   EXPECT_EQ(engine.DeliverFrame(AudioEngine::Tap::Mixed, "x", 1), 1);
+}
+
+// Replacing or clearing an observer while a frame is in it: the setter returns only once
+// that frame is done, so the application may free the old observer then; another tap's
+// frames pass meanwhile.
+TEST_F(AudioEngineTest, ReplacedObserverFinishesItsFrameFirst) {
+  struct Held : kiv_core::ICoreLocalCaptureAudioObserver {
+    kiv_test::ThreadLatch latch;
+    std::atomic<bool> inside{false};
+    void OnLocalCaptureAudioFrame(const CoreAudioFrame*) override {
+      inside = true;
+      latch.Arrive();
+      inside = false;
+    }
+  } held;
+  Observer next;
+  ASSERT_EQ(engine.SetLocalCaptureAudioObserver(&held), 0);
+  ASSERT_EQ(engine.SetLocalPlayAudioObserver(&next), 0);
+  const short pcm[160] = {};
+  std::thread capture([&] { (void)engine.DeliverFrame(AudioEngine::Tap::Capture, pcm, 320); });
+  held.latch.WaitArrived();
+  EXPECT_EQ(engine.DeliverFrame(AudioEngine::Tap::Playback, pcm, 320), 320) << "the playback tap waited";
+
+  bool insideWhenReplaced = true;
+  kiv_test::LockWaitProbe replace([&] {
+    (void)engine.SetLocalCaptureAudioObserver(&next);
+    insideWhenReplaced = held.inside.load();
+  });
+  EXPECT_TRUE(replace.WaitsForLock()) << "replaced under a running frame";
+  held.latch.Release();
+  capture.join();
+  replace.Join();
+  EXPECT_FALSE(insideWhenReplaced);
+  EXPECT_EQ(engine.DeliverFrame(AudioEngine::Tap::Capture, pcm, 320), 320);
+  EXPECT_EQ(next.frames, (std::vector<std::string>{"play", "capture"}));
 }

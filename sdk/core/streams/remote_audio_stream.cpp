@@ -116,22 +116,35 @@ int RemoteAudioStream::StopRecvAudio() {
 
 int RemoteAudioStream::SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioObserver> observer) {
   const bool set = static_cast<bool>(observer);
-  std::atomic_store(&m_rawObserver, std::move(observer));
-  if (!set) return StopObserverReceive();
-  if (!m_transcoder) m_transcoder.Attach(CreateTranscoder());
-  if (!m_transcoder) {
-    KIV_LOG("SetRawAudioObserver create transcode");
-    return ERR_FAILED;
+  std::shared_ptr<ICoreRemoteRawAudioObserver> replaced;
+  {
+    // A packet being decoded is done with the old observer and the transcoder first.
+    ZORVANTE::WAutoLock gate(&m_observerGate);
+    replaced = std::atomic_exchange(&m_rawObserver, std::move(observer));
+    if (set && !ResetTranscoder()) {
+      KIV_LOG("SetRawAudioObserver create transcode");
+      return ERR_FAILED;
+    }
   }
+  replaced.reset();
+  return set ? StartObserverReceive() : StopObserverReceive();
+}
+
+bool RemoteAudioStream::ResetTranscoder() {
+  if (!m_transcoder) m_transcoder.Attach(CreateTranscoder());
+  if (!m_transcoder) return false;
   const WAVEFORMATEX pcm16k = {WAVE_FORMAT_PCM, 1, 16000, 32000, 2, 16, 0};
   (void)m_transcoder->Uninit();
   (void)m_transcoder->Init(0, 0, &pcm16k);
-  return StartObserverReceive();
+  return true;
 }
 
 int RemoteAudioStream::SetEncodedAudioObserver(IRemoteEncodedAudioObserver* observer) {
   KIV_LOG("SetEncodedAudioObserver: %x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(observer)));
-  m_encodedObserver.store(observer);
+  {
+    ZORVANTE::WAutoLock gate(&m_observerGate);
+    m_encodedObserver.store(observer);
+  }
   return observer ? StartObserverReceive() : StopObserverReceive();
 }
 
@@ -205,6 +218,8 @@ int32_t AVCORE_CALL RemoteAudioStream::OnAudioData(const void* data, int32_t len
       KIV_LOG("Invalid audio extension: %d, len: %d", header.extensionBytes, static_cast<int>(length));
       return 0;
   }
+  // Held across the observer calls: a setter returns once no call on the old one runs.
+  ZORVANTE::WAutoLock gate(&m_observerGate);
   if (header.codec == 1) Decode(packet, length, header.channels, header.sampleRate);
   if (m_encodedObserver.load()) Split(packet, length);
   return length;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "avcore/audio_processing.h"
+#include "base/system/w_lock.h"
 #include "base/text/w_flex_buffer.h"
 #include "common/win/com_ref.h"
 #include "core/core_observers.h"
@@ -37,7 +38,8 @@ class RemoteAudioStream : public avcore::IAudioDataSink {
   // Stops receiving once neither playback nor an observer needs the audio.
   int StopRecvAudio();
   int SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
-  // Not owned; must stay valid until cleared.
+  // Not owned; must stay valid until cleared. Both setters return only once no packet is
+  // in the observer they replace.
   int SetEncodedAudioObserver(IRemoteEncodedAudioObserver* observer);
   // The first value the device reports for the playback stream; 0 without one.
   int GetAudioInfo();
@@ -52,6 +54,8 @@ class RemoteAudioStream : public avcore::IAudioDataSink {
  private:
   int StartObserverReceive();
   int StopObserverReceive();
+  // Creates the transcoder on first use and starts it again; false when none can be made.
+  bool ResetTranscoder();
   void Decode(const uint8_t* packet, int32_t length, int channels, int sampleRate);
   void Split(const uint8_t* packet, int32_t length);
 
@@ -66,6 +70,9 @@ class RemoteAudioStream : public avcore::IAudioDataSink {
   bool m_observerReceive = false;
   kiv_common::ComRef<avcore::IAudioTranscoder> m_transcoder;
   ZORVANTE::WFlexBuffer m_output;
+  // Held by the audio thread while a packet is decoded and handed to the observers, and
+  // by the setters while they replace an observer or restart the transcoder.
+  ZORVANTE::WLock m_observerGate;
 };
 
 }  // namespace kiv_core
