@@ -65,16 +65,19 @@ HRESULT TryFrameworkDirs(int flag, const wchar_t* fullList, const wchar_t* logDi
   return LoadFrameworkFrom(flag, fullList, rest.c_str(), logDirectory, root, reserved, extra);
 }
 
+std::wstring FrameworkPathIn(const wchar_t* directory) {
+  std::wstring path(directory, wcsnlen(directory, kDirectoryUnits));
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  return path + avcore::kFrameworkFileName;
+}
+
 HRESULT LoadFrameworkFrom(int flag, const wchar_t* fullList, const wchar_t* directory, const wchar_t* logDirectory,
                           avcore::IBaseCore** root, intptr_t reserved, intptr_t extra) {
   if (!fullList || !directory || !root) return E_INVALIDARG;
   // An empty segment names no directory (it would resolve against the drive's root).
   if (directory[0] == 0) return E_FAIL;
 
-  std::wstring path(directory, wcsnlen(directory, kDirectoryUnits));
-  if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
-  path += avcore::kFrameworkFileName;
-
+  const std::wstring path = FrameworkPathIn(directory);
   if (!g_library.Load(path.c_str())) return E_FAIL;
   auto entry = reinterpret_cast<avcore::PMDllProc>(reinterpret_cast<void*>(g_library.GetProc(avcore::kEntryPointName)));
   if (!entry) {
