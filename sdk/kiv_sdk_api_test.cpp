@@ -358,6 +358,7 @@ TEST_F(ApiTest, LogLines) {
 TEST_F(ApiTest, LogUnderNonAsciiCurrentDirectory) {
   kiv_test::TempDir work;
   const std::wstring current = work.Sub(L"\u4F1A\u8BAE\u65E5\u5FD7");
+  const std::wstring logDir = work.Sub(L"\u4F1A\u8BAE\u65E5\u5FD7\\log");
   wchar_t before[MAX_PATH] = {0};
   ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, before), 0u);
   ASSERT_TRUE(SetCurrentDirectoryW(current.c_str()));
@@ -371,7 +372,7 @@ TEST_F(ApiTest, LogUnderNonAsciiCurrentDirectory) {
   ui.Run([] { TheApi().releaseEngine(); });
   SetCurrentDirectoryW(before);
   ASSERT_EQ(result, 0);
-  const std::string log = kiv_test::ReadLogs(current + L"\\log");
+  const std::string log = kiv_test::ReadLogs(logDir);
   EXPECT_NE(log.find("Init sucess"), std::string::npos) << "no log under the current directory";
 }
 

@@ -8,7 +8,6 @@
 #include "avcore/ids.h"
 #include "base/system/module_dir.h"
 #include "base/system/w_dynamic_library.h"
-#include "base/text/code_page.h"
 
 namespace kiv_core {
 
@@ -27,8 +26,8 @@ void AppendCut(wchar_t* buffer, size_t units, const wchar_t* text) {
   std::wcsncat(buffer, text, units - used - 1);
 }
 
-bool DirectoryExists(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+bool DirectoryExists(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -36,10 +35,9 @@ bool DirectoryExists(const char* path) {
 
 HRESULT LoadFramework(int flag, const wchar_t* directoryList, const wchar_t* logDirectory, avcore::IBaseCore** root,
                       intptr_t extra) {
-  if (logDirectory) {
-    char ansi[MAX_PATH] = {0};
-    if (ZORVANTE::UnicodeToAnsi(logDirectory, ansi, MAX_PATH) <= 0 || !DirectoryExists(ansi)) logDirectory = nullptr;
-  }
+  // Tested in UTF-16: a folder name the ANSI code page cannot hold still counts.
+  if (logDirectory && (wcsnlen(logDirectory, MAX_PATH) >= MAX_PATH || !DirectoryExists(logDirectory)))
+    logDirectory = nullptr;
   static wchar_t list[kFrameworkSearchListUnits];
   std::wmemset(list, 0, kFrameworkSearchListUnits);
   AppendCut(list, kFrameworkSearchListUnits, ZORVANTE::GetModuleDir(nullptr));
