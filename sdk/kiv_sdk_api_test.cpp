@@ -353,6 +353,29 @@ TEST_F(ApiTest, LogLines) {
   EXPECT_EQ(kiv_test::ReadLogs(quietLogs).find(" kivcore "), std::string::npos);
 }
 
+// Without a working directory the log lies under the current directory, whatever
+// characters its name holds.
+TEST_F(ApiTest, LogUnderNonAsciiCurrentDirectory) {
+  kiv_test::TempDir work;
+  const std::wstring current = work.Sub(L"\u4F1A\u8BAE\u65E5\u5FD7");
+  const std::wstring logDir = work.Sub(L"\u4F1A\u8BAE\u65E5\u5FD7\\log");
+  wchar_t before[MAX_PATH] = {0};
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, before), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(current.c_str()));
+  Handler handler;
+  kiv::EngineContext context;
+  context.handler = &handler;
+  context.appId = "App01";
+  context.workDir = "";
+  int result = -1;
+  ui.Run([&] { result = engine->Init(&context); });
+  ui.Run([] { TheApi().releaseEngine(); });
+  SetCurrentDirectoryW(before);
+  ASSERT_EQ(result, 0);
+  const std::string log = kiv_test::ReadLogs(logDir);
+  EXPECT_NE(log.find("Init sucess"), std::string::npos) << "no log under the current directory";
+}
+
 #endif  // KIV_EXPECT_FRAMEWORK
 
 namespace {

@@ -126,10 +126,10 @@ bool CoreEngine::ApplyVoiceReceiveRule(const char* operation, const std::string&
   *effectiveId = audioId;
   if (mode == kVoiceModeReceiveOrigin && audioId == kVoiceVariantAudioId) {
     *effectiveId = kMicAudioId;
-    KIV_LOG("%s, userid=%s, recv voice variant but config to recv origin audioid[%s ==> %s]", operation, userId.c_str(),
+    KIV_LOG("%s userid=%s, recv voice variant but config to recv origin audioid[%s ==> %s]", operation, userId.c_str(),
             audioId.c_str(), effectiveId->c_str());
   } else if (mode == kVoiceModeNoOrigin && audioId == kMicAudioId) {
-    KIV_LOG("%s, userid=%s, recv voice origin bug config to recv appdef_mic_magic, no audio output!", operation,
+    KIV_LOG("%s userid=%s, recv voice origin bug config to recv appdef_mic_magic, no audio output!", operation,
             userId.c_str());
     return false;
   }
@@ -145,7 +145,7 @@ int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::strin
   }
   KIV_LOG("SubscribeRemoteAudio, uid=%s, aid=%s", userId.c_str(), audioId.c_str());
   std::string effective;
-  if (!ApplyVoiceReceiveRule("SubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
+  if (!ApplyVoiceReceiveRule("SubscribeRemoteAudio,", userId, audioId, &effective)) return ERR_OK;
   ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
   RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, effective);
   if (!stream) return ERR_FAILED;

@@ -2,8 +2,10 @@
 // messages, media changes and remote users, camera and remote video streams, remote audio.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/control/kiv_cp_client.h"
@@ -150,6 +152,11 @@ TEST_F(CoreMediaTest, RemoteAudioSubscriptionRules) {
   EXPECT_EQ(core.SubscribeRemoteAudio("c", "appdef_mic"), ERR_OK);
   EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("c", "appdef_mic"), nullptr);
   EXPECT_TRUE(media.log.Take().empty());
+  EXPECT_EQ(core.UnSubscribeRemoteAudio("c", "appdef_mic"), ERR_OK);
+  EXPECT_TRUE(media.logs.Has(
+      "SubscribeRemoteAudio, userid=c, recv voice origin bug config to recv appdef_mic_magic, no audio output!"));
+  EXPECT_TRUE(media.logs.Has(
+      "UnSubscribeRemoteAudio userid=c, recv voice origin bug config to recv appdef_mic_magic, no audio output!"));
   CoreEnv::Instance()->m_config.remoteVoiceMode = 0;
 
   EXPECT_EQ(core.UnSubscribeRemoteAudio("nobody", "appdef_mic"), ERR_INVALID_PARAM);
@@ -278,6 +285,33 @@ TEST_F(CoreMediaTest, LocalRecord) {
 
   media.camera.setCallback = 1;
   EXPECT_EQ(core.StartLocalRecord("c.mp4", 0, false), 4);
+}
+
+// A new recording while one runs: a frame the old callback takes on the capture thread while
+// it is being removed neither starts the old sink again nor keeps the new recording from starting.
+TEST_F(CoreMediaTest, LocalRecordRestartedWhileFramesArrive) {
+  std::vector<uint8_t> data(640 * 480 * 3 / 2, 0x80);
+  avcore::VideoFrame frame{640, 480, avcore::kFourccI420, 640, 0, 0, data.data(), static_cast<int32_t>(data.size())};
+  ASSERT_EQ(core.StartLocalRecord("a.mp4", 0, false), ERR_OK);
+  media.camera.callback(media.camera.callbackContext, &frame);
+  ASSERT_EQ(media.sink.path, L"a.mp4");
+  bool delivered = false;
+  media.camera.onSetCallback = [&] {
+    if (delivered || !media.camera.callback) return;
+    delivered = true;
+    std::thread capture([&] { media.camera.callback(media.camera.callbackContext, &frame); });
+    capture.join();
+  };
+  media.log.Take();
+  ASSERT_EQ(core.StartLocalRecord("b.mp4", 0, false), ERR_OK);
+  ASSERT_TRUE(delivered);
+  media.camera.onSetCallback = nullptr;
+  media.camera.callback(media.camera.callbackContext, &frame);
+  const Calls calls = media.log.Take();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), "Record.Start") << ::testing::PrintToString(calls);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "Record.Start"), 1);
+  EXPECT_EQ(media.sink.path, L"b.mp4");
 }
 
 // Capture observers get each frame with its camera and format; replacing one deletes the old.

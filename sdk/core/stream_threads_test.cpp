@@ -135,6 +135,32 @@ TEST_F(StreamThreadsTest, RemoteVideoObserverOutlivesFrameInProgress) {
   EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
 }
 
+// The main render's value callback while the extended render it would pass the value to is
+// being removed: it waits for the removal and then finds no render to pass it to.
+TEST_F(StreamThreadsTest, RemoteVideoValueWhileExtendedRenderGoes) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  auto* stream = core.GetStreamManager()->FindRemoteVideoStream("a", "v");
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(stream->SetExtendRender(1, Wnd(6), 3), ERR_OK);
+  const auto raw = media.renders.raw[100];
+  ASSERT_NE(raw.value, nullptr);
+  int passed = -1;
+  bool waited = false;
+  std::unique_ptr<kiv_test::LockWaitProbe> value;
+  media.renders.onRemoveRender = [&] {
+    value = std::make_unique<kiv_test::LockWaitProbe>([&] { passed = raw.value(raw.context, 7); });
+    waited = value->WaitsForLock();
+  };
+  media.log.Take();
+  ASSERT_EQ(stream->SetExtendRender(1, nullptr, 3), ERR_OK);
+  media.renders.onRemoveRender = nullptr;
+  ASSERT_NE(value, nullptr);
+  value->Join();
+  EXPECT_TRUE(waited) << "the value callback read the extended renders under their removal";
+  EXPECT_EQ(passed, 0);
+  for (const std::string& call : media.log.Take()) EXPECT_EQ(call.find("NotifyRender"), std::string::npos) << call;
+}
+
 // A remote user leaving while its audio is being subscribed on another thread: the streams
 // go only once the subscription is done with its stream.
 TEST_F(StreamThreadsTest, LeavingUserWaitsForSubscription) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "engine/window/msg_window.h"
@@ -49,13 +50,24 @@ TEST(EngineEventBridgeTest, ReportsWithoutHandler) {
   ui.Run([] { KivReleaseEngine(); });
 }
 
-// Without a window a report that would post keeps nothing behind and does not fail.
+// Without a window a report that would post keeps nothing behind and does not fail: the
+// task's copy goes at once, and a window made afterwards is sent nothing of it.
 TEST(EngineEventBridgeTest, PostsWithoutWindow) {
+  kiv_test::UiThread ui;
   auto* engine = static_cast<KivEngineImpl*>(KivGetEngine());
   ASSERT_EQ(kiv::MsgWindow::Instance()->Window(), nullptr);
   engine->OnRemoteVideoEvent("u", "v", 1);
   bool ran = false;
-  engine->PostTask([&] { ran = true; });
+  const auto held = std::make_shared<int>(0);
+  engine->PostTask([&ran, held] { ran = true; });
+  EXPECT_EQ(held.use_count(), 1) << "the task that could not be posted was kept";
+
+  ui.Run([] { kiv::MsgWindow::Instance()->EnsureCreated(); });
+  MessageLog log;
+  kiv::MsgWindow::Instance()->AddListener(&log);
+  ASSERT_TRUE(ui.Drain());
   EXPECT_FALSE(ran);
-  KivReleaseEngine();
+  EXPECT_TRUE(log.messages.empty());
+  kiv::MsgWindow::Instance()->RemoveListener(&log);
+  ui.Run([] { KivReleaseEngine(); });
 }

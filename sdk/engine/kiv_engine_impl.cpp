@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "base/text/text_holders.h"
 #include "core/devices/device_manager.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
@@ -20,10 +21,13 @@ namespace {
 // Application texts may be null: they read as empty.
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
+// UTF-8, as every text the core is given.
 std::string CurrentDirectory() {
-  char buffer[MAX_PATH] = {0};
-  const DWORD n = GetCurrentDirectoryA(MAX_PATH, buffer);
-  return (n > 0 && n < MAX_PATH) ? std::string(buffer, n) : std::string();
+  wchar_t buffer[MAX_PATH] = {0};
+  const DWORD n = GetCurrentDirectoryW(MAX_PATH, buffer);
+  if (n == 0 || n >= MAX_PATH) return std::string();
+  const WideToUtf8 text(buffer);
+  return text.Get() ? std::string(text.Get()) : std::string();
 }
 
 }  // namespace

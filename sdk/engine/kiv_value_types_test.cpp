@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "kiv_records.h"
@@ -59,6 +60,30 @@ TEST_F(ValueTypesTest, EmptyStringsShareOneStaticRepresentation) {
   for (int i = 0; i < 100; ++i) Str s("");
   EXPECT_TRUE(CountingHeap::Sizes().empty());
   EXPECT_EQ(CountingHeap::Frees(), 0);
+}
+
+// Another module's empty representation (capacity 0) is never freed here, even when
+// unsynchronised counting on several threads has driven its count below 0.
+TEST_F(ValueTypesTest, ForeignEmptyRepresentationIsNeverFreed) {
+  struct EmptyBlock {
+    Header header;
+    char chars[4];
+  };
+  // From the C heap, so that a wrong free here is counted rather than fatal.
+  auto* foreign = static_cast<EmptyBlock*>(std::calloc(1, sizeof(EmptyBlock)));
+  ASSERT_NE(foreign, nullptr);
+  foreign->header.refs = -1;
+  char* chars = foreign->chars;
+  auto* held = new Str();
+  // A string is one pointer: make it hold the foreign representation.
+  std::memcpy(static_cast<void*>(held), &chars, sizeof(chars));
+  {
+    Str copy(*held);
+    EXPECT_TRUE(copy.empty());
+  }
+  delete held;
+  EXPECT_EQ(CountingHeap::Frees(), 0);
+  if (CountingHeap::Frees() == 0) std::free(foreign);
 }
 
 // A new string takes at least 32 bytes of capacity in a block of capacity + 13 bytes.

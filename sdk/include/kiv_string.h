@@ -5,7 +5,9 @@
 // three 32-bit ints {length, capacity, reference count}; capacity is at least 32 and the
 // block is capacity + 13 bytes. A reference count of 0 means one owner. Every empty string
 // shares one static representation per module, which is never freed. Counts are not
-// atomic: a string and its copies are used by one thread at a time.
+// atomic: a string and its copies are used by one thread at a time. The empty
+// representation is shared by every thread, so its count may drift below 0; an empty one
+// (capacity 0), this module's or another's, is never freed whatever its count.
 #pragma once
 
 #include <cstdint>
@@ -101,7 +103,7 @@ class BasicString {
 
   static void Release(char* chars) {
     Header* h = HeadOf(chars);
-    if (--h->refs < 0 && h != &s_empty.header) Heap::Free(h);
+    if (--h->refs < 0 && h->capacity != 0 && h != &s_empty.header) Heap::Free(h);
   }
 
   inline static EmptyBlock s_empty = {{0, 0, 0}, {0, 0, 0, 0}};

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
+
+#include "base/text/code_page.h"
 
 namespace {
 
@@ -61,9 +64,23 @@ TEST(TextHoldersTest, ChineseAnsiRoundTrip) {
   EXPECT_EQ(std::wstring(again.Get()), std::wstring(kChineseWide));
 }
 
-// Invalid UTF-8 gives an empty text, not null and not garbage past the block.
+// A conversion that fails (the text does not fit) writes nothing: the block keeps its zero
+// start and the holder's text is empty, never a cut piece. Invalid UTF-8 does not fail: each
+// bad byte becomes a replacement character.
 TEST(TextHoldersTest, InvalidInputGivesText) {
+  wchar_t small[8];
+  std::wmemset(small, L'x', 8);
+  small[0] = 0;
+  small[1] = 0;
+  EXPECT_EQ(ZORVANTE::Utf8ToUnicode(kChineseUtf8, small, 5), 0);
+  EXPECT_EQ(std::wstring(small, 8), std::wstring(L"\0\0xxxxxx", 8));
+  char narrow[8];
+  std::memset(narrow, 'x', sizeof(narrow));
+  narrow[0] = 0;
+  EXPECT_EQ(ZORVANTE::UnicodeToUtf8(kChineseWide, narrow, 8), 0);
+  EXPECT_EQ(std::string(narrow, 8), std::string("\0xxxxxxx", 8));
+
   Utf8ToWide bad("\xFF\xFE\xFD");
   ASSERT_NE(bad.Get(), nullptr);
-  EXPECT_LE(WideStrLen(bad.Get()), 3u);
+  EXPECT_EQ(std::wstring(bad.Get()), L"\xFFFD\xFFFD\xFFFD");
 }

@@ -25,7 +25,7 @@ class OnlineBusiness : public avcore::IKivOnlineListener {
   // Stops listening and gives the business back; requests then answer 302.
   void Uninit();
 
-  // Results: 0; 2 before the framework is up; 302 when the business is missing or
+  // Results: 0; 302 before the framework is up, when the business is missing or when it
   // refuses. An answer arrives later as OnUserStatusResult carrying *requestId. An empty
   // list asks for every user.
   [[nodiscard]] int UserStatusRefresh(const avcore::FwVector<avcore::FwString>& userIds, unsigned* requestId);

@@ -25,8 +25,8 @@ class TMsgBusiness : public avcore::IKivTMsgListener {
   // Stops listening and gives the business back; senders then answer 302.
   void Uninit();
 
-  // Results are the business's control-plane results mapped to ErrCode; 2 before the
-  // framework is up, 302 without the business.
+  // Results are the business's control-plane results mapped to ErrCode; 302 before the
+  // framework is up or without the business.
   [[nodiscard]] int SendUserMsg(const char* userId, const char* text, unsigned* messageId);
   [[nodiscard]] int SendGroupMsg(const char* text, unsigned* messageId);
   [[nodiscard]] int SendUsersMsg(const avcore::FwVector<avcore::FwString>& userIds, const char* text,

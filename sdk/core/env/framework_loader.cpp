@@ -8,7 +8,6 @@
 #include "avcore/ids.h"
 #include "base/system/module_dir.h"
 #include "base/system/w_dynamic_library.h"
-#include "base/text/code_page.h"
 
 namespace kiv_core {
 
@@ -27,8 +26,8 @@ void AppendCut(wchar_t* buffer, size_t units, const wchar_t* text) {
   std::wcsncat(buffer, text, units - used - 1);
 }
 
-bool DirectoryExists(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+bool DirectoryExists(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -36,10 +35,9 @@ bool DirectoryExists(const char* path) {
 
 HRESULT LoadFramework(int flag, const wchar_t* directoryList, const wchar_t* logDirectory, avcore::IBaseCore** root,
                       intptr_t extra) {
-  if (logDirectory) {
-    char ansi[MAX_PATH] = {0};
-    if (ZORVANTE::UnicodeToAnsi(logDirectory, ansi, MAX_PATH) <= 0 || !DirectoryExists(ansi)) logDirectory = nullptr;
-  }
+  // Tested in UTF-16: a folder name the ANSI code page cannot hold still counts.
+  if (logDirectory && (wcsnlen(logDirectory, MAX_PATH) >= MAX_PATH || !DirectoryExists(logDirectory)))
+    logDirectory = nullptr;
   static wchar_t list[kFrameworkSearchListUnits];
   std::wmemset(list, 0, kFrameworkSearchListUnits);
   AppendCut(list, kFrameworkSearchListUnits, ZORVANTE::GetModuleDir(nullptr));
@@ -65,16 +63,19 @@ HRESULT TryFrameworkDirs(int flag, const wchar_t* fullList, const wchar_t* logDi
   return LoadFrameworkFrom(flag, fullList, rest.c_str(), logDirectory, root, reserved, extra);
 }
 
+std::wstring FrameworkPathIn(const wchar_t* directory) {
+  std::wstring path(directory, wcsnlen(directory, kDirectoryUnits));
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  return path + avcore::kFrameworkFileName;
+}
+
 HRESULT LoadFrameworkFrom(int flag, const wchar_t* fullList, const wchar_t* directory, const wchar_t* logDirectory,
                           avcore::IBaseCore** root, intptr_t reserved, intptr_t extra) {
   if (!fullList || !directory || !root) return E_INVALIDARG;
   // An empty segment names no directory (it would resolve against the drive's root).
   if (directory[0] == 0) return E_FAIL;
 
-  std::wstring path(directory, wcsnlen(directory, kDirectoryUnits));
-  if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
-  path += avcore::kFrameworkFileName;
-
+  const std::wstring path = FrameworkPathIn(directory);
   if (!g_library.Load(path.c_str())) return E_FAIL;
   auto entry = reinterpret_cast<avcore::PMDllProc>(reinterpret_cast<void*>(g_library.GetProc(avcore::kEntryPointName)));
   if (!entry) {

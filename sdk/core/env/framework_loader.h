@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "avcore/base_core.h"
 
@@ -25,6 +26,9 @@ HRESULT TryFrameworkDirs(int flag, const wchar_t* fullList, const wchar_t* logDi
 // Loads and initialises the framework from one directory.
 HRESULT LoadFrameworkFrom(int flag, const wchar_t* fullList, const wchar_t* directory, const wchar_t* logDirectory,
                           avcore::IBaseCore** root, intptr_t reserved, intptr_t extra);
+// The framework library's path in `directory` (cut to 256 characters): one backslash
+// between them, none added when the directory already ends in one.
+std::wstring FrameworkPathIn(const wchar_t* directory);
 // Uninitialises and frees a loaded framework; always 0.
 HRESULT UnloadFramework();
 bool IsFrameworkLoaded();

@@ -77,13 +77,17 @@ TEST_F(LoaderTest, ListTriedInOrder) {
   EXPECT_EQ(other, nullptr);
 }
 
-// The last folder of the list is tried too, given with a trailing backslash.
+// The last folder of the list is tried too, given with a trailing backslash; a folder's
+// own trailing backslash is not doubled (the system would hide a doubled one on loading).
 TEST_F(LoaderTest, LastFolderWithBackslash) {
   const std::wstring empty = temp.Sub(L"empty");
   const std::wstring last = WithFramework(L"last");
   const std::wstring list = empty + L";" + last + L"\\";
   ASSERT_EQ(LoadFramework(1, list.c_str(), nullptr, &root, 0), S_OK);
   EXPECT_EQ(LoadedFrameworkPath(), last + L"\\Tessarine32.dll");
+  EXPECT_EQ(FrameworkPathIn((last + L"\\").c_str()), last + L"\\Tessarine32.dll");
+  EXPECT_EQ(FrameworkPathIn(last.c_str()), last + L"\\Tessarine32.dll");
+  EXPECT_EQ(FrameworkPathIn(L"C:/fw/"), L"C:/fw/Tessarine32.dll");
 }
 
 // A list ending in ';' fails with E_FAIL when no earlier folder worked.

@@ -22,8 +22,8 @@ TEST(SharedFlagTest, CopiesAreIndependent) {
   EXPECT_TRUE(config.audioAutoRecv);
 }
 
-// One thread switches the flag while another reads it (a data race unless the flag is
-// atomic; the sanitizer runs see it).
+// One thread switches the flag while another reads it. Only the thread sanitizer's run of
+// this test (build/tsan) can fail: it reports the race of a flag that is not atomic.
 TEST(SharedFlagTest, SwitchedWhileRead) {
   kiv_core::EngineConfig config;
   std::atomic<bool> done{false};
@@ -35,7 +35,6 @@ TEST(SharedFlagTest, SwitchedWhileRead) {
   done = true;
   reader.join();
   EXPECT_FALSE(config.audioAutoRecv);
-  EXPECT_GE(seenOn, 0);
 }
 
 }  // namespace

@@ -92,8 +92,6 @@ int LocalScreenShareStream::StartPublish(int left, int top, int right, int botto
   }
   if (!env->m_avnet || env->m_avnet->AddScreenSource(avcore::kMediaScreen, "0", m_host_vnc.get(), 0) < 0) {
     KIV_LOG("StartHostKiv failed.");
-    // The capture the host started is stopped again: nothing is published.
-    (void)m_host_vnc->Stop();
     return ERR_FAILED;
   }
   if (env->m_cpclient) (void)env->m_cpclient->PublishScreenShareNotify();

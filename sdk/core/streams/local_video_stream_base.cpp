@@ -231,9 +231,11 @@ int LocalVideoStreamBase::StartLocalRecord(const char* path) {
     KIV_LOG("Invalid video device or recorder!!!");
     return kDeviceMissing;
   }
+  // The old callback goes first: a frame it still takes must not see the cleared start time
+  // and start the old sink again.
+  (void)StopLocalRecord();
   m_recordStartMs = 0;
   m_lastRecordOffsetMs = 0;
-  (void)StopLocalRecord();
   if (!CheckDevice()) return kDeviceFailed;
   SetRecordPath(path);
   if (m_videoDevice->SetRawDataCallback(this, &LocalVideoStreamBase::RecordFrameCallback) != 0) {

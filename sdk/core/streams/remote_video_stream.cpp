@@ -244,10 +244,15 @@ void RemoteVideoStream::OnFrame(const avcore::VideoFrame* frame) {
 }
 
 int RemoteVideoStream::OnValue(int32_t value) {
-  auto first = m_extendRenders.begin();
+  avcore::RenderId target = 0;
+  {
+    // SetExtendRender erases from the map on the application's thread.
+    ZORVANTE::WAutoLock guard(&m_lock);
+    if (!m_extendRenders.empty()) target = m_extendRenders.begin()->second.renderId;
+  }
   avcore::IVideoRenderManager* renders = RenderManager();
-  if (first == m_extendRenders.end() || !renders) return 0;
-  (void)renders->NotifyRender(first->second.renderId, value);
+  if (!target || !renders) return 0;
+  (void)renders->NotifyRender(target, value);
   return 1;
 }
 

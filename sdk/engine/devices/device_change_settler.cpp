@@ -7,6 +7,10 @@ void DeviceChangeSettler::NoteChange(uint32_t now) {
   m_lastChange = now;
 }
 
+void DeviceChangeSettler::RestartQuiet(uint32_t now) {
+  if (m_pending) m_lastChange = now;
+}
+
 uint32_t DeviceChangeSettler::WaitMs(uint32_t now) const {
   if (!m_pending) return kQuietMs;
   const uint32_t quiet = now - m_lastChange;

@@ -12,6 +12,8 @@ class DeviceChangeSettler {
   static constexpr uint32_t kQuietMs = 1200;
 
   void NoteChange(uint32_t now);
+  // A pending change waits a whole quiet period from now; without one nothing happens.
+  void RestartQuiet(uint32_t now);
   // How long the watcher may sleep before the next report can be due.
   uint32_t WaitMs(uint32_t now) const;
   // True once when a change is pending and quiet for the quiet period; clears it.

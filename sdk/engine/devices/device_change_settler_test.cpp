@@ -30,3 +30,18 @@ TEST(DeviceChangeSettler, SettlesAcrossTheClockWrap) {
   EXPECT_EQ(settler.WaitMs(0x00000100u), 1200u - 512u);
   EXPECT_TRUE(settler.TakeSettled(0xFFFFFF00u + 1200u));
 }
+
+// A wake that brings no change of its own (a registry change without a new class) makes a
+// pending change wait a whole quiet period from the wake; with nothing pending it reports
+// nothing.
+TEST(DeviceChangeSettler, QuietPeriodRestartsOnAWakeWithoutChange) {
+  DeviceChangeSettler settler;
+  settler.RestartQuiet(500);
+  EXPECT_FALSE(settler.Pending());
+  EXPECT_FALSE(settler.TakeSettled(5000));
+  settler.NoteChange(1000);
+  settler.RestartQuiet(2000);
+  EXPECT_EQ(settler.WaitMs(2100), 1100u);
+  EXPECT_FALSE(settler.TakeSettled(2300));
+  EXPECT_TRUE(settler.TakeSettled(3200));
+}

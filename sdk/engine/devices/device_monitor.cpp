@@ -45,6 +45,10 @@ void CDeviceMonitor::PostChanged() const {
   }
 }
 
+std::vector<GUID> CDeviceMonitor::Classes(const std::vector<GUID>& known, bool onlyNew) const {
+  return m_hooks.enumClasses ? m_hooks.enumClasses(known, onlyNew) : EnumDeviceClasses(known, onlyNew);
+}
+
 bool CDeviceMonitor::Start() {
   m_running = true;
   {
@@ -63,8 +67,12 @@ bool CDeviceMonitor::Start() {
     PinModule();
   }
   UnregisterAll();
-  m_knownClasses = EnumDeviceClasses({}, false);
-  RegisterDeviceClasses(m_knownClasses);
+  std::vector<GUID> known = Classes({}, false);
+  RegisterDeviceClasses(known);
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_knownClasses.swap(known);
+  }
   return true;
 }
 
@@ -95,7 +103,10 @@ void CDeviceMonitor::StopWatching() {
   m_running = false;
   if (m_nudge) SetEvent(m_nudge.get());
   UnregisterAll();
-  m_knownClasses.clear();
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_knownClasses.clear();
+  }
   MsgWindow::Instance()->RemoveListener(this);
 }
 
@@ -160,7 +171,12 @@ void CDeviceMonitor::UnregisterAll() {
 }
 
 bool CDeviceMonitor::RescanDeviceClasses() {
-  const std::vector<GUID> added = EnumDeviceClasses(m_knownClasses, true);
+  std::vector<GUID> known;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    known = m_knownClasses;
+  }
+  const std::vector<GUID> added = Classes(known, true);
   if (added.empty()) return false;
   RegisterDeviceClasses(added);
   return true;
@@ -196,9 +212,13 @@ DWORD CDeviceMonitor::ThreadProc() {
     if (!m_running || woke == WAIT_FAILED) break;
     if (woke == WAIT_OBJECT_0) {
       armed = false;
-      if (RescanDeviceClasses()) {
-        ZORVANTE::WAutoLock guard(&m_lock);
+      const bool added = RescanDeviceClasses();
+      ZORVANTE::WAutoLock guard(&m_lock);
+      // Any registry change starts the quiet period again; only a new class is a change.
+      if (added) {
         m_settler.NoteChange(Now());
+      } else {
+        m_settler.RestartQuiet(Now());
       }
     }
     bool settled;

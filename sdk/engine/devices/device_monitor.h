@@ -32,10 +32,11 @@ class CDeviceMonitor : public kiv_common::ComObject<kiv_common::KeepOnLastReleas
   static constexpr const wchar_t* kDeviceClassesKey = L"SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
 
   // What the monitor reaches outside itself; empty members take the real ones (the
-  // millisecond tick count, a post to the message window).
+  // millisecond tick count, a post to the message window, EnumDeviceClasses).
   struct Hooks {
     std::function<uint32_t()> now;
     std::function<void()> post;
+    std::function<std::vector<GUID>(const std::vector<GUID>& known, bool onlyNew)> enumClasses;
   };
 
   // The process-wide monitor, created on first use.
@@ -86,9 +87,10 @@ class CDeviceMonitor : public kiv_common::ComObject<kiv_common::KeepOnLastReleas
   bool RescanDeviceClasses();
   uint32_t Now() const;
   void PostChanged() const;
+  std::vector<GUID> Classes(const std::vector<GUID>& known, bool onlyNew) const;
 
   Hooks m_hooks;
-  ZORVANTE::WLock m_lock;  // guards the settler and the notification handles
+  ZORVANTE::WLock m_lock;  // guards the settler, the notification handles and the known classes
   DeviceChangeSettler m_settler;
   std::vector<HDEVNOTIFY> m_notifications;
   std::vector<GUID> m_knownClasses;

@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "common/win/unique_handle.h"
+#include "core/testing/thread_latch.h"
 #include "engine/window/msg_window.h"
 #include "testing/ui_thread.h"
 
@@ -158,4 +160,70 @@ TEST_F(DeviceMonitorTest, CoreAudioStateChangeIsReported) {
   EXPECT_EQ(client->AddRef(), 2u);
   EXPECT_EQ(client->Release(), 1u);
   EXPECT_EQ(client->Release(), 0u);
+}
+
+// The watcher rescanning while a repeated Start replaces the known classes: the rescan
+// compares against the list it began with, not one replaced under it.
+TEST_F(DeviceMonitorTest, RescanWhileStartReplacesKnownClasses) {
+  ui.Run([&] {
+    monitor->Stop();
+    monitor.reset();
+  });
+  const GUID first = {0x6B0C3E52, 0x2F7A, 0x4C1B, {0x9E, 0x55, 0x0D, 0x4A, 0x2B, 0x7C, 0x9F, 0x13}};
+  const GUID second = {0x6B0C3E53, 0x2F7A, 0x4C1B, {0x9E, 0x55, 0x0D, 0x4A, 0x2B, 0x7C, 0x9F, 0x13}};
+  std::vector<GUID> startWith{first};
+  kiv_test::ThreadLatch rescan;
+  const kiv_common::UniqueHandle waitingEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const kiv_common::UniqueHandle comparedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const DWORD uiThread = ui.Id(), testThread = GetCurrentThreadId();
+  std::vector<GUID> before, after;
+  bool held = false;
+  kiv::CDeviceMonitor::Hooks hooks;
+  hooks.now = [&, waiting = waitingEvent.get()] {
+    const DWORD id = GetCurrentThreadId();
+    if (id != uiThread && id != testThread) SetEvent(waiting);  // the watcher is about to wait
+    return static_cast<uint32_t>(GetTickCount());
+  };
+  hooks.post = [this] { posts++; };
+  hooks.enumClasses = [&, compared = comparedEvent.get()](const std::vector<GUID>& known, bool onlyNew) {
+    if (!onlyNew) return startWith;
+    if (!held) {
+      held = true;
+      before = known;
+      rescan.Arrive();
+      after = known;
+      SetEvent(compared);
+    }
+    return std::vector<GUID>();
+  };
+  monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
+  // The hooks reach this test's locals: the monitor goes before they do.
+  struct StopFirst {
+    DeviceMonitorTest* test;
+    kiv_test::ThreadLatch* latch;
+    ~StopFirst() {
+      latch->Release();
+      test->ui.Run([this] {
+        test->monitor->Stop();
+        test->monitor.reset();
+      });
+    }
+  } stopFirst{this, &rescan};
+  bool started = false;
+  ui.Run([&] { started = monitor->Start(); });
+  ASSERT_TRUE(started);
+  ASSERT_EQ(WaitForSingleObject(waitingEvent.get(), INFINITE), WAIT_OBJECT_0);
+  ASSERT_TRUE(CreateKey(ClassKeyPath(kTestClass)));
+  rescan.WaitArrived();
+
+  startWith = {second};
+  started = false;
+  ui.Run([&] { started = monitor->Start(); });
+  EXPECT_TRUE(started);
+  rescan.Release();
+  ASSERT_EQ(WaitForSingleObject(comparedEvent.get(), INFINITE), WAIT_OBJECT_0);
+  ASSERT_EQ(before.size(), 1u);
+  EXPECT_TRUE(IsEqualGUID(before[0], first));
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_TRUE(IsEqualGUID(after[0], first)) << "the known classes changed under the rescan";
 }

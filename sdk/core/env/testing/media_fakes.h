@@ -100,6 +100,7 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
   };
   std::map<avcore::RenderId, Raw> raw;
   std::map<avcore::RenderId, avcore::EventRecord> events;
+  std::function<void()> onRemoveRender;  // runs before the render goes
   Renders(CallLog* l, const std::string& n, avcore::RenderId firstId) : log(l), name(n), nextId(firstId) {}
   std::string P(const char* op) { return name + "." + op; }
   static std::string W(HWND w) { return std::to_string(reinterpret_cast<uintptr_t>(w)); }
@@ -113,6 +114,7 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
   }
   HRESULT AVCORE_CALL RemoveRender(avcore::RenderId id) override {
     log->Add(P("RemoveRender ") + std::to_string(id));
+    if (onRemoveRender) onRemoveRender();
     raw.erase(id);
     return S_OK;
   }
@@ -176,6 +178,8 @@ struct Camera : Counted<avcore::IVideoDevice> {
   HRESULT startCapture = S_OK, setParam = S_OK, setCallback = S_OK;
   void* callbackContext = nullptr;
   avcore::VideoFrameCallback callback = nullptr;
+  // Runs before a callback change takes effect, with the old callback still set.
+  std::function<void()> onSetCallback;
   Camera(CallLog* l, Renders* p) : log(l), previews(p) {
     param.width = 1280;
     param.height = 720;
@@ -219,6 +223,7 @@ struct Camera : Counted<avcore::IVideoDevice> {
   }
   HRESULT AVCORE_CALL SetRawDataCallback(void* ctx, avcore::VideoFrameCallback fn) override {
     log->Add(std::string("Camera.SetRawDataCallback ") + (fn ? "set" : "clear"));
+    if (onSetCallback) onSetCallback();
     if (setCallback != 0) return setCallback;
     callbackContext = ctx;
     callback = fn;
