@@ -28,7 +28,9 @@ struct WhiteBoardInfo {
   int pageCount = 0;
 };
 
-// Events come synchronously on the thread that produced them.
+// Events come synchronously on the thread that produced them. KivReleaseEngine returns only
+// after the events in progress have returned, so that none comes later: a handler must not
+// wait for the thread that releases the engine.
 class IKivWhiteBoardEventHandler {
  public:
   // result 0 or 302; an upload failure gives an empty board id and the document path.

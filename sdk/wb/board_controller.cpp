@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <rapidjson/document.h>
+
 #include "core/white_board_net.h"
 #include "wb/board_engine_controller.h"
 #include "wb/local_commands/four_point_graph_local_command.h"
@@ -24,6 +26,27 @@ void Log(const std::string& line) {
   if (BoardController::LogFunction log = g_log.load()) {
     log(line);
   }
+}
+
+// The update without what the server sets on its way: its sequence id and the edit id.
+bool ReadRelayed(const char* text, size_t length, rapidjson::Document* doc) {
+  while (length > 0 && text[length - 1] == '\0') {
+    --length;
+  }
+  doc->Parse(text, length);
+  if (doc->HasParseError() || !doc->IsObject()) {
+    return false;
+  }
+  doc->RemoveMember("seq_id");
+  doc->RemoveMember("edit_id");
+  return true;
+}
+
+// True when the relayed text carries the update that was sent as `sent`.
+bool SameUpdate(const std::string& sent, const char* relayed, size_t length) {
+  rapidjson::Document a;
+  rapidjson::Document b;
+  return ReadRelayed(sent.c_str(), sent.size(), &a) && ReadRelayed(relayed, length, &b) && a == b;
 }
 
 }  // namespace
@@ -189,6 +212,11 @@ void BoardController::FinishCommand() {
 }
 
 void BoardController::EndCommand(int pageIndex) {
+  // A gesture that a remote page change cut belongs to the page it was made on.
+  const int from = m_remotePageChangeFrom.exchange(-1);
+  if (from >= 0) {
+    pageIndex = from;
+  }
   if (m_current && m_settings.GetOperation() == kOpDraw) {
     if (m_settings.GetGraphType() == kGraphText && !m_current->Apply(m_board)) {
       m_current.reset();
@@ -206,10 +234,15 @@ void BoardController::EndCommand(int pageIndex) {
 }
 
 void BoardController::EndCommandAfterRemotePageChange() {
-  const int from = m_remotePageChangeFrom.exchange(-1);
-  if (from >= 0) {
-    EndCommand(from);
+  if (m_remotePageChangeFrom.load() >= 0) {
+    EndCommand(m_board.GetCurrentPageIndex());
   }
+}
+
+void BoardController::NoteRemotePageChange(int from) {
+  // Until the window's thread ends the gesture, later changes keep the page it was made on.
+  int none = -1;
+  m_remotePageChangeFrom.compare_exchange_strong(none, from);
 }
 
 void BoardController::OnMouseDown(int x, int y) {
@@ -431,7 +464,7 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
       reports = m_board.TakeSyncReports();
     }
     if (m_board.GetCurrentPageIndex() != before) {
-      m_remotePageChangeFrom = before;
+      NoteRemotePageChange(before);
     }
   }
   m_board.GetPainter().Invalidate();
@@ -453,7 +486,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     SendNetCmd(kBoardFullStateRequest);
   }
   m_board.SetNextSeqId(seqId + 1);
-  if (editId == m_board.GetEditId()) {
+  if (IsOwnEcho(editId, cliSeqId, text, length)) {
     DropEchoed(cliSeqId);
     OnOwnEcho(text, length);
     return;
@@ -475,7 +508,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     }
     const int after = m_board.GetCurrentPageIndex();
     if (after != before) {
-      m_remotePageChangeFrom = before;
+      NoteRemotePageChange(before);
       if (ICoreBoardEventListener* listener = m_board.GetEventListener()) {
         listener->OnRemoteChangePage(m_board.GetBoardId(), after);
       }
@@ -484,6 +517,22 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     command->Apply(m_board);
   }
   m_board.GetPainter().Invalidate();
+}
+
+bool BoardController::IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* text, size_t length) {
+  if (editId == m_board.GetEditId()) {
+    return true;
+  }
+  if (m_board.GetEditId() != 0) {
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(m_applyLock);
+  for (const InFlight& update : m_inFlight) {
+    if (update.cliSeqId == cliSeqId && SameUpdate(update.text, text, length)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The own update was applied when it was made. Where the server ordered others' updates

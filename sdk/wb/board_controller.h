@@ -90,6 +90,7 @@ class BoardController : public IUpdateCommandObserver {
   // A page change that arrived from the network ends the gesture here, on the window's
   // thread, the next time the controller runs there.
   void EndCommandAfterRemotePageChange();
+  void NoteRemotePageChange(int from);
   std::shared_ptr<LocalCommandBase> MakeCommand() const;
   void SendNetCmd(int id);
   // False when there is no adapter or it refused the data.
@@ -98,6 +99,9 @@ class BoardController : public IUpdateCommandObserver {
   void OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId, uint32_t cliSeqId, const char* text, size_t length);
   void OnFullState(uint32_t seqId, const char* text, size_t length);
   void OnOwnEcho(const char* text, size_t length);
+  // By the edit id; while the board has none, an update stamped with an id it does not know
+  // is its own when it is one of its updates still on their way.
+  bool IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* text, size_t length);
 
   EditSettings m_settings;
   Board m_board;

@@ -34,7 +34,6 @@ bool EngineBoardController::SetPageLocalPath(int pageId, const std::string& path
     return false;
   }
   page->SetImagePath(path);
-  m_controller.GetBoard().GetPainter().Invalidate();
   return true;
 }
 

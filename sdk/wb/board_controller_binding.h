@@ -17,6 +17,7 @@ class EngineBoardController : public IBoardController {
               kiv_core::IWhiteBoardNet* net, IEditView* editView) override;
   void OnNetMsg(const uint8_t* data, uint32_t length) override { m_controller.OnNetMsg(data, length); }
   void Redraw() override { m_controller.Redraw(); }
+  void RequestRedraw() override { m_controller.GetBoard().GetPainter().Invalidate(); }
   void OnMouseMove(int x, int y) override { m_controller.OnMouseMove(x, y); }
   void OnMouseDown(int x, int y) override { m_controller.OnMouseDown(x, y); }
   void OnMouseUp(int x, int y) override { m_controller.OnMouseUp(x, y); }

@@ -104,6 +104,70 @@ TEST_F(BoardControllerTest, OwnAddEchoTakesServerOrder) {
   EXPECT_NE(DescribeBoard(board()).find("10,10 20,20"), std::string::npos);
 }
 
+// Verifies that updates sent before the board had its edit id are known as own when the server
+// relays them stamped with the id it assigned: a curve's points are not appended twice; another
+// participant's update of the same client sequence number is still applied.
+TEST_F(BoardControllerTest, OwnUpdatesSentBeforeTheEditId) {
+  ASSERT_EQ(board().GetEditId(), 0);
+  board().SetNextSeqId(1);
+  const int gid = 0x10000;
+  controller.OnUpdateCommand(
+      std::make_shared<PathGraphUpdateCommand>(1, 0, 0, gid, kGraphAdd, 6, 1, std::vector<IntPoint>{{1, 1}, {2, 2}}));
+  controller.OnUpdateCommand(
+      std::make_shared<PathGraphUpdateCommand>(2, 0, 0, gid, kGraphModify, 6, 1, std::vector<IntPoint>{{3, 3}}));
+  ASSERT_EQ(net.sent.size(), 2u);
+  auto relayed = [](std::string text, uint32_t seq, int editId) {
+    const std::string zero = "\"edit_id\":0";
+    text.replace(text.find(zero), zero.size(), "\"edit_id\":" + std::to_string(editId));
+    return text.insert(text.find(',') + 1, "\"seq_id\":" + std::to_string(seq) + ",");
+  };
+  const std::string first = net.sent[0];
+  const std::string second = net.sent[1];
+  Receive(relayed(first, 1, 4));
+  Receive(
+      "{\"id\":31002,\"seq_id\":2,\"cli_seq_id\":2,\"edit_id\":5,\"type\":\"curve\",\"curve\":{\"pid\":0,"
+      "\"gid\":65536,\"action\":2,\"brush_size\":6,\"color\":1,\"points\":[[7,7]]}}");
+  Receive(relayed(second, 3, 4));
+  auto path = std::dynamic_pointer_cast<GraphPath>(board().FindPage(0)->FindGraph(gid));
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(path->GetPoints().size(), 4u) << "an own update applied again, or another's taken for an own one";
+  EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
+}
+
+// Verifies that a gesture cut by remote page changes lands in the history of the page it was
+// made on, whichever window step ends it: a tool change, or a redraw after a second change.
+TEST_F(BoardControllerTest, GestureCutByRemotePageChange) {
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  board().SetEditId(3);
+  board().SetNextSeqId(2);
+  auto remoteSwitch = [](uint32_t seq, int pid) {
+    return "{\"id\":30200,\"seq_id\":" + std::to_string(seq) +
+           ",\"cli_seq_id\":1,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":" + std::to_string(pid) +
+           ",\"action\":0}}";
+  };
+  auto undo = [&](int pid) { return board().FindPage(pid)->GetUndoCount(); };
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseMove(20, 20);
+  Receive(remoteSwitch(2, 1));
+  ASSERT_EQ(controller.GetCurrentPage(), 1);
+  controller.SetGraphType(kGraphPath);
+  EXPECT_EQ(undo(0), 1);
+  EXPECT_EQ(undo(1), 0);
+
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseMove(30, 30);
+  Receive(remoteSwitch(3, 2));
+  Receive(remoteSwitch(4, 0));
+  controller.Redraw();
+  EXPECT_EQ(undo(1), 1);
+  EXPECT_EQ(undo(2), 0);
+  EXPECT_EQ(undo(0), 1);
+}
+
 // Verifies tools and pages: a non-draw operation resets the graph type; an edit-id request
 // goes out while there is none; a page index outside the pages switches nothing; a switch
 // with sync on is sent; clearing is sent and applied; 33 commands leave 32 undo entries.

@@ -290,13 +290,13 @@ int BoardEngine::GetRedoCount(const std::string& boardId) {
   return c ? c->GetRedoCount() : 0;
 }
 
+// Reached on download and network threads while the window's thread may close the board; the
+// page is drawn on the window's thread, which also ends a gesture a remote page change cut.
 void BoardEngine::SetLocalFilePath(const std::string& boardId, const std::string& localPath, int pageId) {
-  IBoardController* c = FindController(boardId);
-  if (!c) {
-    WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
-    return;
-  }
-  if (c->SetPageLocalPath(pageId, localPath) && pageId == c->GetCurrentPageId()) c->Redraw();
+  const bool found = m_boards.UseController(boardId, [&](IBoardController& c) {
+    if (c.SetPageLocalPath(pageId, localPath) && pageId == c.GetCurrentPageId()) c.RequestRedraw();
+  });
+  if (!found) WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
 }
 
 int BoardEngine::SendDestoryWhiteboard(const std::string& boardId) {

@@ -30,6 +30,8 @@ class IBoardController {
   // A board message received on the board's stream (text and its NUL byte).
   virtual void OnNetMsg(const uint8_t* data, uint32_t length) = 0;
   virtual void Redraw() = 0;
+  // Asks the window to redraw on its own thread (from any thread).
+  virtual void RequestRedraw() = 0;
   virtual void OnMouseMove(int x, int y) = 0;
   virtual void OnMouseDown(int x, int y) = 0;
   virtual void OnMouseUp(int x, int y) = 0;

@@ -16,6 +16,7 @@ class PlainBoardController : public IBoardController {
               kiv_core::IWhiteBoardNet* net, IEditView*) override;
   void OnNetMsg(const uint8_t* data, uint32_t length) override;
   void Redraw() override {}
+  void RequestRedraw() override {}
   void OnMouseMove(int, int) override {}
   void OnMouseDown(int, int) override {}
   void OnMouseUp(int, int) override {}

@@ -4,9 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "base/system/w_lock.h"
 #include "core/env/testing/fake_framework.h"
+#include "wb/board_controller_binding.h"
 #include "wb/board_engine_log.h"
 #include "wb/board_engine_plain_controller.h"
+#include "wb/paint/testing/recording_canvas.h"
 
 namespace {
 
@@ -74,6 +82,58 @@ struct RecordingController : kiv_wb::PlainBoardController {
 };
 
 std::unique_ptr<kiv_wb::IBoardController> MakeRecording() { return std::make_unique<RecordingController>(); }
+
+// A page image held on its way into the board: SetPageLocalPath waits until opened; the
+// steps are noted in order.
+struct HeldPageImage {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool entered = false;
+  bool open = false;
+  bool closerWaits = false;
+  std::vector<std::string> steps;
+
+  void Note(const std::string& step) {
+    std::lock_guard<std::mutex> guard(lock);
+    steps.push_back(step);
+    changed.notify_all();
+  }
+  template <typename Predicate>
+  bool Wait(Predicate done) {
+    std::unique_lock<std::mutex> guard(lock);
+    return changed.wait_for(guard, std::chrono::seconds(10), done);
+  }
+  void Open() {
+    std::lock_guard<std::mutex> guard(lock);
+    open = true;
+    changed.notify_all();
+  }
+};
+HeldPageImage* g_held = nullptr;
+thread_local bool t_closer = false;
+
+void NoteCloserWaits(const ZORVANTE::WLock*) {
+  if (!t_closer) return;
+  std::lock_guard<std::mutex> guard(g_held->lock);
+  g_held->closerWaits = true;
+  g_held->changed.notify_all();
+}
+
+struct HeldController : kiv_wb::PlainBoardController {
+  ~HeldController() override { g_held->Note("controller freed"); }
+  bool SetPageLocalPath(int, const std::string&) override {
+    {
+      std::unique_lock<std::mutex> guard(g_held->lock);
+      g_held->entered = true;
+      g_held->changed.notify_all();
+      g_held->changed.wait(guard, [] { return g_held->open; });
+    }
+    g_held->Note("page image set");
+    return false;
+  }
+};
+
+std::unique_ptr<kiv_wb::IBoardController> MakeHeld() { return std::make_unique<HeldController>(); }
 
 struct BoardEngineTest : ::testing::Test {
   void SetUp() override {
@@ -199,6 +259,48 @@ TEST(BoardManager, ItemsById) {
   boards.Delete("wb-1");
   EXPECT_EQ(boards.Find("wb-1"), nullptr);
   kiv_wb::WbLogger() = {};
+}
+
+// A page image arriving on a download thread while the window's thread closes the board: the
+// board's controller is freed only after the image was set.
+TEST_F(BoardEngineTest, PageImageWhileTheBoardCloses) {
+  HeldPageImage held;
+  g_held = &held;
+  kiv_wb::SetBoardControllerFactory(&MakeHeld);
+  ASSERT_EQ(engine.Open("wb-1", nullptr, nullptr), 0);
+  std::thread download([&] { engine.SetLocalFilePath("wb-1", "C:/images/0.jpg", 0); });
+  ASSERT_TRUE(held.Wait([&] { return held.entered; }));
+  ZORVANTE::WLock::SetWaitObserver(&NoteCloserWaits);
+  std::thread closer([&] {
+    t_closer = true;
+    engine.Close("wb-1");
+  });
+  // Either the close waits for the image or it has freed the controller under it.
+  const bool settled = held.Wait([&] { return held.closerWaits || !held.steps.empty(); });
+  ZORVANTE::WLock::SetWaitObserver(nullptr);
+  held.Open();
+  download.join();
+  closer.join();
+  EXPECT_TRUE(settled);
+  EXPECT_EQ(kiv_fake::Joined(held.steps), "page image set, controller freed");
+  g_held = nullptr;
+}
+
+// A page image that arrives for the current page on a download thread draws nothing there: the
+// window is asked to repaint, on its own thread.
+TEST_F(BoardEngineTest, PageImageIsDrawnOnTheWindowsThread) {
+  kiv_wb::SetBoardControllerFactory(&kiv_wb::MakeDrawingBoardController);
+  kiv_wb::RecordingCanvas canvas;
+  ASSERT_EQ(engine.Open("wb-1", &canvas, nullptr), 0);
+  canvas.calls.clear();
+  canvas.invalidations = 0;
+  std::thread download([&] { engine.SetLocalFilePath("wb-1", "C:/images/0.jpg", 0); });
+  download.join();
+  EXPECT_EQ(kiv_fake::Joined(canvas.calls), "") << "drawn on the download thread";
+  EXPECT_EQ(canvas.invalidations, 1);
+  std::string path;
+  ASSERT_TRUE(engine.FindController("wb-1")->GetPageLocalPath(0, &path));
+  EXPECT_EQ(path, "C:/images/0.jpg");
 }
 
 }  // namespace

@@ -26,6 +26,14 @@ WhiteBoardItem* BoardManager::Find(const std::string& boardId) {
   return FindLocked(boardId);
 }
 
+bool BoardManager::UseController(const std::string& boardId, const std::function<void(IBoardController&)>& use) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  WhiteBoardItem* item = FindLocked(boardId);
+  if (!item || !item->controller) return false;
+  use(*item->controller);
+  return true;
+}
+
 void BoardManager::Delete(const std::string& boardId) {
   std::unique_ptr<WhiteBoardItem> gone;
   {

@@ -2,6 +2,7 @@
 // handed out stay valid until Delete of their board or the manager's end.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ class BoardManager {
   // The board's item, made (with a fresh controller) when there is none.
   WhiteBoardItem* Create(const std::string& boardId);
   WhiteBoardItem* Find(const std::string& boardId);
+  // Runs `use` on the board's controller with the lock held, so that Delete (on the window's
+  // thread) cannot free it meanwhile; false when no board has the id. `use` must not call
+  // out of the whiteboard.
+  bool UseController(const std::string& boardId, const std::function<void(IBoardController&)>& use);
   void Delete(const std::string& boardId);
   size_t Count();
 

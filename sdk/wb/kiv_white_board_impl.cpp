@@ -32,6 +32,14 @@ LRESULT CALLBACK KivWhiteBoardWndProc(HWND window, UINT message, WPARAM wParam, 
   return self->OnWndProc(window, message, wParam, lParam);
 }
 
+void DestroyBoardWindow(KivWhiteBoardImpl::BoardWindow& entry) {
+  const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
+  if (entry.window) DestroyWindow(entry.window);
+  if (entry.editView && hooks.destroyEditView) hooks.destroyEditView(entry.editView);
+  if (entry.canvas && hooks.destroyCanvas) hooks.destroyCanvas(entry.canvas);
+  entry = KivWhiteBoardImpl::BoardWindow();
+}
+
 std::string CurrentDirectory() {
   char path[MAX_PATH] = {0};
   const DWORD n = GetCurrentDirectoryA(MAX_PATH, path);
@@ -56,12 +64,15 @@ void KivWhiteBoardImpl::CloseAllBoards() {
   m_windows.clear();
 }
 
-void KivWhiteBoardImpl::DestroyBoardWindow(BoardWindow& entry) {
-  const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
-  if (entry.window) DestroyWindow(entry.window);
-  if (entry.editView && hooks.destroyEditView) hooks.destroyEditView(entry.editView);
-  if (entry.canvas && hooks.destroyCanvas) hooks.destroyCanvas(entry.canvas);
-  entry = BoardWindow();
+KivWhiteBoardImpl::~KivWhiteBoardImpl() {
+  // From here on their messages get default handling: none reaches this object.
+  for (auto& entry : m_windows) {
+    if (entry.second.window) SetWindowLongPtrW(entry.second.window, GWLP_USERDATA, 0);
+  }
+}
+
+KivWhiteBoardImpl::BoardWindows::~BoardWindows() {
+  for (auto& entry : *this) DestroyBoardWindow(entry.second);
 }
 
 void KivWhiteBoardImpl::SetEventHandler(IKivWhiteBoardEventHandler* handler) { m_handler = handler; }

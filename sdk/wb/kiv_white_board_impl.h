@@ -28,7 +28,9 @@ class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineList
   };
 
   KivWhiteBoardImpl() = default;
-  virtual ~KivWhiteBoardImpl() = default;
+  // Boards still open keep their windows until here: they are cut off from this object
+  // first, then destroyed after the engine.
+  virtual ~KivWhiteBoardImpl();
   KivWhiteBoardImpl(const KivWhiteBoardImpl&) = delete;
   KivWhiteBoardImpl& operator=(const KivWhiteBoardImpl&) = delete;
 
@@ -79,9 +81,15 @@ class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineList
   kiv_wb::BoardEngine& Engine() { return m_engine; }
 
  private:
-  void DestroyBoardWindow(BoardWindow& entry);
+  // Destroys the windows and views still in it when it goes.
+  struct BoardWindows : std::map<std::string, BoardWindow> {
+    BoardWindows() = default;
+    BoardWindows(const BoardWindows&) = delete;
+    BoardWindows& operator=(const BoardWindows&) = delete;
+    ~BoardWindows();
+  };
 
-  std::map<std::string, BoardWindow> m_windows;  // the application's UI thread only
+  BoardWindows m_windows;  // the application's UI thread only
   kiv_wb::BoardEngine m_engine;
   // Set on the application's thread, read on whichever thread raises an event.
   std::atomic<IKivWhiteBoardEventHandler*> m_handler{nullptr};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core/env/testing/fake_framework.h"
 
 namespace {
@@ -97,6 +99,21 @@ TEST_F(WhiteBoardFacadeTest, WindowMessages) {
   UpdateWindow(stray);
   EXPECT_FALSE(GetUpdateRect(stray, nullptr, FALSE));
   DestroyWindow(stray);
+}
+
+// Released with a board still open (no Close): the board's window goes with the whiteboard,
+// so that destroying the parent later runs nothing of the released object.
+TEST_F(WhiteBoardFacadeTest, ReleasedWithABoardOpen) {
+  auto released = std::make_unique<kiv::KivWhiteBoardImpl>();
+  ASSERT_EQ(released->Open("wb-1", parent), 0);
+  HWND board = released->GetWindow("wb-1");
+  ASSERT_TRUE(IsWindow(board));
+  released.reset();
+  EXPECT_FALSE(IsWindow(board)) << "a board window outlived the whiteboard";
+  if (IsWindow(board)) {
+    EXPECT_EQ(GetWindowLongPtrW(board, GWLP_USERDATA), 0) << "the window still points at the freed whiteboard";
+    SetWindowLongPtrW(board, GWLP_USERDATA, 0);  // keeps the parent's destruction off freed memory
+  }
 }
 
 // The engine's reports reach the handler converted; with no handler they are lost.

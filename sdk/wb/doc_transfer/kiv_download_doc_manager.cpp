@@ -34,26 +34,57 @@ DocEventInfo PageResult(const DocumentDownloadItem& item, int pageIndex) {
   return info;
 }
 
+// The link whose callback this thread is calling, if any.
+thread_local const DownloadCallbackLink* t_calling = nullptr;
+
 }  // namespace
 
+// One call on the callback: taken under the lock, made with it released.
+class DownloadCallbackLink::Call {
+ public:
+  explicit Call(DownloadCallbackLink* link) : m_link(link), m_outer(t_calling) {
+    std::lock_guard<std::mutex> guard(link->m_lock);
+    m_callback = link->m_callback;
+    if (!m_callback) return;
+    ++link->m_calls;
+    t_calling = link;
+  }
+  ~Call() {
+    t_calling = m_outer;
+    if (!m_callback) return;
+    std::lock_guard<std::mutex> guard(m_link->m_lock);
+    if (--m_link->m_calls == 0) m_link->m_idle.notify_all();
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+  IDocDownloadMgrCb* callback() const { return m_callback; }
+
+ private:
+  DownloadCallbackLink* m_link;
+  const DownloadCallbackLink* m_outer;
+  IDocDownloadMgrCb* m_callback = nullptr;
+};
+
 bool DownloadCallbackLink::HasCallback() {
-  ZORVANTE::WAutoLock guard(&m_lock);
+  std::lock_guard<std::mutex> guard(m_lock);
   return m_callback != nullptr;
 }
 
 bool DownloadCallbackLink::RequestUrl(const std::string& filePath) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  return m_callback && m_callback->RequestDocDownloadUrl(filePath);
+  Call call(this);
+  return call.callback() && call.callback()->RequestDocDownloadUrl(filePath);
 }
 
 void DownloadCallbackLink::Report(int eventCode, const DocEventInfo& info) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  if (m_callback) m_callback->OnDownloadEvent(eventCode, info);
+  Call call(this);
+  if (call.callback()) call.callback()->OnDownloadEvent(eventCode, info);
 }
 
 void DownloadCallbackLink::Clear() {
-  ZORVANTE::WAutoLock guard(&m_lock);
+  std::unique_lock<std::mutex> guard(m_lock);
   m_callback = nullptr;
+  const int own = t_calling == this ? 1 : 0;
+  m_idle.wait(guard, [&] { return m_calls <= own; });
 }
 
 void RemovePartialFile(const std::string& path) {

@@ -4,7 +4,9 @@
 // to the board engine.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,18 +19,26 @@ namespace kiv_wb {
 class CurlGlobal;
 
 // The callback as the detached threads reach it: cleared when the manager goes, so that a
-// thread that outlives the manager reports nothing.
+// thread that outlives the manager reports nothing. The lock is held only to take the
+// callback; the call itself runs with it released, counted, so that reports of other pages
+// and boards and requests never wait behind a slow call.
 class DownloadCallbackLink {
  public:
   explicit DownloadCallbackLink(IDocDownloadMgrCb* callback) : m_callback(callback) {}
   bool HasCallback();
   bool RequestUrl(const std::string& filePath);
   void Report(int eventCode, const DocEventInfo& info);
+  // From now on nothing is called; returns once the calls in flight have returned (a call
+  // in progress on the calling thread itself is not waited for).
   void Clear();
 
  private:
-  ZORVANTE::WLock m_lock;
-  IDocDownloadMgrCb* m_callback;
+  class Call;
+
+  std::mutex m_lock;
+  std::condition_variable m_idle;
+  IDocDownloadMgrCb* m_callback;  // under m_lock
+  int m_calls = 0;                // calls in flight, under m_lock
 };
 
 using DocumentDownloadItemPtr = std::shared_ptr<DocumentDownloadItem>;
@@ -49,7 +59,7 @@ class KivDownloadDocManager {
   void StartPageImageThread(const DocumentDownloadItemPtr& item);
   // Downloads the item's url to its local path as page `pageIndex`, on a detached thread.
   void downloadWithItem(const DocumentDownloadItemPtr& item, int pageIndex);
-  // From now on threads report nothing; waits for a report in progress.
+  // From now on threads report nothing; waits for the reports and requests in progress.
   void StopReports();
 
  private:

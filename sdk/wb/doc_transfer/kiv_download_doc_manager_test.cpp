@@ -86,6 +86,36 @@ struct RecordingCallback : kiv_wb::IDocDownloadMgrCb {
   }
 };
 
+// Holds the reports of one board until opened; every other call is recorded.
+struct BlockingCallback : RecordingCallback {
+  std::string blocked;
+  bool entered = false;
+  bool open = false;
+  bool returned = false;
+
+  void OnDownloadEvent(int code, kiv_wb::DocEventInfo info) override {
+    if (info.boardId != blocked) return RecordingCallback::OnDownloadEvent(code, info);
+    std::unique_lock<std::mutex> guard(lock);
+    entered = true;
+    changed.notify_all();
+    changed.wait(guard, [&] { return open; });
+    returned = true;
+  }
+  bool WaitEntered() {
+    std::unique_lock<std::mutex> guard(lock);
+    return changed.wait_for(guard, 10s, [&] { return entered; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> guard(lock);
+    open = true;
+    changed.notify_all();
+  }
+  bool Returned() {
+    std::lock_guard<std::mutex> guard(lock);
+    return returned;
+  }
+};
+
 struct DownloadManagerTest : ::testing::Test {
   void SetUp() override {
     kiv_wb::WbLogger().manager = &log;
@@ -328,6 +358,36 @@ TEST_F(DownloadManagerTest, DownloadOutlivesTheManager) {
   EXPECT_TRUE(slot.expired()) << "freed once the thread ended";
   EXPECT_TRUE(callback.Events().empty());
   EXPECT_EQ(ReadFile(page0), "JPEG-0");
+}
+
+// A handler held in one board's page report holds back neither another board's page report
+// nor a page-path request; stopping the reports returns only once the held report returned.
+TEST_F(DownloadManagerTest, HeldReportHoldsBackNoOtherCall) {
+  server.SetResponse(LoopbackHttpServer::Response("JPEG"));
+  BlockingCallback handler;
+  handler.blocked = "wb-1";
+  kiv_wb::KivDownloadDocManager manager(&handler);
+  manager.downloadWithItem(Item(manager, "wb-1", 1, server.Url("/a/0.jpg")), 0);
+  ASSERT_TRUE(handler.WaitEntered());
+
+  auto other = Item(manager, "wb-2", 1, server.Url("/b/0.jpg"));
+  other->localPath = Narrow(dir.Path()) + "\\b0.jpg";
+  manager.downloadWithItem(other, 0);
+  const bool reported = handler.WaitEvents(1, 10s);
+  manager.StartPageImageThread(other);
+  const bool requested = handler.WaitRequests(1);
+
+  bool returnedFirst = false;
+  std::thread stopper([&] {
+    manager.StopReports();
+    returnedFirst = handler.Returned();
+  });
+  handler.Open();
+  stopper.join();
+  EXPECT_TRUE(reported) << "another board's report waited for the held one";
+  EXPECT_TRUE(requested) << "a request waited for the held report";
+  EXPECT_TRUE(returnedFirst) << "reports stopped while a report was still running";
+  if (reported) EXPECT_EQ(handler.Events(), std::vector<std::string>{"14 wb-2 0 /g1/doc"});
 }
 
 }  // namespace

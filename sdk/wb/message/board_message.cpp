@@ -1,5 +1,6 @@
 #include "wb/message/board_message.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <rapidjson/memorystream.h>
@@ -34,7 +35,14 @@ std::string StringOrEmpty(const rapidjson::Value& object, const char* name) {
   return s ? std::string(s) : std::string();
 }
 
-bool BrushSizeAllowed(int size) { return size >= -1 && size <= kMaxBrushSize; }
+// Pen and font sizes beyond the widest every board draws are held to it; -1 stands for none.
+int ReadSize(const rapidjson::Value& body, const char* name) {
+  return std::clamp(GetJsonInt(body, name, -1), -1, kMaxBrushSize);
+}
+
+int ReadCoordinate(const rapidjson::Value& body, const char* name) {
+  return ClampBoardCoordinate(GetJsonInt(body, name, -1));
+}
 
 }  // namespace
 
@@ -141,28 +149,21 @@ std::string WriteBoardIdRequest(int id) {
 }
 
 std::unique_ptr<BoardCommandBase> ReadFourPointUpdate(const rapidjson::Value& body) {
-  const int x1 = GetJsonInt(body, "x1", -1), y1 = GetJsonInt(body, "y1", -1);
-  const int x2 = GetJsonInt(body, "x2", -1), y2 = GetJsonInt(body, "y2", -1);
-  const int brush = GetJsonInt(body, "brush_size", -1);
-  if (!IsBoardCoordinate(x1) || !IsBoardCoordinate(y1) || !IsBoardCoordinate(x2) || !IsBoardCoordinate(y2) ||
-      !BrushSizeAllowed(brush)) {
-    return nullptr;
-  }
+  const int x1 = ReadCoordinate(body, "x1"), y1 = ReadCoordinate(body, "y1");
+  const int x2 = ReadCoordinate(body, "x2"), y2 = ReadCoordinate(body, "y2");
+  const int brush = ReadSize(body, "brush_size");
   return std::make_unique<FourPointGraphUpdateCommand>(0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
                                                        GetJsonInt(body, "action", -1), GetJsonInt(body, "graph", -1),
                                                        brush, GetJsonUint(body, "color", 0xFFFFFFFFu), x1, y1, x2, y2);
 }
 
 std::unique_ptr<BoardCommandBase> ReadPathUpdate(const rapidjson::Value& body) {
-  const int brush = GetJsonInt(body, "brush_size", -1);
-  if (!BrushSizeAllowed(brush)) {
-    return nullptr;
-  }
+  const int brush = ReadSize(body, "brush_size");
   std::vector<IntPoint> points;
   const rapidjson::Value* list = Member(body, "points");
   if (list && list->IsArray()) {
     if (list->Size() > kMaxPathPoints) {
-      return nullptr;
+      return nullptr;  // more than a path holds
     }
     points.reserve(list->Size());
     for (const rapidjson::Value& p : list->GetArray()) {
@@ -170,11 +171,7 @@ std::unique_ptr<BoardCommandBase> ReadPathUpdate(const rapidjson::Value& body) {
       if (!p.IsArray() || p.Size() < 2 || !p[0].IsInt() || !p[1].IsInt()) {
         continue;
       }
-      const int x = p[0].GetInt(), y = p[1].GetInt();
-      if (!IsBoardCoordinate(x) || !IsBoardCoordinate(y)) {
-        return nullptr;
-      }
-      points.push_back(IntPoint{x, y});
+      points.push_back(IntPoint{ClampBoardCoordinate(p[0].GetInt()), ClampBoardCoordinate(p[1].GetInt())});
     }
   }
   return std::make_unique<PathGraphUpdateCommand>(0, 0, GetJsonInt(body, "pid", -1), GetJsonInt(body, "gid", -1),
@@ -190,13 +187,9 @@ std::unique_ptr<BoardCommandBase> ReadTextUpdate(const rapidjson::Value& body, B
   if (pid == -1 || gid == -1 || !text || !font) {
     return nullptr;
   }
-  const int left = GetJsonInt(body, "left", -1), top = GetJsonInt(body, "top", -1);
-  const int right = GetJsonInt(body, "right", -1), bottom = GetJsonInt(body, "bottom", -1);
-  const int fontSize = GetJsonInt(body, "fontsize", -1);
-  if (!IsBoardCoordinate(left) || !IsBoardCoordinate(top) || !IsBoardCoordinate(right) || !IsBoardCoordinate(bottom) ||
-      fontSize > kMaxBrushSize) {
-    return nullptr;
-  }
+  const int left = ReadCoordinate(body, "left"), top = ReadCoordinate(body, "top");
+  const int right = ReadCoordinate(body, "right"), bottom = ReadCoordinate(body, "bottom");
+  const int fontSize = std::min(GetJsonInt(body, "fontsize", -1), kMaxBrushSize);
   auto graph = std::make_shared<GraphText>(static_cast<uint32_t>(gid), board, pid);
   graph->SetText(text);
   graph->SetRect(left, top, right, bottom);
@@ -214,10 +207,7 @@ std::unique_ptr<BoardCommandBase> ReadPageUpdate(const rapidjson::Value& body) {
 }
 
 std::unique_ptr<BoardCommandBase> ReadGraphsMove(const rapidjson::Value& body) {
-  const int ox = GetJsonInt(body, "ox", -1), oy = GetJsonInt(body, "oy", -1);
-  if (!IsBoardCoordinate(ox) || !IsBoardCoordinate(oy)) {
-    return nullptr;
-  }
+  const int ox = ReadCoordinate(body, "ox"), oy = ReadCoordinate(body, "oy");
   std::vector<int> graphs;
   const rapidjson::Value* list = Member(body, "graphs");
   if (list && list->IsArray()) {
@@ -233,7 +223,7 @@ std::unique_ptr<BoardCommandBase> ReadGraphsMove(const rapidjson::Value& body) {
 std::unique_ptr<BoardCommandBase> ReadBoardFullUpdate(const rapidjson::Value& body) {
   const int page = GetJsonInt(body, "page", -1);
   if (page > kMaxPageCount) {
-    return nullptr;
+    return nullptr;  // more pages than a board holds
   }
   return std::make_unique<BoardFullUpdateCommand>(StringOrEmpty(body, "board_name"), GetJsonInt(body, "board_type", -1),
                                                   GetJsonInt(body, "width", -1), GetJsonInt(body, "height", -1), page,

@@ -4,6 +4,7 @@
 
 #include "wb/message/update_commands.h"
 #include "wb/model/board.h"
+#include "wb/model/board_limits.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_text.h"
 
@@ -131,20 +132,44 @@ TEST(BoardMessageTest, ReaderRules) {
   EXPECT_EQ(As<PathGraphUpdateCommand>(curve).points.size(), 2u);
 }
 
-// Verifies hostile values: coordinates beyond the bounds, too many points, huge pens.
-TEST(BoardMessageTest, HostileValuesRefused) {
-  EXPECT_EQ(Parse("{\"type\":\"line\",\"line\":{\"pid\":0,\"gid\":1,\"action\":1,\"graph\":1,"
-                  "\"x1\":2000000000,\"y1\":0,\"x2\":0,\"y2\":0}}"),
-            nullptr);
-  EXPECT_EQ(Parse("{\"type\":\"line\",\"line\":{\"brush_size\":100000}}"), nullptr);
-  EXPECT_EQ(Parse("{\"type\":\"curve\",\"curve\":{\"points\":[[0,-2000000000]]}}"), nullptr);
-  EXPECT_EQ(Parse("{\"type\":\"gmov\",\"gmov\":{\"pid\":0,\"ox\":2147483647,\"oy\":0}}"), nullptr);
+// Verifies values beyond the bounds: coordinates, offsets, pens and fonts a conforming peer may
+// send are held within them where they are read; more points or pages than the model holds
+// are refused.
+TEST(BoardMessageTest, ValuesBeyondTheBounds) {
+  auto line = Parse(
+      "{\"type\":\"line\",\"line\":{\"pid\":0,\"gid\":1,\"action\":1,\"graph\":1,\"brush_size\":600,"
+      "\"x1\":2000000000,\"y1\":0,\"x2\":0,\"y2\":-2000000000}}");
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(As<FourPointGraphUpdateCommand>(line).brush_size, kMaxBrushSize);
+  EXPECT_EQ(As<FourPointGraphUpdateCommand>(line).x1, kMaxBoardCoordinate);
+  EXPECT_EQ(As<FourPointGraphUpdateCommand>(line).y2, -kMaxBoardCoordinate);
+  auto curve = Parse("{\"type\":\"curve\",\"curve\":{\"brush_size\":100000,\"points\":[[0,-2000000000]]}}");
+  ASSERT_NE(curve, nullptr);
+  EXPECT_EQ(As<PathGraphUpdateCommand>(curve).brush_size, kMaxBrushSize);
+  ASSERT_EQ(As<PathGraphUpdateCommand>(curve).points.size(), 1u);
+  EXPECT_EQ(As<PathGraphUpdateCommand>(curve).points[0].y, -kMaxBoardCoordinate);
+  EditSettings settings(1, nullptr);
+  Board board(&settings);
+  auto text = Parse(
+      "{\"type\":\"text\",\"text\":{\"pid\":0,\"gid\":1,\"action\":1,\"text\":\"a\",\"left\":1,\"top\":1,"
+      "\"right\":2000000000,\"bottom\":9,\"font\":\"f\",\"fontsize\":600,\"color\":1}}",
+      &board);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(As<TextGraphUpdateCommand>(text).graph->GetFontSize(), kMaxBrushSize);
+  auto move = Parse("{\"type\":\"gmov\",\"gmov\":{\"pid\":0,\"ox\":2147483647,\"oy\":0,\"graphs\":[1]}}");
+  ASSERT_NE(move, nullptr);
+  EXPECT_EQ(As<GraphsMoveCommand>(move).ox, kMaxBoardCoordinate);
+
   std::string many = "{\"type\":\"curve\",\"curve\":{\"pid\":0,\"gid\":1,\"action\":1,\"points\":[";
   for (int i = 0; i < 1000000; ++i) {
     many += i ? ",[1,2]" : "[1,2]";
   }
   many += "]}}";
   EXPECT_EQ(Parse(many), nullptr);
+  const std::string pages = "{\"id\":30004,\"data\":[{\"board\":{\"page\":5000}}]}";
+  auto state = ParseBoardFullSync(pages.c_str(), pages.size() + 1, nullptr);
+  ASSERT_EQ(state.size(), 1u);
+  EXPECT_EQ(state[0], nullptr);
 }
 
 // Verifies the full board state: order, skipped kinds and the first readable member.

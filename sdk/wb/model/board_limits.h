@@ -1,7 +1,8 @@
-// Bounds that keep a hostile or broken update from exhausting memory or time; updates beyond
-// them are refused and change nothing. Local input is held within the same bounds where it
-// enters (the tool setters, the conversion of window positions, the drawing commands), so
-// that what one participant draws every participant keeps.
+// Bounds that keep a hostile or broken update from exhausting memory or time. Coordinates,
+// offsets and pen and font sizes beyond them are held within them where an update is read;
+// an update with more points or pages than the model holds is refused and changes nothing. Local input is held within
+// the same bounds where it enters (the tool setters, the conversion of window positions, the drawing commands), so that
+// what one participant draws every participant keeps.
 #pragma once
 
 #include <algorithm>
