@@ -78,7 +78,9 @@ session_start() {
 session_raise_server() {
   local p
   for p in $(pgrep -x wineserver64); do
-    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && pulse_host_raise "$p"
+    # A server listed may be gone when it is looked at (the first start's short-lived one):
+    # that says nothing, also when the shell fails to open its files.
+    { tr '\0' '\n' <"/proc/$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && pulse_host_raise "$p"; } 2>/dev/null
   done
   return 0
 }

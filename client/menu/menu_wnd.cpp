@@ -89,7 +89,7 @@ SIZE CMenuUI::EstimateSize(SIZE szAvailable) {
 
 CMenuWnd::CMenuWnd(HWND hParent) : m_hParent(hParent) {}
 
-void CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x,
+bool CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x,
                     int y) {
   m_BasedPoint = POINT{x, y};
   m_pOwner = owner;
@@ -105,12 +105,13 @@ void CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, 
     RemoveObserver();
     if (m_pOwner) m_pOwner->ForgetMenuWnd();
     delete this;
-    return;
+    return false;
   }
   ::ShowWindow(m_hWnd, SW_SHOW);
   HWND top = parent;
   while (top && ::GetParent(top)) top = ::GetParent(top);
   if (top) ::SendMessageW(top, WM_NCACTIVATE, TRUE, 0);
+  return true;
 }
 
 void CMenuWnd::CreateTopLevel() {
@@ -122,24 +123,25 @@ void CMenuWnd::CreateTopLevel() {
   if (!root) return;
   m_pm.AttachDialog(root);
   if (ContextMenuNotifier()) m_pm.AddNotifier(ContextMenuNotifier());
-  ResizeMenu();
+  PlaceTopLevel(false);
 }
 
-void CMenuWnd::ResizeMenu() {
+void CMenuWnd::ResizeMenu() { PlaceTopLevel(true); }
+
+void CMenuWnd::PlaceTopLevel(bool withInsetHeight) {
   CControlUI* root = m_pm.GetRoot();
   if (!root || !m_hWnd) return;
   const RECT work = WorkAreaOf(m_hWnd);
-  SIZE size = root->EstimateSize(SIZE{work.right - work.left, work.bottom - work.top});
-  RECT inset{0, 0, 0, 0};
-  if (auto* container = static_cast<CContainerUI*>(root->GetInterface(L"Container"))) inset = container->GetInset();
-  size.cx += inset.left + inset.right;
+  const SIZE size = root->EstimateSize(SIZE{work.right - work.left, work.bottom - work.top});
   m_pm.SetInitSize(size.cx, size.cy);
   const menu_placement::UiRect rc =
       menu_placement::TopLevel({m_BasedPoint.x, m_BasedPoint.y}, {size.cx, size.cy}, m_dwAlignment);
+  int extra = 0;
+  auto* container = static_cast<CContainerUI*>(root->GetInterface(L"Container"));
+  if (withInsetHeight && container) extra = container->GetInset().top + container->GetInset().bottom;
   ::SetForegroundWindow(m_hWnd);
   ::MoveWindow(m_hWnd, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
-  ::SetWindowPos(m_hWnd, HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left,
-                 rc.bottom - rc.top + inset.top + inset.bottom, SWP_SHOWWINDOW);
+  ::SetWindowPos(m_hWnd, HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top + extra, SWP_SHOWWINDOW);
 }
 
 void CMenuWnd::CreateSubmenu() {
@@ -285,8 +287,8 @@ void CMenuWnd::OnFinalMessage(HWND hWnd) {
         child->SetInternVisible(false);
       }
     }
+    // List items have no pushed state: the owner keeps its selection and is redrawn.
     m_pOwner->ForgetMenuWnd();
-    m_pOwner->Select(false, false);
     m_pOwner->Invalidate();
   }
   CWindowWnd::OnFinalMessage(hWnd);
@@ -393,8 +395,8 @@ void CMenuElementUI::CreateMenuWnd() {
   param.wParam = kCloseBelow;
   param.hWnd = m_pManager->GetPaintWindow();
   GetContextMenuObserver().RBroadcast(param);
-  CMenuWnd* window = m_pWindow;
-  window->Init(this, ContextMenuNotifier(), L"", L"", 6, 0, 0);
+  // A menu that cannot open has forgotten itself here already.
+  (void)m_pWindow->Init(this, ContextMenuNotifier(), L"", L"", 6, 0, 0);
 }
 
 // ---- builder ----

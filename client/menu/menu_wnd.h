@@ -33,8 +33,10 @@ class CMenuWnd : public CWindowWnd, public ContextMenuReceiver {
   explicit CMenuWnd(HWND hParent = nullptr);
 
   // Opens the menu: a top-level one (no owner) from `xml` at (x, y) with `alignment`,
-  // a submenu from the sub-items of `owner`.
-  void Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment, int x, int y);
+  // a submenu from the sub-items of `owner`. False when its window cannot be made: the
+  // object has deleted itself then and must not be touched again.
+  [[nodiscard]] bool Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, LPCTSTR skinType, int alignment,
+                          int x, int y);
   // Measures and places a top-level menu whose items were added after Init.
   void ResizeMenu();
   BOOL Receive(ContextMenuParam param) override;
@@ -51,6 +53,9 @@ class CMenuWnd : public CWindowWnd, public ContextMenuReceiver {
 
  private:
   void CreateTopLevel();
+  // Measures the root and places the window at the point; the height grows by the root's
+  // top and bottom insets when asked.
+  void PlaceTopLevel(bool withInsetHeight);
   void CreateSubmenu();
   void PlaceSubmenu(SIZE size);
   bool IsOpenMenuWindow(HWND hWnd) const;

@@ -38,9 +38,8 @@ class IMeetingWindows {
   virtual void ShowInviteAnswer(const InviteAnswerRecord& answer) = 0;
   // The group's users (UTF-8) in the user list and the chat targets.
   virtual void SyncUsers(const std::vector<std::string>& userIds) = 0;
-  // A system line in the chat.
-  virtual void AppendNotice(const std::wstring& text) = 0;
   virtual void ShowJoinFailed(const std::wstring& errorText) = 0;
-  // The connection is gone: media state reset and only this user listed.
+  // The connection is gone: the main window back to no media (panels cleared, camera and
+  // microphone buttons off); nothing else changes.
   virtual void ShowConnectionLost() = 0;
 };

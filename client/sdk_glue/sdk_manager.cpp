@@ -163,10 +163,6 @@ HWND CSdkManager::LiveMainWindow() const {
 
 LRESULT CSdkManager::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_TIMER) {
-    if (wParam == TIMER_RECONNECT) {
-      TryReconnect();
-      return 0;
-    }
     if (wParam == TIMER_USER_STATUS_REFRESH && m_pSignaling) {
       kiv::Vector<kiv::String> everyone;
       unsigned requestId = 0;
@@ -207,20 +203,6 @@ LRESULT CSdkManager::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
 void CSdkManager::OnSdkEvent(int eventType, int code) {
   switch (eventType) {
     case kiv::EVENT_LOGIN_RESULT: {
-      if (m_session.reconnecting) {
-        m_session.logined = code == kiv_core::ERR_OK;
-        if (!m_session.logined) return;  // the timer tries again
-        m_session.reconnecting = false;
-        if (m_hWnd) ::KillTimer(m_hWnd, TIMER_RECONNECT);
-        const std::wstring group =
-            m_session.groupId.empty() ? AnsiToWide(m_session.launchGroupId) : Utf8ToWide(m_session.groupId);
-        const int result = JoinGroup(group.c_str());
-        if (m_pWindows) {
-          m_pWindows->AppendNotice(result == 0 ? L"已重新连接服务器，正在重新加入组"
-                                               : L"重新加入组失败:" + GetErrorText(result));
-        }
-        return;
-      }
       if (code != kiv_core::ERR_OK) {
         m_session.logined = false;
         // A refused login (wrong secret, unknown application, ...) would otherwise leave
@@ -248,28 +230,12 @@ void CSdkManager::OnSdkEvent(int eventType, int code) {
       return;
     }
     case kiv::EVENT_CONNECTION_LOST:
-      OnConnectionLost();
+      // The SDK leaves and logs out by itself; the window only drops its media.
+      if (m_pWindows) m_pWindows->ShowConnectionLost();
       return;
     default:
       return;
   }
-}
-
-void CSdkManager::OnConnectionLost() {
-  if (m_pWindows) {
-    m_pWindows->ShowConnectionLost();
-    m_pWindows->AppendNotice(L"与服务器的连接已断开，正在重新连接...");
-  }
-  m_session.logined = false;
-  if (m_session.reconnecting) return;
-  m_session.reconnecting = true;
-  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_RECONNECT, kReconnectMs, nullptr);
-}
-
-void CSdkManager::TryReconnect() {
-  if (!m_session.reconnecting || m_session.logined || !m_pEngine) return;
-  // The answer comes as a login result; a refused call is tried again by the timer.
-  (void)Login(Utf8ToWide(m_session.userId).c_str());
 }
 
 std::vector<std::string> CSdkManager::OnlineUserIds() {

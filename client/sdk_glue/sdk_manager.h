@@ -25,9 +25,6 @@ struct ScreenShareSettings {
 
 constexpr UINT_PTR TIMER_USER_STATUS_REFRESH = 1;
 constexpr UINT kUserStatusRefreshMs = 5000;
-// After a lost connection: log in again every few seconds until the server answers.
-constexpr UINT_PTR TIMER_RECONNECT = 2;
-constexpr UINT kReconnectMs = 3000;
 
 class CSdkManager : public kiv::IKivEngineEventHandler,
                     public kiv::IKivSignalingEventHandler,
@@ -111,8 +108,6 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   // The hidden window exists from construction; after Shutdown, Init makes it again.
   void EnsureMessageWindow();
   void OnSdkEvent(int eventType, int code);
-  void OnConnectionLost();
-  void TryReconnect();
   // The main window while it exists as a window, else null.
   HWND LiveMainWindow() const;
   // The windows object, made by the factory on first use; null without a factory.
@@ -129,7 +124,6 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
   // What one run of the engine chose and learned; Shutdown puts these defaults back.
   struct Session {
     bool logined = false;
-    bool reconnecting = false;
     std::string groupId;  // UTF-8
     std::string userId;   // UTF-8
     int micVolume = 50;

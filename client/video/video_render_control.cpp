@@ -100,9 +100,8 @@ void CVideoRenderControlUI::Notify(TNotifyUI& msg) {
 void CVideoRenderControlUI::ShowMoreMenu(POINT clientPoint) {
   POINT point = clientPoint;
   ::ClientToScreen(m_hWnd, &point);
-  auto* menu = new CMenuWnd(m_hWnd);  // deletes itself when closed
-  menu->Init(nullptr, this, L"popup_menu.xml", L"xml", 24, point.x, point.y);
-  if (!::IsWindow(menu->GetHWND())) return;
+  auto* menu = new CMenuWnd(m_hWnd);  // deletes itself when closed or when it cannot open
+  if (!menu->Init(nullptr, this, L"popup_menu.xml", L"xml", 24, point.x, point.y)) return;
   BuildMoreMenu(menu->GetRoot());
   menu->ResizeMenu();
 }

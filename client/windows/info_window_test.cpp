@@ -142,6 +142,19 @@ TEST_F(InfoWindowTest, NoUsersListedAndNoInvitationSent) {
   EXPECT_EQ(sdk().GetMainWnd()->GetPaintManager().FindControl(L"main_re_msgs")->GetText(), chat.c_str());
 }
 
+// Verifies the call-in view: the join section hidden, the call-in section shown and the
+// window shown; the title and a panel that was on show stay as they were.
+TEST_F(InfoWindowTest, CallInShowsItsSectionAndChangesNothingElse) {
+  info().ShowInfoPanel(L"开局", L"img\\InfoImg\\开局.png");
+  info().ShowWindow(false);
+  info().ShowCallIn();
+  EXPECT_TRUE(::IsWindowVisible(info().GetHWND()));
+  EXPECT_FALSE(Find(L"User_stat_jornGroup")->IsVisible());
+  EXPECT_TRUE(Find(L"user_stat_CallIn")->IsVisible());
+  EXPECT_EQ(Find(L"InfoTitle")->GetText(), L"开局");
+  EXPECT_TRUE(Find(L"InfoContent")->IsVisible());
+}
+
 // Verifies the check boxes: a click on a row toggles its box, "btn_selectAll" sets every
 // box, and checking changes nothing else; the join button's caption follows the checks
 // only when it is refreshed ("加入组" with none, "邀请并加入组" with one or more).

@@ -14,6 +14,7 @@ DUI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, OnClick)
 DUI_END_MESSAGE_MAP()
 
 void CInfoWnd::InitWindow() {
+  SetIcon(130);
   m_shadow.Create(m_hWnd);
   m_shadow.SetImage(L"img\\wnd_bg.png");
   m_shadow.SetShadowCorner(RECT{6, 6, 6, 6});
@@ -140,8 +141,8 @@ void CInfoWnd::ShowInfoPanel(LPCTSTR title, LPCTSTR image) {
 
 void CInfoWnd::ShowCallIn() {
   CenterWindow();
-  ShowSection(L"user_stat_CallIn");
-  if (CControlUI* label = m_pm.FindControl(L"InfoTitle")) label->SetText(L"在线用户");
+  if (CControlUI* join = m_pm.FindControl(L"User_stat_jornGroup")) join->SetVisible(false);
+  if (CControlUI* callIn = m_pm.FindControl(L"user_stat_CallIn")) callIn->SetVisible(true);
   ShowWindow(true, true);
   RaiseAboveOwner(m_hWnd);
 }

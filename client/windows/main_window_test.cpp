@@ -20,6 +20,7 @@
 #include "windows/meeting_windows.h"
 #include "windows/testing/box_answer.h"
 #include "windows/testing/fresh_manager.h"
+#include "windows/testing/guarded_allocations.h"
 
 namespace {
 
@@ -284,26 +285,128 @@ TEST_F(MainWindowTest, CameraMenuChoicePublishesAndStops) {
   EXPECT_EQ(Icon("alice", L"icon_user_video"), L"img\\main_user_video_closed.png");
 }
 
-// Verifies a lost connection: remote videos cleared, previews stopped, other users gone,
-// buttons off, and a new login tried until the server answers.
-TEST_F(MainWindowTest, ConnectionLostClearsThePanels) {
+// Verifies that a menu whose window cannot be made is left alone once it deleted itself:
+// the camera menu and a video panel's more menu both return without touching it.
+TEST_F(MainWindowTest, MenusThatCannotOpenAreNotTouchedAgain) {
   StartMeeting();
+  FakeSdk()->cameras = 2;
   Post(WM_SDK_REMOTE_VIDEO_ADDED, new RemoteVideoRecord{kiv::String("bob"), kiv::String("cam1")});
+  CVideoRenderControlUI* overlay = main().GetVideoLayout()->GetPanel(0)->GetForegroundControl();
+  ASSERT_NE(overlay, nullptr);
+  ScopedWindowRefusal refusal(L"MenuWnd");
+  ASSERT_TRUE(refusal.installed());
+  ScopedGuardedAllocations guarded(sizeof(CMenuWnd));  // a read after the delete faults
+  Click(L"btn_cam");
+  CButtonUI more;
+  more.SetName(L"btn_video_more");
+  TNotifyUI click;
+  click.sType = DUI_MSGTYPE_CLICK;
+  click.pSender = &more;
+  click.ptMouse = POINT{10, 10};
+  overlay->Notify(click);
+  EXPECT_EQ(guarded.made(), 2);
+  EXPECT_EQ(guarded.deleted(), 2) << "a menu that did not open stayed behind";
+  EXPECT_EQ(::FindWindowW(L"MenuWnd", nullptr), nullptr);
+}
+
+// Verifies a top-level menu's size: the estimate of its root as it opens, and the estimate
+// with the root's top and bottom insets added to the height once its items are placed.
+TEST_F(MainWindowTest, MenuSizeIsTheEstimateWithInsetsInTheHeightOnly) {
+  StartMeeting();
+  auto estimate = [](CMenuWnd* menu) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    ::GetMonitorInfoW(::MonitorFromWindow(menu->GetHWND(), MONITOR_DEFAULTTONEAREST), &info);
+    const RECT& work = info.rcWork;
+    return menu->GetRoot()->EstimateSize(SIZE{work.right - work.left, work.bottom - work.top});
+  };
+  auto* bare = new CMenuWnd(main().GetHWND());  // deletes itself when closed
+  ASSERT_TRUE(bare->Init(nullptr, nullptr, L"popup_menu.xml", L"xml", 6, 100, 120));
+  HWND bareWindow = bare->GetHWND();
+  const SIZE opened = estimate(bare);
+  RECT rc{};
+  ::GetWindowRect(bareWindow, &rc);
+  EXPECT_EQ(rc.left, 100);
+  EXPECT_EQ(rc.top, 120);
+  EXPECT_EQ(rc.right - rc.left, opened.cx);
+  EXPECT_EQ(rc.bottom - rc.top, opened.cy);
+  bare->Close(1);
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(bareWindow); }, 3000));
+
+  FakeSdk()->cameras = 2;
+  Click(L"btn_cam");
+  HWND menu = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (menu = ::FindWindowW(L"MenuWnd", nullptr)) != nullptr; }, 3000));
+  auto* window = static_cast<CMenuWnd*>(reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(menu, GWLP_USERDATA)));
+  const SIZE filled = estimate(window);
+  const RECT inset = static_cast<CContainerUI*>(window->GetRoot()->GetInterface(L"Container"))->GetInset();
+  ASSERT_GT(inset.left + inset.top, 0) << "the skin's menu has no insets to tell the sizes apart";
+  ::GetWindowRect(menu, &rc);
+  EXPECT_EQ(rc.right - rc.left, filled.cx);
+  EXPECT_EQ(rc.bottom - rc.top, filled.cy + inset.top + inset.bottom);
+  window->Close(1);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(menu); }, 3000));
+}
+
+// Verifies a lost connection: both layouts' remote videos cleared and previews stopped,
+// camera and microphone buttons off, and nothing more: the published sets, the users, the
+// chat and the group stay, the SDK (which leaves and logs out by itself) is asked nothing,
+// and a later refused login is reported like any other.
+TEST_F(MainWindowTest, ConnectionLostReturnsToNoMediaAndNothingMore) {
+  StartMeeting();
+  FakeSdk()->cameras = 1;
+  Post(WM_SDK_REMOTE_VIDEO_ADDED, new RemoteVideoRecord{kiv::String("bob"), kiv::String("cam1")});
+  Post(WM_SDK_REMOTE_VIDEO_ADDED,
+       new RemoteVideoRecord{kiv::String("bob"), kiv::String("reserved_videoid_screenshare")});
+  TNotifyUI note;
+  note.sType = DUI_MSGTYPE_ITEMCLICK;
+  CMenuElementUI camera;
+  camera.SetName(L"cam_0");
+  note.pSender = &camera;
+  main().OnCameraMenuItem(note);
+  CVideoPanelLayoutUI* videos = main().GetVideoLayout();
+  ASSERT_EQ(videos->GetPanel(1)->GetCameraIndex(), 0);
+  ASSERT_TRUE(main().GetScreenShareLayout()->GetPanel(0)->IsBusy());
   main().SetMicButtonImages(true);
-  const int logins = FakeSdk()->login_calls;
+  const std::wstring chat = Chat();
+  const FakeSdkState before = *FakeSdk();
+
   sdk().OnEvent(kiv::EVENT_CONNECTION_LOST, 0);
   PumpFor(50);
-  EXPECT_FALSE(main().GetVideoLayout()->GetPanel(0)->IsBusy());
+  EXPECT_FALSE(videos->GetPanel(0)->IsBusy());
+  EXPECT_FALSE(videos->GetPanel(1)->IsBusy());
+  EXPECT_EQ(videos->GetPanel(1)->GetCameraIndex(), -1);
+  EXPECT_FALSE(main().GetScreenShareLayout()->GetPanel(0)->IsBusy());
+  const std::vector<int>& removals = FakeSdk()->preview_removals;
+  EXPECT_NE(std::find(removals.begin() + before.preview_removals.size(), removals.end(), 0), removals.end())
+      << "the camera's preview was not stopped";
   const auto& renders = FakeSdk()->remote_renders;
   EXPECT_NE(
       std::find(renders.begin(), renders.end(), std::make_tuple(std::string("bob"), std::string("cam1"), false, 3)),
       renders.end());
+  EXPECT_EQ(static_cast<CButtonUI*>(Find(L"btn_cam"))->GetNormalImage(), std::wstring(L"img\\LawIcon\\摄像头.png"));
   EXPECT_EQ(static_cast<CButtonUI*>(Find(L"btn_mic"))->GetNormalImage(), std::wstring(L"img\\LawIcon\\麦克风.png"));
-  EXPECT_EQ(static_cast<CListUI*>(Find(L"list_users"))->GetCount(), 1);
-  EXPECT_TRUE(PumpUntil([&] { return FakeSdk()->login_calls > logins; }, 5000)) << "no new login";
-  sdk().OnEvent(kiv::EVENT_LOGIN_RESULT, 0);
-  PumpFor(50);
-  EXPECT_EQ(FakeSdk()->joined_groups.back(), "room1");
+  EXPECT_EQ(main().PublishedCameras(), std::set<int>{0});
+  EXPECT_EQ(sdk().PublishedVideoIds(), std::set<std::string>{"LocalCam_0"});
+  EXPECT_EQ(static_cast<CListUI*>(Find(L"list_users"))->GetCount(), 2) << "the users were taken away";
+  EXPECT_EQ(Chat(), chat) << "the chat was written to";
+  EXPECT_EQ(sdk().GetGroupId(), "room1");
+  EXPECT_TRUE(::IsWindowVisible(main().GetHWND()));
+  EXPECT_EQ(FakeSdk()->login_calls, before.login_calls);
+  EXPECT_EQ(FakeSdk()->joined_groups, before.joined_groups);
+  EXPECT_EQ(FakeSdk()->leave_calls, before.leave_calls);
+  EXPECT_EQ(FakeSdk()->logout_calls, before.logout_calls);
+  EXPECT_EQ(FakeSdk()->stopped_videos, before.stopped_videos);
+
+  BoxAnswer refused;
+  {
+    ScopedBoxAnswer answering(refused);
+    sdk().OnEvent(kiv::EVENT_LOGIN_RESULT, 32);
+    PumpUntil([&] { return refused.seen; }, 3000);
+  }
+  EXPECT_TRUE(refused.seen) << "a refused login after the loss was not shown";
+  EXPECT_EQ(refused.text, L"登陆失败");
+  EXPECT_EQ(FakeSdk()->login_calls, before.login_calls);
 }
 
 // Verifies closing the meeting: panels cleared, leave, list emptied, logout, window gone.
@@ -343,7 +446,7 @@ TEST_F(MainWindowTest, RemoteControlRequestWithoutABoxIsRefused) {
   StartMeeting();
   BoxAnswer none;
   {
-    ScopedMessageBoxRefusal refusal;
+    ScopedWindowRefusal refusal(L"CMessageBox");
     ASSERT_TRUE(refusal.installed());
     RemoteControlEvent("bob", 0, none);
   }

@@ -163,19 +163,6 @@ void CMeetingMainWnd::RemoveUserItem(const std::string& userId) {
   }
 }
 
-void CMeetingMainWnd::RemoveOtherUsers() {
-  auto* list = static_cast<CListUI*>(m_pm.FindControl(L"list_users"));
-  if (!list) return;
-  const std::wstring own = Utf8ToWide(CSdkManager::GetInstance().GetUserId());
-  for (int i = list->GetCount() - 1; i >= 0; --i) {
-    CControlUI* label = m_pm.FindSubControlByName(list->GetItemAt(i), L"label_userid");
-    if (!label || label->GetUserData() != own.c_str()) {
-      if (label) RemoveChatTarget(WideToUtf8(label->GetUserData().GetData()));
-      list->RemoveAt(i);
-    }
-  }
-}
-
 void CMeetingMainWnd::RemoveChatTarget(const std::string& userId) {
   auto* combo = static_cast<CComboUI*>(m_pm.FindControl(L"main_msg_selectuser"));
   if (!combo) return;
@@ -438,9 +425,8 @@ void CMeetingMainWnd::ShowCameraMenu(TNotifyUI& msg) {
   POINT point{(sender.left + sender.right) / 2 - kCameraMenuItemWidth / 2,
               sender.top - static_cast<int>(items.items.size()) * kCameraMenuItemHeight - 5};
   ::ClientToScreen(m_hWnd, &point);
-  auto* menu = new CMenuWnd(m_hWnd);  // deletes itself when closed
-  menu->Init(nullptr, nullptr, L"popup_menu.xml", L"xml", 6, point.x, point.y);
-  if (!::IsWindow(menu->GetHWND())) return;
+  auto* menu = new CMenuWnd(m_hWnd);  // deletes itself when closed or when it cannot open
+  if (!menu->Init(nullptr, nullptr, L"popup_menu.xml", L"xml", 6, point.x, point.y)) return;
   items.BuildInto(menu, menu->GetRoot());
   menu->ResizeMenu();
   menu->GetPaintManager().AddNotifier(this);

@@ -38,8 +38,6 @@ class CMeetingMainWnd : public DuiLib::WindowImplBase {
   void AddUserItem(const std::string& userId);
   void RemoveUserItem(const std::string& userId);
   void RemoveChatTarget(const std::string& userId);
-  // Every user item but this user's own.
-  void RemoveOtherUsers();
   void SetUserMediaIcon(const std::string& userId, int mediaType, bool open);
   void AppendChatText(const std::wstring& text, bool system, const std::wstring& sender, const std::wstring& addressee);
   void ShowInviteAnswer(const InviteAnswerRecord& answer);

@@ -78,10 +78,6 @@ void CMeetingWindows::SyncUsers(const std::vector<std::string>& userIds) {
   m_pMainWnd->RefreshChatTargets(userIds);
 }
 
-void CMeetingWindows::AppendNotice(const std::wstring& text) {
-  if (m_pMainWnd) m_pMainWnd->AppendChatText(text, true, L"", L"");
-}
-
 void CMeetingWindows::ShowJoinFailed(const std::wstring& errorText) {
   if (m_pInfoWnd) m_pInfoWnd->OnJoinFailed(errorText.c_str());
 }
@@ -89,6 +85,4 @@ void CMeetingWindows::ShowJoinFailed(const std::wstring& errorText) {
 void CMeetingWindows::ShowConnectionLost() {
   if (!m_pMainWnd) return;
   m_pMainWnd->ResetMediaState();
-  // The SDK has left the group and logged out: only this user stays listed.
-  m_pMainWnd->RemoveOtherUsers();
 }

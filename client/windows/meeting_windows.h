@@ -25,7 +25,6 @@ class CMeetingWindows final : public IMeetingWindows {
   void ShowJoined(const std::string& groupId) override;
   void ShowInviteAnswer(const InviteAnswerRecord& answer) override;
   void SyncUsers(const std::vector<std::string>& userIds) override;
-  void AppendNotice(const std::wstring& text) override;
   void ShowJoinFailed(const std::wstring& errorText) override;
   void ShowConnectionLost() override;
 

@@ -36,11 +36,13 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
   ::PostMessageW(box, WM_LBUTTONUP, 0, at);
 }
 
-LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND) {
+const wchar_t* g_refusedClass = nullptr;
+
+LRESULT CALLBACK RefuseWindows(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_refusedClass) {
     wchar_t cls[64] = {};
     ::GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 64);
-    if (std::wcscmp(cls, L"CMessageBox") == 0) return 1;
+    if (std::wcscmp(cls, g_refusedClass) == 0) return 1;
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -57,9 +59,12 @@ ScopedBoxAnswer::~ScopedBoxAnswer() {
   g_answer = nullptr;
 }
 
-ScopedMessageBoxRefusal::ScopedMessageBoxRefusal()
-    : m_hook(::SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, ::GetCurrentThreadId())) {}
+ScopedWindowRefusal::ScopedWindowRefusal(const wchar_t* windowClass) {
+  g_refusedClass = windowClass;
+  m_hook = ::SetWindowsHookExW(WH_CBT, RefuseWindows, nullptr, ::GetCurrentThreadId());
+}
 
-ScopedMessageBoxRefusal::~ScopedMessageBoxRefusal() {
+ScopedWindowRefusal::~ScopedWindowRefusal() {
   if (m_hook) ::UnhookWindowsHookEx(m_hook);
+  g_refusedClass = nullptr;
 }

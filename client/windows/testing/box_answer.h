@@ -26,13 +26,14 @@ class ScopedBoxAnswer {
   UINT_PTR m_timer = 0;
 };
 
-// While alive, refuses the creation of every message box window of this thread.
-class ScopedMessageBoxRefusal {
+// While alive, refuses the creation of every window of this thread whose class is
+// `windowClass` (one refusal at a time).
+class ScopedWindowRefusal {
  public:
-  ScopedMessageBoxRefusal();
-  ~ScopedMessageBoxRefusal();
-  ScopedMessageBoxRefusal(const ScopedMessageBoxRefusal&) = delete;
-  ScopedMessageBoxRefusal& operator=(const ScopedMessageBoxRefusal&) = delete;
+  explicit ScopedWindowRefusal(const wchar_t* windowClass);
+  ~ScopedWindowRefusal();
+  ScopedWindowRefusal(const ScopedWindowRefusal&) = delete;
+  ScopedWindowRefusal& operator=(const ScopedWindowRefusal&) = delete;
   bool installed() const { return m_hook != nullptr; }
 
  private:

@@ -1,8 +1,9 @@
 // Video capture device component: the stand-in's synthetic cameras (their number from
 // TESSARINE_CAMERAS, read at creation and at every re-enumeration) and, after them, the
 // RTSP plug-ins of the process, each showing a moving test pattern with its name. A
-// started capture hands every frame to the raw-data callback and to the device's preview
-// render manager (QueryInterface(IID_IVideoRenderManager)).
+// started capture hands every frame to the raw-data callback, to the media network's
+// publications of the camera and to the device's preview render manager
+// (QueryInterface(IID_IVideoRenderManager)).
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -211,12 +212,16 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
     return CaptureFormat{p.width, p.height, p.frame_rate};
   }
 
-  // Capture thread.
+  // Capture thread. The preview counts the bytes this camera's publications sent for the
+  // frame, as a received video's render counts its stream: none while it is not published.
   void OnFrame(const avcore::VideoFrame& frame) {
     raw_.Call([&](const RawCallback& c) { c.callback(c.context, &frame); });
-    preview_->DeliverToAll(frame);
-    std::lock_guard<std::mutex> lock(taps_mutex_);
-    for (const auto& tap : taps_) tap.second(frame, frame_rate_, bitrate_);
+    StreamFrameInfo sent;
+    {
+      std::lock_guard<std::mutex> lock(taps_mutex_);
+      for (const auto& tap : taps_) sent.bytes += tap.second(frame, frame_rate_, bitrate_);
+    }
+    preview_->DeliverToAll(frame, sent);
   }
 
   std::mutex mutex_;  // settings and the start and stop of the capture

@@ -2,6 +2,7 @@
 // this (framework-internal) interface, beside the application's raw-data callback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -11,8 +12,9 @@ namespace tessarine::media {
 
 class IVideoFrameTap {
  public:
-  // The frame with the capture's frame rate and first-layer bitrate (0: none set).
-  using Sink = std::function<void(const avcore::VideoFrame&, int32_t frame_rate, int32_t bitrate)>;
+  // The frame with the capture's frame rate and first-layer bitrate (0: none set); returns
+  // the stream bytes the sink sent for it (0: none).
+  using Sink = std::function<size_t(const avcore::VideoFrame&, int32_t frame_rate, int32_t bitrate)>;
   // Sinks run on the capture thread; after RemoveFrameSink returns that sink is not
   // called again. Ids are never 0.
   virtual uint64_t AddFrameSink(Sink sink) = 0;

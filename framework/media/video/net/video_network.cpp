@@ -72,9 +72,10 @@ HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
   source->sink = tap->AddFrameSink([sender](const avcore::VideoFrame& f, int32_t frame_rate, int32_t bitrate) {
     if (f.fourcc != avcore::kFourccI420 || (f.stride != 0 && f.stride != f.width) || f.data == nullptr ||
         static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
-      return;
+      return size_t{0};
     }
-    sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate, kiv_common::MonotonicMs());
+    return sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate,
+                             kiv_common::MonotonicMs());
   });
   FW_LOG("video network: publishing video %s", video_id.c_str());
   sources_[video_id] = std::move(source);

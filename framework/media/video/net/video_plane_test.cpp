@@ -258,6 +258,59 @@ class VideoPlaneTest : public ::testing::Test {
   PROCESS_INFORMATION child_{};
 };
 
+// A camera's preview shows the rate the camera is sent at: none before it is published and
+// after it is withdrawn, the stream's (within the bitrate asked for) while it is published,
+// never the raw frames' (640 x 480 I420 at 15 fps would be 55 Mbit/s).
+TEST_F(VideoPlaneTest, PreviewReportsTheRateItsCameraIsSentAt) {
+  Member alice(fw_);
+  ASSERT_TRUE(alice.Join(server_.address(), "alice", kAliceToken, kGroup));
+  auto* camera = static_cast<avcore::IVideoDevice*>(fw_.Create(avcore::CLSID_VideoDevice, avcore::IID_IVideoDevice));
+  ASSERT_NE(camera, nullptr);
+  avcore::IVideoRenderManager* preview = nullptr;
+  ASSERT_EQ(camera->QueryInterface(avcore::IID_IVideoRenderManager, reinterpret_cast<void**>(&preview)), S_OK);
+  const avcore::EventRecord events{avcore::kEventRecordVersion, nullptr, 0, nullptr};
+  avcore::RenderId render = 0;
+  ASSERT_EQ(preview->AddRender(nullptr, &events, &render), S_OK);
+  avcore::VideoCaptureParam p{};
+  ASSERT_EQ(camera->GetParam(&p), S_OK);
+  p.mode = 0;
+  p.camera_index = 0;
+  p.width = 640;
+  p.height = 480;
+  p.frame_rate = 15;
+  p.layers[0].bitrate = 359700;
+  ASSERT_EQ(camera->StartCapture(&p), S_OK);
+  auto stats = [&] {
+    avcore::RenderStats s{};
+    EXPECT_EQ(preview->GetRenderStats(render, &s), S_OK);
+    return s;
+  };
+
+  PumpMessages(1500);
+  avcore::RenderStats s = stats();
+  EXPECT_GE(s.frame_rate, 10);
+  EXPECT_EQ(s.bitrate, 0) << "an unpublished camera is sent at no rate";
+
+  ASSERT_EQ(alice.net->AddSource(2, "1", camera), S_OK);
+  PumpMessages(2500);
+  s = stats();
+  EXPECT_GE(s.frame_rate, 10);
+  EXPECT_GT(s.bitrate, 0);
+  EXPECT_LT(s.bitrate, 2 * 359700);
+  EXPECT_EQ(s.width, 640);
+  EXPECT_EQ(s.height, 480);
+
+  ASSERT_EQ(alice.net->RemoveSource(2, "1"), S_OK);
+  PumpMessages(1500);
+  s = stats();
+  EXPECT_GE(s.frame_rate, 10) << "the preview goes on";
+  EXPECT_EQ(s.bitrate, 0);
+  camera->StopCapture();
+  EXPECT_EQ(preview->RemoveRender(render), S_OK);
+  preview->Release();
+  camera->Release();
+}
+
 TEST_F(VideoPlaneTest, BobSeesAlicesCameraLiveUnderLossUntilSheUnpublishes) {
   ASSERT_TRUE(StartAlice()) << "the publishing process did not come up";
   Member bob(fw_);

@@ -57,9 +57,9 @@ void VideoSender::OnReport(const ReceptionReport& report) {
   }
 }
 
-void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int frame_rate, int bitrate,
-                            uint64_t capture_ms) {
-  if (!started_ || i420 == nullptr) return;
+size_t VideoSender::OnPicture(const uint8_t* i420, int width, int height, int frame_rate, int bitrate,
+                              uint64_t capture_ms) {
+  if (!started_ || i420 == nullptr) return 0;
   if (bitrate <= 0) bitrate = DefaultVideoBitrate(width, height, frame_rate);
   std::vector<uint8_t> annexb;
   bool keyframe = false;
@@ -76,7 +76,7 @@ void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int fram
         s.bitrate = bitrate;
         s.screen_content = screen_content_;
         encoder_ = H264Encoder::Create(s);
-        if (!encoder_) return;
+        if (!encoder_) return 0;
       } else {
         encoder_->SetBitrate(bitrate);
       }
@@ -93,7 +93,7 @@ void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int fram
       base_ms_ = capture_ms;
       have_base_ = true;
     }
-    if (!encoder_->Encode(i420, capture_ms - base_ms_, force, &annexb, &keyframe) || annexb.empty()) return;
+    if (!encoder_->Encode(i420, capture_ms - base_ms_, force, &annexb, &keyframe) || annexb.empty()) return 0;
     if (keyframe) {
       last_keyframe_ms_ = capture_ms;
       ++stats_.keyframes;
@@ -105,12 +105,15 @@ void VideoSender::OnPicture(const uint8_t* i420, int width, int height, int fram
   const auto payloads = kiv_media::PacketizeH264(kiv_media::SplitAnnexB(annexb.data(), annexb.size()));
   const uint32_t timestamp = static_cast<uint32_t>(capture_ms * 90);
   uint64_t sent = 0;
+  size_t bytes = 0;
   for (size_t i = 0; i < payloads.size(); ++i) {
     sent += transport_->SendRtp(ssrc_, kH264PayloadType, i + 1 == payloads.size(), timestamp, payloads[i].data(),
                                 payloads[i].size());
+    bytes += payloads[i].size();
   }
   std::lock_guard<std::mutex> lock(mutex_);
   stats_.packets += sent;
+  return bytes;
 }
 
 VideoSenderStats VideoSender::Stats() const {

@@ -39,8 +39,9 @@ class VideoSender {
   void Stop();
   void SetAdaptive(bool adaptive) { adaptive_ = adaptive; }
 
-  // A picture (contiguous I420); bitrate 0 picks one for the size and rate. Capture thread.
-  void OnPicture(const uint8_t* i420, int width, int height, int frame_rate, int bitrate, uint64_t capture_ms);
+  // A picture (contiguous I420); bitrate 0 picks one for the size and rate. Returns the
+  // stream bytes (RTP payloads) sent for it, 0 when none. Capture thread.
+  size_t OnPicture(const uint8_t* i420, int width, int height, int frame_rate, int bitrate, uint64_t capture_ms);
 
   VideoSenderStats Stats() const;
 

@@ -107,13 +107,13 @@ HRESULT VideoRenderManager::GetRenderStats(avcore::RenderId renderId, avcore::Re
   return S_OK;
 }
 
-void VideoRenderManager::DeliverToAll(const avcore::VideoFrame& frame) {
+void VideoRenderManager::DeliverToAll(const avcore::VideoFrame& frame, const StreamFrameInfo& info) {
   std::vector<std::shared_ptr<VideoRender>> renders;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& [id, render] : renders_) renders.push_back(render);
   }
-  for (auto& render : renders) render->Deliver(frame);
+  for (auto& render : renders) render->Deliver(frame, &info);
 }
 
 avcore::IVideoRenderManager* CreateVideoRenderManager() { return new (std::nothrow) VideoRenderManager(); }

@@ -31,8 +31,9 @@ class VideoRenderManager final : public ComObject<avcore::IVideoRenderManager> {
 
   // A received stream's frame for one render (the media network).
   HRESULT DeliverStream(avcore::RenderId renderId, const avcore::VideoFrame& frame, const StreamFrameInfo& info);
-  // Hands a frame to every render (a preview of the capturing device).
-  void DeliverToAll(const avcore::VideoFrame& frame);
+  // Hands a frame to every render (a preview of the capturing device), with the stream
+  // bytes that were sent for it.
+  void DeliverToAll(const avcore::VideoFrame& frame, const StreamFrameInfo& info);
 
  private:
   std::shared_ptr<VideoRender> Find(avcore::RenderId id);
