@@ -113,8 +113,8 @@ TEST_F(BoardControllerTest, OwnUpdatesSentBeforeTheEditId) {
   const int gid = 0x10000;
   controller.OnUpdateCommand(
       std::make_shared<PathGraphUpdateCommand>(1, 0, 0, gid, kGraphAdd, 6, 1, std::vector<IntPoint>{{1, 1}, {2, 2}}));
-  controller.OnUpdateCommand(
-      std::make_shared<PathGraphUpdateCommand>(2, 0, 0, gid, kGraphModify, 6, 1, std::vector<IntPoint>{{3, 3}}));
+  controller.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(2, 0, 0, gid, kGraphModify, 6, 1,
+                                                                      std::vector<IntPoint>{{3, 8}, {9, 4}}));
   ASSERT_EQ(net.sent.size(), 2u);
   auto relayed = [](std::string text, uint32_t seq, int editId) {
     const std::string zero = "\"edit_id\":0";
@@ -126,11 +126,12 @@ TEST_F(BoardControllerTest, OwnUpdatesSentBeforeTheEditId) {
   Receive(relayed(first, 1, 4));
   Receive(
       "{\"id\":31002,\"seq_id\":2,\"cli_seq_id\":2,\"edit_id\":5,\"type\":\"curve\",\"curve\":{\"pid\":0,"
-      "\"gid\":65536,\"action\":2,\"brush_size\":6,\"color\":1,\"points\":[[7,7]]}}");
+      "\"gid\":65536,\"action\":2,\"brush_size\":6,\"color\":1,\"points\":[[0,0]]}}");
   Receive(relayed(second, 3, 4));
   auto path = std::dynamic_pointer_cast<GraphPath>(board().FindPage(0)->FindGraph(gid));
   ASSERT_NE(path, nullptr);
-  EXPECT_EQ(path->GetPoints().size(), 4u) << "an own update applied again, or another's taken for an own one";
+  const std::vector<IntPoint> expected{{1, 1}, {2, 2}, {3, 8}, {9, 4}, {0, 0}};
+  EXPECT_EQ(path->GetPoints(), expected) << "an own update applied again, or another's taken for an own one";
   EXPECT_EQ(board().FindPage(0)->GetGraphCount(), 1u);
 }
 

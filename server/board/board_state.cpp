@@ -81,8 +81,8 @@ void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
   }
 }
 
-// Whether the boards apply a line or curve update at all: one they refuse (a coordinate or
-// brush out of range) changes no board, so it must not change the kept state either, or a
+// Whether the boards apply a line or curve update at all: one they refuse (more points than
+// a path holds) changes no board, so it must not change the kept state either, or a
 // board joining later would rebuild something the others never had.
 bool BoardsTake(const std::string& kind, const rapidjson::Value& body) {
   if (kind == "line") return kiv_wb::ReadFourPointUpdate(body) != nullptr;
@@ -118,17 +118,21 @@ void KeepOnlyPoints(StoredBody& body) {
 // instead. A full state then rebuilds the points every board that saw the curve drawn holds.
 void AppendCurvePoint(StoredBody& body, StoredValue& points, const rapidjson::Value& p) {
   if (!IsPoint(p)) return;
+  // Held within the bounds, as the boards read it.
+  const int x = kiv_wb::ClampBoardCoordinate(p[0].GetInt());
+  const int y = kiv_wb::ClampBoardCoordinate(p[1].GetInt());
+  StoredValue point(rapidjson::kArrayType);
+  point.PushBack(x, body.GetAllocator()).PushBack(y, body.GetAllocator());
   const rapidjson::SizeType n = points.Size();
   if (n >= 3) {
     const StoredValue& a = points[n - 2];
     const StoredValue& b = points[n - 1];
-    if (kiv_wb::GraphBase::DistanceToLine(p[0].GetInt(), p[1].GetInt(), a[0].GetInt(), a[1].GetInt(), b[0].GetInt(),
-                                          b[1].GetInt()) == 0) {
-      points[n - 1].CopyFrom(p, body.GetAllocator());
+    if (kiv_wb::GraphBase::DistanceToLine(x, y, a[0].GetInt(), a[1].GetInt(), b[0].GetInt(), b[1].GetInt()) == 0) {
+      points[n - 1] = point;
       return;
     }
   }
-  points.PushBack(StoredValue(p, body.GetAllocator()), body.GetAllocator());
+  points.PushBack(point, body.GetAllocator());
 }
 
 void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) {
@@ -137,6 +141,27 @@ void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) 
     it->value.CopyFrom(value, doc.GetAllocator());
   } else {
     doc.AddMember(StoredValue(key, doc.GetAllocator()), StoredValue(value, doc.GetAllocator()), doc.GetAllocator());
+  }
+}
+
+// The kept coordinates as the boards hold them when they read the update: within the bounds.
+void HoldCoordinates(const std::string& kind, StoredBody& body) {
+  auto hold = [&body](const char* key) {
+    auto it = body.FindMember(key);
+    if (it != body.MemberEnd() && it->value.IsInt()) it->value.SetInt(kiv_wb::ClampBoardCoordinate(it->value.GetInt()));
+  };
+  if (kind == "line") {
+    for (const char* k : {"x1", "y1", "x2", "y2"}) hold(k);
+  } else if (kind == "text") {
+    for (const char* k : {"left", "top", "right", "bottom"}) hold(k);
+  } else if (kind == "curve") {
+    auto points = body.FindMember("points");
+    if (points == body.MemberEnd() || !points->value.IsArray()) return;
+    for (auto& p : points->value.GetArray()) {
+      if (!IsPoint(p)) continue;
+      p[0].SetInt(kiv_wb::ClampBoardCoordinate(p[0].GetInt()));
+      p[1].SetInt(kiv_wb::ClampBoardCoordinate(p[1].GetInt()));
+    }
   }
 }
 
@@ -192,14 +217,15 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
     g.body.CopyFrom(body, g.body.GetAllocator());
     g.body["action"].SetInt(kAdd);
     if (g.kind == "curve") KeepOnlyPoints(g.body);
+    HoldCoordinates(g.kind, g.body);
     g.bytes = new_bytes;
   } else {
     Graph& g = *found->second;
     if (g.kind != update.type) return kiv_proto::kResultOk;  // another kind under that id
     if (update.type == "line") {
+      // The boards set all four points; one the update lacks reads as -1.
       for (const char* k : {"x1", "y1", "x2", "y2"}) {
-        auto it = body.FindMember(k);
-        if (it != body.MemberEnd()) SetMember(g.body, k, it->value);
+        SetMember(g.body, k, rapidjson::Value(kiv_wb::ClampBoardCoordinate(IntOr(body, k, -1))));
       }
     } else if (update.type == "curve") {
       auto add = body.FindMember("points");
@@ -238,12 +264,11 @@ int BoardState::FoldPage(const rapidjson::Value& body) {
 
 void BoardState::FoldMove(const rapidjson::Value& body) {
   const int pid = IntOr(body, "pid", -1);
-  const int ox = IntOr(body, "ox", -1);
-  const int oy = IntOr(body, "oy", -1);
+  // An offset beyond the bounds is held within them, as the boards read it.
+  const int ox = kiv_wb::ClampBoardCoordinate(IntOr(body, "ox", -1));
+  const int oy = kiv_wb::ClampBoardCoordinate(IntOr(body, "oy", -1));
   auto list = body.FindMember("graphs");
   if (!PageExists(pid) || list == body.MemberEnd() || !list->value.IsArray()) return;
-  // The boards refuse a move by more than a board coordinate.
-  if (!kiv_wb::IsBoardCoordinate(ox) || !kiv_wb::IsBoardCoordinate(oy)) return;
   for (const auto& id : list->value.GetArray()) {
     if (!id.IsInt()) continue;
     auto found = index_.find(Key(pid, id.GetInt()));

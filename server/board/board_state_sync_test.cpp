@@ -138,9 +138,10 @@ TEST_F(LateJoin, MovesTheBoardsRefuseChangeNothing) {
   EXPECT_NE(FullState(far).find(R"("x1":1048000,"y1":-1048000)"), std::string::npos) << FullState(far);
 }
 
-// Updates the boards refuse (a coordinate or brush out of range) change nothing in the kept
-// state: a curve keeps its points, a line is not replaced by one no board would draw.
-TEST_F(LateJoin, UpdatesTheBoardsRefuseChangeNothing) {
+// Values beyond the bounds (a coordinate or brush out of range) are held within them alike on
+// the boards and in the state a late joiner gets: a curve keeps every point, a line the same
+// rectangle.
+TEST_F(LateJoin, ValuesBeyondTheBoundsAreHeldAlike) {
   Send(Curve(1, R"(,"points":[[0,0],[10,0],[10,10]])"));
   Send(Curve(2, R"(,"points":[[20,20],[5000000,0]])"));
   Send(R"({"id":31002,"type":"curve","curve":{"pid":0,"gid":8,"action":2,"brush_size":9999,"points":[[30,30]]}})");
@@ -149,17 +150,15 @@ TEST_F(LateJoin, UpdatesTheBoardsRefuseChangeNothing) {
   Send(
       R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":1,"graph":1,"brush_size":6,"x1":1,"y1":2,"x2":3000000,"y2":4}})");
   Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":2,"x2":-3000000}})");
-  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":3,"action":3,"brush_size":1000}})");
   Join();
   ASSERT_TRUE(PathOf(live_) && PathOf(late_));
-  const std::vector<kiv_wb::IntPoint> expected{{0, 0}, {10, 0}, {10, 10}};
+  const std::vector<kiv_wb::IntPoint> expected{{0, 0}, {10, 0}, {10, 10}, {20, 20}, {1048576, 0}, {30, 30}};
   EXPECT_EQ(PathOf(live_)->GetPoints(), expected);
   EXPECT_EQ(PathOf(late_)->GetPoints(), expected);
-  for (kiv_wb::Board* board : {&live_, &late_}) {
-    auto line = board->FindPage(0)->FindGraph(3);
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(line->GetRect(), live_.FindPage(0)->FindGraph(3)->GetRect());
-  }
+  auto line = live_.FindPage(0)->FindGraph(3);
+  auto lateLine = late_.FindPage(0)->FindGraph(3);
+  ASSERT_TRUE(line && lateLine);
+  EXPECT_EQ(lateLine->GetRect(), line->GetRect());
 }
 
 }  // namespace
