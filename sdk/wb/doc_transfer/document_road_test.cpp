@@ -181,6 +181,10 @@ struct DocumentRoadTest : ::testing::Test {
     if (auto* c = engine->FindController(board)) c->GetPageLocalPath(page, &path);
     return path;
   }
+  // What the board window's paint does when an arrived page asked it to redraw.
+  void Paint(const std::string& board) {
+    if (auto* c = engine->FindController(board)) c->Redraw();
+  }
 
   kiv_fake::LogSink log;
   kiv_test::TempDir dir;
@@ -373,11 +377,13 @@ TEST_F(DocumentRoadTest, PageImagesBecomeBackgrounds) {
   ASSERT_TRUE(journal.WaitFor("event 6 0"));
   EXPECT_EQ(LocalPath("wb-7", 1), PageFile(1));
   EXPECT_EQ(ReadFile(PageFile(1)), "JPEG-BYTES");
+  Paint("wb-7");
   EXPECT_EQ(canvas.Count("background"), 0) << "page 1 is not the current page";
 
   engine->OnDocDownloadRsp(0, "", "/g1/plan/0.jpg", server.Url("/img/0.jpg").c_str());
   for (int i = 0; i < 2000 && journal.Count("event 6 0") < 2; ++i) std::this_thread::sleep_for(10ms);
   EXPECT_EQ(LocalPath("wb-7", 0), PageFile(0));
+  Paint("wb-7");
   EXPECT_GE(canvas.Count("background " + PageFile(0)), 1) << "the current page shows its image";
   EXPECT_EQ(server.Requests().size(), 2u);
 
@@ -415,6 +421,7 @@ TEST_F(DocumentRoadTest, PageStillDownloadingIsNotShown) {
   ASSERT_TRUE(journal.WaitFor("event 6 0"));
   EXPECT_EQ(LocalPath("wb-7", 0), PageFile(0));
   EXPECT_TRUE(ReadFile(PageFile(0)) == image) << "the page shown is the whole image";
+  Paint("wb-7");
   EXPECT_GE(canvas.Count("background " + PageFile(0)), 1);
   EXPECT_EQ(gated.Requests().size(), 1u);
 }
