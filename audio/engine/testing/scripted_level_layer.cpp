@@ -320,10 +320,14 @@ HResult ScriptedLevelLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>* endp
   return kS_OK;
 }
 
-HResult ScriptedLevelLayer::OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) {
-  if (index < 0 || index >= static_cast<int>(endpoints_.size())) return kE_INVALIDARG;
-  endpoint->reset(new ScriptedLevelEndpointHandle(this, endpoints_[index].get()));
-  return kS_OK;
+HResult ScriptedLevelLayer::OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) {
+  for (const auto& e : endpoints_) {
+    if (SameDeviceId(e->guid_text, id)) {
+      endpoint->reset(new ScriptedLevelEndpointHandle(this, e.get()));
+      return kS_OK;
+    }
+  }
+  return kE_NOTFOUND;
 }
 
 HResult ScriptedLevelLayer::RegisterDeviceNotifications(DeviceNotificationSink* sink) {

@@ -92,7 +92,7 @@ class ScriptedLevelLayer : public LevelDeviceLayer {
   bool GetSystemVersion(int* major, int* minor) override;
   void Sleep(uint32_t ms) override { slept_ms_ += ms; }
   HResult EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) override;
-  HResult OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) override;
+  HResult OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) override;
   HResult RegisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult UnregisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult EnumDirectSound(DeviceKind kind, std::vector<DirectSoundDevice>* devices) override;
