@@ -203,7 +203,8 @@ TEST_F(VolumeControllerTest, BoostFoundAndStepped) {
   EXPECT_EQ(c->increase_hold, 30);
 }
 
-// Verifies the boost search by node type and the starting values of the Part's ranges.
+// Verifies the boost search by node type and where the boost starts: the top of a range of
+// fewer than 3 steps, one step over the minimum on the named models, unset at 0 dB or below.
 TEST_F(VolumeControllerTest, BoostByNodeTypeAndStartValues) {
   mic_->topology = BoostTopology(0, 20, 10, 0, L"Input Gain");  // no "Mic Boost" name
   std::unique_ptr<VolumeController> c = Make();
