@@ -269,6 +269,13 @@ ScriptedLevelEndpoint& ScriptedLevelLayer::AddEndpoint(const std::wstring& guid_
   return *endpoints_.back();
 }
 
+ScriptedLevelEndpoint& ScriptedLevelLayer::PlugEndpointFirst(const std::wstring& guid_text, const std::wstring& name) {
+  endpoints_.emplace(endpoints_.begin(), new ScriptedLevelEndpoint);
+  endpoints_.front()->guid_text = guid_text;
+  endpoints_.front()->name = name;
+  return *endpoints_.front();
+}
+
 ScriptedLevelEndpoint& ScriptedLevelLayer::endpoint(const std::wstring& guid_text) {
   for (auto& e : endpoints_) {
     if (e->guid_text == guid_text) return *e;
@@ -321,6 +328,9 @@ HResult ScriptedLevelLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>* endp
 }
 
 HResult ScriptedLevelLayer::OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) {
+  std::function<void()> change;
+  change.swap(on_next_open_);
+  if (change) change();
   for (const auto& e : endpoints_) {
     if (SameDeviceId(e->guid_text, id)) {
       endpoint->reset(new ScriptedLevelEndpointHandle(this, e.get()));

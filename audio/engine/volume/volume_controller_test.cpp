@@ -257,6 +257,23 @@ TEST_F(VolumeControllerTest, EndpointStateAndNotifications) {
   EXPECT_FALSE(c->backend()->vista()->narrow_band());
 }
 
+// Verifies that the level control opens the microphone it matched when a device is plugged
+// in between the enumeration and the open and lists at the matched microphone's index.
+TEST_F(VolumeControllerTest, OpensMatchedMicrophoneWhenDevicesChangeMeanwhile) {
+  mic_->master = 0.9f;
+  ScriptedLevelEndpoint* plugged = nullptr;
+  layer_.OnNextOpen([this, &plugged] {
+    plugged = &layer_.PlugEndpointFirst(L"{1B2C3D4E-0001-0002-0003-00000000000B}", L"USB Headset");
+    plugged->master = 0.9f;
+  });
+  std::unique_ptr<VolumeController> c = Make();
+  ASSERT_NE(plugged, nullptr);
+  EXPECT_NE(mic_->sink, nullptr);
+  EXPECT_EQ(plugged->sink, nullptr);
+  EXPECT_EQ(Level(), 52428u);  // the matched microphone brought into the band
+  EXPECT_EQ(plugged->master_sets, 0);
+}
+
 // Verifies that a refused level change (Wine answers E_NOTIMPL) is reported, and that a
 // boost-only device never sets its level.
 TEST_F(VolumeControllerTest, RefusedSetAndBoostOnlyDevice) {
