@@ -18,7 +18,7 @@ class NoDeviceLayer : public AudioDeviceLayer {
     return kS_OK;
   }
   HResult GetDefaultEndpointId(EndpointFlow, std::wstring*) override { return kE_FAIL; }
-  HResult OpenEndpoint(EndpointFlow, int, std::unique_ptr<AudioEndpoint>*) override { return kE_FAIL; }
+  HResult OpenEndpoint(EndpointFlow, const std::wstring&, std::unique_ptr<AudioEndpoint>*) override { return kE_FAIL; }
   HResult EnumPlayoutDevices(std::vector<DeviceRecord>* devices) override {
     devices->clear();
     return kS_OK;

@@ -18,7 +18,7 @@ class NoLevelDeviceLayer : public LevelDeviceLayer {
     endpoints->clear();
     return kS_OK;
   }
-  HResult OpenCaptureEndpoint(int, std::unique_ptr<LevelEndpoint>*) override { return kE_FAIL; }
+  HResult OpenCaptureEndpoint(const std::wstring&, std::unique_ptr<LevelEndpoint>*) override { return kE_FAIL; }
   HResult RegisterDeviceNotifications(DeviceNotificationSink*) override { return kS_OK; }
   HResult UnregisterDeviceNotifications(DeviceNotificationSink*) override { return kS_OK; }
   HResult EnumDirectSound(DeviceKind, std::vector<DirectSoundDevice>* devices) override {

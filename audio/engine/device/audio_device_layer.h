@@ -95,8 +95,9 @@ class AudioDeviceLayer {
   virtual HResult EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) = 0;
   // Id text of the default communications endpoint.
   virtual HResult GetDefaultEndpointId(EndpointFlow flow, std::wstring* id) = 0;
-  // The active endpoint at `index` of the enumeration.
-  virtual HResult OpenEndpoint(EndpointFlow flow, int index, std::unique_ptr<AudioEndpoint>* endpoint) = 0;
+  // The active endpoint whose id text equals `id` (as SameDeviceId compares); E_NOTFOUND
+  // when none has it, as when it was removed since it was enumerated.
+  virtual HResult OpenEndpoint(EndpointFlow flow, const std::wstring& id, std::unique_ptr<AudioEndpoint>* endpoint) = 0;
   // Playout devices as DirectSound lists them (the primary driver, which has no GUID, skipped).
   virtual HResult EnumPlayoutDevices(std::vector<DeviceRecord>* devices) = 0;
 

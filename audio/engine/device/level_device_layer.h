@@ -160,7 +160,8 @@ class LevelDeviceLayer {
 
   // Core Audio, on a thread that has initialised COM.
   virtual HResult EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) = 0;
-  virtual HResult OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) = 0;
+  // The active capture endpoint whose id text equals `id`; E_NOTFOUND when none has it.
+  virtual HResult OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) = 0;
   // The sink must outlive its registration.
   virtual HResult RegisterDeviceNotifications(DeviceNotificationSink* sink) = 0;
   virtual HResult UnregisterDeviceNotifications(DeviceNotificationSink* sink) = 0;

@@ -14,10 +14,12 @@
 // clang-format on
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "audio_lib_log.h"
 #include "common/win/com_ref.h"
+#include "device/guid_text.h"
 
 static_assert(sizeof(WAVEFORMATEXTENSIBLE) == sizeof(WaveFormat), "format record layout");
 static_assert(sizeof(GUID) == sizeof(Guid), "GUID layout");
@@ -431,15 +433,30 @@ HResult WasapiDeviceLayer::GetDefaultEndpointId(EndpointFlow flow, std::wstring*
   return ReadStringProperty(device.get(), PKEY_AudioEndpoint_GUID, id);
 }
 
-HResult WasapiDeviceLayer::OpenEndpoint(EndpointFlow flow, int index, std::unique_ptr<AudioEndpoint>* endpoint) {
+HResult FindActiveEndpoint(EndpointFlow flow, const std::wstring& id, ComRef<IMMDevice>* device) {
   ComRef<IMMDeviceCollection> collection;
   UINT count = 0;
-  HRESULT hr = EndpointCollection(flow, &collection, &count);
+  HRESULT hr = EndpointCollection(flow, &collection, &count, false);
   if (FAILED(hr)) return hr;
-  if (index < 0 || static_cast<UINT>(index) >= count) return E_INVALIDARG;
-  IMMDevice* device = nullptr;
-  hr = collection->Item(static_cast<UINT>(index), &device);
-  if (SUCCEEDED(hr)) endpoint->reset(new WasapiEndpoint(device));
+  for (UINT i = 0; i < count; ++i) {
+    ComRef<IMMDevice> candidate;
+    hr = collection->Item(i, candidate.Receive());
+    if (FAILED(hr)) return hr;
+    std::wstring text;
+    if (SUCCEEDED(ReadStringProperty(candidate.get(), PKEY_AudioEndpoint_GUID, &text, false)) &&
+        SameDeviceId(text, id)) {
+      *device = std::move(candidate);
+      return S_OK;
+    }
+  }
+  return kE_NOTFOUND;
+}
+
+HResult WasapiDeviceLayer::OpenEndpoint(EndpointFlow flow, const std::wstring& id,
+                                        std::unique_ptr<AudioEndpoint>* endpoint) {
+  ComRef<IMMDevice> device;
+  const HRESULT hr = FindActiveEndpoint(flow, id, &device);
+  if (SUCCEEDED(hr)) endpoint->reset(new WasapiEndpoint(device.Detach()));
   return hr;
 }
 

@@ -50,15 +50,6 @@ HRESULT CreateEnumerator(ComRef<IMMDeviceEnumerator>* enumerator) {
                           enumerator->ReceiveVoid());
 }
 
-HRESULT CaptureCollection(ComRef<IMMDeviceCollection>* collection, UINT* count) {
-  ComRef<IMMDeviceEnumerator> enumerator;
-  HRESULT hr = CreateEnumerator(&enumerator);
-  if (FAILED(hr)) return hr;
-  hr = enumerator->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, collection->Receive());
-  if (FAILED(hr)) return hr;
-  return (*collection)->GetCount(count);
-}
-
 // COM side of an EndpointVolumeSink.
 class VolumeCallback : public kiv_common::ComObject<kiv_common::DeleteOnLastRelease, IAudioEndpointVolumeCallback> {
  public:
@@ -278,15 +269,10 @@ HResult WindowsLevelDeviceLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>*
   return ReadActiveEndpoints(EndpointFlow::kCapture, endpoints, false);
 }
 
-HResult WindowsLevelDeviceLayer::OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) {
-  ComRef<IMMDeviceCollection> collection;
-  UINT count = 0;
-  HRESULT hr = CaptureCollection(&collection, &count);
-  if (FAILED(hr)) return hr;
-  if (index < 0 || static_cast<UINT>(index) >= count) return E_INVALIDARG;
-  IMMDevice* device = nullptr;
-  hr = collection->Item(static_cast<UINT>(index), &device);
-  if (SUCCEEDED(hr)) endpoint->reset(new WindowsLevelEndpoint(device));
+HResult WindowsLevelDeviceLayer::OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) {
+  ComRef<IMMDevice> device;
+  const HRESULT hr = FindActiveEndpoint(EndpointFlow::kCapture, id, &device);
+  if (SUCCEEDED(hr)) endpoint->reset(new WindowsLevelEndpoint(device.Detach()));
   return hr;
 }
 

@@ -16,7 +16,7 @@ class WindowsLevelDeviceLayer : public LevelDeviceLayer {
   bool GetSystemVersion(int* major, int* minor) override;
   void Sleep(uint32_t ms) override;
   HResult EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) override;
-  HResult OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) override;
+  HResult OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) override;
   HResult RegisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult UnregisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult EnumDirectSound(DeviceKind kind, std::vector<DirectSoundDevice>* devices) override;

@@ -15,7 +15,7 @@ class EndpointOpenerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     layer_.AddEndpoint(EndpointFlow::kCapture, kId, L"Microphone", 44100, 2);
-    ASSERT_EQ(layer_.OpenEndpoint(EndpointFlow::kCapture, 0, &endpoint_), kS_OK);
+    ASSERT_EQ(layer_.OpenEndpoint(EndpointFlow::kCapture, kId, &endpoint_), kS_OK);
     layer_.Inspect(kId, [this](const ScriptedEndpoint& e) { format_ = e.mix; });
   }
   ScriptedDeviceLayer layer_;

@@ -60,7 +60,7 @@ HResult SelectEndpoint(AudioDeviceLayer* layer, EndpointFlow flow, const std::ws
     AudioLibLog("FAILED to FIND a matched device\n");
     return kE_FAIL;
   }
-  hr = layer->OpenEndpoint(flow, match, &out->endpoint);
+  hr = layer->OpenEndpoint(flow, endpoints[match].id, &out->endpoint);
   if (Failed(hr)) {
     AudioLibLog("Unexpected spEndpoints->Item() Failed hr=0x%x\n", HrBits(hr));
     out->endpoint.reset();

@@ -1,6 +1,7 @@
 // Finds the endpoint a capture or playback stream opens: the id text it was given, or the
 // default communications endpoint's, matched case-insensitively among the active endpoints
-// of its flow in index order, then opened. Each step is logged.
+// of its flow in index order, then opened by that id (not by its index, which a device
+// plugged in or removed meanwhile moves). Each step is logged.
 #pragma once
 
 #include <memory>

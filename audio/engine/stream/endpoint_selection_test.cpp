@@ -61,6 +61,28 @@ TEST_F(EndpointSelectionTest, OpensMatchingEndpoint) {
   EXPECT_EQ(selected.ansi_name, "Headset Microphone");
 }
 
+// Verifies that the endpoint opened is the one matched when devices change between the
+// enumeration and the open: the first microphone is unplugged and a headset plugged in,
+// which then lists at the matched endpoint's index.
+TEST_F(EndpointSelectionTest, OpensMatchedEndpointWhenDevicesChangeMeanwhile) {
+  const std::wstring plugged = L"{00000000-0000-0000-0000-0000000000D4}";
+  layer_.OnNextOpen([this, &plugged] {
+    layer_.RemoveEndpoint(kFirst);
+    layer_.AddEndpoint(EndpointFlow::kCapture, plugged, L"USB Headset");
+  });
+  SelectedEndpoint selected;
+  ASSERT_EQ(SelectEndpoint(&layer_, EndpointFlow::kCapture, kSecond, &selected), kS_OK);
+  ASSERT_NE(selected.endpoint, nullptr);
+  std::unique_ptr<AudioClient> client;
+  ASSERT_EQ(selected.endpoint->Activate(&client), kS_OK);
+  int matched = -1, other = -1;
+  layer_.Inspect(kSecond, [&matched](const ScriptedEndpoint& e) { matched = e.activations; });
+  layer_.Inspect(plugged, [&other](const ScriptedEndpoint& e) { other = e.activations; });
+  EXPECT_EQ(matched, 1);
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(selected.friendly_name, L"Headset Microphone");
+}
+
 // Verifies that no match fails and leaves no endpoint from an earlier selection.
 TEST_F(EndpointSelectionTest, NoMatchFailsAndClears) {
   SelectedEndpoint selected;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 struct ScriptedDeviceLayer::Stream {
   std::shared_ptr<ScriptedEndpoint> endpoint;
@@ -427,17 +428,27 @@ HResult ScriptedDeviceLayer::GetDefaultEndpointId(EndpointFlow flow, std::wstrin
   return kS_OK;
 }
 
-HResult ScriptedDeviceLayer::OpenEndpoint(EndpointFlow flow, int index, std::unique_ptr<AudioEndpoint>* endpoint) {
+void ScriptedDeviceLayer::OnNextOpen(std::function<void()> change) {
   std::lock_guard<std::mutex> lock(mutex_);
-  int i = 0;
+  on_next_open_ = std::move(change);
+}
+
+HResult ScriptedDeviceLayer::OpenEndpoint(EndpointFlow flow, const std::wstring& id,
+                                          std::unique_ptr<AudioEndpoint>* endpoint) {
+  std::function<void()> change;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change.swap(on_next_open_);
+  }
+  if (change) change();
+  std::lock_guard<std::mutex> lock(mutex_);
   for (auto& e : endpoints_) {
-    if (e->flow != flow) continue;
-    if (i++ == index) {
+    if (e->flow == flow && SameDeviceId(e->id, id)) {
       endpoint->reset(new ScriptedEndpointHandle(this, e));
       return kS_OK;
     }
   }
-  return kE_INVALIDARG;
+  return kE_NOTFOUND;
 }
 
 HResult ScriptedDeviceLayer::EnumPlayoutDevices(std::vector<DeviceRecord>* devices) {

@@ -71,6 +71,9 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
   // Streams open on the endpoint now stop delivering events; later streams work.
   void BreakStreams(const std::wstring& id);
   void FailEnumeration(bool fail);
+  // Runs once at the start of the next OpenEndpoint (devices plugged in or removed between
+  // an enumeration and the open that follows it).
+  void OnNextOpen(std::function<void()> change);
   // Playout list as DirectSound gives it; by default the render endpoints.
   void SetPlayoutDevices(const std::vector<DeviceRecord>& devices, HResult result = kS_OK);
 
@@ -87,7 +90,7 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
   void UninitializeThread() override;
   HResult EnumEndpoints(EndpointFlow flow, std::vector<EndpointInfo>* endpoints) override;
   HResult GetDefaultEndpointId(EndpointFlow flow, std::wstring* id) override;
-  HResult OpenEndpoint(EndpointFlow flow, int index, std::unique_ptr<AudioEndpoint>* endpoint) override;
+  HResult OpenEndpoint(EndpointFlow flow, const std::wstring& id, std::unique_ptr<AudioEndpoint>* endpoint) override;
   HResult EnumPlayoutDevices(std::vector<DeviceRecord>* devices) override;
   PlatformEvent::WaitResult WaitForEvent(PlatformEvent* event, uint32_t timeout_ms) override;
   bool Sleep(uint32_t ms, PlatformEvent* wake) override;
@@ -112,6 +115,7 @@ class ScriptedDeviceLayer : public AudioDeviceLayer {
   std::wstring default_capture_;
   std::wstring default_render_;
   bool fail_enumeration_ = false;
+  std::function<void()> on_next_open_;
   bool custom_playout_ = false;
   std::vector<DeviceRecord> playout_;
   HResult playout_result_ = kS_OK;

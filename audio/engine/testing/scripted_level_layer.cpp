@@ -269,6 +269,13 @@ ScriptedLevelEndpoint& ScriptedLevelLayer::AddEndpoint(const std::wstring& guid_
   return *endpoints_.back();
 }
 
+ScriptedLevelEndpoint& ScriptedLevelLayer::PlugEndpointFirst(const std::wstring& guid_text, const std::wstring& name) {
+  endpoints_.emplace(endpoints_.begin(), new ScriptedLevelEndpoint);
+  endpoints_.front()->guid_text = guid_text;
+  endpoints_.front()->name = name;
+  return *endpoints_.front();
+}
+
 ScriptedLevelEndpoint& ScriptedLevelLayer::endpoint(const std::wstring& guid_text) {
   for (auto& e : endpoints_) {
     if (e->guid_text == guid_text) return *e;
@@ -320,10 +327,17 @@ HResult ScriptedLevelLayer::EnumCaptureEndpoints(std::vector<EndpointInfo>* endp
   return kS_OK;
 }
 
-HResult ScriptedLevelLayer::OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) {
-  if (index < 0 || index >= static_cast<int>(endpoints_.size())) return kE_INVALIDARG;
-  endpoint->reset(new ScriptedLevelEndpointHandle(this, endpoints_[index].get()));
-  return kS_OK;
+HResult ScriptedLevelLayer::OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) {
+  std::function<void()> change;
+  change.swap(on_next_open_);
+  if (change) change();
+  for (const auto& e : endpoints_) {
+    if (SameDeviceId(e->guid_text, id)) {
+      endpoint->reset(new ScriptedLevelEndpointHandle(this, e.get()));
+      return kS_OK;
+    }
+  }
+  return kE_NOTFOUND;
 }
 
 HResult ScriptedLevelLayer::RegisterDeviceNotifications(DeviceNotificationSink* sink) {

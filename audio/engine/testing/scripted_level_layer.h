@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/level_device_layer.h"
@@ -70,6 +71,11 @@ class ScriptedLevelLayer : public LevelDeviceLayer {
   ~ScriptedLevelLayer() override;
 
   ScriptedLevelEndpoint& AddEndpoint(const std::wstring& guid_text, const std::wstring& name);
+  // A device plugged in: its endpoint lists before the others.
+  ScriptedLevelEndpoint& PlugEndpointFirst(const std::wstring& guid_text, const std::wstring& name);
+  // Runs once at the start of the next OpenCaptureEndpoint (devices plugged in or removed
+  // between an enumeration and the open that follows it).
+  void OnNextOpen(std::function<void()> change) { on_next_open_ = std::move(change); }
   ScriptedLevelEndpoint& endpoint(const std::wstring& guid_text);
   // Delivers a volume notification to the endpoint's registered callback, as a system
   // thread would.
@@ -92,7 +98,7 @@ class ScriptedLevelLayer : public LevelDeviceLayer {
   bool GetSystemVersion(int* major, int* minor) override;
   void Sleep(uint32_t ms) override { slept_ms_ += ms; }
   HResult EnumCaptureEndpoints(std::vector<EndpointInfo>* endpoints) override;
-  HResult OpenCaptureEndpoint(int index, std::unique_ptr<LevelEndpoint>* endpoint) override;
+  HResult OpenCaptureEndpoint(const std::wstring& id, std::unique_ptr<LevelEndpoint>* endpoint) override;
   HResult RegisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult UnregisterDeviceNotifications(DeviceNotificationSink* sink) override;
   HResult EnumDirectSound(DeviceKind kind, std::vector<DirectSoundDevice>* devices) override;
@@ -109,6 +115,7 @@ class ScriptedLevelLayer : public LevelDeviceLayer {
   friend class ScriptedNotifyWindow;
   int major_ = 6, minor_ = 1;
   std::vector<std::unique_ptr<ScriptedLevelEndpoint>> endpoints_;
+  std::function<void()> on_next_open_;
   std::vector<DirectSoundDevice> dsound_[2];
   bool has_default_voice_[2] = {};
   Guid default_voice_[2] = {};

@@ -52,7 +52,7 @@ CVistaAudio::CVistaAudio(LevelDeviceLayer* layer, const Guid& device, bool captu
   std::unique_ptr<LevelEndpoint> endpoint;
   for (int i = 0; i < endpoint_count_; ++i) {
     if (endpoints[i].id != wanted) continue;
-    if (Failed(layer_->OpenCaptureEndpoint(i, &endpoint))) return;
+    if (Failed(layer_->OpenCaptureEndpoint(endpoints[i].id, &endpoint))) return;
     endpoint_index_ = i;
     (void)endpoint->GetId(&endpoint_id_);
     if (Failed(endpoint->ActivateEndpointVolume(&volume_))) return;

@@ -203,7 +203,8 @@ TEST_F(VolumeControllerTest, BoostFoundAndStepped) {
   EXPECT_EQ(c->increase_hold, 30);
 }
 
-// Verifies the boost search by node type and the starting values of the Part's ranges.
+// Verifies the boost search by node type and where the boost starts: the top of a range of
+// fewer than 3 steps, one step over the minimum on the named models, unset at 0 dB or below.
 TEST_F(VolumeControllerTest, BoostByNodeTypeAndStartValues) {
   mic_->topology = BoostTopology(0, 20, 10, 0, L"Input Gain");  // no "Mic Boost" name
   std::unique_ptr<VolumeController> c = Make();
@@ -254,6 +255,23 @@ TEST_F(VolumeControllerTest, EndpointStateAndNotifications) {
   mic_->exclusive_rates = {8000, 16000, 48000};
   c = Make();
   EXPECT_FALSE(c->backend()->vista()->narrow_band());
+}
+
+// Verifies that the level control opens the microphone it matched when a device is plugged
+// in between the enumeration and the open and lists at the matched microphone's index.
+TEST_F(VolumeControllerTest, OpensMatchedMicrophoneWhenDevicesChangeMeanwhile) {
+  mic_->master = 0.9f;
+  ScriptedLevelEndpoint* plugged = nullptr;
+  layer_.OnNextOpen([this, &plugged] {
+    plugged = &layer_.PlugEndpointFirst(L"{1B2C3D4E-0001-0002-0003-00000000000B}", L"USB Headset");
+    plugged->master = 0.9f;
+  });
+  std::unique_ptr<VolumeController> c = Make();
+  ASSERT_NE(plugged, nullptr);
+  EXPECT_NE(mic_->sink, nullptr);
+  EXPECT_EQ(plugged->sink, nullptr);
+  EXPECT_EQ(Level(), 52428u);  // the matched microphone brought into the band
+  EXPECT_EQ(plugged->master_sets, 0);
 }
 
 // Verifies that a refused level change (Wine answers E_NOTIMPL) is reported, and that a

@@ -128,11 +128,26 @@ void UpdateEchoGains(SerrinState* s, int32_t c) {
   }
 }
 
-// The channel's noise floor follows the error spectrum (what is left after the filter).
-void UpdateNoiseFloor(SerrinState* s, int32_t c) {
+// A channel's noise floor from its power spectrum.
+void UpdateNoiseFloor(SerrinState* s, int32_t c, const float* power) {
   float band = 0.0f;
-  for (int k = 2; k < kSpectralBins; ++k) band += s->error_power[k];
-  band_activity_update(s->error_power, &s->band_tracker[c], band, &s->spectral_floor[c], &s->floor_sweep[c]);
+  for (int k = 2; k < kSpectralBins; ++k) band += power[k];
+  band_activity_update(power, &s->band_tracker[c], band, &s->spectral_floor[c], &s->floor_sweep[c]);
+}
+
+// Every channel in use learns its own floor: the filtered channel from what the filter left
+// (the error spectrum), the others (the second microphone's, while it is on) from their own
+// spectra, so that the channel vote, the mixing and the other channel's suppression compare
+// learnt floors.
+void UpdateNoiseFloors(SerrinState* s, int32_t selected, bool mic2_active) {
+  UpdateNoiseFloor(s, selected, s->error_power);
+  const int32_t channels = mic2_active ? kSerrinChannels : 1;
+  float power[kSpectralBins];
+  for (int32_t c = 0; c < channels; ++c) {
+    if (c == selected) continue;
+    for (int k = 0; k < kSpectralBins; ++k) power[k] = Power(s->channel_spectra[c][k]);
+    UpdateNoiseFloor(s, c, power);
+  }
 }
 
 // Step 2: a change of music mode reloads the far-end trackers and floors.
@@ -369,7 +384,7 @@ void AdaptiveFilter(SerrinState* s, SerrinConfig* config, bool mic2_active) {
   path.echo_path_sum = echo;
   WriteBandLevels(s->error_power, &path);
   UpdateEchoGains(s, selected);
-  UpdateNoiseFloor(s, selected);
+  UpdateNoiseFloors(s, selected, mic2_active);
 
   if (s->far_loud_hold == kLoudHold) CouplingUpdate(s, &path);
 }
@@ -584,8 +599,8 @@ void FarEndPowerAndVoter(SerrinState* s, const SerrinComplex* delayed_bins) {
 // Step 14: residual echo and suppression of the selected (and the other) channel, then the
 // second-microphone mixing.
 void ResidualEcho(SerrinState* s, SerrinConfig* config, const SerrinFrameArgs* args, int music, bool mic2_active) {
-  const int32_t two_mic_countdown = mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1], s->mic2_delay,
-                                                         args->second_mic_on, &s->two_mic);
+  const int32_t two_mic_countdown =
+      mag_threshold_update(s->channel_spectra[0], s->channel_spectra[1], s->mic2_delay, args->voice, &s->two_mic);
   int32_t double_talk = two_mic_countdown;
   if (args->second_mic_on == 0 && s->headphone_counter != kHeadphoneMode) double_talk = 1;
   SuppressChannel(s, config, s->selected_channel, music != 0, double_talk, args->noise_suppression);

@@ -58,7 +58,7 @@ class Core : public ::testing::Test {
 
   // Runs one frame; reference is copied because the core replaces it.
   void Run(const int16_t* mic, const int16_t* ref, int16_t* mic2 = nullptr, int second_mic_on = 0,
-           int noise_suppression = 1) {
+           int noise_suppression = 1, int voice = 0) {
     std::memcpy(reference_, ref, sizeof(reference_));
     std::memcpy(mic_, mic, sizeof(mic_));
     channel_.mic = channel_.mic_copy = mic_;
@@ -68,7 +68,7 @@ class Core : public ::testing::Test {
     SerrinFrameArgs args{};
     args.reference = reference_;
     args.output = output_;
-    args.voice = 0;
+    args.voice = voice;
     args.second_mic_on = second_mic_on;
     args.mic_floor = &mic_floor_;
     args.mic2_floor = &mic2_floor_;
@@ -135,8 +135,9 @@ constexpr int kComfortNoisePeak = 64;
 }  // namespace
 
 // Verifies that silence, speech and echo frames pass through the core without fault;
-// silence comes out as comfort noise at the start floor (about -65 dBFS); the echo-hold
-// word follows the crest detector of the microphone.
+// silence comes out as comfort noise at the start floor (about -65 dBFS), the echo well
+// under the microphone's level; the echo-hold word follows the crest detector of the
+// microphone.
 TEST_F(Core, SilenceSpeechAndEchoFrames) {
   for (int f = 0; f < 50; ++f) {
     Run(kZeros, kZeros);
@@ -163,10 +164,17 @@ TEST_F(Core, SilenceSpeechAndEchoFrames) {
   const std::vector<int16_t> far_end = SpeechLike(960 * frames, 12000.0f, 1);
   const std::vector<int16_t> hiss = WhiteNoise(960 * frames, 30.0f, 3);
   const std::vector<int16_t> echo = EchoOf(far_end, 2, hiss);
+  double echo_energy = 0.0, out_energy = 0.0;
   for (int f = 0; f < frames; ++f) {
     Run(&echo[960 * f], &far_end[960 * f]);
-    for (int16_t v : output_) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
+    if (f < frames / 2) continue;
+    for (int n = 0; n < 960; ++n) {
+      echo_energy += static_cast<double>(echo[960 * f + n]) * echo[960 * f + n];
+      out_energy += static_cast<double>(output_[n]) * output_[n];
+    }
   }
+  // Over the second half the echo comes out more than 30 dB down (41.9 dB when written).
+  EXPECT_GT(10.0 * std::log10(echo_energy / (out_energy + 1.0)), 30.0);
   EXPECT_EQ(state_->frame_counter, 50 + 2 * frames);
   // Every frame's hold word was checked against the independent detector in Run.
   EXPECT_EQ(mode3_, 0);
@@ -293,12 +301,16 @@ TEST_F(Core, OutputGainClipsPerBlock) {
   EXPECT_FLOAT_EQ(state_->applied_gain, reduced);
   EXPECT_EQ(log.Count("clipped happened , change gain from 1.000000 to 0.833333."), 1);
 
-  // Samples stay within +-32000 even when the gain ramps up.
+  // Samples are limited to +-32000: the ramp down from a gain of 2.0 takes 20000 to 40000 at
+  // first (the new gain 1.0 itself needs no clipping), until 20000 x gain falls below 32000.
   int16_t y[960];
   for (int n = 0; n < 960; ++n) y[n] = n % 2 ? 20000 : -20000;
-  state_->applied_gain = 1.25f;
-  serrin_apply_output_gain(state_.get(), y, 1.25f);
-  for (int16_t v : y) ASSERT_LE(std::abs(static_cast<int>(v)), 32000);
+  state_->applied_gain = 2.0f;
+  serrin_apply_output_gain(state_.get(), y, 1.0f);
+  for (int n = 0; n < 38; ++n) ASSERT_EQ(y[n], n % 2 ? 32000 : -32000) << n;
+  EXPECT_LT(std::abs(static_cast<int>(y[40])), 32000);
+  EXPECT_GT(std::abs(static_cast<int>(y[40])), 30000);
+  for (int n = 96; n < 960; ++n) ASSERT_EQ(y[n], n % 2 ? 20000 : -20000) << n;
 }
 
 // Verifies the echo-after-canceller flag: three detections in a 150-frame period set it,
@@ -380,6 +392,54 @@ TEST_F(Core, SecondMicrophoneBlocks) {
   Run(kZeros, kZeros, nullptr, 0);
   EXPECT_EQ(state_->channel_spectra[1][0].re, 0.0f);
   EXPECT_EQ(state_->channel_spectra[2][100].im, 0.0f);
+}
+
+// Verifies that with the second microphone on each channel learns its own noise floor, so
+// that the channel vote follows the cleaner microphone: the same quiet talker in both after
+// 10 s of hiss alone, the main microphone's hiss 20 dB above the second's.
+TEST_F(Core, ChannelVoteFollowsTheCleanerMicrophone) {
+  const int quiet = 500, talk = 200, frames = quiet + talk;
+  const std::vector<int16_t> talker = SpeechLike(960 * talk, 300.0f, 7);
+  const std::vector<int16_t> main_hiss = WhiteNoise(960 * frames, 30.0f, 8);
+  const std::vector<int16_t> second_hiss = WhiteNoise(960 * frames, 3.0f, 9);
+  std::vector<int16_t> mic(main_hiss), mic2(second_hiss);
+  for (size_t n = 0; n < talker.size(); ++n) {
+    mic[960 * quiet + n] = static_cast<int16_t>(mic[960 * quiet + n] + talker[n]);
+    mic2[960 * quiet + n] = static_cast<int16_t>(mic2[960 * quiet + n] + talker[n]);
+  }
+  for (int f = 0; f < frames; ++f) Run(&mic[960 * f], kZeros, &mic2[960 * f], 1);
+  EXPECT_NE(state_->selected_channel, 0);
+  // Both microphones' floors lie near their hiss, 20 dB apart, far under the start value.
+  double main_floor = 0.0, second_floor = 0.0;
+  for (int k = 40; k < 120; ++k) {
+    main_floor += state_->spectral_floor[0].floor[k];
+    second_floor += state_->spectral_floor[1].floor[k];
+  }
+  EXPECT_NEAR(10.0 * std::log10(main_floor / second_floor), 20.0, 3.0);
+  EXPECT_LT(main_floor / 80.0, 2061458.5 / 10.0);
+}
+
+// Verifies that the caller's voice flag, not the second-microphone word, lets the magnitude
+// threshold move: bursts on both microphones, each followed by silence, move it and start its
+// 150-frame hold in frames marked as voice only.
+TEST_F(Core, VoiceFlagEnablesTheMagnitudeThreshold) {
+  const std::vector<int16_t> burst = SpeechLike(960, 12000.0f, 10);
+  int16_t mic2[960];
+  const float start = state_->two_mic.magnitude_threshold;
+  for (int f = 1; f <= 300; ++f) {
+    const int16_t* mic = f % 10 == 0 ? burst.data() : kZeros;
+    std::memcpy(mic2, mic, sizeof(mic2));
+    Run(mic, kZeros, mic2, 1, 1, 0);
+  }
+  EXPECT_EQ(state_->two_mic.hold, 0);
+  EXPECT_EQ(state_->two_mic.magnitude_threshold, start);
+  for (int f = 301; f <= 330; ++f) {
+    const int16_t* mic = f % 10 == 0 ? burst.data() : kZeros;
+    std::memcpy(mic2, mic, sizeof(mic2));
+    Run(mic, kZeros, mic2, 0, 1, 1);
+  }
+  EXPECT_GT(state_->two_mic.hold, 120);
+  EXPECT_NE(state_->two_mic.magnitude_threshold, start);
 }
 
 // Verifies that the reference frame is handed back delayed by the frame delay (0 here).

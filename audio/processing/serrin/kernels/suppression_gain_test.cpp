@@ -107,14 +107,22 @@ TEST_F(Suppression, StrengthZeroIsComfortNoiseOnly) {
   }
 }
 
-// Verifies echo mode 2: no signal passes, comfort noise at the full factor fills every bin.
+// Verifies echo mode 2: no signal passes whatever the ratio; comfort noise at the full factor
+// o (not the 0 of strength type 5 where a ratio is non-zero) fills every bin, E = 0.35 with the
+// suppression flag.
 TEST_F(Suppression, EchoModeTwoKeepsOnlyComfortNoise) {
   for (int k = 2; k < kGainCurveEnd; ++k) {
     ratios_[k] = 100.0f;
-    noise_[k] = 0.0f;
+    noise_[k] = 3000.0f;
   }
   Apply(2, 5);
-  for (int k = 2; k < kGainCurveEnd; ++k) ASSERT_EQ(spectrum_[k].re, 0.0f) << k;
+  int32_t seed = 0;
+  const float n = 1.0000501f * 0.35f * 3000.0f * 0.000030517578f;
+  for (int k = 2; k < kGainCurveEnd; ++k) {
+    const float g1 = NextDirect(&seed), g2 = NextDirect(&seed);
+    ASSERT_NEAR(spectrum_[k].re, g1 * n, 1e-3f) << k;
+    ASSERT_NEAR(spectrum_[k].im, g2 * n, 1e-3f) << k;
+  }
 }
 
 // Verifies the sparse-bin cleanup: an isolated positive bin among fewer than 12 active bins
