@@ -9,6 +9,8 @@
 #   pulse_host_ctl.sh record <run-dir> <host> <done> <raw> <seconds>   "speaker.monitor"
 #   pulse_host_ctl.sh pair   <run-dir> <host> <done> <mic-raw> <speaker-raw> <seconds>
 #       records the host's microphone ("mic.monitor") and speaker at once
+#   pulse_host_ctl.sh cross  <run-dir> <host> <done> <mic-raw> <speaker-raw> <seconds> <other-host>
+#       records the host's microphone and the other host's speaker at once
 #   pulse_host_ctl.sh speech <run-dir> <host> <done> <raw> <text>      espeak-ng -> raw
 #   pulse_host_ctl.sh run    <run-dir> <host> <done> <log> <command> [args...]
 #       runs a command (e.g. env ... wine64 program) with PULSE_SERVER set to the host's server,
@@ -39,6 +41,10 @@ record) timeout "$2" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$h
 pair)
   timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d mic.monitor > '$1'" &
   timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d speaker.monitor > '$2'"
+  wait; : > "$done" ;;
+cross)
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d mic.monitor > '$1'" &
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$4' parec $fmt -d speaker.monitor > '$2'"
   wait; : > "$done" ;;
 speech) espeak-ng -w "$1.wav" "$2" && sox "$1.wav" -r 48000 -c 1 -b 16 -e signed-integer -t raw "$1"; : > "$done" ;;
 run)
