@@ -142,6 +142,19 @@ struct OnsetTap : avcore::IAudioDataSink {
   }
 };
 
+std::string Names(avcore::IAudioDevice* d, bool capture) {
+  std::string out;
+  const int count = capture ? d->GetCaptureDeviceCount() : d->GetPlayDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[260] = {};
+    if (SUCCEEDED(capture ? d->GetCaptureDeviceName(i, text, 260) : d->GetPlayDeviceName(i, text, 260))) {
+      for (const wchar_t* c = text; *c; ++c) out.push_back(*c < 128 ? static_cast<char>(*c) : '?');
+      out += "; ";
+    }
+  }
+  return out;
+}
+
 int IndexOf(avcore::IAudioDevice* d, bool capture, const wchar_t* name) {
   const int count = capture ? d->GetCaptureDeviceCount() : d->GetPlayDeviceCount();
   for (int i = 0; i < count; ++i) {
@@ -171,20 +184,23 @@ int Host(const std::string& user) {
   const int mic = IndexOf(me.audio, true, L"Monitor of Microphone");
   const int speaker = IndexOf(me.audio, false, L"Speaker");
   if (mic < 0 || speaker < 0) {
-    std::printf("not on the bench's PulseAudio server\n");
+    std::printf("not on the bench's PulseAudio server (PULSE_SERVER=%s): capture %s play %s\n",
+                Env("PULSE_SERVER").c_str(), Names(me.audio, true).c_str(), Names(me.audio, false).c_str());
     return 1;
   }
   const int32_t off = 0;
   me.audio->SetParam(avcore::kAudioParamNoiseSuppress, &off, 4);
   me.audio->SetParam(avcore::kAudioParamAutoGain, &off, 4);
-  me.audio->StartPlay(speaker);
-  me.audio->StartCapture(mic);
-  me.net->AddSource(1, "appdef_mic", me.audio);
+  const long play_hr = me.audio->StartPlay(speaker);
+  const long capture_hr = me.audio->StartCapture(mic);
+  const long source_hr = me.net->AddSource(1, "appdef_mic", me.audio);
   OnsetTap captured, played;
   me.audio->AddCapProcessedDataSink(&captured, nullptr);
   me.audio->AddPlayDataSink(&played, nullptr);
   const int32_t stream = me.audio->CreateAudioStream(1, 0);
-  me.net->StartRecvMedia(peer.c_str(), 1, "appdef_mic", static_cast<uint32_t>(stream));
+  const long recv_hr = me.net->StartRecvMedia(peer.c_str(), 1, "appdef_mic", static_cast<uint32_t>(stream));
+  std::printf("%s: play 0x%lx capture 0x%lx source 0x%lx stream %d receive 0x%lx\n", user.c_str(), play_hr, capture_hr,
+              source_hr, stream, recv_hr);
   Write(dir + "/" + user + ".ready", "");
   WaitFor(dir + "/measured", 300000);
   me.audio->RemoveCapProcessedDataSink(&captured);
@@ -396,7 +412,8 @@ void PrintHeader() {
 int RunBench(int bursts) {
   Bench b;
   b.tag = "-" + std::to_string(GetCurrentProcessId());
-  b.dir = std::string(KIV_BENCH_RUN_DIR) + "/run" + b.tag;
+  // Process ids come again: a directory of an earlier run holds its "measured" and "ready" files.
+  b.dir = std::string(KIV_BENCH_RUN_DIR) + "/run" + b.tag + "-" + std::to_string(GetTickCount64());
   CreateDirectoryW(WinePath(KIV_BENCH_RUN_DIR).c_str(), nullptr);
   CreateDirectoryW(WinePath(b.dir).c_str(), nullptr);
   connection_test::MeetingServerControl server("voice_latency_bench");
