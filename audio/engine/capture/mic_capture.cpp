@@ -488,6 +488,9 @@ MicCapture::PacketResult MicCapture::ReadPacket(CaptureClient* capture, bool fir
     AudioLibLog("Unexpected, spCaptureClient->GetBuffer failed, lost device control. hr = 0x%x\n", HrBits(hr));
     return PacketResult::kGetFailed;
   }
+  // No packet handed out: nothing to release (Windows answers a release without a packet
+  // with AUDCLNT_E_OUT_OF_ORDER).
+  if (hr == kAUDCLNT_S_BUFFER_EMPTY) return PacketResult::kEmpty;
   if (first_position_ < 0) first_position_ = static_cast<int64_t>(position);
   device_position_ = static_cast<int64_t>(position);
   relative_position_ = device_position_ - first_position_;

@@ -88,7 +88,8 @@ class MicCapture {
   bool StartCaptureStream(CaptureStream* stream);
   void RunCaptureLoop(CaptureStream* stream);
   enum class PacketResult { kRead, kEmpty, kGetFailed, kReleaseFailed };
-  // One GetBuffer/ReleaseBuffer pair; `first` of a wake-up logs a short packet.
+  // One packet: GetBuffer and, when it handed one out, ReleaseBuffer; `first` of a wake-up
+  // logs a short packet.
   PacketResult ReadPacket(CaptureClient* capture, bool first, const MicSampleFormat& sample_format,
                           std::vector<uint8_t>* silence);
   void DeliverSamples(const int16_t* mono, int count, int64_t position);

@@ -18,6 +18,7 @@ struct ScriptedDeviceLayer::Stream {
   int64_t frames_captured = 0;
   int pending_packets = 0;  // capture packets waiting to be read
   bool discontinuity = false;
+  bool packet_held = false;  // a capture packet was handed out and not yet released
   std::vector<uint8_t> packet;
   bool first_render_buffer = true;
   PlatformEvent* event = nullptr;
@@ -26,7 +27,8 @@ struct ScriptedDeviceLayer::Stream {
 namespace {
 
 constexpr HResult kExclusiveNotAllowed = static_cast<HResult>(0x8889000Eu);
-constexpr uint32_t kBufferFlagDiscontinuity = 0x1;  // AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY
+constexpr HResult kOutOfOrder = static_cast<HResult>(0x88890007u);  // AUDCLNT_E_OUT_OF_ORDER
+constexpr uint32_t kBufferFlagDiscontinuity = 0x1;                  // AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY
 
 void WriteSample(uint8_t* p, const WaveFormat& f, double v) {
   v = std::max(-1.0, std::min(1.0, v));
@@ -84,9 +86,11 @@ class ScriptedCaptureClient : public CaptureClient {
     *flags = 0;
     *position = static_cast<uint64_t>(s.frames_captured);
     if (s.broken) return kAUDCLNT_E_DEVICE_INVALIDATED;
+    if (s.packet_held) return kOutOfOrder;
     ScriptedEndpoint& e = *s.endpoint;
     if (s.pending_packets == 0) return kAUDCLNT_S_BUFFER_EMPTY;
     --s.pending_packets;
+    s.packet_held = true;
     if (s.discontinuity) *flags |= kBufferFlagDiscontinuity;
     s.discontinuity = false;
     const uint32_t n = s.format.samples_per_sec / 100;
@@ -105,7 +109,13 @@ class ScriptedCaptureClient : public CaptureClient {
     return kS_OK;
   }
 
-  HResult ReleaseBuffer(uint32_t) override { return kS_OK; }
+  // As Windows: a release pairs with the packet GetBuffer handed out; an empty answer is none.
+  HResult ReleaseBuffer(uint32_t) override {
+    std::lock_guard<std::mutex> lock(layer_->mutex_);
+    if (!stream_->packet_held) return kOutOfOrder;
+    stream_->packet_held = false;
+    return kS_OK;
+  }
 
  private:
   ScriptedDeviceLayer* layer_;

@@ -146,6 +146,7 @@ VoiceFrame VoiceJitterBuffer::Pop() {
     waiting_pops_ = 0;
     held_for_next_ = 0;
     frame.kind = VoiceFrameKind::kPacket;
+    frame.sequence = next_;
     frame.payload = std::move(it->second);
     packets_.erase(it);
     ++next_;

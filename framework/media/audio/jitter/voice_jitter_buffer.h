@@ -42,6 +42,7 @@ enum class VoiceFrameKind {
 struct VoiceFrame {
   VoiceFrameKind kind = VoiceFrameKind::kSilence;
   std::vector<uint8_t> payload;
+  int64_t sequence = -1;  // of a kPacket frame
 };
 
 struct VoiceJitterStats {

@@ -4,6 +4,7 @@
 
 #include "avcore/ids.h"
 #include "framework_log.h"
+#include "voice_stage_log.h"
 
 namespace tessarine {
 namespace {
@@ -103,6 +104,7 @@ int32_t VoicePublisher::OnAudioData(const void* data, int32_t length, void*) {
 }
 
 void VoicePublisher::SendRtp(const RtpHeader& header, const uint8_t* payload, size_t bytes) {
+  NoteVoiceStage(VoiceStage::kSent, header.sequence);
   if (!transport_->SendRtp(header.ssrc, header.payload_type, header.marker, header.timestamp, payload, bytes)) {
     // Dropped before the relay accepted the ticket, or the link is down: the receiver
     // conceals the gap.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "voice_stage_log.h"
+
 namespace tessarine {
 
 VoiceStreamReceiver::VoiceStreamReceiver(VoiceJitterConfig config) : buffer_(config), decoder_(kVoiceSampleRate) {}
@@ -15,6 +17,7 @@ bool VoiceStreamReceiver::OnRtp(const uint8_t* data, size_t bytes, int64_t arriv
 bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8_t* payload, size_t bytes,
                                    int64_t arrival_ms) {
   if (payload == nullptr || bytes == 0 || bytes > kMaxOpusPayloadBytes) return false;
+  NoteVoiceStage(VoiceStage::kArrived, sequence);
   std::lock_guard<std::mutex> lock(mutex_);
   if (have_ssrc_ && ssrc != ssrc_) buffer_.Reset();
   have_ssrc_ = true;
@@ -24,9 +27,16 @@ bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8
 
 void VoiceStreamReceiver::Render(int16_t* out) {
   VoiceFrame frame;
+  int depth = 0;
+  int target = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    depth = buffer_.depth_frames();
     frame = buffer_.Pop();
+    target = buffer_.target_frames();
+  }
+  if (frame.kind == VoiceFrameKind::kPacket) {
+    NoteVoiceStage(VoiceStage::kPopped, static_cast<uint16_t>(frame.sequence), depth, target);
   }
   switch (frame.kind) {
     case VoiceFrameKind::kSilence:

@@ -9,6 +9,8 @@
 #   pulse_host_ctl.sh record <run-dir> <host> <done> <raw> <seconds>   "speaker.monitor"
 #   pulse_host_ctl.sh pair   <run-dir> <host> <done> <mic-raw> <speaker-raw> <seconds>
 #       records the host's microphone ("mic.monitor") and speaker at once
+#   pulse_host_ctl.sh cross  <run-dir> <host> <done> <mic-raw> <speaker-raw> <seconds> <other-host>
+#       records the host's microphone and the other host's speaker at once
 #   pulse_host_ctl.sh speech <run-dir> <host> <done> <raw> <text>      espeak-ng -> raw
 #   pulse_host_ctl.sh run    <run-dir> <host> <done> <log> <command> [args...]
 #       runs a command (e.g. env ... wine64 program) with PULSE_SERVER set to the host's server,
@@ -40,6 +42,10 @@ pair)
   timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d mic.monitor > '$1'" &
   timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d speaker.monitor > '$2'"
   wait; : > "$done" ;;
+cross)
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$host' parec $fmt -d mic.monitor > '$1'" &
+  timeout "$3" sh -c ". '$ROOT/scripts/pulse_hosts.sh'; pulse_host_env '$4' parec $fmt -d speaker.monitor > '$2'"
+  wait; : > "$done" ;;
 speech) espeak-ng -w "$1.wav" "$2" && sox "$1.wav" -r 48000 -c 1 -b 16 -e signed-integer -t raw "$1"; : > "$done" ;;
 run)
   log=$1; shift
@@ -47,7 +53,7 @@ run)
   # from threads of normal priority: under load they run dry. The host asks for 60 ms
   # (about 45 ms in the server) and runs in a session whose CPU share is raised like its
   # server's.
-  PULSE_SERVER="unix:$(pulse_host_dir "$host")/native" PULSE_LATENCY_MSEC=60 \
+  PULSE_SERVER="unix:$(pulse_host_dir "$host")/native" PULSE_LATENCY_MSEC=${KIV_HOST_PULSE_LATENCY_MSEC:-60} \
     setsid -w sh -c 'echo -10 > /proc/self/autogroup 2>/dev/null; exec "$@"' host "$@" > "$log" 2>&1 < /dev/null
   : > "$done" ;;
 *) echo "pulse_host_ctl.sh: unknown command $cmd" >&2; exit 2 ;;
