@@ -99,25 +99,6 @@ TEST(VoiceJitterBufferTest, ShrinksWhenJitterEnds) {
   EXPECT_LE(buffer.depth_frames(), 2);
 }
 
-// Two packets that arrive together (the first 20 ms late) make playout hold once; once the
-// jitter they showed has left the history, the frame that hold added is shed and the delay
-// is the floor again for the rest of the call.
-TEST(VoiceJitterBufferTest, BurstOfTwoDoesNotKeepItsDelay) {
-  VoiceJitterBuffer buffer;
-  const uint8_t payload[2] = {0, 0};
-  int depth = 0;
-  for (int f = 0; f < 1500; ++f) {
-    const int64_t now = 20 * f + 5;
-    if (f != 200) buffer.Put(static_cast<uint16_t>(f), payload, 2, now);
-    if (f == 201) buffer.Put(200, payload, 2, now);
-    depth = buffer.depth_frames();
-    buffer.Pop();
-  }
-  EXPECT_EQ(buffer.stats().lost, 0);
-  EXPECT_EQ(buffer.target_frames(), 1);
-  EXPECT_EQ(depth, 1) << "frames queued before a pop, 20 s after the burst";
-}
-
 // 5 % loss: every lost frame is given up in its slot (rebuilt from the next packet's
 // redundancy when that one is there, or replaced by the frame concealed while playout
 // held for it), so playout never stops; nothing arrives late.

@@ -28,7 +28,7 @@ void VoiceJitterBuffer::Reset() {
   have_any_ = false;
   playing_ = false;
   next_ = highest_ = 0;
-  window_pops_ = 0;
+  too_deep_pops_ = 0;
   target_ = std::max(config_.floor_frames, config_.startup_frames);
 }
 
@@ -120,15 +120,13 @@ void VoiceJitterBuffer::UpdateTarget() {
 }
 
 bool VoiceJitterBuffer::ShedIfTooDeep() {
-  const int depth = depth_frames();
-  window_min_depth_ = window_pops_ == 0 ? depth : std::min(window_min_depth_, depth);
-  window_max_depth_ = window_pops_ == 0 ? depth : std::max(window_max_depth_, depth);
-  if (++window_pops_ < config_.shrink_after_pops) return false;
-  // A frame that was queued at every pop of the window was never needed to cover the
-  // arrivals; it is shed while the buffer rises above its target.
-  const bool surplus = window_min_depth_ > config_.floor_frames && window_max_depth_ > target_;
-  window_pops_ = 0;
-  if (!surplus) return false;
+  if (depth_frames() > target_ + 1) {
+    ++too_deep_pops_;
+  } else {
+    too_deep_pops_ = 0;
+  }
+  if (too_deep_pops_ < config_.shrink_after_pops) return false;
+  too_deep_pops_ = 0;
   packets_.erase(next_);
   ++next_;
   ++stats_.shed;

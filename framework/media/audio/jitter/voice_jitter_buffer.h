@@ -9,8 +9,7 @@
 // (reordering: bursts and jitter alone keep the order) and while less than the target
 // depth is queued behind it; then it is given up: when playout already held for it, that concealed frame took its place
 // and the next frame plays at once; else it is concealed now, from the next packet's redundancy when that one is there.
-// A buffer whose depth over a second of pops never fell to the floor and rose above its target
-// sheds one frame (a burst of arrivals does not keep the delay it added). Pure logic (no Win32); not thread-safe; time
+// A buffer that stays deeper than its target sheds one frame per second. Pure logic (no Win32); not thread-safe; time
 // in milliseconds of any monotonic clock.
 #pragma once
 
@@ -30,7 +29,7 @@ struct VoiceJitterConfig {
   int64_t startup_reorder_ms = 60;  // reordering allowed for until startup_packets arrived
   int64_t history_ms = 10000;       // how far back jitter counts
   int neighbours = 4;               // packets a transit time is compared with
-  int shrink_after_pops = 50;       // pops of the window after which a surplus frame is shed
+  int shrink_after_pops = 50;       // pops the buffer must stay too deep before it sheds a frame
 };
 
 enum class VoiceFrameKind {
@@ -91,9 +90,7 @@ class VoiceJitterBuffer {
   int64_t next_ = 0;     // next frame to play
   int64_t highest_ = 0;  // newest frame received
   int target_;
-  int window_pops_ = 0;  // pops of the shedding window so far
-  int window_min_depth_ = 0;
-  int window_max_depth_ = 0;
+  int too_deep_pops_ = 0;
   int waiting_pops_ = 0;   // pops spent on a missing frame with later ones queued
   int held_for_next_ = 0;  // concealed frames played while the next frame was missing
   int64_t jitter_ms_ = 0;
