@@ -99,6 +99,27 @@ TEST(VoiceJitterBufferTest, ShrinksWhenJitterEnds) {
   EXPECT_LE(buffer.depth_frames(), 2);
 }
 
+// A playout that takes frames 7 % slower than the sender sends them (a device that keeps
+// running short): the buffer sheds as fast as the frames pile up, so the delay stays near
+// the target instead of growing until the buffer is full.
+TEST(VoiceJitterBufferTest, SlowPlayoutKeepsTheDelayNearTheTarget) {
+  VoiceJitterBuffer buffer;
+  int deepest_late = 0;
+  int f = 0;
+  for (int slot = 0; slot < 3000; ++slot) {
+    const int64_t now = slot * 214 / 10;
+    for (; 20 * f <= now; ++f) {
+      const uint8_t payload[2] = {0, 0};
+      buffer.Put(static_cast<uint16_t>(f), payload, 2, 20 * f);
+    }
+    buffer.Pop();
+    if (slot > 1000) deepest_late = std::max(deepest_late, buffer.depth_frames());
+  }
+  EXPECT_EQ(buffer.target_frames(), 1);
+  EXPECT_LE(deepest_late, buffer.target_frames() + 3);
+  EXPECT_EQ(buffer.stats().lost, 0);
+}
+
 // 5 % loss: every lost frame is given up in its slot (rebuilt from the next packet's
 // redundancy when that one is there, or replaced by the frame concealed while playout
 // held for it), so playout never stops; nothing arrives late.

@@ -120,8 +120,12 @@ void VoiceJitterBuffer::UpdateTarget() {
 }
 
 bool VoiceJitterBuffer::ShedIfTooDeep() {
-  if (depth_frames() > target_ + 1) {
-    ++too_deep_pops_;
+  // Each pop counts the square of how far the buffer is too deep: one frame too many is shed
+  // after shrink_after_pops pops, a pile-up (playout slower than the sender) about as fast as
+  // it grows.
+  const int excess = depth_frames() - (target_ + 1);
+  if (excess > 0) {
+    too_deep_pops_ += excess * excess;
   } else {
     too_deep_pops_ = 0;
   }

@@ -9,7 +9,8 @@
 // (reordering: bursts and jitter alone keep the order) and while less than the target
 // depth is queued behind it; then it is given up: when playout already held for it, that concealed frame took its place
 // and the next frame plays at once; else it is concealed now, from the next packet's redundancy when that one is there.
-// A buffer that stays deeper than its target sheds one frame per second. Pure logic (no Win32); not thread-safe; time
+// A buffer that stays deeper than its target sheds frames: one per second when it is one
+// frame too deep, faster the deeper it is. Pure logic (no Win32); not thread-safe; time
 // in milliseconds of any monotonic clock.
 #pragma once
 
@@ -29,7 +30,7 @@ struct VoiceJitterConfig {
   int64_t startup_reorder_ms = 60;  // reordering allowed for until startup_packets arrived
   int64_t history_ms = 10000;       // how far back jitter counts
   int neighbours = 4;               // packets a transit time is compared with
-  int shrink_after_pops = 50;       // pops the buffer must stay too deep before it sheds a frame
+  int shrink_after_pops = 50;       // pops one frame too deep before a frame is shed
 };
 
 enum class VoiceFrameKind {
