@@ -89,6 +89,15 @@ class MainWindowTest : public ::testing::Test {
     note.pSender = &item;
     control->Notify(note);
   }
+  // Clicks the item `name` of the camera menu, as the menu reports it.
+  void ChooseCameraMenuItem(const wchar_t* name) {
+    CMenuElementUI item;
+    item.SetName(name);
+    TNotifyUI note;
+    note.sType = DUI_MSGTYPE_ITEMCLICK;
+    note.pSender = &item;
+    main().OnCameraMenuItem(note);
+  }
   std::wstring MoreMenuTexts(CVideoRenderControlUI* control) {
     CMenuUI root;
     control->BuildMoreMenu(&root);
@@ -273,12 +282,7 @@ TEST_F(MainWindowTest, CameraMenuChoicePublishesAndStops) {
   EXPECT_EQ(Icon("alice", L"icon_user_video"), L"img\\main_user_video_open.png");
   EXPECT_TRUE(PumpUntil([] { return ::FindWindowW(L"MenuWnd", nullptr) == nullptr; }, 3000)) << "menu stayed open";
   // The same camera again.
-  TNotifyUI note;
-  note.sType = DUI_MSGTYPE_ITEMCLICK;
-  CMenuElementUI element;
-  element.SetName(L"cam_1");
-  note.pSender = &element;
-  main().OnCameraMenuItem(note);
+  ChooseCameraMenuItem(L"cam_1");
   EXPECT_TRUE(main().PublishedCameras().empty());
   EXPECT_EQ(FakeSdk()->stopped_videos, std::vector<std::string>{"LocalCam_1"});
   EXPECT_FALSE(main().GetVideoLayout()->GetPanel(0)->IsBusy());
@@ -358,12 +362,7 @@ TEST_F(MainWindowTest, ConnectionLostReturnsToNoMediaAndNothingMore) {
   Post(WM_SDK_REMOTE_VIDEO_ADDED, new RemoteVideoRecord{kiv::String("bob"), kiv::String("cam1")});
   Post(WM_SDK_REMOTE_VIDEO_ADDED,
        new RemoteVideoRecord{kiv::String("bob"), kiv::String("reserved_videoid_screenshare")});
-  TNotifyUI note;
-  note.sType = DUI_MSGTYPE_ITEMCLICK;
-  CMenuElementUI camera;
-  camera.SetName(L"cam_0");
-  note.pSender = &camera;
-  main().OnCameraMenuItem(note);
+  ChooseCameraMenuItem(L"cam_0");
   CVideoPanelLayoutUI* videos = main().GetVideoLayout();
   ASSERT_EQ(videos->GetPanel(1)->GetCameraIndex(), 0);
   ASSERT_TRUE(main().GetScreenShareLayout()->GetPanel(0)->IsBusy());

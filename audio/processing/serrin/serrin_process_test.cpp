@@ -425,19 +425,19 @@ TEST_F(Core, ChannelVoteFollowsTheCleanerMicrophone) {
 TEST_F(Core, VoiceFlagEnablesTheMagnitudeThreshold) {
   const std::vector<int16_t> burst = SpeechLike(960, 12000.0f, 10);
   int16_t mic2[960];
+  // Frames first..last, a burst on both microphones every tenth.
+  auto run = [&](int first, int last, int second_mic_on, int voice) {
+    for (int f = first; f <= last; ++f) {
+      const int16_t* mic = f % 10 == 0 ? burst.data() : kZeros;
+      std::memcpy(mic2, mic, sizeof(mic2));
+      Run(mic, kZeros, mic2, second_mic_on, 1, voice);
+    }
+  };
   const float start = state_->two_mic.magnitude_threshold;
-  for (int f = 1; f <= 300; ++f) {
-    const int16_t* mic = f % 10 == 0 ? burst.data() : kZeros;
-    std::memcpy(mic2, mic, sizeof(mic2));
-    Run(mic, kZeros, mic2, 1, 1, 0);
-  }
+  run(1, 300, 1, 0);
   EXPECT_EQ(state_->two_mic.hold, 0);
   EXPECT_EQ(state_->two_mic.magnitude_threshold, start);
-  for (int f = 301; f <= 330; ++f) {
-    const int16_t* mic = f % 10 == 0 ? burst.data() : kZeros;
-    std::memcpy(mic2, mic, sizeof(mic2));
-    Run(mic, kZeros, mic2, 0, 1, 1);
-  }
+  run(301, 330, 0, 1);
   EXPECT_GT(state_->two_mic.hold, 120);
   EXPECT_NE(state_->two_mic.magnitude_threshold, start);
 }
