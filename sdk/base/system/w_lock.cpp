@@ -6,21 +6,29 @@ namespace ZORVANTE {
 
 namespace {
 std::atomic<WLock::WaitObserver> g_waitObserver{nullptr};
+thread_local int t_heldLocks = 0;
 }  // namespace
+
+int HeldLockCount() { return t_heldLocks; }
 
 WLock::WLock() { InitializeCriticalSection(&m_cs); }
 
 WLock::~WLock() { DeleteCriticalSection(&m_cs); }
 
 void WLock::Lock() {
-  if (TryEnterCriticalSection(&m_cs)) return;
-  if (WaitObserver observer = g_waitObserver.load()) observer(this);
-  EnterCriticalSection(&m_cs);
+  if (!TryEnterCriticalSection(&m_cs)) {
+    if (WaitObserver observer = g_waitObserver.load()) observer(this);
+    EnterCriticalSection(&m_cs);
+  }
+  ++t_heldLocks;
 }
 
 void WLock::SetWaitObserver(WaitObserver observer) { g_waitObserver.store(observer); }
 
-void WLock::UnLock() { LeaveCriticalSection(&m_cs); }
+void WLock::UnLock() {
+  --t_heldLocks;
+  LeaveCriticalSection(&m_cs);
+}
 
 WAutoLock::WAutoLock(WLock* lock) : m_lock(lock) {
   if (m_lock) m_lock->Lock();

@@ -26,6 +26,11 @@ class WLock {
   CRITICAL_SECTION m_cs;
 };
 
+// How many WLocks the calling thread holds (a re-entered lock counts each time). Tests
+// assert that it is zero wherever the SDK calls out: into the framework's waiting calls and
+// into the application's handlers and observers.
+int HeldLockCount();
+
 // Locks in the constructor and unlocks in the destructor; a null lock is allowed.
 class WAutoLock {
  public:

@@ -85,3 +85,19 @@ TEST(WLockTest, WaitObserverSeesContention) {
   EXPECT_EQ(waiter.load(), otherId);
   WLock::SetWaitObserver(nullptr);
 }
+
+// The held count follows nesting and other threads' locks do not show in it.
+TEST(WLockTest, HeldLockCountIsPerThread) {
+  WLock a, b;
+  EXPECT_EQ(HeldLockCount(), 0);
+  {
+    WAutoLock outer(&a);
+    WAutoLock inner(&a);
+    WAutoLock other(&b);
+    EXPECT_EQ(HeldLockCount(), 3);
+    int seen = -1;
+    std::thread([&] { seen = HeldLockCount(); }).join();
+    EXPECT_EQ(seen, 0);
+  }
+  EXPECT_EQ(HeldLockCount(), 0);
+}
