@@ -1,14 +1,21 @@
 // Mouth-to-ear latency of a call under Wine, on loopback: alice and bob each in a process
 // of their own with their own Quietwell engine and PulseAudio server (the "mic" sink's
 // monitor is the microphone, the "speaker" sink the speaker), joined through the native
-// meeting server's relay; each publishes its microphone and plays the other. Spoken bursts
-// (espeak-ng) and then shaped noise bursts go into alice's microphone; her microphone and
-// bob's speaker are recorded together and each burst's delay is found by cross-correlation.
-// Taps on alice's processed capture (after the echo canceller) and on bob's played frames,
-// and the voice path's stage log of both processes (steady clock, the same in every
-// process), time each burst in between. See README.md for the targets and the figures.
-//   voice_latency_bench.exe [bursts of each kind, default 15]
+// meeting server's relay; each publishes its microphone and plays the other, with the audio
+// parameters the SDK sets for a call. Spoken bursts (espeak-ng) and then shaped noise bursts
+// go into alice's microphone; one recorder (pulse_pair_recorder, native) records her
+// microphone and bob's speaker and times both on the system's monotonic clock, which is the
+// steady clock of the Wine processes. Each burst's delay is found by cross-correlation;
+// taps on alice's processed capture (after the echo canceller) and on bob's played frames,
+// and the voice path's stage log of both processes, time it in between. A first call runs
+// both hosts at Wine's default PulseAudio latency, a second one (optional) gives the
+// listener a longer one. See README.md for the targets and the figures.
+//   voice_latency_bench.exe [bursts of each kind, default 15] [listener's latency, ms, default 60; 0: none]
 #include <windows.h>
+// clang-format off
+#include <audioclient.h>
+#include <mmdeviceapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/com_ref.h"
 #include "meeting_member.h"
 #include "meeting_server_control.h"
 
@@ -167,6 +175,27 @@ int IndexOf(avcore::IAudioDevice* d, bool capture, const wchar_t* name) {
   return -1;
 }
 
+// The default period of the default capture endpoint (the host's microphone), in ms.
+double CapturePeriodMs() {
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  double period = NAN;
+  {
+    kiv_common::ComRef<IMMDeviceEnumerator> devices;
+    kiv_common::ComRef<IMMDevice> mic;
+    kiv_common::ComRef<IAudioClient> client;
+    REFERENCE_TIME def = 0, min = 0;
+    if (SUCCEEDED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                   devices.ReceiveVoid())) &&
+        SUCCEEDED(devices->GetDefaultAudioEndpoint(eCapture, eConsole, mic.Receive())) &&
+        SUCCEEDED(mic->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.ReceiveVoid())) &&
+        SUCCEEDED(client->GetDevicePeriod(&def, &min))) {
+      period = def / 10000.0;
+    }
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return period;
+}
+
 int Host(const std::string& user) {
   const std::string dir = Env("VOICE_BENCH_DIR");
   const std::string peer = user == "alice" ? "bob" : "alice";
@@ -188,8 +217,10 @@ int Host(const std::string& user) {
                 Env("PULSE_SERVER").c_str(), Names(me.audio, true).c_str(), Names(me.audio, false).c_str());
     return 1;
   }
-  const int32_t off = 0;
-  me.audio->SetParam(avcore::kAudioParamNoiseSuppress, &off, 4);
+  // As the SDK's audio engine sets them for every call.
+  const int32_t on = 1, off = 0;
+  me.audio->SetParam(avcore::kAudioParamEchoCancel, &on, 4);
+  me.audio->SetParam(avcore::kAudioParamNoiseSuppress, &on, 4);
   me.audio->SetParam(avcore::kAudioParamAutoGain, &off, 4);
   const long play_hr = me.audio->StartPlay(speaker);
   const long capture_hr = me.audio->StartCapture(mic);
@@ -205,7 +236,8 @@ int Host(const std::string& user) {
   WaitFor(dir + "/measured", 300000);
   me.audio->RemoveCapProcessedDataSink(&captured);
   me.audio->RemovePlayDataSink(&played);
-  std::printf("%s\n%s\n", captured.Line("captured").c_str(), played.Line("played").c_str());
+  std::printf("%s\n%s\ncapture-period %.2f\n", captured.Line("captured").c_str(), played.Line("played").c_str(),
+              CapturePeriodMs());
   std::fflush(stdout);
   me.net->StopRecvMedia(peer.c_str(), 1, "appdef_mic");
   me.audio->RemoveAudioStream(stream);
@@ -216,26 +248,6 @@ int Host(const std::string& user) {
 }
 
 // ---------------------------------------------------------------- the bench (parent)
-
-struct Bench {
-  std::string dir;  // Unix path of this run
-  std::string tag;  // makes the hosts' names this run's own
-  std::string Ctl(const std::string& verb, const std::string& host, const std::string& done, const std::string& args,
-                  int wait_ms) {
-    const std::string done_path = dir + "/" + done;
-    DeleteFileW(WinePath(done_path).c_str());
-    std::wstring cmd = Wide("/bin/sh " KIV_PULSE_HOST_CTL " " + verb + " " KIV_PULSE_RUN_DIR " " + host + tag + " " +
-                            done_path + " " + args);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "";
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    if (pi.hThread) CloseHandle(pi.hThread);
-    if (wait_ms > 0) WaitFor(done_path, wait_ms);
-    return Read(done_path);
-  }
-};
 
 struct Onsets {
   std::vector<double> handed, onsets;
@@ -362,102 +374,190 @@ size_t SectionSplit(const std::vector<double>& t) {
 }
 
 struct Row {
-  std::vector<double> mouth_to_ear, path, framing, transport, jitter, decode, depth, target;
+  std::vector<double> mouth_to_ear, capture_side, path, render_side, framing, transport, jitter, decode, depth, target;
 };
 
-// Stages of one burst: alice's processed frame handed over at `captured`, the packet she
-// sent next, its arrival and pop at bob, and bob's played frame with the onset.
-void AddPath(const Onsets& alice, size_t i, const Onsets& bob, const StageLog& sent, const StageLog& received,
-             Row* row) {
-  const double c = alice.handed[i];
-  const auto played = std::lower_bound(bob.handed.begin(), bob.handed.end(), c);
-  if (played == bob.handed.end() || *played - c > 1000) return;
-  const size_t j = static_cast<size_t>(played - bob.handed.begin());
+// The first onset of `taps` at or after `from` within `within` ms, or -1.
+int TapAfter(const Onsets& taps, double from, double within) {
+  for (size_t i = 0; i < taps.onsets.size(); ++i) {
+    if (taps.onsets[i] >= from && taps.onsets[i] - from <= within) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// One burst, every time on the steady clock: its onset in alice's microphone (`mic_ms`) and
+// in bob's speaker (`ear_ms`); the same onset at her processed capture and at his played
+// frame split it into the capture side, the voice path and the render side; the stage
+// logs split the voice path.
+void AddBurst(double mic_ms, double ear_ms, const Onsets& alice, const Onsets& bob, const StageLog& sent,
+              const StageLog& received, Row* row) {
+  row->mouth_to_ear.push_back(ear_ms - mic_ms);
+  const int i = TapAfter(alice, mic_ms - 5, 500);
+  if (i < 0) return;
+  const int j = TapAfter(bob, alice.onsets[i], 1000);
+  if (j < 0 || bob.onsets[j] > ear_ms + 5) return;
+  row->capture_side.push_back(alice.onsets[i] - mic_ms);
   row->path.push_back(bob.onsets[j] - alice.onsets[i]);
+  row->render_side.push_back(ear_ms - bob.onsets[j]);
+  const double c = alice.handed[i];
   const StageEvent* s = After(sent.sent, c - 0.5);
   const StageEvent* a = s ? After(received.arrived, s->ms - 1, s->sequence) : nullptr;
   const StageEvent* p = a ? After(received.popped, a->ms, s->sequence) : nullptr;
-  if (!s || !a || !p || p->ms > *played + 1) return;
+  if (!s || !a || !p || p->ms > bob.handed[j] + 1) return;
   row->framing.push_back(s->ms - c);
   row->transport.push_back(a->ms - s->ms);
   row->jitter.push_back(p->ms - a->ms);
-  row->decode.push_back(*played - p->ms);
+  row->decode.push_back(bob.handed[j] - p->ms);
   row->depth.push_back(p->depth);
   row->target.push_back(p->target);
 }
 
-void PrintRow(const char* name, const Row& r) {
+// Stages whose length the design fixes, in ms.
+constexpr double kFilterBankMs = 60;      // analysis and synthesis: three frames
+constexpr double kFrameDelayMaxMs = 120;  // 12 frames of 10 ms on plain sound
+constexpr double kRenderRingMs = 60;      // fill threshold, 48000 * 120 / 1000 bytes
+constexpr double kDeviceBufferMs = 50;    // the render client's shared-mode buffer
+
+struct Floor {
+  double frame_delay, capture_rest, total;
+};
+
+// The frame delay as it runs is not visible from outside the engine: it is what the capture
+// side takes beyond the device's period and the filter bank, within its 0 to 120 ms; what
+// the capture side takes beyond that is the rest.
+Floor FloorOf(const Row& r, double capture_period) {
+  const double beyond = Median(r.capture_side) - capture_period - kFilterBankMs;
+  Floor f;
+  f.frame_delay = std::clamp(beyond, 0.0, kFrameDelayMaxMs);
+  f.capture_rest = beyond - f.frame_delay;
+  f.total = capture_period + kFilterBankMs + f.frame_delay + kRenderRingMs + kDeviceBufferMs;
+  return f;
+}
+
+void PrintRow(const char* name, const Row& r, double capture_period) {
+  const Floor f = FloorOf(r, capture_period);
   std::printf(
-      "%-7s %3zu bursts  mouth-to-ear median %6.1f ms p95 %6.1f | voice path median %5.1f ms p95 %5.1f | "
-      "devices, PulseAudio, audio core, canceller %6.1f ms\n",
-      name, r.mouth_to_ear.size(), Median(r.mouth_to_ear), P95(r.mouth_to_ear), Median(r.path), P95(r.path),
-      Median(r.mouth_to_ear) - Median(r.path));
+      "  %-6s %3zu bursts  mouth-to-ear median %6.1f ms p95 %6.1f | capture side %6.1f | voice path median %5.1f "
+      "p95 %5.1f | render side %6.1f\n",
+      name, r.mouth_to_ear.size(), Median(r.mouth_to_ear), P95(r.mouth_to_ear), Median(r.capture_side), Median(r.path),
+      P95(r.path), Median(r.render_side));
   std::printf(
-      "        voice path stages (median ms): Opus framing and encoding %.1f, transport and relay %.1f, "
+      "         voice path stages (median ms): Opus framing and encoding %.1f, transport and relay %.1f, "
       "jitter buffer %.1f (depth %.0f, target %.0f frames at the pop), decoding, mixing and hand-over %.1f\n",
       Median(r.framing), Median(r.transport), Median(r.jitter), Median(r.depth), Median(r.target), Median(r.decode));
+  std::printf(
+      "         fixed stages: capture period %.1f + filter bank %.0f + frame delay as it runs %.1f + render ring "
+      "%.0f + device buffer %.0f = floor %.1f ms; mouth-to-ear is %.1f ms above it (capture beyond them %.1f, "
+      "voice path %.1f, render side beyond ring and buffer %.1f)\n",
+      capture_period, kFilterBankMs, f.frame_delay, kRenderRingMs, kDeviceBufferMs, f.total,
+      Median(r.mouth_to_ear) - f.total, f.capture_rest, Median(r.path),
+      Median(r.render_side) - kRenderRingMs - kDeviceBufferMs);
 }
 
 void PrintHeader() {
   std::printf(
       "voice latency: a call between two processes under wine64 (each its own Quietwell engine and PulseAudio\n"
-      "server), alice speaks, bob listens. Targets: voice path median <= 40 ms; speech mouth-to-ear median <= 200 "
-      "ms.\n"
-      "Stages outside the voice path (alice's capture device and PulseAudio, the audio core's 20 ms framing, the\n"
-      "canceller's filter bank and frame delay; bob's render ring and device buffer) are one figure: the two\n"
-      "recordings and the taps have no common clock. The frame delay (up to 12 frames of 10 ms on plain sound,\n"
-      "shortened at harmonic sound) is the difference of the two rows' device figure.\n");
+      "server; echo cancellation and noise suppression on, automatic gain off, as the SDK sets them), alice\n"
+      "speaks, bob listens. Both recordings and all taps are timed on one clock. Capture side: alice's microphone\n"
+      "to her processed capture; voice path: that to bob's played frame; render side: that to his speaker.\n"
+      "Targets: voice path median <= 40 ms; speech mouth-to-ear median within 25 ms of the floor.\n");
 }
 
-int RunBench(int bursts) {
-  Bench b;
-  b.tag = "-" + std::to_string(GetCurrentProcessId());
-  // Process ids come again: a directory of an earlier run holds its "measured" and "ready" files.
-  b.dir = std::string(KIV_BENCH_RUN_DIR) + "/run" + b.tag + "-" + std::to_string(GetTickCount64());
-  CreateDirectoryW(WinePath(KIV_BENCH_RUN_DIR).c_str(), nullptr);
-  CreateDirectoryW(WinePath(b.dir).c_str(), nullptr);
-  connection_test::MeetingServerControl server("voice_latency_bench");
-  std::string why;
-  if (!server.StartWith("", &why)) {
-    std::printf("no meeting server: %s\n", why.c_str());
-    return 1;
+struct Call {
+  const char* name;
+  int listener_latency_ms;  // bob's PulseAudio latency; 0: Wine's default
+};
+
+struct Bench {
+  std::string dir;  // Unix path of this run
+  std::string tag;  // makes the hosts' names this run's own
+  std::string server_address;
+  std::vector<int16_t> word;
+  int bursts = 15;
+
+  bool Launch(const std::string& command) {
+    std::wstring cmd = Wide(command);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    return true;
   }
-  for (const char* host : {"alice", "bob"}) {
-    if (b.Ctl("start", host, std::string("pulse-") + host, "", 20000).rfind("unix:", 0) != 0) {
-      std::printf("no PulseAudio server for %s\n", host);
-      return 1;
+  std::string Ctl(const std::string& call_dir, const std::string& verb, const std::string& host,
+                  const std::string& done, const std::string& args, int wait_ms) {
+    const std::string done_path = call_dir + "/" + done;
+    DeleteFileW(WinePath(done_path).c_str());
+    if (!Launch("/bin/sh " KIV_PULSE_HOST_CTL " " + verb + " " KIV_PULSE_RUN_DIR " " + host + tag + " " + done_path +
+                " " + args)) {
+      return "";
+    }
+    if (wait_ms > 0) WaitFor(done_path, wait_ms);
+    return Read(done_path);
+  }
+  bool RunCall(const Call& call);
+};
+
+// The times file of the recorder: the first samples of both recordings on the clock whose
+// reading is nearest `launched_ms` (the bench's steady clock when it started the recorder).
+bool RecordingStarts(const std::string& text, double launched_ms, double* mic_ms, double* speaker_ms,
+                     std::string* clock) {
+  std::istringstream in(text);
+  std::string name;
+  double a = 0, b = 0;
+  double best = 1e300;
+  while (in >> name >> a >> b) {
+    if (std::fabs(a - launched_ms) < best) {
+      best = std::fabs(a - launched_ms);
+      *mic_ms = a;
+      *speaker_ms = b;
+      *clock = name;
     }
   }
-  b.Ctl("speech", "alice", "speech-done", b.dir + "/speech.raw testing", 20000);
-  const std::vector<int16_t> word = Word(Pcm(Read(b.dir + "/speech.raw")));
-  if (word.empty()) {
-    std::printf("espeak-ng gave no speech\n");
-    return 1;
+  return best < 5000;
+}
+
+bool Bench::RunCall(const Call& call) {
+  const std::string d = dir + "/" + call.name;
+  CreateDirectoryW(WinePath(d).c_str(), nullptr);
+  std::string servers[2];
+  const char* hosts[2] = {"alice", "bob"};
+  for (int h = 0; h < 2; ++h) {
+    servers[h] = Ctl(d, "start", hosts[h], std::string("pulse-") + hosts[h], "", 20000);
+    if (servers[h].rfind("unix:", 0) != 0) {
+      std::printf("no PulseAudio server for %s\n", hosts[h]);
+      return false;
+    }
   }
-  for (const char* host : {"alice", "bob"}) {
-    b.Ctl("run", host, std::string("exited-") + host,
-          b.dir + "/" + host + ".log env VOICE_BENCH_HOST=" + host + " VOICE_BENCH_DIR=" + b.dir +
-              " VOICE_BENCH_SERVER=" + server.address() + " KIV_VOICE_STAGES=Z:" + b.dir + "/" + host +
-              ".stages /usr/lib/wine/wine64 " KIV_VOICE_BENCH_EXE,
-          0);
+  // pulse_host_ctl.sh asks for a latency of its own; the bench's hosts take Wine's default,
+  // except the listener when the call names one.
+  for (int h = 0; h < 2; ++h) {
+    const std::string latency = h == 1 && call.listener_latency_ms > 0
+                                    ? "PULSE_LATENCY_MSEC=" + std::to_string(call.listener_latency_ms)
+                                    : "-u PULSE_LATENCY_MSEC";
+    Ctl(d, "run", hosts[h], std::string("exited-") + hosts[h],
+        d + "/" + hosts[h] + ".log env " + latency + " VOICE_BENCH_HOST=" + hosts[h] + " VOICE_BENCH_DIR=" + d +
+            " VOICE_BENCH_SERVER=" + server_address + " KIV_VOICE_STAGES=Z:" + d + "/" + hosts[h] +
+            ".stages /usr/lib/wine/wine64 " KIV_VOICE_BENCH_EXE,
+        0);
   }
   auto stop_all = [&] {
-    Write(b.dir + "/measured", "");
-    WaitFor(b.dir + "/exited-alice", 20000);
-    WaitFor(b.dir + "/exited-bob", 20000);
-    for (const char* host : {"alice", "bob"}) b.Ctl("stop", host, std::string("stopped-") + host, "", 10000);
+    Write(d + "/measured", "");
+    WaitFor(d + "/exited-alice", 20000);
+    WaitFor(d + "/exited-bob", 20000);
+    for (const char* host : hosts) Ctl(d, "stop", host, std::string("stopped-") + host, "", 10000);
   };
-  if (!WaitFor(b.dir + "/alice.ready", 60000) || !WaitFor(b.dir + "/bob.ready", 60000)) {
-    std::printf("the call did not start:\n%s\n%s\n", Read(b.dir + "/alice.log").c_str(),
-                Read(b.dir + "/bob.log").c_str());
+  if (!WaitFor(d + "/alice.ready", 60000) || !WaitFor(d + "/bob.ready", 60000)) {
+    std::printf("the call did not start:\n%s\n%s\n", Read(d + "/alice.log").c_str(), Read(d + "/bob.log").c_str());
     stop_all();
-    return 1;
+    return false;
   }
   // The capture's start-up, and one unmeasured word: a session's first onset comes
   // through the frame delay while it catches up.
   Sleep(4000);
-  Write(b.dir + "/warm.raw", std::string(reinterpret_cast<const char*>(word.data()), word.size() * 2));
-  b.Ctl("play", "alice", "warm-done", b.dir + "/warm.raw", 5000);
+  Write(d + "/warm.raw", std::string(reinterpret_cast<const char*>(word.data()), word.size() * 2));
+  Ctl(d, "play", "alice", "warm-done", d + "/warm.raw", 5000);
   Sleep(1500);
 
   size_t noise_length = 0;
@@ -465,19 +565,36 @@ int RunBench(int bursts) {
   signal.resize(signal.size() + kRate * kSectionGapMs / 1000, 0);
   const std::vector<int16_t> noise = Bursts(bursts, &noise_length);
   signal.insert(signal.end(), noise.begin(), noise.end());
-  Write(b.dir + "/bursts.raw", std::string(reinterpret_cast<const char*>(signal.data()), signal.size() * 2));
+  Write(d + "/bursts.raw", std::string(reinterpret_cast<const char*>(signal.data()), signal.size() * 2));
   const int seconds = static_cast<int>(signal.size() / kRate) + 3;
-  b.Ctl("cross", "alice", "cross-done",
-        b.dir + "/mic.raw " + b.dir + "/speaker.raw " + std::to_string(seconds) + " bob" + b.tag, 0);
+  DeleteFileW(WinePath(d + "/cross-done").c_str());
+  const double launched_ms = NowMs();
+  Launch("/bin/sh -c \"" KIV_PAIR_RECORDER " " + std::to_string(seconds) + " " + servers[0] + " mic.monitor " + d +
+         "/mic.raw " + servers[1] + " speaker.monitor " + d + "/speaker.raw " + d + "/times > " + d +
+         "/recorder.log 2>&1; : > " + d + "/cross-done\"");
   Sleep(500);
   const double measured_from = NowMs();
-  b.Ctl("play", "alice", "play-done", b.dir + "/bursts.raw", (seconds + 5) * 1000);
-  WaitFor(b.dir + "/cross-done", 10000);
+  Ctl(d, "play", "alice", "play-done", d + "/bursts.raw", (seconds + 5) * 1000);
+  WaitFor(d + "/cross-done", 10000);
   stop_all();
 
-  // Mouth to ear, each burst by cross-correlation; the two sections by the pause between them.
-  const auto spoken = Pcm(Read(b.dir + "/mic.raw"));
-  const auto heard = Pcm(Read(b.dir + "/speaker.raw"));
+  double mic_start = 0, speaker_start = 0;
+  std::string clock;
+  if (!RecordingStarts(Read(d + "/times"), launched_ms, &mic_start, &speaker_start, &clock)) {
+    std::printf("the recorder gave no times on the bench's clock (%s): %s\n", Read(d + "/times").c_str(),
+                Read(d + "/recorder.log").c_str());
+    return false;
+  }
+  // Mouth to ear, each burst by cross-correlation of the recordings laid on the one clock;
+  // the two sections by the pause between them.
+  const auto spoken = Pcm(Read(d + "/mic.raw"));
+  const auto recorded = Pcm(Read(d + "/speaker.raw"));
+  const long shift = std::lround((mic_start - speaker_start) * kRate / 1000);
+  std::vector<int16_t> heard(spoken.size() + kRate, 0);  // heard[i]: the speaker at the time of spoken[i]
+  for (size_t i = 0; i < heard.size(); ++i) {
+    const long k = static_cast<long>(i) + shift;
+    if (k >= 0 && k < static_cast<long>(recorded.size())) heard[i] = recorded[static_cast<size_t>(k)];
+  }
   std::vector<double> at_ms, lag_ms;
   for (size_t from = 0;;) {
     const int onset = OnsetAfter(spoken, from);
@@ -485,55 +602,91 @@ int RunBench(int bursts) {
     const size_t start = static_cast<size_t>(std::max(0, onset - 480));
     const int lag = Lag(spoken, heard, start, std::min(word.size(), noise_length), kRate * kMaxLagMs / 1000);
     if (lag >= 0) {
-      at_ms.push_back(onset * 1000.0 / kRate);
+      at_ms.push_back(mic_start + onset * 1000.0 / kRate);
       lag_ms.push_back(lag * 1000.0 / kRate);
     }
     from = static_cast<size_t>(onset) + kRate * (kPeriodMs - 200) / 1000;
   }
-  Row rows[2];
-  const size_t heard_split = SectionSplit(at_ms);
-  for (size_t i = 0; i < lag_ms.size(); ++i) rows[i < heard_split ? 0 : 1].mouth_to_ear.push_back(lag_ms[i]);
-
-  const std::string alice_log = Read(b.dir + "/alice.log");
-  const std::string bob_log = Read(b.dir + "/bob.log");
+  if (at_ms.empty()) {
+    std::printf("no burst was heard (microphone %zu samples, speaker %zu)\n", spoken.size(), recorded.size());
+    return false;
+  }
+  const std::string alice_log = Read(d + "/alice.log");
+  const std::string bob_log = Read(d + "/bob.log");
   Onsets captured = ParseOnsets(alice_log, "captured");
   while (!captured.handed.empty() && captured.handed.front() < measured_from) {  // the unmeasured word
     captured.handed.erase(captured.handed.begin());
     captured.onsets.erase(captured.onsets.begin());
   }
   const Onsets played = ParseOnsets(bob_log, "played");
-  const StageLog sent = ParseStages(Read(b.dir + "/alice.stages"));
-  const StageLog received = ParseStages(Read(b.dir + "/bob.stages"));
-  const size_t captured_split = SectionSplit(captured.onsets);
-  for (size_t i = 0; i < captured.onsets.size(); ++i) {
-    AddPath(captured, i, played, sent, received, &rows[i < captured_split ? 0 : 1]);
+  const StageLog sent = ParseStages(Read(d + "/alice.stages"));
+  const StageLog received = ParseStages(Read(d + "/bob.stages"));
+  double capture_period = NAN;
+  const size_t period_at = alice_log.find("capture-period ");
+  if (period_at != std::string::npos) capture_period = std::atof(alice_log.c_str() + period_at + 15);
+  Row rows[2];
+  const size_t split = SectionSplit(at_ms);
+  for (size_t i = 0; i < at_ms.size(); ++i) {
+    AddBurst(at_ms[i], at_ms[i] + lag_ms[i], captured, played, sent, received, &rows[i < split ? 0 : 1]);
   }
-  PrintHeader();
-  if (rows[0].mouth_to_ear.empty() && rows[1].mouth_to_ear.empty()) {
-    std::printf("no burst was heard (microphone %zu samples, speaker %zu)\n", spoken.size(), heard.size());
-    return 1;
-  }
-  PrintRow("speech", rows[0]);
-  PrintRow("noise", rows[1]);
   std::printf(
-      "frame delay on plain sound (noise row minus speech row, devices figure): %.1f ms\n",
-      (Median(rows[1].mouth_to_ear) - Median(rows[1].path)) - (Median(rows[0].mouth_to_ear) - Median(rows[0].path)));
+      "%s: alice at Wine's default PulseAudio latency, bob at %s; capture period %.1f ms; recordings %.1f ms "
+      "apart at their start (%s clock)\n",
+      call.name,
+      call.listener_latency_ms > 0 ? (std::to_string(call.listener_latency_ms) + " ms").c_str() : "Wine's default",
+      capture_period, speaker_start - mic_start, clock.c_str());
+  PrintRow("speech", rows[0], capture_period);
+  PrintRow("noise", rows[1], capture_period);
   std::vector<double> depth, target;
   for (const StageEvent& e : received.popped) {
     depth.push_back(e.depth);
     target.push_back(e.target);
   }
   std::printf(
-      "bob's jitter buffer over the call: %zu pops, depth median %.0f p95 %.0f, target median %.0f p95 %.0f "
+      "  bob's jitter buffer over the call: %zu pops, depth median %.0f p95 %.0f, target median %.0f p95 %.0f "
       "frames\n",
       depth.size(), Median(depth), P95(depth), Median(target), P95(target));
-  return 0;
+  std::fflush(stdout);
+  return true;
+}
+
+int RunBench(int bursts, int listener_latency_ms) {
+  Bench b;
+  b.bursts = bursts;
+  b.tag = "-" + std::to_string(GetCurrentProcessId());
+  // Process ids come again: a directory of an earlier run holds its "measured" and "ready" files.
+  b.dir = std::string(KIV_BENCH_RUN_DIR) + "/run" + b.tag + "-" + std::to_string(GetTickCount64());
+  CreateDirectoryW(WinePath(KIV_BENCH_RUN_DIR).c_str(), nullptr);
+  CreateDirectoryW(WinePath(b.dir).c_str(), nullptr);
+  if (!Exists(KIV_PAIR_RECORDER)) {
+    std::printf("no recorder at " KIV_PAIR_RECORDER " (build pulse_pair_recorder in the native tree)\n");
+    return 1;
+  }
+  connection_test::MeetingServerControl server("voice_latency_bench");
+  std::string why;
+  if (!server.StartWith("", &why)) {
+    std::printf("no meeting server: %s\n", why.c_str());
+    return 1;
+  }
+  b.server_address = server.address();
+  b.Ctl(b.dir, "speech", "alice", "speech-done", b.dir + "/speech.raw testing", 20000);
+  b.word = Word(Pcm(Read(b.dir + "/speech.raw")));
+  if (b.word.empty()) {
+    std::printf("espeak-ng gave no speech\n");
+    return 1;
+  }
+  PrintHeader();
+  bool ok = b.RunCall({"default", 0});
+  if (listener_latency_ms > 0) ok = b.RunCall({"listener", listener_latency_ms}) && ok;
+  return ok ? 0 : 1;
 }
 
 }  // namespace
 
+// voice_latency_bench.exe [bursts of each kind, default 15] [bob's render latency for the
+// second call in ms, default 60; 0: no second call]
 int main(int argc, char** argv) {
   const std::string host = Env("VOICE_BENCH_HOST");
   if (!host.empty()) return Host(host);
-  return RunBench(argc > 1 ? std::max(3, std::atoi(argv[1])) : 15);
+  return RunBench(argc > 1 ? std::max(3, std::atoi(argv[1])) : 15, argc > 2 ? std::atoi(argv[2]) : 60);
 }
