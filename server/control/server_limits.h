@@ -15,4 +15,9 @@ constexpr int kResultLimitReached = 45;
 constexpr size_t kMaxMediaPerMember = 32;
 constexpr size_t kMaxMediaPerGroup = 1024;
 
+// MEDIA: a login's publications (17003 answers kResultLimitReached beyond) and
+// subscriptions (an `error` answer beyond).
+constexpr size_t kMaxPublicationsPerLogin = 16;
+constexpr size_t kMaxSubscriptionsPerLogin = 512;
+
 }  // namespace kiv_server
