@@ -159,7 +159,7 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
 };
 
 ControlServer::ControlServer(asio::io_context& io, const tcp::endpoint& endpoint, ControlServerOptions options)
-    : io_(io), acceptor_(io, endpoint), options_(options), input_(options.max_buffered_total) {
+    : io_(io), acceptor_(io, endpoint), accept_pause_(io), options_(options), input_(options.max_buffered_total) {
   port_ = acceptor_.local_endpoint().port();
 }
 
@@ -173,6 +173,7 @@ void ControlServer::Start(MeetingCore& core) {
 void ControlServer::Stop() {
   asio::error_code ec;
   acceptor_.close(ec);
+  accept_pause_.cancel();
   auto connections = std::move(connections_);
   connections_.clear();
   unadmitted_.clear();
@@ -182,18 +183,29 @@ void ControlServer::Stop() {
 void ControlServer::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!ec) {
-      if (connections_.size() >= options_.max_connections && !EvictOldestUnadmitted()) {
-        asio::error_code ignored;
-        socket.close(ignored);
-      } else {
-        const ClientId id = next_id_++;
-        auto conn = std::make_shared<Connection>(*this, id, std::move(socket));
-        connections_[id] = conn;
-        unadmitted_.insert(id);
-        core_->OnConnected(id);
-        conn->Start();
+    if (ec) {
+      // Out of descriptors (or another failure that would recur at once): wait a little.
+      if (!accept_failure_logged_) {
+        accept_failure_logged_ = true;
+        core_->Log("control: accept failed (" + ec.message() + "); pausing accepts");
       }
+      accept_pause_.expires_after(options_.accept_pause);
+      accept_pause_.async_wait([this](const asio::error_code& e) {
+        if (!e && acceptor_.is_open()) Accept();
+      });
+      return;
+    }
+    accept_failure_logged_ = false;
+    if (connections_.size() >= options_.max_connections && !EvictOldestUnadmitted()) {
+      asio::error_code ignored;
+      socket.close(ignored);
+    } else {
+      const ClientId id = next_id_++;
+      auto conn = std::make_shared<Connection>(*this, id, std::move(socket));
+      connections_[id] = conn;
+      unadmitted_.insert(id);
+      core_->OnConnected(id);
+      conn->Start();
     }
     Accept();
   });

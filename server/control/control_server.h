@@ -28,6 +28,7 @@ struct ControlServerOptions {
   std::chrono::milliseconds login_timeout{5000};  // not logged in by then: closed
   size_t prelogin_max_payload = 16u << 10;        // largest frame before login
   size_t max_buffered_total = 64u << 20;          // partial input of all connections together
+  std::chrono::milliseconds accept_pause{100};    // after a failed accept (descriptors exhausted)
 };
 
 class ControlServer : public IClientOutbox {
@@ -60,6 +61,8 @@ class ControlServer : public IClientOutbox {
 
   asio::io_context& io_;
   asio::ip::tcp::acceptor acceptor_;
+  asio::steady_timer accept_pause_;
+  bool accept_failure_logged_ = false;
   ControlServerOptions options_;
   uint16_t port_ = 0;
   MeetingCore* core_ = nullptr;

@@ -1,6 +1,7 @@
 #include "server/http/http_server.h"
 
 #include <array>
+#include <cstdio>
 #include <memory>
 
 #include "server/http/http_body_sink.h"
@@ -22,14 +23,17 @@ bool WantsContinue(const HttpRequest& head) {
 
 class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
  public:
-  Exchange(tcp::socket socket, const HttpRouter& router, const HttpServerOptions& options)
-      : socket_(std::move(socket)),
+  Exchange(tcp::socket socket, const HttpRouter& router, const HttpServerOptions& options, std::shared_ptr<size_t> live)
+      : live_(std::move(live)),
+        socket_(std::move(socket)),
         timer_(socket_.get_executor()),
         router_(router),
         options_(options),
         parser_(16 * 1024, options.max_body) {
     parser_.StopAtHead();
+    ++*live_;
   }
+  ~Exchange() { --*live_; }
 
   void Start() {
     Arm(options_.request_timeout);
@@ -146,6 +150,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
     socket_.close(ec);
   }
 
+  std::shared_ptr<size_t> live_;
   tcp::socket socket_;
   asio::steady_timer timer_;
   const HttpRouter& router_;
@@ -160,7 +165,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
 
 HttpServer::HttpServer(asio::io_context& io, const tcp::endpoint& endpoint, const HttpRouter& router,
                        HttpServerOptions options)
-    : io_(io), acceptor_(io, endpoint), router_(router), options_(options) {
+    : io_(io), acceptor_(io, endpoint), router_(router), options_(options), accept_pause_(io) {
   port_ = acceptor_.local_endpoint().port();
 }
 
@@ -169,14 +174,41 @@ void HttpServer::Start() { Accept(); }
 void HttpServer::Stop() {
   asio::error_code ec;
   acceptor_.close(ec);
+  accept_pause_.cancel();
 }
 
 void HttpServer::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!ec) std::make_shared<Exchange>(std::move(socket), router_, options_)->Start();
-    Accept();
+    if (!ec) {
+      accept_failure_logged_ = false;
+      OnAccepted(std::move(socket));
+      return Accept();
+    }
+    // Out of descriptors (or another failure that would recur at once): wait a little.
+    if (!accept_failure_logged_) {
+      accept_failure_logged_ = true;
+      std::fprintf(stderr, "meeting_server: http: accept failed (%s); pausing accepts\n", ec.message().c_str());
+    }
+    accept_pause_.expires_after(options_.accept_pause);
+    accept_pause_.async_wait([this](const asio::error_code& e) {
+      if (!e && acceptor_.is_open()) Accept();
+    });
   });
+}
+
+void HttpServer::OnAccepted(tcp::socket socket) {
+  if (*live_ >= options_.max_connections) {
+    if (!full_logged_) {
+      full_logged_ = true;
+      std::fprintf(stderr, "meeting_server: http: %zu connections at once; closing further ones\n", *live_);
+    }
+    asio::error_code ignored;
+    socket.close(ignored);
+    return;
+  }
+  full_logged_ = false;
+  std::make_shared<Exchange>(std::move(socket), router_, options_, live_)->Start();
 }
 
 }  // namespace kiv_server

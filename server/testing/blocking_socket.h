@@ -19,6 +19,8 @@ class BlockingSocket {
   bool SendFrame(const std::string& payload);
   // The next frame's payload; false on a closed connection or after `timeout_ms`.
   bool ReadFrame(std::string* payload, int timeout_ms = 5000);
+  // One byte; false on a closed connection or after `timeout_ms`.
+  bool ReadByte(char* out, int timeout_ms = 5000) { return ReadExactly(out, 1, timeout_ms); }
   // True once the peer has closed (or reset) the connection within `timeout_ms`; data
   // arriving before is read and dropped.
   bool AwaitClosed(int timeout_ms = 5000);
