@@ -40,6 +40,11 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
     Read();
   }
 
+  // Its request's head has not arrived (nothing is being served for it yet).
+  bool AwaitingHead() const { return awaiting_head_; }
+  // Closed to make room for a newer connection.
+  void Evict() { Finish(); }
+
  private:
   void Arm(std::chrono::milliseconds after) {
     timer_.expires_after(after);
@@ -57,6 +62,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
   }
 
   void OnParsed(HttpRequestParser::Status status) {
+    if (status != HttpRequestParser::Status::kNeedMore) awaiting_head_ = false;
     switch (status) {
       case HttpRequestParser::Status::kNeedMore:
         return Read();
@@ -159,6 +165,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
   std::unique_ptr<IHttpBodySink> sink_;
   size_t remaining_ = 0;
   bool lingering_ = false;
+  bool awaiting_head_ = true;
   std::array<char, 64 * 1024> buf_{};
   std::string out_;
 };
@@ -197,18 +204,43 @@ void HttpServer::Accept() {
   });
 }
 
+bool HttpServer::EvictOldestIdle() {
+  for (auto it = exchanges_.begin(); it != exchanges_.end();) {
+    std::shared_ptr<Exchange> e = it->lock();
+    if (!e) {
+      it = exchanges_.erase(it);
+    } else if (e->AwaitingHead()) {
+      exchanges_.erase(it);
+      e->Evict();
+      return true;
+    } else {
+      ++it;
+    }
+  }
+  return false;
+}
+
 void HttpServer::OnAccepted(tcp::socket socket) {
   if (*live_ >= options_.max_connections) {
+    // The oldest connection still silent about its request makes room; when every one is
+    // being served, the new one is closed.
+    const bool room = EvictOldestIdle();
     if (!full_logged_) {
       full_logged_ = true;
-      std::fprintf(stderr, "meeting_server: http: %zu connections at once; closing further ones\n", *live_);
+      std::fprintf(stderr, "meeting_server: http: %zu connections at once; %s\n", *live_,
+                   room ? "closing the oldest idle ones" : "closing further ones");
     }
-    asio::error_code ignored;
-    socket.close(ignored);
-    return;
+    if (!room) {
+      asio::error_code ignored;
+      socket.close(ignored);
+      return;
+    }
+  } else {
+    full_logged_ = false;
   }
-  full_logged_ = false;
-  std::make_shared<Exchange>(std::move(socket), router_, options_, live_)->Start();
+  auto exchange = std::make_shared<Exchange>(std::move(socket), router_, options_, live_);
+  exchanges_.push_back(exchange);
+  exchange->Start();
 }
 
 }  // namespace kiv_server

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/http/http_body_sink.h"
 #include "server/testing/blocking_socket.h"
 
 namespace kiv_server {
@@ -25,6 +26,16 @@ class HttpServerTest : public ::testing::Test {
  protected:
   void StartServer(HttpServerOptions options) {
     router_.Add("/ping", [](const HttpRequest&, const HttpPeer&) { return HttpResponse{200, "text/plain", "pong"}; });
+    // Takes any body.
+    router_.AddUpload("/up/", [](const HttpRequest&, const HttpPeer&) {
+      struct Sink : IHttpBodySink {
+        bool Write(const char*, size_t) override { return true; }
+        HttpResponse Finish() override { return HttpResponse{}; }
+      };
+      HttpUploadStart start;
+      start.sink = std::make_unique<Sink>();
+      return start;
+    });
     server_ = std::make_unique<HttpServer>(io_, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0), router_,
                                            options);
     server_->Start();
@@ -70,21 +81,28 @@ class HttpServerTest : public ::testing::Test {
   std::thread thread_;
 };
 
-// Connections beyond the cap are closed at once; once one of those held ends, the next is
-// served again.
-TEST_F(HttpServerTest, ConnectionsBeyondTheCapAreClosed) {
+// Beyond the cap the oldest connection that has not sent a request makes room, so idle
+// connections cannot keep a client out; when all are being served, the new one is closed.
+TEST_F(HttpServerTest, ConnectionsBeyondTheCapMakeRoomOrAreClosed) {
   HttpServerOptions options;
   options.max_connections = 4;
   StartServer(options);
   std::vector<std::unique_ptr<BlockingSocket>> held;
   for (int i = 0; i < 4; ++i) held.push_back(std::make_unique<BlockingSocket>(server_->port()));
   ASSERT_TRUE(AwaitExchanges(4));
+  EXPECT_TRUE(Served()) << "an idle connection makes room";
+  EXPECT_TRUE(held[0]->AwaitClosed(2000)) << "the oldest idle one";
+  // Four uploads whose bodies are on their way: a fifth connection is closed at once.
+  held.clear();
+  ASSERT_TRUE(AwaitExchanges(0));
+  for (int i = 0; i < 4; ++i) {
+    held.push_back(std::make_unique<BlockingSocket>(server_->port()));
+    ASSERT_TRUE(held.back()->SendAll("PUT /up/x HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\nab"));
+  }
+  ASSERT_TRUE(AwaitExchanges(4));
   BlockingSocket extra(server_->port());
-  EXPECT_TRUE(extra.AwaitClosed(2000)) << "a fifth connection is closed, not held for the request time";
+  EXPECT_TRUE(extra.AwaitClosed(2000)) << "no idle connection to close: the new one is";
   EXPECT_EQ(Exchanges(), 4u);
-  held.pop_back();
-  ASSERT_TRUE(AwaitExchanges(3));
-  EXPECT_TRUE(Served());
 }
 
 // CPU time the server's thread has used, in milliseconds.
