@@ -106,11 +106,14 @@ void DocumentBusiness::OnBusiness(ClientInfo& from, const std::string& business,
 void DocumentBusiness::OnUpload(ClientInfo& from, const rapidjson::Value& body) {
   std::string path;
   const bool has_path = ReadText(body, "file_path", &path);
-  auto refuse = [&](int code, const std::string& msg) {
-    Log(from, "20000 refused (" + std::to_string(code) + "): " + msg);
+  auto answer = [&](int code, const std::string& msg) {
     Reply r(kBusinessStore, kStoreUploadResult, code, msg);
     if (has_path) r.Data("file_path", path);
     r.SendTo(server_, from.id);
+  };
+  auto refuse = [&](int code, const std::string& msg) {
+    Log(from, "20000 refused (" + std::to_string(code) + "): " + msg);
+    answer(code, msg);
   };
   const Group* group = server_.State().GroupOf(from);
   if (group == nullptr) return refuse(kDocNotInGroup, "join a group first");
@@ -129,7 +132,7 @@ void DocumentBusiness::OnUpload(ClientInfo& from, const rapidjson::Value& body) 
   }
   std::string quota_msg;
   if (const int code = OverQuota(from, *group, path, static_cast<uint64_t>(size), &quota_msg)) {
-    return refuse(code, quota_msg);
+    return answer(code, quota_msg);  // logged once per member and quota
   }
   DocumentRecord record;
   record.id = NewDocumentId();
