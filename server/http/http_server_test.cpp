@@ -116,6 +116,11 @@ double ThreadCpuMs(std::thread& t) {
 // With no descriptor left for an accept, the acceptor pauses instead of retrying at once
 // (which kept the server's one thread busy); once descriptors are free it serves again.
 TEST_F(HttpServerTest, FailedAcceptsPauseInsteadOfSpinning) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime's own checks (UBSan's vptr check opens a pipe) fail without
+  // descriptors and report errors of their own.
+  GTEST_SKIP() << "needs a process whose runtime works without descriptors";
+#endif
   StartServer(HttpServerOptions{});
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);
