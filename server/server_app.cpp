@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <asio.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,7 @@ struct Options {
   bool media_loss_control = false;
   std::string document_dir;
   uint64_t document_max_bytes = 64ull << 20;
+  uint64_t document_disk_bytes = 8ull << 30;
   long convert_timeout_ms = 60000;
   long convert_max_pages = 300;
 };
@@ -94,6 +96,10 @@ bool ParseArgs(int argc, char** argv, const kiv_server::ServerExtras& extras, Op
       long long n = 0;
       if (!ParsePositive(v, 1ll << 40, &n)) return false;
       o->document_max_bytes = static_cast<uint64_t>(n);
+    } else if (a == "--document-disk-bytes") {
+      long long n = 0;
+      if (!ParsePositive(v, 1ll << 50, &n)) return false;
+      o->document_disk_bytes = static_cast<uint64_t>(n);
     } else if (a == "--convert-timeout-ms") {
       long long n = 0;
       if (!ParsePositive(v, 3600000, &n)) return false;
@@ -150,8 +156,8 @@ int RunMeetingServer(int argc, char** argv, const ServerExtras& extras) {
                  "usage: meeting_server --config FILE [--bind ADDR] [--port N] [--http-port N]\n"
                  "                      [--port-file FILE] [--idle-timeout-ms N] [--media-port N]\n"
                  "                      [--media-loss PERCENT] [--media-loss-control 0|1]\n"
-                 "                      [--document-dir DIR] [--document-max-bytes N] [--convert-timeout-ms N]\n"
-                 "                      [--convert-max-pages N]\n%s",
+                 "                      [--document-dir DIR] [--document-max-bytes N] [--document-disk-bytes N]\n"
+                 "                      [--convert-timeout-ms N] [--convert-max-pages N]\n%s",
                  extras.usage.c_str());
     return 2;
   }
@@ -192,6 +198,10 @@ int RunMeetingServer(int argc, char** argv, const ServerExtras& extras) {
         limits, [&io](std::function<void()> done) { asio::post(io, std::move(done)); });
     kiv_server::DocumentServiceOptions doc_opts;
     doc_opts.max_document_bytes = opt.document_max_bytes;
+    // A member and a group may always hold one document of the largest size.
+    doc_opts.max_member_bytes = std::max(doc_opts.max_member_bytes, opt.document_max_bytes);
+    doc_opts.max_group_bytes = std::max(doc_opts.max_group_bytes, opt.document_max_bytes);
+    doc_opts.max_total_bytes = std::max(opt.document_disk_bytes, opt.document_max_bytes);
     if (!address.is_unspecified()) doc_opts.fallback_host = address.to_string();
     auto doc_business =
         std::make_unique<kiv_server::DocumentBusiness>(core, library, documents, std::move(workers), doc_opts);

@@ -59,8 +59,10 @@ void ClientSession::DispatchLoop() {
   for (;;) {
     cv_.wait(lock, [this] { return closing_ || !queue_.empty(); });
     if (closing_) return;
-    Event event = std::move(queue_.front());
+    Event event = std::move(queue_.front().event);
+    queued_bytes_ -= queue_.front().bytes;
     queue_.pop_front();
+    cv_.notify_all();  // room for a waiting reader
     ISessionListener* listener = listener_;
     if (listener == nullptr) continue;
     dispatching_ = true;
@@ -78,9 +80,22 @@ void ClientSession::Post(uint64_t gen, Event event) {
   PostLocked(std::move(event));
 }
 
-void ClientSession::PostLocked(Event event) {
-  queue_.push_back(std::move(event));
+void ClientSession::PostLocked(Event event, size_t bytes) {
+  queue_.push_back(Queued{std::move(event), bytes});
+  queued_bytes_ += bytes;
   cv_.notify_all();
+}
+
+void ClientSession::AwaitRoomLocked(std::unique_lock<std::mutex>& lock, uint64_t gen, size_t bytes) {
+  cv_.wait(lock, [&] {
+    if (closing_ || !Current(gen) || queue_.empty()) return true;
+    return queue_.size() < options_.max_queued_events && queued_bytes_ + bytes <= options_.max_queued_bytes;
+  });
+}
+
+size_t ClientSession::queued_events() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
 }
 
 int ClientSession::Login(const LoginParams& params, IHttpGetter* http) {
@@ -453,8 +468,11 @@ bool ClientSession::ReadLoop(uint64_t gen, IStreamSocket& sock) {
 void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* logouted) {
   auto msg = std::make_shared<Message>();
   if (ParseMessage(payload, msg.get()) != ParseError::kNone) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  // A listener slower than the network holds the reader here, not an ever longer queue.
+  AwaitRoomLocked(lock, gen, payload.size());
   if (!Current(gen)) return;
+  auto post = [&](Event event) { PostLocked(std::move(event), payload.size()); };
   switch (msg->type) {
     case MsgType::kJoinResult: {
       JoinResult r;
@@ -469,21 +487,21 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
         group_id_.clear();
         joined_ = join_reported_ = false;
       }
-      PostLocked([code = r.code, g = r.group_id](ISessionListener& l) { l.OnJoinGroupResult(code, g); });
+      post([code = r.code, g = r.group_id](ISessionListener& l) { l.OnJoinGroupResult(code, g); });
       return;
     }
     case MsgType::kLeaveResult: {
       LeaveResult r;
       if (!DecodeLeaveResult(*msg, &r)) return;
       if (leave_pending_ && r.seq == leave_seq_) leave_pending_ = false;
-      PostLocked([code = r.code, g = r.group_id](ISessionListener& l) { l.OnLeaveGroupResult(code, g); });
+      post([code = r.code, g = r.group_id](ISessionListener& l) { l.OnLeaveGroupResult(code, g); });
       return;
     }
     case MsgType::kMediaList: {
       auto list = std::make_shared<MediaList>();
       if (!DecodeMediaList(*msg, list.get())) return;
       if (group_id_.empty() || list->group_id != group_id_) return;  // an earlier group's
-      PostLocked([list](ISessionListener& l) { l.OnGroupMediaList(list->users, list->media); });
+      post([list](ISessionListener& l) { l.OnGroupMediaList(list->users, list->media); });
       return;
     }
     case MsgType::kUserJoined:
@@ -491,9 +509,9 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
       UserEvent e;
       if (!DecodeUserEvent(*msg, &e) || group_id_.empty()) return;
       if (msg->type == MsgType::kUserJoined) {
-        PostLocked([e](ISessionListener& l) { l.OnRemoteUserJoined(e.user_id); });
+        post([e](ISessionListener& l) { l.OnRemoteUserJoined(e.user_id); });
       } else {
-        PostLocked([e](ISessionListener& l) { l.OnRemoteUserLeft(e.user_id); });
+        post([e](ISessionListener& l) { l.OnRemoteUserLeft(e.user_id); });
       }
       return;
     }
@@ -507,7 +525,7 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
       status_ = kStatusUnconnect;
       group_id_.clear();
       const int reason = e.reason;
-      PostLocked([reason](ISessionListener& l) { l.OnLogouted(reason); });
+      post([reason](ISessionListener& l) { l.OnLogouted(reason); });
       return;
     }
     case MsgType::kBusiness: {
@@ -515,7 +533,7 @@ void ClientSession::HandleFrame(uint64_t gen, const std::string& payload, bool* 
       int id = 0;
       const rapidjson::Value* body = BusinessBody(*msg, &business, &id);
       if (body == nullptr) return;
-      PostLocked([msg, business, id, body](ISessionListener& l) { l.OnBusiness(business, id, *body); });
+      post([msg, business, id, body](ISessionListener& l) { l.OnBusiness(business, id, *body); });
       return;
     }
     default:

@@ -36,6 +36,10 @@ struct SessionOptions {
   int reconnect_window_ms = 60000;  // reconnection gives up after this long
   int reconnect_backoff_ms = 500;   // first pause between attempts, doubling
   int reconnect_backoff_max_ms = 4000;
+  // Events waiting for the listener: beyond either bound the network thread stops reading
+  // until the listener has caught up (the server's own limit on unread output applies).
+  size_t max_queued_events = 1024;
+  size_t max_queued_bytes = 16u << 20;  // of the frames behind them
 };
 
 struct LoginParams {
@@ -81,14 +85,22 @@ class ClientSession {
   SessionStatus Status() const;
   std::string GroupId() const;
   std::string UserId() const;
+  // Events waiting for the listener (the one being delivered not counted).
+  size_t queued_events() const;
 
  private:
   using Event = std::function<void(ISessionListener&)>;
+  struct Queued {
+    Event event;
+    size_t bytes = 0;  // the frame behind it (0 for the session's own events)
+  };
 
   void DispatchLoop();
   // Queues an event of login generation gen; dropped when that login has ended.
   void Post(uint64_t gen, Event event);
-  void PostLocked(Event event);
+  void PostLocked(Event event, size_t bytes = 0);
+  // Worker: waits until the queue takes an event of `bytes` more, or login gen has ended.
+  void AwaitRoomLocked(std::unique_lock<std::mutex>& lock, uint64_t gen, size_t bytes);
 
   void Run(uint64_t gen, LoginParams params, IHttpGetter* http);
   // Address query, connect, login; kResultOk with the link up and *sock set.
@@ -108,7 +120,8 @@ class ClientSession {
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;  // queue, stop and pause waits
-  std::deque<Event> queue_;
+  std::deque<Queued> queue_;
+  size_t queued_bytes_ = 0;
   ISessionListener* listener_ = nullptr;
   bool dispatching_ = false;  // a callback is running
   bool closing_ = false;      // the dispatcher is to end

@@ -7,6 +7,7 @@
 #include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 #include "server/businesses/remote_control_grants.h"
+#include "server/control/server_limits.h"
 
 namespace kiv_server {
 
@@ -16,6 +17,10 @@ using kiv_proto::GetString;
 namespace {
 
 bool KnownMediaType(int t) { return t == 0 || t == 1 || t == 2 || t == 4; }
+
+// Media ids follow the device ids' rule: 1..128 printable ASCII characters without spaces,
+// so that none grows when written out again.
+bool ValidMediaId(const std::string& id) { return kiv_proto::IsValidDeviceId(id); }
 
 rapidjson::Value Str(const std::string& s, rapidjson::Document::AllocatorType& a) {
   return rapidjson::Value(s.data(), static_cast<rapidjson::SizeType>(s.size()), a);
@@ -44,9 +49,8 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
   PublishedMedia media;
   int operation = -1;
   if (!GetInt(body, "media_type", &media.media_type) || !KnownMediaType(media.media_type) ||
-      !GetString(body, "media_id", &media.media_id) || media.media_id.empty() ||
-      media.media_id.size() > kiv_proto::kMaxIdLength || !GetInt(body, "operation", &operation) ||
-      (operation != 0 && operation != 1)) {
+      !GetString(body, "media_id", &media.media_id) || !ValidMediaId(media.media_id) ||
+      !GetInt(body, "operation", &operation) || (operation != 0 && operation != 1)) {
     server_.SendError(from.id, kiv_proto::kResultInvalidArgument, "GS 14104 malformed");
     return;
   }
@@ -68,6 +72,7 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
   auto it = std::find_if(list.begin(), list.end(), same);
   if (operation == 1) {
     if (it == list.end()) {
+      if (!RoomForMedia(from, group, media)) return;
       list.push_back(media);
     } else {
       media = *it;  // announced again: keep what the group already has
@@ -78,6 +83,26 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
     if (grants_ != nullptr && media.media_type == 0) grants_->OnShareStopped(from.id);
   }
   Announce(group, media, operation, 0);
+}
+
+bool GsBusiness::RoomForMedia(ClientInfo& from, const Group& group, const PublishedMedia& media) {
+  const auto& list = group.media;
+  const bool board = media.media_type == kBoardMediaType;
+  const size_t own =
+      board ? 0 : static_cast<size_t>(std::count_if(list.begin(), list.end(), [&](const PublishedMedia& p) {
+        return p.user_id == from.user_id && p.media_type != kBoardMediaType;
+      }));
+  std::string bound;
+  if (own >= kMaxMediaPerMember) {
+    bound = "GS media per member (" + std::to_string(kMaxMediaPerMember) + ")";
+  } else if (list.size() >= kMaxMediaPerGroup) {
+    bound = "GS media per group (" + std::to_string(kMaxMediaPerGroup) + ")";
+  } else {
+    return true;
+  }
+  server_.LogLimit(from, bound, "14104 refused");
+  server_.SendError(from.id, kResultLimitReached, "GS 14104 refused: " + bound + " reached");
+  return false;
 }
 
 void GsBusiness::OnRemoteControl(ClientInfo& from, Group& group, const rapidjson::Value& body) {

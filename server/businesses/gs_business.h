@@ -42,6 +42,8 @@ class GsBusiness : public IBusinessModule {
  private:
   void OnMediaChange(ClientInfo& from, Group& group, const rapidjson::Value& body);
   void OnRemoteControl(ClientInfo& from, Group& group, const rapidjson::Value& body);
+  // False (refused and logged) when the member or the group holds as many media as allowed.
+  bool RoomForMedia(ClientInfo& from, const Group& group, const PublishedMedia& media);
   void Announce(Group& group, const PublishedMedia& media, int operation, ClientId skip) {
     AnnounceMedia(server_, group, media, operation, skip);
   }

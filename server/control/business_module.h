@@ -2,6 +2,7 @@
 // business names ("GS", "ONLINE", ...) and may follow logins and group membership.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ class IServerContext {
   virtual std::string LocalAddressOf(ClientId client) {
     (void)client;
     return {};
+  }
+  // One line of the server's log (standard error unless the server was given a sink).
+  virtual void Log(const std::string& line) { std::fprintf(stderr, "meeting_server: %s\n", line.c_str()); }
+  // Logs that the client ran into `bound`, the first time only for this login.
+  void LogLimit(ClientInfo& client, const std::string& bound, const std::string& detail) {
+    if (!client.limits_logged.insert(bound).second) return;
+    Log(client.app_id + "/" + client.group_id + " " + client.user_id + ": " + bound + ": " + detail +
+        " (logged once per login)");
   }
 };
 

@@ -114,18 +114,12 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
       server_.core_->OnPayload(id_, payload);
       if (closed_ || closing_) return;
     }
-    if (server_.buffered_total_ > server_.options_.max_buffered_total) {
-      server_.Drop(id_, true);  // the one whose input pushed the total over the cap
-      return;
-    }
+    if (server_.EnforceInputCap(id_)) return;
     Read();
   }
 
-  // Keeps the server's total of partial input in step with this connection's.
-  void SetBuffered(size_t n) {
-    server_.buffered_total_ = server_.buffered_total_ - buffered_ + n;
-    buffered_ = n;
-  }
+  // Keeps the server's account of partial input in step with this connection's.
+  void SetBuffered(size_t n) { server_.input_.Set(id_, n); }
 
   void Write() {
     writing_ = true;
@@ -156,7 +150,6 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   asio::steady_timer login_deadline_;
   std::array<char, 16384> buf_{};
   kiv_proto::FrameDecoder decoder_;
-  size_t buffered_ = 0;
   bool admitted_ = false;
   std::deque<std::string> out_;
   size_t queued_ = 0;
@@ -166,7 +159,7 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
 };
 
 ControlServer::ControlServer(asio::io_context& io, const tcp::endpoint& endpoint, ControlServerOptions options)
-    : io_(io), acceptor_(io, endpoint), options_(options) {
+    : io_(io), acceptor_(io, endpoint), accept_pause_(io), options_(options), input_(options.max_buffered_total) {
   port_ = acceptor_.local_endpoint().port();
 }
 
@@ -180,6 +173,7 @@ void ControlServer::Start(MeetingCore& core) {
 void ControlServer::Stop() {
   asio::error_code ec;
   acceptor_.close(ec);
+  accept_pause_.cancel();
   auto connections = std::move(connections_);
   connections_.clear();
   unadmitted_.clear();
@@ -189,18 +183,29 @@ void ControlServer::Stop() {
 void ControlServer::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!ec) {
-      if (connections_.size() >= options_.max_connections && !EvictOldestUnadmitted()) {
-        asio::error_code ignored;
-        socket.close(ignored);
-      } else {
-        const ClientId id = next_id_++;
-        auto conn = std::make_shared<Connection>(*this, id, std::move(socket));
-        connections_[id] = conn;
-        unadmitted_.insert(id);
-        core_->OnConnected(id);
-        conn->Start();
+    if (ec) {
+      // Out of descriptors (or another failure that would recur at once): wait a little.
+      if (!accept_failure_logged_) {
+        accept_failure_logged_ = true;
+        core_->Log("control: accept failed (" + ec.message() + "); pausing accepts");
       }
+      accept_pause_.expires_after(options_.accept_pause);
+      accept_pause_.async_wait([this](const asio::error_code& e) {
+        if (!e && acceptor_.is_open()) Accept();
+      });
+      return;
+    }
+    accept_failure_logged_ = false;
+    if (connections_.size() >= options_.max_connections && !EvictOldestUnadmitted()) {
+      asio::error_code ignored;
+      socket.close(ignored);
+    } else {
+      const ClientId id = next_id_++;
+      auto conn = std::make_shared<Connection>(*this, id, std::move(socket));
+      connections_[id] = conn;
+      unadmitted_.insert(id);
+      core_->OnConnected(id);
+      conn->Start();
     }
     Accept();
   });
@@ -238,6 +243,22 @@ bool ControlServer::EvictOldestUnadmitted() {
   if (unadmitted_.empty()) return false;
   Drop(*unadmitted_.begin(), true);
   return true;
+}
+
+bool ControlServer::EnforceInputCap(ClientId reader) {
+  bool reader_dropped = false;
+  for (ClientId victim : input_.OverCap()) {
+    if (core_ != nullptr) {
+      if (ClientInfo* c = core_->State().Client(victim)) {
+        core_->LogLimit(*c, "control input",
+                        "dropped holding the most partial input while the total was over " +
+                            std::to_string(input_.max_total()) + " bytes");
+      }
+    }
+    reader_dropped = reader_dropped || victim == reader;
+    Drop(victim, true);
+  }
+  return reader_dropped;
 }
 
 void ControlServer::Drop(ClientId client, bool tell_core) {

@@ -3,7 +3,8 @@
 // A bad frame length, an idle connection or a client that does not read its
 // answers ends the connection. Until a connection logs in it may send only small
 // frames and must log in soon; when every slot is taken, the oldest such connection
-// makes room for a new one; input buffered across all connections is capped.
+// makes room for a new one; input buffered across all connections is capped (over the
+// cap, the connections holding the most are dropped: InputBudget).
 #pragma once
 
 #include <asio.hpp>
@@ -15,6 +16,7 @@
 #include <unordered_map>
 
 #include "server/control/client_outbox.h"
+#include "server/control/input_budget.h"
 #include "server/control/meeting_core.h"
 
 namespace kiv_server {
@@ -26,6 +28,7 @@ struct ControlServerOptions {
   std::chrono::milliseconds login_timeout{5000};  // not logged in by then: closed
   size_t prelogin_max_payload = 16u << 10;        // largest frame before login
   size_t max_buffered_total = 64u << 20;          // partial input of all connections together
+  std::chrono::milliseconds accept_pause{100};    // after a failed accept (descriptors exhausted)
 };
 
 class ControlServer : public IClientOutbox {
@@ -43,7 +46,7 @@ class ControlServer : public IClientOutbox {
   std::string LocalAddress(ClientId client) override;
 
   size_t connection_count() const { return connections_.size(); }
-  size_t buffered_total() const { return buffered_total_; }
+  size_t buffered_total() const { return input_.total(); }
 
  private:
   class Connection;
@@ -52,16 +55,21 @@ class ControlServer : public IClientOutbox {
   void Drop(ClientId client, bool tell_core);
   // Closes the longest-waiting connection that has not logged in; false if none.
   bool EvictOldestUnadmitted();
+  // Drops the connections holding the most partial input while the total is over its cap;
+  // true when `reader` is among them.
+  bool EnforceInputCap(ClientId reader);
 
   asio::io_context& io_;
   asio::ip::tcp::acceptor acceptor_;
+  asio::steady_timer accept_pause_;
+  bool accept_failure_logged_ = false;
   ControlServerOptions options_;
   uint16_t port_ = 0;
   MeetingCore* core_ = nullptr;
   ClientId next_id_ = 1;
   std::unordered_map<ClientId, std::shared_ptr<Connection>> connections_;
   std::set<ClientId> unadmitted_;  // ids grow with time: the first is the oldest
-  size_t buffered_total_ = 0;      // sum of the connections' partial input
+  InputBudget input_;              // the connections' partial input
 };
 
 }  // namespace kiv_server

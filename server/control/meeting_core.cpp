@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/wire/frame_codec.h"
 #include "protocol/wire/ids.h"
 #include "protocol/wire/result_codes.h"
 #include "server/control/access_token.h"
@@ -29,8 +30,15 @@ void MeetingCore::OnConnected(ClientId client) { state_.AddClient(client); }
 void MeetingCore::OnDisconnected(ClientId client) { EndClient(client); }
 
 void MeetingCore::OnPayload(ClientId id, const std::string& payload) {
+  if (state_.Client(id) == nullptr) return;
+  const ClientId outer = requester_;
+  requester_ = id;
+  OnRequest(id, payload);
+  requester_ = outer;
+}
+
+void MeetingCore::OnRequest(ClientId id, const std::string& payload) {
   ClientInfo* client = state_.Client(id);
-  if (client == nullptr) return;
   Message msg;
   const ParseError err = ParseMessage(payload, &msg);
   if (err != ParseError::kNone) {
@@ -221,6 +229,23 @@ void MeetingCore::OnBusinessMessage(ClientInfo& client, const Message& msg) {
     return;
   }
   module->OnBusiness(client, business, id, *body);
+}
+
+void MeetingCore::Send(ClientId client, std::string payload) {
+  if (payload.size() > kMaxFramePayload) {
+    // The peer would fail on the frame, reconnect and likely be sent the same again. The
+    // member whose request caused it is logged (the addressee when none).
+    if (ClientInfo* c = state_.Client(requester_ != 0 ? requester_ : client)) {
+      LogLimit(*c, "frame size", "a message of " + std::to_string(payload.size()) + " bytes was not sent");
+    }
+    return;
+  }
+  outbox_.Send(client, std::move(payload));
+}
+
+void MeetingCore::Log(const std::string& line) {
+  if (log_) return log_(line);
+  IServerContext::Log(line);
 }
 
 void MeetingCore::SendBusiness(ClientId client, const rapidjson::Value& body) { Send(client, EncodeBusiness(body)); }

@@ -20,11 +20,14 @@ namespace kiv_server {
 class MeetingCore : public IServerContext {
  public:
   using SecondsClock = std::function<uint64_t()>;  // seconds since 1970
+  using LogFn = std::function<void(const std::string&)>;
 
   MeetingCore(ServerConfig config, IClientOutbox& outbox, SecondsClock clock);
 
   BusinessRouter& router() { return router_; }
   const ServerConfig& config() const { return config_; }
+  // Where the log lines go (standard error until set).
+  void set_log(LogFn log) { log_ = std::move(log); }
 
   void OnConnected(ClientId client);
   // One frame's payload from a client.
@@ -38,8 +41,10 @@ class MeetingCore : public IServerContext {
   void SendEncoded(ClientId client, const std::string& payload) override { Send(client, payload); }
   void SendError(ClientId client, int code, const std::string& detail) override;
   std::string LocalAddressOf(ClientId client) override { return outbox_.LocalAddress(client); }
+  void Log(const std::string& line) override;
 
  private:
+  void OnRequest(ClientId client, const std::string& payload);
   void OnLogin(ClientInfo& client, const kiv_proto::LoginRequest& req);
   void OnJoin(ClientInfo& client, const kiv_proto::JoinRequest& req);
   void OnLeave(ClientInfo& client, uint32_t seq);
@@ -49,11 +54,14 @@ class MeetingCore : public IServerContext {
   void LeaveGroup(ClientInfo& client);
   // Ends a login (leaving its group) and forgets the connection.
   void EndClient(ClientId client);
-  void Send(ClientId client, std::string payload) { outbox_.Send(client, std::move(payload)); }
+  // Queues the payload unless it is larger than the client's frame decoder takes.
+  void Send(ClientId client, std::string payload);
 
   ServerConfig config_;
   IClientOutbox& outbox_;
   SecondsClock clock_;
+  LogFn log_;
+  ClientId requester_ = 0;  // the client whose payload is being handled
   MeetingState state_;
   BusinessRouter router_;
 };

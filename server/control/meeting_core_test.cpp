@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "protocol/messages/business_messages.h"
+#include "protocol/wire/frame_codec.h"
+#include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 #include "server/businesses/gs_business.h"
 #include "server/businesses/online_business.h"
 #include "server/businesses/text_message_business.h"
 #include "server/control/access_token.h"
+#include "server/control/server_limits.h"
 
 namespace kiv_server {
 namespace {
@@ -43,6 +46,7 @@ class MeetingCoreTest : public ::testing::Test {
     EXPECT_TRUE(core_.router().Add(std::make_unique<GsBusiness>(core_)));
     EXPECT_TRUE(core_.router().Add(std::make_unique<OnlineBusiness>(core_)));
     EXPECT_TRUE(core_.router().Add(std::make_unique<TextMessageBusiness>(core_)));
+    core_.set_log([this](const std::string& line) { log_.push_back(line); });
   }
 
   ClientId Connect() {
@@ -148,6 +152,7 @@ class MeetingCoreTest : public ::testing::Test {
   ClientId next_ = 1;
   std::string last_device_;
   kiv_proto::MediaList last_list_;  // from the last Join
+  std::vector<std::string> log_;
 };
 
 // Login answers: 0, 32 for a bad or foreign token, 33 for an unknown app, 34 while the
@@ -486,6 +491,93 @@ TEST_F(MeetingCoreTest, AnswersBadMessagesWithErrors) {
   EXPECT_THAT(out_.closed, ElementsAre(a));
   EXPECT_EQ(Login(Connect(), "alice"), 0);
   core_.OnPayload(999, R"({"type":"ping"})");  // unknown connection: ignored
+}
+
+// A member's GS entries are bounded (its 33rd is refused with 45, logged once) and so
+// are a group's; ids are printable ASCII without spaces, so that no list outgrows a frame.
+TEST_F(MeetingCoreTest, BoundsGsMediaEntriesPerMemberAndGroup) {
+  const ClientId a = Connect();
+  ASSERT_EQ(Login(a, "alice"), 0);
+  ASSERT_EQ(Join(a, "room"), 0);
+  Take(a);
+  for (const char* bad : {"\\u0001\\u0002", "two words", "caf\\u00e9", ""}) {
+    Publish(a, 2, bad);
+    EXPECT_EQ(Code(a), kiv_proto::kResultInvalidArgument) << bad;
+  }
+  for (size_t i = 0; i < kMaxMediaPerMember; ++i) Publish(a, 2, "cam-" + std::to_string(i));
+  Take(a);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Publish(a, 1, "mic-" + std::to_string(attempt));
+    EXPECT_EQ(Code(a), kResultLimitReached);
+  }
+  EXPECT_EQ(log_.size(), 1u) << "one line per member and bound";
+  Publish(a, 2, "cam-0");  // announced again: no new entry
+  EXPECT_THAT(Types(a), ElementsAre("biz:14106"));
+  Publish(a, 2, "cam-0", 0);
+  Publish(a, 1, "mic-0");
+  EXPECT_THAT(Types(a), ElementsAre("biz:14106", "biz:14106"));
+
+  // Members with the longest ids fill the group up to its bound.
+  std::vector<ClientId> members;
+  const size_t needed = kMaxMediaPerGroup / kMaxMediaPerMember;
+  for (size_t m = 0; m < needed; ++m) {
+    const ClientId c = Connect();
+    const std::string user = std::string(120, 'u') + std::to_string(1000 + m);
+    ASSERT_EQ(Login(c, user), 0);
+    ASSERT_EQ(Join(c, "room"), 0);
+    for (size_t i = 0; i < kMaxMediaPerMember && m * kMaxMediaPerMember + i < kMaxMediaPerGroup - kMaxMediaPerMember;
+         ++i) {
+      Publish(c, 2, std::string(120, '~') + std::to_string(1000 + i));
+    }
+    members.push_back(c);
+  }
+  for (auto& [client, queue] : out_.sent) queue.clear();
+  Publish(members.back(), 2, "one-more");
+  EXPECT_EQ(Code(members.back()), kResultLimitReached);
+  EXPECT_TRUE(Types(a).empty());
+  const ClientId late = Connect();
+  ASSERT_EQ(Login(late, "late"), 0);
+  core_.OnPayload(late, kiv_proto::EncodeJoin({2, "room"}));
+  ASSERT_EQ(out_.sent[late].size(), 2u);
+  EXPECT_LT(out_.sent[late][1].size(), kiv_proto::kMaxFramePayload / 2) << "the media list of a full group";
+}
+
+// A message larger than a frame is never queued (the peer would fail on it and reconnect);
+// the member whose request caused it is logged once.
+TEST_F(MeetingCoreTest, NeverSendsAFrameTheClientRefuses) {
+  // A business answering with whatever size it is asked for, to the group.
+  class Echo : public IBusinessModule {
+   public:
+    explicit Echo(IServerContext& server) : server_(server) {}
+    std::vector<std::string> Businesses() const override { return {"ECHO"}; }
+    void OnBusiness(ClientInfo& from, const std::string&, int id, const rapidjson::Value&) override {
+      for (ClientId m : server_.State().GroupOf(from)->members) {
+        server_.SendEncoded(m, std::string(static_cast<size_t>(id), ' '));
+      }
+    }
+
+   private:
+    IServerContext& server_;
+  };
+  ASSERT_TRUE(core_.router().Add(std::make_unique<Echo>(core_)));
+  const ClientId a = Connect();
+  const ClientId b = Connect();
+  ASSERT_EQ(Login(a, "alice"), 0);
+  ASSERT_EQ(Login(b, "bob"), 0);
+  ASSERT_EQ(Join(a, "room"), 0);
+  ASSERT_EQ(Join(b, "room"), 0);
+  Take(a);
+  Take(b);
+  const int too_large = static_cast<int>(kiv_proto::kMaxFramePayload) + 1;
+  Biz(a, R"({"business":"ECHO","id":)" + std::to_string(too_large) + "}");
+  Biz(a, R"({"business":"ECHO","id":)" + std::to_string(too_large) + "}");
+  EXPECT_TRUE(out_.sent[a].empty());
+  EXPECT_TRUE(out_.sent[b].empty());
+  ASSERT_EQ(log_.size(), 1u);
+  EXPECT_NE(log_[0].find("alice"), std::string::npos) << log_[0];
+  Biz(a, R"({"business":"ECHO","id":)" + std::to_string(kiv_proto::kMaxFramePayload) + "}");
+  ASSERT_EQ(out_.sent[b].size(), 1u);
+  EXPECT_EQ(out_.sent[b][0].size(), kiv_proto::kMaxFramePayload);
 }
 
 }  // namespace

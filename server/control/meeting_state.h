@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +20,8 @@ struct ClientInfo {
   std::string user_id;
   std::string device_id;
   std::string platform;
-  std::string group_id;  // the joined group, empty when none
+  std::string group_id;                 // the joined group, empty when none
+  std::set<std::string> limits_logged;  // bounds this login ran into (logged once each)
 };
 
 constexpr int kBoardMediaType = 4;

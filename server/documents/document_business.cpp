@@ -106,11 +106,14 @@ void DocumentBusiness::OnBusiness(ClientInfo& from, const std::string& business,
 void DocumentBusiness::OnUpload(ClientInfo& from, const rapidjson::Value& body) {
   std::string path;
   const bool has_path = ReadText(body, "file_path", &path);
-  auto refuse = [&](int code, const std::string& msg) {
-    Log(from, "20000 refused (" + std::to_string(code) + "): " + msg);
+  auto answer = [&](int code, const std::string& msg) {
     Reply r(kBusinessStore, kStoreUploadResult, code, msg);
     if (has_path) r.Data("file_path", path);
     r.SendTo(server_, from.id);
+  };
+  auto refuse = [&](int code, const std::string& msg) {
+    Log(from, "20000 refused (" + std::to_string(code) + "): " + msg);
+    answer(code, msg);
   };
   const Group* group = server_.State().GroupOf(from);
   if (group == nullptr) return refuse(kDocNotInGroup, "join a group first");
@@ -126,6 +129,10 @@ void DocumentBusiness::OnUpload(ClientInfo& from, const rapidjson::Value& body) 
   if (static_cast<uint64_t>(size) > options_.max_document_bytes) {
     return refuse(kDocTooLarge,
                   "the document is larger than " + std::to_string(options_.max_document_bytes) + " bytes");
+  }
+  std::string quota_msg;
+  if (const int code = OverQuota(from, *group, path, static_cast<uint64_t>(size), &quota_msg)) {
+    return answer(code, quota_msg);  // logged once per member and quota
   }
   DocumentRecord record;
   record.id = NewDocumentId();
@@ -152,6 +159,32 @@ void DocumentBusiness::OnUpload(ClientInfo& from, const rapidjson::Value& body) 
       .Data("file_path", path)
       .Data("url", url)
       .SendTo(server_, from.id);
+}
+
+int DocumentBusiness::OverQuota(ClientInfo& from, const Group& group, const std::string& path, uint64_t size,
+                                std::string* msg) {
+  // The uploader's unconverted document of that name is replaced; a converted one stays.
+  const DocumentRecord* same = library_.ByUploader(from.app_id, from.user_id, path);
+  const std::string replaced = same != nullptr && same->stage != DocumentStage::kConverted ? same->id : std::string();
+  const DocumentUsage u = library_.Usage(from.app_id, from.user_id, group.group_id, replaced);
+  const DocumentServiceOptions& o = options_;
+  int code = kDocTooLarge;
+  std::string bound;
+  if (u.member_documents >= o.max_member_documents) {
+    bound = "documents per member (" + std::to_string(o.max_member_documents) + ")";
+  } else if (u.member_bytes + size > o.max_member_bytes) {
+    bound = "document bytes per member (" + std::to_string(o.max_member_bytes) + ")";
+  } else if (u.group_bytes + size > o.max_group_bytes) {
+    bound = "document bytes per group (" + std::to_string(o.max_group_bytes) + ")";
+  } else if (u.total_bytes + size > o.max_total_bytes) {
+    code = kDocServerError;
+    bound = "document storage of the server (" + std::to_string(o.max_total_bytes) + " bytes)";
+  } else {
+    return kDocOk;
+  }
+  server_.LogLimit(from, bound, "20000 refused");
+  *msg = "the server keeps no more documents here: " + bound + " reached";
+  return code;
 }
 
 void DocumentBusiness::OnUploadEnd(ClientInfo& from, const rapidjson::Value& body) {

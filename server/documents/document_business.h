@@ -26,6 +26,12 @@ namespace kiv_server {
 
 struct DocumentServiceOptions {
   uint64_t max_document_bytes = 64ull << 20;
+  // What the documents held (announced sizes; page images aside) may add up to: of one
+  // uploader (bytes and count) and of one group (54 beyond), of the whole server (62 beyond).
+  uint64_t max_member_bytes = 256ull << 20;
+  size_t max_member_documents = 64;
+  uint64_t max_group_bytes = 1ull << 30;
+  uint64_t max_total_bytes = 8ull << 30;
   std::string fallback_host = "127.0.0.1";  // in addresses when the client's is unknown
 };
 
@@ -47,6 +53,8 @@ class DocumentBusiness : public IBusinessModule {
 
  private:
   void OnUpload(ClientInfo& from, const rapidjson::Value& body);
+  // The refusal (code and text) of a new document of `size` bytes beyond a quota; 0 when it fits.
+  int OverQuota(ClientInfo& from, const Group& group, const std::string& path, uint64_t size, std::string* msg);
   void OnUploadEnd(ClientInfo& from, const rapidjson::Value& body);
   void OnConvert(ClientInfo& from, const rapidjson::Value& body);
   void OnDownload(ClientInfo& from, const rapidjson::Value& body);

@@ -47,14 +47,20 @@ class DocumentMeeting : public IClientOutbox, public ::testing::Test {
     ASSERT_TRUE(store_.Open(dir_, &error)) << error;
     auto runner = std::make_unique<FakeRunner>();
     runner_ = runner.get();
-    DocumentServiceOptions options;
-    options.max_document_bytes = 1000;
-    auto business = std::make_unique<DocumentBusiness>(core_, library_, store_, std::move(runner), options,
-                                                       [](const std::string&) {});
+    const DocumentServiceOptions options = Options();
+    auto business =
+        std::make_unique<DocumentBusiness>(core_, library_, store_, std::move(runner), options,
+                                           [this](const std::string& line) { business_log_.push_back(line); });
     business->set_http_port(8080);
     ASSERT_TRUE(core_.router().Add(std::move(business)));
   }
   void TearDown() override { fs::remove_all(dir_); }
+
+  virtual DocumentServiceOptions Options() const {
+    DocumentServiceOptions options;
+    options.max_document_bytes = 1000;
+    return options;
+  }
 
   void Send(ClientId c, std::string payload) override { sent_[c].push_back(std::move(payload)); }
   void Close(ClientId) override {}
@@ -147,6 +153,7 @@ class DocumentMeeting : public IClientOutbox, public ::testing::Test {
   FakeRunner* runner_ = nullptr;
   std::map<ClientId, std::vector<std::string>> sent_;
   ClientId next_ = 1;
+  std::vector<std::string> business_log_;  // the document service's own lines
 };
 
 TEST_F(DocumentMeeting, TheDocumentRoadAnswersTheRequesterOnly) {
@@ -242,6 +249,48 @@ TEST_F(DocumentMeeting, RequestsOutsideTheRulesGetTheirCodes) {
   EXPECT_EQ(Member(answers, "code"), std::to_string(kDocUnreadable));
   EXPECT_EQ(Member(answers, "msg"), "\"the document is not a readable PDF\"");
   EXPECT_EQ(Member(answers, "data"), R"({"file_path":"/g1/a.pdf"})");
+}
+
+// Small quotas: 3000 bytes or 5 documents per member, 5000 bytes per group, 8000 in all.
+class DocumentQuota : public DocumentMeeting {
+ protected:
+  DocumentServiceOptions Options() const override {
+    DocumentServiceOptions options = DocumentMeeting::Options();
+    options.max_member_bytes = 3000;
+    options.max_member_documents = 5;
+    options.max_group_bytes = 5000;
+    options.max_total_bytes = 8000;
+    return options;
+  }
+  std::string Code(ClientId c, const std::string& path, int size) { return Member(Ask(c, Upload(path, size)), "code"); }
+};
+
+// Announced documents count against their uploader's, their group's and the server's
+// quotas until removed: beyond, 54 (62 for the server's storage), logged once per member
+// and quota; replacing a document of the same name frees its share.
+TEST_F(DocumentQuota, UploadsAreBoundedPerMemberGroupAndServer) {
+  std::vector<std::string> log;
+  core_.set_log([&](const std::string& line) { log.push_back(line); });
+  const std::string ok = std::to_string(kDocOk), too_large = std::to_string(kDocTooLarge);
+  const ClientId a = Member("alice", "g1");
+  for (const char* path : {"/f/a.pdf", "/f/b.pdf", "/f/c.pdf"}) EXPECT_EQ(Code(a, path, 1000), ok);
+  business_log_.clear();
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(Code(a, "/f/d" + std::to_string(i) + ".pdf", 1), too_large);
+  EXPECT_TRUE(business_log_.empty()) << "no line per refused request";
+  EXPECT_EQ(Code(a, "/f/a.pdf", 1000), ok) << "replaces the earlier a.pdf";
+  const ClientId b = Member("bob", "g1");
+  EXPECT_EQ(Code(b, "/f/a.pdf", 1000), ok);
+  EXPECT_EQ(Code(b, "/f/b.pdf", 1000), ok);
+  EXPECT_EQ(Code(b, "/f/c.pdf", 1), too_large) << "the group holds 5000 bytes";
+  const ClientId c = Member("carol", "g2");
+  for (const char* path : {"/f/1.pdf", "/f/2.pdf", "/f/3.pdf", "/f/4.pdf", "/f/5.pdf"}) EXPECT_EQ(Code(c, path, 1), ok);
+  EXPECT_EQ(Code(c, "/f/6.pdf", 1), too_large) << "five documents per member";
+  const ClientId d = Member("dave", "g3");
+  EXPECT_EQ(Code(d, "/f/a.pdf", 1000), ok);
+  EXPECT_EQ(Code(d, "/f/b.pdf", 1000), ok);
+  EXPECT_EQ(Code(d, "/f/c.pdf", 1000), std::to_string(kDocServerError)) << "8000 bytes in all";
+  EXPECT_EQ(library_.size(), 12u);
+  EXPECT_EQ(log.size(), 4u) << "one line per member and quota";
 }
 
 TEST_F(DocumentMeeting, DocumentsGoWithTheirUploaderAndGroup) {

@@ -59,4 +59,20 @@ std::vector<std::string> DocumentLibrary::IdsOfUploader(const std::string& app_i
   return ids;
 }
 
+DocumentUsage DocumentLibrary::Usage(const std::string& app_id, const std::string& user_id, const std::string& group_id,
+                                     const std::string& except) const {
+  DocumentUsage usage;
+  for (const auto& [id, r] : by_id_) {
+    if (id == except) continue;
+    usage.total_bytes += r->size;
+    if (r->app_id != app_id) continue;
+    if (r->user_id == user_id) {
+      usage.member_bytes += r->size;
+      ++usage.member_documents;
+    }
+    if (r->group_id == group_id) usage.group_bytes += r->size;
+  }
+  return usage;
+}
+
 }  // namespace kiv_server

@@ -31,6 +31,14 @@ struct DocumentRecord {
   bool forgotten = false;          // dropped while converting: remove on completion
 };
 
+// The announced bytes and documents that the library holds, of one uploader, one group and all.
+struct DocumentUsage {
+  uint64_t member_bytes = 0;
+  size_t member_documents = 0;
+  uint64_t group_bytes = 0;
+  uint64_t total_bytes = 0;
+};
+
 class DocumentLibrary {
  public:
   // Adds the record (its ids must be new) and makes it the uploader's record for its
@@ -45,6 +53,9 @@ class DocumentLibrary {
 
   std::vector<std::string> IdsOfGroup(const std::string& app_id, const std::string& group_id) const;
   std::vector<std::string> IdsOfUploader(const std::string& app_id, const std::string& user_id) const;
+  // What the library holds of (app, user), of (app, group) and in all, `except` left out.
+  DocumentUsage Usage(const std::string& app_id, const std::string& user_id, const std::string& group_id,
+                      const std::string& except) const;
   size_t size() const { return by_id_.size(); }
 
  private:

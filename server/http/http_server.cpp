@@ -1,6 +1,7 @@
 #include "server/http/http_server.h"
 
 #include <array>
+#include <cstdio>
 #include <memory>
 
 #include "server/http/http_body_sink.h"
@@ -22,19 +23,27 @@ bool WantsContinue(const HttpRequest& head) {
 
 class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
  public:
-  Exchange(tcp::socket socket, const HttpRouter& router, const HttpServerOptions& options)
-      : socket_(std::move(socket)),
+  Exchange(tcp::socket socket, const HttpRouter& router, const HttpServerOptions& options, std::shared_ptr<size_t> live)
+      : live_(std::move(live)),
+        socket_(std::move(socket)),
         timer_(socket_.get_executor()),
         router_(router),
         options_(options),
         parser_(16 * 1024, options.max_body) {
     parser_.StopAtHead();
+    ++*live_;
   }
+  ~Exchange() { --*live_; }
 
   void Start() {
     Arm(options_.request_timeout);
     Read();
   }
+
+  // Its request's head has not arrived (nothing is being served for it yet).
+  bool AwaitingHead() const { return awaiting_head_; }
+  // Closed to make room for a newer connection.
+  void Evict() { Finish(); }
 
  private:
   void Arm(std::chrono::milliseconds after) {
@@ -53,6 +62,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
   }
 
   void OnParsed(HttpRequestParser::Status status) {
+    if (status != HttpRequestParser::Status::kNeedMore) awaiting_head_ = false;
     switch (status) {
       case HttpRequestParser::Status::kNeedMore:
         return Read();
@@ -146,6 +156,7 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
     socket_.close(ec);
   }
 
+  std::shared_ptr<size_t> live_;
   tcp::socket socket_;
   asio::steady_timer timer_;
   const HttpRouter& router_;
@@ -154,13 +165,14 @@ class HttpServer::Exchange : public std::enable_shared_from_this<Exchange> {
   std::unique_ptr<IHttpBodySink> sink_;
   size_t remaining_ = 0;
   bool lingering_ = false;
+  bool awaiting_head_ = true;
   std::array<char, 64 * 1024> buf_{};
   std::string out_;
 };
 
 HttpServer::HttpServer(asio::io_context& io, const tcp::endpoint& endpoint, const HttpRouter& router,
                        HttpServerOptions options)
-    : io_(io), acceptor_(io, endpoint), router_(router), options_(options) {
+    : io_(io), acceptor_(io, endpoint), router_(router), options_(options), accept_pause_(io) {
   port_ = acceptor_.local_endpoint().port();
 }
 
@@ -169,14 +181,66 @@ void HttpServer::Start() { Accept(); }
 void HttpServer::Stop() {
   asio::error_code ec;
   acceptor_.close(ec);
+  accept_pause_.cancel();
 }
 
 void HttpServer::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
     if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!ec) std::make_shared<Exchange>(std::move(socket), router_, options_)->Start();
-    Accept();
+    if (!ec) {
+      accept_failure_logged_ = false;
+      OnAccepted(std::move(socket));
+      return Accept();
+    }
+    // Out of descriptors (or another failure that would recur at once): wait a little.
+    if (!accept_failure_logged_) {
+      accept_failure_logged_ = true;
+      std::fprintf(stderr, "meeting_server: http: accept failed (%s); pausing accepts\n", ec.message().c_str());
+    }
+    accept_pause_.expires_after(options_.accept_pause);
+    accept_pause_.async_wait([this](const asio::error_code& e) {
+      if (!e && acceptor_.is_open()) Accept();
+    });
   });
+}
+
+bool HttpServer::EvictOldestIdle() {
+  for (auto it = exchanges_.begin(); it != exchanges_.end();) {
+    std::shared_ptr<Exchange> e = it->lock();
+    if (!e) {
+      it = exchanges_.erase(it);
+    } else if (e->AwaitingHead()) {
+      exchanges_.erase(it);
+      e->Evict();
+      return true;
+    } else {
+      ++it;
+    }
+  }
+  return false;
+}
+
+void HttpServer::OnAccepted(tcp::socket socket) {
+  if (*live_ >= options_.max_connections) {
+    // The oldest connection still silent about its request makes room; when every one is
+    // being served, the new one is closed.
+    const bool room = EvictOldestIdle();
+    if (!full_logged_) {
+      full_logged_ = true;
+      std::fprintf(stderr, "meeting_server: http: %zu connections at once; %s\n", *live_,
+                   room ? "closing the oldest idle ones" : "closing further ones");
+    }
+    if (!room) {
+      asio::error_code ignored;
+      socket.close(ignored);
+      return;
+    }
+  } else {
+    full_logged_ = false;
+  }
+  auto exchange = std::make_shared<Exchange>(std::move(socket), router_, options_, live_);
+  exchanges_.push_back(exchange);
+  exchange->Start();
 }
 
 }  // namespace kiv_server

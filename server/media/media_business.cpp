@@ -2,6 +2,7 @@
 
 #include "protocol/media/media_messages.h"
 #include "protocol/wire/result_codes.h"
+#include "server/control/server_limits.h"
 
 namespace kiv_server {
 
@@ -57,6 +58,10 @@ void MediaBusiness::OnPublish(ClientInfo& from, int id, const rapidjson::Value& 
   std::vector<SourceNotice> notices;
   m.result =
       relay_.Publish(from.id, MediaGroupKey(from.app_id, from.group_id), m.media_type, m.media_id, m.ssrc, &notices);
+  if (m.result == kResultLimitReached) {
+    server_.LogLimit(from, "MEDIA publications per login (" + std::to_string(kMaxPublicationsPerLogin) + ")",
+                     "17002 refused");
+  }
   server_.SendBusiness(from.id, kiv_media::EncodePublish(kiv_media::kMediaPublishResult, m));
   SendNotices(notices);
 }
@@ -74,6 +79,12 @@ void MediaBusiness::OnSubscribe(ClientInfo& from, int id, const rapidjson::Value
   }
   const MediaSourceKey key{group, m.user_id, m.media_type, m.media_id};
   if (id == kiv_media::kMediaUnsubscribe) return relay_.Unsubscribe(from.id, key);
+  if (!relay_.SubscriptionRoom(from.id, key)) {
+    const std::string bound = "MEDIA subscriptions per login (" + std::to_string(kMaxSubscriptionsPerLogin) + ")";
+    server_.LogLimit(from, bound, "17006 refused");
+    server_.SendError(from.id, kResultLimitReached, "MEDIA 17006 refused: " + bound + " reached");
+    return;
+  }
   SendNotices({relay_.Subscribe(from.id, key)});
 }
 

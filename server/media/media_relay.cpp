@@ -6,6 +6,7 @@
 #include "protocol/media/media_messages.h"
 #include "protocol/media/rtcp_packet.h"
 #include "protocol/media/rtp_packet.h"
+#include "server/control/server_limits.h"
 
 namespace kiv_server {
 
@@ -59,6 +60,8 @@ int MediaRelay::Publish(ClientId client, const std::string& group, int media_typ
   if (previous != ssrc_of_.end()) {
     if (previous->second == ssrc) return kiv_media::kPublishOk;  // announced again
     publications_.erase(previous->second);                       // new SSRC for the source
+  } else if (it->second.publications.size() >= kMaxPublicationsPerLogin) {
+    return kResultLimitReached;
   }
   ssrc_of_[key] = ssrc;
   Publication& p = publications_[ssrc];
@@ -97,10 +100,17 @@ std::vector<SourceNotice> MediaRelay::Unpublish(ClientId client, int media_type,
   return notices;
 }
 
+bool MediaRelay::SubscriptionRoom(ClientId client, const MediaSourceKey& source) const {
+  auto it = logins_.find(client);
+  if (it == logins_.end()) return false;
+  const std::set<MediaSourceKey>& subscriptions = it->second.subscriptions;
+  return subscriptions.size() < kMaxSubscriptionsPerLogin || subscriptions.count(source) != 0;
+}
+
 SourceNotice MediaRelay::Subscribe(ClientId client, const MediaSourceKey& source) {
   SourceNotice notice{client, source, 0};
   auto it = logins_.find(client);
-  if (it == logins_.end()) return notice;
+  if (it == logins_.end() || !SubscriptionRoom(client, source)) return notice;
   it->second.subscriptions.insert(source);
   subscribers_[source].insert(client);
   Changed();

@@ -84,11 +84,16 @@ class MediaRelay {
   [[nodiscard]] const kiv_media::Ticket* TicketOf(ClientId client) const;
   // Ends the login: its publications (notices to their subscribers) and subscriptions.
   std::vector<SourceNotice> RemoveLogin(ClientId client);
-  // One of the kiv_media::kPublish* results.
+  // One of the kiv_media::kPublish* results, or kResultLimitReached for a new source of a
+  // login that publishes kMaxPublicationsPerLogin already.
   int Publish(ClientId client, const std::string& group, int media_type, const std::string& media_id, uint32_t ssrc,
               std::vector<SourceNotice>* notices);
   std::vector<SourceNotice> Unpublish(ClientId client, int media_type, const std::string& media_id);
-  // The notice for the subscriber itself (the source's SSRC now, 0 when unpublished).
+  // Whether the login may subscribe to the source: it does already, or it holds fewer than
+  // kMaxSubscriptionsPerLogin subscriptions.
+  [[nodiscard]] bool SubscriptionRoom(ClientId client, const MediaSourceKey& source) const;
+  // The notice for the subscriber itself (the source's SSRC now, 0 when unpublished). Beyond
+  // the login's bound nothing is subscribed.
   SourceNotice Subscribe(ClientId client, const MediaSourceKey& source);
   void Unsubscribe(ClientId client, const MediaSourceKey& source);
   // The client left its group: its publications and subscriptions end.

@@ -5,6 +5,9 @@
 #include "protocol/media/media_messages.h"
 #include "protocol/media/rtcp_packet.h"
 #include "protocol/media/rtp_packet.h"
+#include "protocol/wire/wire_message.h"
+#include "server/control/server_limits.h"
+#include "server/media/media_business.h"
 
 namespace kiv_server {
 namespace {
@@ -234,6 +237,70 @@ TEST_F(MediaRelayTest, LossSwitchDropsAShareAndBurstsDeterministically) {
   for (uint16_t i = 0; i < 40; ++i) SendRtp(kAlice, kAliceVideo, i);
   EXPECT_EQ(out_.CountTo(kBob), 10u);
   EXPECT_FALSE(relay_.loss().active());
+}
+
+// What MediaBusiness uses of the server: its answers and log lines.
+class FakeServer : public IServerContext {
+ public:
+  MeetingState& State() override { return state; }
+  void SendBusiness(ClientId client, const rapidjson::Value& body) override {
+    int id = 0, result = -1;
+    (void)kiv_proto::GetInt(body, "id", &id);
+    (void)kiv_proto::GetInt(body, "result", &result);
+    answers.push_back({client, id, result});
+  }
+  void SendEncoded(ClientId, const std::string&) override {}
+  void SendError(ClientId client, int code, const std::string&) override { answers.push_back({client, -1, code}); }
+  void Log(const std::string& line) override { log.push_back(line); }
+
+  struct Answer {
+    ClientId to;
+    int id;  // -1: an error answer
+    int code;
+  };
+  MeetingState state;
+  std::vector<Answer> answers;
+  std::vector<std::string> log;
+};
+
+// A login's publications and subscriptions are bounded: beyond, 17003 carries 45 and a
+// subscription gets error 45, logged once per login; what it holds keeps working.
+TEST_F(MediaRelayTest, PublicationsAndSubscriptionsAreBoundedPerLogin) {
+  Meeting();
+  FakeServer server;
+  MediaBusiness business(server, relay_, 4000);
+  ClientInfo bob{2, true, "app", "bob", "{D}", "linux", "room"};
+  auto message = [](int id, const std::string& members) {
+    rapidjson::Document d;
+    d.Parse(("{\"business\":\"MEDIA\",\"id\":" + std::to_string(id) + "," + members + "}").c_str());
+    return d;
+  };
+  for (size_t i = 0; i < kMaxPublicationsPerLogin + 2; ++i) {
+    const std::string media = std::to_string(i);
+    business.OnBusiness(
+        bob, "MEDIA", 17002,
+        message(17002, R"("media_type":2,"media_id":")" + media + R"(","ssrc":)" + std::to_string(100 + i)));
+  }
+  ASSERT_EQ(server.answers.size(), kMaxPublicationsPerLogin + 2);
+  EXPECT_EQ(server.answers[kMaxPublicationsPerLogin - 1].code, 0);
+  EXPECT_EQ(server.answers[kMaxPublicationsPerLogin].code, kResultLimitReached);
+  EXPECT_EQ(server.answers.back().code, kResultLimitReached);
+  // A publication held may take a new SSRC.
+  business.OnBusiness(bob, "MEDIA", 17002, message(17002, R"("media_type":2,"media_id":"0","ssrc":99)"));
+  EXPECT_EQ(server.answers.back().code, 0);
+  server.answers.clear();
+
+  for (size_t i = 1; i < kMaxSubscriptionsPerLogin + 3; ++i) {  // bob subscribes to alice's "1" already
+    business.OnBusiness(bob, "MEDIA", 17006,
+                        message(17006, R"("user_id":"u)" + std::to_string(i) + R"(","media_type":1,"media_id":"a")"));
+  }
+  ASSERT_EQ(server.answers.size(), kMaxSubscriptionsPerLogin + 2);
+  EXPECT_EQ(server.answers[kMaxSubscriptionsPerLogin - 2].id, 17007);
+  EXPECT_EQ(server.answers[kMaxSubscriptionsPerLogin - 1].id, -1);
+  EXPECT_EQ(server.answers.back().code, kResultLimitReached);
+  EXPECT_EQ(server.log.size(), 2u) << "one line per login and bound";
+  SendRtp(kAlice, kAliceVideo);
+  EXPECT_EQ(out_.CountTo(kBob), 1u) << "subscriptions held keep working";
 }
 
 }  // namespace
