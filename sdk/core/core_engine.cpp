@@ -94,7 +94,11 @@ void CoreEngine::Destory() {
   // its HTTP client, and through it the facade's WinHTTP client), which go before the
   // framework is released: end the login now. The listener is gone, so nothing is reported.
   if (m_env && m_env->m_connection) (void)m_env->m_connection->Logout();
-  if (m_audioEngine) m_audioEngine->Uninit();
+  if (m_audioEngine) {
+    m_audioEngine->Uninit();
+    // The device outlives this engine in the framework: it must call no tap any more.
+    m_audioEngine->RemoveTaps();
+  }
   m_streamManager.DestroyStreams();
   // The system-sound source outlives group leaves but not the framework.
   (void)m_streamManager.GetLocalSysAudioStream()->StopPublish();

@@ -687,3 +687,25 @@ TEST_F(CoreMediaTest, PostedLeaveRunsTheLeaveHook) {
   EXPECT_EQ(order, Calls{"hook"});
   EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
 }
+
+// The engine's release takes the audio taps off the device: the framework's device outlives
+// the engine and must call none of them afterwards.
+TEST_F(CoreMediaTest, ReleaseTakesTheAudioTapsOff) {
+  struct Taps : kiv_core::ICoreLocalCaptureAudioObserver,
+                kiv_core::ICoreLocalPlayAudioObserver,
+                kiv_core::ICoreAllMixedAudioObserver {
+    void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+    void OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+    void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+  } taps;
+  core.RegisterLocalCaptureAudioObserver(&taps);
+  core.RegisterLocalPlayAudioObserver(&taps);
+  core.RegisterAllMixedAudioObserver(&taps);
+  ASSERT_NE(media.audio.capSink, nullptr);
+  ASSERT_NE(media.audio.playSink, nullptr);
+  ASSERT_NE(media.audio.mixSink, nullptr);
+  core.Destory();
+  EXPECT_EQ(media.audio.capSink, nullptr);
+  EXPECT_EQ(media.audio.playSink, nullptr);
+  EXPECT_EQ(media.audio.mixSink, nullptr);
+}

@@ -115,6 +115,13 @@ void AudioEngine::Uninit() {
   m_initialised = false;
 }
 
+void AudioEngine::RemoveTaps() {
+  KIV_LOG("Remove audio taps");
+  (void)SetLocalCaptureAudioObserver(nullptr);
+  (void)SetLocalPlayAudioObserver(nullptr);
+  (void)SetMixedAudioObserver(nullptr);
+}
+
 int AudioEngine::StartCapture() {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;

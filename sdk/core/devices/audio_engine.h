@@ -49,6 +49,9 @@ class AudioEngine {
   bool Init();
   // Stops playback and capture and forgets both choices.
   void Uninit();
+  // Takes every tap's sink off the device and clears its observer, for the engine's release:
+  // once it returns the device calls into this engine no more.
+  void RemoveTaps();
 
   [[nodiscard]] int StartCapture();
   [[nodiscard]] int StartPlay();
