@@ -94,7 +94,11 @@ void CoreEngine::Destory() {
   // its HTTP client, and through it the facade's WinHTTP client), which go before the
   // framework is released: end the login now. The listener is gone, so nothing is reported.
   if (m_env && m_env->m_connection) (void)m_env->m_connection->Logout();
-  if (m_audioEngine) m_audioEngine->Uninit();
+  if (m_audioEngine) {
+    m_audioEngine->Uninit();
+    // The device outlives this engine in the framework: it must call no tap any more.
+    m_audioEngine->RemoveTaps();
+  }
   m_streamManager.DestroyStreams();
   // The system-sound source outlives group leaves but not the framework.
   (void)m_streamManager.GetLocalSysAudioStream()->StopPublish();
@@ -125,6 +129,7 @@ int CoreEngine::Logout() {
 int CoreEngine::JoinGroup(const std::string& groupId) {
   KIV_LOG("Join group %s", groupId.c_str());
   if (!IsValidId(groupId)) return ERR_INVALID_PARAM;
+  m_streamManager.Reopen();
   if (m_audioEngine) (void)m_audioEngine->Init();
   if (!m_cpClient) return ERR_FAILED;
   return m_cpClient->JoinGroup(groupId);
@@ -132,11 +137,12 @@ int CoreEngine::JoinGroup(const std::string& groupId) {
 
 int CoreEngine::LeaveGroup() {
   KIV_LOG("leave group");
-  {
-    // A subscription running on a framework thread keeps its stream until it is done.
-    ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-    m_streamManager.DestroyStreams();
-  }
+  // The boards go first, as the facade's leave does (a posted leave after a lost
+  // connection comes here directly).
+  if (m_beforeLeave) m_beforeLeave();
+  // A subscription running on a framework thread holds its own reference; it makes nothing
+  // once the streams are destroyed, and has stopped its stream when this returns.
+  m_streamManager.DestroyStreams();
   (void)m_recoder.Stop();
   if (m_audioEngine) m_audioEngine->Uninit();
   if (!m_cpClient) return ERR_FAILED;
@@ -166,7 +172,7 @@ int CoreEngine::StartPublishAudio(const std::string& audioId) {
   if (audioId == "appdef_mic") return m_streamManager.GetLocalAudioStream()->StartPublish();
   if (audioId == "reserved_audioid_systemplay") return m_streamManager.GetLocalSysAudioStream()->StartPublish();
   const std::string customId = audioId == "custom_appdef_mic" ? std::string("appdef_mic") : audioId;
-  LocalAudioCustomStream* custom = m_streamManager.CreateLocalAudioCustomStream(customId);
+  std::shared_ptr<LocalAudioCustomStream> custom = m_streamManager.CreateLocalAudioCustomStream(customId);
   return custom ? custom->StartPublish() : ERR_FAILED;
 }
 
@@ -231,7 +237,8 @@ int CoreEngine::ScreenShareRemoteControl(const std::string& userId, int operatio
     case 0:
     case 1: {
       if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
-      RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId);
+      std::shared_ptr<RemoteVideoStreamBase> viewer =
+          m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId);
       if (!viewer) {
         KIV_LOG("not found releative screenshare stream %s, type: %d", userId.c_str(), operation);
         return ERR_FAILED;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,8 +43,11 @@ class CoreEngine : public KivCpClientEventHandler {
             const std::string& extra);
   int Logout();
   int JoinGroup(const std::string& groupId);
+  // Runs the hook set below first, then destroys the streams and leaves at the connection.
   int LeaveGroup();
   int LeaveGroupAndLogout();
+  // Run on the leaving thread at the start of every leave (the facade closes its boards).
+  void SetBeforeLeave(std::function<void()> hook) { m_beforeLeave = std::move(hook); }
 
   // KivCpClientEventHandler, on the connection's threads.
   void OnMediaChanged(const std::vector<MediaRecord>& records, bool fullList) override;
@@ -131,7 +135,7 @@ class CoreEngine : public KivCpClientEventHandler {
   OnlineBusiness m_onlineBusiness;
   TMsgBusiness m_tmsgBusiness;
   WhiteBoardNetImpl m_whiteBoardNet;
-  ZORVANTE::WLock m_audioSubscribeLock;
+  std::function<void()> m_beforeLeave;
 };
 
 }  // namespace kiv_core

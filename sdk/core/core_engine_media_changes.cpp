@@ -86,12 +86,9 @@ void CoreEngine::DoMediaChange(const std::vector<MediaRecord>& records) {
 void CoreEngine::OnRemoteUser(const std::string& userId, bool joined) {
   EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
   if (!joined) {
-    if (m_env && m_env->m_config.audioAutoRecv) {
-      // Deleting the user's audio streams is an unsubscription: a subscription in progress
-      // on another thread still uses its stream.
-      ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-      m_streamManager.RemoveRemoteUser(userId);
-    }
+    // Deleting the user's audio streams is an unsubscription; a subscription in progress on
+    // another thread holds its own reference and starts nothing on a closed stream.
+    if (m_env && m_env->m_config.audioAutoRecv) m_streamManager.RemoveRemoteUser(userId);
     DoMediaChange(Withdrawn(m_streamManager.CollectUserMediaRecords(userId)));
   }
   if (!handler) return;
@@ -110,9 +107,9 @@ void CoreEngine::OnScreenShareRemoteControlEvent(const std::string& userId, int 
   }
   KIV_LOG("OnScreenShareRemoteControlEvent, uid=%s, event_type=%d", userId.c_str(), eventType);
   if (eventType == 2 || eventType == 3) {
-    // The viewer is deleted under the stream manager's lock on the application's thread.
-    ZORVANTE::WAutoLock guard(m_streamManager.Lock());
-    if (RemoteVideoStreamBase* viewer = m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
+    // An owning reference: the application's thread may take the viewer away meanwhile.
+    if (std::shared_ptr<RemoteVideoStreamBase> viewer =
+            m_streamManager.FindRemoteVideoStream(userId, kScreenShareVideoId))
       viewer->HandleRemoteControlEvent(eventType);
   } else if (eventType == 1) {
     m_streamManager.GetLocalScreenShareStream()->OnRemoteControlCancel(userId);
@@ -146,12 +143,11 @@ int CoreEngine::SubscribeRemoteAudio(const std::string& userId, const std::strin
   KIV_LOG("SubscribeRemoteAudio, uid=%s, aid=%s", userId.c_str(), audioId.c_str());
   std::string effective;
   if (!ApplyVoiceReceiveRule("SubscribeRemoteAudio,", userId, audioId, &effective)) return ERR_OK;
-  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-  RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, effective);
+  // Null once the group is left: a subscription announced before the leave makes nothing.
+  std::shared_ptr<RemoteAudioStream> stream = m_streamManager.CreateRemoteAudioStream(userId, effective);
   if (!stream) return ERR_FAILED;
   const int result = stream->Subscribe();
-  m_streamManager.UpdateMediaRecords(
-      {MediaRecord(stream->GetUserId().c_str(), stream->GetAudioId().c_str(), "", "", kMediaAudio, true)});
+  m_streamManager.RecordSubscribedAudio(stream);
   return result;
 }
 
@@ -164,15 +160,13 @@ int CoreEngine::UnSubscribeRemoteAudio(const std::string& userId, const std::str
   KIV_LOG("UnSubscribeRemoteAudio, uid=%s, audioid=%s", userId.c_str(), audioId.c_str());
   std::string effective;
   if (!ApplyVoiceReceiveRule("UnSubscribeRemoteAudio", userId, audioId, &effective)) return ERR_OK;
-  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-  RemoteAudioStream* stream = m_streamManager.FindRemoteAudioStream(userId, effective);
+  std::shared_ptr<RemoteAudioStream> stream = m_streamManager.FindRemoteAudioStream(userId, effective);
   if (!stream) {
     KIV_LOG("Cannot find remote audio stream!");
     return ERR_INVALID_PARAM;
   }
-  const int result = stream->UnSubscribe();
+  const int result = m_streamManager.DeleteRemoteAudioStream(stream);
   if (result != ERR_OK) KIV_LOG("Unsubscribe remote audio failed!");
-  m_streamManager.DeleteRemoteAudioStream(stream);
   return result;
 }
 
@@ -183,7 +177,7 @@ int CoreEngine::UnSubscribeRemoteVideo(const std::string& userId, const std::str
     return ERR_NOT_LOGINED;
   }
   KIV_LOG("UnSubscribeRemoteVideo, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
-  RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
+  std::shared_ptr<RemoteVideoStreamBase> stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
   if (!stream) {
     KIV_LOG("UnSubscribeRemoteVideo have not releative remotevideo:%s, %s", userId.c_str(), videoId.c_str());
     return ERR_FAILED;

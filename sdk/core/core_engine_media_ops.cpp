@@ -18,9 +18,9 @@ int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId
   KIV_LOG("StartPublishDeviceVideo, vid=%s, deviceid=%d", videoId.c_str(), cameraId);
   // An empty id names no publication: it would find the camera streams that only preview.
   if (videoId.empty() || !m_deviceManager || !m_deviceManager->IsCameraValid(cameraId)) return ERR_INVALID_PARAM;
-  LocalVideoDeviceStream* publishing = m_streamManager.FindLocalVideoDeviceStream(videoId);
+  std::shared_ptr<LocalVideoDeviceStream> publishing = m_streamManager.FindLocalVideoDeviceStream(videoId);
   if (publishing && publishing->GetCameraIndex() == cameraId) return kCameraTaken;
-  LocalVideoDeviceStream* camera = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> camera = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
   if (!publishing) {
     // A camera already publishing another video id is taken.
     if (!camera->GetVideoId().empty()) return kCameraTaken;
@@ -39,7 +39,8 @@ int CoreEngine::StartPublishDeviceVideo(const std::string& videoId, int cameraId
 int CoreEngine::StopPublishDeviceVideo(const std::string& videoId) {
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("Stop publish device video, video id = %s", videoId.c_str());
-  LocalVideoDeviceStream* stream = videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
+  std::shared_ptr<LocalVideoDeviceStream> stream =
+      videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
   if (!stream) return ERR_FAILED;
   return stream->UnpublishVideo();
 }
@@ -47,7 +48,7 @@ int CoreEngine::StopPublishDeviceVideo(const std::string& videoId) {
 int CoreEngine::AddLocalPreview(int cameraId, HWND window, int renderMode) {
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("AddLocalPreview, camera id = %d", cameraId);
-  LocalVideoDeviceStream* stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
   if (!stream) {
     KIV_LOG("Ensure local video stream failed!!!");
     return ERR_FAILED;
@@ -58,7 +59,7 @@ int CoreEngine::AddLocalPreview(int cameraId, HWND window, int renderMode) {
 int CoreEngine::RemoveLocalPreview(int cameraId, HWND window) {
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("RemoveLocalPreview, camera id = %d", cameraId);
-  LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
   if (!stream) {
     KIV_LOG("Not found local video device stream!!!");
     return ERR_INVALID_PARAM;
@@ -72,7 +73,7 @@ int CoreEngine::StartLocalRecord(const std::string& filePath, int cameraId, bool
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("StartLocalRecord, camera id = %d, file_path = %s, is_record_audio = %d", cameraId, filePath.c_str(),
           recordAudio ? 1 : 0);
-  LocalVideoDeviceStream* stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.CreateLocalVideoDeviceStream(cameraId);
   if (!stream) {
     KIV_LOG("Ensure local video stream failed!!!");
     return ERR_FAILED;
@@ -83,7 +84,7 @@ int CoreEngine::StartLocalRecord(const std::string& filePath, int cameraId, bool
 int CoreEngine::StopLocalRecord(int cameraId) {
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("StopLocalRecord, camera id = %d", cameraId);
-  LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
   if (!stream) {
     KIV_LOG("Not found local video device stream!!!");
     return ERR_INVALID_PARAM;
@@ -97,7 +98,7 @@ int CoreEngine::SetDeviceVideoProfile(const std::string& videoId, const CoreVide
     KIV_LOG("Empty video ID!");
     return ERR_INVALID_PARAM;
   }
-  if (LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStream(videoId))
+  if (std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStream(videoId))
     return stream->SetProfile(&profile);
   KIV_LOG("Cannot find video device stream, preset profile!");
   m_presetProfiles[videoId] = profile;
@@ -112,7 +113,7 @@ int CoreEngine::SetRemoteVideoRender(const std::string& userId, const std::strin
   if (!window) return UnSubscribeRemoteVideo(userId, videoId);
   // An empty id names no video: nothing is made for it.
   if (userId.empty() || videoId.empty()) return ERR_INVALID_PARAM;
-  RemoteVideoStreamBase* stream = m_streamManager.CreateRemoteVideoStream(userId, videoId);
+  std::shared_ptr<RemoteVideoStreamBase> stream = m_streamManager.CreateRemoteVideoStream(userId, videoId);
   if (!stream) return ERR_FAILED;
   return stream->SetRender(window, renderMode);
 }
@@ -122,7 +123,7 @@ int CoreEngine::RegisterRenderVideoFrameObserver(const std::string& userId, cons
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("RegisterRenderVideoFrameObserver , user id = %s, video id = %s, ObserverCallback %p", userId.c_str(),
           videoId.c_str(), static_cast<void*>(observer.get()));
-  RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
+  std::shared_ptr<RemoteVideoStreamBase> stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
   if (!stream) return ERR_FAILED;
   return stream->SetRemoteRawDataCallback(std::move(observer));
 }
@@ -131,7 +132,7 @@ int CoreEngine::RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<
   if (!CoreEnv::IsBaseCoreInited()) return ERR_INVALID_STATE;
   KIV_LOG("RegisterCaptureVideoFrameObserver , camera id = %d, Observer %p", cameraId,
           static_cast<void*>(observer.get()));
-  LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
+  std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
   if (!stream) return ERR_FAILED;
   return stream->SetCaptureVideoFrameCallback(std::move(observer));
 }
@@ -140,19 +141,21 @@ void CoreEngine::RegisterRemoteRawAudioObserver(const std::string& userId, const
                                                 std::shared_ptr<ICoreRemoteRawAudioObserver> observer) {
   KIV_LOG("RegisterRemoteRawAudioObserver, user id:%s, audio id:%s,", userId.c_str(), audioId.c_str());
   if (!observer) {
-    (void)UnSubscribeRemoteAudio(userId, audioId);
+    // Taking an observer away starts nothing: it is cleared on the stream there is, whose
+    // playback stays as it was.
+    if (std::shared_ptr<RemoteAudioStream> stream = m_streamManager.FindRemoteAudioStream(userId, audioId))
+      (void)stream->SetRawAudioObserver(nullptr);
     return;
   }
-  // Remote audio streams are deleted and subscribed under the subscription lock: held,
-  // the stream outlives its use and no subscription starts receiving beside this one.
-  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-  RemoteAudioStream* stream = m_streamManager.CreateRemoteAudioStream(userId, audioId);
+  // The stream's own requests are carried out one at a time (see RemoteAudioChanges): no
+  // subscription starts receiving beside this one, and no lock is held while the observer
+  // it replaces finishes a frame.
+  std::shared_ptr<RemoteAudioStream> stream = m_streamManager.CreateRemoteAudioStream(userId, audioId);
   if (stream) (void)stream->SetRawAudioObserver(std::move(observer));
 }
 
 int CoreEngine::GetRemoteAudioInfo(const std::string& userId, const std::string& audioId) {
-  ZORVANTE::WAutoLock guard(&m_audioSubscribeLock);
-  RemoteAudioStream* stream =
+  std::shared_ptr<RemoteAudioStream> stream =
       m_streamManager.FindRemoteAudioStream(userId, audioId.empty() ? std::string("appdef_mic") : audioId);
   return stream ? stream->GetAudioInfo() : 0;
 }
@@ -164,12 +167,13 @@ int CoreEngine::GetVideoStats(const std::string& userId, const std::string& vide
   avcore::RenderStats stats{};
   int result = ERR_FAILED;
   if (m_cpClient && userId == m_cpClient->GetUserId()) {
-    LocalVideoDeviceStream* stream = videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
+    std::shared_ptr<LocalVideoDeviceStream> stream =
+        videoId.empty() ? nullptr : m_streamManager.FindLocalVideoDeviceStream(videoId);
     if (stream) {
       stream->GetVideoStats(&stats);
       result = ERR_OK;
     }
-  } else if (RemoteVideoStreamBase* stream = m_streamManager.FindRemoteVideoStream(userId, videoId)) {
+  } else if (std::shared_ptr<RemoteVideoStreamBase> stream = m_streamManager.FindRemoteVideoStream(userId, videoId)) {
     stream->GetRenderStats(&stats);
     result = ERR_OK;
   }
@@ -181,12 +185,12 @@ int CoreEngine::GetVideoStats(const std::string& userId, const std::string& vide
 }
 
 void CoreEngine::OnCameraRemoved(int cameraId) {
-  if (LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId))
+  if (std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId))
     stream->StopCapture();
 }
 
 void CoreEngine::OnCameraAdded(int cameraId) {
-  if (LocalVideoDeviceStream* stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId))
+  if (std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId))
     stream->RestartCapture();
 }
 

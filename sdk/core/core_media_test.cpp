@@ -38,10 +38,12 @@ struct FrameCounter : kiv_core::ICoreVideoFrameObserver {
     if (destroyed) *destroyed = true;
   }
   void OnCaptureFrame(int camera, kiv_core::CoreVideoFrame* f) override {
+    kiv_test::ExpectNoLockHeld("ICoreVideoFrameObserver::OnCaptureFrame");
     seen->push_back("capture " + std::to_string(camera) + " " + std::to_string(f->format) + " " +
                     std::to_string(f->width) + "x" + std::to_string(f->height));
   }
   void OnRenderFrame(const char* user, const char* video, kiv_core::CoreVideoFrame* f) override {
+    kiv_test::ExpectNoLockHeld("ICoreVideoFrameObserver::OnRenderFrame");
     seen->push_back(std::string("render ") + user + " " + video + " " + std::to_string(f->width));
   }
   std::vector<std::string>* seen;
@@ -85,19 +87,20 @@ TEST_F(CoreMediaTest, StreamManagerRecordsAndBoardStreams) {
   EXPECT_EQ(sm.CollectAbsentMediaRecords({}).size(), 2u);
   EXPECT_EQ(sm.CollectAbsentMediaRecords({Rec("b", "appdef_mic", 1)}).size(), 1u);
 
-  kiv_core::RemoteTspdStream* board = sm.EnsureRemoteTspd("board");
+  std::shared_ptr<kiv_core::RemoteTspdStream> board = sm.EnsureRemoteTspd("board");
   EXPECT_EQ(sm.EnsureRemoteTspd("board"), board);
   EXPECT_EQ(board->GetStreamIndex(), 1);
   EXPECT_EQ(board->GetOwner(), "owner");
-  kiv_core::RemoteTspdStream* other = sm.EnsureRemoteTspd("unknown");
+  std::shared_ptr<kiv_core::RemoteTspdStream> other = sm.EnsureRemoteTspd("unknown");
   EXPECT_EQ(other->GetStreamIndex(), 2);
   EXPECT_EQ(other->GetUserId(), "");
-  kiv_core::RemoteTspdStream stranger("", "x", "", 9);
-  sm.DestroyRemoteTspdStream(&stranger);  // not registered: left alone
+  auto stranger = std::make_shared<kiv_core::RemoteTspdStream>("", "x", "", 9);
+  sm.DestroyRemoteTspdStream(stranger);  // not registered: left alone
   sm.DestroyRemoteTspdStream(board);
   EXPECT_EQ(sm.FindRemoteTspdStream("board"), nullptr);
   EXPECT_EQ(sm.FindRemoteTspdStream("unknown"), other);
-  kiv_core::RemoteVideoStreamBase* screen = sm.CreateRemoteVideoStream("a", "reserved_videoid_screenshare");
+  std::shared_ptr<kiv_core::RemoteVideoStreamBase> screen =
+      sm.CreateRemoteVideoStream("a", "reserved_videoid_screenshare");
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(sm.FindRemoteVideoStream("a", "reserved_videoid_screenshare"), screen);
 }
@@ -393,7 +396,8 @@ TEST_F(CoreMediaTest, UnpublishedVideoRemovedByPostedTask) {
 
 // Extended renders keep receiving without the main window and get the main render's frames.
 TEST_F(CoreMediaTest, ExtendedRenders) {
-  auto* stream = static_cast<kiv_core::RemoteVideoStream*>(core.GetStreamManager()->CreateRemoteVideoStream("a", "v"));
+  std::shared_ptr<kiv_core::RemoteVideoStreamBase> made = core.GetStreamManager()->CreateRemoteVideoStream("a", "v");
+  auto* stream = static_cast<kiv_core::RemoteVideoStream*>(made.get());
   ASSERT_EQ(stream->SetRender(Wnd(20), 3), ERR_OK);
   ASSERT_EQ(stream->SetExtendRender(1, Wnd(30), 9), ERR_OK);
   media.log.Take();
@@ -434,7 +438,8 @@ TEST_F(CoreMediaTest, RemoteAudioPackets) {
   core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<Raw>(&seen));
   EXPECT_EQ(media.log.Take(), (Calls{"Transcoder.Init 16000", "CreateAudioStream 1 -> 11",
                                      "StartRecvMedia a 1 appdef_mic 11", "AddRemoteEncodedDataSink 11"}));
-  kiv_core::RemoteAudioStream* stream = core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic");
+  std::shared_ptr<kiv_core::RemoteAudioStream> stream =
+      core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic");
   ASSERT_NE(stream, nullptr);
   Encoded encoded(&seen);
   EXPECT_EQ(stream->SetEncodedAudioObserver(&encoded), ERR_OK);
@@ -447,7 +452,7 @@ TEST_F(CoreMediaTest, RemoteAudioPackets) {
     return p;
   };
   avcore::IAudioDataSink* sink = media.audio.encodedSink;
-  ASSERT_EQ(sink, stream);
+  ASSERT_EQ(sink, stream.get());
   auto six = packet(1, 1, 0);
   EXPECT_EQ(sink->OnAudioData(six.data(), 6, nullptr), 0);
   auto seven = packet(1, 1, 1);
@@ -550,7 +555,8 @@ TEST_F(CoreMediaTest, CustomAudio) {
   EXPECT_EQ(core.StartPublishAudio("custom_appdef_mic"), ERR_OK);
   EXPECT_EQ(media.log.Take(), (Calls{"AddAudioPlugin", "AddSource 1 appdef_mic"}));
   EXPECT_EQ(media.customAudio.calls, (Calls{"StartCapture 0", "StartCapture 1"}));
-  kiv_core::LocalAudioCustomStream* custom = core.GetStreamManager()->FindLocalAudioCustomStream("appdef_mic");
+  // Not kept: the leave below ends the stream once its table lets it go.
+  kiv_core::LocalAudioCustomStream* custom = core.GetStreamManager()->FindLocalAudioCustomStream("appdef_mic").get();
   ASSERT_NE(custom, nullptr);
   EXPECT_EQ(custom->GetPlugin()->PushOutput("x"), 302);
   struct Out {
@@ -589,8 +595,8 @@ TEST_F(CoreMediaTest, MediaRequestLogLines) {
   core.RegisterLocalPlayAudioObserver(nullptr);
   EXPECT_EQ(core.ScreenShareRemoteControl("a", 5), ERR_INVALID_PARAM);
   ASSERT_NE(core.GetStreamManager()->CreateRemoteVideoStream("a", "reserved_videoid_screenshare"), nullptr);
-  kiv_core::RemoteVideoStream stranger("x", "y");
-  core.GetStreamManager()->DestroyRemoteVideoStream(&stranger);
+  auto stranger = std::make_shared<kiv_core::RemoteVideoStream>("x", "y");
+  core.GetStreamManager()->DestroyRemoteVideoStream(stranger);
   media.connection.status = avcore::CPSTATUS_UNCONNECT;
   EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), ERR_NOT_LOGINED);
   for (const char* line : {"StartPlayAudio", "StopPlayAudio", "invalid operation type 5",
@@ -600,4 +606,106 @@ TEST_F(CoreMediaTest, MediaRequestLogLines) {
   for (const char* prefix : {"RegisterAllMixedAudioObserver, observer ", "RegisterLocalCaptureAudioObserver, observer ",
                              "RegisterLocalPlayAudioObserver, observer "})
     EXPECT_TRUE(media.logs.HasPrefix(prefix)) << prefix;
+}
+
+// A recording and a capture observer on one camera share its raw-data callback: each frame
+// reaches both; stopping the recording leaves the observer fed, and clearing the observer
+// leaves a recording running.
+TEST_F(CoreMediaTest, RecordingAndCaptureObserverShareTheCamera) {
+  Calls seen;
+  ASSERT_EQ(core.StartLocalRecord("a.mp4", 0, false), ERR_OK);
+  ASSERT_EQ(core.RegisterCaptureVideoFrameObserver(0, std::make_unique<FrameCounter>(&seen)), ERR_OK);
+  std::vector<uint8_t> data(640 * 480 * 3 / 2, 0x80);
+  avcore::VideoFrame frame{640, 480, avcore::kFourccI420, 640, 0, 0, data.data(), static_cast<int32_t>(data.size())};
+  ASSERT_NE(media.camera.callback, nullptr);
+  media.camera.callback(media.camera.callbackContext, &frame);
+  EXPECT_EQ(media.sink.offsets.size(), 1u) << "registering the observer ended the recording";
+  EXPECT_EQ(seen.size(), 1u);
+  ASSERT_EQ(core.StopLocalRecord(0), ERR_OK);
+  ASSERT_NE(media.camera.callback, nullptr) << "stopping the recording silenced the observer";
+  media.camera.callback(media.camera.callbackContext, &frame);
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(media.sink.offsets.size(), 1u);
+
+  ASSERT_EQ(core.StartLocalRecord("b.mp4", 0, false), ERR_OK);
+  ASSERT_EQ(core.RegisterCaptureVideoFrameObserver(0, nullptr), ERR_OK);
+  ASSERT_NE(media.camera.callback, nullptr) << "clearing the observer ended the recording";
+  media.camera.callback(media.camera.callbackContext, &frame);
+  EXPECT_EQ(media.sink.path, L"b.mp4");
+  EXPECT_EQ(seen.size(), 2u);
+  ASSERT_EQ(core.StopLocalRecord(0), ERR_OK);
+  EXPECT_EQ(media.camera.callback, nullptr);
+}
+
+// A preview whose window the render manager refuses is reported, and not kept.
+TEST_F(CoreMediaTest, RefusedPreviewWindowIsAnError) {
+  media.previews.failAdd = true;
+  EXPECT_EQ(core.AddLocalPreview(0, Wnd(10), 3), ERR_FAILED);
+  auto stream = core.GetStreamManager()->FindLocalVideoDeviceStreamByCamera(0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(stream->PreviewCount(), 0u);
+  media.previews.failAdd = false;
+  EXPECT_EQ(core.AddLocalPreview(0, Wnd(10), 3), ERR_OK);
+  EXPECT_EQ(stream->PreviewCount(), 1u);
+}
+
+// Taking a raw audio observer away starts nothing: without a stream (the user muted) none
+// is made; on a played stream the observer goes and the playback stays.
+TEST_F(CoreMediaTest, ClearedRawAudioObserverStartsNothing) {
+  struct Raw : kiv_core::ICoreRemoteRawAudioObserver {
+    void OnRemoteRawAudioFrame(const std::string&, const std::string&, kiv_core::CoreAudioFrame*) override {}
+  };
+  ASSERT_EQ(core.SubscribeRemoteAudio("a", "appdef_mic"), ERR_OK);
+  ASSERT_EQ(core.UnSubscribeRemoteAudio("a", "appdef_mic"), ERR_OK);
+  media.log.Take();
+  core.RegisterRemoteRawAudioObserver("a", "appdef_mic", nullptr);
+  EXPECT_EQ(media.log.Take(), Calls{}) << "the muted user is heard again";
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+
+  ASSERT_EQ(core.SubscribeRemoteAudio("b", "appdef_mic"), ERR_OK);
+  core.RegisterRemoteRawAudioObserver("b", "appdef_mic", std::make_shared<Raw>());
+  media.log.Take();
+  core.RegisterRemoteRawAudioObserver("b", "appdef_mic", nullptr);
+  EXPECT_EQ(media.log.Take(), Calls{"RemoveRemoteEncodedDataSink"}) << "the playback was touched";
+  auto stream = core.GetStreamManager()->FindRemoteAudioStream("b", "appdef_mic");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_NE(stream->GetDeviceStreamId(), 0);
+}
+
+// A leave posted after a lost connection runs the leave hook (the facade closes its boards
+// there) before the streams go.
+TEST_F(CoreMediaTest, PostedLeaveRunsTheLeaveHook) {
+  Calls order;
+  core.SetBeforeLeave([&] {
+    order.push_back("hook");
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0);
+  });
+  ASSERT_EQ(core.SubscribeRemoteAudio("a", "appdef_mic"), ERR_OK);
+  core.OnConnectionLost();
+  ASSERT_EQ(events.tasks.size(), 1u);
+  events.RunTasks();
+  EXPECT_EQ(order, Calls{"hook"});
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
+}
+
+// The engine's release takes the audio taps off the device: the framework's device outlives
+// the engine and must call none of them afterwards.
+TEST_F(CoreMediaTest, ReleaseTakesTheAudioTapsOff) {
+  struct Taps : kiv_core::ICoreLocalCaptureAudioObserver,
+                kiv_core::ICoreLocalPlayAudioObserver,
+                kiv_core::ICoreAllMixedAudioObserver {
+    void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+    void OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+    void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame*) override {}
+  } taps;
+  core.RegisterLocalCaptureAudioObserver(&taps);
+  core.RegisterLocalPlayAudioObserver(&taps);
+  core.RegisterAllMixedAudioObserver(&taps);
+  ASSERT_NE(media.audio.capSink, nullptr);
+  ASSERT_NE(media.audio.playSink, nullptr);
+  ASSERT_NE(media.audio.mixSink, nullptr);
+  core.Destory();
+  EXPECT_EQ(media.audio.capSink, nullptr);
+  EXPECT_EQ(media.audio.playSink, nullptr);
+  EXPECT_EQ(media.audio.mixSink, nullptr);
 }

@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <thread>
+
 #include "avcore/ids.h"
+#include "common/win/unique_handle.h"
 #include "core/env/testing/fake_framework.h"
 #include "core/streams/stream_manager.h"
+#include "core/testing/thread_latch.h"
 #include "core/white_board_netimpl.h"
 
 namespace {
@@ -197,6 +203,75 @@ TEST_F(BoardStreamTest, AdapterReplies) {
             "create 3 0 wb-7, create -1 40 (null), upload 5 [] [], upload 0 [/g/a] [http://x], "
             "uploaded 7 [/g/a], download 9 no /a/b/1.jpg u, converted 3 (null) (null) 0x0 0, "
             "converted 0 /a/b /g/a 800x600 4");
+}
+
+// Holds a board delivery in the listener, then sends on the same board from inside it (a
+// reply to the data received).
+struct ReplyingListener : NetListener {
+  kiv_core::WhiteBoardNetImpl* net = nullptr;
+  kiv_test::ThreadLatch latch;
+  int sent = -1;
+  void OnBoardData(const std::string& id, const uint8_t*, uint32_t) override {
+    latch.Arrive();
+    sent = net->SendBoardData(id.c_str(), reinterpret_cast<const uint8_t*>("ack"), 3);
+  }
+};
+
+// The streams destroyed while a board delivery is in the listener: the stop waits for the
+// delivery, which sends on its board through the stream manager. The stop runs with the
+// manager's lock released, so the delivery's send ends (finding no stream) and so does the
+// destruction.
+TEST_F(BoardStreamTest, StreamsDestroyedDuringBoardDelivery) {
+  kiv_core::StreamManager streams;
+  kiv_core::WhiteBoardNetImpl net;
+  net.Init(&streams);
+  ReplyingListener l;
+  l.net = &net;
+  net.SetListener(&l);
+  ASSERT_EQ(net.SubscribeBoardStream("wb-1"), 0);
+  avcore::ITspDataReceiver* receiver = fw.avnet.tspdReceiver;
+  ASSERT_NE(receiver, nullptr);
+  Sender sender;
+  receiver->AttachSender(&sender);
+  const kiv_common::UniqueHandle delivered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE done = delivered.get();
+  std::thread delivery([&] {
+    (void)receiver->OnTspData("{}", 2);
+    SetEvent(done);
+  });
+  l.latch.WaitArrived();
+  // The framework's stop lets the delivery go on and waits for it, as the channel does.
+  bool deliveryEnded = false;
+  fw.avnet.onStopTspd = [&] {
+    l.latch.Release();
+    deliveryEnded = WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  };
+  streams.DestroyStreams();
+  fw.avnet.onStopTspd = nullptr;
+  l.latch.Release();
+  delivery.join();
+  EXPECT_TRUE(deliveryEnded) << "the stop waited for a delivery that waits for the stream manager's lock";
+  EXPECT_EQ(l.sent, 302) << "the board's stream had left the table";
+  EXPECT_TRUE(sender.sent.empty());
+  net.Uninit();
+}
+
+// Unsubscribing a board stream works logged out too: a board closed after the connection
+// dropped is not fed any more.
+TEST_F(BoardStreamTest, UnsubscribeWhileLoggedOut) {
+  kiv_core::StreamManager streams;
+  kiv_core::WhiteBoardNetImpl net;
+  net.Init(&streams);
+  NetListener l;
+  net.SetListener(&l);
+  ASSERT_EQ(net.SubscribeBoardStream("wb-1"), 0);
+  avcore::ITspDataReceiver* receiver = fw.avnet.tspdReceiver;
+  fw.connection.status = avcore::CPSTATUS_UNCONNECT;
+  EXPECT_EQ(net.UnsubscribeBoardStream("wb-1"), 0);
+  EXPECT_EQ(streams.FindRemoteTspdStream("wb-1"), nullptr);
+  EXPECT_EQ(receiver->OnTspData("late", 4), 0);
+  EXPECT_TRUE(l.calls.empty());
+  net.Uninit();
 }
 
 }  // namespace

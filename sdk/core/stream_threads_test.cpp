@@ -38,6 +38,7 @@ struct HeldObserver : kiv_core::ICoreVideoFrameObserver {
   ~HeldObserver() override { *state = *state == kInside ? kDeletedInside : kDeleted; }
   void OnCaptureFrame(int, kiv_core::CoreVideoFrame*) override {}
   void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {
+    kiv_test::ExpectNoLockHeld("ICoreVideoFrameObserver::OnRenderFrame");
     *state = kInside;
     latch->Arrive();
     *state = kIdle;
@@ -62,6 +63,7 @@ struct StreamThreadsTest : ::testing::Test {
 struct RawFrames : kiv_core::ICoreRemoteRawAudioObserver {
   explicit RawFrames(Calls* seen) : seen(seen) {}
   void OnRemoteRawAudioFrame(const std::string& u, const std::string& a, kiv_core::CoreAudioFrame*) override {
+    kiv_test::ExpectNoLockHeld("ICoreRemoteRawAudioObserver::OnRemoteRawAudioFrame");
     seen->push_back(u + " " + a);
   }
   Calls* seen;
@@ -109,7 +111,116 @@ struct RemoteAudioThreadsTest : StreamThreadsTest {
   HookedAudio audio{&media.log};
 };
 
+// Holds the first remote-video event inside the handler until the test lets it go, then
+// asks the engine for the video's statistics (a lookup in the stream manager).
+struct EngineCallingEvents : kiv_media_fake::RecordingCoreEvents {
+  kiv_core::CoreEngine* core = nullptr;
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  int stats = -1;
+  void OnRemoteVideoEvent(const std::string& u, const std::string& v, int s) override {
+    RecordingCoreEvents::OnRemoteVideoEvent(u, v, s);
+    if (held.exchange(true)) return;
+    latch.Arrive();
+    int w = 0, h = 0, fps = 0, bps = 0;
+    stats = core->GetVideoStats(u, v, &w, &h, &fps, &bps);
+  }
+};
+
+// Holds the first audio announcement's event inside the handler.
+struct HeldAudioEvents : kiv_media_fake::RecordingCoreEvents {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  void OnRemoteAudioEvent(const std::string& u, const std::string& a, int s) override {
+    RecordingCoreEvents::OnRemoteAudioEvent(u, a, s);
+    if (!held.exchange(true)) latch.Arrive();
+  }
+};
+
 }  // namespace
+
+// The first frame's event reaches a handler that asks the engine about the video while the
+// application's thread destroys the streams; the render's removal waits for that event
+// (as the framework's does). The destruction holds no lock there, so the handler's lookup
+// ends and so does the destruction.
+TEST(StreamEventThreadsTest, FirstFrameEventWhileStreamsAreDestroyed) {
+  kiv_media_fake::Media media;
+  EngineCallingEvents events;
+  kiv_core::CoreEngine core;
+  events.core = &core;
+  media.Install(CoreEnv::Instance());
+  kiv_media_fake::LogInCore(core, &events, media);
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  const avcore::EventRecord ev = media.renders.events[100];
+  ASSERT_NE(ev.proc, nullptr);
+  const kiv_common::UniqueHandle doneEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE done = doneEvent.get();
+  std::thread framework([&] {
+    (void)ev.proc(0, 0x1001, 0, 0, ev.context);
+    SetEvent(done);
+  });
+  events.latch.WaitArrived();
+  bool eventEnded = false;
+  media.renders.onRemoveRender = [&] {
+    events.latch.Release();
+    eventEnded = WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  };
+  core.GetStreamManager()->DestroyStreams();
+  media.renders.onRemoveRender = nullptr;
+  events.latch.Release();
+  framework.join();
+  EXPECT_TRUE(eventEnded) << "the render's removal waited for an event that waits for the stream manager";
+  EXPECT_EQ(events.stats, ERR_FAILED) << "the stream had left the table before its render went";
+  kiv_media_fake::ReleaseCore(core);
+}
+
+// Replacing one user's raw audio observer while a frame is in it: the registration waits
+// for that frame with no lock held, so another user's subscription does not queue behind it.
+TEST_F(StreamThreadsTest, ObserverReplacementHoldsUpNoOtherSubscription) {
+  auto held = std::make_shared<HeldRawFrames>();
+  core.RegisterRemoteRawAudioObserver("a", "appdef_mic", held);
+  avcore::IAudioDataSink* sink = media.audio.encodedSink;
+  ASSERT_NE(sink, nullptr);
+  std::vector<uint8_t> packet = AudioPacket();
+  std::thread framework([&] { (void)sink->OnAudioData(packet.data(), 7, nullptr); });
+  held->latch.WaitArrived();
+  Calls frames;
+  kiv_test::LockWaitProbe replace(
+      [&] { core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<RawFrames>(&frames)); });
+  ASSERT_TRUE(replace.WaitsForLock()) << "the replacement did not wait for the frame in the observer";
+  int subscribed = -1;
+  kiv_test::LockWaitProbe other([&] { subscribed = core.SubscribeRemoteAudio("b", "appdef_mic"); });
+  EXPECT_FALSE(other.WaitsForLock()) << "another user's subscription waited for the observer's frame";
+  held->latch.Release();
+  framework.join();
+  other.Join();
+  replace.Join();
+  EXPECT_EQ(subscribed, ERR_OK);
+  EXPECT_NE(core.GetStreamManager()->FindRemoteAudioStream("b", "appdef_mic"), nullptr);
+}
+
+// Leaving the group while an announced audio's event is still in the handler, before its
+// subscription starts: the subscription that follows the leave makes no stream and no record.
+TEST(StreamEventThreadsTest, LeaveBetweenAnnouncementAndSubscription) {
+  kiv_media_fake::Media media;
+  HeldAudioEvents events;
+  kiv_core::CoreEngine core;
+  media.Install(CoreEnv::Instance());
+  kiv_media_fake::LogInCore(core, &events, media);
+  CoreEnv::Instance()->m_config.audioAutoRecv = true;
+  std::thread framework([&] {
+    core.OnMediaChanged({kiv_core::MediaRecord("a", "appdef_mic", "", "", kiv_core::kMediaAudio, true)}, false);
+  });
+  events.latch.WaitArrived();
+  (void)core.LeaveGroup();
+  events.latch.Release();
+  framework.join();
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr)
+      << "a stream outlived the leave";
+  EXPECT_TRUE(core.GetStreamManager()->GetMediaRecords().empty()) << "a record outlived the leave";
+  for (const std::string& call : media.log.Take()) EXPECT_EQ(call.find("StartRecvMedia"), std::string::npos) << call;
+  kiv_media_fake::ReleaseCore(core);
+}
 
 // Leaving the group while a decoded frame is in the raw observer: the observer outlives
 // the frame; it goes once the frame is done.
@@ -136,10 +247,11 @@ TEST_F(StreamThreadsTest, RemoteVideoObserverOutlivesFrameInProgress) {
 }
 
 // The main render's value callback while the extended render it would pass the value to is
-// being removed: it waits for the removal and then finds no render to pass it to.
+// being removed: the render left the table before the framework's removal, which runs with
+// no lock held, so the callback neither waits nor finds a render to pass the value to.
 TEST_F(StreamThreadsTest, RemoteVideoValueWhileExtendedRenderGoes) {
   ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
-  auto* stream = core.GetStreamManager()->FindRemoteVideoStream("a", "v");
+  auto stream = core.GetStreamManager()->FindRemoteVideoStream("a", "v");
   ASSERT_NE(stream, nullptr);
   ASSERT_EQ(stream->SetExtendRender(1, Wnd(6), 3), ERR_OK);
   const auto raw = media.renders.raw[100];
@@ -156,14 +268,15 @@ TEST_F(StreamThreadsTest, RemoteVideoValueWhileExtendedRenderGoes) {
   media.renders.onRemoveRender = nullptr;
   ASSERT_NE(value, nullptr);
   value->Join();
-  EXPECT_TRUE(waited) << "the value callback read the extended renders under their removal";
+  EXPECT_FALSE(waited) << "the value callback waited for a lock held across the render's removal";
   EXPECT_EQ(passed, 0);
   for (const std::string& call : media.log.Take()) EXPECT_EQ(call.find("NotifyRender"), std::string::npos) << call;
 }
 
-// A remote user leaving while its audio is being subscribed on another thread: the streams
-// go only once the subscription is done with its stream.
-TEST_F(StreamThreadsTest, LeavingUserWaitsForSubscription) {
+// A remote user leaving while its audio is being subscribed on another thread: the leave
+// does not wait for the subscription's framework call; the thread at work stops the stream
+// after its start, and neither the stream nor its record is left.
+TEST_F(StreamThreadsTest, LeavingUserDuringSubscription) {
   kiv_test::ThreadLatch latch;
   bool held = false;
   media.net.onStartRecv = [&] {
@@ -176,7 +289,7 @@ TEST_F(StreamThreadsTest, LeavingUserWaitsForSubscription) {
   latch.WaitArrived();
 
   kiv_test::LockWaitProbe left([&] { core.OnRemoteUser("a", false); });
-  EXPECT_TRUE(left.WaitsForLock()) << "the user's streams went under a subscription";
+  EXPECT_FALSE(left.WaitsForLock()) << "the leave waited for another thread's framework call";
   latch.Release();
   subscriber.join();
   left.Join();
@@ -210,8 +323,8 @@ TEST_F(StreamThreadsTest, LeavingGroupWaitsForAnnouncedSubscription) {
   EXPECT_TRUE(core.GetStreamManager()->GetMediaRecords().empty()) << "the record outlived the leave";
 }
 
-// The information of a remote audio read while its user leaves: the stream goes once the
-// read is done with it.
+// The information of a remote audio read while its user leaves: the read owns the stream,
+// which outlives the leave; the leave does not wait for the read.
 TEST_F(RemoteAudioThreadsTest, AudioInfoReadWhileUserLeaves) {
   ASSERT_EQ(core.SubscribeRemoteAudio("a", "appdef_mic"), ERR_OK);
   kiv_test::ThreadLatch latch;
@@ -221,7 +334,7 @@ TEST_F(RemoteAudioThreadsTest, AudioInfoReadWhileUserLeaves) {
   latch.WaitArrived();
 
   kiv_test::LockWaitProbe left([&] { core.OnRemoteUser("a", false); });
-  EXPECT_TRUE(left.WaitsForLock()) << "the stream went under its information request";
+  EXPECT_FALSE(left.WaitsForLock()) << "the leave waited for the information request";
   latch.Release();
   application.join();
   left.Join();
@@ -229,8 +342,9 @@ TEST_F(RemoteAudioThreadsTest, AudioInfoReadWhileUserLeaves) {
   EXPECT_EQ(core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
 }
 
-// A raw observer registered while an announcement subscribes the same audio: one playback
-// stream serves both.
+// A raw observer registered while an announcement subscribes the same audio: the
+// registration hands its framework calls to the thread at work, and one playback stream
+// serves both.
 TEST_F(RemoteAudioThreadsTest, ObserverDuringSubscriptionMakesOnePlaybackStream) {
   kiv_test::ThreadLatch latch;
   std::atomic<bool> held{false};
@@ -244,13 +358,13 @@ TEST_F(RemoteAudioThreadsTest, ObserverDuringSubscriptionMakesOnePlaybackStream)
   Calls frames;
   kiv_test::LockWaitProbe observe(
       [&] { core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<RawFrames>(&frames)); });
-  EXPECT_TRUE(observe.WaitsForLock()) << "the stream was started twice at once";
+  EXPECT_FALSE(observe.WaitsForLock()) << "the registration waited for another thread's framework call";
   latch.Release();
   framework.join();
   observe.Join();
   EXPECT_EQ(subscribed, ERR_OK);
-  EXPECT_EQ(media.log.Take(), (Calls{"CreateAudioStream 1 -> 11", "StartRecvMedia a 1 appdef_mic 11",
-                                     "Transcoder.Init 16000", "AddRemoteEncodedDataSink 11"}));
+  EXPECT_EQ(media.log.Take(), (Calls{"CreateAudioStream 1 -> 11", "Transcoder.Init 16000",
+                                     "StartRecvMedia a 1 appdef_mic 11", "AddRemoteEncodedDataSink 11"}));
 }
 
 // Replacing a remote audio's raw observer while a frame is in it: the registration returns

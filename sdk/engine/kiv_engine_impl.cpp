@@ -76,6 +76,8 @@ int KivEngineImpl::Init(const EngineContext* context) {
 
   const int result = m_core.Init(config);
   if (result == kiv_core::ERR_OK) {
+    // Every leave closes the boards first, a posted one after a lost connection too.
+    m_core.SetBeforeLeave([this] { m_whiteBoard->CloseAllBoards(); });
     m_deviceManager->Start();
     m_context = *context;
     if (kiv_core::CoreEnv::Instance()) m_whiteBoard->Init(m_core.GetWhiteBoardNet(), config.workDir);
@@ -105,7 +107,7 @@ IKivSignaling* KivEngineImpl::GetSignaling() { return m_signaling.get(); }
 int KivEngineImpl::JoinGroup(const char* groupId) { return m_core.JoinGroup(Text(groupId)); }
 
 int KivEngineImpl::LeaveGroup() {
-  m_whiteBoard->CloseAllBoards();
+  // The core closes the boards first (the hook set at Init).
   return m_core.LeaveGroup();
 }
 
@@ -164,10 +166,9 @@ int KivEngineImpl::RegisterAudioFrameObserver(IAudioFrameObserver* observer) {
 
 int KivEngineImpl::RegisterRemoteRawAudioObserver(const char* userId, const char* audioId,
                                                   IRemoteRawAudioObserver* observer) {
-  // Also for null: the glue replaces the application's observer and leaves the user's
-  // playback alone.
+  // Null clears the observer on the user's stream and leaves its playback alone.
   m_core.RegisterRemoteRawAudioObserver(Text(userId), Text(audioId),
-                                        std::make_shared<CoreRemoteRawAudioGlue>(observer));
+                                        observer ? std::make_shared<CoreRemoteRawAudioGlue>(observer) : nullptr);
   return kiv_core::ERR_OK;
 }
 

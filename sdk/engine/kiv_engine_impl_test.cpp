@@ -196,13 +196,13 @@ TEST_F(EngineMediaTest, RemovedRawAudioObserverKeepsPlayback) {
   const std::vector<std::string> calls = media.log.Take();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "StopRecvMedia a 1 appdef_mic"), 0) << "the user was muted";
   EXPECT_NE(engine->Core()->GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic"), nullptr);
-  EXPECT_TRUE(DeliverPacket());
+  EXPECT_FALSE(DeliverPacket()) << "the packet sink outlived the last observer";
   EXPECT_EQ(app.frames, 1);
 
   EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", &app), 0);
   media.connection.status = avcore::CPSTATUS_UNCONNECT;
   EXPECT_EQ(engine->RegisterRemoteRawAudioObserver("a", "appdef_mic", nullptr), 0);
-  EXPECT_TRUE(DeliverPacket());
+  EXPECT_FALSE(DeliverPacket()) << "the packet sink outlived the last observer";
   EXPECT_EQ(app.frames, 1) << "the observer was kept after it was taken away";
   media.connection.status = avcore::CPSTATUS_LOGINED;
 }

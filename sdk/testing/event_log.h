@@ -1,4 +1,6 @@
 // Lines recorded from any thread, and waiting, with a time limit, until some line arrives.
+// The test handlers record their events here: each line checks that no lock of the SDK is
+// held where it was added.
 #pragma once
 
 #include <chrono>
@@ -8,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "base/system/testing/no_lock_held.h"
+
 namespace kiv_test {
 
 class EventLog {
  public:
   void Add(const std::string& line) {
+    ExpectNoLockHeld(("event \"" + line + "\"").c_str());
     {
       std::lock_guard<std::mutex> guard(m_mutex);
       m_lines.push_back(line);

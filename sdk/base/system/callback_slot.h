@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -27,10 +28,22 @@ class CallsInFlight {
   // Waits (with `lock` released) until no other thread runs a call on `target`.
   void WaitNoneOn(std::unique_lock<std::mutex>& lock, const void* target) {
     auto self = std::this_thread::get_id();
-    m_idle.wait(lock, [&] {
+    auto idle = [&] {
       return std::none_of(m_calls.begin(), m_calls.end(),
                           [&](const Call& c) { return c.target == target && c.thread != self; });
-    });
+    };
+    if (idle()) return;
+    NotifyWaiting();
+    m_idle.wait(lock, idle);
+  }
+
+  // Called on a thread that is about to wait for a call in flight, so that tests see the
+  // wait without timing it; null (the default) for none.
+  using WaitObserver = void (*)();
+  static void SetWaitObserver(WaitObserver observer) { Observer().store(observer); }
+  // Tells the observer; for the SDK's other waits for work in flight on another thread.
+  static void NotifyWaiting() {
+    if (WaitObserver observer = Observer().load()) observer();
   }
 
  private:
@@ -38,6 +51,11 @@ class CallsInFlight {
     std::thread::id thread;
     const void* target;
   };
+  static std::atomic<WaitObserver>& Observer() {
+    static std::atomic<WaitObserver> observer{nullptr};
+    return observer;
+  }
+
   std::vector<Call> m_calls;
   std::condition_variable m_idle;
 };

@@ -115,6 +115,13 @@ void AudioEngine::Uninit() {
   m_initialised = false;
 }
 
+void AudioEngine::RemoveTaps() {
+  KIV_LOG("Remove audio taps");
+  (void)SetLocalCaptureAudioObserver(nullptr);
+  (void)SetLocalPlayAudioObserver(nullptr);
+  (void)SetMixedAudioObserver(nullptr);
+}
+
 int AudioEngine::StartCapture() {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
@@ -194,15 +201,7 @@ int AudioEngine::GetSpeakerEnergy() { return ReadLevel(&avcore::IAudioDevice::Ge
 int AudioEngine::GetMicrophoneEnergy() { return ReadLevel(&avcore::IAudioDevice::GetMicrophoneEnergy); }
 
 template <class Observer>
-void AudioEngine::StoreObserver(Observer*& slot, ZORVANTE::WLock* gate, Observer* observer) {
-  // Waits for a frame in the old observer: once stored, no call on the old one can run.
-  ZORVANTE::WAutoLock passage(gate);
-  ZORVANTE::WAutoLock guard(&m_tapLock);
-  slot = observer;
-}
-
-template <class Observer>
-int AudioEngine::SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAudioDataSink* sink, const TapOps& ops,
+int AudioEngine::SetObserver(ZORVANTE::CallbackSlot<Observer>& slot, avcore::IAudioDataSink* sink, const TapOps& ops,
                              Observer* observer) {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
@@ -212,10 +211,10 @@ int AudioEngine::SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAu
       KIV_LOG(ops.removeFailure, static_cast<void*>(sink));
       return ERR_FAILED;
     }
-    StoreObserver(slot, gate, static_cast<Observer*>(nullptr));
+    (void)slot.Set(nullptr);
     return ERR_OK;
   }
-  if (observer == slot) {
+  if (observer == slot.Peek()) {
     KIV_LOG("%s", ops.repeatMessage);
     return ERR_OK;
   }
@@ -232,7 +231,7 @@ int AudioEngine::SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAu
     KIV_LOG("%s", ops.addFailure);
     return ERR_FAILED;
   }
-  StoreObserver(slot, gate, observer);
+  (void)slot.Set(observer);
   return ERR_OK;
 }
 
@@ -241,60 +240,55 @@ int AudioEngine::SetLocalCaptureAudioObserver(ICoreLocalCaptureAudioObserver* ob
                              &avcore::IAudioDevice::RemoveCapProcessedDataSink,
                              "Set local capture audio observer repeat.", "AddCapProcessedDataSink failed!",
                              "RemoveCapProcessedDataSink %p failed!!!"};
-  return SetObserver(m_captureObserver, &m_captureGate, m_captureSink.get(), ops, observer);
+  return SetObserver(m_captureObserver, m_captureSink.get(), ops, observer);
 }
 
 int AudioEngine::SetLocalPlayAudioObserver(ICoreLocalPlayAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddPlayDataSink, &avcore::IAudioDevice::RemovePlayDataSink,
                              "Set local play audio observer repeat.", "AddPlayDataSink failed!!!",
                              "RemovePlayDataSink failed!!!"};
-  return SetObserver(m_playObserver, &m_playGate, m_playSink.get(), ops, observer);
+  return SetObserver(m_playObserver, m_playSink.get(), ops, observer);
 }
 
 int AudioEngine::SetMixedAudioObserver(ICoreAllMixedAudioObserver* observer) {
   static const TapOps ops = {&avcore::IAudioDevice::AddMixDataSink, &avcore::IAudioDevice::RemoveMixDataSink,
                              "Set mixed audio observer repeat.", "AddMixDataSink failed!!!",
                              "RemoveMixDataSink failed!!!"};
-  return SetObserver(m_mixedObserver, &m_mixedGate, m_mixedSink.get(), ops, observer);
+  return SetObserver(m_mixedObserver, m_mixedSink.get(), ops, observer);
 }
 
-int32_t AudioEngine::DeliverFrame(Tap tap, const void* data, int32_t length) {
-  if (!data) return 0;
-  // Held across the observer's call (see StoreObserver).
-  ZORVANTE::WAutoLock passage(tap == Tap::Capture ? &m_captureGate : tap == Tap::Playback ? &m_playGate : &m_mixedGate);
+CoreAudioFrame AudioEngine::FrameOf(const void* data, int32_t length) {
   CoreAudioFrame frame;
-  ICoreLocalCaptureAudioObserver* capture = nullptr;
-  ICoreLocalPlayAudioObserver* play = nullptr;
-  ICoreAllMixedAudioObserver* mixed = nullptr;
   {
     ZORVANTE::WAutoLock guard(&m_tapLock);
-    switch (tap) {
-      case Tap::Capture:
-        capture = m_captureObserver;
-        break;
-      case Tap::Playback:
-        play = m_playObserver;
-        break;
-      case Tap::Mixed:
-        mixed = m_mixedObserver;
-        break;
-    }
     frame.kind = m_format.wFormatTag == WAVE_FORMAT_PCM ? 1 : 2;
     frame.channels = m_format.nChannels;
     frame.sampleRate = static_cast<int32_t>(m_format.nSamplesPerSec);
   }
   frame.data = data;
   frame.length = length;
-  if (capture) {
-    capture->OnLocalCaptureAudioFrame(&frame);
-  } else if (play) {
-    play->OnLocalPlayAudioFrame(&frame);
-  } else if (mixed) {
-    mixed->OnAllMixedAudioFrame(&frame);
-  } else {
-    return 0;
+  return frame;
+}
+
+int32_t AudioEngine::DeliverFrame(Tap tap, const void* data, int32_t length) {
+  if (!data) return 0;
+  const CoreAudioFrame frame = FrameOf(data, length);
+  bool called = false;
+  switch (tap) {
+    case Tap::Capture:
+      called = m_captureObserver.Call(
+          [&](ICoreLocalCaptureAudioObserver& observer) { observer.OnLocalCaptureAudioFrame(&frame); });
+      break;
+    case Tap::Playback:
+      called =
+          m_playObserver.Call([&](ICoreLocalPlayAudioObserver& observer) { observer.OnLocalPlayAudioFrame(&frame); });
+      break;
+    case Tap::Mixed:
+      called =
+          m_mixedObserver.Call([&](ICoreAllMixedAudioObserver& observer) { observer.OnAllMixedAudioFrame(&frame); });
+      break;
   }
-  return length;
+  return called ? length : 0;
 }
 
 }  // namespace kiv_core

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "avcore/audio_device.h"
+#include "base/system/callback_slot.h"
 #include "base/system/w_lock.h"
 #include "core/core_observers.h"
 
@@ -48,6 +49,9 @@ class AudioEngine {
   bool Init();
   // Stops playback and capture and forgets both choices.
   void Uninit();
+  // Takes every tap's sink off the device and clears its observer, for the engine's release:
+  // once it returns the device calls into this engine no more.
+  void RemoveTaps();
 
   [[nodiscard]] int StartCapture();
   [[nodiscard]] int StartPlay();
@@ -88,30 +92,26 @@ class AudioEngine {
  private:
   struct TapOps;
   template <class Observer>
-  int SetObserver(Observer*& slot, ZORVANTE::WLock* gate, avcore::IAudioDataSink* sink, const TapOps& ops,
+  int SetObserver(ZORVANTE::CallbackSlot<Observer>& slot, avcore::IAudioDataSink* sink, const TapOps& ops,
                   Observer* observer);
-  template <class Observer>
-  void StoreObserver(Observer*& slot, ZORVANTE::WLock* gate, Observer* observer);
+  CoreAudioFrame FrameOf(const void* data, int32_t length);
 
   int m_playbackIndex = -1;
   int m_captureIndex = -1;
   bool m_initialised = false;
-  ICoreLocalCaptureAudioObserver* m_captureObserver = nullptr;
-  ICoreLocalPlayAudioObserver* m_playObserver = nullptr;
-  ICoreAllMixedAudioObserver* m_mixedObserver = nullptr;
+  // One slot per tap: a frame's call runs in it with no lock held, and a setter returns
+  // once no frame is in the observer it replaced.
+  ZORVANTE::CallbackSlot<ICoreLocalCaptureAudioObserver> m_captureObserver;
+  ZORVANTE::CallbackSlot<ICoreLocalPlayAudioObserver> m_playObserver;
+  ZORVANTE::CallbackSlot<ICoreAllMixedAudioObserver> m_mixedObserver;
   std::unique_ptr<RecordAudioFrameDataSink> m_captureSink;
   std::unique_ptr<PlaybackAudioFrameDataSink> m_playSink;
   std::unique_ptr<MixedAudioFrameDataSink> m_mixedSink;
   // The device format read at the latest observer registration; used for every tap.
   WAVEFORMATEX m_format = {};
-  // Keeps the observers and the format consistent between the application's thread and
-  // the audio threads. Never held across a device call or an observer call.
+  // The format between the application's thread and the audio threads. Never held across
+  // a device call or an observer call.
   ZORVANTE::WLock m_tapLock;
-  // One gate per tap, held by the audio thread across the observer's call and by the
-  // setter while it stores an observer; taken before m_tapLock.
-  ZORVANTE::WLock m_captureGate;
-  ZORVANTE::WLock m_playGate;
-  ZORVANTE::WLock m_mixedGate;
 };
 
 }  // namespace kiv_core

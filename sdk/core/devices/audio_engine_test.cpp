@@ -264,3 +264,20 @@ TEST_F(AudioEngineTest, ReplacedObserverFinishesItsFrameFirst) {
   EXPECT_EQ(engine.DeliverFrame(AudioEngine::Tap::Capture, pcm, 320), 320);
   EXPECT_EQ(next.frames, (std::vector<std::string>{"play", "capture"}));
 }
+
+// Removing the taps at the release takes every registered sink off the device and drops the
+// observers: the device calls the released engine no more.
+TEST_F(AudioEngineTest, RemovedTapsLeaveNoSinkOnTheDevice) {
+  Observer o;
+  ASSERT_EQ(engine.SetLocalCaptureAudioObserver(&o), 0);
+  ASSERT_EQ(engine.SetLocalPlayAudioObserver(&o), 0);
+  ASSERT_EQ(engine.SetMixedAudioObserver(&o), 0);
+  ASSERT_NE(fw.audio.capSink, nullptr);
+  engine.RemoveTaps();
+  EXPECT_EQ(fw.audio.capSink, nullptr);
+  EXPECT_EQ(fw.audio.playSink, nullptr);
+  EXPECT_EQ(fw.audio.mixSink, nullptr);
+  int16_t pcm[4] = {};
+  EXPECT_EQ(engine.DeliverFrame(AudioEngine::Tap::Capture, pcm, sizeof(pcm)), 0);
+  EXPECT_TRUE(o.frames.empty());
+}

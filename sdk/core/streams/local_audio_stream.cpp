@@ -45,7 +45,10 @@ LocalAudioStream::~LocalAudioStream() {
 
 int LocalAudioStream::StartPublish() {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
-  ZORVANTE::WAutoLock guard(&m_stateLock);
+  return m_serial.Run([this]() -> int { return DoStartPublish(); });
+}
+
+int LocalAudioStream::DoStartPublish() {
   // Published already: the sources, the sink and the running worker stay as they are.
   if (m_isPublishMicrophone) return ERR_OK;
   avcore::IAvNet* net = Net();
@@ -59,7 +62,10 @@ int LocalAudioStream::StartPublish() {
 }
 
 int LocalAudioStream::StopPublish() {
-  ZORVANTE::WAutoLock guard(&m_stateLock);
+  return m_serial.Run([this]() -> int { return DoStopPublish(); });
+}
+
+int LocalAudioStream::DoStopPublish() {
   avcore::IAvNet* net = Net();
   if (m_isPublishMicrophone && net) (void)net->RemoveSource(avcore::kMediaAudio, kMicId);
   if (m_isPublishMicrophone) {
@@ -136,18 +142,26 @@ int LocalAudioStream::StopPitchChain() {
 }
 
 HRESULT AVCORE_CALL LocalAudioStream::AddDataSink(avcore::IAudioDataSink* sink, void* context) {
-  ZORVANTE::WAutoLock guard(&m_sinkLock);
-  for (const auto& entry : m_sinks) {
-    if (entry.first == sink) return 0;
+  {
+    ZORVANTE::WAutoLock guard(&m_sinkLock);
+    if (!m_sinkContexts.emplace(sink, context).second) return 0;
   }
-  m_sinks.emplace_back(sink, context);
+  (void)m_sinks.Add(sink);
   return 0;
 }
 
 HRESULT AVCORE_CALL LocalAudioStream::RemoveDataSink(avcore::IAudioDataSink* sink) {
+  // Returns once the worker is done with the sink (no lock held while it waits).
+  (void)m_sinks.Remove(sink);
   ZORVANTE::WAutoLock guard(&m_sinkLock);
-  m_sinks.remove_if([&](const std::pair<avcore::IAudioDataSink*, void*>& e) { return e.first == sink; });
+  m_sinkContexts.erase(sink);
   return 0;
+}
+
+void* LocalAudioStream::SinkContext(avcore::IAudioDataSink* sink) {
+  ZORVANTE::WAutoLock guard(&m_sinkLock);
+  auto found = m_sinkContexts.find(sink);
+  return found == m_sinkContexts.end() ? nullptr : found->second;
 }
 
 HRESULT AVCORE_CALL LocalAudioStream::SetParam(int32_t key, const int32_t* value, int32_t size) {
@@ -155,14 +169,16 @@ HRESULT AVCORE_CALL LocalAudioStream::SetParam(int32_t key, const int32_t* value
   m_nChangePitch = *value;
   KIV_LOG("SetParam key:%d, m_nChangePitch:%d, m_isPublishMicrophone:%d", static_cast<int>(key), m_nChangePitch,
           m_isPublishMicrophone ? 1 : 0);
-  ZORVANTE::WAutoLock guard(&m_stateLock);
-  HRESULT result = E_FAIL;
-  if (m_bSendTwoStream && m_pAudioProc) result = m_pAudioProc->SetParam(key, value, size);
-  if (!m_isPublishMicrophone) {
-    m_bSendTwoStream = (*value != 0);
-    return S_OK;
-  }
-  return result;
+  const int32_t pitch = *value;
+  return static_cast<HRESULT>(m_serial.Run([this, key, pitch, size]() -> int {
+    HRESULT result = E_FAIL;
+    if (m_bSendTwoStream && m_pAudioProc) result = m_pAudioProc->SetParam(key, &pitch, size);
+    if (!m_isPublishMicrophone) {
+      m_bSendTwoStream = (pitch != 0);
+      return S_OK;
+    }
+    return static_cast<int>(result);
+  }));
 }
 
 HRESULT AVCORE_CALL LocalAudioStream::ProcessorCall(int32_t param, void* value, int32_t size) {
@@ -172,10 +188,7 @@ HRESULT AVCORE_CALL LocalAudioStream::ProcessorCall(int32_t param, void* value, 
 }
 
 int32_t AVCORE_CALL LocalAudioStream::OnAudioData(const void* data, int32_t length, void*) {
-  {
-    ZORVANTE::WAutoLock guard(&m_sinkLock);
-    if (m_sinks.empty()) return 0;
-  }
+  if (m_sinks.Empty()) return 0;
   if (!data || length <= 0) return 0;
   ZORVANTE::WFlexBuffer* buffer = m_pool.GetFree(0);
   if (!buffer) return 0;
@@ -218,8 +231,9 @@ void LocalAudioStream::ProcessFrame(ZORVANTE::WFlexBuffer* buffer) {
     m_accumulated -= frameSize;
     append();
     if (hr >= 0 && io.output_length > 0 && io.output_length <= static_cast<int32_t>(sizeof(m_output))) {
-      ZORVANTE::WAutoLock guard(&m_sinkLock);
-      for (const auto& sink : m_sinks) (void)sink.first->OnAudioData(m_output, io.output_length, sink.second);
+      m_sinks.ForEach([&](avcore::IAudioDataSink& sink) {
+        (void)sink.OnAudioData(m_output, io.output_length, SinkContext(&sink));
+      });
     }
   }
 }

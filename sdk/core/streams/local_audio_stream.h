@@ -3,16 +3,19 @@
 #pragma once
 
 #include <list>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "avcore/audio_processing.h"
+#include "base/system/callback_slot.h"
 #include "base/system/w_lock.h"
 #include "base/system/w_thread.h"
 #include "common/win/com_object.h"
 #include "common/win/com_ref.h"
 #include "core/frames/frame_pool.h"
+#include "core/streams/serial_calls.h"
 
 namespace kiv_core {
 
@@ -50,17 +53,25 @@ class LocalAudioStream : public kiv_common::ComObject<LocalAudioSourcePolicy, av
   DWORD ThreadProc() override;
 
  private:
+  void* SinkContext(avcore::IAudioDataSink* sink);
+  int DoStartPublish();
+  int DoStopPublish();
   int StartPitchChain();
   int StopPitchChain();
   void ProcessFrame(ZORVANTE::WFlexBuffer* buffer);
 
   bool m_isPublishMicrophone = false;
   bool m_bSendTwoStream = false;
-  ZORVANTE::WLock m_stateLock;
+  // Start, stop and pitch changes one at a time, with no lock held across the framework's
+  // calls and the announcements.
+  SerialCalls m_serial;
   kiv_common::ComRef<avcore::IAudioProcessor> m_pAudioProc;
   avcore::AudioProcessorSetup m_setup{};
+  // The network's sinks: each called in the set with no lock held; removing one waits for
+  // the worker's call on it. Their contexts under m_sinkLock (held for the lookup only).
+  ZORVANTE::CallbackSet<avcore::IAudioDataSink> m_sinks;
   ZORVANTE::WLock m_sinkLock;
-  std::list<std::pair<avcore::IAudioDataSink*, void*>> m_sinks;
+  std::map<avcore::IAudioDataSink*, void*> m_sinkContexts;
   FramePool m_pool{16, 0};
   std::vector<uint8_t> m_accumulation;
   size_t m_accumulated = 0;

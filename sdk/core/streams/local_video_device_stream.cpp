@@ -24,7 +24,7 @@ LocalVideoDeviceStream::LocalVideoDeviceStream(int cameraIndex) {
 
 LocalVideoDeviceStream::~LocalVideoDeviceStream() {
   LocalVideoDeviceStream::Release();
-  m_captureObserver.reset();
+  m_captureObserver.Replace(nullptr);
 }
 
 int LocalVideoDeviceStream::PublishVideo(const std::string& videoId) {
@@ -41,10 +41,14 @@ int LocalVideoDeviceStream::UnpublishVideo() {
 void LocalVideoDeviceStream::Release() {
   if (m_renderManager) {
     KIV_LOG("destroy local video device stream: %s, %d", m_videoId.c_str(), m_cameraIndex);
-    ZORVANTE::WAutoLock guard(&m_lock);
-    for (const auto& preview : m_previews) (void)m_renderManager->RemoveRender(preview.first);
-    m_previews.clear();
-    m_renderWindows.clear();
+    std::map<avcore::RenderId, HWND> previews;
+    {
+      ZORVANTE::WAutoLock guard(&m_lock);
+      previews.swap(m_previews);
+      m_renderWindows.clear();
+    }
+    // Outside the lock: a removal waits for a frame in the render.
+    for (const auto& preview : previews) (void)m_renderManager->RemoveRender(preview.first);
   }
   // The capture thread must not reach the observer or the sink once they go.
   if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
@@ -101,29 +105,18 @@ void LocalVideoDeviceStream::RestartCapture() {
 
 int LocalVideoDeviceStream::SetCaptureVideoFrameCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
   KIV_LOG("SetCaptureVideoFrameCallback, Observer = %p, CaptureVideoFrameCallback = %p",
-          static_cast<void*>(observer.get()),
-          reinterpret_cast<void*>(&LocalVideoDeviceStream::CaptureVideoFrameCallback));
-  if (observer && observer == m_captureObserver) return ERR_OK;
-  if (!observer) {
-    if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-    m_captureObserver.reset();
-    return ERR_OK;
-  }
-  // The callback is removed before the old observer goes, so no frame reaches a deleted one.
-  if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-  m_captureObserver = std::move(observer);
-  if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(this, &LocalVideoDeviceStream::CaptureVideoFrameCallback);
+          static_cast<void*>(observer.get()), reinterpret_cast<void*>(&LocalVideoStreamBase::CameraFrameCallback));
+  if (observer && observer.get() == m_captureObserver.Peek()) return ERR_OK;
+  m_captureObserver.Replace(std::move(observer));
+  (void)UpdateFrameCallback();
   return ERR_OK;
 }
 
-int32_t AVCORE_CALLBACK LocalVideoDeviceStream::CaptureVideoFrameCallback(void* context,
-                                                                          const avcore::VideoFrame* frame) {
-  if (!context || !frame) return 0;
-  auto* stream = static_cast<LocalVideoDeviceStream*>(context);
-  if (!stream->m_captureObserver) return frame->length;
-  CoreVideoFrame record = ToCoreVideoFrame(*frame);
-  stream->m_captureObserver->OnCaptureFrame(stream->m_cameraIndex, &record);
-  return frame->length;
+void LocalVideoDeviceStream::DeliverCaptureFrame(const avcore::VideoFrame* frame) {
+  (void)m_captureObserver.Call([&](ICoreVideoFrameObserver& observer) {
+    CoreVideoFrame record = ToCoreVideoFrame(*frame);
+    observer.OnCaptureFrame(m_cameraIndex, &record);
+  });
 }
 
 }  // namespace kiv_core

@@ -1,6 +1,7 @@
 // The local video stream of one camera index.
 #pragma once
 
+#include "base/system/owned_callback_slot.h"
 #include "core/core_observers.h"
 #include "core/streams/local_video_stream_base.h"
 
@@ -23,13 +24,15 @@ class LocalVideoDeviceStream : public LocalVideoStreamBase {
   // The camera disappeared / came back.
   void StopCapture();
   void RestartCapture();
-  // Takes the observer (null clears); it replaces a running recording's frame callback.
+  // Takes the observer (null clears); a recording keeps running beside it. Returns once a
+  // frame in the replaced observer is done with it.
   int SetCaptureVideoFrameCallback(std::unique_ptr<ICoreVideoFrameObserver> observer);
 
  private:
-  static int32_t AVCORE_CALLBACK CaptureVideoFrameCallback(void* context, const avcore::VideoFrame* frame);
+  bool HasCaptureObserver() override { return m_captureObserver.Peek() != nullptr; }
+  void DeliverCaptureFrame(const avcore::VideoFrame* frame) override;
 
-  std::unique_ptr<ICoreVideoFrameObserver> m_captureObserver;
+  ZORVANTE::OwnedCallbackSlot<ICoreVideoFrameObserver> m_captureObserver;
 };
 
 }  // namespace kiv_core

@@ -113,7 +113,12 @@ int LocalVideoStreamBase::AddVideoPreview(HWND window, int renderMode) {
   HWND target = handler ? handler->GetPreviewRenderWindow(window) : window;
   KIV_LOG("AddVideoPreview new render renderwind:%p, newRefWnd:%p", static_cast<void*>(window),
           static_cast<void*>(target));
-  (void)m_renderManager->AddRender(target, &m_renderEvents, &renderId);
+  const HRESULT added = m_renderManager->AddRender(target, &m_renderEvents, &renderId);
+  if (added < 0 || !renderId) {
+    KIV_LOG("AddVideoPreview AddRender failed %x, wnd:%p", static_cast<unsigned>(added), static_cast<void*>(window));
+    if (handler) handler->ReleasePreviewRenderWindow(target);
+    return ERR_FAILED;
+  }
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     m_previews[renderId] = window;
@@ -130,6 +135,7 @@ int LocalVideoStreamBase::RemoveVideoPreview(HWND window) {
   }
   avcore::RenderId renderId = 0;
   bool found = false;
+  HWND released = nullptr;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     for (auto it = m_previews.begin(); it != m_previews.end(); ++it) {
@@ -142,10 +148,13 @@ int LocalVideoStreamBase::RemoveVideoPreview(HWND window) {
     }
     auto target = m_renderWindows.find(window);
     if (target != m_renderWindows.end()) {
-      EngineEventHandler* handler = EventHandler();
-      if (handler) handler->ReleasePreviewRenderWindow(target->second);
+      released = target->second;
       m_renderWindows.erase(target);
     }
+  }
+  if (released) {
+    EngineEventHandler* handler = EventHandler();
+    if (handler) handler->ReleasePreviewRenderWindow(released);
   }
   if (!found) {
     KIV_LOG("RemoveVideoPreview Not found render to remove wnd:%p", static_cast<void*>(window));
@@ -231,15 +240,21 @@ int LocalVideoStreamBase::StartLocalRecord(const char* path) {
     KIV_LOG("Invalid video device or recorder!!!");
     return kDeviceMissing;
   }
-  // The old callback goes first: a frame it still takes must not see the cleared start time
-  // and start the old sink again.
+  // The old recording goes first: a frame still on its way must not see the cleared start
+  // time and start the old sink again.
   (void)StopLocalRecord();
-  m_recordStartMs = 0;
-  m_lastRecordOffsetMs = 0;
   if (!CheckDevice()) return kDeviceFailed;
-  SetRecordPath(path);
-  if (m_videoDevice->SetRawDataCallback(this, &LocalVideoStreamBase::RecordFrameCallback) != 0) {
+  {
+    std::lock_guard<std::mutex> guard(m_recordMutex);
+    m_recordStartMs = 0;
+    m_lastRecordOffsetMs = 0;
+    SetRecordPath(path);
+    m_recording = true;
+  }
+  if (!UpdateFrameCallback()) {
     KIV_LOG("device set raw data callback fail!!!");
+    std::lock_guard<std::mutex> guard(m_recordMutex);
+    m_recording = false;
     return kDeviceFailed;
   }
   return ERR_OK;
@@ -250,9 +265,21 @@ int LocalVideoStreamBase::StopLocalRecord() {
     KIV_LOG("Invalid video device or recorder!!!");
     return kDeviceMissing;
   }
-  (void)m_videoDevice->SetRawDataCallback(this, nullptr);
+  {
+    // Once set, no frame writes to the sink any more.
+    std::lock_guard<std::mutex> guard(m_recordMutex);
+    m_recording = false;
+  }
+  (void)UpdateFrameCallback();
   (void)m_recordSink->Stop();
   return ERR_OK;
+}
+
+bool LocalVideoStreamBase::UpdateFrameCallback() {
+  if (!m_videoDevice) return false;
+  if (m_recording || HasCaptureObserver())
+    return m_videoDevice->SetRawDataCallback(this, &LocalVideoStreamBase::CameraFrameCallback) == 0;
+  return m_videoDevice->SetRawDataCallback(this, nullptr) == 0;
 }
 
 void LocalVideoStreamBase::SetRecordPath(const char* path) {
@@ -262,9 +289,12 @@ void LocalVideoStreamBase::SetRecordPath(const char* path) {
   (void)ZORVANTE::AnsiToUnicode(text, m_recordPath.get(), count);
 }
 
-int32_t AVCORE_CALLBACK LocalVideoStreamBase::RecordFrameCallback(void* context, const avcore::VideoFrame* frame) {
-  if (context && frame) static_cast<LocalVideoStreamBase*>(context)->OnRecordFrame(frame);
-  return 0;
+int32_t AVCORE_CALLBACK LocalVideoStreamBase::CameraFrameCallback(void* context, const avcore::VideoFrame* frame) {
+  if (!context || !frame) return 0;
+  auto* stream = static_cast<LocalVideoStreamBase*>(context);
+  if (stream->m_recording) stream->OnRecordFrame(frame);
+  stream->DeliverCaptureFrame(frame);
+  return frame->length;
 }
 
 int AVCORE_CALLBACK LocalVideoStreamBase::OnPreviewEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*) {
@@ -273,6 +303,18 @@ int AVCORE_CALLBACK LocalVideoStreamBase::OnPreviewEvent(uintptr_t, uintptr_t, u
 
 void LocalVideoStreamBase::OnRecordFrame(const avcore::VideoFrame* frame) {
   if (!m_recordSink || !m_videoDevice || !frame->data) return;
+  bool refused = false;
+  {
+    std::lock_guard<std::mutex> guard(m_recordMutex);
+    if (!m_recording) return;
+    refused = !WriteRecordFrame(frame);
+    if (refused) m_recording = false;
+  }
+  // Nothing else wants frames: the callback goes (outside the lock).
+  if (refused && !HasCaptureObserver()) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
+}
+
+bool LocalVideoStreamBase::WriteRecordFrame(const avcore::VideoFrame* frame) {
   uint64_t offset = 0;
   if (m_recordStartMs == 0) {
     m_recordStartMs = NowMs();
@@ -294,12 +336,11 @@ void LocalVideoStreamBase::OnRecordFrame(const avcore::VideoFrame* frame) {
     record.bitrate = static_cast<uint32_t>(VideoBitrate(kRecordWidth, kRecordHeight, param.frame_rate));
     if (m_recordSink->Start(record) != 0) {
       KIV_LOG("Recorder start fail!!!");
-      (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
-      return;
+      return false;
     }
   } else {
     offset = NowMs() - m_recordStartMs;
-    if (offset <= m_lastRecordOffsetMs || offset - m_lastRecordOffsetMs < kMinRecordGapMs) return;
+    if (offset <= m_lastRecordOffsetMs || offset - m_lastRecordOffsetMs < kMinRecordGapMs) return true;
     m_lastRecordOffsetMs = offset;
   }
   const uint8_t* data = frame->data;
@@ -307,7 +348,7 @@ void LocalVideoStreamBase::OnRecordFrame(const avcore::VideoFrame* frame) {
   if (frame->width != kRecordWidth || frame->height != kRecordHeight) {
     const int w = frame->width, h = frame->height;
     // A frame too small for its stated size would be read past its end.
-    if (w <= 0 || h <= 0 || static_cast<int64_t>(w) * h * 3 / 2 > frame->length) return;
+    if (w <= 0 || h <= 0 || static_cast<int64_t>(w) * h * 3 / 2 > frame->length) return true;
     uint8_t* y = m_scaleBuffer.data();
     uint8_t* u = y + kRecordWidth * kRecordHeight;
     uint8_t* v = u + kRecordWidth * kRecordHeight / 4;
@@ -316,11 +357,12 @@ void LocalVideoStreamBase::OnRecordFrame(const avcore::VideoFrame* frame) {
     const uint8_t* sv = su + w * h / 4;
     if (libyuv::I420Scale(sy, w, su, w / 2, sv, w / 2, w, h, y, kRecordWidth, u, kRecordWidth / 2, v, kRecordWidth / 2,
                           kRecordWidth, kRecordHeight, libyuv::kFilterBox) != 0)
-      return;
+      return true;
     data = m_scaleBuffer.data();
     length = static_cast<int32_t>(m_scaleBuffer.size());
   }
   (void)m_recordSink->WriteFrame(offset, data, length);
+  return true;
 }
 
 }  // namespace kiv_core

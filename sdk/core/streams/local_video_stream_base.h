@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,10 +40,12 @@ class LocalVideoStreamBase {
   // Gives every framework object back; the stream is inert afterwards.
   virtual void Release();
 
-  // 3 without device or render manager, 4 when the camera cannot start.
+  // 3 without device or render manager, 4 when the camera cannot start, 302 when the
+  // render manager refuses the window.
   int AddVideoPreview(HWND window, int renderMode);
   int RemoveVideoPreview(HWND window);
-  // 3 without device or record sink, 4 when the camera or its callback fails.
+  // 3 without device or record sink, 4 when the camera or its callback fails. The camera's
+  // one raw-data callback feeds the recording and the capture observer alike.
   int StartLocalRecord(const char* path);
   int StopLocalRecord();
 
@@ -54,8 +58,15 @@ class LocalVideoStreamBase {
   bool CheckDevice();
   int DoPublishVideo(const std::string& videoId);
   void SetRecordPath(const char* path);
+  // Sets the camera's callback while the recording or the capture observer needs frames,
+  // clears it otherwise; false when the device refuses.
+  bool UpdateFrameCallback();
+  virtual bool HasCaptureObserver() { return false; }
+  virtual void DeliverCaptureFrame(const avcore::VideoFrame*) {}
   void OnRecordFrame(const avcore::VideoFrame* frame);
-  static int32_t AVCORE_CALLBACK RecordFrameCallback(void* context, const avcore::VideoFrame* frame);
+  // Under the recording's lock; false when the sink refused to start.
+  bool WriteRecordFrame(const avcore::VideoFrame* frame);
+  static int32_t AVCORE_CALLBACK CameraFrameCallback(void* context, const avcore::VideoFrame* frame);
   static int AVCORE_CALLBACK OnPreviewEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
 
   int m_cameraIndex = 0;
@@ -63,6 +74,9 @@ class LocalVideoStreamBase {
   kiv_common::ComRef<avcore::IVideoDevice> m_videoDevice;
   kiv_common::ComRef<avcore::IVideoRenderManager> m_renderManager;
   kiv_common::ComRef<avcore::IVideoRecordSink> m_recordSink;
+  // The recording's state, between its start and stop and the capture thread's frames.
+  std::mutex m_recordMutex;
+  std::atomic<bool> m_recording{false};
   uint64_t m_recordStartMs = 0;
   uint64_t m_lastRecordOffsetMs = 0;
   std::unique_ptr<wchar_t[]> m_recordPath;
@@ -71,7 +85,7 @@ class LocalVideoStreamBase {
   std::map<HWND, HWND> m_renderWindows;
   CoreVideoProfile m_profile;
   std::vector<uint8_t> m_scaleBuffer;
-  ZORVANTE::WLock m_lock;  // the two preview maps
+  ZORVANTE::WLock m_lock;  // the two preview maps; held across no call
 };
 
 }  // namespace kiv_core

@@ -8,7 +8,8 @@
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"
 
-#include <set>
+#include <map>
+#include <mutex>
 
 namespace kiv_core {
 
@@ -30,42 +31,65 @@ avcore::IAvNet* Net() {
   return env ? env->m_avnet.get() : nullptr;
 }
 
-// Streams alive now: a restart posted for a stream deleted before it ran is dropped.
-ZORVANTE::WLock g_liveLock;
-std::set<const RemoteScreenShareStream*> g_live;
-
-bool IsLive(const RemoteScreenShareStream* stream) {
-  ZORVANTE::WAutoLock lock(&g_liveLock);
-  return g_live.count(stream) != 0;
-}
-
 bool RemoteControlFlag() {
   CoreEnv* env = CoreEnv::Instance();
   return env && env->m_remoteControl;
 }
 
+// The streams alive now, by id: a callback or a posted restart for a stream that went finds
+// nothing. Held only for the lookup.
+struct Registry {
+  std::mutex mutex;
+  uintptr_t next = 1;
+  std::map<uintptr_t, std::weak_ptr<RemoteScreenShareStream>> live;
+};
+
+Registry& Live() {
+  static Registry* registry = new Registry();  // callbacks may come during static destruction
+  return *registry;
+}
+
+uintptr_t NextId() {
+  std::lock_guard<std::mutex> guard(Live().mutex);
+  return Live().next++;
+}
+
 }  // namespace
 
-RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId, ZORVANTE::WLock* registryLock)
-    : RemoteVideoStreamBase(userId, kScreenVideoId),
-      m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0, this},
-      m_registryLock(registryLock) {
-  ZORVANTE::WAutoLock lock(&g_liveLock);
-  g_live.insert(this);
+std::shared_ptr<RemoteScreenShareStream> RemoteScreenShareStream::Make(const std::string& userId) {
+  std::shared_ptr<RemoteScreenShareStream> stream(new RemoteScreenShareStream(userId));
+  std::lock_guard<std::mutex> guard(Live().mutex);
+  Live().live[stream->m_id] = stream;
+  return stream;
 }
+
+RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId)
+    : RemoteVideoStreamBase(userId, kScreenVideoId),
+      m_id(NextId()),
+      m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0,
+                     reinterpret_cast<void*>(m_id)} {}
 
 RemoteScreenShareStream::~RemoteScreenShareStream() {
   {
-    ZORVANTE::WAutoLock lock(&g_liveLock);
-    g_live.erase(this);
+    std::lock_guard<std::mutex> guard(Live().mutex);
+    Live().live.erase(m_id);
   }
   m_receiveStarted = false;
-  (void)UnSubscribe();
-  std::unique_ptr<ICoreVideoFrameObserver> observer;
-  {
-    ZORVANTE::WAutoLock guard(&m_rawLock);
-    observer = std::move(m_rawObserver);
-  }
+  // The owner unsubscribed it already; a viewer still up (a stream nobody unsubscribed) goes.
+  if (m_renderId) (void)StopReceive();
+}
+
+std::shared_ptr<RemoteScreenShareStream> RemoteScreenShareStream::Find(void* context) {
+  std::lock_guard<std::mutex> guard(Live().mutex);
+  auto found = Live().live.find(reinterpret_cast<uintptr_t>(context));
+  return found == Live().live.end() ? nullptr : found->second.lock();
+}
+
+template <class Fn>
+int RemoteScreenShareStream::Serial(Fn fn) {
+  // A queued operation keeps the stream alive until it has run.
+  std::shared_ptr<RemoteScreenShareStream> self = weak_from_this().lock();
+  return m_serial.Run([self, fn]() { return fn(); });
 }
 
 avcore::VncViewConfig RemoteScreenShareStream::BuildViewConfig(HWND window, bool control, bool remoteControlFlag) {
@@ -79,33 +103,33 @@ avcore::VncViewConfig RemoteScreenShareStream::BuildViewConfig(HWND window, bool
 }
 
 int RemoteScreenShareStream::UnSubscribe() {
-  (void)StopReceive();
-  return ERR_OK;
+  return Serial([this]() -> int { return StopReceive(); });
 }
 
 void RemoteScreenShareStream::GetRenderStats(avcore::RenderStats* stats) {
   avcore::IVncRenderManager* viewers = Viewers();
-  if (viewers && m_renderId && m_viewState == 1) (void)viewers->GetRenderStats(m_renderId, stats);
+  const avcore::RenderId id = m_renderId;
+  if (viewers && id && m_viewState == 1) (void)viewers->GetRenderStats(id, stats);
 }
 
 int RemoteScreenShareStream::StartReceiveScreenShare() {
-  const avcore::VncViewConfig config = BuildViewConfig(m_hrender, false, RemoteControlFlag());
+  const avcore::VncViewConfig config = BuildViewConfig(m_viewWindow, false, RemoteControlFlag());
   m_stopRequested = false;
   m_receiveStarted = true;
   avcore::IVncRenderManager* viewers = Viewers();
   avcore::IAvNet* net = Net();
   if (!viewers || !net) return ERR_FAILED;
   avcore::RenderId id = 0;
-  const HRESULT added = viewers->AddRender2(m_hrender, &m_viewerEvents, &id, &config);
+  const HRESULT added = viewers->AddRender2(m_viewWindow, &m_viewerEvents, &id, &config);
   if (added < 0) {
     KIV_LOG("AddRender2 failed for remote_user_id: %s %x", m_userId.c_str(), static_cast<unsigned>(added));
     return ERR_FAILED;
   }
   m_renderId = id;
-  const HRESULT started = net->StartRecvMedia2(m_userId.c_str(), avcore::kMediaScreen, "0", m_renderId, 0);
+  const HRESULT started = net->StartRecvMedia2(m_userId.c_str(), avcore::kMediaScreen, "0", id, 0);
   if (started < 0) {
     // The viewer made for it goes too, so that nothing is left drawing.
-    (void)viewers->RemoveRender(m_renderId);
+    (void)viewers->RemoveRender(id);
     m_renderId = 0;
     KIV_LOG("StartRecvMedia2 failed %x", static_cast<unsigned>(started));
     return ERR_FAILED;
@@ -125,20 +149,25 @@ int RemoteScreenShareStream::StopReceive() {
 
 void RemoteScreenShareStream::RemoveViewRender() {
   avcore::IVncRenderManager* viewers = Viewers();
-  if (viewers && m_renderId) (void)viewers->RemoveRender(m_renderId);
+  const avcore::RenderId id = m_renderId;
+  if (viewers && id) (void)viewers->RemoveRender(id);
   m_viewState = 0;
   m_renderId = 0;
 }
 
-void RemoteScreenShareStream::Restart() {
-  (void)StopReceive();
-  (void)StartReceiveScreenShare();
+int RemoteScreenShareStream::Restart() {
+  return Serial([this]() -> int {
+    // A viewer stopped since the restart was asked for stays stopped.
+    if (!m_receiveStarted) return ERR_OK;
+    (void)StopReceive();
+    return StartReceiveScreenShare();
+  });
 }
 
 int RemoteScreenShareStream::Reconfigure(bool control) {
   avcore::IVncRenderManager* viewers = Viewers();
   if (!viewers) return ERR_FAILED;
-  const avcore::VncViewConfig config = BuildViewConfig(m_hrender, control, RemoteControlFlag());
+  const avcore::VncViewConfig config = BuildViewConfig(m_viewWindow, control, RemoteControlFlag());
   const HRESULT set = viewers->SetViewConfig(m_renderId, &config);
   if (set < 0) {
     KIV_LOG("View SetConfig for failed. %x", static_cast<unsigned>(set));
@@ -153,32 +182,45 @@ int RemoteScreenShareStream::SetRender(HWND window, int mode) {
     return ERR_NOT_LOGINED;
   }
   if (!window) {
+    m_hrender = nullptr;
+    m_receiveStarted = false;
+  } else {
+    m_hrender = window;
+  }
+  return Serial([this, window, mode]() -> int { return DoSetRender(window, mode); });
+}
+
+int RemoteScreenShareStream::DoSetRender(HWND window, int mode) {
+  if (!window) {
     KIV_LOG("Render window is NULL, then unsubscribe remove screenshare!!!");
     m_receiveStarted = false;
-    const int result = UnSubscribe();
-    m_hrender = nullptr;
+    const int result = StopReceive();
+    m_viewWindow = nullptr;
     return result;
   }
-  if (window == m_hrender && mode == m_renderMode) {
+  if (window == m_viewWindow && mode == m_renderMode) {
     KIV_LOG("The same render window and render mode is same, nothing do");
     return ERR_OK;
   }
-  m_hrender = window;
+  m_viewWindow = window;
   m_renderMode = mode;
   if (m_renderId) return Reconfigure(false);
   return m_viewState == 0 ? StartReceiveScreenShare() : ERR_OK;
 }
 
 int RemoteScreenShareStream::UpdateRender(HWND window, int mode) {
-  if (!window || !m_hrender) return SetRender(window, mode);
+  if (!window || !m_hrender.load()) return SetRender(window, mode);
   m_hrender = window;
-  m_renderMode = mode;
-  return m_renderId ? Reconfigure(false) : ERR_OK;
+  return Serial([this, window, mode]() -> int {
+    m_viewWindow = window;
+    m_renderMode = mode;
+    return m_renderId ? Reconfigure(false) : ERR_OK;
+  });
 }
 
 int RemoteScreenShareStream::RemoteControl(int operation) {
   if (operation != kRequest && operation != kCancel) return ERR_INVALID_PARAM;
-  if (operation == kCancel && m_renderId) (void)Reconfigure(false);
+  if (operation == kCancel) (void)Serial([this]() -> int { return m_renderId ? Reconfigure(false) : ERR_OK; });
   CoreEnv* env = CoreEnv::Instance();
   if (!env || !env->m_cpclient) return ERR_FAILED;
   return env->m_cpclient->RemoteControlOperation(m_userId, operation);
@@ -189,39 +231,41 @@ void RemoteScreenShareStream::HandleRemoteControlEvent(int type) {
     KIV_LOG("invalid operation type %d", type);
     return;
   }
-  avcore::IVncRenderManager* viewers = Viewers();
-  if (!viewers) return;
-  const avcore::VncViewConfig config = BuildViewConfig(m_hrender, type == kAccepted, RemoteControlFlag());
-  const HRESULT set = viewers->SetViewConfig(m_renderId, &config);
-  if (set < 0) KIV_LOG("set config fail %x", static_cast<unsigned>(set));
+  (void)Serial([this, type]() -> int {
+    avcore::IVncRenderManager* viewers = Viewers();
+    if (!viewers) return ERR_FAILED;
+    const avcore::VncViewConfig config = BuildViewConfig(m_viewWindow, type == kAccepted, RemoteControlFlag());
+    const HRESULT set = viewers->SetViewConfig(m_renderId, &config);
+    if (set < 0) KIV_LOG("set config fail %x", static_cast<unsigned>(set));
+    return ERR_OK;
+  });
 }
 
 int RemoteScreenShareStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
   avcore::IVncRenderManager* viewers = Viewers();
-  if (!m_renderId || !viewers) {
+  const avcore::RenderId id = m_renderId;
+  if (!id || !viewers) {
     KIV_LOG("SetRemoteRawDataCallback Invalid render id!!!");
     return ERR_FAILED;
   }
-  if (observer.get() == m_rawObserver.get()) return ERR_OK;
+  if (observer.get() == m_rawObserver.Peek()) return ERR_OK;
   const bool set = observer != nullptr;
-  if (!set) (void)viewers->SetRawDataCallback(m_renderId, nullptr, nullptr, nullptr);
-  {
-    // A frame in the callback keeps the replaced observer until it is done with it.
-    ZORVANTE::WAutoLock guard(&m_rawLock);
-    m_rawObserver.swap(observer);
-  }
-  observer.reset();
-  if (set) (void)viewers->SetRawDataCallback(m_renderId, this, &RemoteScreenShareStream::OnRawFrame, nullptr);
+  if (!set) (void)viewers->SetRawDataCallback(id, nullptr, nullptr, nullptr);
+  // Returns once a frame in the replaced observer is done with it.
+  m_rawObserver.Replace(std::move(observer));
+  if (set)
+    (void)viewers->SetRawDataCallback(id, reinterpret_cast<void*>(m_id), &RemoteScreenShareStream::OnRawFrame, nullptr);
   return ERR_OK;
 }
 
 int32_t AVCORE_CALLBACK RemoteScreenShareStream::OnRawFrame(void* context, const avcore::VideoFrame* frame) {
   if (!context || !frame) return 0;
-  auto* stream = static_cast<RemoteScreenShareStream*>(context);
-  ZORVANTE::WAutoLock guard(&stream->m_rawLock);
-  if (!stream->m_rawObserver) return frame->length;
-  CoreVideoFrame record = ToCoreVideoFrame(*frame);
-  stream->m_rawObserver->OnRenderFrame(stream->m_userId.c_str(), kScreenVideoId, &record);
+  std::shared_ptr<RemoteScreenShareStream> stream = Find(context);
+  if (!stream) return frame->length;
+  (void)stream->m_rawObserver.Call([&](ICoreVideoFrameObserver& observer) {
+    CoreVideoFrame record = ToCoreVideoFrame(*frame);
+    observer.OnRenderFrame(stream->m_userId.c_str(), kScreenVideoId, &record);
+  });
   return frame->length;
 }
 
@@ -230,17 +274,16 @@ int AVCORE_CALLBACK RemoteScreenShareStream::OnViewerEvent(uintptr_t, uintptr_t,
   CoreEnv* env = CoreEnv::Instance();
   EngineEventHandler* handler = env ? env->m_config.eventHandler : nullptr;
   if (!handler || !context) return 1;
-  auto* stream = static_cast<RemoteScreenShareStream*>(context);
+  // An owning reference: the stream may be taken out of its table meanwhile.
+  std::shared_ptr<RemoteScreenShareStream> stream = Find(context);
+  if (!stream) return 1;
   if (code == avcore::kViewerEventConnected) {
     handler->OnRemoteVideoEvent(stream->m_userId, stream->m_videoId, 2);
   } else if (code == avcore::kViewerEventBadData || code == avcore::kViewerEventBadFormat) {
     if (stream->m_receiveStarted && !stream->m_stopRequested && CoreEnv::IsLogined()) {
       KIV_LOG("receive VNC_EVENT_VIEWER_BADDATA");
-      ZORVANTE::WLock* registry = stream->m_registryLock;
-      handler->PostTask([stream, registry] {
-        // Streams are destroyed under the registry lock: held, a live stream stays alive.
-        ZORVANTE::WAutoLock guard(registry);
-        if (IsLive(stream)) stream->Restart();
+      handler->PostTask([context] {
+        if (std::shared_ptr<RemoteScreenShareStream> live = Find(context)) (void)live->Restart();
       });
     }
   }

@@ -1,29 +1,33 @@
 // Shows another participant's shared screen in an application window through the
 // framework's screen-share render manager, and carries the viewer's side of remote
 // control. Bad data reported by the viewer restarts it on the message-window thread.
+// The framework's callbacks reach the stream through an id, never a pointer: a callback
+// that comes after the stream went finds nothing. The viewer's framework calls run one at a
+// time (SerialCalls) with no lock held.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "avcore/platform.h"
 #include "avcore/render.h"
-#include "base/system/w_lock.h"
+#include "base/system/owned_callback_slot.h"
 #include "core/streams/remote_video_stream_base.h"
+#include "core/streams/serial_calls.h"
 
 namespace kiv_core {
 
-class RemoteScreenShareStream : public RemoteVideoStreamBase {
+class RemoteScreenShareStream : public RemoteVideoStreamBase,
+                                public std::enable_shared_from_this<RemoteScreenShareStream> {
  public:
-  // `registryLock` is the lock under which the owner destroys its streams (the stream
-  // manager's); the posted restart holds it. Null for a stream nobody else destroys.
-  RemoteScreenShareStream(const std::string& userId, ZORVANTE::WLock* registryLock);
+  static std::shared_ptr<RemoteScreenShareStream> Make(const std::string& userId);
   ~RemoteScreenShareStream() override;
 
-  bool CanUnSubscribe() override { return m_hrender == nullptr; }
+  bool CanUnSubscribe() override { return m_hrender.load() == nullptr; }
   int UnSubscribe() override;
   void GetRenderStats(avcore::RenderStats* stats) override;
   int SetRender(HWND window, int mode) override;
@@ -34,29 +38,38 @@ class RemoteScreenShareStream : public RemoteVideoStreamBase {
   void HandleRemoteControlEvent(int type) override;
   int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) override;
 
-  int StartReceiveScreenShare();
-  int StopReceive();
-  void Restart();
+  int Restart();
 
   static avcore::VncViewConfig BuildViewConfig(HWND window, bool control, bool remoteControlFlag);
   avcore::RenderId RenderId() const { return m_renderId; }
 
  private:
+  explicit RemoteScreenShareStream(const std::string& userId);
+  template <class Fn>
+  int Serial(Fn fn);
+  int DoSetRender(HWND window, int mode);
+  int StartReceiveScreenShare();
+  int StopReceive();
   void RemoveViewRender();
   int Reconfigure(bool control);
+  // The live stream of a callback's context, or null.
+  static std::shared_ptr<RemoteScreenShareStream> Find(void* context);
   static int AVCORE_CALLBACK OnViewerEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t code, void* context);
   static int32_t AVCORE_CALLBACK OnRawFrame(void* context, const avcore::VideoFrame* frame);
 
-  avcore::RenderId m_renderId = 0;
-  int m_viewState = 0;
+  const uintptr_t m_id;  // the framework callbacks' context
+  std::atomic<avcore::RenderId> m_renderId{0};
+  std::atomic<int> m_viewState{0};
   std::atomic<bool> m_receiveStarted{false};
   std::atomic<bool> m_stopRequested{false};
-  HWND m_hrender = nullptr;
+  // The window asked for (set at once) and the one the viewer was made for (by the
+  // operation running).
+  std::atomic<HWND> m_hrender{nullptr};
+  HWND m_viewWindow = nullptr;
   int m_renderMode = 0;
   avcore::EventRecord m_viewerEvents;
-  ZORVANTE::WLock* m_registryLock;
-  ZORVANTE::WLock m_rawLock;  // the raw observer against the raw frame callback
-  std::unique_ptr<ICoreVideoFrameObserver> m_rawObserver;
+  SerialCalls m_serial;
+  ZORVANTE::OwnedCallbackSlot<ICoreVideoFrameObserver> m_rawObserver;
 };
 
 }  // namespace kiv_core

@@ -16,7 +16,11 @@ avcore::IAvNet* AvNet() {
 
 }  // namespace
 
-RemoteTspdStream::~RemoteTspdStream() { (void)UnSubscribe(); }
+RemoteTspdStream::~RemoteTspdStream() {
+  // Only a stream still subscribed asks the framework: the last reference may go on a
+  // delivery thread (a send in progress), where the framework's stop would wait for itself.
+  if (m_subscribed) (void)UnSubscribe();
+}
 
 int RemoteTspdStream::Subscribe(IRemoteTspdStreamListener* listener) {
   KIV_LOG("Subscribe uid=%s, vid=%s", m_userId.c_str(), m_mediaId.c_str());

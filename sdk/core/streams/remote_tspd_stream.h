@@ -1,6 +1,7 @@
 // A board's transparent-data stream: subscribes the board's medium at the media framework,
 // hands every received block to its listener and sends blocks through the sender the
-// framework attaches. Owned by the stream manager; its reference count counts nothing.
+// framework attaches. Shared by the stream manager's table and its users; its COM reference
+// count counts nothing.
 #pragma once
 
 #include <atomic>
@@ -27,7 +28,7 @@ class RemoteTspdStream : public kiv_common::ComObject<TspReceiverPolicy, avcore:
         m_userId(userId),
         m_owner(owner),
         m_streamIndex(streamIndex) {}
-  // Unsubscribes first.
+  // Unsubscribes first when still subscribed.
   ~RemoteTspdStream() override;
   RemoteTspdStream(const RemoteTspdStream&) = delete;
   RemoteTspdStream& operator=(const RemoteTspdStream&) = delete;

@@ -1,5 +1,7 @@
 #include "core/streams/remote_video_stream.h"
 
+#include <vector>
+
 #include "core/engine_event_handler.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
@@ -30,17 +32,18 @@ RemoteVideoStream::RemoteVideoStream(const std::string& userId, const std::strin
       m_extendRenderEvents{avcore::kEventRecordVersion, &RemoteVideoStream::OnExtendRenderEvent, 0, this} {}
 
 RemoteVideoStream::~RemoteVideoStream() {
-  // The renders go first: once removed, the framework delivers no further frame. A frame
-  // already in the callback holds the lock, so the observer is taken away under it.
+  // The renders go first: once removed, the framework delivers no further frame. The
+  // observer's slot then waits for a frame still in it.
   (void)UnSubscribe();
-  std::unique_ptr<ICoreVideoFrameObserver> observer;
-  {
-    ZORVANTE::WAutoLock guard(&m_lock);
-    observer = std::move(m_rawObserver);
-  }
+  m_rawObserver.Replace(nullptr);
 }
 
-bool RemoteVideoStream::CanUnSubscribe() { return !m_hrender && m_extendRenders.empty(); }
+bool RemoteVideoStream::HasExtendRenders() {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  return !m_extendRenders.empty();
+}
+
+bool RemoteVideoStream::CanUnSubscribe() { return !m_hrender && !HasExtendRenders(); }
 
 int RemoteVideoStream::SetRender(HWND window, int mode) {
   if (!CoreEnv::IsLogined()) {
@@ -115,7 +118,7 @@ int RemoteVideoStream::CheckSubscribe() {
 void RemoteVideoStream::RefreshRawCallbacks() {
   avcore::IVideoRenderManager* renders = RenderManager();
   if (!renders || !m_renderId) return;
-  if (m_extendRenders.empty() && !m_rawObserver) {
+  if (!HasExtendRenders() && !m_rawObserver.Peek()) {
     (void)renders->SetRawDataCallback(m_renderId, this, nullptr, nullptr);
   } else {
     (void)renders->SetRawDataCallback(m_renderId, this, &RemoteVideoStream::FrameCallback,
@@ -128,11 +131,8 @@ int RemoteVideoStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameO
     KIV_LOG("SetRemoteRawDataCallback Invalid render id!!!");
     return ERR_FAILED;
   }
-  {
-    ZORVANTE::WAutoLock guard(&m_lock);
-    m_rawObserver.swap(observer);
-  }
-  observer.reset();  // the replaced one, outside the lock
+  // Returns once a frame in the replaced observer is done with it.
+  m_rawObserver.Replace(std::move(observer));
   RefreshRawCallbacks();
   return ERR_OK;
 }
@@ -144,32 +144,41 @@ int RemoteVideoStream::SetExtendRender(int id, HWND window, int mode) {
   }
   avcore::IVideoRenderManager* renders = RenderManager();
   if (!renders) return ERR_FAILED;
-  bool added = false;
+  // The framework's calls are made outside the lock: a removal waits for a frame in the
+  // callback, which reads the table under it.
+  bool known = false;
+  ExtendRenderEntry entry;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     auto found = m_extendRenders.find(id);
-    if (found == m_extendRenders.end()) {
-      ExtendRenderEntry entry;
-      const HRESULT hr = renders->AddRender(window, &m_extendRenderEvents, &entry.renderId);
-      if (hr < 0 || !entry.renderId) {
-        KIV_LOG("m_video_extend_rendermanager->AddRender fail %x", static_cast<unsigned>(hr));
-        return ERR_FAILED;
-      }
-      (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
-      entry.window = window;
-      entry.mode = mode;
-      m_extendRenders[id] = entry;
-      added = true;
-    } else if (window) {
-      ExtendRenderEntry& entry = found->second;
-      if (window != entry.window) (void)renders->SetRenderWindow(entry.renderId, window);
-      if (mode != entry.mode) (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
-      entry.window = window;
-      entry.mode = mode;
-    } else {
-      (void)renders->RemoveRender(found->second.renderId);
-      m_extendRenders.erase(found);
+    known = found != m_extendRenders.end();
+    if (known) entry = found->second;
+    if (known && !window) m_extendRenders.erase(found);
+  }
+  bool added = false;
+  if (!known) {
+    const HRESULT hr = renders->AddRender(window, &m_extendRenderEvents, &entry.renderId);
+    if (hr < 0 || !entry.renderId) {
+      KIV_LOG("m_video_extend_rendermanager->AddRender fail %x", static_cast<unsigned>(hr));
+      return ERR_FAILED;
     }
+    (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
+    entry.window = window;
+    entry.mode = mode;
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_extendRenders[id] = entry;
+    added = true;
+  } else if (window) {
+    if (window != entry.window) (void)renders->SetRenderWindow(entry.renderId, window);
+    if (mode != entry.mode) (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
+    ZORVANTE::WAutoLock guard(&m_lock);
+    auto found = m_extendRenders.find(id);
+    if (found != m_extendRenders.end()) {
+      found->second.window = window;
+      found->second.mode = mode;
+    }
+  } else {
+    (void)renders->RemoveRender(entry.renderId);
   }
   if (added) (void)CheckSubscribe();
   RefreshRawCallbacks();
@@ -177,17 +186,21 @@ int RemoteVideoStream::SetExtendRender(int id, HWND window, int mode) {
 }
 
 int RemoteVideoStream::UpdateExtendRender(int id, HWND window, int mode) {
-  auto found = m_extendRenders.find(id);
-  if (found == m_extendRenders.end()) {
-    KIV_LOG("cann't found extend renderid %d, map size; %d", id, static_cast<int>(m_extendRenders.size()));
-    return ERR_FAILED;
+  ExtendRenderEntry entry;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    auto found = m_extendRenders.find(id);
+    if (found == m_extendRenders.end()) {
+      KIV_LOG("cann't found extend renderid %d, map size; %d", id, static_cast<int>(m_extendRenders.size()));
+      return ERR_FAILED;
+    }
+    entry = found->second;
+    found->second.window = window;
+    found->second.mode = mode;
   }
   avcore::IVideoRenderManager* renders = RenderManager();
-  ExtendRenderEntry& entry = found->second;
   if (renders && window != entry.window) (void)renders->SetRenderWindow(entry.renderId, window);
   if (renders && mode != entry.mode) (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
-  entry.window = window;
-  entry.mode = mode;
   return ERR_OK;
 }
 
@@ -209,21 +222,21 @@ int RemoteVideoStream::UnSubscribe() {
   KIV_LOG("UnSubscribe uid:%s, vid:%s, renderid:%d", m_userId.c_str(), m_videoId.c_str(), static_cast<int>(m_renderId));
   // Already unsubscribed (a null window, then the core's removal, then the destructor):
   // the framework is not asked again.
-  if (!m_subscribed && !m_renderId && m_extendRenders.empty()) {
+  if (!m_subscribed && !m_renderId && !HasExtendRenders()) {
     m_hrender = nullptr;
     return ERR_OK;
   }
   avcore::IAvNet* net = Net();
   avcore::IVideoRenderManager* renders = RenderManager();
   if (net) (void)net->StopRecvMedia(m_userId.c_str(), avcore::kMediaVideo, m_videoId.c_str());
-  if (renders) {
-    if (m_renderId) (void)renders->RemoveRender(m_renderId);
-    ZORVANTE::WAutoLock guard(&m_lock);
-    for (const auto& entry : m_extendRenders) (void)renders->RemoveRender(entry.second.renderId);
-  }
+  std::map<int, ExtendRenderEntry> extended;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
-    m_extendRenders.clear();
+    extended.swap(m_extendRenders);
+  }
+  if (renders) {
+    if (m_renderId) (void)renders->RemoveRender(m_renderId);
+    for (const auto& entry : extended) (void)renders->RemoveRender(entry.second.renderId);
   }
   m_renderId = 0;
   m_subscribed = false;
@@ -232,15 +245,19 @@ int RemoteVideoStream::UnSubscribe() {
 }
 
 void RemoteVideoStream::OnFrame(const avcore::VideoFrame* frame) {
-  ZORVANTE::WAutoLock guard(&m_lock);
+  std::vector<avcore::RenderId> targets;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (const auto& entry : m_extendRenders) targets.push_back(entry.second.renderId);
+  }
   avcore::IVideoRenderManager* renders = RenderManager();
   if (renders) {
-    for (const auto& entry : m_extendRenders) (void)renders->PushFrame(entry.second.renderId, frame);
+    for (avcore::RenderId target : targets) (void)renders->PushFrame(target, frame);
   }
-  if (m_rawObserver) {
+  (void)m_rawObserver.Call([&](ICoreVideoFrameObserver& observer) {
     CoreVideoFrame record = ToCoreVideoFrame(*frame);
-    m_rawObserver->OnRenderFrame(m_userId.c_str(), m_videoId.c_str(), &record);
-  }
+    observer.OnRenderFrame(m_userId.c_str(), m_videoId.c_str(), &record);
+  });
 }
 
 int RemoteVideoStream::OnValue(int32_t value) {

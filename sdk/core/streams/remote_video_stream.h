@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "base/system/owned_callback_slot.h"
 #include "base/system/w_lock.h"
 #include "core/streams/remote_video_stream_base.h"
 
@@ -37,6 +38,7 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
   };
 
   int CheckSubscribe();
+  bool HasExtendRenders();
   void RefreshRawCallbacks();
   void OnFrame(const avcore::VideoFrame* frame);
   int OnValue(int32_t value);
@@ -49,12 +51,12 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
   HWND m_hrender = nullptr;
   int m_renderMode = 3;
   avcore::RenderId m_renderId = 0;
-  ZORVANTE::WLock m_lock;  // the extended renders against the frame callback
+  ZORVANTE::WLock m_lock;  // the extended renders' table against the frame callback; held across no call
   std::map<int, ExtendRenderEntry> m_extendRenders;
   bool m_subscribed = false;
   avcore::EventRecord m_renderEvents;
   avcore::EventRecord m_extendRenderEvents;
-  std::unique_ptr<ICoreVideoFrameObserver> m_rawObserver;
+  ZORVANTE::OwnedCallbackSlot<ICoreVideoFrameObserver> m_rawObserver;
 };
 
 }  // namespace kiv_core

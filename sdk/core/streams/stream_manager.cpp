@@ -1,10 +1,10 @@
 #include "core/streams/stream_manager.h"
 
-#include "core/streams/remote_screen_share_stream.h"
-
 #include <algorithm>
+#include <utility>
 
 #include "core/env/log_record.h"
+#include "core/streams/remote_screen_share_stream.h"
 #include "core/streams/remote_video_stream.h"
 
 namespace kiv_core {
@@ -12,136 +12,170 @@ namespace kiv_core {
 namespace {
 
 template <class T, class Pred>
-T* FindIn(const std::vector<std::unique_ptr<T>>& streams, Pred pred) {
+std::shared_ptr<T> FindIn(const std::vector<std::shared_ptr<T>>& streams, Pred pred) {
   for (const auto& stream : streams) {
-    if (pred(*stream)) return stream.get();
+    if (pred(*stream)) return stream;
   }
   return nullptr;
 }
 
 template <class T>
-std::unique_ptr<T> TakeOut(std::vector<std::unique_ptr<T>>& streams, const T* stream) {
+bool TakeOut(std::vector<std::shared_ptr<T>>& streams, const T* stream) {
   for (auto it = streams.begin(); it != streams.end(); ++it) {
     if (it->get() == stream) {
-      std::unique_ptr<T> taken = std::move(*it);
       streams.erase(it);
-      return taken;
+      return true;
     }
   }
-  return nullptr;
+  return false;
 }
 
 }  // namespace
 
 StreamManager::~StreamManager() = default;
 
-LocalVideoDeviceStream* StreamManager::CreateLocalVideoDeviceStream(int cameraId) {
+std::shared_ptr<LocalVideoDeviceStream> StreamManager::CreateLocalVideoDeviceStream(int cameraId) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (LocalVideoDeviceStream* found = FindLocalVideoDeviceStreamByCamera(cameraId)) return found;
+  if (auto found = FindLocalVideoDeviceStreamByCamera(cameraId)) return found;
   KIV_LOG("Create LocalVideoDeviceStream, camera id = %d", cameraId);
-  m_localVideoStreams.push_back(std::make_unique<LocalVideoDeviceStream>(cameraId));
-  return m_localVideoStreams.back().get();
+  m_localVideoStreams.push_back(std::make_shared<LocalVideoDeviceStream>(cameraId));
+  return m_localVideoStreams.back();
 }
 
-LocalVideoDeviceStream* StreamManager::FindLocalVideoDeviceStreamByCamera(int cameraId) {
+std::shared_ptr<LocalVideoDeviceStream> StreamManager::FindLocalVideoDeviceStreamByCamera(int cameraId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   return FindIn(m_localVideoStreams, [&](const LocalVideoDeviceStream& s) { return s.GetCameraIndex() == cameraId; });
 }
 
-LocalVideoDeviceStream* StreamManager::FindLocalVideoDeviceStream(const std::string& videoId) {
+std::shared_ptr<LocalVideoDeviceStream> StreamManager::FindLocalVideoDeviceStream(const std::string& videoId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   return FindIn(m_localVideoStreams, [&](const LocalVideoDeviceStream& s) { return s.GetVideoId() == videoId; });
 }
 
-void StreamManager::DestroyLocalVideoDeviceStream(LocalVideoDeviceStream* stream) {
+void StreamManager::DestroyLocalVideoDeviceStream(const std::shared_ptr<LocalVideoDeviceStream>& stream) {
   if (!stream) return;
   KIV_LOG("Destroy LocalVideoDeviceStream, videoid = %s, camera id = %d", stream->GetVideoId().c_str(),
           stream->GetCameraIndex());
-  std::unique_ptr<LocalVideoDeviceStream> taken;
+  bool taken;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
-    taken = TakeOut(m_localVideoStreams, stream);
+    taken = TakeOut(m_localVideoStreams, stream.get());
   }
-  if (taken) taken->Release();
+  if (taken) stream->Release();
 }
 
-LocalAudioCustomStream* StreamManager::FindLocalAudioCustomStream(const std::string& audioId) {
+std::shared_ptr<LocalAudioCustomStream> StreamManager::FindLocalAudioCustomStream(const std::string& audioId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   auto found = m_customAudioStreams.find(audioId);
-  return found == m_customAudioStreams.end() ? nullptr : found->second.get();
+  return found == m_customAudioStreams.end() ? nullptr : found->second;
 }
 
-LocalAudioCustomStream* StreamManager::CreateLocalAudioCustomStream(const std::string& audioId) {
+std::shared_ptr<LocalAudioCustomStream> StreamManager::CreateLocalAudioCustomStream(const std::string& audioId) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (LocalAudioCustomStream* found = FindLocalAudioCustomStream(audioId)) return found;
+  if (auto found = FindLocalAudioCustomStream(audioId)) return found;
   KIV_LOG("Create LocalAudioCustomStream, aid=%s", audioId.c_str());
   auto& slot = m_customAudioStreams[audioId];
-  slot = std::make_unique<LocalAudioCustomStream>(audioId);
-  return slot.get();
+  slot = std::make_shared<LocalAudioCustomStream>(audioId);
+  return slot;
 }
 
-RemoteVideoStreamBase* StreamManager::CreateRemoteVideoStream(const std::string& userId, const std::string& videoId) {
+std::shared_ptr<RemoteVideoStreamBase> StreamManager::CreateRemoteVideoStream(const std::string& userId,
+                                                                              const std::string& videoId) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (RemoteVideoStreamBase* found = FindRemoteVideoStream(userId, videoId)) return found;
+  if (auto found = FindRemoteVideoStream(userId, videoId)) return found;
   KIV_LOG("Create RemoteVideoStream, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
+  std::shared_ptr<RemoteVideoStreamBase> made;
   if (videoId == kScreenShareVideoId) {
-    m_remoteVideoStreams.push_back(std::make_unique<RemoteScreenShareStream>(userId, &m_lock));
-    return m_remoteVideoStreams.back().get();
+    made = RemoteScreenShareStream::Make(userId);
+  } else {
+    made = std::make_shared<RemoteVideoStream>(userId, videoId);
   }
-  m_remoteVideoStreams.push_back(std::make_unique<RemoteVideoStream>(userId, videoId));
-  return m_remoteVideoStreams.back().get();
+  m_remoteVideoStreams.push_back(made);
+  return made;
 }
 
-RemoteVideoStreamBase* StreamManager::FindRemoteVideoStream(const std::string& userId, const std::string& videoId) {
+std::shared_ptr<RemoteVideoStreamBase> StreamManager::FindRemoteVideoStream(const std::string& userId,
+                                                                            const std::string& videoId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   return FindIn(m_remoteVideoStreams,
                 [&](const RemoteVideoStreamBase& s) { return s.GetUserId() == userId && s.GetVideoId() == videoId; });
 }
 
-void StreamManager::DestroyRemoteVideoStream(RemoteVideoStreamBase* stream) {
+void StreamManager::DestroyRemoteVideoStream(const std::shared_ptr<RemoteVideoStreamBase>& stream) {
   if (!stream) return;
   KIV_LOG("Destory remote video stream, uid=%s, vid=%s", stream->GetUserId().c_str(), stream->GetVideoId().c_str());
-  ZORVANTE::WAutoLock guard(&m_lock);
-  (void)TakeOut(m_remoteVideoStreams, stream);
+  bool taken;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    taken = TakeOut(m_remoteVideoStreams, stream.get());
+  }
+  if (taken) (void)stream->UnSubscribe();
 }
 
-RemoteAudioStream* StreamManager::CreateRemoteAudioStream(const std::string& userId, const std::string& audioId) {
+std::shared_ptr<RemoteAudioStream> StreamManager::CreateRemoteAudioStream(const std::string& userId,
+                                                                          const std::string& audioId) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (RemoteAudioStream* found = FindRemoteAudioStream(userId, audioId)) return found;
+  if (!m_open) {
+    KIV_LOG("Create RemoteAudioStream refused: the group is left, uid=%s", userId.c_str());
+    return nullptr;
+  }
+  if (auto found = FindRemoteAudioStream(userId, audioId)) return found;
   KIV_LOG("Create RemoteAudioStream, uid=%s", userId.c_str());
-  m_remoteAudioStreams.push_back(std::make_unique<RemoteAudioStream>(userId, audioId));
-  return m_remoteAudioStreams.back().get();
+  m_remoteAudioStreams.push_back(std::make_shared<RemoteAudioStream>(userId, audioId, &m_audioChanges));
+  return m_remoteAudioStreams.back();
 }
 
-RemoteAudioStream* StreamManager::FindRemoteAudioStream(const std::string& userId, const std::string& audioId) {
+std::shared_ptr<RemoteAudioStream> StreamManager::FindRemoteAudioStream(const std::string& userId,
+                                                                        const std::string& audioId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   return FindIn(m_remoteAudioStreams,
                 [&](const RemoteAudioStream& s) { return s.GetUserId() == userId && s.GetAudioId() == audioId; });
 }
 
-void StreamManager::DeleteRemoteAudioStream(RemoteAudioStream* stream) {
+int StreamManager::DeleteRemoteAudioStream(const std::shared_ptr<RemoteAudioStream>& stream) {
+  bool taken;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    taken = stream && TakeOut(m_remoteAudioStreams, stream.get());
+  }
+  if (!taken) {
+    KIV_LOG("Failedt to find remote audio stream to delete");
+    return stream ? stream->Close() : ERR_OK;
+  }
+  return stream->Close();
+}
+
+void StreamManager::RecordSubscribedAudio(const std::shared_ptr<RemoteAudioStream>& stream) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (!TakeOut(m_remoteAudioStreams, stream)) KIV_LOG("Failedt to find remote audio stream to delete");
+  if (!m_open || !stream) return;
+  if (std::find(m_remoteAudioStreams.begin(), m_remoteAudioStreams.end(), stream) == m_remoteAudioStreams.end()) return;
+  const MediaRecord record(stream->GetUserId().c_str(), stream->GetAudioId().c_str(), "", "", kMediaAudio, true);
+  if (!ContainsMediaRecord(record.userId, record.mediaId, record.mediaType, m_mediaRecords))
+    m_mediaRecords.push_back(record);
 }
 
 void StreamManager::RemoveRemoteUser(const std::string& userId) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  for (auto it = m_remoteAudioStreams.begin(); it != m_remoteAudioStreams.end();) {
-    if ((*it)->GetUserId() == userId) {
-      (void)(*it)->UnSubscribe();
-      it = m_remoteAudioStreams.erase(it);
-    } else {
-      ++it;
+  std::vector<std::shared_ptr<RemoteAudioStream>> leaving;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (auto it = m_remoteAudioStreams.begin(); it != m_remoteAudioStreams.end();) {
+      if ((*it)->GetUserId() == userId) {
+        leaving.push_back(std::move(*it));
+        it = m_remoteAudioStreams.erase(it);
+      } else {
+        ++it;
+      }
     }
+    m_mediaRecords.erase(std::remove_if(m_mediaRecords.begin(), m_mediaRecords.end(),
+                                        [&](const MediaRecord& r) { return r.userId == userId; }),
+                         m_mediaRecords.end());
   }
-  m_mediaRecords.erase(std::remove_if(m_mediaRecords.begin(), m_mediaRecords.end(),
-                                      [&](const MediaRecord& r) { return r.userId == userId; }),
-                       m_mediaRecords.end());
+  for (const auto& stream : leaving) (void)stream->Close();
 }
 
-RemoteTspdStream* StreamManager::EnsureRemoteTspd(const std::string& mediaId) {
+std::shared_ptr<RemoteTspdStream> StreamManager::EnsureRemoteTspd(const std::string& mediaId) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  if (RemoteTspdStream* found = FindRemoteTspdStream(mediaId)) return found;
+  if (auto found = FindRemoteTspdStream(mediaId)) return found;
   KIV_LOG("EnsureRemoteTspd Create RemoteTspdStream, mid=%s, ", mediaId.c_str());
   std::string userId, owner;
   for (const MediaRecord& record : m_mediaRecords) {
@@ -151,18 +185,18 @@ RemoteTspdStream* StreamManager::EnsureRemoteTspd(const std::string& mediaId) {
       break;
     }
   }
-  m_remoteTspdStreams.push_back(std::make_unique<RemoteTspdStream>(userId, mediaId, owner, m_nextTspdIndex++));
-  return m_remoteTspdStreams.back().get();
+  m_remoteTspdStreams.push_back(std::make_shared<RemoteTspdStream>(userId, mediaId, owner, m_nextTspdIndex++));
+  return m_remoteTspdStreams.back();
 }
 
-RemoteTspdStream* StreamManager::FindRemoteTspdStream(const std::string& mediaId) {
+std::shared_ptr<RemoteTspdStream> StreamManager::FindRemoteTspdStream(const std::string& mediaId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   return FindIn(m_remoteTspdStreams, [&](const RemoteTspdStream& s) { return s.GetMediaId() == mediaId; });
 }
 
-void StreamManager::DestroyRemoteTspdStream(RemoteTspdStream* stream) {
+void StreamManager::DestroyRemoteTspdStream(const std::shared_ptr<RemoteTspdStream>& stream) {
   ZORVANTE::WAutoLock guard(&m_lock);
-  (void)TakeOut(m_remoteTspdStreams, stream);
+  (void)TakeOut(m_remoteTspdStreams, stream.get());
 }
 
 bool StreamManager::ContainsMediaRecord(const std::string& userId, const std::string& mediaId, int mediaType,
@@ -175,6 +209,7 @@ bool StreamManager::ContainsMediaRecord(const std::string& userId, const std::st
 
 void StreamManager::UpdateMediaRecords(const std::vector<MediaRecord>& records) {
   ZORVANTE::WAutoLock guard(&m_lock);
+  if (!m_open) return;
   for (const MediaRecord& record : records) {
     if (record.published) {
       if (!ContainsMediaRecord(record.userId, record.mediaId, record.mediaType, m_mediaRecords))
@@ -212,18 +247,37 @@ std::vector<MediaRecord> StreamManager::GetMediaRecords() {
 
 void StreamManager::DestroyStreams() {
   KIV_LOG("Destroy streams!!!");
-  ZORVANTE::WAutoLock guard(&m_lock);
-  for (auto& stream : m_localVideoStreams) stream->Release();
-  m_localVideoStreams.clear();
-  m_remoteVideoStreams.clear();
+  std::vector<std::shared_ptr<LocalVideoDeviceStream>> localVideos;
+  std::vector<std::shared_ptr<RemoteVideoStreamBase>> remoteVideos;
+  std::map<std::string, std::shared_ptr<LocalAudioCustomStream>> customAudios;
+  std::vector<std::shared_ptr<RemoteAudioStream>> remoteAudios;
+  std::vector<std::shared_ptr<RemoteTspdStream>> boards;
+  {
+    // Collected under the lock, torn down without it: the framework's stops and removals
+    // wait for callbacks in flight, and those callbacks look streams up here.
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_open = false;
+    localVideos.swap(m_localVideoStreams);
+    remoteVideos.swap(m_remoteVideoStreams);
+    customAudios.swap(m_customAudioStreams);
+    remoteAudios.swap(m_remoteAudioStreams);
+    boards.swap(m_remoteTspdStreams);
+    m_mediaRecords.clear();
+  }
+  for (auto& stream : localVideos) stream->Release();
+  for (auto& stream : remoteVideos) (void)stream->UnSubscribe();
   (void)m_localScreenShareStream.StopPublish();
   (void)m_localAudioStream.StopPublish();
-  m_customAudioStreams.clear();
-  for (auto& stream : m_remoteAudioStreams) (void)stream->UnSubscribe();
-  m_remoteAudioStreams.clear();
-  for (auto& stream : m_remoteTspdStreams) (void)stream->UnSubscribe();
-  m_remoteTspdStreams.clear();
-  m_mediaRecords.clear();
+  customAudios.clear();
+  for (auto& stream : remoteAudios) (void)stream->Close();
+  for (auto& stream : boards) (void)stream->UnSubscribe();
+  // A subscription still running on another thread has stopped its stream once this returns.
+  m_audioChanges.WaitIdle();
+}
+
+void StreamManager::Reopen() {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_open = true;
 }
 
 }  // namespace kiv_core

@@ -1,6 +1,6 @@
 // Runs a body on a thread of its own and tells, without timing anything, whether that
-// thread stopped to wait for a ZORVANTE::WLock another thread holds or ran to its end.
-// One probe at a time.
+// thread stopped to wait for a ZORVANTE::WLock another thread holds, or for a callback
+// slot's call in flight on another thread, or ran to its end. One probe at a time.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 
+#include "base/system/callback_slot.h"
 #include "base/system/w_lock.h"
 #include "common/win/unique_handle.h"
 
@@ -21,6 +22,7 @@ class LockWaitProbe {
         m_finished(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     Current().store(this);
     ZORVANTE::WLock::SetWaitObserver(&Observe);
+    ZORVANTE::CallsInFlight::SetWaitObserver(&ObserveCall);
     m_thread = std::thread([this, body] {
       m_threadId.store(GetCurrentThreadId());
       body();
@@ -30,6 +32,7 @@ class LockWaitProbe {
   ~LockWaitProbe() {
     Join();
     ZORVANTE::WLock::SetWaitObserver(nullptr);
+    ZORVANTE::CallsInFlight::SetWaitObserver(nullptr);
     Current().store(nullptr);
   }
   LockWaitProbe(const LockWaitProbe&) = delete;
@@ -49,6 +52,7 @@ class LockWaitProbe {
     static std::atomic<LockWaitProbe*> current{nullptr};
     return current;
   }
+  static void ObserveCall() { Observe(nullptr); }
   static void Observe(const ZORVANTE::WLock*) {
     LockWaitProbe* probe = Current().load();
     if (probe && probe->m_threadId.load() == GetCurrentThreadId()) SetEvent(probe->m_waiting.get());

@@ -1,7 +1,9 @@
 // Scripted stand-ins for the media framework's components, installed into the core
 // environment in place of a loaded framework: an audio device, a video device, the root
 // that creates it, a media network, a connection with its online and text-message
-// businesses, and a log manager that keeps every line. Each records the calls it gets.
+// businesses, and a log manager that keeps every line. Each records the calls it gets; the
+// calls that in the real framework wait for a callback in flight, or go to the network,
+// check that no lock of ours is held.
 #pragma once
 
 #include <rapidjson/stringbuffer.h>
@@ -9,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -23,6 +26,7 @@
 #include "avcore/online.h"
 #include "avcore/tmsg.h"
 #include "avcore/video_device.h"
+#include "base/system/testing/no_lock_held.h"
 #include "core/env/core_env.h"
 #include "core/env/log_record.h"
 
@@ -76,6 +80,7 @@ struct AudioDevice : Counted<avcore::IAudioDevice> {
     return startCapture;
   }
   HRESULT AVCORE_CALL StopCapture() override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::StopCapture");
     Call("StopCapture");
     return S_OK;
   }
@@ -84,6 +89,7 @@ struct AudioDevice : Counted<avcore::IAudioDevice> {
     return startPlay;
   }
   HRESULT AVCORE_CALL StopPlay() override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::StopPlay");
     Call("StopPlay");
     return stopPlay;
   }
@@ -107,6 +113,7 @@ struct AudioDevice : Counted<avcore::IAudioDevice> {
     return S_OK;
   }
   HRESULT Remove(const char* op, avcore::IAudioDataSink*& slot) {
+    kiv_test::ExpectNoLockHeld(op);
     Call(op);
     if (removeSink < 0) return removeSink;
     slot = nullptr;
@@ -127,9 +134,15 @@ struct AudioDevice : Counted<avcore::IAudioDevice> {
   }
   HRESULT AVCORE_CALL RemoveMixDataSink(avcore::IAudioDataSink*) override { return Remove("RemoveMix", mixSink); }
   int32_t AVCORE_CALL CreateAudioStream(int32_t, int32_t) override { return 0; }
-  HRESULT AVCORE_CALL RemoveAudioStream(int32_t) override { return S_OK; }
+  HRESULT AVCORE_CALL RemoveAudioStream(int32_t) override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::RemoveAudioStream");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL AddRemoteEncodedDataSink(int32_t, avcore::IAudioDataSink*, void*) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL RemoveRemoteEncodedDataSink(avcore::IAudioDataSink*) override { return S_OK; }
+  HRESULT AVCORE_CALL RemoveRemoteEncodedDataSink(avcore::IAudioDataSink*) override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::RemoveRemoteEncodedDataSink");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL GetStreamInfo(int32_t, int32_t*, int32_t*, int32_t*) override { return E_NOTIMPL; }
   static HRESULT Name(const std::vector<std::wstring>& list, int32_t i, wchar_t* out, int32_t n) {
     if (i < 0 || i >= static_cast<int32_t>(list.size()) || n < 1) return E_INVALIDARG;
@@ -232,10 +245,14 @@ struct VideoDevice : Counted<avcore::IVideoDevice> {
     return startCapture;
   }
   HRESULT AVCORE_CALL StopCapture() override {
+    kiv_test::ExpectNoLockHeld("IVideoDevice::StopCapture");
     captureCalls.push_back("StopCapture");
     return S_OK;
   }
-  HRESULT AVCORE_CALL SetRawDataCallback(void*, avcore::VideoFrameCallback) override { return S_OK; }
+  HRESULT AVCORE_CALL SetRawDataCallback(void*, avcore::VideoFrameCallback) override {
+    kiv_test::ExpectNoLockHeld("IVideoDevice::SetRawDataCallback");
+    return S_OK;
+  }
 };
 
 struct Root : Counted<avcore::IBaseCore> {
@@ -271,7 +288,9 @@ struct AvNet : Counted<avcore::IAvNet> {
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL StopRecvMedia(const char* user, int32_t type, const char* media) override {
+    kiv_test::ExpectNoLockHeld("IAvNet::StopRecvMedia");
     if (type == avcore::kMediaBoard) tspdCalls.push_back(std::string("stop ") + user + " " + media);
+    if (type == avcore::kMediaBoard && onStopTspd) onStopTspd();
     return type == avcore::kMediaBoard ? stopTspdResult : S_OK;
   }
   HRESULT AVCORE_CALL SubscribeTspd(const char* user, uint8_t type, const char* media, const char* owner,
@@ -285,6 +304,8 @@ struct AvNet : Counted<avcore::IAvNet> {
   avcore::ITspDataReceiver* tspdReceiver = nullptr;
   HRESULT subscribeTspdResult = S_OK;
   HRESULT stopTspdResult = S_OK;
+  // Run inside a board stream's stop (where the real channel waits for a delivery in flight).
+  std::function<void()> onStopTspd;
 };
 
 inline std::vector<std::string> Ids(const avcore::FwVector<avcore::FwString>* list) {
@@ -311,6 +332,7 @@ struct Online : Counted<avcore::IKivOnline> {
     return S_OK;
   }
   HRESULT AVCORE_CALL RemoveListener(avcore::IKivOnlineListener* l) override {
+    kiv_test::ExpectNoLockHeld("IKivOnline::RemoveListener");
     calls.push_back("RemoveListener");
     if (l == listener) listener = nullptr;
     return S_OK;
@@ -365,6 +387,7 @@ struct TMsg : Counted<avcore::IKivTMsg> {
     return S_OK;
   }
   HRESULT AVCORE_CALL RemoveListener(avcore::IKivTMsgListener* l) override {
+    kiv_test::ExpectNoLockHeld("IKivTMsg::RemoveListener");
     calls.push_back("RemoveListener");
     if (l == listener) listener = nullptr;
     return S_OK;
@@ -399,9 +422,15 @@ struct Connection : Counted<avcore::IKivConnection> {
   std::vector<GUID> queried;
 
   HRESULT AVCORE_CALL SetListener(avcore::IKivConnectionListener*) override { return S_OK; }
-  HRESULT AVCORE_CALL RemoveListener(avcore::IKivConnectionListener*) override { return S_OK; }
+  HRESULT AVCORE_CALL RemoveListener(avcore::IKivConnectionListener*) override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::RemoveListener");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL AddBusiness(avcore::IKivBusinessBase*) override { return S_OK; }
-  HRESULT AVCORE_CALL RemoveBusiness(avcore::IKivBusinessBase*) override { return S_OK; }
+  HRESULT AVCORE_CALL RemoveBusiness(avcore::IKivBusinessBase*) override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::RemoveBusiness");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL QueryBusiness(REFIID iid, void** out) override {
     *out = nullptr;
     queried.push_back(iid);
@@ -421,11 +450,18 @@ struct Connection : Counted<avcore::IKivConnection> {
                             const char*, const char*, const char*, int32_t, int32_t) override {
     return E_NOTIMPL;
   }
-  HRESULT AVCORE_CALL Logout() override { return S_OK; }
+  HRESULT AVCORE_CALL Logout() override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::Logout");
+    return S_OK;
+  }
   HRESULT AVCORE_CALL JoinGroup(const char*) override { return E_NOTIMPL; }
-  HRESULT AVCORE_CALL LeaveGroup() override { return S_OK; }
+  HRESULT AVCORE_CALL LeaveGroup() override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::LeaveGroup");
+    return S_OK;
+  }
   int32_t AVCORE_CALL GetStatus() override { return status; }
   HRESULT AVCORE_CALL SendBusinessCmd(const rapidjson::Value& command) override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::SendBusinessCmd");
     rapidjson::StringBuffer text;
     rapidjson::Writer<rapidjson::StringBuffer> writer(text);
     command.Accept(writer);

@@ -1,7 +1,8 @@
 // Scripted media components for the stream tests: a media network, a render manager, a
 // camera device with its preview renders, a record sink, a transcoder, an audio device with
 // playback streams, and a connection that keeps the business messages sent. Each records
-// its calls as text; results of the operations that may fail are settable.
+// its calls as text; results of the operations that may fail are settable. The calls that
+// in the real framework wait for a callback in flight check that no lock of ours is held.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,7 @@
 #include "avcore/ids.h"
 #include "avcore/recording.h"
 #include "avcore/render.h"
+#include "base/system/testing/no_lock_held.h"
 #include "core/env/testing/fake_framework.h"
 
 namespace kiv_media_fake {
@@ -76,6 +78,7 @@ struct Net : Counted<avcore::IAvNet> {
     return E_NOTIMPL;
   }
   HRESULT AVCORE_CALL StopRecvMedia(const char* user, int32_t type, const char* id) override {
+    kiv_test::ExpectNoLockHeld("IAvNet::StopRecvMedia");
     log->Add("StopRecvMedia " + S(user) + " " + std::to_string(type) + " " + S(id));
     if (onStopRecv) onStopRecv();
     return S_OK;
@@ -113,6 +116,7 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
     return S_OK;
   }
   HRESULT AVCORE_CALL RemoveRender(avcore::RenderId id) override {
+    kiv_test::ExpectNoLockHeld("IVideoRenderManager::RemoveRender");
     log->Add(P("RemoveRender ") + std::to_string(id));
     if (onRemoveRender) onRemoveRender();
     raw.erase(id);
@@ -128,6 +132,7 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
   }
   HRESULT AVCORE_CALL SetRawDataCallback(avcore::RenderId id, void* ctx, avcore::RenderFrameCallback f,
                                          avcore::RenderValueCallback v) override {
+    kiv_test::ExpectNoLockHeld("IVideoRenderManager::SetRawDataCallback");
     log->Add(P("SetRawDataCallback ") + std::to_string(id) + (f ? " set" : " clear"));
     raw[id] = Raw{ctx, f, v};
     return S_OK;
@@ -166,6 +171,7 @@ struct RecordSink : Counted<avcore::IVideoRecordSink> {
     return S_OK;
   }
   HRESULT AVCORE_CALL Stop() override {
+    kiv_test::ExpectNoLockHeld("IVideoRecordSink::Stop");
     log->Add("Record.Stop");
     return S_OK;
   }
@@ -218,10 +224,12 @@ struct Camera : Counted<avcore::IVideoDevice> {
     return startCapture;
   }
   HRESULT AVCORE_CALL StopCapture() override {
+    kiv_test::ExpectNoLockHeld("IVideoDevice::StopCapture");
     log->Add("Camera.StopCapture");
     return S_OK;
   }
   HRESULT AVCORE_CALL SetRawDataCallback(void* ctx, avcore::VideoFrameCallback fn) override {
+    kiv_test::ExpectNoLockHeld("IVideoDevice::SetRawDataCallback");
     log->Add(std::string("Camera.SetRawDataCallback ") + (fn ? "set" : "clear"));
     if (onSetCallback) onSetCallback();
     if (setCallback != 0) return setCallback;
@@ -298,6 +306,7 @@ struct SysSound : Counted<avcore::ISysSoundSource> {
     return start;
   }
   HRESULT AVCORE_CALL Stop() override {
+    kiv_test::ExpectNoLockHeld("ISysSoundSource::Stop");
     log->Add("SysSound.Stop");
     return S_OK;
   }
@@ -384,6 +393,7 @@ struct Audio : kiv_fake::AudioDevice {
     return nextStream++;
   }
   HRESULT AVCORE_CALL RemoveAudioStream(int32_t id) override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::RemoveAudioStream");
     log->Add("RemoveAudioStream " + std::to_string(id));
     return S_OK;
   }
@@ -393,6 +403,7 @@ struct Audio : kiv_fake::AudioDevice {
     return addEncodedSink;
   }
   HRESULT AVCORE_CALL RemoveRemoteEncodedDataSink(avcore::IAudioDataSink*) override {
+    kiv_test::ExpectNoLockHeld("IAudioDevice::RemoveRemoteEncodedDataSink");
     log->Add("RemoveRemoteEncodedDataSink");
     encodedSink = nullptr;
     return S_OK;
@@ -419,6 +430,7 @@ struct Connection : kiv_fake::Connection {
     return S_OK;
   }
   HRESULT AVCORE_CALL SendBusinessCmd(const rapidjson::Value& command) override {
+    kiv_test::ExpectNoLockHeld("IKivConnection::SendBusinessCmd");
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     command.Accept(writer);
