@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,11 @@
 #include <vector>
 
 namespace ZORVANTE {
+
+// Called on a thread that is about to wait for a call in flight on another thread. Lets
+// tests see that a replacement waits, without timing it; null (the default) for none.
+using SlotWaitObserver = void (*)();
+inline std::atomic<SlotWaitObserver> g_slotWaitObserver{nullptr};
 
 // The calls running on each callback: which thread, on which target.
 class CallsInFlight {
@@ -27,10 +33,13 @@ class CallsInFlight {
   // Waits (with `lock` released) until no other thread runs a call on `target`.
   void WaitNoneOn(std::unique_lock<std::mutex>& lock, const void* target) {
     auto self = std::this_thread::get_id();
-    m_idle.wait(lock, [&] {
+    auto idle = [&] {
       return std::none_of(m_calls.begin(), m_calls.end(),
                           [&](const Call& c) { return c.target == target && c.thread != self; });
-    });
+    };
+    if (idle()) return;
+    if (SlotWaitObserver observer = g_slotWaitObserver.load()) observer();
+    m_idle.wait(lock, idle);
   }
 
  private:
@@ -121,6 +130,14 @@ class CallbackSet {
     m_callbacks.erase(it);
     m_calls.WaitNoneOn(lock, callback);
     return true;
+  }
+
+  // Removes every callback; returns once no other thread runs a call on any of them.
+  void Clear() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    std::vector<T*> removed;
+    removed.swap(m_callbacks);
+    for (T* callback : removed) m_calls.WaitNoneOn(lock, callback);
   }
 
   // Calls fn(T&) on every callback still in the set when its turn comes.
