@@ -61,11 +61,15 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     if (mediaType != media::kMediaScreen || mediaId == nullptr || host == nullptr) return E_INVALIDARG;
     auto* publisher = dynamic_cast<media::IScreenPublisher*>(host);
     if (publisher == nullptr) return E_NOINTERFACE;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!transport_) return E_FAIL;
-    const HRESULT hr = publisher->Publish(media::ScreenPlane{transport_, connection_.get()});
+    const media::ScreenPlane plane = Plane();
+    if (!plane.transport) return E_FAIL;
+    // Without the lock: publishing stops a previous publication, which waits for its calls.
+    const HRESULT hr = publisher->Publish(plane);
     if (FAILED(hr)) return hr;
-    screen_host_.Share(host);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      screen_host_.Share(host);
+    }
     FW_LOG("media network: publishing the screen");
     return S_OK;
   }
@@ -74,9 +78,12 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     if (mediaType == media::kMediaVideo) return video_.RemoveSource(mediaId);
     if (mediaType == media::kMediaAudio && voice_) return voice_->RemoveSource(mediaId);
     if (mediaType == media::kMediaScreen) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (auto* publisher = dynamic_cast<media::IScreenPublisher*>(screen_host_.get())) publisher->Unpublish();
-      screen_host_.Reset();
+      ComRef<avcore::IVncHost> host;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        host = std::move(screen_host_);
+      }
+      if (auto* publisher = dynamic_cast<media::IScreenPublisher*>(host.get())) publisher->Unpublish();
     }
     return S_OK;
   }
@@ -97,10 +104,13 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     if (userId == nullptr || mediaId == nullptr || mediaType != media::kMediaScreen || render == 0) {
       return E_INVALIDARG;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto* viewers = dynamic_cast<media::IScreenViewers*>(vnc_render_manager_.get());
-    if (viewers == nullptr || !transport_) return E_FAIL;
-    return viewers->StartReceive(media::ScreenPlane{transport_, connection_.get()}, userId, render);
+    // Without the lock: starting stops the viewer's previous reception, which waits for the
+    // picture in flight, and that may be in the SDK's callback.
+    ComRef<avcore::IVncRenderManager> manager = VncRenderManager();
+    auto* viewers = dynamic_cast<media::IScreenViewers*>(manager.get());
+    const media::ScreenPlane plane = Plane();
+    if (viewers == nullptr || !plane.transport) return E_FAIL;
+    return viewers->StartReceive(plane, userId, render);
   }
   HRESULT AVCORE_CALL StopRecvMedia(const char* userId, int32_t mediaType, const char* mediaId) override {
     if (mediaType == avcore::kMediaBoard) {
@@ -112,10 +122,8 @@ class AvNet final : public ComObject<avcore::IAvNet> {
     if (mediaType == media::kMediaVideo) return video_.StopReceive(userId, mediaId);
     if (mediaType == media::kMediaAudio && voice_) return voice_->StopRecv(userId, mediaId);
     if (mediaType == media::kMediaScreen) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (auto* viewers = dynamic_cast<media::IScreenViewers*>(vnc_render_manager_.get())) {
-        return viewers->StopReceive(userId);
-      }
+      ComRef<avcore::IVncRenderManager> manager = VncRenderManager();
+      if (auto* viewers = dynamic_cast<media::IScreenViewers*>(manager.get())) return viewers->StopReceive(userId);
     }
     return S_OK;
   }
@@ -129,6 +137,17 @@ class AvNet final : public ComObject<avcore::IAvNet> {
   }
 
  private:
+  // What a screen publication or reception travels on, taken under the lock.
+  media::ScreenPlane Plane() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return media::ScreenPlane{transport_, connection_.get()};
+  }
+  ComRef<avcore::IVncRenderManager> VncRenderManager() {
+    ComRef<avcore::IVncRenderManager> manager;
+    std::lock_guard<std::mutex> lock(mutex_);
+    manager.Share(vnc_render_manager_.get());
+    return manager;
+  }
   std::shared_ptr<TspdChannel> Tspd() {
     std::lock_guard<std::mutex> lock(mutex_);
     return connection_.get() ? TspdChannelOf(connection_.get()) : nullptr;

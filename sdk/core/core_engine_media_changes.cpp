@@ -33,13 +33,24 @@ void CoreEngine::DoMediaChange(const std::vector<MediaRecord>& records) {
   EngineEventHandler* handler = m_env ? m_env->m_config.eventHandler : nullptr;
   const bool autoRecv = m_env && m_env->m_config.audioAutoRecv;
   m_streamManager.UpdateMediaRecords(records);
+  // A stream found for a published video may be a withdrawn one whose removal is posted
+  // still: asked again on the window thread, after that removal, whether to report it.
+  auto reportOnceRemoved = [this, handler](const std::string& user, const std::string& video) {
+    if (!handler) return;
+    handler->PostTask([this, handler, user, video] {
+      if (!m_streamManager.FindRemoteVideoStream(user, video)) handler->OnRemoteVideoEvent(user, video, 0);
+    });
+  };
   for (const MediaRecord& record : records) {
     const std::string& user = record.userId;
     const std::string& media = record.mediaId;
     switch (record.mediaType) {
       case kMediaVideo:
         if (record.published) {
-          if (m_streamManager.FindRemoteVideoStream(user, media)) break;
+          if (m_streamManager.FindRemoteVideoStream(user, media)) {
+            reportOnceRemoved(user, media);
+            break;
+          }
           KIV_LOG("DoMediaChange video start publish: %s, %s", user.c_str(), media.c_str());
           if (handler) handler->OnRemoteVideoEvent(user, media, 0);
         } else {
@@ -64,7 +75,10 @@ void CoreEngine::DoMediaChange(const std::vector<MediaRecord>& records) {
         break;
       case kMediaScreen:
         if (record.published) {
-          if (m_streamManager.FindRemoteVideoStream(user, kScreenShareVideoId)) break;
+          if (m_streamManager.FindRemoteVideoStream(user, kScreenShareVideoId)) {
+            reportOnceRemoved(user, kScreenShareVideoId);
+            break;
+          }
           KIV_LOG("DoMediaChange screenShare start publish, remote_user_id: %s, media_id: %s", user.c_str(),
                   media.c_str());
           if (handler) handler->OnRemoteVideoEvent(user, kScreenShareVideoId, 0);

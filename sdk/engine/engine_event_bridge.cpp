@@ -10,53 +10,67 @@
 namespace kiv {
 
 void KivEngineImpl::OnEvent(int eventType, int code) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  KIV_LOG("onevent %d, handler:%d", eventType, handler ? 1 : 0);
-  if (!handler) return;
-  if (eventType != EVENT_CONNECTION_LOST) {
-    handler->OnEvent(eventType, code);
-    return;
-  }
+  KIV_LOG("onevent %d, handler:%d", eventType, AppHandler() ? 1 : 0);
   // At most one connection-lost event per login.
-  if (m_loginPending.exchange(false)) handler->OnEvent(eventType, code);
+  if (eventType == EVENT_CONNECTION_LOST && !m_loginPending.exchange(false)) return;
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnEvent(eventType, code); });
 }
 
 void KivEngineImpl::OnRemoteVideoEvent(const std::string& userId, const std::string& videoId, int state) {
-  if (state == REMOTE_MEDIA_UNPUBLISHED) {
-    (void)kiv_common::PostOwned(
-        std::make_unique<RemoteVideoRemoval>(RemoteVideoRemoval{userId, videoId}),
-        [](WPARAM removal) { return MsgWindow::Instance()->Post(WM_KIV_REMOTE_VIDEO_REMOVED, removal, 0); });
-  }
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (handler) handler->OnRemoteVideoEvent(String(userId.c_str()), String(videoId.c_str()), state);
+  const RemoteVideoOrder::Video video{userId, videoId};
+  const bool posted = m_videoOrder.QueueBehindPending(video) && PostVideoReport(video, state);
+  if (state == REMOTE_MEDIA_UNPUBLISHED) PostVideoRemoval(video);
+  if (!posted) DeliverVideoReport(video, state);
+}
+
+bool KivEngineImpl::PostVideoReport(const RemoteVideoOrder::Video& video, int state) {
+  const bool posted =
+      kiv_common::PostOwned(std::make_unique<std::function<void()>>([this, video, state] {
+                              m_videoOrder.Done(video);
+                              DeliverVideoReport(video, state);
+                            }),
+                            [](WPARAM task) { return MsgWindow::Instance()->Post(WM_KIV_RUN_TASK, task, 0); });
+  if (!posted) m_videoOrder.Done(video);
+  return posted;
+}
+
+void KivEngineImpl::PostVideoRemoval(const RemoteVideoOrder::Video& video) {
+  m_videoOrder.Posted(video);
+  const bool posted = kiv_common::PostOwned(
+      std::make_unique<RemoteVideoRemoval>(RemoteVideoRemoval{video.first, video.second}),
+      [](WPARAM removal) { return MsgWindow::Instance()->Post(WM_KIV_REMOTE_VIDEO_REMOVED, removal, 0); });
+  if (!posted) m_videoOrder.Done(video);
+}
+
+void KivEngineImpl::DeliverVideoReport(const RemoteVideoOrder::Video& video, int state) {
+  const String userId(video.first.c_str());
+  const String videoId(video.second.c_str());
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnRemoteVideoEvent(userId, videoId, state); });
 }
 
 void KivEngineImpl::OnRemoteAudioEvent(const std::string& userId, const std::string& audioId, int state) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (handler) handler->OnRemoteAudioEvent(String(userId.c_str()), String(audioId.c_str()), state);
+  const String user(userId.c_str());
+  const String audio(audioId.c_str());
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnRemoteAudioEvent(user, audio, state); });
 }
 
 void KivEngineImpl::OnRemoteControl(const std::string& userId, int operation) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (handler) handler->OnRemoteControlEvent(String(userId.c_str()), operation);
+  const String user(userId.c_str());
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnRemoteControlEvent(user, operation); });
 }
 
 void KivEngineImpl::OnGroupListSync(const avcore::FwVector<avcore::FwString>& userIds) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (!handler) return;
   Vector<String> ids;
   for (const avcore::FwString& id : userIds) ids.push_back(String(id.c_str()));
-  handler->OnGroupUsersRefreshed(ids);
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnGroupUsersRefreshed(ids); });
 }
 
 void KivEngineImpl::OnRemoteUserJoined(const char* userId) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (handler) handler->OnRemoteUserEvent(userId, 0);
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnRemoteUserEvent(userId, 0); });
 }
 
 void KivEngineImpl::OnRemoteUserLeft(const char* userId) {
-  IKivEngineEventHandler* handler = m_context.handler;
-  if (handler) handler->OnRemoteUserEvent(userId, 1);
+  CallAppHandler([&](IKivEngineEventHandler& handler) { handler.OnRemoteUserEvent(userId, 1); });
 }
 
 void KivEngineImpl::OnCoreNotice(int, int) {}
@@ -75,6 +89,7 @@ int KivEngineImpl::OnWndMsg(unsigned message, WPARAM wParam, LPARAM) {
     const auto removal = kiv_common::TakePosted<RemoteVideoRemoval>(wParam);
     if (removal) {
       m_core.SetRemoteVideoRender(removal->userId, removal->videoId, nullptr, RENDER_MODE_ASPECT_CROP);
+      m_videoOrder.Done({removal->userId, removal->videoId});
     }
   } else if (message == WM_KIV_RUN_TASK) {
     const auto task = kiv_common::TakePosted<std::function<void()>>(wParam);

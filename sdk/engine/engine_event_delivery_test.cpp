@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/system/testing/slot_wait_probe.h"
+#include "base/system/w_lock.h"
+#include "common/win/unique_handle.h"
 #include "core/env/core_env.h"
 #include "core/env/testing/media_fakes.h"
-#include "core/testing/lock_wait_probe.h"
 #include "core/testing/thread_latch.h"
 #include "engine/frame_observer_glue.h"
 #include "engine/kiv_engine_impl.h"
@@ -22,11 +25,20 @@ using kiv::KivEngineImpl;
 
 namespace {
 
+// Checks that no lock of the SDK is held in any of its calls.
 struct Recorder : kiv::IKivEngineEventHandler {
-  void OnDeviceChange(int code) override { deviceChanges.push_back(code); }
-  void OnEvent(int type, int code) override { events.push_back({type, code}); }
+  void OnDeviceChange(int code) override {
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0);
+    deviceChanges.push_back(code);
+  }
+  void OnEvent(int type, int code) override {
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0);
+    events.push_back({type, code});
+  }
   void OnRemoteVideoEvent(const kiv::String& u, const kiv::String& v, int state) override {
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0);
     videos.push_back(std::string(u.c_str()) + "/" + v.c_str() + "/" + std::to_string(state));
+    if (onVideo) onVideo(u.c_str(), v.c_str(), state);
   }
   void OnRemoteAudioEvent(const kiv::String& u, const kiv::String& a, int state) override {
     audios.push_back(std::string(u.c_str()) + "/" + a.c_str() + "/" + std::to_string(state));
@@ -40,8 +52,12 @@ struct Recorder : kiv::IKivEngineEventHandler {
     groups.push_back(copy);
   }
   void OnRemoteUserEvent(const char* u, int state) override {
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0);
     users.push_back(std::string(u) + "/" + std::to_string(state));
+    if (onUser) onUser();
   }
+  std::function<void(const std::string&, const std::string&, int)> onVideo;
+  std::function<void()> onUser;
   std::vector<int> deviceChanges;
   std::vector<std::pair<int, int>> events;
   std::vector<std::string> videos, audios, controls, users;
@@ -158,10 +174,17 @@ TEST_F(EventDeliveryTest, RemoteReports) {
   ASSERT_EQ(engine->SetRemoteVideoRender("u1", "cam", reinterpret_cast<HWND>(0x20), 3), 0);
   ASSERT_EQ(engine->SetRemoteVideoRender("u1", "other", reinterpret_cast<HWND>(0x21), 3), 0);
   kiv_core::StreamManager* streams = engine->Core()->GetStreamManager();
+  // The window thread is held across the check, so that the posted removal cannot run first.
+  kiv_test::ThreadLatch windowHeld;
+  std::thread holder([&] { ui.Run([&] { windowHeld.Arrive(); }); });
+  windowHeld.WaitArrived();
   engine->OnRemoteVideoEvent("u1", "cam", 0);
   engine->OnRemoteVideoEvent("u1", "other", 2);
   engine->OnRemoteVideoEvent("u1", "cam", 1);
   EXPECT_NE(streams->FindRemoteVideoStream("u1", "cam"), nullptr) << "removed on the reporting thread";
+  EXPECT_TRUE(scripted.renders.removedOn.empty());
+  windowHeld.Release();
+  holder.join();
   engine->OnRemoteVideoEvent("u1", "cam", 2);
   engine->OnRemoteAudioEvent("u2", "appdef_mic", 1);
   engine->OnRemoteControl("u3", 2);
@@ -253,11 +276,11 @@ TEST_F(EventDeliveryTest, ReplacedAudioObserverFinishesItsFrameFirst) {
   EXPECT_EQ(held.seen, std::vector<int>{-1}) << "the playback face waited";
 
   bool insideWhenReplaced = true;
-  kiv_test::LockWaitProbe replace([&] {
+  kiv_test::SlotWaitProbe replace([&] {
     glue.SetObserver(&next);
     insideWhenReplaced = held.inside.load();
   });
-  EXPECT_TRUE(replace.WaitsForLock()) << "replaced under a running frame";
+  EXPECT_TRUE(replace.WaitsForCall()) << "replaced under a running frame";
   held.latch.Release();
   capture.join();
   replace.Join();
@@ -265,4 +288,105 @@ TEST_F(EventDeliveryTest, ReplacedAudioObserverFinishesItsFrameFirst) {
   glue.OnLocalCaptureAudioFrame(&sound);
   EXPECT_EQ(next.seen, std::vector<int>{16000});
   glue.SetObserver(nullptr);
+}
+
+// A playback frame whose observer waits for the next capture frame while the observer is
+// replaced: the replacement passes the faces in turn, so the capture frame reaches the new
+// observer and the playback frame ends.
+TEST_F(EventDeliveryTest, ObserverReplacedWhileOneFaceWaitsForAnother) {
+  struct WaitsForCapture : AudioProbe {
+    void OnPlaybackAudioFrame(kiv::AudioFrame*) override {
+      lockFree = ZORVANTE::HeldLockCount() == 0;
+      SetEvent(inside.get());
+      sawCapture = WaitForSingleObject(captured.get(), 10000) == WAIT_OBJECT_0;
+    }
+    kiv_common::UniqueHandle inside{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    kiv_common::UniqueHandle captured{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<bool> sawCapture{false};
+    std::atomic<bool> lockFree{false};
+  } waiting;
+  AudioProbe next;
+  kiv::CoreAudioFrameObserverImpl glue(engine->Core());
+  kiv_core::CoreAudioFrame sound;
+  sound.sampleRate = 32000;
+  sound.channels = 1;
+  glue.SetObserver(&waiting);
+  std::thread play([&] { glue.OnLocalPlayAudioFrame(&sound); });
+  ASSERT_EQ(WaitForSingleObject(waiting.inside.get(), INFINITE), WAIT_OBJECT_0);
+
+  kiv_test::SlotWaitProbe replace([&] { glue.SetObserver(&next); });
+  EXPECT_TRUE(replace.WaitsForCall()) << "replaced under a running playback frame";
+  std::thread capture([&] {
+    glue.OnLocalCaptureAudioFrame(&sound);
+    SetEvent(waiting.captured.get());
+  });
+  capture.join();
+  play.join();
+  replace.Join();
+  EXPECT_TRUE(waiting.sawCapture.load()) << "the capture frame waited for the playback face";
+  EXPECT_TRUE(waiting.lockFree.load());
+  EXPECT_EQ(next.seen, std::vector<int>{32000});
+  glue.SetObserver(nullptr);
+}
+
+// A video unpublished and published again before the window thread ran the posted
+// removals: the application hears "published" once the old stream is gone, and the stream
+// it sets up on that report (here inside it) stays; also when it had no stream before.
+TEST_F(EventDeliveryTest, QuickRepublishIsReportedAfterTheRemoval) {
+  ScriptedRemoteVideo scripted;
+  kiv_core::CoreEngine* core = engine->Core();
+  kiv_core::StreamManager* streams = core->GetStreamManager();
+  recorder.onVideo = [&](const std::string& u, const std::string& v, int state) {
+    if (state == 0) (void)engine->SetRemoteVideoRender(u.c_str(), v.c_str(), reinterpret_cast<HWND>(0x30), 3);
+  };
+  const auto announce = [&](const char* video, bool published) {
+    core->OnMediaChanged({kiv_core::MediaRecord("u1", video, "", "", kiv_core::kMediaVideo, published)}, false);
+  };
+  ASSERT_EQ(engine->SetRemoteVideoRender("u1", "cam", reinterpret_cast<HWND>(0x20), 3), 0);
+  for (const char* video : {"cam", "fresh"}) {
+    kiv_test::ThreadLatch windowHeld;
+    std::thread holder([&] { ui.Run([&] { windowHeld.Arrive(); }); });
+    windowHeld.WaitArrived();
+    announce(video, false);
+    announce(video, true);
+    windowHeld.Release();
+    holder.join();
+    ASSERT_TRUE(ui.Drain());
+    ASSERT_TRUE(ui.Drain());
+    EXPECT_NE(streams->FindRemoteVideoStream("u1", video), nullptr) << video;
+  }
+  EXPECT_EQ(recorder.videos, (std::vector<std::string>{"u1/cam/1", "u1/cam/0", "u1/fresh/1", "u1/fresh/0"}));
+  EXPECT_EQ(scripted.renders.removedOn, std::vector<DWORD>{ui.Id()}) << "one old stream, removed once";
+  ASSERT_TRUE(ui.Run([&] {
+    (void)engine->SetRemoteVideoRender("u1", "cam", nullptr, 3);
+    (void)engine->SetRemoteVideoRender("u1", "fresh", nullptr, 3);
+  }));
+}
+
+// Releasing the engine while an event is in the application's handler on another thread:
+// the release returns only once that call is over.
+TEST_F(EventDeliveryTest, ReleaseWaitsForAnEventInTheHandler) {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> inside{false};
+  recorder.onUser = [&] {
+    inside = true;
+    latch.Arrive();
+    inside = false;
+  };
+  std::thread framework([&] { engine->OnRemoteUserJoined("u9"); });
+  latch.WaitArrived();
+  bool insideWhenReleased = true;
+  kiv_test::SlotWaitProbe release([&] {
+    ui.Run([&] {
+      kiv_test::SlotWaitProbe::WatchThisThread();
+      KivReleaseEngine();
+      insideWhenReleased = inside.load();
+    });
+  });
+  EXPECT_TRUE(release.WaitsForCall()) << "released under a running event";
+  latch.Release();
+  framework.join();
+  release.Join();
+  EXPECT_FALSE(insideWhenReleased);
+  EXPECT_EQ(recorder.users, std::vector<std::string>{"u9/0"});
 }

@@ -38,12 +38,10 @@ void CoreVideoFrameObserverImpl::OnRenderFrame(const char* userId, const char* v
 }
 
 void CoreAudioFrameObserverImpl::SetObserver(IAudioFrameObserver* observer) {
-  {
-    ZORVANTE::WAutoLock capture(&m_captureGate);
-    ZORVANTE::WAutoLock play(&m_playGate);
-    ZORVANTE::WAutoLock mixed(&m_mixedGate);
-    m_observer = observer;
-  }
+  // In turn, never all at once: an observer's face may wait for another face's frame.
+  (void)m_capture.Set(observer);
+  (void)m_play.Set(observer);
+  (void)m_mixed.Set(observer);
   if (observer) {
     m_core->RegisterLocalCaptureAudioObserver(this);
     m_core->RegisterLocalPlayAudioObserver(this);
@@ -56,27 +54,21 @@ void CoreAudioFrameObserverImpl::SetObserver(IAudioFrameObserver* observer) {
 }
 
 void CoreAudioFrameObserverImpl::OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-  ZORVANTE::WAutoLock passage(&m_captureGate);
-  IAudioFrameObserver* observer = m_observer;
-  if (!observer || !frame) return;
+  if (!frame) return;
   AudioFrame out = ToAudioFrame(*frame);
-  observer->OnCaptureAudioFrame(&out);
+  (void)m_capture.Call([&](IAudioFrameObserver& observer) { observer.OnCaptureAudioFrame(&out); });
 }
 
 void CoreAudioFrameObserverImpl::OnLocalPlayAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-  ZORVANTE::WAutoLock passage(&m_playGate);
-  IAudioFrameObserver* observer = m_observer;
-  if (!observer || !frame) return;
+  if (!frame) return;
   AudioFrame out = ToAudioFrame(*frame);
-  observer->OnPlaybackAudioFrame(&out);
+  (void)m_play.Call([&](IAudioFrameObserver& observer) { observer.OnPlaybackAudioFrame(&out); });
 }
 
 void CoreAudioFrameObserverImpl::OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) {
-  ZORVANTE::WAutoLock passage(&m_mixedGate);
-  IAudioFrameObserver* observer = m_observer;
-  if (!observer || !frame) return;
+  if (!frame) return;
   AudioFrame out = ToAudioFrame(*frame);
-  observer->OnMixedAudioFrame(&out);
+  (void)m_mixed.Call([&](IAudioFrameObserver& observer) { observer.OnMixedAudioFrame(&out); });
 }
 
 void CoreRemoteRawAudioGlue::OnRemoteRawAudioFrame(const std::string& userId, const std::string& audioId,

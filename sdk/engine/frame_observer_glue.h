@@ -1,9 +1,7 @@
 // Glue between the core's frame observers and the application's.
 #pragma once
 
-#include <atomic>
-
-#include "base/system/w_lock.h"
+#include "base/system/callback_slot.h"
 #include "core/core_observers.h"
 #include "kiv_frame_observer.h"
 
@@ -32,8 +30,9 @@ class CoreAudioFrameObserverImpl : public kiv_core::ICoreLocalCaptureAudioObserv
  public:
   explicit CoreAudioFrameObserverImpl(kiv_core::CoreEngine* core) : m_core(core) {}
 
-  // Registers the three faces with the core, or unregisters them for null; returns once no
-  // frame is in the observer it replaces.
+  // Registers the three faces with the core, or unregisters them for null. Replaces the
+  // observer face by face: returns once no frame on another thread is in the observer it
+  // replaces, and a face's frames pass while another face waits.
   void SetObserver(IAudioFrameObserver* observer);
 
   void OnLocalCaptureAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
@@ -41,13 +40,11 @@ class CoreAudioFrameObserverImpl : public kiv_core::ICoreLocalCaptureAudioObserv
   void OnAllMixedAudioFrame(const kiv_core::CoreAudioFrame* frame) override;
 
  private:
-  std::atomic<IAudioFrameObserver*> m_observer{nullptr};  // read on audio threads
   kiv_core::CoreEngine* m_core;
-  // One gate per face, held across the application's call and by SetObserver while it
-  // replaces the observer.
-  ZORVANTE::WLock m_captureGate;
-  ZORVANTE::WLock m_playGate;
-  ZORVANTE::WLock m_mixedGate;
+  // One slot per face: each face's frames come on their own audio thread.
+  ZORVANTE::CallbackSlot<IAudioFrameObserver> m_capture;
+  ZORVANTE::CallbackSlot<IAudioFrameObserver> m_play;
+  ZORVANTE::CallbackSlot<IAudioFrameObserver> m_mixed;
 };
 
 // Shared by the core's remote audio stream; made also for a null observer, which drops the

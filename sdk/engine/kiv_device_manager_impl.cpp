@@ -100,9 +100,8 @@ void KivDeviceManagerImpl::OnDeviceChanged() {
   kiv_core::CoreEngine* core = m_engine->Core();
   for (const kiv_core::CoreDeviceInfo& camera : diff.removedCameras) core->OnCameraRemoved(camera.id);
   for (const kiv_core::CoreDeviceInfo& camera : diff.addedCameras) core->OnCameraAdded(camera.id);
-  IKivEngineEventHandler* handler = m_engine->AppHandler();
-  if (!handler) return;
-  for (int code : diff.codes) handler->OnDeviceChange(code);
+  for (int code : diff.codes)
+    m_engine->CallAppHandler([code](IKivEngineEventHandler& handler) { handler.OnDeviceChange(code); });
 }
 
 }  // namespace kiv

@@ -80,6 +80,7 @@ int KivEngineImpl::Init(const EngineContext* context) {
     m_core.SetBeforeLeave([this] { m_whiteBoard->CloseAllBoards(); });
     m_deviceManager->Start();
     m_context = *context;
+    (void)m_handler.Set(context->handler);
     if (kiv_core::CoreEnv::Instance()) m_whiteBoard->Init(m_core.GetWhiteBoardNet(), config.workDir);
   }
   MsgWindow::Instance()->AddListener(this);
@@ -236,6 +237,8 @@ void KivEngineImpl::Release() {
   window->RemoveListener(this);
   m_deviceManager->Stop();
   m_core.Destory();
+  // No call on the application's handler runs after this returns.
+  (void)m_handler.Set(nullptr);
   window->Destroy();
   if (m_comInitialised) {
     CoUninitialize();

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/system/callback_slot.h"
 #include "core/control/win_http_impl.h"
 #include "core/core_engine.h"
 #include "core/engine_event_handler.h"
 #include "engine/frame_observer_glue.h"
+#include "engine/remote_video_order.h"
 #include "engine/window/wnd_msg_listener.h"
 #include "kiv_engine.h"
 
@@ -95,8 +97,13 @@ class KivEngineImpl : public IKivEngine, public kiv_core::EngineEventHandler, pu
   void Release();
 
   kiv_core::CoreEngine* Core() { return &m_core; }
-  // The application handler of the last successful Init, or null.
-  IKivEngineEventHandler* AppHandler() const { return m_context.handler; }
+  // The application handler of the last successful Init, or null: for information only.
+  IKivEngineEventHandler* AppHandler() const { return m_handler.Peek(); }
+  // Calls fn(handler) on the application's handler, if there is one, with no lock held.
+  template <class Fn>
+  void CallAppHandler(Fn&& fn) {
+    (void)m_handler.Call(fn);
+  }
   bool LoginPending() const { return m_loginPending.load(); }
 
   // The device id stored per user, "" when there is none.
@@ -110,6 +117,11 @@ class KivEngineImpl : public IKivEngine, public kiv_core::EngineEventHandler, pu
   // The device id for Login: stored, else a new GUID stored, else the machine GUID,
   // else the new GUID unstored.
   static std::string ObtainDeviceId();
+  // Posts a report on a remote video behind what is posted for it; false when it could not.
+  bool PostVideoReport(const RemoteVideoOrder::Video& video, int state);
+  // Posts the removal of an unpublished video's stream, counted in m_videoOrder.
+  void PostVideoRemoval(const RemoteVideoOrder::Video& video);
+  void DeliverVideoReport(const RemoteVideoOrder::Video& video, int state);
 
   kiv_core::CoreEngine m_core;
   std::unique_ptr<KivDeviceManagerImpl> m_deviceManager;
@@ -119,6 +131,10 @@ class KivEngineImpl : public IKivEngine, public kiv_core::EngineEventHandler, pu
   WinHttpImpl m_httpClient;
   CoreAudioFrameObserverImpl m_audioObserver;
   EngineContext m_context;
+  // The application's handler. A second Init's handler replaces it, Release removes it:
+  // each returns once no call on the old one runs on another thread.
+  ZORVANTE::CallbackSlot<IKivEngineEventHandler> m_handler;
+  RemoteVideoOrder m_videoOrder;
   // Written by the application's thread and the connection's; exchanged so that only one
   // connection-lost event passes per login.
   std::atomic<bool> m_loginPending{false};

@@ -17,24 +17,13 @@ KivSignalingImpl::KivSignalingImpl(kiv_core::CoreEngine* core) : m_core(core) {
   m_core->GetTMsgBusiness()->SetEventHandler(this);
 }
 
-void KivSignalingImpl::AddEventHandler(IKivSignalingEventHandler* handler) {
-  if (!handler) return;
-  ZORVANTE::WAutoLock gate(&m_handlersGate);
-  m_handlers.insert(handler);
-}
+void KivSignalingImpl::AddEventHandler(IKivSignalingEventHandler* handler) { (void)m_handlers.Add(handler); }
 
-void KivSignalingImpl::RemoveEventHandler(IKivSignalingEventHandler* handler) {
-  // Waits for an event in progress: once erased, the handler is called no more.
-  ZORVANTE::WAutoLock gate(&m_handlersGate);
-  m_handlers.erase(handler);
-}
+void KivSignalingImpl::RemoveEventHandler(IKivSignalingEventHandler* handler) { (void)m_handlers.Remove(handler); }
 
 template <class Call>
 void KivSignalingImpl::FanOut(const Call& call) {
-  ZORVANTE::WAutoLock gate(&m_handlersGate);
-  // A copy: a handler that changes the set from inside its event breaks no iteration.
-  const std::set<IKivSignalingEventHandler*> handlers = m_handlers;
-  for (IKivSignalingEventHandler* handler : handlers) call(handler);
+  m_handlers.ForEach([&](IKivSignalingEventHandler& handler) { call(&handler); });
 }
 
 int KivSignalingImpl::UserStatusRefresh(const Vector<String>& userIds, unsigned* requestId) {

@@ -2,11 +2,9 @@
 // fan-out of their events to the application's handlers.
 #pragma once
 
-#include <set>
-
 #include "avcore/online.h"
 #include "avcore/tmsg.h"
-#include "base/system/w_lock.h"
+#include "base/system/callback_slot.h"
 #include "kiv_signaling.h"
 
 namespace kiv_core {
@@ -23,7 +21,8 @@ class KivSignalingImpl : public IKivSignaling, public avcore::IKivOnlineListener
   KivSignalingImpl(const KivSignalingImpl&) = delete;
   KivSignalingImpl& operator=(const KivSignalingImpl&) = delete;
 
-  // IKivSignaling. RemoveEventHandler returns once no event is in the handler.
+  // IKivSignaling. RemoveEventHandler returns once no event on another thread is in the
+  // handler; made inside an event, it takes effect before the next handler is called.
   void AddEventHandler(IKivSignalingEventHandler* handler) override;
   void RemoveEventHandler(IKivSignalingEventHandler* handler) override;
   int UserStatusRefresh(const Vector<String>& userIds, unsigned* requestId) override;
@@ -51,14 +50,13 @@ class KivSignalingImpl : public IKivSignaling, public avcore::IKivOnlineListener
   void AVCORE_CALL OnGroupMessage(const char* senderId, uint32_t messageId, const char* text) override;
 
  private:
-  // Calls `call` with every handler, in the set's order, inside the gate.
+  // Calls `call` with every handler still added when its turn comes, in the order added,
+  // with no lock of ours held.
   template <class Call>
   void FanOut(const Call& call);
 
   kiv_core::CoreEngine* m_core;
-  std::set<IKivSignalingEventHandler*> m_handlers;
-  // Held across each fan-out and by AddEventHandler/RemoveEventHandler.
-  ZORVANTE::WLock m_handlersGate;
+  ZORVANTE::CallbackSet<IKivSignalingEventHandler> m_handlers;
 };
 
 // A framework-side copy of a list of user ids, in order.

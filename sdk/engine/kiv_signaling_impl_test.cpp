@@ -8,9 +8,10 @@
 #include <atomic>
 #include <thread>
 
+#include "base/system/testing/slot_wait_probe.h"
+#include "base/system/w_lock.h"
 #include "core/core_engine.h"
 #include "core/env/testing/fake_framework.h"
-#include "core/testing/lock_wait_probe.h"
 #include "core/testing/thread_latch.h"
 
 using kiv_fake::Joined;
@@ -24,7 +25,11 @@ struct AppHandler : kiv::IKivSignalingEventHandler {
   std::string name;
   std::vector<std::string>* events;
   AppHandler(const char* n, std::vector<std::string>* e) : name(n), events(e) {}
-  void Add(const std::string& text) { events->push_back(name + ":" + text); }
+  // No lock of the SDK is held while a handler runs.
+  void Add(const std::string& text) {
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << text;
+    events->push_back(name + ":" + text);
+  }
 
   void OnUsersStateRefreshed(int result, unsigned requestId, kiv::Vector<kiv::UserStatus> statuses) override {
     std::string text = "refreshed " + std::to_string(result) + " " + std::to_string(requestId);
@@ -180,7 +185,7 @@ TEST_F(SignalingTest, MessagesFanOut) {
 }
 
 // A handler removed while a message is in it: the removal waits for that call, and the
-// handler is called no more; adding one during an event waits as well.
+// handler is called no more; one added meanwhile neither waits nor joins the running event.
 TEST_F(SignalingTest, RemovedHandlerFinishesItsEventFirst) {
   struct Held : AppHandler {
     using AppHandler::AppHandler;
@@ -197,19 +202,47 @@ TEST_F(SignalingTest, RemovedHandlerFinishesItsEventFirst) {
   std::thread framework([&] { fw.tmsg.listener->OnUserMessage("a", 1, "hi"); });
   held.latch.WaitArrived();
 
+  kiv_test::SlotWaitProbe add([&] { signaling.AddEventHandler(&first); });
+  EXPECT_FALSE(add.WaitsForCall()) << "adding waited for a running event";
+  add.Join();
   bool insideWhenRemoved = true;
-  kiv_test::LockWaitProbe add([&] { signaling.AddEventHandler(&first); });
-  EXPECT_TRUE(add.WaitsForLock()) << "the set changed under a running event";
-  kiv_test::LockWaitProbe remove([&] {
+  kiv_test::SlotWaitProbe remove([&] {
     signaling.RemoveEventHandler(&held);
     insideWhenRemoved = held.inside.load();
   });
-  EXPECT_TRUE(remove.WaitsForLock()) << "removed under a running event";
+  EXPECT_TRUE(remove.WaitsForCall()) << "removed under a running event";
   held.latch.Release();
   framework.join();
-  add.Join();
   remove.Join();
   EXPECT_FALSE(insideWhenRemoved);
   fw.tmsg.listener->OnUserMessage("a", 2, "again");
   EXPECT_EQ(Joined(events), "H:user a 1 hi, A:user a 2 again");
+}
+
+// A handler that removes another inside its event (and may then free it): the removed one
+// is not called for that event or any later one; one that removes itself is called no more.
+TEST_F(SignalingTest, HandlerRemovedInsideAnEventIsCalledNoMore) {
+  struct Remover : AppHandler {
+    using AppHandler::AppHandler;
+    kiv::IKivSignaling* signaling = nullptr;
+    kiv::IKivSignalingEventHandler* victim = nullptr;
+    void OnGroupMsgReceived(const char* sender, unsigned id, const char* text) override {
+      AppHandler::OnGroupMsgReceived(sender, id, text);
+      signaling->RemoveEventHandler(victim);
+    }
+  } remover{"R", &events};
+  remover.signaling = &signaling;
+  remover.victim = &second;
+  signaling.AddEventHandler(&remover);
+  signaling.AddEventHandler(&second);
+  fw.tmsg.listener->OnGroupMessage("a", 1, "one");
+  fw.tmsg.listener->OnGroupMessage("a", 2, "two");
+  EXPECT_EQ(Joined(events), "R:group a 1 one, R:group a 2 two");
+
+  events.clear();
+  remover.victim = &remover;
+  signaling.AddEventHandler(&first);
+  fw.tmsg.listener->OnGroupMessage("a", 3, "three");
+  fw.tmsg.listener->OnGroupMessage("a", 4, "four");
+  EXPECT_EQ(Joined(events), "R:group a 3 three, A:group a 3 three, A:group a 4 four");
 }

@@ -30,7 +30,12 @@ enum : int {
 };
 
 // String and vector arguments are temporaries: copy what you keep. Events arrive on the
-// media framework's threads, device changes on the thread that called Init.
+// media framework's threads (a remote video's reports also on the thread that called
+// Init, kept in order behind the removal of a withdrawn stream), device changes on the
+// thread that called Init. No lock of the engine is held during a call, so a handler may
+// call the engine. A second Init that replaces the handler, and KivReleaseEngine, return
+// only once no call on the old handler runs on another thread; in return, a handler must
+// not wait for the thread that calls them.
 class IKivEngineEventHandler {
  public:
   virtual void OnDeviceChange(int changeCode) = 0;

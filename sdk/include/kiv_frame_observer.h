@@ -1,8 +1,10 @@
 // The application's frame observers. Frames are valid only during the call, which comes
 // on the framework's capture, render or audio thread. A registration that replaces or
 // removes an observer (also the leave that drops it) returns only once no call on the old
-// one is running, so the old one may be freed then; in return, an observer must not wait
-// for the thread that replaces or removes it, nor call the engine from inside a frame.
+// one is running on another thread, so the old one may be freed then; in return, an
+// observer must not wait for the thread that replaces or removes it, nor call the engine
+// from inside a frame. The audio observer's three faces are replaced one after another: a
+// face may wait for another face's frame.
 #pragma once
 
 #include "kiv_records.h"

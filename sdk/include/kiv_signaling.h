@@ -5,9 +5,11 @@
 
 namespace kiv {
 
-// Events come on the framework's threads. RemoveEventHandler returns only once no event is
-// in the handler, so it may be freed then; in return, a handler must not wait for the thread
-// that adds or removes handlers.
+// Events come on the framework's threads, with no lock of the engine held. Handlers are
+// called in the order they were added. RemoveEventHandler returns only once no event on
+// another thread is in the handler, so it may be freed then; in return, a handler must not
+// wait for a thread that removes it. A handler may add or remove handlers (itself too)
+// inside an event: one removed there is not called again, not even for that event.
 class IKivSignalingEventHandler {
  public:
   virtual void OnUsersStateRefreshed(int result, unsigned requestId, Vector<UserStatus> statuses) = 0;

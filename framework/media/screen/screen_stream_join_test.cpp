@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <vector>
 
 #include "i420_image.h"
+#include "replay_transport.h"
 #include "test_pattern.h"
 #include "video_receiver.h"
 #include "video_sender.h"
@@ -17,72 +20,6 @@ namespace {
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 constexpr int kRate = 15;
-
-struct SentPacket {
-  uint8_t payload_type;
-  bool marker;
-  uint32_t timestamp;
-  std::vector<uint8_t> payload;
-};
-
-// Publishing records what the sender sends; subscribing hands the receiver what the
-// test replays. Feedback is counted, not delivered.
-class ReplayTransport final : public IMediaTransport {
- public:
-  bool Publish(int, const std::string&, uint32_t, SourceFeedback feedback) override {
-    feedback_ = std::move(feedback);
-    return true;
-  }
-  void Unpublish(int, const std::string&) override {}
-  bool SendRtp(uint32_t, uint8_t payload_type, bool marker, uint32_t timestamp, const uint8_t* payload,
-               size_t size) override {
-    sent_.push_back({payload_type, marker, timestamp, std::vector<uint8_t>(payload, payload + size)});
-    return true;
-  }
-  SubscriptionId Subscribe(const SourceKey&, std::function<void(const RtpPacketIn&)> receiver) override {
-    receiver_ = std::move(receiver);
-    return 1;
-  }
-  void Unsubscribe(SubscriptionId) override { receiver_ = nullptr; }
-  void RequestKeyframe(SubscriptionId) override { ++keyframe_requests_; }
-  ReceptionStats Stats(SubscriptionId) const override { return {}; }
-  bool Registered() const override { return true; }
-  TransportCounters Counters() const override { return {}; }
-
-  // The sender's keyframe request, as a viewer's picture loss indication brings it.
-  void AskSenderForKeyframe() { feedback_.on_keyframe_request(); }
-
-  // Hands the receiver the recorded packets [first, end) as one publication.
-  void Replay(const std::vector<SentPacket>& packets, size_t first, size_t end, bool garble_one = false) {
-    for (size_t i = first; i < end && receiver_; ++i) {
-      std::vector<uint8_t> payload = packets[i].payload;
-      if (garble_one && i == end - 1) {
-        for (size_t b = 2; b < payload.size(); ++b) payload[b] = static_cast<uint8_t>(0xA5 ^ (b * 37));
-      }
-      RtpPacketIn in;
-      in.payload_type = packets[i].payload_type;
-      in.marker = packets[i].marker;
-      in.sequence = static_cast<uint16_t>(1000 + i);
-      in.timestamp = packets[i].timestamp;
-      in.ssrc = 0x5C4EE7;
-      in.payload = payload.data();
-      in.payload_size = payload.size();
-      in.arrival_us = (i + 1) * 1000;
-      receiver_(in);
-    }
-  }
-
-  std::vector<SentPacket> sent_;
-  int keyframe_requests_ = 0;
-
- private:
-  SourceFeedback feedback_;
-  std::function<void(const RtpPacketIn&)> receiver_;
-};
-
-std::shared_ptr<IMediaTransport> Borrow(ReplayTransport& t) {
-  return std::shared_ptr<IMediaTransport>(&t, [](IMediaTransport*) {});
-}
 
 // Where each access unit's packets begin in a recording, and which are keyframes.
 struct Unit {
@@ -167,6 +104,29 @@ TEST_F(ScreenStreamJoinTest, GarbledPacketIsADecoderError) {
   ASSERT_EQ(next->end - next->first, 1u);
   viewer_side.Replay(recording_.sent_, next->first, next->end, true);
   EXPECT_GT(receiver.Stats().decode_errors, 0u);
+}
+
+// The sink runs with no lock of the receiver held: another thread reading the figures
+// while a picture is in the sink is not held up by it.
+TEST_F(ScreenStreamJoinTest, SinkRunsWithoutTheReceiversLock) {
+  const Unit& key = LaterKeyframe();
+  ReplayTransport viewer_side;
+  VideoReceiver* self = nullptr;
+  bool figures_read = false;
+  std::future<uint64_t> read;  // outlives the sink's call, which it may wait for
+  VideoReceiver receiver(Borrow(viewer_side), {"alice", kMediaScreen, "0"},
+                         [&](const DecodedPicture&, size_t, uint32_t) {
+                           if (read.valid()) return;
+                           read = std::async(std::launch::async, [&] { return self->Stats().pictures; });
+                           // Bounds a deadlock, times nothing: the read takes no time without one.
+                           figures_read = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+                         });
+  self = &receiver;
+  ASSERT_TRUE(receiver.Start());
+  viewer_side.Replay(recording_.sent_, key.first, recording_.sent_.size());
+  ASSERT_TRUE(read.valid()) << "no picture";
+  EXPECT_TRUE(figures_read) << "the figures waited for the sink";
+  receiver.Stop();
 }
 
 }  // namespace

@@ -98,10 +98,12 @@ class VncHost final : public ComObject<avcore::IVncHost>,
   // media::IScreenPublisher
   HRESULT Publish(const media::ScreenPlane& plane) override {
     if (!plane.transport) return E_FAIL;
+    // The old publication goes first: it has the same key on the transport, so stopping it
+    // after the new one started would withdraw the new one.
+    Unpublish();
     auto sender =
         std::make_unique<media::VideoSender>(plane.transport, media::kMediaScreen, "0", kiv_media::RandomSsrc(), true);
     if (!sender->Start()) return E_FAIL;
-    Unpublish();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       sender_ = std::move(sender);

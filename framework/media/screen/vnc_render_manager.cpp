@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "avcore/ids.h"
+#include "call_gate.h"
 #include "com_object.h"
 #include "components.h"
 #include "framework_log.h"
@@ -61,9 +62,13 @@ struct Viewer {
   uint64_t errors_seen = 0;
   uint64_t last_move_ms = 0;
   std::atomic<bool> shown{false};
+  // Passed by every report, from the receiver's thread and the bad-data watch; closed by
+  // Close, which so returns once no report is in the owner's callback and none follows.
+  CallGate reports;
 
   void Report(int32_t code) {
-    if (events.proc != nullptr) events.proc(id, 0, 0, static_cast<uintptr_t>(code), events.context);
+    GatePass pass(reports);
+    if (pass && events.proc != nullptr) events.proc(id, 0, 0, static_cast<uintptr_t>(code), events.context);
   }
 };
 
@@ -274,6 +279,7 @@ class VncRenderManager final : public ComObject<avcore::IVncRenderManager>, publ
   }
 
   static void Close(Viewer& v) {
+    v.reports.Close();
     StopReceiver(v);
     HWND hooked;
     {

@@ -1,8 +1,15 @@
 #include "call_gate.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace tessarine {
+
+namespace {
+std::atomic<CallGate::WaitObserver> g_wait_observer{nullptr};
+}  // namespace
+
+void CallGate::SetWaitObserver(WaitObserver observer) { g_wait_observer.store(observer); }
 
 bool CallGate::Enter() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -22,9 +29,12 @@ void CallGate::Close() {
   std::unique_lock<std::mutex> lock(mutex_);
   closed_ = true;
   const std::thread::id self = std::this_thread::get_id();
-  idle_.wait(lock, [&] {
+  auto idle = [&] {
     return std::all_of(inside_.begin(), inside_.end(), [&](const std::thread::id& t) { return t == self; });
-  });
+  };
+  if (idle()) return;
+  if (WaitObserver observer = g_wait_observer.load()) observer();
+  idle_.wait(lock, idle);
 }
 
 bool CallGate::closed() const {

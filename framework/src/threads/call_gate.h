@@ -13,6 +13,11 @@ namespace tessarine {
 
 class CallGate {
  public:
+  // Called on a thread about to wait in Close() for a call on another thread: lets tests
+  // see that a close waits, without timing it. Null (the default) for none.
+  using WaitObserver = void (*)();
+  static void SetWaitObserver(WaitObserver observer);
+
   CallGate() = default;
   CallGate(const CallGate&) = delete;
   CallGate& operator=(const CallGate&) = delete;

@@ -141,6 +141,14 @@ class CallbackSet {
     return true;
   }
 
+  // Removes every callback; returns once no other thread runs a call on any of them.
+  void Clear() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    std::vector<T*> removed;
+    removed.swap(m_callbacks);
+    for (T* callback : removed) m_calls.WaitNoneOn(lock, callback);
+  }
+
   // Calls fn(T&) on every callback still in the set when its turn comes.
   template <class Fn>
   void ForEach(Fn&& fn) {

@@ -227,3 +227,62 @@ TEST_F(DeviceMonitorTest, RescanWhileStartReplacesKnownClasses) {
   ASSERT_EQ(after.size(), 1u);
   EXPECT_TRUE(IsEqualGUID(after[0], first)) << "the known classes changed under the rescan";
 }
+
+// A registry wake that finds no new class still starts the quiet period again: a change
+// noted at 0 and a wake at 1300 give no report at 1300 (1200 after the change), only one
+// a whole quiet period after the wake. On the monitor's clock, which the test sets.
+TEST_F(DeviceMonitorTest, WakeWithoutNewClassRestartsTheQuietPeriod) {
+  ui.Run([&] {
+    monitor->Stop();
+    monitor.reset();
+  });
+  std::atomic<uint32_t> clock{0};
+  std::atomic<bool> rescanned{false};
+  std::atomic<int> callsSinceRescan{0};
+  std::atomic<uint32_t> postedAt{0};
+  const kiv_common::UniqueHandle waitingEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const kiv_common::UniqueHandle afterRescanEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const kiv_common::UniqueHandle postedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const DWORD uiThread = ui.Id(), testThread = GetCurrentThreadId();
+  kiv::CDeviceMonitor::Hooks hooks;
+  hooks.now = [&, waiting = waitingEvent.get(), afterRescan = afterRescanEvent.get()] {
+    const DWORD id = GetCurrentThreadId();
+    if (id != uiThread && id != testThread) {
+      SetEvent(waiting);
+      // After the rescan: the quiet restart (or not), the settle check, then the next wait.
+      if (rescanned.load() && ++callsSinceRescan == 3) SetEvent(afterRescan);
+    }
+    return clock.load();
+  };
+  hooks.post = [&, posted = postedEvent.get()] {
+    posts++;
+    postedAt = clock.load();
+    SetEvent(posted);
+  };
+  hooks.enumClasses = [&](const std::vector<GUID>&, bool onlyNew) {
+    if (onlyNew && !rescanned.load()) {
+      clock = 1300;
+      rescanned = true;
+    }
+    return std::vector<GUID>();
+  };
+  monitor = std::make_unique<kiv::CDeviceMonitor>(hooks);
+  bool started = false;
+  ui.Run([&] { started = monitor->Start(); });
+  ASSERT_TRUE(started);
+  ASSERT_EQ(WaitForSingleObject(waitingEvent.get(), INFINITE), WAIT_OBJECT_0);
+
+  IMMNotificationClient* client = monitor.get();
+  EXPECT_EQ(client->OnDeviceStateChanged(L"{0.0.1.00000000}.{x}", DEVICE_STATE_UNPLUGGED), S_OK);
+  ASSERT_TRUE(CreateKey(ClassKeyPath(kTestClass)));
+  ASSERT_EQ(WaitForSingleObject(afterRescanEvent.get(), INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(posts.load(), 0) << "reported 1200 after the change, though the wake was 0 ago";
+  clock = 2600;
+  ASSERT_EQ(WaitForSingleObject(postedEvent.get(), INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(posts.load(), 1);
+  EXPECT_EQ(postedAt.load(), 2600u);
+  ui.Run([&] {
+    monitor->Stop();
+    monitor.reset();
+  });
+}

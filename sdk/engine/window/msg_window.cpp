@@ -26,15 +26,11 @@ void MsgWindow::Create() {
 }
 
 bool MsgWindow::AddListener(IWndMsgListener* listener) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_listeners.insert(listener);
+  (void)m_listeners.Add(listener);
   return true;
 }
 
-void MsgWindow::RemoveListener(IWndMsgListener* listener) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_listeners.erase(listener);
-}
+void MsgWindow::RemoveListener(IWndMsgListener* listener) { (void)m_listeners.Remove(listener); }
 
 BOOL MsgWindow::Post(UINT message, WPARAM wParam, LPARAM lParam) {
   // Without a window PostMessageW would post to the calling thread's own queue.
@@ -47,20 +43,13 @@ void MsgWindow::Destroy() {
     DestroyWindow(m_window);
     m_window = nullptr;
   }
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_listeners.clear();
+  m_listeners.Clear();
 }
 
 void MsgWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  // A listener may add or remove listeners (itself included) while it runs, so the next
-  // listener is looked up in the live set after each call.
-  auto it = m_listeners.begin();
-  while (it != m_listeners.end()) {
-    IWndMsgListener* listener = *it;
-    listener->OnWndMsg(message, wParam, lParam);
-    it = m_listeners.upper_bound(listener);
-  }
+  // No lock held: a listener runs posted work that calls out of the library. One may add or
+  // remove listeners (itself included) while it runs.
+  m_listeners.ForEach([&](IWndMsgListener& listener) { (void)listener.OnWndMsg(message, wParam, lParam); });
 }
 
 LRESULT CALLBACK MsgWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

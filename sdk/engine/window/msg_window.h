@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <set>
-
-#include "base/system/w_lock.h"
+#include "base/system/callback_slot.h"
 #include "engine/window/wnd_msg_listener.h"
 
 namespace kiv {
@@ -21,6 +19,8 @@ class MsgWindow {
   // Creates the window on the calling thread unless one exists.
   void EnsureCreated();
   void Create();
+  // Listeners are called in the order added, with no lock held; one removed is not called
+  // again, and RemoveListener returns once no message is in it on another thread.
   bool AddListener(IWndMsgListener* listener);
   void RemoveListener(IWndMsgListener* listener);
   // FALSE when there is no window: the caller keeps what wParam points to.
@@ -35,9 +35,8 @@ class MsgWindow {
   static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
-  std::set<IWndMsgListener*> m_listeners;
+  ZORVANTE::CallbackSet<IWndMsgListener> m_listeners;
   HWND m_window = nullptr;
-  ZORVANTE::WLock m_lock;
 };
 
 }  // namespace kiv

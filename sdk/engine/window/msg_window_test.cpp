@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/system/w_lock.h"
 #include "engine/testing/sdk_window.h"
 #include "testing/ui_thread.h"
 
@@ -26,6 +27,7 @@ class RecordingListener : public kiv::IWndMsgListener {
  public:
   int OnWndMsg(unsigned message, WPARAM, LPARAM) override {
     if (message == kProbe) {
+      EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << "a listener called under a lock";
       g_calls->push_back({this, GetCurrentThreadId()});
       if (onProbe) onProbe(this);
     }
@@ -60,8 +62,8 @@ TEST_F(MsgWindowTest, CreatedOnceOnCallingThread) {
   EXPECT_EQ(kiv_test::FindOwnSdkWindow(), window);
 }
 
-// A message posted from another thread reaches every listener once, in set order, on the
-// window's thread; adding a listener twice keeps one entry.
+// A message posted from another thread reaches every listener once, in the order added, on
+// the window's thread, with no lock held; adding a listener twice keeps one entry.
 TEST_F(MsgWindowTest, PostReachesListenersInOrder) {
   RecordingListener listeners[3];
   for (auto& l : listeners) MsgWindow::Instance()->AddListener(&l);

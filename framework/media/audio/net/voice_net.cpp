@@ -47,7 +47,19 @@ HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint
   // Shared: the transport keeps the receiver as a std::function, which is copied.
   auto port = std::make_shared<ComRef<IAudioSourcePort>>();
   if (FAILED(device_->QueryInterface(IID_IAudioSourcePort, port->ReceiveVoid())) || !*port) return E_FAIL;
-  StopRecv(user, id);
+  // The pair is claimed under the lock with a ticket of its own; the transport is called
+  // without it. A start or stop for the pair that comes meanwhile takes the claim over.
+  const Key key{user, id};
+  media::SubscriptionId previous = 0;
+  uint64_t ticket;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ticket = ++next_ticket_;
+    auto it = receptions_.find(key);
+    if (it != receptions_.end()) previous = it->second.subscription;
+    receptions_[key] = Reception{ticket, 0};
+  }
+  if (previous != 0) transport_->Unsubscribe(previous);
   const int32_t stream_id = static_cast<int32_t>(stream);
   const media::SubscriptionId subscription = transport_->Subscribe(
       media::SourceKey{user, media::kMediaAudio, id}, [port, stream_id](const media::RtpPacketIn& in) {
@@ -55,12 +67,24 @@ HRESULT VoiceNet::StartRecv(const std::string& user, const std::string& id, uint
                            in.payload,  in.payload_size, static_cast<int64_t>(in.arrival_us / 1000)};
         (*port)->DeliverVoicePacket(stream_id, &packet);
       });
+  bool superseded;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = receptions_.find(key);
+    superseded = it == receptions_.end() || it->second.ticket != ticket;
+    if (!superseded && subscription != 0) it->second.subscription = subscription;
+    if (!superseded && subscription == 0) receptions_.erase(it);
+  }
   if (subscription == 0) {
     FW_LOG("voice: subscribing to audio \"%s\" of %s failed", id.c_str(), user.c_str());
     return E_FAIL;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  receptions_[{user, id}] = subscription;
+  if (superseded) {
+    // A later start or stop for the pair decided: this subscription is not kept.
+    transport_->Unsubscribe(subscription);
+    FW_LOG("voice: audio \"%s\" of %s changed meanwhile, stream %d not kept", id.c_str(), user.c_str(), stream_id);
+    return S_OK;
+  }
   FW_LOG("voice: receiving audio \"%s\" of %s into stream %d", id.c_str(), user.c_str(), stream_id);
   return S_OK;
 }
@@ -71,22 +95,24 @@ HRESULT VoiceNet::StopRecv(const std::string& user, const std::string& id) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = receptions_.find({user, id});
     if (it == receptions_.end()) return S_FALSE;
-    subscription = it->second;
+    subscription = it->second.subscription;  // 0 while a start is subscribing: it lets go itself
     receptions_.erase(it);
   }
-  transport_->Unsubscribe(subscription);
+  if (subscription != 0) transport_->Unsubscribe(subscription);
   return S_OK;
 }
 
 void VoiceNet::Clear() {
   std::map<std::string, std::unique_ptr<VoicePublisher>> sources;
-  std::map<std::pair<std::string, std::string>, media::SubscriptionId> receptions;
+  std::map<Key, Reception> receptions;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     sources.swap(sources_);
     receptions.swap(receptions_);
   }
-  for (auto& [key, subscription] : receptions) transport_->Unsubscribe(subscription);
+  for (auto& [key, reception] : receptions) {
+    if (reception.subscription != 0) transport_->Unsubscribe(reception.subscription);
+  }
   sources.clear();
 }
 

@@ -35,7 +35,8 @@ class VoiceNet {
   HRESULT RemoveSource(const std::string& id);
 
   // Plays (user, audio id) into playback stream `stream` of the device. A second start
-  // for the same pair moves it to the new stream.
+  // for the same pair moves it to the new stream. Of starts and stops for one pair that
+  // overlap, the one that began last decides; the transport is called with no lock held.
   HRESULT StartRecv(const std::string& user, const std::string& id, uint32_t stream);
   HRESULT StopRecv(const std::string& user, const std::string& id);
 
@@ -43,13 +44,18 @@ class VoiceNet {
   void Clear();
 
  private:
-  struct Reception;
+  using Key = std::pair<std::string, std::string>;  // user, audio id
+  struct Reception {
+    uint64_t ticket = 0;                     // the start that claimed the pair
+    media::SubscriptionId subscription = 0;  // 0 while that start subscribes
+  };
 
   std::shared_ptr<media::IMediaTransport> transport_;
   avcore::IAudioDevice* device_;  // held by the owner of this object
   std::mutex mutex_;
   std::map<std::string, std::unique_ptr<VoicePublisher>> sources_;
-  std::map<std::pair<std::string, std::string>, media::SubscriptionId> receptions_;
+  std::map<Key, Reception> receptions_;
+  uint64_t next_ticket_ = 0;
 };
 
 }  // namespace tessarine

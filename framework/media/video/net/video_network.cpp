@@ -39,7 +39,7 @@ void VideoNetwork::Bind(std::shared_ptr<IMediaTransport> transport, avcore::IVid
 
 void VideoNetwork::Close() {
   std::map<std::string, std::unique_ptr<Source>> sources;
-  std::map<std::pair<std::string, std::string>, std::unique_ptr<Reception>> receptions;
+  std::map<std::pair<std::string, std::string>, std::shared_ptr<Reception>> receptions;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     sources.swap(sources_);
@@ -105,23 +105,25 @@ HRESULT VideoNetwork::SetSourceParam(const std::string& video_id, uint8_t value)
 
 HRESULT VideoNetwork::StartReceive(const std::string& user_id, const std::string& video_id, avcore::RenderId render) {
   if (user_id.empty() || video_id.empty() || render == 0) return E_INVALIDARG;
-  std::unique_ptr<Reception> replaced;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!transport_ || !renders_) return E_FAIL;
   const auto key = std::make_pair(user_id, video_id);
-  auto existing = receptions_.find(key);
-  if (existing != receptions_.end()) {
-    replaced = std::move(existing->second);
-    receptions_.erase(existing);
-    replaced.reset();
+  auto reception = std::make_shared<Reception>();
+  std::shared_ptr<Reception> replaced;
+  std::shared_ptr<IMediaTransport> transport;
+  avcore::IVideoRenderManager* renders;  // held by renders_ while this object lives
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!transport_ || !renders_) return E_FAIL;
+    transport = transport_;
+    renders = renders_.get();
+    std::shared_ptr<Reception>& slot = receptions_[key];
+    replaced = std::move(slot);
+    slot = reception;  // the claim: a later start or stop takes it over
   }
-  avcore::IVideoRenderManager* renders = renders_.get();
+  replaced.reset();  // its publication's pictures end first
   auto* own = dynamic_cast<VideoRenderManager*>(renders);
-  std::shared_ptr<IMediaTransport> transport = transport_;
-  auto reception = std::make_unique<Reception>();
   Reception* self = reception.get();
   reception->receiver = std::make_unique<VideoReceiver>(
-      transport_, SourceKey{user_id, kMediaVideo, video_id},
+      transport, SourceKey{user_id, kMediaVideo, video_id},
       [renders, own, render, self, transport](const DecodedPicture& p, size_t bytes, uint32_t) {
         avcore::VideoFrame frame = PictureFrame(p);
         if (own == nullptr) {
@@ -138,15 +140,30 @@ HRESULT VideoNetwork::StartReceive(const std::string& user_id, const std::string
         info.lost_per_mille = expected == 0 ? 0 : static_cast<int32_t>(s.lost * 1000 / expected);
         own->DeliverStream(render, frame, info);
       });
-  if (!reception->receiver->Start()) return E_FAIL;
+  const bool started = reception->receiver->Start();
+  bool kept = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = receptions_.find(key);
+    if (it != receptions_.end() && it->second == reception) {
+      kept = started;
+      if (!started) receptions_.erase(it);
+    }
+  }
+  if (!started) return E_FAIL;
+  if (!kept) {
+    // A later start or stop for the pair decided: this reception ends here, unlocked.
+    FW_LOG("video network: video %s of %s changed meanwhile, render %u not kept", video_id.c_str(), user_id.c_str(),
+           static_cast<unsigned>(render));
+    return S_OK;
+  }
   FW_LOG("video network: receiving video %s of %s into render %u", video_id.c_str(), user_id.c_str(),
          static_cast<unsigned>(render));
-  receptions_[key] = std::move(reception);
   return S_OK;
 }
 
 HRESULT VideoNetwork::StopReceive(const std::string& user_id, const std::string& video_id) {
-  std::unique_ptr<Reception> gone;
+  std::shared_ptr<Reception> gone;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = receptions_.find(std::make_pair(user_id, video_id));
@@ -154,7 +171,7 @@ HRESULT VideoNetwork::StopReceive(const std::string& user_id, const std::string&
     gone = std::move(it->second);
     receptions_.erase(it);
   }
-  return S_OK;
+  return S_OK;  // `gone` stops its receiver here, without the lock
 }
 
 }  // namespace tessarine::media

@@ -33,6 +33,8 @@ class VideoNetwork {
   HRESULT RemoveSource(const std::string& video_id);
   // value 1: adapt the bitrate to the receivers' loss.
   HRESULT SetSourceParam(const std::string& video_id, uint8_t value);
+  // A reception replaced or stopped is stopped without the lock: that waits for the picture
+  // in flight, which may be in the SDK's callback.
   HRESULT StartReceive(const std::string& user_id, const std::string& video_id, avcore::RenderId render);
   HRESULT StopReceive(const std::string& user_id, const std::string& video_id);
   // Ends every publication and reception.
@@ -46,7 +48,9 @@ class VideoNetwork {
   std::shared_ptr<IMediaTransport> transport_;
   ComRef<avcore::IVideoRenderManager> renders_;
   std::map<std::string, std::unique_ptr<Source>> sources_;
-  std::map<std::pair<std::string, std::string>, std::unique_ptr<Reception>> receptions_;
+  // Shared with the start that made it, which finishes it without the lock; a start or stop
+  // for the same pair meanwhile takes its place, and the start then lets it go.
+  std::map<std::pair<std::string, std::string>, std::shared_ptr<Reception>> receptions_;
 };
 
 }  // namespace tessarine::media

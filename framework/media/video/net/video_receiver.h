@@ -28,7 +28,8 @@ struct VideoReceiverStats {
 class VideoReceiver {
  public:
   static constexpr uint64_t kKeyframeRetryMs = 250;
-  // picture, stream bytes since the previous picture, RTP timestamp. Transport thread.
+  // picture, stream bytes since the previous picture, RTP timestamp. Transport thread, with
+  // no lock of the receiver held.
   using PictureSink = std::function<void(const DecodedPicture&, size_t, uint32_t)>;
 
   VideoReceiver(std::shared_ptr<IMediaTransport> transport, SourceKey source, PictureSink sink);
@@ -42,7 +43,8 @@ class VideoReceiver {
 
  private:
   void OnPacket(const RtpPacketIn& packet);
-  void Take(const kiv_media::AccessUnit& unit);  // under mutex_
+  // Under mutex_: true when a picture is ready for the sink (with its bytes and timestamp).
+  bool Take(const kiv_media::AccessUnit& unit, size_t* bytes, uint32_t* timestamp);
   void AskKeyframe(uint64_t now_us);
 
   std::shared_ptr<IMediaTransport> transport_;
