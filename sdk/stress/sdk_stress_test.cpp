@@ -24,10 +24,10 @@ TEST(SdkStressTest, SeededRandomOperations) {
   for (uint32_t seed : Seeds()) {
     kiv_stress::StressConfig config;
     config.seed = seed;
-    config.rounds = 3;
+    config.rounds = 4;
     config.threads = 4;
-    config.opsPerThread = 150;
-    config.seconds = 12;
+    config.opsPerThread = 250;
+    config.seconds = 15;
     config.stallSeconds = 20;
     config = kiv_stress::FromEnvironment(config);
     const kiv_stress::StressResult result = kiv_stress::RunStress(config);

@@ -13,6 +13,7 @@ Faults& Faults::Instance() {
 
 void Faults::Add(const std::string& what) {
   const std::string where = Activity::Instance().Current();
+  const RawStack stack = CaptureThisThread();
   std::lock_guard<std::mutex> guard(m_mutex);
   ++m_count;
   for (Kind& kind : m_kinds) {
@@ -21,8 +22,7 @@ void Faults::Add(const std::string& what) {
       return;
     }
   }
-  if (m_kinds.size() < kKept)
-    m_kinds.push_back(Kind{what, where.empty() ? "unnamed thread" : where, StackOfThisThread(), 1});
+  if (m_kinds.size() < kKept) m_kinds.push_back(Kind{what, where.empty() ? "unnamed thread" : where, stack, 1});
 }
 
 void Faults::CheckNoLockHeld(const char* where) {
@@ -36,11 +36,15 @@ size_t Faults::Count() {
 }
 
 std::vector<std::string> Faults::Kept(bool stacks) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  std::vector<Kind> kinds;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    kinds = m_kinds;
+  }
   std::vector<std::string> kept;
-  for (const Kind& kind : m_kinds)
+  for (const Kind& kind : kinds)
     kept.push_back(kind.what + " (" + std::to_string(kind.count) + "x, first: " + kind.firstSeen + ")" +
-                   (stacks ? "\n    stack: " + kind.stack : std::string()));
+                   (stacks ? "\n    stack: " + Describe(kind.stack) : std::string()));
   return kept;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "stress/stress_stacks.h"
+
 namespace kiv_stress {
 
 class Faults {
@@ -24,11 +26,11 @@ class Faults {
   void Clear();
 
  private:
-  static constexpr size_t kKept = 40;
+  static constexpr size_t kKept = 200;
   struct Kind {
     std::string what;
     std::string firstSeen;
-    std::string stack;
+    RawStack stack;
     size_t count = 0;
   };
   std::mutex m_mutex;

@@ -62,8 +62,8 @@ void FakeAudioDevice::Pump(uint32_t tick) {
   const std::vector<uint8_t> packet = EncodedPacket(tick);
   for (const std::string& key : sinks.Keys()) {
     const bool remote = key.compare(0, 7, "remote ") == 0;
-    if (key == "capture" && !m_capturing) continue;
-    if ((key == "playback" || key == "mix") && !m_playing) continue;
+    if (key.compare(0, 8, "capture ") == 0 && !m_capturing) continue;
+    if ((key.compare(0, 9, "playback ") == 0 || key.compare(0, 4, "mix ") == 0) && !m_playing) continue;
     sinks.Deliver(key, [&](Sink& s) {
       if (remote) {
         (void)s.sink->OnAudioData(packet.data(), static_cast<int32_t>(packet.size()), s.context);
@@ -90,8 +90,7 @@ HRESULT FakeAudioDevice::StartCapture(int32_t) {
 HRESULT FakeAudioDevice::StopCapture() {
   WaitingCall("IAudioDevice::StopCapture");
   m_capturing = false;
-  FakeAudioDevice::Sink sink;
-  if (sinks.Get("capture", &sink)) sinks.Replace("capture", sink, "IAudioDevice::StopCapture");
+  Quiesce({"capture "}, "IAudioDevice::StopCapture");
   return S_OK;
 }
 HRESULT FakeAudioDevice::StartPlay(int32_t) {
@@ -102,10 +101,7 @@ HRESULT FakeAudioDevice::StartPlay(int32_t) {
 HRESULT FakeAudioDevice::StopPlay() {
   WaitingCall("IAudioDevice::StopPlay");
   m_playing = false;
-  for (const char* key : {"playback", "mix"}) {
-    FakeAudioDevice::Sink sink;
-    if (sinks.Get(key, &sink)) sinks.Replace(key, sink, "IAudioDevice::StopPlay");
-  }
+  Quiesce({"playback ", "mix "}, "IAudioDevice::StopPlay");
   return S_OK;
 }
 HRESULT FakeAudioDevice::GetParam(int32_t, void*, int32_t) {
@@ -124,6 +120,15 @@ HRESULT FakeAudioDevice::GetAudioFormat(WAVEFORMATEX* format) {
 }
 HRESULT FakeAudioDevice::GetCaptureFormat(WAVEFORMATEX* format) { return GetAudioFormat(format); }
 
+void FakeAudioDevice::Quiesce(std::initializer_list<const char*> prefixes, const char* call) {
+  for (const std::string& key : sinks.Keys()) {
+    for (const char* prefix : prefixes) {
+      Sink sink;
+      if (key.compare(0, strlen(prefix), prefix) == 0 && sinks.Get(key, &sink)) sinks.Replace(key, sink, call);
+    }
+  }
+}
+
 HRESULT FakeAudioDevice::AddSink(const char* call, const std::string& key, avcore::IAudioDataSink* sink,
                                  void* context) {
   FakeCalled(call);
@@ -137,22 +142,22 @@ HRESULT FakeAudioDevice::RemoveSink(const char* call, const std::string& key) {
   return S_OK;
 }
 HRESULT FakeAudioDevice::AddCapProcessedDataSink(avcore::IAudioDataSink* s, void* c) {
-  return AddSink("IAudioDevice::AddCapProcessedDataSink", "capture", s, c);
+  return AddSink("IAudioDevice::AddCapProcessedDataSink", "capture " + Pointer(s), s, c);
 }
-HRESULT FakeAudioDevice::RemoveCapProcessedDataSink(avcore::IAudioDataSink*) {
-  return RemoveSink("IAudioDevice::RemoveCapProcessedDataSink", "capture");
+HRESULT FakeAudioDevice::RemoveCapProcessedDataSink(avcore::IAudioDataSink* s) {
+  return RemoveSink("IAudioDevice::RemoveCapProcessedDataSink", "capture " + Pointer(s));
 }
 HRESULT FakeAudioDevice::AddPlayDataSink(avcore::IAudioDataSink* s, void* c) {
-  return AddSink("IAudioDevice::AddPlayDataSink", "playback", s, c);
+  return AddSink("IAudioDevice::AddPlayDataSink", "playback " + Pointer(s), s, c);
 }
-HRESULT FakeAudioDevice::RemovePlayDataSink(avcore::IAudioDataSink*) {
-  return RemoveSink("IAudioDevice::RemovePlayDataSink", "playback");
+HRESULT FakeAudioDevice::RemovePlayDataSink(avcore::IAudioDataSink* s) {
+  return RemoveSink("IAudioDevice::RemovePlayDataSink", "playback " + Pointer(s));
 }
 HRESULT FakeAudioDevice::AddMixDataSink(avcore::IAudioDataSink* s, void* c) {
-  return AddSink("IAudioDevice::AddMixDataSink", "mix", s, c);
+  return AddSink("IAudioDevice::AddMixDataSink", "mix " + Pointer(s), s, c);
 }
-HRESULT FakeAudioDevice::RemoveMixDataSink(avcore::IAudioDataSink*) {
-  return RemoveSink("IAudioDevice::RemoveMixDataSink", "mix");
+HRESULT FakeAudioDevice::RemoveMixDataSink(avcore::IAudioDataSink* s) {
+  return RemoveSink("IAudioDevice::RemoveMixDataSink", "mix " + Pointer(s));
 }
 int32_t FakeAudioDevice::CreateAudioStream(int32_t, int32_t) {
   FakeCalled("IAudioDevice::CreateAudioStream");
@@ -591,7 +596,7 @@ void FakeConnection::Pump(std::mt19937& random) {
   if (m_status.load() < avcore::CPSTATUS_LOGINED) return;
   switch (random() % 8) {
     case 0:
-      if (m_inGroup) MediaList(random);
+      if (m_inGroup && announceMedia) MediaList(random);
       break;
     case 1:
       if (m_inGroup) ToListener([&](avcore::IKivConnectionListener* l) { l->OnRemoteUserJoined("ua"); });
@@ -771,8 +776,9 @@ void StressFramework::Loop(int index, const char* name, std::function<void(uint3
   });
 }
 
-void StressFramework::Start(uint32_t seed) {
+void StressFramework::Start(uint32_t seed, bool announceMedia) {
   m_stop = false;
+  m_connection.announceMedia = announceMedia;
   m_random.seed(seed);
   Loop(
       0, "framework audio", [this](uint32_t tick) { m_audio.Pump(tick); }, 1);

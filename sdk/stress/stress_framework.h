@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -102,6 +103,8 @@ class FakeAudioDevice : public Component<avcore::IAudioDevice> {
  private:
   HRESULT AddSink(const char* call, const std::string& key, avcore::IAudioDataSink* sink, void* context);
   HRESULT RemoveSink(const char* call, const std::string& key);
+  // Returns once no call on the sinks whose keys start with one of `prefixes` runs.
+  void Quiesce(std::initializer_list<const char*> prefixes, const char* call);
   std::atomic<bool> m_capturing{false}, m_playing{false};
   std::atomic<int32_t> m_nextStream{11};
   std::atomic<int32_t> m_speakerVolume{50}, m_micVolume{50}, m_speakerOn{1}, m_micOn{1};
@@ -244,8 +247,10 @@ class FakeConnection : public Component<avcore::IKivConnection> {
   void RegainLink();
   // No further event: returns once none is being delivered (before the release).
   void Quiet();
-  // Runs queued events, then at random a media list, a user event or a message.
+  // Runs queued events, then at random a media list (when `announceMedia`), a user event
+  // or a message.
   void Pump(std::mt19937& random);
+  std::atomic<bool> announceMedia{true};
 
   HRESULT AVCORE_CALL SetListener(avcore::IKivConnectionListener* l) override;
   HRESULT AVCORE_CALL RemoveListener(avcore::IKivConnectionListener* l) override;
@@ -305,7 +310,7 @@ class StressFramework {
   // Gives the stand-in's root back (before the release, which unloads it).
   void RestoreRoot();
   // The framework's own threads; `seed` drives their random events.
-  void Start(uint32_t seed);
+  void Start(uint32_t seed, bool announceMedia);
   // Returns once every thread of the framework made `ticks` more rounds of deliveries.
   void WaitTicks(uint32_t ticks);
   // After the release: what the SDK left registered is reported, the threads end.

@@ -337,16 +337,17 @@ class Watchdog {
                              std::to_string(round.load()) + ", after " + std::to_string(operations.load()) +
                              " operations: " + which + " for " + std::to_string(age) + " ms\n" + "threads:\n" +
                              Activity::Instance().Report(false);
-        for (const std::string& fault : Faults::Instance().Kept()) report += "fault before: " + fault + "\n";
         report += "replay: KIV_STRESS_SEED=" + std::to_string(seed) + "\n";
         fputs(report.c_str(), stderr);
         fflush(stderr);
-        // The stacks, if they can be read within a few seconds (a suspended thread may hold
-        // a lock the walk needs).
+        // The stacks and the faults so far, if they can be read within a few seconds (naming
+        // modules waits for the loader's lock, which a stuck thread may hold).
         const HANDLE walker = CreateThread(
             nullptr, 0,
             [](void*) -> DWORD {
-              const std::string text = "threads with their stacks:\n" + Activity::Instance().Report(true);
+              std::string text = "threads with their stacks:\n" + Activity::Instance().Report(true);
+              for (const std::string& fault : Faults::Instance().Kept(Stacks()))
+                text += "fault before: " + fault + "\n";
               fputs(text.c_str(), stderr);
               fflush(stderr);
               return 0;
@@ -370,6 +371,20 @@ class Watchdog {
   HANDLE m_stop;
   std::thread m_thread;
 };
+
+// A crash ends the run with what was running where, instead of waiting for a debugger.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
+  char head[256];
+  snprintf(head, sizeof(head), "CRASH: exception 0x%lx at %p on ",
+           static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+           exception->ExceptionRecord->ExceptionAddress);
+  std::string text = head + Activity::Instance().Current() + "\n  stack: " + StackFrom(*exception->ContextRecord) +
+                     "\nthreads:\n" + Activity::Instance().Report(false);
+  fputs(text.c_str(), stderr);
+  fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 4);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
 
 bool OursOrUnloaded(const std::string& description) {
   if (description.find("not in a loaded module") != std::string::npos) return true;
@@ -419,7 +434,7 @@ void RunRound(const StressConfig& config, int index, DWORD deadline, kiv_test::U
     return;
   }
   callbacks.engine.engine = round.engine;
-  framework.Start(config.seed * 7919u + static_cast<uint32_t>(index));
+  framework.Start(config.seed * 7919u + static_cast<uint32_t>(index), config.announceMedia);
 
   std::vector<std::thread> threads;
   for (int t = 0; t < config.threads; ++t) {
@@ -480,6 +495,7 @@ bool OpByName(const std::string& name, Op* op) {
 
 StressResult RunStress(const StressConfig& config) {
   StressResult result;
+  const LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = SetUnhandledExceptionFilter(ReportCrash);
   Faults::Instance().Clear();
   Activity::Instance().Enter("driver", true);
   const DWORD start = GetTickCount();
@@ -502,6 +518,7 @@ StressResult RunStress(const StressConfig& config) {
     ui.Run([] { Activity::Instance().Leave(); });
   }
   Activity::Instance().Leave();
+  SetUnhandledExceptionFilter(previousFilter);
   result.seconds = (GetTickCount() - start) / 1000.0;
   result.faultCount = Faults::Instance().Count();
   result.faults = Faults::Instance().Kept(Stacks());
@@ -530,6 +547,9 @@ StressConfig FromEnvironment(StressConfig config) {
   v = config.handlerCallsEngine ? 1 : 0;
   number("KIV_STRESS_HANDLER_CALLS_ENGINE", &v);
   config.handlerCallsEngine = v != 0;
+  v = config.announceMedia ? 1 : 0;
+  number("KIV_STRESS_ANNOUNCE_MEDIA", &v);
+  config.announceMedia = v != 0;
   if (const char* text = getenv("KIV_STRESS_EXCLUDE")) {
     std::stringstream list(text);
     std::string name;
@@ -552,6 +572,7 @@ std::string Describe(const StressConfig& config, const StressResult& result) {
     for (Op op : config.excluded) text << " " << OpName(op);
   }
   if (config.handlerCallsEngine) text << "; the engine handler calls the engine";
+  if (!config.announceMedia) text << "; no remote media announced";
   text << "\n";
   for (const std::string& fault : result.faults) text << "  " << fault << "\n";
   if (result.faultCount) {

@@ -61,6 +61,8 @@ struct StressConfig {
   std::set<Op> excluded;
   // The engine handler calls the engine from inside a render event.
   bool handlerCallsEngine = false;
+  // The framework announces remote users' media (audio, video, a board) in the group.
+  bool announceMedia = true;
 };
 
 struct StressResult {
@@ -79,7 +81,7 @@ StressResult RunStress(const StressConfig& config);
 
 // The configuration with overrides from the environment: KIV_STRESS_SEED, KIV_STRESS_ROUNDS,
 // KIV_STRESS_THREADS, KIV_STRESS_OPS, KIV_STRESS_SECONDS, KIV_STRESS_EXCLUDE (operation
-// names, comma-separated), KIV_STRESS_HANDLER_CALLS_ENGINE (1).
+// names, comma-separated), KIV_STRESS_HANDLER_CALLS_ENGINE (1), KIV_STRESS_ANNOUNCE_MEDIA (0 or 1).
 StressConfig FromEnvironment(StressConfig config);
 
 // "seed 7, 2 rounds, 1600 operations in 9.1 s, 0 faults" and the faults kept.

@@ -26,7 +26,47 @@ std::string Frame(DWORD64 address) {
   return text;
 }
 
+// Unwinds from `context`; a frame without unwind data (a leaf, or code no longer mapped)
+// takes its return address from the top of the stack.
+int Walk(CONTEXT& context, DWORD64* frames) {
+  int n = 0;
+  while (n < kFrames && context.Rip) {
+    frames[n++] = context.Rip;
+    DWORD64 base = 0;
+    PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &base, nullptr);
+    if (!function) {
+      context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+      context.Rsp += 8;
+      continue;
+    }
+    void* handlerData = nullptr;
+    DWORD64 frame = 0;
+    RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &frame, nullptr);
+  }
+  return n;
+}
+
 }  // namespace
+
+std::string StackFrom(CONTEXT context) {
+  DWORD64 frames[kFrames];
+  const int n = Walk(context, frames);
+  std::string text;
+  for (int i = 0; i < n; ++i) text += (i ? " " : "") + Frame(frames[i]);
+  return text;
+}
+
+RawStack CaptureThisThread() {
+  RawStack stack;
+  stack.count = RtlCaptureStackBackTrace(1, kFrames, stack.frames, nullptr);
+  return stack;
+}
+
+std::string Describe(const RawStack& stack) {
+  std::string text;
+  for (int i = 0; i < stack.count; ++i) text += (i ? " " : "") + Frame(reinterpret_cast<DWORD64>(stack.frames[i]));
+  return text;
+}
 
 std::string StackOfThisThread() {
   void* frames[kFrames];
@@ -46,22 +86,7 @@ std::string StackOfThread(DWORD threadId) {
   int n = 0;
   CONTEXT context = {};
   context.ContextFlags = CONTEXT_FULL;
-  if (GetThreadContext(thread.get(), &context)) {
-    while (n < kFrames && context.Rip) {
-      frames[n++] = context.Rip;
-      DWORD64 base = 0;
-      PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &base, nullptr);
-      if (!function) {
-        // A leaf function: the return address is on top of the stack.
-        context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
-        context.Rsp += 8;
-        continue;
-      }
-      void* handlerData = nullptr;
-      DWORD64 frame = 0;
-      RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &frame, nullptr);
-    }
-  }
+  if (GetThreadContext(thread.get(), &context)) n = Walk(context, frames);
   ResumeThread(thread.get());
   std::string text;
   for (int i = 0; i < n; ++i) text += (i ? " " : "") + Frame(frames[i]);

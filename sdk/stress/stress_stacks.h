@@ -10,6 +10,16 @@
 namespace kiv_stress {
 
 std::string StackOfThisThread();
+// The return addresses of the calling thread, without naming their modules (which may wait
+// for the loader's lock); Describe names them.
+struct RawStack {
+  void* frames[28] = {};
+  int count = 0;
+};
+RawStack CaptureThisThread();
+std::string Describe(const RawStack& stack);
+// The stack from a thread's registers (an exception's context).
+std::string StackFrom(CONTEXT context);
 // Suspends the thread for the walk; "" when it cannot be read.
 std::string StackOfThread(DWORD threadId);
 
