@@ -374,7 +374,13 @@ class Watchdog {
 
 // A crash ends the run with what was running where, instead of waiting for a debugger.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
+  // First a line that needs neither the heap nor a lock, in case the rest cannot run.
   char head[256];
+  const int n = snprintf(head, sizeof(head), "CRASH: exception 0x%lx at %p\n",
+                         static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+                         exception->ExceptionRecord->ExceptionAddress);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), head, static_cast<DWORD>(n), &written, nullptr);
   snprintf(head, sizeof(head), "CRASH: exception 0x%lx at %p on ",
            static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
            exception->ExceptionRecord->ExceptionAddress);

@@ -30,6 +30,12 @@ std::string Frame(DWORD64 address) {
 // takes its return address from the top of the stack.
 int Walk(CONTEXT& context, DWORD64* frames) {
   int n = 0;
+  if (!context.Rip && context.Rsp) {
+    // A call through a null pointer: the caller's return address is on top of the stack.
+    frames[n++] = 0;
+    context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+    context.Rsp += 8;
+  }
   while (n < kFrames && context.Rip) {
     frames[n++] = context.Rip;
     DWORD64 base = 0;
