@@ -11,6 +11,7 @@ namespace {
 constexpr int kFrames = 28;
 
 std::string Frame(DWORD64 address) {
+  if (!address) return "null";
   HMODULE module = nullptr;
   char text[MAX_PATH + 64];
   if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
