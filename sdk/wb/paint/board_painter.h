@@ -1,8 +1,12 @@
 // The board model's one road to the drawing surface and to the text-entry view: converts
-// board units to canvas pixels on every call, so drawing follows the window's size.
+// board units to canvas pixels on every call, so drawing follows the window's size. The
+// canvas may be replaced on the window's thread while other threads ask for a repaint: each
+// call holds the canvas it found, so that a replaced canvas goes only when its calls are done.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,8 +23,10 @@ class BoardPainter {
   BoardPainter(const BoardPainter&) = delete;
   BoardPainter& operator=(const BoardPainter&) = delete;
 
-  void SetCanvas(IBoardCanvas* canvas) { m_canvas = canvas; }
-  IBoardCanvas* GetCanvas() const { return m_canvas; }
+  // A canvas shared with its window, or one the caller keeps alive while it is set (tests).
+  void SetCanvas(std::shared_ptr<IBoardCanvas> canvas);
+  void SetCanvas(IBoardCanvas* canvas);
+  IBoardCanvas* GetCanvas() const { return Canvas().get(); }
   void SetEditView(IEditView* view) { m_editView = view; }
   // The back buffer takes the board's size in pixels.
   void SetBoardSize(int width, int height);
@@ -54,7 +60,10 @@ class BoardPainter {
   int ToBoardY(int v) const;
 
  private:
-  IBoardCanvas* m_canvas = nullptr;
+  std::shared_ptr<IBoardCanvas> Canvas() const;
+
+  mutable std::mutex m_canvasLock;  // guards m_canvas (never held across a canvas call)
+  std::shared_ptr<IBoardCanvas> m_canvas;
   IEditView* m_editView = nullptr;
   int m_boardWidth = 1280;
   int m_boardHeight = 720;
