@@ -200,9 +200,12 @@ bool BoardController::RunStep(GesturePhase phase, int x, int y) {
 }
 
 void BoardController::FinishCommand() {
+  // A remote page change during the gesture's last step leaves it on the page it was made on.
+  const int from = m_remotePageChangeFrom.exchange(-1);
   auto page = m_board.GetCurrentPage();
-  if (m_current && page) {
-    page->PushUndo(m_current);
+  auto made = from >= 0 ? m_board.FindPage(from) : page;
+  if (m_current && made) {
+    made->PushUndo(m_current);
   }
   m_current.reset();
   if (page) {
