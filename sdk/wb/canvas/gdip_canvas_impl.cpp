@@ -38,7 +38,24 @@ GDIPCanvasImpl::~GDIPCanvasImpl() = default;
 
 void GDIPCanvasImpl::CreateBackBuffer() {
   m_graphics.reset();
-  m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, PixelFormat32bppARGB);
+  m_backBuffer.reset();
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = m_width;
+  info.bmiHeader.biHeight = -m_height;  // top-down, as GDI+ lays out its rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib && bits && m_frameDC.Reset(nullptr, dib)) {
+    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, m_width * 4, PixelFormat32bppARGB,
+                                                     static_cast<BYTE*>(bits));
+  } else {
+    if (dib && !bits) ::DeleteObject(dib);
+    m_frameDC.Reset();
+    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, PixelFormat32bppARGB);
+  }
   m_graphics.reset(Gdiplus::Graphics::FromImage(m_backBuffer.get()));
   if (m_graphics) {
     m_graphics->SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
@@ -60,8 +77,7 @@ void GDIPCanvasImpl::EndDraw() {
     return;
   }
   if (m_paintDC) {
-    Gdiplus::Graphics target(m_paintDC);
-    target.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
+    Present(m_paintDC);
     m_paintDC = nullptr;
     return;
   }
@@ -70,9 +86,21 @@ void GDIPCanvasImpl::EndDraw() {
   }
   WindowDC dc(m_window);
   if (dc.Get()) {
-    Gdiplus::Graphics target(dc.Get());
-    target.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
+    Present(dc.Get());
   }
+}
+
+void GDIPCanvasImpl::Present(HDC target) {
+  if (m_graphics) {
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+  }
+  if (m_frameDC.dc()) {
+    ::GdiFlush();
+    ::BitBlt(target, 0, 0, m_width, m_height, m_frameDC.dc(), 0, 0, SRCCOPY);
+    return;
+  }
+  Gdiplus::Graphics graphics(target);
+  graphics.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
 }
 
 void GDIPCanvasImpl::Invalidate() {
@@ -92,6 +120,7 @@ void GDIPCanvasImpl::SetSize(int width, int height) {
   } else {
     m_graphics.reset();
     m_backBuffer.reset();
+    m_frameDC.Reset();
   }
 }
 

@@ -1,5 +1,6 @@
-// The board window's drawing surface: GDI+ draws into an off-screen 32-bit ARGB bitmap that
-// is copied onto the window when a frame ends. The host process must have started GDI+.
+// The board window's drawing surface: GDI+ draws into an off-screen 32-bit ARGB bitmap (a DIB
+// section) that is copied onto the window with one BitBlt when a frame ends. The host process
+// must have started GDI+.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,7 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "common/win/gdi_object.h"
 #include "wb/paint/board_canvas.h"
 
 #ifdef DrawText
@@ -63,6 +65,8 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
 
  private:
   void CreateBackBuffer();
+  // Copies the frame onto a window DC.
+  void Present(HDC target);
   // The font of the face and size; GDI+'s generic sans-serif when the face is unknown, or
   // the first installed family where there is no generic one; null when none can be made.
   std::unique_ptr<Gdiplus::Font> MakeFont() const;
@@ -72,6 +76,7 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   std::string m_backgroundPath;
   HDC m_paintDC = nullptr;
   HWND m_window = nullptr;
+  kiv_common::MemoryDcWithBitmap m_frameDC;  // the DIB section the back buffer draws into
   std::unique_ptr<Gdiplus::Bitmap> m_backBuffer;
   std::unique_ptr<Gdiplus::Graphics> m_graphics;
   std::wstring m_fontFace;
