@@ -25,6 +25,8 @@ struct FakeNet : kiv_core::IWhiteBoardNet {
   kiv_core::IWhiteBoardNetListener* listener = nullptr;
   int result = 0;
   int Note(const std::string& call) {
+    // No lock of the whiteboard's is held across a call into the network.
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << call;
     calls.push_back(call);
     return result;
   }
@@ -49,20 +51,23 @@ struct FakeNet : kiv_core::IWhiteBoardNet {
 
 struct Listener : kiv_wb::IBoardEngineListener {
   std::vector<std::string> calls;
+  void Add(const std::string& call) {
+    // Nor across a call towards the application's handler.
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << call;
+    calls.push_back(call);
+  }
   void OnCreateResult(bool ok, const std::string& name, const std::string& id) override {
-    calls.push_back("created " + std::to_string(ok) + " " + name + " [" + id + "]");
+    Add("created " + std::to_string(ok) + " " + name + " [" + id + "]");
   }
   void OnRemoteBoardMedia(const std::string& name, const std::string& id, bool published) override {
-    calls.push_back("media " + name + " " + id + " " + std::to_string(published));
+    Add("media " + name + " " + id + " " + std::to_string(published));
   }
-  void OnPageChanged(const std::string& id, int page) override {
-    calls.push_back("page " + id + " " + std::to_string(page));
-  }
+  void OnPageChanged(const std::string& id, int page) override { Add("page " + id + " " + std::to_string(page)); }
   void OnBoardEvent(int kind, int error) override {
-    calls.push_back("event " + std::to_string(kind) + " " + std::to_string(error));
+    Add("event " + std::to_string(kind) + " " + std::to_string(error));
   }
   void OnBoardInfo(const std::string& id, const kiv_wb::BoardInfo& info, int current) override {
-    calls.push_back("info " + id + " " + info.boardName + " " + std::to_string(current));
+    Add("info " + id + " " + info.boardName + " " + std::to_string(current));
   }
 };
 

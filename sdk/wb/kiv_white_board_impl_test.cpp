@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/system/w_lock.h"
 #include "core/env/testing/fake_framework.h"
 #include "wb/board_controller_binding.h"
 #include "wb/board_window_views.h"
@@ -20,24 +21,27 @@ namespace {
 
 struct Handler : kiv::IKivWhiteBoardEventHandler {
   std::vector<std::string> events;
+  void Add(const std::string& event) {
+    // Events reach the handler with no lock of the SDK's held.
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << event;
+    events.push_back(event);
+  }
   void OnCreateResult(const kiv::String& id, const kiv::String& name, int result) override {
-    events.push_back(std::string("created ") + id.c_str() + " " + name.c_str() + " " + std::to_string(result));
+    Add(std::string("created ") + id.c_str() + " " + name.c_str() + " " + std::to_string(result));
   }
   void OnBoardPublished(const kiv::String& id, const kiv::String& name) override {
-    events.push_back(std::string("published ") + id.c_str() + " " + name.c_str());
+    Add(std::string("published ") + id.c_str() + " " + name.c_str());
   }
-  void OnBoardUnpublished(const kiv::String& id) override {
-    events.push_back(std::string("unpublished ") + id.c_str());
-  }
+  void OnBoardUnpublished(const kiv::String& id) override { Add(std::string("unpublished ") + id.c_str()); }
   void OnBoardInfo(const kiv::String& id, kiv::WhiteBoardInfo* info, int page) override {
-    events.push_back(std::string("info ") + id.c_str() + " " + info->name.c_str() + " " +
-                     std::to_string(info->pageCount) + " " + std::to_string(page));
+    Add(std::string("info ") + id.c_str() + " " + info->name.c_str() + " " + std::to_string(info->pageCount) + " " +
+        std::to_string(page));
   }
   void OnPageChanged(const kiv::String& id, int page) override {
-    events.push_back(std::string("page ") + id.c_str() + " " + std::to_string(page));
+    Add(std::string("page ") + id.c_str() + " " + std::to_string(page));
   }
   void OnBoardEvent(int kind, int error) override {
-    events.push_back("event " + std::to_string(kind) + " " + std::to_string(error));
+    Add("event " + std::to_string(kind) + " " + std::to_string(error));
   }
 };
 
