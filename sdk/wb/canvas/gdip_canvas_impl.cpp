@@ -39,6 +39,7 @@ GDIPCanvasImpl::~GDIPCanvasImpl() = default;
 void GDIPCanvasImpl::CreateBackBuffer() {
   m_graphics.reset();
   m_backBuffer.reset();
+  m_layerDC.Reset();
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = m_width;
@@ -49,7 +50,8 @@ void GDIPCanvasImpl::CreateBackBuffer() {
   void* bits = nullptr;
   HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (dib && bits && m_frameDC.Reset(nullptr, dib)) {
-    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, m_width * 4, PixelFormat32bppARGB,
+    // Opaque: GDI's fills (which leave the alpha byte alone) and GDI+'s drawing agree.
+    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, m_width * 4, PixelFormat32bppRGB,
                                                      static_cast<BYTE*>(bits));
   } else {
     if (dib && !bits) ::DeleteObject(dib);
@@ -121,6 +123,7 @@ void GDIPCanvasImpl::SetSize(int width, int height) {
     m_graphics.reset();
     m_backBuffer.reset();
     m_frameDC.Reset();
+    m_layerDC.Reset();
   }
 }
 
@@ -169,6 +172,16 @@ int GDIPCanvasImpl::GetHeight() {
 }
 
 void GDIPCanvasImpl::Clear(uint8_t r, uint8_t g, uint8_t b) {
+  if (m_graphics && m_frameDC.dc()) {
+    // GDI fills the DIB section many times faster than GDI+ under Wine.
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+    kiv_common::UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(RGB(r, g, b)));
+    const RECT all = {0, 0, m_width, m_height};
+    if (brush && ::FillRect(m_frameDC.dc(), &all, brush.get())) {
+      ::GdiFlush();
+      return;
+    }
+  }
   if (m_graphics) {
     m_graphics->Clear(Gdiplus::Color(255, r, g, b));
   }
@@ -280,6 +293,34 @@ void GDIPCanvasImpl::MeasureTextW(const std::wstring& text, int* width, int* hei
   m_graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), layout, nullptr, &box);
   *width = static_cast<int>(box.Width);
   *height = static_cast<int>(box.Height);
+}
+
+void GDIPCanvasImpl::SaveLayer() {
+  if (!m_frameDC.dc()) {
+    return;
+  }
+  if (!m_layerDC.dc()) {
+    HBITMAP layer = ::CreateCompatibleBitmap(m_frameDC.dc(), m_width, m_height);
+    if (!m_layerDC.Reset(m_frameDC.dc(), layer)) {
+      m_layerDC.Reset();
+      return;
+    }
+  }
+  if (m_graphics) {
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+  }
+  ::GdiFlush();
+  ::BitBlt(m_layerDC.dc(), 0, 0, m_width, m_height, m_frameDC.dc(), 0, 0, SRCCOPY);
+  m_layerWindow = {GetWidth(), GetHeight()};
+}
+
+bool GDIPCanvasImpl::RestoreLayer() {
+  if (!m_layerDC.dc() || !m_frameDC.dc() || m_layerWindow.cx != GetWidth() || m_layerWindow.cy != GetHeight()) {
+    return false;
+  }
+  ::BitBlt(m_frameDC.dc(), 0, 0, m_width, m_height, m_layerDC.dc(), 0, 0, SRCCOPY);
+  ::GdiFlush();
+  return true;
 }
 
 }  // namespace kiv

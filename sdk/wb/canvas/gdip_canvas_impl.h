@@ -62,6 +62,10 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   void DrawRect(int x1, int y1, int x2, int y2) override;
   void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) override;
   void DrawTextW(const std::wstring& text, int left, int top, int right, int bottom) override;
+  // The layer is a second DIB section of the back buffer's size, valid for the window size
+  // it was kept at.
+  void SaveLayer() override;
+  bool RestoreLayer() override;
 
  private:
   void CreateBackBuffer();
@@ -77,6 +81,8 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   HDC m_paintDC = nullptr;
   HWND m_window = nullptr;
   kiv_common::MemoryDcWithBitmap m_frameDC;  // the DIB section the back buffer draws into
+  kiv_common::MemoryDcWithBitmap m_layerDC;  // the layer kept, when there is one
+  SIZE m_layerWindow = {-1, -1};
   std::unique_ptr<Gdiplus::Bitmap> m_backBuffer;
   std::unique_ptr<Gdiplus::Graphics> m_graphics;
   std::wstring m_fontFace;

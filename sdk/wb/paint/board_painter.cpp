@@ -35,6 +35,7 @@ void BoardPainter::SetCanvas(std::shared_ptr<IBoardCanvas> canvas) {
     old = std::move(m_canvas);
     m_canvas = std::move(canvas);
   }
+  ++m_generation;
   // The old canvas goes here, or with the last call still using it, outside the lock.
 }
 
@@ -51,6 +52,7 @@ void BoardPainter::SetBoardSize(int width, int height) {
   const std::shared_ptr<IBoardCanvas> canvas = Canvas();
   m_boardWidth = width;
   m_boardHeight = height;
+  ++m_generation;
   if (canvas) {
     canvas->SetSize(width, height);
   }
@@ -78,7 +80,28 @@ void BoardPainter::EndDraw() {
   m_drawing = false;
 }
 
+bool BoardPainter::BeginCommittedLayer(const void* owner, size_t graphs, int page) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  const LayerKey key{m_generation.load(), owner, graphs, page};
+  if (canvas && m_layer == key && canvas->RestoreLayer()) {
+    return false;
+  }
+  m_drawingLayer = key;
+  return true;
+}
+
+void BoardPainter::EndCommittedLayer() {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (!canvas) {
+    return;
+  }
+  canvas->SaveLayer();
+  // A change made while the layer was drawn leaves it out of date.
+  m_layer = m_drawingLayer;
+}
+
 void BoardPainter::Invalidate() {
+  ++m_generation;
   const std::shared_ptr<IBoardCanvas> canvas = Canvas();
   if (canvas) {
     canvas->Invalidate();

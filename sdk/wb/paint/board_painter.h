@@ -4,6 +4,7 @@
 // call holds the canvas it found, so that a replaced canvas goes only when its calls are done.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -34,7 +35,16 @@ class BoardPainter {
   void BeginDraw();
   // Lets the editor paint itself, then presents the frame.
   void EndDraw();
+  // Asks the window to repaint; what the page shows has changed (any thread).
   void Invalidate();
+
+  // The committed graphs of a frame drawn for `owner` (the gesture in progress): true when
+  // they must be drawn (then EndCommittedLayer keeps them); false when the canvas put back
+  // the layer kept for the same owner and `graphs` on the same page, nothing having changed.
+  bool BeginCommittedLayer(const void* owner, size_t graphs, int page);
+  void EndCommittedLayer();
+  // What the page shows has changed without a repaint being asked.
+  void InvalidateLayer() { ++m_generation; }
 
   void Clear(uint8_t r, uint8_t g, uint8_t b);
   void DrawBackground(const std::string& imagePathUtf8);
@@ -68,6 +78,19 @@ class BoardPainter {
   int m_boardWidth = 1280;
   int m_boardHeight = 720;
   bool m_drawing = false;
+  // Counts the changes of what the page shows; the layer kept is of m_layerGeneration.
+  std::atomic<unsigned> m_generation{1};
+  struct LayerKey {
+    unsigned generation = 0;
+    const void* owner = nullptr;
+    size_t graphs = 0;
+    int page = -1;
+    bool operator==(const LayerKey& o) const {
+      return generation == o.generation && owner == o.owner && graphs == o.graphs && page == o.page;
+    }
+  };
+  LayerKey m_layer;         // of the layer kept (the window's thread only)
+  LayerKey m_drawingLayer;  // of the layer being drawn
 };
 
 }  // namespace kiv_wb
