@@ -28,9 +28,13 @@ struct WhiteBoardInfo {
   int pageCount = 0;
 };
 
-// Events come synchronously on the thread that produced them. KivReleaseEngine returns only
-// after the events in progress have returned, so that none comes later: a handler must not
-// wait for the thread that releases the engine.
+// Events come synchronously on the thread that produced them (the application's, the
+// network's, a document transfer's), several at once on different threads. SetEventHandler
+// returns only once no event on the handler it replaced can still run on another thread, so
+// that the old handler may then be freed; a handler replaced during one of its own events is
+// not waited for on that thread, and gets no later event. KivReleaseEngine likewise returns
+// only after the events in progress have returned, so that none comes later. A handler must
+// therefore not wait for a thread that is replacing it or releasing the engine.
 class IKivWhiteBoardEventHandler {
  public:
   // result 0 or 302; an upload failure gives an empty board id and the document path.
@@ -48,6 +52,7 @@ class IKivWhiteBoardEventHandler {
 // Owned by the engine.
 class IKivWhiteBoard {
  public:
+  // Null for none. See IKivWhiteBoardEventHandler for when the old handler is free.
   virtual void SetEventHandler(IKivWhiteBoardEventHandler* handler) = 0;
   virtual int Create(const CreateParam* param) = 0;
   virtual int Destroy(const char* boardId) = 0;

@@ -200,9 +200,12 @@ bool BoardController::RunStep(GesturePhase phase, int x, int y) {
 }
 
 void BoardController::FinishCommand() {
+  // A remote page change during the gesture's last step leaves it on the page it was made on.
+  const int from = m_remotePageChangeFrom.exchange(-1);
   auto page = m_board.GetCurrentPage();
-  if (m_current && page) {
-    page->PushUndo(m_current);
+  auto made = from >= 0 ? m_board.FindPage(from) : page;
+  if (m_current && made) {
+    made->PushUndo(m_current);
   }
   m_current.reset();
   if (page) {
@@ -322,7 +325,18 @@ void BoardController::Redraw() {
   EndCommandAfterRemotePageChange();
   BoardPainter& painter = m_board.GetPainter();
   painter.BeginDraw();
-  m_board.DrawCurrentPage();
+  // While a free-hand stroke is drawn (it only grows, and is drawn whole over the page) the
+  // rest of the page comes from the canvas's layer until something changes it.
+  auto page = m_board.GetCurrentPage();
+  const bool stroke =
+      m_current && page && m_settings.GetOperation() == kOpDraw && m_settings.GetGraphType() == kGraphPath;
+  if (!stroke) {
+    painter.InvalidateLayer();
+    m_board.DrawCurrentPage();
+  } else if (painter.BeginCommittedLayer(m_current.get(), page->GetGraphCount(), m_board.GetCurrentPageIndex())) {
+    m_board.DrawCurrentPage();
+    painter.EndCommittedLayer();
+  }
   if (m_current) {
     if (auto graph = m_current->GetDrawingGraph()) {
       graph->Draw(painter);

@@ -1,12 +1,22 @@
 #include "wb/board_controller_binding.h"
 
+#include <utility>
+
+#include "wb/paint/board_canvas.h"
+
 namespace kiv_wb {
 
-void EngineBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas* canvas,
-                                   kiv_core::IWhiteBoardNet* net, IEditView* editView) {
-  m_controller.SetBoardId(boardId, listener);
-  m_controller.SetCanvas(canvas);
-  m_controller.SetNet(net);
+void EngineBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener,
+                                   std::shared_ptr<IBoardCanvas> canvas, kiv_core::IWhiteBoardNet* net,
+                                   IEditView* editView) {
+  // Opened again: the board keeps its id, listener and adapter (network threads read them)
+  // and takes the new window's views.
+  if (!m_attached) {
+    m_controller.SetBoardId(boardId, listener);
+    m_controller.SetNet(net);
+    m_attached = true;
+  }
+  m_controller.GetBoard().GetPainter().SetCanvas(std::move(canvas));
   m_controller.SetEditView(editView);
 }
 

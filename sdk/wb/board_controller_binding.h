@@ -13,7 +13,7 @@ class EngineBoardController : public IBoardController {
  public:
   BoardController& Controller() { return m_controller; }
 
-  void Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas* canvas,
+  void Attach(const std::string& boardId, ICoreBoardEventListener* listener, std::shared_ptr<IBoardCanvas> canvas,
               kiv_core::IWhiteBoardNet* net, IEditView* editView) override;
   void OnNetMsg(const uint8_t* data, uint32_t length) override { m_controller.OnNetMsg(data, length); }
   void Redraw() override { m_controller.Redraw(); }
@@ -51,6 +51,7 @@ class EngineBoardController : public IBoardController {
 
  private:
   BoardController m_controller;
+  bool m_attached = false;  // the window's thread only
 };
 
 // The drawing controller, for the board engine's controller factory.

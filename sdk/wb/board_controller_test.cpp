@@ -169,6 +169,84 @@ TEST_F(BoardControllerTest, GestureCutByRemotePageChange) {
   EXPECT_EQ(undo(0), 1);
 }
 
+// Verifies that a remote page switch landing while the window's thread ends a gesture (after
+// the gesture's last step, before its entry in the history) leaves the gesture in the history
+// of the page it was made on.
+TEST_F(BoardControllerTest, RemoteSwitchWhileAGestureEnds) {
+  struct SwitchingNet : RecordingNet {
+    std::function<void()> onSend;
+    int SendBoardData(const char* id, const uint8_t* data, uint32_t length) override {
+      const int result = RecordingNet::SendBoardData(id, data, length);
+      if (std::function<void()> send = std::move(onSend)) {
+        onSend = nullptr;
+        send();
+      }
+      return result;
+    }
+  } switching;
+  controller.SetNet(&switching);
+  PageUpdateCommand(0, 0, 1, 0).Apply(board());
+  board().SetEditId(3);
+  board().SetNextSeqId(2);
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseMove(20, 20);
+  // The release's update goes out; the switch arrives on a network thread meanwhile.
+  switching.onSend = [&] {
+    std::thread network([&] {
+      Receive(
+          "{\"id\":30200,\"seq_id\":2,\"cli_seq_id\":1,\"edit_id\":9,\"type\":\"page\",\"page\":{\"pid\":1,"
+          "\"action\":0}}");
+    });
+    network.join();
+  };
+  controller.OnMouseUp(30, 30);
+  ASSERT_FALSE(switching.onSend) << "the release sent nothing";
+  EXPECT_EQ(controller.GetCurrentPage(), 1);
+  EXPECT_EQ(board().FindPage(0)->GetUndoCount(), 1);
+  EXPECT_EQ(board().FindPage(1)->GetUndoCount(), 0);
+}
+
+// Verifies the committed layer: while a free-hand stroke is drawn, each move draws only the
+// stroke over the layer kept at its first frame; a remote update, the stroke's end and any
+// other gesture draw the whole page again.
+TEST_F(BoardControllerTest, StrokeDrawnOverTheCommittedLayer) {
+  canvas.layers = true;
+  board().SetEditId(3);
+  board().SetNextSeqId(2);
+  Receive(Line(2, 9, 70));
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphPath);
+  canvas.calls.clear();
+  controller.OnMouseDown(10, 10);
+  EXPECT_EQ(canvas.Count("clear"), 1);
+  EXPECT_EQ(canvas.Count("save layer"), 1);
+  canvas.calls.clear();
+  controller.OnMouseMove(20, 20);
+  controller.OnMouseMove(30, 25);
+  EXPECT_EQ(canvas.Count("clear"), 0) << "the page was drawn again for a move";
+  EXPECT_EQ(canvas.Count("line"), 0) << "a committed graph was drawn again for a move";
+  EXPECT_EQ(canvas.Count("restore layer"), 2);
+  EXPECT_EQ(canvas.Count("curve"), 2) << "the stroke is drawn over the layer";
+  EXPECT_EQ(canvas.Count("end"), 2);
+  canvas.calls.clear();
+  Receive(Line(3, 9, 71));
+  controller.OnMouseMove(40, 30);
+  EXPECT_EQ(canvas.Count("clear"), 1) << "a remote update left the layer in use";
+  EXPECT_EQ(canvas.Count("restore layer"), 0);
+  canvas.calls.clear();
+  controller.OnMouseUp(50, 30);
+  EXPECT_EQ(canvas.Count("clear"), 1);
+  EXPECT_EQ(canvas.Count("restore layer"), 0);
+  canvas.calls.clear();
+  controller.SetGraphType(kGraphLine);
+  controller.OnMouseDown(10, 10);
+  controller.OnMouseMove(60, 60);
+  EXPECT_EQ(canvas.Count("restore layer"), 0) << "a line is not drawn over the layer";
+  EXPECT_EQ(canvas.Count("clear"), 3) << "tool change, press and move each draw the page";
+}
+
 // Verifies tools and pages: a non-draw operation resets the graph type; an edit-id request
 // goes out while there is none; a page index outside the pages switches nothing; a switch
 // with sync on is sent; clearing is sent and applied; 33 commands leave 32 undo entries.

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/text/text_holders.h"
@@ -79,7 +77,8 @@ int PageIndexOf(const std::string& fileName) {
 BoardEngine::BoardEngine() = default;
 
 BoardEngine::~BoardEngine() {
-  m_uploads.WaitIdle();
+  // Every thread of the whiteboard ends here, before the logger they write to.
+  m_uploads.StopAndJoin();
   m_downloads.StopReports();
   if (m_loggerCreated) {
     (void)kiv_core::ReleaseModuleLogger(WbLogger().handle);
@@ -174,17 +173,22 @@ int BoardEngine::CreateDocWb(const std::string& groupId, const std::string& loca
   return result;
 }
 
-int BoardEngine::Open(const std::string& boardId, IBoardCanvas* canvas, IEditView* editView) {
-  WhiteBoardItem* item = m_boards.Create(boardId);
-  if (item->controller) item->controller->Attach(boardId, this, canvas, m_pNet, editView);
-  item->boardId = boardId;
+int BoardEngine::Open(const std::string& boardId, std::shared_ptr<IBoardCanvas> canvas, IEditView* editView) {
+  bool fresh = false;
+  const std::shared_ptr<IBoardController> controller = m_boards.Create(boardId, [&](IBoardController& made) {
+    made.Attach(boardId, this, canvas, m_pNet, editView);
+    fresh = true;
+  });
+  if (controller && !fresh) controller->Attach(boardId, this, std::move(canvas), m_pNet, editView);
   if (m_pNet) (void)m_pNet->SubscribeBoardStream(boardId.c_str());
   return kiv_core::ERR_OK;
 }
 
+// Whether or not the stream could be unsubscribed (not when logged out), the board leaves the
+// manager; a delivery still running on it keeps its controller until it returns.
 int BoardEngine::Close(const std::string& boardId) {
   if (m_pNet) (void)m_pNet->UnsubscribeBoardStream(boardId.c_str());
-  m_boards.Delete(boardId);
+  (void)m_boards.Delete(boardId);
   return kiv_core::ERR_OK;
 }
 
@@ -193,74 +197,73 @@ int BoardEngine::Destroy(const std::string& boardId) {
   return Close(boardId);
 }
 
-IBoardController* BoardEngine::FindController(const std::string& boardId) {
-  WhiteBoardItem* item = m_boards.Find(boardId);
-  return item ? item->controller.get() : nullptr;
+std::shared_ptr<IBoardController> BoardEngine::FindController(const std::string& boardId) {
+  return m_boards.Find(boardId);
 }
 
 void BoardEngine::SetPageChangeSynMode(const std::string& boardId, bool sync) {
-  if (IBoardController* c = FindController(boardId)) return c->SetPageChangeSynMode(sync);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) return c->SetPageChangeSynMode(sync);
   WB_LOG("KivBoardImpl::SetPageChangeSynMode have not releative whiteboard:%s", boardId.c_str());
 }
 
 bool BoardEngine::GetPageChangeSynMode(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetPageChangeSynMode() : false;
 }
 
 void BoardEngine::SetCurrentPage(const std::string& boardId, int pageIndex) {
-  if (IBoardController* c = FindController(boardId)) c->SetCurrentPage(pageIndex);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) c->SetCurrentPage(pageIndex);
 }
 
 int BoardEngine::GetCurrentPage(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetCurrentPage() : 0;
 }
 
 int BoardEngine::GetPageCount(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetPageCount() : 0;
 }
 
 void BoardEngine::SetGraphType(const std::string& boardId, int graphType) {
-  if (IBoardController* c = FindController(boardId)) c->SetGraphType(graphType);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) c->SetGraphType(graphType);
 }
 
 int BoardEngine::GetGraphType(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetGraphType() : 0;
 }
 
 void BoardEngine::SetOperation(const std::string& boardId, int operation) {
-  if (IBoardController* c = FindController(boardId)) c->SetOperation(operation);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) c->SetOperation(operation);
 }
 
 int BoardEngine::GetOperation(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetOperation() : 0;
 }
 
 void BoardEngine::SetLineWidth(const std::string& boardId, int width) {
-  if (IBoardController* c = FindController(boardId)) c->SetLineWidth(width);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) c->SetLineWidth(width);
 }
 
 int BoardEngine::GetLineWidth(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetLineWidth() : 0;
 }
 
 void BoardEngine::SetLineColor(const std::string& boardId, int argb) {
-  if (IBoardController* c = FindController(boardId)) c->SetLineColor(argb);
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) c->SetLineColor(argb);
 }
 
 int BoardEngine::GetLineColor(const std::string& boardId) {
-  if (IBoardController* c = FindController(boardId)) return c->GetLineColor();
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) return c->GetLineColor();
   WB_LOG("KivBoardImpl::GetLineColor have not releative whiteboard:%s", boardId.c_str());
   return 0;
 }
 
 int BoardEngine::ClearCurrentPage(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   if (!c) {
     WB_LOG("KivBoardImpl::ClearCurrentPage have not releative whiteboard:%s", boardId.c_str());
     return kiv_core::ERR_FAILED;
@@ -269,34 +272,36 @@ int BoardEngine::ClearCurrentPage(const std::string& boardId) {
 }
 
 bool BoardEngine::Undo(const std::string& boardId) {
-  if (IBoardController* c = FindController(boardId)) return c->Undo();
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) return c->Undo();
   WB_LOG("KivBoardImpl::Undo have not releative whiteboard:%s", boardId.c_str());
   return false;
 }
 
 bool BoardEngine::Redo(const std::string& boardId) {
-  if (IBoardController* c = FindController(boardId)) return c->Redo();
+  if (std::shared_ptr<IBoardController> c = FindController(boardId)) return c->Redo();
   WB_LOG("KivBoardImpl::Redo have not releative whiteboard:%s", boardId.c_str());
   return false;
 }
 
 int BoardEngine::GetUndoCount(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetUndoCount() : 0;
 }
 
 int BoardEngine::GetRedoCount(const std::string& boardId) {
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   return c ? c->GetRedoCount() : 0;
 }
 
 // Reached on download and network threads while the window's thread may close the board; the
 // page is drawn on the window's thread, which also ends a gesture a remote page change cut.
 void BoardEngine::SetLocalFilePath(const std::string& boardId, const std::string& localPath, int pageId) {
-  const bool found = m_boards.UseController(boardId, [&](IBoardController& c) {
-    if (c.SetPageLocalPath(pageId, localPath) && pageId == c.GetCurrentPageId()) c.RequestRedraw();
-  });
-  if (!found) WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
+  const std::shared_ptr<IBoardController> c = FindController(boardId);
+  if (!c) {
+    WB_LOG("KivBoardImpl::SetLocalFilePath have not releative whiteboard:%s", boardId.c_str());
+    return;
+  }
+  if (c->SetPageLocalPath(pageId, localPath) && pageId == c->GetCurrentPageId()) c->RequestRedraw();
 }
 
 int BoardEngine::SendDestoryWhiteboard(const std::string& boardId) {
@@ -336,20 +341,24 @@ void BoardEngine::OnBoardMediaChange(const std::string& mediaName, const std::st
 }
 
 void BoardEngine::OnBoardData(const std::string& mediaId, const uint8_t* data, uint32_t length) {
-  if (IBoardController* c = FindController(mediaId)) c->OnNetMsg(data, length);
+  if (std::shared_ptr<IBoardController> c = FindController(mediaId)) c->OnNetMsg(data, length);
 }
 
 void BoardEngine::ProcessCreateWbRsp(int clientSeqId, int result, const char* boardId) {
   std::string name;
+  bool pending = false;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     auto it = m_pendingCreates.find(static_cast<unsigned>(clientSeqId));
-    if (clientSeqId < 0 || it == m_pendingCreates.end()) {
-      WB_LOG("ProcessCreateWbRsp not found reqinfo seqid=%d", clientSeqId);
-      return;
+    if (clientSeqId >= 0 && it != m_pendingCreates.end()) {
+      pending = true;
+      name = it->second;
+      m_pendingCreates.erase(it);
     }
-    name = it->second;
-    m_pendingCreates.erase(it);
+  }
+  if (!pending) {
+    WB_LOG("ProcessCreateWbRsp not found reqinfo seqid=%d", clientSeqId);
+    return;
   }
   if (boardId && clientSeqId != -1 && result == 0) {
     if (m_listener) m_listener->OnCreateResult(true, name, boardId);
@@ -374,11 +383,7 @@ void BoardEngine::OnUploadDocRsp(int, const char* filePath, const char* uploadUr
       profile.fileSize = m_docSize;
     }
   }
-  m_uploads.Enter();
-  try {
-    std::thread(UploadDocThread, this, profile).detach();
-  } catch (const std::system_error&) {
-    m_uploads.Leave();
+  if (!m_uploads.Start([this, profile]() { UploadDocThread(this, profile); })) {
     DocEventInfo info;
     info.filePath = profile.localPath;
     FireDocEvent(5, info);
@@ -411,10 +416,7 @@ void BoardEngine::OnDocDownloadRsp(int code, const char* message, const char* fi
   for (const DocumentDownloadItemPtr& item : m_downloads.FindItemsByConvertedPath(converted)) {
     if (pageIndex >= static_cast<int>(item->downloaders.size())) continue;
     DownloaderSlot& slot = *item->downloaders[pageIndex];
-    item->url = downloadUrl;
-    item->localPath = localPath;
-    // Written only when it changes: a download thread of this page may be reading it.
-    if (slot.localPath != localPath) slot.localPath = localPath;
+    m_downloads.SetPageTask(item, pageIndex, downloadUrl, localPath);
     // A file left by a download that failed is not a page image.
     if (!slot.failed.load() && FileReadable(localPath)) {
       DocEventInfo info;
@@ -513,7 +515,7 @@ void BoardEngine::ShowDownloadedPage(const DocEventInfo& info) {
   if (!item || info.pageIndex < 0 || info.pageIndex >= static_cast<int>(item->downloaders.size())) return;
   // Each page keeps its own file: the record's single local path belongs to the page asked
   // for last.
-  SetLocalFilePath(info.boardId, item->downloaders[info.pageIndex]->localPath, info.pageIndex);
+  SetLocalFilePath(info.boardId, m_downloads.PageLocalPath(item, info.pageIndex), info.pageIndex);
 }
 
 void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& info, int currentPageId) {
@@ -522,16 +524,16 @@ void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& 
   if (!m_downloads.FindWhiteBoardDownloader(boardId)) {
     // The board model holds no more pages than this; neither do the downloads.
     const int pages = std::max(0, std::min(info.pageCount, kMaxPageCount));
-    DocumentDownloadItemPtr item = m_downloads.EnsureWhiteBoardDownloader(boardId, pages);
-    item->boardId = boardId;
-    item->pageCount = pages;
-    item->convertedPath = info.convertFilePath;
-    item->documentPath = info.filePath;
-    m_downloads.StartPageImageThread(item);
-    item->currentPage = currentPageId;
+    // Complete before another thread can find it.
+    DocumentDownloadItem fields;
+    fields.pageCount = pages;
+    fields.convertedPath = info.convertFilePath;
+    fields.documentPath = info.filePath;
+    fields.currentPage = currentPageId;
+    m_downloads.StartPageImageThread(m_downloads.EnsureWhiteBoardDownloader(boardId, pages, fields));
     return;
   }
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   if (!c) {
     WB_LOG("KivBoardImpl::OnBoardSynUpdate have not releative whiteboard:%s", boardId.c_str());
     return;
@@ -549,7 +551,7 @@ void BoardEngine::OnBoardSynUpdate(const std::string& boardId, const BoardInfo& 
 
 void BoardEngine::OnRemoteChangePage(const std::string& boardId, int pageId) {
   if (m_listener) m_listener->OnPageChanged(boardId, pageId);
-  IBoardController* c = FindController(boardId);
+  std::shared_ptr<IBoardController> c = FindController(boardId);
   if (!c) return;
   std::string local;
   if (!c->GetPageLocalPath(pageId, &local)) {

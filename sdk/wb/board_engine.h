@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "avcore/base_core.h"
@@ -17,8 +18,8 @@
 #include "wb/doc_transfer/doc_event_info.h"
 #include "wb/doc_transfer/kiv_download_doc_manager.h"
 #include "wb/doc_transfer/pending_documents.h"
-#include "wb/doc_transfer/running_threads.h"
 #include "wb/doc_transfer/upload_doc_profile.h"
+#include "wb/doc_transfer/worker_threads.h"
 
 namespace kiv_wb {
 
@@ -53,7 +54,8 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   int CreateBlankWb(const std::string& name, int width, int height, int pageCount);
   // 302 for a document that cannot be read or is empty; else the upload request's result.
   int CreateDocWb(const std::string& groupId, const std::string& localPath);
-  int Open(const std::string& boardId, IBoardCanvas* canvas, IEditView* editView);
+  // Opening an open board again gives its controller the new window's canvas and editor.
+  int Open(const std::string& boardId, std::shared_ptr<IBoardCanvas> canvas, IEditView* editView);
   int Close(const std::string& boardId);
   int Destroy(const std::string& boardId);
 
@@ -75,7 +77,7 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   bool Redo(const std::string& boardId);
   int GetUndoCount(const std::string& boardId);
   int GetRedoCount(const std::string& boardId);
-  IBoardController* FindController(const std::string& boardId);
+  std::shared_ptr<IBoardController> FindController(const std::string& boardId);
   void SetLocalFilePath(const std::string& boardId, const std::string& localPath, int pageId);
 
   // kiv_core::IWhiteBoardNetListener
@@ -140,7 +142,7 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   std::string m_userId;
   std::string m_workDir;
   bool m_loggerCreated = false;
-  RunningThreads m_uploads;  // upload threads still using this engine
+  WorkerThreads m_uploads;  // upload threads, joined before the engine goes
 };
 
 }  // namespace kiv_wb

@@ -23,10 +23,11 @@ class IBoardController {
  public:
   virtual ~IBoardController() = default;
 
-  // The board's id, the engine as the board's listener, the window's canvas and editor
-  // (null without a window) and the network adapter.
-  virtual void Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas* canvas,
-                      kiv_core::IWhiteBoardNet* net, IEditView* editView) = 0;
+  // The board's id, the engine as the board's listener, the window's canvas (shared with the
+  // window: calls in flight on other threads keep a replaced canvas alive) and editor (null
+  // without a window; used on the window's thread only) and the network adapter.
+  virtual void Attach(const std::string& boardId, ICoreBoardEventListener* listener,
+                      std::shared_ptr<IBoardCanvas> canvas, kiv_core::IWhiteBoardNet* net, IEditView* editView) = 0;
   // A board message received on the board's stream (text and its NUL byte).
   virtual void OnNetMsg(const uint8_t* data, uint32_t length) = 0;
   virtual void Redraw() = 0;

@@ -19,8 +19,8 @@ constexpr int kState = 30004;
 
 }  // namespace
 
-void PlainBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas*,
-                                  kiv_core::IWhiteBoardNet* net, IEditView*) {
+void PlainBoardController::Attach(const std::string& boardId, ICoreBoardEventListener* listener,
+                                  std::shared_ptr<IBoardCanvas>, kiv_core::IWhiteBoardNet* net, IEditView*) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_boardId = boardId;
   m_listener = listener;

@@ -12,7 +12,7 @@ namespace kiv_wb {
 
 class PlainBoardController : public IBoardController {
  public:
-  void Attach(const std::string& boardId, ICoreBoardEventListener* listener, IBoardCanvas*,
+  void Attach(const std::string& boardId, ICoreBoardEventListener* listener, std::shared_ptr<IBoardCanvas>,
               kiv_core::IWhiteBoardNet* net, IEditView*) override;
   void OnNetMsg(const uint8_t* data, uint32_t length) override;
   void Redraw() override {}

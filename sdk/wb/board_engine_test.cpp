@@ -25,6 +25,8 @@ struct FakeNet : kiv_core::IWhiteBoardNet {
   kiv_core::IWhiteBoardNetListener* listener = nullptr;
   int result = 0;
   int Note(const std::string& call) {
+    // No lock of the whiteboard's is held across a call into the network.
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << call;
     calls.push_back(call);
     return result;
   }
@@ -49,27 +51,30 @@ struct FakeNet : kiv_core::IWhiteBoardNet {
 
 struct Listener : kiv_wb::IBoardEngineListener {
   std::vector<std::string> calls;
+  void Add(const std::string& call) {
+    // Nor across a call towards the application's handler.
+    EXPECT_EQ(ZORVANTE::HeldLockCount(), 0) << call;
+    calls.push_back(call);
+  }
   void OnCreateResult(bool ok, const std::string& name, const std::string& id) override {
-    calls.push_back("created " + std::to_string(ok) + " " + name + " [" + id + "]");
+    Add("created " + std::to_string(ok) + " " + name + " [" + id + "]");
   }
   void OnRemoteBoardMedia(const std::string& name, const std::string& id, bool published) override {
-    calls.push_back("media " + name + " " + id + " " + std::to_string(published));
+    Add("media " + name + " " + id + " " + std::to_string(published));
   }
-  void OnPageChanged(const std::string& id, int page) override {
-    calls.push_back("page " + id + " " + std::to_string(page));
-  }
+  void OnPageChanged(const std::string& id, int page) override { Add("page " + id + " " + std::to_string(page)); }
   void OnBoardEvent(int kind, int error) override {
-    calls.push_back("event " + std::to_string(kind) + " " + std::to_string(error));
+    Add("event " + std::to_string(kind) + " " + std::to_string(error));
   }
   void OnBoardInfo(const std::string& id, const kiv_wb::BoardInfo& info, int current) override {
-    calls.push_back("info " + id + " " + info.boardName + " " + std::to_string(current));
+    Add("info " + id + " " + info.boardName + " " + std::to_string(current));
   }
 };
 
 // A plain controller that notes what reaches it.
 struct RecordingController : kiv_wb::PlainBoardController {
   std::string id;
-  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* l, kiv_wb::IBoardCanvas* c,
+  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* l, std::shared_ptr<kiv_wb::IBoardCanvas> c,
               kiv_core::IWhiteBoardNet* n, kiv_wb::IEditView* e) override {
     id = boardId;
     g_controllerCalls->push_back("attach " + boardId);
@@ -134,6 +139,37 @@ struct HeldController : kiv_wb::PlainBoardController {
 };
 
 std::unique_ptr<kiv_wb::IBoardController> MakeHeld() { return std::make_unique<HeldController>(); }
+
+// Holds a board message in delivery until opened.
+struct HeldDelivery : kiv_wb::PlainBoardController {
+  ~HeldDelivery() override { g_held->Note("controller freed"); }
+  void OnNetMsg(const uint8_t*, uint32_t) override {
+    {
+      std::unique_lock<std::mutex> guard(g_held->lock);
+      g_held->entered = true;
+      g_held->changed.notify_all();
+      g_held->changed.wait(guard, [] { return g_held->open; });
+    }
+    g_held->Note("message delivered");
+  }
+};
+
+std::unique_ptr<kiv_wb::IBoardController> MakeHeldDelivery() { return std::make_unique<HeldDelivery>(); }
+
+// Notes what the engine finds while a fresh controller is being attached.
+kiv_wb::BoardEngine* g_probedEngine = nullptr;
+struct ProbingController : RecordingController {
+  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* l, std::shared_ptr<kiv_wb::IBoardCanvas> c,
+              kiv_core::IWhiteBoardNet* n, kiv_wb::IEditView* e) override {
+    const bool unnamed = g_probedEngine->FindController("") != nullptr;
+    const bool named = g_probedEngine->FindController(boardId) != nullptr;
+    g_controllerCalls->push_back("found while attaching: unnamed " + std::to_string(unnamed) + ", " + boardId + " " +
+                                 std::to_string(named));
+    RecordingController::Attach(boardId, l, c, n, e);
+  }
+};
+
+std::unique_ptr<kiv_wb::IBoardController> MakeProbing() { return std::make_unique<ProbingController>(); }
 
 struct BoardEngineTest : ::testing::Test {
   void SetUp() override {
@@ -243,26 +279,31 @@ TEST_F(BoardEngineTest, AnnouncementsAndDocumentRoad) {
   EXPECT_EQ(kiv_fake::Joined(net.calls), "transcode , create 1 plan.pdf 1 800x600 3 [/g1/plan.pdf] [/a/b]");
 }
 
-// The manager: one item per id, an unknown id's deletion logs and changes nothing.
+// The manager: one controller per id, an unknown id's deletion logs and changes nothing; a
+// deleted board's controller lives on with the references handed out.
 TEST(BoardManager, ItemsById) {
   kiv_fake::LogSink log;
   kiv_wb::WbLogger() = {&log, 1};
   kiv_wb::BoardManager boards;
-  kiv_wb::WhiteBoardItem* fresh = boards.Create("");
-  EXPECT_EQ(boards.Find(""), fresh) << "an item whose id is not set yet";
-  fresh->boardId = "wb-1";
+  std::shared_ptr<kiv_wb::IBoardController> fresh = boards.Create("wb-1");
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(boards.Find("wb-1"), fresh);
   EXPECT_EQ(boards.Create("wb-1"), fresh);
   EXPECT_EQ(boards.Count(), 1u);
-  boards.Delete("wb-2");
+  EXPECT_EQ(boards.Delete("wb-2"), nullptr);
   EXPECT_TRUE(log.Has("Failedt to find white board  to delete!!!\n"));
   EXPECT_EQ(boards.Count(), 1u);
-  boards.Delete("wb-1");
+  std::weak_ptr<kiv_wb::IBoardController> held = boards.Find("wb-1");
+  EXPECT_EQ(boards.Delete("wb-1"), fresh);
   EXPECT_EQ(boards.Find("wb-1"), nullptr);
+  EXPECT_FALSE(held.expired()) << "freed under a reference handed out";
+  fresh.reset();
+  EXPECT_TRUE(held.expired());
   kiv_wb::WbLogger() = {};
 }
 
 // A page image arriving on a download thread while the window's thread closes the board: the
-// board's controller is freed only after the image was set.
+// close does not wait for it, and the board's controller is freed only after the image was set.
 TEST_F(BoardEngineTest, PageImageWhileTheBoardCloses) {
   HeldPageImage held;
   g_held = &held;
@@ -274,15 +315,18 @@ TEST_F(BoardEngineTest, PageImageWhileTheBoardCloses) {
   std::thread closer([&] {
     t_closer = true;
     engine.Close("wb-1");
+    held.Note("closed");
   });
-  // Either the close waits for the image or it has freed the controller under it.
+  // The close returns, waits for a lock the image holds, or frees the controller under it.
   const bool settled = held.Wait([&] { return held.closerWaits || !held.steps.empty(); });
   ZORVANTE::WLock::SetWaitObserver(nullptr);
+  const bool waited = held.closerWaits;
   held.Open();
   download.join();
   closer.join();
   EXPECT_TRUE(settled);
-  EXPECT_EQ(kiv_fake::Joined(held.steps), "page image set, controller freed");
+  EXPECT_FALSE(waited) << "the close waited for a page image";
+  EXPECT_EQ(kiv_fake::Joined(held.steps), "closed, page image set, controller freed");
   g_held = nullptr;
 }
 
@@ -291,7 +335,8 @@ TEST_F(BoardEngineTest, PageImageWhileTheBoardCloses) {
 TEST_F(BoardEngineTest, PageImageIsDrawnOnTheWindowsThread) {
   kiv_wb::SetBoardControllerFactory(&kiv_wb::MakeDrawingBoardController);
   kiv_wb::RecordingCanvas canvas;
-  ASSERT_EQ(engine.Open("wb-1", &canvas, nullptr), 0);
+  ASSERT_EQ(engine.Open("wb-1", std::shared_ptr<kiv_wb::IBoardCanvas>(&canvas, [](kiv_wb::IBoardCanvas*) {}), nullptr),
+            0);
   canvas.calls.clear();
   canvas.invalidations = 0;
   std::thread download([&] { engine.SetLocalFilePath("wb-1", "C:/images/0.jpg", 0); });
@@ -301,6 +346,39 @@ TEST_F(BoardEngineTest, PageImageIsDrawnOnTheWindowsThread) {
   std::string path;
   ASSERT_TRUE(engine.FindController("wb-1")->GetPageLocalPath(0, &path));
   EXPECT_EQ(path, "C:/images/0.jpg");
+}
+
+// A board closed while one of its messages is being delivered, logged out (the stream cannot be
+// unsubscribed): the close does not wait, and the controller is freed once the delivery
+// returned.
+TEST_F(BoardEngineTest, DeliveryWhileTheBoardClosesLoggedOut) {
+  HeldPageImage held;
+  g_held = &held;
+  kiv_wb::SetBoardControllerFactory(&MakeHeldDelivery);
+  ASSERT_EQ(engine.Open("wb-1", nullptr, nullptr), 0);
+  net.result = 31;
+  std::thread delivery([&] { engine.OnBoardData("wb-1", reinterpret_cast<const uint8_t*>("x"), 1); });
+  ASSERT_TRUE(held.Wait([&] { return held.entered; }));
+  EXPECT_EQ(engine.Close("wb-1"), 0);
+  held.Note("closed");
+  EXPECT_EQ(engine.FindController("wb-1"), nullptr);
+  held.Open();
+  delivery.join();
+  EXPECT_EQ(kiv_fake::Joined(held.steps), "closed, message delivered, controller freed");
+  g_held = nullptr;
+}
+
+// A board can be found only once it is complete: under its own id, after its controller was
+// attached; opening it again attaches the same controller to the new views.
+TEST_F(BoardEngineTest, BoardFoundOnlyOnceComplete) {
+  g_probedEngine = &engine;
+  kiv_wb::SetBoardControllerFactory(&MakeProbing);
+  ASSERT_EQ(engine.Open("wb-1", nullptr, nullptr), 0);
+  ASSERT_EQ(engine.Open("wb-1", nullptr, nullptr), 0);
+  EXPECT_EQ(kiv_fake::Joined(controllerCalls),
+            "found while attaching: unnamed 0, wb-1 0, attach wb-1, "
+            "found while attaching: unnamed 0, wb-1 1, attach wb-1");
+  g_probedEngine = nullptr;
 }
 
 }  // namespace

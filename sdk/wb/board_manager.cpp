@@ -1,57 +1,58 @@
 #include "wb/board_manager.h"
 
+#include <algorithm>
+
 #include "wb/board_engine_log.h"
 
 namespace kiv_wb {
 
-WhiteBoardItem* BoardManager::FindLocked(const std::string& boardId) {
-  for (auto& item : m_items) {
-    if (item->boardId == boardId) return item.get();
+std::shared_ptr<IBoardController> BoardManager::Create(const std::string& boardId,
+                                                       const std::function<void(IBoardController&)>& prepare) {
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (const Item& item : m_items) {
+      if (item.boardId == boardId) return item.controller;
+    }
+  }
+  // Made and prepared outside the lock; a board made meanwhile by another thread wins.
+  std::shared_ptr<IBoardController> controller = MakeBoardController();
+  if (!controller) return nullptr;
+  if (prepare) prepare(*controller);
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (const Item& item : m_items) {
+      if (item.boardId == boardId) return item.controller;
+    }
+    m_items.push_back(Item{boardId, controller});
+  }
+  WB_LOG("Create LocalTransparentDataStream, media id = %s", boardId.c_str());
+  return controller;
+}
+
+std::shared_ptr<IBoardController> BoardManager::Find(const std::string& boardId) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  for (const Item& item : m_items) {
+    if (item.boardId == boardId) return item.controller;
   }
   return nullptr;
 }
 
-WhiteBoardItem* BoardManager::Create(const std::string& boardId) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  if (WhiteBoardItem* found = FindLocked(boardId)) return found;
-  WB_LOG("Create LocalTransparentDataStream, media id = %s", boardId.c_str());
-  auto item = std::make_unique<WhiteBoardItem>();
-  item->controller = MakeBoardController();
-  m_items.push_back(std::move(item));
-  return m_items.back().get();
-}
-
-WhiteBoardItem* BoardManager::Find(const std::string& boardId) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  return FindLocked(boardId);
-}
-
-bool BoardManager::UseController(const std::string& boardId, const std::function<void(IBoardController&)>& use) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  WhiteBoardItem* item = FindLocked(boardId);
-  if (!item || !item->controller) return false;
-  use(*item->controller);
-  return true;
-}
-
-void BoardManager::Delete(const std::string& boardId) {
-  std::unique_ptr<WhiteBoardItem> gone;
+std::shared_ptr<IBoardController> BoardManager::Delete(const std::string& boardId) {
+  std::shared_ptr<IBoardController> gone;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
-    for (auto it = m_items.begin(); it != m_items.end(); ++it) {
-      if ((*it)->boardId == boardId) {
-        gone = std::move(*it);
-        m_items.erase(it);
-        break;
-      }
-    }
-    if (!gone) {
-      WB_LOG("Failedt to find white board  to delete!!!\n");
-      return;
+    auto it = std::find_if(m_items.begin(), m_items.end(), [&](const Item& item) { return item.boardId == boardId; });
+    if (it != m_items.end()) {
+      gone = std::move(it->controller);
+      m_items.erase(it);
     }
   }
-  if (gone->controller) gone->controller->ResetPendingCommands();
-  gone->controller.reset();  // the controller first, then the board id
+  if (!gone) {
+    WB_LOG("Failedt to find white board  to delete!!!\n");
+    return nullptr;
+  }
+  gone->ResetPendingCommands();
+  return gone;
 }
 
 size_t BoardManager::Count() {

@@ -1,5 +1,6 @@
-// The boards open on this client, one item per board id, each with its controller. Items
-// handed out stay valid until Delete of their board or the manager's end.
+// The boards open on this client, one controller per board id. Controllers are shared: a
+// lookup hands out an owning reference, so that a board closed on the window's thread keeps
+// its controller until the network and download threads using it have let go.
 #pragma once
 
 #include <functional>
@@ -12,32 +13,31 @@
 
 namespace kiv_wb {
 
-struct WhiteBoardItem {
-  std::string boardId;  // empty until the board engine sets it
-  std::unique_ptr<IBoardController> controller;
-};
-
 class BoardManager {
  public:
   BoardManager() = default;
   BoardManager(const BoardManager&) = delete;
   BoardManager& operator=(const BoardManager&) = delete;
 
-  // The board's item, made (with a fresh controller) when there is none.
-  WhiteBoardItem* Create(const std::string& boardId);
-  WhiteBoardItem* Find(const std::string& boardId);
-  // Runs `use` on the board's controller with the lock held, so that Delete (on the window's
-  // thread) cannot free it meanwhile; false when no board has the id. `use` must not call
-  // out of the whiteboard.
-  bool UseController(const std::string& boardId, const std::function<void(IBoardController&)>& use);
-  void Delete(const std::string& boardId);
+  // The board's controller; when there is none, a fresh one, given to `prepare` before any
+  // other thread can find it under the board's id.
+  std::shared_ptr<IBoardController> Create(const std::string& boardId,
+                                           const std::function<void(IBoardController&)>& prepare = nullptr);
+  // Null when no board has the id.
+  std::shared_ptr<IBoardController> Find(const std::string& boardId);
+  // Takes the board out; its controller drops its pending commands and goes when the last
+  // user lets go. Null (logged) when no board has the id.
+  std::shared_ptr<IBoardController> Delete(const std::string& boardId);
   size_t Count();
 
  private:
-  WhiteBoardItem* FindLocked(const std::string& boardId);
+  struct Item {
+    std::string boardId;
+    std::shared_ptr<IBoardController> controller;
+  };
 
-  ZORVANTE::WLock m_lock;                                // guards m_items
-  std::vector<std::unique_ptr<WhiteBoardItem>> m_items;  // creation order
+  ZORVANTE::WLock m_lock;     // guards m_items; never held across a call out
+  std::vector<Item> m_items;  // creation order
 };
 
 }  // namespace kiv_wb

@@ -36,8 +36,18 @@ void DestroyBoardWindow(KivWhiteBoardImpl::BoardWindow& entry) {
   const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
   if (entry.window) DestroyWindow(entry.window);
   if (entry.editView && hooks.destroyEditView) hooks.destroyEditView(entry.editView);
-  if (entry.canvas && hooks.destroyCanvas) hooks.destroyCanvas(entry.canvas);
-  entry = KivWhiteBoardImpl::BoardWindow();
+  entry = KivWhiteBoardImpl::BoardWindow();  // the canvas goes with its last user
+}
+
+// The window's canvas, destroyed through the hook that made it.
+std::shared_ptr<kiv_wb::IBoardCanvas> MakeCanvas(HWND window) {
+  const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
+  kiv_wb::IBoardCanvas* canvas = hooks.createCanvas ? hooks.createCanvas(window) : nullptr;
+  if (!canvas) return nullptr;
+  void (*destroy)(kiv_wb::IBoardCanvas*) = hooks.destroyCanvas;
+  return std::shared_ptr<kiv_wb::IBoardCanvas>(canvas, [destroy](kiv_wb::IBoardCanvas* c) {
+    if (destroy) destroy(c);
+  });
 }
 
 std::string CurrentDirectory() {
@@ -75,7 +85,7 @@ KivWhiteBoardImpl::BoardWindows::~BoardWindows() {
   for (auto& entry : *this) DestroyBoardWindow(entry.second);
 }
 
-void KivWhiteBoardImpl::SetEventHandler(IKivWhiteBoardEventHandler* handler) { m_handler = handler; }
+void KivWhiteBoardImpl::SetEventHandler(IKivWhiteBoardEventHandler* handler) { (void)m_handler.Set(handler); }
 
 int KivWhiteBoardImpl::Create(const CreateParam* param) {
   if (!param) return kiv_core::ERR_INVALID_PARAM;
@@ -104,8 +114,8 @@ int KivWhiteBoardImpl::Open(const char* boardId, HWND parent) {
   entry.window = CreateWindowExW(0, kWindowClass, nullptr, kWindowStyle, 0, 0, 0, 0, parent, nullptr, module, nullptr);
   if (entry.window) SetWindowLongPtrW(entry.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
-  if (hooks.createCanvas) entry.canvas = hooks.createCanvas(entry.window);
-  if (hooks.createEditView) entry.editView = hooks.createEditView(entry.window, entry.canvas);
+  entry.canvas = MakeCanvas(entry.window);
+  if (hooks.createEditView) entry.editView = hooks.createEditView(entry.window, entry.canvas.get());
   const int result = m_engine.Open(id, entry.canvas, entry.editView);
   if (result == 0) {
     auto old = m_windows.find(id);
@@ -151,12 +161,12 @@ LRESULT KivWhiteBoardImpl::OnWndProc(HWND window, UINT message, WPARAM wParam, L
   }
   const kiv_wb::BoardWindowViewHooks& hooks = kiv_wb::BoardViewHooks();
   kiv_wb::IEditView* editor = entry->editView;
-  kiv_wb::IBoardCanvas* canvas = entry->canvas;
+  kiv_wb::IBoardCanvas* canvas = entry->canvas.get();
   bool handled = false;
   LRESULT editorResult = 0;
   if (editor && hooks.editorMessage) editorResult = hooks.editorMessage(editor, message, wParam, lParam, &handled);
   if (message >= WM_MOUSEFIRST && message <= 0x20E && handled) return editorResult;
-  kiv_wb::IBoardController* controller = m_engine.FindController(boardId);
+  const std::shared_ptr<kiv_wb::IBoardController> controller = m_engine.FindController(boardId);
   if (!controller) return DefWindowProcW(window, message, wParam, lParam);
   auto editorEvent = [&](const POINT* cursor) {
     if (editor && hooks.editorEvent) hooks.editorEvent(editor, message, wParam, lParam, cursor);
@@ -243,33 +253,30 @@ int KivWhiteBoardImpl::GetUndoCount(const char* boardId) { return m_engine.GetUn
 int KivWhiteBoardImpl::GetRedoCount(const char* boardId) { return m_engine.GetRedoCount(Id(boardId)); }
 
 void KivWhiteBoardImpl::OnCreateResult(bool ok, const std::string& name, const std::string& boardId) {
-  IKivWhiteBoardEventHandler* handler = m_handler;
-  if (handler) handler->OnCreateResult(String(boardId.c_str()), String(name.c_str()), ok ? 0 : kiv_core::ERR_FAILED);
+  m_handler.Call([&](IKivWhiteBoardEventHandler& handler) {
+    handler.OnCreateResult(String(boardId.c_str()), String(name.c_str()), ok ? 0 : kiv_core::ERR_FAILED);
+  });
 }
 
 void KivWhiteBoardImpl::OnRemoteBoardMedia(const std::string& mediaName, const std::string& boardId, bool published) {
-  IKivWhiteBoardEventHandler* handler = m_handler;
-  if (!handler) return;
-  if (published) {
-    handler->OnBoardPublished(String(boardId.c_str()), String(mediaName.c_str()));
-  } else {
-    handler->OnBoardUnpublished(String(boardId.c_str()));
-  }
+  m_handler.Call([&](IKivWhiteBoardEventHandler& handler) {
+    if (published) {
+      handler.OnBoardPublished(String(boardId.c_str()), String(mediaName.c_str()));
+    } else {
+      handler.OnBoardUnpublished(String(boardId.c_str()));
+    }
+  });
 }
 
 void KivWhiteBoardImpl::OnPageChanged(const std::string& boardId, int pageId) {
-  IKivWhiteBoardEventHandler* handler = m_handler;
-  if (handler) handler->OnPageChanged(String(boardId.c_str()), pageId);
+  m_handler.Call([&](IKivWhiteBoardEventHandler& handler) { handler.OnPageChanged(String(boardId.c_str()), pageId); });
 }
 
 void KivWhiteBoardImpl::OnBoardEvent(int kind, int error) {
-  IKivWhiteBoardEventHandler* handler = m_handler;
-  if (handler) handler->OnBoardEvent(kind, error);
+  m_handler.Call([&](IKivWhiteBoardEventHandler& handler) { handler.OnBoardEvent(kind, error); });
 }
 
 void KivWhiteBoardImpl::OnBoardInfo(const std::string& boardId, const kiv_wb::BoardInfo& info, int currentPageId) {
-  IKivWhiteBoardEventHandler* handler = m_handler;
-  if (!handler) return;
   WhiteBoardInfo record;
   record.type = info.boardType;
   record.name = String(info.boardName.c_str());
@@ -277,7 +284,9 @@ void KivWhiteBoardImpl::OnBoardInfo(const std::string& boardId, const kiv_wb::Bo
   record.width = info.width;
   record.height = info.height;
   record.pageCount = info.pageCount;
-  handler->OnBoardInfo(String(boardId.c_str()), &record, currentPageId);
+  m_handler.Call([&](IKivWhiteBoardEventHandler& handler) {
+    handler.OnBoardInfo(String(boardId.c_str()), &record, currentPageId);
+  });
 }
 
 }  // namespace kiv

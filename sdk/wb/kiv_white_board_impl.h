@@ -5,10 +5,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "base/system/callback_slot.h"
 #include "kiv_white_board.h"
 #include "wb/board_engine.h"
 
@@ -20,9 +21,10 @@ namespace kiv {
 
 class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineListener {
  public:
-  // One opened board's window and views; owned here.
+  // One opened board's window and views; owned here, the canvas shared with the board's
+  // controller (a call in flight on another thread keeps it until it returns).
   struct BoardWindow {
-    kiv_wb::IBoardCanvas* canvas = nullptr;
+    std::shared_ptr<kiv_wb::IBoardCanvas> canvas;
     kiv_wb::IEditView* editView = nullptr;
     HWND window = nullptr;
   };
@@ -77,7 +79,8 @@ class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineList
   // The board window's messages.
   LRESULT OnWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  IKivWhiteBoardEventHandler* EventHandler() const { return m_handler; }
+  // For information only: never called through.
+  IKivWhiteBoardEventHandler* EventHandler() const { return m_handler.Peek(); }
   kiv_wb::BoardEngine& Engine() { return m_engine; }
 
  private:
@@ -90,9 +93,10 @@ class KivWhiteBoardImpl : public IKivWhiteBoard, public kiv_wb::IBoardEngineList
   };
 
   BoardWindows m_windows;  // the application's UI thread only
+  // Set on the application's thread, called on whichever thread raises an event; it outlives
+  // the engine, whose threads raise events until it has joined them.
+  ZORVANTE::CallbackSlot<IKivWhiteBoardEventHandler> m_handler;
   kiv_wb::BoardEngine m_engine;
-  // Set on the application's thread, read on whichever thread raises an event.
-  std::atomic<IKivWhiteBoardEventHandler*> m_handler{nullptr};
 };
 
 }  // namespace kiv

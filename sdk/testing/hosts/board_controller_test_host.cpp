@@ -79,12 +79,13 @@ class TrackedController : public kiv_wb::EngineBoardController {
     auto tracked = g_tracked.find(m_boardId);
     if (tracked != g_tracked.end() && tracked->second == this) g_tracked.erase(tracked);
   }
-  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* listener, kiv_wb::IBoardCanvas* canvas,
-              kiv_core::IWhiteBoardNet* net, kiv_wb::IEditView* editView) override {
+  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* listener,
+              std::shared_ptr<kiv_wb::IBoardCanvas> canvas, kiv_core::IWhiteBoardNet* net,
+              kiv_wb::IEditView* editView) override {
     m_boardId = boardId;
     g_controllers[boardId] = &Controller();
     g_tracked[boardId] = this;
-    EngineBoardController::Attach(boardId, listener, canvas, net, editView);
+    EngineBoardController::Attach(boardId, listener, std::move(canvas), net, editView);
   }
   void Redraw() override {
     EngineBoardController::Redraw();

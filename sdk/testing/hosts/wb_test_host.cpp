@@ -45,10 +45,11 @@ HWND g_main = nullptr;
 // Prints every board message; a timed message ("t" member) reports its age instead.
 class RecordingController : public kiv_wb::PlainBoardController {
  public:
-  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* listener, kiv_wb::IBoardCanvas* canvas,
-              kiv_core::IWhiteBoardNet* net, kiv_wb::IEditView* editView) override {
+  void Attach(const std::string& boardId, kiv_wb::ICoreBoardEventListener* listener,
+              std::shared_ptr<kiv_wb::IBoardCanvas> canvas, kiv_core::IWhiteBoardNet* net,
+              kiv_wb::IEditView* editView) override {
     m_boardId = boardId;
-    PlainBoardController::Attach(boardId, listener, canvas, net, editView);
+    PlainBoardController::Attach(boardId, listener, std::move(canvas), net, editView);
   }
   void OnNetMsg(const uint8_t* data, uint32_t length) override {
     std::string text(reinterpret_cast<const char*>(data), length);

@@ -38,7 +38,26 @@ GDIPCanvasImpl::~GDIPCanvasImpl() = default;
 
 void GDIPCanvasImpl::CreateBackBuffer() {
   m_graphics.reset();
-  m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, PixelFormat32bppARGB);
+  m_backBuffer.reset();
+  m_layerDC.Reset();
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = m_width;
+  info.bmiHeader.biHeight = -m_height;  // top-down, as GDI+ lays out its rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib && bits && m_frameDC.Reset(nullptr, dib)) {
+    // Opaque: GDI's fills (which leave the alpha byte alone) and GDI+'s drawing agree.
+    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, m_width * 4, PixelFormat32bppRGB,
+                                                     static_cast<BYTE*>(bits));
+  } else {
+    if (dib && !bits) ::DeleteObject(dib);
+    m_frameDC.Reset();
+    m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, PixelFormat32bppARGB);
+  }
   m_graphics.reset(Gdiplus::Graphics::FromImage(m_backBuffer.get()));
   if (m_graphics) {
     m_graphics->SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
@@ -60,8 +79,7 @@ void GDIPCanvasImpl::EndDraw() {
     return;
   }
   if (m_paintDC) {
-    Gdiplus::Graphics target(m_paintDC);
-    target.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
+    Present(m_paintDC);
     m_paintDC = nullptr;
     return;
   }
@@ -70,9 +88,21 @@ void GDIPCanvasImpl::EndDraw() {
   }
   WindowDC dc(m_window);
   if (dc.Get()) {
-    Gdiplus::Graphics target(dc.Get());
-    target.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
+    Present(dc.Get());
   }
+}
+
+void GDIPCanvasImpl::Present(HDC target) {
+  if (m_graphics) {
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+  }
+  if (m_frameDC.dc()) {
+    ::GdiFlush();
+    ::BitBlt(target, 0, 0, m_width, m_height, m_frameDC.dc(), 0, 0, SRCCOPY);
+    return;
+  }
+  Gdiplus::Graphics graphics(target);
+  graphics.DrawImage(m_backBuffer.get(), 0, 0, m_width, m_height);
 }
 
 void GDIPCanvasImpl::Invalidate() {
@@ -92,6 +122,8 @@ void GDIPCanvasImpl::SetSize(int width, int height) {
   } else {
     m_graphics.reset();
     m_backBuffer.reset();
+    m_frameDC.Reset();
+    m_layerDC.Reset();
   }
 }
 
@@ -140,6 +172,16 @@ int GDIPCanvasImpl::GetHeight() {
 }
 
 void GDIPCanvasImpl::Clear(uint8_t r, uint8_t g, uint8_t b) {
+  if (m_graphics && m_frameDC.dc()) {
+    // GDI fills the DIB section many times faster than GDI+ under Wine.
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+    kiv_common::UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(RGB(r, g, b)));
+    const RECT all = {0, 0, m_width, m_height};
+    if (brush && ::FillRect(m_frameDC.dc(), &all, brush.get())) {
+      ::GdiFlush();
+      return;
+    }
+  }
   if (m_graphics) {
     m_graphics->Clear(Gdiplus::Color(255, r, g, b));
   }
@@ -251,6 +293,34 @@ void GDIPCanvasImpl::MeasureTextW(const std::wstring& text, int* width, int* hei
   m_graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), layout, nullptr, &box);
   *width = static_cast<int>(box.Width);
   *height = static_cast<int>(box.Height);
+}
+
+void GDIPCanvasImpl::SaveLayer() {
+  if (!m_frameDC.dc()) {
+    return;
+  }
+  if (!m_layerDC.dc()) {
+    HBITMAP layer = ::CreateCompatibleBitmap(m_frameDC.dc(), m_width, m_height);
+    if (!m_layerDC.Reset(m_frameDC.dc(), layer)) {
+      m_layerDC.Reset();
+      return;
+    }
+  }
+  if (m_graphics) {
+    m_graphics->Flush(Gdiplus::FlushIntentionSync);
+  }
+  ::GdiFlush();
+  ::BitBlt(m_layerDC.dc(), 0, 0, m_width, m_height, m_frameDC.dc(), 0, 0, SRCCOPY);
+  m_layerWindow = {GetWidth(), GetHeight()};
+}
+
+bool GDIPCanvasImpl::RestoreLayer() {
+  if (!m_layerDC.dc() || !m_frameDC.dc() || m_layerWindow.cx != GetWidth() || m_layerWindow.cy != GetHeight()) {
+    return false;
+  }
+  ::BitBlt(m_frameDC.dc(), 0, 0, m_width, m_height, m_layerDC.dc(), 0, 0, SRCCOPY);
+  ::GdiFlush();
+  return true;
 }
 
 }  // namespace kiv

@@ -1,5 +1,6 @@
-// The board window's drawing surface: GDI+ draws into an off-screen 32-bit ARGB bitmap that
-// is copied onto the window when a frame ends. The host process must have started GDI+.
+// The board window's drawing surface: GDI+ draws into an off-screen 32-bit ARGB bitmap (a DIB
+// section) that is copied onto the window with one BitBlt when a frame ends. The host process
+// must have started GDI+.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,7 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "common/win/gdi_object.h"
 #include "wb/paint/board_canvas.h"
 
 #ifdef DrawText
@@ -60,9 +62,15 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   void DrawRect(int x1, int y1, int x2, int y2) override;
   void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) override;
   void DrawTextW(const std::wstring& text, int left, int top, int right, int bottom) override;
+  // The layer is a second DIB section of the back buffer's size, valid for the window size
+  // it was kept at.
+  void SaveLayer() override;
+  bool RestoreLayer() override;
 
  private:
   void CreateBackBuffer();
+  // Copies the frame onto a window DC.
+  void Present(HDC target);
   // The font of the face and size; GDI+'s generic sans-serif when the face is unknown, or
   // the first installed family where there is no generic one; null when none can be made.
   std::unique_ptr<Gdiplus::Font> MakeFont() const;
@@ -72,6 +80,9 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   std::string m_backgroundPath;
   HDC m_paintDC = nullptr;
   HWND m_window = nullptr;
+  kiv_common::MemoryDcWithBitmap m_frameDC;  // the DIB section the back buffer draws into
+  kiv_common::MemoryDcWithBitmap m_layerDC;  // the layer kept, when there is one
+  SIZE m_layerWindow = {-1, -1};
   std::unique_ptr<Gdiplus::Bitmap> m_backBuffer;
   std::unique_ptr<Gdiplus::Graphics> m_graphics;
   std::wstring m_fontFace;

@@ -175,15 +175,19 @@ struct DocumentRoadTest : ::testing::Test {
         std::to_string(current) + ",\"file_path\":\"/g1/plan.pdf\",\"convert_file_path\":\"/g1/plan\"}}]}";
     engine->OnBoardData(board, reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);
   }
+  // The fixture's canvas, which outlives the engine.
+  static std::shared_ptr<kiv_wb::IBoardCanvas> Unowned(kiv_wb::IBoardCanvas& c) {
+    return std::shared_ptr<kiv_wb::IBoardCanvas>(&c, [](kiv_wb::IBoardCanvas*) {});
+  }
   std::string PageFile(int page) { return work + "/KivDocImages/alice/plan/" + std::to_string(page) + ".jpg"; }
   std::string LocalPath(const std::string& board, int page) {
     std::string path;
-    if (auto* c = engine->FindController(board)) c->GetPageLocalPath(page, &path);
+    if (auto c = engine->FindController(board)) c->GetPageLocalPath(page, &path);
     return path;
   }
   // What the board window's paint does when an arrived page asked it to redraw.
   void Paint(const std::string& board) {
-    if (auto* c = engine->FindController(board)) c->Redraw();
+    if (auto c = engine->FindController(board)) c->Redraw();
   }
 
   kiv_fake::LogSink log;
@@ -367,7 +371,7 @@ TEST_F(DocumentRoadTest, EngineWaitsForUploadThread) {
 // background; a page already on disk is shown without a transfer.
 TEST_F(DocumentRoadTest, PageImagesBecomeBackgrounds) {
   server.SetResponse(LoopbackHttpServer::Response("JPEG-BYTES"));
-  ASSERT_EQ(engine->Open("wb-7", &canvas, nullptr), 0);
+  ASSERT_EQ(engine->Open("wb-7", Unowned(canvas), nullptr), 0);
   FullState("wb-7", 0);
   EXPECT_GE(journal.IndexOf("info wb-7 1 3"), 0);
   ASSERT_TRUE(journal.WaitFor("download /g1/plan/2.jpg"));
@@ -404,7 +408,7 @@ TEST_F(DocumentRoadTest, PageImagesBecomeBackgrounds) {
 TEST_F(DocumentRoadTest, PageStillDownloadingIsNotShown) {
   const std::string image = "JPEG-" + Pattern(3, 64 * 1024);
   GatedHttpServer gated(GatedHttpServer::HoldAt::kMidResponse, image);
-  ASSERT_EQ(engine->Open("wb-7", &canvas, nullptr), 0);
+  ASSERT_EQ(engine->Open("wb-7", Unowned(canvas), nullptr), 0);
   FullState("wb-7", 0);
   ASSERT_TRUE(journal.WaitFor("download /g1/plan/2.jpg"));
   engine->OnDocDownloadRsp(0, "", "/g1/plan/0.jpg", gated.Url("/img/0.jpg").c_str());
@@ -430,7 +434,7 @@ TEST_F(DocumentRoadTest, PageStillDownloadingIsNotShown) {
 // answer, nothing else, and no file outside the image folder.
 TEST_F(DocumentRoadTest, BadPageAnswers) {
   server.SetResponse(LoopbackHttpServer::Response("JPEG-BYTES"));
-  ASSERT_EQ(engine->Open("wb-7", &canvas, nullptr), 0);
+  ASSERT_EQ(engine->Open("wb-7", Unowned(canvas), nullptr), 0);
   FullState("wb-7", 0);
   ASSERT_TRUE(journal.WaitFor("download /g1/plan/2.jpg"));
   engine->OnDocDownloadRsp(404, "no such page", "/g1/plan/1.jpg", nullptr);
@@ -450,7 +454,7 @@ TEST_F(DocumentRoadTest, BadPageAnswers) {
 // A page image that cannot be fetched after three attempts is reported as event 6 with 302.
 TEST_F(DocumentRoadTest, PageThatNeverComesIsReported) {
   server.SetResponse("");
-  ASSERT_EQ(engine->Open("wb-7", &canvas, nullptr), 0);
+  ASSERT_EQ(engine->Open("wb-7", Unowned(canvas), nullptr), 0);
   FullState("wb-7", 0);
   ASSERT_TRUE(journal.WaitFor("download /g1/plan/2.jpg"));
   engine->OnDocDownloadRsp(0, "", "/g1/plan/0.jpg", server.Url("/img/0.jpg").c_str());

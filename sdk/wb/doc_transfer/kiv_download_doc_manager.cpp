@@ -81,6 +81,7 @@ void DownloadCallbackLink::Report(int eventCode, const DocEventInfo& info) {
 }
 
 void DownloadCallbackLink::Clear() {
+  m_stopping.store(true);
   std::unique_lock<std::mutex> guard(m_lock);
   m_callback = nullptr;
   const int own = t_calling == this ? 1 : 0;
@@ -106,21 +107,46 @@ KivDownloadDocManager::KivDownloadDocManager(IDocDownloadMgrCb* callback)
 KivDownloadDocManager::~KivDownloadDocManager() { StopReports(); }
 
 void KivDownloadDocManager::StopReports() {
-  // Threads still running keep their records and downloaders alive but report nothing.
   m_link->Clear();
+  m_threads.StopAndJoin();
 }
 
-DocumentDownloadItemPtr KivDownloadDocManager::EnsureWhiteBoardDownloader(const std::string& boardId, int pageCount) {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  for (const auto& item : m_items) {
-    if (item->boardId == boardId) return item;
+DocumentDownloadItemPtr KivDownloadDocManager::EnsureWhiteBoardDownloader(const std::string& boardId, int pageCount,
+                                                                          const DocumentDownloadItem& fields) {
+  auto made = std::make_shared<DocumentDownloadItem>(fields);
+  made->boardId = boardId;
+  made->downloaders.clear();
+  for (int i = 0; i < pageCount; ++i) made->downloaders.push_back(std::make_shared<DownloaderSlot>(i));
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    for (const auto& item : m_items) {
+      if (item->boardId == boardId) return item;
+    }
+    m_items.push_back(made);
   }
   WB_LOG("Create EnsureWhiteBoardDownloader, board id = %s", boardId.c_str());
-  auto item = std::make_shared<DocumentDownloadItem>();
-  item->boardId = boardId;
-  for (int i = 0; i < pageCount; ++i) item->downloaders.push_back(std::make_shared<DownloaderSlot>(i));
-  m_items.push_back(item);
-  return item;
+  return made;
+}
+
+void KivDownloadDocManager::SetPageTask(const DocumentDownloadItemPtr& item, int pageIndex, const std::string& url,
+                                        const std::string& localPath) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  item->url = url;
+  item->localPath = localPath;
+  if (pageIndex >= 0 && pageIndex < static_cast<int>(item->downloaders.size())) {
+    item->downloaders[pageIndex]->localPath = localPath;
+  }
+}
+
+std::string KivDownloadDocManager::PageLocalPath(const DocumentDownloadItemPtr& item, int pageIndex) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  if (!item || pageIndex < 0 || pageIndex >= static_cast<int>(item->downloaders.size())) return std::string();
+  return item->downloaders[pageIndex]->localPath;
+}
+
+DocumentDownloadItem KivDownloadDocManager::Snapshot(const DocumentDownloadItemPtr& item) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  return *item;
 }
 
 DocumentDownloadItemPtr KivDownloadDocManager::FindWhiteBoardDownloader(const std::string& boardId) {
@@ -142,7 +168,7 @@ std::vector<DocumentDownloadItemPtr> KivDownloadDocManager::FindItemsByConverted
 
 void KivDownloadDocManager::StartPageImageThread(const DocumentDownloadItemPtr& item) {
   if (!item) return;
-  std::thread(PageImageThread, m_link, item).detach();
+  (void)m_threads.Start([link = m_link, record = Snapshot(item)]() { PageImageThread(link, record); });
 }
 
 void KivDownloadDocManager::downloadWithItem(const DocumentDownloadItemPtr& item, int pageIndex) {
@@ -150,13 +176,15 @@ void KivDownloadDocManager::downloadWithItem(const DocumentDownloadItemPtr& item
     WB_LOG("downloadWithItem, Invalid null param");
     return;
   }
-  auto copy = std::make_unique<DocumentDownloadItem>(*item);
-  std::thread(DownloadThread, m_link, std::move(copy), pageIndex).detach();
+  auto copy = std::make_shared<DocumentDownloadItem>(Snapshot(item));
+  (void)m_threads.Start([link = m_link, copy, pageIndex]() mutable {
+    DownloadThread(link, std::make_unique<DocumentDownloadItem>(std::move(*copy)), pageIndex);
+  });
 }
 
-void PageImageThread(const std::shared_ptr<DownloadCallbackLink>& link, DocumentDownloadItemPtr item) {
+void PageImageThread(const std::shared_ptr<DownloadCallbackLink>& link, DocumentDownloadItem item) {
   if (!link->HasCallback()) return;
-  for (int i = 0; i < item->pageCount; ++i) link->RequestUrl(PageImagePath(item->convertedPath, i));
+  for (int i = 0; i < item.pageCount; ++i) link->RequestUrl(PageImagePath(item.convertedPath, i));
 }
 
 void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::unique_ptr<DocumentDownloadItem> item,
@@ -180,8 +208,8 @@ void DownloadThread(const std::shared_ptr<DownloadCallbackLink>& link, std::uniq
   }
   KivDownloader& downloader = *slot->downloader;
   bool downloaded = false;
-  for (int left = kAttempts; left >= 1 && !downloaded; --left) {
-    (void)downloader.SetTask(item->url, item->localPath);
+  for (int left = kAttempts; left >= 1 && !downloaded && !link->Stopping().load(); --left) {
+    (void)downloader.SetTask(item->url, item->localPath, &link->Stopping());
     downloaded = downloader.Run();
     if (downloaded) break;
     slot->done.store(false);

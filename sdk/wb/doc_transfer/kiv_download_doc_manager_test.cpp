@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -339,9 +340,10 @@ TEST_F(DownloadManagerTest, FailingPageDoesNotBreakAnotherTransfer) {
   EXPECT_EQ(ReadFile(page1), "JPEG-1");
 }
 
-// A download still running when the manager goes keeps its record and downloader alive and
-// reports nothing.
-TEST_F(DownloadManagerTest, DownloadOutlivesTheManager) {
+// A download still running when the manager goes breaks off and its thread has ended (record
+// and downloader freed) when the manager's end returns; it reports nothing, and no page file
+// is left.
+TEST_F(DownloadManagerTest, DownloadEndsWithTheManager) {
   server.SetResponse(LoopbackHttpServer::Response("JPEG-0"));
   server.Stall();
   std::weak_ptr<kiv_wb::DownloaderSlot> slot;
@@ -351,13 +353,13 @@ TEST_F(DownloadManagerTest, DownloadOutlivesTheManager) {
     slot = item->downloaders[0];
     manager.downloadWithItem(item, 0);
     ASSERT_TRUE(server.WaitForRequests(1, 10000));
+    EXPECT_EQ(manager.ThreadCount(), 1u);
   }
-  EXPECT_FALSE(slot.expired()) << "the thread still holds the page's downloader";
+  EXPECT_TRUE(slot.expired()) << "a download thread outlived the manager";
   server.Release();
-  for (int i = 0; i < 500 && !slot.expired(); ++i) std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(slot.expired()) << "freed once the thread ended";
   EXPECT_TRUE(callback.Events().empty());
-  EXPECT_EQ(ReadFile(page0), "JPEG-0");
+  EXPECT_EQ(GetFileAttributesA(page0.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(server.Requests().size(), 1u) << "no attempt after the manager went";
 }
 
 // A handler held in one board's page report holds back neither another board's page report
@@ -377,13 +379,20 @@ TEST_F(DownloadManagerTest, HeldReportHoldsBackNoOtherCall) {
   manager.StartPageImageThread(other);
   const bool requested = handler.WaitRequests(1);
 
-  bool returnedFirst = false;
+  std::atomic<bool> returnedFirst{false};
+  std::atomic<bool> stopped{false};
   std::thread stopper([&] {
     manager.StopReports();
     returnedFirst = handler.Returned();
+    stopped = true;
   });
+  // The held report is let go only once the stopper has cleared the reports: from then on it
+  // either waits for the report or has returned without waiting.
+  while (manager.Reporting()) std::this_thread::yield();
+  const bool stoppedEarly = stopped.load();
   handler.Open();
   stopper.join();
+  EXPECT_FALSE(stoppedEarly) << "reports stopped while a report was still running";
   EXPECT_TRUE(reported) << "another board's report waited for the held one";
   EXPECT_TRUE(requested) << "a request waited for the held report";
   EXPECT_TRUE(returnedFirst) << "reports stopped while a report was still running";

@@ -35,10 +35,11 @@ KivDownloader::KivDownloader() : m_curlGlobal(AcquireCurlGlobal()), m_partialSuf
 
 KivDownloader::~KivDownloader() { Cleanup(); }
 
-bool KivDownloader::SetTask(const std::string& url, const std::string& localPath) {
+bool KivDownloader::SetTask(const std::string& url, const std::string& localPath, const std::atomic<bool>* stop) {
   if (url.empty()) return false;
   if (m_busy.load()) return true;
   Cleanup();
+  m_stop = stop;
   m_url = url;
   m_localPath = localPath;
   m_partialPath = localPath + m_partialSuffix;
@@ -107,6 +108,10 @@ size_t KivDownloader::WriteCallback(char* data, size_t size, size_t count, void*
   return file ? std::fwrite(data, size, count, file) : 0;
 }
 
-int KivDownloader::ProgressCallback(void*, double, double, double, double) { return 0; }
+// Non-zero breaks the transfer off.
+int KivDownloader::ProgressCallback(void* self, double, double, double, double) {
+  const std::atomic<bool>* stop = static_cast<KivDownloader*>(self)->m_stop;
+  return stop && stop->load() ? 1 : 0;
+}
 
 }  // namespace kiv_wb

@@ -24,8 +24,9 @@ class KivDownloader {
   // local path's place.
   virtual bool Run();
   // False for an empty url, a handle that cannot be made or a file that cannot be opened;
-  // true at once, changing nothing, while busy.
-  virtual bool SetTask(const std::string& url, const std::string& localPath);
+  // true at once, changing nothing, while busy. The transfer breaks off once `stop` (when
+  // given) is set.
+  virtual bool SetTask(const std::string& url, const std::string& localPath, const std::atomic<bool>* stop = nullptr);
   virtual bool Cleanup();
 
   bool IsBusy() const { return m_busy.load(); }
@@ -41,6 +42,7 @@ class KivDownloader {
   void* m_curl = nullptr;
   FILE* m_file = nullptr;
   std::atomic<bool> m_busy{false};
+  const std::atomic<bool>* m_stop = nullptr;
   std::string m_url;
   std::string m_localPath;
   const std::string m_partialSuffix;  // unique among the process's downloaders

@@ -20,7 +20,6 @@ void UploadDocThread(BoardEngine* engine, UploadDocProfile profile) {
   } else {
     engine->FireDocEvent(5, info);
   }
-  engine->m_uploads.Leave();
 }
 
 }  // namespace kiv_wb

@@ -8,7 +8,7 @@ namespace kiv_wb {
 
 class BoardEngine;
 
-// Runs on a detached thread started by the board engine (which waits for it when destroyed).
+// Runs on a thread of the board engine's, which joins it before the engine goes.
 void UploadDocThread(BoardEngine* engine, UploadDocProfile profile);
 
 }  // namespace kiv_wb

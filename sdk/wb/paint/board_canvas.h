@@ -43,6 +43,12 @@ class IBoardCanvas {
   // Drawn from (left, top), neither wrapped nor clipped.
   virtual void DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) = 0;
   virtual void DrawTextW(const std::wstring& text, int left, int top, int right, int bottom) = 0;
+
+  // A canvas that can keep a copy of the frame drawn so far (the committed graphs) says so
+  // here: SaveLayer keeps it, RestoreLayer puts it back as the frame and answers whether there
+  // was one. By default there is none and every frame is drawn whole.
+  virtual void SaveLayer() {}
+  virtual bool RestoreLayer() { return false; }
 };
 
 }  // namespace kiv_wb

@@ -28,91 +28,146 @@ int Scale(int v, double to, double from) {
 
 }  // namespace
 
+void BoardPainter::SetCanvas(std::shared_ptr<IBoardCanvas> canvas) {
+  std::shared_ptr<IBoardCanvas> old;
+  {
+    std::lock_guard<std::mutex> guard(m_canvasLock);
+    old = std::move(m_canvas);
+    m_canvas = std::move(canvas);
+  }
+  ++m_generation;
+  // The old canvas goes here, or with the last call still using it, outside the lock.
+}
+
+void BoardPainter::SetCanvas(IBoardCanvas* canvas) {
+  SetCanvas(canvas ? std::shared_ptr<IBoardCanvas>(canvas, [](IBoardCanvas*) {}) : nullptr);
+}
+
+std::shared_ptr<IBoardCanvas> BoardPainter::Canvas() const {
+  std::lock_guard<std::mutex> guard(m_canvasLock);
+  return m_canvas;
+}
+
 void BoardPainter::SetBoardSize(int width, int height) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
   m_boardWidth = width;
   m_boardHeight = height;
-  if (m_canvas) {
-    m_canvas->SetSize(width, height);
+  ++m_generation;
+  if (canvas) {
+    canvas->SetSize(width, height);
   }
 }
 
 void BoardPainter::BeginDraw() {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
   if (m_drawing) {
     return;
   }
   m_drawing = true;
-  if (m_canvas) {
-    m_canvas->BeginDraw();
+  if (canvas) {
+    canvas->BeginDraw();
   }
 }
 
 void BoardPainter::EndDraw() {
-  if (m_editView && m_canvas) {
-    m_editView->Draw(m_canvas);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (m_editView && canvas) {
+    m_editView->Draw(canvas.get());
   }
-  if (m_canvas) {
-    m_canvas->EndDraw();
+  if (canvas) {
+    canvas->EndDraw();
   }
   m_drawing = false;
 }
 
+bool BoardPainter::BeginCommittedLayer(const void* owner, size_t graphs, int page) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  const LayerKey key{m_generation.load(), owner, graphs, page};
+  if (canvas && m_layer == key && canvas->RestoreLayer()) {
+    return false;
+  }
+  m_drawingLayer = key;
+  return true;
+}
+
+void BoardPainter::EndCommittedLayer() {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (!canvas) {
+    return;
+  }
+  canvas->SaveLayer();
+  // A change made while the layer was drawn leaves it out of date.
+  m_layer = m_drawingLayer;
+}
+
 void BoardPainter::Invalidate() {
-  if (m_canvas) {
-    m_canvas->Invalidate();
+  ++m_generation;
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->Invalidate();
   }
 }
 
 void BoardPainter::Clear(uint8_t r, uint8_t g, uint8_t b) {
-  if (m_canvas) {
-    m_canvas->Clear(r, g, b);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->Clear(r, g, b);
   }
 }
 
 void BoardPainter::DrawBackground(const std::string& imagePathUtf8) {
-  if (m_canvas) {
-    m_canvas->DrawBackground(imagePathUtf8);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->DrawBackground(imagePathUtf8);
   }
 }
 
 void BoardPainter::SetPen(int width, uint32_t argb) {
-  if (m_canvas) {
-    m_canvas->SetPen(width, argb);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->SetPen(width, argb);
   }
 }
 
 void BoardPainter::SetDash(const int* pattern, int count) {
-  if (m_canvas) {
-    m_canvas->SetDash(pattern, count);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->SetDash(pattern, count);
   }
 }
 
 void BoardPainter::SetFont(const std::string& faceUtf8, int size, uint32_t argb) {
-  if (m_canvas) {
-    m_canvas->SetFont(faceUtf8, size, argb);
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->SetFont(faceUtf8, size, argb);
   }
 }
 
 void BoardPainter::DrawLine(int x1, int y1, int x2, int y2) {
-  if (m_canvas) {
-    m_canvas->DrawLine(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->DrawLine(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
   }
 }
 
 void BoardPainter::DrawRect(int x1, int y1, int x2, int y2) {
-  if (m_canvas) {
-    m_canvas->DrawRect(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->DrawRect(ToCanvasX(x1), ToCanvasY(y1), ToCanvasX(x2), ToCanvasY(y2));
   }
 }
 
 void BoardPainter::DrawText(const std::string& textUtf8, int left, int top, int right, int bottom) {
-  if (m_canvas) {
-    m_canvas->DrawText(textUtf8, ToCanvasX(left), ToCanvasY(top), ToCanvasX(right), ToCanvasY(bottom));
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->DrawText(textUtf8, ToCanvasX(left), ToCanvasY(top), ToCanvasX(right), ToCanvasY(bottom));
   }
 }
 
 void BoardPainter::DrawCurve(const std::vector<IntPoint>& anchors, const std::vector<IntPoint>& c1,
                              const std::vector<IntPoint>& c2) {
-  if (!m_canvas || anchors.empty()) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (!canvas || anchors.empty()) {
     return;
   }
   const size_t segments = anchors.size() - 1;
@@ -120,8 +175,8 @@ void BoardPainter::DrawCurve(const std::vector<IntPoint>& anchors, const std::ve
     return;
   }
   // One window size for the whole curve.
-  const double canvasW = m_canvas->GetWidth();
-  const double canvasH = m_canvas->GetHeight();
+  const double canvasW = canvas->GetWidth();
+  const double canvasH = canvas->GetHeight();
   auto scaled = [&](const IntPoint& p) {
     return IntPoint{Scale(p.x, canvasW, m_boardWidth), Scale(p.y, canvasH, m_boardHeight)};
   };
@@ -135,16 +190,17 @@ void BoardPainter::DrawCurve(const std::vector<IntPoint>& anchors, const std::ve
     s1.push_back(scaled(c1[i - 1]));
     s2.push_back(scaled(c2[i - 1]));
   }
-  m_canvas->DrawCurve(a, s1, s2);
+  canvas->DrawCurve(a, s1, s2);
 }
 
 void BoardPainter::SetEditFont(const std::string& faceUtf8, int size, uint32_t argb) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
   if (!m_editView) {
     return;
   }
   float pixelSize = 0.0f;
-  if (m_canvas && m_boardWidth != 0) {
-    pixelSize = static_cast<float>(m_canvas->GetWidth() * size) / static_cast<float>(m_boardWidth);
+  if (canvas && m_boardWidth != 0) {
+    pixelSize = static_cast<float>(canvas->GetWidth() * size) / static_cast<float>(m_boardWidth);
   }
   m_editView->SetTextFont(faceUtf8, size, pixelSize, argb);
 }
@@ -180,17 +236,25 @@ void BoardPainter::GetEditRect(int* left, int* top, int* right, int* bottom) {
   *bottom = ToBoardY(b);
 }
 
-int BoardPainter::ToCanvasX(int v) const { return m_canvas ? Scale(v, m_canvas->GetWidth(), m_boardWidth) : 0; }
+int BoardPainter::ToCanvasX(int v) const {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  return canvas ? Scale(v, canvas->GetWidth(), m_boardWidth) : 0;
+}
 
-int BoardPainter::ToCanvasY(int v) const { return m_canvas ? Scale(v, m_canvas->GetHeight(), m_boardHeight) : 0; }
+int BoardPainter::ToCanvasY(int v) const {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  return canvas ? Scale(v, canvas->GetHeight(), m_boardHeight) : 0;
+}
 
 // Window positions become board coordinates within the bounds every board reads.
 int BoardPainter::ToBoardX(int v) const {
-  return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardWidth, m_canvas->GetWidth())) : 0;
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  return canvas ? ClampBoardCoordinate(Scale(v, m_boardWidth, canvas->GetWidth())) : 0;
 }
 
 int BoardPainter::ToBoardY(int v) const {
-  return m_canvas ? ClampBoardCoordinate(Scale(v, m_boardHeight, m_canvas->GetHeight())) : 0;
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  return canvas ? ClampBoardCoordinate(Scale(v, m_boardHeight, canvas->GetHeight())) : 0;
 }
 
 }  // namespace kiv_wb

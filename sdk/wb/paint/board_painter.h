@@ -1,8 +1,13 @@
 // The board model's one road to the drawing surface and to the text-entry view: converts
-// board units to canvas pixels on every call, so drawing follows the window's size.
+// board units to canvas pixels on every call, so drawing follows the window's size. The
+// canvas may be replaced on the window's thread while other threads ask for a repaint: each
+// call holds the canvas it found, so that a replaced canvas goes only when its calls are done.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,8 +24,10 @@ class BoardPainter {
   BoardPainter(const BoardPainter&) = delete;
   BoardPainter& operator=(const BoardPainter&) = delete;
 
-  void SetCanvas(IBoardCanvas* canvas) { m_canvas = canvas; }
-  IBoardCanvas* GetCanvas() const { return m_canvas; }
+  // A canvas shared with its window, or one the caller keeps alive while it is set (tests).
+  void SetCanvas(std::shared_ptr<IBoardCanvas> canvas);
+  void SetCanvas(IBoardCanvas* canvas);
+  IBoardCanvas* GetCanvas() const { return Canvas().get(); }
   void SetEditView(IEditView* view) { m_editView = view; }
   // The back buffer takes the board's size in pixels.
   void SetBoardSize(int width, int height);
@@ -28,7 +35,16 @@ class BoardPainter {
   void BeginDraw();
   // Lets the editor paint itself, then presents the frame.
   void EndDraw();
+  // Asks the window to repaint; what the page shows has changed (any thread).
   void Invalidate();
+
+  // The committed graphs of a frame drawn for `owner` (the gesture in progress): true when
+  // they must be drawn (then EndCommittedLayer keeps them); false when the canvas put back
+  // the layer kept for the same owner and `graphs` on the same page, nothing having changed.
+  bool BeginCommittedLayer(const void* owner, size_t graphs, int page);
+  void EndCommittedLayer();
+  // What the page shows has changed without a repaint being asked.
+  void InvalidateLayer() { ++m_generation; }
 
   void Clear(uint8_t r, uint8_t g, uint8_t b);
   void DrawBackground(const std::string& imagePathUtf8);
@@ -54,11 +70,27 @@ class BoardPainter {
   int ToBoardY(int v) const;
 
  private:
-  IBoardCanvas* m_canvas = nullptr;
+  std::shared_ptr<IBoardCanvas> Canvas() const;
+
+  mutable std::mutex m_canvasLock;  // guards m_canvas (never held across a canvas call)
+  std::shared_ptr<IBoardCanvas> m_canvas;
   IEditView* m_editView = nullptr;
   int m_boardWidth = 1280;
   int m_boardHeight = 720;
   bool m_drawing = false;
+  // Counts the changes of what the page shows; the layer kept is of m_layerGeneration.
+  std::atomic<unsigned> m_generation{1};
+  struct LayerKey {
+    unsigned generation = 0;
+    const void* owner = nullptr;
+    size_t graphs = 0;
+    int page = -1;
+    bool operator==(const LayerKey& o) const {
+      return generation == o.generation && owner == o.owner && graphs == o.graphs && page == o.page;
+    }
+  };
+  LayerKey m_layer;         // of the layer kept (the window's thread only)
+  LayerKey m_drawingLayer;  // of the layer being drawn
 };
 
 }  // namespace kiv_wb

@@ -15,6 +15,8 @@ class RecordingCanvas : public IBoardCanvas {
   int windowHeight = 720;
   std::vector<std::string> calls;
   int invalidations = 0;
+  bool layers = false;  // keeps a layer (recorded as "save layer" and "restore layer")
+  bool layerKept = false;
 
   void BeginDraw() override { calls.push_back("begin"); }
   void EndDraw() override { calls.push_back("end"); }
@@ -44,6 +46,16 @@ class RecordingCanvas : public IBoardCanvas {
   void DrawRect(int x1, int y1, int x2, int y2) override { Record("rect", x1, y1, x2, y2); }
   void DrawText(const std::string& text, int l, int t, int r, int b) override { Record("text " + text, l, t, r, b); }
   void DrawTextW(const std::wstring&, int l, int t, int r, int b) override { Record("textw", l, t, r, b); }
+  void SaveLayer() override {
+    if (!layers) return;
+    layerKept = true;
+    calls.push_back("save layer");
+  }
+  bool RestoreLayer() override {
+    if (!layerKept) return false;
+    calls.push_back("restore layer");
+    return true;
+  }
 
   // Calls whose text starts with prefix.
   int Count(const std::string& prefix) const {
