@@ -25,6 +25,7 @@ if ((${#todo[@]} == 0)); then
   exit 0
 fi
 WORK="$(mktemp -d "$OUT/work.XXXXXX")"
+chmod 755 "$WORK"  # apt-get fetches as _apt
 JOBS="$(nproc)"
 
 # Private apt state with deb-src entries derived from the machine's own sources.
@@ -92,16 +93,32 @@ build_native() {
   cp "$TINYXML2_SRC/tinyxml2.h" "$p/include/"
 }
 
+build_tinyxml2() { # triple prefix
+  build_cmake_lib "$1" "$2" tinyxml2 "$TINYXML2_SRC" tinyxml2 -DBUILD_SHARED_LIBS=OFF -Dtinyxml2_BUILD_TESTING=OFF
+  cp "$WORK/tinyxml2-$1/libtinyxml2.a" "$2/lib/"; cp "$TINYXML2_SRC/tinyxml2.h" "$2/include/"
+}
+
+build_yuv() { # triple prefix flags
+  build_cmake_lib "$1" "$2" yuv "$YUV_SRC" yuv -DCMAKE_CXX_FLAGS="$3" -DCMAKE_C_FLAGS="$3"
+  cp "$WORK/yuv-$1/libyuv.a" "$2/lib/"; cp -r "$YUV_SRC/include/libyuv" "$YUV_SRC/include/libyuv.h" "$2/include/"
+}
+
 build_target() { # triple
-  local t="$1" p="$OUT/$1" fl=""
+  local t="$1" p="$OUT/$1" fl="" pids=() ok=0 pid log
   [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
   mkdir -p "$p/include" "$p/lib"
-  build_small "$t" "$p" "$t-gcc-posix" "$t-g++-posix" "$fl"
-  build_cmake_lib "$t" "$p" tinyxml2 "$TINYXML2_SRC" tinyxml2 -DBUILD_SHARED_LIBS=OFF -Dtinyxml2_BUILD_TESTING=OFF
-  cp "$WORK/tinyxml2-$t/libtinyxml2.a" "$p/lib/"; cp "$TINYXML2_SRC/tinyxml2.h" "$p/include/"
-  build_cmake_lib "$t" "$p" yuv "$YUV_SRC" yuv -DCMAKE_CXX_FLAGS="$fl" -DCMAKE_C_FLAGS="$fl"
-  cp "$WORK/yuv-$t/libyuv.a" "$p/lib/"; cp -r "$YUV_SRC/include/libyuv" "$YUV_SRC/include/libyuv.h" "$p/include/"
-  CFLAGS="-O2 $fl" build_curl "$t" "$p"
+  # The libraries do not depend on each other (curl's configure alone takes minutes).
+  build_small "$t" "$p" "$t-gcc-posix" "$t-g++-posix" "$fl" > "$WORK/log-small-$t" 2>&1 &
+  pids+=($!)
+  build_tinyxml2 "$t" "$p" > "$WORK/log-tinyxml2-$t" 2>&1 &
+  pids+=($!)
+  build_yuv "$t" "$p" "$fl" > "$WORK/log-yuv-$t" 2>&1 &
+  pids+=($!)
+  CFLAGS="-O2 $fl" build_curl "$t" "$p" > "$WORK/log-curl-$t" 2>&1 &
+  pids+=($!)
+  for pid in "${pids[@]}"; do wait "$pid" || ok=1; done
+  [ $ok = 0 ] || for log in "$WORK"/log-*-"$t"; do echo "== $log"; tail -20 "$log"; done
+  return $ok
 }
 
 echo "deps: building ${todo[*]} into $OUT (a few minutes, once)"

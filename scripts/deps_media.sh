@@ -26,6 +26,7 @@ if ((${#todo[@]} == 0)); then
   exit 0
 fi
 WORK="$(mktemp -d "$OUT/work.XXXXXX")"
+chmod 755 "$WORK"  # apt-get fetches as _apt
 JOBS="$(nproc)"
 
 APTD="$WORK/apt"; mkdir -p "$APTD/lists/partial" "$APTD/sources.d" "$APTD/cache/archives/partial"
@@ -90,13 +91,21 @@ build_ffmpeg() { # triple prefix arch flags
 }
 
 build_target() { # triple arch-openh264 arch-ffmpeg
-  local t="$1" p="$OUT/$1" fl=""
+  local t="$1" p="$OUT/$1" fl="" pids=() ok=0 pid log
   [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
   mkdir -p "$p/include" "$p/lib"
-  build_opus "$t" "$p" "$fl"
-  build_soundtouch "$t" "$p" "$fl"
-  build_openh264 "$t" "$p" "$2"
-  build_ffmpeg "$t" "$p" "$3" "$fl"
+  # The libraries do not depend on each other (FFmpeg's configure alone takes minutes).
+  build_opus "$t" "$p" "$fl" > "$WORK/log-opus-$t" 2>&1 &
+  pids+=($!)
+  build_soundtouch "$t" "$p" "$fl" > "$WORK/log-soundtouch-$t" 2>&1 &
+  pids+=($!)
+  build_openh264 "$t" "$p" "$2" > "$WORK/log-openh264-$t" 2>&1 &
+  pids+=($!)
+  build_ffmpeg "$t" "$p" "$3" "$fl" > "$WORK/log-ffmpeg-$t" 2>&1 &
+  pids+=($!)
+  for pid in "${pids[@]}"; do wait "$pid" || ok=1; done
+  [ $ok = 0 ] || for log in "$WORK"/log-*-"$t"; do echo "== $log"; tail -20 "$log"; done
+  return $ok
 }
 
 echo "deps-media: building ${todo[*]} into $OUT (several minutes, once)"

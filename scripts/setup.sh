@@ -18,5 +18,10 @@ if ((${#missing[@]})); then
 fi
 
 targets=("$@"); ((${#targets[@]})) || targets=(x86_64 i686)
-"$ROOT/scripts/deps.sh" native "${targets[@]}"
-"$ROOT/scripts/deps_media.sh" "${targets[@]}"
+# The two sets at once: each is mostly configure scripts, which run on one core.
+"$ROOT/scripts/deps.sh" native "${targets[@]}" &
+deps=$!
+media=0
+"$ROOT/scripts/deps_media.sh" "${targets[@]}" || media=$?
+wait "$deps" || exit 1
+exit "$media"
