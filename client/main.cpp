@@ -2,9 +2,13 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <string>
+
 #include "config/app_config.h"
 #include "process_scope.h"
 #include "sdk_glue/sdk_manager.h"
+#include "text_codec.h"
 #include "video/video_render_window_class.h"
 #include "windows/meeting_windows.h"
 #include "winlib/ui_lib.h"
@@ -19,7 +23,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
   DuiLib::CPaintManagerUI::SetInstance(hInstance);
   DuiLib::CWndShadow::Initialize(hInstance);
 
-  // Failures end the program without a message box; the debugger output says why.
+  // Failures of the configuration and the engine end the program without a message box;
+  // the debugger output says why.
   if (!AppConfig::Instance().LoadAppInfo()) {
     ::OutputDebugStringW(L"Parleywright: appinfo.xml is missing, malformed or lacks AppId/AppSecret\n");
     return -1;
@@ -32,7 +37,11 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpC
     return -1;
   }
   if (!sdk.Start()) {
-    ::OutputDebugStringW(L"Parleywright: the main window could not be created\n");
+    // Without its windows the program cannot be used: say so, also to someone watching.
+    const std::wstring why = L"Parleywright 无法启动：" + sdk.StartFailure();
+    ::OutputDebugStringW((why + L"\n").c_str());
+    std::fputs((WideToUtf8(why) + "\n").c_str(), stderr);
+    ::MessageBoxW(nullptr, why.c_str(), L"Parleywright", MB_OK | MB_ICONERROR);
     return -1;
   }
 

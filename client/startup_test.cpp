@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "common/win/unique_handle.h"
@@ -63,6 +64,100 @@ DWORD RunProgram(const std::wstring& dir, const std::wstring& arguments) {
 
 const DWORD kFailed = static_cast<DWORD>(-1);
 
+// Copies the folder `from` with everything in it to `to`.
+void CopyFolder(const std::wstring& from, const std::wstring& to) {
+  ::CreateDirectoryW(to.c_str(), nullptr);
+  WIN32_FIND_DATAW found = {};
+  HANDLE find = ::FindFirstFileW((from + L"\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyFolder(from + L"\\" + name, to + L"\\" + name);
+    } else {
+      ::CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+    }
+  } while (::FindNextFileW(find, &found));
+  ::FindClose(find);
+}
+
+void WriteText(const std::wstring& path, const char* text) {
+  const kiv_common::UniqueHandle f(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(f);
+  DWORD written = 0;
+  ::WriteFile(f.get(), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+}
+
+// The text of a message box of process `pid` that shows now, closing it; "" when none does.
+std::wstring AnswerBoxOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND box;
+  } search{pid, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        wchar_t cls[16] = {};
+        ::GetClassNameW(window, cls, 16);
+        if (owner != s->pid || std::wcscmp(cls, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+        s->box = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (!search.box) return L"";
+  std::wstring text;
+  ::EnumChildWindows(
+      search.box,
+      [](HWND child, LPARAM data) -> BOOL {
+        wchar_t piece[512] = {};
+        ::GetWindowTextW(child, piece, 512);
+        *reinterpret_cast<std::wstring*>(data) += std::wstring(piece) + L"|";
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  ::PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+  return text.empty() ? L"|" : text;
+}
+
+// Like RunProgram; closes the first message box the program shows and gives its text.
+DWORD RunProgramAnsweringBox(const std::wstring& dir, const std::wstring& arguments, std::wstring* boxText) {
+  std::wstring command = L"\"" + dir + L"Parleywright.exe\" " + arguments;
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+    ADD_FAILURE() << "cannot start the program: " << ::GetLastError();
+    return 0;
+  }
+  const kiv_common::UniqueHandle thread(pi.hThread);
+  const kiv_common::UniqueHandle process(pi.hProcess);
+  DWORD code = 0xDEAD;
+  for (int waited = 0; waited < 30000; waited += 50) {
+    if (::WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) {
+      ::GetExitCodeProcess(pi.hProcess, &code);
+      return code;
+    }
+    if (boxText->empty()) *boxText = AnswerBoxOf(pi.dwProcessId);
+  }
+  ADD_FAILURE() << "the program did not end";
+  ::TerminateProcess(pi.hProcess, 0xDEAD);
+  ::WaitForSingleObject(pi.hProcess, 5000);
+  return code;
+}
+
+// Verifies that the program carries its icon: resource 130, an icon group.
+TEST(StartupTest, ProgramHasIcon130) {
+  const HMODULE program = ::LoadLibraryExW((ProgramFolder() + L"Parleywright.exe").c_str(), nullptr,
+                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(program, nullptr);
+  EXPECT_NE(::FindResourceW(program, MAKEINTRESOURCEW(130), RT_GROUP_ICON), nullptr);
+  ::FreeLibrary(program);
+}
+
 // Verifies that a missing, empty or malformed appinfo.xml ends the program with -1.
 TEST(StartupTest, UnreadableAppInfoExitsWithMinusOne) {
   EXPECT_EQ(RunProgram(MakeCase(L"missing", nullptr), L"x;alice;room1"), kFailed);
@@ -91,6 +186,19 @@ TEST(StartupTest, EngineRefusalExitsWithMinusOne) {
                                 "<ServerAddr>127.0.0.1:1</ServerAddr>"),
                        L"x;alice;room1"),
             kFailed);
+}
+
+// Verifies that a window the program cannot make (a broken "InfoWnd.xml" in its skin)
+// ends it with -1 after a box that names the skin file, not silently with 0.
+TEST(StartupTest, BrokenWindowSkinIsReportedAndExitsWithMinusOne) {
+  const std::wstring dir = MakeCase(L"broken_skin",
+                                    "<AppId>demo1</AppId><AppSecret>0123456789abcdef</AppSecret>"
+                                    "<ServerAddr>127.0.0.1:1</ServerAddr>");
+  CopyFolder(ProgramFolder() + L"skin", dir + L"skin");
+  WriteText(dir + L"skin\\InfoWnd.xml", "<Window size=\"300,200\"><VerticalLayout");
+  std::wstring box;
+  EXPECT_EQ(RunProgramAnsweringBox(dir, L"x;alice;room1", &box), kFailed);
+  EXPECT_NE(box.find(L"InfoWnd.xml"), std::wstring::npos) << "the box said: " << std::string(box.begin(), box.end());
 }
 
 }  // namespace

@@ -4,11 +4,16 @@
 # native tests under sanitizers: build/asan (AddressSanitizer with UndefinedBehaviorSanitizer)
 # and build/tsan (ThreadSanitizer).
 # Usage: scripts/build.sh [x64|x86|native|asan|tsan ...]   (default: all five)
+# A tree may name the targets to build: native:meeting_server x64:Parleywright,kiv_sdk
+# (default: all of the tree).
 # KIV_TAG=name gives a private set of trees (build/name-x64 ...), e.g. for parallel work.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 trees=("$@"); ((${#trees[@]})) || trees=(native x64 x86 asan tsan)
-for t in "${trees[@]}"; do
+for spec in "${trees[@]}"; do
+  t="${spec%%:*}"
+  targets=()
+  if [ "$spec" != "$t" ]; then IFS=, read -r -a targets <<<"${spec#*:}"; fi
   case "$t" in
     x64) tc=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64-w64-mingw32.cmake") ;;
     x86) tc=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-w64-mingw32.cmake") ;;
@@ -21,6 +26,6 @@ for t in "${trees[@]}"; do
   if [ ! -f "$b/build.ninja" ]; then
     cmake -S "$ROOT" -B "$b" -G Ninja "${tc[@]}" >/dev/null
   fi
-  echo "build: $t"
-  cmake --build "$b"
+  echo "build: $t${targets[*]:+ (${targets[*]})}"
+  cmake --build "$b" ${targets[@]:+--target "${targets[@]}"}
 done

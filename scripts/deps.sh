@@ -1,20 +1,31 @@
 #!/usr/bin/env bash
-# Cross-builds the third-party libraries from Debian source packages for both Windows
-# targets (and RNNoise natively). Results are cached outside the checkout, keyed by the
-# hash of this script, and linked to build/deps.
+# Cross-builds the third-party libraries from Debian source packages for the Windows
+# targets (and RNNoise, TinyXML and TinyXML-2 natively). Each part (x86_64, i686, native)
+# is cached on its own outside the checkout, keyed by the hash of this script, so that a
+# later call for more parts builds only those; build/deps links to the cache.
+# Usage: scripts/deps.sh [x86_64|i686|native ...]   (default: all three)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KEY="$(sha256sum "$ROOT/scripts/deps.sh" | cut -c1-16)"
 CACHE="${KIV_DEPS_CACHE:-/var/cache/parleywright-deps}"
 OUT="$CACHE/$KEY"
-mkdir -p "$ROOT/build"
-if [ -f "$OUT/.complete" ]; then
-  ln -sfn "$OUT" "$ROOT/build/deps"
-  echo "deps: cached at $OUT"
+parts=("$@"); ((${#parts[@]})) || parts=(x86_64 i686 native)
+for p in "${parts[@]}"; do
+  case "$p" in x86_64 | i686 | native) ;; *) echo "deps: unknown part $p" >&2; exit 2 ;; esac
+done
+mkdir -p "$ROOT/build" "$OUT"
+ln -sfn "$OUT" "$ROOT/build/deps"
+# One build of this cache at a time; a second caller waits and then finds its parts done.
+exec 9>"$OUT/.lock"
+flock 9
+todo=()
+for p in "${parts[@]}"; do [ -f "$OUT/.complete-$p" ] || todo+=("$p"); done
+if ((${#todo[@]} == 0)); then
+  echo "deps: cached at $OUT (${parts[*]})"
   exit 0
 fi
-rm -rf "$OUT"; mkdir -p "$OUT"
-WORK="$OUT/work"; mkdir -p "$WORK"
+WORK="$(mktemp -d "$OUT/work.XXXXXX")"
+chmod 755 "$WORK"  # apt-get fetches as _apt
 JOBS="$(nproc)"
 
 # Private apt state with deb-src entries derived from the machine's own sources.
@@ -73,33 +84,57 @@ build_cmake_lib() { # triple prefix name srcdir target extra...
   cmake --build "$b" --target "$tgt" >/dev/null
 }
 
-build_target() { # triple
-  local t="$1" p="$OUT/$1" fl=""
-  [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
+build_native() {
+  local p="$OUT/native"
   mkdir -p "$p/include" "$p/lib"
-  build_small "$t" "$p" "$t-gcc-posix" "$t-g++-posix" "$fl"
-  build_cmake_lib "$t" "$p" tinyxml2 "$TINYXML2_SRC" tinyxml2 -DBUILD_SHARED_LIBS=OFF -Dtinyxml2_BUILD_TESTING=OFF
-  cp "$WORK/tinyxml2-$t/libtinyxml2.a" "$p/lib/"; cp "$TINYXML2_SRC/tinyxml2.h" "$p/include/"
-  build_cmake_lib "$t" "$p" yuv "$YUV_SRC" yuv -DCMAKE_CXX_FLAGS="$fl" -DCMAKE_C_FLAGS="$fl"
-  cp "$WORK/yuv-$t/libyuv.a" "$p/lib/"; cp -r "$YUV_SRC/include/libyuv" "$YUV_SRC/include/libyuv.h" "$p/include/"
-  CFLAGS="-O2 $fl" build_curl "$t" "$p"
+  build_small "" "$p" gcc g++ "-fPIC"
+  g++ -O2 -fPIC -c "$TINYXML2_SRC/tinyxml2.cpp" -o "$WORK/tinyxml2-native.o"
+  ar rcs "$p/lib/libtinyxml2.a" "$WORK/tinyxml2-native.o"
+  cp "$TINYXML2_SRC/tinyxml2.h" "$p/include/"
 }
 
-echo "deps: building into $OUT (a few minutes, once)"
-build_target x86_64-w64-mingw32 > "$WORK/x86_64.log" 2>&1 &
-P1=$!
-build_target i686-w64-mingw32 > "$WORK/i686.log" 2>&1 &
-P2=$!
-mkdir -p "$OUT/native/include" "$OUT/native/lib"
-{ build_small "" "$OUT/native" gcc g++ "-fPIC" &&
-  g++ -O2 -fPIC -c "$TINYXML2_SRC/tinyxml2.cpp" -o "$WORK/tinyxml2-native.o" &&
-  ar rcs "$OUT/native/lib/libtinyxml2.a" "$WORK/tinyxml2-native.o" &&
-  cp "$TINYXML2_SRC/tinyxml2.h" "$OUT/native/include/"; } > "$WORK/native.log" 2>&1
+build_tinyxml2() { # triple prefix
+  build_cmake_lib "$1" "$2" tinyxml2 "$TINYXML2_SRC" tinyxml2 -DBUILD_SHARED_LIBS=OFF -Dtinyxml2_BUILD_TESTING=OFF
+  cp "$WORK/tinyxml2-$1/libtinyxml2.a" "$2/lib/"; cp "$TINYXML2_SRC/tinyxml2.h" "$2/include/"
+}
+
+build_yuv() { # triple prefix flags
+  build_cmake_lib "$1" "$2" yuv "$YUV_SRC" yuv -DCMAKE_CXX_FLAGS="$3" -DCMAKE_C_FLAGS="$3"
+  cp "$WORK/yuv-$1/libyuv.a" "$2/lib/"; cp -r "$YUV_SRC/include/libyuv" "$YUV_SRC/include/libyuv.h" "$2/include/"
+}
+
+build_target() { # triple
+  local t="$1" p="$OUT/$1" fl="" pids=() ok=0 pid log
+  [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
+  mkdir -p "$p/include" "$p/lib"
+  # The libraries do not depend on each other (curl's configure alone takes minutes).
+  build_small "$t" "$p" "$t-gcc-posix" "$t-g++-posix" "$fl" > "$WORK/log-small-$t" 2>&1 &
+  pids+=($!)
+  build_tinyxml2 "$t" "$p" > "$WORK/log-tinyxml2-$t" 2>&1 &
+  pids+=($!)
+  build_yuv "$t" "$p" "$fl" > "$WORK/log-yuv-$t" 2>&1 &
+  pids+=($!)
+  CFLAGS="-O2 $fl" build_curl "$t" "$p" > "$WORK/log-curl-$t" 2>&1 &
+  pids+=($!)
+  for pid in "${pids[@]}"; do wait "$pid" || ok=1; done
+  [ $ok = 0 ] || for log in "$WORK"/log-*-"$t"; do echo "== $log"; tail -20 "$log"; done
+  return $ok
+}
+
+echo "deps: building ${todo[*]} into $OUT (a few minutes, once)"
+declare -A pid
+for p in "${todo[@]}"; do
+  case "$p" in
+    x86_64) rm -rf "$OUT/x86_64-w64-mingw32"; build_target x86_64-w64-mingw32 > "$WORK/$p.log" 2>&1 & ;;
+    i686) rm -rf "$OUT/i686-w64-mingw32"; build_target i686-w64-mingw32 > "$WORK/$p.log" 2>&1 & ;;
+    native) rm -rf "$OUT/native"; build_native > "$WORK/$p.log" 2>&1 & ;;
+  esac
+  pid[$p]=$!
+done
 ok=1
-wait $P1 || { ok=0; tail -30 "$WORK/x86_64.log"; }
-wait $P2 || { ok=0; tail -30 "$WORK/i686.log"; }
+for p in "${todo[@]}"; do
+  if wait "${pid[$p]}"; then touch "$OUT/.complete-$p"; else ok=0; tail -30 "$WORK/$p.log"; fi
+done
 [ $ok = 1 ] || { echo "deps: build failed (logs in $WORK)"; exit 1; }
-rm -rf "$WORK/src" "$WORK"/curl-* "$WORK"/apt
-touch "$OUT/.complete"
-ln -sfn "$OUT" "$ROOT/build/deps"
+rm -rf "$WORK"
 echo "deps: done"

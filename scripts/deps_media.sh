@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# Cross-builds the media libraries from Debian source packages for both Windows targets:
+# Cross-builds the media libraries from Debian source packages for the Windows targets:
 # OpenH264 (video), libopus (voice), SoundTouch (pitch), and FFmpeg's libavformat and
 # libavcodec configured with only the mp4 muxer and the AAC encoder (recordings).
-# The native tree uses the distribution's -dev packages instead. Cached like deps.sh,
-# keyed by the hash of this script, and linked to build/deps-media.
+# The native tree uses the distribution's -dev packages instead. Cached like deps.sh:
+# each target (x86_64, i686) on its own, keyed by the hash of this script, and linked to
+# build/deps-media.
+# Usage: scripts/deps_media.sh [x86_64|i686 ...]   (default: both)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KEY="$(sha256sum "$ROOT/scripts/deps_media.sh" | cut -c1-16)"
 CACHE="${KIV_DEPS_CACHE:-/var/cache/parleywright-deps}"
 OUT="$CACHE/media-$KEY"
-mkdir -p "$ROOT/build"
-if [ -f "$OUT/.complete" ]; then
-  ln -sfn "$OUT" "$ROOT/build/deps-media"
-  echo "deps-media: cached at $OUT"
+parts=("$@"); ((${#parts[@]})) || parts=(x86_64 i686)
+for p in "${parts[@]}"; do
+  case "$p" in x86_64 | i686) ;; *) echo "deps-media: unknown part $p" >&2; exit 2 ;; esac
+done
+mkdir -p "$ROOT/build" "$OUT"
+ln -sfn "$OUT" "$ROOT/build/deps-media"
+exec 9>"$OUT/.lock"
+flock 9
+todo=()
+for p in "${parts[@]}"; do [ -f "$OUT/.complete-$p" ] || todo+=("$p"); done
+if ((${#todo[@]} == 0)); then
+  echo "deps-media: cached at $OUT (${parts[*]})"
   exit 0
 fi
-rm -rf "$OUT"; mkdir -p "$OUT"
-WORK="$OUT/work"; mkdir -p "$WORK"
+WORK="$(mktemp -d "$OUT/work.XXXXXX")"
+chmod 755 "$WORK"  # apt-get fetches as _apt
 JOBS="$(nproc)"
 
 APTD="$WORK/apt"; mkdir -p "$APTD/lists/partial" "$APTD/sources.d" "$APTD/cache/archives/partial"
@@ -81,25 +91,36 @@ build_ffmpeg() { # triple prefix arch flags
 }
 
 build_target() { # triple arch-openh264 arch-ffmpeg
-  local t="$1" p="$OUT/$1" fl=""
+  local t="$1" p="$OUT/$1" fl="" pids=() ok=0 pid log
   [ "$t" = i686-w64-mingw32 ] && fl="-msse2 -mfpmath=sse"
   mkdir -p "$p/include" "$p/lib"
-  build_opus "$t" "$p" "$fl"
-  build_soundtouch "$t" "$p" "$fl"
-  build_openh264 "$t" "$p" "$2"
-  build_ffmpeg "$t" "$p" "$3" "$fl"
+  # The libraries do not depend on each other (FFmpeg's configure alone takes minutes).
+  build_opus "$t" "$p" "$fl" > "$WORK/log-opus-$t" 2>&1 &
+  pids+=($!)
+  build_soundtouch "$t" "$p" "$fl" > "$WORK/log-soundtouch-$t" 2>&1 &
+  pids+=($!)
+  build_openh264 "$t" "$p" "$2" > "$WORK/log-openh264-$t" 2>&1 &
+  pids+=($!)
+  build_ffmpeg "$t" "$p" "$3" "$fl" > "$WORK/log-ffmpeg-$t" 2>&1 &
+  pids+=($!)
+  for pid in "${pids[@]}"; do wait "$pid" || ok=1; done
+  [ $ok = 0 ] || for log in "$WORK"/log-*-"$t"; do echo "== $log"; tail -20 "$log"; done
+  return $ok
 }
 
-echo "deps-media: building into $OUT (several minutes, once)"
-build_target x86_64-w64-mingw32 x86_64 x86_64 > "$WORK/x86_64.log" 2>&1 &
-P1=$!
-build_target i686-w64-mingw32 i386 x86 > "$WORK/i686.log" 2>&1 &
-P2=$!
+echo "deps-media: building ${todo[*]} into $OUT (several minutes, once)"
+declare -A pid
+for p in "${todo[@]}"; do
+  case "$p" in
+    x86_64) rm -rf "$OUT/x86_64-w64-mingw32"; build_target x86_64-w64-mingw32 x86_64 x86_64 > "$WORK/$p.log" 2>&1 & ;;
+    i686) rm -rf "$OUT/i686-w64-mingw32"; build_target i686-w64-mingw32 i386 x86 > "$WORK/$p.log" 2>&1 & ;;
+  esac
+  pid[$p]=$!
+done
 ok=1
-wait $P1 || { ok=0; tail -30 "$WORK/x86_64.log"; }
-wait $P2 || { ok=0; tail -30 "$WORK/i686.log"; }
+for p in "${todo[@]}"; do
+  if wait "${pid[$p]}"; then touch "$OUT/.complete-$p"; else ok=0; tail -30 "$WORK/$p.log"; fi
+done
 [ $ok = 1 ] || { echo "deps-media: build failed (logs in $WORK)"; exit 1; }
-rm -rf "$WORK/src" "$WORK"/openh264-* "$WORK"/opus-* "$WORK"/soundtouch-* "$WORK"/ffmpeg-* "$WORK"/apt
-touch "$OUT/.complete"
-ln -sfn "$OUT" "$ROOT/build/deps-media"
+rm -rf "$WORK"
 echo "deps-media: done"

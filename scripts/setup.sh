@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, then the cross-built dependencies.
+# Installs the Debian packages the project needs, then the cross-built dependencies: for
+# the Windows targets named (x86_64, i686; default both) and natively.
+# Usage: scripts/setup.sh [x86_64|i686 ...]
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -15,5 +17,11 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-"$ROOT/scripts/deps.sh"
-"$ROOT/scripts/deps_media.sh"
+targets=("$@"); ((${#targets[@]})) || targets=(x86_64 i686)
+# The two sets at once: each is mostly configure scripts, which run on one core.
+"$ROOT/scripts/deps.sh" native "${targets[@]}" &
+deps=$!
+media=0
+"$ROOT/scripts/deps_media.sh" "${targets[@]}" || media=$?
+wait "$deps" || exit 1
+exit "$media"

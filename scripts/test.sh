@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine, checks that every C/C++ file is formatted (scripts/check_format.sh),
+# that includes keep to their layers and that no wide format holds %s (check_wide_format.py),
 # builds every tree and runs all tests: the native tests, the native
 # tests again under AddressSanitizer with UndefinedBehaviorSanitizer and under
 # ThreadSanitizer, then the Windows tests under wine64 in one session (wineserver, Xvfb,
@@ -9,6 +10,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KIV_ROOT="$ROOT"
 "$ROOT/scripts/setup.sh" || exit 1
 python3 "$ROOT/scripts/check_layers.py" || { echo "test: an #include runs to a higher or sibling layer (listed above)"; exit 1; }
+python3 "$ROOT/scripts/check_wide_format.py" ||
+  { echo "test: a wide format holds %s (listed above): mingw-w64's swprintf reads it as a narrow string; write %ls"; exit 1; }
 if ! "$ROOT/scripts/check_format.sh"; then
   echo "test: stopped: the files listed above differ from .clang-format (clang-format -i formats them)"
   exit 1

@@ -99,14 +99,8 @@ bool CMenuWnd::Init(CMenuElementUI* owner, INotifyUI* notifier, STRINGorID xml, 
   ContextMenuNotifier() = notifier;
   GetContextMenuObserver().AddReceiver(this);
   HWND parent = (owner && owner->GetManager()) ? owner->GetManager()->GetPaintWindow() : m_hParent;
-  Create(parent, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, RECT{0, 0, 0, 0});
-  if (!m_hWnd) {
-    // Nothing was opened: nobody else will delete this object.
-    RemoveObserver();
-    if (m_pOwner) m_pOwner->ForgetMenuWnd();
-    delete this;
-    return false;
-  }
+  // A window that cannot be made has had its final message: this object is gone.
+  if (!Create(parent, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, RECT{0, 0, 0, 0})) return false;
   ::ShowWindow(m_hWnd, SW_SHOW);
   HWND top = parent;
   while (top && ::GetParent(top)) top = ::GetParent(top);

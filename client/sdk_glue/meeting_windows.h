@@ -18,8 +18,9 @@ class IMeetingWindows {
   virtual ~IMeetingWindows() = default;
 
   // Makes the main window and its information window where missing, both hidden; false
-  // when the main window cannot be made.
+  // when either cannot be made (CreateFailure then says which).
   virtual bool Create() = 0;
+  virtual std::wstring CreateFailure() const = 0;
   // Destroys both windows directly (the message loop may have ended).
   virtual void Destroy() = 0;
 

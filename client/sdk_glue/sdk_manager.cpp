@@ -28,7 +28,7 @@ void CSdkManager::EnsureMessageWindow() {
 }
 
 CSdkManager::~CSdkManager() {
-  if (m_hWnd && ::IsWindow(m_hWnd)) ::KillTimer(m_hWnd, TIMER_USER_STATUS_REFRESH);
+  if (m_hWnd && ::IsWindow(m_hWnd)) DuiLib::TimerClock().KillTimer(m_hWnd, TIMER_USER_STATUS_REFRESH);
   Shutdown();
 }
 
@@ -64,13 +64,18 @@ bool CSdkManager::Init(LPCWSTR commandLine) {
 
   m_pSignaling = m_pEngine->GetSignaling();
   if (m_pSignaling) m_pSignaling->AddEventHandler(this);
-  if (m_hWnd) ::SetTimer(m_hWnd, TIMER_USER_STATUS_REFRESH, kUserStatusRefreshMs, nullptr);
+  if (m_hWnd) DuiLib::TimerClock().SetTimer(m_hWnd, TIMER_USER_STATUS_REFRESH, kUserStatusRefreshMs);
   return true;
 }
 
 IMeetingWindows* CSdkManager::Windows() {
   if (!m_pWindows && m_windowsFactory) m_pWindows = m_windowsFactory();
   return m_pWindows.get();
+}
+
+std::wstring CSdkManager::StartFailure() {
+  IMeetingWindows* windows = Windows();
+  return windows ? windows->CreateFailure() : L"没有窗口";
 }
 
 bool CSdkManager::Start() {

@@ -41,9 +41,10 @@ class CSdkManager : public kiv::IKivEngineEventHandler,
 
   // Obtains and initialises the engine from the command line and "appinfo.xml".
   bool Init(LPCWSTR commandLine);
-  // Creates the main and information windows and logs in; false when the main window
-  // cannot be made (nothing would be left to end the message loop) or no factory is set.
+  // Creates the main and information windows and logs in; false when either window
+  // cannot be made or no factory is set (StartFailure says why).
   bool Start();
+  std::wstring StartFailure();
   int Login(LPCWSTR userId);
   int JoinGroup(LPCWSTR groupId);
   int StartPublishVideo(const char* videoId, int cameraIndex);

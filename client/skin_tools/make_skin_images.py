@@ -2,7 +2,9 @@
 """Draws the client's skin images (icons, button states, window shadow) as PNG files.
 
 Every image is drawn here from simple shapes (signed distance fields with smooth edges),
-so the skin needs no artwork from elsewhere. Usage: make_skin_images.py <output folder>
+so the skin needs no artwork from elsewhere. Usage: make_skin_images.py <output folder>;
+make_skin_images.py --icon <file.ico> writes the program's icon (its logo at 16, 24, 32
+and 48 pixels) instead.
 """
 import math
 import os
@@ -241,7 +243,52 @@ def small_icon(out, name, glyph, color, slashed=False):
     c.save(os.path.join(out, name))
 
 
+def draw_logo(size):
+    """The program's mark: the logo of the skin and the program's icon."""
+    logo = Canvas(size)
+    logo.fill(box(12, 12, 11, 11, 4), BLUE)
+    logo.fill(segment(7, 13.5, 12, 9, 1.6), WHITE)
+    logo.fill(segment(12, 9, 17, 13.5, 1.6), WHITE)
+    logo.fill(circle(12, 15.5, 2.2), WHITE)
+    return logo
+
+
+def write_ico(path, canvases):
+    """An icon file with one 32-bit image (BGRA rows bottom up, then the AND mask) per canvas."""
+    images = []
+    for c in canvases:
+        xor = bytearray()
+        mask_stride = ((c.w + 31) // 32) * 4
+        mask = bytearray()
+        for y in reversed(range(c.h)):
+            bits = bytearray(mask_stride)
+            for x in range(c.w):
+                p = c.px[y * c.w + x]
+                a = p[3]
+                rgb = [0, 0, 0] if a <= 0 else [int(round(min(1.0, v / a) * 255)) for v in p[:3]]
+                alpha = int(round(a * 255))
+                xor.extend((rgb[2], rgb[1], rgb[0], alpha))
+                if alpha == 0:
+                    bits[x // 8] |= 0x80 >> (x % 8)
+            mask.extend(bits)
+        header = struct.pack("<IiiHHIIiiII", 40, c.w, c.h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+        images.append((c.w, c.h, header + bytes(xor) + bytes(mask)))
+    data = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for w, h, body in images:
+        data += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(body), offset)
+        offset += len(body)
+    for _, _, body in images:
+        data += body
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--icon":
+        write_ico(sys.argv[2], [draw_logo(size) for size in (16, 24, 32, 48)])
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else "skin"
     img = os.path.join(out, "img")
     law = os.path.join(img, "LawIcon")
@@ -268,12 +315,7 @@ def main():
             c.fill(lambda x, y, g=glyph: g((x - 12) * 1.8 + 12, (y - 12) * 1.8 + 12) / 1.8, WHITE)
             c.save(os.path.join(img, "caption", name + suffix + ".png"))
 
-    logo = Canvas(26)
-    logo.fill(box(12, 12, 11, 11, 4), BLUE)
-    logo.fill(segment(7, 13.5, 12, 9, 1.6), WHITE)
-    logo.fill(segment(12, 9, 17, 13.5, 1.6), WHITE)
-    logo.fill(circle(12, 15.5, 2.2), WHITE)
-    logo.save(os.path.join(img, "logo.png"))
+    draw_logo(26).save(os.path.join(img, "logo.png"))
 
     info = Canvas(36)
     info.fill(circle(12, 12, 11), BLUE)

@@ -1,5 +1,7 @@
 #include "video/video_render_control.h"
 
+#include <string>
+
 #include "config/media_settings.h"
 #include "menu/menu_wnd.h"
 #include "sdk_glue/sdk_manager.h"
@@ -128,11 +130,10 @@ void CVideoRenderControlUI::BuildMoreMenu(CControlUI* menuRoot) {
   if (cameras.size() <= 1 || m_panel->GetCameraIndex() == -1) return;
   CMenuElementUI* cameraSwitch = MakeMenuElement(L"cam_switch", L"切换摄像头", false, true);
   for (int i = 0; i < static_cast<int>(cameras.size()); ++i) {
-    wchar_t name[16] = {};
-    swprintf(name, 16, L"%s%d", kCameraItemPrefix, i);
+    const std::wstring name = kCameraItemPrefix + std::to_wstring(i);
     std::wstring text = Utf8ToWide(cameras[i].name.c_str());
     if (text.size() > 31) text.resize(31);
-    cameraSwitch->Add(MakeMenuElement(name, text.c_str(), i == m_panel->GetCameraIndex(), false));
+    cameraSwitch->Add(MakeMenuElement(name.c_str(), text.c_str(), i == m_panel->GetCameraIndex(), false));
   }
   list->Add(cameraSwitch);
 }
@@ -157,6 +158,8 @@ void CVideoRenderControlUI::OnMenuChoice(const CDuiString& itemName) {
       m_remoteControlState = 0;
     }
   } else if (auto index = media_settings::IndexAfterPrefix(itemName.GetData(), kCameraItemPrefix)) {
+    // A menu opened before the panel was reset (a lost connection) has no camera to switch.
+    if (m_panel->GetCameraIndex() == -1 || m_panel->GetVideoId().empty()) return;
     if (*index == m_panel->GetCameraIndex()) return;
     const std::string videoId = m_panel->GetVideoId();
     CSdkManager::GetInstance().StartPublishVideo(videoId.c_str(), *index);

@@ -71,7 +71,8 @@ void CInfoWnd::Notify(TNotifyUI& msg) {
 }
 
 LRESULT CInfoWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  ::PostQuitMessage(0);
+  // A window whose creation fails ends nothing: its creator reports the failure.
+  if (WasCreated()) ::PostQuitMessage(0);
   bHandled = FALSE;
   return 0;
 }

@@ -18,9 +18,11 @@
 #include "video/video_render_window_class.h"
 #include "windows/meeting_main_wnd.h"
 #include "windows/meeting_windows.h"
+#include "windows/message_box.h"
 #include "windows/testing/box_answer.h"
 #include "windows/testing/fresh_manager.h"
 #include "windows/testing/guarded_allocations.h"
+#include "windows/testing/manual_timer_clock.h"
 
 namespace {
 
@@ -213,6 +215,30 @@ TEST_F(MainWindowTest, ChatGoesToTheGroupOrToTheChosenUser) {
   EXPECT_EQ(Chat(), before) << "a refused line showed something in the chat";
 }
 
+// Verifies that the chat target's drop-down goes when a user joins while it is open: the
+// row that showed "carol" would now stand for dave, who joined before the last entry, so a
+// click on it must not make dave the target of the next private line.
+TEST_F(MainWindowTest, ChatTargetDropDownGoesWhenAUserJoins) {
+  StartMeeting();
+  main().RefreshChatTargets({"alice", "bob", "carol"});
+  auto* combo = static_cast<CComboUI*>(Find(L"main_msg_selectuser"));
+  ASSERT_EQ(combo->GetCount(), 3);
+  Click(L"main_msg_selectuser");
+  HWND popup = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (popup = ::FindWindowW(L"ComboWnd", nullptr)) != nullptr; }, 3000));
+  Post(WM_SDK_USER_JOINED, new UserRecord{"dave"});
+  ASSERT_EQ(combo->GetCount(), 4);
+  RECT rc{};
+  ::GetClientRect(popup, &rc);
+  const LPARAM carol = MAKELPARAM(10, 1 + (rc.bottom - 2) * 5 / 6);  // the third of three rows
+  ::PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, carol);
+  ::PostMessageW(popup, WM_LBUTTONUP, 0, carol);
+  PumpFor(100);
+  EXPECT_TRUE(PumpUntil([] { return ::FindWindowW(L"ComboWnd", nullptr) == nullptr; }, 3000))
+      << "the drop-down stayed open over the changed list";
+  EXPECT_NE(std::string(sdk().ChatTarget().c_str()), "dave") << "the click on carol's row chose dave";
+}
+
 // Verifies remote videos: two fill the two panels, a third is not shown yet turns the
 // icon on (the layout answers 0), a refused render leaves a system line, and removing
 // clears only the panel of exactly that pair.
@@ -289,6 +315,47 @@ TEST_F(MainWindowTest, CameraMenuChoicePublishesAndStops) {
   EXPECT_EQ(Icon("alice", L"icon_user_video"), L"img\\main_user_video_closed.png");
 }
 
+// Verifies the camera switch of a previewing panel's more menu: with two cameras and
+// camera 0 previewed, choosing the menu's second camera item republishes the panel's video
+// from camera 1 and previews camera 1; the same item from a menu built before a lost
+// connection reset the panel switches nothing.
+TEST_F(MainWindowTest, MoreMenuSwitchesThePreviewedCamera) {
+  StartMeeting();
+  FakeSdk()->cameras = 2;
+  ChooseCameraMenuItem(L"cam_0");
+  CVideoPanelUI* panel = main().GetVideoLayout()->GetPanel(0);
+  ASSERT_EQ(panel->GetCameraIndex(), 0);
+  CVideoRenderControlUI* control = panel->GetForegroundControl();
+  auto secondCameraItem = [&] {
+    CMenuUI root;
+    control->BuildMoreMenu(&root);
+    for (int i = 0; i < root.GetCount(); ++i) {
+      auto* element = static_cast<CMenuElementUI*>(root.GetItemAt(i));
+      if (element->GetName() == L"cam_switch" && element->GetCount() == 2) {
+        return std::wstring(element->GetItemAt(1)->GetName().GetData());
+      }
+    }
+    return std::wstring();
+  };
+  const std::wstring item = secondCameraItem();
+  ASSERT_FALSE(item.empty()) << "no camera switch with two cameras";
+  ChooseMoreMenuItem(control, item.c_str());
+  EXPECT_EQ(panel->GetCameraIndex(), 1) << "the item " << WideToUtf8(item) << " switched nothing";
+  EXPECT_EQ(panel->GetVideoId(), "LocalCam_0");
+  EXPECT_EQ(FakeSdk()->published_videos, (std::vector<std::string>{"LocalCam_0", "LocalCam_0"}));
+
+  // The menu of a later look, left open while the connection goes: camera 0 of it.
+  std::wstring first = item;
+  first.back() = L'0';
+  sdk().OnEvent(kiv::EVENT_CONNECTION_LOST, 0);
+  PumpFor(50);
+  ASSERT_EQ(panel->GetCameraIndex(), -1);
+  const size_t published = FakeSdk()->published_videos.size();
+  ChooseMoreMenuItem(control, first.c_str());
+  EXPECT_EQ(FakeSdk()->published_videos.size(), published) << "a reset panel published a camera";
+  EXPECT_EQ(panel->GetCameraIndex(), -1);
+}
+
 // Verifies that a menu whose window cannot be made is left alone once it deleted itself:
 // the camera menu and a video panel's more menu both return without touching it.
 TEST_F(MainWindowTest, MenusThatCannotOpenAreNotTouchedAgain) {
@@ -311,6 +378,32 @@ TEST_F(MainWindowTest, MenusThatCannotOpenAreNotTouchedAgain) {
   EXPECT_EQ(guarded.made(), 2);
   EXPECT_EQ(guarded.deleted(), 2) << "a menu that did not open stayed behind";
   EXPECT_EQ(::FindWindowW(L"MenuWnd", nullptr), nullptr);
+}
+
+// Verifies windows whose creation fails once their object has handled WM_CREATE: the
+// window goes inside Create and its object deletes itself there; the camera menu's Init
+// and the chat target combo's drop-down report the failure without touching the object.
+TEST_F(MainWindowTest, WindowsThatFailInsideCreateAreNotTouchedAgain) {
+  StartMeeting();
+  FakeSdk()->cameras = 2;
+  {
+    ScopedCreationFailure failure(L"MenuWnd");
+    ASSERT_TRUE(failure.installed());
+    ScopedGuardedAllocations guarded(sizeof(CMenuWnd));  // a read after the delete faults
+    Click(L"btn_cam");
+    EXPECT_EQ(guarded.made(), 1);
+    EXPECT_EQ(guarded.deleted(), 1);
+  }
+  EXPECT_EQ(::FindWindowW(L"MenuWnd", nullptr), nullptr);
+  auto* combo = static_cast<CComboUI*>(Find(L"main_msg_selectuser"));
+  {
+    ScopedCreationFailure failure(L"ComboWnd");
+    EXPECT_FALSE(combo->Activate()) << "a drop-down that could not open was reported open";
+  }
+  EXPECT_EQ(::FindWindowW(L"ComboWnd", nullptr), nullptr);
+  EXPECT_TRUE(combo->Activate()) << "the combo still thinks its drop-down is open";
+  combo->CloseDropDown();
+  PumpFor(50);
 }
 
 // Verifies a top-level menu's size: the estimate of its root as it opens, and the estimate
@@ -355,8 +448,10 @@ TEST_F(MainWindowTest, MenuSizeIsTheEstimateWithInsetsInTheHeightOnly) {
 // Verifies a lost connection: both layouts' remote videos cleared and previews stopped,
 // camera and microphone buttons off, and nothing more: the published sets, the users, the
 // chat and the group stay, the SDK (which leaves and logs out by itself) is asked nothing,
-// and a later refused login is reported like any other.
+// also once every timer of the client has had a minute, and a later refused login is
+// reported like any other.
 TEST_F(MainWindowTest, ConnectionLostReturnsToNoMediaAndNothingMore) {
+  ManualTimerClock clock;
   StartMeeting();
   FakeSdk()->cameras = 1;
   Post(WM_SDK_REMOTE_VIDEO_ADDED, new RemoteVideoRecord{kiv::String("bob"), kiv::String("cam1")});
@@ -372,6 +467,9 @@ TEST_F(MainWindowTest, ConnectionLostReturnsToNoMediaAndNothingMore) {
 
   sdk().OnEvent(kiv::EVENT_CONNECTION_LOST, 0);
   PumpFor(50);
+  const int fired = clock.Fired();
+  clock.Advance(60 * 1000);
+  EXPECT_GT(clock.Fired(), fired) << "no timer of the client ran on the test's clock";
   EXPECT_FALSE(videos->GetPanel(0)->IsBusy());
   EXPECT_FALSE(videos->GetPanel(1)->IsBusy());
   EXPECT_EQ(videos->GetPanel(1)->GetCameraIndex(), -1);
@@ -447,7 +545,10 @@ TEST_F(MainWindowTest, RemoteControlRequestWithoutABoxIsRefused) {
   {
     ScopedWindowRefusal refusal(L"CMessageBox");
     ASSERT_TRUE(refusal.installed());
+    ScopedGuardedAllocations guarded(sizeof(CMessageBox));
     RemoteControlEvent("bob", 0, none);
+    EXPECT_EQ(guarded.made(), 1);
+    EXPECT_EQ(guarded.deleted(), 1) << "the refused box was left behind";
   }
   EXPECT_FALSE(none.seen) << "the box opened although its window was refused";
   EXPECT_EQ(FakeSdk()->remote_control_ops, (std::vector<std::pair<std::string, int>>{{"bob", 3}}));

@@ -86,7 +86,8 @@ CControlUI* CMeetingMainWnd::CreateControl(LPCTSTR pstrClass) {
 }
 
 LRESULT CMeetingMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  ::PostQuitMessage(0);
+  // A window whose creation fails ends nothing: its creator reports the failure.
+  if (WasCreated()) ::PostQuitMessage(0);
   bHandled = FALSE;
   return 0;
 }
@@ -248,7 +249,7 @@ void CMeetingMainWnd::AppendChatText(const std::wstring& text, bool system, cons
 
 void CMeetingMainWnd::ShowInviteAnswer(const InviteAnswerRecord& answer) {
   CDuiString line;
-  line.Format(answer.accepted ? L"%s 已同意加入组" : L"%s 拒绝加入组", Utf8ToWide(answer.userId).c_str());
+  line.Format(answer.accepted ? L"%ls 已同意加入组" : L"%ls 拒绝加入组", Utf8ToWide(answer.userId).c_str());
   AppendChatText(line.str(), true, L"", L"");
 }
 
@@ -312,9 +313,9 @@ void CMeetingMainWnd::OnRemoteVideoAdded(const RemoteVideoRecord& record) {
   }
   CDuiString line;
   if (screen) {
-    line.Format(L"查看屏幕共享失败:(%s) Errcode:%d", Utf8ToWide(userId).c_str(), result);
+    line.Format(L"查看屏幕共享失败:(%ls) Errcode:%d", Utf8ToWide(userId).c_str(), result);
   } else {
-    line.Format(L"查看远端视频失败:(%s, %s) Errcode:%d", Utf8ToWide(userId).c_str(), Utf8ToWide(videoId).c_str(),
+    line.Format(L"查看远端视频失败:(%ls, %ls) Errcode:%d", Utf8ToWide(userId).c_str(), Utf8ToWide(videoId).c_str(),
                 result);
   }
   AppendChatText(line.str(), true, L"", L"");
@@ -336,7 +337,7 @@ void CMeetingMainWnd::OnRemoteControl(const RemoteControlRecord& record) {
   CDuiString text;
   switch (record.operation) {
     case 0: {
-      text.Format(L"%s 请求远程控制", shown.c_str());
+      text.Format(L"%ls 请求远程控制", shown.c_str());
       // Only "btn_ok" accepts; a box that could not open refuses, so the requester is answered.
       UINT answer = 0;
       auto* box = new CMessageBox;  // deletes itself when its window is gone
@@ -354,13 +355,13 @@ void CMeetingMainWnd::OnRemoteControl(const RemoteControlRecord& record) {
       return;
     }
     case 1:
-      text.Format(L"%s 取消了远程控制", shown.c_str());
+      text.Format(L"%ls 取消了远程控制", shown.c_str());
       break;
     case 2:
-      text.Format(L"%s 接受了远程控制", shown.c_str());
+      text.Format(L"%ls 接受了远程控制", shown.c_str());
       break;
     case 3:
-      text.Format(L"%s 拒绝了远程控制", shown.c_str());
+      text.Format(L"%ls 拒绝了远程控制", shown.c_str());
       break;
     default:
       return;

@@ -14,20 +14,24 @@ CMeetingWindows::CMeetingWindows() = default;
 CMeetingWindows::~CMeetingWindows() { Destroy(); }
 
 bool CMeetingWindows::Create() {
+  m_createFailure.clear();
   if (!m_pMainWnd) {
     auto main = std::make_unique<CMeetingMainWnd>();
     if (!main->Create(nullptr, L"Main", UI_WNDSTYLE_FRAME, WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT)) {
+      m_createFailure = L"主窗口无法创建（skin\\meeting_main_wnd.xml）";
       return false;
     }
     m_pMainWnd = std::move(main);
   }
   if (!m_pInfoWnd) {
-    auto* info = new CInfoWnd;  // deletes itself when its window is gone
-    if (info->Create(m_pMainWnd->GetHWND(), L"userInfo",
-                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
-      m_pInfoWnd = info;
+    auto* info = new CInfoWnd;  // deletes itself when its window is gone, also when it cannot be made
+    if (!info->Create(m_pMainWnd->GetHWND(), L"userInfo",
+                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)) {
+      m_createFailure = L"信息窗口无法创建（skin\\InfoWnd.xml）";
+      return false;
     }
+    m_pInfoWnd = info;
   }
   ::SetWindowPos(m_pMainWnd->GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   return true;
@@ -63,7 +67,7 @@ void CMeetingWindows::ShowJoined(const std::string& groupId) {
   CControlUI* label = m_pMainWnd->GetPaintManager().FindControl(L"label_group_info");
   if (label) {
     CDuiString text;
-    text.Format(L"分组ID：%s", Utf8ToWide(groupId).c_str());
+    text.Format(L"分组ID：%ls", Utf8ToWide(groupId).c_str());
     label->SetText(text);
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "sdk_glue/meeting_windows.h"
 
@@ -15,6 +16,7 @@ class CMeetingWindows final : public IMeetingWindows {
   ~CMeetingWindows() override;
 
   bool Create() override;
+  std::wstring CreateFailure() const override { return m_createFailure; }
   void Destroy() override;
   CMeetingMainWnd* MainWnd() const override { return m_pMainWnd.get(); }
   CInfoWnd* InfoWnd() const override { return m_pInfoWnd; }
@@ -31,4 +33,5 @@ class CMeetingWindows final : public IMeetingWindows {
  private:
   std::unique_ptr<CMeetingMainWnd> m_pMainWnd;
   CInfoWnd* m_pInfoWnd = nullptr;
+  std::wstring m_createFailure;
 };

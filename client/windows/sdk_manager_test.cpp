@@ -11,7 +11,9 @@
 #include "windows/info_wnd.h"
 #include "windows/meeting_main_wnd.h"
 #include "windows/meeting_windows.h"
+#include "windows/testing/box_answer.h"
 #include "windows/testing/fresh_manager.h"
+#include "windows/testing/guarded_allocations.h"
 
 namespace {
 
@@ -43,6 +45,48 @@ class SdkManagerTest : public ::testing::Test {
     ASSERT_TRUE(sdk().Start());
   }
 };
+
+// Verifies that both windows show the program's icon (resource 130) in both sizes.
+TEST_F(SdkManagerTest, BothWindowsShowTheProgramIcon) {
+  StartLoggedOut();
+  const HINSTANCE instance = CPaintManagerUI::GetInstance();
+  const std::pair<WPARAM, int> sizes[] = {{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}};
+  for (const auto& size : sizes) {
+    const int px = ::GetSystemMetrics(size.second);
+    const auto icon = reinterpret_cast<LRESULT>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(130), IMAGE_ICON, px, px, LR_DEFAULTCOLOR | LR_SHARED));
+    ASSERT_NE(icon, 0) << "no icon 130 of " << px << " pixels";
+    EXPECT_EQ(::SendMessageW(MainWindow(), WM_GETICON, size.first, 0), icon) << "main window, " << px << " pixels";
+    EXPECT_EQ(::SendMessageW(sdk().GetInfoWnd()->GetHWND(), WM_GETICON, size.first, 0), icon)
+        << "information window, " << px << " pixels";
+  }
+}
+
+// Verifies an information window that cannot be made, refused before its first message
+// and failing after WM_CREATE (as with a broken skin): Start fails and says which window,
+// the window object is deleted, and no quit message ends a message loop in silence.
+TEST_F(SdkManagerTest, StartFailsWhenTheInformationWindowCannotBeMade) {
+  ASSERT_TRUE(sdk().Init(L"x;alice;room1"));
+  {
+    ScopedWindowRefusal refusal(L"CInfoWnd");
+    ASSERT_TRUE(refusal.installed());
+    ScopedGuardedAllocations guarded(sizeof(CInfoWnd));
+    EXPECT_FALSE(sdk().Start());
+    EXPECT_EQ(guarded.made(), 1);
+    EXPECT_EQ(guarded.deleted(), 1) << "the refused information window was left behind";
+  }
+  EXPECT_NE(sdk().StartFailure().find(L"InfoWnd.xml"), std::wstring::npos);
+  {
+    ScopedCreationFailure failure(L"CInfoWnd");
+    ASSERT_TRUE(failure.installed());
+    EXPECT_FALSE(sdk().Start());
+  }
+  EXPECT_EQ(sdk().GetInfoWnd(), nullptr);
+  MSG quit{};
+  EXPECT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "a quit message was posted";
+  EXPECT_TRUE(sdk().Start()) << "the windows cannot be made once the cause is gone";
+  EXPECT_NE(sdk().GetInfoWnd(), nullptr);
+}
 
 // Verifies that Init hands the effective configuration to the engine, reads the launch
 // ids, sets the device indices from the device counts and registers the signaling handler.

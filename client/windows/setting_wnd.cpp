@@ -137,11 +137,16 @@ void CSettingWnd::OnItemSelect(TNotifyUI& msg) {
     kiv::IKivEngine* engine = Engine();
     kiv::IDeviceManager* devices = Devices();
     if (!engine || !devices || !m_pPreview) return;
-    if (m_previewedCamera != -1) engine->RemoveVideoPreview(m_previewedCamera, m_pPreview->GetRenderWindow());
+    // The panel adds and removes its camera's preview itself: it takes a new camera only
+    // once the old one is stopped.
+    if (m_pPreview->GetCameraIndex() != -1) {
+      m_pPreview->StopLocalPreview();
+    } else if (m_previewedCamera != -1) {
+      engine->RemoveVideoPreview(m_previewedCamera, m_pPreview->GetRenderWindow());
+    }
     kiv::Vector<kiv::DeviceInfo> cameras = devices->GetCameraDevices();
     if (sel < 0 || sel >= static_cast<int>(cameras.size())) return;
     const int deviceId = cameras[sel].id;
-    engine->AddVideoPreview(deviceId, m_pPreview->GetRenderWindow(), 3);
     m_previewedCamera = deviceId;
     m_pPreview->StartLocalPreview(deviceId);
   } else if (name == L"combo_mic" || name == L"combo_aud") {

@@ -2,6 +2,7 @@
 // and the share rectangle, with the controls used as a person would.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <thread>
 
@@ -9,6 +10,7 @@
 #include "sdk_glue/sdk_manager.h"
 #include "sdk_glue/testing/fake_sdk_state.h"
 #include "testing/client_test_support.h"
+#include "video/video_panel.h"
 #include "video/video_render_window_class.h"
 #include "windows/setting_wnd.h"
 
@@ -76,6 +78,37 @@ TEST_F(SettingsWindowTest, OpeningListsDevicesAndPreviewsTheFirstCamera) {
   EXPECT_EQ(m_wnd->GetPreviewedCamera(), 0);
   EXPECT_EQ(static_cast<CComboUI*>(Find(L"combo_resolution"))->GetCount(), 5);
   EXPECT_EQ(Find(L"label_frame_rate")->GetText(), L"15 帧/秒");
+}
+
+// Verifies choosing the second camera: the preview panel shows it, and closing the dialog
+// removes that camera's preview from the panel's render window (none stays registered).
+TEST_F(SettingsWindowTest, SwitchingCamerasLeavesNoPreviewBehind) {
+  CVideoPanelUI* panel = static_cast<CVideoPanelUI*>(Find(L"vrender_previewer")->GetInterface(L"VideoPanel"));
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EQ(panel->GetCameraIndex(), 0);
+  static_cast<CComboUI*>(Find(L"combo_cam"))->SelectItem(1);
+  EXPECT_EQ(m_wnd->GetPreviewedCamera(), 1);
+  EXPECT_EQ(panel->GetCameraIndex(), 1) << "the panel still previews the first camera";
+  Click(L"setting_cancel");
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(m_wnd->GetHWND()); }, 3000));
+  std::map<int, int> registered;  // camera -> previews added minus removed
+  for (const auto& added : FakeSdk()->previews) ++registered[added.first];
+  for (int removed : FakeSdk()->preview_removals) --registered[removed];
+  for (const auto& camera : registered) EXPECT_LE(camera.second, 0) << "camera " << camera.first << " still previews";
+}
+
+// Verifies that a device change while a device list's drop-down is open closes it: its
+// rows were copied from the list before the change.
+TEST_F(SettingsWindowTest, DeviceChangeClosesAnOpenDeviceList) {
+  Click(L"tabopt_audio");
+  auto* mic = static_cast<CComboUI*>(Find(L"combo_mic"));
+  ASSERT_TRUE(mic->Activate());
+  ASSERT_TRUE(PumpUntil([] { return ::FindWindowW(L"ComboWnd", nullptr) != nullptr; }, 3000));
+  FakeSdk()->microphones = 3;
+  m_wnd->RefreshDevices();
+  EXPECT_EQ(mic->GetCount(), 3);
+  EXPECT_TRUE(PumpUntil([] { return ::FindWindowW(L"ComboWnd", nullptr) == nullptr; }, 3000))
+      << "the microphone list's drop-down stayed open over the new devices";
 }
 
 // Verifies profiles: the stored frame rate again sends nothing, a new one goes to every

@@ -47,6 +47,29 @@ LRESULT CALLBACK RefuseWindows(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+const wchar_t* g_failedClass = nullptr;
+constexpr wchar_t kOriginalProc[] = L"ScopedCreationFailureProc";
+
+LRESULT CALLBACK FailAfterCreate(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto original = reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kOriginalProc));
+  if (message == WM_NCDESTROY) ::RemovePropW(hwnd, kOriginalProc);
+  const LRESULT result = ::CallWindowProcW(original, hwnd, message, wParam, lParam);
+  return message == WM_CREATE ? -1 : result;
+}
+
+LRESULT CALLBACK FailCreations(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_failedClass) {
+    const auto hwnd = reinterpret_cast<HWND>(wParam);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hwnd, cls, 64);
+    if (std::wcscmp(cls, g_failedClass) == 0) {
+      const LONG_PTR original = ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FailAfterCreate));
+      ::SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(original));
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 ScopedBoxAnswer::ScopedBoxAnswer(BoxAnswer& answer) {
@@ -67,4 +90,14 @@ ScopedWindowRefusal::ScopedWindowRefusal(const wchar_t* windowClass) {
 ScopedWindowRefusal::~ScopedWindowRefusal() {
   if (m_hook) ::UnhookWindowsHookEx(m_hook);
   g_refusedClass = nullptr;
+}
+
+ScopedCreationFailure::ScopedCreationFailure(const wchar_t* windowClass) {
+  g_failedClass = windowClass;
+  m_hook = ::SetWindowsHookExW(WH_CBT, FailCreations, nullptr, ::GetCurrentThreadId());
+}
+
+ScopedCreationFailure::~ScopedCreationFailure() {
+  if (m_hook) ::UnhookWindowsHookEx(m_hook);
+  g_failedClass = nullptr;
 }

@@ -39,3 +39,18 @@ class ScopedWindowRefusal {
  private:
   HHOOK m_hook = nullptr;
 };
+
+// While alive, makes the creation of every window of this thread whose class is
+// `windowClass` fail after its object has handled WM_CREATE (WM_CREATE answers -1), so
+// the window is destroyed inside CreateWindowEx.
+class ScopedCreationFailure {
+ public:
+  explicit ScopedCreationFailure(const wchar_t* windowClass);
+  ~ScopedCreationFailure();
+  ScopedCreationFailure(const ScopedCreationFailure&) = delete;
+  ScopedCreationFailure& operator=(const ScopedCreationFailure&) = delete;
+  bool installed() const { return m_hook != nullptr; }
+
+ private:
+  HHOOK m_hook = nullptr;
+};

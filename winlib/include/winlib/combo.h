@@ -1,5 +1,6 @@
 // A drop-down choice: holds list items, shows the selected one's text and opens a popup
 // list on a click. A new selection sends "itemselect" (wParam new index, lParam old one).
+// Changing the items closes an open drop-down without applying its choice.
 #pragma once
 
 #include "winlib/container.h"
@@ -40,6 +41,8 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
  private:
   friend class CComboWnd;
   void OnDropDownGone() { m_pWindow = nullptr; }
+  // Closes an open drop-down without applying its rows: called when the items change.
+  void AbandonDropDown();
 
   TListInfoUI m_ListInfo;
   int m_iCurSel = -1;

@@ -17,6 +17,7 @@
 #include "winlib/render_engine.h"
 #include "winlib/rich_edit.h"
 #include "winlib/slider.h"
+#include "winlib/timer_clock.h"
 #include "winlib/ui_defs.h"
 #include "winlib/window_impl_base.h"
 #include "winlib/window_wnd.h"

@@ -1,6 +1,8 @@
 // A Win32 window owned by a C++ object: class registration, creation, subclassing,
 // showing, modal runs and closing. Messages reach HandleMessage; OnFinalMessage runs
-// after the window is gone (objects that own themselves delete themselves there).
+// after the window is gone (objects that own themselves delete themselves there), and
+// also when Create fails: after a failed Create the object may be gone, so its caller
+// does not touch it again.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +20,8 @@ class CWindowWnd {
   operator HWND() const { return m_hWnd; }
 
   bool RegisterWindowClass();
+  // Null when the object has a window already, or on failure: then OnFinalMessage (with
+  // null when the window never reached this object) has run.
   HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc, HMENU hMenu = nullptr);
   HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
               int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT, HMENU hMenu = nullptr);
@@ -50,6 +54,10 @@ class CWindowWnd {
   static LRESULT CALLBACK StaticWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK StaticControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+  // True from a successful Create until the window is gone: false while a failing
+  // creation destroys the window.
+  bool WasCreated() const { return m_bCreated; }
+
   HWND m_hWnd = nullptr;
   WNDPROC m_OldWndProc = ::DefWindowProcW;
   bool m_bSubclassed = false;
@@ -59,6 +67,8 @@ class CWindowWnd {
 
   UINT* m_pModalResult = nullptr;
   HWND m_hModalOwner = nullptr;
+  bool* m_pFinalRan = nullptr;  // set while Create runs: tells it the final message came
+  bool m_bCreated = false;
 };
 
 }  // namespace DuiLib

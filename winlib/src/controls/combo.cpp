@@ -17,7 +17,8 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
  public:
   explicit CComboWnd(CComboUI* owner) : m_pOwner(owner) {}
 
-  void Open() {
+  // False when the window cannot be made: then this object is gone.
+  bool Open() {
     RECT rc = m_pOwner->GetPos();
     HWND parent = m_pOwner->GetManager()->GetPaintWindow();
     POINT pt{rc.left, rc.bottom};
@@ -27,11 +28,13 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
     int height = item_height * m_pOwner->GetCount() + 2;
     if (height > m_pOwner->m_iDropBoxHeight) height = m_pOwner->m_iDropBoxHeight;
     if (height < item_height + 2) height = item_height + 2;
-    Create(parent, L"", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, pt.x, pt.y, rc.right - rc.left,
-           height);
-    if (!m_hWnd) return;
+    if (!Create(parent, L"", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, pt.x, pt.y,
+                rc.right - rc.left, height)) {
+      return false;
+    }
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::SetFocus(m_hWnd);
+    return true;
   }
 
   LPCTSTR GetWindowClassName() const override { return L"ComboWnd"; }
@@ -45,6 +48,18 @@ class CComboWnd : public CWindowWnd, public INotifyUI {
   }
 
   void Detach() { m_pOwner = nullptr; }
+
+  // The owner's items changed under the copies: the rows no longer match them, so the
+  // popup goes without applying a row (also one clicked whose close is still queued).
+  void Abandon() {
+    CComboUI* owner = m_pOwner;
+    m_pOwner = nullptr;
+    if (!m_hWnd) return;
+    const bool focused = ::GetFocus() == m_hWnd;
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    if (focused && owner && owner->GetManager()) ::SetFocus(owner->GetManager()->GetPaintWindow());
+    Close();
+  }
 
  protected:
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
@@ -144,6 +159,7 @@ CDuiString CComboUI::GetText() const {
 bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
   if (!pControl || !pControl->GetInterface(L"ListItem")) return false;
   if (!CContainerUI::AddAt(pControl, iIndex)) return false;
+  AbandonDropDown();
   if (m_iCurSel >= iIndex && m_iCurSel >= 0) ++m_iCurSel;
   ListSyncItems(this, this);
   Invalidate();
@@ -155,6 +171,7 @@ bool CComboUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
   if (!c) return false;
   ListDetachItem(c);
   if (!CContainerUI::RemoveAt(iIndex, bDoNotDestroy)) return false;
+  AbandonDropDown();
   m_iCurSel = ListSelectionAfterRemove(m_iCurSel, iIndex);
   ListSyncItems(this, this);
   Invalidate();
@@ -162,6 +179,7 @@ bool CComboUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
 }
 
 void CComboUI::RemoveAll() {
+  AbandonDropDown();
   ListDetachItems(this);
   m_iCurSel = -1;
   CContainerUI::RemoveAll();
@@ -169,7 +187,9 @@ void CComboUI::RemoveAll() {
 }
 
 bool CComboUI::SetItemIndex(CControlUI* pControl, int iIndex) {
-  return ListMoveItem(this, this, pControl, iIndex, &m_iCurSel);
+  if (!ListMoveItem(this, this, pControl, iIndex, &m_iCurSel)) return false;
+  AbandonDropDown();
+  return true;
 }
 
 bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
@@ -197,10 +217,8 @@ bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
 
 bool CComboUI::Activate() {
   if (!CControlUI::Activate() || m_pWindow || !m_pManager) return false;
-  m_pWindow = new CComboWnd(this);
-  m_pWindow->Open();
-  if (m_pWindow && !m_pWindow->GetHWND()) {
-    delete m_pWindow;
+  m_pWindow = new CComboWnd(this);  // deletes itself when its window is gone
+  if (!m_pWindow->Open()) {
     m_pWindow = nullptr;
     return false;
   }
@@ -210,6 +228,12 @@ bool CComboUI::Activate() {
 
 void CComboUI::CloseDropDown() {
   if (m_pWindow) m_pWindow->Close();
+}
+
+void CComboUI::AbandonDropDown() {
+  CComboWnd* window = m_pWindow;
+  m_pWindow = nullptr;
+  if (window) window->Abandon();
 }
 
 void CComboUI::SetPos(RECT rc, bool bNeedInvalidate) {

@@ -117,6 +117,56 @@ TEST_F(InputsTest, ComboSelectsThroughItsDropDown) {
   ASSERT_TRUE(PumpUntil([&] { return ::FindWindowW(L"ComboWnd", nullptr) == nullptr; }));
 }
 
+// Verifies that changing a combo's items closes its open drop-down without applying a
+// row of the old list: a new item before the last, then the click on the row that showed
+// "carol", selects nothing (the row now stands for "dave"); a click already queued when an
+// item goes is dropped too; each of AddAt, RemoveAt, SetItemIndex and RemoveAll closes it.
+TEST_F(InputsTest, ComboDropDownGoesWhenItsItemsChange) {
+  auto* combo = Find<CComboUI>(L"combo");
+  for (const wchar_t* text : {L"所有人", L"bob", L"carol"}) {
+    auto* item = new CListLabelElementUI;
+    item->SetText(text);
+    ASSERT_TRUE(combo->Add(item));
+  }
+  ASSERT_TRUE(combo->SelectItem(0));
+  auto open = [&] {
+    HWND popup = nullptr;
+    winlib_test::ClickControl(m_window.GetHWND(), combo);
+    EXPECT_TRUE(PumpUntil([&] { return (popup = ::FindWindowW(L"ComboWnd", nullptr)) != nullptr; }));
+    return popup;
+  };
+  auto clickRow = [](HWND popup, int row) {
+    const LPARAM at = MAKELPARAM(10, 1 + 24 * row + 12);
+    ::PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(popup, WM_LBUTTONUP, 0, at);
+  };
+  auto gone = [] { return PumpUntil([] { return ::FindWindowW(L"ComboWnd", nullptr) == nullptr; }); };
+
+  HWND popup = open();
+  auto* dave = new CListLabelElementUI;
+  dave->SetText(L"dave");
+  ASSERT_TRUE(combo->AddAt(dave, combo->GetCount() - 1));
+  clickRow(popup, 2);
+  PumpFor(100);
+  EXPECT_TRUE(gone()) << "the drop-down stayed open over changed items";
+  EXPECT_EQ(combo->GetText(), CDuiString(L"所有人"));
+
+  popup = open();
+  clickRow(popup, 2);  // "dave", then "bob" goes: row 2 would now be "carol"
+  combo->RemoveAt(1);
+  PumpFor(100);
+  EXPECT_TRUE(gone());
+  EXPECT_EQ(combo->GetText(), CDuiString(L"所有人")) << "a row of the old list was applied";
+
+  popup = open();
+  ASSERT_TRUE(combo->SetItemIndex(dave, 2));
+  EXPECT_TRUE(gone());
+  open();
+  combo->RemoveAll();
+  EXPECT_TRUE(gone());
+  EXPECT_EQ(combo->GetCurSel(), -1);
+}
+
 // Verifies that a press on the slider moves its value there and sends "valuechanged"
 // when released.
 TEST_F(InputsTest, SliderFollowsThePress) {

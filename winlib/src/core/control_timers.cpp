@@ -1,14 +1,16 @@
 #include "winlib/control_timers.h"
 
+#include "winlib/timer_clock.h"
+
 namespace DuiLib {
 
 bool ControlTimers::Set(HWND window, CControlUI* control, UINT id, UINT elapse) {
   if (!control || !window) return false;
   for (const Timer& t : m_timers) {
-    if (t.sender == control && t.localId == id) return ::SetTimer(window, t.windowId, elapse, nullptr) != 0;
+    if (t.sender == control && t.localId == id) return TimerClock().SetTimer(window, t.windowId, elapse);
   }
   const UINT_PTR windowId = m_nextId++;
-  if (!::SetTimer(window, windowId, elapse, nullptr)) return false;
+  if (!TimerClock().SetTimer(window, windowId, elapse)) return false;
   m_timers.push_back(Timer{control, id, windowId});
   return true;
 }
@@ -16,7 +18,7 @@ bool ControlTimers::Set(HWND window, CControlUI* control, UINT id, UINT elapse) 
 bool ControlTimers::Kill(HWND window, CControlUI* control, UINT id) {
   for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
     if (it->sender == control && it->localId == id) {
-      if (window) ::KillTimer(window, it->windowId);
+      if (window) TimerClock().KillTimer(window, it->windowId);
       m_timers.erase(it);
       return true;
     }
@@ -27,7 +29,7 @@ bool ControlTimers::Kill(HWND window, CControlUI* control, UINT id) {
 void ControlTimers::KillWhere(HWND window, const std::function<bool(CControlUI*)>& match) {
   for (auto it = m_timers.begin(); it != m_timers.end();) {
     if (match(it->sender)) {
-      if (window) ::KillTimer(window, it->windowId);
+      if (window) TimerClock().KillTimer(window, it->windowId);
       it = m_timers.erase(it);
     } else {
       ++it;
@@ -37,7 +39,7 @@ void ControlTimers::KillWhere(HWND window, const std::function<bool(CControlUI*)
 
 void ControlTimers::KillAll(HWND window) {
   for (const Timer& t : m_timers) {
-    if (window && ::IsWindow(window)) ::KillTimer(window, t.windowId);
+    if (window && ::IsWindow(window)) TimerClock().KillTimer(window, t.windowId);
   }
   m_timers.clear();
 }

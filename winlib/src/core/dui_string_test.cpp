@@ -8,15 +8,15 @@ namespace {
 
 using DuiLib::CDuiString;
 
-// Verifies Microsoft-style formatting (%s takes a wide string) and long results.
+// Verifies formatting with wide strings (%ls) and long results.
 TEST(DuiStringTest, FormatsWithWideStrings) {
   CDuiString s;
-  EXPECT_EQ(s.Format(L"分组ID：%s", L"room1"), 10);
+  EXPECT_EQ(s.Format(L"分组ID：%ls", L"room1"), 10);
   EXPECT_EQ(s, CDuiString(L"分组ID：room1"));
-  s.Format(L"%s 请求远程控制 %d", L"alice", -5);
+  s.Format(L"%ls 请求远程控制 %d", L"alice", -5);
   EXPECT_EQ(s, CDuiString(L"alice 请求远程控制 -5"));
   std::wstring big(1000, L'x');
-  s.Format(L"[%s]", big.c_str());
+  s.Format(L"[%ls]", big.c_str());
   EXPECT_EQ(s.GetLength(), 1002);
 }
 
@@ -68,12 +68,12 @@ TEST(DuiStringTest, EdgesOfSearchingReplacingAndFormatting) {
   EXPECT_EQ(CDuiString(L"").CompareNoCase(nullptr), 0);
 
   CDuiString f;
-  EXPECT_EQ(f.Format(L"%s", std::wstring(255, L'x').c_str()), 255);
+  EXPECT_EQ(f.Format(L"%ls", std::wstring(255, L'x').c_str()), 255);
   EXPECT_EQ(f.GetLength(), 255);
-  EXPECT_EQ(f.Format(L"%s", std::wstring(256, L'y').c_str()), 256);
+  EXPECT_EQ(f.Format(L"%ls", std::wstring(256, L'y').c_str()), 256);
   EXPECT_EQ(f, CDuiString(std::wstring(256, L'y')));
   const std::wstring huge(3u << 20, L'z');
-  EXPECT_EQ(f.Format(L"%s", huge.c_str()), 0);
+  EXPECT_EQ(f.Format(L"%ls", huge.c_str()), 0);
   EXPECT_TRUE(f.IsEmpty());
 }
 

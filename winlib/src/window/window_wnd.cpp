@@ -42,10 +42,22 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
 HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx, int cy,
                         HMENU hMenu) {
   if (m_hWnd) return nullptr;
-  if (!RegisterWindowClass()) return nullptr;
-  HWND hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName ? pstrName : L"", dwStyle, x, y, cx, cy,
-                                hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
-  // On failure after WM_NCCREATE the object may already have run OnFinalMessage.
+  bool finalRan = false;
+  m_pFinalRan = &finalRan;
+  HWND hwnd = nullptr;
+  if (RegisterWindowClass()) {
+    hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName ? pstrName : L"", dwStyle, x, y, cx, cy,
+                             hwndParent, hMenu, CPaintManagerUI::GetInstance(), this);
+  }
+  if (finalRan) return nullptr;  // the window came and went: the object may be gone
+  m_pFinalRan = nullptr;
+  if (!hwnd) {
+    // Refused before this object saw a message: it gets its final message all the same
+    // (and may be gone after it).
+    OnFinalMessage(nullptr);
+    return nullptr;
+  }
+  m_bCreated = true;
   return hwnd;
 }
 
@@ -206,6 +218,9 @@ LRESULT CALLBACK CWindowWnd::StaticWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, 
       ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
       self->m_hWnd = nullptr;
       self->m_pModalResult = nullptr;
+      self->m_bCreated = false;
+      if (self->m_pFinalRan) *self->m_pFinalRan = true;
+      self->m_pFinalRan = nullptr;
       self->OnFinalMessage(hWnd);
       return r;
     }
