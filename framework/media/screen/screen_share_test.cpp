@@ -325,7 +325,7 @@ class ScreenShareTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start(0, 0, &why)) << why;
     dir_ = media_test::WorkDir() + L"\\screen_share_" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(dir_.c_str(), nullptr);
-    for (const wchar_t* f : {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked"}) {
+    for (const wchar_t* f : {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked", L"foreground"}) {
       DeleteFileW((dir_ + L"\\" + f).c_str());
     }
   }
@@ -359,8 +359,7 @@ class ScreenShareTest : public ::testing::Test {
   // click that gives her window the keys.
   void SettleViewerFocus(HWND viewer) {
     ASSERT_TRUE(WaitFor([&] { return AliceInForeground(); }, 3000)) << "the press did not activate alice's window";
-    if (GetFocus() == viewer) return;
-    SetFocus(viewer);
+    if (GetFocus() != viewer) SetFocus(viewer);
     ASSERT_TRUE(WaitFor([&] { return !AliceInForeground(); }, 3000)) << "alice's window kept the foreground";
   }
 
