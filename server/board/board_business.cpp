@@ -193,6 +193,7 @@ void BoardBusiness::OnStreamData(ClientInfo& from, Group& group, const rapidjson
     state.AddMember("seq_id", board->state.last_seq(), state.GetAllocator());
     board->state.WriteFullState(&state);
     const std::string text = ToJson(state);
+    if (text.empty()) return Refuse(from, data.media_id, kResultStateFull, "full state could not be written");
     if (text.size() > kMaxTspdDeliveryBytes) {
       return Refuse(from, data.media_id, kResultStateFull, "full state of " + std::to_string(text.size()) + " bytes");
     }
@@ -228,7 +229,12 @@ void BoardBusiness::Relay(Board& board, const std::string& board_id, const Board
     out.AddMember(rapidjson::Value(it->name, a), rapidjson::Value(it->value, a), a);
   }
   if (!stamped) out.AddMember("edit_id", sender_edit_id, a);
-  const std::string payload = EncodeBusiness(EncodeTspdData(kTspdData, {board_id, ToJson(out)}));
+  const std::string text = ToJson(out);
+  if (text.empty()) {
+    log_("board " + board_id + ": update " + std::to_string(seq) + " could not be written, not relayed");
+    return;
+  }
+  const std::string payload = EncodeBusiness(EncodeTspdData(kTspdData, {board_id, text}));
   for (ClientId to : board.subscribers) server_.SendEncoded(to, payload);
 }
 

@@ -205,6 +205,40 @@ TEST_F(BoardBusinessTest, RefusalsRelayNothing) {
   EXPECT_THAT(m.StreamTexts(b), ElementsAre(HasSubstr(R"("seq_id":1,)")));
 }
 
+// A value no writer puts out again (a number beyond a double, a lone surrogate) is refused
+// where it arrives: nothing of it is relayed or kept, and a joiner still gets the whole board.
+TEST_F(BoardBusinessTest, ValuesNoWriterPutsOutAreRefused) {
+  const ClientId a = m.Member("alice", "room1");
+  const ClientId b = m.Member("bob", "room1");
+  const std::string board = NewBoard(a, 1);
+  m.Biz(a, Subscribe(board));
+  m.Biz(b, Subscribe(board));
+  m.Take(a);
+  m.Take(b);
+
+  m.Stream(a, board, kLine);
+  m.Stream(a, board,
+           R"({"id":31000,"type":"line","line":{"pid":0,"gid":2,"action":1,"graph":1,"brush_size":9e308,"x1":1}})");
+  m.Stream(a, board, R"({"id":31006,"type":"text","text":{"pid":0,"gid":3,"action":1,"text":"\uDC00","font":"f"}})");
+  m.Stream(a, board, R"({"id":31000,"type":"line","line":{"pid":0,"gid":4,"action":1,"graph":1,"x1":1,"\uD800":2}})");
+  const auto at_a = m.Take(a);
+  ASSERT_EQ(at_a.size(), 4u);
+  EXPECT_THAT(at_a[0], HasSubstr(R"("id":17005)"));
+  for (size_t i = 1; i < at_a.size(); ++i) EXPECT_THAT(at_a[i], HasSubstr(R"("id":17006,"media_id":"wb-1","code":1)"));
+  EXPECT_THAT(m.StreamTexts(b), ElementsAre(HasSubstr(R"("seq_id":1,)")));
+
+  const ClientId late = m.Member("carol", "room1");
+  m.Biz(late, Subscribe(board));
+  m.Stream(late, board, R"({"id":30003})");
+  const auto texts = m.StreamTexts(late);
+  ASSERT_EQ(texts.size(), 2u);
+  rapidjson::Document full;
+  full.Parse(texts[1].c_str() + board.size() + 1);
+  ASSERT_TRUE(full.IsObject()) << texts[1];
+  ASSERT_TRUE(full["data"].IsArray());
+  EXPECT_EQ(full["data"].Size(), 2u);  // the board and the one line
+}
+
 // The board count per group and the state size are limits: refusals carry their codes and
 // leave the other boards working.
 TEST_F(BoardBusinessTest, Limits) {

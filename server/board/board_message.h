@@ -33,7 +33,7 @@ constexpr int kMaxBoardPages = 1000;
 enum class BoardReadError {
   kNone,
   kTooLarge,   // longer than kMaxBoardUpdateBytes
-  kBadJson,    // not one JSON object
+  kBadJson,    // not one JSON object, or a value no writer puts out (a lone surrogate, infinity)
   kNoId,       // "id" missing or not an integer
   kUnknownId,  // an id the service does not take from a client
   kBadUpdate,  // "type" missing, not matching the id, or its body not an object
