@@ -12,6 +12,8 @@
 
 #include <rapidjson/document.h>
 
+#include "protocol/messages/board_limits.h"
+
 namespace kiv_proto {
 
 constexpr char kBusinessTspd[] = "TSPD";
@@ -24,9 +26,10 @@ constexpr int kTspdRefused = 17006;
 
 // Longest data text a client sends in one message; longer data is refused by both sides.
 constexpr size_t kMaxTspdDataBytes = 256 * 1024;
-// Longest data text the server delivers in one message (a board's full state): with its
-// escaping it still fits in one frame.
-constexpr size_t kMaxTspdDeliveryBytes = 3 * 1024 * 1024;
+// Longest data text the server delivers in one message: a board's full state (its kept
+// graphs, kMaxBoardStateBytes, and the board's settings). With its escaping it still fits in
+// one frame.
+constexpr size_t kMaxTspdDeliveryBytes = kMaxBoardStateBytes + 1024 * 1024;
 
 struct TspdSubscribeResult {
   std::string media_id;

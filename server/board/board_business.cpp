@@ -201,7 +201,7 @@ void BoardBusiness::OnStreamData(ClientInfo& from, Group& group, const rapidjson
     return;
   }
   uint32_t seq = 0;
-  const int applied = board->state.Apply(msg, data.data.size(), &seq);
+  const int applied = board->state.Apply(msg, &seq);
   if (applied != kResultOk) {
     return Refuse(from, data.media_id, applied,
                   "board state would exceed " + std::to_string(limits_.state_bytes) + " bytes");

@@ -310,7 +310,7 @@ TEST(BoardBusinessLarge, FullStateNearTheLimitIsDelivered) {
   std::string escaped;
   for (char c : quotes) escaped += std::string("\\") + c;
   int sent = 0;
-  for (int gid = 1; gid <= 40; ++gid) {
+  for (int gid = 1; gid <= static_cast<int>(kMaxBoardStateBytes / 80000) + 10; ++gid) {
     m.Stream(a, "wb-1",
              R"({"id":31006,"type":"text","text":{"pid":0,"gid":)" + std::to_string(gid) + R"(,"action":1,"text":")" +
                  escaped + R"(","font":"Arial"}})");

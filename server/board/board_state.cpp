@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <memory>
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 #include "wb/message/board_message.h"
@@ -106,10 +109,35 @@ bool BoardsBody(const std::string& kind, kiv_wb::BoardCommandBase& command, Stor
   return true;
 }
 
+// Bytes of a value as a full state writes it, escaped once more in the stream message that
+// carries it: a quote or backslash of the text takes two.
+template <typename Value>
+size_t WrittenBytes(const Value& v) {
+  rapidjson::StringBuffer buf;
+  rapidjson::Writer<rapidjson::StringBuffer> w(buf);
+  v.Accept(w);
+  size_t n = buf.GetSize();
+  for (const char *c = buf.GetString(), *end = c + buf.GetSize(); c != end; ++c) n += (*c == '"' || *c == '\\') ? 1 : 0;
+  return n;
+}
+
+// A graph's element of the full state: the comma before it and {"kind":body}.
+size_t GraphBytes(const std::string& kind, const StoredValue& body) { return WrittenBytes(body) + kind.size() + 8; }
+
+size_t Digits(int v) {
+  size_t n = v < 0 ? 2 : 1;
+  for (int64_t m = v < 0 ? -int64_t{v} : v; m >= 10; m /= 10) ++n;
+  return n;
+}
+
+// "[x,y]" and the comma before it.
+size_t PointBytes(const kiv_wb::IntPoint& p) { return Digits(p.x) + Digits(p.y) + 4; }
+
 // Appends a point to a kept curve as the boards do while it is drawn: from the fourth point on,
 // one that lies on the line of the last segment (closer than a unit) moves that segment's end
 // instead. A full state then rebuilds the points every board that saw the curve drawn holds.
-void AppendCurvePoint(StoredBody& body, StoredValue& points, const kiv_wb::IntPoint& p) {
+// Returns how many bytes the kept curve grew by (less than none where a point was replaced).
+int64_t AppendCurvePoint(StoredBody& body, StoredValue& points, const kiv_wb::IntPoint& p) {
   StoredValue point(rapidjson::kArrayType);
   point.PushBack(p.x, body.GetAllocator()).PushBack(p.y, body.GetAllocator());
   const rapidjson::SizeType n = points.Size();
@@ -117,11 +145,13 @@ void AppendCurvePoint(StoredBody& body, StoredValue& points, const kiv_wb::IntPo
     const StoredValue& a = points[n - 2];
     const StoredValue& b = points[n - 1];
     if (kiv_wb::GraphBase::DistanceToLine(p.x, p.y, a[0].GetInt(), a[1].GetInt(), b[0].GetInt(), b[1].GetInt()) == 0) {
+      const int64_t was = static_cast<int64_t>(PointBytes({b[0].GetInt(), b[1].GetInt()}));
       points[n - 1] = point;
-      return;
+      return static_cast<int64_t>(PointBytes(p)) - was;
     }
   }
   points.PushBack(point, body.GetAllocator());
+  return static_cast<int64_t>(PointBytes(p)) - (n == 0 ? 1 : 0);
 }
 
 void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) {
@@ -135,7 +165,7 @@ void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) 
 
 }  // namespace
 
-int BoardState::Apply(const BoardMessage& update, size_t text_bytes, uint32_t* seq) {
+int BoardState::Apply(const BoardMessage& update, uint32_t* seq) {
   const rapidjson::Value& body = update.body();
   int result = kiv_proto::kResultOk;
   if (update.type == "page") {
@@ -143,14 +173,14 @@ int BoardState::Apply(const BoardMessage& update, size_t text_bytes, uint32_t* s
   } else if (update.type == "gmov") {
     FoldMove(body);
   } else {
-    result = FoldGraph(update, text_bytes);
+    result = FoldGraph(update);
   }
   if (result != kiv_proto::kResultOk) return result;
   *seq = ++seq_;
   return kiv_proto::kResultOk;
 }
 
-int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
+int BoardState::FoldGraph(const BoardMessage& update) {
   const rapidjson::Value& body = update.body();
   const int pid = IntOr(body, "pid", -1);
   const int gid = IntOr(body, "gid", -1);
@@ -172,41 +202,50 @@ int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
   }
   if (action == kModify && update.type != "text" && found->second->kind != update.type) return kiv_proto::kResultOk;
 
-  // What the state grows by: a whole body for an add, the new points of a path, or the
-  // difference of a replaced body.
-  const size_t old_bytes = found != index_.end() ? found->second->bytes : 0;
-  const bool appends = action == kModify && update.type == "curve";
-  const size_t new_bytes = appends ? old_bytes + text_bytes : text_bytes;
-  if (state_bytes_ - old_bytes + new_bytes > max_state_bytes_) return kiv_proto::kResultStateFull;
-
+  // What is kept: the whole body for an add or a text modify, the four points of a line,
+  // the new points of a path.
+  Graph* g = found != index_.end() ? &*found->second : nullptr;
+  const size_t old_bytes = g ? g->bytes : 0;
+  auto fits = [&](size_t new_bytes) { return state_bytes_ - old_bytes + new_bytes <= max_state_bytes_; };
   if (action == kAdd || update.type == "text") {
     StoredBody kept;
     if (!BoardsBody(update.type, *command, &kept)) return kiv_proto::kResultOk;
+    const size_t new_bytes = GraphBytes(update.type, kept);
+    if (!fits(new_bytes)) return kiv_proto::kResultStateFull;
     // A graph of the same id is replaced where it stands; a new one goes last.
-    if (found == index_.end()) {
+    if (g == nullptr) {
       graphs_.emplace_back();
-      found = index_.emplace(key, std::prev(graphs_.end())).first;
+      g = &*index_.emplace(key, std::prev(graphs_.end())).first->second;
     }
-    Graph& g = *found->second;
-    g.pid = pid;
-    g.gid = gid;
-    g.kind = update.type;
-    g.body.Swap(kept);
+    g->pid = pid;
+    g->gid = gid;
+    g->kind = update.type;
+    g->body.Swap(kept);
+    g->bytes = new_bytes;
   } else if (update.type == "line") {
     // The boards set all four points; one the update lacks reads as -1.
-    Graph& g = *found->second;
+    StoredBody kept;
+    kept.CopyFrom(g->body, kept.GetAllocator());
     for (const char* k : {"x1", "y1", "x2", "y2"}) {
-      SetMember(g.body, k, rapidjson::Value(kiv_wb::ClampBoardCoordinate(IntOr(body, k, -1))));
+      SetMember(kept, k, rapidjson::Value(kiv_wb::ClampBoardCoordinate(IntOr(body, k, -1))));
     }
+    const size_t new_bytes = GraphBytes(update.type, kept);
+    if (!fits(new_bytes)) return kiv_proto::kResultStateFull;
+    g->body.Swap(kept);
+    g->bytes = new_bytes;
   } else {
     const auto& path = static_cast<const kiv_wb::PathGraphUpdateCommand&>(*command);
-    StoredValue& have = found->second->body["points"];
+    StoredValue& have = g->body["points"];
     // The boards refuse the whole append when the path would grow past its limit.
     if (have.Size() + path.points.size() > kiv_wb::kMaxPathPoints) return kiv_proto::kResultOk;
-    for (const kiv_wb::IntPoint& p : path.points) AppendCurvePoint(found->second->body, have, p);
+    size_t most = 0;
+    for (const kiv_wb::IntPoint& p : path.points) most += PointBytes(p);
+    if (!fits(old_bytes + most)) return kiv_proto::kResultStateFull;
+    int64_t grown = 0;
+    for (const kiv_wb::IntPoint& p : path.points) grown += AppendCurvePoint(g->body, have, p);
+    g->bytes = static_cast<size_t>(static_cast<int64_t>(g->bytes) + grown);
   }
-  found->second->bytes = new_bytes;
-  state_bytes_ = state_bytes_ - old_bytes + new_bytes;
+  state_bytes_ = state_bytes_ - old_bytes + g->bytes;
   return kiv_proto::kResultOk;
 }
 

@@ -27,7 +27,7 @@ void Fold(BoardState& state, const std::string& text) {
   BoardMessage m;
   ASSERT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
   uint32_t seq = 0;
-  ASSERT_EQ(state.Apply(m, text.size(), &seq), 0) << text;
+  ASSERT_EQ(state.Apply(m, &seq), 0) << text;
 }
 
 std::string FullState(const BoardState& state) {

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (kiv_server::ReadBoardMessage(text, &msg) != kiv_server::BoardReadError::kNone) break;
       if (!kiv_server::IsBoardUpdateId(msg.id)) break;
       uint32_t seq = 0;
-      (void)Board().Apply(msg, text.size(), &seq);
+      (void)Board().Apply(msg, &seq);
       if (seq % 64 == 0) {
         rapidjson::Document full(rapidjson::kObjectType);
         Board().WriteFullState(&full);
