@@ -24,8 +24,9 @@ constexpr int kTspdSend = 17004;
 constexpr int kTspdData = 17005;
 constexpr int kTspdRefused = 17006;
 
-// Longest data text a client sends in one message; longer data is refused by both sides.
-constexpr size_t kMaxTspdDataBytes = 256 * 1024;
+// Longest data text a client sends in one message (a board update); longer data is refused
+// by both sides.
+constexpr size_t kMaxTspdDataBytes = kMaxBoardUpdateBytes;
 // Longest data text the server delivers in one message: a board's full state (its kept
 // graphs, kMaxBoardStateBytes, and the board's settings). With its escaping it still fits in
 // one frame.
