@@ -49,6 +49,23 @@ bool SameUpdate(const std::string& sent, const char* relayed, size_t length) {
   return ReadRelayed(sent.c_str(), sent.size(), &a) && ReadRelayed(relayed, length, &b) && a == b;
 }
 
+// The page a graph update or a move changes; -1 for a page update.
+int GraphUpdatePage(const BoardCommandBase& command) {
+  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&command)) {
+    return line->pid;
+  }
+  if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&command)) {
+    return path->pid;
+  }
+  if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&command)) {
+    return text->pid;
+  }
+  if (auto* move = dynamic_cast<const GraphsMoveCommand*>(&command)) {
+    return move->pid;
+  }
+  return -1;
+}
+
 }  // namespace
 
 void BoardController::SetLogFunction(LogFunction log) { g_log = log; }
@@ -360,9 +377,10 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
   }
 }
 
-void BoardController::ReplayInFlight() {
+void BoardController::ReplayInFlight(int pageId) {
   for (const InFlight& update : m_inFlight) {
-    if (auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board)) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    if (command && (pageId < 0 || GraphUpdatePage(*command) == pageId)) {
       command->Apply(m_board);
     }
   }
@@ -499,10 +517,10 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     const int before = m_board.GetCurrentPageIndex();
     auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
     if (page && page->action == kPageClear) {
-      // The clear came first at the server: own updates still on their way follow it.
+      // The clear came first at the server: own updates of that page still on their way follow it.
       std::lock_guard<std::mutex> guard(m_applyLock);
       command->Apply(m_board);
-      ReplayInFlight();
+      ReplayInFlight(page->pid);
     } else {
       command->Apply(m_board);
     }
@@ -547,7 +565,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length) {
       if (auto cleared = m_board.FindPage(page->pid)) {
         cleared->Clear();
       }
-      ReplayInFlight();
+      ReplayInFlight(page->pid);
       m_board.GetPainter().Invalidate();
     }
     return;

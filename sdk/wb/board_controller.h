@@ -118,7 +118,9 @@ class BoardController : public IUpdateCommandObserver {
     std::string text;
   };
   static constexpr size_t kMaxInFlight = 4096;
-  void ReplayInFlight();
+  // Every one after a full state; only the graph updates and moves of a page after its clear
+  // (a page update of another page or a move elsewhere would be applied twice).
+  void ReplayInFlight(int pageId = -1);
   void DropEchoed(uint32_t cliSeqId);
   std::mutex m_applyLock;
   std::deque<InFlight> m_inFlight;
