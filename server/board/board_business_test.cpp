@@ -76,6 +76,28 @@ TEST_F(BoardBusinessTest, CreateAnnounceAndClose) {
   EXPECT_NE(m.boards().BoardName(*m.core().State().GroupOf(*m.core().State().Client(a)), "wb-2"), nullptr);
 }
 
+// Only the member who announced a board withdraws it: another member's withdrawal naming it
+// is refused and announced to nobody, and the board stays in the group's list.
+TEST_F(BoardBusinessTest, OnlyItsPublisherWithdrawsABoard) {
+  const ClientId a = m.Member("alice", "room1");
+  const ClientId b = m.Member("bob", "room1");
+  const std::string board = NewBoard(a, 1);
+  const std::string announce =
+      R"({"business":"GS","id":14104,"source_type":1,"media_type":4,"media_id":")" + board + R"(","operation":)";
+  m.Biz(a, announce + "1}");
+  m.Take(a);
+  m.Take(b);
+  m.Biz(b, announce + "0}");
+  EXPECT_THAT(m.Take(b), ElementsAre(HasSubstr(R"("code":43)")));
+  EXPECT_TRUE(m.Take(a).empty());
+  const Group* group = m.core().State().GroupOf(*m.core().State().Client(a));
+  ASSERT_EQ(group->media.size(), 1u);
+  EXPECT_EQ(group->media[0].user_id, "alice");
+  m.Biz(a, announce + "0}");
+  for (ClientId c : {a, b}) EXPECT_THAT(m.Take(c), ElementsAre(HasSubstr(R"("media_type":4,"operation":0)")));
+  EXPECT_TRUE(group->media.empty());
+}
+
 // Every update goes to every subscriber, the sender included, numbered per board; requests
 // are answered to the requester alone; a new subscriber gets the notice with the last number.
 TEST_F(BoardBusinessTest, RelayNumbersAndRequests) {
