@@ -167,6 +167,7 @@ void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) 
 
 int BoardState::Apply(const BoardMessage& update, uint32_t* seq) {
   const rapidjson::Value& body = update.body();
+  if (!PageExists(IntOr(body, "pid", -1))) return kiv_proto::kResultInvalidArgument;
   int result = kiv_proto::kResultOk;
   if (update.type == "page") {
     result = FoldPage(body);

@@ -51,7 +51,8 @@ class BoardState {
   size_t graph_count() const { return graphs_.size(); }
 
   // Folds an update in and gives it the next sequence number (written to *seq). 0, or
-  // kResultStateFull when the kept state would outgrow its limit: then nothing changed.
+  // kResultStateFull when the kept state would outgrow its limit, kResultInvalidArgument when
+  // the update names a page the board does not have: then nothing changed.
   // What is kept is charged, as a full state writes it: a curve modify adds its new points.
   int Apply(const BoardMessage& update, uint32_t* seq);
 

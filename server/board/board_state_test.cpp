@@ -82,9 +82,14 @@ TEST(BoardState, PageActions) {
   EXPECT_EQ(s.graph_count(), 1u);
   EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":1,"action":1}})"), 0);
   EXPECT_EQ(s.record().page, 3);
+  // An update naming a page the board does not have is refused: a board that added that page
+  // itself, its add still on its way, would apply it where the others do not.
   uint32_t seq = 0;
-  EXPECT_EQ(Apply(s, Line(7, 3, 1, 0, 0), &seq), 0);
-  EXPECT_EQ(seq, 5u);
+  EXPECT_EQ(Apply(s, Line(7, 3, 1, 0, 0), &seq), kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":3,"ox":1,"oy":1,"graphs":[1]}})"),
+            kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":-1,"action":1}})"), kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(s.last_seq(), 4u);
   EXPECT_EQ(s.graph_count(), 1u);
 }
 
