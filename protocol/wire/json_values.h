@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <vector>
 
 #include <rapidjson/document.h>
 
@@ -12,18 +13,25 @@
 
 namespace kiv_proto {
 
-// False when a string (member names included) is not UTF-8 or a number is not finite.
-// Recursive: the caller bounds the nesting depth.
-[[nodiscard]] inline bool JsonValuesValid(const rapidjson::Value& v) {
-  if (v.IsString()) return kiv_common::IsUtf8({v.GetString(), v.GetStringLength()});
-  if (v.IsDouble()) return std::isfinite(v.GetDouble());
-  if (v.IsArray()) {
-    for (const auto& e : v.GetArray()) {
-      if (!JsonValuesValid(e)) return false;
-    }
-  } else if (v.IsObject()) {
-    for (const auto& m : v.GetObject()) {
-      if (!JsonValuesValid(m.name) || !JsonValuesValid(m.value)) return false;
+// False when a string (member names included) is not UTF-8 or a number is not finite. Walks
+// the value with a stack of its own, so that any nesting depth is checked.
+[[nodiscard]] inline bool JsonValuesValid(const rapidjson::Value& value) {
+  auto valid = [](const rapidjson::Value& v) {
+    if (v.IsString()) return kiv_common::IsUtf8({v.GetString(), v.GetStringLength()});
+    return !v.IsDouble() || std::isfinite(v.GetDouble());
+  };
+  std::vector<const rapidjson::Value*> todo{&value};
+  while (!todo.empty()) {
+    const rapidjson::Value& v = *todo.back();
+    todo.pop_back();
+    if (!valid(v)) return false;
+    if (v.IsArray()) {
+      for (const auto& e : v.GetArray()) todo.push_back(&e);
+    } else if (v.IsObject()) {
+      for (const auto& m : v.GetObject()) {
+        if (!valid(m.name)) return false;
+        todo.push_back(&m.value);
+      }
     }
   }
   return true;
