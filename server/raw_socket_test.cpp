@@ -134,8 +134,8 @@ TEST_F(RawSocketTest, MalformedMessagesGetErrorsAndConnectionStays) {
   ASSERT_TRUE(raw.SendFrame(kiv_proto::EncodeLogin(login)));
   EXPECT_EQ(raw.Type(), "login_result");
   std::string big = "{\"type\":\"ping\",\"pad\":\"";
-  big += std::string(kiv_proto::kMaxFramePayload - big.size() - 2, 'x') + "\"}";
-  ASSERT_EQ(big.size(), kiv_proto::kMaxFramePayload);
+  big += std::string(kiv_proto::kMaxClientFramePayload - big.size() - 2, 'x') + "\"}";
+  ASSERT_EQ(big.size(), kiv_proto::kMaxClientFramePayload);
   ASSERT_TRUE(raw.SendFrame(big));
   EXPECT_EQ(raw.Type(), "pong");
   ASSERT_TRUE(raw.SendFrame("{\"type\":\"ping\"}"));

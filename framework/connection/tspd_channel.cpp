@@ -147,9 +147,19 @@ void TspdChannel::OnMessage(int id, const rapidjson::Value& body) {
     CallReceiver(d.media_id, Deliver{&d.data});
   } else if (id == kiv_proto::kTspdRefused) {
     kiv_proto::TspdRefused r;
-    if (kiv_proto::DecodeTspdRefused(body, &r)) {
-      FW_LOG("tspd: data for %s refused by the server (%d): %s", r.media_id.c_str(), r.code, r.msg.c_str());
-    }
+    if (!kiv_proto::DecodeTspdRefused(body, &r)) return;
+    FW_LOG("tspd: data for %s refused by the server (%d): %s", r.media_id.c_str(), r.code, r.msg.c_str());
+    // The sender takes its refused data back: the refusal reaches it in order with its data.
+    std::string text = kiv_proto::WriteTspdRefusedText(r);
+    text.push_back('\0');
+    struct Deliver {
+      const std::string* data;
+      bool Prepare(Stream&) { return true; }
+      void Call(avcore::ITspDataReceiver* receiver) {
+        (void)receiver->OnTspData(data->data(), static_cast<int32_t>(data->size()));
+      }
+    };
+    CallReceiver(r.media_id, Deliver{&text});
   }
 }
 

@@ -53,6 +53,7 @@ rapidjson::Document EncodeTspdRefused(const TspdRefused& m) {
   AddText(d, "media_id", m.media_id);
   d.AddMember("code", m.code, d.GetAllocator());
   AddText(d, "msg", m.msg);
+  if (m.cli_seq_id != 0) d.AddMember("cli_seq_id", m.cli_seq_id, d.GetAllocator());
   return d;
 }
 
@@ -68,7 +69,19 @@ bool DecodeTspdData(const rapidjson::Value& body, TspdData* out, size_t max_data
 }
 
 bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out) {
+  out->cli_seq_id = 0;
+  if (body.IsObject() && body.HasMember("cli_seq_id") && !GetUint(body, "cli_seq_id", &out->cli_seq_id)) return false;
   return ReadMediaId(body, &out->media_id) && GetInt(body, "code", &out->code) && GetString(body, "msg", &out->msg);
+}
+
+std::string WriteTspdRefusedText(const TspdRefused& m) {
+  rapidjson::Document d(rapidjson::kObjectType);
+  auto& a = d.GetAllocator();
+  d.AddMember("id", kTspdRefused, a);
+  d.AddMember("code", m.code, a);
+  d.AddMember("msg", rapidjson::Value(m.msg.data(), static_cast<rapidjson::SizeType>(m.msg.size()), a), a);
+  if (m.cli_seq_id != 0) d.AddMember("cli_seq_id", m.cli_seq_id, a);
+  return ToJson(d);
 }
 
 }  // namespace kiv_proto

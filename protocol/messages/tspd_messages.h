@@ -5,12 +5,17 @@
 //   17002 (client) unsubscribe {"media_id"} (no answer)
 //   17004 (client) data {"media_id","data"}  -> relayed by the medium's service
 //   17005 (server) data {"media_id","data"}
-//   17006 (server) the sender's data was refused {"media_id","code","msg"}
+//   17006 (server) the sender's data was refused {"media_id","code","msg"[,"cli_seq_id"]}; the
+//         receiving framework hands it to the stream's receiver as the data text
+//         {"id":17006,"code","msg"[,"cli_seq_id"]}
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <rapidjson/document.h>
+
+#include "protocol/messages/board_limits.h"
 
 namespace kiv_proto {
 
@@ -22,11 +27,13 @@ constexpr int kTspdSend = 17004;
 constexpr int kTspdData = 17005;
 constexpr int kTspdRefused = 17006;
 
-// Longest data text a client sends in one message; longer data is refused by both sides.
-constexpr size_t kMaxTspdDataBytes = 256 * 1024;
-// Longest data text the server delivers in one message (a board's full state): with its
-// escaping it still fits in one frame.
-constexpr size_t kMaxTspdDeliveryBytes = 3 * 1024 * 1024;
+// Longest data text a client sends in one message (a board update); longer data is refused
+// by both sides.
+constexpr size_t kMaxTspdDataBytes = kMaxBoardUpdateBytes;
+// Longest data text the server delivers in one message: a board's full state (its kept
+// graphs, kMaxBoardStateBytes, and the board's settings). With its escaping it still fits in
+// one frame.
+constexpr size_t kMaxTspdDeliveryBytes = kMaxBoardStateBytes + 1024 * 1024;
 
 struct TspdSubscribeResult {
   std::string media_id;
@@ -43,6 +50,7 @@ struct TspdRefused {
   std::string media_id;
   int code = 0;
   std::string msg;
+  uint32_t cli_seq_id = 0;  // the refused data's own "cli_seq_id" when it had one; 0 none
 };
 
 // 17000 and 17002: {"business","id","media_id"}.
@@ -57,5 +65,7 @@ rapidjson::Document EncodeTspdRefused(const TspdRefused& m);
 [[nodiscard]] bool DecodeTspdSubscribeResult(const rapidjson::Value& body, TspdSubscribeResult* out);
 [[nodiscard]] bool DecodeTspdData(const rapidjson::Value& body, TspdData* out, size_t max_data = kMaxTspdDataBytes);
 [[nodiscard]] bool DecodeTspdRefused(const rapidjson::Value& body, TspdRefused* out);
+// The data text a refusal reaches the stream's receiver as.
+std::string WriteTspdRefusedText(const TspdRefused& m);
 
 }  // namespace kiv_proto

@@ -220,7 +220,7 @@ int ClientSession::SendBusiness(const rapidjson::Value& body) {
     if (!active_ || status_ != kStatusLogined) return kResultNotLoggedIn;
   }
   const std::string payload = EncodeBusiness(body);
-  if (payload.size() > kMaxFramePayload) return kResultInvalidArgument;
+  if (payload.empty() || payload.size() > kMaxClientFramePayload) return kResultInvalidArgument;
   return SendPayload(payload);
 }
 

@@ -10,8 +10,11 @@
 namespace kiv_proto {
 
 constexpr size_t kFrameHeaderBytes = 4;
-// Largest payload either side accepts; a longer announced length is a framing error.
-constexpr size_t kMaxFramePayload = 4u * 1024u * 1024u;
+// Largest payload a client accepts (the server's largest message is a board's full state, up
+// to 17 MiB of data escaped within it); a longer announced length is a framing error.
+constexpr size_t kMaxFramePayload = 18u * 1024u * 1024u;
+// Largest payload the server accepts from a client.
+constexpr size_t kMaxClientFramePayload = 4u * 1024u * 1024u;
 
 // Header plus payload. The payload must not exceed kMaxFramePayload.
 std::string EncodeFrame(std::string_view payload);

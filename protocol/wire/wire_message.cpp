@@ -9,6 +9,7 @@
 #include "common/text/utf8.h"
 #include "protocol/wire/frame_codec.h"
 #include "protocol/wire/json_depth.h"
+#include "protocol/wire/json_values.h"
 
 namespace kiv_proto {
 namespace {
@@ -37,25 +38,6 @@ constexpr TypeName kTypeNames[] = {
     {MsgType::kBusiness, "biz"},
     {MsgType::kError, "error"},
 };
-
-// The parser lets a lone "\uDC00".."\uDFFF" escape through as a surrogate, and a
-// number too large for a double through as infinity, which no writer can put out
-// again: refuse both so that nothing invalid is relayed. Depth is bounded by
-// kMaxJsonDepth.
-bool ValuesValid(const rapidjson::Value& v) {
-  if (v.IsString()) return kiv_common::IsUtf8({v.GetString(), v.GetStringLength()});
-  if (v.IsDouble()) return std::isfinite(v.GetDouble());
-  if (v.IsArray()) {
-    for (const auto& e : v.GetArray()) {
-      if (!ValuesValid(e)) return false;
-    }
-  } else if (v.IsObject()) {
-    for (const auto& m : v.GetObject()) {
-      if (!ValuesValid(m.name) || !ValuesValid(m.value)) return false;
-    }
-  }
-  return true;
-}
 
 void Key(Writer& w, const char* key) { w.Key(key); }
 
@@ -190,7 +172,7 @@ ParseError ParseMessage(std::string_view payload, Message* out) {
   if (!JsonDepthWithin(payload, kMaxJsonDepth)) return ParseError::kTooDeep;
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
   out->doc.Parse<kFlags>(payload.data(), payload.size());
-  if (out->doc.HasParseError() || !ValuesValid(out->doc)) {
+  if (out->doc.HasParseError() || !JsonValuesValid(out->doc)) {
     out->doc.SetNull();
     return ParseError::kBadJson;
   }
@@ -296,7 +278,7 @@ std::string EncodePong() { return Builder(MsgType::kPong).Finish(); }
 std::string EncodeBusiness(const rapidjson::Value& body) {
   Builder b(MsgType::kBusiness);
   Key(b.w(), "body");
-  body.Accept(b.w());
+  if (!body.Accept(b.w())) return std::string();
   return b.Finish();
 }
 
@@ -430,7 +412,7 @@ bool GetBool(const rapidjson::Value& obj, const char* key, bool* out) {
 std::string ToJson(const rapidjson::Value& value) {
   rapidjson::StringBuffer buf;
   Writer w(buf);
-  value.Accept(w);
+  if (!value.Accept(w) || !w.IsComplete()) return std::string();
   return std::string(buf.GetString(), buf.GetSize());
 }
 

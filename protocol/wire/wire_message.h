@@ -138,7 +138,8 @@ std::string EncodeUserJoined(const UserEvent& m);
 std::string EncodeUserLeft(const UserEvent& m);
 std::string EncodePing();
 std::string EncodePong();
-// body must be an object holding "business" (string) and "id" (integer).
+// body must be an object holding "business" (string) and "id" (integer). Empty when the
+// writer refused a value of it (a number that is not finite).
 std::string EncodeBusiness(const rapidjson::Value& body);
 std::string EncodeError(const ErrorReply& m);
 
@@ -163,7 +164,8 @@ const rapidjson::Value* BusinessBody(const Message& msg, std::string* business, 
 [[nodiscard]] bool GetUint(const rapidjson::Value& obj, const char* key, uint32_t* out);
 [[nodiscard]] bool GetBool(const rapidjson::Value& obj, const char* key, bool* out);
 
-// Compact JSON text of a value.
+// Compact JSON text of a value; empty when the writer refused a value of it (a number that
+// is not finite), never a text cut short.
 std::string ToJson(const rapidjson::Value& value);
 
 }  // namespace kiv_proto

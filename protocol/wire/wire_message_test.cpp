@@ -1,6 +1,7 @@
 #include "protocol/wire/wire_message.h"
 
 #include <cstdint>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,18 @@ TEST(WireMessage, NumberRanges) {
   EXPECT_FALSE(DecodeLogouted(Parsed(R"({"type":"logouted","reason":true})"), &logouted));
   EXPECT_TRUE(DecodeLogouted(Parsed(R"({"type":"logouted","reason":-1})"), &logouted));
   EXPECT_EQ(logouted.reason, -1);
+}
+
+// A value the writer refuses gives an empty text, never one cut short at that value.
+TEST(WireMessage, WritersRefuseWhatJsonCannotCarry) {
+  rapidjson::Document d(rapidjson::kObjectType);
+  d.AddMember("business", "TSPD", d.GetAllocator());
+  d.AddMember("id", 17004, d.GetAllocator());
+  d.AddMember("x", std::numeric_limits<double>::infinity(), d.GetAllocator());
+  EXPECT_EQ(ToJson(d), "");
+  EXPECT_EQ(EncodeBusiness(d), "");
+  d["x"].SetDouble(1.5);
+  EXPECT_EQ(ToJson(d), R"({"business":"TSPD","id":17004,"x":1.5})");
 }
 
 // Every message type encodes to a payload that parses back as that type; a seq-only

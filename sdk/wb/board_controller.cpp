@@ -1,10 +1,12 @@
 #include "wb/board_controller.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <rapidjson/document.h>
 
 #include "core/white_board_net.h"
+#include "protocol/wire/json_reader.h"
 #include "wb/board_engine_controller.h"
 #include "wb/local_commands/four_point_graph_local_command.h"
 #include "wb/local_commands/graph_delete_local_command.h"
@@ -47,6 +49,56 @@ bool SameUpdate(const std::string& sent, const char* relayed, size_t length) {
   rapidjson::Document a;
   rapidjson::Document b;
   return ReadRelayed(sent.c_str(), sent.size(), &a) && ReadRelayed(relayed, length, &b) && a == b;
+}
+
+// Names the local command whose updates are being made while it lives.
+class Sending {
+ public:
+  Sending(std::shared_ptr<LocalCommandBase>& slot, const std::shared_ptr<LocalCommandBase>& command) : m_slot(slot) {
+    m_slot = command;
+  }
+  ~Sending() { m_slot.reset(); }
+  Sending(const Sending&) = delete;
+  Sending& operator=(const Sending&) = delete;
+
+ private:
+  std::shared_ptr<LocalCommandBase>& m_slot;
+};
+
+bool IsPageAdd(const BoardCommandBase& command) {
+  auto* page = dynamic_cast<const PageUpdateCommand*>(&command);
+  return page && page->action == kPageAdd;
+}
+
+// The graph a line, curve or text update names; -1 for another update.
+int GraphUpdateId(const BoardCommandBase& command) {
+  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&command)) {
+    return line->gid;
+  }
+  if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&command)) {
+    return path->gid;
+  }
+  if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&command)) {
+    return text->gid;
+  }
+  return -1;
+}
+
+// The page a graph update or a move changes; -1 for a page update.
+int GraphUpdatePage(const BoardCommandBase& command) {
+  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&command)) {
+    return line->pid;
+  }
+  if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&command)) {
+    return path->pid;
+  }
+  if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&command)) {
+    return text->pid;
+  }
+  if (auto* move = dynamic_cast<const GraphsMoveCommand*>(&command)) {
+    return move->pid;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -130,6 +182,7 @@ bool BoardController::Undo() {
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopUndo()) {
+      Sending sending(m_sendingFor, command);
       if (command->IsReverse()) {
         command->Apply(m_board);
       } else {
@@ -148,6 +201,7 @@ bool BoardController::Redo() {
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopRedo()) {
+      Sending sending(m_sendingFor, command);
       if (command->IsReverse()) {
         command->Revert(m_board);
       } else {
@@ -196,6 +250,7 @@ std::shared_ptr<LocalCommandBase> BoardController::MakeCommand() const {
 bool BoardController::RunStep(GesturePhase phase, int x, int y) {
   BoardPainter& painter = m_board.GetPainter();
   m_current->SetStep(phase, painter.ToBoardX(x), painter.ToBoardY(y));
+  Sending sending(m_sendingFor, m_current);
   return m_current->Execute(m_board);
 }
 
@@ -221,8 +276,11 @@ void BoardController::EndCommand(int pageIndex) {
     pageIndex = from;
   }
   if (m_current && m_settings.GetOperation() == kOpDraw) {
+    Sending sending(m_sendingFor, m_current);
     if (m_settings.GetGraphType() == kGraphText && !m_current->Apply(m_board)) {
       m_current.reset();
+    } else if (m_settings.GetGraphType() == kGraphLine || m_settings.GetGraphType() == kGraphPath) {
+      m_current->Release(m_board);
     }
     if (m_current) {
       if (auto page = m_board.FindPage(pageIndex)) {
@@ -360,10 +418,18 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
     if (m_inFlight.size() >= kMaxInFlight) {
       m_inFlight.pop_front();
     }
-    m_inFlight.push_back(InFlight{cliSeqId, text});
+    m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor});
   }
   if (!SendText(text)) {
-    // Never reaches the others: not applied again after a full state.
+    // Never reaches the others: not applied again after a full state, and with a network
+    // adapter that refused it, taken back.
+    if (m_net) {
+      char line[96];
+      std::snprintf(line, sizeof(line), "BoardController: update %u not sent, taken back", cliSeqId);
+      Log(line);
+      TakeBack(cliSeqId, m_sendingFor);
+      return;
+    }
     std::lock_guard<std::mutex> guard(m_applyLock);
     for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
       if (it->cliSeqId == cliSeqId) {
@@ -374,19 +440,80 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
   }
 }
 
-void BoardController::ReplayInFlight() {
+void BoardController::OnRefused(const char* text, size_t length) {
+  rapidjson::Document doc;
+  if (!ParseBoardJson(text, length, doc)) {
+    return;
+  }
+  const uint32_t cliSeqId = GetJsonUint(doc, "cli_seq_id", 0);
+  const char* why = GetJsonString(doc, "msg");
+  char line[320];
+  std::snprintf(line, sizeof(line), "BoardController: update %u refused by the server (%d): %.200s", cliSeqId,
+                GetJsonInt(doc, "code", -1), why ? why : "");
+  Log(line);
+  std::shared_ptr<LocalCommandBase> command;
+  {
+    std::lock_guard<std::mutex> guard(m_applyLock);
+    for (const InFlight& update : m_inFlight) {
+      if (cliSeqId != 0 && update.cliSeqId == cliSeqId) {
+        command = update.command.lock();
+        break;
+      }
+    }
+  }
+  TakeBack(cliSeqId, command);
+}
+
+void BoardController::TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCommandBase>& command) {
+  {
+    std::lock_guard<std::mutex> guard(m_applyLock);
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+      if (cliSeqId != 0 && it->cliSeqId == cliSeqId) {
+        m_inFlight.erase(it);
+        break;
+      }
+    }
+  }
+  if (command) {
+    for (int id = 0; id < m_board.GetPageCount(); ++id) {
+      if (auto page = m_board.FindPage(id)) {
+        page->ForgetCommand(command);
+      }
+    }
+  }
+  // The server's copy lacks the update; the own ones still on their way follow it again.
+  SendNetCmd(kBoardFullStateRequest);
+}
+
+void BoardController::ReplayInFlight(int pageId) {
   for (const InFlight& update : m_inFlight) {
-    if (auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board)) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    if (command && (pageId < 0 || GraphUpdatePage(*command) == pageId) && !IsPageAdd(*command)) {
       command->Apply(m_board);
     }
   }
 }
 
-void BoardController::DropEchoed(uint32_t cliSeqId) {
+void BoardController::AddInFlightPages(int statePages) {
+  int adds = 0;
+  for (const InFlight& update : m_inFlight) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    adds += command && IsPageAdd(*command) ? 1 : 0;
+  }
+  // The board holds the pages it added itself already (a board never loses a page).
+  while (m_board.GetPageCount() < std::min(statePages + adds, kMaxPageCount)) {
+    m_board.AddPage(std::make_shared<Page>(m_board.GetPageCount(), &m_board));
+  }
+}
+
+bool BoardController::DropEchoed(uint32_t cliSeqId) {
   std::lock_guard<std::mutex> guard(m_applyLock);
+  bool found = false;
   while (!m_inFlight.empty() && m_inFlight.front().cliSeqId <= cliSeqId) {
+    found = found || m_inFlight.front().cliSeqId == cliSeqId;
     m_inFlight.pop_front();
   }
+  return found;
 }
 
 void BoardController::OnLocalCommand(const std::shared_ptr<LocalCommandBase>& command) { m_handedOver = command; }
@@ -426,6 +553,9 @@ void BoardController::OnNetMsg(const uint8_t* data, size_t length) {
       break;
     case kBoardFullState:
       OnFullState(header.seq_id, text, length);
+      break;
+    case kBoardRefused:
+      OnRefused(text, length);
       break;
     case kBoardPageUpdate:
     case kBoardGraphsMove:
@@ -469,11 +599,16 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
     {
       std::lock_guard<std::mutex> guard(m_applyLock);
       m_board.HoldSyncReports();
+      int statePages = m_board.GetPageCount();
       for (auto& command : commands) {
         if (command) {
+          if (auto* board = dynamic_cast<BoardFullUpdateCommand*>(command.get())) {
+            statePages = board->page;
+          }
           command->Apply(m_board);
         }
       }
+      AddInFlightPages(statePages);
       ReplayInFlight();
       reports = m_board.TakeSyncReports();
     }
@@ -501,8 +636,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
   }
   m_board.SetNextSeqId(seqId + 1);
   if (IsOwnEcho(editId, cliSeqId, text, length)) {
-    DropEchoed(cliSeqId);
-    OnOwnEcho(text, length);
+    OnOwnEcho(text, length, DropEchoed(cliSeqId));
     return;
   }
   auto command = ParseBoardCommand(text, length, &m_board);
@@ -513,10 +647,10 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     const int before = m_board.GetCurrentPageIndex();
     auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
     if (page && page->action == kPageClear) {
-      // The clear came first at the server: own updates still on their way follow it.
+      // The clear came first at the server: own updates of that page still on their way follow it.
       std::lock_guard<std::mutex> guard(m_applyLock);
       command->Apply(m_board);
-      ReplayInFlight();
+      ReplayInFlight(page->pid);
     } else {
       command->Apply(m_board);
     }
@@ -528,9 +662,47 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
       }
     }
   } else {
+    std::lock_guard<std::mutex> guard(m_applyLock);
     command->Apply(m_board);
+    ReplayInFlightOn(*command);
   }
   m_board.GetPainter().Invalidate();
+}
+
+void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {
+  int pid = -1;
+  int gid = -1;
+  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote)) {
+    pid = line->action == kGraphAdd ? line->pid : -1, gid = line->gid;
+  } else if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&remote)) {
+    pid = path->action == kGraphAdd ? path->pid : -1, gid = path->gid;
+  } else if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&remote)) {
+    pid = text->action == kGraphAdd || text->action == kGraphModify ? text->pid : -1, gid = text->gid;
+  }
+  ReplayInFlightFor(pid, gid);
+}
+
+void BoardController::ReplayInFlightFor(int pid, int gid) {
+  auto page = pid >= 0 ? m_board.FindPage(pid) : nullptr;
+  if (!page) {
+    return;
+  }
+  // The graph was replaced: the own updates of it still on their way come after, at the server.
+  for (const InFlight& update : m_inFlight) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    if (!command || GraphUpdatePage(*command) != pid) {
+      continue;
+    }
+    if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+      for (int id : move->graphs) {
+        if (id == gid) {
+          page->MoveGraph(static_cast<uint32_t>(gid), move->ox, move->oy);
+        }
+      }
+    } else if (GraphUpdateId(*command) == gid) {
+      command->Apply(m_board);
+    }
+  }
 }
 
 bool BoardController::IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* text, size_t length) {
@@ -553,7 +725,7 @@ bool BoardController::IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* t
 // before it, its effect is brought into the server's order: graph additions move to the top
 // of the drawing order, and a page clear is done again (it also removes what others added
 // before it), followed by the own updates still on their way.
-void BoardController::OnOwnEcho(const char* text, size_t length) {
+void BoardController::OnOwnEcho(const char* text, size_t length, bool wasInFlight) {
   auto command = ParseBoardCommand(text, length, &m_board);
   if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
     if (page->action == kPageClear) {
@@ -561,7 +733,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length) {
       if (auto cleared = m_board.FindPage(page->pid)) {
         cleared->Clear();
       }
-      ReplayInFlight();
+      ReplayInFlight(page->pid);
       m_board.GetPainter().Invalidate();
     }
     return;
@@ -585,6 +757,13 @@ void BoardController::OnOwnEcho(const char* text, size_t length) {
     return;
   }
   if (auto page = m_board.FindPage(pid)) {
+    std::lock_guard<std::mutex> guard(m_applyLock);
+    if (wasInFlight) {
+      // Others' updates the server put before the add changed the graph here (or took it
+      // away): it becomes the add's again, then the own updates of it still on their way.
+      command->Apply(m_board);
+      ReplayInFlightFor(pid, gid);
+    }
     if (page->RaiseGraph(static_cast<uint32_t>(gid))) {
       m_board.GetPainter().Invalidate();
     }

@@ -98,7 +98,7 @@ class BoardController : public IUpdateCommandObserver {
   void OnSequenceNotice(uint32_t seqId, int32_t id);
   void OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId, uint32_t cliSeqId, const char* text, size_t length);
   void OnFullState(uint32_t seqId, const char* text, size_t length);
-  void OnOwnEcho(const char* text, size_t length);
+  void OnOwnEcho(const char* text, size_t length, bool wasInFlight);
   // By the edit id; while the board has none, an update stamped with an id it does not know
   // is its own when it is one of its updates still on their way.
   bool IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* text, size_t length);
@@ -116,10 +116,27 @@ class BoardController : public IUpdateCommandObserver {
   struct InFlight {
     uint32_t cliSeqId;
     std::string text;
+    std::weak_ptr<LocalCommandBase> command;  // the local command that made it, if any
   };
   static constexpr size_t kMaxInFlight = 4096;
-  void ReplayInFlight();
-  void DropEchoed(uint32_t cliSeqId);
+  // Every one after a full state; only the graph updates and moves of a page after its clear
+  // (a page update of another page or a move elsewhere would be applied twice).
+  // Page adds are not replayed: after a full state AddInFlightPages brings the board to the
+  // state's pages and the own adds still on their way.
+  void ReplayInFlight(int pageId = -1);
+  void AddInFlightPages(int statePages);
+  // After another participant's update that replaced a graph (an add, a text modify): the own
+  // updates of that graph still on their way, which the server applies after it.
+  void ReplayInFlightOn(const BoardCommandBase& remote);
+  void ReplayInFlightFor(int pid, int gid);
+  // True when the update with that number was still on its way.
+  bool DropEchoed(uint32_t cliSeqId);
+  // An own update the server or the connection refused: taken back with its undo step, and the
+  // board rebuilt from the server's copy, so that it holds what every other board holds.
+  void OnRefused(const char* text, size_t length);
+  void TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCommandBase>& command);
+  // The local command whose step, undo or redo is running (window thread, under m_lock).
+  std::shared_ptr<LocalCommandBase> m_sendingFor;
   std::mutex m_applyLock;
   std::deque<InFlight> m_inFlight;
 };

@@ -227,5 +227,24 @@ TEST_F(BoardSyncTest, MovesStayWithinTheBoardBounds) {
   EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(ca.GetBoard()));
 }
 
+// Verifies that a page clear the server put before own updates still on their way brings
+// back only those of the cleared page: an own move on another page is not applied twice.
+TEST_F(BoardSyncTest, ClearReplaysOnlyTheClearedPagesOwnUpdates) {
+  Board& board = ca.GetBoard();
+  ca.OnUpdateCommand(std::make_shared<PageUpdateCommand>(board.NextCliSeqId(), 1, kPageAdd, 0));
+  ca.OnUpdateCommand(
+      std::make_shared<FourPointGraphUpdateCommand>(board.NextCliSeqId(), 1, 1, 77, 1, 1, 6, 1, 10, 10, 20, 20));
+  ca.OnUpdateCommand(
+      std::make_shared<FourPointGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 78, 1, 1, 6, 1, 10, 10, 20, 20));
+  service.DeliverAll();
+  cb.ClearCurrentPage();  // at the server before a's move
+  ca.OnUpdateCommand(std::make_shared<GraphsMoveCommand>(board.NextCliSeqId(), 1, 1, std::vector<int>{77}, 10, 10));
+  ca.OnUpdateCommand(
+      std::make_shared<FourPointGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 79, 1, 1, 6, 1, 30, 30, 40, 40));
+  ExpectSame();
+  EXPECT_NE(DescribeBoard(ca.GetBoard()).find(" 20,20 30,30"), std::string::npos) << DescribeBoard(ca.GetBoard());
+  EXPECT_EQ(Graphs(ca, 0), 1u);
+}
+
 }  // namespace
 }  // namespace kiv_wb

@@ -45,6 +45,14 @@ if(KIV_NATIVE)
       ${_wb_dir}/board_controller_sync_test.cpp
     LIBS kiv_wb_model_testing
     TIMEOUT 60)
+  # Whole meetings: controllers through the meeting server's board service, random updates.
+  kiv_gtest(kiv_wb_meeting_diff_test
+    SOURCES ${_wb_dir}/board_meeting_diff_test.cpp
+    LIBS kiv_wb_model_testing kiv_meeting_logic
+    TIMEOUT 240)
+  if(KIV_SANITIZE)
+    target_compile_definitions(kiv_wb_meeting_diff_test PRIVATE KIV_BOARD_DIFF_DEFAULT_SEEDS=400)
+  endif()
   include(fuzzing)
   kiv_fuzzer(wb_board_message_fuzzer
     SOURCES ${_wb_dir}/message/fuzz/wb_board_message_fuzzer.cpp ${KIV_BOARD_MODEL_SOURCES}

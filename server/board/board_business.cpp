@@ -193,17 +193,23 @@ void BoardBusiness::OnStreamData(ClientInfo& from, Group& group, const rapidjson
     state.AddMember("seq_id", board->state.last_seq(), state.GetAllocator());
     board->state.WriteFullState(&state);
     const std::string text = ToJson(state);
+    if (text.empty()) return Refuse(from, data.media_id, kResultStateFull, "full state could not be written");
     if (text.size() > kMaxTspdDeliveryBytes) {
       return Refuse(from, data.media_id, kResultStateFull, "full state of " + std::to_string(text.size()) + " bytes");
     }
     SendOnStream(from.id, data.media_id, text);
     return;
   }
+  uint32_t cli_seq_id = 0;
+  (void)GetUint(msg.doc, "cli_seq_id", &cli_seq_id);
   uint32_t seq = 0;
-  const int applied = board->state.Apply(msg, data.data.size(), &seq);
+  const int applied = board->state.Apply(msg, &seq);
+  if (applied == kResultInvalidArgument) {
+    return Refuse(from, data.media_id, applied, "no such page on the board", cli_seq_id);
+  }
   if (applied != kResultOk) {
     return Refuse(from, data.media_id, applied,
-                  "board state would exceed " + std::to_string(limits_.state_bytes) + " bytes");
+                  "board state would exceed " + std::to_string(limits_.state_bytes) + " bytes", cli_seq_id);
   }
   Relay(*board, data.media_id, msg, seq, board->state.EditIdOf(from.user_id));
 }
@@ -228,7 +234,12 @@ void BoardBusiness::Relay(Board& board, const std::string& board_id, const Board
     out.AddMember(rapidjson::Value(it->name, a), rapidjson::Value(it->value, a), a);
   }
   if (!stamped) out.AddMember("edit_id", sender_edit_id, a);
-  const std::string payload = EncodeBusiness(EncodeTspdData(kTspdData, {board_id, ToJson(out)}));
+  const std::string text = ToJson(out);
+  if (text.empty()) {
+    log_("board " + board_id + ": update " + std::to_string(seq) + " could not be written, not relayed");
+    return;
+  }
+  const std::string payload = EncodeBusiness(EncodeTspdData(kTspdData, {board_id, text}));
   for (ClientId to : board.subscribers) server_.SendEncoded(to, payload);
 }
 
@@ -236,10 +247,12 @@ void BoardBusiness::SendOnStream(ClientId to, const std::string& board_id, const
   server_.SendBusiness(to, EncodeTspdData(kTspdData, {board_id, text}));
 }
 
-void BoardBusiness::Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why) {
+void BoardBusiness::Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why,
+                           uint32_t cli_seq_id) {
   Log(from, "board data for " + (board_id.empty() ? std::string("?") : board_id) + " refused (" + std::to_string(code) +
                 "): " + why);
-  server_.SendBusiness(from.id, EncodeTspdRefused({board_id.empty() ? std::string("?") : board_id, code, why}));
+  server_.SendBusiness(from.id,
+                       EncodeTspdRefused({board_id.empty() ? std::string("?") : board_id, code, why, cli_seq_id}));
 }
 
 void BoardBusiness::Log(const ClientInfo& from, const std::string& what) {

@@ -71,7 +71,9 @@ class BoardBusiness : public IBusinessModule, public IBoardDirectory {
   void OnStreamData(ClientInfo& from, Group& group, const rapidjson::Value& body);
   void Relay(Board& board, const std::string& board_id, const BoardMessage& update, uint32_t seq, int sender_edit_id);
   void SendOnStream(ClientId to, const std::string& board_id, const std::string& text);
-  void Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why);
+  // The refusal (17006) names the refused update's "cli_seq_id" when it had one.
+  void Refuse(const ClientInfo& from, const std::string& board_id, int code, const std::string& why,
+              uint32_t cli_seq_id = 0);
   void Log(const ClientInfo& from, const std::string& what);
 
   Board* FindBoard(const Group& group, const std::string& board_id);

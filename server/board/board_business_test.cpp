@@ -76,6 +76,28 @@ TEST_F(BoardBusinessTest, CreateAnnounceAndClose) {
   EXPECT_NE(m.boards().BoardName(*m.core().State().GroupOf(*m.core().State().Client(a)), "wb-2"), nullptr);
 }
 
+// Only the member who announced a board withdraws it: another member's withdrawal naming it
+// is refused and announced to nobody, and the board stays in the group's list.
+TEST_F(BoardBusinessTest, OnlyItsPublisherWithdrawsABoard) {
+  const ClientId a = m.Member("alice", "room1");
+  const ClientId b = m.Member("bob", "room1");
+  const std::string board = NewBoard(a, 1);
+  const std::string announce =
+      R"({"business":"GS","id":14104,"source_type":1,"media_type":4,"media_id":")" + board + R"(","operation":)";
+  m.Biz(a, announce + "1}");
+  m.Take(a);
+  m.Take(b);
+  m.Biz(b, announce + "0}");
+  EXPECT_THAT(m.Take(b), ElementsAre(HasSubstr(R"("code":43)")));
+  EXPECT_TRUE(m.Take(a).empty());
+  const Group* group = m.core().State().GroupOf(*m.core().State().Client(a));
+  ASSERT_EQ(group->media.size(), 1u);
+  EXPECT_EQ(group->media[0].user_id, "alice");
+  m.Biz(a, announce + "0}");
+  for (ClientId c : {a, b}) EXPECT_THAT(m.Take(c), ElementsAre(HasSubstr(R"("media_type":4,"operation":0)")));
+  EXPECT_TRUE(group->media.empty());
+}
+
 // Every update goes to every subscriber, the sender included, numbered per board; requests
 // are answered to the requester alone; a new subscriber gets the notice with the last number.
 TEST_F(BoardBusinessTest, RelayNumbersAndRequests) {
@@ -205,6 +227,40 @@ TEST_F(BoardBusinessTest, RefusalsRelayNothing) {
   EXPECT_THAT(m.StreamTexts(b), ElementsAre(HasSubstr(R"("seq_id":1,)")));
 }
 
+// A value no writer puts out again (a number beyond a double, a lone surrogate) is refused
+// where it arrives: nothing of it is relayed or kept, and a joiner still gets the whole board.
+TEST_F(BoardBusinessTest, ValuesNoWriterPutsOutAreRefused) {
+  const ClientId a = m.Member("alice", "room1");
+  const ClientId b = m.Member("bob", "room1");
+  const std::string board = NewBoard(a, 1);
+  m.Biz(a, Subscribe(board));
+  m.Biz(b, Subscribe(board));
+  m.Take(a);
+  m.Take(b);
+
+  m.Stream(a, board, kLine);
+  m.Stream(a, board,
+           R"({"id":31000,"type":"line","line":{"pid":0,"gid":2,"action":1,"graph":1,"brush_size":9e308,"x1":1}})");
+  m.Stream(a, board, R"({"id":31006,"type":"text","text":{"pid":0,"gid":3,"action":1,"text":"\uDC00","font":"f"}})");
+  m.Stream(a, board, R"({"id":31000,"type":"line","line":{"pid":0,"gid":4,"action":1,"graph":1,"x1":1,"\uD800":2}})");
+  const auto at_a = m.Take(a);
+  ASSERT_EQ(at_a.size(), 4u);
+  EXPECT_THAT(at_a[0], HasSubstr(R"("id":17005)"));
+  for (size_t i = 1; i < at_a.size(); ++i) EXPECT_THAT(at_a[i], HasSubstr(R"("id":17006,"media_id":"wb-1","code":1)"));
+  EXPECT_THAT(m.StreamTexts(b), ElementsAre(HasSubstr(R"("seq_id":1,)")));
+
+  const ClientId late = m.Member("carol", "room1");
+  m.Biz(late, Subscribe(board));
+  m.Stream(late, board, R"({"id":30003})");
+  const auto texts = m.StreamTexts(late);
+  ASSERT_EQ(texts.size(), 2u);
+  rapidjson::Document full;
+  full.Parse(texts[1].c_str() + board.size() + 1);
+  ASSERT_TRUE(full.IsObject()) << texts[1];
+  ASSERT_TRUE(full["data"].IsArray());
+  EXPECT_EQ(full["data"].Size(), 2u);  // the board and the one line
+}
+
 // The board count per group and the state size are limits: refusals carry their codes and
 // leave the other boards working.
 TEST_F(BoardBusinessTest, Limits) {
@@ -276,7 +332,7 @@ TEST(BoardBusinessLarge, FullStateNearTheLimitIsDelivered) {
   std::string escaped;
   for (char c : quotes) escaped += std::string("\\") + c;
   int sent = 0;
-  for (int gid = 1; gid <= 40; ++gid) {
+  for (int gid = 1; gid <= static_cast<int>(kMaxBoardStateBytes / 80000) + 10; ++gid) {
     m.Stream(a, "wb-1",
              R"({"id":31006,"type":"text","text":{"pid":0,"gid":)" + std::to_string(gid) + R"(,"action":1,"text":")" +
                  escaped + R"(","font":"Arial"}})");

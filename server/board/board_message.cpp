@@ -4,6 +4,7 @@
 
 #include "protocol/wire/ids.h"
 #include "protocol/wire/json_depth.h"
+#include "protocol/wire/json_values.h"
 #include "protocol/wire/wire_message.h"
 
 namespace kiv_server {
@@ -66,7 +67,7 @@ BoardReadError ReadBoardMessage(std::string_view text, BoardMessage* out) {
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
   rapidjson::Document doc;
   doc.Parse<kFlags>(text.data(), text.size());
-  if (doc.HasParseError() || !doc.IsObject()) return BoardReadError::kBadJson;
+  if (doc.HasParseError() || !doc.IsObject() || !kiv_proto::JsonValuesValid(doc)) return BoardReadError::kBadJson;
   int id = 0;
   if (!GetInt(doc, "id", &id)) return BoardReadError::kNoId;
   out->id = id;

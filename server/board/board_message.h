@@ -9,6 +9,8 @@
 
 #include <rapidjson/document.h>
 
+#include "protocol/messages/board_limits.h"
+
 namespace kiv_server {
 
 // Board message ids.
@@ -24,7 +26,7 @@ constexpr int kBoardCurveUpdate = 31002;
 constexpr int kBoardTextUpdate = 31006;
 
 // Limits a participant can reach.
-constexpr size_t kMaxBoardUpdateBytes = 64 * 1024;
+using kiv_proto::kMaxBoardUpdateBytes;
 constexpr size_t kMaxBoardNameBytes = 256;
 constexpr size_t kMaxBoardPathBytes = 1024;
 constexpr int kMaxBoardSide = 16384;
@@ -33,7 +35,7 @@ constexpr int kMaxBoardPages = 1000;
 enum class BoardReadError {
   kNone,
   kTooLarge,   // longer than kMaxBoardUpdateBytes
-  kBadJson,    // not one JSON object
+  kBadJson,    // not one JSON object, or a value no writer puts out (a lone surrogate, infinity)
   kNoId,       // "id" missing or not an integer
   kUnknownId,  // an id the service does not take from a client
   kBadUpdate,  // "type" missing, not matching the id, or its body not an object

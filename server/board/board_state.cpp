@@ -2,12 +2,18 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include "protocol/wire/result_codes.h"
 #include "protocol/wire/wire_message.h"
 #include "wb/message/board_message.h"
+#include "wb/message/update_commands.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/graph_base.h"
+#include "wb/model/graph_line.h"
 
 namespace kiv_server {
 
@@ -81,58 +87,71 @@ void MoveBody(const std::string& kind, StoredValue& body, int ox, int oy) {
   }
 }
 
-// Whether the boards apply a line or curve update at all: one they refuse (more points than
-// a path holds) changes no board, so it must not change the kept state either, or a
-// board joining later would rebuild something the others never had.
-bool BoardsTake(const std::string& kind, const rapidjson::Value& body) {
-  if (kind == "line") return kiv_wb::ReadFourPointUpdate(body) != nullptr;
-  if (kind == "curve") return kiv_wb::ReadPathUpdate(body) != nullptr;
+// The update as the boards read it; null when they refuse it (more points than a path holds,
+// a text without its strings), and so when it changes no board: then it must not change the
+// kept state either, or a board joining later would rebuild something the others never had.
+std::unique_ptr<kiv_wb::BoardCommandBase> ReadAsBoards(const std::string& kind, const rapidjson::Value& body) {
+  if (kind == "line") return kiv_wb::ReadFourPointUpdate(body);
+  if (kind == "curve") return kiv_wb::ReadPathUpdate(body);
+  return kiv_wb::ReadTextUpdate(body, nullptr);
+}
+
+// The body the boards hold after reading `command`, as an add: every member they read with the
+// value they read (a key missing or not an integer as -1, coordinates and sizes within the
+// bounds, only [x, y] points), so that later updates fold into it as they do on the boards.
+bool BoardsBody(const std::string& kind, kiv_wb::BoardCommandBase& command, StoredBody* out) {
+  const std::string text = command.ToJson();
+  rapidjson::Document doc;
+  doc.Parse(text.data(), text.size());
+  if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember(kind.c_str())) return false;
+  out->CopyFrom(doc[kind.c_str()], out->GetAllocator());
+  (*out)["action"].SetInt(kAdd);
   return true;
 }
 
+// Bytes of a value as a full state writes it, escaped once more in the stream message that
+// carries it: a quote or backslash of the text takes two.
 template <typename Value>
-bool IsPoint(const Value& p) {
-  return p.IsArray() && p.Size() >= 2 && p[0].IsInt() && p[1].IsInt();
+size_t WrittenBytes(const Value& v) {
+  rapidjson::StringBuffer buf;
+  rapidjson::Writer<rapidjson::StringBuffer> w(buf);
+  v.Accept(w);
+  size_t n = buf.GetSize();
+  for (const char *c = buf.GetString(), *end = c + buf.GetSize(); c != end; ++c) n += (*c == '"' || *c == '\\') ? 1 : 0;
+  return n;
 }
 
-// A kept curve's "points": an array of [x, y] only, as the boards read it (they skip other
-// elements), so that new points can be folded in against its last two.
-void KeepOnlyPoints(StoredBody& body) {
-  auto it = body.FindMember("points");
-  if (it == body.MemberEnd()) {
-    body.AddMember("points", StoredValue(rapidjson::kArrayType), body.GetAllocator());
-    return;
-  }
-  if (!it->value.IsArray()) {
-    it->value.SetArray();
-    return;
-  }
-  StoredValue& points = it->value;
-  for (auto p = points.Begin(); p != points.End();) {
-    p = IsPoint(*p) ? p + 1 : points.Erase(p);
-  }
+// A graph's element of the full state: the comma before it and {"kind":body}.
+size_t GraphBytes(const std::string& kind, const StoredValue& body) { return WrittenBytes(body) + kind.size() + 8; }
+
+size_t Digits(int v) {
+  size_t n = v < 0 ? 2 : 1;
+  for (int64_t m = v < 0 ? -int64_t{v} : v; m >= 10; m /= 10) ++n;
+  return n;
 }
+
+// "[x,y]" and the comma before it.
+size_t PointBytes(const kiv_wb::IntPoint& p) { return Digits(p.x) + Digits(p.y) + 4; }
 
 // Appends a point to a kept curve as the boards do while it is drawn: from the fourth point on,
 // one that lies on the line of the last segment (closer than a unit) moves that segment's end
 // instead. A full state then rebuilds the points every board that saw the curve drawn holds.
-void AppendCurvePoint(StoredBody& body, StoredValue& points, const rapidjson::Value& p) {
-  if (!IsPoint(p)) return;
-  // Held within the bounds, as the boards read it.
-  const int x = kiv_wb::ClampBoardCoordinate(p[0].GetInt());
-  const int y = kiv_wb::ClampBoardCoordinate(p[1].GetInt());
+// Returns how many bytes the kept curve grew by (less than none where a point was replaced).
+int64_t AppendCurvePoint(StoredBody& body, StoredValue& points, const kiv_wb::IntPoint& p) {
   StoredValue point(rapidjson::kArrayType);
-  point.PushBack(x, body.GetAllocator()).PushBack(y, body.GetAllocator());
+  point.PushBack(p.x, body.GetAllocator()).PushBack(p.y, body.GetAllocator());
   const rapidjson::SizeType n = points.Size();
   if (n >= 3) {
     const StoredValue& a = points[n - 2];
     const StoredValue& b = points[n - 1];
-    if (kiv_wb::GraphBase::DistanceToLine(x, y, a[0].GetInt(), a[1].GetInt(), b[0].GetInt(), b[1].GetInt()) == 0) {
+    if (kiv_wb::GraphBase::DistanceToLine(p.x, p.y, a[0].GetInt(), a[1].GetInt(), b[0].GetInt(), b[1].GetInt()) == 0) {
+      const int64_t was = static_cast<int64_t>(PointBytes({b[0].GetInt(), b[1].GetInt()}));
       points[n - 1] = point;
-      return;
+      return static_cast<int64_t>(PointBytes(p)) - was;
     }
   }
   points.PushBack(point, body.GetAllocator());
+  return static_cast<int64_t>(PointBytes(p)) - (n == 0 ? 1 : 0);
 }
 
 void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) {
@@ -144,106 +163,90 @@ void SetMember(StoredBody& doc, const char* key, const rapidjson::Value& value) 
   }
 }
 
-// The kept coordinates as the boards hold them when they read the update: within the bounds.
-void HoldCoordinates(const std::string& kind, StoredBody& body) {
-  auto hold = [&body](const char* key) {
-    auto it = body.FindMember(key);
-    if (it != body.MemberEnd() && it->value.IsInt()) it->value.SetInt(kiv_wb::ClampBoardCoordinate(it->value.GetInt()));
-  };
-  if (kind == "line") {
-    for (const char* k : {"x1", "y1", "x2", "y2"}) hold(k);
-  } else if (kind == "text") {
-    for (const char* k : {"left", "top", "right", "bottom"}) hold(k);
-  } else if (kind == "curve") {
-    auto points = body.FindMember("points");
-    if (points == body.MemberEnd() || !points->value.IsArray()) return;
-    for (auto& p : points->value.GetArray()) {
-      if (!IsPoint(p)) continue;
-      p[0].SetInt(kiv_wb::ClampBoardCoordinate(p[0].GetInt()));
-      p[1].SetInt(kiv_wb::ClampBoardCoordinate(p[1].GetInt()));
-    }
-  }
-}
-
 }  // namespace
 
-int BoardState::Apply(const BoardMessage& update, size_t text_bytes, uint32_t* seq) {
+int BoardState::Apply(const BoardMessage& update, uint32_t* seq) {
   const rapidjson::Value& body = update.body();
+  if (!PageExists(IntOr(body, "pid", -1))) return kiv_proto::kResultInvalidArgument;
   int result = kiv_proto::kResultOk;
   if (update.type == "page") {
     result = FoldPage(body);
   } else if (update.type == "gmov") {
     FoldMove(body);
   } else {
-    result = FoldGraph(update, text_bytes);
+    result = FoldGraph(update);
   }
   if (result != kiv_proto::kResultOk) return result;
   *seq = ++seq_;
   return kiv_proto::kResultOk;
 }
 
-int BoardState::FoldGraph(const BoardMessage& update, size_t text_bytes) {
+int BoardState::FoldGraph(const BoardMessage& update) {
   const rapidjson::Value& body = update.body();
   const int pid = IntOr(body, "pid", -1);
   const int gid = IntOr(body, "gid", -1);
   const int action = IntOr(body, "action", -1);
-  if (!PageExists(pid) || !BoardsTake(update.type, body)) return kiv_proto::kResultOk;  // changes nothing on any board
+  auto command = ReadAsBoards(update.type, body);
+  if (!PageExists(pid) || !command) return kiv_proto::kResultOk;  // changes nothing on any board
   const Key key(pid, gid);
   auto found = index_.find(key);
   if (action == kDelete) {
     if (found != index_.end()) Erase(key);
     return kiv_proto::kResultOk;
   }
-  if (action == kModify && found == index_.end()) return kiv_proto::kResultOk;
   if (action != kAdd && action != kModify) return kiv_proto::kResultOk;
-
-  // What the state grows by: a whole body for an add, the new points of a path, or the
-  // difference of a replaced body.
-  const size_t old_bytes = found != index_.end() ? found->second->bytes : 0;
-  const bool appends = action == kModify && update.type == "curve";
-  const size_t new_bytes = appends ? old_bytes + text_bytes : text_bytes;
-  if (state_bytes_ - old_bytes + new_bytes > max_state_bytes_) return kiv_proto::kResultStateFull;
-
-  if (action == kAdd) {
-    // A graph of the same id is replaced where it stands; a new one goes last.
-    if (found == index_.end()) {
-      graphs_.emplace_back();
-      found = index_.emplace(key, std::prev(graphs_.end())).first;
-    }
-    Graph& g = *found->second;
-    g.pid = pid;
-    g.gid = gid;
-    g.kind = update.type;
-    g.body.CopyFrom(body, g.body.GetAllocator());
-    g.body["action"].SetInt(kAdd);
-    if (g.kind == "curve") KeepOnlyPoints(g.body);
-    HoldCoordinates(g.kind, g.body);
-    g.bytes = new_bytes;
-  } else {
-    Graph& g = *found->second;
-    if (g.kind != update.type) return kiv_proto::kResultOk;  // another kind under that id
-    if (update.type == "line") {
-      // The boards set all four points; one the update lacks reads as -1.
-      for (const char* k : {"x1", "y1", "x2", "y2"}) {
-        SetMember(g.body, k, rapidjson::Value(kiv_wb::ClampBoardCoordinate(IntOr(body, k, -1))));
-      }
-    } else if (update.type == "curve") {
-      auto add = body.FindMember("points");
-      auto have = g.body.FindMember("points");
-      if (add != body.MemberEnd() && add->value.IsArray() && have != g.body.MemberEnd() && have->value.IsArray()) {
-        // The boards refuse the whole append when the path would grow past its limit.
-        size_t adding = 0;
-        for (const auto& p : add->value.GetArray()) adding += IsPoint(p) ? 1 : 0;
-        if (have->value.Size() + adding > kiv_wb::kMaxPathPoints) return kiv_proto::kResultOk;
-        for (const auto& p : add->value.GetArray()) AppendCurvePoint(g.body, have->value, p);
-      }
-    } else {
-      g.body.CopyFrom(body, g.body.GetAllocator());
-      g.body["action"].SetInt(kAdd);
-    }
-    g.bytes = new_bytes;
+  if (action == kModify && found == index_.end()) return kiv_proto::kResultOk;
+  // The boards add only a line whose "graph" is the line's kind, and take a line or curve
+  // modify only for a graph of that kind; a text modify replaces whatever graph has the id.
+  if (action == kAdd && update.type == "line" && IntOr(body, "graph", -1) != kiv_wb::GraphLine::kKind) {
+    return kiv_proto::kResultOk;
   }
-  state_bytes_ = state_bytes_ - old_bytes + new_bytes;
+  if (action == kModify && update.type != "text" && found->second->kind != update.type) return kiv_proto::kResultOk;
+
+  // What is kept: the whole body for an add or a text modify, the four points of a line,
+  // the new points of a path.
+  Graph* g = found != index_.end() ? &*found->second : nullptr;
+  const size_t old_bytes = g ? g->bytes : 0;
+  auto fits = [&](size_t new_bytes) { return state_bytes_ - old_bytes + new_bytes <= max_state_bytes_; };
+  if (action == kAdd || update.type == "text") {
+    StoredBody kept;
+    if (!BoardsBody(update.type, *command, &kept)) return kiv_proto::kResultOk;
+    const size_t new_bytes = GraphBytes(update.type, kept);
+    if (!fits(new_bytes)) return kiv_proto::kResultStateFull;
+    // A graph of the same id is replaced where it stands; a new one goes last.
+    if (g == nullptr) {
+      graphs_.emplace_back();
+      g = &*index_.emplace(key, std::prev(graphs_.end())).first->second;
+    }
+    g->pid = pid;
+    g->gid = gid;
+    g->kind = update.type;
+    g->body.Swap(kept);
+    g->bytes = new_bytes;
+  } else if (update.type == "line") {
+    // The boards set all four points; one the update lacks reads as -1.
+    StoredBody kept;
+    kept.CopyFrom(g->body, kept.GetAllocator());
+    for (const char* k : {"x1", "y1", "x2", "y2"}) {
+      SetMember(kept, k, rapidjson::Value(kiv_wb::ClampBoardCoordinate(IntOr(body, k, -1))));
+    }
+    const size_t new_bytes = GraphBytes(update.type, kept);
+    if (!fits(new_bytes)) return kiv_proto::kResultStateFull;
+    g->body.Swap(kept);
+    g->bytes = new_bytes;
+  } else {
+    const auto& path = static_cast<const kiv_wb::PathGraphUpdateCommand&>(*command);
+    StoredValue& have = g->body["points"];
+    // The boards refuse the whole append when the path would grow past its limit.
+    if (have.Size() + path.points.size() > kiv_wb::kMaxPathPoints) return kiv_proto::kResultOk;
+    size_t most = 0;
+    for (const kiv_wb::IntPoint& p : path.points) most += PointBytes(p);
+    if (!fits(old_bytes + most)) return kiv_proto::kResultStateFull;
+    int64_t grown = 0;
+    for (const kiv_wb::IntPoint& p : path.points) grown += AppendCurvePoint(g->body, have, p);
+    g->bytes = static_cast<size_t>(static_cast<int64_t>(g->bytes) + grown);
+  }
+  state_bytes_ = state_bytes_ - old_bytes + g->bytes;
   return kiv_proto::kResultOk;
 }
 

@@ -12,14 +12,15 @@
 
 #include <rapidjson/document.h>
 
+#include "protocol/messages/board_limits.h"
 #include "server/board/board_message.h"
 
 namespace kiv_server {
 
-// The kept state, measured by the update texts folded in. Written out as a full state it is
-// escaped once more inside a stream message (at most twice as long), so it stays within
-// what one message delivers.
-constexpr size_t kMaxBoardStateBytes = 1024 * 1024;
+// The kept state, measured as its graphs are written in a full state and escaped once more
+// inside the stream message that carries it, so that it stays within what one message
+// delivers.
+using kiv_proto::kMaxBoardStateBytes;
 
 struct BoardRecord {
   std::string name;
@@ -50,9 +51,10 @@ class BoardState {
   size_t graph_count() const { return graphs_.size(); }
 
   // Folds an update in and gives it the next sequence number (written to *seq). 0, or
-  // kResultStateFull when the kept state would outgrow its limit: then nothing changed.
-  // `text_bytes` is the update's length, the measure of what it adds.
-  int Apply(const BoardMessage& update, size_t text_bytes, uint32_t* seq);
+  // kResultStateFull when the kept state would outgrow its limit, kResultInvalidArgument when
+  // the update names a page the board does not have: then nothing changed.
+  // What is kept is charged, as a full state writes it: a curve modify adds its new points.
+  int Apply(const BoardMessage& update, uint32_t* seq);
 
   // The participant's edit id on this board: assigned at its first request (1, 2, ...),
   // the same on every later one.
@@ -68,12 +70,12 @@ class BoardState {
     int gid = 0;
     std::string kind;  // "line", "curve" or "text"
     StoredBody body;   // as added, "action" 1
-    size_t bytes = 0;
+    size_t bytes = 0;  // its element of the full state, escaped once more
   };
   using Key = std::pair<int, int>;  // (page id, graph id)
 
   bool PageExists(int pid) const { return pid >= 0 && pid < record_.page; }
-  int FoldGraph(const BoardMessage& update, size_t text_bytes);
+  int FoldGraph(const BoardMessage& update);
   int FoldPage(const rapidjson::Value& body);
   void FoldMove(const rapidjson::Value& body);
   void Erase(const Key& key);

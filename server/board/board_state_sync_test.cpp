@@ -10,6 +10,7 @@
 #include "server/board/board_state.h"
 #include "wb/message/board_message.h"
 #include "wb/model/board.h"
+#include "wb/model/board_snapshot.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_path.h"
 #include "wb/model/page.h"
@@ -26,7 +27,7 @@ void Fold(BoardState& state, const std::string& text) {
   BoardMessage m;
   ASSERT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
   uint32_t seq = 0;
-  ASSERT_EQ(state.Apply(m, text.size(), &seq), 0) << text;
+  ASSERT_EQ(state.Apply(m, &seq), 0) << text;
 }
 
 std::string FullState(const BoardState& state) {
@@ -129,13 +130,14 @@ TEST_F(LateJoin, MovesTheBoardsRefuseChangeNothing) {
   EXPECT_NE(FullState(state_).find(R"("x1":15,"y1":15,"x2":35,"y2":35)"), std::string::npos) << FullState(state_);
 
   // Moves the boards take, repeated until a coordinate would pass the board bounds: from there
-  // on it stays put, as on the boards.
+  // on it stays put, as on the boards (the missing x2 and y2 read -1 and move with it).
   BoardState far(Record());
-  Fold(far, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"x1":1000,"y1":-1000}})");
+  Fold(far, R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"graph":1,"x1":1000,"y1":-1000}})");
   for (int i = 0; i < 2200; ++i) {
     Fold(far, R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":1000,"oy":-1000,"graphs":[1]}})");
   }
-  EXPECT_NE(FullState(far).find(R"("x1":1048000,"y1":-1048000)"), std::string::npos) << FullState(far);
+  EXPECT_NE(FullState(far).find(R"("x1":1048000,"y1":-1048000,"x2":1046999,"y2":-1047001)"), std::string::npos)
+      << FullState(far);
 }
 
 // Values beyond the bounds (a coordinate or brush out of range) are held within them alike on
@@ -159,6 +161,25 @@ TEST_F(LateJoin, ValuesBeyondTheBoundsAreHeldAlike) {
   auto lateLine = late_.FindPage(0)->FindGraph(3);
   ASSERT_TRUE(line && lateLine);
   EXPECT_EQ(lateLine->GetRect(), line->GetRect());
+}
+
+// The kept copy is what the boards hold after reading each update: a text modified beyond the
+// bounds is held within them before a later move is checked; a key missing from a line add
+// reads -1 and moves with the line; a line add the boards ignore (its "graph" not a line)
+// takes no place in the drawing order; a text modify replaces a graph of another kind.
+TEST_F(LateJoin, KeptCopyIsWhatTheBoardsRead) {
+  const std::string text = R"({"id":31006,"type":"text","text":{"pid":0,"gid":20,"text":"t","font":"f","fontsize":20,)";
+  Send(text + R"("action":1,"left":10,"top":10,"right":60,"bottom":30}})");
+  Send(text + R"("action":2,"left":-5000000,"top":10,"right":60,"bottom":30}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":5,"action":1,"graph":0,"x1":1,"y1":1,"x2":2,"y2":2}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":6,"action":1,"graph":1,"x1":1,"y1":1,"y2":"2"}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":5,"action":1,"graph":1,"x1":7,"y1":7,"x2":8,"y2":8}})");
+  Send(R"({"id":31000,"type":"line","line":{"pid":0,"gid":9,"action":1,"graph":1,"x1":7,"y1":7,"x2":8,"y2":8}})");
+  Send(text + R"("action":2,"left":1,"top":2,"right":3,"bottom":4,"gid":9}})");
+  Send(R"({"id":30202,"type":"gmov","gmov":{"pid":0,"ox":10,"oy":10,"graphs":[20,6,5,9]}})");
+  Join();
+  EXPECT_EQ(kiv_wb::DescribeBoard(late_), kiv_wb::DescribeBoard(live_));
+  EXPECT_NE(kiv_wb::DescribeBoard(live_).find(" 11,11 9,9\n g1 5"), std::string::npos) << kiv_wb::DescribeBoard(live_);
 }
 
 }  // namespace

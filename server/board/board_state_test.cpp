@@ -26,7 +26,7 @@ int Apply(BoardState& s, const std::string& text, uint32_t* seq = nullptr) {
   BoardMessage m;
   EXPECT_EQ(ReadBoardMessage(text, &m), BoardReadError::kNone) << text;
   uint32_t n = 0;
-  const int r = s.Apply(m, text.size(), &n);
+  const int r = s.Apply(m, &n);
   if (seq) *seq = n;
   return r;
 }
@@ -82,16 +82,23 @@ TEST(BoardState, PageActions) {
   EXPECT_EQ(s.graph_count(), 1u);
   EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":1,"action":1}})"), 0);
   EXPECT_EQ(s.record().page, 3);
+  // An update naming a page the board does not have is refused: a board that added that page
+  // itself, its add still on its way, would apply it where the others do not.
   uint32_t seq = 0;
-  EXPECT_EQ(Apply(s, Line(7, 3, 1, 0, 0), &seq), 0);
-  EXPECT_EQ(seq, 5u);
+  EXPECT_EQ(Apply(s, Line(7, 3, 1, 0, 0), &seq), kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(Apply(s, R"({"id":30202,"type":"gmov","gmov":{"pid":3,"ox":1,"oy":1,"graphs":[1]}})"),
+            kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":-1,"action":1}})"), kiv_proto::kResultInvalidArgument);
+  EXPECT_EQ(s.last_seq(), 4u);
   EXPECT_EQ(s.graph_count(), 1u);
 }
 
 // The kept state has a limit: an update that would pass it is refused and changes nothing,
 // a delete still frees room.
 TEST(BoardState, StateLimit) {
-  const size_t one = Line(0, 1, 1, 0, 0).size();
+  BoardState probe(Blank());
+  EXPECT_EQ(Apply(probe, Line(0, 1, 1, 0, 0)), 0);
+  const size_t one = probe.state_bytes();
   BoardState s(Blank(), one * 3);
   for (int gid = 1; gid <= 3; ++gid) EXPECT_EQ(Apply(s, Line(0, gid, 1, 0, 0)), 0);
   uint32_t seq = 0;
@@ -114,6 +121,35 @@ std::string CurvePoints(int pid, int gid, int action, int from, int count) {
          "]}}";
 }
 
+// Bytes of a text escaped once more inside a stream message.
+size_t Escaped(const std::string& text) {
+  size_t n = text.size();
+  for (char c : text) n += (c == '"' || c == '\\') ? 1 : 0;
+  return n;
+}
+
+// The state is charged what it keeps, as the full state writes it: a pen's modify adds its
+// points, not its whole text, so a stroke of many small modifies costs what its points cost.
+TEST(BoardState, ChargesWhatIsKept) {
+  BoardState s(Blank());
+  ASSERT_EQ(Apply(s, CurvePoints(0, 5, 1, 0, 1)), 0);
+  size_t texts = 0;
+  for (int from = 1; from < 4000; from += 4) {
+    const std::string modify = CurvePoints(0, 5, 2, from, 4);
+    texts += modify.size();
+    ASSERT_EQ(Apply(s, modify), 0);
+  }
+  ASSERT_EQ(Apply(s, Line(0, 6, 1, 0, 0)), 0);
+  ASSERT_EQ(Apply(s, Line(0, 6, 2, 5, 123456)), 0);
+  ASSERT_EQ(Apply(s, R"({"id":31006,"type":"text","text":{"pid":1,"gid":7,"action":1,"text":"a\"b\\c","font":"f"}})"),
+            0);
+  BoardState empty(Blank());
+  EXPECT_EQ(s.state_bytes(), Escaped(Full(s)) - Escaped(Full(empty)));
+  EXPECT_LT(s.state_bytes() * 3, texts);
+  ASSERT_EQ(Apply(s, Line(0, 6, 3, 0, 0)), 0);
+  ASSERT_EQ(Apply(s, R"({"id":30200,"type":"page","page":{"pid":0,"action":3}})"), 0);
+  EXPECT_EQ(s.state_bytes(), Escaped(Full(s)) - Escaped(Full(empty)));
+}
 // Points of the one curve of a full state as a board reads them; -1 when it reads no curve.
 int BoardCurvePoints(const BoardState& s) {
   const std::string text = "{\"id\":30004,\"seq_id\":1," + Full(s).substr(1);

@@ -81,6 +81,11 @@ void GsBusiness::OnMediaChange(ClientInfo& from, Group& group, const rapidjson::
     media = *it;
     list.erase(it);
     if (grants_ != nullptr && media.media_type == 0) grants_->OnShareStopped(from.id);
+  } else if (media.media_type == kBoardMediaType) {
+    // Only the member who announced a board withdraws it: nothing was, so nobody hears of it.
+    server_.SendError(from.id, kiv_proto::kResultNoSuchMedia,
+                      "GS 14104: board " + media.media_id + " not announced by this member");
+    return;
   }
   Announce(group, media, operation, 0);
 }

@@ -45,7 +45,7 @@ class ControlServer::Connection : public std::enable_shared_from_this<Connection
   void Admit() {
     admitted_ = true;
     login_deadline_.cancel();
-    decoder_.set_max_payload(kiv_proto::kMaxFramePayload);
+    decoder_.set_max_payload(kiv_proto::kMaxClientFramePayload);
   }
 
   // Queues a payload; false when the client has too much unread output.

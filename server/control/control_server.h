@@ -23,7 +23,7 @@ namespace kiv_server {
 
 struct ControlServerOptions {
   std::chrono::milliseconds idle_timeout{30000};  // no byte received for this long: closed
-  size_t max_queued_bytes = 16u << 20;            // unread answers beyond this: closed
+  size_t max_queued_bytes = 40u << 20;            // unread answers beyond this: closed (two full states)
   size_t max_connections = 1024;
   std::chrono::milliseconds login_timeout{5000};  // not logged in by then: closed
   size_t prelogin_max_payload = 16u << 10;        // largest frame before login

@@ -25,9 +25,8 @@ std::vector<int> SelectedIds(const Page& page) {
 
 // Offsets are held within the bounds every board reads.
 void GraphSelectLocalCommand::SendMove(Board& board, Page& page, int32_t ox, int32_t oy) {
-  SendUpdate(m_settings, std::make_shared<GraphsMoveCommand>(
-                             board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()), page.GetId(),
-                             SelectedIds(page), ClampBoardCoordinate(ox), ClampBoardCoordinate(oy)));
+  SendGraphsMove(m_settings, board, page.GetId(), SelectedIds(page), ClampBoardCoordinate(ox),
+                 ClampBoardCoordinate(oy));
 }
 
 void GraphSelectLocalCommand::Redraw(Board& board, bool withRubberBand) {

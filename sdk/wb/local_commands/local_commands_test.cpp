@@ -148,8 +148,40 @@ TEST_F(LocalCommandsTest, PathStopsAtThePointLimit) {
   EXPECT_EQ(DescribePage(*receiver.FindPage(0)), DescribePage(Page0()));
   net.sent.clear();
   path->Apply(board);
-  ASSERT_EQ(net.sent.size(), 1u);
-  EXPECT_NE(ParseBoardCommand(net.sent[0].c_str(), net.sent[0].size(), &receiver), nullptr);
+  ASSERT_FALSE(net.sent.empty());
+  for (const auto& s : net.sent) {
+    EXPECT_LE(s.size(), kiv_proto::kMaxBoardUpdateBytes);
+    EXPECT_NE(ParseBoardCommand(s.c_str(), s.size(), &receiver), nullptr);
+  }
+}
+
+// Verifies that a long stroke drawn faster than the throttle and its redo go as updates within
+// the one update limit (an add and modifies), which a receiver rebuilds as the drawer's page.
+TEST_F(LocalCommandsTest, LongStrokeAndItsRedoStayWithinTheUpdateLimit) {
+  Board& board = controller.GetBoard();
+  auto path = std::make_shared<PathGraphLocalCommand>();
+  path->SetSettings(&controller.GetEditSettings());
+  path->SetStep(kPhasePress, 0, 0);
+  path->Execute(board);
+  for (int i = 1; i <= 9000; ++i) {
+    path->SetStep(kPhaseDrag, i % 1000, (i / 1000) * 40 + i % 2 * 10);  // no time passes: one burst
+    path->Execute(board);
+  }
+  path->SetStep(kPhaseRelease, 5, 5);
+  EXPECT_TRUE(path->Execute(board));
+  EXPECT_TRUE(path->Revert(board));  // undo
+  EXPECT_TRUE(path->Apply(board));   // redo
+  EditSettings settings(1, nullptr);
+  Board receiver(&settings);
+  for (const auto& s : net.sent) {
+    EXPECT_LE(s.size(), kiv_proto::kMaxBoardUpdateBytes);
+    auto command = ParseBoardCommand(s.c_str(), s.size(), &receiver);
+    ASSERT_NE(command, nullptr);
+    command->Apply(receiver);
+  }
+  ASSERT_EQ(Page0().GetGraphCount(), 1u);
+  EXPECT_GT(std::static_pointer_cast<GraphPath>(Page0().GetGraphs()[0])->GetPoints().size(), 8000u);
+  EXPECT_EQ(DescribePage(*receiver.FindPage(0)), DescribePage(Page0()));
 }
 
 // Verifies text entry: an empty box closed by a press sends nothing and leaves no undo

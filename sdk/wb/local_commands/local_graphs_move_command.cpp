@@ -11,9 +11,7 @@ bool LocalGraphsMoveCommand::SendMove(Board& board, int ox, int oy) {
   if (!page) {
     return false;
   }
-  SendUpdate(m_settings,
-             std::make_shared<GraphsMoveCommand>(board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()), m_pid,
-                                                 m_graphIds, ox, oy));
+  SendGraphsMove(m_settings, board, m_pid, m_graphIds, ox, oy);
   page->UpdateSelectionRect();
   return true;
 }

@@ -1,5 +1,7 @@
 #include "wb/local_commands/path_graph_local_command.h"
 
+#include <algorithm>
+
 #include "wb/local_commands/update_sender.h"
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"
@@ -22,12 +24,20 @@ bool PathGraphLocalCommand::TakePoint() {
   return true;
 }
 
+// More points than one update carries go as that update with the first of them and modifies
+// with the rest.
 void PathGraphLocalCommand::SendPath(Board& board, int action, const std::vector<IntPoint>& points) {
   m_sentPoints += points.size();
-  SendUpdate(m_settings,
-             std::make_shared<PathGraphUpdateCommand>(board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()),
-                                                      m_graph->GetPageId(), static_cast<int>(m_graph->GetId()), action,
-                                                      m_graph->GetBrushSize(), m_graph->GetColor(), points));
+  size_t from = 0;
+  do {
+    const size_t to = std::min(points.size(), from + kMaxUpdatePoints);
+    SendUpdate(m_settings,
+               std::make_shared<PathGraphUpdateCommand>(
+                   board.NextCliSeqId(), static_cast<uint32_t>(board.GetEditId()), m_graph->GetPageId(),
+                   static_cast<int>(m_graph->GetId()), from == 0 ? action : kGraphModify, m_graph->GetBrushSize(),
+                   m_graph->GetColor(), std::vector<IntPoint>(points.begin() + from, points.begin() + to)));
+    from = to;
+  } while (from < points.size());
 }
 
 bool PathGraphLocalCommand::Execute(Board& board) {
@@ -51,7 +61,7 @@ bool PathGraphLocalCommand::Execute(Board& board) {
         return false;
       }
       const uint64_t now = m_settings->Now();
-      if (now - m_lastSend < kSendIntervalUs) {
+      if (now - m_lastSend < kSendIntervalUs && m_pending.size() < kMaxUpdatePoints) {
         return false;
       }
       SendPath(board, kGraphModify, m_pending);

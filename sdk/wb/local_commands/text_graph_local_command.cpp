@@ -1,5 +1,10 @@
 #include "wb/local_commands/text_graph_local_command.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "protocol/messages/board_limits.h"
+
 #include "wb/local_commands/update_sender.h"
 #include "wb/message/board_net_cmd_id.h"
 #include "wb/message/update_commands.h"
@@ -7,6 +12,29 @@
 #include "wb/model/graph_text.h"
 
 namespace kiv_wb {
+namespace {
+
+// Shortens the graph's text, at a character's start, until its update (with the widest
+// header) stays within the update limit.
+void FitText(const std::shared_ptr<GraphText>& graph) {
+  for (;;) {
+    TextGraphUpdateCommand update(UINT32_MAX, UINT32_MAX, graph->GetPageId(), static_cast<int>(graph->GetId()),
+                                  kGraphModify, graph);
+    const size_t length = update.ToJson().size();
+    if (length <= kiv_proto::kMaxBoardUpdateBytes) {
+      return;
+    }
+    // An escaped byte takes at most six in the text.
+    const std::string& text = graph->GetText();
+    size_t keep = text.size() - std::min(text.size(), (length - kiv_proto::kMaxBoardUpdateBytes + 5) / 6);
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) {
+      --keep;
+    }
+    graph->SetText(text.substr(0, keep));
+  }
+}
+
+}  // namespace
 
 TextGraphLocalCommand::TextGraphLocalCommand(std::shared_ptr<GraphText> graph) : m_graph(std::move(graph)) {}
 
@@ -30,6 +58,7 @@ bool TextGraphLocalCommand::EndEditing() {
   m_editView->GetEditRect(&left, &top, &right, &bottom);
   m_graph->SetText(text);
   m_graph->SetRect(left, top, right, bottom);
+  FitText(m_graph);
   return true;
 }
 

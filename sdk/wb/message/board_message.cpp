@@ -8,6 +8,7 @@
 #include <rapidjson/writer.h>
 
 #include "protocol/wire/json_reader.h"
+#include "protocol/wire/json_values.h"
 #include "wb/message/update_commands.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/graph_text.h"
@@ -56,7 +57,7 @@ bool ParseBoardJson(const char* text, size_t length, rapidjson::Document& doc) {
   }
   rapidjson::MemoryStream stream(text, length);
   doc.ParseStream<kParseFlags, rapidjson::UTF8<>>(stream);
-  if (doc.HasParseError() || !doc.IsObject()) {
+  if (doc.HasParseError() || !doc.IsObject() || !kiv_proto::JsonValuesValid(doc)) {
     return false;
   }
   for (size_t i = stream.Tell(); i < length; ++i) {

@@ -25,7 +25,8 @@ struct BoardMsgHeader {
 };
 
 // Parses exactly length bytes: a leading UTF-8 byte-order mark is skipped; after the root
-// object only white space may follow, up to the end or a NUL byte. False for anything else.
+// object only white space may follow, up to the end or a NUL byte. False for anything else,
+// also for a value no writer puts out again (a lone surrogate, a number beyond a double).
 [[nodiscard]] bool ParseBoardJson(const char* text, size_t length, rapidjson::Document& doc);
 
 // {30000, 0, 0, 0} for a text that does not parse.

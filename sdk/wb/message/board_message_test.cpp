@@ -172,6 +172,18 @@ TEST(BoardMessageTest, ValuesBeyondTheBounds) {
   EXPECT_EQ(state[0], nullptr);
 }
 
+// A value no writer puts out again (a number beyond a double, a lone surrogate) makes the
+// whole message unreadable, as it is at the server.
+TEST(BoardMessageTest, ValuesNoWriterPutsOut) {
+  EXPECT_EQ(Parse(R"({"id":31000,"type":"line","line":{"pid":0,"gid":1,"action":1,"graph":1,"pad":9e308}})"), nullptr);
+  EXPECT_EQ(Parse(R"({"id":31006,"type":"text","text":{"pid":0,"gid":1,"action":1,"text":"\uDC00","font":"f"}})"),
+            nullptr);
+  EXPECT_NE(Parse(R"({"id":31006,"type":"text","text":{"pid":0,"gid":1,"action":1,"text":"\u00e9","font":"f"}})"),
+            nullptr);
+  const std::string full = R"({"id":30004,"seq_id":1,"data":[{"board":{"page":1,"pad":-9e999}}]})";
+  EXPECT_TRUE(ParseBoardFullSync(full.c_str(), full.size(), nullptr).empty());
+}
+
 // Verifies the full board state: order, skipped kinds and the first readable member.
 TEST(BoardMessageTest, FullSync) {
   const std::string text =

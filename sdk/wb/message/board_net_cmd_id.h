@@ -4,6 +4,8 @@
 namespace kiv_wb {
 
 enum BoardNetCmdId : int {
+  // A refusal of the board's own data, as the framework hands it to the stream (TSPD 17006).
+  kBoardRefused = 17006,
   kBoardSeqNotice = 30000,
   kBoardEditIdRequest = 30001,
   kBoardEditId = 30002,

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/messages/board_limits.h"
+
 namespace kiv_wb {
 
 // Coordinates and offsets in board units, by magnitude.
@@ -18,6 +20,11 @@ constexpr int32_t kMaxBrushSize = 512;
 // Points of one path, and so of one message.
 constexpr size_t kMaxPathPoints = 65536;
 constexpr int kMaxPageCount = 1000;
+// What one update the boards make carries at most, so that its text stays within
+// kiv_proto::kMaxBoardUpdateBytes: a path's points ("[-1048576,-1048576]," 20 bytes each) and
+// the ids of a move (11 digits and a comma each), beside at most 256 bytes of the rest.
+constexpr size_t kMaxUpdatePoints = (kiv_proto::kMaxBoardUpdateBytes - 256) / 20;
+constexpr size_t kMaxUpdateGraphIds = (kiv_proto::kMaxBoardUpdateBytes - 256) / 12;
 // Board width and height.
 constexpr int kMaxBoardSide = 16384;
 

@@ -34,6 +34,12 @@ class LocalCommandBase : public BoardCommandBase {
     m_x = x;
     m_y = y;
   }
+  // Ends a gesture cut short by a tool or page change as a release at its last position, so
+  // that what it showed on this board so far is also sent.
+  bool Release(Board& board) {
+    m_phase = kPhaseRelease;
+    return Execute(board);
+  }
 
  protected:
   EditSettings* m_settings = nullptr;

@@ -180,6 +180,14 @@ std::shared_ptr<LocalCommandBase> Page::PopUndo() {
   return command;
 }
 
+bool Page::ForgetCommand(const std::shared_ptr<LocalCommandBase>& command) {
+  Guard guard(m_lock);
+  const size_t before = m_undo.size() + m_redo.size();
+  m_undo.remove(command);
+  m_redo.remove(command);
+  return m_undo.size() + m_redo.size() != before;
+}
+
 std::shared_ptr<LocalCommandBase> Page::PopRedo() {
   Guard guard(m_lock);
   if (m_redo.empty()) {

@@ -60,6 +60,8 @@ class Page {
   void PushRedo(const std::shared_ptr<LocalCommandBase>& command);
   std::shared_ptr<LocalCommandBase> PopUndo();
   std::shared_ptr<LocalCommandBase> PopRedo();
+  // Takes the command out of both histories; false when it is in neither.
+  bool ForgetCommand(const std::shared_ptr<LocalCommandBase>& command);
 
   std::string GetImagePath() const;
   void SetImagePath(const std::string& path);

@@ -1,5 +1,6 @@
 // Fuzzes the board service's readers: the first byte picks the reader, the rest is its input.
-// A board message that reads is folded into a small board whose full state is then written.
+// A board message that reads is folded into a small board whose full state is then written
+// and read back as a board reads it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,9 @@
 #include "protocol/wire/wire_message.h"
 #include "server/board/board_message.h"
 #include "server/board/board_state.h"
+#include "wb/message/board_message.h"
+#include "wb/model/board.h"
+#include "wb/model/edit_settings.h"
 
 namespace {
 
@@ -25,6 +29,23 @@ kiv_server::BoardState& Board() {
   return *board;
 }
 
+// The full state a joiner gets is written whole and every element of it reads on a board.
+void ReadBackFullState() {
+  rapidjson::Document full(rapidjson::kObjectType);
+  full.AddMember("id", kiv_server::kBoardState, full.GetAllocator());
+  full.AddMember("seq_id", Board().last_seq(), full.GetAllocator());
+  Board().WriteFullState(&full);
+  const std::string text = kiv_proto::ToJson(full);
+  if (text.empty()) __builtin_trap();
+  kiv_wb::EditSettings settings(1, nullptr);
+  kiv_wb::Board board(&settings);
+  const auto commands = kiv_wb::ParseBoardFullSync(text.c_str(), text.size(), &board);
+  if (commands.size() != Board().graph_count() + 1) __builtin_trap();
+  for (const auto& command : commands) {
+    if (!command) __builtin_trap();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -36,12 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (kiv_server::ReadBoardMessage(text, &msg) != kiv_server::BoardReadError::kNone) break;
       if (!kiv_server::IsBoardUpdateId(msg.id)) break;
       uint32_t seq = 0;
-      (void)Board().Apply(msg, text.size(), &seq);
-      if (seq % 64 == 0) {
-        rapidjson::Document full(rapidjson::kObjectType);
-        Board().WriteFullState(&full);
-        (void)kiv_proto::ToJson(full);
-      }
+      (void)Board().Apply(msg, &seq);
+      if (seq % 16 == 0) ReadBackFullState();
       break;
     }
     case 1: {
