@@ -663,6 +663,9 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     }
   } else {
     std::lock_guard<std::mutex> guard(m_applyLock);
+    if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
+      ShiftByInFlightMoves(*path);
+    }
     command->Apply(m_board);
     ReplayInFlightOn(*command);
   }
@@ -680,6 +683,26 @@ void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {
     pid = text->action == kGraphAdd || text->action == kGraphModify ? text->pid : -1, gid = text->gid;
   }
   ReplayInFlightFor(pid, gid);
+}
+
+void BoardController::ShiftByInFlightMoves(PathGraphUpdateCommand& path) {
+  if (path.action != kGraphModify) {
+    return;
+  }
+  // The server appended these points before the own moves of the curve still on their way,
+  // which the board has applied to its points already: they move the appended points too.
+  for (const InFlight& update : m_inFlight) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get());
+    if (!move || move->pid != path.pid ||
+        std::find(move->graphs.begin(), move->graphs.end(), path.gid) == move->graphs.end()) {
+      continue;
+    }
+    for (IntPoint& p : path.points) {
+      p.x += move->ox;
+      p.y += move->oy;
+    }
+  }
 }
 
 void BoardController::ReplayInFlightFor(int pid, int gid) {

@@ -27,6 +27,7 @@ namespace kiv_wb {
 class IBoardCanvas;
 class IEditView;
 class ICoreBoardEventListener;
+class PathGraphUpdateCommand;
 
 class BoardController : public IUpdateCommandObserver {
  public:
@@ -129,6 +130,9 @@ class BoardController : public IUpdateCommandObserver {
   // updates of that graph still on their way, which the server applies after it.
   void ReplayInFlightOn(const BoardCommandBase& remote);
   void ReplayInFlightFor(int pid, int gid);
+  // Before another participant's curve modify: its points moved by the own moves of that curve
+  // still on their way.
+  void ShiftByInFlightMoves(PathGraphUpdateCommand& path);
   // True when the update with that number was still on its way.
   bool DropEchoed(uint32_t cliSeqId);
   // An own update the server or the connection refused: taken back with its undo step, and the

@@ -246,5 +246,25 @@ TEST_F(BoardSyncTest, ClearReplaysOnlyTheClearedPagesOwnUpdates) {
   EXPECT_EQ(Graphs(ca, 0), 1u);
 }
 
+// Verifies points another participant adds to a curve while an own move of it is on its way:
+// the server appends them before the move, so the mover's board moves them too.
+TEST_F(BoardSyncTest, OwnMoveInFlightMovesPointsAddedBeforeIt) {
+  Board& board = ca.GetBoard();
+  ca.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 90, kGraphAdd, 6, 1u,
+                                                              std::vector<IntPoint>{{100, 100}, {110, 130}}));
+  service.DeliverAll();
+  ca.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 90, kGraphModify, 6, 1u,
+                                                              std::vector<IntPoint>{{150, 120}, {170, 190}}));
+  cb.OnUpdateCommand(
+      std::make_shared<GraphsMoveCommand>(cb.GetBoard().NextCliSeqId(), 2, 0, std::vector<int>{90}, 28, 25));
+  ExpectSame();
+  EXPECT_NE(DescribeBoard(cb.GetBoard()).find("128,125 138,155 178,145 198,215"), std::string::npos)
+      << DescribeBoard(cb.GetBoard());
+  BoardController cc;
+  service.Join(cc);
+  service.DeliverAll();
+  EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(cb.GetBoard()));
+}
+
 }  // namespace
 }  // namespace kiv_wb
