@@ -676,13 +676,20 @@ void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {
   int pid = -1;
   int gid = -1;
   if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote)) {
-    pid = line->action == kGraphAdd ? line->pid : -1, gid = line->gid;
+    pid = line->action == kGraphAdd || (line->action == kGraphModify && IsLine(line->pid, line->gid)) ? line->pid : -1;
+    gid = line->gid;
   } else if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&remote)) {
     pid = path->action == kGraphAdd ? path->pid : -1, gid = path->gid;
   } else if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&remote)) {
     pid = text->action == kGraphAdd || text->action == kGraphModify ? text->pid : -1, gid = text->gid;
   }
   ReplayInFlightFor(pid, gid);
+}
+
+bool BoardController::IsLine(int pid, int gid) const {
+  auto page = m_board.FindPage(pid);
+  auto graph = page ? page->FindGraph(static_cast<uint32_t>(gid)) : nullptr;
+  return graph && graph->GetKind() == GraphLine::kKind;
 }
 
 void BoardController::ShiftByInFlightMoves(PathGraphUpdateCommand& path) {

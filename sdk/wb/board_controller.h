@@ -126,13 +126,14 @@ class BoardController : public IUpdateCommandObserver {
   // state's pages and the own adds still on their way.
   void ReplayInFlight(int pageId = -1);
   void AddInFlightPages(int statePages);
-  // After another participant's update that replaced a graph (an add, a text modify): the own
+  // After another participant's update that replaced a graph (an add, a line or text modify): the own
   // updates of that graph still on their way, which the server applies after it.
   void ReplayInFlightOn(const BoardCommandBase& remote);
   void ReplayInFlightFor(int pid, int gid);
   // Before another participant's curve modify: its points moved by the own moves of that curve
   // still on their way.
   void ShiftByInFlightMoves(PathGraphUpdateCommand& path);
+  bool IsLine(int pid, int gid) const;
   // True when the update with that number was still on its way.
   bool DropEchoed(uint32_t cliSeqId);
   // An own update the server or the connection refused: taken back with its undo step, and the

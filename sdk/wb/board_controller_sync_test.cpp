@@ -5,6 +5,7 @@
 #include "wb/board_controller.h"
 #include "wb/model/board_limits.h"
 #include "wb/model/board_snapshot.h"
+#include "wb/model/graph_line.h"
 #include "wb/testing/board_controller_testing.h"
 
 namespace kiv_wb {
@@ -264,6 +265,21 @@ TEST_F(BoardSyncTest, OwnMoveInFlightMovesPointsAddedBeforeIt) {
   service.Join(cc);
   service.DeliverAll();
   EXPECT_EQ(DescribeBoard(cc.GetBoard()), DescribeBoard(cb.GetBoard()));
+}
+
+// Verifies a line another participant redraws while an own move of it is on its way: the
+// server sets the new points before the move, so the mover's board moves them.
+TEST_F(BoardSyncTest, OwnMoveInFlightMovesALineRedrawnBeforeIt) {
+  Board& board = ca.GetBoard();
+  ca.OnUpdateCommand(std::make_shared<FourPointGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 91, kGraphAdd,
+                                                                   GraphLine::kKind, 6, 1u, 10, 10, 20, 20));
+  service.DeliverAll();
+  ca.OnUpdateCommand(std::make_shared<FourPointGraphUpdateCommand>(board.NextCliSeqId(), 1, 0, 91, kGraphModify,
+                                                                   GraphLine::kKind, 6, 1u, 10, 10, 60, 70));
+  cb.OnUpdateCommand(
+      std::make_shared<GraphsMoveCommand>(cb.GetBoard().NextCliSeqId(), 2, 0, std::vector<int>{91}, 28, 25));
+  ExpectSame();
+  EXPECT_NE(DescribeBoard(cb.GetBoard()).find("38,35 88,95"), std::string::npos) << DescribeBoard(cb.GetBoard());
 }
 
 }  // namespace
