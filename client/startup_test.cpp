@@ -90,35 +90,36 @@ void WriteText(const std::wstring& path, const char* text) {
   ::WriteFile(f.get(), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
 }
 
+struct BoxSearch {
+  DWORD pid;
+  HWND box;
+};
+
+BOOL CALLBACK FindBoxOf(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<BoxSearch*>(data);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t cls[16] = {};
+  ::GetClassNameW(window, cls, 16);
+  if (owner != s->pid || std::wcscmp(cls, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
+  s->box = window;
+  return FALSE;
+}
+
+BOOL CALLBACK AppendChildText(HWND child, LPARAM data) {
+  wchar_t piece[512] = {};
+  ::GetWindowTextW(child, piece, 512);
+  *reinterpret_cast<std::wstring*>(data) += std::wstring(piece) + L"|";
+  return TRUE;
+}
+
 // The text of a message box of process `pid` that shows now, closing it; "" when none does.
 std::wstring AnswerBoxOf(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND box;
-  } search{pid, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        wchar_t cls[16] = {};
-        ::GetClassNameW(window, cls, 16);
-        if (owner != s->pid || std::wcscmp(cls, L"#32770") != 0 || !::IsWindowVisible(window)) return TRUE;
-        s->box = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  BoxSearch search{pid, nullptr};
+  ::EnumWindows(&FindBoxOf, reinterpret_cast<LPARAM>(&search));
   if (!search.box) return L"";
   std::wstring text;
-  ::EnumChildWindows(
-      search.box,
-      [](HWND child, LPARAM data) -> BOOL {
-        wchar_t piece[512] = {};
-        ::GetWindowTextW(child, piece, 512);
-        *reinterpret_cast<std::wstring*>(data) += std::wstring(piece) + L"|";
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&text));
+  ::EnumChildWindows(search.box, &AppendChildText, reinterpret_cast<LPARAM>(&text));
   ::PostMessageW(search.box, WM_COMMAND, IDOK, 0);
   return text.empty() ? L"|" : text;
 }

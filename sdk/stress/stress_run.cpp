@@ -322,6 +322,16 @@ bool Stacks() {
 
 // Watches for an operation that never ends: prints every thread's activity, then ends the
 // process, so that a deadlock fails the run at once instead of at the test's time-out.
+// Writes every thread's stack and the faults kept so far (a thread of its own: naming modules
+// waits for the loader's lock, which a stuck thread may hold).
+DWORD WINAPI WriteStacks(void*) {
+  std::string text = "threads with their stacks:\n" + Activity::Instance().Report(true);
+  for (const std::string& fault : Faults::Instance().Kept(Stacks())) text += "fault before: " + fault + "\n";
+  fputs(text.c_str(), stderr);
+  fflush(stderr);
+  return 0;
+}
+
 class Watchdog {
  public:
   Watchdog(const StressConfig& config, const std::atomic<int>& round, const std::atomic<uint64_t>& operations)
@@ -342,17 +352,7 @@ class Watchdog {
         fflush(stderr);
         // The stacks and the faults so far, if they can be read within a few seconds (naming
         // modules waits for the loader's lock, which a stuck thread may hold).
-        const HANDLE walker = CreateThread(
-            nullptr, 0,
-            [](void*) -> DWORD {
-              std::string text = "threads with their stacks:\n" + Activity::Instance().Report(true);
-              for (const std::string& fault : Faults::Instance().Kept(Stacks()))
-                text += "fault before: " + fault + "\n";
-              fputs(text.c_str(), stderr);
-              fflush(stderr);
-              return 0;
-            },
-            nullptr, 0, nullptr);
+        const HANDLE walker = CreateThread(nullptr, 0, &WriteStacks, nullptr, 0, nullptr);
         if (walker) (void)WaitForSingleObject(walker, 5000);
         fflush(stdout);
         TerminateProcess(GetCurrentProcess(), 3);

@@ -27,6 +27,7 @@ std::string Frame(DWORD64 address) {
   return text;
 }
 
+#if defined(__x86_64__) || defined(_M_X64)
 // Unwinds from `context`; a frame without unwind data (a leaf, or code no longer mapped)
 // takes its return address from the top of the stack.
 int Walk(CONTEXT& context, DWORD64* frames) {
@@ -52,6 +53,13 @@ int Walk(CONTEXT& context, DWORD64* frames) {
   }
   return n;
 }
+#else
+// 32-bit builds do not run here; the faulting address alone.
+int Walk(CONTEXT& context, DWORD64* frames) {
+  frames[0] = context.Eip;
+  return context.Eip ? 1 : 0;
+}
+#endif
 
 }  // namespace
 
