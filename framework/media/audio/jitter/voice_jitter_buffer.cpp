@@ -9,53 +9,27 @@ constexpr int64_t kFrameMs = 20;
 // A jump this far from the newest frame is a new sender, not a late or early packet.
 constexpr int64_t kRestartDistance = 3000;
 constexpr int64_t kClockSlackMs = 2;
-// Pace: faster once the offset is this far above the target (and the margin that late
-// arrivals add to it), until it is back within kFasterUntilMs; slower while it is below,
-// until kSlowerUntilMs above it.
-constexpr double kFasterAboveMs = 15;
-constexpr double kFasterUntilMs = 5;
-constexpr double kSlowerUntilMs = 5;
-// A packet that arrives just after its slot raises the margin (a playout clock that runs fast
-// shows itself so, before the offset measures it); the margin decays by 1 ms a second.
-constexpr double kMarginStepMs = 10;
-constexpr double kMarginMaxMs = 20;
-constexpr double kMarginDecayPerPopMs = 0.02;
-// What a shortened or lengthened frame is taken to change the offset by until the next
-// arrival measures it (about a pitch period).
-constexpr double kPaceStepMs = 5;
-// Weight of a new arrival in the offset.
-constexpr double kOffsetGain = 1.0 / 8;
-constexpr size_t kReorderRemembered = 64;
-
-int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
 
 VoiceJitterBuffer::VoiceJitterBuffer(VoiceJitterConfig config)
-    : config_(config),
-      target_(std::max(config.floor_frames, config.startup_frames)),
-      delays_(config.delay_half_life),
-      reorders_(static_cast<size_t>(std::max<int64_t>(1, (config.history_ms + 999) / 1000))) {
-  UpdateTarget();
-}
+    : config_(config), target_(std::max(config.floor_frames, config.startup_frames)) {}
 
 void VoiceJitterBuffer::Reset() {
   packets_.clear();
   recent_transits_.clear();
-  delays_.Reset();
+  jitters_.clear();
   jitter_ms_ = 0;
   reorder_ms_ = 0;
   arrivals_.clear();
-  std::fill(reorders_.begin(), reorders_.end(), SecondMax{});
+  reorders_.clear();
   waiting_pops_ = 0;
   held_for_next_ = 0;
   have_any_ = false;
   playing_ = false;
-  have_offset_ = false;
-  offset_ms_ = 0;
-  pace_ = VoicePace::kNormal;
   next_ = highest_ = 0;
-  UpdateTarget();
+  too_deep_pops_ = 0;
+  target_ = std::max(config_.floor_frames, config_.startup_frames);
 }
 
 int64_t VoiceJitterBuffer::Unwrap(uint16_t sequence) const {
@@ -81,16 +55,8 @@ bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t by
     return false;
   }
   ++stats_.received;
-  const int64_t delay = NoteTransit(seq, arrival_ms);
+  NoteTransit(seq, arrival_ms);
   NoteReorder(seq, arrival_ms);
-  if (playing_) {
-    NoteOffset((seq - next_) * kFrameMs + delay);
-    // Arrived just after its slot (playout held one pop for it): the offset needs more.
-    // Later than that is a stall, which is concealed, not covered.
-    if (seq == next_ && held_for_next_ == 1) {
-      margin_ms_ = std::min(kMarginMaxMs, margin_ms_ + kMarginStepMs);
-    }
-  }
   if (playing_ && seq < next_) {
     ++stats_.late;
     return false;
@@ -107,7 +73,7 @@ bool VoiceJitterBuffer::Put(uint16_t sequence, const uint8_t* payload, size_t by
   return true;
 }
 
-int64_t VoiceJitterBuffer::NoteTransit(int64_t sequence, int64_t arrival_ms) {
+void VoiceJitterBuffer::NoteTransit(int64_t sequence, int64_t arrival_ms) {
   const int64_t transit = arrival_ms - sequence * kFrameMs;
   int64_t earliest = transit;
   for (int64_t t : recent_transits_) earliest = std::min(earliest, t);
@@ -115,38 +81,27 @@ int64_t VoiceJitterBuffer::NoteTransit(int64_t sequence, int64_t arrival_ms) {
   while (recent_transits_.size() > static_cast<size_t>(std::max(1, config_.neighbours))) {
     recent_transits_.pop_front();
   }
-  const int64_t delay = transit - earliest;
-  delays_.Add(delay);
+  jitters_.push_back({arrival_ms, transit - earliest});
+  while (!jitters_.empty() && jitters_.front().arrival_ms < arrival_ms - config_.history_ms) {
+    jitters_.pop_front();
+  }
   UpdateTarget();
-  return delay;
 }
 
 void VoiceJitterBuffer::NoteReorder(int64_t sequence, int64_t arrival_ms) {
+  constexpr size_t kRemembered = 64;
   int64_t overtaken_at = arrival_ms;
   for (const Arrival& a : arrivals_) {
     if (a.sequence > sequence) overtaken_at = std::min(overtaken_at, a.arrival_ms);
   }
   arrivals_.push_back({sequence, arrival_ms});
-  if (arrivals_.size() > kReorderRemembered) arrivals_.pop_front();
-  // One slot per second of the history: this second's slot keeps its largest delay.
-  const int64_t second = FloorDiv(arrival_ms, 1000);
-  const auto slots = static_cast<int64_t>(reorders_.size());
-  SecondMax& slot = reorders_[static_cast<size_t>(((second % slots) + slots) % slots)];
-  if (slot.second != second) slot = SecondMax{second, 0};
-  slot.max_ms = std::max(slot.max_ms, arrival_ms - overtaken_at);
+  if (arrivals_.size() > kRemembered) arrivals_.pop_front();
+  reorders_.push_back({arrival_ms, arrival_ms - overtaken_at});
+  while (!reorders_.empty() && reorders_.front().arrival_ms < arrival_ms - config_.history_ms) {
+    reorders_.pop_front();
+  }
   reorder_ms_ = 0;
-  for (const SecondMax& s : reorders_) {
-    if (s.second > second - slots) reorder_ms_ = std::max(reorder_ms_, s.max_ms);
-  }
-}
-
-void VoiceJitterBuffer::NoteOffset(int64_t offset_ms) {
-  if (!have_offset_) {
-    offset_ms_ = static_cast<double>(offset_ms);
-    have_offset_ = true;
-    return;
-  }
-  offset_ms_ += (static_cast<double>(offset_ms) - offset_ms_) * kOffsetGain;
+  for (const Jitter& r : reorders_) reorder_ms_ = std::max(reorder_ms_, r.jitter_ms);
 }
 
 int64_t VoiceJitterBuffer::ReorderAllowanceMs() const {
@@ -155,53 +110,31 @@ int64_t VoiceJitterBuffer::ReorderAllowanceMs() const {
 }
 
 void VoiceJitterBuffer::UpdateTarget() {
-  // A delay within the clock's resolution is none.
-  jitter_ms_ = delays_.empty() ? 0 : std::max<int64_t>(0, delays_.Quantile(config_.delay_quantile) - kClockSlackMs);
-  int64_t wanted = std::max<int64_t>(jitter_ms_, (config_.floor_frames - 1) * kFrameMs);
-  if (stats_.received < config_.startup_packets) {
-    wanted = std::max<int64_t>(wanted, (config_.startup_frames - 1) * kFrameMs);
-  }
-  wanted = std::min<int64_t>(wanted, (config_.max_frames - 1) * kFrameMs);
-  target_ms_ = wanted;
-  const int target = 1 + static_cast<int>((wanted + kFrameMs - 1) / kFrameMs);
+  int64_t worst = 0;
+  for (const Jitter& j : jitters_) worst = std::max(worst, j.jitter_ms);
+  // A jitter within the clock's resolution is none.
+  jitter_ms_ = std::max<int64_t>(0, worst - kClockSlackMs);
+  int target = static_cast<int>((jitter_ms_ + kFrameMs - 1) / kFrameMs) + config_.floor_frames;
+  if (stats_.received < config_.startup_packets) target = std::max(target, config_.startup_frames);
   target_ = std::clamp(target, config_.floor_frames, config_.max_frames);
 }
 
-void VoiceJitterBuffer::ShedIfFarTooDeep() {
-  if (depth_frames() <= target_ + config_.shed_above_frames || packets_.count(next_) == 0) return;
+bool VoiceJitterBuffer::ShedIfTooDeep() {
+  // Each pop counts the square of how far the buffer is too deep: one frame too many is shed
+  // after shrink_after_pops pops, a pile-up (playout slower than the sender) about as fast as
+  // it grows.
+  const int excess = depth_frames() - (target_ + 1);
+  if (excess > 0) {
+    too_deep_pops_ += excess * excess;
+  } else {
+    too_deep_pops_ = 0;
+  }
+  if (too_deep_pops_ < config_.shrink_after_pops) return false;
+  too_deep_pops_ = 0;
   packets_.erase(next_);
   ++next_;
   ++stats_.shed;
-  offset_ms_ -= kFrameMs;
-}
-
-VoicePace VoiceJitterBuffer::NextPace() {
-  margin_ms_ = std::max(0.0, margin_ms_ - kMarginDecayPerPopMs);
-  if (!have_offset_) return VoicePace::kNormal;
-  const double above = offset_ms_ - static_cast<double>(target_ms_) - margin_ms_;
-  switch (pace_) {
-    case VoicePace::kFaster:
-      if (above <= kFasterUntilMs) pace_ = VoicePace::kNormal;
-      break;
-    case VoicePace::kSlower:
-      if (above >= kSlowerUntilMs) pace_ = VoicePace::kNormal;
-      break;
-    case VoicePace::kNormal:
-      if (above > kFasterAboveMs) {
-        pace_ = VoicePace::kFaster;
-      } else if (above < 0) {
-        pace_ = VoicePace::kSlower;
-      }
-      break;
-  }
-  if (pace_ == VoicePace::kFaster) {
-    offset_ms_ -= kPaceStepMs;
-    ++stats_.faster;
-  } else if (pace_ == VoicePace::kSlower) {
-    offset_ms_ += kPaceStepMs;
-    ++stats_.slower;
-  }
-  return pace_;
+  return true;
 }
 
 VoiceFrame VoiceJitterBuffer::Pop() {
@@ -211,14 +144,7 @@ VoiceFrame VoiceJitterBuffer::Pop() {
     playing_ = true;
     next_ = packets_.begin()->first;
   }
-  ShedIfFarTooDeep();
-  frame = PopPlaying();
-  if (frame.kind != VoiceFrameKind::kConceal || highest_ >= next_) frame.pace = NextPace();
-  return frame;
-}
-
-VoiceFrame VoiceJitterBuffer::PopPlaying() {
-  VoiceFrame frame;
+  ShedIfTooDeep();
   auto it = packets_.find(next_);
   if (it != packets_.end()) {
     waiting_pops_ = 0;
@@ -234,7 +160,6 @@ VoiceFrame VoiceJitterBuffer::PopPlaying() {
   // Nothing newer: the buffer ran dry; hold playout.
   if (highest_ < next_) {
     ++stats_.held;
-    ++stats_.dry;
     ++held_for_next_;
     return frame;
   }
@@ -255,7 +180,7 @@ VoiceFrame VoiceJitterBuffer::PopPlaying() {
     held_for_next_ = 0;
     ++stats_.covered;
     --stats_.held;
-    return PopPlaying();
+    return Pop();
   }
   auto following = packets_.find(next_);
   if (following != packets_.end()) {

@@ -103,34 +103,6 @@ TEST(VoicePathTest, JitterGrowsTheBufferWithoutLateDrops) {
   EXPECT_NEAR(MeasureFrequency(Slice(out, 48000 * 2, 48000 * 7)), 1000.0, 10.0);
 }
 
-// A sender whose clock runs 8 % fast against the playout (13 frames sent for every 12
-// rendered): the receiver plays the excess away by shortening frames, so its queue stays
-// within a frame or two of the target, no frame is shed whole, and a tone keeps its pitch
-// and has no gap.
-TEST(VoicePathTest, FastSenderIsPlayedWithoutStandingDelay) {
-  const auto tone = Tone(220, 0.3, 48000 * 20);
-  auto receiver = std::make_shared<VoiceStreamReceiver>();
-  int64_t now = 0;
-  VoiceStreamSender sender(
-      3, [&](const RtpHeader& h, const uint8_t* p, size_t n) { receiver->OnPacket(h.sequence, h.ssrc, p, n, now); });
-  std::vector<int16_t> out, frame(kFrame);
-  int deepest_late = 0;
-  size_t at = 0;
-  for (int tick = 0; at + kFrame <= tone.size(); ++tick, now += 20) {
-    for (int k = 0; k < (tick % 12 == 0 ? 2 : 1) && at + kFrame <= tone.size(); ++k, at += kFrame) {
-      sender.OnPcm(tone.data() + at, kFrame);
-    }
-    receiver->Render(frame.data());
-    out.insert(out.end(), frame.begin(), frame.end());
-    if (tick > 250) deepest_late = std::max(deepest_late, receiver->depth_frames() - receiver->target_frames());
-  }
-  EXPECT_LE(deepest_late, 2);
-  EXPECT_EQ(receiver->stats().shed, 0);
-  const auto tail = Slice(out, 48000 * 5, out.size() - 48000 * 5);
-  EXPECT_NEAR(MeasureFrequency(tail), 220.0, 2.2);
-  EXPECT_LE(LongestGapMs(tail, RmsDbfs(tone)), 0.0);
-}
-
 // Two streams mixed: both tones are in the output.
 TEST(VoicePathTest, MixerSumsStreams) {
   AudioStreamMixer mixer;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "voice_stage_log.h"
-#include "voice_time_scaler.h"
 
 namespace tessarine {
 
@@ -27,32 +26,18 @@ bool VoiceStreamReceiver::OnPacket(uint16_t sequence, uint32_t ssrc, const uint8
 }
 
 void VoiceStreamReceiver::Render(int16_t* out) {
-  // A frame dropped whole (quiet, while the buffer is too deep) at most once per call, so
-  // that every further pop adds sound and the loop ends.
-  bool may_drop = true;
-  while (pending_.size() < kVoiceFrameSamples) {
-    VoiceFrame frame;
-    int depth = 0;
-    int target = 0;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      depth = buffer_.depth_frames();
-      frame = buffer_.Pop();
-      target = buffer_.target_frames();
-    }
-    if (frame.kind == VoiceFrameKind::kPacket) {
-      NoteVoiceStage(VoiceStage::kPopped, static_cast<uint16_t>(frame.sequence), depth, target);
-    }
-    int16_t pcm[kVoiceFrameSamples] = {};
-    Decode(frame, pcm);
-    const size_t added = VoiceTimeScaler::Append(frame.pace, pcm, may_drop, &pending_);
-    if (added == 0) may_drop = false;
+  VoiceFrame frame;
+  int depth = 0;
+  int target = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    depth = buffer_.depth_frames();
+    frame = buffer_.Pop();
+    target = buffer_.target_frames();
   }
-  std::copy(pending_.begin(), pending_.begin() + kVoiceFrameSamples, out);
-  pending_.erase(pending_.begin(), pending_.begin() + kVoiceFrameSamples);
-}
-
-void VoiceStreamReceiver::Decode(const VoiceFrame& frame, int16_t* out) {
+  if (frame.kind == VoiceFrameKind::kPacket) {
+    NoteVoiceStage(VoiceStage::kPopped, static_cast<uint16_t>(frame.sequence), depth, target);
+  }
   switch (frame.kind) {
     case VoiceFrameKind::kSilence:
       std::fill(out, out + kVoiceFrameSamples, 0);

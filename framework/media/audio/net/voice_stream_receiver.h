@@ -1,13 +1,11 @@
 // One received voice stream: Opus RTP packets in on the network thread, 20 ms frames of
 // 48 kHz mono PCM out on the render thread, through the jitter buffer and the decoder
-// (loss concealed by Opus's redundancy or its concealment), each decoded frame played at
-// the pace the buffer asks for (the time scaler). Thread-safe. Pure logic.
+// (loss concealed by Opus's redundancy or its concealment). Thread-safe. Pure logic.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include "opus_voice_codec.h"
 #include "rtp_opus_packet.h"
@@ -36,11 +34,8 @@ class VoiceStreamReceiver {
   VoiceJitterBuffer buffer_;
   bool have_ssrc_ = false;
   uint32_t ssrc_ = 0;
-  void Decode(const VoiceFrame& frame, int16_t* out);
-
-  OpusVoiceDecoder decoder_;      // render thread only
-  bool decoded_any_ = false;      // render thread only
-  std::vector<int16_t> pending_;  // render thread only: sound decoded and not yet rendered
+  OpusVoiceDecoder decoder_;  // render thread only
+  bool decoded_any_ = false;  // render thread only
 };
 
 }  // namespace tessarine
