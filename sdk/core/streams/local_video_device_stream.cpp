@@ -44,6 +44,7 @@ void LocalVideoDeviceStream::Release() {
     std::map<avcore::RenderId, HWND> previews;
     {
       ZORVANTE::WAutoLock guard(&m_lock);
+      m_released = true;
       previews.swap(m_previews);
       m_renderWindows.clear();
     }

@@ -91,6 +91,7 @@ int LocalVideoStreamBase::AddVideoPreview(HWND window, int renderMode) {
     KIV_LOG("Invalid video device or render manager!!!");
     return kDeviceMissing;
   }
+  if (Released()) return ERR_FAILED;
   if (!CheckDevice()) return kDeviceFailed;
   avcore::RenderId renderId = 0;
   bool found = false;
@@ -119,10 +120,20 @@ int LocalVideoStreamBase::AddVideoPreview(HWND window, int renderMode) {
     if (handler) handler->ReleasePreviewRenderWindow(target);
     return ERR_FAILED;
   }
+  bool released;
   {
     ZORVANTE::WAutoLock guard(&m_lock);
-    m_previews[renderId] = window;
-    m_renderWindows[window] = target;
+    released = m_released;
+    if (!released) {
+      m_previews[renderId] = window;
+      m_renderWindows[window] = target;
+    }
+  }
+  if (released) {
+    // The stream was released meanwhile: its previews are gone, and so goes this one.
+    (void)m_renderManager->RemoveRender(renderId);
+    if (handler) handler->ReleasePreviewRenderWindow(target);
+    return ERR_FAILED;
   }
   (void)m_renderManager->SetRenderMode(renderId, ConvertRenderMode(renderMode));
   return ERR_OK;
@@ -174,6 +185,7 @@ int LocalVideoStreamBase::DoPublishVideo(const std::string& videoId) {
     KIV_LOG("Not login!!!");
     return ERR_NOT_LOGINED;
   }
+  if (Released()) return ERR_FAILED;
   avcore::IAvNet* net = Net();
   if (!m_videoDevice || !net) {
     KIV_LOG("Invalid video device!!!");
@@ -227,12 +239,18 @@ int LocalVideoStreamBase::SetProfile(const CoreVideoProfile* profile) {
 }
 
 void LocalVideoStreamBase::Release() {
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    m_released = true;
+  }
   UnpublishVideo();
-  m_renderManager.Reset();
   if (m_videoDevice) (void)m_videoDevice->StopCapture();
-  m_videoDevice.Reset();
   if (m_recordSink) (void)m_recordSink->Stop();
-  m_recordSink.Reset();
+}
+
+bool LocalVideoStreamBase::Released() {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  return m_released;
 }
 
 int LocalVideoStreamBase::StartLocalRecord(const char* path) {

@@ -39,6 +39,7 @@ class LocalVideoStreamBase {
   virtual int UnpublishVideo();
   // Gives every framework object back; the stream is inert afterwards.
   virtual void Release();
+  bool Released();
 
   // 3 without device or render manager, 4 when the camera cannot start, 302 when the
   // render manager refuses the window.
@@ -85,7 +86,11 @@ class LocalVideoStreamBase {
   std::map<HWND, HWND> m_renderWindows;
   CoreVideoProfile m_profile;
   std::vector<uint8_t> m_scaleBuffer;
-  ZORVANTE::WLock m_lock;  // the two preview maps; held across no call
+  ZORVANTE::WLock m_lock;  // the two preview maps and m_released; held across no call
+  // Set by Release: the stream left its table, and takes no new preview or publication. The
+  // device and render manager stay referenced until the stream goes, since a thread that still
+  // holds the stream may be inside a call on them.
+  bool m_released = false;
 };
 
 }  // namespace kiv_core

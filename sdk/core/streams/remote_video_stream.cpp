@@ -116,6 +116,7 @@ int RemoteVideoStream::CheckSubscribe() {
 }
 
 void RemoteVideoStream::RefreshRawCallbacks() {
+  std::lock_guard<std::recursive_mutex> calls(m_rawCallsMutex);
   avcore::IVideoRenderManager* renders = RenderManager();
   if (!renders || !m_renderId) return;
   if (!HasExtendRenders() && !m_rawObserver.Peek()) {
@@ -234,11 +235,14 @@ int RemoteVideoStream::UnSubscribe() {
     ZORVANTE::WAutoLock guard(&m_lock);
     extended.swap(m_extendRenders);
   }
-  if (renders) {
-    if (m_renderId) (void)renders->RemoveRender(m_renderId);
-    for (const auto& entry : extended) (void)renders->RemoveRender(entry.second.renderId);
+  {
+    std::lock_guard<std::recursive_mutex> calls(m_rawCallsMutex);
+    if (renders) {
+      if (m_renderId) (void)renders->RemoveRender(m_renderId);
+      for (const auto& entry : extended) (void)renders->RemoveRender(entry.second.renderId);
+    }
+    m_renderId = 0;
   }
-  m_renderId = 0;
   m_subscribed = false;
   m_hrender = nullptr;
   return ERR_OK;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 
 #include "base/system/owned_callback_slot.h"
 #include "base/system/w_lock.h"
@@ -52,6 +53,9 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
   int m_renderMode = 3;
   avcore::RenderId m_renderId = 0;
   ZORVANTE::WLock m_lock;  // the extended renders' table against the frame callback; held across no call
+  // Orders setting the render's raw callbacks against removing the render, so that no callback
+  // is set again on a render already removed. Never taken by the frame callbacks.
+  std::recursive_mutex m_rawCallsMutex;
   std::map<int, ExtendRenderEntry> m_extendRenders;
   bool m_subscribed = false;
   avcore::EventRecord m_renderEvents;
