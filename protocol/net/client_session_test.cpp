@@ -45,6 +45,10 @@ class ScriptedServer : public ISocketFactory {
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return handed_out_ >= n; });
   }
+  size_t handed_out() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handed_out_;
+  }
 
  private:
   void OnFrame(const std::string& payload) {
@@ -151,31 +155,36 @@ TEST(ClientSession, EventQueueStaysBoundedWhileTheListenerIsSlow) {
   server.QueueAfterLogin(frames);
   SessionOptions options;
   options.max_queued_events = kBound;
-  ClientSession session(server, options);
+  // These outlive the session, whose threads may be inside them when a check fails.
+  SlowListener listener;
+  AddressHttp http;
   std::mutex seen_mutex;
   size_t most_queued = 0;
+  ClientSession session(server, options);
+  // However the test ends, the dispatcher is let go before the session joins it.
+  struct ReleaseAtEnd {
+    SlowListener& listener;
+    ~ReleaseAtEnd() { listener.Release(); }
+  } release_at_end{listener};
   server.Observe([&] {
     const size_t queued = session.queued_events();
     std::lock_guard<std::mutex> lock(seen_mutex);
     most_queued = std::max(most_queued, queued);
   });
-  SlowListener listener;
   session.SetListener(&listener);
-  AddressHttp http;
   LoginParams params{"127.0.0.1:80", "app1", "token", "{D}", "alice", "linux", "", false};
   ASSERT_EQ(session.Login(params, &http), kResultOk);
   ASSERT_TRUE(listener.AwaitCount(1));
   // The reader has as many frames as the bound lets it take (one in the callback, the queue
   // full, one waiting for room), or all of them when nothing holds it back.
-  ASSERT_TRUE(server.AwaitHandedOut(kBound + 3));
+  ASSERT_TRUE(server.AwaitHandedOut(kBound + 3)) << server.handed_out() << " frames handed out";
   listener.Release();
   ASSERT_TRUE(listener.AwaitCount(kMessages));
   std::vector<int> expected;
   for (size_t i = 0; i < kMessages; ++i) expected.push_back(static_cast<int>(i));
   EXPECT_EQ(listener.ids(), expected);
-  std::lock_guard<std::mutex> lock(seen_mutex);
+  (void)session.Logout();  // the reader is gone: nothing takes seen_mutex any more
   EXPECT_LE(most_queued, kBound);
-  (void)session.Logout();
 }
 
 }  // namespace
