@@ -173,7 +173,7 @@ void LogForegroundChange(HWND mine) {
   CloseHandle(f);
 }
 
-// Flags in <dir>: recolor, grant, revoke, stop. Reports: published, granted, revoked,
+// Flags in <dir>: recolor, grant, revoke, sync, stop. Reports: published, granted, revoked, synced,
 // clicks (count), edit (text), foreground (1 while her window is the foreground window), fglog.
 TEST(ScreenShareChild, DISABLED_Share) {
   g_alice.dir = Env(L"SCREEN_SHARE_DIR");
@@ -198,6 +198,10 @@ TEST(ScreenShareChild, DISABLED_Share) {
     if (foreground != (GetForegroundWindow() == window)) {
       foreground = !foreground;
       Touch(g_alice.dir + L"\\foreground", foreground ? "1" : "0");
+    }
+    if (TakeFlag(g_alice.dir + L"\\sync")) {
+      PumpMessages(20);  // takes in the X events already sent to her windows
+      Touch(g_alice.dir + L"\\synced");
     }
     if (TakeFlag(g_alice.dir + L"\\recolor")) {
       g_alice.color = kGreen;
@@ -342,8 +346,8 @@ class ScreenShareTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start(0, 0, &why)) << why;
     dir_ = media_test::WorkDir() + L"\\screen_share_" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(dir_.c_str(), nullptr);
-    for (const wchar_t* f :
-         {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked", L"foreground", L"fglog"}) {
+    for (const wchar_t* f : {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked", L"foreground", L"fglog",
+                             L"sync", L"synced"}) {
       DeleteFileW((dir_ + L"\\" + f).c_str());
     }
   }
@@ -372,28 +376,32 @@ class ScreenShareTest : public ::testing::Test {
   bool AliceInForeground() { return ReadText(dir_ + L"\\foreground") == "1"; }
 
   // Bob's viewer takes the focus when clicked. On one display it shares the X input focus
-  // with alice's window, and the two processes' focus changes cross in the X server: keys
-  // sent to her while one is still on its way can be lost. Two desktops do not meet. Before
-  // the click that gives her window the keys, the foreground goes back to the viewer and
-  // stays there, whichever order the press's changes arrived in (SetFocus on a window that
-  // has the focus already changes nothing, so the viewer is made foreground until she has
-  // seen it).
+  // with alice's window; two desktops do not meet. When the viewer takes the X focus from her
+  // window, her window thread reads the loss later; read after her next press has made her
+  // window foreground again (from the injecting thread), it hands the foreground to the
+  // desktop and the keys that follow are lost. So before the click that gives her window the
+  // keys, the viewer takes the foreground (SetFocus on a window that has the focus already
+  // changes nothing) and her window thread has read its X events since, until she has lost it.
   void SettleViewerFocus(HWND viewer) {
-    ASSERT_TRUE(WaitFor([&] { return AliceInForeground(); }, 3000)) << "the press did not activate alice's window";
     const auto end = Clock::now() + std::chrono::seconds(10);
-    while (AliceInForeground() && Clock::now() < end) {
+    do {
       SetForegroundWindow(viewer);
       SetFocus(viewer);
-      WaitFor([&] { return !AliceInForeground(); }, 300);
-    }
+      ScreenPixel(0, 0);  // a round trip: the X server has taken the viewer's focus change
+      ASSERT_TRUE(SyncWithAlice()) << "alice did not answer";
+    } while (AliceInForeground() && Clock::now() < end);
     ASSERT_FALSE(AliceInForeground()) << "alice's window kept the foreground; at bob the foreground is "
                                       << reinterpret_cast<uintptr_t>(GetForegroundWindow()) << ", the viewer "
-                                      << reinterpret_cast<uintptr_t>(viewer) << ", at " << GetTickCount()
-                                      << " ms; at alice:\n"
-                                      << ReadText(dir_ + L"\\fglog");
-    PumpMessages(200);
-    ASSERT_FALSE(AliceInForeground()) << "alice's window took the foreground back";
+                                      << reinterpret_cast<uintptr_t>(viewer) << ", at " << GetTickCount() << " ms; "
+                                      << AliceLog();
   }
+  // Returns once alice's window thread has run since the call.
+  bool SyncWithAlice() {
+    DeleteFileW((dir_ + L"\\synced").c_str());
+    Touch(dir_ + L"\\sync");
+    return WaitFor([&] { return media_test::Exists(dir_ + L"\\synced"); }, 10000);
+  }
+  std::string AliceLog() { return "her foreground changes:\n" + ReadText(dir_ + L"\\fglog"); }
 
   FrameworkLoader fw_;
   MeetingServerControl server_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
@@ -461,9 +469,10 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
   SettleViewerFocus(viewer);
   ClickViewer(viewer, InViewer((kEdit.left + kEdit.right) / 2, (kEdit.top + kEdit.bottom) / 2));
   PumpMessages(200);
+  std::printf("typing from %lu ms\n", GetTickCount());
   TypeInViewer(viewer, "HI");
   EXPECT_TRUE(WaitFor([&] { return ReadText(dir_ + L"\\edit") == "hi"; }, 3000))
-      << "alice's edit box holds \"" << ReadText(dir_ + L"\\edit") << "\"";
+      << "alice's edit box holds \"" << ReadText(dir_ + L"\\edit") << "\"; " << AliceLog();
 
   // Refused again: bob's input no longer reaches her.
   Touch(dir_ + L"\\revoke");
