@@ -376,6 +376,30 @@ TEST_F(CoreMediaTest, RemoteVideoRender) {
   EXPECT_EQ(core.SetRemoteVideoRender("a", "v", nullptr, 0), ERR_FAILED);
 }
 
+// A render observer taken away while its stream has no render (detached on another thread,
+// the stream still listed): the call fails, and the observer is gone all the same, so that a
+// render the stream makes again does not hand it frames.
+TEST_F(CoreMediaTest, RenderObserverRemovedWhileTheStreamHasNoRender) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(20), 0), ERR_OK);
+  Calls seen;
+  bool gone = false;
+  ASSERT_EQ(core.RegisterRenderVideoFrameObserver("a", "v", std::make_unique<FrameCounter>(&seen, &gone)), ERR_OK);
+  std::shared_ptr<kiv_core::RemoteVideoStreamBase> stream = core.GetStreamManager()->FindRemoteVideoStream("a", "v");
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(stream->UnSubscribe(), ERR_OK);
+
+  EXPECT_EQ(core.RegisterRenderVideoFrameObserver("a", "v", nullptr), ERR_FAILED);
+  EXPECT_TRUE(gone) << "the observer stayed on the stream";
+  media.log.Take();
+  ASSERT_EQ(stream->SetRender(Wnd(21), 0), ERR_OK);
+  EXPECT_EQ(media.log.Take().back(), "Render.SetRawDataCallback 101 clear");
+  const auto raw = media.renders.raw[101];
+  std::vector<uint8_t> data(6);
+  avcore::VideoFrame frame{2, 2, avcore::kFourccI420, 2, 0, 0, data.data(), 6};
+  if (raw.frame) raw.frame(raw.context, &frame);
+  EXPECT_TRUE(seen.empty()) << "a removed observer got a frame";
+}
+
 // A window for an empty user or video id makes no stream and no render.
 TEST_F(CoreMediaTest, RemoteVideoRenderWithEmptyIds) {
   EXPECT_EQ(core.SetRemoteVideoRender("a", "", Wnd(20), 3), ERR_INVALID_PARAM);

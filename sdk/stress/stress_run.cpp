@@ -100,7 +100,8 @@ struct Callbacks {
   OwnedSlot<RawAudioProbe> raw{"raw audio observer"};
   OwnedSlot<BoardProbe> board{"board handler"};
   std::vector<std::unique_ptr<SignalingProbe>> signaling;
-  std::vector<bool> signalingAdded;
+  // One flag per thread, each written by its thread only (not a packed vector<bool>).
+  std::vector<char> signalingAdded;
   EngineProbe engine;
   static constexpr int kSlots = 5;
   uint64_t Calls() const {

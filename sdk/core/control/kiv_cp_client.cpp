@@ -104,7 +104,7 @@ int KivCpClient::JoinGroup(const std::string& groupId) {
     KIV_LOG("joingroup avcore fail");
     return MapCpError(hr);
   }
-  m_groupId = groupId;
+  m_groupId.Set(groupId);
   KIV_LOG("JoinGroup gropuid: %s", groupId.c_str());
   return ERR_OK;
 }
@@ -115,9 +115,9 @@ int KivCpClient::LeaveGroup() {
     KIV_LOG("LeaveGroup failed, env not inited.");
     return ERR_INVALID_STATE;
   }
-  KIV_LOG("start leavegroup gropuid: %s", m_groupId.c_str());
+  KIV_LOG("start leavegroup gropuid: %s", m_groupId.Get().c_str());
   (void)connection->LeaveGroup();
-  m_groupId.clear();
+  m_groupId.Set(std::string());
   return ERR_OK;
 }
 

@@ -47,7 +47,8 @@ class KivCpClient : public avcore::IKivConnectionListener,
 
   // The user id of the last Login call (a copy: a later Login may replace it at any time).
   std::string GetUserId() const { return m_userId.Get(); }
-  const std::string& GetGroupId() const { return m_groupId; }
+  // The group of the last JoinGroup (a copy: joins and leaves may come from other threads).
+  std::string GetGroupId() const { return m_groupId.Get(); }
 
   // avcore::IKivConnectionListener
   void AVCORE_CALL OnLoginResult(int32_t result, const char* userId, const char* detail) override;
@@ -75,7 +76,8 @@ class KivCpClient : public avcore::IKivConnectionListener,
   // Event to the engine's event handler, when there is one.
   static void ReportEngineEvent(int eventType, int code);
 
-  std::string m_groupId;
+  // Written by joins and leaves on the application's threads.
+  SharedText m_groupId;
   // Written by Login on the application's thread, read on the connection's threads.
   SharedText m_userId;
   KivCpClientEventHandler* m_handler = nullptr;

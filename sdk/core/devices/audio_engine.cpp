@@ -126,18 +126,18 @@ int AudioEngine::StartCapture() {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
   if (device->StartCapture(m_captureIndex) < 0) {
-    KIV_LOG("Start capture audio device %d failed!!!", m_captureIndex);
+    KIV_LOG("Start capture audio device %d failed!!!", m_captureIndex.load());
     return ERR_FAILED;
   }
   return ERR_OK;
 }
 
 int AudioEngine::StartPlay() {
-  KIV_LOG("Start play from audio device: %d", m_playbackIndex);
+  KIV_LOG("Start play from audio device: %d", m_playbackIndex.load());
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
   if (device->StartPlay(m_playbackIndex) < 0) {
-    KIV_LOG("Start play audio device %d failed!!!", m_playbackIndex);
+    KIV_LOG("Start play audio device %d failed!!!", m_playbackIndex.load());
     return ERR_FAILED;
   }
   return ERR_OK;
@@ -147,7 +147,7 @@ int AudioEngine::StopPlay() {
   avcore::IAudioDevice* device = Device();
   if (!device) return ERR_INVALID_STATE;
   if (device->StopPlay() < 0) {
-    KIV_LOG("Stop play audio device %d failed!!!", m_playbackIndex);
+    KIV_LOG("Stop play audio device %d failed!!!", m_playbackIndex.load());
     return ERR_FAILED;
   }
   return ERR_OK;

@@ -3,6 +3,7 @@
 // device's three PCM taps to the observers registered by the facade.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "avcore/audio_device.h"
@@ -96,9 +97,10 @@ class AudioEngine {
                   Observer* observer);
   CoreAudioFrame FrameOf(const void* data, int32_t length);
 
-  int m_playbackIndex = -1;
-  int m_captureIndex = -1;
-  bool m_initialised = false;
+  // Joins, leaves and the audio calls set them on the application's threads.
+  std::atomic<int> m_playbackIndex{-1};
+  std::atomic<int> m_captureIndex{-1};
+  std::atomic<bool> m_initialised{false};
   // One slot per tap: a frame's call runs in it with no lock held, and a setter returns
   // once no frame is in the observer it replaced.
   ZORVANTE::CallbackSlot<ICoreLocalCaptureAudioObserver> m_captureObserver;

@@ -34,13 +34,13 @@ int LocalVideoDeviceStream::PublishVideo(const std::string& videoId) {
 
 int LocalVideoDeviceStream::UnpublishVideo() {
   const int result = LocalVideoStreamBase::UnpublishVideo();
-  m_videoId.clear();
+  SetVideoId(std::string());
   return result;
 }
 
 void LocalVideoDeviceStream::Release() {
   if (m_renderManager) {
-    KIV_LOG("destroy local video device stream: %s, %d", m_videoId.c_str(), m_cameraIndex);
+    KIV_LOG("destroy local video device stream: %s, %d", GetVideoId().c_str(), m_cameraIndex);
     std::map<avcore::RenderId, HWND> previews;
     {
       ZORVANTE::WAutoLock guard(&m_lock);
@@ -97,7 +97,7 @@ void LocalVideoDeviceStream::StopCapture() {
 
 void LocalVideoDeviceStream::RestartCapture() {
   if (!m_videoDevice) return;
-  if (m_videoId.empty() && PreviewCount() == 0) return;
+  if (GetVideoId().empty() && PreviewCount() == 0) return;
   avcore::VideoCaptureParam param = avcore::VideoCaptureParam::Defaults();
   (void)m_videoDevice->GetParam(&param);
   param.camera_index = m_cameraIndex;

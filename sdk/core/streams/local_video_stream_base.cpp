@@ -195,7 +195,7 @@ int LocalVideoStreamBase::DoPublishVideo(const std::string& videoId) {
     KIV_LOG("Add source failed.");
     return ERR_FAILED;
   }
-  m_videoId = videoId;
+  SetVideoId(videoId);
   if (KivCpClient* cp = CpClient()) (void)cp->PublishVideoNotify(videoId);
   (void)net->SetSourceParam(avcore::kMediaVideo, videoId.c_str(), m_profile.net_bd_adapt ? 1 : 0);
   return ERR_OK;
@@ -203,11 +203,22 @@ int LocalVideoStreamBase::DoPublishVideo(const std::string& videoId) {
 
 int LocalVideoStreamBase::UnpublishVideo() {
   avcore::IAvNet* net = Net();
-  if (net && !m_videoId.empty()) {
-    if (KivCpClient* cp = CpClient()) (void)cp->UnpublishVideoNotify(m_videoId);
-    (void)net->RemoveSource(avcore::kMediaVideo, m_videoId.c_str());
+  const std::string videoId = GetVideoId();
+  if (net && !videoId.empty()) {
+    if (KivCpClient* cp = CpClient()) (void)cp->UnpublishVideoNotify(videoId);
+    (void)net->RemoveSource(avcore::kMediaVideo, videoId.c_str());
   }
   return ERR_OK;
+}
+
+std::string LocalVideoStreamBase::GetVideoId() const {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  return m_videoId;
+}
+
+void LocalVideoStreamBase::SetVideoId(const std::string& videoId) {
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_videoId = videoId;
 }
 
 int LocalVideoStreamBase::SetProfile(const CoreVideoProfile* profile) {
@@ -232,8 +243,9 @@ int LocalVideoStreamBase::SetProfile(const CoreVideoProfile* profile) {
   param.layers[0].bitrate = VideoBitrate(param.width, param.height, param.frame_rate);
   const HRESULT hr = m_videoDevice->SetParam(&param);
   avcore::IAvNet* net = Net();
-  if (!m_videoId.empty() && net)
-    (void)net->SetSourceParam(avcore::kMediaVideo, m_videoId.c_str(), profile->net_bd_adapt ? 1 : 0);
+  const std::string videoId = GetVideoId();
+  if (!videoId.empty() && net)
+    (void)net->SetSourceParam(avcore::kMediaVideo, videoId.c_str(), profile->net_bd_adapt ? 1 : 0);
   m_profile = *profile;
   return hr < 0 ? ERR_FAILED : ERR_OK;
 }

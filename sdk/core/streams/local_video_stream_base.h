@@ -51,13 +51,15 @@ class LocalVideoStreamBase {
   int StopLocalRecord();
 
   int GetCameraIndex() const { return m_cameraIndex; }
-  const std::string& GetVideoId() const { return m_videoId; }
+  // Publishing and unpublishing set it on the application's threads; read under the lock.
+  std::string GetVideoId() const;
   const CoreVideoProfile& GetProfile() const { return m_profile; }
   size_t PreviewCount();
 
  protected:
   bool CheckDevice();
   int DoPublishVideo(const std::string& videoId);
+  void SetVideoId(const std::string& videoId);
   void SetRecordPath(const char* path);
   // Sets the camera's callback while the recording or the capture observer needs frames,
   // clears it otherwise; false when the device refuses.
@@ -86,7 +88,7 @@ class LocalVideoStreamBase {
   std::map<HWND, HWND> m_renderWindows;
   CoreVideoProfile m_profile;
   std::vector<uint8_t> m_scaleBuffer;
-  ZORVANTE::WLock m_lock;  // the two preview maps and m_released; held across no call
+  mutable ZORVANTE::WLock m_lock;  // the two preview maps, m_released and m_videoId; held across no call
   // Set by Release: the stream left its table, and takes no new preview or publication. The
   // device and render manager stay referenced until the stream goes, since a thread that still
   // holds the stream may be inside a call on them.

@@ -130,6 +130,8 @@ void RemoteVideoStream::RefreshRawCallbacks() {
 int RemoteVideoStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
   if (!m_renderId) {
     KIV_LOG("SetRemoteRawDataCallback Invalid render id!!!");
+    // The observer there was goes all the same: a render made later must not find it.
+    m_rawObserver.Replace(nullptr);
     return ERR_FAILED;
   }
   // Returns once a frame in the replaced observer is done with it.

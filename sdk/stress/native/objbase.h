@@ -1,2 +1,3 @@
+// Native stand-in: all of it is in <windows.h>.
 #pragma once
 #include <windows.h>
