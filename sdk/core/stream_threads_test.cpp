@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -46,6 +48,25 @@ struct HeldObserver : kiv_core::ICoreVideoFrameObserver {
   static constexpr int kIdle = 0, kInside = 1, kDeleted = 2, kDeletedInside = 3;
   kiv_test::ThreadLatch* latch;
   std::atomic<int>* state;
+};
+
+// Holds the frame thread inside its first render frame, then runs `then` there.
+struct ThenObserver : kiv_core::ICoreVideoFrameObserver {
+  ThenObserver(kiv_test::ThreadLatch* latch, std::function<void()> then) : latch(latch), then(std::move(then)) {}
+  void OnCaptureFrame(int, kiv_core::CoreVideoFrame*) override {}
+  void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {
+    if (held.exchange(true)) return;
+    latch->Arrive();
+    then();
+  }
+  kiv_test::ThreadLatch* latch;
+  std::function<void()> then;
+  std::atomic<bool> held{false};
+};
+
+struct QuietObserver : kiv_core::ICoreVideoFrameObserver {
+  void OnCaptureFrame(int, kiv_core::CoreVideoFrame*) override {}
+  void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {}
 };
 
 struct StreamThreadsTest : ::testing::Test {
@@ -461,4 +482,136 @@ TEST_F(StreamThreadsTest, EmptyVideoIdAndRefusedCameraChange) {
   ASSERT_EQ(core.StartPublishDeviceVideo("v", 0), ERR_OK);
   media.camera.startCapture = E_FAIL;
   EXPECT_EQ(core.StartPublishDeviceVideo("v", 1), ERR_FAILED);
+}
+
+// A preview asked for while the camera's stream is released on another thread (held inside
+// the render manager's AddRender): the preview is refused and its render removed, on a
+// render manager the stream still holds; a preview asked for afterwards is refused without a
+// render, and the render manager is given back when the stream goes.
+TEST_F(StreamThreadsTest, PreviewOfACameraStreamReleasedMeanwhile) {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  media.previews.onAddRender = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  int added = -1;
+  std::thread application([&] { added = core.AddLocalPreview(0, Wnd(10), 3); });
+  latch.WaitArrived();
+  std::shared_ptr<kiv_core::LocalVideoDeviceStream> stream =
+      core.GetStreamManager()->FindLocalVideoDeviceStreamByCamera(0);
+  ASSERT_NE(stream, nullptr);
+  core.GetStreamManager()->DestroyLocalVideoDeviceStream(stream);
+  media.log.Take();
+  latch.Release();
+  application.join();
+  media.previews.onAddRender = nullptr;
+  EXPECT_EQ(added, ERR_FAILED);
+  EXPECT_EQ(media.log.Take(), Calls{"Preview.RemoveRender 1"});
+  EXPECT_EQ(stream->PreviewCount(), 0u);
+
+  EXPECT_EQ(stream->AddVideoPreview(Wnd(11), 3), ERR_FAILED);
+  EXPECT_EQ(media.log.Take(), Calls{}) << "a released stream started its camera or made a render";
+  const long refs = media.previews.refs;
+  stream.reset();
+  EXPECT_EQ(media.previews.refs, refs - 1);
+}
+
+// A frame observer registered while the application unsubscribes the video: the
+// registration's raw-callback setting is held inside the framework (which waits there for a
+// frame in flight). The unsubscription does not wait for it; the render's removal is made
+// after the setting, by the thread that set, so no callback is set on a removed render.
+TEST_F(StreamThreadsTest, RawCallbackSettingDuringTheRenderRemoval) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  media.renders.onSetRawDataCallback = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  int registered = -1;
+  std::thread application(
+      [&] { registered = core.RegisterRenderVideoFrameObserver("a", "v", std::make_unique<QuietObserver>()); });
+  latch.WaitArrived();
+  media.log.Take();
+  auto unsubscribed = std::async(std::launch::async, [&] { return core.SetRemoteVideoRender("a", "v", nullptr, 3); });
+  // Bounds a deadlock, times nothing: the unsubscription takes no time without one.
+  const bool returned = unsubscribed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  const Calls meanwhile = media.log.Take();
+  latch.Release();
+  application.join();
+  media.renders.onSetRawDataCallback = nullptr;
+  EXPECT_TRUE(returned) << "the unsubscription waited for the raw-callback setting";
+  EXPECT_EQ(unsubscribed.get(), ERR_OK);
+  EXPECT_EQ(registered, ERR_OK);
+  for (const std::string& call : meanwhile)
+    EXPECT_EQ(call.find("RemoveRender"), std::string::npos) << call << " while the callbacks were being set";
+  EXPECT_EQ(media.log.Take(), Calls{"Render.RemoveRender 100"});
+  EXPECT_EQ(media.renders.raw.count(100), 0u) << "callbacks stayed set on the removed render";
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
+}
+
+// A frame's observer registers another observer while the application unsubscribes the
+// video and the render's removal waits for that frame (as the framework's does): the
+// registration does not wait for the removal, so the frame ends and so does the removal.
+TEST_F(StreamThreadsTest, ObserverRegisteredInsideAFrameWhileTheRenderGoes) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  kiv_test::ThreadLatch latch;
+  auto observer = std::make_unique<ThenObserver>(
+      &latch, [&] { (void)core.RegisterRenderVideoFrameObserver("a", "v", std::make_unique<QuietObserver>()); });
+  ASSERT_EQ(core.RegisterRenderVideoFrameObserver("a", "v", std::move(observer)), ERR_OK);
+  const auto raw = media.renders.raw[100];
+  ASSERT_NE(raw.frame, nullptr);
+  const kiv_common::UniqueHandle doneEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE done = doneEvent.get();
+  avcore::VideoFrame frame{};
+  frame.width = 320;
+  std::thread framework([&] {
+    (void)raw.frame(raw.context, &frame);
+    SetEvent(done);
+  });
+  latch.WaitArrived();
+  bool frameEnded = false;
+  media.renders.onRemoveRender = [&] {
+    latch.Release();
+    frameEnded = WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  };
+  EXPECT_EQ(core.SetRemoteVideoRender("a", "v", nullptr, 3), ERR_OK);
+  media.renders.onRemoveRender = nullptr;
+  latch.Release();
+  framework.join();
+  EXPECT_TRUE(frameEnded) << "the render's removal waited for a frame whose observer waited for the removal";
+  EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
+}
+
+// Streams made while another thread is inside the framework's creation of a stream's device
+// (a camera's, a custom audio's): the manager's tables are not locked meanwhile, and a second
+// request for the same camera or audio id made meanwhile gets the one stream that is kept.
+TEST_F(StreamThreadsTest, StreamCreationHoldsNoLockOverTheFramework) {
+  auto whileCreating = [&](const std::function<std::shared_ptr<void>()>& create) {
+    kiv_test::ThreadLatch latch;
+    std::atomic<bool> held{false};
+    media.root.onCreateComponent = [&] {
+      if (!held.exchange(true)) latch.Arrive();
+    };
+    std::shared_ptr<void> first, second;
+    std::thread application([&] { first = create(); });
+    latch.WaitArrived();
+    kiv_test::LockWaitProbe other([&] {
+      second = create();
+      (void)core.GetStreamManager()->FindRemoteAudioStream("a", "appdef_mic");
+    });
+    const bool waited = other.WaitsForLock();
+    latch.Release();
+    other.Join();
+    application.join();
+    media.root.onCreateComponent = nullptr;
+    EXPECT_FALSE(waited) << "the stream tables stayed locked while a stream's device was made";
+    EXPECT_NE(second, nullptr);
+    EXPECT_EQ(first, second) << "two streams for one device";
+    return second;
+  };
+  kiv_core::StreamManager* streams = core.GetStreamManager();
+  auto camera = whileCreating([&] { return std::shared_ptr<void>(streams->CreateLocalVideoDeviceStream(0)); });
+  EXPECT_EQ(std::shared_ptr<void>(streams->FindLocalVideoDeviceStreamByCamera(0)), camera);
+  auto custom = whileCreating([&] { return std::shared_ptr<void>(streams->CreateLocalAudioCustomStream("music")); });
+  EXPECT_EQ(std::shared_ptr<void>(streams->FindLocalAudioCustomStream("music")), custom);
 }

@@ -27,21 +27,39 @@ Vector<DeviceInfo> ToPublic(const std::vector<kiv_core::CoreDeviceInfo>& list) {
 }  // namespace
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetMicrophoneDevices() {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_lists.microphones = m_engine->Core()->GetDeviceManager()->GetMicrophoneDevices();
-  return ToPublic(m_lists.microphones);
+  return Fetch(&DeviceLists::microphones, &m_tickets.microphones,
+               [this] { return m_engine->Core()->GetDeviceManager()->GetMicrophoneDevices(); });
 }
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetSpeakerDevices() {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_lists.speakers = m_engine->Core()->GetDeviceManager()->GetSpeakerDevices();
-  return ToPublic(m_lists.speakers);
+  return Fetch(&DeviceLists::speakers, &m_tickets.speakers,
+               [this] { return m_engine->Core()->GetDeviceManager()->GetSpeakerDevices(); });
 }
 
 Vector<DeviceInfo> KivDeviceManagerImpl::GetCameraDevices() {
-  ZORVANTE::WAutoLock guard(&m_lock);
-  m_lists.cameras = m_engine->Core()->GetDeviceManager()->GetCameraDevices();
-  return ToPublic(m_lists.cameras);
+  return Fetch(&DeviceLists::cameras, &m_tickets.cameras,
+               [this] { return m_engine->Core()->GetDeviceManager()->GetCameraDevices(); });
+}
+
+template <class Read>
+Vector<DeviceInfo> KivDeviceManagerImpl::Fetch(std::vector<kiv_core::CoreDeviceInfo> DeviceLists::*list,
+                                               Tickets::Pair* tickets, Read read) {
+  // The framework is asked without the lock; of fetches that overlap, the one that began
+  // last becomes the reference.
+  uint64_t ticket;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    ticket = ++tickets->taken;
+  }
+  std::vector<kiv_core::CoreDeviceInfo> fetched = read();
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    if (ticket > tickets->stored) {
+      tickets->stored = ticket;
+      m_lists.*list = fetched;
+    }
+  }
+  return ToPublic(fetched);
 }
 
 int KivDeviceManagerImpl::AddRtspPlugin(const RtspPluginParam* param) {

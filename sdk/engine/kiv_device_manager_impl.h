@@ -1,6 +1,9 @@
 // The object behind IDeviceManager: device lists and device-change events.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "base/system/w_lock.h"
 #include "engine/devices/device_list_diff.h"
 #include "engine/window/wnd_msg_listener.h"
@@ -35,9 +38,21 @@ class KivDeviceManagerImpl : public IDeviceManager, public IWndMsgListener {
   void OnDeviceChanged();
 
  private:
+  // Of each list, the fetches begun and the one whose result is the reference.
+  struct Tickets {
+    struct Pair {
+      uint64_t taken = 0;
+      uint64_t stored = 0;
+    };
+    Pair microphones, speakers, cameras;
+  };
+  template <class Read>
+  Vector<DeviceInfo> Fetch(std::vector<kiv_core::CoreDeviceInfo> DeviceLists::*list, Tickets::Pair* tickets, Read read);
+
   KivEngineImpl* m_engine;
   DeviceLists m_lists;
-  ZORVANTE::WLock m_lock;
+  Tickets m_tickets;
+  ZORVANTE::WLock m_lock;  // m_lists and m_tickets; held across no call
   bool m_started = false;  // counted among the device monitor's users
 };
 

@@ -1,11 +1,18 @@
 // The device manager facade of an engine brought up on scripted framework devices: lists,
-// device changes posted to the hidden window, RTSP sources and camera checks.
+// device changes posted to the hidden window, RTSP sources and camera checks, and lists
+// fetched on two threads at once.
 #include "engine/kiv_device_manager_impl.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "core/devices/device_manager.h"
 #include "core/env/testing/fake_framework.h"
+#include "core/testing/lock_wait_probe.h"
+#include "core/testing/thread_latch.h"
 #include "engine/kiv_engine_impl.h"
 #include "engine/testing/null_engine_handler.h"
 #include "engine/window/msg_window.h"
@@ -147,4 +154,34 @@ TEST_F(DeviceFacadeTest, InvalidCameraIdsRejected) {
   EXPECT_EQ(engine->StartLocalRecord("x.mp4", 2, false), 1);
   EXPECT_EQ(engine->StopLocalRecord(16), 1);
   EXPECT_TRUE(engine->Core()->GetDeviceManager()->IsCameraValid(1));
+}
+
+// A list fetched while another fetch is inside the framework (held in a microphone's name):
+// it does not wait for that fetch, and of two microphone fetches that overlap the one begun
+// last is the reference, so the next device notice reports no change.
+TEST_F(DeviceFacadeTest, OverlappingFetches) {
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+  fw.audio.onCaptureDeviceName = [&] {
+    if (!held.exchange(true)) latch.Arrive();
+  };
+  std::string first;
+  std::thread application([&] { first = Describe(devices->GetMicrophoneDevices()); });
+  latch.WaitArrived();
+  fw.audio.microphones.push_back(L"USB Mic");
+  std::string cameras, second;
+  kiv_test::LockWaitProbe other([&] {
+    cameras = Describe(devices->GetCameraDevices());
+    second = Describe(devices->GetMicrophoneDevices());
+  });
+  const bool waited = other.WaitsForLock();
+  latch.Release();
+  other.Join();
+  application.join();
+  fw.audio.onCaptureDeviceName = nullptr;
+  EXPECT_FALSE(waited) << "a list waited for another list's framework call";
+  EXPECT_EQ(cameras, "0:Cam A;1:Cam B;");
+  EXPECT_EQ(first, "0:PulseAudio;1:Monitor of Null Output;");
+  EXPECT_EQ(second, "0:PulseAudio;1:Monitor of Null Output;2:USB Mic;");
+  EXPECT_EQ(PostChange(), "") << "the fetch begun first became the reference";
 }

@@ -94,12 +94,14 @@ int RemoteVideoStream::CheckSubscribe() {
   }
   avcore::IVideoRenderManager* renders = RenderManager();
   if (!m_renderId) {
-    if (renders) (void)renders->AddRender(m_hrender, &m_renderEvents, &m_renderId);
-    if (!m_renderId) {
+    avcore::RenderId added = 0;
+    if (renders) (void)renders->AddRender(m_hrender, &m_renderEvents, &added);
+    if (!added) {
       KIV_LOG("_video_rendermanager->AddRender fail Invalid render id!!!");
       return ERR_FAILED;
     }
-    (void)renders->SetRenderMode(m_renderId, ConvertRenderMode(m_renderMode));
+    m_renderId = added;
+    (void)renders->SetRenderMode(added, ConvertRenderMode(m_renderMode));
   }
   if (!m_subscribed && m_renderId) {
     avcore::IAvNet* net = Net();
@@ -116,15 +118,18 @@ int RemoteVideoStream::CheckSubscribe() {
 }
 
 void RemoteVideoStream::RefreshRawCallbacks() {
-  std::lock_guard<std::recursive_mutex> calls(m_rawCallsMutex);
-  avcore::IVideoRenderManager* renders = RenderManager();
-  if (!renders || !m_renderId) return;
-  if (!HasExtendRenders() && !m_rawObserver.Peek()) {
-    (void)renders->SetRawDataCallback(m_renderId, this, nullptr, nullptr);
-  } else {
-    (void)renders->SetRawDataCallback(m_renderId, this, &RemoteVideoStream::FrameCallback,
-                                      &RemoteVideoStream::ValueCallback);
-  }
+  (void)m_renderCalls.Run([this] {
+    avcore::IVideoRenderManager* renders = RenderManager();
+    const avcore::RenderId renderId = m_renderId.load();
+    if (!renders || !renderId) return ERR_OK;
+    if (!HasExtendRenders() && !m_rawObserver.Peek()) {
+      (void)renders->SetRawDataCallback(renderId, this, nullptr, nullptr);
+    } else {
+      (void)renders->SetRawDataCallback(renderId, this, &RemoteVideoStream::FrameCallback,
+                                        &RemoteVideoStream::ValueCallback);
+    }
+    return ERR_OK;
+  });
 }
 
 int RemoteVideoStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
@@ -222,7 +227,8 @@ int RemoteVideoStream::UnSubscribe() {
     KIV_LOG("Invalid user id or video id!!!");
     return ERR_FAILED;
   }
-  KIV_LOG("UnSubscribe uid:%s, vid:%s, renderid:%d", m_userId.c_str(), m_videoId.c_str(), static_cast<int>(m_renderId));
+  KIV_LOG("UnSubscribe uid:%s, vid:%s, renderid:%d", m_userId.c_str(), m_videoId.c_str(),
+          static_cast<int>(m_renderId.load()));
   // Already unsubscribed (a null window, then the core's removal, then the destructor):
   // the framework is not asked again.
   if (!m_subscribed && !m_renderId && !HasExtendRenders()) {
@@ -237,13 +243,13 @@ int RemoteVideoStream::UnSubscribe() {
     ZORVANTE::WAutoLock guard(&m_lock);
     extended.swap(m_extendRenders);
   }
-  {
-    std::lock_guard<std::recursive_mutex> calls(m_rawCallsMutex);
-    if (renders) {
-      if (m_renderId) (void)renders->RemoveRender(m_renderId);
+  const avcore::RenderId renderId = m_renderId.exchange(0);
+  if (renders) {
+    (void)m_renderCalls.Run([renders, renderId, extended] {
+      if (renderId) (void)renders->RemoveRender(renderId);
       for (const auto& entry : extended) (void)renders->RemoveRender(entry.second.renderId);
-    }
-    m_renderId = 0;
+      return ERR_OK;
+    });
   }
   m_subscribed = false;
   m_hrender = nullptr;

@@ -2,12 +2,13 @@
 // any number of extended renders, which the stream feeds with the main render's frames.
 #pragma once
 
+#include <atomic>
 #include <map>
-#include <mutex>
 
 #include "base/system/owned_callback_slot.h"
 #include "base/system/w_lock.h"
 #include "core/streams/remote_video_stream_base.h"
+#include "core/streams/serial_calls.h"
 
 namespace kiv_core {
 
@@ -28,7 +29,7 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
   int SetExtendRender(int id, HWND window, int mode) override;
   int UpdateExtendRender(int id, HWND window, int mode) override;
 
-  avcore::RenderId GetRenderId() const { return m_renderId; }
+  avcore::RenderId GetRenderId() const { return m_renderId.load(); }
   bool IsSubscribed() const { return m_subscribed; }
 
  private:
@@ -51,11 +52,14 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
 
   HWND m_hrender = nullptr;
   int m_renderMode = 3;
-  avcore::RenderId m_renderId = 0;
+  // Cleared by UnSubscribe before the render's removal is asked for.
+  std::atomic<avcore::RenderId> m_renderId{0};
   ZORVANTE::WLock m_lock;  // the extended renders' table against the frame callback; held across no call
-  // Orders setting the render's raw callbacks against removing the render, so that no callback
-  // is set again on a render already removed. Never taken by the frame callbacks.
-  std::recursive_mutex m_rawCallsMutex;
+  // Setting the main render's raw callbacks and removing the renders, one at a time with no
+  // lock held: a removal asked for while a thread sets the callbacks is made by that thread
+  // after it, so no callback is set on a render already removed, and a frame's observer that
+  // asks for either (the framework's calls wait for that frame) does not wait.
+  SerialCalls m_renderCalls;
   std::map<int, ExtendRenderEntry> m_extendRenders;
   bool m_subscribed = false;
   avcore::EventRecord m_renderEvents;

@@ -35,11 +35,17 @@ bool TakeOut(std::vector<std::shared_ptr<T>>& streams, const T* stream) {
 StreamManager::~StreamManager() = default;
 
 std::shared_ptr<LocalVideoDeviceStream> StreamManager::CreateLocalVideoDeviceStream(int cameraId) {
-  ZORVANTE::WAutoLock guard(&m_lock);
   if (auto found = FindLocalVideoDeviceStreamByCamera(cameraId)) return found;
+  // Made without the lock (its camera is created and set up at the framework); a stream for
+  // the camera made meanwhile on another thread is the one kept.
   KIV_LOG("Create LocalVideoDeviceStream, camera id = %d", cameraId);
-  m_localVideoStreams.push_back(std::make_shared<LocalVideoDeviceStream>(cameraId));
-  return m_localVideoStreams.back();
+  auto made = std::make_shared<LocalVideoDeviceStream>(cameraId);
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    if (auto found = FindLocalVideoDeviceStreamByCamera(cameraId)) return found;  // `made` goes unlocked
+    m_localVideoStreams.push_back(made);
+  }
+  return made;
 }
 
 std::shared_ptr<LocalVideoDeviceStream> StreamManager::FindLocalVideoDeviceStreamByCamera(int cameraId) {
@@ -71,12 +77,18 @@ std::shared_ptr<LocalAudioCustomStream> StreamManager::FindLocalAudioCustomStrea
 }
 
 std::shared_ptr<LocalAudioCustomStream> StreamManager::CreateLocalAudioCustomStream(const std::string& audioId) {
-  ZORVANTE::WAutoLock guard(&m_lock);
   if (auto found = FindLocalAudioCustomStream(audioId)) return found;
+  // Made without the lock (its audio device is created and started at the framework); a
+  // stream for the id made meanwhile on another thread is the one kept.
   KIV_LOG("Create LocalAudioCustomStream, aid=%s", audioId.c_str());
-  auto& slot = m_customAudioStreams[audioId];
-  slot = std::make_shared<LocalAudioCustomStream>(audioId);
-  return slot;
+  auto made = std::make_shared<LocalAudioCustomStream>(audioId);
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    auto& slot = m_customAudioStreams[audioId];
+    if (slot) return slot;  // `made` goes unlocked
+    slot = made;
+  }
+  return made;
 }
 
 std::shared_ptr<RemoteVideoStreamBase> StreamManager::CreateRemoteVideoStream(const std::string& userId,

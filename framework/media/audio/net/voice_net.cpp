@@ -18,11 +18,24 @@ VoiceNet::~VoiceNet() { Clear(); }
 HRESULT VoiceNet::AddSource(const std::string& id, IUnknown* source) {
   if (id.empty() || source == nullptr) return E_INVALIDARG;
   if (!transport_) return E_FAIL;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (sources_.count(id) != 0) return S_FALSE;
-  auto publisher = VoicePublisher::Create(transport_, id, source);
-  if (!publisher) return E_FAIL;
-  sources_[id] = std::move(publisher);
+  // The id's turn is taken under the lock; the transport and the source are called without
+  // it.
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.Take(lock, id);
+    if (sources_.count(id) != 0) {
+      turns_.Give(id);
+      return S_FALSE;
+    }
+  }
+  std::unique_ptr<VoicePublisher> publisher = VoicePublisher::Create(transport_, id, source);
+  const bool made = publisher != nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (made) sources_[id] = std::move(publisher);
+    turns_.Give(id);
+  }
+  if (!made) return E_FAIL;
   FW_LOG("voice: publishing audio \"%s\"", id.c_str());
   return S_OK;
 }
@@ -30,13 +43,21 @@ HRESULT VoiceNet::AddSource(const std::string& id, IUnknown* source) {
 HRESULT VoiceNet::RemoveSource(const std::string& id) {
   std::unique_ptr<VoicePublisher> gone;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.Take(lock, id);
     auto it = sources_.find(id);
-    if (it == sources_.end()) return S_FALSE;
-    gone = std::move(it->second);
-    sources_.erase(it);
+    if (it != sources_.end()) {
+      gone = std::move(it->second);
+      sources_.erase(it);
+    }
   }
-  gone.reset();  // detaches from its source outside the lock
+  const bool removed = gone != nullptr;
+  gone.reset();  // detaches from its source outside the lock, before the id's next publication
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    turns_.Give(id);
+  }
+  if (!removed) return S_FALSE;
   FW_LOG("voice: audio \"%s\" withdrawn", id.c_str());
   return S_OK;
 }
@@ -106,14 +127,20 @@ void VoiceNet::Clear() {
   std::map<std::string, std::unique_ptr<VoicePublisher>> sources;
   std::map<Key, Reception> receptions;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.WaitNone(lock);  // a publication being added or removed ends here too
     sources.swap(sources_);
     receptions.swap(receptions_);
+    for (const auto& entry : sources) turns_.Take(lock, entry.first);
   }
   for (auto& [key, reception] : receptions) {
     if (reception.subscription != 0) transport_->Unsubscribe(reception.subscription);
   }
+  std::vector<std::string> ids;
+  for (const auto& entry : sources) ids.push_back(entry.first);
   sources.clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const std::string& id : ids) turns_.Give(id);
 }
 
 }  // namespace tessarine

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "avcore/avcore.h"
+#include "keyed_turns.h"
 #include "media_transport.h"
 
 namespace tessarine {
@@ -29,7 +30,9 @@ class VoiceNet {
   VoiceNet& operator=(const VoiceNet&) = delete;
 
   // E_INVALIDARG for an empty id or a source of another kind; S_FALSE when the id is
-  // already published (the first source stays); E_FAIL when the transport refuses.
+  // already published (the first source stays); E_FAIL when the transport refuses. Changes
+  // of one id take turns: a source removed is detached and unpublished before the id's next
+  // publication starts. The transport and the source are called with no lock held.
   HRESULT AddSource(const std::string& id, IUnknown* source);
   // S_FALSE when nothing was published under `id`.
   HRESULT RemoveSource(const std::string& id);
@@ -54,6 +57,7 @@ class VoiceNet {
   avcore::IAudioDevice* device_;  // held by the owner of this object
   std::mutex mutex_;
   std::map<std::string, std::unique_ptr<VoicePublisher>> sources_;
+  KeyedTurns turns_;  // of the audio ids, under mutex_
   std::map<Key, Reception> receptions_;
   uint64_t next_ticket_ = 0;
 };

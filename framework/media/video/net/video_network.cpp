@@ -1,5 +1,7 @@
 #include "video_network.h"
 
+#include <vector>
+
 #include "common/time/monotonic.h"
 #include "frame_stamp.h"
 #include "framework_log.h"
@@ -41,10 +43,18 @@ void VideoNetwork::Close() {
   std::map<std::string, std::unique_ptr<Source>> sources;
   std::map<std::pair<std::string, std::string>, std::shared_ptr<Reception>> receptions;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.WaitNone(lock);  // a publication being changed ends here too
     sources.swap(sources_);
     receptions.swap(receptions_);
+    for (const auto& entry : sources) turns_.Take(lock, entry.first);
   }
+  std::vector<std::string> ids;
+  for (const auto& entry : sources) ids.push_back(entry.first);
+  receptions.clear();
+  sources.clear();  // unpublished before a new publication of their ids starts
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const std::string& id : ids) turns_.Give(id);
 }
 
 HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
@@ -54,44 +64,68 @@ HRESULT VideoNetwork::AddSource(const std::string& video_id, IUnknown* device) {
     FW_LOG("video network: source %s is not a video device of this framework", video_id.c_str());
     return E_NOINTERFACE;
   }
+  // The id's turn is taken under the lock; the transport and the device are called without
+  // it, the replaced publication ending before the new one starts.
+  std::shared_ptr<IMediaTransport> transport;
   std::unique_ptr<Source> replaced;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!transport_) return E_FAIL;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.Take(lock, video_id);
+    transport = transport_;
+    if (!transport) {
+      turns_.Give(video_id);
+      return E_FAIL;
+    }
+    auto existing = sources_.find(video_id);
+    if (existing != sources_.end()) {
+      replaced = std::move(existing->second);
+      sources_.erase(existing);
+    }
+  }
+  replaced.reset();  // its publication ends first
   auto source = std::make_unique<Source>();
   source->device.Share(device);
   source->tap = tap;
-  source->sender = std::make_unique<VideoSender>(transport_, kMediaVideo, video_id, kiv_media::RandomSsrc());
-  auto existing = sources_.find(video_id);
-  if (existing != sources_.end()) {
-    replaced = std::move(existing->second);  // its publication ends first
-    sources_.erase(existing);
-    replaced.reset();
+  source->sender = std::make_unique<VideoSender>(transport, kMediaVideo, video_id, kiv_media::RandomSsrc());
+  const bool started = source->sender->Start();
+  if (started) {
+    VideoSender* sender = source->sender.get();
+    source->sink = tap->AddFrameSink([sender](const avcore::VideoFrame& f, int32_t frame_rate, int32_t bitrate) {
+      if (f.fourcc != avcore::kFourccI420 || (f.stride != 0 && f.stride != f.width) || f.data == nullptr ||
+          static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
+        return size_t{0};
+      }
+      return sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate,
+                               kiv_common::MonotonicMs());
+    });
+    FW_LOG("video network: publishing video %s", video_id.c_str());
+  } else {
+    source.reset();
   }
-  if (!source->sender->Start()) return E_FAIL;
-  VideoSender* sender = source->sender.get();
-  source->sink = tap->AddFrameSink([sender](const avcore::VideoFrame& f, int32_t frame_rate, int32_t bitrate) {
-    if (f.fourcc != avcore::kFourccI420 || (f.stride != 0 && f.stride != f.width) || f.data == nullptr ||
-        static_cast<size_t>(f.length) < static_cast<size_t>(f.width) * f.height * 3 / 2) {
-      return size_t{0};
-    }
-    return sender->OnPicture(f.data, f.width, f.height, frame_rate > 0 ? frame_rate : 15, bitrate,
-                             kiv_common::MonotonicMs());
-  });
-  FW_LOG("video network: publishing video %s", video_id.c_str());
-  sources_[video_id] = std::move(source);
-  return S_OK;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (started) sources_[video_id] = std::move(source);
+  turns_.Give(video_id);
+  return started ? S_OK : E_FAIL;
 }
 
 HRESULT VideoNetwork::RemoveSource(const std::string& video_id) {
   std::unique_ptr<Source> gone;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    turns_.Take(lock, video_id);
     auto it = sources_.find(video_id);
-    if (it == sources_.end()) return S_OK;
-    gone = std::move(it->second);
-    sources_.erase(it);
+    if (it != sources_.end()) {
+      gone = std::move(it->second);
+      sources_.erase(it);
+    }
   }
-  FW_LOG("video network: video %s unpublished", video_id.c_str());
+  const bool removed = gone != nullptr;
+  gone.reset();  // unpublished without the lock, before the id's next publication
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    turns_.Give(video_id);
+  }
+  if (removed) FW_LOG("video network: video %s unpublished", video_id.c_str());
   return S_OK;
 }
 

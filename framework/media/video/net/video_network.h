@@ -12,6 +12,7 @@
 #include "avcore/av_net.h"
 #include "avcore/render.h"
 #include "com_object.h"
+#include "keyed_turns.h"
 #include "media_transport.h"
 
 namespace tessarine::media {
@@ -29,6 +30,8 @@ class VideoNetwork {
 
   void Bind(std::shared_ptr<IMediaTransport> transport, avcore::IVideoRenderManager* renders);
 
+  // A publication replaced or removed ends before the id's next one starts; the transport
+  // and the device are called with no lock held (changes of one id take turns).
   HRESULT AddSource(const std::string& video_id, IUnknown* device);
   HRESULT RemoveSource(const std::string& video_id);
   // value 1: adapt the bitrate to the receivers' loss.
@@ -48,6 +51,7 @@ class VideoNetwork {
   std::shared_ptr<IMediaTransport> transport_;
   ComRef<avcore::IVideoRenderManager> renders_;
   std::map<std::string, std::unique_ptr<Source>> sources_;
+  KeyedTurns turns_;  // of the video ids, under mutex_
   // Shared with the start that made it, which finishes it without the lock; a start or stop
   // for the same pair meanwhile takes its place, and the start then lets it go.
   std::map<std::pair<std::string, std::string>, std::shared_ptr<Reception>> receptions_;

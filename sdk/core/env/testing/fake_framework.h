@@ -151,8 +151,10 @@ struct AudioDevice : Counted<avcore::IAudioDevice> {
   }
   int32_t AVCORE_CALL GetCaptureDeviceCount() override { return static_cast<int32_t>(microphones.size()); }
   HRESULT AVCORE_CALL GetCaptureDeviceName(int32_t i, wchar_t* out, int32_t n) override {
+    if (onCaptureDeviceName) onCaptureDeviceName();
     return Name(microphones, i, out, n);
   }
+  std::function<void()> onCaptureDeviceName;  // runs inside each name request
   int32_t AVCORE_CALL GetPlayDeviceCount() override { return static_cast<int32_t>(speakers.size()); }
   HRESULT AVCORE_CALL GetPlayDeviceName(int32_t i, wchar_t* out, int32_t n) override {
     return Name(speakers, i, out, n);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -103,13 +104,17 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
   };
   std::map<avcore::RenderId, Raw> raw;
   std::map<avcore::RenderId, avcore::EventRecord> events;
+  std::set<avcore::RenderId> removed;    // ids are never given again
   std::function<void()> onRemoveRender;  // runs before the render goes
+  // Run after the call was logged, before it takes effect.
+  std::function<void()> onAddRender, onSetRawDataCallback;
   Renders(CallLog* l, const std::string& n, avcore::RenderId firstId) : log(l), name(n), nextId(firstId) {}
   std::string P(const char* op) { return name + "." + op; }
   static std::string W(HWND w) { return std::to_string(reinterpret_cast<uintptr_t>(w)); }
 
   HRESULT AVCORE_CALL AddRender(HWND window, const avcore::EventRecord* ev, avcore::RenderId* id) override {
     log->Add(P("AddRender ") + W(window));
+    if (onAddRender) onAddRender();
     if (failAdd) return E_FAIL;
     *id = nextId++;
     events[*id] = *ev;
@@ -120,6 +125,7 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
     log->Add(P("RemoveRender ") + std::to_string(id));
     if (onRemoveRender) onRemoveRender();
     raw.erase(id);
+    removed.insert(id);
     return S_OK;
   }
   HRESULT AVCORE_CALL SetRenderMode(avcore::RenderId id, int32_t mode) override {
@@ -134,6 +140,8 @@ struct Renders : Counted<avcore::IVideoRenderManager> {
                                          avcore::RenderValueCallback v) override {
     kiv_test::ExpectNoLockHeld("IVideoRenderManager::SetRawDataCallback");
     log->Add(P("SetRawDataCallback ") + std::to_string(id) + (f ? " set" : " clear"));
+    if (onSetRawDataCallback) onSetRawDataCallback();
+    if (removed.count(id) != 0) ADD_FAILURE() << P("SetRawDataCallback") << " on render " << id << ", removed";
     raw[id] = Raw{ctx, f, v};
     return S_OK;
   }
@@ -364,7 +372,9 @@ struct Root : Counted<avcore::IBaseCore> {
   Camera* camera = nullptr;
   RecordSink* sink = nullptr;
   Transcoder* transcoder = nullptr;
+  std::function<void()> onCreateComponent;  // runs inside each creation
   HRESULT AVCORE_CALL CreateComponent(REFCLSID cls, REFIID, IUnknown*, void** out) override {
+    if (onCreateComponent) onCreateComponent();
     *out = nullptr;
     IUnknown* made = nullptr;
     if (cls == avcore::CLSID_VideoDevice) made = camera;
