@@ -122,7 +122,7 @@ void BoardController::SetEditView(IEditView* view) { m_board.GetPainter().SetEdi
 void BoardController::SetNet(kiv_core::IWhiteBoardNet* net) { m_net = net; }
 
 void BoardController::SetGraphType(int type) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (type != m_settings.GetGraphType()) {
     EndCommand(m_board.GetCurrentPageIndex());
     Redraw();
@@ -131,7 +131,7 @@ void BoardController::SetGraphType(int type) {
 }
 
 void BoardController::SetOperation(int operation) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (operation != m_settings.GetOperation()) {
     EndCommand(m_board.GetCurrentPageIndex());
     Redraw();
@@ -146,7 +146,7 @@ void BoardController::SetOperation(int operation) {
 }
 
 void BoardController::SetPageChangeSynMode(bool sync) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (sync && !m_board.GetPageChangeSynMode()) {
     m_board.ApplyRemotePageIndex();
     Redraw();
@@ -155,7 +155,7 @@ void BoardController::SetPageChangeSynMode(bool sync) {
 }
 
 void BoardController::SetCurrentPage(int index) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommand(m_board.GetCurrentPageIndex());
   if (index < 0 || index >= m_board.GetPageCount()) {
     return;
@@ -170,7 +170,7 @@ void BoardController::SetCurrentPage(int index) {
 }
 
 bool BoardController::ClearCurrentPage() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   OnUpdateCommand(std::make_shared<PageUpdateCommand>(
       m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageClear, m_board.GetCurrentPageIndex()));
   Redraw();
@@ -178,7 +178,7 @@ bool BoardController::ClearCurrentPage() {
 }
 
 bool BoardController::Undo() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopUndo()) {
@@ -197,7 +197,7 @@ bool BoardController::Undo() {
 }
 
 bool BoardController::Redo() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopRedo()) {
@@ -307,7 +307,7 @@ void BoardController::NoteRemotePageChange(int from) {
 }
 
 void BoardController::OnMouseDown(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (m_handedOver) {
     FinishCommand();
@@ -335,7 +335,7 @@ void BoardController::OnMouseDown(int x, int y) {
 }
 
 void BoardController::OnMouseMove(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (!m_current) {
     return;
@@ -348,7 +348,7 @@ void BoardController::OnMouseMove(int x, int y) {
 }
 
 void BoardController::OnMouseUp(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (!m_current) {
     return;
@@ -364,7 +364,7 @@ void BoardController::OnMouseUp(int x, int y) {
 }
 
 bool BoardController::OnDoubleClick(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (m_settings.GetOperation() != kOpSelect || !m_current) {
     return false;
@@ -379,7 +379,7 @@ bool BoardController::OnDoubleClick(int x, int y) {
 }
 
 void BoardController::Redraw() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   BoardPainter& painter = m_board.GetPainter();
   painter.BeginDraw();
@@ -404,7 +404,7 @@ void BoardController::Redraw() {
 }
 
 void BoardController::ResetCommands() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   m_current.reset();
   m_handedOver.reset();
 }
@@ -413,29 +413,23 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
   const std::string text = command->ToJson();
   const uint32_t cliSeqId = ReadBoardMsgHeader(text.c_str(), text.size()).cli_seq_id;
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     command->Apply(m_board);
     if (m_inFlight.size() >= kMaxInFlight) {
       m_inFlight.pop_front();
     }
     m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor});
   }
-  if (!SendText(text)) {
-    // Never reaches the others: not applied again after a full state, and with a network
-    // adapter that refused it, taken back.
-    if (m_net) {
-      char line[96];
-      std::snprintf(line, sizeof(line), "BoardController: update %u not sent, taken back", cliSeqId);
-      Log(line);
-      TakeBack(cliSeqId, m_sendingFor);
-      return;
-    }
-    std::lock_guard<std::mutex> guard(m_applyLock);
-    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
-      if (it->cliSeqId == cliSeqId) {
-        m_inFlight.erase(it);
-        break;
-      }
+  if (m_net) {
+    QueueSend(text, true, cliSeqId, m_sendingFor);
+    return;
+  }
+  // Never reaches the others: not applied again after a full state.
+  ApplyGuard guard(m_applyLock);
+  for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+    if (it->cliSeqId == cliSeqId) {
+      m_inFlight.erase(it);
+      break;
     }
   }
 }
@@ -453,7 +447,7 @@ void BoardController::OnRefused(const char* text, size_t length) {
   Log(line);
   std::shared_ptr<LocalCommandBase> command;
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     for (const InFlight& update : m_inFlight) {
       if (cliSeqId != 0 && update.cliSeqId == cliSeqId) {
         command = update.command.lock();
@@ -466,7 +460,7 @@ void BoardController::OnRefused(const char* text, size_t length) {
 
 void BoardController::TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCommandBase>& command) {
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
       if (cliSeqId != 0 && it->cliSeqId == cliSeqId) {
         m_inFlight.erase(it);
@@ -507,7 +501,7 @@ void BoardController::AddInFlightPages(int statePages) {
 }
 
 bool BoardController::DropEchoed(uint32_t cliSeqId) {
-  std::lock_guard<std::mutex> guard(m_applyLock);
+  ApplyGuard guard(m_applyLock);
   bool found = false;
   while (!m_inFlight.empty() && m_inFlight.front().cliSeqId <= cliSeqId) {
     found = found || m_inFlight.front().cliSeqId == cliSeqId;
@@ -524,6 +518,57 @@ void BoardController::PushUndoCommand(const std::shared_ptr<LocalCommandBase>& c
   }
 }
 
+BoardController::Hold::Hold(BoardController& controller) : m_controller(controller) {
+  m_controller.m_lock.lock();
+  if (m_controller.m_lockDepth++ == 0) {
+    m_controller.m_lockOwner.store(std::this_thread::get_id());
+  }
+}
+
+BoardController::Hold::~Hold() {
+  const bool outermost = --m_controller.m_lockDepth == 0;
+  if (outermost) {
+    m_controller.m_lockOwner.store(std::thread::id());
+  }
+  m_controller.m_lock.unlock();
+  if (outermost) {
+    m_controller.DrainSends();
+  }
+}
+
+void BoardController::QueueSend(std::string text, bool update, uint32_t cliSeqId,
+                                std::weak_ptr<LocalCommandBase> command) {
+  {
+    std::lock_guard<ZORVANTE::CountedLock<std::mutex>> guard(m_outLock);
+    m_outbox.push_back(Outgoing{std::move(text), update, cliSeqId, std::move(command)});
+  }
+  if (m_lockOwner.load() != std::this_thread::get_id()) {
+    DrainSends();
+  }
+}
+
+void BoardController::DrainSends() {
+  std::unique_lock<ZORVANTE::CountedLock<std::mutex>> lock(m_outLock);
+  if (m_draining) {
+    return;
+  }
+  m_draining = true;
+  while (!m_outbox.empty()) {
+    Outgoing next = std::move(m_outbox.front());
+    m_outbox.pop_front();
+    lock.unlock();
+    if (!SendText(next.text) && next.update) {
+      // Refused by the adapter: it never reaches the others, so it is taken back.
+      char line[96];
+      std::snprintf(line, sizeof(line), "BoardController: update %u not sent, taken back", next.cliSeqId);
+      Log(line);
+      TakeBack(next.cliSeqId, next.command.lock());
+    }
+    lock.lock();
+  }
+  m_draining = false;
+}
+
 bool BoardController::SendText(const std::string& text) {
   if (!m_net) {
     return false;
@@ -536,7 +581,7 @@ void BoardController::SendNetCmd(int id) {
   if (id != kBoardEditIdRequest && id != kBoardFullStateRequest) {
     return;
   }
-  SendText(WriteBoardIdRequest(id));
+  QueueSend(WriteBoardIdRequest(id), false, 0, {});
 }
 
 void BoardController::OnNetMsg(const uint8_t* data, size_t length) {
@@ -594,10 +639,10 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
   std::vector<BoardSyncReport> reports;
   {
     // A new board size replaces the canvas's back buffer: not while the window draws on it.
-    Guard drawing(m_lock);
+    Hold drawing(*this);
     const int before = m_board.GetCurrentPageIndex();
     {
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       m_board.HoldSyncReports();
       int statePages = m_board.GetPageCount();
       for (auto& command : commands) {
@@ -648,7 +693,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
     if (page && page->action == kPageClear) {
       // The clear came first at the server: own updates of that page still on their way follow it.
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       command->Apply(m_board);
       ReplayInFlight(page->pid);
     } else {
@@ -662,7 +707,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
       }
     }
   } else {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
       ShiftByInFlightMoves(*path);
     }
@@ -742,7 +787,7 @@ bool BoardController::IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* t
   if (m_board.GetEditId() != 0) {
     return false;
   }
-  std::lock_guard<std::mutex> guard(m_applyLock);
+  ApplyGuard guard(m_applyLock);
   for (const InFlight& update : m_inFlight) {
     if (update.cliSeqId == cliSeqId && SameUpdate(update.text, text, length)) {
       return true;
@@ -759,7 +804,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length, bool wasInFligh
   auto command = ParseBoardCommand(text, length, &m_board);
   if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
     if (page->action == kPageClear) {
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       if (auto cleared = m_board.FindPage(page->pid)) {
         cleared->Clear();
       }
@@ -787,7 +832,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length, bool wasInFligh
     return;
   }
   if (auto page = m_board.FindPage(pid)) {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     if (wasInFlight) {
       // Others' updates the server put before the add changed the graph here (or took it
       // away): it becomes the add's again, then the own updates of it still on their way.

@@ -11,7 +11,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
+#include "base/system/held_lock_count.h"
 #include "wb/local_commands/update_command_observer.h"
 #include "wb/model/board.h"
 #include "wb/model/board_limits.h"
@@ -82,7 +84,19 @@ class BoardController : public IUpdateCommandObserver {
   void PushUndoCommand(const std::shared_ptr<LocalCommandBase>& command) override;
 
  private:
-  using Guard = std::lock_guard<std::recursive_mutex>;
+  // Holds the controller's lock (drawing, gestures, tool and page changes). What is sent
+  // meanwhile is queued and goes out when the thread's outermost hold ends, with no lock held.
+  class Hold {
+   public:
+    explicit Hold(BoardController& controller);
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    BoardController& m_controller;
+  };
+  using ApplyGuard = std::lock_guard<ZORVANTE::CountedLock<std::mutex>>;
 
   // Runs one gesture step at a window position; true when the command is complete.
   bool RunStep(GesturePhase phase, int x, int y);
@@ -94,6 +108,12 @@ class BoardController : public IUpdateCommandObserver {
   void NoteRemotePageChange(int from);
   std::shared_ptr<LocalCommandBase> MakeCommand() const;
   void SendNetCmd(int id);
+  // Queues a text for the board's stream, in order; sent at once unless this thread holds the
+  // controller's lock (then when its hold ends). An update is taken back when it is refused.
+  void QueueSend(std::string text, bool update, uint32_t cliSeqId, std::weak_ptr<LocalCommandBase> command);
+  // Sends what is queued, one thread at a time (another thread's queued texts go out with
+  // its own), with no lock of the controller held.
+  void DrainSends();
   // False when there is no adapter or it refused the data.
   bool SendText(const std::string& text);
   void OnSequenceNotice(uint32_t seqId, int32_t id);
@@ -107,7 +127,18 @@ class BoardController : public IUpdateCommandObserver {
   EditSettings m_settings;
   Board m_board;
   kiv_core::IWhiteBoardNet* m_net = nullptr;
-  std::recursive_mutex m_lock;
+  ZORVANTE::CountedLock<std::recursive_mutex> m_lock;
+  int m_lockDepth = 0;  // under m_lock
+  std::atomic<std::thread::id> m_lockOwner{};
+  struct Outgoing {
+    std::string text;
+    bool update;
+    uint32_t cliSeqId;
+    std::weak_ptr<LocalCommandBase> command;
+  };
+  ZORVANTE::CountedLock<std::mutex> m_outLock;
+  std::deque<Outgoing> m_outbox;  // under m_outLock
+  bool m_draining = false;        // under m_outLock
   std::shared_ptr<LocalCommandBase> m_current;
   std::shared_ptr<LocalCommandBase> m_handedOver;
   std::atomic<int> m_remotePageChangeFrom{-1};
@@ -142,7 +173,7 @@ class BoardController : public IUpdateCommandObserver {
   void TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCommandBase>& command);
   // The local command whose step, undo or redo is running (window thread, under m_lock).
   std::shared_ptr<LocalCommandBase> m_sendingFor;
-  std::mutex m_applyLock;
+  ZORVANTE::CountedLock<std::mutex> m_applyLock;
   std::deque<InFlight> m_inFlight;
 };
 

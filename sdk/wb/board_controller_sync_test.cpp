@@ -42,6 +42,11 @@ class BoardSyncTest : public ::testing::Test {
       service.DeliverOne(rng() % 2 ? a : b);
     }
   }
+  // Nothing of the SDK is held across a call into the network.
+  void TearDown() override {
+    EXPECT_EQ(a.sendsUnderLock, 0);
+    EXPECT_EQ(b.sendsUnderLock, 0);
+  }
   size_t Graphs(BoardController& c, int page = 0) { return c.GetBoard().FindPage(page)->GetGraphCount(); }
   void ExpectSame() {
     service.DeliverAll();

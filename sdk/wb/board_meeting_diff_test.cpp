@@ -48,6 +48,7 @@ struct Link : RecordingNet {
   std::deque<std::string> inbox;
 
   int SendBoardData(const char*, const uint8_t* data, uint32_t length) override {
+    NoteSend();
     std::string text(reinterpret_cast<const char*>(data), length);
     if (!text.empty() && text.back() == '\0') text.pop_back();
     if (text.size() > kiv_proto::kMaxTspdDataBytes || text.find('\0') != std::string::npos ||
@@ -138,6 +139,13 @@ class Meeting {
   }
 
   BoardController& Controller(size_t i) { return members_[i]->controller; }
+
+  // Sends made with a lock of the SDK held (none: nothing of ours is held across the network).
+  int SendsUnderLock() const {
+    int n = 0;
+    for (const auto& m : members_) n += m->link.sendsUnderLock;
+    return n;
+  }
 
   // The boards of every member and of one that joins now, once all is delivered.
   std::vector<std::string> Boards() {
@@ -318,6 +326,9 @@ std::string RunSeed(unsigned seed) {
   const int steps = 20 + static_cast<int>(seed % 60);
   for (int i = 0; i < steps; ++i) meeting.Step();
   const std::vector<std::string> boards = meeting.Boards();
+  if (meeting.SendsUnderLock() != 0) {
+    return std::to_string(meeting.SendsUnderLock()) + " send(s) with a lock of the board controller held";
+  }
   for (size_t i = 1; i < boards.size(); ++i) {
     if (boards[i] != boards[0]) {
       std::string same;
