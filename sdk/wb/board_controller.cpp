@@ -125,7 +125,7 @@ void BoardController::SetGraphType(int type) {
   Hold hold(*this);
   if (type != m_settings.GetGraphType()) {
     EndCommand(m_board.GetCurrentPageIndex());
-    Redraw();
+    RedrawChanged();
   }
   m_settings.SetGraphType(type);
 }
@@ -134,7 +134,7 @@ void BoardController::SetOperation(int operation) {
   Hold hold(*this);
   if (operation != m_settings.GetOperation()) {
     EndCommand(m_board.GetCurrentPageIndex());
-    Redraw();
+    RedrawChanged();
   }
   if (operation != kOpDraw) {
     m_settings.SetGraphType(kGraphNone);
@@ -149,7 +149,7 @@ void BoardController::SetPageChangeSynMode(bool sync) {
   Hold hold(*this);
   if (sync && !m_board.GetPageChangeSynMode()) {
     m_board.ApplyRemotePageIndex();
-    Redraw();
+    RedrawChanged();
   }
   m_board.SetPageChangeSynMode(sync);
 }
@@ -166,14 +166,14 @@ void BoardController::SetCurrentPage(int index) {
   } else {
     m_board.SetCurrentPageIndex(index);
   }
-  Redraw();
+  RedrawChanged();
 }
 
 bool BoardController::ClearCurrentPage() {
   Hold hold(*this);
   OnUpdateCommand(std::make_shared<PageUpdateCommand>(
       m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageClear, m_board.GetCurrentPageIndex()));
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
@@ -192,7 +192,7 @@ bool BoardController::Undo() {
       page->ClearSelection();
     }
   }
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
@@ -211,7 +211,7 @@ bool BoardController::Redo() {
       page->ClearSelection();
     }
   }
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
@@ -266,7 +266,7 @@ void BoardController::FinishCommand() {
   if (page) {
     page->ClearSelection();
   }
-  Redraw();
+  RedrawChanged();
 }
 
 void BoardController::EndCommand(int pageIndex) {
@@ -378,22 +378,42 @@ bool BoardController::OnDoubleClick(int x, int y) {
   return true;
 }
 
+void BoardController::RedrawChanged() {
+  m_board.GetPainter().InvalidateLayer();
+  Redraw();
+}
+
 void BoardController::Redraw() {
   Hold hold(*this);
   EndCommandAfterRemotePageChange();
   BoardPainter& painter = m_board.GetPainter();
   painter.BeginDraw();
-  // While a free-hand stroke is drawn (it only grows, and is drawn whole over the page) the
-  // rest of the page comes from the canvas's layer until something changes it.
+  // The committed graphs come from the canvas's layer until something changes them: while
+  // no gesture runs, and while a free-hand stroke is drawn (it only grows, and is drawn whole
+  // over the page). Where only another participant's curves changed, just their area of the
+  // layer is drawn again.
   auto page = m_board.GetCurrentPage();
   const bool stroke =
       m_current && page && m_settings.GetOperation() == kOpDraw && m_settings.GetGraphType() == kGraphPath;
-  if (!stroke) {
+  if (!page || (m_current && !stroke)) {
     painter.InvalidateLayer();
     m_board.DrawCurrentPage();
-  } else if (painter.BeginCommittedLayer(m_current.get(), page->GetGraphCount(), m_board.GetCurrentPageIndex())) {
-    m_board.DrawCurrentPage();
-    painter.EndCommittedLayer();
+  } else {
+    const int pageIndex = m_board.GetCurrentPageIndex();
+    const BoardPainter::Damage damage = painter.TakeDamage(pageIndex);
+    const void* owner = stroke ? m_current.get() : nullptr;
+    if (painter.BeginCommittedLayer(owner, page->GetGraphCount(), pageIndex, damage.added)) {
+      m_board.DrawCurrentPage();
+      painter.EndCommittedLayer();
+    } else if (!damage.area.IsEmpty()) {
+      if (painter.ClipTo(damage)) {
+        page->DrawArea(painter, damage.area, damage.brushSize);
+        painter.ResetClip();
+      } else {
+        m_board.DrawCurrentPage();
+      }
+      painter.EndCommittedLayer();
+    }
   }
   if (m_current) {
     if (auto graph = m_current->GetDrawingGraph()) {
@@ -707,14 +727,65 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
       }
     }
   } else {
-    ApplyGuard guard(m_applyLock);
-    if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
-      ShiftByInFlightMoves(*path);
+    auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get());
+    PathChange change;
+    {
+      ApplyGuard guard(m_applyLock);
+      if (path) {
+        ShiftByInFlightMoves(*path);
+        change = PathBefore(*path);
+      }
+      command->Apply(m_board);
+      ReplayInFlightOn(*command);
+      if (path) {
+        PathAfter(*path, &change);
+      }
     }
-    command->Apply(m_board);
-    ReplayInFlightOn(*command);
+    if (change.patchable) {
+      m_board.GetPainter().InvalidateArea(change.damage);
+      return;
+    }
   }
   m_board.GetPainter().Invalidate();
+}
+
+BoardController::PathChange BoardController::PathBefore(const PathGraphUpdateCommand& path) const {
+  PathChange change;
+  auto page = m_board.FindPage(path.pid);
+  if (!page || path.pid != m_board.GetCurrentPageIndex()) {
+    return change;
+  }
+  const uint32_t gid = static_cast<uint32_t>(path.gid);
+  change.existed = page->GetPathEnd(gid, &change.count, &change.last);
+  change.patchable = (path.action == kGraphAdd && !change.existed && !page->FindGraph(gid)) ||
+                     (path.action == kGraphModify && change.existed);
+  if (change.existed) {
+    // The segments whose control points the new points can change, as drawn so far.
+    int brush = 0;
+    change.damage.area = page->GetPathPartRect(gid, change.count >= 4 ? change.count - 4 : 0, &brush);
+  }
+  return change;
+}
+
+void BoardController::PathAfter(const PathGraphUpdateCommand& path, PathChange* change) const {
+  auto page = m_board.FindPage(path.pid);
+  const uint32_t gid = static_cast<uint32_t>(path.gid);
+  size_t count = 0;
+  IntPoint last;
+  if (!change->patchable || !page || path.pid != m_board.GetCurrentPageIndex() ||
+      !page->GetPathEnd(gid, &count, &last) || count < change->count) {
+    change->patchable = false;
+    return;
+  }
+  // The new points and the segments before them whose control points they change.
+  const size_t from = change->count >= 3 ? change->count - 3 : 0;
+  int brush = 0;
+  const BoardRect now = page->GetPathPartRect(gid, from, &brush);
+  change->damage.page = path.pid;
+  change->damage.area.Unite(now);
+  change->damage.brushSize = brush;
+  change->damage.added = path.action == kGraphAdd ? 1 : 0;
+  change->patchable = !change->damage.area.IsEmpty();
 }
 
 void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {

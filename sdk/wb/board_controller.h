@@ -73,6 +73,7 @@ class BoardController : public IUpdateCommandObserver {
   void OnMouseMove(int x, int y);
   void OnMouseUp(int x, int y);
   bool OnDoubleClick(int x, int y);
+  // Draws the board (the window's paint): what did not change comes from the canvas's layer.
   void Redraw();
   // Data received on the board's stream, on a network thread.
   void OnNetMsg(const uint8_t* data, size_t length);
@@ -100,6 +101,8 @@ class BoardController : public IUpdateCommandObserver {
 
   // Runs one gesture step at a window position; true when the command is complete.
   bool RunStep(GesturePhase phase, int x, int y);
+  // Redraws after a change of the committed graphs made here.
+  void RedrawChanged();
   void FinishCommand();
   void EndCommand(int pageIndex);
   // A page change that arrived from the network ends the gesture here, on the window's
@@ -165,6 +168,17 @@ class BoardController : public IUpdateCommandObserver {
   // still on their way.
   void ShiftByInFlightMoves(PathGraphUpdateCommand& path);
   bool IsLine(int pid, int gid) const;
+  // Another participant's curve added to the current page, or grown: what it was before the
+  // update, then the area of the page it changed (drawn again onto the kept layer).
+  struct PathChange {
+    bool patchable = false;
+    bool existed = false;
+    size_t count = 0;
+    IntPoint last;
+    BoardPainter::Damage damage;
+  };
+  PathChange PathBefore(const PathGraphUpdateCommand& path) const;
+  void PathAfter(const PathGraphUpdateCommand& path, PathChange* change) const;
   // True when the update with that number was still on its way.
   bool DropEchoed(uint32_t cliSeqId);
   // An own update the server or the connection refused: taken back with its undo step, and the

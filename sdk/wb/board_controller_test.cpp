@@ -307,6 +307,69 @@ TEST_F(BoardControllerTest, StrokeDrawnOverTheCommittedLayer) {
   EXPECT_EQ(canvas.Count("clear"), 3) << "tool change, press and move each draw the page";
 }
 
+// Verifies that another participant's curve is drawn onto the kept layer as it grows: its
+// add and each modify ask for the area they change only, and the paint puts the layer back
+// and draws that area again, clipped, with the graphs that reach into it; a paint with
+// nothing new draws nothing; any other update or a change made here draws the whole page.
+TEST_F(BoardControllerTest, RemoteCurveDrawnOntoTheKeptLayer) {
+  canvas.layers = true;
+  board().SetEditId(3);
+  board().SetNextSeqId(2);
+  auto curve = [](uint32_t seq, int action, const std::string& points) {
+    return "{\"id\":31002,\"seq_id\":" + std::to_string(seq) +
+           ",\"cli_seq_id\":1,\"edit_id\":9,\"type\":\"curve\",\"curve\":{\"pid\":0,\"gid\":70,"
+           "\"action\":" +
+           std::to_string(action) + ",\"graph\":2,\"brush_size\":6,\"color\":1,\"points\":[" + points + "]}}";
+  };
+  Receive(Line(2, 9, 71));
+  controller.Redraw();
+  canvas.calls.clear();
+  Receive(curve(3, 1, "[60,60],[70,70]"));
+  EXPECT_EQ(canvas.invalidations, 1) << "only the line asked for the whole window";
+  ASSERT_EQ(canvas.areas.size(), 1u);
+  EXPECT_EQ(canvas.areas[0], "49 49 82 82") << "the curve's bounds, its margin and pen around them";
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("restore layer"), 1);
+  EXPECT_EQ(canvas.Count("clip 49 49 82 82"), 1);
+  EXPECT_EQ(canvas.Count("clear"), 1);
+  EXPECT_EQ(canvas.Count("curve 60,60"), 1);
+  EXPECT_EQ(canvas.Count("line"), 0) << "the line lies apart";
+  EXPECT_EQ(canvas.Count("unclip"), 1);
+  EXPECT_EQ(canvas.Count("save layer"), 1);
+
+  canvas.calls.clear();
+  Receive(curve(4, 2, "[90,60],[100,72]"));
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 1);
+  auto curveCall = [&] {
+    for (const std::string& call : canvas.calls) {
+      if (call.compare(0, 11, "curve 60,60") == 0) return call;
+    }
+    return std::string();
+  };
+  const std::string patched = curveCall();
+  board().GetPainter().Invalidate();
+  canvas.calls.clear();
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(patched, curveCall()) << "the curve is drawn as the whole page draws it";
+  canvas.calls.clear();
+  Receive(curve(5, 2, "[12,4]"));
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("line 1 1 9 9"), 1) << "the line reaches into the area";
+  canvas.calls.clear();
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(canvas.Count("curve"), 0);
+  EXPECT_EQ(canvas.Count("save layer"), 0);
+  EXPECT_EQ(canvas.Count("restore layer"), 1);
+
+  canvas.calls.clear();
+  controller.Undo();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(canvas.Count("clear"), 1) << "a change made here draws the page";
+}
+
 // Verifies tools and pages: a non-draw operation resets the graph type; an edit-id request
 // goes out while there is none; a page index outside the pages switches nothing; a switch
 // with sync on is sent; clearing is sent and applied; 33 commands leave 32 undo entries.
