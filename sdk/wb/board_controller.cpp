@@ -434,11 +434,15 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
   const uint32_t cliSeqId = ReadBoardMsgHeader(text.c_str(), text.size()).cli_seq_id;
   {
     ApplyGuard guard(m_applyLock);
-    command->Apply(m_board);
     if (m_inFlight.size() >= kMaxInFlight) {
       m_inFlight.pop_front();
     }
-    m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor});
+    m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor, {}});
+    if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+      ApplyOwnMove(m_inFlight.back(), *move);
+    } else {
+      command->Apply(m_board);
+    }
   }
   if (m_net) {
     QueueSend(text, true, cliSeqId, m_sendingFor);
@@ -500,9 +504,14 @@ void BoardController::TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCom
 }
 
 void BoardController::ReplayInFlight(int pageId) {
-  for (const InFlight& update : m_inFlight) {
+  for (InFlight& update : m_inFlight) {
     auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
-    if (command && (pageId < 0 || GraphUpdatePage(*command) == pageId) && !IsPageAdd(*command)) {
+    if (!command || (pageId >= 0 && GraphUpdatePage(*command) != pageId) || IsPageAdd(*command)) {
+      continue;
+    }
+    if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+      ApplyOwnMove(update, *move);
+    } else {
       command->Apply(m_board);
     }
   }
@@ -731,13 +740,23 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     PathChange change;
     {
       ApplyGuard guard(m_applyLock);
-      if (path) {
-        ShiftByInFlightMoves(*path);
+      auto updated = m_board.FindPage(GraphUpdatePage(*command));
+      const std::shared_ptr<GraphBase> before =
+          updated ? updated->FindGraph(static_cast<uint32_t>(GraphUpdateId(*command))) : nullptr;
+      const bool moved = path && path->action == kGraphModify && TakeBackOwnMoves(path->pid, path->gid);
+      if (path && !moved) {
         change = PathBefore(*path);
       }
-      command->Apply(m_board);
-      ReplayInFlightOn(*command);
-      if (path) {
+      if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+        ApplyOthersMove(*move);
+      } else {
+        command->Apply(m_board);
+      }
+      if (moved) {
+        MakeOwnMovesAgain(path->pid, path->gid);
+      }
+      ReplayInFlightOn(*command, before);
+      if (path && !moved) {
         PathAfter(*path, &change);
       }
     }
@@ -788,18 +807,20 @@ void BoardController::PathAfter(const PathGraphUpdateCommand& path, PathChange* 
   change->patchable = !change->damage.area.IsEmpty();
 }
 
-void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {
-  int pid = -1;
-  int gid = -1;
-  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote)) {
-    pid = line->action == kGraphAdd || (line->action == kGraphModify && IsLine(line->pid, line->gid)) ? line->pid : -1;
-    gid = line->gid;
-  } else if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&remote)) {
-    pid = path->action == kGraphAdd ? path->pid : -1, gid = path->gid;
-  } else if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&remote)) {
-    pid = text->action == kGraphAdd || text->action == kGraphModify ? text->pid : -1, gid = text->gid;
+void BoardController::ReplayInFlightOn(const BoardCommandBase& remote, const std::shared_ptr<GraphBase>& before) {
+  const int pid = GraphUpdatePage(remote);
+  const int gid = GraphUpdateId(remote);
+  auto page = m_board.FindPage(pid);
+  if (!page || gid == -1) {
+    return;
   }
-  ReplayInFlightFor(pid, gid);
+  // Replaced by another graph (an update the boards ignore replaces nothing), or a line's
+  // points set.
+  const bool replaced = page->FindGraph(static_cast<uint32_t>(gid)) != before;
+  auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote);
+  if (replaced || (line && line->action == kGraphModify && IsLine(pid, gid))) {
+    ReplayInFlightFor(pid, gid);
+  }
 }
 
 bool BoardController::IsLine(int pid, int gid) const {
@@ -808,22 +829,60 @@ bool BoardController::IsLine(int pid, int gid) const {
   return graph && graph->GetKind() == GraphLine::kKind;
 }
 
-void BoardController::ShiftByInFlightMoves(PathGraphUpdateCommand& path) {
-  if (path.action != kGraphModify) {
+void BoardController::ApplyOwnMove(InFlight& update, const GraphsMoveCommand& move, int only) {
+  auto page = m_board.FindPage(move.pid);
+  if (only >= 0) {
+    update.moved.erase(std::remove(update.moved.begin(), update.moved.end(), only), update.moved.end());
+  } else {
+    update.moved.clear();
+  }
+  for (int id : move.graphs) {
+    if ((only < 0 || id == only) && page && page->MoveGraph(static_cast<uint32_t>(id), move.ox, move.oy)) {
+      update.moved.push_back(id);
+    }
+  }
+}
+
+void BoardController::ApplyOthersMove(const GraphsMoveCommand& move) {
+  auto page = m_board.FindPage(move.pid);
+  if (!page) {
     return;
   }
-  // The server appended these points before the own moves of the curve still on their way,
-  // which the board has applied to its points already: they move the appended points too.
-  for (const InFlight& update : m_inFlight) {
-    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+  // The server moved each graph before the own moves of it still on their way.
+  for (int id : move.graphs) {
+    const bool taken = TakeBackOwnMoves(move.pid, id);
+    page->MoveGraph(static_cast<uint32_t>(id), move.ox, move.oy);
+    if (taken) {
+      MakeOwnMovesAgain(move.pid, id);
+    }
+  }
+}
+
+bool BoardController::TakeBackOwnMoves(int pid, int gid) {
+  auto page = m_board.FindPage(pid);
+  bool any = false;
+  for (auto it = m_inFlight.rbegin(); page && it != m_inFlight.rend(); ++it) {
+    auto command = ParseBoardCommand(it->text.c_str(), it->text.size(), &m_board);
     auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get());
-    if (!move || move->pid != path.pid ||
-        std::find(move->graphs.begin(), move->graphs.end(), path.gid) == move->graphs.end()) {
+    if (!move || move->pid != pid) {
       continue;
     }
-    for (IntPoint& p : path.points) {
-      p.x += move->ox;
-      p.y += move->oy;
+    any = any || std::find(move->graphs.begin(), move->graphs.end(), gid) != move->graphs.end();
+    for (int id : it->moved) {
+      if (id == gid) {
+        page->MoveGraph(static_cast<uint32_t>(gid), -move->ox, -move->oy);
+      }
+    }
+  }
+  return any;
+}
+
+void BoardController::MakeOwnMovesAgain(int pid, int gid) {
+  for (InFlight& update : m_inFlight) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get());
+    if (move && move->pid == pid) {
+      ApplyOwnMove(update, *move, gid);
     }
   }
 }
@@ -834,17 +893,13 @@ void BoardController::ReplayInFlightFor(int pid, int gid) {
     return;
   }
   // The graph was replaced: the own updates of it still on their way come after, at the server.
-  for (const InFlight& update : m_inFlight) {
+  for (InFlight& update : m_inFlight) {
     auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
     if (!command || GraphUpdatePage(*command) != pid) {
       continue;
     }
     if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
-      for (int id : move->graphs) {
-        if (id == gid) {
-          page->MoveGraph(static_cast<uint32_t>(gid), move->ox, move->oy);
-        }
-      }
+      ApplyOwnMove(update, *move, gid);
     } else if (GraphUpdateId(*command) == gid) {
       command->Apply(m_board);
     }

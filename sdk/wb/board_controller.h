@@ -29,6 +29,8 @@ namespace kiv_wb {
 class IBoardCanvas;
 class IEditView;
 class ICoreBoardEventListener;
+class GraphBase;
+class GraphsMoveCommand;
 class PathGraphUpdateCommand;
 
 class BoardController : public IUpdateCommandObserver {
@@ -152,7 +154,12 @@ class BoardController : public IUpdateCommandObserver {
     uint32_t cliSeqId;
     std::string text;
     std::weak_ptr<LocalCommandBase> command;  // the local command that made it, if any
+    // A move: the ids of the graphs it moved here (one entry per time it names one), as the
+    // server moves them only where they stay within the bounds.
+    std::vector<int> moved;
   };
+  // Applies an own move graph by graph, noting what it moved; only graph `only` when >= 0.
+  void ApplyOwnMove(InFlight& update, const GraphsMoveCommand& move, int only = -1);
   static constexpr size_t kMaxInFlight = 4096;
   // Every one after a full state; only the graph updates and moves of a page after its clear
   // (a page update of another page or a move elsewhere would be applied twice).
@@ -160,13 +167,18 @@ class BoardController : public IUpdateCommandObserver {
   // state's pages and the own adds still on their way.
   void ReplayInFlight(int pageId = -1);
   void AddInFlightPages(int statePages);
-  // After another participant's update that replaced a graph (an add, a line or text modify): the own
-  // updates of that graph still on their way, which the server applies after it.
-  void ReplayInFlightOn(const BoardCommandBase& remote);
+  // After another participant's update that replaced a graph (`before` is the graph it found),
+  // or set a line's points: the own updates of that graph still on their way, which the server
+  // applies after it.
+  void ReplayInFlightOn(const BoardCommandBase& remote, const std::shared_ptr<GraphBase>& before);
   void ReplayInFlightFor(int pid, int gid);
-  // Before another participant's curve modify: its points moved by the own moves of that curve
-  // still on their way.
-  void ShiftByInFlightMoves(PathGraphUpdateCommand& path);
+  // Around another participant's curve modify, which the server applies before the own moves
+  // of that curve still on their way: those taken back from the curve, then made again (each
+  // moves it only where it stays within the bounds, as at the server). True when any names it.
+  bool TakeBackOwnMoves(int pid, int gid);
+  // Another participant's move, which the server made before the own moves still on their way.
+  void ApplyOthersMove(const GraphsMoveCommand& move);
+  void MakeOwnMovesAgain(int pid, int gid);
   bool IsLine(int pid, int gid) const;
   // Another participant's curve added to the current page, or grown: what it was before the
   // update, then the area of the page it changed (drawn again onto the kept layer).
