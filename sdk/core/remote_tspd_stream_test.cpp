@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "avcore/ids.h"
+#include "base/system/callback_slot.h"
 #include "common/win/unique_handle.h"
 #include "core/env/testing/fake_framework.h"
 #include "core/streams/stream_manager.h"
@@ -253,6 +254,51 @@ TEST_F(BoardStreamTest, StreamsDestroyedDuringBoardDelivery) {
   EXPECT_TRUE(deliveryEnded) << "the stop waited for a delivery that waits for the stream manager's lock";
   EXPECT_EQ(l.sent, 302) << "the board's stream had left the table";
   EXPECT_TRUE(sender.sent.empty());
+  net.Uninit();
+}
+
+HANDLE g_replacerWaits = nullptr;
+
+// The listener replaced while a board delivery runs on it: the replacement returns only once
+// the delivery has left the old listener (which may then go), and the next delivery reaches
+// the new one.
+TEST_F(BoardStreamTest, ListenerReplacedDuringDelivery) {
+  kiv_core::StreamManager streams;
+  kiv_core::WhiteBoardNetImpl net;
+  net.Init(&streams);
+  struct HeldListener : NetListener {
+    kiv_test::ThreadLatch latch;
+    void OnBoardData(const std::string& id, const uint8_t* d, uint32_t n) override {
+      latch.Arrive();
+      NetListener::OnBoardData(id, d, n);
+    }
+  } old;
+  NetListener next;
+  net.SetListener(&old);
+  ASSERT_EQ(net.SubscribeBoardStream("wb-1"), 0);
+  avcore::ITspDataReceiver* receiver = fw.avnet.tspdReceiver;
+  ASSERT_NE(receiver, nullptr);
+  std::thread delivery([&] { (void)receiver->OnTspData("{}", 2); });
+  old.latch.WaitArrived();
+  const kiv_common::UniqueHandle waits(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const kiv_common::UniqueHandle replaced(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  g_replacerWaits = waits.get();
+  ZORVANTE::CallsInFlight::SetWaitObserver([] { SetEvent(g_replacerWaits); });
+  std::thread replacer([&] {
+    net.SetListener(&next);
+    SetEvent(replaced.get());
+  });
+  const HANDLE either[2] = {waits.get(), replaced.get()};
+  EXPECT_EQ(WaitForMultipleObjects(2, either, FALSE, 10000), WAIT_OBJECT_0)
+      << "the listener was replaced while a call on it was still running";
+  EXPECT_EQ(WaitForSingleObject(replaced.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  ZORVANTE::CallsInFlight::SetWaitObserver(nullptr);
+  old.latch.Release();
+  delivery.join();
+  replacer.join();
+  (void)receiver->OnTspData("x", 1);
+  EXPECT_EQ(kiv_fake::Joined(old.calls), "data wb-1 {}");
+  EXPECT_EQ(kiv_fake::Joined(next.calls), "data wb-1 x");
   net.Uninit();
 }
 

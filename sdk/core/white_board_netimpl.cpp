@@ -57,16 +57,15 @@ void WhiteBoardNetImpl::Uninit() {
   if (!CoreEnv::IsBaseCoreInited()) return;
   CoreEnv* env = CoreEnv::Instance();
   if (env->m_connection) env->m_connection->RemoveBusiness(this);
-  m_listener = nullptr;
+  (void)m_listener.Set(nullptr);
   m_streamManager = nullptr;
 }
 
 void WhiteBoardNetImpl::OnMediaChange(const std::string& mediaName, const std::string& mediaId, bool published) {
-  IWhiteBoardNetListener* listener = m_listener;
-  if (listener) listener->OnBoardMediaChange(mediaName, mediaId, published);
+  m_listener.Call([&](IWhiteBoardNetListener& l) { l.OnBoardMediaChange(mediaName, mediaId, published); });
 }
 
-void WhiteBoardNetImpl::SetListener(IWhiteBoardNetListener* listener) { m_listener = listener; }
+void WhiteBoardNetImpl::SetListener(IWhiteBoardNetListener* listener) { (void)m_listener.Set(listener); }
 
 int WhiteBoardNetImpl::SubscribeBoardStream(const char* mediaId) {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
@@ -140,40 +139,42 @@ bool AVCORE_CALL WhiteBoardNetImpl::ProcessCpBusinessCmd(const char* business, i
   BoardReply reply;
   if (!ReadBoardReply(business, commandId, body, &reply)) return false;
   // Replies without a listener (before SetListener, after Uninit) are taken and dropped.
-  IWhiteBoardNetListener* listener = m_listener;
+  auto listener = [&](auto&& call) { (void)m_listener.Call(call); };
   switch (reply.id) {
     case kCreateBoardResult:
       KIV_LOG("ProcessCreateWbRsp resp, boardid=%s, result=%d, seqid=%d", OrEmpty(reply.boardId), reply.code,
               reply.seq);
-      if (listener) listener->ProcessCreateWbRsp(reply.seq, reply.code, reply.boardId);
+      listener([&](IWhiteBoardNetListener& l) { l.ProcessCreateWbRsp(reply.seq, reply.code, reply.boardId); });
       return true;
     case kUploadDocResult: {
       const bool done = reply.code == 0 && reply.hasData;
       KIV_LOG("ProcessCpBusinessCmd Upload Doc res:%d, msg:%s", reply.code, OrEmpty(reply.msg));
-      if (listener)
-        listener->OnUploadDocRsp(reply.code, done ? OrEmpty(reply.filePath) : "", done ? OrEmpty(reply.url) : "");
+      listener([&](IWhiteBoardNetListener& l) {
+        l.OnUploadDocRsp(reply.code, done ? OrEmpty(reply.filePath) : "", done ? OrEmpty(reply.url) : "");
+      });
       return true;
     }
     case kUploadDocEndResult: {
       const char* filePath = reply.hasData ? OrEmpty(reply.filePath) : "";
       KIV_LOG("ProcessCpBusinessCmd recv DocUplaodEnd %d, %s", reply.code, filePath);
-      if (listener) listener->OnUploadDocEndRsp(reply.code, filePath);
+      listener([&](IWhiteBoardNetListener& l) { l.OnUploadDocEndRsp(reply.code, filePath); });
       return true;
     }
     case kDocDownloadResult:
-      if (listener)
-        listener->OnDocDownloadRsp(reply.code, reply.msg, reply.hasData ? reply.filePath : "",
-                                   reply.hasData ? reply.url : "");
+      listener([&](IWhiteBoardNetListener& l) {
+        l.OnDocDownloadRsp(reply.code, reply.msg, reply.hasData ? reply.filePath : "", reply.hasData ? reply.url : "");
+      });
       return true;
     case kDocTransCodeResult:
       if (reply.code != 0) {
         KIV_LOG("Document TransCode Faild msg = %s", OrEmpty(reply.msg));
-        if (listener) listener->OnDocTransCodeRsp(reply.code, nullptr, nullptr, 0, 0, 0);
+        listener([&](IWhiteBoardNetListener& l) { l.OnDocTransCodeRsp(reply.code, nullptr, nullptr, 0, 0, 0); });
       } else if (reply.hasData) {
         KIV_LOG("ProcessDocTranscodeRsp file_path=%s,convert_file_path=%s, size=%dx%d  convert_counts=%d",
                 OrEmpty(reply.filePath), OrEmpty(reply.convertPath), reply.width, reply.height, reply.count);
-        if (listener)
-          listener->OnDocTransCodeRsp(0, reply.convertPath, reply.filePath, reply.width, reply.height, reply.count);
+        listener([&](IWhiteBoardNetListener& l) {
+          l.OnDocTransCodeRsp(0, reply.convertPath, reply.filePath, reply.width, reply.height, reply.count);
+        });
       }
       return true;
     default:  // the services' acceptances
@@ -182,8 +183,7 @@ bool AVCORE_CALL WhiteBoardNetImpl::ProcessCpBusinessCmd(const char* business, i
 }
 
 int WhiteBoardNetImpl::OnRemoteTspdData(const std::string& mediaId, const uint8_t* data, uint32_t length) {
-  IWhiteBoardNetListener* listener = m_listener;
-  if (listener) listener->OnBoardData(mediaId, data, length);
+  m_listener.Call([&](IWhiteBoardNetListener& l) { l.OnBoardData(mediaId, data, length); });
   return 0;
 }
 

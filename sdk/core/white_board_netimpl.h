@@ -2,9 +2,8 @@
 // control-plane connection, board data on each board's transparent-data stream.
 #pragma once
 
-#include <atomic>
-
 #include "avcore/connection.h"
+#include "base/system/callback_slot.h"
 #include "core/streams/remote_tspd_stream_listener.h"
 #include "core/white_board_net.h"
 
@@ -46,12 +45,14 @@ class WhiteBoardNetImpl : public IWhiteBoardNet, public avcore::IKivBusinessBase
   // IRemoteTspdStreamListener
   int OnRemoteTspdData(const std::string& mediaId, const uint8_t* data, uint32_t length) override;
 
-  IWhiteBoardNetListener* Listener() const { return m_listener; }
+  // For information only: never call through it.
+  IWhiteBoardNetListener* Listener() const { return m_listener.Peek(); }
   StreamManager* GetStreamManager() const { return m_streamManager; }
 
  private:
-  // Read on the framework's threads, written by the whiteboard's and the core's.
-  std::atomic<IWhiteBoardNetListener*> m_listener{nullptr};
+  // Called on the framework's threads; replaced by the whiteboard's and the core's, which
+  // return once no call on the old listener runs on another thread.
+  ZORVANTE::CallbackSlot<IWhiteBoardNetListener> m_listener;
   StreamManager* m_streamManager = nullptr;
 };
 

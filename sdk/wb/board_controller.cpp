@@ -122,19 +122,19 @@ void BoardController::SetEditView(IEditView* view) { m_board.GetPainter().SetEdi
 void BoardController::SetNet(kiv_core::IWhiteBoardNet* net) { m_net = net; }
 
 void BoardController::SetGraphType(int type) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (type != m_settings.GetGraphType()) {
     EndCommand(m_board.GetCurrentPageIndex());
-    Redraw();
+    RedrawChanged();
   }
   m_settings.SetGraphType(type);
 }
 
 void BoardController::SetOperation(int operation) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (operation != m_settings.GetOperation()) {
     EndCommand(m_board.GetCurrentPageIndex());
-    Redraw();
+    RedrawChanged();
   }
   if (operation != kOpDraw) {
     m_settings.SetGraphType(kGraphNone);
@@ -146,16 +146,16 @@ void BoardController::SetOperation(int operation) {
 }
 
 void BoardController::SetPageChangeSynMode(bool sync) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   if (sync && !m_board.GetPageChangeSynMode()) {
     m_board.ApplyRemotePageIndex();
-    Redraw();
+    RedrawChanged();
   }
   m_board.SetPageChangeSynMode(sync);
 }
 
 void BoardController::SetCurrentPage(int index) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommand(m_board.GetCurrentPageIndex());
   if (index < 0 || index >= m_board.GetPageCount()) {
     return;
@@ -166,19 +166,19 @@ void BoardController::SetCurrentPage(int index) {
   } else {
     m_board.SetCurrentPageIndex(index);
   }
-  Redraw();
+  RedrawChanged();
 }
 
 bool BoardController::ClearCurrentPage() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   OnUpdateCommand(std::make_shared<PageUpdateCommand>(
       m_board.NextCliSeqId(), static_cast<uint32_t>(m_board.GetEditId()), kPageClear, m_board.GetCurrentPageIndex()));
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
 bool BoardController::Undo() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopUndo()) {
@@ -192,12 +192,12 @@ bool BoardController::Undo() {
       page->ClearSelection();
     }
   }
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
 bool BoardController::Redo() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (auto page = m_board.GetCurrentPage()) {
     if (auto command = page->PopRedo()) {
@@ -211,7 +211,7 @@ bool BoardController::Redo() {
       page->ClearSelection();
     }
   }
-  Redraw();
+  RedrawChanged();
   return true;
 }
 
@@ -266,7 +266,7 @@ void BoardController::FinishCommand() {
   if (page) {
     page->ClearSelection();
   }
-  Redraw();
+  RedrawChanged();
 }
 
 void BoardController::EndCommand(int pageIndex) {
@@ -307,7 +307,7 @@ void BoardController::NoteRemotePageChange(int from) {
 }
 
 void BoardController::OnMouseDown(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (m_handedOver) {
     FinishCommand();
@@ -335,7 +335,7 @@ void BoardController::OnMouseDown(int x, int y) {
 }
 
 void BoardController::OnMouseMove(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (!m_current) {
     return;
@@ -348,7 +348,7 @@ void BoardController::OnMouseMove(int x, int y) {
 }
 
 void BoardController::OnMouseUp(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (!m_current) {
     return;
@@ -364,7 +364,7 @@ void BoardController::OnMouseUp(int x, int y) {
 }
 
 bool BoardController::OnDoubleClick(int x, int y) {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   if (m_settings.GetOperation() != kOpSelect || !m_current) {
     return false;
@@ -378,22 +378,42 @@ bool BoardController::OnDoubleClick(int x, int y) {
   return true;
 }
 
+void BoardController::RedrawChanged() {
+  m_board.GetPainter().InvalidateLayer();
+  Redraw();
+}
+
 void BoardController::Redraw() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   EndCommandAfterRemotePageChange();
   BoardPainter& painter = m_board.GetPainter();
   painter.BeginDraw();
-  // While a free-hand stroke is drawn (it only grows, and is drawn whole over the page) the
-  // rest of the page comes from the canvas's layer until something changes it.
+  // The committed graphs come from the canvas's layer until something changes them: while
+  // no gesture runs, and while a free-hand stroke is drawn (it only grows, and is drawn whole
+  // over the page). Where only another participant's curves changed, just their area of the
+  // layer is drawn again.
   auto page = m_board.GetCurrentPage();
   const bool stroke =
       m_current && page && m_settings.GetOperation() == kOpDraw && m_settings.GetGraphType() == kGraphPath;
-  if (!stroke) {
+  if (!page || (m_current && !stroke)) {
     painter.InvalidateLayer();
     m_board.DrawCurrentPage();
-  } else if (painter.BeginCommittedLayer(m_current.get(), page->GetGraphCount(), m_board.GetCurrentPageIndex())) {
-    m_board.DrawCurrentPage();
-    painter.EndCommittedLayer();
+  } else {
+    const int pageIndex = m_board.GetCurrentPageIndex();
+    const BoardPainter::Damage damage = painter.TakeDamage(pageIndex);
+    const void* owner = stroke ? m_current.get() : nullptr;
+    if (painter.BeginCommittedLayer(owner, page->GetGraphCount(), pageIndex, damage.added)) {
+      m_board.DrawCurrentPage();
+      painter.EndCommittedLayer();
+    } else if (!damage.area.IsEmpty()) {
+      if (painter.ClipTo(damage)) {
+        page->DrawArea(painter, damage.area, damage.brushSize);
+        painter.ResetClip();
+      } else {
+        m_board.DrawCurrentPage();
+      }
+      painter.EndCommittedLayer();
+    }
   }
   if (m_current) {
     if (auto graph = m_current->GetDrawingGraph()) {
@@ -404,7 +424,7 @@ void BoardController::Redraw() {
 }
 
 void BoardController::ResetCommands() {
-  Guard guard(m_lock);
+  Hold hold(*this);
   m_current.reset();
   m_handedOver.reset();
 }
@@ -413,29 +433,27 @@ void BoardController::OnUpdateCommand(const std::shared_ptr<BoardCommandBase>& c
   const std::string text = command->ToJson();
   const uint32_t cliSeqId = ReadBoardMsgHeader(text.c_str(), text.size()).cli_seq_id;
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
-    command->Apply(m_board);
+    ApplyGuard guard(m_applyLock);
     if (m_inFlight.size() >= kMaxInFlight) {
       m_inFlight.pop_front();
     }
-    m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor});
-  }
-  if (!SendText(text)) {
-    // Never reaches the others: not applied again after a full state, and with a network
-    // adapter that refused it, taken back.
-    if (m_net) {
-      char line[96];
-      std::snprintf(line, sizeof(line), "BoardController: update %u not sent, taken back", cliSeqId);
-      Log(line);
-      TakeBack(cliSeqId, m_sendingFor);
-      return;
+    m_inFlight.push_back(InFlight{cliSeqId, text, m_sendingFor, {}});
+    if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+      ApplyOwnMove(m_inFlight.back(), *move);
+    } else {
+      command->Apply(m_board);
     }
-    std::lock_guard<std::mutex> guard(m_applyLock);
-    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
-      if (it->cliSeqId == cliSeqId) {
-        m_inFlight.erase(it);
-        break;
-      }
+  }
+  if (m_net) {
+    QueueSend(text, true, cliSeqId, m_sendingFor);
+    return;
+  }
+  // Never reaches the others: not applied again after a full state.
+  ApplyGuard guard(m_applyLock);
+  for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+    if (it->cliSeqId == cliSeqId) {
+      m_inFlight.erase(it);
+      break;
     }
   }
 }
@@ -453,7 +471,7 @@ void BoardController::OnRefused(const char* text, size_t length) {
   Log(line);
   std::shared_ptr<LocalCommandBase> command;
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     for (const InFlight& update : m_inFlight) {
       if (cliSeqId != 0 && update.cliSeqId == cliSeqId) {
         command = update.command.lock();
@@ -466,7 +484,7 @@ void BoardController::OnRefused(const char* text, size_t length) {
 
 void BoardController::TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCommandBase>& command) {
   {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
       if (cliSeqId != 0 && it->cliSeqId == cliSeqId) {
         m_inFlight.erase(it);
@@ -486,9 +504,14 @@ void BoardController::TakeBack(uint32_t cliSeqId, const std::shared_ptr<LocalCom
 }
 
 void BoardController::ReplayInFlight(int pageId) {
-  for (const InFlight& update : m_inFlight) {
+  for (InFlight& update : m_inFlight) {
     auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
-    if (command && (pageId < 0 || GraphUpdatePage(*command) == pageId) && !IsPageAdd(*command)) {
+    if (!command || (pageId >= 0 && GraphUpdatePage(*command) != pageId) || IsPageAdd(*command)) {
+      continue;
+    }
+    if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+      ApplyOwnMove(update, *move);
+    } else {
       command->Apply(m_board);
     }
   }
@@ -507,7 +530,7 @@ void BoardController::AddInFlightPages(int statePages) {
 }
 
 bool BoardController::DropEchoed(uint32_t cliSeqId) {
-  std::lock_guard<std::mutex> guard(m_applyLock);
+  ApplyGuard guard(m_applyLock);
   bool found = false;
   while (!m_inFlight.empty() && m_inFlight.front().cliSeqId <= cliSeqId) {
     found = found || m_inFlight.front().cliSeqId == cliSeqId;
@@ -524,6 +547,57 @@ void BoardController::PushUndoCommand(const std::shared_ptr<LocalCommandBase>& c
   }
 }
 
+BoardController::Hold::Hold(BoardController& controller) : m_controller(controller) {
+  m_controller.m_lock.lock();
+  if (m_controller.m_lockDepth++ == 0) {
+    m_controller.m_lockOwner.store(std::this_thread::get_id());
+  }
+}
+
+BoardController::Hold::~Hold() {
+  const bool outermost = --m_controller.m_lockDepth == 0;
+  if (outermost) {
+    m_controller.m_lockOwner.store(std::thread::id());
+  }
+  m_controller.m_lock.unlock();
+  if (outermost) {
+    m_controller.DrainSends();
+  }
+}
+
+void BoardController::QueueSend(std::string text, bool update, uint32_t cliSeqId,
+                                std::weak_ptr<LocalCommandBase> command) {
+  {
+    std::lock_guard<ZORVANTE::CountedLock<std::mutex>> guard(m_outLock);
+    m_outbox.push_back(Outgoing{std::move(text), update, cliSeqId, std::move(command)});
+  }
+  if (m_lockOwner.load() != std::this_thread::get_id()) {
+    DrainSends();
+  }
+}
+
+void BoardController::DrainSends() {
+  std::unique_lock<ZORVANTE::CountedLock<std::mutex>> lock(m_outLock);
+  if (m_draining) {
+    return;
+  }
+  m_draining = true;
+  while (!m_outbox.empty()) {
+    Outgoing next = std::move(m_outbox.front());
+    m_outbox.pop_front();
+    lock.unlock();
+    if (!SendText(next.text) && next.update) {
+      // Refused by the adapter: it never reaches the others, so it is taken back.
+      char line[96];
+      std::snprintf(line, sizeof(line), "BoardController: update %u not sent, taken back", next.cliSeqId);
+      Log(line);
+      TakeBack(next.cliSeqId, next.command.lock());
+    }
+    lock.lock();
+  }
+  m_draining = false;
+}
+
 bool BoardController::SendText(const std::string& text) {
   if (!m_net) {
     return false;
@@ -536,7 +610,7 @@ void BoardController::SendNetCmd(int id) {
   if (id != kBoardEditIdRequest && id != kBoardFullStateRequest) {
     return;
   }
-  SendText(WriteBoardIdRequest(id));
+  QueueSend(WriteBoardIdRequest(id), false, 0, {});
 }
 
 void BoardController::OnNetMsg(const uint8_t* data, size_t length) {
@@ -594,10 +668,10 @@ void BoardController::OnFullState(uint32_t seqId, const char* text, size_t lengt
   std::vector<BoardSyncReport> reports;
   {
     // A new board size replaces the canvas's back buffer: not while the window draws on it.
-    Guard drawing(m_lock);
+    Hold drawing(*this);
     const int before = m_board.GetCurrentPageIndex();
     {
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       m_board.HoldSyncReports();
       int statePages = m_board.GetPageCount();
       for (auto& command : commands) {
@@ -648,7 +722,7 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
     auto* page = dynamic_cast<PageUpdateCommand*>(command.get());
     if (page && page->action == kPageClear) {
       // The clear came first at the server: own updates of that page still on their way follow it.
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       command->Apply(m_board);
       ReplayInFlight(page->pid);
     } else {
@@ -662,28 +736,91 @@ void BoardController::OnUpdateMessage(int32_t id, uint32_t seqId, int32_t editId
       }
     }
   } else {
-    std::lock_guard<std::mutex> guard(m_applyLock);
-    if (auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get())) {
-      ShiftByInFlightMoves(*path);
+    auto* path = dynamic_cast<PathGraphUpdateCommand*>(command.get());
+    PathChange change;
+    {
+      ApplyGuard guard(m_applyLock);
+      auto updated = m_board.FindPage(GraphUpdatePage(*command));
+      const std::shared_ptr<GraphBase> before =
+          updated ? updated->FindGraph(static_cast<uint32_t>(GraphUpdateId(*command))) : nullptr;
+      const bool moved = path && path->action == kGraphModify && TakeBackOwnMoves(path->pid, path->gid);
+      if (path && !moved) {
+        change = PathBefore(*path);
+      }
+      if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
+        ApplyOthersMove(*move);
+      } else {
+        command->Apply(m_board);
+      }
+      if (moved) {
+        MakeOwnMovesAgain(path->pid, path->gid);
+      }
+      ReplayInFlightOn(*command, before);
+      if (path && !moved) {
+        PathAfter(*path, &change);
+      }
     }
-    command->Apply(m_board);
-    ReplayInFlightOn(*command);
+    if (change.patchable) {
+      m_board.GetPainter().InvalidateArea(change.damage);
+      return;
+    }
   }
   m_board.GetPainter().Invalidate();
 }
 
-void BoardController::ReplayInFlightOn(const BoardCommandBase& remote) {
-  int pid = -1;
-  int gid = -1;
-  if (auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote)) {
-    pid = line->action == kGraphAdd || (line->action == kGraphModify && IsLine(line->pid, line->gid)) ? line->pid : -1;
-    gid = line->gid;
-  } else if (auto* path = dynamic_cast<const PathGraphUpdateCommand*>(&remote)) {
-    pid = path->action == kGraphAdd ? path->pid : -1, gid = path->gid;
-  } else if (auto* text = dynamic_cast<const TextGraphUpdateCommand*>(&remote)) {
-    pid = text->action == kGraphAdd || text->action == kGraphModify ? text->pid : -1, gid = text->gid;
+BoardController::PathChange BoardController::PathBefore(const PathGraphUpdateCommand& path) const {
+  PathChange change;
+  auto page = m_board.FindPage(path.pid);
+  if (!page || path.pid != m_board.GetCurrentPageIndex()) {
+    return change;
   }
-  ReplayInFlightFor(pid, gid);
+  const uint32_t gid = static_cast<uint32_t>(path.gid);
+  change.existed = page->GetPathEnd(gid, &change.count, &change.last);
+  change.patchable = (path.action == kGraphAdd && !change.existed && !page->FindGraph(gid)) ||
+                     (path.action == kGraphModify && change.existed);
+  if (change.existed) {
+    // The segments whose control points the new points can change, as drawn so far.
+    int brush = 0;
+    change.damage.area = page->GetPathPartRect(gid, change.count >= 4 ? change.count - 4 : 0, &brush);
+  }
+  return change;
+}
+
+void BoardController::PathAfter(const PathGraphUpdateCommand& path, PathChange* change) const {
+  auto page = m_board.FindPage(path.pid);
+  const uint32_t gid = static_cast<uint32_t>(path.gid);
+  size_t count = 0;
+  IntPoint last;
+  if (!change->patchable || !page || path.pid != m_board.GetCurrentPageIndex() ||
+      !page->GetPathEnd(gid, &count, &last) || count < change->count) {
+    change->patchable = false;
+    return;
+  }
+  // The new points and the segments before them whose control points they change.
+  const size_t from = change->count >= 3 ? change->count - 3 : 0;
+  int brush = 0;
+  const BoardRect now = page->GetPathPartRect(gid, from, &brush);
+  change->damage.page = path.pid;
+  change->damage.area.Unite(now);
+  change->damage.brushSize = brush;
+  change->damage.added = path.action == kGraphAdd ? 1 : 0;
+  change->patchable = !change->damage.area.IsEmpty();
+}
+
+void BoardController::ReplayInFlightOn(const BoardCommandBase& remote, const std::shared_ptr<GraphBase>& before) {
+  const int pid = GraphUpdatePage(remote);
+  const int gid = GraphUpdateId(remote);
+  auto page = m_board.FindPage(pid);
+  if (!page || gid == -1) {
+    return;
+  }
+  // Replaced by another graph (an update the boards ignore replaces nothing), or a line's
+  // points set.
+  const bool replaced = page->FindGraph(static_cast<uint32_t>(gid)) != before;
+  auto* line = dynamic_cast<const FourPointGraphUpdateCommand*>(&remote);
+  if (replaced || (line && line->action == kGraphModify && IsLine(pid, gid))) {
+    ReplayInFlightFor(pid, gid);
+  }
 }
 
 bool BoardController::IsLine(int pid, int gid) const {
@@ -692,22 +829,60 @@ bool BoardController::IsLine(int pid, int gid) const {
   return graph && graph->GetKind() == GraphLine::kKind;
 }
 
-void BoardController::ShiftByInFlightMoves(PathGraphUpdateCommand& path) {
-  if (path.action != kGraphModify) {
+void BoardController::ApplyOwnMove(InFlight& update, const GraphsMoveCommand& move, int only) {
+  auto page = m_board.FindPage(move.pid);
+  if (only >= 0) {
+    update.moved.erase(std::remove(update.moved.begin(), update.moved.end(), only), update.moved.end());
+  } else {
+    update.moved.clear();
+  }
+  for (int id : move.graphs) {
+    if ((only < 0 || id == only) && page && page->MoveGraph(static_cast<uint32_t>(id), move.ox, move.oy)) {
+      update.moved.push_back(id);
+    }
+  }
+}
+
+void BoardController::ApplyOthersMove(const GraphsMoveCommand& move) {
+  auto page = m_board.FindPage(move.pid);
+  if (!page) {
     return;
   }
-  // The server appended these points before the own moves of the curve still on their way,
-  // which the board has applied to its points already: they move the appended points too.
-  for (const InFlight& update : m_inFlight) {
-    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+  // The server moved each graph before the own moves of it still on their way.
+  for (int id : move.graphs) {
+    const bool taken = TakeBackOwnMoves(move.pid, id);
+    page->MoveGraph(static_cast<uint32_t>(id), move.ox, move.oy);
+    if (taken) {
+      MakeOwnMovesAgain(move.pid, id);
+    }
+  }
+}
+
+bool BoardController::TakeBackOwnMoves(int pid, int gid) {
+  auto page = m_board.FindPage(pid);
+  bool any = false;
+  for (auto it = m_inFlight.rbegin(); page && it != m_inFlight.rend(); ++it) {
+    auto command = ParseBoardCommand(it->text.c_str(), it->text.size(), &m_board);
     auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get());
-    if (!move || move->pid != path.pid ||
-        std::find(move->graphs.begin(), move->graphs.end(), path.gid) == move->graphs.end()) {
+    if (!move || move->pid != pid) {
       continue;
     }
-    for (IntPoint& p : path.points) {
-      p.x += move->ox;
-      p.y += move->oy;
+    any = any || std::find(move->graphs.begin(), move->graphs.end(), gid) != move->graphs.end();
+    for (int id : it->moved) {
+      if (id == gid) {
+        page->MoveGraph(static_cast<uint32_t>(gid), -move->ox, -move->oy);
+      }
+    }
+  }
+  return any;
+}
+
+void BoardController::MakeOwnMovesAgain(int pid, int gid) {
+  for (InFlight& update : m_inFlight) {
+    auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
+    auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get());
+    if (move && move->pid == pid) {
+      ApplyOwnMove(update, *move, gid);
     }
   }
 }
@@ -718,17 +893,13 @@ void BoardController::ReplayInFlightFor(int pid, int gid) {
     return;
   }
   // The graph was replaced: the own updates of it still on their way come after, at the server.
-  for (const InFlight& update : m_inFlight) {
+  for (InFlight& update : m_inFlight) {
     auto command = ParseBoardCommand(update.text.c_str(), update.text.size(), &m_board);
     if (!command || GraphUpdatePage(*command) != pid) {
       continue;
     }
     if (auto* move = dynamic_cast<const GraphsMoveCommand*>(command.get())) {
-      for (int id : move->graphs) {
-        if (id == gid) {
-          page->MoveGraph(static_cast<uint32_t>(gid), move->ox, move->oy);
-        }
-      }
+      ApplyOwnMove(update, *move, gid);
     } else if (GraphUpdateId(*command) == gid) {
       command->Apply(m_board);
     }
@@ -742,7 +913,7 @@ bool BoardController::IsOwnEcho(int32_t editId, uint32_t cliSeqId, const char* t
   if (m_board.GetEditId() != 0) {
     return false;
   }
-  std::lock_guard<std::mutex> guard(m_applyLock);
+  ApplyGuard guard(m_applyLock);
   for (const InFlight& update : m_inFlight) {
     if (update.cliSeqId == cliSeqId && SameUpdate(update.text, text, length)) {
       return true;
@@ -759,7 +930,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length, bool wasInFligh
   auto command = ParseBoardCommand(text, length, &m_board);
   if (auto* page = dynamic_cast<PageUpdateCommand*>(command.get())) {
     if (page->action == kPageClear) {
-      std::lock_guard<std::mutex> guard(m_applyLock);
+      ApplyGuard guard(m_applyLock);
       if (auto cleared = m_board.FindPage(page->pid)) {
         cleared->Clear();
       }
@@ -787,7 +958,7 @@ void BoardController::OnOwnEcho(const char* text, size_t length, bool wasInFligh
     return;
   }
   if (auto page = m_board.FindPage(pid)) {
-    std::lock_guard<std::mutex> guard(m_applyLock);
+    ApplyGuard guard(m_applyLock);
     if (wasInFlight) {
       // Others' updates the server put before the add changed the graph here (or took it
       // away): it becomes the add's again, then the own updates of it still on their way.

@@ -42,6 +42,11 @@ class BoardSyncTest : public ::testing::Test {
       service.DeliverOne(rng() % 2 ? a : b);
     }
   }
+  // Nothing of the SDK is held across a call into the network.
+  void TearDown() override {
+    EXPECT_EQ(a.sendsUnderLock, 0);
+    EXPECT_EQ(b.sendsUnderLock, 0);
+  }
   size_t Graphs(BoardController& c, int page = 0) { return c.GetBoard().FindPage(page)->GetGraphCount(); }
   void ExpectSame() {
     service.DeliverAll();
@@ -280,6 +285,55 @@ TEST_F(BoardSyncTest, OwnMoveInFlightMovesALineRedrawnBeforeIt) {
       std::make_shared<GraphsMoveCommand>(cb.GetBoard().NextCliSeqId(), 2, 0, std::vector<int>{91}, 28, 25));
   ExpectSame();
   EXPECT_NE(DescribeBoard(cb.GetBoard()).find("38,35 88,95"), std::string::npos) << DescribeBoard(cb.GetBoard());
+}
+
+// Verifies moves near the edge of the bounds while the mover's own moves are on their way:
+// the server moves a graph by each move in its order, only where every coordinate stays within
+// the bounds, and the boards do the same: another's move that the server refused (it arrived
+// first) is refused at the mover too, an own move refused here is made after another's that
+// brought the graph where it fits, an offset beyond the bounds is held within them as every
+// board reads it, and points another appends to a curve are not moved by an own move the
+// server refuses.
+TEST_F(BoardSyncTest, MovesToTheEdgeAgreeWithTheServer) {
+  const std::vector<int> ids{92};
+  auto move = [&](BoardController& c, int ox, int oy) {
+    c.OnUpdateCommand(std::make_shared<GraphsMoveCommand>(c.GetBoard().NextCliSeqId(), 0, 0, ids, ox, oy));
+  };
+  ca.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(ca.GetBoard().NextCliSeqId(), 1, 0, 92, kGraphAdd, 6, 1u,
+                                                              std::vector<IntPoint>{{100, 300}, {110, 330}}));
+  service.DeliverAll();
+  move(cb, 0, kMaxBoardCoordinate - 310);  // refused at the server: 330 would leave
+  move(ca, 0, -kMaxBoardCoordinate);       // fits (300 - 2^20 .. 330 - 2^20)
+  ExpectSame();
+  move(ca, 0, kMaxBoardCoordinate - 400);  // refused here: the curve is near the other edge
+  move(cb, 0, kMaxBoardCoordinate);        // first at the server: brings it near 0
+  ExpectSame();
+  move(ca, -kMaxBoardCoordinate - 500, 0);  // beyond the bounds: held at -2^20, refused
+  ExpectSame();
+  move(cb, kMaxBoardCoordinate - 110, 0);  // right edge
+  service.DeliverAll();
+  cb.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(cb.GetBoard().NextCliSeqId(), 2, 0, 92, kGraphModify, 6,
+                                                              1u, std::vector<IntPoint>{{1048560, 350}}));
+  move(ca, 30, 0);  // refused at the server: the appended point would leave
+  ExpectSame();
+}
+
+// Verifies an update the boards ignore (a line add of another kind) naming a graph with an
+// own move on its way: it replaces nothing, so the move is not made again.
+TEST_F(BoardSyncTest, IgnoredUpdateDoesNotRepeatAnOwnMove) {
+  ca.OnUpdateCommand(std::make_shared<PathGraphUpdateCommand>(ca.GetBoard().NextCliSeqId(), 1, 0, 93, kGraphAdd, 6, 1u,
+                                                              std::vector<IntPoint>{{100, 300}, {110, 330}}));
+  service.DeliverAll();
+  const std::string ignored =
+      "{\"id\":31000,\"cli_seq_id\":" + std::to_string(cb.GetBoard().NextCliSeqId()) +
+      ",\"edit_id\":2,\"type\":\"line\",\"line\":{\"pid\":0,\"gid\":93,\"action\":1,\"graph\":2,\"brush_size\":6,"
+      "\"color\":1,\"x1\":1,\"y1\":1,\"x2\":9,\"y2\":9}}";
+  b.SendBoardData("board-1", reinterpret_cast<const uint8_t*>(ignored.c_str()),
+                  static_cast<uint32_t>(ignored.size() + 1));
+  ca.OnUpdateCommand(
+      std::make_shared<GraphsMoveCommand>(ca.GetBoard().NextCliSeqId(), 0, 0, std::vector<int>{93}, 10, 0));
+  ExpectSame();
+  EXPECT_NE(DescribeBoard(ca.GetBoard()).find("110,300 120,330"), std::string::npos) << DescribeBoard(ca.GetBoard());
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ class BoardControllerTest : public ::testing::Test {
     controller.SetNet(&net);
     controller.SetBoardId("b", nullptr);
   }
+  // Nothing of the SDK is held across a call into the network.
+  void TearDown() override { EXPECT_EQ(net.sendsUnderLock, 0); }
   void Receive(const std::string& text) {
     controller.OnNetMsg(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);
   }
@@ -192,7 +194,8 @@ TEST_F(BoardControllerTest, RemoteSwitchWhileAGestureEnds) {
   controller.SetGraphType(kGraphLine);
   controller.OnMouseDown(10, 10);
   controller.OnMouseMove(20, 20);
-  // The release's update goes out; the switch arrives on a network thread meanwhile.
+  // The release's update goes out (once the gesture is in the history and the lock released);
+  // the switch arrives on a network thread meanwhile.
   switching.onSend = [&] {
     std::thread network([&] {
       Receive(
@@ -206,6 +209,63 @@ TEST_F(BoardControllerTest, RemoteSwitchWhileAGestureEnds) {
   EXPECT_EQ(controller.GetCurrentPage(), 1);
   EXPECT_EQ(board().FindPage(0)->GetUndoCount(), 1);
   EXPECT_EQ(board().FindPage(1)->GetUndoCount(), 0);
+}
+
+// Verifies that a gesture's update goes out with the controller's lock released: while the
+// network holds the send of a press's update, the window's thread can still redraw, and a
+// network thread's request queued meanwhile goes out after the held send, in order.
+TEST_F(BoardControllerTest, UpdateSentWithTheLockReleased) {
+  struct HeldNet : RecordingNet {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hold = false;
+    bool arrived = false;
+    bool released = false;
+    int SendBoardData(const char* id, const uint8_t* data, uint32_t length) override {
+      const int result = RecordingNet::SendBoardData(id, data, length);
+      std::unique_lock<std::mutex> lock(mutex);
+      if (hold) {
+        hold = false;
+        arrived = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+      }
+      return result;
+    }
+    bool WaitFor(const std::function<bool()>& condition) {
+      std::unique_lock<std::mutex> lock(mutex);
+      return changed.wait_for(lock, std::chrono::seconds(10), condition);
+    }
+    void Release() {
+      std::lock_guard<std::mutex> lock(mutex);
+      released = true;
+      changed.notify_all();
+    }
+  } held;
+  controller.SetNet(&held);
+  board().SetEditId(3);
+  controller.SetOperation(kOpDraw);
+  controller.SetGraphType(kGraphLine);
+  held.sent.clear();
+  held.hold = true;
+  std::thread window([&] { controller.OnMouseDown(10, 10); });
+  ASSERT_TRUE(held.WaitFor([&] { return held.arrived; })) << "the press sent nothing";
+  bool redrawn = false;
+  std::thread painter([&] {
+    controller.Redraw();
+    std::lock_guard<std::mutex> lock(held.mutex);
+    redrawn = true;
+    held.changed.notify_all();
+  });
+  EXPECT_TRUE(held.WaitFor([&] { return redrawn; })) << "the lock was held across the send";
+  Receive("{\"id\":30000,\"seq_id\":5}");  // a gap: the full-state request queues
+  held.Release();
+  window.join();
+  painter.join();
+  ASSERT_EQ(held.sent.size(), 2u);
+  EXPECT_EQ(ReadBoardMsgHeader(held.sent[0].c_str(), held.sent[0].size()).id, kBoardLineUpdate);
+  EXPECT_EQ(ReadBoardMsgHeader(held.sent[1].c_str(), held.sent[1].size()).id, kBoardFullStateRequest);
+  EXPECT_EQ(held.sendsUnderLock, 0);
 }
 
 // Verifies the committed layer: while a free-hand stroke is drawn, each move draws only the
@@ -245,6 +305,69 @@ TEST_F(BoardControllerTest, StrokeDrawnOverTheCommittedLayer) {
   controller.OnMouseMove(60, 60);
   EXPECT_EQ(canvas.Count("restore layer"), 0) << "a line is not drawn over the layer";
   EXPECT_EQ(canvas.Count("clear"), 3) << "tool change, press and move each draw the page";
+}
+
+// Verifies that another participant's curve is drawn onto the kept layer as it grows: its
+// add and each modify ask for the area they change only, and the paint puts the layer back
+// and draws that area again, clipped, with the graphs that reach into it; a paint with
+// nothing new draws nothing; any other update or a change made here draws the whole page.
+TEST_F(BoardControllerTest, RemoteCurveDrawnOntoTheKeptLayer) {
+  canvas.layers = true;
+  board().SetEditId(3);
+  board().SetNextSeqId(2);
+  auto curve = [](uint32_t seq, int action, const std::string& points) {
+    return "{\"id\":31002,\"seq_id\":" + std::to_string(seq) +
+           ",\"cli_seq_id\":1,\"edit_id\":9,\"type\":\"curve\",\"curve\":{\"pid\":0,\"gid\":70,"
+           "\"action\":" +
+           std::to_string(action) + ",\"graph\":2,\"brush_size\":6,\"color\":1,\"points\":[" + points + "]}}";
+  };
+  Receive(Line(2, 9, 71));
+  controller.Redraw();
+  canvas.calls.clear();
+  Receive(curve(3, 1, "[60,60],[70,70]"));
+  EXPECT_EQ(canvas.invalidations, 1) << "only the line asked for the whole window";
+  ASSERT_EQ(canvas.areas.size(), 1u);
+  EXPECT_EQ(canvas.areas[0], "49 49 82 82") << "the curve's bounds, its margin and pen around them";
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("restore layer"), 1);
+  EXPECT_EQ(canvas.Count("clip 49 49 82 82"), 1);
+  EXPECT_EQ(canvas.Count("clear"), 1);
+  EXPECT_EQ(canvas.Count("curve 60,60"), 1);
+  EXPECT_EQ(canvas.Count("line"), 0) << "the line lies apart";
+  EXPECT_EQ(canvas.Count("unclip"), 1);
+  EXPECT_EQ(canvas.Count("save layer"), 1);
+
+  canvas.calls.clear();
+  Receive(curve(4, 2, "[90,60],[100,72]"));
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 1);
+  auto curveCall = [&] {
+    for (const std::string& call : canvas.calls) {
+      if (call.compare(0, 11, "curve 60,60") == 0) return call;
+    }
+    return std::string();
+  };
+  const std::string patched = curveCall();
+  board().GetPainter().Invalidate();
+  canvas.calls.clear();
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(patched, curveCall()) << "the curve is drawn as the whole page draws it";
+  canvas.calls.clear();
+  Receive(curve(5, 2, "[12,4]"));
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("line 1 1 9 9"), 1) << "the line reaches into the area";
+  canvas.calls.clear();
+  controller.Redraw();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(canvas.Count("curve"), 0);
+  EXPECT_EQ(canvas.Count("save layer"), 0);
+  EXPECT_EQ(canvas.Count("restore layer"), 1);
+
+  canvas.calls.clear();
+  controller.Undo();
+  EXPECT_EQ(canvas.Count("clip"), 0);
+  EXPECT_EQ(canvas.Count("clear"), 1) << "a change made here draws the page";
 }
 
 // Verifies tools and pages: a non-draw operation resets the graph type; an edit-id request

@@ -231,5 +231,39 @@ TEST_F(BoardWindowsTest, StrokesShowOnTheOtherWindow) {
   EXPECT_GT(CountDifferent(a, a2), 100);
 }
 
+// Verifies that a curve another participant draws, painted onto B's kept layer part by part
+// as its updates arrive, shows as B's whole page drawn again shows it, and as A shows it.
+TEST_F(BoardWindowsTest, RemoteCurvePaintedAsItGrows) {
+  ca.SetOperation(kOpDraw);
+  ca.SetGraphType(kGraphPath);
+  cb.SetOperation(kOpDraw);
+  Settle();
+  // Under it, graphs it crosses: a line and another curve (drawn part by part at B too).
+  ca.SetGraphType(kGraphLine);
+  Drag(windowA->Get(), {{20, 100}, {300, 180}, {610, 270}});
+  ca.SetGraphType(kGraphPath);
+  std::vector<std::pair<int, int>> under;
+  for (int i = 0; i <= 30; ++i) {
+    under.emplace_back(320 + static_cast<int>(120 * std::cos(i * 0.21)),
+                       180 + static_cast<int>(120 * std::sin(i * 0.21)));
+  }
+  Drag(windowA->Get(), under);
+  std::vector<std::pair<int, int>> curve;
+  for (int i = 0; i <= 50; ++i) {
+    curve.emplace_back(30 + i * 11, 180 + static_cast<int>(90 * std::sin(i * 0.25)));
+  }
+  Drag(windowA->Get(), curve);
+  ASSERT_EQ(DescribeBoard(cb.GetBoard()), DescribeBoard(ca.GetBoard()));
+  const auto a = CaptureWindow(windowA->Get(), L"board_a_curve.png");
+  const auto patched = CaptureWindow(windowB->Get(), L"board_b_curve_patched.png");
+  cb.GetBoard().GetPainter().Invalidate();
+  Settle();
+  const auto whole = CaptureWindow(windowB->Get(), L"board_b_curve_whole.png");
+  const int red = CountColour(whole, 0xFF0000);
+  EXPECT_GT(red, 500);
+  EXPECT_EQ(CountDifferent(a, whole), 0);
+  EXPECT_EQ(CountDifferent(patched, whole), 0) << "the curve drawn part by part differs from the whole page drawn";
+}
+
 }  // namespace
 }  // namespace kiv_wb

@@ -48,6 +48,7 @@ struct Link : RecordingNet {
   std::deque<std::string> inbox;
 
   int SendBoardData(const char*, const uint8_t* data, uint32_t length) override {
+    NoteSend();
     std::string text(reinterpret_cast<const char*>(data), length);
     if (!text.empty() && text.back() == '\0') text.pop_back();
     if (text.size() > kiv_proto::kMaxTspdDataBytes || text.find('\0') != std::string::npos ||
@@ -118,6 +119,8 @@ class Meeting {
       c.SetCurrentPage(static_cast<int>(rng_() % 4));
     } else if (what < 80) {
       server_.Stream(hostile_, kBoard, HostileUpdate());
+    } else if (what < 86) {
+      EdgeMove(c);
     }
     m.canvas.calls.clear();
     DeliverSome();
@@ -138,6 +141,13 @@ class Meeting {
   }
 
   BoardController& Controller(size_t i) { return members_[i]->controller; }
+
+  // Sends made with a lock of the SDK held (none: nothing of ours is held across the network).
+  int SendsUnderLock() const {
+    int n = 0;
+    for (const auto& m : members_) n += m->link.sendsUnderLock;
+    return n;
+  }
 
   // The boards of every member and of one that joins now, once all is delivered.
   std::vector<std::string> Boards() {
@@ -233,6 +243,35 @@ class Meeting {
     c.OnMouseUp(x + 40, y + 40);
   }
 
+  // An offset that takes a graph at `at` to the edge of the bounds every board reads, or a
+  // little past it, either way.
+  int EdgeOffset(int at) {
+    const int edge = rng_() % 2 ? kMaxBoardCoordinate : -kMaxBoardCoordinate;
+    return edge - at + Coord(7) - 3;
+  }
+
+  // The member moves graphs of its page (and others' graphs, by id) to or past the edge,
+  // while the others draw.
+  void EdgeMove(BoardController& c) {
+    auto page = c.GetBoard().GetCurrentPage();
+    if (!page) return;
+    std::vector<int> ids;
+    for (const auto& g : page->GetGraphs()) {
+      if (rng_() % 3 == 0) ids.push_back(static_cast<int>(g->GetId()));
+    }
+    if (ids.empty()) return;
+    const BoardRect r = page->FindGraph(static_cast<uint32_t>(ids[0]))->GetRect();
+    const int ox = rng_() % 2 ? EdgeOffset(rng_() % 2 ? r.left : r.right) : Coord(21) - 10;
+    const int oy = rng_() % 2 ? EdgeOffset(rng_() % 2 ? r.top : r.bottom) : Coord(21) - 10;
+    c.OnUpdateCommand(std::make_shared<GraphsMoveCommand>(
+        c.GetBoard().NextCliSeqId(), static_cast<uint32_t>(c.GetBoard().GetEditId()), page->GetId(), ids, ox, oy));
+    if (rng_() % 2) DeliverSome();
+    // Back again, or on past the edge.
+    c.OnUpdateCommand(std::make_shared<GraphsMoveCommand>(
+        c.GetBoard().NextCliSeqId(), static_cast<uint32_t>(c.GetBoard().GetEditId()), page->GetId(), ids,
+        rng_() % 2 ? -ox : Coord(9) - 4, rng_() % 2 ? -oy : Coord(9) - 4));
+  }
+
   // A value of a key as a broken client might write it.
   std::string Value() {
     switch (rng_() % 12) {
@@ -275,8 +314,14 @@ class Meeting {
     if (kind == "page") {
       body += ",\"action\":" + std::to_string(rng_() % 2 == 0 ? 3 : Coord(5) - 1);
     } else if (kind == "gmov") {
-      body += Key("ox") + Key("oy") + ",\"graphs\":[" + std::to_string(1 + Coord(12)) + "," +
-              std::to_string(1 + Coord(12)) + "]";
+      if (rng_() % 3 == 0) {
+        // To or past the edge of the bounds.
+        body +=
+            ",\"ox\":" + std::to_string(EdgeOffset(Coord(1300))) + ",\"oy\":" + std::to_string(EdgeOffset(Coord(800)));
+      } else {
+        body += Key("ox") + Key("oy");
+      }
+      body += ",\"graphs\":[" + std::to_string(1 + Coord(12)) + "," + std::to_string(1 + Coord(12)) + "]";
     } else {
       body += ",\"gid\":" + std::to_string(1 + Coord(12)) + ",\"action\":" + std::to_string(1 + Coord(3)) +
               (rng_() % 6 == 0 ? "" : ",\"graph\":" + std::to_string(rng_() % 4 == 0 ? Coord(4) : k + 1)) +
@@ -318,6 +363,9 @@ std::string RunSeed(unsigned seed) {
   const int steps = 20 + static_cast<int>(seed % 60);
   for (int i = 0; i < steps; ++i) meeting.Step();
   const std::vector<std::string> boards = meeting.Boards();
+  if (meeting.SendsUnderLock() != 0) {
+    return std::to_string(meeting.SendsUnderLock()) + " send(s) with a lock of the board controller held";
+  }
   for (size_t i = 1; i < boards.size(); ++i) {
     if (boards[i] != boards[0]) {
       std::string same;

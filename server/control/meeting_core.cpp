@@ -248,7 +248,18 @@ void MeetingCore::Log(const std::string& line) {
   IServerContext::Log(line);
 }
 
-void MeetingCore::SendBusiness(ClientId client, const rapidjson::Value& body) { Send(client, EncodeBusiness(body)); }
+void MeetingCore::SendBusiness(ClientId client, const rapidjson::Value& body) {
+  std::string payload = EncodeBusiness(body);
+  if (payload.empty()) {
+    // A value JSON cannot carry: nothing is sent (an empty frame would break the peer's
+    // connection), and the member whose request caused it is logged (the addressee when none).
+    if (ClientInfo* c = state_.Client(requester_ != 0 ? requester_ : client)) {
+      LogLimit(*c, "message encoding", "a business message that cannot be written as JSON was not sent");
+    }
+    return;
+  }
+  Send(client, std::move(payload));
+}
 
 void MeetingCore::SendError(ClientId client, int code, const std::string& detail) {
   Send(client, EncodeError(ErrorReply{code, detail}));

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "protocol/messages/business_messages.h"
 #include "protocol/wire/frame_codec.h"
 #include "protocol/wire/result_codes.h"
@@ -578,6 +580,37 @@ TEST_F(MeetingCoreTest, NeverSendsAFrameTheClientRefuses) {
   Biz(a, R"({"business":"ECHO","id":)" + std::to_string(kiv_proto::kMaxFramePayload) + "}");
   ASSERT_EQ(out_.sent[b].size(), 1u);
   EXPECT_EQ(out_.sent[b][0].size(), kiv_proto::kMaxFramePayload);
+}
+
+// A business message that cannot be written (a number JSON cannot carry) is not sent as an
+// empty frame; the member whose request caused it is logged.
+TEST_F(MeetingCoreTest, UnwritableBusinessMessageIsNotSent) {
+  class Broken : public IBusinessModule {
+   public:
+    explicit Broken(IServerContext& server) : server_(server) {}
+    std::vector<std::string> Businesses() const override { return {"BROKEN"}; }
+    void OnBusiness(ClientInfo& from, const std::string&, int, const rapidjson::Value&) override {
+      rapidjson::Document d(rapidjson::kObjectType);
+      d.AddMember("business", "BROKEN", d.GetAllocator());
+      d.AddMember("id", 5, d.GetAllocator());
+      d.AddMember("x", std::numeric_limits<double>::infinity(), d.GetAllocator());
+      server_.SendBusiness(from.id, d);
+      d["x"].SetDouble(1.5);
+      server_.SendBusiness(from.id, d);
+    }
+
+   private:
+    IServerContext& server_;
+  };
+  ASSERT_TRUE(core_.router().Add(std::make_unique<Broken>(core_)));
+  const ClientId a = Connect();
+  ASSERT_EQ(Login(a, "alice"), 0);
+  Biz(a, R"({"business":"BROKEN","id":1})");
+  ASSERT_EQ(out_.sent[a].size(), 1u) << "only the message that could be written";
+  EXPECT_FALSE(out_.sent[a][0].empty());
+  EXPECT_THAT(Types(a), ElementsAre("biz:5"));
+  ASSERT_EQ(log_.size(), 1u);
+  EXPECT_NE(log_[0].find("alice"), std::string::npos) << log_[0];
 }
 
 }  // namespace

@@ -6,10 +6,7 @@ namespace ZORVANTE {
 
 namespace {
 std::atomic<WLock::WaitObserver> g_waitObserver{nullptr};
-thread_local int t_heldLocks = 0;
 }  // namespace
-
-int HeldLockCount() { return t_heldLocks; }
 
 WLock::WLock() { InitializeCriticalSection(&m_cs); }
 
@@ -20,13 +17,13 @@ void WLock::Lock() {
     if (WaitObserver observer = g_waitObserver.load()) observer(this);
     EnterCriticalSection(&m_cs);
   }
-  ++t_heldLocks;
+  NoteLockTaken();
 }
 
 void WLock::SetWaitObserver(WaitObserver observer) { g_waitObserver.store(observer); }
 
 void WLock::UnLock() {
-  --t_heldLocks;
+  NoteLockReleased();
   LeaveCriticalSection(&m_cs);
 }
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "base/system/held_lock_count.h"
+
 namespace ZORVANTE {
 
 // Re-entrant for the owning thread.
@@ -25,11 +27,6 @@ class WLock {
  private:
   CRITICAL_SECTION m_cs;
 };
-
-// How many WLocks the calling thread holds (a re-entered lock counts each time). Tests
-// assert that it is zero wherever the SDK calls out: into the framework's waiting calls and
-// into the application's handlers and observers.
-int HeldLockCount();
 
 // Locks in the constructor and unlocks in the destructor; a null lock is allowed.
 class WAutoLock {

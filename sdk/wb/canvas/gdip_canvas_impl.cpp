@@ -58,6 +58,7 @@ void GDIPCanvasImpl::CreateBackBuffer() {
     m_frameDC.Reset();
     m_backBuffer = std::make_unique<Gdiplus::Bitmap>(m_width, m_height, PixelFormat32bppARGB);
   }
+  m_clipped = false;
   m_graphics.reset(Gdiplus::Graphics::FromImage(m_backBuffer.get()));
   if (m_graphics) {
     m_graphics->SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
@@ -108,6 +109,14 @@ void GDIPCanvasImpl::Present(HDC target) {
 void GDIPCanvasImpl::Invalidate() {
   if (m_window) {
     ::InvalidateRect(m_window, nullptr, TRUE);
+  }
+}
+
+void GDIPCanvasImpl::InvalidateArea(int left, int top, int right, int bottom) {
+  if (m_window) {
+    // Every pixel of the area is painted again: nothing to erase.
+    const RECT area = {left, top, right + 1, bottom + 1};
+    ::InvalidateRect(m_window, &area, FALSE);
   }
 }
 
@@ -176,7 +185,7 @@ void GDIPCanvasImpl::Clear(uint8_t r, uint8_t g, uint8_t b) {
     // GDI fills the DIB section many times faster than GDI+ under Wine.
     m_graphics->Flush(Gdiplus::FlushIntentionSync);
     kiv_common::UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(RGB(r, g, b)));
-    const RECT all = {0, 0, m_width, m_height};
+    const RECT all = m_clipped ? m_clip : RECT{0, 0, m_width, m_height};
     if (brush && ::FillRect(m_frameDC.dc(), &all, brush.get())) {
       ::GdiFlush();
       return;
@@ -312,6 +321,25 @@ void GDIPCanvasImpl::SaveLayer() {
   ::GdiFlush();
   ::BitBlt(m_layerDC.dc(), 0, 0, m_width, m_height, m_frameDC.dc(), 0, 0, SRCCOPY);
   m_layerWindow = {GetWidth(), GetHeight()};
+}
+
+bool GDIPCanvasImpl::SetClip(int left, int top, int right, int bottom) {
+  if (!m_graphics) {
+    return false;
+  }
+  m_clip = {std::max(left, 0), std::max(top, 0), std::min(right + 1, m_width), std::min(bottom + 1, m_height)};
+  if (m_clip.right < m_clip.left) m_clip.right = m_clip.left;
+  if (m_clip.bottom < m_clip.top) m_clip.bottom = m_clip.top;
+  m_clipped = true;
+  m_graphics->SetClip(Gdiplus::Rect(m_clip.left, m_clip.top, m_clip.right - m_clip.left, m_clip.bottom - m_clip.top));
+  return true;
+}
+
+void GDIPCanvasImpl::ResetClip() {
+  m_clipped = false;
+  if (m_graphics) {
+    m_graphics->ResetClip();
+  }
 }
 
 bool GDIPCanvasImpl::RestoreLayer() {

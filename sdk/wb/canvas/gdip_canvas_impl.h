@@ -47,6 +47,7 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   void BeginDraw() override {}
   void EndDraw() override;
   void Invalidate() override;
+  void InvalidateArea(int left, int top, int right, int bottom) override;
   void SetSize(int width, int height) override;
   void SetPen(int width, uint32_t argb) override;
   void SetDash(const int* pattern, int count) override;
@@ -66,6 +67,8 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   // it was kept at.
   void SaveLayer() override;
   bool RestoreLayer() override;
+  bool SetClip(int left, int top, int right, int bottom) override;
+  void ResetClip() override;
 
  private:
   void CreateBackBuffer();
@@ -83,6 +86,8 @@ class GDIPCanvasImpl : public kiv_wb::IBoardCanvas {
   kiv_common::MemoryDcWithBitmap m_frameDC;  // the DIB section the back buffer draws into
   kiv_common::MemoryDcWithBitmap m_layerDC;  // the layer kept, when there is one
   SIZE m_layerWindow = {-1, -1};
+  RECT m_clip = {0, 0, 0, 0};  // Clear's area while a clip is set
+  bool m_clipped = false;
   std::unique_ptr<Gdiplus::Bitmap> m_backBuffer;
   std::unique_ptr<Gdiplus::Graphics> m_graphics;
   std::wstring m_fontFace;

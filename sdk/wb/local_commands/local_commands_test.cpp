@@ -18,6 +18,8 @@ class LocalCommandsTest : public ::testing::Test {
     controller.GetEditSettings().SetClock([this] { return now; });
     controller.GetBoard().SetEditId(5);
   }
+  // Nothing of the SDK is held across a call into the network.
+  void TearDown() override { EXPECT_EQ(net.sendsUnderLock, 0); }
   Page& Page0() { return *controller.GetBoard().FindPage(0); }
   std::vector<BoardMsgHeader> Headers() const {
     std::vector<BoardMsgHeader> out;

@@ -259,7 +259,12 @@ bool PageUpdateCommand::Apply(Board& board) {
 
 GraphsMoveCommand::GraphsMoveCommand(uint32_t cliSeqId, uint32_t editId, int pid, const std::vector<int>& graphs,
                                      int ox, int oy)
-    : cli_seq_id(cliSeqId), edit_id(editId), pid(pid), ox(ox), oy(oy), graphs(graphs) {}
+    : cli_seq_id(cliSeqId),
+      edit_id(editId),
+      pid(pid),
+      ox(ClampBoardCoordinate(ox)),
+      oy(ClampBoardCoordinate(oy)),
+      graphs(graphs) {}
 
 std::string GraphsMoveCommand::ToJson() {
   return WriteUpdate(kBoardGraphsMove, cli_seq_id, edit_id, "gmov", [this](JsonWriter& w) {

@@ -1,5 +1,7 @@
 #include "wb/model/graph_path.h"
 
+#include <algorithm>
+
 #include "wb/model/board_limits.h"
 #include "wb/paint/board_painter.h"
 
@@ -63,33 +65,109 @@ void GraphPath::SetPointList(const std::vector<IntPoint>& points) {
 }
 
 void GraphPath::Draw(BoardPainter& painter) {
-  const size_t n = m_points.size();
-  if (n == 0) {
+  if (m_points.empty()) {
     return;
   }
-  painter.SetPen(GetBrushSize(), GetColor());
-  if (n == 1) {
-    painter.DrawLine(m_points[0].x, m_points[0].y, m_points[0].x + 1, m_points[0].y + 1);
-  } else {
-    const float k = 0.1f;
-    std::vector<IntPoint> c1, c2;
-    c1.reserve(n - 1);
-    c2.reserve(n - 1);
-    for (size_t i = 1; i < n; ++i) {
-      const IntPoint& cur = m_points[i];
-      const IntPoint& prev = m_points[i - 1];
-      const IntPoint& prev2 = i >= 2 ? m_points[i - 2] : prev;
-      const IntPoint& next = i + 1 < n ? m_points[i + 1] : cur;
-      c1.push_back(IntPoint{static_cast<int32_t>(prev.x + (cur.x - prev2.x) * k),
-                            static_cast<int32_t>(prev.y + (cur.y - prev2.y) * k)});
-      c2.push_back(IntPoint{static_cast<int32_t>(cur.x - (next.x - prev.x) * k),
-                            static_cast<int32_t>(cur.y - (next.y - prev.y) * k)});
-    }
-    painter.DrawCurve(m_points, c1, c2);
-  }
+  DrawRange(painter, 0, m_points.size() - 1);
   if (m_selected) {
     DrawSelectionFrame(painter, m_bounds);
   }
+}
+
+// The control points of segment i (from point i - 1 to point i).
+void GraphPath::Controls(size_t i, IntPoint* c1, IntPoint* c2) const {
+  const float k = 0.1f;
+  const size_t n = m_points.size();
+  const IntPoint& cur = m_points[i];
+  const IntPoint& prev = m_points[i - 1];
+  const IntPoint& prev2 = i >= 2 ? m_points[i - 2] : prev;
+  const IntPoint& next = i + 1 < n ? m_points[i + 1] : cur;
+  *c1 = IntPoint{static_cast<int32_t>(prev.x + (cur.x - prev2.x) * k),
+                 static_cast<int32_t>(prev.y + (cur.y - prev2.y) * k)};
+  *c2 = IntPoint{static_cast<int32_t>(cur.x - (next.x - prev.x) * k),
+                 static_cast<int32_t>(cur.y - (next.y - prev.y) * k)};
+}
+
+void GraphPath::DrawRange(BoardPainter& painter, size_t first, size_t last) {
+  const size_t n = m_points.size();
+  if (n == 0 || first >= n || last < first) {
+    return;
+  }
+  last = std::min(last, n - 1);
+  painter.SetPen(GetBrushSize(), GetColor());
+  if (n == 1) {
+    painter.DrawLine(m_points[0].x, m_points[0].y, m_points[0].x + 1, m_points[0].y + 1);
+    return;
+  }
+  if (first == last) {
+    return;
+  }
+  std::vector<IntPoint> c1(last - first), c2(last - first);
+  for (size_t i = first + 1; i <= last; ++i) {
+    Controls(i, &c1[i - first - 1], &c2[i - first - 1]);
+  }
+  if (first == 0 && last == n - 1) {
+    painter.DrawCurve(m_points, c1, c2);
+  } else {
+    painter.DrawCurve(std::vector<IntPoint>(m_points.begin() + static_cast<std::ptrdiff_t>(first),
+                                            m_points.begin() + static_cast<std::ptrdiff_t>(last) + 1),
+                      c1, c2);
+  }
+}
+
+bool GraphPath::DrawWithin(BoardPainter& painter, const BoardRect& area, int32_t reach) {
+  const size_t n = m_points.size();
+  auto reaches = [&](BoardRect r) {
+    r.Widen(reach);
+    return r.left <= area.right && area.left <= r.right && r.top <= area.bottom && area.top <= r.bottom;
+  };
+  if (n <= 1) {
+    if (n == 1 && reaches(BoardRect{m_points[0].x, m_points[0].y, m_points[0].x + 1, m_points[0].y + 1})) {
+      DrawRange(painter, 0, 0);
+      return true;
+    }
+    return false;
+  }
+  size_t first = 0;
+  size_t last = 0;
+  for (size_t i = 1; i < n; ++i) {
+    if (reaches(SegmentBounds(i))) {
+      first = first == 0 ? i : first;
+      last = i;
+    }
+  }
+  if (last == 0) {
+    return false;
+  }
+  // From the start of the segment before the first to the end of the one after the last.
+  DrawRange(painter, first >= 2 ? first - 2 : 0, std::min(last + 1, n - 1));
+  return true;
+}
+
+BoardRect GraphPath::SegmentBounds(size_t i) const {
+  IntPoint c1, c2;
+  Controls(i, &c1, &c2);
+  BoardRect r = BoardRect::FromPoints(m_points[i - 1].x, m_points[i - 1].y, m_points[i].x, m_points[i].y);
+  r.Unite(BoardRect::FromPoints(c1.x, c1.y, c2.x, c2.y));
+  return r;
+}
+
+BoardRect GraphPath::GetPartRect(size_t from) const {
+  BoardRect rect;
+  const size_t n = m_points.size();
+  for (size_t i = from; i < n; ++i) {
+    const IntPoint& p = m_points[i];
+    rect.Unite(p.x, p.y, p.x + 1, p.y + 1);
+    if (i > from) {
+      IntPoint c1, c2;
+      Controls(i, &c1, &c2);
+      rect.Unite(BoardRect::FromPoints(c1.x, c1.y, c2.x, c2.y));
+    }
+  }
+  if (!rect.IsEmpty()) {
+    rect.Widen(Margin());
+  }
+  return rect;
 }
 
 bool GraphPath::SelectByRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {

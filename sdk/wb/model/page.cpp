@@ -1,12 +1,14 @@
 #include "wb/model/page.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "wb/model/board_limits.h"
 #include "wb/model/edit_settings.h"
 #include "wb/model/graph_base.h"
 #include "wb/model/graph_line.h"
 #include "wb/model/graph_path.h"
+#include "wb/model/graph_text.h"
 #include "wb/paint/board_painter.h"
 
 namespace kiv_wb {
@@ -208,6 +210,18 @@ void Page::SetImagePath(const std::string& path) {
   m_imagePath = path;
 }
 
+void Page::DrawSelectionFrame(BoardPainter& painter, int selected) const {
+  if (selected < 2 || m_selection.IsEmpty()) {
+    return;
+  }
+  int count = 0;
+  const int* dash = EditSettings::GetSelectionDash(&count);
+  painter.SetPen(EditSettings::GetSelectionPenWidth(), EditSettings::GetSelectionColor());
+  painter.SetDash(dash, count);
+  painter.DrawRect(m_selection.left - 6, m_selection.top - 6, m_selection.right + 6, m_selection.bottom + 6);
+  painter.SetDash(nullptr, 0);
+}
+
 void Page::Draw(BoardPainter& painter) {
   Guard guard(m_lock);
   if (m_imagePath.empty()) {
@@ -222,14 +236,70 @@ void Page::Draw(BoardPainter& painter) {
       ++selected;
     }
   }
-  if (selected >= 2 && !m_selection.IsEmpty()) {
-    int count = 0;
-    const int* dash = EditSettings::GetSelectionDash(&count);
-    painter.SetPen(EditSettings::GetSelectionPenWidth(), EditSettings::GetSelectionColor());
-    painter.SetDash(dash, count);
-    painter.DrawRect(m_selection.left - 6, m_selection.top - 6, m_selection.right + 6, m_selection.bottom + 6);
-    painter.SetDash(nullptr, 0);
+  DrawSelectionFrame(painter, selected);
+}
+
+bool Page::GetPathEnd(uint32_t graphId, size_t* count, IntPoint* point, size_t index) const {
+  Guard guard(m_lock);
+  auto graph = FindGraph(graphId);
+  if (!graph || graph->GetKind() != GraphPath::kKind) {
+    return false;
   }
+  const std::vector<IntPoint>& points = static_cast<const GraphPath&>(*graph).GetPoints();
+  *count = points.size();
+  if (index == SIZE_MAX) {
+    index = points.size() - 1;
+  }
+  *point = index < points.size() ? points[index] : IntPoint{};
+  return true;
+}
+
+BoardRect Page::GetPathPartRect(uint32_t graphId, size_t from, int* brushSize) const {
+  Guard guard(m_lock);
+  auto graph = FindGraph(graphId);
+  if (!graph || graph->GetKind() != GraphPath::kKind) {
+    return BoardRect{};
+  }
+  *brushSize = graph->GetBrushSize();
+  return static_cast<const GraphPath&>(*graph).GetPartRect(from);
+}
+
+namespace {
+
+bool Overlap(const BoardRect& a, const BoardRect& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+}  // namespace
+
+void Page::DrawArea(BoardPainter& painter, const BoardRect& area, int brushSize) {
+  Guard guard(m_lock);
+  if (m_imagePath.empty()) {
+    painter.Clear(255, 255, 255);
+  } else {
+    painter.DrawBackground(m_imagePath);
+  }
+  BoardRect reach = area;
+  reach.Widen(painter.PenReach(brushSize));
+  int selected = 0;
+  for (const auto& g : m_graphs) {
+    // A text's bounds come from its font's measure: it is always drawn.
+    if (g->GetKind() == GraphText::kKind || g->IsSelected()) {
+      g->Draw(painter);
+    } else if (g->GetKind() == GraphPath::kKind) {
+      static_cast<GraphPath&>(*g).DrawWithin(painter, reach, painter.PenReach(g->GetBrushSize()));
+    } else {
+      BoardRect drawn = g->GetRect();
+      drawn.Widen(painter.PenReach(g->GetBrushSize()));
+      if (Overlap(drawn, reach)) {
+        g->Draw(painter);
+      }
+    }
+    if (g->IsSelected()) {
+      ++selected;
+    }
+  }
+  DrawSelectionFrame(painter, selected);
 }
 
 int Page::SelectByRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {

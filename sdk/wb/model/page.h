@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "wb/model/board_rect.h"
+#include "wb/paint/board_painter.h"
 #include "wb/paint/int_point.h"
 
 namespace kiv_wb {
@@ -67,6 +68,14 @@ class Page {
   void SetImagePath(const std::string& path);
 
   void Draw(BoardPainter& painter);
+  // The point count of a free-hand path and its point at `index` (the last one by default,
+  // none when there is no such point); false when there is no such path.
+  bool GetPathEnd(uint32_t graphId, size_t* count, IntPoint* point, size_t index = SIZE_MAX) const;
+  // The bounds of what a path draws from point `from` on, and its brush size.
+  BoardRect GetPathPartRect(uint32_t graphId, size_t from, int* brushSize) const;
+  // Draws the page as Draw does, with only the graphs that may reach into `area` (board
+  // units, pens of up to `brushSize` pixels around it); the canvas is clipped to it.
+  void DrawArea(BoardPainter& painter, const BoardRect& area, int brushSize);
 
   int SelectByRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
   int SelectNear(int32_t x, int32_t y, int32_t extra);
@@ -81,6 +90,8 @@ class Page {
   using Guard = std::lock_guard<std::recursive_mutex>;
   std::vector<std::shared_ptr<GraphBase>>::iterator Find(uint32_t graphId);
   void DropOldestUndoWhenFull();
+  // The frame around a multiple selection (of `selected` graphs).
+  void DrawSelectionFrame(BoardPainter& painter, int selected) const;
 
   const int m_id;
   Board* const m_board;

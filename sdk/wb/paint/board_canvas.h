@@ -22,6 +22,8 @@ class IBoardCanvas {
   virtual void EndDraw() = 0;
   // Asks the window to repaint.
   virtual void Invalidate() = 0;
+  // Asks the window to repaint an area (edges included); by default the whole window.
+  virtual void InvalidateArea(int /*left*/, int /*top*/, int /*right*/, int /*bottom*/) { Invalidate(); }
   // Size of the back buffer; a new size discards its content.
   virtual void SetSize(int width, int height) = 0;
   virtual void SetPen(int width, uint32_t argb) = 0;
@@ -49,6 +51,10 @@ class IBoardCanvas {
   // was one. By default there is none and every frame is drawn whole.
   virtual void SaveLayer() {}
   virtual bool RestoreLayer() { return false; }
+  // Limits drawing (Clear included) to a rectangle, edges included, until ResetClip; false,
+  // nothing limited, when the canvas cannot.
+  virtual bool SetClip(int /*left*/, int /*top*/, int /*right*/, int /*bottom*/) { return false; }
+  virtual void ResetClip() {}
 };
 
 }  // namespace kiv_wb

@@ -1,5 +1,6 @@
 #include "wb/paint/board_painter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -80,14 +81,81 @@ void BoardPainter::EndDraw() {
   m_drawing = false;
 }
 
-bool BoardPainter::BeginCommittedLayer(const void* owner, size_t graphs, int page) {
+bool BoardPainter::BeginCommittedLayer(const void* owner, size_t graphs, int page, size_t added) {
   const std::shared_ptr<IBoardCanvas> canvas = Canvas();
-  const LayerKey key{m_generation.load(), owner, graphs, page};
-  if (canvas && m_layer == key && canvas->RestoreLayer()) {
+  const unsigned generation = m_generation.load();
+  m_drawingLayer = LayerKey{generation, owner, graphs, page};
+  if (graphs < added) {
+    return true;
+  }
+  const LayerKey kept{generation, owner, graphs - added, page};
+  return !(canvas && m_layer == kept && canvas->RestoreLayer());
+}
+
+void BoardPainter::InvalidateArea(const Damage& damage) {
+  {
+    std::lock_guard<std::mutex> guard(m_damageLock);
+    if (m_damage.size() < kMaxDamage) {
+      m_damage.push_back(damage);
+    } else {
+      m_damage.clear();
+      ++m_generation;
+    }
+  }
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    int l, t, r, b;
+    CanvasRect(damage, &l, &t, &r, &b);
+    canvas->InvalidateArea(l, t, r, b);
+  }
+}
+
+BoardPainter::Damage BoardPainter::TakeDamage(int page) {
+  std::vector<Damage> taken;
+  {
+    std::lock_guard<std::mutex> guard(m_damageLock);
+    taken.swap(m_damage);
+  }
+  Damage all;
+  all.page = page;
+  for (const Damage& d : taken) {
+    if (d.page == page && !d.area.IsEmpty()) {
+      all.area.Unite(d.area);
+      all.brushSize = std::max(all.brushSize, d.brushSize);
+      all.added += d.added;
+    }
+  }
+  return all;
+}
+
+void BoardPainter::CanvasRect(const Damage& damage, int* left, int* top, int* right, int* bottom) const {
+  // The pen's width is in pixels whatever the scale; antialiasing reaches a pixel beyond it.
+  const int reach = damage.brushSize / 2 + 2;
+  *left = ToCanvasX(damage.area.left) - reach;
+  *top = ToCanvasY(damage.area.top) - reach;
+  *right = ToCanvasX(damage.area.right) + reach;
+  *bottom = ToCanvasY(damage.area.bottom) + reach;
+}
+
+bool BoardPainter::ClipTo(const Damage& damage) {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (!canvas) {
     return false;
   }
-  m_drawingLayer = key;
-  return true;
+  int l, t, r, b;
+  CanvasRect(damage, &l, &t, &r, &b);
+  return canvas->SetClip(l, t, r, b);
+}
+
+void BoardPainter::ResetClip() {
+  const std::shared_ptr<IBoardCanvas> canvas = Canvas();
+  if (canvas) {
+    canvas->ResetClip();
+  }
+}
+
+int BoardPainter::PenReach(int brushSize) const {
+  return std::max(ToBoardX(brushSize / 2 + 3), ToBoardY(brushSize / 2 + 3)) + 1;
 }
 
 void BoardPainter::EndCommittedLayer() {

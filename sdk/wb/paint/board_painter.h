@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "wb/model/board_rect.h"
 #include "wb/paint/int_point.h"
 
 namespace kiv_wb {
@@ -37,11 +38,31 @@ class BoardPainter {
   void EndDraw();
   // Asks the window to repaint; what the page shows has changed (any thread).
   void Invalidate();
+  // Something of page `page` changed within `area` (board units; pens of up to `brushSize`
+  // pixels around it), possibly a graph added (any thread): only that area of the kept layer
+  // is drawn again, and only it asked to be repainted.
+  struct Damage {
+    int page = -1;
+    BoardRect area;
+    int brushSize = 0;
+    size_t added = 0;
+  };
+  void InvalidateArea(const Damage& damage);
+  // The damage of `page` since the last call, united (the window's thread, at the start of a
+  // frame); an empty area when there is none. Damage of other pages is dropped.
+  Damage TakeDamage(int page);
+  // Limits the canvas's drawing to the damage's pixels; false when it cannot.
+  bool ClipTo(const Damage& damage);
+  void ResetClip();
+  // The reach of a pen of `brushSize` pixels in board units, antialiasing included.
+  int PenReach(int brushSize) const;
 
-  // The committed graphs of a frame drawn for `owner` (the gesture in progress): true when
-  // they must be drawn (then EndCommittedLayer keeps them); false when the canvas put back
-  // the layer kept for the same owner and `graphs` on the same page, nothing having changed.
-  bool BeginCommittedLayer(const void* owner, size_t graphs, int page);
+  // The committed graphs of a frame drawn for `owner` (the gesture in progress, or none):
+  // true when they must be drawn (then EndCommittedLayer keeps them); false when the canvas
+  // put back the layer kept for the same owner and `graphs` on the same page, nothing having
+  // changed but the patches taken, of which `added` added a graph (the patched layer is kept
+  // again with EndCommittedLayer).
+  bool BeginCommittedLayer(const void* owner, size_t graphs, int page, size_t added = 0);
   void EndCommittedLayer();
   // What the page shows has changed without a repaint being asked.
   void InvalidateLayer() { ++m_generation; }
@@ -91,6 +112,11 @@ class BoardPainter {
   };
   LayerKey m_layer;         // of the layer kept (the window's thread only)
   LayerKey m_drawingLayer;  // of the layer being drawn
+  // The damage's pixels (the window's size now).
+  void CanvasRect(const Damage& damage, int* left, int* top, int* right, int* bottom) const;
+  static constexpr size_t kMaxDamage = 256;  // beyond, the whole page is drawn again
+  std::mutex m_damageLock;                   // guards m_damage (never held across a call)
+  std::vector<Damage> m_damage;
 };
 
 }  // namespace kiv_wb

@@ -14,6 +14,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "base/system/held_lock_count.h"
 #include "core/white_board_net.h"
 #include "wb/board_controller.h"
 #include "wb/message/board_message.h"
@@ -41,14 +42,18 @@ class FakeEditView : public IEditView {
   void Draw(IBoardCanvas*) override {}
 };
 
-// Records what a controller sends.
+// Records what a controller sends, and counts the sends made with a lock of the SDK held
+// (tests expect none: nothing of ours is held across a call into the network).
 class RecordingNet : public kiv_core::IWhiteBoardNet {
  public:
   std::vector<std::string> sent;
+  int sendsUnderLock = 0;
+  void NoteSend() { sendsUnderLock += ZORVANTE::HeldLockCount() != 0 ? 1 : 0; }
   void SetListener(kiv_core::IWhiteBoardNetListener*) override {}
   int SubscribeBoardStream(const char*) override { return 0; }
   int UnsubscribeBoardStream(const char*) override { return 0; }
   int SendBoardData(const char*, const uint8_t* data, uint32_t length) override {
+    NoteSend();
     const char* text = reinterpret_cast<const char*>(data);
     // The terminating NUL travels with the text.
     sent.emplace_back(text, length > 0 && text[length - 1] == '\0' ? length - 1 : length);

@@ -15,12 +15,16 @@ class RecordingCanvas : public IBoardCanvas {
   int windowHeight = 720;
   std::vector<std::string> calls;
   int invalidations = 0;
-  bool layers = false;  // keeps a layer (recorded as "save layer" and "restore layer")
+  std::vector<std::string> areas;  // areas asked to be repainted, "l t r b"
+  bool layers = false;             // keeps a layer (recorded as "save layer" and "restore layer")
   bool layerKept = false;
 
   void BeginDraw() override { calls.push_back("begin"); }
   void EndDraw() override { calls.push_back("end"); }
   void Invalidate() override { ++invalidations; }
+  void InvalidateArea(int l, int t, int r, int b) override {
+    areas.push_back(std::to_string(l) + " " + std::to_string(t) + " " + std::to_string(r) + " " + std::to_string(b));
+  }
   void SetSize(int w, int h) override { Record("size", w, h); }
   void SetPen(int w, uint32_t argb) override { Record("pen", w, argb); }
   void SetDash(const int*, int count) override { Record("dash", count); }
@@ -56,6 +60,13 @@ class RecordingCanvas : public IBoardCanvas {
     calls.push_back("restore layer");
     return true;
   }
+  // Clips when it keeps layers.
+  bool SetClip(int l, int t, int r, int b) override {
+    if (!layers) return false;
+    Record("clip", l, t, r, b);
+    return true;
+  }
+  void ResetClip() override { calls.push_back("unclip"); }
 
   // Calls whose text starts with prefix.
   int Count(const std::string& prefix) const {
