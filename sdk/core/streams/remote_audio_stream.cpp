@@ -149,8 +149,12 @@ int RemoteAudioStream::SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioOb
     m_rawOwners.push_back(std::move(observer));
   }
   DropRawOwner(m_rawObserver.Set(target));
+  // A close that ran since the check above has cleared nothing: a closed stream keeps none.
+  if (target && m_closed) DropRawAudioObserver();
   return Apply();
 }
+
+void RemoteAudioStream::DropRawAudioObserver() { DropRawOwner(m_rawObserver.Set(nullptr)); }
 
 void RemoteAudioStream::DropRawOwner(ICoreRemoteRawAudioObserver* observer) {
   if (!observer) return;
