@@ -133,25 +133,36 @@ int CoreEngine::RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<
   KIV_LOG("RegisterCaptureVideoFrameObserver , camera id = %d, Observer %p", cameraId,
           static_cast<void*>(observer.get()));
   std::shared_ptr<LocalVideoDeviceStream> stream = m_streamManager.FindLocalVideoDeviceStreamByCamera(cameraId);
-  if (!stream) return ERR_FAILED;
-  return stream->SetCaptureVideoFrameCallback(std::move(observer));
+  const int result = stream ? stream->SetCaptureVideoFrameCallback(std::move(observer)) : ERR_FAILED;
+  // A camera stream being released delivers until its release has run: the observer it
+  // holds goes too, whichever stream the new one went to.
+  for (const auto& leaving : m_streamManager.LeavingLocalVideoDeviceStreams(cameraId)) {
+    if (leaving != stream) leaving->DropCaptureObserver();
+  }
+  return result;
 }
 
 void CoreEngine::RegisterRemoteRawAudioObserver(const std::string& userId, const std::string& audioId,
                                                 std::shared_ptr<ICoreRemoteRawAudioObserver> observer) {
   KIV_LOG("RegisterRemoteRawAudioObserver, user id:%s, audio id:%s,", userId.c_str(), audioId.c_str());
+  std::shared_ptr<RemoteAudioStream> stream;
   if (!observer) {
     // Taking an observer away starts nothing: it is cleared on the stream there is, whose
     // playback stays as it was.
-    if (std::shared_ptr<RemoteAudioStream> stream = m_streamManager.FindRemoteAudioStream(userId, audioId))
-      (void)stream->SetRawAudioObserver(nullptr);
-    return;
+    stream = m_streamManager.FindRemoteAudioStream(userId, audioId);
+    if (stream) (void)stream->SetRawAudioObserver(nullptr);
+  } else {
+    // The stream's own requests are carried out one at a time (see RemoteAudioChanges): no
+    // subscription starts receiving beside this one, and no lock is held while the observer
+    // it replaces finishes a frame.
+    stream = m_streamManager.CreateRemoteAudioStream(userId, audioId);
+    if (stream) (void)stream->SetRawAudioObserver(std::move(observer));
   }
-  // The stream's own requests are carried out one at a time (see RemoteAudioChanges): no
-  // subscription starts receiving beside this one, and no lock is held while the observer
-  // it replaces finishes a frame.
-  std::shared_ptr<RemoteAudioStream> stream = m_streamManager.CreateRemoteAudioStream(userId, audioId);
-  if (stream) (void)stream->SetRawAudioObserver(std::move(observer));
+  // A stream taken out of its table (a mute, a leave) delivers until its close has run: the
+  // observer it holds goes too, whichever stream the new one went to.
+  for (const auto& leaving : m_streamManager.LeavingRemoteAudioStreams(userId, audioId)) {
+    if (leaving != stream) leaving->DropRawAudioObserver();
+  }
 }
 
 int CoreEngine::GetRemoteAudioInfo(const std::string& userId, const std::string& audioId) {

@@ -101,6 +101,17 @@ struct HeldRawFrames : kiv_core::ICoreRemoteRawAudioObserver {
   std::atomic<bool> inside{false};
 };
 
+// Keeps the cameras of the captured frames.
+struct CaptureFrames : kiv_core::ICoreVideoFrameObserver {
+  explicit CaptureFrames(Calls* seen) : seen(seen) {}
+  void OnCaptureFrame(int camera, kiv_core::CoreVideoFrame*) override {
+    kiv_test::ExpectNoLockHeld("ICoreVideoFrameObserver::OnCaptureFrame");
+    seen->push_back("capture " + std::to_string(camera));
+  }
+  void OnRenderFrame(const char*, const char*, kiv_core::CoreVideoFrame*) override {}
+  Calls* seen;
+};
+
 // One 20 ms packet of codec 1 at 16000 Hz with a byte of payload.
 std::vector<uint8_t> AudioPacket() {
   std::vector<uint8_t> packet(7, 0);
@@ -412,6 +423,60 @@ TEST_F(StreamThreadsTest, ReplacedRawAudioObserverFinishesItsFrameFirst) {
   EXPECT_FALSE(insideWhenReplaced);
   EXPECT_EQ(sink->OnAudioData(packet.data(), 7, nullptr), 7);
   EXPECT_EQ(frames, Calls{"a appdef_mic"});
+}
+
+// Holds a leave (the streams' teardown) where it releases the camera, before the camera's
+// callback is cleared and before any remote audio is closed: the streams are out of their
+// tables and still deliver.
+struct HeldTeardown {
+  explicit HeldTeardown(kiv_media_fake::Media& media) : media(media) {
+    media.camera.onSetCallback = [this] {
+      if (!held.exchange(true)) latch.Arrive();
+    };
+  }
+  ~HeldTeardown() { media.camera.onSetCallback = nullptr; }
+  kiv_media_fake::Media& media;
+  kiv_test::ThreadLatch latch;
+  std::atomic<bool> held{false};
+};
+
+// A remote audio's raw observer removed while a leave tears its stream down: no stream is
+// found, and yet the removal returns only once no frame of the old stream can reach it.
+TEST_F(StreamThreadsTest, RawAudioObserverRemovedWhileLeaveClosesItsStream) {
+  ASSERT_EQ(core.AddLocalPreview(0, Wnd(5), 3), ERR_OK);
+  Calls frames;
+  core.RegisterRemoteRawAudioObserver("a", "appdef_mic", std::make_shared<RawFrames>(&frames));
+  avcore::IAudioDataSink* sink = media.audio.encodedSink;
+  ASSERT_NE(sink, nullptr);
+  HeldTeardown teardown(media);
+  std::thread leave([&] { core.GetStreamManager()->DestroyStreams(); });
+  teardown.latch.WaitArrived();
+
+  core.RegisterRemoteRawAudioObserver("a", "appdef_mic", nullptr);
+  std::vector<uint8_t> packet = AudioPacket();
+  (void)sink->OnAudioData(packet.data(), 7, nullptr);
+  EXPECT_TRUE(frames.empty()) << "the observer was called after its removal returned";
+  teardown.latch.Release();
+  leave.join();
+}
+
+// The same for the camera's capture observer while a leave releases the camera's stream.
+TEST_F(StreamThreadsTest, CaptureObserverRemovedWhileLeaveReleasesItsCamera) {
+  ASSERT_EQ(core.AddLocalPreview(0, Wnd(5), 3), ERR_OK);
+  Calls seen;
+  ASSERT_EQ(core.RegisterCaptureVideoFrameObserver(0, std::make_unique<CaptureFrames>(&seen)), ERR_OK);
+  ASSERT_NE(media.camera.callback, nullptr);
+  HeldTeardown teardown(media);
+  std::thread leave([&] { core.GetStreamManager()->DestroyStreams(); });
+  teardown.latch.WaitArrived();
+
+  (void)core.RegisterCaptureVideoFrameObserver(0, nullptr);
+  std::vector<uint8_t> data(16);
+  avcore::VideoFrame frame{4, 2, avcore::kFourccNV12, 4, 0, 0, data.data(), 12};
+  (void)media.camera.callback(media.camera.callbackContext, &frame);
+  EXPECT_TRUE(seen.empty()) << "the observer was called after its removal returned";
+  teardown.latch.Release();
+  leave.join();
 }
 
 // A second start of the microphone with a pitch set changes nothing: no second processor,

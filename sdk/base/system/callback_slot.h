@@ -36,6 +36,17 @@ class CallsInFlight {
     NotifyWaiting();
     m_idle.wait(lock, idle);
   }
+  // Waits (with `lock` released) until no other thread runs a call on any target but `keep`.
+  void WaitNoneBut(std::unique_lock<std::mutex>& lock, const void* keep) {
+    auto self = std::this_thread::get_id();
+    auto idle = [&] {
+      return std::none_of(m_calls.begin(), m_calls.end(),
+                          [&](const Call& c) { return c.target != keep && c.thread != self; });
+    };
+    if (idle()) return;
+    NotifyWaiting();
+    m_idle.wait(lock, idle);
+  }
 
   // Called on a thread that is about to wait for a call in flight, so that tests see the
   // wait without timing it; null (the default) for none.
@@ -84,12 +95,14 @@ class CallbackSlot {
     return true;
   }
 
-  // Replaces the callback; returns the old one once no other thread runs a call on it.
+  // Replaces the callback; returns the old one once no other thread runs a call on it, nor
+  // on one that a change made meanwhile on another thread replaced (that change may still
+  // be waiting: a second removal does not return before the first one could).
   T* Set(T* callback) {
     std::unique_lock<std::mutex> lock(m_mutex);
     T* old = m_callback;
     m_callback = callback;
-    if (old && old != callback) m_calls.WaitNoneOn(lock, old);
+    if (old != callback || !callback) m_calls.WaitNoneBut(lock, callback);
     return old;
   }
 

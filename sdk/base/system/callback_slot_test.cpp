@@ -50,6 +50,45 @@ TEST(CallbackSlotTest, SetWaitsForTheCallInFlight) {
   EXPECT_EQ(second.calls.load(), 1);
 }
 
+std::atomic<int> g_waits{0};
+
+// A removal made while another thread's removal of the same handler still waits for its
+// call: the second one finds nothing to remove, and yet returns only once that call is done.
+TEST(CallbackSlotTest, SecondRemovalWaitsForTheCallTheFirstWaitsFor) {
+  CallbackSlot<Handler> slot;
+  Handler h;
+  slot.Set(&h);
+  Latch entered, release;
+  std::atomic<bool> inside{false};
+  std::thread caller([&] {
+    slot.Call([&](Handler&) {
+      inside = true;
+      entered.Open();
+      release.Wait();
+      inside = false;
+    });
+  });
+  entered.Wait();
+  g_waits = 0;
+  ZORVANTE::CallsInFlight::SetWaitObserver([] { ++g_waits; });
+  std::thread first([&] { (void)slot.Set(nullptr); });
+  while (g_waits.load() < 1) std::this_thread::yield();
+  std::atomic<bool> secondDone{false};
+  bool insideWhenSecondReturned = true;
+  std::thread second([&] {
+    (void)slot.Set(nullptr);
+    insideWhenSecondReturned = inside.load();
+    secondDone = true;
+  });
+  while (g_waits.load() < 2 && !secondDone.load()) std::this_thread::yield();
+  release.Open();
+  second.join();
+  first.join();
+  caller.join();
+  ZORVANTE::CallsInFlight::SetWaitObserver(nullptr);
+  EXPECT_FALSE(insideWhenSecondReturned) << "the second removal returned while the handler was still called";
+}
+
 // A handler that removes itself does not wait for its own call, and is not called again.
 TEST(CallbackSlotTest, RemovalInsideTheCallTakesEffectAtOnce) {
   CallbackSlot<Handler> slot;

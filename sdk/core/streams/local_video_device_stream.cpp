@@ -39,6 +39,7 @@ int LocalVideoDeviceStream::UnpublishVideo() {
 }
 
 void LocalVideoDeviceStream::Release() {
+  m_gone = true;
   if (m_renderManager) {
     KIV_LOG("destroy local video device stream: %s, %d", GetVideoId().c_str(), m_cameraIndex);
     std::map<avcore::RenderId, HWND> previews;
@@ -108,8 +109,16 @@ int LocalVideoDeviceStream::SetCaptureVideoFrameCallback(std::unique_ptr<ICoreVi
   KIV_LOG("SetCaptureVideoFrameCallback, Observer = %p, CaptureVideoFrameCallback = %p",
           static_cast<void*>(observer.get()), reinterpret_cast<void*>(&LocalVideoStreamBase::CameraFrameCallback));
   if (observer && observer.get() == m_captureObserver.Peek()) return ERR_OK;
+  if (observer && m_gone) return ERR_FAILED;
   m_captureObserver.Replace(std::move(observer));
   (void)UpdateFrameCallback();
+  if (m_gone) {
+    // A release that ran meanwhile may have cleared the camera's callback before it was set
+    // again above: clear both once more.
+    m_captureObserver.Replace(nullptr);
+    if (m_videoDevice) (void)m_videoDevice->SetRawDataCallback(nullptr, nullptr);
+    return ERR_FAILED;
+  }
   return ERR_OK;
 }
 

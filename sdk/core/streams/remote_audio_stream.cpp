@@ -140,7 +140,11 @@ int RemoteAudioStream::SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioOb
   ICoreRemoteRawAudioObserver* target = observer.get();
   if (target && target == m_rawObserver.Peek()) return Apply();
   if (target) {
-    if (m_closed) return ERR_OK;
+    // A closed stream takes none, and keeps none that its close has not cleared yet.
+    if (m_closed) {
+      DropRawAudioObserver();
+      return ERR_OK;
+    }
     if (!ResetTranscoder()) {
       KIV_LOG("SetRawAudioObserver create transcode");
       return ERR_FAILED;
@@ -149,8 +153,12 @@ int RemoteAudioStream::SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioOb
     m_rawOwners.push_back(std::move(observer));
   }
   DropRawOwner(m_rawObserver.Set(target));
+  // A close that ran since the check above has cleared nothing: a closed stream keeps none.
+  if (target && m_closed) DropRawAudioObserver();
   return Apply();
 }
+
+void RemoteAudioStream::DropRawAudioObserver() { DropRawOwner(m_rawObserver.Set(nullptr)); }
 
 void RemoteAudioStream::DropRawOwner(ICoreRemoteRawAudioObserver* observer) {
   if (!observer) return;

@@ -46,6 +46,9 @@ class RemoteAudioStream : public avcore::IAudioDataSink, public std::enable_shar
   // Null clears. A new observer needs the transcoder (302 when none can be made: nothing is
   // replaced then). Returns once no frame is in the observer it replaces.
   int SetRawAudioObserver(std::shared_ptr<ICoreRemoteRawAudioObserver> observer);
+  // Clears the raw observer and changes nothing at the framework (for a stream taken out of
+  // its table, whose close carries the change out); returns once no frame is in it.
+  void DropRawAudioObserver();
   // Not owned; must stay valid until cleared. Returns once no frame is in the one it replaces.
   int SetEncodedAudioObserver(IRemoteEncodedAudioObserver* observer);
   // The first value the device reports for the playback stream; 0 without one.

@@ -30,6 +30,31 @@ bool TakeOut(std::vector<std::shared_ptr<T>>& streams, const T* stream) {
   return false;
 }
 
+template <class T>
+void Remember(std::vector<std::weak_ptr<T>>& leaving, const std::shared_ptr<T>& stream) {
+  leaving.erase(std::remove_if(leaving.begin(), leaving.end(), [](const std::weak_ptr<T>& w) { return w.expired(); }),
+                leaving.end());
+  leaving.push_back(stream);
+}
+
+// The streams still alive, taken under the lock; each one found is dropped outside it, where
+// a stream whose last owner this was may be destroyed.
+template <class T>
+std::vector<std::shared_ptr<T>> Alive(const std::vector<std::weak_ptr<T>>& leaving) {
+  std::vector<std::shared_ptr<T>> alive;
+  for (const auto& weak : leaving) {
+    if (std::shared_ptr<T> stream = weak.lock()) alive.push_back(std::move(stream));
+  }
+  return alive;
+}
+
+template <class T, class Pred>
+std::vector<std::shared_ptr<T>> Keep(std::vector<std::shared_ptr<T>> streams, Pred pred) {
+  streams.erase(std::remove_if(streams.begin(), streams.end(), [&](const std::shared_ptr<T>& s) { return !pred(*s); }),
+                streams.end());
+  return streams;
+}
+
 }  // namespace
 
 StreamManager::~StreamManager() = default;
@@ -66,8 +91,26 @@ void StreamManager::DestroyLocalVideoDeviceStream(const std::shared_ptr<LocalVid
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     taken = TakeOut(m_localVideoStreams, stream.get());
+    if (taken) RememberLeaving(stream);
   }
   if (taken) stream->Release();
+}
+
+std::vector<std::shared_ptr<LocalVideoDeviceStream>> StreamManager::LeavingLocalVideoDeviceStreams(int cameraId) {
+  std::vector<std::shared_ptr<LocalVideoDeviceStream>> alive;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    alive = Alive(m_leavingLocalVideoStreams);
+  }
+  return Keep(std::move(alive), [&](const LocalVideoDeviceStream& s) { return s.GetCameraIndex() == cameraId; });
+}
+
+void StreamManager::RememberLeaving(const std::shared_ptr<LocalVideoDeviceStream>& stream) {
+  Remember(m_leavingLocalVideoStreams, stream);
+}
+
+void StreamManager::RememberLeaving(const std::shared_ptr<RemoteAudioStream>& stream) {
+  Remember(m_leavingRemoteAudioStreams, stream);
 }
 
 std::shared_ptr<LocalAudioCustomStream> StreamManager::FindLocalAudioCustomStream(const std::string& audioId) {
@@ -149,12 +192,24 @@ int StreamManager::DeleteRemoteAudioStream(const std::shared_ptr<RemoteAudioStre
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     taken = stream && TakeOut(m_remoteAudioStreams, stream.get());
+    if (taken) RememberLeaving(stream);
   }
   if (!taken) {
     KIV_LOG("Failedt to find remote audio stream to delete");
     return stream ? stream->Close() : ERR_OK;
   }
   return stream->Close();
+}
+
+std::vector<std::shared_ptr<RemoteAudioStream>> StreamManager::LeavingRemoteAudioStreams(const std::string& userId,
+                                                                                         const std::string& audioId) {
+  std::vector<std::shared_ptr<RemoteAudioStream>> alive;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    alive = Alive(m_leavingRemoteAudioStreams);
+  }
+  return Keep(std::move(alive),
+              [&](const RemoteAudioStream& s) { return s.GetUserId() == userId && s.GetAudioId() == audioId; });
 }
 
 void StreamManager::RecordSubscribedAudio(const std::shared_ptr<RemoteAudioStream>& stream) {
@@ -172,6 +227,7 @@ void StreamManager::RemoveRemoteUser(const std::string& userId) {
     ZORVANTE::WAutoLock guard(&m_lock);
     for (auto it = m_remoteAudioStreams.begin(); it != m_remoteAudioStreams.end();) {
       if ((*it)->GetUserId() == userId) {
+        RememberLeaving(*it);
         leaving.push_back(std::move(*it));
         it = m_remoteAudioStreams.erase(it);
       } else {
@@ -275,6 +331,8 @@ void StreamManager::DestroyStreams() {
     remoteAudios.swap(m_remoteAudioStreams);
     boards.swap(m_remoteTspdStreams);
     m_mediaRecords.clear();
+    for (const auto& stream : localVideos) RememberLeaving(stream);
+    for (const auto& stream : remoteAudios) RememberLeaving(stream);
   }
   for (auto& stream : localVideos) stream->Release();
   for (auto& stream : remoteVideos) (void)stream->UnSubscribe();

@@ -38,6 +38,9 @@ class StreamManager {
   std::shared_ptr<LocalVideoDeviceStream> FindLocalVideoDeviceStreamByCamera(int cameraId);
   std::shared_ptr<LocalVideoDeviceStream> FindLocalVideoDeviceStream(const std::string& videoId);
   void DestroyLocalVideoDeviceStream(const std::shared_ptr<LocalVideoDeviceStream>& stream);
+  // The camera's streams taken out of the table and not yet gone: their teardown may still
+  // hand a frame to their capture observer.
+  std::vector<std::shared_ptr<LocalVideoDeviceStream>> LeavingLocalVideoDeviceStreams(int cameraId);
 
   // The microphone publisher, reached without the lock.
   LocalAudioStream* GetLocalAudioStream() { return &m_localAudioStream; }
@@ -59,6 +62,10 @@ class StreamManager {
   std::shared_ptr<RemoteAudioStream> FindRemoteAudioStream(const std::string& userId, const std::string& audioId);
   // Takes the stream out of its table and closes it (see RemoteAudioStream::Close).
   int DeleteRemoteAudioStream(const std::shared_ptr<RemoteAudioStream>& stream);
+  // The audio's streams taken out of the table (deleted, their user or the group gone) and
+  // not yet gone: until their close has run they may still hand a frame to their observers.
+  std::vector<std::shared_ptr<RemoteAudioStream>> LeavingRemoteAudioStreams(const std::string& userId,
+                                                                            const std::string& audioId);
   // The user's audio streams are unsubscribed and deleted, all of its media records erased.
   void RemoveRemoteUser(const std::string& userId);
   // Stores the published record of a subscribed audio while its stream is still registered:
@@ -92,10 +99,16 @@ class StreamManager {
   void Reopen();
 
  private:
+  // Under the lock: a stream taken out of its table is remembered until it is gone.
+  void RememberLeaving(const std::shared_ptr<LocalVideoDeviceStream>& stream);
+  void RememberLeaving(const std::shared_ptr<RemoteAudioStream>& stream);
+
   std::vector<std::shared_ptr<LocalVideoDeviceStream>> m_localVideoStreams;
   std::vector<std::shared_ptr<RemoteVideoStreamBase>> m_remoteVideoStreams;
   std::vector<std::shared_ptr<RemoteAudioStream>> m_remoteAudioStreams;
   std::vector<std::shared_ptr<RemoteTspdStream>> m_remoteTspdStreams;
+  std::vector<std::weak_ptr<LocalVideoDeviceStream>> m_leavingLocalVideoStreams;
+  std::vector<std::weak_ptr<RemoteAudioStream>> m_leavingRemoteAudioStreams;
   LocalAudioStream m_localAudioStream;
   std::map<std::string, std::shared_ptr<LocalAudioCustomStream>> m_customAudioStreams;
   LocalSysAudioStream m_localSysAudioStream;
