@@ -86,6 +86,7 @@ struct AliceWindow {
   std::wstring dir;
   COLORREF color = kRed;
   int clicks = 0;
+  int activations = 0;
   HWND edit = nullptr;
 };
 AliceWindow g_alice;
@@ -111,6 +112,9 @@ LRESULT CALLBACK AliceProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
         Touch(g_alice.dir + L"\\edit", text);
       }
       return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) Touch(g_alice.dir + L"\\activations", std::to_string(++g_alice.activations));
+      break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
@@ -174,7 +178,8 @@ void LogForegroundChange(HWND mine) {
 }
 
 // Flags in <dir>: recolor, grant, revoke, sync, stop. Reports: published, granted, revoked, synced,
-// clicks (count), edit (text), foreground (1 while her window is the foreground window), fglog.
+// clicks (count), activations (count), edit (text), foreground (1 while her window is the
+// foreground window), fglog.
 TEST(ScreenShareChild, DISABLED_Share) {
   g_alice.dir = Env(L"SCREEN_SHARE_DIR");
   ASSERT_FALSE(g_alice.dir.empty());
@@ -346,8 +351,8 @@ class ScreenShareTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start(0, 0, &why)) << why;
     dir_ = media_test::WorkDir() + L"\\screen_share_" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(dir_.c_str(), nullptr);
-    for (const wchar_t* f : {L"published", L"stop", L"clicks", L"edit", L"granted", L"revoked", L"foreground", L"fglog",
-                             L"sync", L"synced"}) {
+    for (const wchar_t* f : {L"published", L"stop", L"clicks", L"activations", L"edit", L"granted", L"revoked",
+                             L"foreground", L"fglog", L"sync", L"synced"}) {
       DeleteFileW((dir_ + L"\\" + f).c_str());
     }
   }
@@ -373,6 +378,7 @@ class ScreenShareTest : public ::testing::Test {
     return WaitFor([&] { return media_test::Exists(dir_ + L"\\published"); }, 30000);
   }
   int Clicks() { return std::atoi(ReadText(dir_ + L"\\clicks").c_str()); }
+  int Activations() { return std::atoi(ReadText(dir_ + L"\\activations").c_str()); }
   bool AliceInForeground() { return ReadText(dir_ + L"\\foreground") == "1"; }
 
   // Bob's viewer takes the focus when clicked. On one display it shares the X input focus
@@ -464,8 +470,12 @@ TEST_F(ScreenShareTest, BobSeesAndControlsAlicesWindow) {
   Touch(dir_ + L"\\grant");
   ASSERT_TRUE(WaitFor([&] { return media_test::Exists(dir_ + L"\\granted"); }, 5000));
   PumpMessages(300);
+  SettleViewerFocus(viewer);
+  const int activations = Activations();
   ClickViewer(viewer, press);
   EXPECT_TRUE(WaitFor([&] { return Clicks() == 1; }, 3000)) << "the click did not press alice's button";
+  EXPECT_TRUE(WaitFor([&] { return Activations() > activations; }, 3000))
+      << "the press did not activate alice's window; " << AliceLog();
   SettleViewerFocus(viewer);
   ClickViewer(viewer, InViewer((kEdit.left + kEdit.right) / 2, (kEdit.top + kEdit.bottom) / 2));
   PumpMessages(200);
