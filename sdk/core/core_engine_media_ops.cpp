@@ -124,8 +124,13 @@ int CoreEngine::RegisterRenderVideoFrameObserver(const std::string& userId, cons
   KIV_LOG("RegisterRenderVideoFrameObserver , user id = %s, video id = %s, ObserverCallback %p", userId.c_str(),
           videoId.c_str(), static_cast<void*>(observer.get()));
   std::shared_ptr<RemoteVideoStreamBase> stream = m_streamManager.FindRemoteVideoStream(userId, videoId);
-  if (!stream) return ERR_FAILED;
-  return stream->SetRemoteRawDataCallback(std::move(observer));
+  const int result = stream ? stream->SetRemoteRawDataCallback(std::move(observer)) : ERR_FAILED;
+  // A stream taken out of its table delivers until its renders are removed: the observer
+  // it holds goes too, whichever stream the new one went to.
+  for (const auto& leaving : m_streamManager.LeavingRemoteVideoStreams(userId, videoId)) {
+    if (leaving != stream) leaving->DropRawObserver();
+  }
+  return result;
 }
 
 int CoreEngine::RegisterCaptureVideoFrameObserver(int cameraId, std::unique_ptr<ICoreVideoFrameObserver> observer) {

@@ -102,13 +102,13 @@ void BoardEngine::Attach(kiv_core::IWhiteBoardNet* net, IBoardEngineListener* li
 }
 
 void BoardEngine::Init(const std::string& userId) {
-  m_userId = userId;
   const std::string folder = m_workDir + "/KivDocImages";
-  if (!EnsureFolder(folder)) {
-    WB_LOG("Init, doc mkdir failed");
-    return;
-  }
-  m_imageFolder = folder;
+  const bool made = EnsureFolder(folder);
+  if (!made) WB_LOG("Init, doc mkdir failed");
+  // Logins on several threads, and download threads reading both.
+  ZORVANTE::WAutoLock guard(&m_lock);
+  m_userId = userId;
+  if (made) m_imageFolder = folder;
 }
 
 int BoardEngine::CreateBlankWb(const std::string& name, int width, int height, int pageCount) {
@@ -440,9 +440,15 @@ std::string BoardEngine::PageImageLocalPath(const std::string& filePath, std::st
     WB_LOG("OnDocDownloadRsp, not a page image %s", filePath.c_str());
     return "";
   }
-  const std::string userFolder = m_imageFolder + "/" + m_userId;
+  std::string imageFolder, userId;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    imageFolder = m_imageFolder;
+    userId = m_userId;
+  }
+  const std::string userFolder = imageFolder + "/" + userId;
   const std::string docImages = userFolder + "/" + docFolder;
-  if (m_imageFolder.empty() || !EnsureFolder(userFolder) || !EnsureFolder(docImages)) {
+  if (imageFolder.empty() || !EnsureFolder(userFolder) || !EnsureFolder(docImages)) {
     WB_LOG("mkdir error!!");
     return "";
   }

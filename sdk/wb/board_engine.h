@@ -98,7 +98,6 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   bool RequestDocDownloadUrl(const std::string& filePath) override;
   void OnDownloadEvent(int eventCode, DocEventInfo info) override;
 
-  const std::string& ImageFolder() const { return m_imageFolder; }
   size_t PendingCreates();
 
  private:
@@ -138,8 +137,8 @@ class BoardEngine : public kiv_core::IWhiteBoardNetListener, public ICoreBoardEv
   int m_docSize = 0;
   PendingDocuments m_pendingDocs;  // under m_lock; each upload opens its own file
   KivDownloadDocManager m_downloads{this};
-  std::string m_imageFolder;
-  std::string m_userId;
+  std::string m_imageFolder;  // under m_lock
+  std::string m_userId;       // under m_lock
   std::string m_workDir;
   bool m_loggerCreated = false;
   WorkerThreads m_uploads;  // upload threads, joined before the engine goes

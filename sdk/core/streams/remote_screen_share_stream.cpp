@@ -7,9 +7,7 @@
 #include "core/env/log_record.h"
 #include "core/frames/core_video_frame.h"
 #include "core/frames/video_codes.h"
-
-#include <map>
-#include <mutex>
+#include "core/streams/stream_registry.h"
 
 namespace kiv_core {
 
@@ -36,60 +34,37 @@ bool RemoteControlFlag() {
   return env && env->m_remoteControl;
 }
 
-// The streams alive now, by id: a callback or a posted restart for a stream that went finds
-// nothing. Held only for the lookup.
-struct Registry {
-  std::mutex mutex;
-  uintptr_t next = 1;
-  std::map<uintptr_t, std::weak_ptr<RemoteScreenShareStream>> live;
-};
-
-Registry& Live() {
-  static Registry* registry = new Registry();  // callbacks may come during static destruction
-  return *registry;
-}
-
-uintptr_t NextId() {
-  std::lock_guard<std::mutex> guard(Live().mutex);
-  return Live().next++;
-}
+using Live = StreamRegistry<RemoteScreenShareStream>;
 
 }  // namespace
 
 std::shared_ptr<RemoteScreenShareStream> RemoteScreenShareStream::Make(const std::string& userId) {
   std::shared_ptr<RemoteScreenShareStream> stream(new RemoteScreenShareStream(userId));
-  std::lock_guard<std::mutex> guard(Live().mutex);
-  Live().live[stream->m_id] = stream;
+  Live::Add(stream->m_id, stream);
   return stream;
 }
 
 RemoteScreenShareStream::RemoteScreenShareStream(const std::string& userId)
     : RemoteVideoStreamBase(userId, kScreenVideoId),
-      m_id(NextId()),
+      m_id(Live::NextId()),
       m_viewerEvents{avcore::kEventRecordVersion, &RemoteScreenShareStream::OnViewerEvent, 0,
                      reinterpret_cast<void*>(m_id)} {}
 
 RemoteScreenShareStream::~RemoteScreenShareStream() {
-  {
-    std::lock_guard<std::mutex> guard(Live().mutex);
-    Live().live.erase(m_id);
-  }
+  Live::Remove(m_id);
   m_receiveStarted = false;
   // The owner unsubscribed it already; a viewer still up (a stream nobody unsubscribed) goes.
+  // Nobody else owns the stream, so no other thread is at work on it (a queued operation
+  // owns it too).
   if (m_renderId) (void)StopReceive();
-}
-
-std::shared_ptr<RemoteScreenShareStream> RemoteScreenShareStream::Find(void* context) {
-  std::lock_guard<std::mutex> guard(Live().mutex);
-  auto found = Live().live.find(reinterpret_cast<uintptr_t>(context));
-  return found == Live().live.end() ? nullptr : found->second.lock();
+  m_rawObserver.Replace(nullptr);
 }
 
 template <class Fn>
 int RemoteScreenShareStream::Serial(Fn fn) {
   // A queued operation keeps the stream alive until it has run.
   std::shared_ptr<RemoteScreenShareStream> self = weak_from_this().lock();
-  return m_serial.Run([self, fn]() { return fn(); });
+  return m_turns.Run([self, fn]() { return fn(); });
 }
 
 avcore::VncViewConfig RemoteScreenShareStream::BuildViewConfig(HWND window, bool control, bool remoteControlFlag) {
@@ -135,6 +110,8 @@ int RemoteScreenShareStream::StartReceiveScreenShare() {
     return ERR_FAILED;
   }
   m_viewState = 1;
+  // A new viewer (a restart after bad data) feeds the observer registered on the old one.
+  RefreshRawCallback();
   KIV_LOG("StartReceiveScreenShare remote_user_id: %s success.", m_userId.c_str());
   return ERR_OK;
 }
@@ -242,25 +219,38 @@ void RemoteScreenShareStream::HandleRemoteControlEvent(int type) {
 }
 
 int RemoteScreenShareStream::SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) {
-  avcore::IVncRenderManager* viewers = Viewers();
-  const avcore::RenderId id = m_renderId;
-  if (!id || !viewers) {
+  if (!m_renderId || !Viewers()) {
     KIV_LOG("SetRemoteRawDataCallback Invalid render id!!!");
+    // The observer there was goes all the same: a viewer made later must not find it.
+    m_rawObserver.Replace(nullptr);
     return ERR_FAILED;
   }
-  if (observer.get() == m_rawObserver.Peek()) return ERR_OK;
-  const bool set = observer != nullptr;
-  if (!set) (void)viewers->SetRawDataCallback(id, nullptr, nullptr, nullptr);
   // Returns once a frame in the replaced observer is done with it.
   m_rawObserver.Replace(std::move(observer));
-  if (set)
-    (void)viewers->SetRawDataCallback(id, reinterpret_cast<void*>(m_id), &RemoteScreenShareStream::OnRawFrame, nullptr);
+  (void)Serial([this]() -> int {
+    RefreshRawCallback();
+    return ERR_OK;
+  });
   return ERR_OK;
+}
+
+void RemoteScreenShareStream::DropRawObserver() { m_rawObserver.Replace(nullptr); }
+
+void RemoteScreenShareStream::RefreshRawCallback() {
+  avcore::IVncRenderManager* viewers = Viewers();
+  const avcore::RenderId id = m_renderId;
+  if (!viewers || !id) return;
+  if (m_rawObserver.Peek()) {
+    (void)viewers->SetRawDataCallback(id, reinterpret_cast<void*>(m_id), &RemoteScreenShareStream::OnRawFrame, nullptr);
+  } else {
+    (void)viewers->SetRawDataCallback(id, nullptr, nullptr, nullptr);
+  }
 }
 
 int32_t AVCORE_CALLBACK RemoteScreenShareStream::OnRawFrame(void* context, const avcore::VideoFrame* frame) {
   if (!context || !frame) return 0;
-  std::shared_ptr<RemoteScreenShareStream> stream = Find(context);
+  StreamTurns::CallbackScope inside;
+  std::shared_ptr<RemoteScreenShareStream> stream = Live::Find(context);
   if (!stream) return frame->length;
   (void)stream->m_rawObserver.Call([&](ICoreVideoFrameObserver& observer) {
     CoreVideoFrame record = ToCoreVideoFrame(*frame);
@@ -274,8 +264,9 @@ int AVCORE_CALLBACK RemoteScreenShareStream::OnViewerEvent(uintptr_t, uintptr_t,
   CoreEnv* env = CoreEnv::Instance();
   EngineEventHandler* handler = env ? env->m_config.eventHandler : nullptr;
   if (!handler || !context) return 1;
+  StreamTurns::CallbackScope inside;
   // An owning reference: the stream may be taken out of its table meanwhile.
-  std::shared_ptr<RemoteScreenShareStream> stream = Find(context);
+  std::shared_ptr<RemoteScreenShareStream> stream = Live::Find(context);
   if (!stream) return 1;
   if (code == avcore::kViewerEventConnected) {
     handler->OnRemoteVideoEvent(stream->m_userId, stream->m_videoId, 2);
@@ -283,7 +274,7 @@ int AVCORE_CALLBACK RemoteScreenShareStream::OnViewerEvent(uintptr_t, uintptr_t,
     if (stream->m_receiveStarted && !stream->m_stopRequested && CoreEnv::IsLogined()) {
       KIV_LOG("receive VNC_EVENT_VIEWER_BADDATA");
       handler->PostTask([context] {
-        if (std::shared_ptr<RemoteScreenShareStream> live = Find(context)) (void)live->Restart();
+        if (std::shared_ptr<RemoteScreenShareStream> live = Live::Find(context)) (void)live->Restart();
       });
     }
   }

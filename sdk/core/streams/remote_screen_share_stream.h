@@ -1,9 +1,10 @@
 // Shows another participant's shared screen in an application window through the
 // framework's screen-share render manager, and carries the viewer's side of remote
 // control. Bad data reported by the viewer restarts it on the message-window thread.
-// The framework's callbacks reach the stream through an id, never a pointer: a callback
-// that comes after the stream went finds nothing. The viewer's framework calls run one at a
-// time (SerialCalls) with no lock held.
+// The framework's callbacks reach the stream through an id (StreamRegistry), never a
+// pointer: a callback that comes after the stream went finds nothing. The viewer's
+// framework calls (StreamTurns) run one at a time with no lock held: an unsubscription
+// returns once the viewer is removed.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +18,7 @@
 #include "avcore/render.h"
 #include "base/system/owned_callback_slot.h"
 #include "core/streams/remote_video_stream_base.h"
-#include "core/streams/serial_calls.h"
+#include "core/streams/stream_turns.h"
 
 namespace kiv_core {
 
@@ -37,6 +38,7 @@ class RemoteScreenShareStream : public RemoteVideoStreamBase,
   // The sharer's answer: 2 accepted, 3 refused.
   void HandleRemoteControlEvent(int type) override;
   int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) override;
+  void DropRawObserver() override;
 
   int Restart();
 
@@ -51,9 +53,9 @@ class RemoteScreenShareStream : public RemoteVideoStreamBase,
   int StartReceiveScreenShare();
   int StopReceive();
   void RemoveViewRender();
+  // Sets the viewer's raw callback while an observer is registered, clears it otherwise.
+  void RefreshRawCallback();
   int Reconfigure(bool control);
-  // The live stream of a callback's context, or null.
-  static std::shared_ptr<RemoteScreenShareStream> Find(void* context);
   static int AVCORE_CALLBACK OnViewerEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t code, void* context);
   static int32_t AVCORE_CALLBACK OnRawFrame(void* context, const avcore::VideoFrame* frame);
 
@@ -68,7 +70,7 @@ class RemoteScreenShareStream : public RemoteVideoStreamBase,
   HWND m_viewWindow = nullptr;
   int m_renderMode = 0;
   avcore::EventRecord m_viewerEvents;
-  SerialCalls m_serial;
+  StreamTurns m_turns;
   ZORVANTE::OwnedCallbackSlot<ICoreVideoFrameObserver> m_rawObserver;
 };
 

@@ -1,36 +1,45 @@
 // One remote user's camera video shown in an application window (the main render) and in
 // any number of extended renders, which the stream feeds with the main render's frames.
+// The render state (window, mode, render ids, subscription, extended renders) is read and
+// written under the stream's lock; the framework's calls on the renders are made in turn
+// (StreamTurns) with no lock held, so that an unsubscription or the destruction returns
+// once the framework holds no render of the stream. The renders' callbacks reach the
+// stream through an id (StreamRegistry) and own it for the call.
 #pragma once
 
-#include <atomic>
 #include <map>
+#include <memory>
 
 #include "base/system/owned_callback_slot.h"
 #include "base/system/w_lock.h"
 #include "core/streams/remote_video_stream_base.h"
-#include "core/streams/serial_calls.h"
+#include "core/streams/stream_turns.h"
 
 namespace kiv_core {
 
-class RemoteVideoStream : public RemoteVideoStreamBase {
+class RemoteVideoStream : public RemoteVideoStreamBase, public std::enable_shared_from_this<RemoteVideoStream> {
  public:
-  RemoteVideoStream(const std::string& userId, const std::string& videoId);
+  static std::shared_ptr<RemoteVideoStream> Make(const std::string& userId, const std::string& videoId);
   ~RemoteVideoStream() override;
 
   bool CanUnSubscribe() override;
+  // Returns once the renders are removed, unless asked for inside a framework callback
+  // while another thread is at work on the renders (that thread removes them then).
   int UnSubscribe() override;
+  // Asks the framework for the main render's figures (a call that waits for nothing).
   void GetRenderStats(avcore::RenderStats* stats) override;
   // Sets the main render's window and mode and starts receiving; a null window detaches.
   int SetRender(HWND window, int mode) override;
   // Changes window and mode only; never starts receiving.
   int UpdateRender(HWND window, int mode) override;
   int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver> observer) override;
+  void DropRawObserver() override;
   // Adds, changes (window set) or removes (window null) the extended render `id`.
   int SetExtendRender(int id, HWND window, int mode) override;
   int UpdateExtendRender(int id, HWND window, int mode) override;
 
-  avcore::RenderId GetRenderId() const { return m_renderId.load(); }
-  bool IsSubscribed() const { return m_subscribed; }
+  avcore::RenderId GetRenderId();
+  bool IsSubscribed();
 
  private:
   struct ExtendRenderEntry {
@@ -39,29 +48,33 @@ class RemoteVideoStream : public RemoteVideoStreamBase {
     avcore::RenderId renderId = 0;
   };
 
-  int CheckSubscribe();
-  bool HasExtendRenders();
-  void RefreshRawCallbacks();
+  RemoteVideoStream(const std::string& userId, const std::string& videoId);
+  template <class Fn>
+  int Turn(Fn fn);
+  // In turn.
+  int DoSetRender(HWND window, int mode);
+  int DoUpdateRender(HWND window, int mode);
+  int DoCheckSubscribe();
+  int DoUnSubscribe();
+  int DoSetExtendRender(int id, HWND window, int mode);
+  int DoUpdateExtendRender(int id, HWND window, int mode);
+  void DoRefreshRawCallbacks();
+
   void OnFrame(const avcore::VideoFrame* frame);
   int OnValue(int32_t value);
-
   static int AVCORE_CALLBACK OnRenderEvent(uintptr_t, uintptr_t code, uintptr_t, uintptr_t, void* context);
   static int AVCORE_CALLBACK OnExtendRenderEvent(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void*);
   static int32_t AVCORE_CALLBACK FrameCallback(void* context, const avcore::VideoFrame* frame);
   static int32_t AVCORE_CALLBACK ValueCallback(void* context, int32_t value);
 
+  const uintptr_t m_id;    // the renders' callbacks' context
+  ZORVANTE::WLock m_lock;  // the render state below; held across no call
   HWND m_hrender = nullptr;
   int m_renderMode = 3;
-  // Cleared by UnSubscribe before the render's removal is asked for.
-  std::atomic<avcore::RenderId> m_renderId{0};
-  ZORVANTE::WLock m_lock;  // the extended renders' table against the frame callback; held across no call
-  // Setting the main render's raw callbacks and removing the renders, one at a time with no
-  // lock held: a removal asked for while a thread sets the callbacks is made by that thread
-  // after it, so no callback is set on a render already removed, and a frame's observer that
-  // asks for either (the framework's calls wait for that frame) does not wait.
-  SerialCalls m_renderCalls;
-  std::map<int, ExtendRenderEntry> m_extendRenders;
+  avcore::RenderId m_renderId = 0;
   bool m_subscribed = false;
+  std::map<int, ExtendRenderEntry> m_extendRenders;
+  StreamTurns m_turns;
   avcore::EventRecord m_renderEvents;
   avcore::EventRecord m_extendRenderEvents;
   ZORVANTE::OwnedCallbackSlot<ICoreVideoFrameObserver> m_rawObserver;

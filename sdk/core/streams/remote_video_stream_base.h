@@ -30,6 +30,8 @@ class RemoteVideoStreamBase {
   virtual void HandleRemoteControlEvent(int) {}
   // Takes the observer; a null one clears.
   virtual int SetRemoteRawDataCallback(std::unique_ptr<ICoreVideoFrameObserver>) { return ERR_FAILED; }
+  // Clears the observer; returns once no frame is in it on another thread.
+  virtual void DropRawObserver() {}
   virtual int SetExtendRender(int, HWND, int) { return ERR_FAILED; }
   virtual int UpdateExtendRender(int, HWND, int) { return ERR_FAILED; }
 

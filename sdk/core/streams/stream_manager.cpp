@@ -113,6 +113,10 @@ void StreamManager::RememberLeaving(const std::shared_ptr<RemoteAudioStream>& st
   Remember(m_leavingRemoteAudioStreams, stream);
 }
 
+void StreamManager::RememberLeaving(const std::shared_ptr<RemoteVideoStreamBase>& stream) {
+  Remember(m_leavingRemoteVideoStreams, stream);
+}
+
 std::shared_ptr<LocalAudioCustomStream> StreamManager::FindLocalAudioCustomStream(const std::string& audioId) {
   ZORVANTE::WAutoLock guard(&m_lock);
   auto found = m_customAudioStreams.find(audioId);
@@ -137,13 +141,17 @@ std::shared_ptr<LocalAudioCustomStream> StreamManager::CreateLocalAudioCustomStr
 std::shared_ptr<RemoteVideoStreamBase> StreamManager::CreateRemoteVideoStream(const std::string& userId,
                                                                               const std::string& videoId) {
   ZORVANTE::WAutoLock guard(&m_lock);
+  if (!m_open) {
+    KIV_LOG("Create RemoteVideoStream refused: the group is left, uid=%s", userId.c_str());
+    return nullptr;
+  }
   if (auto found = FindRemoteVideoStream(userId, videoId)) return found;
   KIV_LOG("Create RemoteVideoStream, uid=%s, vid=%s", userId.c_str(), videoId.c_str());
   std::shared_ptr<RemoteVideoStreamBase> made;
   if (videoId == kScreenShareVideoId) {
     made = RemoteScreenShareStream::Make(userId);
   } else {
-    made = std::make_shared<RemoteVideoStream>(userId, videoId);
+    made = RemoteVideoStream::Make(userId, videoId);
   }
   m_remoteVideoStreams.push_back(made);
   return made;
@@ -163,8 +171,20 @@ void StreamManager::DestroyRemoteVideoStream(const std::shared_ptr<RemoteVideoSt
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     taken = TakeOut(m_remoteVideoStreams, stream.get());
+    if (taken) RememberLeaving(stream);
   }
   if (taken) (void)stream->UnSubscribe();
+}
+
+std::vector<std::shared_ptr<RemoteVideoStreamBase>> StreamManager::LeavingRemoteVideoStreams(
+    const std::string& userId, const std::string& videoId) {
+  std::vector<std::shared_ptr<RemoteVideoStreamBase>> alive;
+  {
+    ZORVANTE::WAutoLock guard(&m_lock);
+    alive = Alive(m_leavingRemoteVideoStreams);
+  }
+  return Keep(std::move(alive),
+              [&](const RemoteVideoStreamBase& s) { return s.GetUserId() == userId && s.GetVideoId() == videoId; });
 }
 
 std::shared_ptr<RemoteAudioStream> StreamManager::CreateRemoteAudioStream(const std::string& userId,
@@ -333,6 +353,7 @@ void StreamManager::DestroyStreams() {
     m_mediaRecords.clear();
     for (const auto& stream : localVideos) RememberLeaving(stream);
     for (const auto& stream : remoteAudios) RememberLeaving(stream);
+    for (const auto& stream : remoteVideos) RememberLeaving(stream);
   }
   for (auto& stream : localVideos) stream->Release();
   for (auto& stream : remoteVideos) (void)stream->UnSubscribe();

@@ -56,6 +56,10 @@ class StreamManager {
   std::shared_ptr<RemoteVideoStreamBase> FindRemoteVideoStream(const std::string& userId, const std::string& videoId);
   // Takes the stream out of its table and unsubscribes it.
   void DestroyRemoteVideoStream(const std::shared_ptr<RemoteVideoStreamBase>& stream);
+  // The video's streams taken out of the table and not yet gone: until their renders are
+  // removed they may still hand a frame to their observers.
+  std::vector<std::shared_ptr<RemoteVideoStreamBase>> LeavingRemoteVideoStreams(const std::string& userId,
+                                                                                const std::string& videoId);
 
   // Remote audio. Null while the group is left.
   std::shared_ptr<RemoteAudioStream> CreateRemoteAudioStream(const std::string& userId, const std::string& audioId);
@@ -102,6 +106,7 @@ class StreamManager {
   // Under the lock: a stream taken out of its table is remembered until it is gone.
   void RememberLeaving(const std::shared_ptr<LocalVideoDeviceStream>& stream);
   void RememberLeaving(const std::shared_ptr<RemoteAudioStream>& stream);
+  void RememberLeaving(const std::shared_ptr<RemoteVideoStreamBase>& stream);
 
   std::vector<std::shared_ptr<LocalVideoDeviceStream>> m_localVideoStreams;
   std::vector<std::shared_ptr<RemoteVideoStreamBase>> m_remoteVideoStreams;
@@ -109,6 +114,7 @@ class StreamManager {
   std::vector<std::shared_ptr<RemoteTspdStream>> m_remoteTspdStreams;
   std::vector<std::weak_ptr<LocalVideoDeviceStream>> m_leavingLocalVideoStreams;
   std::vector<std::weak_ptr<RemoteAudioStream>> m_leavingRemoteAudioStreams;
+  std::vector<std::weak_ptr<RemoteVideoStreamBase>> m_leavingRemoteVideoStreams;
   LocalAudioStream m_localAudioStream;
   std::map<std::string, std::shared_ptr<LocalAudioCustomStream>> m_customAudioStreams;
   LocalSysAudioStream m_localSysAudioStream;
