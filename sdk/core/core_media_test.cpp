@@ -619,7 +619,7 @@ TEST_F(CoreMediaTest, MediaRequestLogLines) {
   core.RegisterLocalPlayAudioObserver(nullptr);
   EXPECT_EQ(core.ScreenShareRemoteControl("a", 5), ERR_INVALID_PARAM);
   ASSERT_NE(core.GetStreamManager()->CreateRemoteVideoStream("a", "reserved_videoid_screenshare"), nullptr);
-  auto stranger = std::make_shared<kiv_core::RemoteVideoStream>("x", "y");
+  auto stranger = kiv_core::RemoteVideoStream::Make("x", "y");
   core.GetStreamManager()->DestroyRemoteVideoStream(stranger);
   media.connection.status = avcore::CPSTATUS_UNCONNECT;
   EXPECT_EQ(core.StartPublishScreenShare(0, 0, 0, 0, 0, 0), ERR_NOT_LOGINED);

@@ -206,6 +206,19 @@ TEST(StreamEventThreadsTest, FirstFrameEventWhileStreamsAreDestroyed) {
   kiv_media_fake::ReleaseCore(core);
 }
 
+// A render's first-frame event that comes after its stream went (the framework reports it
+// outside its removal): it finds no stream, reads nothing freed and reports nothing.
+TEST_F(StreamThreadsTest, FirstFrameEventAfterTheStreamWent) {
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
+  const avcore::EventRecord ev = media.renders.events[100];
+  ASSERT_NE(ev.proc, nullptr);
+  ASSERT_EQ(core.SetRemoteVideoRender("a", "v", nullptr, 3), ERR_OK);
+  ASSERT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
+  events.lines.clear();
+  (void)ev.proc(0, 0x1001, 0, 0, ev.context);
+  EXPECT_TRUE(events.lines.empty()) << events.lines.front();
+}
+
 // Replacing one user's raw audio observer while a frame is in it: the registration waits
 // for that frame with no lock held, so another user's subscription does not queue behind it.
 TEST_F(StreamThreadsTest, ObserverReplacementHoldsUpNoOtherSubscription) {
@@ -583,8 +596,9 @@ TEST_F(StreamThreadsTest, PreviewOfACameraStreamReleasedMeanwhile) {
 
 // A frame observer registered while the application unsubscribes the video: the
 // registration's raw-callback setting is held inside the framework (which waits there for a
-// frame in flight). The unsubscription does not wait for it; the render's removal is made
-// after the setting, by the thread that set, so no callback is set on a removed render.
+// frame in flight). The unsubscription does not wait for it; it is made (reception stopped,
+// the render removed) after the setting, by the thread that set, so no callback is set on a
+// removed render.
 TEST_F(StreamThreadsTest, RawCallbackSettingDuringTheRenderRemoval) {
   ASSERT_EQ(core.SetRemoteVideoRender("a", "v", Wnd(5), 3), ERR_OK);
   kiv_test::ThreadLatch latch;
@@ -609,7 +623,8 @@ TEST_F(StreamThreadsTest, RawCallbackSettingDuringTheRenderRemoval) {
   EXPECT_EQ(registered, ERR_OK);
   for (const std::string& call : meanwhile)
     EXPECT_EQ(call.find("RemoveRender"), std::string::npos) << call << " while the callbacks were being set";
-  EXPECT_EQ(media.log.Take(), Calls{"Render.RemoveRender 100"});
+  // The whole unsubscription is made in turn, after the setting.
+  EXPECT_EQ(media.log.Take(), (Calls{"StopRecvMedia a 2 v", "Render.RemoveRender 100"}));
   EXPECT_EQ(media.renders.raw.count(100), 0u) << "callbacks stayed set on the removed render";
   EXPECT_EQ(core.GetStreamManager()->FindRemoteVideoStream("a", "v"), nullptr);
 }

@@ -249,7 +249,6 @@ void RemoteScreenShareStream::RefreshRawCallback() {
 
 int32_t AVCORE_CALLBACK RemoteScreenShareStream::OnRawFrame(void* context, const avcore::VideoFrame* frame) {
   if (!context || !frame) return 0;
-  StreamTurns::CallbackScope inside;
   std::shared_ptr<RemoteScreenShareStream> stream = Live::Find(context);
   if (!stream) return frame->length;
   (void)stream->m_rawObserver.Call([&](ICoreVideoFrameObserver& observer) {
@@ -264,7 +263,6 @@ int AVCORE_CALLBACK RemoteScreenShareStream::OnViewerEvent(uintptr_t, uintptr_t,
   CoreEnv* env = CoreEnv::Instance();
   EngineEventHandler* handler = env ? env->m_config.eventHandler : nullptr;
   if (!handler || !context) return 1;
-  StreamTurns::CallbackScope inside;
   // An owning reference: the stream may be taken out of its table meanwhile.
   std::shared_ptr<RemoteScreenShareStream> stream = Live::Find(context);
   if (!stream) return 1;

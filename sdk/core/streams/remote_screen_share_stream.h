@@ -3,8 +3,7 @@
 // control. Bad data reported by the viewer restarts it on the message-window thread.
 // The framework's callbacks reach the stream through an id (StreamRegistry), never a
 // pointer: a callback that comes after the stream went finds nothing. The viewer's
-// framework calls (StreamTurns) run one at a time with no lock held: an unsubscription
-// returns once the viewer is removed.
+// framework calls (StreamTurns) run one at a time with no lock held.
 #pragma once
 
 #include <windows.h>

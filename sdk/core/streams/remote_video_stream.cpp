@@ -386,7 +386,6 @@ int RemoteVideoStream::OnValue(int32_t value) {
 }
 
 int AVCORE_CALLBACK RemoteVideoStream::OnRenderEvent(uintptr_t, uintptr_t code, uintptr_t, uintptr_t, void* context) {
-  StreamTurns::CallbackScope inside;
   CoreEnv* env = CoreEnv::Instance();
   EngineEventHandler* handler = env ? env->m_config.eventHandler : nullptr;
   if (!handler || code != kFirstFrameEvent) return 1;
@@ -402,13 +401,11 @@ int AVCORE_CALLBACK RemoteVideoStream::OnExtendRenderEvent(uintptr_t, uintptr_t,
 
 int32_t AVCORE_CALLBACK RemoteVideoStream::FrameCallback(void* context, const avcore::VideoFrame* frame) {
   if (!frame) return 0;
-  StreamTurns::CallbackScope inside;
   if (std::shared_ptr<RemoteVideoStream> stream = Live::Find(context)) stream->OnFrame(frame);
   return 0;
 }
 
 int32_t AVCORE_CALLBACK RemoteVideoStream::ValueCallback(void* context, int32_t value) {
-  StreamTurns::CallbackScope inside;
   std::shared_ptr<RemoteVideoStream> stream = Live::Find(context);
   return stream ? stream->OnValue(value) : 0;
 }

@@ -2,9 +2,8 @@
 // any number of extended renders, which the stream feeds with the main render's frames.
 // The render state (window, mode, render ids, subscription, extended renders) is read and
 // written under the stream's lock; the framework's calls on the renders are made in turn
-// (StreamTurns) with no lock held, so that an unsubscription or the destruction returns
-// once the framework holds no render of the stream. The renders' callbacks reach the
-// stream through an id (StreamRegistry) and own it for the call.
+// (StreamTurns) with no lock held. The renders' callbacks reach the stream through an id
+// (StreamRegistry) and own it for the call, so none reaches a stream that went.
 #pragma once
 
 #include <map>
@@ -23,8 +22,8 @@ class RemoteVideoStream : public RemoteVideoStreamBase, public std::enable_share
   ~RemoteVideoStream() override;
 
   bool CanUnSubscribe() override;
-  // Returns once the renders are removed, unless asked for inside a framework callback
-  // while another thread is at work on the renders (that thread removes them then).
+  // Asked for while another thread is at work on the renders, the removal is made by that
+  // thread after its own work.
   int UnSubscribe() override;
   // Asks the framework for the main render's figures (a call that waits for nothing).
   void GetRenderStats(avcore::RenderStats* stats) override;

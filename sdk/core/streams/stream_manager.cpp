@@ -173,7 +173,10 @@ void StreamManager::DestroyRemoteVideoStream(const std::shared_ptr<RemoteVideoSt
     taken = TakeOut(m_remoteVideoStreams, stream.get());
     if (taken) RememberLeaving(stream);
   }
-  if (taken) (void)stream->UnSubscribe();
+  if (!taken) return;
+  (void)stream->UnSubscribe();
+  // A frame still in the observer is done with it once this returns.
+  stream->DropRawObserver();
 }
 
 std::vector<std::shared_ptr<RemoteVideoStreamBase>> StreamManager::LeavingRemoteVideoStreams(
@@ -356,7 +359,10 @@ void StreamManager::DestroyStreams() {
     for (const auto& stream : remoteVideos) RememberLeaving(stream);
   }
   for (auto& stream : localVideos) stream->Release();
-  for (auto& stream : remoteVideos) (void)stream->UnSubscribe();
+  for (auto& stream : remoteVideos) {
+    (void)stream->UnSubscribe();
+    stream->DropRawObserver();
+  }
   (void)m_localScreenShareStream.StopPublish();
   (void)m_localAudioStream.StopPublish();
   customAudios.clear();
