@@ -144,14 +144,16 @@ class CallbackSet {
     return true;
   }
 
-  // Removes a callback; returns once no other thread runs a call on it.
+  // Removes a callback; returns once no other thread runs a call on it, also when it was no
+  // longer in the set (another thread's removal of it may still be waiting for that call).
+  // Returns whether it was in the set.
   bool Remove(T* callback) {
     std::unique_lock<std::mutex> lock(m_mutex);
     auto it = std::find(m_callbacks.begin(), m_callbacks.end(), callback);
-    if (it == m_callbacks.end()) return false;
-    m_callbacks.erase(it);
+    const bool found = it != m_callbacks.end();
+    if (found) m_callbacks.erase(it);
     m_calls.WaitNoneOn(lock, callback);
-    return true;
+    return found;
   }
 
   // Removes every callback; returns once no other thread runs a call on any of them.

@@ -142,4 +142,41 @@ TEST(CallbackSetTest, RemoveWaitsForTheCallOnThatHandler) {
   EXPECT_TRUE(set.Empty());
 }
 
+// As for the slot: a second removal of a handler whose first removal still waits for its
+// call finds nothing to remove, and returns only once that call is done.
+TEST(CallbackSetTest, SecondRemovalWaitsForTheCallTheFirstWaitsFor) {
+  CallbackSet<Handler> set;
+  Handler h;
+  set.Add(&h);
+  Latch entered, release;
+  std::atomic<bool> inside{false};
+  std::thread caller([&] {
+    set.ForEach([&](Handler&) {
+      inside = true;
+      entered.Open();
+      release.Wait();
+      inside = false;
+    });
+  });
+  entered.Wait();
+  g_waits = 0;
+  ZORVANTE::CallsInFlight::SetWaitObserver([] { ++g_waits; });
+  std::thread first([&] { EXPECT_TRUE(set.Remove(&h)); });
+  while (g_waits.load() < 1) std::this_thread::yield();
+  std::atomic<bool> secondDone{false};
+  bool insideWhenSecondReturned = true;
+  std::thread second([&] {
+    EXPECT_FALSE(set.Remove(&h));
+    insideWhenSecondReturned = inside.load();
+    secondDone = true;
+  });
+  while (g_waits.load() < 2 && !secondDone.load()) std::this_thread::yield();
+  release.Open();
+  second.join();
+  first.join();
+  caller.join();
+  ZORVANTE::CallsInFlight::SetWaitObserver(nullptr);
+  EXPECT_FALSE(insideWhenSecondReturned) << "the second removal returned while the handler was still called";
+}
+
 }  // namespace
