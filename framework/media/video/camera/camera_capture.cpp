@@ -1,5 +1,6 @@
 #include "camera_capture.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -21,6 +22,11 @@ std::string ClockText(uint32_t frame_number) {
   return text;
 }
 
+std::atomic<CameraCapture::StopObserver>& StopObserverSlot() {
+  static std::atomic<CameraCapture::StopObserver> observer{nullptr};
+  return observer;
+}
+
 }  // namespace
 
 void CameraCapture::Start(const CameraInfo& camera, const CaptureFormat& format) {
@@ -29,19 +35,29 @@ void CameraCapture::Start(const CameraInfo& camera, const CaptureFormat& format)
   thread_ = std::thread(&CameraCapture::Run, state_, handler_, camera, format);
 }
 
-void CameraCapture::Stop() {
-  if (!thread_.joinable()) return;
+void CameraCapture::SetStopObserver(StopObserver observer) { StopObserverSlot().store(observer); }
+
+CameraCapture::Stopping CameraCapture::Release() {
+  Stopping stopping;
+  if (!thread_.joinable()) return stopping;
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->stop = true;
   }
   state_->wake.notify_all();
+  stopping.thread_ = std::move(thread_);
+  state_.reset();  // the thread keeps its own reference
+  if (StopObserver observer = StopObserverSlot().load()) observer();
+  return stopping;
+}
+
+void CameraCapture::Stopping::Join() {
+  if (!thread_.joinable()) return;
   if (thread_.get_id() == std::this_thread::get_id()) {
     thread_.detach();  // stopped from its own handler: it ends when the handler returns
   } else {
     thread_.join();
   }
-  state_.reset();
 }
 
 void CameraCapture::Run(std::shared_ptr<State> state, FrameHandler handler, CameraInfo camera, CaptureFormat format) {

@@ -34,10 +34,38 @@ class CameraCapture {
   CameraCapture(const CameraCapture&) = delete;
   CameraCapture& operator=(const CameraCapture&) = delete;
 
-  // (Re)starts with frame 0.
+  // A capture told to stop and taken out of its owner, so that the owner can stop it under
+  // its lock and wait for it without: Join() returns (on another thread than the capture
+  // thread) once no frame is handed on; on the capture thread it lets the thread end by itself.
+  class Stopping {
+   public:
+    Stopping() = default;
+    Stopping(Stopping&&) = default;
+    Stopping& operator=(Stopping&& other) {
+      Join();
+      thread_ = std::move(other.thread_);
+      return *this;
+    }
+    ~Stopping() { Join(); }
+    void Join();
+
+   private:
+    friend class CameraCapture;
+    std::thread thread_;
+  };
+
+  // Called on a thread that has just told a capture thread to stop (before it waits for it):
+  // lets tests act at that point. Null (the default) for none.
+  using StopObserver = void (*)();
+  static void SetStopObserver(StopObserver observer);
+
+  // (Re)starts with frame 0. A running capture is stopped first: call Release() before when
+  // it is not to be waited for here.
   void Start(const CameraInfo& camera, const CaptureFormat& format);
   // After it returns (on another thread than the capture thread) no frame is handed on.
-  void Stop();
+  void Stop() { Release().Join(); }
+  // Tells the capture thread to stop and hands it over; not running afterwards.
+  [[nodiscard]] Stopping Release();
   [[nodiscard]] bool running() const { return thread_.joinable(); }
 
  private:

@@ -129,10 +129,16 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
 
   HRESULT AVCORE_CALL StartCapture(const avcore::VideoCaptureParam* param) override { return Apply(param, true); }
 
+  // The capture thread is waited for without mutex_: its frame's callbacks may read the
+  // settings.
   HRESULT AVCORE_CALL StopCapture() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (capture_.running()) FW_LOG("video device %p: capture stopped", static_cast<void*>(this));
-    capture_.Stop();
+    CameraCapture::Stopping stopped;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (capture_.running()) FW_LOG("video device %p: capture stopped", static_cast<void*>(this));
+      stopped = capture_.Release();
+    }
+    stopped.Join();
     return S_OK;
   }
 
@@ -191,20 +197,26 @@ class VideoDevice final : public ComObject<avcore::IVideoDevice>, public media::
              param->camera_index, param->width, param->height, param->frame_rate);
       return check;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    const bool running = capture_.running();
-    if (running && param->mode == 1) return S_OK;
-    const CaptureFormat format{param->width, param->height, param->frame_rate};
-    const bool changed = param->camera_index != param_.camera_index || !(format == Format(param_));
-    param_ = *param;
-    frame_rate_ = param->frame_rate;
-    bitrate_ = param->layers[0].bitrate;
-    if ((running && changed) || (start && !running)) {
-      const CameraInfo& camera = cameras[static_cast<size_t>(param->camera_index)];
-      capture_.Start(camera, format);
-      FW_LOG("video device %p: capturing %s at %dx%d, %d fps", static_cast<void*>(this), camera.name.c_str(),
-             format.width, format.height, format.frame_rate);
+    // A replaced capture thread is waited for after mutex_ is released (as in StopCapture).
+    CameraCapture::Stopping replaced;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const bool running = capture_.running();
+      if (running && param->mode == 1) return S_OK;
+      const CaptureFormat format{param->width, param->height, param->frame_rate};
+      const bool changed = param->camera_index != param_.camera_index || !(format == Format(param_));
+      param_ = *param;
+      frame_rate_ = param->frame_rate;
+      bitrate_ = param->layers[0].bitrate;
+      if ((running && changed) || (start && !running)) {
+        const CameraInfo& camera = cameras[static_cast<size_t>(param->camera_index)];
+        replaced = capture_.Release();
+        capture_.Start(camera, format);
+        FW_LOG("video device %p: capturing %s at %dx%d, %d fps", static_cast<void*>(this), camera.name.c_str(),
+               format.width, format.height, format.frame_rate);
+      }
     }
+    replaced.Join();
     return S_OK;
   }
 
