@@ -45,7 +45,7 @@ LocalAudioStream::~LocalAudioStream() {
 
 int LocalAudioStream::StartPublish() {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
-  return m_serial.Run([this]() -> int { return DoStartPublish(); });
+  return m_turns.Run([this]() -> int { return DoStartPublish(); });
 }
 
 int LocalAudioStream::DoStartPublish() {
@@ -62,7 +62,7 @@ int LocalAudioStream::DoStartPublish() {
 }
 
 int LocalAudioStream::StopPublish() {
-  return m_serial.Run([this]() -> int { return DoStopPublish(); });
+  return m_turns.Run([this]() -> int { return DoStopPublish(); });
 }
 
 int LocalAudioStream::DoStopPublish() {
@@ -170,7 +170,7 @@ HRESULT AVCORE_CALL LocalAudioStream::SetParam(int32_t key, const int32_t* value
   KIV_LOG("SetParam key:%d, m_nChangePitch:%d, m_isPublishMicrophone:%d", static_cast<int>(key), m_nChangePitch,
           m_isPublishMicrophone ? 1 : 0);
   const int32_t pitch = *value;
-  return static_cast<HRESULT>(m_serial.Run([this, key, pitch, size]() -> int {
+  return static_cast<HRESULT>(m_turns.Run([this, key, pitch, size]() -> int {
     HRESULT result = E_FAIL;
     if (m_bSendTwoStream && m_pAudioProc) result = m_pAudioProc->SetParam(key, &pitch, size);
     if (!m_isPublishMicrophone) {

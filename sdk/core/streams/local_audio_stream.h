@@ -15,7 +15,7 @@
 #include "common/win/com_object.h"
 #include "common/win/com_ref.h"
 #include "core/frames/frame_pool.h"
-#include "core/streams/serial_calls.h"
+#include "core/streams/stream_turns.h"
 
 namespace kiv_core {
 
@@ -64,7 +64,7 @@ class LocalAudioStream : public kiv_common::ComObject<LocalAudioSourcePolicy, av
   bool m_bSendTwoStream = false;
   // Start, stop and pitch changes one at a time, with no lock held across the framework's
   // calls and the announcements.
-  SerialCalls m_serial;
+  StreamTurns m_turns;
   kiv_common::ComRef<avcore::IAudioProcessor> m_pAudioProc;
   avcore::AudioProcessorSetup m_setup{};
   // The network's sinks: each called in the set with no lock held; removing one waits for

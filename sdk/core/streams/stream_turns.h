@@ -1,4 +1,4 @@
-// Runs one remote stream's operations at the framework one at a time, with no lock held
+// Runs one stream's operations at the framework one at a time, with no lock held
 // across them: an operation asked for while another thread runs one is queued, and the
 // thread at work runs it after its own, in the order asked. So framework calls that wait
 // for a callback in flight are made with no lock of ours held, and a callback that asks for
