@@ -69,27 +69,30 @@ void WhiteBoardNetImpl::SetListener(IWhiteBoardNetListener* listener) { (void)m_
 
 int WhiteBoardNetImpl::SubscribeBoardStream(const char* mediaId) {
   if (!CoreEnv::IsLogined()) return ERR_NOT_LOGINED;
-  if (!m_streamManager || !mediaId) return ERR_FAILED;
-  std::shared_ptr<RemoteTspdStream> stream = m_streamManager->EnsureRemoteTspd(mediaId);
+  StreamManager* streams = m_streamManager.load();
+  if (!streams || !mediaId) return ERR_FAILED;
+  std::shared_ptr<RemoteTspdStream> stream = streams->EnsureRemoteTspd(mediaId);
   return stream ? stream->Subscribe(this) : ERR_FAILED;
 }
 
 int WhiteBoardNetImpl::UnsubscribeBoardStream(const char* mediaId) {
   // Also when logged out: the delivery stops here, and a board closing after a lost
   // connection must not be fed any more.
-  if (!m_streamManager || !mediaId) return ERR_OK;
+  StreamManager* streams = m_streamManager.load();
+  if (!streams || !mediaId) return ERR_OK;
   // No lock is held across the unsubscription: the framework waits there for a delivery
   // in progress, which may itself be sending on this board.
-  if (std::shared_ptr<RemoteTspdStream> stream = m_streamManager->FindRemoteTspdStream(mediaId)) {
+  if (std::shared_ptr<RemoteTspdStream> stream = streams->FindRemoteTspdStream(mediaId)) {
     (void)stream->UnSubscribe();
-    m_streamManager->DestroyRemoteTspdStream(stream);
+    streams->DestroyRemoteTspdStream(stream);
   }
   return ERR_OK;
 }
 
 int WhiteBoardNetImpl::SendBoardData(const char* mediaId, const uint8_t* data, uint32_t length) {
-  if (!m_streamManager || !mediaId) return ERR_FAILED;
-  std::shared_ptr<RemoteTspdStream> stream = m_streamManager->FindRemoteTspdStream(mediaId);
+  StreamManager* streams = m_streamManager.load();
+  if (!streams || !mediaId) return ERR_FAILED;
+  std::shared_ptr<RemoteTspdStream> stream = streams->FindRemoteTspdStream(mediaId);
   if (!stream) return ERR_FAILED;
   return stream->SendData(reinterpret_cast<const char*>(data), static_cast<int>(length));
 }

@@ -2,6 +2,8 @@
 // control-plane connection, board data on each board's transparent-data stream.
 #pragma once
 
+#include <atomic>
+
 #include "avcore/connection.h"
 #include "base/system/callback_slot.h"
 #include "core/streams/remote_tspd_stream_listener.h"
@@ -47,13 +49,13 @@ class WhiteBoardNetImpl : public IWhiteBoardNet, public avcore::IKivBusinessBase
 
   // For information only: never call through it.
   IWhiteBoardNetListener* Listener() const { return m_listener.Peek(); }
-  StreamManager* GetStreamManager() const { return m_streamManager; }
+  StreamManager* GetStreamManager() const { return m_streamManager.load(); }
 
  private:
   // Called on the framework's threads; replaced by the whiteboard's and the core's, which
   // return once no call on the old listener runs on another thread.
   ZORVANTE::CallbackSlot<IWhiteBoardNetListener> m_listener;
-  StreamManager* m_streamManager = nullptr;
+  std::atomic<StreamManager*> m_streamManager{nullptr};  // cleared by Uninit while boards still send
 };
 
 }  // namespace kiv_core
