@@ -27,6 +27,14 @@ avcore::IAvNet* Net() {
   return env ? env->m_avnet.get() : nullptr;
 }
 
+// Moves a render to the window and mode that differ from those it has.
+void ChangeRender(avcore::IVideoRenderManager* renders, avcore::RenderId renderId, HWND fromWindow, int fromMode,
+                  HWND window, int mode) {
+  if (!renders || !renderId) return;
+  if (window != fromWindow) (void)renders->SetRenderWindow(renderId, window);
+  if (mode != fromMode) (void)renders->SetRenderMode(renderId, ConvertRenderMode(mode));
+}
+
 }  // namespace
 
 std::shared_ptr<RemoteVideoStream> RemoteVideoStream::Make(const std::string& userId, const std::string& videoId) {
@@ -114,10 +122,7 @@ int RemoteVideoStream::DoSetRender(HWND window, int mode) {
     KIV_LOG("The same render window and render mode is same, nothing do");
     return ERR_OK;
   }
-  if (renders && renderId) {
-    if (window != oldWindow) (void)renders->SetRenderWindow(renderId, window);
-    if (mode != oldMode) (void)renders->SetRenderMode(renderId, ConvertRenderMode(mode));
-  }
+  ChangeRender(renders, renderId, oldWindow, oldMode, window, mode);
   {
     ZORVANTE::WAutoLock guard(&m_lock);
     m_hrender = window;
@@ -145,10 +150,7 @@ int RemoteVideoStream::DoUpdateRender(HWND window, int mode) {
     m_hrender = window;
     m_renderMode = mode;
   }
-  if (renders && renderId) {
-    if (window != oldWindow) (void)renders->SetRenderWindow(renderId, window);
-    if (mode != oldMode) (void)renders->SetRenderMode(renderId, ConvertRenderMode(mode));
-  }
+  ChangeRender(renders, renderId, oldWindow, oldMode, window, mode);
   return ERR_OK;
 }
 
@@ -273,8 +275,7 @@ int RemoteVideoStream::DoSetExtendRender(int id, HWND window, int mode) {
     m_extendRenders[id] = entry;
     added = true;
   } else if (window) {
-    if (window != entry.window) (void)renders->SetRenderWindow(entry.renderId, window);
-    if (mode != entry.mode) (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
+    ChangeRender(renders, entry.renderId, entry.window, entry.mode, window, mode);
     ZORVANTE::WAutoLock guard(&m_lock);
     auto found = m_extendRenders.find(id);
     if (found != m_extendRenders.end()) {
@@ -306,9 +307,7 @@ int RemoteVideoStream::DoUpdateExtendRender(int id, HWND window, int mode) {
     found->second.window = window;
     found->second.mode = mode;
   }
-  avcore::IVideoRenderManager* renders = RenderManager();
-  if (renders && window != entry.window) (void)renders->SetRenderWindow(entry.renderId, window);
-  if (renders && mode != entry.mode) (void)renders->SetRenderMode(entry.renderId, ConvertRenderMode(mode));
+  ChangeRender(RenderManager(), entry.renderId, entry.window, entry.mode, window, mode);
   return ERR_OK;
 }
 
